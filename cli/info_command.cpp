@@ -1,0 +1,98 @@
+// SPDX-License-Identifier: MIT
+#include "cli/info_command.h"
+
+#include <cstdio>
+
+#include "cli/json_writer.h"
+#include "engine/gerber_reader.h"
+
+namespace drumplot {
+
+namespace {
+
+const char* kindName(uint8_t kind) {
+  switch (kind) {
+    case 0: return "file";
+    case 1: return "standard";
+    case 2: return "macro";
+    default: return "unknown";
+  }
+}
+
+std::string fixed(double v, int decimals = 6) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.*f", decimals, v);
+  return buffer;
+}
+
+void printJson(const GerberReader& reader, std::ostream& out) {
+  const DataFormat& f = reader.Format;
+  out << "{\"file\":" << jsonString(reader.FileName)
+      << ",\"statements\":" << reader.Statements.size() << ",\"format\":{"
+      << "\"int_digits\":" << int(f.IntDigits) << ",\"dec_digits\":" << int(f.DecDigits)
+      << ",\"zero_suppression\":" << jsonString(zeroSuppressionName(f.ZeroSuppression))
+      << ",\"metric\":" << (f.Metric ? "true" : "false")
+      << ",\"absolute\":" << (f.Absolute ? "true" : "false") << "}"
+      << ",\"unit_scale\":" << jsonNumber(reader.UnitScale) << ",\"extents\":{"
+      << "\"min_x\":" << jsonNumber(reader.MinX) << ",\"min_y\":" << jsonNumber(reader.MinY)
+      << ",\"max_x\":" << jsonNumber(reader.MaxX) << ",\"max_y\":" << jsonNumber(reader.MaxY)
+      << ",\"width\":" << jsonNumber(reader.Width) << ",\"height\":" << jsonNumber(reader.Height)
+      << "},\"apertures\":[";
+  bool first = true;
+  for (int d : reader.Apertures.definedCodes()) {
+    const Aperture& a = *reader.Apertures.find(d);
+    out << (first ? "" : ",") << "{\"d\":" << d << ",\"kind\":" << jsonString(kindName(a.Kind))
+        << ",\"modifiers\":" << jsonString(a.Modifiers)
+        << ",\"macro\":" << jsonString(a.MacroName) << ",\"params\":[";
+    for (size_t n = 1; n < a.Params.size(); ++n) {
+      out << (n > 1 ? "," : "") << jsonNumber(a.Params[n]);
+    }
+    out << "]}";
+    first = false;
+  }
+  out << "]}\n";
+}
+
+void printText(const GerberReader& reader, std::ostream& out) {
+  const DataFormat& f = reader.Format;
+  out << "File:        " << reader.FileName << "\n"
+      << "Statements:  " << reader.Statements.size()
+      << (reader.Statements.truncated() ? " (cut at the statement limit)" : "") << "\n"
+      << "Format:      " << int(f.IntDigits) << "." << int(f.DecDigits) << ", "
+      << zeroSuppressionName(f.ZeroSuppression) << " zero suppression, "
+      << (f.Absolute ? "absolute" : "incremental") << ", " << (f.Metric ? "mm" : "inch") << "\n"
+      << "Unit scale:  " << fixed(reader.UnitScale, 17) << "\n"
+      << "Extents:     X " << fixed(reader.MinX) << " .. " << fixed(reader.MaxX) << "  Y "
+      << fixed(reader.MinY) << " .. " << fixed(reader.MaxY) << " inch\n"
+      << "Size:        " << fixed(reader.Width) << " x " << fixed(reader.Height) << " inch ("
+      << fixed(reader.Width * 25.4, 3) << " x " << fixed(reader.Height * 25.4, 3) << " mm)\n";
+  auto codes = reader.Apertures.definedCodes();
+  out << "Apertures:   " << codes.size() << "\n";
+  for (int d : codes) {
+    const Aperture& a = *reader.Apertures.find(d);
+    out << "  D" << d << "  " << kindName(a.Kind);
+    if (!a.MacroName.empty()) out << "  " << a.MacroName;
+    if (!a.Modifiers.empty()) out << "  " << a.Modifiers;
+    if (a.Kind == 2 && a.Params.size() > 1) {
+      out << "  params";
+      for (size_t n = 1; n < a.Params.size(); ++n) out << " $" << n << "=" << a.Params[n];
+      out << "  (" << a.MacroTable.size() << " macro lines)";
+    }
+    out << "\n";
+  }
+}
+
+}  // namespace
+
+void runInfo(const InfoOptions& options, std::ostream& out) {
+  GerberReader reader(options.preset);
+  reader.FileName = options.gerberFile;
+  reader.prepare();
+  if (options.json) {
+    printJson(reader, out);
+  } else {
+    printText(reader, out);
+  }
+}
+
+}  // namespace drumplot

@@ -1,0 +1,46 @@
+// SPDX-License-Identifier: MIT
+// Aperture macros (%AM): finding a macro's body, substituting the aperture's
+// variables and evaluating every field into the aperture's primitive table.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/aperture.h"
+
+namespace drumplot {
+
+class StatementList;
+
+// Where each macro's definitions start in a statement list: name -> indexes
+// of its "%AM" statements, in list order. Built once per file.
+class MacroIndex {
+ public:
+  explicit MacroIndex(const StatementList& statements);
+  const std::vector<size_t>* find(const std::string& name) const;
+
+ private:
+  std::unordered_map<std::string, std::vector<size_t>> starts_;
+};
+
+// Evaluates body lines into the aperture's MacroTable, applying assignments
+// to its Params as they come.
+void evaluateMacroBody(const std::vector<std::string>& lines, Aperture& aperture);
+
+// Expands macro `name` into the aperture (MacroTable and Params). A name
+// that is never defined leaves the table empty.
+void expandMacro(const StatementList& statements, const MacroIndex& index, Aperture& aperture,
+                 const std::string& name);
+
+// One field's value: a plain number, or a text with variables substituted
+// (at most three) and then handed to evaluateExpression when it holds an
+// operator. Texts that are not numbers read as 0.
+double evaluateValue(std::string_view field, const Aperture& aperture);
+
+// One binary operation, no precedence: "+", "-", "x"/"X", "/". A divisor of
+// 0 gives 0.
+double evaluateExpression(std::string_view text);
+
+}  // namespace drumplot

@@ -1,0 +1,135 @@
+// SPDX-License-Identifier: MIT
+#include "engine/data_format.h"
+
+#include <stdexcept>
+#include <vector>
+
+#include "engine/text.h"
+
+namespace drumplot {
+
+// DataFormat - Format statements
+// ============================================================================
+
+bool applyFormatStatement(std::string_view s, DataFormat& format) {
+  bool matched = false;
+  if (startsWith(s, "G70")) format.Metric = 0, matched = true;
+  if (startsWith(s, "G71")) format.Metric = 1, matched = true;
+  if (startsWith(s, "G91")) format.Absolute = 0, matched = true;
+  if (startsWith(s, "G90")) format.Absolute = 1, matched = true;
+  if (startsWith(s, "%MOIN") || startsWith(s, "MOIN")) format.Metric = 0, matched = true;
+  if (startsWith(s, "%MOMM") || startsWith(s, "MOMM")) format.Metric = 1, matched = true;
+  if (startsWith(s, "%FS") || startsWith(s, "FS")) {
+    matched = true;
+    // "T" is tested after "L", so it wins when both occur.
+    if (s.find('L') != std::string_view::npos) format.ZeroSuppression = 0;
+    if (s.find('T') != std::string_view::npos) format.ZeroSuppression = 1;
+    if (s.find('I') != std::string_view::npos) format.Absolute = 0;
+    size_t x = s.find('X');
+    // Digits are taken as characters minus '0', whatever they are; the
+    // parser only honours counts of 1 to 6. The Y digits are not read.
+    if (x != std::string_view::npos && x + 1 < s.size()) {
+      format.IntDigits = static_cast<uint8_t>(s[x + 1] - '0');
+      if (x + 2 < s.size()) format.DecDigits = static_cast<uint8_t>(s[x + 2] - '0');
+    }
+  }
+  return matched;
+}
+
+// DataFormat - Coordinate numbers
+// ============================================================================
+
+namespace {
+
+constexpr double kPowersOfTen[] = {1.0, 10.0, 100.0, 1000.0, 10000.0, 100000.0, 1000000.0};
+
+}  // namespace
+
+double parseCoordinate(std::string_view s, size_t letterPos, const DataFormat& format,
+                       double unitScale) {
+  size_t begin = letterPos + 1;
+  size_t end = begin;
+  int digitCount = 0;
+  while (end < s.size() && (s[end] == '+' || s[end] == '-' || isDigit(s[end]))) {
+    if (isDigit(s[end])) ++digitCount;
+    ++end;
+  }
+  // The number must be a valid 32-bit signed integer, as the data words are.
+  auto v = parseInteger(s.substr(begin, end - begin));
+  if (!v || *v > 2147483647LL || *v < -2147483648LL) return kNoCoordinate;
+
+  double divisor = (format.DecDigits >= 1 && format.DecDigits <= 6)
+                       ? kPowersOfTen[format.DecDigits]
+                       : 1.0;
+  double correction = 1.0;
+  if (format.ZeroSuppression == 1) {
+    // Trailing zeros omitted: restore them. The count wraps like a byte.
+    auto k = static_cast<uint8_t>(format.IntDigits + format.DecDigits - digitCount);
+    if (k >= 1 && k <= 6) correction = kPowersOfTen[k];
+  }
+  return static_cast<double>(*v) * correction * unitScale / divisor;
+}
+
+// DataFormat - Command-line form
+// ============================================================================
+
+namespace {
+
+std::vector<std::string_view> splitAt(std::string_view text, char separator) {
+  std::vector<std::string_view> parts;
+  size_t start = 0;
+  while (true) {
+    size_t next = text.find(separator, start);
+    parts.push_back(text.substr(start, next - start));
+    if (next == std::string_view::npos) break;
+    start = next + 1;
+  }
+  return parts;
+}
+
+}  // namespace
+
+DataFormat parseFormatSpec(std::string_view spec) {
+  DataFormat format;
+  auto parts = splitAt(spec, ',');
+  std::string_view digits = parts[0];
+  if (digits.size() != 3 || digits[1] != '.' || digits[0] < '1' || digits[0] > '6' ||
+      digits[2] < '1' || digits[2] > '6') {
+    throw std::invalid_argument("data format '" + std::string(spec) +
+                                "': expected I.D with digit counts 1 to 6, e.g. 2.4");
+  }
+  format.IntDigits = static_cast<uint8_t>(digits[0] - '0');
+  format.DecDigits = static_cast<uint8_t>(digits[2] - '0');
+  for (size_t i = 1; i < parts.size(); ++i) {
+    std::string_view p = parts[i];
+    if (p == "leading") format.ZeroSuppression = 0;
+    else if (p == "trailing") format.ZeroSuppression = 1;
+    else if (p == "none") format.ZeroSuppression = 2;
+    else if (p == "abs") format.Absolute = 1;
+    else if (p == "inc") format.Absolute = 0;
+    else if (p == "inch") format.Metric = 0;
+    else if (p == "mm") format.Metric = 1;
+    else
+      throw std::invalid_argument("data format '" + std::string(spec) + "': unknown word '" +
+                                  std::string(p) +
+                                  "' (use leading|trailing|none, abs|inc, inch|mm)");
+  }
+  return format;
+}
+
+const char* zeroSuppressionName(uint8_t zeroSuppression) {
+  switch (zeroSuppression) {
+    case 0: return "leading";
+    case 1: return "trailing";
+    case 2: return "none";
+    default: return "unknown";
+  }
+}
+
+std::string formatSpecText(const DataFormat& format) {
+  return std::to_string(format.IntDigits) + "." + std::to_string(format.DecDigits) + "," +
+         zeroSuppressionName(format.ZeroSuppression) + "," + (format.Absolute ? "abs" : "inc") +
+         "," + (format.Metric ? "mm" : "inch");
+}
+
+}  // namespace drumplot
