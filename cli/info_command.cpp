@@ -2,6 +2,10 @@
 #include "cli/info_command.h"
 
 #include <cstdio>
+#include <iostream>
+#include <memory>
+
+#include "cli/command_registry.h"
 
 #include "cli/json_writer.h"
 #include "engine/gerber_reader.h"
@@ -96,3 +100,42 @@ void runInfo(const InfoOptions& options, std::ostream& out) {
 }
 
 }  // namespace drumplot
+
+// drumplot-cli info
+// ============================================================================
+
+namespace drumplot::cli {
+
+FormatSpecValidator::FormatSpecValidator() {
+  name_ = "FORMAT";
+  func_ = [](const std::string& text) {
+    try {
+      parseFormatSpec(text);
+      return std::string();
+    } catch (const std::exception& e) {
+      return std::string(e.what());
+    }
+  };
+}
+
+void addInfoCommand(CLI::App& app, Action& action) {
+  struct Options {
+    InfoOptions info;
+    std::string format = "2.3,leading,abs,inch";
+  };
+  auto options = std::make_shared<Options>();
+  auto* cmd = app.add_subcommand(
+      "info", "Load a Gerber file and print its data format, extents and apertures");
+  cmd->add_option("GERBER", options->info.gerberFile, "Gerber file (RS-274X or RS-274-D)")
+      ->required();
+  cmd->add_option("--format", options->format, kFormatHelp)->check(FormatSpecValidator());
+  cmd->add_flag("--json", options->info.json, "Print one JSON object instead of text");
+  cmd->callback([options, &action] {
+    action = [options] {
+      options->info.preset = parseFormatSpec(options->format);
+      runInfo(options->info, std::cout);
+    };
+  });
+}
+
+}  // namespace drumplot::cli
