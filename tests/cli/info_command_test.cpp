@@ -1,0 +1,89 @@
+// SPDX-License-Identifier: MIT
+// drumplot-cli info: the text and JSON reports, on the demo board and the corpus.
+#include "cli/info_command.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+
+#include "engine/errors.h"
+#include "engine/gerber_reader.h"
+#include "support/test_support.h"
+
+namespace drumplot {
+namespace {
+
+std::string info(const std::string& file, bool json, DataFormat preset = {}) {
+  InfoOptions options;
+  options.gerberFile = file;
+  options.json = json;
+  options.preset = preset;
+  std::ostringstream out;
+  runInfo(options, out);
+  return out.str();
+}
+
+const std::string kDemo = std::string(DRUMPLOT_SOURCE_DIR) + "/examples/demo/";
+
+TEST(InfoCommandTest, JsonReportOfTheDemoBottomLayer) {
+  std::string json = info(kDemo + "demo-bottom.gbr", true);
+  EXPECT_NE(json.find("\"statements\":41"), std::string::npos) << json;
+  EXPECT_NE(json.find("\"format\":{\"int_digits\":2,\"dec_digits\":4,\"zero_suppression\":"
+                      "\"leading\",\"metric\":true,\"absolute\":true}"),
+            std::string::npos)
+      << json;
+  EXPECT_NE(json.find("\"extents\":{\"min_x\":0.3,\"min_y\":0.3,\"max_x\":2.25,\"max_y\":1.8,"
+                      "\"width\":1.95,\"height\":1.5}"),
+            std::string::npos)
+      << json;
+  EXPECT_NE(json.find("{\"d\":12,\"kind\":\"macro\",\"modifiers\":\"\",\"macro\":\"OUTLINE\","
+                      "\"params\":[]}"),
+            std::string::npos)
+      << json;
+}
+
+TEST(InfoCommandTest, RsTwoSevenFourDLayerUsesThePreset) {
+  DataFormat preset = parseFormatSpec("2.4,leading,abs,mm");
+  std::string text = info(kDemo + "demo-silk.pho", false, preset);
+  EXPECT_NE(text.find("Format:      2.4, leading zero suppression, absolute, mm"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("Apertures:   0"), std::string::npos) << text;
+}
+
+TEST(InfoCommandTest, MissingFileIsAnErrorNamingIt) {
+  try {
+    info("/nonexistent/board.gbr", false);
+    FAIL() << "expected IoError";
+  } catch (const IoError& e) {
+    EXPECT_NE(std::string(e.what()).find("/nonexistent/board.gbr"), std::string::npos);
+  }
+}
+
+// Every Gerber file of the shared corpus loads, pre-scans and parses its
+// definitions, with finite extents.
+TEST(InfoCommandTest, EveryCorpusGerberFileGivesFiniteExtents) {
+  auto entries = test::corpusEntries();
+  if (entries.empty()) GTEST_SKIP() << "corpus absent";
+  int files = 0;
+  for (const auto& e : entries) {
+    if (e.kind != "gerber-274x" && e.kind != "gerber-274d") continue;
+    ++files;
+    GerberReader reader;
+    reader.FileName = (test::corpusDir() / e.localPath).string();
+    ASSERT_NO_THROW(reader.prepare()) << e.localPath;
+    for (double v : {reader.MinX, reader.MinY, reader.MaxX, reader.MaxY, reader.Width,
+                     reader.Height}) {
+      EXPECT_TRUE(std::isfinite(v)) << e.localPath;
+    }
+    EXPECT_GE(reader.Width, 0.0) << e.localPath;
+    EXPECT_GE(reader.Height, 0.0) << e.localPath;
+    std::string json = info(reader.FileName, true);
+    EXPECT_EQ(json.find("null"), std::string::npos) << e.localPath;
+  }
+  EXPECT_GT(files, 100);
+}
+
+}  // namespace
+}  // namespace drumplot

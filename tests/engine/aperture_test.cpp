@@ -1,0 +1,162 @@
+// SPDX-License-Identifier: MIT
+// %ADD definitions into aperture records, and macro expansion.
+#include "engine/aperture.h"
+
+#include <gtest/gtest.h>
+
+#include "engine/aperture_macro.h"
+#include "engine/errors.h"
+#include "engine/gerber_reader.h"
+
+namespace drumplot {
+namespace {
+
+GerberReader define(std::string_view bytes) {
+  GerberReader reader;
+  reader.FileName = "test.gbr";
+  reader.loadBytes(bytes);
+  reader.computeExtents();
+  reader.parseDefinitions();
+  return reader;
+}
+
+TEST(DefinitionsTest, StandardApertures) {
+  GerberReader r = define("%ADD10C,0.0100*%%ADD 22 R, 0.060 X 0.030*%ADD23P,.05X6*%");
+  const Aperture* d10 = r.Apertures.find(10);
+  ASSERT_NE(d10, nullptr);
+  EXPECT_EQ(d10->Kind, 1);
+  EXPECT_EQ(d10->Modifiers, "C,0.0100");
+  ASSERT_NE(r.Apertures.find(22), nullptr);
+  EXPECT_EQ(r.Apertures.find(22)->Modifiers, "R,0.060X0.030");
+  EXPECT_EQ(r.Apertures.find(23)->Modifiers, "P,.05X6");
+  EXPECT_EQ(r.Apertures.find(11), nullptr);
+  EXPECT_EQ((r.Apertures.definedCodes()), (std::vector<int>{10, 22, 23}));
+}
+
+TEST(DefinitionsTest, MacroAperturesGetParametersAndTable) {
+  GerberReader r = define(
+      "%AMTHERM*7,0,0,$1,$2,0.01,45*%%AMDONUT*1,1,$1,0,0*%"
+      "%ADD30THERM,0.08X0.05*%%ADD31DONUT*%");
+  const Aperture* t = r.Apertures.find(30);
+  ASSERT_NE(t, nullptr);
+  EXPECT_EQ(t->Kind, 2);
+  EXPECT_EQ(t->MacroName, "THERM");
+  EXPECT_EQ(t->Modifiers, "0.08X0.05");
+  EXPECT_DOUBLE_EQ(t->param(1), 0.08);
+  EXPECT_DOUBLE_EQ(t->param(2), 0.05);
+  ASSERT_EQ(t->MacroTable.size(), 1u);
+  EXPECT_EQ(t->MacroTable[0].Count, 7);
+  EXPECT_FLOAT_EQ(static_cast<float>(t->MacroTable[0].value(4)), 0.08f);
+  EXPECT_FLOAT_EQ(static_cast<float>(t->MacroTable[0].value(7)), 45.0f);
+  // Without parameters every variable stays 0.
+  const Aperture* d = r.Apertures.find(31);
+  EXPECT_EQ(d->MacroName, "DONUT");
+  EXPECT_EQ(d->param(1), 0.0);
+  EXPECT_EQ(d->MacroTable[0].value(3), 0.0);
+}
+
+TEST(DefinitionsTest, LongDCodesUndefinedMacrosAndRedefinitions) {
+  // Only four digits are read; the rest is taken as a macro name.
+  GerberReader r = define("%ADD12345C,0.01*%%ADD10C,0.01*%%ADD10R,0.02X0.01*%%ADD11NOPE,1*%");
+  const Aperture* d1234 = r.Apertures.find(1234);
+  ASSERT_NE(d1234, nullptr);
+  EXPECT_EQ(d1234->Kind, 2);
+  EXPECT_EQ(d1234->MacroName, "5C");
+  // A later definition replaces the earlier one.
+  EXPECT_EQ(r.Apertures.find(10)->Modifiers, "R,0.02X0.01");
+  // A macro that is never defined leaves an empty table.
+  EXPECT_TRUE(r.Apertures.find(11)->MacroTable.empty());
+  // Statements that do not start with ADD are not definitions.
+  GerberReader g = define("G04 %ADD10C,0.1*%");
+  EXPECT_EQ(g.Apertures.find(10), nullptr);
+}
+
+TEST(DefinitionsTest, DCodeThatIsNotANumberNamesTheFile) {
+  try {
+    define("%ADDXYC,0.01*%");
+    FAIL() << "expected FormatError";
+  } catch (const FormatError& e) {
+    EXPECT_NE(std::string(e.what()).find("test.gbr"), std::string::npos) << e.what();
+  }
+}
+
+TEST(ParametersTest, SplitAtXWithLeadingPointsAndSigns) {
+  Aperture a;
+  parseParameters(a, ".5X-.25X+3X");
+  EXPECT_DOUBLE_EQ(a.param(1), 0.5);
+  EXPECT_DOUBLE_EQ(a.param(2), -0.25);
+  EXPECT_DOUBLE_EQ(a.param(3), 3.0);
+  EXPECT_DOUBLE_EQ(a.param(4), 0.0);
+  // More than 32 parameters are kept.
+  Aperture many;
+  std::string text;
+  for (int i = 1; i <= 40; ++i) text += (i > 1 ? "X" : "") + std::to_string(i);
+  parseParameters(many, text);
+  EXPECT_DOUBLE_EQ(many.param(40), 40.0);
+}
+
+struct ExpressionCase {
+  const char* text;
+  double expected;
+};
+
+void PrintTo(const ExpressionCase& c, std::ostream* os) { *os << c.text; }
+
+class ExpressionTest : public testing::TestWithParam<ExpressionCase> {};
+
+TEST_P(ExpressionTest, OneOperationNoPrecedence) {
+  EXPECT_DOUBLE_EQ(evaluateExpression(GetParam().text), GetParam().expected) << GetParam().text;
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Rows, ExpressionTest, testing::Values(
+    ExpressionCase{"-0.5",        -0.5},
+    ExpressionCase{"--0.5",        0.5},   // a negative variable after a unary minus
+    ExpressionCase{"2x-3",        -6.0},
+    ExpressionCase{"2X3",          6.0},
+    ExpressionCase{"1+2x3",        0.0},   // left operand "1+2" is not a number
+    ExpressionCase{" 1.5 / 0.5",   3.0},
+    ExpressionCase{"1/0",          0.0},   // a zero divisor gives 0
+    ExpressionCase{"1/-0",         0.0},
+    ExpressionCase{"+",            0.0},
+    ExpressionCase{"7-",           7.0}
+));
+// clang-format on
+
+TEST(MacroBodyTest, FieldsAssignmentsAndSubstitution) {
+  Aperture a;
+  a.setParam(1, 0.05);
+  evaluateMacroBody({"1,1,$1,0,0", "$3=$1x0.5", "1,1,$3,.5,0,", "$12=$1+$1", "5,1,$1$1$1$1,$1"},
+                    a);
+  ASSERT_EQ(a.MacroTable.size(), 5u);
+  EXPECT_EQ(a.MacroTable[0].Count, 5);
+  EXPECT_FLOAT_EQ(static_cast<float>(a.MacroTable[0].value(3)), 0.05f);
+  EXPECT_EQ(a.MacroTable[1].Count, 0);  // only assigns
+  EXPECT_DOUBLE_EQ(a.param(3), 0.025);
+  EXPECT_EQ(a.MacroTable[2].Count, 5);  // one trailing comma dropped
+  EXPECT_FLOAT_EQ(static_cast<float>(a.MacroTable[2].value(3)), 0.025f);
+  EXPECT_FLOAT_EQ(static_cast<float>(a.MacroTable[2].value(4)), 0.5f);
+  EXPECT_DOUBLE_EQ(a.param(12), 0.1);  // two-digit variable
+  // Only three variables of a field are replaced: the fourth "$1" is left and the text is not a number.
+  EXPECT_EQ(a.MacroTable[4].value(3), 0.0);
+  EXPECT_FLOAT_EQ(static_cast<float>(a.MacroTable[4].value(4)), 0.05f);
+}
+
+TEST(MacroBodyTest, ZeroDivisorAndCommentLines) {
+  Aperture a;
+  a.setParam(1, 1.0);
+  evaluateMacroBody({"0 $1=width, a comment with $1 and 2,1,1", "1,1,$1/$2,0,0"}, a);
+  EXPECT_DOUBLE_EQ(a.param(1), 1.0);  // the comment assigned nothing
+  EXPECT_EQ(a.MacroTable[0].Count, 0);
+  EXPECT_EQ(a.MacroTable[1].value(3), 0.0);
+}
+
+TEST(MacroBodyTest, NameDefinedTwiceContributesBothBodies) {
+  GerberReader r = define("%AMM*1,1,0.1,0,0*%%AMM*1,1,0.2,0,0*%%ADD10M*%");
+  const Aperture* a = r.Apertures.find(10);
+  ASSERT_EQ(a->MacroTable.size(), 2u);
+  EXPECT_FLOAT_EQ(static_cast<float>(a->MacroTable[1].value(3)), 0.2f);
+}
+
+}  // namespace
+}  // namespace drumplot

@@ -1,0 +1,133 @@
+// SPDX-License-Identifier: MIT
+// Coordinate numbers and format statements.
+#include "engine/data_format.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+namespace drumplot {
+namespace {
+
+struct CoordinateCase {
+  const char* statement;
+  int intDigits, decDigits, zeros, metric;
+  double expected;  // inches; kNoCoordinate for "no value"
+};
+
+void PrintTo(const CoordinateCase& c, std::ostream* os) { *os << c.statement; }
+
+class CoordinateTest : public testing::TestWithParam<CoordinateCase> {};
+
+TEST_P(CoordinateTest, ReadsTheNumberAfterX) {
+  const CoordinateCase& c = GetParam();
+  DataFormat f;
+  f.IntDigits = static_cast<uint8_t>(c.intDigits);
+  f.DecDigits = static_cast<uint8_t>(c.decDigits);
+  f.ZeroSuppression = static_cast<uint8_t>(c.zeros);
+  f.Metric = static_cast<uint8_t>(c.metric);
+  std::string s = c.statement;
+  double v = parseCoordinate(s, s.find_first_of("XY"), f, f.unitScale());
+  EXPECT_NEAR(v, c.expected, 1e-12) << s;
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Rows, CoordinateTest, testing::Values(
+    //             statement          I  D  zeros mm  inches
+    CoordinateCase{"X12500Y0D01*",    2, 4, 0,    0,  1.25},
+    CoordinateCase{"X125D01*",        2, 4, 1,    0,  12.5},       // trailing: 3 digits, k = 3
+    CoordinateCase{"Y-25400D02*",     3, 3, 0,    1,  -1.0},       // millimetres
+    CoordinateCase{"X+00125*",        2, 4, 0,    0,  0.0125},     // leading zeros ignored...
+    CoordinateCase{"X125*",           2, 4, 0,    0,  0.0125},
+    CoordinateCase{"X00125*",         2, 4, 1,    0,  0.125},      // ...but counted when trailing
+    CoordinateCase{"X125*",           2, 4, 2,    0,  0.0125},     // none: no correction
+    CoordinateCase{"X1.5*",           2, 3, 0,    0,  0.001},      // cut at the point
+    CoordinateCase{"X*",              2, 3, 0,    0,  kNoCoordinate},
+    CoordinateCase{"XY100*",          2, 3, 0,    0,  kNoCoordinate},
+    CoordinateCase{"X12-3*",          2, 3, 0,    0,  kNoCoordinate}, // not one integer
+    CoordinateCase{"X123456789012345678901234567890*", 2, 3, 0, 0, kNoCoordinate},
+    CoordinateCase{"X2147483647*",    2, 0, 0,    0,  2147483647.0}, // decimal count 0: divisor 1
+    CoordinateCase{"X1000*",          2, 7, 0,    0,  1000.0},     // decimal count 7: divisor 1
+    CoordinateCase{"X1*",             2, 4, 1,    0,  10.0},       // k = 5
+    CoordinateCase{"X1*",             3, 4, 1,    0,  100.0},      // k = 6
+    CoordinateCase{"X12345678*",      2, 4, 1,    0,  1234.5678},  // k wraps to 254: no correction
+    CoordinateCase{"X1*",             6, 6, 1,    0,  0.000001}    // k = 11: no correction
+));
+// clang-format on
+
+TEST(FormatStatementTest, FsAndUnitStatements) {
+  DataFormat f;
+  applyFormatStatement("%FSLAX24Y24*", f);
+  EXPECT_EQ(f.ZeroSuppression, 0);
+  EXPECT_EQ(f.Absolute, 1);
+  EXPECT_EQ(f.IntDigits, 2);
+  EXPECT_EQ(f.DecDigits, 4);
+
+  applyFormatStatement("%FSTIX34Y34*", f);
+  EXPECT_EQ(f.ZeroSuppression, 1);
+  EXPECT_EQ(f.Absolute, 0);
+  EXPECT_EQ(f.IntDigits, 3);
+  EXPECT_EQ(f.DecDigits, 4);
+
+  // "T" wins over "L"; the Y digits are not read.
+  applyFormatStatement("FSLTAX25Y36*", f);
+  EXPECT_EQ(f.ZeroSuppression, 1);
+  EXPECT_EQ(f.DecDigits, 5);
+
+  // Neither L nor T keeps the preset, so "none" comes only from the preset.
+  DataFormat none;
+  none.ZeroSuppression = 2;
+  applyFormatStatement("%FSAX23Y23*", none);
+  EXPECT_EQ(none.ZeroSuppression, 2);
+
+  applyFormatStatement("%MOMM*", f);
+  EXPECT_EQ(f.Metric, 1);
+  applyFormatStatement("G70*", f);
+  EXPECT_EQ(f.Metric, 0);
+  applyFormatStatement("G71*", f);
+  EXPECT_EQ(f.Metric, 1);
+  applyFormatStatement("MOIN*", f);
+  EXPECT_EQ(f.Metric, 0);
+  applyFormatStatement("G90*", f);
+  EXPECT_EQ(f.Absolute, 1);
+  applyFormatStatement("G91*", f);
+  EXPECT_EQ(f.Absolute, 0);
+}
+
+TEST(FormatStatementTest, DigitsThatAreNotDigitsAreTakenAsTheyAre) {
+  DataFormat f;
+  applyFormatStatement("%FSLAX:9Y99*", f);
+  EXPECT_EQ(f.IntDigits, ':' - '0');
+  EXPECT_EQ(f.DecDigits, 9);
+  // The parser then uses divisor 1 for a decimal count outside 1 to 6.
+  std::string s = "X1234*";
+  EXPECT_EQ(parseCoordinate(s, 0, f, 1.0), 1234.0);
+}
+
+TEST(FormatSpecTest, CommandLineForm) {
+  DataFormat f = parseFormatSpec("2.4,trailing,inc,mm");
+  EXPECT_EQ(f.IntDigits, 2);
+  EXPECT_EQ(f.DecDigits, 4);
+  EXPECT_EQ(f.ZeroSuppression, 1);
+  EXPECT_EQ(f.Absolute, 0);
+  EXPECT_EQ(f.Metric, 1);
+  EXPECT_EQ(parseFormatSpec(formatSpecText(f)), f);
+  EXPECT_EQ(parseFormatSpec("2.3"), DataFormat{});
+  EXPECT_THROW(parseFormatSpec("2,3"), std::invalid_argument);
+  EXPECT_THROW(parseFormatSpec("7.3"), std::invalid_argument);
+  EXPECT_THROW(parseFormatSpec("2.3,sideways"), std::invalid_argument);
+}
+
+TEST(IncrementalAxisTest, AccumulatesOnlyRealValues) {
+  IncrementalAxis axis;
+  EXPECT_EQ(axis.resolve(1.0, false), 1.0);
+  EXPECT_EQ(axis.resolve(0.5, false), 1.5);
+  EXPECT_EQ(axis.resolve(kNoCoordinate, false), kNoCoordinate);
+  EXPECT_EQ(axis.resolve(-0.5, false), 1.0);
+  EXPECT_EQ(axis.resolve(3.0, true), 3.0);
+  EXPECT_EQ(axis.Inc, 1.0);
+}
+
+}  // namespace
+}  // namespace drumplot

@@ -1,0 +1,89 @@
+// SPDX-License-Identifier: MIT
+// The extents pass: format statements in file order and the bounding box.
+#include "engine/gerber_reader.h"
+
+#include <gtest/gtest.h>
+
+namespace drumplot {
+namespace {
+
+GerberReader scan(std::string_view bytes, DataFormat preset = {}) {
+  GerberReader reader(preset);
+  reader.loadBytes(bytes);
+  reader.computeExtents();
+  return reader;
+}
+
+TEST(ExtentsTest, EndPointsOfTheDataWithTheFileFormat) {
+  GerberReader r = scan("%FSLAX24Y24*%%MOIN*%X10000Y5000D02*X30000Y25000D01*X-5000Y7000D03*M02*");
+  EXPECT_DOUBLE_EQ(r.MinX, -0.5);
+  EXPECT_DOUBLE_EQ(r.MaxX, 3.0);
+  EXPECT_DOUBLE_EQ(r.MinY, 0.5);
+  EXPECT_DOUBLE_EQ(r.MaxY, 2.5);
+  EXPECT_DOUBLE_EQ(r.Width, 3.5);
+  EXPECT_DOUBLE_EQ(r.Height, 2.0);
+  EXPECT_EQ(r.Format.IntDigits, 2);
+  EXPECT_EQ(r.Format.DecDigits, 4);
+}
+
+TEST(ExtentsTest, ZeroCountsOnlyWhileDrawing) {
+  // X0Y0D02 at the start does not pull the minimum to 0...
+  GerberReader moved = scan("X0Y0D02*X1000Y1000D01*X2000Y2000D01*");
+  EXPECT_DOUBLE_EQ(moved.MinX, 1.0);
+  EXPECT_DOUBLE_EQ(moved.MinY, 1.0);
+  // ...X0Y0D01 does (as 0.0000001).
+  GerberReader drawn = scan("X1000Y1000D02*X0Y0D01*X2000Y2000D01*");
+  EXPECT_NEAR(drawn.MinX, 0.0, 1e-6);
+  EXPECT_NEAR(drawn.MinY, 0.0, 1e-6);
+  // A flash after a draw still counts as drawing: the flag follows D01/D02 only.
+  GerberReader flash = scan("X1000Y1000D01*X0Y0D03*");
+  EXPECT_NEAR(flash.MinX, 0.0, 1e-6);
+}
+
+TEST(ExtentsTest, AxisWithoutCoordinatesIsZeroToPointThreeFive) {
+  GerberReader comments = scan("G04 only a comment*G04 and another*");
+  EXPECT_DOUBLE_EQ(comments.MinX, 0.0);
+  EXPECT_DOUBLE_EQ(comments.Width, 0.35);
+  EXPECT_DOUBLE_EQ(comments.Height, 0.35);
+  GerberReader onlyX = scan("X1000D02*X3000D01*");
+  EXPECT_DOUBLE_EQ(onlyX.Width, 2.0);
+  EXPECT_DOUBLE_EQ(onlyX.MinY, 0.0);
+  EXPECT_DOUBLE_EQ(onlyX.MaxY, 0.35);
+}
+
+TEST(ExtentsTest, UnitOfTheLastUnitStatementIsLeftForDrawing) {
+  // Coordinates met during the pass use the unit in force; the last one stays.
+  GerberReader r = scan("%FSLAX24Y24*%%MOIN*%X10000Y10000D03*%MOMM*%X254000Y254000D03*");
+  EXPECT_DOUBLE_EQ(r.MaxX, 1.0);  // 25.4 mm
+  EXPECT_DOUBLE_EQ(r.UnitScale, 1.0 / 25.4);
+  EXPECT_EQ(r.Format.Metric, 1);
+}
+
+TEST(ExtentsTest, IncrementalDataAccumulates) {
+  GerberReader r = scan("%FSLIX23Y23*%X1000Y1000D02*X1000Y500D01*X-3000Y-2000D01*");
+  EXPECT_DOUBLE_EQ(r.MaxX, 2.0);
+  EXPECT_DOUBLE_EQ(r.MinX, -1.0);
+  EXPECT_DOUBLE_EQ(r.MaxY, 1.5);
+  EXPECT_DOUBLE_EQ(r.MinY, -0.5);
+  // The pass always starts absolute, whatever the preset says.
+  DataFormat preset;
+  preset.Absolute = 0;
+  GerberReader a = scan("X1000Y1000D02*X1000Y1000D01*", preset);
+  EXPECT_DOUBLE_EQ(a.Width, 0.0);
+}
+
+TEST(ExtentsTest, StepAndRepeatCopiesAndCommentsWithParameters) {
+  GerberReader r = scan("%FSLAX24Y24*%%SRX3Y2I1.0J0.5*%X10000Y10000D03*%SRX1Y1I0J0*%M02*");
+  EXPECT_DOUBLE_EQ(r.MinX, 1.0);
+  EXPECT_DOUBLE_EQ(r.MaxX, 3.0);
+  EXPECT_DOUBLE_EQ(r.MaxY, 1.5);
+  // A comment holding "%" is read from that "%" on; the format there counts.
+  GerberReader c = scan("G04 legacy %FSLAX24Y24*X10000Y10000D03*");
+  EXPECT_DOUBLE_EQ(c.MaxX, 1.0);
+  // Coordinates inside ordinary comments do not count.
+  GerberReader ignored = scan("G04 X99999Y99999*X1000Y1000D03*");
+  EXPECT_DOUBLE_EQ(ignored.MaxX, 1.0);
+}
+
+}  // namespace
+}  // namespace drumplot
