@@ -67,6 +67,7 @@ void parseParameters(Aperture& aperture, std::string_view text) {
 void parseDefinitions(const StatementList& statements, ApertureTable& apertures,
                       std::string_view fileName) {
   std::optional<MacroIndex> macros;  // built on the first macro aperture
+  size_t macroLinesLeft = statements.limits().maxMacroLines;
   for (size_t i = 0; i < statements.size(); ++i) {
     std::string_view statement = statements[i];
     if (!startsWith(statement, "%ADD") && !startsWith(statement, "ADD")) continue;
@@ -99,7 +100,7 @@ void parseDefinitions(const StatementList& statements, ApertureTable& apertures,
     }
     if (!aperture.Modifiers.empty()) parseParameters(aperture, aperture.Modifiers);
     if (!macros) macros.emplace(statements);
-    expandMacro(statements, *macros, aperture, aperture.MacroName);
+    expandMacro(statements, *macros, aperture, aperture.MacroName, macroLinesLeft);
   }
 }
 

@@ -30,25 +30,34 @@ namespace {
 
 // The body of the definition at `start`: the statements after it up to the
 // first one that is exactly "%".
-void appendBody(const StatementList& statements, size_t start, std::vector<std::string>& lines) {
+void appendBody(const StatementList& statements, size_t start, std::vector<std::string>& lines,
+                size_t linesLeft) {
   for (size_t i = start + 1; i < statements.size() && statements[i] != "%"; ++i) {
+    if (lines.size() > linesLeft) return;  // over budget: the caller gives up
     lines.push_back(removeChars(statements[i], "*"));
   }
 }
 
 }  // namespace
 
-void expandMacro(const StatementList& statements, const MacroIndex& index, Aperture& aperture,
-                 const std::string& name) {
+bool expandMacro(const StatementList& statements, const MacroIndex& index, Aperture& aperture,
+                 const std::string& name, size_t& linesLeft) {
   aperture.MacroTable.clear();
   const auto* starts = index.find(name);
-  if (!starts) return;
+  if (!starts) return true;
   // Each definition of the name adds its lines, and the whole is evaluated again.
   std::vector<std::string> lines;
   for (size_t start : *starts) {
-    appendBody(statements, start, lines);
+    appendBody(statements, start, lines, linesLeft);
+    if (lines.size() > linesLeft) {
+      aperture.MacroTable.clear();
+      linesLeft = 0;
+      return false;
+    }
+    linesLeft -= lines.size();
     evaluateMacroBody(lines, aperture);
   }
+  return true;
 }
 
 // ApertureMacro - Evaluating the body

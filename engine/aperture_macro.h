@@ -30,9 +30,11 @@ class MacroIndex {
 void evaluateMacroBody(const std::vector<std::string>& lines, Aperture& aperture);
 
 // Expands macro `name` into the aperture (MacroTable and Params). A name
-// that is never defined leaves the table empty.
-void expandMacro(const StatementList& statements, const MacroIndex& index, Aperture& aperture,
-                 const std::string& name);
+// that is never defined leaves the table empty. `linesLeft` is the budget of
+// body lines still to be evaluated for this file; an expansion that would
+// exceed it leaves the table empty and reports false.
+bool expandMacro(const StatementList& statements, const MacroIndex& index, Aperture& aperture,
+                 const std::string& name, size_t& linesLeft);
 
 // One field's value: a plain number, or a text with variables substituted
 // (at most three) and then handed to evaluateExpression when it holds an

@@ -15,6 +15,9 @@ namespace drumplot {
 // are far beyond any real photoplot; fuzzing lowers them.
 struct StatementLimits {
   size_t maxStatements = 64u * 1024u * 1024u;  // entries after step-and-repeat expansion
+  // Macro body lines evaluated for all macro apertures of one file together;
+  // apertures past it keep an empty table.
+  size_t maxMacroLines = 16u * 1024u * 1024u;
 };
 
 // Statements are stored once, in one text arena; the list holds (offset,
@@ -39,6 +42,8 @@ class StatementList {
 
   // True when the limit on expanded statements cut the list short.
   bool truncated() const { return truncated_; }
+
+  const StatementLimits& limits() const { return limits_; }
 
   // Fields of the open step-and-repeat block.
   bool InRepeat = false;

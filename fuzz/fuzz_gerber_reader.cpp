@@ -18,6 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   preset.Metric = (options >> 7) & 1;
   drumplot::StatementLimits limits;
   limits.maxStatements = 200000;  // keeps step-and-repeat bombs small
+  limits.maxMacroLines = 200000;
   drumplot::GerberReader reader(preset, limits);
   reader.FileName = "fuzz.gbr";
   reader.loadBytes(std::string_view(reinterpret_cast<const char*>(data), size - 1));

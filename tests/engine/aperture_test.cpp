@@ -160,3 +160,24 @@ TEST(MacroBodyTest, NameDefinedTwiceContributesBothBodies) {
 
 }  // namespace
 }  // namespace drumplot
+
+namespace drumplot {
+namespace {
+
+// Found by fuzzing: a macro body that no "%" closes, redefined and used by
+// many apertures, made the definitions pass quadratic.
+TEST(DefinitionsTest, FuzzMacroBodyWithoutEndStaysWithinBudget) {
+  std::string file;
+  for (int i = 0; i < 200; ++i) file += "%AMM*1,1,0.1,0,0*G04 x%*";
+  for (int d = 10; d < 400; ++d) file += "%ADD" + std::to_string(d) + "M*%";
+  StatementLimits limits;
+  limits.maxMacroLines = 100000;
+  GerberReader r({}, limits);
+  r.loadBytes(file);
+  r.parseDefinitions();
+  EXPECT_FALSE(r.Apertures.find(10)->MacroTable.empty());
+  EXPECT_TRUE(r.Apertures.find(399)->MacroTable.empty());  // past the budget
+}
+
+}  // namespace
+}  // namespace drumplot
