@@ -1,0 +1,182 @@
+// SPDX-License-Identifier: MIT
+#include "output/mono_image.h"
+
+#include <png.h>
+
+#include <bit>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <unistd.h>
+
+#include "engine/errors.h"
+
+namespace drumplot {
+
+namespace {
+
+// Images are refused beyond this many bytes of pixel data (8 GiB).
+constexpr uint64_t kMaxImageBytes = uint64_t{8} << 30;
+
+}  // namespace
+
+MonoImage::MonoImage(uint32_t w, uint32_t h) : width(w), height(h) {
+  uint64_t bytes = ((static_cast<uint64_t>(w) + 7) / 8) * h;
+  if (bytes > kMaxImageBytes) {
+    throw FormatError("image of " + std::to_string(w) + " x " + std::to_string(h) +
+                      " pixels is too large to hold in memory");
+  }
+  bits.assign(static_cast<size_t>(bytes), 0xFF);
+}
+
+uint64_t MonoImage::exposedCount() const {
+  uint64_t count = 0;
+  size_t full = width / 8;
+  unsigned rest = width % 8;
+  for (uint32_t y = 0; y < height; ++y) {
+    const uint8_t* r = row(y);
+    for (size_t i = 0; i < full; ++i) count += 8 - static_cast<unsigned>(std::popcount(r[i]));
+    if (rest) {
+      unsigned lastBits = static_cast<unsigned>(r[full]) >> (8 - rest);
+      count += rest - static_cast<unsigned>(std::popcount(lastBits));
+    }
+  }
+  return count;
+}
+
+// MonoImage - Files
+// ============================================================================
+
+namespace {
+
+// A temporary file beside the target, renamed over it on commit and removed
+// otherwise, so a failed write never leaves a truncated target.
+class TempFile {
+ public:
+  explicit TempFile(const std::filesystem::path& target)
+      : target_(target), temp_(target.string() + ".tmp" + std::to_string(::getpid())) {
+    file_ = std::fopen(temp_.c_str(), "wb");
+    if (!file_) throw IoError(target_.string() + ": cannot create the file");
+  }
+  ~TempFile() {
+    if (file_) std::fclose(file_);
+    if (!committed_) std::remove(temp_.c_str());
+  }
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+
+  FILE* get() { return file_; }
+  void commit() {
+    bool ok = std::fflush(file_) == 0 && !std::ferror(file_);
+    ok = std::fclose(file_) == 0 && ok;
+    file_ = nullptr;
+    if (!ok || std::rename(temp_.c_str(), target_.c_str()) != 0) {
+      throw IoError(target_.string() + ": cannot write the file");
+    }
+    committed_ = true;
+  }
+
+ private:
+  std::filesystem::path target_;
+  std::string temp_;
+  FILE* file_ = nullptr;
+  bool committed_ = false;
+};
+
+struct PngWriteState {
+  png_structp png = nullptr;
+  png_infop info = nullptr;
+  ~PngWriteState() { png_destroy_write_struct(&png, &info); }
+};
+
+struct PngReadState {
+  png_structp png = nullptr;
+  png_infop info = nullptr;
+  ~PngReadState() { png_destroy_read_struct(&png, &info, nullptr); }
+};
+
+struct FileCloser {
+  void operator()(FILE* f) const { std::fclose(f); }
+};
+
+}  // namespace
+
+void writePng(const std::filesystem::path& path, const MonoImage& image) {
+  TempFile out(path);
+  PngWriteState state;
+  state.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  if (state.png) state.info = png_create_info_struct(state.png);
+  if (!state.png || !state.info) throw IoError(path.string() + ": cannot start the PNG writer");
+  if (setjmp(png_jmpbuf(state.png))) throw IoError(path.string() + ": cannot write the PNG file");
+  png_init_io(state.png, out.get());
+  png_set_IHDR(state.png, state.info, image.width, image.height, 1, PNG_COLOR_TYPE_GRAY,
+               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(state.png, state.info);
+  // A set bit is white in both: rows go out as they are.
+  for (uint32_t y = 0; y < image.height; ++y) {
+    png_write_row(state.png, const_cast<png_bytep>(image.row(y)));
+  }
+  png_write_end(state.png, nullptr);
+  out.commit();
+}
+
+void writePbm(const std::filesystem::path& path, const MonoImage& image) {
+  TempFile out(path);
+  std::fprintf(out.get(), "P4\n%u %u\n", image.width, image.height);
+  std::vector<uint8_t> row(image.stride());
+  for (uint32_t y = 0; y < image.height; ++y) {
+    const uint8_t* src = image.row(y);
+    for (size_t i = 0; i < row.size(); ++i) row[i] = static_cast<uint8_t>(~src[i]);
+    std::fwrite(row.data(), 1, row.size(), out.get());
+  }
+  out.commit();
+}
+
+void writeImage(const std::filesystem::path& path, const MonoImage& image) {
+  std::string ext = path.extension().string();
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (ext == ".png") return writePng(path, image);
+  if (ext == ".pbm") return writePbm(path, image);
+  throw FormatError(path.string() + ": unknown image type (use .png or .pbm)");
+}
+
+MonoImage readPng(const std::filesystem::path& path) {
+  std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+  if (!file) throw IoError(path.string() + ": cannot open the file");
+  PngReadState state;
+  state.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  if (state.png) state.info = png_create_info_struct(state.png);
+  if (!state.png || !state.info) throw IoError(path.string() + ": cannot start the PNG reader");
+  if (setjmp(png_jmpbuf(state.png))) throw FormatError(path.string() + ": not a readable PNG file");
+  png_init_io(state.png, file.get());
+  png_read_info(state.png, state.info);
+  // Everything becomes 8-bit grey with alpha.
+  png_set_expand(state.png);
+  png_set_strip_16(state.png);
+  png_set_gray_to_rgb(state.png);
+  png_set_add_alpha(state.png, 0xFF, PNG_FILLER_AFTER);
+  png_read_update_info(state.png, state.info);
+  uint32_t w = png_get_image_width(state.png, state.info);
+  uint32_t h = png_get_image_height(state.png, state.info);
+  MonoImage image(w, h);
+  std::vector<uint8_t> row(static_cast<size_t>(w) * 4);
+  int passes = png_set_interlace_handling(state.png);
+  std::vector<uint8_t> all;
+  if (passes > 1) all.resize(row.size() * h);
+  for (int pass = 0; pass < passes; ++pass) {
+    for (uint32_t y = 0; y < h; ++y) {
+      uint8_t* dst = passes > 1 ? all.data() + y * row.size() : row.data();
+      png_read_row(state.png, dst, nullptr);
+      if (passes > 1 && pass + 1 < passes) continue;
+      for (uint32_t x = 0; x < w; ++x) {
+        const uint8_t* p = dst + x * 4;
+        unsigned luminance = (p[0] * 299u + p[1] * 587u + p[2] * 114u) / 1000u;
+        image.setExposed(x, y, p[3] >= 128 && luminance < 128);
+      }
+    }
+  }
+  return image;
+}
+
+}  // namespace drumplot

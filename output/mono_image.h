@@ -1,0 +1,46 @@
+// SPDX-License-Identifier: MIT
+// A whole 1-bit image in memory (renders, decoded plotter files, references),
+// and its PNG and PBM files.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <vector>
+
+namespace drumplot {
+
+// Rows of (width + 7) / 8 bytes, most significant bit leftmost, row 0 on top;
+// a set bit is background (white), a clear bit is exposure (black).
+struct MonoImage {
+  uint32_t width = 0;
+  uint32_t height = 0;
+  std::vector<uint8_t> bits;
+
+  MonoImage() = default;
+  // An all-background image. Throws FormatError when the size cannot be held.
+  MonoImage(uint32_t w, uint32_t h);
+
+  size_t stride() const { return (static_cast<size_t>(width) + 7) / 8; }
+  uint8_t* row(uint32_t y) { return bits.data() + y * stride(); }
+  const uint8_t* row(uint32_t y) const { return bits.data() + y * stride(); }
+  bool exposed(uint32_t x, uint32_t y) const { return !((row(y)[x >> 3] >> (7 - (x & 7))) & 1); }
+  void setExposed(uint32_t x, uint32_t y, bool on) {
+    uint8_t mask = static_cast<uint8_t>(0x80u >> (x & 7));
+    if (on) row(y)[x >> 3] &= static_cast<uint8_t>(~mask);
+    else row(y)[x >> 3] |= mask;
+  }
+  uint64_t exposedCount() const;
+};
+
+// 1-bit grayscale PNG (white = background). Written through a temporary file.
+void writePng(const std::filesystem::path& path, const MonoImage& image);
+// Binary PBM (P4: a set bit is black). Written through a temporary file.
+void writePbm(const std::filesystem::path& path, const MonoImage& image);
+// Writes PNG or PBM after the file's extension (".png", ".pbm"); throws
+// FormatError for any other extension.
+void writeImage(const std::filesystem::path& path, const MonoImage& image);
+
+// Reads any PNG; an opaque pixel darker than half grey is exposure.
+MonoImage readPng(const std::filesystem::path& path);
+
+}  // namespace drumplot
