@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: MIT
+// The plotter file (.FPF): header blocks, thumbnail, preview and image
+// records, and a reader that decodes them back (an independent check of the
+// writer, and how an operator looks at what will be plotted).
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "output/mono_image.h"
+
+namespace drumplot {
+
+inline constexpr size_t kFpfHeaderBytes = 77;        // signature + 10-byte + 64-byte blocks
+inline constexpr size_t kFpfThumbnailBytes = 5000;   // 200 rows of 25 bytes
+inline constexpr size_t kFpfPreviewBytes = 80000;    // 800 rows of 100 bytes
+inline constexpr size_t kFpfImageOffset = kFpfHeaderBytes + kFpfThumbnailBytes + kFpfPreviewBytes;
+inline constexpr uint32_t kFpfLargeLimit = 65000;    // beyond this, "QK2" and 24-bit sizes
+
+struct FpfHeader {
+  uint32_t width = 0;    // pixels per row
+  uint32_t height = 0;   // rows
+  uint32_t dpi = 0;
+  uint32_t previewWidth = 0;
+  uint32_t previewHeight = 0;
+  std::string notes;     // at most 50 characters are stored
+
+  bool large() const { return width > kFpfLargeLimit || height > kFpfLargeLimit; }
+};
+
+// The 77 header bytes: "QKS" or "QK2", big-endian fields, notes cut to 50.
+std::vector<uint8_t> encodeFpfHeader(const FpfHeader& header);
+
+struct FpfContents {
+  FpfHeader header;
+  std::string signature;
+  MonoImage thumbnail;   // 200 x 200
+  MonoImage preview;     // previewWidth x previewHeight, as stored
+  MonoImage image;       // records in file order, one group of four rows after another
+  uint64_t records = 0;
+  bool complete = true;  // false when the data ended inside a record
+};
+
+// Reads a plotter file. Image records are decoded in file order: record k
+// fills rows 4k .. 4k+3 with bit k' of each value in row 4k + k'. Throws
+// IoError / FormatError naming the file.
+FpfContents readFpf(const std::filesystem::path& path, bool decodeImage = true);
+
+// The header from the first bytes of a file.
+FpfHeader decodeFpfHeader(const std::vector<uint8_t>& bytes, std::string* signature = nullptr);
+
+}  // namespace drumplot
