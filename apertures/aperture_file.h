@@ -1,0 +1,46 @@
+// SPDX-License-Identifier: MIT
+// The aperture file (".Env"): loading it into a reader's aperture records,
+// and saving the working aperture table as one.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "engine/aperture.h"
+
+namespace drumplot {
+
+class GerberReader;
+class WorkingApertureTable;
+
+// The last line of the trailer tells who wrote the file.
+enum class ApertureFileWriter : char {
+  Table = '}',   // saved from the aperture table
+  Import = ']',  // produced by an aperture list conversion
+};
+
+// The three header lines and the six trailer lines, each ended by CR LF.
+std::string apertureFileHeader();
+std::string apertureFileTrailer(ApertureFileWriter writer);
+
+// Reads the aperture lines of an aperture file's text into kind-0 records,
+// replacing any record of the same D codes. Loading ends at the first line
+// after the table that is not an aperture line. Throws FormatError naming
+// `fileName` and the line when a shape code (or a range end) is not an integer.
+void loadApertureText(std::string_view text, ApertureTable& apertures, std::string_view fileName);
+
+// LoadApertureFile: an empty name, or a file that cannot be opened, does nothing.
+void LoadApertureFile(ApertureTable& apertures, const std::string& fileName);
+
+// What every drawing of a layer does after the reader has parsed the Gerber
+// file's own definitions: the layer's aperture file replaces them D code by D code.
+void LoadApertureFile(GerberReader& reader, const std::string& fileName);
+
+// The aperture file of the working table: rows of D codes 10 to 999 that are
+// of kind 0 or edited, and neither None nor Custom.
+std::string apertureFileText(const WorkingApertureTable& table);
+
+// SaveApertureFile: creates or replaces the file. Throws IoError.
+void SaveApertureFile(const WorkingApertureTable& table, const std::string& fileName);
+
+}  // namespace drumplot

@@ -1,0 +1,241 @@
+// SPDX-License-Identifier: MIT
+// Aperture files: field cutting, units, where loading ends, saving.
+#include "apertures/aperture_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "apertures/working_aperture_table.h"
+#include "engine/errors.h"
+#include "engine/gerber_reader.h"
+#include "support/test_support.h"
+
+namespace drumplot {
+namespace {
+
+const std::string kHeader = "[<4\r\nin.pho\r\n2 3 11\r\n";
+const std::string kTrailerLoad = "0\r\n0\r\n18688 20736 20224\r\n1.0 1.0 0.0005\r\n0 0\r\n";
+
+ApertureTable load(const std::string& text) {
+  ApertureTable table;
+  loadApertureText(text, table, "test.Env");
+  return table;
+}
+
+// One aperture line after the standard header, and the record of one D code.
+struct LineCase {
+  const char* line;
+  int dCode;
+  ApertureShape shape;
+  double sizeX;
+  double sizeY;
+};
+
+class ApertureLineTest : public testing::TestWithParam<LineCase> {};
+
+TEST_P(ApertureLineTest, RecordOfTheLine) {
+  const LineCase& c = GetParam();
+  ApertureTable table = load(kHeader + c.line + "\r\n" + kTrailerLoad + "}\r\n");
+  const Aperture* a = table.find(c.dCode);
+  ASSERT_NE(a, nullptr) << c.line;
+  EXPECT_EQ(a->Kind, static_cast<uint8_t>(ApertureKind::File));
+  EXPECT_EQ(a->Shape, static_cast<uint8_t>(c.shape)) << c.line;
+  EXPECT_DOUBLE_EQ(a->SizeX, c.sizeX) << c.line;
+  EXPECT_DOUBLE_EQ(a->SizeY, c.sizeY) << c.line;
+  EXPECT_EQ(a->Aux, 0.0);
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Lines, ApertureLineTest, testing::Values(
+    LineCase{"10 0  0.02000 0.02000",     10, ApertureShape::Round,     0.02,  0.02},
+    LineCase{"10 15 0.02 0.01",           10, ApertureShape::Round,     0.02,  0.01},
+    LineCase{"10-12 1 0.05 0.02",         11, ApertureShape::Square,    0.05,  0.05},
+    LineCase{"10-12 1 0.05 0.02",         12, ApertureShape::Square,    0.05,  0.05},
+    LineCase{"13 2 0.06 0.03",            13, ApertureShape::Rectangle, 0.06,  0.03},
+    LineCase{"14 16 0.07 0.00",           14, ApertureShape::Octagon,   0.07,  0.0},
+    LineCase{"15 3 0.09 0.045",           15, ApertureShape::Oblong,    0.09,  0.045},
+    LineCase{"15 4 0.09 0.045",           15, ApertureShape::Oblong,    0.09,  0.045},
+    LineCase{"20 5 0.06 0.04 0.03",       20, ApertureShape::Thermal,   0.06,  0.03},
+    LineCase{"20 5 0.06 0.04",            20, ApertureShape::Thermal,   0.06,  0.04},
+    LineCase{"20 5 0.06 0.04 abc",        20, ApertureShape::Thermal,   0.06,  0.04},
+    LineCase{"21 6 0.05 0.05",            21, ApertureShape::Target,    0.05,  0.0},
+    LineCase{"22 14 0.05 0.01",           22, ApertureShape::Custom,    0.05,  0.05},
+    // Fields are separated by one or more spaces; leading spaces are skipped.
+    LineCase{"   30    0    0.1   0.2",   30, ApertureShape::Round,     0.1,   0.2},
+    // A line that ends after field 3 reads field 3 as 0 and its last text as field 4.
+    LineCase{"31 0 0.254",                31, ApertureShape::Round,     0.0,   0.254},
+    // Sizes without leading digits read 0; text after the digits is ignored.
+    LineCase{"32 2 x 0.03mm",             32, ApertureShape::Rectangle, 0.0,   0.03},
+    // The D code is field 1 rounded, halves to even.
+    LineCase{"40.6 0 0.01 0.01",          41, ApertureShape::Round,     0.01,  0.01},
+    LineCase{"42.5 0 0.01 0.01",          42, ApertureShape::Round,     0.01,  0.01},
+    LineCase{"9995-99999 0 0.01 0.01",    9999, ApertureShape::Round,   0.01,  0.01}));
+// clang-format on
+
+TEST(ApertureFileTest, HeaderLineSetsCentimetreUnits) {
+  for (const char* header : {"2 3 12", "2 3 15"}) {
+    ApertureTable table = load(std::string("[<4\r\nin.pho\r\n") + header + "\r\n10 0 0.254 0.254\r\n");
+    ASSERT_NE(table.find(10), nullptr);
+    EXPECT_DOUBLE_EQ(table.find(10)->SizeX, 0.1) << header;
+  }
+  EXPECT_DOUBLE_EQ(load("2 3 11\r\n10 0 0.254 0.254\r\n").find(10)->SizeX, 0.254);
+  // The unit reaches only the lines after it.
+  ApertureTable later = load("10 0 0.254 0.254\r\n2 3 12\r\n11 0 0.254 0.254\r\n");
+  EXPECT_DOUBLE_EQ(later.find(10)->SizeX, 0.254);
+  EXPECT_EQ(later.find(11), nullptr);  // "2 3 12" after the table ends the load
+}
+
+TEST(ApertureFileTest, WhereTheTableStartsAndEnds) {
+  // D code 5 and shape code 7 are passed over before the table...
+  ApertureTable before = load(kHeader + "5 0 0.01 0.01\r\n10 7 0.05 0.05\r\n10 0 0.02 0.02\r\n");
+  ASSERT_NE(before.find(10), nullptr);
+  EXPECT_EQ(before.find(10)->Shape, static_cast<uint8_t>(ApertureShape::Round));
+  EXPECT_EQ(before.find(5), nullptr);
+  // ...and end the load after it: the later lines are lost.
+  for (const char* stop : {"10 7 0.05 0.05", "5 0 0.01 0.01", "0", "10000 0 0.1 0.1"}) {
+    ApertureTable after = load(kHeader + "10 0 0.02 0.02\r\n" + stop + "\r\n11 0 0.02 0.02\r\n");
+    EXPECT_NE(after.find(10), nullptr) << stop;
+    EXPECT_EQ(after.find(11), nullptr) << stop;
+  }
+  // A reversed range defines nothing but starts the table.
+  ApertureTable reversed = load("20-10 0 0.01 0.01\r\n5 0 0 0\r\n30 0 0.01 0.01\r\n");
+  EXPECT_TRUE(reversed.definedCodes().empty());
+}
+
+TEST(ApertureFileTest, LineEndsAndLongLines) {
+  ApertureTable table = load("10 0 0.01 0.01\n11 0 0.02 0.02\r12 0 0.03 0.03");
+  EXPECT_EQ(table.definedCodes(), (std::vector<int>{10, 11, 12}));
+  // Lines are cut at 255 characters: a fifth field beyond that is not read.
+  std::string longLine = "20 5 0.06 0.04" + std::string(250, ' ') + "0.03";
+  EXPECT_DOUBLE_EQ(load(longLine).find(20)->SizeY, 0.04);
+}
+
+TEST(ApertureFileTest, ShapeCodeThatIsNotAnIntegerNamesFileAndLine) {
+  // Includes a line whose field 2 reads empty because nothing follows it.
+  for (const char* bad : {"10 x 0.01 0.01", "10 0", "2 three 11", "10-2x 0 0.01 0.01"}) {
+    try {
+      load(kHeader + bad + "\r\n");
+      FAIL() << "expected FormatError for " << bad;
+    } catch (const FormatError& e) {
+      EXPECT_NE(std::string(e.what()).find("test.Env:4:"), std::string::npos) << e.what();
+    }
+  }
+}
+
+TEST(ApertureFileTest, FileReplacesDefinitionsOfTheSameDCodes) {
+  std::filesystem::path env = test::tempDir() / "layer.Env";
+  test::writeFile(env, kHeader + "11 1 0.04 0.01\r\n" + kTrailerLoad + "}\r\n");
+  GerberReader reader;
+  reader.FileName = "layer.gbr";
+  reader.loadBytes("%ADD10C,0.01*%%ADD11C,0.02*%");
+  reader.computeExtents();
+  reader.parseDefinitions();
+  LoadApertureFile(reader, env.string());
+  EXPECT_EQ(reader.Apertures.find(10)->Kind, static_cast<uint8_t>(ApertureKind::Standard));
+  const Aperture* d11 = reader.Apertures.find(11);
+  EXPECT_EQ(d11->Kind, static_cast<uint8_t>(ApertureKind::File));
+  EXPECT_EQ(d11->Modifiers, "");
+  EXPECT_DOUBLE_EQ(d11->SizeY, 0.04);
+  // An empty name or a missing file leaves the records alone, without a message.
+  LoadApertureFile(reader, "");
+  LoadApertureFile(reader, (test::tempDir() / "missing.Env").string());
+  EXPECT_EQ(reader.Apertures.definedCodes(), (std::vector<int>{10, 11}));
+}
+
+TEST(ApertureFileTest, DemoSilkLayerFile) {
+  ApertureTable table;
+  LoadApertureFile(table, std::string(DRUMPLOT_SOURCE_DIR) + "/examples/demo/demo-silk.Env");
+  ASSERT_EQ(table.definedCodes(), (std::vector<int>{10, 11, 12}));
+  WorkingApertureTable rows = buildApertureTable(table, 1.0);
+  EXPECT_EQ(rows.row(10).Shape, static_cast<int32_t>(ApertureShape::Round));
+  EXPECT_NEAR(rows.row(10).DLX, 8.0, 1e-9);
+  EXPECT_EQ(rows.row(11).Shape, static_cast<int32_t>(ApertureShape::Square));
+  EXPECT_NEAR(rows.row(11).DLX, 40.0, 1e-9);
+  EXPECT_NEAR(rows.row(11).DLY, 40.0, 1e-9);
+  EXPECT_EQ(rows.row(12).Shape, static_cast<int32_t>(ApertureShape::Thermal));
+  EXPECT_NEAR(rows.row(12).DLX, 60.0, 1e-9);
+  EXPECT_NEAR(rows.row(12).DLY, 30.0, 1e-9);
+}
+
+// Saving
+// ============================================================================
+
+ApertureTableRow row(ApertureKind kind, ApertureShape shape, double dlx, double dly) {
+  ApertureTableRow r;
+  r.Kind = static_cast<uint8_t>(kind);
+  r.Shape = static_cast<int32_t>(shape);
+  r.DLX = dlx;
+  r.DLY = dly;
+  return r;
+}
+
+TEST(SaveApertureFileTest, EmptyTableIsHeaderAndTrailerAndLoadsAsNothing) {
+  std::filesystem::path file = test::tempDir() / "empty.Env";
+  SaveApertureFile(WorkingApertureTable{}, file.string());
+  std::string text = test::readFile(file);
+  EXPECT_EQ(text, kHeader + kTrailerLoad + "}\r\n");
+  ApertureTable table;
+  LoadApertureFile(table, file.string());
+  EXPECT_TRUE(table.definedCodes().empty());
+}
+
+TEST(SaveApertureFileTest, WhichRowsAreWrittenAndHow) {
+  WorkingApertureTable t;
+  t.row(10) = row(ApertureKind::File, ApertureShape::Round, 20.0, 20.0);
+  t.row(11) = row(ApertureKind::Standard, ApertureShape::Square, 40.0, 40.0);     // unedited
+  t.row(12) = row(ApertureKind::Standard, ApertureShape::Rectangle, 60.0, 30.0);  // edited
+  t.markEdited(12);
+  t.row(13) = row(ApertureKind::Macro, ApertureShape::Custom, 0.0, 0.0);
+  t.markEdited(13);
+  t.row(14) = row(ApertureKind::File, ApertureShape::Custom, 5.0, 5.0);
+  t.row(15) = row(ApertureKind::File, ApertureShape::Octagon, 70.0, 0.0);
+  t.row(16) = row(ApertureKind::File, ApertureShape::Thermal, 60.0, 30.0);
+  t.row(17) = row(ApertureKind::File, ApertureShape::Target, 50.0, 0.0);
+  t.row(18) = row(ApertureKind::File, ApertureShape::Oblong, 90.0, 45.0);
+  t.markEdited(19);  // edited but None
+  t.row(999) = row(ApertureKind::File, ApertureShape::Round, 1.0, 1.0);
+  EXPECT_EQ(apertureFileText(t), kHeader +
+                                     "10 0  0.02000 0.02000\r\n"
+                                     "12 2  0.06000 0.03000\r\n"
+                                     "15 16  0.07000 0.00000\r\n"
+                                     "16 5  0.06000 0.03000\r\n"
+                                     "17 6  0.05000 0.00000\r\n"
+                                     "18 3  0.09000 0.04500\r\n"
+                                     "999 0  0.00100 0.00100\r\n" +
+                                     kTrailerLoad + "}\r\n");
+}
+
+TEST(SaveApertureFileTest, SavedTableLoadsBackAsTheSameApertures) {
+  WorkingApertureTable t;
+  t.row(10) = row(ApertureKind::File, ApertureShape::Round, 8.0, 8.0);
+  t.row(11) = row(ApertureKind::File, ApertureShape::Thermal, 60.0, 30.0);
+  // Sizes of 10 inches and more fill their field: they still read back as two sizes.
+  t.row(12) = row(ApertureKind::File, ApertureShape::Rectangle, 12000.0, 15000.0);
+  std::filesystem::path file = test::tempDir() / "round-trip.Env";
+  test::writeFile(file, "old contents");
+  SaveApertureFile(t, file.string());
+  EXPECT_EQ(std::filesystem::directory_iterator(file.parent_path())->path(), file);  // no temporary left
+  ApertureTable loaded;
+  LoadApertureFile(loaded, file.string());
+  WorkingApertureTable back = buildApertureTable(loaded, 1.0);
+  for (int d : {10, 11, 12}) {
+    EXPECT_EQ(back.row(d).Shape, t.row(d).Shape) << d;
+    EXPECT_NEAR(back.row(d).DLX, t.row(d).DLX, 1e-6) << d;
+    EXPECT_NEAR(back.row(d).DLY, t.row(d).DLY, 1e-6) << d;
+  }
+  EXPECT_FALSE(back.edited(10));
+}
+
+TEST(SaveApertureFileTest, UnwritableTargetIsAnIoErrorNamingIt) {
+  std::string target = (test::tempDir() / "no-such-dir" / "x.Env").string();
+  try {
+    SaveApertureFile(WorkingApertureTable{}, target);
+    FAIL() << "expected IoError";
+  } catch (const IoError& e) {
+    EXPECT_NE(std::string(e.what()).find(target), std::string::npos) << e.what();
+  }
+}
+
+}  // namespace
+}  // namespace drumplot

@@ -1,0 +1,241 @@
+// SPDX-License-Identifier: MIT
+// Foreign aperture list conversions, line by line, and on the corpus lists.
+#include "apertures/aperture_list_conversion.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "apertures/aperture_file.h"
+#include "engine/errors.h"
+#include "support/test_support.h"
+
+namespace drumplot {
+namespace {
+
+const std::string kHeader = "[<4\r\nin.pho\r\n2 3 11\r\n";
+const std::string kTrailer = "0\r\n0\r\n18688 20736 20224\r\n1.0 1.0 0.0005\r\n0 0\r\n]\r\n";
+
+// The aperture lines of a converted file, without header and trailer.
+std::vector<std::string> apertureLines(const ApertureListConversion& result) {
+  EXPECT_EQ(result.text.substr(0, kHeader.size()), kHeader);
+  EXPECT_GE(result.text.size(), kHeader.size() + kTrailer.size());
+  EXPECT_EQ(result.text.substr(result.text.size() - kTrailer.size()), kTrailer);
+  std::string body = result.text.substr(kHeader.size(), result.text.size() - kHeader.size() - kTrailer.size());
+  std::vector<std::string> lines;
+  std::istringstream in(body);
+  for (std::string line; std::getline(in, line);) {
+    EXPECT_EQ(line.back(), '\r');
+    lines.push_back(line.substr(0, line.size() - 1));
+  }
+  EXPECT_EQ(lines.size(), result.apertureLines);
+  return lines;
+}
+
+std::vector<std::string> convert(const std::string& source, ApertureListType type) {
+  return apertureLines(convertApertureList(source, type, "list"));
+}
+
+using Lines = std::vector<std::string>;
+
+TEST(ApertureListConversionTest, IsoCam) {
+  EXPECT_EQ(convert("D10 ROUND 0.010 0.010\r\n"
+                    "d12 rectangle 0.060 0.030\r\n"
+                    "12 SQUARE 0.05\r\n"
+                    "D13 OBLONG 0.09 X 0.045 inch\r\n"
+                    "D0014 ANNULUS 0.08 0.04\r\n"
+                    "D15 ROUNDED 0.01 0.01\r\n"   // not a shape word of the list
+                    "D16 THERMAL 0.06 0.04\r\n"
+                    "D5 ROUND 0.01 0.01\r\n"      // D codes below 10 and above 9999 are skipped
+                    "10000 ROUND 0.01 0.01\r\n"
+                    "NO NUMBER HERE\r\n",
+                    ApertureListType::IsoCam),
+            (Lines{"10 0 0.010 0.010", "12 2 0.060 0.030", "12 2 0.05 0.05",
+                   "13 3 0.09 0.045", "0014 0 0.08 0.04"}));
+}
+
+TEST(ApertureListConversionTest, Ecam) {
+  ApertureListConversion result = convertApertureList(
+      "! GAPFile Version 1.0\n"
+      "D11 ROUND 20.00 0.508 0.00 0.000\n"
+      "D12 SQUARE 24.00 0.610 0.00 0.000\n"
+      "D13 OCTAGON 50.00 1.270 0.00 0.000\n"
+      "D14 RECTANGLE 60.00 1.524 30.00 0.762\n"
+      "D15 OBLONG 90 2.286 45 1.143\n"
+      "D16 DONUT 80 0 40 0\n"
+      "D17 TARGET 50 0 10 0\n"
+      "D18 THERMAL 60 0 30 0\n"
+      "D19 ANNULUS 80 0 40 0\n"   // GC-CAM's word, not ECAM's
+      "D20 CUSTOM 10 0 0 0\n"
+      "D21 custom 10 0 0 0\n"
+      "D5 CUSTOM 10 0 0 0\n"      // outside 10..9999: not in the CUSTOM list either
+      "D22 ROUND 1.2.3 0 0 0\n",  // a size that is not a number counts as 0
+      ApertureListType::Ecam, "list.gap");
+  EXPECT_EQ(apertureLines(result),
+            (Lines{"11 0  0.0200  0.0200", "12 1  0.0240  0.0240", "13 16  0.0500 0.00",
+                   "14 2  0.0600  0.0300", "15 3  0.0900  0.0450", "16 0  0.0800  0.0400",
+                   "17 6  0.0500  0.0500", "18 5  0.0600  0.0300", "22 0  0.0000  0.0000"}));
+  EXPECT_EQ(result.customMessage(), "Aperture : 20,21, is defined as CUSTOM");
+}
+
+TEST(ApertureListConversionTest, GcCam) {
+  ApertureListConversion result = convertApertureList(
+      "GC-CAM aperture list\n"
+      "D 11 ROUND 0.508 MM\n"  // before the CODE line: passed over
+      "No Pos Type Tool CODE SHAPE SIZE UNIT\n"
+      "1 a b c D11 ROUND 0.508 MM x 0.508 MM\n"
+      "2 a b c 12 SQUARE 24 MIL x 0 MIL\n"
+      "3 a b c D13 RECTANGLE 0.06 \" x 0.03 \"\n"
+      "4 a b c D14 DRAW 8 mil\n"
+      "5 a b c D15 ANNULUS 80 MIL x 40 MIL\n"
+      "6 a b c D16 DONUT 80 MIL x 40 MIL\n"  // ECAM's word, not GC-CAM's
+      "7 a b c D17 OCTAGON 50 MIL\n"
+      "8 a b c D18 THERMAL 60 MIL x 30 CM\n"  // an unknown unit writes 0.00
+      "9 a b c D0020 CUSTOM 1 MM\n"
+      "10 a b c D21 CUSTOM 1 MM\n"
+      "11 a b c D10000 ROUND 1 MM\n"
+      "12\ta b c D22 ROUND 1 MM\n",  // the tab is removed: "12a" is one token
+      ApertureListType::GcCam, "list.lst");
+  EXPECT_EQ(apertureLines(result),
+            (Lines{"11 0  0.0200  0.0200", "12 1  0.0240  0.0240", "13 2  0.0600  0.0300",
+                   "14 0  0.0080  0.0080", "15 0  0.0800  0.0400", "17 16  0.0500 0.00",
+                   "18 5  0.0600 0.00"}));
+  EXPECT_EQ(result.customMessage(), "Aperture : 20,21, is defined as CUSTOM");
+  // Without a CODE line there is no table.
+  EXPECT_TRUE(convert("1 a b c D11 ROUND 0.508 MM\n", ApertureListType::GcCam).empty());
+}
+
+TEST(ApertureListConversionTest, Polski) {
+  EXPECT_EQ(convert("Apertury\n"
+                    "1 ROUND D10 !200! x\n"
+                    "2 square D5 !500!\n"
+                    "3 ROUND D10000 ! 100 !\n"
+                    "4 THERMAL D11 !200!\n"   // neither ROUND nor SQUARE
+                    "5 ROUND 12 !200!\n",     // no \" D\"
+                    ApertureListType::Polski),
+            (Lines{"10 0 0.02000  0.0200", "5 1 0.05000  0.0500", "10000 0 0.01000  0.0100"}));
+  for (const char* bad : {"ROUND DX !200!", "ROUND D10 !2x0!", "ROUND D10 200",
+                          "SQUARE D99999999999999999999 !1!"}) {
+    try {
+      convertApertureList(std::string("title\n") + bad + "\n", ApertureListType::Polski, "b.apt");
+      FAIL() << "expected FormatError for " << bad;
+    } catch (const FormatError& e) {
+      EXPECT_NE(std::string(e.what()).find("b.apt:2:"), std::string::npos) << e.what();
+    }
+  }
+}
+
+TEST(ApertureListConversionTest, FileConversionWritesNothingOnFailure) {
+  std::filesystem::path dir = test::tempDir();
+  std::string source = (dir / "board.apt").string();
+  test::writeFile(source, "ROUND D10 !200!\r\nROUND D11 !x!\r\n");
+  std::string target = convertedApertureFileName(source);
+  EXPECT_EQ(target, source + ".Env");
+  EXPECT_THROW(convertApertureListFile(source, ApertureListType::Polski, target), FormatError);
+  EXPECT_FALSE(std::filesystem::exists(target));
+  EXPECT_THROW(convertApertureListFile((dir / "missing.apl").string(), ApertureListType::IsoCam,
+                                       target),
+               IoError);
+  test::writeFile(source, "ROUND D10 !200!\r\n");
+  EXPECT_EQ(convertApertureListFile(source, ApertureListType::Polski, target).apertureLines, 1u);
+  ApertureTable table;
+  LoadApertureFile(table, target);
+  ASSERT_NE(table.find(10), nullptr);
+  EXPECT_DOUBLE_EQ(table.find(10)->SizeX, 0.02);
+}
+
+TEST(ApertureListConversionTest, ImportActionByFilterAndConverterFlag) {
+  EXPECT_EQ(apertureImportAction(0, false), ApertureImportAction::AttachUnchanged);
+  for (int i = 1; i <= 4; ++i) EXPECT_EQ(apertureImportAction(i, false), ApertureImportAction::ConvertList);
+  EXPECT_EQ(apertureImportAction(5, true), ApertureImportAction::ExternalConverter);
+  EXPECT_EQ(apertureImportAction(5, false), ApertureImportAction::ClearEntry);
+  EXPECT_EQ(apertureImportAction(2, true), ApertureImportAction::ClearEntry);
+  EXPECT_EQ(apertureListTypeFromName("gccam"), ApertureListType::GcCam);
+  EXPECT_EQ(apertureListTypeFromName("env"), std::nullopt);
+}
+
+// The corpus
+// ============================================================================
+
+std::filesystem::path corpusFile(const std::string& localPath) {
+  std::filesystem::path dir = test::corpusDir();
+  if (dir.empty() || !std::filesystem::exists(dir / localPath)) return {};
+  return dir / localPath;
+}
+
+TEST(ApertureListCorpusTest, CamThreeFiftyListThroughTheEcamConversion) {
+  std::filesystem::path gap = corpusFile("gerbv/example/ekf/ekf.gap");
+  if (gap.empty()) GTEST_SKIP() << "corpus absent";
+  std::string target = (test::tempDir() / "ekf.gap.Env").string();
+  ApertureListConversion result = convertApertureListFile(gap.string(), ApertureListType::Ecam, target);
+  EXPECT_EQ(result.apertureLines, 199u);  // every ROUND and SQUARE line; the three title lines give none
+  EXPECT_EQ(result.customMessage(), "");
+  ApertureTable table;
+  LoadApertureFile(table, target);
+  // clang-format off
+  struct { int d; ApertureShape shape; double inches; } expected[] = {
+      {10,  ApertureShape::Round,  0.004}, {18, ApertureShape::Round, 0.020},
+      {40,  ApertureShape::Round,  0.205}, {71, ApertureShape::Square, 0.024},
+      {99,  ApertureShape::Square, 0.394}, {101, ApertureShape::Square, 0.020}};
+  // clang-format on
+  for (const auto& e : expected) {
+    const Aperture* a = table.find(e.d);
+    ASSERT_NE(a, nullptr) << e.d;
+    EXPECT_EQ(a->Shape, static_cast<uint8_t>(e.shape)) << e.d;
+    EXPECT_DOUBLE_EQ(a->SizeX, e.inches) << e.d;
+    EXPECT_DOUBLE_EQ(a->SizeY, e.inches) << e.d;
+  }
+  EXPECT_EQ(table.definedCodes().size(), 199u);
+}
+
+TEST(ApertureListCorpusTest, TargetListThroughTheIsoCamConversionCopiesSizeTexts) {
+  std::filesystem::path apr = corpusFile("gerbonara/tests/resources/Target3001/IRNASIoTbank1.2.Apr");
+  if (apr.empty()) GTEST_SKIP() << "corpus absent";
+  ApertureListConversion result =
+      convertApertureList(test::readFile(apr), ApertureListType::IsoCam, apr.string());
+  std::vector<std::string> lines = apertureLines(result);
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[0], "10 0 0.1500 0.1500");  // millimetres copied as they stand
+  EXPECT_EQ(lines[1], "11 0 0.0000 0.0000");
+}
+
+TEST(ApertureListCorpusTest, PolskiConversionOfAForeignListStopsAtTheFirstBadLine) {
+  // ekf_08.apt is a German table: its "round ... DRAW" lines hold " D" without digits.
+  std::filesystem::path apt = corpusFile("gerbv/example/ekf/ekf_08.apt");
+  if (apt.empty()) GTEST_SKIP() << "corpus absent";
+  std::string target = (test::tempDir() / "ekf_08.apt.Env").string();
+  try {
+    convertApertureListFile(apt.string(), ApertureListType::Polski, target);
+    FAIL() << "expected FormatError";
+  } catch (const FormatError& e) {
+    EXPECT_NE(std::string(e.what()).find("ekf_08.apt:26:"), std::string::npos) << e.what();
+  }
+  EXPECT_FALSE(std::filesystem::exists(target));
+}
+
+TEST(ApertureListCorpusTest, EveryListThroughEveryConversionGivesALoadableFileOrAnError) {
+  size_t lists = 0;
+  for (const test::CorpusEntry& entry : test::corpusEntries()) {
+    if (entry.kind != "aperture-list") continue;
+    std::filesystem::path path = corpusFile(entry.localPath);
+    if (path.empty()) continue;
+    ++lists;
+    std::string source = test::readFile(path);
+    for (ApertureListType type : {ApertureListType::IsoCam, ApertureListType::Ecam,
+                                  ApertureListType::GcCam, ApertureListType::Polski}) {
+      try {
+        ApertureListConversion result = convertApertureList(source, type, entry.localPath);
+        ApertureTable table;
+        loadApertureText(result.text, table, "converted.Env");
+        EXPECT_LE(table.definedCodes().size(), result.apertureLines) << entry.localPath;
+      } catch (const FormatError& e) {
+        EXPECT_EQ(type, ApertureListType::Polski) << entry.localPath << ": " << e.what();
+      }
+    }
+  }
+  if (lists == 0) GTEST_SKIP() << "corpus absent";
+}
+
+}  // namespace
+}  // namespace drumplot

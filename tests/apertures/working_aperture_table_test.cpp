@@ -1,0 +1,106 @@
+// SPDX-License-Identifier: MIT
+// The working aperture table built from a reader: what each record shows.
+#include "apertures/working_aperture_table.h"
+
+#include <gtest/gtest.h>
+
+#include "apertures/aperture_file.h"
+#include "engine/gerber_reader.h"
+
+namespace drumplot {
+namespace {
+
+struct StandardCase {
+  const char* modifiers;
+  double unitScale;
+  ApertureShape shape;
+  double dlx, dly, angle;  // mils
+};
+
+class StandardApertureRowTest : public testing::TestWithParam<StandardCase> {};
+
+TEST_P(StandardApertureRowTest, ShapeAndSizesInMils) {
+  const StandardCase& c = GetParam();
+  ApertureTableRow row = standardApertureRow(c.modifiers, c.unitScale);
+  EXPECT_EQ(row.Kind, static_cast<uint8_t>(ApertureKind::Standard));
+  EXPECT_EQ(row.Shape, static_cast<int32_t>(c.shape)) << c.modifiers;
+  EXPECT_NEAR(row.DLX, c.dlx, 1e-9) << c.modifiers;
+  EXPECT_NEAR(row.DLY, c.dly, 1e-9) << c.modifiers;
+  EXPECT_NEAR(row.Angle, c.angle, 1e-9) << c.modifiers;
+  EXPECT_EQ(row.CustomName, c.modifiers);
+}
+
+constexpr double kMm = 1.0 / 25.4;
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Definitions, StandardApertureRowTest, testing::Values(
+    StandardCase{"C,0.0100",              1.0, ApertureShape::Round,     10, 0,  0},
+    StandardCase{"C,0.0100X0.0040",       1.0, ApertureShape::Round,     10, 0,  4},
+    StandardCase{"C,0.254",               kMm, ApertureShape::Round,     10, 0,  0},
+    StandardCase{"C,.5",                  1.0, ApertureShape::Round,    500, 0,  0},
+    StandardCase{"C,0.02X0.01X0.005",     1.0, ApertureShape::Round,     20, 0, 10},
+    StandardCase{"R,0.060X0.060",         1.0, ApertureShape::Square,    60, 60, 0},
+    StandardCase{"R,0.060X0.030",         1.0, ApertureShape::Rectangle, 60, 30, 0},
+    StandardCase{"R,0.060",               1.0, ApertureShape::Square,    60, 0,  0},
+    StandardCase{"R,0.060X0.030X0.010",   1.0, ApertureShape::Rectangle, 60, 30, 10},
+    StandardCase{"R,0.06X0.03X0.01X0.02", 1.0, ApertureShape::Rectangle, 60, 30, 10},
+    StandardCase{"O,0.090X0.045",         1.0, ApertureShape::Oblong,    90, 45, 0},
+    StandardCase{"O,0.090X0.045X0.02",    1.0, ApertureShape::Oblong,    90, 45, 20},
+    StandardCase{"P,0.0700X8X22.5",       1.0, ApertureShape::Octagon,   70, 0,  0},
+    // Combinations the dialog has no shape for.
+    StandardCase{"O,0.090",               1.0, ApertureShape::None,      0,  0,  0},
+    StandardCase{"C,",                    1.0, ApertureShape::None,      0,  0,  0}));
+// clang-format on
+
+TEST(WorkingApertureTableTest, LongDefinitionTextIsCutToTheNameField) {
+  std::string modifiers = "R,0.0100000000X0.0200000000X0.0030000000X0.0040000000";
+  ApertureTableRow row = standardApertureRow(modifiers, 1.0);
+  EXPECT_EQ(row.CustomName, modifiers.substr(0, 32));
+  EXPECT_NEAR(row.Angle, 3.0, 1e-9);
+}
+
+TEST(WorkingApertureTableTest, BuiltFromDefinitionsAndTheApertureFile) {
+  GerberReader reader;
+  reader.FileName = "layer.gbr";
+  reader.loadBytes(
+      "%AMTHERM*7,0,0,$1,$2,0.01,45*%"
+      "%ADD10C,0.0100*%%ADD11R,0.060X0.030*%%ADD12THERM,0.08X0.05*%%ADD1000C,0.5*%");
+  reader.computeExtents();
+  reader.parseDefinitions();
+  loadApertureText("11 5 0.06 0.04 0.03\r\n", reader.Apertures, "layer.Env");
+  WorkingApertureTable t = buildApertureTable(reader);
+
+  EXPECT_EQ(t.row(10).Kind, static_cast<uint8_t>(ApertureKind::Standard));
+  EXPECT_EQ(t.row(10).Shape, static_cast<int32_t>(ApertureShape::Round));
+  // The aperture file replaced D11's definition.
+  EXPECT_EQ(t.row(11).Kind, static_cast<uint8_t>(ApertureKind::File));
+  EXPECT_EQ(t.row(11).Shape, static_cast<int32_t>(ApertureShape::Thermal));
+  EXPECT_NEAR(t.row(11).DLX, 60.0, 1e-9);
+  EXPECT_NEAR(t.row(11).DLY, 30.0, 1e-9);
+  EXPECT_EQ(t.row(11).CustomName, "");
+  // A macro aperture shows Custom with zero sizes and the macro's name.
+  EXPECT_EQ(t.row(12).Kind, static_cast<uint8_t>(ApertureKind::Macro));
+  EXPECT_EQ(t.row(12).Shape, static_cast<int32_t>(ApertureShape::Custom));
+  EXPECT_EQ(t.row(12).DLX, 0.0);
+  EXPECT_EQ(t.row(12).CustomName, "THERM");
+  // Undefined rows are None; the table ends at D999; no row starts edited.
+  EXPECT_EQ(t.row(13).Shape, static_cast<int32_t>(ApertureShape::None));
+  EXPECT_THROW(t.row(1000), std::out_of_range);
+  EXPECT_THROW(t.row(9), std::out_of_range);
+  for (int d = WorkingApertureTable::kFirstDCode; d <= WorkingApertureTable::kLastDCode; ++d) {
+    ASSERT_FALSE(t.edited(d)) << d;
+  }
+
+  // Only the aperture-file row and the edited %ADD row are saved; never the macro.
+  t.markEdited(11);
+  t.markEdited(12);
+  std::string text = apertureFileText(t);
+  EXPECT_EQ(text.find("10 "), std::string::npos) << text;
+  EXPECT_NE(text.find("11 5  0.06000 0.03000\r\n"), std::string::npos) << text;
+  EXPECT_EQ(text.find("12 "), std::string::npos) << text;
+  t.markEdited(10);
+  EXPECT_NE(apertureFileText(t).find("\r\n10 0  0.01000 0.00000\r\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace drumplot
