@@ -1,0 +1,26 @@
+// SPDX-License-Identifier: MIT
+// Measuring a master Gerber file and creating a board from it.
+#include "job/gerber_import.h"
+
+namespace drumplot {
+
+// Gerber import - Measuring and creating
+// ============================================================================
+
+MasterMeasurement measureMasterGerber(const std::filesystem::path& file,
+                                      const BoardFormat& format) {
+  GerberReader reader(format.readerFormat());
+  reader.FileName = file.string();
+  MasterMeasurement result;
+  result.Status = reader.load();
+  reader.computeExtents();
+  result.Extents = {reader.MinX, reader.MinY, reader.Width, reader.Height};
+  return result;
+}
+
+ImportResult importMasterGerber(Job& job, std::string_view file) {
+  MasterMeasurement measured = measureMasterGerber(job.resolvePath(file), job.CurrentFormat);
+  return {job.createBoard(file, measured.Extents), measured.Status};
+}
+
+}  // namespace drumplot

@@ -1,0 +1,178 @@
+// SPDX-License-Identifier: MIT
+// The job's board operations and the screen geometry of boards.
+#include "job/job.h"
+
+#include <algorithm>
+
+#include "engine/rounding.h"
+
+namespace drumplot {
+
+namespace {
+
+// Until a window reports its screen, geometry is laid out for 1280 x 1024.
+constexpr int32_t kNominalScreenWidth_px = 1280;
+constexpr int32_t kNominalScreenHeight_px = 1024;
+
+// Room the window keeps for the layer panel and rulers beside the plotting area.
+constexpr int32_t kScreenMarginX_px = 320;
+constexpr int32_t kScreenMarginY_px = 200;
+
+// A new board appears this far left of the plotting area's right edge.
+constexpr int32_t kNewBoardInset_px = 30;
+
+}  // namespace
+
+// Screen geometry
+// ============================================================================
+
+int32_t toScreen_px(double inches, double screenScale) {
+  return roundToInt(inches * screenScale);
+}
+
+double screenScale(int32_t screenWidth_px, int32_t screenHeight_px, double plotWidth,
+                   double plotHeight) {
+  double w = screenWidth_px - kScreenMarginX_px;
+  double h = screenHeight_px - kScreenMarginY_px;
+  return w / h < plotWidth / plotHeight ? w / plotWidth : h / plotHeight;
+}
+
+ScreenRect boardRect(const Board& board, double scale) {
+  return {toScreen_px(board.PosX, scale), toScreen_px(board.PosY, scale),
+          toScreen_px(board.DataWidth, scale), toScreen_px(board.DataHeight, scale)};
+}
+
+// Job - Basics
+// ============================================================================
+
+Job::Job()
+    : ScreenScale(screenScale(kNominalScreenWidth_px, kNominalScreenHeight_px,
+                              Settings.PlotWidth, Settings.PlotHeight)) {}
+
+int32_t Job::plotAreaWidth_px() const { return toScreen_px(Settings.PlotWidth, ScreenScale); }
+int32_t Job::plotAreaHeight_px() const { return toScreen_px(Settings.PlotHeight, ScreenScale); }
+
+std::filesystem::path Job::resolvePath(std::string_view storedPath) const {
+  std::filesystem::path path(storedPath);
+  if (path.empty() || path.is_absolute()) return path;
+  return std::filesystem::path(JobName).parent_path() / path;
+}
+
+void Job::placeOnScreen(Board& board) const {
+  board.Screen.Left = toScreen_px(board.PosX, ScreenScale);
+  board.Screen.Top = toScreen_px(board.PosY, ScreenScale);
+}
+
+// Job - Selection and deletion
+// ============================================================================
+
+void Job::unselectAll() {
+  for (Board& board : Boards) board.Selected = false;
+}
+
+void Job::selectBoard(size_t index) {
+  unselectAll();
+  Boards.at(index).Selected = true;
+  BoardSelectedOnce = true;
+  Panel.show(Boards[index]);
+}
+
+void Job::deleteSelected() {
+  if (!BoardSelectedOnce) return;
+  std::erase_if(Boards, [](const Board& board) { return board.Selected; });
+  Panel.clear();
+  if (!Boards.empty()) selectBoard(Boards.size() - 1);
+}
+
+// Job - Locks and moves
+// ============================================================================
+
+void Job::setLocked(size_t index, bool locked) { Boards.at(index).Locked = locked; }
+
+void Job::setAllLocked(bool locked) {
+  for (Board& board : Boards) board.Locked = locked;
+}
+
+void Job::moveTo(size_t index, double x, double y) {
+  Board& board = Boards.at(index);
+  board.PosX = x;
+  board.PosY = y;
+  placeOnScreen(board);
+}
+
+void Job::relativeMoveLocked(double dx, double dy) {
+  for (Board& board : Boards) {
+    if (!board.Locked) continue;
+    board.PosX += dx;
+    board.PosY += dy;
+    placeOnScreen(board);
+  }
+}
+
+DragResult Job::dragBoard(size_t index, int32_t pressX_px, int32_t pressY_px, int32_t mouseX_px,
+                          int32_t mouseY_px) {
+  Board& board = Boards.at(index);
+  if (board.Locked) return DragResult::Locked;
+  // The stored position follows the pixels, not the other way round.
+  board.Screen.Left += mouseX_px - pressX_px;
+  board.Screen.Top += mouseY_px - pressY_px;
+  board.PosX = board.Screen.Left / ScreenScale;
+  board.PosY = board.Screen.Top / ScreenScale;
+  return DragResult::Moved;
+}
+
+// Job - Creating boards and naming layer files
+// ============================================================================
+
+size_t Job::createBoard(std::string_view file, const MasterExtents& extents) {
+  unselectAll();
+  Board board;
+  board.Format = CurrentFormat;
+  board.Selected = true;
+  board.Caption = std::string(file);
+  board.DataWidth = extents.Width;
+  board.DataHeight = extents.Height;
+  board.DataMinX = extents.MinX;
+  board.DataMinY = extents.MinY;
+  // The screen shows the new board at the right edge, top row; its stored
+  // position is the plotting area's far corner until it is moved.
+  board.Screen.Left = plotAreaWidth_px() - kNewBoardInset_px;
+  board.Screen.Top = 1;
+  board.Screen.Width = std::max(toScreen_px(extents.Width, ScreenScale), kMinNewBoardSide_px);
+  board.Screen.Height = std::max(toScreen_px(extents.Height, ScreenScale), kMinNewBoardSide_px);
+  board.PosX = Settings.PlotWidth;
+  board.PosY = Settings.PlotHeight;
+  board.LayerGerber[activeLayer() - 1] = cutText(file, kMaxFileNameChars);
+  Boards.push_back(std::move(board));
+  Panel.show(Boards.back());
+  BoardSelectedOnce = true;
+  return Boards.size() - 1;
+}
+
+void Job::addGerberOnActiveLayer(std::string_view file) {
+  if (!BoardSelectedOnce) return;
+  int layer = activeLayer();
+  Panel.Gerber[layer - 1] = std::string(file);
+  for (Board& board : Boards) {
+    if (board.Selected) board.LayerGerber[layer - 1] = cutText(file, kMaxFileNameChars);
+  }
+}
+
+// Job - Clearing
+// ============================================================================
+
+void Job::clearBoards() { Boards.clear(); }
+
+void Job::newJob() {
+  JobName = kNoNameJob;
+  Boards.clear();
+  BoardSelectedOnce = false;
+  Panel.clear();
+}
+
+void Job::closeJob() {
+  Boards.clear();
+  Panel.clear();
+}
+
+}  // namespace drumplot

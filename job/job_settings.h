@@ -1,0 +1,75 @@
+// SPDX-License-Identifier: MIT
+// JobSettings: what outlives a job (display unit, memory, plotting area,
+// tech area, mark table, layer names and colours), as read from GerbPrj.ini.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "job/board.h"
+
+namespace drumplot {
+
+inline constexpr double kMillimetresPerInch = 25.4;
+inline constexpr double kMinPlotSide = 4.0;  // inches; smaller plotting-area sides read as this
+inline constexpr int kMarkCount = 10;
+
+// The technological border around the boards, millimetres.
+struct TechArea {
+  double Distance_mm = 6.35;  // gap between the boards and the strips
+  double Left_mm = 0.0;
+  double Right_mm = 0.0;
+  double Top_mm = 0.0;
+  double Bottom_mm = 0.0;
+
+  bool operator==(const TechArea&) const = default;
+};
+
+struct MarkEntry {
+  std::string Name;  // at most 64 characters
+  std::string Path;  // at most 64 characters
+
+  bool operator==(const MarkEntry&) const = default;
+};
+
+// Entries 1..10 are MarkTable[0..9].
+using MarkTable = std::array<MarkEntry, kMarkCount>;
+
+struct JobSettings {
+  // The display unit: code 0 "mm", code 1 "Inch"; the text is kept as read.
+  int UnitCode = 1;
+  std::string UnitText = "Inch";
+  int32_t MemoryMegabytes = 64;
+  double PlotWidth = 3400000 / 10000.0 / kMillimetresPerInch;   // drum circumference, inches
+  double PlotHeight = 3700000 / 10000.0 / kMillimetresPerInch;  // drum axis, inches
+  uint32_t PanelColor = 0x808080;                               // $00BBGGRR
+  TechArea Tech;
+  MarkTable Marks;
+  std::array<std::string, kLayerCount> LayerNames = defaultLayerNames();  // [n - 1] is layer n
+  std::array<uint32_t, kLayerCount> LayerColors = {0xFF0000, 0x0000FF, 0, 0x008000};
+
+  // Bytes the rasterizer may use: megabytes x 1048576 + 1.
+  int64_t memoryBudgetBytes() const { return int64_t{MemoryMegabytes} * 1048576 + 1; }
+  bool memoryWarningNeeded() const { return MemoryMegabytes < 64; }
+
+  bool unitIsMm() const { return UnitText == "mm"; }
+  // Display values to inches and back, by the unit code (25.4 mm to the inch).
+  double toInches(double displayValue) const {
+    return UnitCode == 1 ? displayValue : displayValue / kMillimetresPerInch;
+  }
+  double toDisplay(double inches) const {
+    return UnitCode == 1 ? inches : inches * kMillimetresPerInch;
+  }
+
+  static std::array<std::string, kLayerCount> defaultLayerNames() {
+    std::array<std::string, kLayerCount> names;
+    for (int n = 1; n <= kLayerCount; ++n) names[n - 1] = "Lay_" + std::to_string(n);
+    return names;
+  }
+};
+
+inline constexpr const char* kMemoryWarning =
+    "Please set memory usage for rasterizing (Preference->MemorySettings) in menu";
+
+}  // namespace drumplot

@@ -1,0 +1,59 @@
+// SPDX-License-Identifier: MIT
+// Mark list building and mark insertion.
+#include "job/marks.h"
+
+#include <system_error>
+
+#include "job/gerber_import.h"
+
+namespace drumplot {
+
+// Marks - Choices
+// ============================================================================
+
+std::vector<std::string> markChoices(const MarkTable& marks) {
+  std::vector<std::string> names;
+  for (const MarkEntry& entry : marks) {
+    if (entry.Name.empty() || entry.Name.front() == ' ') break;
+    names.push_back(entry.Name);
+  }
+  return names;
+}
+
+// Marks - Insertion
+// ============================================================================
+
+namespace {
+
+bool usableMarkFile(const Job& job, const std::string& path) {
+  if (path.size() < 2) return false;
+  std::error_code ec;
+  std::filesystem::path file = job.resolvePath(path);
+  if (!std::filesystem::is_regular_file(file, ec)) return false;
+  auto size = std::filesystem::file_size(file, ec);
+  return !ec && size >= kMinMarkFileBytes;
+}
+
+}  // namespace
+
+MarkInsertResult insertMark(Job& job, int choice, size_t* index) {
+  std::vector<std::string> names = markChoices(job.Settings.Marks);
+  if (names.empty()) return MarkInsertResult::NoMarkDefined;
+  if (choice < 0 || static_cast<size_t>(choice) >= names.size()) {
+    return MarkInsertResult::NotOffered;
+  }
+  const MarkEntry& entry = job.Settings.Marks[static_cast<size_t>(choice)];
+  if (!usableMarkFile(job, entry.Path)) return MarkInsertResult::FileUnusable;
+
+  size_t created = importMasterGerber(job, entry.Path).Index;
+  Board& board = job.Boards[created];
+  board.IsMark = true;
+  board.MarkName = cutText(entry.Name, kMaxMarkChars);
+  board.LayerGerber.fill(cutText(entry.Path, kMaxFileNameChars));
+  board.LayerAperture.fill(std::string());
+  job.Panel.show(board);
+  if (index) *index = created;
+  return MarkInsertResult::Inserted;
+}
+
+}  // namespace drumplot

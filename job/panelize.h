@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: MIT
+// Panelizing: locked, unselected copies of the selected board in a grid.
+#pragma once
+
+#include <string>
+
+#include "job/job.h"
+
+namespace drumplot {
+
+// What the Panelize dialog hands back on Ok: further copies to the right (X)
+// and downwards (Y), and the gaps between neighbours in millimetres.
+struct PanelizeRequest {
+  int RepeatX = 0;  // 0..100
+  int RepeatY = 0;
+  double DistanceX_mm = 5.0;
+  double DistanceY_mm = 5.0;
+};
+
+// The dialog's distance fields: 5.0 for the unit "mm", otherwise 0.2 (inch).
+double panelizeDefaultDistance(const std::string& unitText);
+// A distance typed in the display unit as millimetres.
+double panelizeDistanceToMm(double value, const std::string& unitText);
+
+// Repeats the last selected board; cells whose left-top corner falls outside
+// the plotting area are skipped. Copies are appended column by column.
+// Returns the number of copies made (0 when nothing was selected, no board
+// was ever selected, or both counts are 0).
+int panelize(Job& job, const PanelizeRequest& request);
+
+}  // namespace drumplot

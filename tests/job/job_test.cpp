@@ -1,0 +1,231 @@
+// SPDX-License-Identifier: MIT
+// The job's board operations: selection, deletion, locks, moves, drags,
+// creating boards from master files, layer files, and screen geometry.
+#include "job/job.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "job/gerber_import.h"
+#include "support/test_support.h"
+
+namespace drumplot {
+namespace {
+
+// A job at 50 pixels per inch with `count` boards 1 x 1 inch at (i, 0).
+Job jobWithBoards(size_t count) {
+  Job job;
+  job.ScreenScale = 50.0;
+  for (size_t i = 0; i < count; ++i) {
+    Board b;
+    b.PosX = static_cast<double>(i);
+    b.DataWidth = b.DataHeight = 1.0;
+    b.Screen = boardRect(b, job.ScreenScale);
+    b.LayerGerber[0] = "board" + std::to_string(i) + ".gbr";
+    job.Boards.push_back(b);
+  }
+  return job;
+}
+
+TEST(JobTest, SelectingKeepsOneBoardSelectedAndFillsThePanel) {
+  Job job = jobWithBoards(3);
+  job.selectBoard(0);
+  job.selectBoard(2);
+  EXPECT_TRUE(job.BoardSelectedOnce);
+  EXPECT_FALSE(job.Boards[0].Selected);
+  EXPECT_TRUE(job.Boards[2].Selected);
+  EXPECT_EQ(job.Boards[2].color(), kSelectedBoardColor);
+  EXPECT_EQ(job.Boards[0].color(), kBoardColor);
+  EXPECT_EQ(job.Panel.Gerber[0], "board2.gbr");
+}
+
+TEST(JobTest, DeleteNeedsASelectionOnceThenSelectsTheLastBoardLeft) {
+  Job job = jobWithBoards(3);
+  job.Boards[1].Selected = true;  // selected, but not through selectBoard
+  job.deleteSelected();
+  EXPECT_EQ(job.Boards.size(), 3u);  // no board was ever selected: nothing happens
+
+  job.selectBoard(1);
+  job.deleteSelected();
+  ASSERT_EQ(job.Boards.size(), 2u);
+  EXPECT_EQ(job.Boards[0].LayerGerber[0], "board0.gbr");
+  EXPECT_TRUE(job.Boards[1].Selected);
+  EXPECT_EQ(job.Boards[1].LayerGerber[0], "board2.gbr");
+  EXPECT_EQ(job.Panel.Gerber[0], "board2.gbr");
+
+  job.deleteSelected();
+  job.deleteSelected();
+  EXPECT_TRUE(job.Boards.empty());
+  EXPECT_EQ(job.Panel.Gerber[0], "");
+}
+
+TEST(JobTest, RelativeMoveMovesOnlyLockedBoardsAndMoveToPlacesLockedBoards) {
+  Job job = jobWithBoards(3);
+  job.setAllLocked(true);
+  job.setLocked(1, false);
+  job.relativeMoveLocked(0.5, 0.25);
+  EXPECT_EQ(job.Boards[0].PosX, 0.5);
+  EXPECT_EQ(job.Boards[0].PosY, 0.25);
+  EXPECT_EQ(job.Boards[0].Screen, (ScreenRect{25, 12, 50, 50}));  // 12.5 rounds to even
+  EXPECT_EQ(job.Boards[1].PosX, 1.0);
+  EXPECT_EQ(job.Boards[1].Screen.Left, 50);
+  EXPECT_EQ(job.Boards[2].PosX, 2.5);
+
+  job.moveTo(2, 3.0, 0.1);  // locked: moves without a message
+  EXPECT_EQ(job.Boards[2].PosX, 3.0);
+  EXPECT_EQ(job.Boards[2].Screen, (ScreenRect{150, 5, 50, 50}));
+  job.setAllLocked(false);
+  for (const Board& b : job.Boards) EXPECT_FALSE(b.Locked);
+}
+
+TEST(JobTest, DraggingMovesPixelsFirstAndRefusesLockedBoards) {
+  Job job = jobWithBoards(1);
+  EXPECT_EQ(job.dragBoard(0, 10, 10, 17, 5), DragResult::Moved);
+  EXPECT_EQ(job.Boards[0].Screen.Left, 7);
+  EXPECT_EQ(job.Boards[0].Screen.Top, -5);
+  EXPECT_EQ(job.Boards[0].PosX, 7 / 50.0);
+  EXPECT_EQ(job.Boards[0].PosY, -5 / 50.0);
+  job.setLocked(0, true);
+  EXPECT_EQ(job.dragBoard(0, 10, 10, 40, 40), DragResult::Locked);
+  EXPECT_EQ(job.Boards[0].Screen.Left, 7);
+}
+
+TEST(JobTest, CreatedBoardWaitsAtTheFarCornerWithAtLeastFivePixels) {
+  Job job = jobWithBoards(1);
+  job.selectBoard(0);
+  job.Settings.PlotWidth = 10.0;
+  job.Settings.PlotHeight = 12.0;
+  job.CurrentFormat = {3, 4, 2, 0, 0};
+  job.ActiveLayer = 3;
+  size_t index = job.createBoard("/data/tiny.gbr", {0.5, -0.25, 0.01, 2.0});
+  const Board& b = job.Boards[index];
+  EXPECT_EQ(index, 1u);
+  EXPECT_FALSE(job.Boards[0].Selected);
+  EXPECT_TRUE(b.Selected);
+  EXPECT_FALSE(b.Locked);
+  EXPECT_EQ(b.Format, job.CurrentFormat);
+  EXPECT_EQ(b.Caption, "/data/tiny.gbr");
+  EXPECT_EQ(b.PosX, 10.0);
+  EXPECT_EQ(b.PosY, 12.0);
+  EXPECT_EQ(b.Screen, (ScreenRect{500 - 30, 1, 5, 100}));
+  EXPECT_EQ(b.DataWidth, 0.01);
+  EXPECT_EQ(b.DataHeight, 2.0);
+  EXPECT_EQ(b.DataMinX, 0.5);
+  EXPECT_EQ(b.DataMinY, -0.25);
+  for (int n = 1; n <= kLayerCount; ++n) {
+    EXPECT_EQ(b.LayerGerber[n - 1], n == 3 ? "/data/tiny.gbr" : "") << "layer " << n;
+    EXPECT_EQ(b.LayerAperture[n - 1], "");
+    EXPECT_EQ(job.Panel.Gerber[n - 1], b.LayerGerber[n - 1]);
+  }
+  // A long file name is cut to 250 characters in the layer, whole in the caption.
+  job.ActiveLayer = 0;  // no selection counts as layer 1
+  std::string longName(300, 'x');
+  const Board& c = job.Boards[job.createBoard(longName, {})];
+  EXPECT_EQ(c.LayerGerber[0].size(), 250u);
+  EXPECT_EQ(c.Caption, longName);
+  EXPECT_EQ(c.Screen.Width, 5);
+}
+
+TEST(JobTest, AddGerberNamesTheFileOnSelectedBoardsOnly) {
+  Job job = jobWithBoards(2);
+  job.ActiveLayer = 4;
+  job.addGerberOnActiveLayer("early.gbr");  // never selected: nothing happens
+  EXPECT_EQ(job.Panel.Gerber[3], "");
+
+  job.selectBoard(1);
+  job.addGerberOnActiveLayer("bottom.gbr");
+  EXPECT_EQ(job.Boards[1].LayerGerber[3], "bottom.gbr");
+  EXPECT_EQ(job.Boards[0].LayerGerber[3], "");
+  EXPECT_EQ(job.Boards[1].DataWidth, 1.0);  // size and origin stay
+
+  job.deleteSelected();
+  job.unselectAll();
+  job.addGerberOnActiveLayer("orphan.gbr");  // no selected board: only the panel changes
+  EXPECT_EQ(job.Panel.Gerber[3], "orphan.gbr");
+  EXPECT_EQ(job.Boards[0].LayerGerber[3], "");
+}
+
+TEST(JobTest, NewAndCloseClearTheBoards) {
+  Job job = jobWithBoards(2);
+  job.JobName = "/jobs/a.wpr";
+  job.selectBoard(0);
+  job.closeJob();
+  EXPECT_TRUE(job.Boards.empty());
+  EXPECT_EQ(job.JobName, "/jobs/a.wpr");
+  EXPECT_TRUE(job.BoardSelectedOnce);
+  EXPECT_EQ(job.Panel.Gerber[0], "");
+  job.newJob();
+  EXPECT_EQ(job.JobName, "NONAME.WPR");
+  EXPECT_TRUE(job.isUnnamed());
+  EXPECT_FALSE(job.BoardSelectedOnce);
+}
+
+TEST(JobTest, ImportMeasuresTheMasterFileInTheCurrentFormat) {
+  auto dir = test::tempDir();
+  // No format statements: read as 2.4 leading-zero mm.
+  test::writeFile(dir / "m.gbr", "G01*X100Y200D02*X2640Y1470D01*M02*");
+  Job job;
+  job.CurrentFormat = {2, 4, 0, 1, 0};
+  job.JobName = (dir / "job.wpr").string();
+  ImportResult result = importMasterGerber(job, "m.gbr");  // relative to the job's folder
+  EXPECT_EQ(result.Status, LoadStatus::Ok);
+  const Board& b = job.Boards[result.Index];
+  EXPECT_DOUBLE_EQ(b.DataMinX, 0.01 / 25.4);
+  EXPECT_DOUBLE_EQ(b.DataMinY, 0.02 / 25.4);
+  EXPECT_DOUBLE_EQ(b.DataWidth, 0.254 / 25.4);
+  EXPECT_DOUBLE_EQ(b.DataHeight, 0.127 / 25.4);
+  EXPECT_EQ(b.Format.InchUnits, 0);
+  EXPECT_EQ(b.LayerGerber[0], "m.gbr");
+
+  // A file that cannot be read still gives a board, of at least 5 x 5 pixels.
+  ImportResult missing = importMasterGerber(job, "missing.gbr");
+  EXPECT_EQ(missing.Status, LoadStatus::CannotOpen);
+  EXPECT_GE(job.Boards[missing.Index].Screen.Width, 5);
+  EXPECT_GE(job.Boards[missing.Index].Screen.Height, 5);
+}
+
+TEST(ScreenGeometryTest, ScaleFitsThePlottingAreaIntoTheScreen) {
+  // 1280 x 1024 with 340 x 370 mm: the height decides.
+  double scale = screenScale(1280, 1024, 340 / 25.4, 370 / 25.4);
+  EXPECT_NEAR(scale, 56.57, 0.005);
+  EXPECT_EQ(toScreen_px(340 / 25.4, scale), 757);
+  EXPECT_EQ(toScreen_px(370 / 25.4, scale), 824);
+  // A wide drum on the same screen: the width decides.
+  EXPECT_DOUBLE_EQ(screenScale(1280, 1024, 25.0, 4.0), 960 / 25.0);
+  Job job;
+  EXPECT_EQ(job.plotAreaWidth_px(), 757);
+  EXPECT_EQ(job.plotAreaHeight_px(), 824);
+}
+
+struct FormatTextCase {
+  BoardFormat format;
+  const char* text;
+};
+
+class FormatTextTest : public testing::TestWithParam<FormatTextCase> {};
+
+TEST_P(FormatTextTest, Reads) { EXPECT_EQ(formatText(GetParam().format), GetParam().text); }
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Formats, FormatTextTest, testing::Values(
+    FormatTextCase{{2, 3, 0, 1, 1}, "F: RS274 X,D 2:3,Abs Inch Leading"},
+    FormatTextCase{{3, 4, 2, 0, 0}, "F: RS274 X,D 3:4,Incr mm None"},
+    FormatTextCase{{5, 0, 1, 1, 0}, "F: RS274 X,D 5:0,Abs mm Trailing"}));
+// clang-format on
+
+TEST(BoardFormatTest, ReaderUnitIsTheInverseOfInchUnits) {
+  BoardFormat inch{2, 4, 1, 0, 1};
+  DataFormat reader = inch.readerFormat();
+  EXPECT_EQ(reader.Metric, 0);
+  EXPECT_EQ(reader.IntDigits, 2);
+  EXPECT_EQ(reader.DecDigits, 4);
+  EXPECT_EQ(reader.ZeroSuppression, 1);
+  EXPECT_EQ(reader.Absolute, 0);
+  EXPECT_EQ(BoardFormat{}.readerFormat().Metric, 0);
+  EXPECT_EQ((BoardFormat{2, 3, 0, 1, 0}).readerFormat().Metric, 1);
+  EXPECT_EQ(BoardFormat::fromReaderFormat(reader), inch);
+}
+
+}  // namespace
+}  // namespace drumplot

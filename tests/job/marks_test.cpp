@@ -1,0 +1,88 @@
+// SPDX-License-Identifier: MIT
+// Marks: the names offered, mark files too short or missing, and the board a
+// mark becomes.
+#include "job/marks.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace drumplot {
+namespace {
+
+TEST(MarkChoicesTest, ListStopsAtTheFirstEmptyOrSpaceLedName) {
+  MarkTable marks;
+  marks[0].Name = "Cross";
+  marks[1].Name = "Target";
+  marks[3].Name = "Hidden";
+  EXPECT_EQ(markChoices(marks), (std::vector<std::string>{"Cross", "Target"}));
+  marks[1].Name = " Target";
+  EXPECT_EQ(markChoices(marks), (std::vector<std::string>{"Cross"}));
+  marks[0].Name = "";
+  EXPECT_TRUE(markChoices(marks).empty());
+  for (int i = 0; i < kMarkCount; ++i) marks[i].Name = "M" + std::to_string(i + 1);
+  EXPECT_EQ(markChoices(marks).size(), 10u);
+}
+
+class InsertMarkTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = test::tempDir();
+    job_.JobName = (dir_ / "job.wpr").string();
+    job_.Settings.Marks[0] = {"Ten", "ten.gbr"};
+    job_.Settings.Marks[1] = {"Nine", "nine.gbr"};
+    job_.Settings.Marks[2] = {"Missing", "missing.gbr"};
+    job_.Settings.Marks[3] = {"Short", "x"};
+    test::writeFile(dir_ / "ten.gbr", "X10Y10D03*");  // exactly 10 bytes
+    test::writeFile(dir_ / "nine.gbr", "X1Y10D03*");  // 9 bytes
+    test::writeFile(dir_ / "x", "X1000Y1000D03*X2000Y2000D03*");
+  }
+  std::filesystem::path dir_;
+  Job job_;
+};
+
+TEST_F(InsertMarkTest, TooShortMissingOrUnnamedFilesInsertNothing) {
+  EXPECT_EQ(insertMark(job_, 1), MarkInsertResult::FileUnusable);
+  EXPECT_EQ(insertMark(job_, 2), MarkInsertResult::FileUnusable);
+  EXPECT_EQ(insertMark(job_, 3), MarkInsertResult::FileUnusable);  // path under 2 characters
+  EXPECT_EQ(insertMark(job_, -1), MarkInsertResult::NotOffered);
+  EXPECT_EQ(insertMark(job_, 4), MarkInsertResult::NotOffered);
+  EXPECT_TRUE(job_.Boards.empty());
+  EXPECT_FALSE(job_.BoardSelectedOnce);
+  Job empty;
+  EXPECT_EQ(insertMark(empty, 0), MarkInsertResult::NoMarkDefined);
+}
+
+TEST_F(InsertMarkTest, MarkBoardDrawsTheMarkOnEveryLayer) {
+  job_.Boards.resize(1);
+  job_.Boards[0].Selected = true;
+  job_.Boards[0].LayerAperture[0] = "kept.Env";
+  job_.Settings.PlotWidth = 8.0;
+  job_.Settings.PlotHeight = 9.0;
+  size_t index = 99;
+  ASSERT_EQ(insertMark(job_, 0, &index), MarkInsertResult::Inserted);
+  ASSERT_EQ(index, 1u);
+  const Board& mark = job_.Boards[1];
+  EXPECT_FALSE(job_.Boards[0].Selected);
+  EXPECT_TRUE(mark.Selected);
+  EXPECT_TRUE(job_.BoardSelectedOnce);
+  EXPECT_TRUE(mark.IsMark);
+  EXPECT_EQ(mark.MarkName, "Ten");
+  EXPECT_EQ(mark.Caption, "ten.gbr");
+  EXPECT_EQ(mark.PosX, 8.0);
+  EXPECT_EQ(mark.PosY, 9.0);
+  EXPECT_GE(mark.Screen.Width, 5);
+  EXPECT_EQ(mark.Screen.Top, 1);
+  for (int n = 0; n < kLayerCount; ++n) {
+    EXPECT_EQ(mark.LayerGerber[n], "ten.gbr");
+    EXPECT_EQ(mark.LayerAperture[n], "");
+    EXPECT_EQ(job_.Panel.Gerber[n], "ten.gbr");
+    EXPECT_EQ(job_.Panel.Aperture[n], "");
+  }
+}
+
+}  // namespace
+}  // namespace drumplot

@@ -1,0 +1,119 @@
+// SPDX-License-Identifier: MIT
+// Panelizing: copy order, pitch, skipped cells, and what is copied.
+#include "job/panelize.h"
+
+#include <gtest/gtest.h>
+
+#include <utility>
+#include <vector>
+
+namespace drumplot {
+namespace {
+
+// One selected 1.0 x 0.5 inch board at (1, 2) on a 10 x 10 inch area, 50 px/inch.
+Job jobWithSource() {
+  Job job;
+  job.ScreenScale = 50.0;
+  job.Settings.PlotWidth = 10.0;
+  job.Settings.PlotHeight = 10.0;
+  Board b;
+  b.PosX = 1.0;
+  b.PosY = 2.0;
+  b.DataWidth = 1.0;
+  b.DataHeight = 0.5;
+  b.DataMinX = 0.1;
+  b.DataMinY = 0.2;
+  b.Format = {3, 4, 1, 0, 0};
+  b.IsMark = true;
+  b.MarkName = "Target";
+  b.LayerGerber[0] = "top.gbr";
+  b.LayerAperture[5] = "six.Env";
+  b.Caption = "top.gbr";
+  b.Screen = {50, 100, 7, 9};  // the source's current pixel size is what copies get
+  job.Boards.push_back(b);
+  job.selectBoard(0);
+  return job;
+}
+
+std::vector<std::pair<double, double>> positions(const Job& job) {
+  std::vector<std::pair<double, double>> out;
+  for (size_t i = 1; i < job.Boards.size(); ++i) out.emplace_back(job.Boards[i].PosX, job.Boards[i].PosY);
+  return out;
+}
+
+TEST(PanelizeTest, TwoToTheRightAtThePitchOfWidthAndGap) {
+  Job job = jobWithSource();
+  EXPECT_EQ(panelize(job, {2, 0, 25.4, 5.0}), 2);
+  EXPECT_EQ(positions(job), (std::vector<std::pair<double, double>>{{3.0, 2.0}, {5.0, 2.0}}));
+}
+
+TEST(PanelizeTest, CopiesGoColumnByColumn) {
+  Job job = jobWithSource();
+  EXPECT_EQ(panelize(job, {1, 1, 25.4, 12.7}), 3);
+  // (i, j) = (0, 1), (1, 0), (1, 1)
+  EXPECT_EQ(positions(job),
+            (std::vector<std::pair<double, double>>{{1.0, 3.0}, {3.0, 2.0}, {3.0, 3.0}}));
+}
+
+TEST(PanelizeTest, CopiesAreLockedUnselectedAndCarryEveryField) {
+  Job job = jobWithSource();
+  job.Boards[0].Caption = std::string(80, 'c');
+  panelize(job, {1, 0, 0.0, 0.0});
+  ASSERT_EQ(job.Boards.size(), 2u);
+  const Board& source = job.Boards[0];
+  const Board& copy = job.Boards[1];
+  EXPECT_TRUE(source.Selected);  // the source stays selected and unchanged
+  EXPECT_FALSE(source.Locked);
+  EXPECT_TRUE(copy.Locked);
+  EXPECT_FALSE(copy.Selected);
+  EXPECT_EQ(copy.Caption, std::string(64, 'c'));
+  EXPECT_EQ(copy.Screen, (ScreenRect{100, 100, 7, 9}));
+  EXPECT_EQ(copy.DataMinX, 0.1);
+  EXPECT_EQ(copy.DataMinY, 0.2);
+  EXPECT_EQ(copy.DataWidth, 1.0);
+  EXPECT_EQ(copy.Format, source.Format);
+  EXPECT_TRUE(copy.IsMark);
+  EXPECT_EQ(copy.MarkName, "Target");
+  EXPECT_EQ(copy.LayerGerber, source.LayerGerber);
+  EXPECT_EQ(copy.LayerAperture, source.LayerAperture);
+}
+
+TEST(PanelizeTest, CellsWithTheirCornerOutsideThePlottingAreaAreSkipped) {
+  Job job = jobWithSource();
+  job.Settings.PlotHeight = 9.0;
+  // X pitch 3 inch: x = 1, 4, 7, 10 (10 is on the edge: outside).
+  // Y pitch 4 inch: y = 2, 6, 10 (outside).
+  EXPECT_EQ(panelize(job, {3, 2, 2 * 25.4, 3.5 * 25.4}), 5);
+  for (auto [x, y] : positions(job)) {
+    EXPECT_LT(x, 10.0);
+    EXPECT_LT(y, 9.0);
+  }
+  EXPECT_EQ(positions(job).back(), (std::pair<double, double>{7.0, 6.0}));
+}
+
+TEST(PanelizeTest, NothingHappensWithoutASelectedSourceOrCounts) {
+  Job job = jobWithSource();
+  EXPECT_EQ(panelize(job, {0, 0, 5, 5}), 0);
+  job.unselectAll();
+  EXPECT_EQ(panelize(job, {2, 2, 5, 5}), 0);
+  Job never = jobWithSource();
+  never.BoardSelectedOnce = false;
+  EXPECT_EQ(panelize(never, {2, 2, 5, 5}), 0);
+  EXPECT_EQ(never.Boards.size(), 1u);
+}
+
+TEST(PanelizeTest, FreshlyImportedBoardSitsOutsideAndMakesNoCopies) {
+  Job job;
+  job.createBoard("new.gbr", {0, 0, 1, 1});
+  EXPECT_EQ(panelize(job, {3, 3, 5, 5}), 0);
+}
+
+TEST(PanelizeTest, DialogDistancesFollowTheUnit) {
+  EXPECT_EQ(panelizeDefaultDistance("mm"), 5.0);
+  EXPECT_EQ(panelizeDefaultDistance("Inch"), 0.2);
+  EXPECT_DOUBLE_EQ(panelizeDistanceToMm(0.2, "Inch"), 5.08);
+  EXPECT_EQ(panelizeDistanceToMm(5.0, "mm"), 5.0);
+}
+
+}  // namespace
+}  // namespace drumplot
