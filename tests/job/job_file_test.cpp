@@ -1,0 +1,257 @@
+// SPDX-License-Identifier: MIT
+// The job file: record bytes at every offset, round trips, short and empty
+// files, captions of loaded boards, and saving through a temporary file.
+#include "job/job_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "engine/errors.h"
+#include "support/test_support.h"
+
+namespace drumplot {
+namespace {
+
+// Hand-built record bytes: every field placed at its offset by the test
+// itself, with doubles given as their IEEE bit patterns.
+class RecordBytes {
+ public:
+  RecordBytes() : bytes_(9168, '\0') {}
+  RecordBytes& text(size_t at, const std::string& s) {
+    bytes_[at] = static_cast<char>(s.size());
+    bytes_.replace(at + 1, s.size(), s);
+    return *this;
+  }
+  RecordBytes& u8(size_t at, uint8_t v) {
+    bytes_[at] = static_cast<char>(v);
+    return *this;
+  }
+  RecordBytes& le64(size_t at, uint64_t bits) {
+    for (size_t i = 0; i < 8; ++i) bytes_[at + i] = static_cast<char>((bits >> (8 * i)) & 0xFF);
+    return *this;
+  }
+  const std::string& str() const { return bytes_; }
+
+ private:
+  std::string bytes_;
+};
+
+Board sampleBoard() {
+  Board b;
+  b.LayerGerber[0] = "top.gbr";
+  b.LayerGerber[17] = std::string(260, 'g');  // cut to 250
+  b.LayerAperture[2] = "a.Env";
+  b.LayerAperture[17] = "last.Env";
+  b.PosX = 1.5;
+  b.PosY = -2.25;
+  b.DataWidth = 0.1;
+  b.DataHeight = 3.0;
+  b.Selected = true;
+  b.Format = {3, 4, 1, 0, 0};
+  b.DataMinX = -0.5;
+  b.DataMinY = 0.25;
+  b.IsMark = true;
+  b.MarkName = std::string(70, 'm');  // cut to 64
+  b.Locked = false;                   // not stored
+  b.Caption = "not stored";
+  return b;
+}
+
+RecordBytes sampleRecord() {
+  RecordBytes r;
+  r.text(0, "top.gbr")
+      .text(17 * 251, std::string(250, 'g'))
+      .text(4518 + 2 * 251, "a.Env")
+      .text(4518 + 17 * 251, "last.Env")
+      .le64(9040, 0x3FF8000000000000)   // 1.5
+      .le64(9048, 0xC002000000000000)   // -2.25
+      .le64(9056, 0x3FB999999999999A)   // 0.1
+      .le64(9064, 0x4008000000000000)   // 3.0
+      .u8(9072, 1)                      // Selected
+      .u8(9073, 3)
+      .u8(9074, 4)
+      .u8(9075, 1)
+      .u8(9076, 0)
+      .u8(9077, 0)
+      .le64(9080, 0xBFE0000000000000)   // -0.5
+      .le64(9088, 0x3FD0000000000000)   // 0.25
+      .u8(9096, 1)
+      .text(9097, std::string(64, 'm'));
+  return r;
+}
+
+TEST(JobFileTest, RecordHasEveryFieldAtItsOffset) {
+  std::string bytes = encodeBoardRecord(sampleBoard());
+  ASSERT_EQ(bytes.size(), 9168u);
+  const std::string expected = sampleRecord().str();
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    ASSERT_EQ(static_cast<uint8_t>(bytes[i]), static_cast<uint8_t>(expected[i])) << "offset " << i;
+  }
+}
+
+TEST(JobFileTest, DecodedRecordIsLockedUnselectedWithEveryField) {
+  Board b = decodeBoardRecord(sampleRecord().str());
+  EXPECT_TRUE(b.Locked);
+  EXPECT_FALSE(b.Selected);
+  EXPECT_EQ(b.LayerGerber[0], "top.gbr");
+  EXPECT_EQ(b.LayerGerber[17], std::string(250, 'g'));
+  EXPECT_EQ(b.LayerAperture[2], "a.Env");
+  EXPECT_EQ(b.LayerAperture[17], "last.Env");
+  EXPECT_EQ(b.PosX, 1.5);
+  EXPECT_EQ(b.PosY, -2.25);
+  EXPECT_EQ(b.DataWidth, 0.1);
+  EXPECT_EQ(b.DataHeight, 3.0);
+  EXPECT_EQ(b.Format, (BoardFormat{3, 4, 1, 0, 0}));
+  EXPECT_EQ(b.DataMinX, -0.5);
+  EXPECT_EQ(b.DataMinY, 0.25);
+  EXPECT_TRUE(b.IsMark);
+  EXPECT_EQ(b.MarkName, std::string(64, 'm'));
+  EXPECT_EQ(b.Caption, "top.gbr");
+}
+
+TEST(JobFileTest, WriteReadWriteIsByteIdenticalButForTheSelectedByte) {
+  Board selected = sampleBoard();
+  Board plain = sampleBoard();
+  plain.Selected = false;
+  plain.IsMark = false;
+  plain.MarkName.clear();
+  std::string first = encodeJob({plain, selected, plain});
+  std::string second = encodeJob(decodeJob(first));
+  ASSERT_EQ(second.size(), first.size());
+  // Selected is written but never read back: only that byte of board 2 differs.
+  EXPECT_EQ(first[9168 + 9072], 1);
+  EXPECT_EQ(second[9168 + 9072], 0);
+  second[9168 + 9072] = 1;
+  EXPECT_EQ(second, first);
+  EXPECT_EQ(encodeJob(decodeJob(second)), encodeJob(decodeJob(first)));
+}
+
+TEST(JobFileTest, BytesAfterTextsAreIgnoredAndLongLengthBytesStayInTheirField) {
+  RecordBytes r = sampleRecord();
+  r.text(251, "ab");
+  r.u8(251 + 5, 'z');         // garbage after the text "ab"
+  r.u8(9097, 255);             // MarkName claims 255 characters
+  r.u8(4518 + 251, 251);       // aperture 2 claims one character more than its field
+  Board b = decodeBoardRecord(r.str());
+  EXPECT_EQ(b.LayerGerber[1], "ab");
+  EXPECT_EQ(b.MarkName, std::string(64, 'm'));
+  EXPECT_EQ(b.LayerAperture[1].size(), 250u);
+}
+
+TEST(JobFileTest, CaptionIsTheFirstLayerNameLongerThanFourCharacters) {
+  RecordBytes r;
+  r.text(0, "a.gb").text(251, "").text(2 * 251, "b.gbr").text(3 * 251, "c.gbr");
+  EXPECT_EQ(decodeBoardRecord(r.str()).Caption, "b.gbr");
+  EXPECT_EQ(decodeBoardRecord(RecordBytes().text(0, "abcd").str()).Caption, "");
+}
+
+TEST(JobFileTest, ShortFilesKeepOnlyWholeRecords) {
+  std::string two = encodeJob({sampleBoard(), sampleBoard()});
+  EXPECT_EQ(decodeJob("").size(), 0u);
+  EXPECT_EQ(decodeJob(two.substr(0, 9167)).size(), 0u);
+  EXPECT_EQ(decodeJob(two.substr(0, 9168)).size(), 1u);
+  EXPECT_EQ(decodeJob(two + std::string(9000, 'x')).size(), 2u);
+  EXPECT_THROW(decodeBoardRecord(two.substr(0, 100)), std::invalid_argument);
+}
+
+TEST(JobFileTest, OpenReplacesBoardsLocksThemAndPlacesThemOnScreen) {
+  auto dir = test::tempDir();
+  Board b = sampleBoard();
+  b.PosX = 2.0;
+  b.PosY = 1.0;
+  b.DataWidth = 0.01;  // no 5-pixel minimum for loaded boards
+  test::writeFile(dir / "a.wpr", encodeJob({b, b}) + "partial");
+
+  Job job;
+  job.ScreenScale = 50.0;
+  job.Boards.resize(3);
+  job.Panel.Gerber[0] = "kept";
+  openJob(job, dir / "a.wpr");
+  EXPECT_EQ(job.JobName, (dir / "a.wpr").string());
+  ASSERT_EQ(job.Boards.size(), 2u);
+  EXPECT_TRUE(job.BoardSelectedOnce);
+  EXPECT_EQ(job.Panel.Gerber[0], "kept");  // Open leaves the layer panel alone
+  for (const Board& loaded : job.Boards) {
+    EXPECT_TRUE(loaded.Locked);
+    EXPECT_FALSE(loaded.Selected);
+    EXPECT_EQ(loaded.color(), kBoardColor);
+    EXPECT_EQ(loaded.Screen, (ScreenRect{100, 50, 0, 150}));
+  }
+}
+
+TEST(JobFileTest, EmptyFileOpensAsEmptyJobAndMissingFileChangesNothing) {
+  auto dir = test::tempDir();
+  test::writeFile(dir / "empty.wpr", "");
+  Job job;
+  job.Boards.resize(2);
+  openJob(job, dir / "empty.wpr");
+  EXPECT_TRUE(job.Boards.empty());
+  EXPECT_FALSE(job.BoardSelectedOnce);  // unchanged by an empty file
+
+  job.Boards.resize(2);
+  try {
+    openJob(job, dir / "missing.wpr");
+    FAIL() << "expected IoError";
+  } catch (const IoError& e) {
+    EXPECT_NE(std::string(e.what()).find("missing.wpr"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(job.Boards.size(), 2u);
+  EXPECT_EQ(job.JobName, (dir / "empty.wpr").string());
+}
+
+TEST(JobFileTest, MarkBoardSurvivesSaveAndOpen) {
+  auto dir = test::tempDir();
+  Job job;
+  Board mark;
+  mark.IsMark = true;
+  mark.MarkName = "Target";
+  mark.LayerGerber.fill("/marks/target.gbr");
+  job.Boards = {mark};
+  saveJobAs(job, dir / "m.wpr");
+  EXPECT_EQ(job.JobName, (dir / "m.wpr").string());
+  Job reopened;
+  openJob(reopened, dir / "m.wpr");
+  ASSERT_EQ(reopened.Boards.size(), 1u);
+  EXPECT_TRUE(reopened.Boards[0].IsMark);
+  EXPECT_EQ(reopened.Boards[0].MarkName, "Target");
+  EXPECT_EQ(reopened.Boards[0].LayerGerber[17], "/marks/target.gbr");
+}
+
+TEST(JobFileTest, FailedSaveKeepsTheOldFileAndLeavesNoTemporaryFile) {
+  auto dir = test::tempDir();
+  Job job;
+  job.Boards.resize(1);
+  saveJob(job, dir / "a.wpr");
+  std::string before = test::readFile(dir / "a.wpr");
+  EXPECT_EQ(before.size(), 9168u);
+
+  // The rename cannot replace a folder that has content: the save fails.
+  std::filesystem::create_directories(dir / "busy.wpr" / "inside");
+  EXPECT_THROW(saveJob(job, dir / "busy.wpr"), IoError);
+  EXPECT_TRUE(std::filesystem::is_directory(dir / "busy.wpr" / "inside"));
+  // A folder that does not exist cannot hold the temporary file.
+  EXPECT_THROW(saveJob(job, dir / "no" / "such.wpr"), IoError);
+
+  job.Boards.resize(2);
+  saveJob(job, dir / "a.wpr");
+  EXPECT_EQ(test::readFile(dir / "a.wpr").size(), 2 * 9168u);
+  size_t entries = 0;
+  for ([[maybe_unused]] auto& entry : std::filesystem::directory_iterator(dir)) ++entries;
+  EXPECT_EQ(entries, 2u);  // a.wpr and busy.wpr: no temporary files left behind
+}
+
+TEST(JobFileTest, RelativeLayerPathsResolveAgainstTheJobFolder) {
+  Job job;
+  EXPECT_EQ(job.resolvePath("layers/top.gbr"), std::filesystem::path("layers/top.gbr"));
+  job.JobName = "/jobs/panel/a.wpr";
+  EXPECT_EQ(job.resolvePath("layers/top.gbr"), std::filesystem::path("/jobs/panel/layers/top.gbr"));
+  EXPECT_EQ(job.resolvePath("../top.gbr"), std::filesystem::path("/jobs/panel/../top.gbr"));
+  EXPECT_EQ(job.resolvePath("/abs/top.gbr"), std::filesystem::path("/abs/top.gbr"));
+  EXPECT_EQ(job.resolvePath(""), std::filesystem::path());
+}
+
+}  // namespace
+}  // namespace drumplot
