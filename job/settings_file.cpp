@@ -1,0 +1,228 @@
+// SPDX-License-Identifier: MIT
+// Reading and writing the settings file GerbPrj.ini.
+#include "job/settings_file.h"
+
+#include <cstdlib>
+#include <limits>
+#include <optional>
+
+#include "engine/rounding.h"
+#include "engine/text.h"
+
+namespace drumplot {
+
+namespace {
+
+constexpr const char* kSetup = "Setup";
+constexpr const char* kLayers = "Layers";
+constexpr const char* kUnitKey = "Jednotka";
+constexpr const char* kUnitAbsentMarker = "Neni";
+constexpr size_t kMaxUnitChars = 10;
+
+// The four layers with colours of their own (the others default to 0).
+constexpr std::array<uint32_t, 4> kFirstLayerColors = {0xFF0000, 0x0000FF, 0, 0x008000};
+
+std::string indexedKey(const char* prefix, int index) { return prefix + std::to_string(index); }
+
+}  // namespace
+
+// Settings file - Location
+// ============================================================================
+
+std::filesystem::path settingsFilePath() {
+  auto env = [](const char* name) -> std::string {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+  };
+  if (std::string path = env("DRUMPLOT_SETTINGS"); !path.empty()) return path;
+  std::filesystem::path config = env("XDG_CONFIG_HOME");
+  if (config.empty() || !config.is_absolute()) {
+    std::string home = env("HOME");
+    if (home.empty()) return kSettingsFileName;
+    config = std::filesystem::path(home) / ".config";
+  }
+  return config / "drumplot" / kSettingsFileName;
+}
+
+// Settings file - Value conversions
+// ============================================================================
+
+namespace {
+
+// A 32-bit integer as decimal text, or hexadecimal after "$" or "0x".
+std::optional<int32_t> parseInt32(std::string_view text) {
+  auto hex = [](std::string_view digits) -> std::optional<int32_t> {
+    if (digits.empty() || digits.size() > 8) return std::nullopt;
+    uint32_t value = 0;
+    for (char c : digits) {
+      int digit = isDigit(c) ? c - '0'
+                  : (c >= 'a' && c <= 'f') ? c - 'a' + 10
+                  : (c >= 'A' && c <= 'F') ? c - 'A' + 10
+                                           : -1;
+      if (digit < 0) return std::nullopt;
+      value = value * 16 + static_cast<uint32_t>(digit);
+    }
+    return static_cast<int32_t>(value);  // $FFFFFFFF is -1
+  };
+  if (startsWith(text, "$")) return hex(text.substr(1));
+  if (startsWith(text, "0x") || startsWith(text, "0X")) return hex(text.substr(2));
+  auto value = parseInteger(text);
+  if (!value || *value < std::numeric_limits<int32_t>::min() ||
+      *value > std::numeric_limits<int32_t>::max()) {
+    return std::nullopt;
+  }
+  return static_cast<int32_t>(*value);
+}
+
+struct SettingsReader {
+  const IniDocument& ini;
+
+  std::string text(const char* section, const std::string& key, const std::string& fallback) const {
+    return ini.value(section, key).value_or(fallback);
+  }
+  // Absent keys and values that are not numbers read as the default.
+  int32_t integer(const char* section, const std::string& key, int32_t fallback) const {
+    auto value = ini.value(section, key);
+    if (!value) return fallback;
+    return parseInt32(*value).value_or(fallback);
+  }
+  uint32_t color(const std::string& key, uint32_t fallback) const {
+    return static_cast<uint32_t>(integer(kLayers, key, static_cast<int32_t>(fallback)));
+  }
+};
+
+// Tenths of micrometres to inches, never below the 4.0-inch minimum.
+double plotSide(int32_t tenthMicrometres) {
+  double inches = tenthMicrometres / 10000.0 / kMillimetresPerInch;
+  return inches <= kMinPlotSide ? kMinPlotSide : inches;
+}
+
+int32_t toTenthMicrometres(double inches) {
+  return roundToInt(kMillimetresPerInch * inches * 10000);
+}
+
+int32_t toMicrometres(double mm) { return roundToInt(mm * 1000); }
+
+}  // namespace
+
+// Settings file - Reading
+// ============================================================================
+
+JobSettings readSettings(const IniDocument& ini, bool* unitKeyAbsent) {
+  SettingsReader read{ini};
+  JobSettings s;
+
+  std::string unit = read.text(kSetup, kUnitKey, kUnitAbsentMarker);
+  if (unitKeyAbsent) *unitKeyAbsent = unit == kUnitAbsentMarker;
+  if (unit == kUnitAbsentMarker) unit = "Inch";
+  s.UnitText = cutText(unit, kMaxUnitChars);
+  s.UnitCode = s.UnitText == "Inch" ? 1 : 0;
+
+  s.MemoryMegabytes = read.integer(kSetup, "memory", 64);
+  s.PlotWidth = plotSide(read.integer(kSetup, "Sirka", 3400000));
+  s.PlotHeight = plotSide(read.integer(kSetup, "Vyska", 3700000));
+  s.PanelColor = static_cast<uint32_t>(read.integer(kSetup, "Color_Panel", 0x808080));
+
+  s.Tech.Distance_mm = read.integer(kSetup, "Distance", 6350) / 1000.0;
+  s.Tech.Left_mm = read.integer(kSetup, "Left", 0) / 1000.0;
+  s.Tech.Right_mm = read.integer(kSetup, "Right", 0) / 1000.0;
+  s.Tech.Top_mm = read.integer(kSetup, "Top", 0) / 1000.0;
+  s.Tech.Bottom_mm = read.integer(kSetup, "Bottom", 0) / 1000.0;
+
+  for (int i = 1; i <= kMarkCount; ++i) {
+    MarkEntry& mark = s.Marks[i - 1];
+    mark.Name = cutText(read.text(kSetup, indexedKey("NameM", i), ""), kMaxMarkChars);
+    mark.Path = cutText(read.text(kSetup, indexedKey("PathM", i), ""), kMaxMarkChars);
+  }
+
+  // Every layer colour defaults to 0 at first; the first four are then read
+  // once more with defaults of their own. Layer names are kept whole.
+  for (int n = 1; n <= kLayerCount; ++n) {
+    s.LayerColors[n - 1] = read.color(indexedKey("Color", n), 0);
+    s.LayerNames[n - 1] = read.text(kLayers, indexedKey("Name", n), "Lay_" + std::to_string(n));
+  }
+  for (int n = 1; n <= 4; ++n) {
+    s.LayerColors[n - 1] = read.color(indexedKey("Color", n), kFirstLayerColors[n - 1]);
+  }
+  return s;
+}
+
+JobSettings readSettings(const std::filesystem::path& file) {
+  return readSettings(IniDocument::load(file));
+}
+
+JobSettings loadSettings(const std::filesystem::path& file) {
+  IniDocument ini = IniDocument::load(file);
+  bool unitKeyAbsent = false;
+  JobSettings settings = readSettings(ini, &unitKeyAbsent);
+  if (unitKeyAbsent) {
+    ini.set(kSetup, kUnitKey, "Inch");
+    ini.save(file);
+  }
+  return settings;
+}
+
+// Settings file - Writing each dialog's keys
+// ============================================================================
+
+namespace {
+
+template <typename Update>
+void updateFile(const std::filesystem::path& file, Update update) {
+  IniDocument ini = IniDocument::load(file);
+  update(ini);
+  ini.save(file);
+}
+
+}  // namespace
+
+void writeUnitSetting(const std::filesystem::path& file, const std::string& unitText) {
+  updateFile(file, [&](IniDocument& ini) { ini.set(kSetup, kUnitKey, unitText); });
+}
+
+void writeMemorySetting(const std::filesystem::path& file, int32_t megabytes) {
+  updateFile(file, [&](IniDocument& ini) {
+    ini.set(kSetup, "Memory", std::to_string(megabytes));
+  });
+}
+
+void writePlotAreaSettings(const std::filesystem::path& file, double plotWidth,
+                           double plotHeight) {
+  updateFile(file, [&](IniDocument& ini) {
+    ini.set(kSetup, "Sirka", std::to_string(toTenthMicrometres(plotWidth)));
+    ini.set(kSetup, "Vyska", std::to_string(toTenthMicrometres(plotHeight)));
+  });
+}
+
+void writeTechAreaSettings(const std::filesystem::path& file, const TechArea& tech) {
+  updateFile(file, [&](IniDocument& ini) {
+    ini.set(kSetup, "Distance", std::to_string(toMicrometres(tech.Distance_mm)));
+    ini.set(kSetup, "Left", std::to_string(toMicrometres(tech.Left_mm)));
+    ini.set(kSetup, "Right", std::to_string(toMicrometres(tech.Right_mm)));
+    ini.set(kSetup, "Top", std::to_string(toMicrometres(tech.Top_mm)));
+    ini.set(kSetup, "Bottom", std::to_string(toMicrometres(tech.Bottom_mm)));
+  });
+}
+
+void writeMarkSettings(const std::filesystem::path& file, const MarkTable& marks) {
+  updateFile(file, [&](IniDocument& ini) {
+    for (int i = 1; i <= kMarkCount; ++i) {
+      ini.set(kSetup, indexedKey("NameM", i), cutText(marks[i - 1].Name, kMaxMarkChars));
+      ini.set(kSetup, indexedKey("PathM", i), cutText(marks[i - 1].Path, kMaxMarkChars));
+    }
+  });
+}
+
+void writeLayerSettings(const std::filesystem::path& file,
+                        const std::array<std::string, kLayerCount>& names,
+                        const std::array<uint32_t, kLayerCount>& colors) {
+  updateFile(file, [&](IniDocument& ini) {
+    for (int n = 1; n <= kLayerCount; ++n) {
+      ini.set(kLayers, indexedKey("Color", n),
+              std::to_string(static_cast<int32_t>(colors[n - 1])));
+      ini.set(kLayers, indexedKey("Name", n), names[n - 1]);
+    }
+  });
+}
+
+}  // namespace drumplot

@@ -1,0 +1,43 @@
+// SPDX-License-Identifier: MIT
+// The settings file GerbPrj.ini: reading every key with its default, and the
+// writes of each preference dialog (only its own keys).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "job/ini_document.h"
+#include "job/job_settings.h"
+
+namespace drumplot {
+
+inline constexpr const char* kSettingsFileName = "GerbPrj.ini";
+
+// Where the settings live: $DRUMPLOT_SETTINGS, else
+// $XDG_CONFIG_HOME/drumplot/GerbPrj.ini, else ~/.config/drumplot/GerbPrj.ini,
+// else the bare name in the working folder.
+std::filesystem::path settingsFilePath();
+
+// Every key, with its defaults and rules, from a document. `unitKeyAbsent`
+// (when given) tells whether "Jednotka" was missing, read as "Inch".
+JobSettings readSettings(const IniDocument& ini, bool* unitKeyAbsent = nullptr);
+// The same from a file; an absent file gives every default. Never writes.
+JobSettings readSettings(const std::filesystem::path& file);
+// The window's read when it is first shown: readSettings, and "Jednotka" =
+// "Inch" written into the file when that key was absent.
+JobSettings loadSettings(const std::filesystem::path& file);
+
+// The writes, each into the file's existing content.
+void writeUnitSetting(const std::filesystem::path& file, const std::string& unitText);
+void writeMemorySetting(const std::filesystem::path& file, int32_t megabytes);
+void writePlotAreaSettings(const std::filesystem::path& file, double plotWidth,
+                           double plotHeight);  // inches
+void writeTechAreaSettings(const std::filesystem::path& file, const TechArea& tech);
+void writeMarkSettings(const std::filesystem::path& file, const MarkTable& marks);
+void writeLayerSettings(const std::filesystem::path& file,
+                        const std::array<std::string, kLayerCount>& names,
+                        const std::array<uint32_t, kLayerCount>& colors);
+
+}  // namespace drumplot

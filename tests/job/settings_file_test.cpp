@@ -1,0 +1,196 @@
+// SPDX-License-Identifier: MIT
+// GerbPrj.ini: defaults, value rules, the first-start unit key, each dialog's
+// writes, and what a write leaves alone.
+#include "job/settings_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "engine/errors.h"
+#include "support/test_support.h"
+
+namespace drumplot {
+namespace {
+
+JobSettings fromText(const std::string& text) { return readSettings(IniDocument::parse(text)); }
+
+TEST(SettingsFileTest, FirstStartWithoutFileUsesDefaultsAndWritesTheUnit) {
+  auto file = test::tempDir() / "sub" / "GerbPrj.ini";
+  JobSettings s = loadSettings(file);
+  EXPECT_EQ(s.UnitText, "Inch");
+  EXPECT_EQ(s.UnitCode, 1);
+  EXPECT_EQ(s.MemoryMegabytes, 64);
+  EXPECT_EQ(s.memoryBudgetBytes(), 64 * 1048576 + 1);
+  EXPECT_FALSE(s.memoryWarningNeeded());
+  EXPECT_DOUBLE_EQ(s.PlotWidth * 25.4, 340.0);
+  EXPECT_DOUBLE_EQ(s.PlotHeight * 25.4, 370.0);
+  EXPECT_EQ(s.PanelColor, 0x808080u);
+  EXPECT_EQ(s.Tech, (TechArea{6.35, 0, 0, 0, 0}));
+  for (const MarkEntry& m : s.Marks) EXPECT_EQ(m, MarkEntry{});
+  EXPECT_EQ(s.LayerNames[0], "Lay_1");
+  EXPECT_EQ(s.LayerNames[17], "Lay_18");
+  EXPECT_EQ(s.LayerColors[0], 0xFF0000u);
+  EXPECT_EQ(s.LayerColors[1], 0x0000FFu);
+  EXPECT_EQ(s.LayerColors[2], 0u);
+  EXPECT_EQ(s.LayerColors[3], 0x008000u);
+  EXPECT_EQ(s.LayerColors[4], 0u);
+  EXPECT_EQ(s.LayerColors[17], 0u);
+  EXPECT_EQ(test::readFile(file), "[Setup]\nJednotka=Inch\n");
+  // A plain read with the same defaults never writes.
+  auto other = test::tempDir() / "GerbPrj.ini";
+  EXPECT_EQ(readSettings(other).UnitText, "Inch");
+  EXPECT_FALSE(std::filesystem::exists(other));
+}
+
+TEST(SettingsFileTest, ValueRules) {
+  JobSettings s = fromText(
+      "[setup]\n"
+      "JEDNOTKA = mm\n"
+      "Memory=32\n"
+      "Sirka=1000000\n"      // 100 mm = 3.94 inch: used as 4.0
+      "vyska=-5\n"
+      "Color_Panel=$FF\n"
+      "Distance=abc\n"       // not a number: the default
+      "Left=1500\n"
+      "Right=99999999999\n"  // beyond 32 bits: the default
+      "Top= 250 \n"
+      "NameM1=" + std::string(70, 'n') + "\n"
+      "PathM1=" + std::string(80, 'p') + "\n"
+      "[LAYERS]\n"
+      "name2=" + std::string(100, 'L') + "\n"
+      "Color5=255\n"
+      "Color2=\n");
+  EXPECT_EQ(s.UnitText, "mm");
+  EXPECT_EQ(s.UnitCode, 0);
+  EXPECT_EQ(s.MemoryMegabytes, 32);
+  EXPECT_TRUE(s.memoryWarningNeeded());
+  EXPECT_EQ(s.PlotWidth, 4.0);
+  EXPECT_EQ(s.PlotHeight, 4.0);
+  EXPECT_EQ(s.PanelColor, 0xFFu);
+  EXPECT_EQ(s.Tech.Distance_mm, 6.35);
+  EXPECT_EQ(s.Tech.Left_mm, 1.5);
+  EXPECT_EQ(s.Tech.Right_mm, 0.0);
+  EXPECT_EQ(s.Tech.Top_mm, 0.25);
+  EXPECT_EQ(s.Marks[0].Name, std::string(64, 'n'));
+  EXPECT_EQ(s.Marks[0].Path, std::string(64, 'p'));
+  EXPECT_EQ(s.LayerNames[1], std::string(100, 'L'));  // layer names are kept whole
+  EXPECT_EQ(s.LayerNames[0], "Lay_1");
+  EXPECT_EQ(s.LayerColors[4], 255u);
+  EXPECT_EQ(s.LayerColors[1], 0x0000FFu);  // empty value: the layer's own default
+}
+
+TEST(SettingsFileTest, UnitTextIsKeptToTenCharactersAndOnlyInchIsCodeOne) {
+  EXPECT_EQ(fromText("[Setup]\nJednotka=inch\n").UnitCode, 0);
+  EXPECT_EQ(fromText("[Setup]\nJednotka=Inch\n").UnitCode, 1);
+  EXPECT_EQ(fromText("[Setup]\nJednotka=Centimetres\n").UnitText, "Centimetre");
+  // The absent-key marker itself reads as "Inch".
+  EXPECT_EQ(fromText("[Setup]\nJednotka=Neni\n").UnitText, "Inch");
+}
+
+TEST(SettingsFileTest, PlotAreaSidesAtOrBelowFourInchesBecomeFour) {
+  EXPECT_EQ(fromText("[Setup]\nSirka=0\n").PlotWidth, 4.0);
+  EXPECT_EQ(fromText("[Setup]\nSirka=1016000\n").PlotWidth, 4.0);  // exactly 4.0 inch
+  EXPECT_DOUBLE_EQ(fromText("[Setup]\nSirka=1016001\n").PlotWidth, 1016001 / 10000.0 / 25.4);
+}
+
+TEST(SettingsFileTest, EachDialogWritesItsKeysAndKeepsTheRest) {
+  auto file = test::tempDir() / "GerbPrj.ini";
+  test::writeFile(file,
+                  "; written by hand\r\n"
+                  "[setup]\r\n"
+                  "memory=16\r\n"
+                  "Custom=keep me\r\n"
+                  "\r\n"
+                  "[Other]\r\n"
+                  "x=1\r\n");
+  writeMemorySetting(file, 128);
+  writePlotAreaSettings(file, 13.3858267716535, 4.0);
+  writeTechAreaSettings(file, {0.25 * 25.4, 1.0005, 0, 2, 3});
+  writeUnitSetting(file, "mm");
+  MarkTable marks;
+  marks[0] = {"Target", std::string(70, 'p')};
+  writeMarkSettings(file, marks);
+  std::array<std::string, kLayerCount> names = JobSettings::defaultLayerNames();
+  names[0] = "Top copper";
+  std::array<uint32_t, kLayerCount> colors{};
+  colors[0] = 0xFF0000;
+  writeLayerSettings(file, names, colors);
+
+  std::string text = test::readFile(file);
+  EXPECT_EQ(text.rfind("; written by hand\r\n[setup]\r\nMemory=128\r\nCustom=keep me\r\n"
+                       "Sirka=3400000\r\nVyska=1016000\r\nDistance=6350\r\nLeft=1000\r\n",
+                       0),
+            0u)
+      << text;
+  EXPECT_NE(text.find("Left=1000\r\nRight=0\r\nTop=2000\r\nBottom=3000\r\nJednotka=mm\r\n"
+                      "NameM1=Target\r\nPathM1=" + std::string(64, 'p') + "\r\nNameM2=\r\n"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("PathM10=\r\n\r\n[Other]\r\nx=1\r\n[Layers]\r\nColor1=16711680\r\n"
+                      "Name1=Top copper\r\nColor2=0\r\nName2=Lay_2\r\n"),
+            std::string::npos)
+      << text;
+
+  JobSettings s = readSettings(file);
+  EXPECT_EQ(s.MemoryMegabytes, 128);
+  EXPECT_DOUBLE_EQ(s.PlotWidth * 25.4, 340.0);
+  EXPECT_EQ(s.PlotHeight, 4.0);
+  EXPECT_EQ(s.Tech, (TechArea{6.35, 1.0, 0, 2, 3}));
+  EXPECT_EQ(s.UnitText, "mm");
+  EXPECT_EQ(s.Marks[0].Name, "Target");
+  EXPECT_EQ(s.LayerNames[0], "Top copper");
+  EXPECT_EQ(s.LayerColors[1], 0u);  // written as 0: no longer the default
+}
+
+TEST(SettingsFileTest, UnreadableSettingsFileNamesIt) {
+  auto dir = test::tempDir() / "GerbPrj.ini";
+  std::filesystem::create_directories(dir);  // a folder where the file should be
+  try {
+    readSettings(dir);
+    FAIL() << "expected IoError";
+  } catch (const IoError& e) {
+    EXPECT_NE(std::string(e.what()).find("GerbPrj.ini"), std::string::npos) << e.what();
+  }
+}
+
+// Sets or clears an environment variable for one test and restores it after.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    set(value);
+  }
+  ~ScopedEnv() { set(old_ ? old_->c_str() : nullptr); }
+  void set(const char* value) {
+    if (value) {
+      ::setenv(name_, value, 1);
+    } else {
+      ::unsetenv(name_);
+    }
+  }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+TEST(SettingsFileTest, LocationFollowsTheEnvironment) {
+  ScopedEnv settings("DRUMPLOT_SETTINGS", "/x/my.ini");
+  ScopedEnv xdg("XDG_CONFIG_HOME", "/cfg");
+  ScopedEnv home("HOME", "/home/u");
+  EXPECT_EQ(settingsFilePath(), std::filesystem::path("/x/my.ini"));
+  settings.set(nullptr);
+  EXPECT_EQ(settingsFilePath(), std::filesystem::path("/cfg/drumplot/GerbPrj.ini"));
+  xdg.set("relative");  // not absolute: ignored
+  EXPECT_EQ(settingsFilePath(), std::filesystem::path("/home/u/.config/drumplot/GerbPrj.ini"));
+  xdg.set(nullptr);
+  home.set(nullptr);
+  EXPECT_EQ(settingsFilePath(), std::filesystem::path("GerbPrj.ini"));
+}
+
+}  // namespace
+}  // namespace drumplot
