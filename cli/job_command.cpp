@@ -1,0 +1,456 @@
+// SPDX-License-Identifier: MIT
+// drumplot-cli job: builds and edits job files. Every subcommand reads the
+// job file, runs one job operation and writes the file back.
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <system_error>
+#include <utility>
+
+#include "cli/command_registry.h"
+#include "cli/json_writer.h"
+#include "engine/errors.h"
+#include "engine/text.h"
+#include "job/gerber_import.h"
+#include "job/job_file.h"
+#include "job/marks.h"
+#include "job/panelize.h"
+#include "job/settings_file.h"
+
+namespace drumplot::cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// drumplot-cli job - Shared steps
+// ============================================================================
+
+struct JobOptions {
+  std::string jobFile;
+  std::string settingsFile;  // empty: the usual settings location
+};
+
+Job openForEditing(const JobOptions& options) {
+  Job job;
+  job.Settings = readSettings(options.settingsFile.empty() ? settingsFilePath()
+                                                           : fs::path(options.settingsFile));
+  openJob(job, options.jobFile);
+  return job;
+}
+
+// "X,Y" as two numbers.
+std::pair<double, double> parsePair(const std::string& text, const char* option) {
+  size_t comma = text.find(',');
+  std::optional<double> a, b;
+  if (comma != std::string::npos) {
+    a = parseDecimal(std::string_view(text).substr(0, comma));
+    b = parseDecimal(std::string_view(text).substr(comma + 1));
+  }
+  if (!a || !b) {
+    throw std::invalid_argument(std::string(option) + " '" + text + "': expected two numbers as X,Y");
+  }
+  return {*a, *b};
+}
+
+size_t boardIndex(const Job& job, int number) {
+  if (number < 1 || static_cast<size_t>(number) > job.Boards.size()) {
+    throw std::invalid_argument(job.JobName + ": no board " + std::to_string(number) +
+                                " (the job has " + std::to_string(job.Boards.size()) +
+                                " boards, numbered from 1)");
+  }
+  return static_cast<size_t>(number - 1);
+}
+
+// The form in which a file named on the command line goes into the job: a
+// relative name is rewritten relative to the job file's folder (where the
+// job resolves it), an absolute one stays as it is.
+std::string storedPath(const std::string& given, const Job& job) {
+  std::error_code ec;
+  if (!fs::is_regular_file(given, ec)) throw IoError(given + ": cannot open: no such file");
+  fs::path path(given);
+  std::string stored = path.generic_string();
+  if (path.is_relative()) {
+    fs::path jobFolder = fs::absolute(fs::path(job.JobName), ec).parent_path();
+    fs::path relative = fs::absolute(path, ec).lexically_normal().lexically_relative(jobFolder);
+    if (!ec && !relative.empty()) stored = relative.generic_string();
+  }
+  if (stored.size() > kMaxFileNameChars) {
+    throw FormatError(given + ": a job file holds file names of at most 250 characters");
+  }
+  return stored;
+}
+
+std::string inches(double value) {
+  std::ostringstream out;
+  out.precision(6);
+  out << std::fixed << value;
+  return out.str();
+}
+
+std::string describe(const Job& job, size_t index) {
+  const Board& b = job.Boards[index];
+  return "Board " + std::to_string(index + 1) + ": " + b.Caption + " (" + inches(b.DataWidth) +
+         " x " + inches(b.DataHeight) + " inch at " + inches(b.PosX) + ", " + inches(b.PosY) +
+         ")";
+}
+
+// drumplot-cli job list
+// ============================================================================
+
+void printText(const Job& job, std::ostream& out) {
+  out << "Job: " << job.JobName << " (" << job.Boards.size() << " boards)\n";
+  for (size_t i = 0; i < job.Boards.size(); ++i) {
+    const Board& b = job.Boards[i];
+    out << "Board " << i + 1 << ": " << b.Caption << "\n"
+        << "  Position:   " << inches(b.PosX) << ", " << inches(b.PosY) << " inch\n"
+        << "  Data size:  " << inches(b.DataWidth) << " x " << inches(b.DataHeight)
+        << " inch, origin " << inches(b.DataMinX) << ", " << inches(b.DataMinY) << "\n"
+        << "  Format:     " << formatText(b.Format) << "\n";
+    if (b.IsMark) out << "  Mark:       " << b.MarkName << "\n";
+    for (int n = 1; n <= kLayerCount; ++n) {
+      const std::string& gerber = b.LayerGerber[n - 1];
+      const std::string& aperture = b.LayerAperture[n - 1];
+      if (gerber.empty() && aperture.empty()) continue;
+      out << "  Layer " << n << (n < 10 ? ":    " : ":   ") << gerber;
+      if (!aperture.empty()) out << "  apertures " << aperture;
+      out << "\n";
+    }
+  }
+}
+
+void printJson(const Job& job, std::ostream& out) {
+  auto strings = [](const LayerFiles& files) {
+    std::string list = "[";
+    for (size_t n = 0; n < files.size(); ++n) list += (n ? "," : "") + jsonString(files[n]);
+    return list + "]";
+  };
+  out << "{\"job\":" << jsonString(job.JobName) << ",\"boards\":[";
+  for (size_t i = 0; i < job.Boards.size(); ++i) {
+    const Board& b = job.Boards[i];
+    const BoardFormat& f = b.Format;
+    out << (i ? "," : "") << "{\"number\":" << i + 1 << ",\"caption\":" << jsonString(b.Caption)
+        << ",\"locked\":" << (b.Locked ? "true" : "false")
+        << ",\"selected\":" << (b.Selected ? "true" : "false")
+        << ",\"is_mark\":" << (b.IsMark ? "true" : "false")
+        << ",\"mark_name\":" << jsonString(b.MarkName) << ",\"pos_x\":" << jsonNumber(b.PosX)
+        << ",\"pos_y\":" << jsonNumber(b.PosY) << ",\"data_width\":" << jsonNumber(b.DataWidth)
+        << ",\"data_height\":" << jsonNumber(b.DataHeight)
+        << ",\"data_min_x\":" << jsonNumber(b.DataMinX)
+        << ",\"data_min_y\":" << jsonNumber(b.DataMinY) << ",\"format\":{\"int_digits\":"
+        << int(f.IntDigits) << ",\"dec_digits\":" << int(f.DecDigits)
+        << ",\"zero_suppression\":" << int(f.ZeroSuppression) << ",\"absolute\":" << int(f.Absolute)
+        << ",\"inch_units\":" << int(f.InchUnits) << "},\"layer_gerber\":" << strings(b.LayerGerber)
+        << ",\"layer_aperture\":" << strings(b.LayerAperture) << "}";
+  }
+  out << "]}\n";
+}
+
+// drumplot-cli job - Subcommands
+// ============================================================================
+
+// Adds a subcommand of `job` with the JOB argument and --settings.
+CLI::App* addJobSubcommand(CLI::App& job, const char* name, const char* help,
+                           JobOptions& options) {
+  CLI::App* cmd = job.add_subcommand(name, help);
+  cmd->add_option("JOB", options.jobFile, "Job file (.wpr)")->required();
+  cmd->add_option("--settings", options.settingsFile,
+                  "Settings file GerbPrj.ini (default: $DRUMPLOT_SETTINGS, else "
+                  "$XDG_CONFIG_HOME/drumplot/GerbPrj.ini); read, never written")
+      ->check(CLI::ExistingFile);
+  return cmd;
+}
+
+void addNew(CLI::App& job, Action& action) {
+  struct Options : JobOptions {
+    bool force = false;
+  };
+  auto o = std::make_shared<Options>();
+  auto* cmd = addJobSubcommand(job, "new", "Write an empty job file", *o);
+  cmd->add_flag("--force", o->force, "Replace an existing file");
+  cmd->callback([o, &action] {
+    action = [o] {
+      std::error_code ec;
+      if (!o->force && fs::exists(o->jobFile, ec)) {
+        throw IoError(o->jobFile + ": already exists (use --force to replace it)");
+      }
+      Job empty;
+      saveJob(empty, o->jobFile);
+      std::cout << "Empty job written to " << o->jobFile << "\n";
+    };
+  });
+}
+
+void addAdd(CLI::App& job, Action& action) {
+  struct Options : JobOptions {
+    std::string gerber;
+    int layer = 1;
+    std::string at;
+    std::string format = "2.3,leading,abs,inch";
+  };
+  auto o = std::make_shared<Options>();
+  auto* cmd = addJobSubcommand(
+      job, "add", "Import a master Gerber file as a new board (Import Master Gerber)", *o);
+  cmd->add_option("GERBER", o->gerber, "Master Gerber file")->required();
+  cmd->add_option("--layer", o->layer, "Layer that gets the file (default 1)")
+      ->check(CLI::Range(1, kLayerCount));
+  cmd->add_option("--at", o->at,
+                  "Move the board to X,Y inches (left-top corner); without it the board "
+                  "waits at the plotting area's far corner, as an import does");
+  cmd->add_option("--format", o->format, kFormatHelp)->check(FormatSpecValidator());
+  cmd->callback([o, &action] {
+    action = [o] {
+      Job job = openForEditing(*o);
+      std::optional<std::pair<double, double>> at;
+      if (!o->at.empty()) at = parsePair(o->at, "--at");
+      job.ActiveLayer = o->layer;
+      job.CurrentFormat = BoardFormat::fromReaderFormat(parseFormatSpec(o->format));
+      ImportResult result = importMasterGerber(job, storedPath(o->gerber, job));
+      if (result.Status == LoadStatus::CannotOpen || result.Status == LoadStatus::NameTooShort) {
+        throw IoError(o->gerber + ": " + toString(result.Status));
+      }
+      if (at) job.moveTo(result.Index, at->first, at->second);
+      saveJob(job, job.JobName);
+      std::cout << describe(job, result.Index) << "\n";
+    };
+  });
+}
+
+void addLayer(CLI::App& job, Action& action) {
+  struct Options : JobOptions {
+    int board = 0;
+    int layer = 1;
+    std::string gerber;
+    std::string apertures;
+  };
+  auto o = std::make_shared<Options>();
+  auto* cmd = addJobSubcommand(job, "layer", "Name a board's Gerber file (and aperture file) on a layer", *o);
+  cmd->add_option("--board", o->board, "Board number (from 1, in list order)")->required();
+  cmd->add_option("--layer", o->layer, "Layer 1..18")->required()->check(CLI::Range(1, kLayerCount));
+  cmd->add_option("GERBER", o->gerber, "Gerber file of the layer")->required();
+  cmd->add_option("--apertures", o->apertures, "Aperture file (.Env) of the layer");
+  cmd->callback([o, &action] {
+    action = [o] {
+      Job job = openForEditing(*o);
+      size_t index = boardIndex(job, o->board);
+      std::string gerber = storedPath(o->gerber, job);
+      std::string apertures = o->apertures.empty() ? "" : storedPath(o->apertures, job);
+      job.selectBoard(index);
+      job.ActiveLayer = o->layer;
+      job.addGerberOnActiveLayer(gerber);
+      if (!apertures.empty()) job.Boards[index].LayerAperture[o->layer - 1] = apertures;
+      saveJob(job, job.JobName);
+      std::cout << "Board " << o->board << ", layer " << o->layer << ": " << gerber
+                << (apertures.empty() ? "" : "  apertures " + apertures) << "\n";
+    };
+  });
+}
+
+void addMove(CLI::App& job, Action& action) {
+  struct Options : JobOptions {
+    int board = 0;
+    std::string to;
+  };
+  auto o = std::make_shared<Options>();
+  auto* cmd = addJobSubcommand(job, "move", "Move a board to a place (Move to)", *o);
+  cmd->add_option("--board", o->board, "Board number (from 1)")->required();
+  cmd->add_option("--to", o->to, "Left-top corner X,Y in inches, 0,0 is the left-top corner")
+      ->required();
+  cmd->callback([o, &action] {
+    action = [o] {
+      Job job = openForEditing(*o);
+      size_t index = boardIndex(job, o->board);
+      auto [x, y] = parsePair(o->to, "--to");
+      job.moveTo(index, x, y);
+      saveJob(job, job.JobName);
+      std::cout << describe(job, index) << "\n";
+    };
+  });
+}
+
+void addRelativeMove(CLI::App& job, Action& action) {
+  struct Options : JobOptions {
+    std::string by;
+  };
+  auto o = std::make_shared<Options>();
+  auto* cmd = addJobSubcommand(
+      job, "relative-move",
+      "Move every locked board by DX,DY inches (every board of a job file opens locked)", *o);
+  cmd->add_option("--by", o->by, "DX,DY in inches")->required();
+  cmd->callback([o, &action] {
+    action = [o] {
+      Job job = openForEditing(*o);
+      auto [dx, dy] = parsePair(o->by, "--by");
+      job.relativeMoveLocked(dx, dy);
+      saveJob(job, job.JobName);
+      std::cout << "Moved the locked boards by " << inches(dx) << ", " << inches(dy) << " inch\n";
+    };
+  });
+}
+
+void addLock(CLI::App& job, Action& action, const char* name, bool locked) {
+  struct Options : JobOptions {
+    int board = 0;
+  };
+  auto o = std::make_shared<Options>();
+  auto* cmd = addJobSubcommand(job, name,
+                               locked ? "Lock one board or every board"
+                                      : "Unlock one board or every board",
+                               *o);
+  cmd->add_option("--board", o->board, "Board number (from 1); without it every board");
+  cmd->callback([o, &action, locked] {
+    action = [o, locked] {
+      Job job = openForEditing(*o);
+      if (o->board != 0) {
+        job.setLocked(boardIndex(job, o->board), locked);
+      } else {
+        job.setAllLocked(locked);
+      }
+      saveJob(job, job.JobName);
+      std::cout << (o->board ? "Board " + std::to_string(o->board) : std::string("Every board"))
+                << (locked ? " locked" : " unlocked")
+                << " (a job file does not store locks: every board opens locked)\n";
+    };
+  });
+}
+
+void addDelete(CLI::App& job, Action& action) {
+  struct Options : JobOptions {
+    int board = 0;
+  };
+  auto o = std::make_shared<Options>();
+  auto* cmd = addJobSubcommand(job, "delete", "Delete a board", *o);
+  cmd->add_option("--board", o->board, "Board number (from 1)")->required();
+  cmd->callback([o, &action] {
+    action = [o] {
+      Job job = openForEditing(*o);
+      job.selectBoard(boardIndex(job, o->board));
+      job.deleteSelected();
+      saveJob(job, job.JobName);
+      std::cout << "Board " << o->board << " deleted; " << job.Boards.size() << " boards left\n";
+    };
+  });
+}
+
+void addPanelize(CLI::App& job, Action& action) {
+  struct Options : JobOptions {
+    int board = 0;
+    std::string repeat;
+    std::string gap = "5,5";
+  };
+  auto o = std::make_shared<Options>();
+  auto* cmd = addJobSubcommand(
+      job, "panelize",
+      "Repeat a board: locked copies to the right and downwards, those whose left-top corner "
+      "lies on the plotting area",
+      *o);
+  cmd->add_option("--board", o->board, "Board number (from 1)")->required();
+  cmd->add_option("--repeat", o->repeat, "Further copies NX,NY, each 0..100")->required();
+  cmd->add_option("--gap", o->gap, "Gap between neighbours DX,DY in millimetres (default 5,5)");
+  cmd->callback([o, &action] {
+    action = [o] {
+      Job job = openForEditing(*o);
+      size_t index = boardIndex(job, o->board);
+      auto [nx, ny] = parsePair(o->repeat, "--repeat");
+      auto [dx, dy] = parsePair(o->gap, "--gap");
+      auto count = [](double n) {
+        if (n < 0 || n > 100 || n != static_cast<int>(n)) {
+          throw std::invalid_argument("--repeat: counts are whole numbers 0..100");
+        }
+        return static_cast<int>(n);
+      };
+      PanelizeRequest request{count(nx), count(ny), dx, dy};
+      job.selectBoard(index);
+      int copies = panelize(job, request);
+      saveJob(job, job.JobName);
+      std::cout << "Board " << o->board << ": " << copies << " copies added; "
+                << job.Boards.size() << " boards\n";
+    };
+  });
+}
+
+void addMark(CLI::App& job, Action& action) {
+  struct Options : JobOptions {
+    std::string name;
+    std::string at;
+  };
+  auto o = std::make_shared<Options>();
+  auto* cmd = addJobSubcommand(job, "mark", "Insert a registration mark from the settings' mark table", *o);
+  cmd->add_option("--name", o->name, "Mark name (NameM1..NameM10)")->required();
+  cmd->add_option("--at", o->at, "Move the mark to X,Y inches");
+  cmd->callback([o, &action] {
+    action = [o] {
+      Job job = openForEditing(*o);
+      std::optional<std::pair<double, double>> at;
+      if (!o->at.empty()) at = parsePair(o->at, "--at");
+      std::vector<std::string> names = markChoices(job.Settings.Marks);
+      int choice = -1;
+      for (size_t i = 0; i < names.size() && choice < 0; ++i) {
+        if (names[i] == o->name) choice = static_cast<int>(i);
+      }
+      std::string settings = o->settingsFile.empty() ? settingsFilePath().string() : o->settingsFile;
+      size_t index = 0;
+      switch (insertMark(job, choice, &index)) {
+        case MarkInsertResult::Inserted: break;
+        case MarkInsertResult::NoMarkDefined: throw FormatError(settings + ": " + kNoMarkDefined);
+        case MarkInsertResult::NotOffered: {
+          std::string offered;
+          for (const std::string& n : names) offered += (offered.empty() ? "" : ", ") + n;
+          throw std::invalid_argument(settings + ": no mark named '" + o->name +
+                                      "' (offered: " + offered + ")");
+        }
+        case MarkInsertResult::FileUnusable:
+          throw IoError(job.resolvePath(job.Settings.Marks[static_cast<size_t>(choice)].Path).string() +
+                        ": mark file missing or shorter than 10 bytes");
+      }
+      if (at) job.moveTo(index, at->first, at->second);
+      saveJob(job, job.JobName);
+      std::cout << describe(job, index) << "\n";
+    };
+  });
+}
+
+void addList(CLI::App& job, Action& action) {
+  struct Options : JobOptions {
+    bool json = false;
+  };
+  auto o = std::make_shared<Options>();
+  auto* cmd = addJobSubcommand(job, "list", "Print every board with its fields", *o);
+  cmd->add_flag("--json", o->json, "Print one JSON object instead of text");
+  cmd->callback([o, &action] {
+    action = [o] {
+      Job job = openForEditing(*o);
+      if (o->json) {
+        printJson(job, std::cout);
+      } else {
+        printText(job, std::cout);
+      }
+    };
+  });
+}
+
+}  // namespace
+
+void addJobCommand(CLI::App& app, Action& action) {
+  auto* job = app.add_subcommand(
+      "job",
+      "Build and edit job files (.wpr): each subcommand reads the job file and writes it back. "
+      "Boards are numbered from 1 in list order; lengths are inches unless said otherwise.");
+  job->require_subcommand(1);
+  addNew(*job, action);
+  addAdd(*job, action);
+  addLayer(*job, action);
+  addMove(*job, action);
+  addRelativeMove(*job, action);
+  addLock(*job, action, "lock", true);
+  addLock(*job, action, "unlock", false);
+  addDelete(*job, action);
+  addPanelize(*job, action);
+  addMark(*job, action);
+  addList(*job, action);
+}
+
+}  // namespace drumplot::cli

@@ -1,0 +1,212 @@
+// SPDX-License-Identifier: MIT
+// drumplot-cli job: a job built through the command line, checked byte for
+// byte against hand-built records, and the command's errors.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/command_registry.h"
+#include "engine/errors.h"
+#include "support/test_support.h"
+
+namespace drumplot {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Parses `args` as drumplot-cli's command line and runs the job command;
+// returns what it printed. Parse errors and the action's errors throw.
+std::string run(std::vector<std::string> args) {
+  CLI::App app;
+  app.require_subcommand(1);
+  cli::Action action;
+  cli::addJobCommand(app, action);
+  args.insert(args.begin(), "drumplot-cli");
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  app.parse(static_cast<int>(argv.size()), argv.data());
+  std::ostringstream out;
+  std::streambuf* old = std::cout.rdbuf(out.rdbuf());
+  try {
+    action();
+  } catch (...) {
+    std::cout.rdbuf(old);
+    throw;
+  }
+  std::cout.rdbuf(old);
+  return out.str();
+}
+
+// Hand-built record bytes, as in the job file's table.
+class RecordBytes {
+ public:
+  RecordBytes() : bytes_(9168, '\0') {}
+  RecordBytes& text(size_t at, const std::string& s) {
+    bytes_[at] = static_cast<char>(s.size());
+    bytes_.replace(at + 1, s.size(), s);
+    return *this;
+  }
+  RecordBytes& u8(size_t at, uint8_t v) {
+    bytes_[at] = static_cast<char>(v);
+    return *this;
+  }
+  RecordBytes& le64(size_t at, uint64_t bits) {
+    for (size_t i = 0; i < 8; ++i) bytes_[at + i] = static_cast<char>((bits >> (8 * i)) & 0xFF);
+    return *this;
+  }
+  const std::string& str() const { return bytes_; }
+
+ private:
+  std::string bytes_;
+};
+
+void expectSameBytes(const std::string& actual, const std::string& expected) {
+  ASSERT_EQ(actual.size(), expected.size());
+  for (size_t i = 0; i < actual.size(); ++i) {
+    ASSERT_EQ(static_cast<uint8_t>(actual[i]), static_cast<uint8_t>(expected[i]))
+        << "record " << i / 9168 << ", offset " << i % 9168;
+  }
+}
+
+class JobCommandTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = test::tempDir();
+    job_ = (dir_ / "panel.wpr").string();
+    settings_ = (dir_ / "GerbPrj.ini").string();
+    // The file's own format wins for reading: X1000Y2000 is (1, 2) inch and
+    // the data spans 2 x 3 inch, whatever format the board is given.
+    test::writeFile(dir_ / "master.gbr",
+                    "%FSLAX33Y33*%%MOIN*%G01*X1000Y2000D02*X3000Y5000D01*M02*");
+    test::writeFile(dir_ / "inner.gbr", "X0Y0D03*M02*");
+    test::writeFile(dir_ / "inner.Env", "apertures");
+    // Mark: 2.3 digits by default, (0.25, 0.5) to (0.75, 1.0).
+    test::writeFile(dir_ / "mark.gbr", "X250Y500D02*X750Y1000D01*M02*");
+    test::writeFile(settings_, "[Setup]\nNameM1=Cross\nPathM1=" + (dir_ / "mark.gbr").string() +
+                                   "\nNameM2=Target\nPathM2=short.gbr\n");
+  }
+  std::string path(const char* name) const { return (dir_ / name).string(); }
+
+  fs::path dir_;
+  std::string job_;
+  std::string settings_;
+};
+
+TEST_F(JobCommandTest, BuiltJobHasTheExactRecordLayout) {
+  run({"job", "new", job_});
+  EXPECT_EQ(test::readFile(job_), "");
+  run({"job", "add", job_, path("master.gbr"), "--layer", "2", "--at", "1.5,0.25", "--format",
+       "3.3,trailing,inc,mm", "--settings", settings_});
+  run({"job", "layer", job_, "--board", "1", "--layer", "18", path("inner.gbr"), "--apertures",
+       path("inner.Env"), "--settings", settings_});
+  run({"job", "mark", job_, "--name", "Cross", "--at", "0.5,-2.25", "--settings", settings_});
+
+  RecordBytes board;
+  board.text(251, path("master.gbr"))
+      .text(17 * 251, path("inner.gbr"))
+      .text(4518 + 17 * 251, path("inner.Env"))
+      .le64(9040, 0x3FF8000000000000)  // PosX 1.5
+      .le64(9048, 0x3FD0000000000000)  // PosY 0.25
+      .le64(9056, 0x4000000000000000)  // DataWidth 2.0
+      .le64(9064, 0x4008000000000000)  // DataHeight 3.0
+      .u8(9072, 0)                     // unselected when the mark came
+      .u8(9073, 3)
+      .u8(9074, 3)
+      .u8(9075, 1)                     // trailing
+      .u8(9076, 0)                     // incremental
+      .u8(9077, 0)                     // mm
+      .le64(9080, 0x3FF0000000000000)  // DataMinX 1.0
+      .le64(9088, 0x4000000000000000); // DataMinY 2.0
+  RecordBytes mark;
+  for (size_t n = 0; n < 18; ++n) mark.text(n * 251, path("mark.gbr"));
+  mark.le64(9040, 0x3FE0000000000000)  // PosX 0.5
+      .le64(9048, 0xC002000000000000)  // PosY -2.25
+      .le64(9056, 0x3FE0000000000000)  // DataWidth 0.5
+      .le64(9064, 0x3FE0000000000000)  // DataHeight 0.5
+      .u8(9072, 1)                     // the inserted mark is selected
+      .u8(9073, 2)
+      .u8(9074, 3)
+      .u8(9075, 0)
+      .u8(9076, 1)
+      .u8(9077, 1)
+      .le64(9080, 0x3FD0000000000000)  // DataMinX 0.25
+      .le64(9088, 0x3FE0000000000000)  // DataMinY 0.5
+      .u8(9096, 1)
+      .text(9097, "Cross");
+  expectSameBytes(test::readFile(job_), board.str() + mark.str());
+
+  // Rewriting changes only the Selected byte, which is never read back.
+  run({"job", "move", job_, "--board", "1", "--to", "1.5,0.25", "--settings", settings_});
+  std::string rewritten = test::readFile(job_);
+  mark.u8(9072, 0);
+  expectSameBytes(rewritten, board.str() + mark.str());
+  run({"job", "unlock", job_, "--settings", settings_});
+  EXPECT_EQ(test::readFile(job_), rewritten);
+}
+
+TEST_F(JobCommandTest, RelativeNamesAreStoredRelativeToTheJobFolder) {
+  run({"job", "new", job_});
+  fs::path relative = fs::relative(dir_ / "master.gbr");
+  ASSERT_TRUE(relative.is_relative());
+  run({"job", "add", job_, relative.string(), "--settings", settings_});
+  std::string list = run({"job", "list", job_, "--json", "--settings", settings_});
+  EXPECT_NE(list.find("\"layer_gerber\":[\"master.gbr\","), std::string::npos) << list;
+  // Freshly imported: it waits at the far corner (340 x 370 mm by default).
+  EXPECT_NE(list.find("\"pos_x\":13.385826771653"), std::string::npos) << list;
+}
+
+TEST_F(JobCommandTest, PanelizeDeleteAndRelativeMove) {
+  run({"job", "new", job_});
+  run({"job", "add", job_, path("master.gbr"), "--at", "1,1", "--format", "3.3",
+       "--settings", settings_});
+  EXPECT_EQ(run({"job", "panelize", job_, "--board", "1", "--repeat", "1,1", "--gap",
+                 "25.4,25.4", "--settings", settings_}),
+            "Board 1: 3 copies added; 4 boards\n");
+  run({"job", "delete", job_, "--board", "2", "--settings", settings_});
+  run({"job", "relative-move", job_, "--by", "0.5,-1", "--settings", settings_});
+  std::string list = run({"job", "list", job_, "--settings", settings_});
+  // Copies (0,1), (1,0), (1,1) at pitch 3 x 4 inch; (0,1) deleted; all moved.
+  EXPECT_NE(list.find("(3 boards)"), std::string::npos) << list;
+  EXPECT_NE(list.find("Board 1: " + path("master.gbr") + "\n  Position:   1.500000, 0.000000"),
+            std::string::npos)
+      << list;
+  EXPECT_NE(list.find("Board 2: " + path("master.gbr") + "\n  Position:   4.500000, 0.000000"),
+            std::string::npos)
+      << list;
+  EXPECT_NE(list.find("Board 3: " + path("master.gbr") + "\n  Position:   4.500000, 4.000000"),
+            std::string::npos)
+      << list;
+}
+
+TEST_F(JobCommandTest, ErrorsNameTheFile) {
+  auto expectError = [](const std::vector<std::string>& args, const std::string& name) {
+    try {
+      run(args);
+      ADD_FAILURE() << "expected an error naming " << name;
+    } catch (const std::exception& e) {
+      EXPECT_NE(std::string(e.what()).find(name), std::string::npos) << e.what();
+    }
+  };
+  expectError({"job", "list", path("none.wpr"), "--settings", settings_}, "none.wpr");
+  run({"job", "new", job_});
+  expectError({"job", "new", job_}, "panel.wpr");  // no silent replacing
+  expectError({"job", "add", job_, path("none.gbr"), "--settings", settings_}, "none.gbr");
+  expectError({"job", "move", job_, "--board", "1", "--to", "1,1", "--settings", settings_},
+              "panel.wpr");
+  expectError({"job", "mark", job_, "--name", "Target", "--settings", settings_}, "short.gbr");
+  expectError({"job", "mark", job_, "--name", "Nope", "--settings", settings_}, "GerbPrj.ini");
+  test::writeFile(path("empty.ini"), "");
+  expectError({"job", "mark", job_, "--name", "Cross", "--settings", path("empty.ini")},
+              "empty.ini");
+  EXPECT_THROW(run({"job", "add", job_, path("master.gbr"), "--layer", "19"}), CLI::ValidationError);
+  EXPECT_THROW(run({"job", "list", job_, "--settings", path("none.ini")}), CLI::ValidationError);
+  EXPECT_EQ(test::readFile(job_), "");  // nothing was written by the failures
+}
+
+}  // namespace
+}  // namespace drumplot
