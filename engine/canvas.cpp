@@ -1,0 +1,601 @@
+// SPDX-License-Identifier: MIT
+// Canvas primitives: each shape becomes horizontal spans in image
+// coordinates, which are clipped and filled a word at a time.
+#include "engine/canvas.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "engine/span_fill.h"
+
+namespace drumplot {
+
+namespace {
+
+__extension__ using Int128 = __int128;
+
+// Coordinates are clamped here, so that differences fit 31 bits and
+// products of two differences fit 63.
+constexpr int64_t kCoordinateLimit = int64_t{1} << 30;
+// Real-valued span ends are cut here before they become pixel indexes.
+constexpr double kIndexLimit = 4.0e12;
+// Largest distance from an arc's path to its flattened polyline, in pixels.
+constexpr double kArcTolerance = 1.0 / 64.0;
+constexpr int64_t kMaxArcSegments = int64_t{1} << 20;
+
+int64_t clampCoordinate(int64_t v) { return std::clamp(v, -kCoordinateLimit, kCoordinateLimit); }
+
+template <class T>
+T floorDiv(T num, T den) {  // den > 0
+  T q = num / den;
+  return (num % den != 0 && num < 0) ? q - 1 : q;
+}
+template <class T>
+T ceilDiv(T num, T den) {  // den > 0
+  T q = num / den;
+  return (num % den != 0 && num > 0) ? q + 1 : q;
+}
+
+int64_t floorIndex(double v) {
+  if (std::isnan(v)) return 0;
+  return static_cast<int64_t>(std::floor(std::clamp(v, -kIndexLimit, kIndexLimit)));
+}
+int64_t ceilIndex(double v) {
+  if (std::isnan(v)) return 0;
+  return static_cast<int64_t>(std::ceil(std::clamp(v, -kIndexLimit, kIndexLimit)));
+}
+
+// Pixels whose centres i + 0.5 lie in [xl, xr]: ceil(xl - 0.5) <= i <= floor(xr - 0.5).
+template <class Spans>
+void spanOfCentres(const Spans& spans, int64_t y, double xl, double xr) {
+  spans(y, ceilIndex(xl - 0.5), floorIndex(xr - 0.5) + 1);
+}
+
+// Span writers
+// ============================================================================
+
+// Fills spans of a 1-bit surface with Op; spans arrive in image coordinates.
+template <class Op>
+struct BitSpans {
+  PixelRect clip;  // image coordinates
+  PixelPoint origin;
+  uint32_t* words;
+  size_t wordsPerRow;
+
+  void operator()(int64_t y, int64_t x0, int64_t x1) const {
+    if (y < clip.y0 || y >= clip.y1) return;
+    x0 = std::max(x0, clip.x0);
+    x1 = std::min(x1, clip.x1);
+    if (x0 >= x1) return;
+    fillSpan<Op>(words + static_cast<size_t>(y - origin.y) * wordsPerRow, x0 - origin.x,
+                 x1 - origin.x);
+  }
+};
+
+struct RgbSpans {
+  PixelRect clip;
+  PixelPoint origin;
+  Rgb* pixels;
+  size_t stride;
+  Rgb colour;
+
+  void operator()(int64_t y, int64_t x0, int64_t x1) const {
+    if (y < clip.y0 || y >= clip.y1) return;
+    x0 = std::max(x0, clip.x0);
+    x1 = std::min(x1, clip.x1);
+    if (x0 >= x1) return;
+    Rgb* row = pixels + static_cast<size_t>(y - origin.y) * stride;
+    std::fill(row + (x0 - origin.x), row + (x1 - origin.x), colour);
+  }
+};
+
+// Rectangles and ellipses
+// ============================================================================
+
+template <class Spans>
+void rasterRect(const Spans& spans, int64_t x1, int64_t y1, int64_t x2, int64_t y2) {
+  if (x1 > x2) std::swap(x1, x2);
+  if (y1 > y2) std::swap(y1, y2);
+  int64_t bottom = std::min(y2, spans.clip.y1);
+  for (int64_t y = std::max(y1, spans.clip.y0); y < bottom; ++y) spans(y, x1, x2);
+}
+
+// Pixel (i, j) is inside the ellipse inscribed in [x1, x2] x [y1, y2] when
+//   X^2 H^2 + Y^2 W^2 <= W^2 H^2,  X = 2i + 1 - (x1 + x2), Y = 2j + 1 - (y1 + y2),
+// with W = x2 - x1, H = y2 - y1: whole numbers, compared exactly in 128 bits.
+// Per row the largest |X| is found from a square root and then corrected.
+//
+//      x1      x2
+//   y1 +--.--.--+      rows y1 <= j < y2; in each row the pixels
+//      | .      .|      i with |X| <= s, s^2 H^2 <= W^2 (H^2 - Y^2)
+//      |.   +    |
+//      | .      .|
+//   y2 +--.--.--+
+template <class Spans>
+void rasterEllipse(const Spans& spans, int64_t x1, int64_t y1, int64_t x2, int64_t y2) {
+  if (x1 > x2) std::swap(x1, x2);
+  if (y1 > y2) std::swap(y1, y2);
+  int64_t w = x2 - x1, h = y2 - y1;
+  if (w == 0 || h == 0) return;
+  const Int128 w2 = Int128{w} * w, h2 = Int128{h} * h;
+  const int64_t sumX = x1 + x2;
+  int64_t bottom = std::min(y2, spans.clip.y1);
+  for (int64_t j = std::max(y1, spans.clip.y0); j < bottom; ++j) {
+    int64_t yy = 2 * j + 1 - y1 - y2;       // |yy| < h
+    Int128 limit = w2 * (h2 - Int128{yy} * yy);  // s^2 h2 <= limit
+    double guess = static_cast<double>(w) *
+                   std::sqrt(1.0 - (static_cast<double>(yy) / static_cast<double>(h)) *
+                                       (static_cast<double>(yy) / static_cast<double>(h)));
+    auto s = static_cast<int64_t>(std::max(0.0, std::floor(guess)));
+    while (s > 0 && Int128{s} * s * h2 > limit) --s;
+    while (Int128{s + 1} * (s + 1) * h2 <= limit) ++s;
+    // 2i + 1 - sumX in [-s, s]
+    spans(j, ceilDiv<int64_t>(sumX - 1 - s, 2), floorDiv<int64_t>(sumX - 1 + s, 2) + 1);
+  }
+}
+
+// Circle outlines: pixel centres at distances rIn <= d <= rOut from (cx, cy).
+template <class Spans>
+void rasterRing(const Spans& spans, double cx, double cy, double rIn, double rOut) {
+  if (rOut < 0) return;
+  int64_t top = std::max(ceilIndex(cy - rOut - 0.5), spans.clip.y0);
+  int64_t bottom = std::min(floorIndex(cy + rOut - 0.5) + 1, spans.clip.y1);
+  for (int64_t j = top; j < bottom; ++j) {
+    double dy = static_cast<double>(j) + 0.5 - cy;
+    double outer = rOut * rOut - dy * dy;
+    if (outer < 0) continue;
+    double ho = std::sqrt(outer);
+    double inner = rIn > 0 ? rIn * rIn - dy * dy : 0.0;
+    if (inner > 0) {
+      double hi = std::sqrt(inner);  // centres with |dx| < hi are inside the hole
+      spans(j, ceilIndex(cx - ho - 0.5), floorIndex(cx - hi - 0.5) + 1);
+      spans(j, ceilIndex(cx + hi - 0.5), floorIndex(cx + ho - 0.5) + 1);
+    } else {
+      spanOfCentres(spans, j, cx - ho, cx + ho);
+    }
+  }
+}
+
+// Wide strokes: capsules
+// ============================================================================
+
+// The x interval of the row y = yc covered by the capsule of radius r around
+// the segment a-b: the union of the two end discs and the band between them.
+// The capsule is convex, so the union of the three pieces is one interval.
+//
+//      ___________________
+//     (a                 b)     disc at a, band, disc at b
+//      -------------------
+bool capsuleRow(double ax, double ay, double bx, double by, double r, double yc, double& xl,
+                double& xr) {
+  bool any = false;
+  xl = INFINITY;
+  xr = -INFINITY;
+  auto disc = [&](double cx, double cy) {
+    double dy = yc - cy;
+    double q = r * r - dy * dy;
+    if (q < 0) return;
+    double half = std::sqrt(q);
+    xl = std::min(xl, cx - half);
+    xr = std::max(xr, cx + half);
+    any = true;
+  };
+  disc(ax, ay);
+  disc(bx, by);
+  double dx = bx - ax, dy = by - ay;
+  double len2 = dx * dx + dy * dy;
+  if (len2 > 0) {
+    // With u = x - ax and v = yc - ay: 0 <= u dx + v dy <= len2 (between the
+    // ends) and |v dx - u dy| <= r len (near the line).
+    double v = yc - ay;
+    double rl = r * std::sqrt(len2);
+    double lo = -INFINITY, hi = INFINITY;
+    bool possible = true;
+    if (dx != 0) {
+      double u0 = -v * dy / dx, u1 = (len2 - v * dy) / dx;
+      lo = std::max(lo, std::min(u0, u1));
+      hi = std::min(hi, std::max(u0, u1));
+    } else {
+      possible = v * dy >= 0 && v * dy <= len2;
+    }
+    if (dy != 0) {
+      double u0 = (v * dx - rl) / dy, u1 = (v * dx + rl) / dy;
+      lo = std::max(lo, std::min(u0, u1));
+      hi = std::min(hi, std::max(u0, u1));
+    } else {
+      possible = possible && std::abs(v * dx) <= rl;
+    }
+    if (possible && lo <= hi) {
+      xl = std::min(xl, ax + lo);
+      xr = std::max(xr, ax + hi);
+      any = true;
+    }
+  }
+  return any;
+}
+
+template <class Spans>
+void rasterCapsule(const Spans& spans, double ax, double ay, double bx, double by, double r) {
+  const PixelRect& clip = spans.clip;
+  if (std::min(ax, bx) - r > static_cast<double>(clip.x1) + 1 ||
+      std::max(ax, bx) + r < static_cast<double>(clip.x0) - 1) {
+    return;
+  }
+  int64_t top = std::max(ceilIndex(std::min(ay, by) - r - 0.5), clip.y0);
+  int64_t bottom = std::min(floorIndex(std::max(ay, by) + r - 0.5) + 1, clip.y1);
+  double xl = 0, xr = 0;
+  for (int64_t j = top; j < bottom; ++j) {
+    if (capsuleRow(ax, ay, bx, by, r, static_cast<double>(j) + 0.5, xl, xr)) {
+      spanOfCentres(spans, j, xl, xr);
+    }
+  }
+}
+
+// The elliptical arc (cx + a cos t, cy + b sin t) for t from `start` down to
+// start - sweep, as a polyline no farther than kArcTolerance from it, each
+// piece stroked as a capsule of radius r.
+template <class Spans>
+void rasterArcStroke(const Spans& spans, double cx, double cy, double a, double b, double start,
+                     double sweep, double r) {
+  double radius = std::max(a, b);
+  double step = radius > kArcTolerance ? 2.0 * std::acos(1.0 - kArcTolerance / radius)
+                                       : 2.0 * std::numbers::pi;
+  auto segments = static_cast<int64_t>(std::ceil(sweep / step));
+  segments = std::clamp<int64_t>(segments, 1, kMaxArcSegments);
+  double px = cx + a * std::cos(start), py = cy + b * std::sin(start);
+  for (int64_t k = 1; k <= segments; ++k) {
+    double t = start - sweep * static_cast<double>(k) / static_cast<double>(segments);
+    double qx = cx + a * std::cos(t), qy = cy + b * std::sin(t);
+    rasterCapsule(spans, px, py, qx, qy, r);
+    px = qx;
+    py = qy;
+  }
+}
+
+// Thin lines: Bresenham
+// ============================================================================
+
+// Pixel k (0 <= k < dMajor) of a line from p0 lies at major offset k and
+// minor offset floor((2 k dMinor + dMajor) / (2 dMajor)), in the line's
+// directions. Rows and columns outside the clip are skipped by solving for
+// k, so a line far longer than the image costs only its visible part.
+//
+//   x-major:  ##          y-major:  #
+//               ###                  #
+//                  ###                #
+template <class Spans>
+void rasterThinLine(const Spans& spans, PixelPoint p0, PixelPoint p1) {
+  int64_t dx = p1.x - p0.x, dy = p1.y - p0.y;
+  if (dx == 0 && dy == 0) return;
+  const bool xMajor = std::abs(dx) >= std::abs(dy);
+  const int64_t dMajor = xMajor ? std::abs(dx) : std::abs(dy);
+  const int64_t dMinor = xMajor ? std::abs(dy) : std::abs(dx);
+  const int64_t sMajor = (xMajor ? dx : dy) < 0 ? -1 : 1;
+  const int64_t sMinor = (xMajor ? dy : dx) < 0 ? -1 : 1;
+  const int64_t major0 = xMajor ? p0.x : p0.y, minor0 = xMajor ? p0.y : p0.x;
+  const PixelRect& c = spans.clip;
+  const int64_t majorLo = xMajor ? c.x0 : c.y0, majorHi = (xMajor ? c.x1 : c.y1) - 1;
+  const int64_t minorLo = xMajor ? c.y0 : c.x0, minorHi = (xMajor ? c.y1 : c.x1) - 1;
+
+  // k range from the major axis clip.
+  Int128 kLo = sMajor > 0 ? majorLo - major0 : major0 - majorHi;
+  Int128 kHi = sMajor > 0 ? majorHi - major0 : major0 - majorLo;
+  // Minor offsets o allowed by the minor axis clip.
+  Int128 oLo = sMinor > 0 ? minorLo - minor0 : minor0 - minorHi;
+  Int128 oHi = sMinor > 0 ? minorHi - minor0 : minor0 - minorLo;
+  const Int128 twoMajor = Int128{2} * dMajor, twoMinor = Int128{2} * dMinor;
+  if (dMinor == 0) {
+    if (oLo > 0 || oHi < 0) return;
+  } else {
+    // o(k) >= oLo  <=>  2 k dMinor + dMajor >= 2 dMajor oLo
+    kLo = std::max(kLo, ceilDiv<Int128>(twoMajor * oLo - dMajor, twoMinor));
+    // o(k) <= oHi  <=>  2 k dMinor + dMajor < 2 dMajor (oHi + 1)
+    kHi = std::min(kHi, ceilDiv<Int128>(twoMajor * (oHi + 1) - dMajor, twoMinor) - 1);
+  }
+  kLo = std::max<Int128>(kLo, 0);
+  kHi = std::min<Int128>(kHi, dMajor - 1);
+  if (kLo > kHi) return;
+
+  auto k = static_cast<int64_t>(kLo);
+  const auto kEnd = static_cast<int64_t>(kHi);
+  Int128 numerator = twoMinor * k + dMajor;
+  auto o = static_cast<int64_t>(numerator / twoMajor);
+  auto rest = static_cast<int64_t>(numerator % twoMajor);
+  const auto stepRest = static_cast<int64_t>(twoMinor), wrap = static_cast<int64_t>(twoMajor);
+
+  if (xMajor) {
+    // Runs of pixels on one row become one span.
+    int64_t runRow = minor0 + sMinor * o, runFrom = major0 + sMajor * k, runTo = runFrom;
+    for (; k <= kEnd; ++k) {
+      int64_t x = major0 + sMajor * k, y = minor0 + sMinor * o;
+      if (y != runRow) {
+        spans(runRow, std::min(runFrom, runTo), std::max(runFrom, runTo) + 1);
+        runRow = y;
+        runFrom = x;
+      }
+      runTo = x;
+      rest += stepRest;
+      if (rest >= wrap) rest -= wrap, ++o;
+    }
+    spans(runRow, std::min(runFrom, runTo), std::max(runFrom, runTo) + 1);
+  } else {
+    for (; k <= kEnd; ++k) {
+      int64_t x = minor0 + sMinor * o;
+      spans(major0 + sMajor * k, x, x + 1);
+      rest += stepRest;
+      if (rest >= wrap) rest -= wrap, ++o;
+    }
+  }
+}
+
+// Stamps
+// ============================================================================
+
+// 32 stamp pixels from `column` on, MSB-first; pixels outside the row read
+// as background (1).
+uint32_t stampBits(const uint32_t* row, size_t words, int64_t column) {
+  int64_t k = floorDiv<int64_t>(column, 32);
+  auto shift = static_cast<unsigned>(column - 32 * k);
+  auto word = [&](int64_t i) {
+    return i >= 0 && static_cast<size_t>(i) < words ? fromMemoryOrder(row[i]) : ~0u;
+  };
+  if (shift == 0) return word(k);
+  return (word(k) << shift) | (word(k + 1) >> (32 - shift));
+}
+
+template <class Op>
+void transferBits(const BandBitmap& stamp, int64_t left, int64_t top, const PixelRect& area,
+                  PixelPoint origin, BandBitmap& target) {
+  const int64_t dx0 = area.x0 - origin.x, dx1 = area.x1 - origin.x;  // surface columns
+  const int64_t w0 = dx0 >> 5, w1 = (dx1 - 1) >> 5;
+  for (int64_t y = area.y0; y < area.y1; ++y) {
+    const uint32_t* src = stamp.rowWords(y - top);
+    uint32_t* dst = target.rowWords(y - origin.y);
+    for (int64_t w = w0; w <= w1; ++w) {
+      uint32_t shape = ~stampBits(src, stamp.wordsPerRow(), w * 32 + origin.x - left);
+      unsigned a = w == w0 ? static_cast<unsigned>(dx0 & 31) : 0u;
+      unsigned b = w == w1 ? static_cast<unsigned>(((dx1 - 1) & 31) + 1) : 32u;
+      uint32_t mask = shape & spanMask(a, b);
+      if (mask != 0) Op::apply(dst[w], toMemoryOrder(mask));
+    }
+  }
+}
+
+}  // namespace
+
+// PixelRect
+// ============================================================================
+
+PixelRect PixelRect::intersected(const PixelRect& o) const {
+  PixelRect r{std::max(x0, o.x0), std::max(y0, o.y0), std::min(x1, o.x1), std::min(y1, o.y1)};
+  return r.empty() ? PixelRect{} : r;
+}
+
+PixelRect PixelRect::united(const PixelRect& o) const {
+  if (o.empty()) return *this;
+  if (empty()) return o;
+  return {std::min(x0, o.x0), std::min(y0, o.y0), std::max(x1, o.x1), std::max(y1, o.y1)};
+}
+
+// Canvas - State
+// ============================================================================
+
+Canvas::Canvas(BandBitmap& band)
+    : band_(&band),
+      surfaceWidth_(band.width_px()),
+      surfaceRows_(band.rows()),
+      clip_{0, 0, band.width_px(), band.rows()},
+      origin_{0, band.topRow()} {}
+
+Canvas::Canvas(RgbSurface& surface)
+    : rgb_(&surface),
+      surfaceWidth_(surface.width_px()),
+      surfaceRows_(surface.rows()),
+      clip_{0, 0, surface.width_px(), surface.rows()},
+      origin_{0, surface.topRow()} {}
+
+void Canvas::setPenWidth(int64_t width_px) {
+  state_.penWidth_px = std::clamp<int64_t>(width_px, 0, kCoordinateLimit);
+}
+
+void Canvas::setState(const CanvasState& state) {
+  state_ = state;
+  setPenWidth(state.penWidth_px);
+}
+
+void Canvas::setWindowOrigin(int64_t x, int64_t y) {
+  origin_ = {clampCoordinate(x), clampCoordinate(y)};
+}
+
+void Canvas::setClipRect(const PixelRect& rect) {
+  clip_ = rect.intersected({0, 0, surfaceWidth_, surfaceRows_});
+}
+
+void Canvas::resetClip() { clip_ = {0, 0, surfaceWidth_, surfaceRows_}; }
+
+PixelRect Canvas::imageClip() const {
+  return {clip_.x0 + origin_.x, clip_.y0 + origin_.y, clip_.x1 + origin_.x, clip_.y1 + origin_.y};
+}
+
+template <class Draw>
+void Canvas::withSpans(Rgb colour, Draw&& draw) {
+  PixelRect clip = imageClip();
+  if (clip.empty()) return;
+  if (band_) {
+    if (colour == kWhite) {
+      draw(BitSpans<BackgroundOp>{clip, origin_, band_->rowWords(0), band_->wordsPerRow()});
+    } else {
+      draw(BitSpans<ExposeOp>{clip, origin_, band_->rowWords(0), band_->wordsPerRow()});
+    }
+  } else {
+    draw(RgbSpans{clip, origin_, rgb_->row(0), static_cast<size_t>(surfaceWidth_), colour});
+  }
+}
+
+// Canvas - Filled shapes
+// ============================================================================
+
+void Canvas::fillRect(int64_t x1, int64_t y1, int64_t x2, int64_t y2) {
+  x1 = clampCoordinate(x1), y1 = clampCoordinate(y1);
+  x2 = clampCoordinate(x2), y2 = clampCoordinate(y2);
+  withSpans(state_.brushColor, [&](const auto& spans) { rasterRect(spans, x1, y1, x2, y2); });
+}
+
+void Canvas::fillEllipse(int64_t x1, int64_t y1, int64_t x2, int64_t y2) {
+  x1 = clampCoordinate(x1), y1 = clampCoordinate(y1);
+  x2 = clampCoordinate(x2), y2 = clampCoordinate(y2);
+  withSpans(state_.brushColor, [&](const auto& spans) { rasterEllipse(spans, x1, y1, x2, y2); });
+}
+
+void Canvas::ellipse(int64_t x1, int64_t y1, int64_t x2, int64_t y2) {
+  fillEllipse(x1, y1, x2, y2);
+  strokeArc(x1, y1, x2, y2, 0.0, 2.0 * std::numbers::pi);
+}
+
+// Even-odd rule on pixel centres with every vertex at p + 0.5: the same as
+// testing whole-number points (i, j) against the polygon through the whole
+// vertices. Row j meets each edge with yTop <= j < yEnd (half-open, so a
+// vertex is counted once) at x = xTop + (j - yTop) dx / dy, and the pixels
+// ceil(x_2k) <= i < ceil(x_2k+1) are inside.
+void Canvas::fillPolygon(std::span<const PixelPoint> points) {
+  if (points.empty()) return;
+  clampedPoints_.assign(points.begin(), points.end());
+  for (PixelPoint& p : clampedPoints_) p = {clampCoordinate(p.x), clampCoordinate(p.y)};
+  const size_t n = clampedPoints_.size();
+
+  edges_.clear();
+  for (size_t i = 0; i < n; ++i) {
+    PixelPoint a = clampedPoints_[i], b = clampedPoints_[(i + 1) % n];
+    if (a.y == b.y) continue;
+    if (a.y > b.y) std::swap(a, b);
+    edges_.push_back({a.y, b.y, a.x, b.x - a.x, b.y - a.y});
+  }
+  std::sort(edges_.begin(), edges_.end(),
+            [](const PolygonEdge& l, const PolygonEdge& r) { return l.yTop < r.yTop; });
+
+  withSpans(state_.brushColor, [&](const auto& spans) {
+    if (edges_.empty()) return;
+    int64_t yEnd = edges_.front().yEnd;
+    for (const PolygonEdge& e : edges_) yEnd = std::max(yEnd, e.yEnd);
+    activeEdges_.clear();
+    size_t next = 0;
+    int64_t bottom = std::min(yEnd, spans.clip.y1);
+    for (int64_t j = std::max(edges_.front().yTop, spans.clip.y0); j < bottom; ++j) {
+      while (next < edges_.size() && edges_[next].yTop <= j) activeEdges_.push_back(&edges_[next++]);
+      std::erase_if(activeEdges_, [j](const PolygonEdge* e) { return e->yEnd <= j; });
+      crossings_.clear();
+      for (const PolygonEdge* e : activeEdges_) {
+        crossings_.push_back(e->xTop + ceilDiv<int64_t>((j - e->yTop) * e->dx, e->dy));
+      }
+      std::sort(crossings_.begin(), crossings_.end());
+      for (size_t k = 0; k + 1 < crossings_.size(); k += 2) {
+        spans(j, crossings_[k], crossings_[k + 1]);
+      }
+    }
+  });
+
+  withSpans(state_.penColor, [&](const auto& spans) {
+    for (size_t i = 0; i < n; ++i) rasterThinLine(spans, clampedPoints_[i], clampedPoints_[(i + 1) % n]);
+  });
+}
+
+// Canvas - Lines and arcs
+// ============================================================================
+
+void Canvas::moveTo(int64_t x, int64_t y) { position_ = {clampCoordinate(x), clampCoordinate(y)}; }
+
+void Canvas::lineTo(int64_t x, int64_t y) {
+  PixelPoint to{clampCoordinate(x), clampCoordinate(y)};
+  strokeSegment(position_, to);
+  position_ = to;
+}
+
+void Canvas::strokeSegment(PixelPoint from, PixelPoint to) {
+  const int64_t w = state_.penWidth_px;
+  if (w <= 1) {
+    withSpans(state_.penColor, [&](const auto& spans) { rasterThinLine(spans, from, to); });
+    return;
+  }
+  const double shift = (w % 2 == 1) ? 0.5 : 0.0;
+  const double r = static_cast<double>(w) / 2.0;
+  withSpans(state_.penColor, [&](const auto& spans) {
+    rasterCapsule(spans, static_cast<double>(from.x) + shift, static_cast<double>(from.y) + shift,
+                  static_cast<double>(to.x) + shift, static_cast<double>(to.y) + shift, r);
+  });
+}
+
+void Canvas::arc(int64_t x1, int64_t y1, int64_t x2, int64_t y2, int64_t x3, int64_t y3, int64_t x4,
+                 int64_t y4) {
+  x1 = clampCoordinate(x1), y1 = clampCoordinate(y1);
+  x2 = clampCoordinate(x2), y2 = clampCoordinate(y2);
+  if (x1 > x2) std::swap(x1, x2);
+  if (y1 > y2) std::swap(y1, y2);
+  // Angles of the radials as parameters t of (cx + a cos t, cy + b sin t).
+  const double cx = (static_cast<double>(x1) + static_cast<double>(x2)) / 2.0;
+  const double cy = (static_cast<double>(y1) + static_cast<double>(y2)) / 2.0;
+  const double a = static_cast<double>(x2 - x1) / 2.0, b = static_cast<double>(y2 - y1) / 2.0;
+  auto parameter = [&](int64_t x, int64_t y) {
+    return std::atan2((static_cast<double>(clampCoordinate(y)) - cy) * a,
+                      (static_cast<double>(clampCoordinate(x)) - cx) * b);
+  };
+  const double start = parameter(x3, y3), end = parameter(x4, y4);
+  // Counterclockwise on the canvas (Y down) is decreasing t.
+  constexpr double kFull = 2.0 * std::numbers::pi;
+  double sweep = start - end;
+  while (sweep <= 0) sweep += kFull;
+  while (sweep > kFull) sweep -= kFull;
+  strokeArc(x1, y1, x2, y2, start, sweep);
+}
+
+void Canvas::strokeArc(int64_t x1, int64_t y1, int64_t x2, int64_t y2, double start, double sweep) {
+  x1 = clampCoordinate(x1), y1 = clampCoordinate(y1);
+  x2 = clampCoordinate(x2), y2 = clampCoordinate(y2);
+  if (x1 > x2) std::swap(x1, x2);
+  if (y1 > y2) std::swap(y1, y2);
+  if (x1 == x2 || y1 == y2) return;
+  const int64_t w = std::max<int64_t>(state_.penWidth_px, 1);
+  const double shift = (w % 2 == 1) ? 0.5 : 0.0;
+  const double r = static_cast<double>(w) / 2.0;
+  const double cx = (static_cast<double>(x1) + static_cast<double>(x2)) / 2.0 + shift;
+  const double cy = (static_cast<double>(y1) + static_cast<double>(y2)) / 2.0 + shift;
+  const double a = static_cast<double>(x2 - x1) / 2.0, b = static_cast<double>(y2 - y1) / 2.0;
+  const bool full = sweep >= 2.0 * std::numbers::pi;
+  withSpans(state_.penColor, [&](const auto& spans) {
+    if (full && a == b) {
+      rasterRing(spans, cx, cy, a - r, a + r);
+    } else {
+      rasterArcStroke(spans, cx, cy, a, b, start, sweep, r);
+    }
+  });
+}
+
+// Canvas - Pixels and stamps
+// ============================================================================
+
+void Canvas::setPixel(int64_t x, int64_t y, Rgb colour) {
+  withSpans(colour, [&](const auto& spans) { spans(y, x, x + 1); });
+}
+
+void Canvas::transferStamp(const BandBitmap& stamp, int64_t left, int64_t top, Rgb colour) {
+  left = clampCoordinate(left), top = clampCoordinate(top);
+  PixelRect area =
+      PixelRect{left, top, left + stamp.width_px(), top + stamp.rows()}.intersected(imageClip());
+  if (area.empty()) return;
+  if (band_) {
+    if (colour == kWhite) {
+      transferBits<BackgroundOp>(stamp, left, top, area, origin_, *band_);
+    } else {
+      transferBits<ExposeOp>(stamp, left, top, area, origin_, *band_);
+    }
+    return;
+  }
+  for (int64_t y = area.y0; y < area.y1; ++y) {
+    Rgb* row = rgb_->row(y - origin_.y);
+    for (int64_t x = area.x0; x < area.x1; ++x) {
+      if (!stamp.isBackground(x - left, y - top)) row[x - origin_.x] = colour;
+    }
+  }
+}
+
+}  // namespace drumplot

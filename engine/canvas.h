@@ -1,0 +1,151 @@
+// SPDX-License-Identifier: MIT
+// Canvas: pen, brush, window origin and clipping over a 1-bit band or an RGB
+// surface, and the drawing primitives with this system's pixel rules.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "engine/band_bitmap.h"
+
+namespace drumplot {
+
+struct PixelPoint {
+  int64_t x = 0;
+  int64_t y = 0;
+  bool operator==(const PixelPoint&) const = default;
+};
+
+// The pixels x0 <= x < x1, y0 <= y < y1.
+struct PixelRect {
+  int64_t x0 = 0;
+  int64_t y0 = 0;
+  int64_t x1 = 0;
+  int64_t y1 = 0;
+
+  bool empty() const { return x0 >= x1 || y0 >= y1; }
+  int64_t width() const { return x1 - x0; }
+  int64_t height() const { return y1 - y0; }
+  PixelRect intersected(const PixelRect& o) const;
+  // The smallest rectangle holding both; an empty rectangle adds nothing.
+  PixelRect united(const PixelRect& o) const;
+  bool operator==(const PixelRect&) const = default;
+};
+
+// What a drawing step may change and a caller may want back.
+struct CanvasState {
+  Rgb penColor = kBlack;
+  int64_t penWidth_px = 1;
+  Rgb brushColor = kBlack;
+};
+
+// Drawing in image coordinates onto a surface. Image point (x, y) lands on
+// surface pixel (x - originX, y - originY); everything outside the clip
+// rectangle (the whole surface unless narrowed) is left alone. Every
+// primitive computes in image coordinates and clips at the end, so drawing
+// into a band of rows [t, t + r) gives exactly those rows of the whole image.
+//
+// Pixel rules (pixel (i, j) covers [i, i+1) x [j, j+1)):
+// - fillRect sets x1 <= i < x2, y1 <= j < y2 (boxes are normalised first);
+//   a box of zero width or height draws nothing.
+// - fillEllipse sets the pixels whose centres lie inside or on the ellipse
+//   inscribed in the box [x1, x2] x [y1, y2].
+// - Strokes of pen width w >= 2 (lines with round caps, arcs, ellipse
+//   outlines) set the pixels whose centres lie within w / 2 of the path; the
+//   path's integer points are taken at p + 0.5 when w is odd and at p when w
+//   is even, so that a straight horizontal or vertical stroke is w pixels
+//   across. Arcs and ellipse outlines of width 0 or 1 follow the same rule
+//   with w = 1.
+// - Lines of pen width 0 or 1 are Bresenham lines from the start pixel to the
+//   end pixel, the end pixel excluded.
+// - fillPolygon: even-odd rule on pixel centres, each vertex at p + 0.5, plus
+//   the polygon's 1-pixel outline in the pen colour.
+// - On 1-bit surfaces white is background and any other colour exposure.
+// Coordinates beyond +-2^30 are clamped.
+class Canvas {
+ public:
+  // The band's canvas starts with its window origin at the band's top row.
+  explicit Canvas(BandBitmap& band);
+  explicit Canvas(RgbSurface& surface);
+
+  Canvas(const Canvas&) = delete;
+  Canvas& operator=(const Canvas&) = delete;
+
+  // Pen, brush and colour. Filled shapes use the brush; lines, arcs, ellipse
+  // outlines and polygon outlines use the pen.
+  void setPenColor(Rgb colour) { state_.penColor = colour; }
+  void setPenWidth(int64_t width_px);
+  void setBrushColor(Rgb colour) { state_.brushColor = colour; }
+  // Pen and brush in one colour.
+  void setColor(Rgb colour) { state_.penColor = state_.brushColor = colour; }
+  Rgb penColor() const { return state_.penColor; }
+  int64_t penWidth_px() const { return state_.penWidth_px; }
+  Rgb brushColor() const { return state_.brushColor; }
+  const CanvasState& state() const { return state_; }
+  void setState(const CanvasState& state);
+
+  // The image point drawn at the surface's top left pixel.
+  void setWindowOrigin(int64_t x, int64_t y);
+  PixelPoint windowOrigin() const { return origin_; }
+
+  // Narrows drawing to `rect` in surface pixels (cut to the surface).
+  void setClipRect(const PixelRect& rect);
+  void resetClip();
+  PixelRect clipRect() const { return clip_; }
+  // The clip rectangle in image coordinates.
+  PixelRect imageClip() const;
+
+  // Filled shapes in the brush colour.
+  void fillRect(int64_t x1, int64_t y1, int64_t x2, int64_t y2);
+  void fillEllipse(int64_t x1, int64_t y1, int64_t x2, int64_t y2);
+  // The inside in the brush colour, then the outline with the pen.
+  void ellipse(int64_t x1, int64_t y1, int64_t x2, int64_t y2);
+  // Inside in the brush colour, 1-pixel outline in the pen colour.
+  void fillPolygon(std::span<const PixelPoint> points);
+
+  // The pen's current position (moved by moveTo and lineTo only).
+  void moveTo(int64_t x, int64_t y);
+  void lineTo(int64_t x, int64_t y);
+  PixelPoint position() const { return position_; }
+
+  // The part of the ellipse inscribed in the box (x1, y1)-(x2, y2) that runs
+  // counterclockwise as seen on the canvas (Y down) from the radial through
+  // (x3, y3) to the radial through (x4, y4); equal radials draw the whole
+  // ellipse. Drawn with the pen; the current position is left alone.
+  void arc(int64_t x1, int64_t y1, int64_t x2, int64_t y2, int64_t x3, int64_t y3, int64_t x4,
+           int64_t y4);
+
+  void setPixel(int64_t x, int64_t y, Rgb colour);
+
+  // Transparent copy of a 1-bit stamp whose top left pixel lands on image
+  // point (left, top): the stamp's exposed (clear) pixels set the target to
+  // `colour`; its background pixels leave the target as it was.
+  void transferStamp(const BandBitmap& stamp, int64_t left, int64_t top, Rgb colour);
+
+ private:
+  template <class Draw>
+  void withSpans(Rgb colour, Draw&& draw);
+  void strokeSegment(PixelPoint from, PixelPoint to);
+  void strokeArc(int64_t x1, int64_t y1, int64_t x2, int64_t y2, double startAngle, double sweep);
+
+  BandBitmap* band_ = nullptr;
+  RgbSurface* rgb_ = nullptr;
+  int64_t surfaceWidth_ = 0;
+  int64_t surfaceRows_ = 0;
+  PixelRect clip_;  // surface pixels
+  PixelPoint origin_;
+  PixelPoint position_;
+  CanvasState state_;
+
+  // Scratch space reused by the polygon filler (no allocation per flash).
+  struct PolygonEdge {
+    int64_t yTop, yEnd, xTop, dx, dy;  // rows yTop <= j < yEnd; x(j) = xTop + (j - yTop) dx / dy
+  };
+  std::vector<PolygonEdge> edges_;
+  std::vector<const PolygonEdge*> activeEdges_;
+  std::vector<int64_t> crossings_;
+  std::vector<PixelPoint> clampedPoints_;
+};
+
+}  // namespace drumplot

@@ -1,0 +1,291 @@
+// SPDX-License-Identifier: MIT
+// The canvas primitives against the pixel rules, drawn by hand where small.
+#include "engine/canvas.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "engine/span_fill.h"
+#include "raster_test_support.h"
+
+namespace drumplot {
+namespace {
+
+using test::drawPicture;
+using test::rows;
+
+TEST(CanvasTest, RectanglesAndEllipsesFillTheirBoxWithExclusiveRightAndBottom) {
+  // A box from X - h to X + h covers 2h pixels; corners may come in any order.
+  EXPECT_EQ(drawPicture(8, 4, 0, 0, [](Canvas& c) { c.fillRect(6, 3, 2, 1); }),
+            rows({"........", "..####..", "..####..", "........"}));
+  EXPECT_EQ(drawPicture(6, 4, 0, 0, [](Canvas& c) { c.fillEllipse(0, 0, 4, 4); }),
+            rows({".##...", "####..", "####..", ".##..."}));
+  EXPECT_EQ(drawPicture(6, 4, 0, 0, [](Canvas& c) { c.fillEllipse(0, 0, 6, 4); }),
+            rows({".####.", "######", "######", ".####."}));
+  // Zero width or height draws nothing.
+  EXPECT_EQ(drawPicture(4, 2, 0, 0,
+                        [](Canvas& c) {
+                          c.fillRect(1, 0, 1, 2);
+                          c.fillEllipse(0, 1, 4, 1);
+                        }),
+            rows({"....", "...."}));
+}
+
+TEST(CanvasTest, WindowOriginAndClipPlaceAndCut) {
+  // Image point (x, y) lands on surface pixel (x - 10, y - 20).
+  EXPECT_EQ(drawPicture(4, 3, 10, 20,
+                        [](Canvas& c) {
+                          c.setPixel(11, 21, kBlack);
+                          c.setPixel(3, 3, kBlack);  // outside
+                        }),
+            rows({"....", ".#..", "...."}));
+  EXPECT_EQ(drawPicture(4, 3, 0, 0,
+                        [](Canvas& c) {
+                          c.setClipRect({1, 1, 3, 2});
+                          c.fillRect(-5, -5, 50, 50);
+                        }),
+            rows({"....", ".##.", "...."}));
+  // White draws background on a 1-bit surface.
+  EXPECT_EQ(drawPicture(4, 1, 0, 0,
+                        [](Canvas& c) {
+                          c.fillRect(0, 0, 4, 1);
+                          c.setBrushColor(kWhite);
+                          c.fillRect(1, 0, 3, 1);
+                        }),
+            rows({"#..#"}));
+}
+
+TEST(CanvasTest, ThinLinesLeaveOutTheEndPixel) {
+  // A cross from (x - 3, y) to (x + 4, y) is 7 pixels.
+  EXPECT_EQ(drawPicture(9, 9, 0, 0,
+                        [](Canvas& c) {
+                          c.setPenWidth(1);
+                          c.moveTo(1, 4);
+                          c.lineTo(8, 4);
+                          c.moveTo(4, 1);
+                          c.lineTo(4, 8);
+                        }),
+            rows({".........", "....#....", "....#....", "....#....", ".#######.", "....#....",
+                  "....#....", "....#....", "........."}));
+  EXPECT_EQ(drawPicture(6, 3, 0, 0,
+                        [](Canvas& c) {
+                          c.setPenWidth(0);
+                          c.moveTo(0, 0);
+                          c.lineTo(6, 3);
+                          EXPECT_EQ(c.position(), (PixelPoint{6, 3}));
+                        }),
+            rows({"#.....", ".##...", "...##."}));
+}
+
+// Pixel k of a line: the closed form the filler steps through, one pixel at a time.
+std::vector<PixelPoint> referenceLine(PixelPoint a, PixelPoint b) {
+  std::vector<PixelPoint> pixels;
+  int64_t dx = b.x - a.x, dy = b.y - a.y;
+  int64_t n = std::max(std::abs(dx), std::abs(dy));
+  for (int64_t k = 0; k < n; ++k) {
+    int64_t minor = (2 * k * std::min(std::abs(dx), std::abs(dy)) + n) / (2 * n);
+    if (std::abs(dx) >= std::abs(dy)) {
+      pixels.push_back({a.x + (dx < 0 ? -k : k), a.y + (dy < 0 ? -minor : minor)});
+    } else {
+      pixels.push_back({a.x + (dx < 0 ? -minor : minor), a.y + (dy < 0 ? -k : k)});
+    }
+  }
+  return pixels;
+}
+
+TEST(CanvasTest, ClippedThinLinesKeepEveryVisiblePixel) {
+  std::mt19937 random(11);
+  std::uniform_int_distribution<int64_t> far(-3000, 3000);
+  for (int round = 0; round < 400; ++round) {
+    PixelPoint a{far(random), far(random)}, b{far(random), far(random)};
+    if (round % 3 == 0) b.y = a.y + far(random) / 100;  // nearly horizontal
+    BandBitmap band(64, 40, 7);
+    Canvas canvas(band);
+    canvas.setWindowOrigin(-13, 7);
+    canvas.setPenWidth(1);
+    canvas.moveTo(a.x, a.y);
+    canvas.lineTo(b.x, b.y);
+    BandBitmap expected(64, 40, 7);
+    for (PixelPoint p : referenceLine(a, b)) {
+      int64_t x = p.x + 13, y = p.y - 7;
+      if (x >= 0 && x < 64 && y >= 0 && y < 40) {
+        fillSpan<ExposeOp>(expected.rowWords(y), x, x + 1);
+      }
+    }
+    ASSERT_EQ(test::picture(band), test::picture(expected))
+        << "line " << a.x << "," << a.y << " to " << b.x << "," << b.y;
+  }
+}
+
+// Width of a horizontal and of a vertical stroke, and how far its round caps reach.
+class StrokeWidthTest : public ::testing::TestWithParam<int> {};
+
+TEST_P(StrokeWidthTest, StraightStrokesAreWPixelsAcross) {
+  const int w = GetParam();
+  BandBitmap band(64, 64);
+  Canvas canvas(band);
+  canvas.setPenWidth(w);
+  canvas.moveTo(10, 20);
+  canvas.lineTo(50, 20);
+  canvas.moveTo(30, 30);
+  canvas.lineTo(30, 60);
+  int across = 0, along = 0, down = 0;
+  for (int64_t y = 0; y < 30; ++y) across += band.isBackground(25, y) ? 0 : 1;
+  for (int64_t x = 0; x < 64; ++x) along += band.isBackground(x, 20) ? 0 : 1;
+  for (int64_t x = 0; x < 64; ++x) down += band.isBackground(x, 45) ? 0 : 1;
+  EXPECT_EQ(across, w);
+  EXPECT_EQ(down, w);
+  // Width 1 is Bresenham (end excluded); wider pens reach w / 2 beyond each end.
+  EXPECT_EQ(along, w <= 1 ? 40 : 40 + w);
+}
+
+INSTANTIATE_TEST_SUITE_P(Widths, StrokeWidthTest, ::testing::Values(1, 2, 3, 4, 5, 8, 9, 16));
+
+TEST(CanvasTest, PolygonsFillEvenOddWithTheirOutline) {
+  // Vertices at pixel centres: a square from 0 to 4 covers 5 x 5 pixels.
+  const std::vector<PixelPoint> square{{0, 0}, {4, 0}, {4, 4}, {0, 4}};
+  EXPECT_EQ(drawPicture(6, 6, 0, 0, [&](Canvas& c) { c.fillPolygon(square); }),
+            rows({"#####.", "#####.", "#####.", "#####.", "#####.", "......"}));
+  // A pentagram: the inner pentagon is crossed twice and stays background.
+  const std::vector<PixelPoint> star{{20, 0}, {32, 38}, {0, 14}, {40, 14}, {8, 38}};
+  BandBitmap band(48, 40);
+  Canvas canvas(band);
+  canvas.fillPolygon(star);
+  EXPECT_TRUE(band.isBackground(20, 22));   // centre
+  EXPECT_FALSE(band.isBackground(20, 4));   // top point
+  EXPECT_FALSE(band.isBackground(3, 15));   // left point
+  // A polygon without area still shows its outline.
+  EXPECT_EQ(drawPicture(6, 2, 0, 0, [](Canvas& c) { c.fillPolygon(std::vector<PixelPoint>{{1, 0}, {4, 0}}); }),
+            rows({".####.", "......"}));
+  // Outline in the pen colour, inside in the brush colour.
+  EXPECT_EQ(drawPicture(6, 6, 0, 0,
+                        [&](Canvas& c) {
+                          c.fillRect(0, 0, 6, 6);
+                          c.setBrushColor(kWhite);
+                          c.fillPolygon(square);
+                        }),
+            rows({"######", "#...##", "#...##", "#...##", "######", "######"}));
+}
+
+TEST(CanvasTest, ArcsRunCounterclockwiseOnTheCanvas) {
+  auto quadrants = [](int64_t x3, int64_t y3, int64_t x4, int64_t y4) {
+    BandBitmap band(41, 41);
+    Canvas canvas(band);
+    canvas.setPenWidth(3);
+    canvas.arc(0, 0, 40, 40, x3, y3, x4, y4);
+    // Exposure in the upper right, upper left, lower left, lower right quarters.
+    std::string seen;
+    for (auto [x0, y0] : {std::pair{24, 0}, {0, 0}, {0, 24}, {24, 24}}) {
+      bool any = false;
+      for (int64_t y = y0; y < y0 + 17; ++y) {
+        for (int64_t x = x0; x < x0 + 17; ++x) any = any || !band.isBackground(x, y);
+      }
+      seen += any ? '#' : '.';
+    }
+    return seen;
+  };
+  // Y grows downwards: from the right radial up to the top one is the upper right quarter.
+  EXPECT_EQ(quadrants(40, 20, 20, 0), "#...");
+  EXPECT_EQ(quadrants(20, 0, 40, 20), ".###");
+  EXPECT_EQ(quadrants(0, 20, 0, 20), "####");  // equal radials: the whole ellipse
+  // The current position is not moved by an arc.
+  BandBitmap band(8, 8);
+  Canvas canvas(band);
+  canvas.moveTo(3, 3);
+  canvas.arc(0, 0, 8, 8, 8, 4, 4, 0);
+  EXPECT_EQ(canvas.position(), (PixelPoint{3, 3}));
+}
+
+TEST(CanvasTest, EllipseWithPenAndBrushMakesARing) {
+  // Over exposure: the brush clears the inside, the pen draws the ring.
+  BandBitmap band(40, 40);
+  Canvas canvas(band);
+  canvas.fillRect(0, 0, 40, 40);
+  canvas.setPenColor(kBlack);
+  canvas.setBrushColor(kWhite);
+  canvas.setPenWidth(6);
+  canvas.ellipse(8, 8, 32, 32);  // radius 12 about (20, 20): ring from 9 to 15
+  EXPECT_TRUE(band.isBackground(20, 20));
+  EXPECT_TRUE(band.isBackground(20 + 8, 20));
+  EXPECT_FALSE(band.isBackground(20 + 9, 20));
+  EXPECT_FALSE(band.isBackground(20 + 14, 20));
+  EXPECT_FALSE(band.isBackground(0, 0));  // outside: untouched
+  // A ring of even width w about a circle of radius m covers m - w/2 .. m + w/2.
+  int across = 0;
+  for (int64_t x = 20; x < 40; ++x) across += band.isBackground(x, 20) ? 1 : 0;
+  EXPECT_EQ(across, 9);  // the hole: columns 20..28
+}
+
+TEST(CanvasTest, FarCoordinatesAreClampedNotLooped) {
+  BandBitmap band(64, 8);
+  Canvas canvas(band);
+  canvas.setPenWidth(1);
+  canvas.moveTo(-1'000'000'000'000, 3);
+  canvas.lineTo(1'000'000'000'000, 3);
+  canvas.setPenWidth(5);
+  canvas.moveTo(-4'000'000'000, -4'000'000'000);
+  canvas.lineTo(4'000'000'000, 4'000'000'000);
+  canvas.fillEllipse(-5'000'000'000, -5'000'000'000, 5'000'000'000, 5'000'000'000);
+  canvas.arc(-5'000'000'000, -5'000'000'000, 5'000'000'000, 5'000'000'000, 0, 0, 1, 0);
+  EXPECT_EQ(test::exposedCount(band), 64 * 8);
+}
+
+TEST(CanvasTest, StampTransferEqualsPixelByPixelCopy) {
+  std::mt19937 random(5);
+  for (int round = 0; round < 200; ++round) {
+    const int64_t sw = 1 + random() % 70, sh = 1 + random() % 20;
+    BandBitmap stamp(sw, sh);
+    for (int64_t y = 0; y < sh; ++y) {
+      for (int64_t x = 0; x < sw; ++x) {
+        if (random() % 3 == 0) fillSpan<ExposeOp>(stamp.rowWords(y), x, x + 1);
+      }
+    }
+    const Rgb colour = random() % 2 ? kBlack : kWhite;
+    const int64_t left = static_cast<int64_t>(random() % 120) - 40;
+    const int64_t top = static_cast<int64_t>(random() % 60) - 20 + 100;
+
+    BandBitmap fast(96, 30, 100), slow(96, 30, 100);
+    Canvas fastCanvas(fast), slowCanvas(slow);
+    fastCanvas.setWindowOrigin(-3, 100);
+    slowCanvas.setWindowOrigin(-3, 100);
+    for (Canvas* c : {&fastCanvas, &slowCanvas}) {
+      c->setColor(kBlack);
+      c->fillRect(10, 105, 60, 120);  // something beneath to keep or clear
+    }
+    fastCanvas.transferStamp(stamp, left, top, colour);
+    for (int64_t y = 0; y < sh; ++y) {
+      for (int64_t x = 0; x < sw; ++x) {
+        if (!stamp.isBackground(x, y)) slowCanvas.setPixel(left + x, top + y, colour);
+      }
+    }
+    ASSERT_EQ(test::picture(fast), test::picture(slow)) << "round " << round;
+  }
+}
+
+TEST(CanvasTest, RgbSurfaceGetsTheSamePixelsInColour) {
+  auto draw = [](Canvas& c) {
+    c.setColor(0x336699);
+    c.fillEllipse(3, 2, 29, 17);
+    c.setPenWidth(4);
+    c.moveTo(2, 18);
+    c.lineTo(30, 3);
+    c.fillPolygon(std::vector<PixelPoint>{{5, 5}, {25, 8}, {12, 19}});
+    c.setColor(kWhite);
+    c.fillRect(14, 6, 18, 12);
+  };
+  BandBitmap band(32, 20);
+  RgbSurface rgb(32, 20);
+  Canvas bandCanvas(band), rgbCanvas(rgb);
+  draw(bandCanvas);
+  draw(rgbCanvas);
+  for (int64_t y = 0; y < 20; ++y) {
+    for (int64_t x = 0; x < 32; ++x) {
+      ASSERT_EQ(band.isBackground(x, y), rgb.pixel(x, y) == kWhite) << x << "," << y;
+      ASSERT_TRUE(rgb.pixel(x, y) == kWhite || rgb.pixel(x, y) == 0x336699);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace drumplot
