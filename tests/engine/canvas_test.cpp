@@ -128,12 +128,12 @@ TEST_P(StrokeWidthTest, StraightStrokesAreWPixelsAcross) {
   canvas.setPenWidth(w);
   canvas.moveTo(10, 20);
   canvas.lineTo(50, 20);
-  canvas.moveTo(30, 30);
-  canvas.lineTo(30, 60);
+  canvas.moveTo(45, 40);
+  canvas.lineTo(45, 62);
   int across = 0, along = 0, down = 0;
   for (int64_t y = 0; y < 30; ++y) across += band.isBackground(25, y) ? 0 : 1;
   for (int64_t x = 0; x < 64; ++x) along += band.isBackground(x, 20) ? 0 : 1;
-  for (int64_t x = 0; x < 64; ++x) down += band.isBackground(x, 45) ? 0 : 1;
+  for (int64_t x = 0; x < 64; ++x) down += band.isBackground(x, 52) ? 0 : 1;
   EXPECT_EQ(across, w);
   EXPECT_EQ(down, w);
   // Width 1 is Bresenham (end excluded); wider pens reach w / 2 beyond each end.

@@ -48,22 +48,23 @@ inline int64_t exposedCount(const BandBitmap& band) {
   return n;
 }
 
-// Draws the image of `width` x `height` pixels once whole and once in bands
-// of `bandRows` rows, each band a fresh canvas over its own bitmap, and
-// returns both as rows of bytes (whole image first).
-inline std::pair<std::vector<uint8_t>, std::vector<uint8_t>> drawWholeAndBanded(
-    int64_t width, int64_t height, int64_t bandRows, const std::function<void(Canvas&)>& draw) {
-  BandBitmap whole(width, height);
-  Canvas wholeCanvas(whole);
-  draw(wholeCanvas);
-  std::vector<uint8_t> banded;
-  for (int64_t top = 0; top < height; top += bandRows) {
-    BandBitmap band(width, std::min(bandRows, height - top), top);
+// Draws an image of `width` x `height` pixels band by band, each band of the
+// next of `bandRows` rows (the last one repeated) a fresh canvas over its own
+// bitmap, and returns the bands' bytes one after the other.
+inline std::vector<uint8_t> drawInBands(int64_t width, int64_t height,
+                                        const std::vector<int64_t>& bandRows,
+                                        const std::function<void(Canvas&)>& draw) {
+  std::vector<uint8_t> bytes;
+  size_t next = 0;
+  for (int64_t top = 0; top < height;) {
+    int64_t rows = std::min(bandRows[std::min(next++, bandRows.size() - 1)], height - top);
+    BandBitmap band(width, rows, top);
     Canvas canvas(band);
     draw(canvas);
-    banded.insert(banded.end(), band.bytes().begin(), band.bytes().end());
+    bytes.insert(bytes.end(), band.bytes().begin(), band.bytes().end());
+    top += rows;
   }
-  return {std::vector<uint8_t>(whole.bytes().begin(), whole.bytes().end()), banded};
+  return bytes;
 }
 
 }  // namespace drumplot::test
