@@ -14,9 +14,11 @@ namespace drumplot {
 
 namespace {
 
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
 std::string_view trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
   return s;
 }
 

@@ -15,9 +15,10 @@ namespace drumplot {
 // - "[Section]" lines open a section; "key=value" lines belong to the last one;
 //   lines starting with ";" or "#", lines without "=", and keys before the
 //   first section are kept but never match.
-// - Section and key names match without regard to ASCII case; spaces around
-//   names and values are dropped; a value wrapped in matching double or single
-//   quotes loses them. The first matching section and key win.
+// - Section and key names match without regard to ASCII case; blanks (space,
+//   tab, carriage return) around names and values are dropped; a value wrapped
+//   in matching double or single quotes loses them. The first matching section
+//   and key win.
 class IniDocument {
  public:
   IniDocument() = default;

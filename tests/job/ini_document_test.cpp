@@ -21,6 +21,7 @@ constexpr const char* kSample =
     "Single='x'\n"
     "Half=\"open\n"
     "Empty=\n"
+    "Cr=5\r\r\n"
     "Twice=first\n"
     "Twice=second\n"
     "# Hash=ignored\n"
@@ -53,6 +54,7 @@ INSTANTIATE_TEST_SUITE_P(Rules, IniLookupTest, testing::Values(
     LookupCase{"Setup",  "Single",  "x"},
     LookupCase{"Setup",  "Half",    "\"open"},
     LookupCase{"Setup",  "Empty",   ""},
+    LookupCase{"Setup",  "Cr",      "5"},
     LookupCase{"Setup",  "Twice",   "first"},
     LookupCase{"Setup",  "# Hash",  std::nullopt},
     LookupCase{"Setup",  "top",     std::nullopt},

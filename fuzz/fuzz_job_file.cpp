@@ -1,0 +1,26 @@
+// SPDX-License-Identifier: MIT
+// Fuzz target: job file records. Decoding any bytes must give boards whose
+// texts fit their fields, and a decoded job must encode to a stable form.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "job/job_file.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  auto boards = drumplot::decodeJob(bytes);
+  if (boards.size() != size / drumplot::kBoardRecordSize) std::abort();
+  for (const drumplot::Board& b : boards) {
+    if (!b.Locked || b.Selected || b.MarkName.size() > drumplot::kMaxMarkChars) std::abort();
+    for (const std::string& file : b.LayerGerber) {
+      if (file.size() > drumplot::kMaxFileNameChars) std::abort();
+    }
+  }
+  std::string once = drumplot::encodeJob(boards);
+  if (once.size() != boards.size() * drumplot::kBoardRecordSize) std::abort();
+  if (drumplot::encodeJob(drumplot::decodeJob(once)) != once) std::abort();
+  return 0;
+}
