@@ -37,7 +37,9 @@ class Job {
  public:
   Job();
 
-  std::string JobName = kNoNameJob;  // the file the job was opened from or saved to
+  // The file the job was opened from or saved to, kept whole (a name cut to
+  // 128 characters would make Save write somewhere else).
+  std::string JobName = kNoNameJob;
   std::vector<Board> Boards;         // creation order; saving and deleting use it
   bool BoardSelectedOnce = false;
   int ActiveLayer = 1;               // 1..18; anything else counts as "no selection": layer 1

@@ -53,7 +53,6 @@ struct JobSettings {
   int64_t memoryBudgetBytes() const { return int64_t{MemoryMegabytes} * 1048576 + 1; }
   bool memoryWarningNeeded() const { return MemoryMegabytes < 64; }
 
-  bool unitIsMm() const { return UnitText == "mm"; }
   // Display values to inches and back, by the unit code (25.4 mm to the inch).
   double toInches(double displayValue) const {
     return UnitCode == 1 ? displayValue : displayValue / kMillimetresPerInch;
