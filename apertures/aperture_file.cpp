@@ -230,6 +230,12 @@ void LoadApertureFile(GerberReader& reader, const std::string& fileName) {
   LoadApertureFile(reader.Apertures, fileName);
 }
 
+std::function<void(ApertureTable&)> apertureFileLoader(std::string fileName) {
+  return [fileName = std::move(fileName)](ApertureTable& apertures) {
+    LoadApertureFile(apertures, fileName);
+  };
+}
+
 // Aperture file - Save
 // ============================================================================
 

@@ -3,6 +3,7 @@
 // and saving the working aperture table as one.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -35,6 +36,10 @@ void LoadApertureFile(ApertureTable& apertures, const std::string& fileName);
 // What every drawing of a layer does after the reader has parsed the Gerber
 // file's own definitions: the layer's aperture file replaces them D code by D code.
 void LoadApertureFile(GerberReader& reader, const std::string& fileName);
+
+// The aperture-file step of a layer drawing (LayerRenderer::readApertures)
+// for a layer whose aperture file is `fileName` (empty: none).
+std::function<void(ApertureTable&)> apertureFileLoader(std::string fileName);
 
 // The aperture file of the working table: rows of D codes 10 to 999 that are
 // of kind 0 or edited, and neither None nor Custom.

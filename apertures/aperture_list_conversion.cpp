@@ -32,24 +32,17 @@ std::optional<long long> listDCode(std::string_view text) {
 // A size in fixed notation with 4 decimals in 7 characters.
 std::string size4(double inches) { return formatFixed(inches, 7, 4); }
 
-// Finds runs of character classes left to right along one line.
+// Finds runs of one character class after another, left to right along a line.
 class RunScanner {
  public:
   explicit RunScanner(std::string_view line) : line_(line) {}
 
-  // The next run that starts with a character for which `starts` holds and
-  // goes on over characters for which `continues` holds; empty when none is left.
-  template <typename Starts, typename Continues>
-  std::string_view next(Starts starts, Continues continues) {
-    while (pos_ < line_.size() && !starts(line_[pos_])) ++pos_;
+  // The next run of characters of the class; empty when none is left.
+  std::string_view next(bool (*inClass)(char)) {
+    while (pos_ < line_.size() && !inClass(line_[pos_])) ++pos_;
     size_t begin = pos_;
-    if (pos_ < line_.size()) ++pos_;
-    while (pos_ < line_.size() && continues(line_[pos_])) ++pos_;
+    while (pos_ < line_.size() && inClass(line_[pos_])) ++pos_;
     return line_.substr(begin, pos_ - begin);
-  }
-  template <typename Class>
-  std::string_view next(Class cls) {
-    return next(cls, cls);
   }
 
  private:

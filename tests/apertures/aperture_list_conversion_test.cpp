@@ -5,10 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 #include <sstream>
 
 #include "apertures/aperture_file.h"
+#include "engine/band_bitmap.h"
+#include "engine/canvas.h"
 #include "engine/errors.h"
+#include "engine/layer_renderer.h"
 #include "support/test_support.h"
 
 namespace drumplot {
@@ -187,6 +191,44 @@ TEST(ApertureListCorpusTest, CamThreeFiftyListThroughTheEcamConversion) {
     EXPECT_DOUBLE_EQ(a->SizeY, e.inches) << e.d;
   }
   EXPECT_EQ(table.definedCodes().size(), 199u);
+}
+
+TEST(ApertureListCorpusTest, RsTwoSevenFourDLayerDrawsWithItsConvertedList) {
+  std::filesystem::path gap = corpusFile("gerbv/example/ekf/ekf.gap");
+  std::filesystem::path off = corpusFile("gerbv/example/ekf/l1.off");
+  if (gap.empty() || off.empty()) GTEST_SKIP() << "corpus absent";
+  std::string env = (test::tempDir() / "ekf.gap.Env").string();
+  convertApertureListFile(gap.string(), ApertureListType::Ecam, env);
+
+  LayerRenderer layer;
+  layer.setFileName(off.string());
+  layer.loadAndPrescan();
+  layer.readApertures(apertureFileLoader(env));
+  layer.makeStamps();
+  // Every D code the layer selects ("D012*") has its aperture from the list.
+  const GerberReader& reader = layer.reader();
+  std::set<int> selected;
+  for (size_t i = 0; i < reader.Statements.size(); ++i) {
+    std::string_view s = reader.Statements[i];
+    if (s.size() < 3 || s[0] != 'D' || s.find_first_not_of("0123456789", 1) != s.size() - 1) continue;
+    int d = std::stoi(std::string(s.substr(1)));
+    if (d < 10) continue;
+    selected.insert(d);
+    const Aperture* a = reader.Apertures.find(d);
+    ASSERT_NE(a, nullptr) << s;
+    EXPECT_EQ(a->Kind, static_cast<uint8_t>(ApertureKind::File)) << s;
+  }
+  EXPECT_EQ(selected.size(), 46u);
+  // D18, round 20 mils, flashed at 1000 dpi covers about pi x 10 x 10 pixels.
+  BandBitmap band(64, 64);
+  band.fill(kWhite);
+  Canvas canvas(band);
+  ASSERT_TRUE(layer.shapes(1000.0).flash(canvas, 18, 0.032, 0.032, kBlack).has_value());
+  long exposed = 0;
+  for (int64_t y = 0; y < band.rows(); ++y) {
+    for (int64_t x = 0; x < band.width_px(); ++x) exposed += band.isBackground(x, y) ? 0 : 1;
+  }
+  EXPECT_NEAR(static_cast<double>(exposed), 314.0, 30.0);
 }
 
 TEST(ApertureListCorpusTest, TargetListThroughTheIsoCamConversionCopiesSizeTexts) {
