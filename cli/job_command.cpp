@@ -51,7 +51,8 @@ std::pair<double, double> parsePair(const std::string& text, const char* option)
     b = parseDecimal(std::string_view(text).substr(comma + 1));
   }
   if (!a || !b) {
-    throw std::invalid_argument(std::string(option) + " '" + text + "': expected two numbers as X,Y");
+    throw std::invalid_argument(std::string(option) + " '" + text +
+                                "': expected two numbers as X,Y");
   }
   return {*a, *b};
 }
@@ -94,8 +95,7 @@ std::string inches(double value) {
 std::string describe(const Job& job, size_t index) {
   const Board& b = job.Boards[index];
   return "Board " + std::to_string(index + 1) + ": " + b.Caption + " (" + inches(b.DataWidth) +
-         " x " + inches(b.DataHeight) + " inch at " + inches(b.PosX) + ", " + inches(b.PosY) +
-         ")";
+         " x " + inches(b.DataHeight) + " inch at " + inches(b.PosX) + ", " + inches(b.PosY) + ")";
 }
 
 // drumplot-cli job list
@@ -140,8 +140,9 @@ void printJson(const Job& job, std::ostream& out) {
         << ",\"pos_y\":" << jsonNumber(b.PosY) << ",\"data_width\":" << jsonNumber(b.DataWidth)
         << ",\"data_height\":" << jsonNumber(b.DataHeight)
         << ",\"data_min_x\":" << jsonNumber(b.DataMinX)
-        << ",\"data_min_y\":" << jsonNumber(b.DataMinY) << ",\"format\":{\"int_digits\":"
-        << int(f.IntDigits) << ",\"dec_digits\":" << int(f.DecDigits)
+        << ",\"data_min_y\":" << jsonNumber(b.DataMinY)
+        << ",\"format\":{\"int_digits\":" << int(f.IntDigits)
+        << ",\"dec_digits\":" << int(f.DecDigits)
         << ",\"zero_suppression\":" << int(f.ZeroSuppression) << ",\"absolute\":" << int(f.Absolute)
         << ",\"inch_units\":" << int(f.InchUnits) << "},\"layer_gerber\":" << strings(b.LayerGerber)
         << ",\"layer_aperture\":" << strings(b.LayerAperture) << "}";
@@ -153,8 +154,7 @@ void printJson(const Job& job, std::ostream& out) {
 // ============================================================================
 
 // Adds a subcommand of `job` with the JOB argument and --settings.
-CLI::App* addJobSubcommand(CLI::App& job, const char* name, const char* help,
-                           JobOptions& options) {
+CLI::App* addJobSubcommand(CLI::App& job, const char* name, const char* help, JobOptions& options) {
   CLI::App* cmd = job.add_subcommand(name, help);
   cmd->add_option("JOB", options.jobFile, "Job file (.wpr)")->required();
   cmd->add_option("--settings", options.settingsFile,
@@ -227,9 +227,12 @@ void addLayer(CLI::App& job, Action& action) {
     std::string apertures;
   };
   auto o = std::make_shared<Options>();
-  auto* cmd = addJobSubcommand(job, "layer", "Name a board's Gerber file (and aperture file) on a layer", *o);
+  auto* cmd = addJobSubcommand(job, "layer",
+                               "Name a board's Gerber file (and aperture file) on a layer", *o);
   cmd->add_option("--board", o->board, "Board number (from 1, in list order)")->required();
-  cmd->add_option("--layer", o->layer, "Layer 1..18")->required()->check(CLI::Range(1, kLayerCount));
+  cmd->add_option("--layer", o->layer, "Layer 1..18")
+      ->required()
+      ->check(CLI::Range(1, kLayerCount));
   cmd->add_option("GERBER", o->gerber, "Gerber file of the layer")->required();
   cmd->add_option("--apertures", o->apertures, "Aperture file (.Env) of the layer");
   cmd->callback([o, &action] {
@@ -296,10 +299,8 @@ void addLock(CLI::App& job, Action& action, const char* name, bool locked) {
     int board = 0;
   };
   auto o = std::make_shared<Options>();
-  auto* cmd = addJobSubcommand(job, name,
-                               locked ? "Lock one board or every board"
-                                      : "Unlock one board or every board",
-                               *o);
+  auto* cmd = addJobSubcommand(
+      job, name, locked ? "Lock one board or every board" : "Unlock one board or every board", *o);
   cmd->add_option("--board", o->board, "Board number (from 1); without it every board");
   cmd->callback([o, &action, locked] {
     action = [o, locked] {
@@ -366,8 +367,8 @@ void addPanelize(CLI::App& job, Action& action) {
       job.selectBoard(index);
       int copies = panelize(job, request);
       saveJob(job, job.JobName);
-      std::cout << "Board " << o->board << ": " << copies << " copies added; "
-                << job.Boards.size() << " boards\n";
+      std::cout << "Board " << o->board << ": " << copies << " copies added; " << job.Boards.size()
+                << " boards\n";
     };
   });
 }
@@ -378,7 +379,8 @@ void addMark(CLI::App& job, Action& action) {
     std::string at;
   };
   auto o = std::make_shared<Options>();
-  auto* cmd = addJobSubcommand(job, "mark", "Insert a registration mark from the settings' mark table", *o);
+  auto* cmd =
+      addJobSubcommand(job, "mark", "Insert a registration mark from the settings' mark table", *o);
   cmd->add_option("--name", o->name, "Mark name (NameM1..NameM10)")->required();
   cmd->add_option("--at", o->at, "Move the mark to X,Y inches");
   cmd->callback([o, &action] {
@@ -391,11 +393,14 @@ void addMark(CLI::App& job, Action& action) {
       for (size_t i = 0; i < names.size() && choice < 0; ++i) {
         if (names[i] == o->name) choice = static_cast<int>(i);
       }
-      std::string settings = o->settingsFile.empty() ? settingsFilePath().string() : o->settingsFile;
+      std::string settings =
+          o->settingsFile.empty() ? settingsFilePath().string() : o->settingsFile;
       size_t index = 0;
       switch (insertMark(job, choice, &index)) {
-        case MarkInsertResult::Inserted: break;
-        case MarkInsertResult::NoMarkDefined: throw FormatError(settings + ": " + kNoMarkDefined);
+        case MarkInsertResult::Inserted:
+          break;
+        case MarkInsertResult::NoMarkDefined:
+          throw FormatError(settings + ": " + kNoMarkDefined);
         case MarkInsertResult::NotOffered: {
           std::string offered;
           for (const std::string& n : names) offered += (offered.empty() ? "" : ", ") + n;
@@ -403,8 +408,9 @@ void addMark(CLI::App& job, Action& action) {
                                       "' (offered: " + offered + ")");
         }
         case MarkInsertResult::FileUnusable:
-          throw IoError(job.resolvePath(job.Settings.Marks[static_cast<size_t>(choice)].Path).string() +
-                        ": mark file missing or shorter than 10 bytes");
+          throw IoError(
+              job.resolvePath(job.Settings.Marks[static_cast<size_t>(choice)].Path).string() +
+              ": mark file missing or shorter than 10 bytes");
       }
       if (at) job.moveTo(index, at->first, at->second);
       saveJob(job, job.JobName);

@@ -26,7 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ini.set("Layers", "Name7", "seven");
   drumplot::IniDocument again = drumplot::IniDocument::parse(ini.text());
   drumplot::JobSettings after = drumplot::readSettings(again);
-  if (after.PlotWidth != 2540000 / 10000.0 / drumplot::kMillimetresPerInch || after.LayerNames[6] != "seven") std::abort();
+  if (after.PlotWidth != 2540000 / 10000.0 / drumplot::kMillimetresPerInch ||
+      after.LayerNames[6] != "seven")
+    std::abort();
   if (after.UnitText != before.UnitText || after.Tech != before.Tech ||
       after.Marks != before.Marks || after.PlotHeight != before.PlotHeight) {
     std::abort();

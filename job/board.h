@@ -60,19 +60,19 @@ using LayerFiles = std::array<std::string, kLayerCount>;
 struct Board {
   bool Locked = false;  // a locked board cannot be dragged
   bool IsMark = false;
-  std::string MarkName;       // at most 64 characters; empty for an ordinary board
-  LayerFiles LayerGerber;     // each at most 250 characters; empty: layer unused
-  LayerFiles LayerAperture;   // each at most 250 characters; empty: none
-  double PosX = 0.0;          // left-top corner on the plotting area
+  std::string MarkName;      // at most 64 characters; empty for an ordinary board
+  LayerFiles LayerGerber;    // each at most 250 characters; empty: layer unused
+  LayerFiles LayerAperture;  // each at most 250 characters; empty: none
+  double PosX = 0.0;         // left-top corner on the plotting area
   double PosY = 0.0;
-  double DataWidth = 0.0;     // master data extents, maximum minus minimum
+  double DataWidth = 0.0;  // master data extents, maximum minus minimum
   double DataHeight = 0.0;
-  double DataMinX = 0.0;      // data coordinate on the board's left-top corner
+  double DataMinX = 0.0;  // data coordinate on the board's left-top corner
   double DataMinY = 0.0;
   bool Selected = false;
   BoardFormat Format;
 
-  std::string Caption;        // caption and hint: the master file (a mark: its path)
+  std::string Caption;  // caption and hint: the master file (a mark: its path)
   ScreenRect Screen;
 
   uint32_t color() const { return Selected ? kSelectedBoardColor : kBoardColor; }

@@ -2,6 +2,8 @@
 // Reading whole files and replacing files through a temporary file.
 #include "job/file_io.h"
 
+#include <unistd.h>
+
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -9,7 +11,6 @@
 #include <fstream>
 #include <memory>
 #include <system_error>
-#include <unistd.h>
 
 #include "engine/errors.h"
 

@@ -14,7 +14,9 @@ namespace drumplot {
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+bool isBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r';
+}
 
 std::string_view trim(std::string_view s) {
   while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
@@ -22,7 +24,9 @@ std::string_view trim(std::string_view s) {
   return s;
 }
 
-char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char lower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool equalNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;

@@ -46,11 +46,15 @@ ScreenRect boardRect(const Board& board, double scale) {
 // ============================================================================
 
 Job::Job()
-    : ScreenScale(screenScale(kNominalScreenWidth_px, kNominalScreenHeight_px,
-                              Settings.PlotWidth, Settings.PlotHeight)) {}
+    : ScreenScale(screenScale(kNominalScreenWidth_px, kNominalScreenHeight_px, Settings.PlotWidth,
+                              Settings.PlotHeight)) {}
 
-int32_t Job::plotAreaWidth_px() const { return toScreen_px(Settings.PlotWidth, ScreenScale); }
-int32_t Job::plotAreaHeight_px() const { return toScreen_px(Settings.PlotHeight, ScreenScale); }
+int32_t Job::plotAreaWidth_px() const {
+  return toScreen_px(Settings.PlotWidth, ScreenScale);
+}
+int32_t Job::plotAreaHeight_px() const {
+  return toScreen_px(Settings.PlotHeight, ScreenScale);
+}
 
 std::filesystem::path Job::resolvePath(std::string_view storedPath) const {
   std::filesystem::path path(storedPath);
@@ -87,7 +91,9 @@ void Job::deleteSelected() {
 // Job - Locks and moves
 // ============================================================================
 
-void Job::setLocked(size_t index, bool locked) { Boards.at(index).Locked = locked; }
+void Job::setLocked(size_t index, bool locked) {
+  Boards.at(index).Locked = locked;
+}
 
 void Job::setAllLocked(bool locked) {
   for (Board& board : Boards) board.Locked = locked;
@@ -161,7 +167,9 @@ void Job::addGerberOnActiveLayer(std::string_view file) {
 // Job - Clearing
 // ============================================================================
 
-void Job::clearBoards() { Boards.clear(); }
+void Job::clearBoards() {
+  Boards.clear();
+}
 
 void Job::newJob() {
   JobName = kNoNameJob;

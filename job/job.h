@@ -40,15 +40,17 @@ class Job {
   // The file the job was opened from or saved to, kept whole (a name cut to
   // 128 characters would make Save write somewhere else).
   std::string JobName = kNoNameJob;
-  std::vector<Board> Boards;         // creation order; saving and deleting use it
+  std::vector<Board> Boards;  // creation order; saving and deleting use it
   bool BoardSelectedOnce = false;
-  int ActiveLayer = 1;               // 1..18; anything else counts as "no selection": layer 1
-  BoardFormat CurrentFormat;         // copied by new boards
+  int ActiveLayer = 1;        // 1..18; anything else counts as "no selection": layer 1
+  BoardFormat CurrentFormat;  // copied by new boards
   JobSettings Settings;
-  double ScreenScale;                // screen pixels per inch of plotting area
+  double ScreenScale;  // screen pixels per inch of plotting area
   LayerPanel Panel;
 
-  int activeLayer() const { return ActiveLayer >= 1 && ActiveLayer <= kLayerCount ? ActiveLayer : 1; }
+  int activeLayer() const {
+    return ActiveLayer >= 1 && ActiveLayer <= kLayerCount ? ActiveLayer : 1;
+  }
   bool isUnnamed() const { return JobName == kNoNameJob; }
   int32_t plotAreaWidth_px() const;
   int32_t plotAreaHeight_px() const;
@@ -60,11 +62,11 @@ class Job {
   // Selection, deletion, locks and moves. `index` is a position in Boards.
   void selectBoard(size_t index);
   void unselectAll();
-  void deleteSelected();              // only once a board was ever selected
+  void deleteSelected();  // only once a board was ever selected
   void setLocked(size_t index, bool locked);
   void setAllLocked(bool locked);
-  void moveTo(size_t index, double x, double y);       // inches; locked boards too
-  void relativeMoveLocked(double dx, double dy);       // inches; only locked boards move
+  void moveTo(size_t index, double x, double y);  // inches; locked boards too
+  void relativeMoveLocked(double dx, double dy);  // inches; only locked boards move
   // Mouse move with exactly the left button held; `press` and `mouse` are
   // pixels within the board (the press point and the current point).
   DragResult dragBoard(size_t index, int32_t pressX_px, int32_t pressY_px, int32_t mouseX_px,

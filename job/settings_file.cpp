@@ -22,7 +22,9 @@ constexpr size_t kMaxUnitChars = 10;
 // The four layers with colours of their own (the others default to 0).
 constexpr std::array<uint32_t, 4> kFirstLayerColors = {0xFF0000, 0x0000FF, 0, 0x008000};
 
-std::string indexedKey(const char* prefix, int index) { return prefix + std::to_string(index); }
+std::string indexedKey(const char* prefix, int index) {
+  return prefix + std::to_string(index);
+}
 
 }  // namespace
 
@@ -55,7 +57,7 @@ std::optional<int32_t> parseInt32(std::string_view text) {
     if (digits.empty() || digits.size() > 8) return std::nullopt;
     uint32_t value = 0;
     for (char c : digits) {
-      int digit = isDigit(c) ? c - '0'
+      int digit = isDigit(c)               ? c - '0'
                   : (c >= 'a' && c <= 'f') ? c - 'a' + 10
                   : (c >= 'A' && c <= 'F') ? c - 'A' + 10
                                            : -1;
@@ -101,7 +103,9 @@ int32_t toTenthMicrometres(double inches) {
   return roundToInt(kMillimetresPerInch * inches * 10000);
 }
 
-int32_t toMicrometres(double mm) { return roundToInt(mm * 1000); }
+int32_t toMicrometres(double mm) {
+  return roundToInt(mm * 1000);
+}
 
 }  // namespace
 
@@ -181,13 +185,10 @@ void writeUnitSetting(const std::filesystem::path& file, const std::string& unit
 }
 
 void writeMemorySetting(const std::filesystem::path& file, int32_t megabytes) {
-  updateFile(file, [&](IniDocument& ini) {
-    ini.set(kSetup, "Memory", std::to_string(megabytes));
-  });
+  updateFile(file, [&](IniDocument& ini) { ini.set(kSetup, "Memory", std::to_string(megabytes)); });
 }
 
-void writePlotAreaSettings(const std::filesystem::path& file, double plotWidth,
-                           double plotHeight) {
+void writePlotAreaSettings(const std::filesystem::path& file, double plotWidth, double plotHeight) {
   updateFile(file, [&](IniDocument& ini) {
     ini.set(kSetup, "Sirka", std::to_string(toTenthMicrometres(plotWidth)));
     ini.set(kSetup, "Vyska", std::to_string(toTenthMicrometres(plotHeight)));
@@ -218,8 +219,7 @@ void writeLayerSettings(const std::filesystem::path& file,
                         const std::array<uint32_t, kLayerCount>& colors) {
   updateFile(file, [&](IniDocument& ini) {
     for (int n = 1; n <= kLayerCount; ++n) {
-      ini.set(kLayers, indexedKey("Color", n),
-              std::to_string(static_cast<int32_t>(colors[n - 1])));
+      ini.set(kLayers, indexedKey("Color", n), std::to_string(static_cast<int32_t>(colors[n - 1])));
       ini.set(kLayers, indexedKey("Name", n), names[n - 1]);
     }
   });

@@ -117,11 +117,11 @@ TEST_F(JobCommandTest, BuiltJobHasTheExactRecordLayout) {
       .u8(9072, 0)                     // unselected when the mark came
       .u8(9073, 3)
       .u8(9074, 3)
-      .u8(9075, 1)                     // trailing
-      .u8(9076, 0)                     // incremental
-      .u8(9077, 0)                     // mm
-      .le64(9080, 0x3FF0000000000000)  // DataMinX 1.0
-      .le64(9088, 0x4000000000000000); // DataMinY 2.0
+      .u8(9075, 1)                      // trailing
+      .u8(9076, 0)                      // incremental
+      .u8(9077, 0)                      // mm
+      .le64(9080, 0x3FF0000000000000)   // DataMinX 1.0
+      .le64(9088, 0x4000000000000000);  // DataMinY 2.0
   RecordBytes mark;
   for (size_t n = 0; n < 18; ++n) mark.text(n * 251, path("mark.gbr"));
   mark.le64(9040, 0x3FE0000000000000)  // PosX 0.5
@@ -162,10 +162,10 @@ TEST_F(JobCommandTest, RelativeNamesAreStoredRelativeToTheJobFolder) {
 
 TEST_F(JobCommandTest, PanelizeDeleteAndRelativeMove) {
   run({"job", "new", job_});
-  run({"job", "add", job_, path("master.gbr"), "--at", "1,1", "--format", "3.3",
-       "--settings", settings_});
-  EXPECT_EQ(run({"job", "panelize", job_, "--board", "1", "--repeat", "1,1", "--gap",
-                 "25.4,25.4", "--settings", settings_}),
+  run({"job", "add", job_, path("master.gbr"), "--at", "1,1", "--format", "3.3", "--settings",
+       settings_});
+  EXPECT_EQ(run({"job", "panelize", job_, "--board", "1", "--repeat", "1,1", "--gap", "25.4,25.4",
+                 "--settings", settings_}),
             "Board 1: 3 copies added; 4 boards\n");
   run({"job", "delete", job_, "--board", "2", "--settings", settings_});
   run({"job", "relative-move", job_, "--by", "0.5,-1", "--settings", settings_});
@@ -203,7 +203,8 @@ TEST_F(JobCommandTest, ErrorsNameTheFile) {
   test::writeFile(path("empty.ini"), "");
   expectError({"job", "mark", job_, "--name", "Cross", "--settings", path("empty.ini")},
               "empty.ini");
-  EXPECT_THROW(run({"job", "add", job_, path("master.gbr"), "--layer", "19"}), CLI::ValidationError);
+  EXPECT_THROW(run({"job", "add", job_, path("master.gbr"), "--layer", "19"}),
+               CLI::ValidationError);
   EXPECT_THROW(run({"job", "list", job_, "--settings", path("none.ini")}), CLI::ValidationError);
   EXPECT_EQ(test::readFile(job_), "");  // nothing was written by the failures
 }

@@ -66,8 +66,8 @@ INSTANTIATE_TEST_SUITE_P(Rules, IniLookupTest, testing::Values(
 
 TEST(IniDocumentTest, SetReplacesInsertsAndAppendsWithoutTouchingOtherLines) {
   IniDocument ini = IniDocument::parse("; head\n[A]\nk=1\nother=x\n\n\n[B]\nz=9");
-  ini.set("a", "K", "2");         // replaced in place, new spelling
-  ini.set("A", "new", "3");       // after the section's last entry, before the blank lines
+  ini.set("a", "K", "2");            // replaced in place, new spelling
+  ini.set("A", "new", "3");          // after the section's last entry, before the blank lines
   ini.set("C", "c", "line\nbreak");  // a new section at the end; the value stays one line
   EXPECT_EQ(ini.text(), "; head\n[A]\nK=2\nother=x\nnew=3\n\n\n[B]\nz=9\n[C]\nc=line break\n");
   EXPECT_EQ(IniDocument::parse(ini.text()).value("c", "C"), "line break");

@@ -66,18 +66,18 @@ RecordBytes sampleRecord() {
       .text(17 * 251, std::string(250, 'g'))
       .text(4518 + 2 * 251, "a.Env")
       .text(4518 + 17 * 251, "last.Env")
-      .le64(9040, 0x3FF8000000000000)   // 1.5
-      .le64(9048, 0xC002000000000000)   // -2.25
-      .le64(9056, 0x3FB999999999999A)   // 0.1
-      .le64(9064, 0x4008000000000000)   // 3.0
-      .u8(9072, 1)                      // Selected
+      .le64(9040, 0x3FF8000000000000)  // 1.5
+      .le64(9048, 0xC002000000000000)  // -2.25
+      .le64(9056, 0x3FB999999999999A)  // 0.1
+      .le64(9064, 0x4008000000000000)  // 3.0
+      .u8(9072, 1)                     // Selected
       .u8(9073, 3)
       .u8(9074, 4)
       .u8(9075, 1)
       .u8(9076, 0)
       .u8(9077, 0)
-      .le64(9080, 0xBFE0000000000000)   // -0.5
-      .le64(9088, 0x3FD0000000000000)   // 0.25
+      .le64(9080, 0xBFE0000000000000)  // -0.5
+      .le64(9088, 0x3FD0000000000000)  // 0.25
       .u8(9096, 1)
       .text(9097, std::string(64, 'm'));
   return r;
@@ -132,9 +132,9 @@ TEST(JobFileTest, WriteReadWriteIsByteIdenticalButForTheSelectedByte) {
 TEST(JobFileTest, BytesAfterTextsAreIgnoredAndLongLengthBytesStayInTheirField) {
   RecordBytes r = sampleRecord();
   r.text(251, "ab");
-  r.u8(251 + 5, 'z');         // garbage after the text "ab"
-  r.u8(9097, 255);             // MarkName claims 255 characters
-  r.u8(4518 + 251, 251);       // aperture 2 claims one character more than its field
+  r.u8(251 + 5, 'z');     // garbage after the text "ab"
+  r.u8(9097, 255);        // MarkName claims 255 characters
+  r.u8(4518 + 251, 251);  // aperture 2 claims one character more than its field
   Board b = decodeBoardRecord(r.str());
   EXPECT_EQ(b.LayerGerber[1], "ab");
   EXPECT_EQ(b.MarkName, std::string(64, 'm'));

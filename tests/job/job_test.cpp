@@ -205,7 +205,9 @@ struct FormatTextCase {
 
 class FormatTextTest : public testing::TestWithParam<FormatTextCase> {};
 
-TEST_P(FormatTextTest, Reads) { EXPECT_EQ(formatText(GetParam().format), GetParam().text); }
+TEST_P(FormatTextTest, Reads) {
+  EXPECT_EQ(formatText(GetParam().format), GetParam().text);
+}
 
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(Formats, FormatTextTest, testing::Values(

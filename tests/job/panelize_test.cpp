@@ -37,7 +37,8 @@ Job jobWithSource() {
 
 std::vector<std::pair<double, double>> positions(const Job& job) {
   std::vector<std::pair<double, double>> out;
-  for (size_t i = 1; i < job.Boards.size(); ++i) out.emplace_back(job.Boards[i].PosX, job.Boards[i].PosY);
+  for (size_t i = 1; i < job.Boards.size(); ++i)
+    out.emplace_back(job.Boards[i].PosX, job.Boards[i].PosY);
   return out;
 }
 

@@ -16,7 +16,9 @@
 namespace drumplot {
 namespace {
 
-JobSettings fromText(const std::string& text) { return readSettings(IniDocument::parse(text)); }
+JobSettings fromText(const std::string& text) {
+  return readSettings(IniDocument::parse(text));
+}
 
 TEST(SettingsFileTest, FirstStartWithoutFileUsesDefaultsAndWritesTheUnit) {
   auto file = test::tempDir() / "sub" / "GerbPrj.ini";
@@ -51,17 +53,23 @@ TEST(SettingsFileTest, ValueRules) {
       "[setup]\n"
       "JEDNOTKA = mm\n"
       "Memory=32\n"
-      "Sirka=1000000\n"      // 100 mm = 3.94 inch: used as 4.0
+      "Sirka=1000000\n"  // 100 mm = 3.94 inch: used as 4.0
       "vyska=-5\n"
       "Color_Panel=$FF\n"
-      "Distance=abc\n"       // not a number: the default
+      "Distance=abc\n"  // not a number: the default
       "Left=1500\n"
       "Right=99999999999\n"  // beyond 32 bits: the default
       "Top= 250 \n"
-      "NameM1=" + std::string(70, 'n') + "\n"
-      "PathM1=" + std::string(80, 'p') + "\n"
+      "NameM1=" +
+      std::string(70, 'n') +
+      "\n"
+      "PathM1=" +
+      std::string(80, 'p') +
+      "\n"
       "[LAYERS]\n"
-      "name2=" + std::string(100, 'L') + "\n"
+      "name2=" +
+      std::string(100, 'L') +
+      "\n"
       "Color5=255\n"
       "Color2=\n");
   EXPECT_EQ(s.UnitText, "mm");
@@ -127,7 +135,8 @@ TEST(SettingsFileTest, EachDialogWritesItsKeysAndKeepsTheRest) {
             0u)
       << text;
   EXPECT_NE(text.find("Left=1000\r\nRight=0\r\nTop=2000\r\nBottom=3000\r\nJednotka=mm\r\n"
-                      "NameM1=Target\r\nPathM1=" + std::string(64, 'p') + "\r\nNameM2=\r\n"),
+                      "NameM1=Target\r\nPathM1=" +
+                      std::string(64, 'p') + "\r\nNameM2=\r\n"),
             std::string::npos)
       << text;
   EXPECT_NE(text.find("PathM10=\r\n\r\n[Other]\r\nx=1\r\n[Layers]\r\nColor1=16711680\r\n"
