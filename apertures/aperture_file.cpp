@@ -50,7 +50,6 @@ ApertureShape shapeOfFileCode(long long code) {
 
 // The code written for a shape; none for None, Custom and values off the list.
 std::optional<int> fileCodeOfShape(int32_t shape) {
-  if (shape == static_cast<int32_t>(ApertureShape::Custom)) return std::nullopt;
   for (const FileShapeCode& c : kFileShapeCodes) {
     if (c.written && static_cast<int32_t>(c.shape) == shape) return c.code;
   }
@@ -116,9 +115,9 @@ LineFields cutFields(std::string_view line) {
   return f;
 }
 
-class ApertureFileLoader {
+class ApertureLineReader {
  public:
-  ApertureFileLoader(ApertureTable& apertures, std::string_view fileName)
+  ApertureLineReader(ApertureTable& apertures, std::string_view fileName)
       : apertures_(apertures), fileName_(fileName) {}
 
   // False when the line ends the load.
@@ -126,7 +125,7 @@ class ApertureFileLoader {
 
  private:
   long long strictInteger(std::string_view text, size_t lineNumber, const char* what) const;
-  void applyHeaderTest(const LineFields& f, size_t lineNumber);
+  void applyHeaderTest(double number, const LineFields& f, size_t lineNumber);
   // A line that is not an aperture line ends the load once the table has started.
   bool notAnApertureLine() const { return !started_; }
 
@@ -136,7 +135,7 @@ class ApertureFileLoader {
   bool started_ = false;
 };
 
-long long ApertureFileLoader::strictInteger(std::string_view text, size_t lineNumber,
+long long ApertureLineReader::strictInteger(std::string_view text, size_t lineNumber,
                                             const char* what) const {
   std::optional<long long> value = parseInteger(text);
   if (!value) {
@@ -148,8 +147,7 @@ long long ApertureFileLoader::strictInteger(std::string_view text, size_t lineNu
 
 // The header line "2 3 12" (or "2 3 15") says the sizes after it are
 // centimetres; "2 3 11" leaves them inches.
-void ApertureFileLoader::applyHeaderTest(const LineFields& f, size_t lineNumber) {
-  double number = leadingNumber(f.field[0]);
+void ApertureLineReader::applyHeaderTest(double number, const LineFields& f, size_t lineNumber) {
   if (number != 2.0 && number <= ApertureTable::kMaxDCode) return;
   long long second = strictInteger(f.field[1], lineNumber, "header field");
   if (second != 3 && second <= ApertureTable::kMaxDCode) return;
@@ -157,11 +155,11 @@ void ApertureFileLoader::applyHeaderTest(const LineFields& f, size_t lineNumber)
   if (unit == 12 || unit == 15) UnitDivisor = kCentimetreDivisor;
 }
 
-bool ApertureFileLoader::line(std::string_view text, size_t lineNumber) {
+bool ApertureLineReader::line(std::string_view text, size_t lineNumber) {
   LineFields f = cutFields(text);
-  applyHeaderTest(f, lineNumber);
-
   double number = leadingNumber(f.field[0]);
+  applyHeaderTest(number, f, lineNumber);
+
   if (number < 10.0 || number > ApertureTable::kMaxDCode) return notAnApertureLine();
   int first = roundToInt(number);
   int last = first;
@@ -212,10 +210,10 @@ std::string apertureFileTrailer(ApertureFileWriter writer) {
 // ============================================================================
 
 void loadApertureText(std::string_view text, ApertureTable& apertures, std::string_view fileName) {
-  ApertureFileLoader loader(apertures, fileName);
+  ApertureLineReader reader(apertures, fileName);
   std::vector<std::string_view> lines = textLines(text);
   for (size_t i = 0; i < lines.size(); ++i) {
-    if (!loader.line(lines[i], i + 1)) return;
+    if (!reader.line(lines[i], i + 1)) return;
   }
 }
 

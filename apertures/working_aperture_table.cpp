@@ -93,12 +93,9 @@ namespace {
 
 ApertureTableRow rowOf(const Aperture& record, double unitScale) {
   switch (static_cast<ApertureKind>(record.Kind)) {
-    case ApertureKind::File: {
-      ApertureTableRow row = shapeRow(static_cast<ApertureShape>(record.Shape),
-                                      record.SizeX * kMilsPerInch, record.SizeY * kMilsPerInch,
-                                      record.Aux * kMilsPerInch);
-      return row;
-    }
+    case ApertureKind::File:
+      return shapeRow(static_cast<ApertureShape>(record.Shape), record.SizeX * kMilsPerInch,
+                      record.SizeY * kMilsPerInch, record.Aux * kMilsPerInch);
     case ApertureKind::Standard:
       return standardApertureRow(record.Modifiers, unitScale);
     case ApertureKind::Macro: {

@@ -32,6 +32,8 @@ struct LineCase {
   double sizeY;
 };
 
+void PrintTo(const LineCase& c, std::ostream* os) { *os << '"' << c.line << '"'; }
+
 class ApertureLineTest : public testing::TestWithParam<LineCase> {};
 
 TEST_P(ApertureLineTest, RecordOfTheLine) {

@@ -17,6 +17,8 @@ struct StandardCase {
   double dlx, dly, angle;  // mils
 };
 
+void PrintTo(const StandardCase& c, std::ostream* os) { *os << c.modifiers; }
+
 class StandardApertureRowTest : public testing::TestWithParam<StandardCase> {};
 
 TEST_P(StandardApertureRowTest, ShapeAndSizesInMils) {
