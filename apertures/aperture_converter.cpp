@@ -2,13 +2,14 @@
 // Starting the external aperture converter and exchanging files with it.
 #include "apertures/aperture_converter.h"
 
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 #include <optional>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 #include "apertures/text_file.h"
 #include "engine/errors.h"

@@ -4,9 +4,10 @@
 // and the exchange files "apert.txt" (its input) and "apert.env" (its output).
 #pragma once
 
+#include <sys/types.h>
+
 #include <filesystem>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 namespace drumplot {
@@ -53,7 +54,6 @@ ConverterProcess beginExternalConversion(const std::string& source,
 // Step 2, once the user says the converter is done: copies apert.env to
 // `target` (the import uses convertedApertureFileName(source)). Throws
 // IoError when the converter left no apert.env, so that nothing stale is attached.
-void finishExternalConversion(const std::string& target,
-                              const std::filesystem::path& workDir = {});
+void finishExternalConversion(const std::string& target, const std::filesystem::path& workDir = {});
 
 }  // namespace drumplot

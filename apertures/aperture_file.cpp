@@ -199,7 +199,9 @@ bool ApertureLineReader::line(std::string_view text, size_t lineNumber) {
 // Aperture file - Header and trailer
 // ============================================================================
 
-std::string apertureFileHeader() { return "[<4\r\nin.pho\r\n2 3 11\r\n"; }
+std::string apertureFileHeader() {
+  return "[<4\r\nin.pho\r\n2 3 11\r\n";
+}
 
 std::string apertureFileTrailer(ApertureFileWriter writer) {
   return std::string("0\r\n0\r\n18688 20736 20224\r\n1.0 1.0 0.0005\r\n0 0\r\n") +

@@ -18,9 +18,15 @@ constexpr double kMillimetresPerInch = 25.4;
 constexpr int kFirstListDCode = 10;
 constexpr int kLastListDCode = 9999;
 
-bool isLetter(char c) { return c >= 'A' && c <= 'Z'; }
-bool isDCodeChar(char c) { return isDigit(c) || c == 'D'; }
-bool isSizeChar(char c) { return isDigit(c) || c == '.'; }
+bool isLetter(char c) {
+  return c >= 'A' && c <= 'Z';
+}
+bool isDCodeChar(char c) {
+  return isDigit(c) || c == 'D';
+}
+bool isSizeChar(char c) {
+  return isDigit(c) || c == '.';
+}
 
 // The integer value of a D code text, when it is one from 10 to 9999.
 std::optional<long long> listDCode(std::string_view text) {
@@ -30,7 +36,9 @@ std::optional<long long> listDCode(std::string_view text) {
 }
 
 // A size in fixed notation with 4 decimals in 7 characters.
-std::string size4(double inches) { return formatFixed(inches, 7, 4); }
+std::string size4(double inches) {
+  return formatFixed(inches, 7, 4);
+}
 
 // Finds runs of one character class after another, left to right along a line.
 class RunScanner {
@@ -171,8 +179,8 @@ std::optional<std::string> gcCamLine(std::string_view line, std::string& customD
     customDCodes += std::to_string(*dCode) + ",";
     return std::nullopt;
   }
-  return camShapeLine(t[5], std::string(code) + " ", gcCamSize(t[6], t[7]),
-                      gcCamSize(t[9], t[10]), CamDialect::GcCam);
+  return camShapeLine(t[5], std::string(code) + " ", gcCamSize(t[6], t[7]), gcCamSize(t[9], t[10]),
+                      CamDialect::GcCam);
 }
 
 // ApertureListConversion - Polski (.apt)
@@ -203,8 +211,9 @@ std::optional<std::string> polskiLine(std::string_view line, std::string_view fi
   std::string_view rest = line.substr(shapeAt);
   size_t bang1 = rest.find('!');
   size_t bang2 = bang1 == std::string_view::npos ? bang1 : rest.find('!', bang1 + 1);
-  std::string_view sizeText =
-      bang2 == std::string_view::npos ? std::string_view{} : rest.substr(bang1 + 1, bang2 - bang1 - 1);
+  std::string_view sizeText = bang2 == std::string_view::npos
+                                  ? std::string_view{}
+                                  : rest.substr(bang1 + 1, bang2 - bang1 - 1);
   std::optional<double> size = parseDecimal(sizeText);
   if (!size) {
     throw fail("size '" + std::string(sizeText) + "' is not a number");
@@ -235,8 +244,12 @@ ApertureListConversion convertApertureList(std::string_view source, ApertureList
     std::string line = upperCase(lines[i]);
     std::optional<std::string> out;
     switch (type) {
-      case ApertureListType::IsoCam: out = isoCamLine(line); break;
-      case ApertureListType::Ecam: out = ecamLine(line, result.customDCodes); break;
+      case ApertureListType::IsoCam:
+        out = isoCamLine(line);
+        break;
+      case ApertureListType::Ecam:
+        out = ecamLine(line, result.customDCodes);
+        break;
       case ApertureListType::GcCam:
         if (inTable) {
           out = gcCamLine(line, result.customDCodes);
@@ -244,7 +257,9 @@ ApertureListConversion convertApertureList(std::string_view source, ApertureList
           inTable = line.find("CODE") != std::string::npos;
         }
         break;
-      case ApertureListType::Polski: out = polskiLine(line, fileName, i + 1); break;
+      case ApertureListType::Polski:
+        out = polskiLine(line, fileName, i + 1);
+        break;
     }
     if (out) {
       result.text += *out + "\r\n";
@@ -255,7 +270,9 @@ ApertureListConversion convertApertureList(std::string_view source, ApertureList
   return result;
 }
 
-std::string convertedApertureFileName(const std::string& source) { return source + ".Env"; }
+std::string convertedApertureFileName(const std::string& source) {
+  return source + ".Env";
+}
 
 ApertureListConversion convertApertureListFile(const std::string& source, ApertureListType type,
                                                const std::string& target) {
@@ -271,10 +288,14 @@ ApertureListConversion convertApertureListFile(const std::string& source, Apertu
 
 const char* apertureListTypeName(ApertureListType type) {
   switch (type) {
-    case ApertureListType::IsoCam: return "isocam";
-    case ApertureListType::Ecam: return "ecam";
-    case ApertureListType::GcCam: return "gccam";
-    case ApertureListType::Polski: return "polski";
+    case ApertureListType::IsoCam:
+      return "isocam";
+    case ApertureListType::Ecam:
+      return "ecam";
+    case ApertureListType::GcCam:
+      return "gccam";
+    case ApertureListType::Polski:
+      return "polski";
   }
   return "unknown";
 }
@@ -289,7 +310,8 @@ std::optional<ApertureListType> apertureListTypeFromName(std::string_view name) 
 
 ApertureImportAction apertureImportAction(int filterIndex, bool useConverter) {
   if (filterIndex == 5 && useConverter) return ApertureImportAction::ExternalConverter;
-  if (filterIndex >= 1 && filterIndex <= 4 && !useConverter) return ApertureImportAction::ConvertList;
+  if (filterIndex >= 1 && filterIndex <= 4 && !useConverter)
+    return ApertureImportAction::ConvertList;
   if (filterIndex == 0 && !useConverter) return ApertureImportAction::AttachUnchanged;
   return ApertureImportAction::ClearEntry;
 }

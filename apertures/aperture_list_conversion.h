@@ -23,9 +23,9 @@ const char* apertureListTypeName(ApertureListType type);
 std::optional<ApertureListType> apertureListTypeFromName(std::string_view name);
 
 struct ApertureListConversion {
-  std::string text;            // the aperture file, header to trailer
-  size_t apertureLines = 0;    // aperture lines written
-  std::string customDCodes;    // D codes defined as CUSTOM, each followed by ","
+  std::string text;          // the aperture file, header to trailer
+  size_t apertureLines = 0;  // aperture lines written
+  std::string customDCodes;  // D codes defined as CUSTOM, each followed by ","
 
   // "Aperture : 20,21, is defined as CUSTOM", or empty when there are none.
   std::string customMessage() const;
@@ -48,10 +48,10 @@ ApertureListConversion convertApertureListFile(const std::string& source, Apertu
 // What the aperture import does with the chosen file, from the filter index
 // of the "Aperture type" box (0 to 5) and the "Use aperture converter" flag.
 enum class ApertureImportAction {
-  AttachUnchanged,  // index 0: the file is an aperture file
-  ConvertList,      // indexes 1 to 4: convert it as that ApertureListType
-  ExternalConverter,// index 5 with the flag: hand it to aptConv
-  ClearEntry,       // no case applies: the layer's aperture entry is cleared
+  AttachUnchanged,    // index 0: the file is an aperture file
+  ConvertList,        // indexes 1 to 4: convert it as that ApertureListType
+  ExternalConverter,  // index 5 with the flag: hand it to aptConv
+  ClearEntry,         // no case applies: the layer's aperture entry is cleared
 };
 ApertureImportAction apertureImportAction(int filterIndex, bool useConverter);
 

@@ -2,9 +2,10 @@
 // Text file reading and replacing writes for aperture files and lists.
 #include "apertures/text_file.h"
 
+#include <unistd.h>
+
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 
 #include "engine/errors.h"
 

@@ -69,8 +69,8 @@ ApertureTableRow standardApertureRow(std::string_view modifiers, double unitScal
     case 'R':
       if (count == 1) row = shapeRow(ApertureShape::Square, mod(1), 0.0, 0.0);
       if (count == 2) {
-        row = shapeRow(mod(1) == mod(2) ? ApertureShape::Square : ApertureShape::Rectangle,
-                       mod(1), mod(2), 0.0);
+        row = shapeRow(mod(1) == mod(2) ? ApertureShape::Square : ApertureShape::Rectangle, mod(1),
+                       mod(2), 0.0);
       }
       if (count >= 3) row = shapeRow(ApertureShape::Rectangle, mod(1), mod(2), mod(3));
       break;

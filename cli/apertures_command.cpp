@@ -96,17 +96,16 @@ void addAperturesCommand(CLI::App& app, Action& action) {
   convertCmd->add_option("SOURCE", convert->source, "Aperture list")->required();
   convertCmd->add_option("-o,--output", convert->target,
                          "Aperture file to write (default: SOURCE followed by .Env)");
-  convertCmd->callback([convert, &action] {
-    action = [convert] { runAperturesConvert(*convert, std::cout); };
-  });
+  convertCmd->callback(
+      [convert, &action] { action = [convert] { runAperturesConvert(*convert, std::cout); }; });
 
   struct ShowOptions {
     AperturesShowOptions show;
     std::string format = "2.3,leading,abs,inch";
   };
   auto show = std::make_shared<ShowOptions>();
-  auto* showCmd = cmd->add_subcommand(
-      "show", "Print the aperture table of a Gerber layer (sizes in mils)");
+  auto* showCmd =
+      cmd->add_subcommand("show", "Print the aperture table of a Gerber layer (sizes in mils)");
   showCmd->add_option("GERBER", show->show.gerberFile, "Gerber file (RS-274X or RS-274-D)")
       ->required();
   showCmd->add_option("--apertures", show->show.apertureFile,

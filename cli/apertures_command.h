@@ -11,7 +11,7 @@
 namespace drumplot {
 
 struct AperturesConvertOptions {
-  std::string type;    // isocam, ecam, gccam, polski, or aptconv for the external converter
+  std::string type;  // isocam, ecam, gccam, polski, or aptconv for the external converter
   std::string source;
   std::string target;  // empty: the source name followed by ".Env"
 };
@@ -24,7 +24,7 @@ struct AperturesShowOptions {
   std::string gerberFile;
   std::string apertureFile;  // may be empty
   DataFormat preset;
-  bool all = false;          // every row from D10 to D999, defined or not
+  bool all = false;  // every row from D10 to D999, defined or not
 };
 
 // Prints the table as the aperture table dialog shows it: D code, shape,

@@ -19,9 +19,10 @@ namespace fs = std::filesystem;
 fs::path fakeConverter(bool writesOutput = true) {
   fs::path dir = test::tempDir();
   fs::path program = dir / "aptConv";
-  test::writeFile(program, std::string("#!/bin/sh\n"
-                                       "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > args.txt\n") +
-                               (writesOutput ? "[ ! -f apert.txt ] || cp apert.txt apert.env\n" : ""));
+  test::writeFile(program,
+                  std::string("#!/bin/sh\n"
+                              "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > args.txt\n") +
+                      (writesOutput ? "[ ! -f apert.txt ] || cp apert.txt apert.env\n" : ""));
   fs::permissions(program, fs::perms::owner_all);
   return dir;
 }

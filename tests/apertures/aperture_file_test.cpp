@@ -32,7 +32,9 @@ struct LineCase {
   double sizeY;
 };
 
-void PrintTo(const LineCase& c, std::ostream* os) { *os << '"' << c.line << '"'; }
+void PrintTo(const LineCase& c, std::ostream* os) {
+  *os << '"' << c.line << '"';
+}
 
 class ApertureLineTest : public testing::TestWithParam<LineCase> {};
 
@@ -77,7 +79,8 @@ INSTANTIATE_TEST_SUITE_P(Lines, ApertureLineTest, testing::Values(
 
 TEST(ApertureFileTest, HeaderLineSetsCentimetreUnits) {
   for (const char* header : {"2 3 12", "2 3 15"}) {
-    ApertureTable table = load(std::string("[<4\r\nin.pho\r\n") + header + "\r\n10 0 0.254 0.254\r\n");
+    ApertureTable table =
+        load(std::string("[<4\r\nin.pho\r\n") + header + "\r\n10 0 0.254 0.254\r\n");
     ASSERT_NE(table.find(10), nullptr);
     EXPECT_DOUBLE_EQ(table.find(10)->SizeX, 0.1) << header;
   }
@@ -217,7 +220,8 @@ TEST(SaveApertureFileTest, SavedTableLoadsBackAsTheSameApertures) {
   std::filesystem::path file = test::tempDir() / "round-trip.Env";
   test::writeFile(file, "old contents");
   SaveApertureFile(t, file.string());
-  EXPECT_EQ(std::filesystem::directory_iterator(file.parent_path())->path(), file);  // no temporary left
+  EXPECT_EQ(std::filesystem::directory_iterator(file.parent_path())->path(),
+            file);  // no temporary left
   ApertureTable loaded;
   LoadApertureFile(loaded, file.string());
   WorkingApertureTable back = buildApertureTable(loaded, 1.0);

@@ -26,7 +26,8 @@ std::vector<std::string> apertureLines(const ApertureListConversion& result) {
   EXPECT_EQ(result.text.substr(0, kHeader.size()), kHeader);
   EXPECT_GE(result.text.size(), kHeader.size() + kTrailer.size());
   EXPECT_EQ(result.text.substr(result.text.size() - kTrailer.size()), kTrailer);
-  std::string body = result.text.substr(kHeader.size(), result.text.size() - kHeader.size() - kTrailer.size());
+  std::string body =
+      result.text.substr(kHeader.size(), result.text.size() - kHeader.size() - kTrailer.size());
   std::vector<std::string> lines;
   std::istringstream in(body);
   for (std::string line; std::getline(in, line);) {
@@ -49,14 +50,14 @@ TEST(ApertureListConversionTest, IsoCam) {
                     "12 SQUARE 0.05\r\n"
                     "D13 OBLONG 0.09 X 0.045 inch\r\n"
                     "D0014 ANNULUS 0.08 0.04\r\n"
-                    "D15 ROUNDED 0.01 0.01\r\n"   // not a shape word of the list
+                    "D15 ROUNDED 0.01 0.01\r\n"  // not a shape word of the list
                     "D16 THERMAL 0.06 0.04\r\n"
-                    "D5 ROUND 0.01 0.01\r\n"      // D codes below 10 and above 9999 are skipped
+                    "D5 ROUND 0.01 0.01\r\n"  // D codes below 10 and above 9999 are skipped
                     "10000 ROUND 0.01 0.01\r\n"
                     "NO NUMBER HERE\r\n",
                     ApertureListType::IsoCam),
-            (Lines{"10 0 0.010 0.010", "12 2 0.060 0.030", "12 2 0.05 0.05",
-                   "13 3 0.09 0.045", "0014 0 0.08 0.04"}));
+            (Lines{"10 0 0.010 0.010", "12 2 0.060 0.030", "12 2 0.05 0.05", "13 3 0.09 0.045",
+                   "0014 0 0.08 0.04"}));
 }
 
 TEST(ApertureListConversionTest, Ecam) {
@@ -70,7 +71,7 @@ TEST(ApertureListConversionTest, Ecam) {
       "D16 DONUT 80 0 40 0\n"
       "D17 TARGET 50 0 10 0\n"
       "D18 THERMAL 60 0 30 0\n"
-      "D19 ANNULUS 80 0 40 0\n"   // GC-CAM's word, not ECAM's
+      "D19 ANNULUS 80 0 40 0\n"  // GC-CAM's word, not ECAM's
       "D20 CUSTOM 10 0 0 0\n"
       "D21 custom 10 0 0 0\n"
       "D5 CUSTOM 10 0 0 0\n"      // outside 10..9999: not in the CUSTOM list either
@@ -115,12 +116,12 @@ TEST(ApertureListConversionTest, Polski) {
                     "1 ROUND D10 !200! x\n"
                     "2 square D5 !500!\n"
                     "3 ROUND D10000 ! 100 !\n"
-                    "4 THERMAL D11 !200!\n"   // neither ROUND nor SQUARE
-                    "5 ROUND 12 !200!\n",     // no \" D\"
+                    "4 THERMAL D11 !200!\n"  // neither ROUND nor SQUARE
+                    "5 ROUND 12 !200!\n",    // no \" D\"
                     ApertureListType::Polski),
             (Lines{"10 0 0.02000  0.0200", "5 1 0.05000  0.0500", "10000 0 0.01000  0.0100"}));
-  for (const char* bad : {"ROUND DX !200!", "ROUND D10 !2x0!", "ROUND D10 200",
-                          "SQUARE D99999999999999999999 !1!"}) {
+  for (const char* bad :
+       {"ROUND DX !200!", "ROUND D10 !2x0!", "ROUND D10 200", "SQUARE D99999999999999999999 !1!"}) {
     try {
       convertApertureList(std::string("title\n") + bad + "\n", ApertureListType::Polski, "b.apt");
       FAIL() << "expected FormatError for " << bad;
@@ -138,9 +139,9 @@ TEST(ApertureListConversionTest, FileConversionWritesNothingOnFailure) {
   EXPECT_EQ(target, source + ".Env");
   EXPECT_THROW(convertApertureListFile(source, ApertureListType::Polski, target), FormatError);
   EXPECT_FALSE(std::filesystem::exists(target));
-  EXPECT_THROW(convertApertureListFile((dir / "missing.apl").string(), ApertureListType::IsoCam,
-                                       target),
-               IoError);
+  EXPECT_THROW(
+      convertApertureListFile((dir / "missing.apl").string(), ApertureListType::IsoCam, target),
+      IoError);
   test::writeFile(source, "ROUND D10 !200!\r\n");
   EXPECT_EQ(convertApertureListFile(source, ApertureListType::Polski, target).apertureLines, 1u);
   ApertureTable table;
@@ -151,7 +152,8 @@ TEST(ApertureListConversionTest, FileConversionWritesNothingOnFailure) {
 
 TEST(ApertureListConversionTest, ImportActionByFilterAndConverterFlag) {
   EXPECT_EQ(apertureImportAction(0, false), ApertureImportAction::AttachUnchanged);
-  for (int i = 1; i <= 4; ++i) EXPECT_EQ(apertureImportAction(i, false), ApertureImportAction::ConvertList);
+  for (int i = 1; i <= 4; ++i)
+    EXPECT_EQ(apertureImportAction(i, false), ApertureImportAction::ConvertList);
   EXPECT_EQ(apertureImportAction(5, true), ApertureImportAction::ExternalConverter);
   EXPECT_EQ(apertureImportAction(5, false), ApertureImportAction::ClearEntry);
   EXPECT_EQ(apertureImportAction(2, true), ApertureImportAction::ClearEntry);
@@ -172,8 +174,10 @@ TEST(ApertureListCorpusTest, CamThreeFiftyListThroughTheEcamConversion) {
   std::filesystem::path gap = corpusFile("gerbv/example/ekf/ekf.gap");
   if (gap.empty()) GTEST_SKIP() << "corpus absent";
   std::string target = (test::tempDir() / "ekf.gap.Env").string();
-  ApertureListConversion result = convertApertureListFile(gap.string(), ApertureListType::Ecam, target);
-  EXPECT_EQ(result.apertureLines, 199u);  // every ROUND and SQUARE line; the three title lines give none
+  ApertureListConversion result =
+      convertApertureListFile(gap.string(), ApertureListType::Ecam, target);
+  EXPECT_EQ(result.apertureLines,
+            199u);  // every ROUND and SQUARE line; the three title lines give none
   EXPECT_EQ(result.customMessage(), "");
   ApertureTable table;
   LoadApertureFile(table, target);
@@ -210,7 +214,8 @@ TEST(ApertureListCorpusTest, RsTwoSevenFourDLayerDrawsWithItsConvertedList) {
   std::set<int> selected;
   for (size_t i = 0; i < reader.Statements.size(); ++i) {
     std::string_view s = reader.Statements[i];
-    if (s.size() < 3 || s[0] != 'D' || s.find_first_not_of("0123456789", 1) != s.size() - 1) continue;
+    if (s.size() < 3 || s[0] != 'D' || s.find_first_not_of("0123456789", 1) != s.size() - 1)
+      continue;
     int d = std::stoi(std::string(s.substr(1)));
     if (d < 10) continue;
     selected.insert(d);
@@ -232,7 +237,8 @@ TEST(ApertureListCorpusTest, RsTwoSevenFourDLayerDrawsWithItsConvertedList) {
 }
 
 TEST(ApertureListCorpusTest, TargetListThroughTheIsoCamConversionCopiesSizeTexts) {
-  std::filesystem::path apr = corpusFile("gerbonara/tests/resources/Target3001/IRNASIoTbank1.2.Apr");
+  std::filesystem::path apr =
+      corpusFile("gerbonara/tests/resources/Target3001/IRNASIoTbank1.2.Apr");
   if (apr.empty()) GTEST_SKIP() << "corpus absent";
   ApertureListConversion result =
       convertApertureList(test::readFile(apr), ApertureListType::IsoCam, apr.string());

@@ -17,7 +17,9 @@ struct StandardCase {
   double dlx, dly, angle;  // mils
 };
 
-void PrintTo(const StandardCase& c, std::ostream* os) { *os << c.modifiers; }
+void PrintTo(const StandardCase& c, std::ostream* os) {
+  *os << c.modifiers;
+}
 
 class StandardApertureRowTest : public testing::TestWithParam<StandardCase> {};
 

@@ -40,8 +40,9 @@ TEST(AperturesCommandTest, ShowsTheSilkLayerWithItsApertureFile) {
 
 TEST(AperturesCommandTest, ShowsStandardAndMacroApertures) {
   std::string text = show(kDemo + "demo-top.gbr", "");
-  EXPECT_NE(text.find("11      Round          60.00      0.00              30.00  C,0.0600X0.0300\n"),
-            std::string::npos)
+  EXPECT_NE(
+      text.find("11      Round          60.00      0.00              30.00  C,0.0600X0.0300\n"),
+      std::string::npos)
       << text;
   EXPECT_NE(text.find("Custom          0.00      0.00               0.00  THERM\n"),
             std::string::npos)
