@@ -15,8 +15,8 @@ namespace {
 
 __extension__ using Int128 = __int128;
 
-// Coordinates are clamped here, so that differences fit 31 bits and
-// products of two differences fit 63.
+// Coordinates are clamped here, so that a difference of two stays within
+// 2^31 and a product of two differences within 2^62.
 constexpr int64_t kCoordinateLimit = int64_t{1} << 30;
 // Real-valued span ends are cut here before they become pixel indexes.
 constexpr double kIndexLimit = 4.0e12;
@@ -103,8 +103,9 @@ void rasterRect(const Spans& spans, int64_t x1, int64_t y1, int64_t x2, int64_t 
 
 // Pixel (i, j) is inside the ellipse inscribed in [x1, x2] x [y1, y2] when
 //   X^2 H^2 + Y^2 W^2 <= W^2 H^2,  X = 2i + 1 - (x1 + x2), Y = 2j + 1 - (y1 + y2),
-// with W = x2 - x1, H = y2 - y1: whole numbers, compared exactly in 128 bits.
-// Per row the largest |X| is found from a square root and then corrected.
+// with W = x2 - x1, H = y2 - y1: whole numbers, compared exactly (in 64 bits
+// for small boxes, 128 for large ones). Per row the largest |X| is guessed
+// with a square root and then corrected.
 //
 //      x1      x2
 //   y1 +--.--.--+      rows y1 <= j < y2; in each row the pixels
@@ -112,26 +113,36 @@ void rasterRect(const Spans& spans, int64_t x1, int64_t y1, int64_t x2, int64_t 
 //      |.   +    |
 //      | .      .|
 //   y2 +--.--.--+
+template <class Wide, class Spans>
+void ellipseRows(const Spans& spans, int64_t x1, int64_t y1, int64_t x2, int64_t y2) {
+  const int64_t w = x2 - x1, h = y2 - y1;
+  const Wide w2 = Wide{w} * w, h2 = Wide{h} * h;
+  const int64_t sumX = x1 + x2;
+  const int64_t bottom = std::min(y2, spans.clip.y1);
+  for (int64_t j = std::max(y1, spans.clip.y0); j < bottom; ++j) {
+    const int64_t yy = 2 * j + 1 - y1 - y2;         // |yy| < h
+    const Wide limit = w2 * (h2 - Wide{yy} * yy);  // s^2 h2 <= limit
+    const double ratio = static_cast<double>(yy) / static_cast<double>(h);
+    auto s = static_cast<int64_t>(
+        std::max(0.0, std::floor(static_cast<double>(w) * std::sqrt(1.0 - ratio * ratio))));
+    while (s > 0 && Wide{s} * s * h2 > limit) --s;
+    while (Wide{s + 1} * (s + 1) * h2 <= limit) ++s;
+    // 2i + 1 - sumX in [-s, s]
+    spans(j, ceilDiv<int64_t>(sumX - 1 - s, 2), floorDiv<int64_t>(sumX - 1 + s, 2) + 1);
+  }
+}
+
 template <class Spans>
 void rasterEllipse(const Spans& spans, int64_t x1, int64_t y1, int64_t x2, int64_t y2) {
   if (x1 > x2) std::swap(x1, x2);
   if (y1 > y2) std::swap(y1, y2);
-  int64_t w = x2 - x1, h = y2 - y1;
-  if (w == 0 || h == 0) return;
-  const Int128 w2 = Int128{w} * w, h2 = Int128{h} * h;
-  const int64_t sumX = x1 + x2;
-  int64_t bottom = std::min(y2, spans.clip.y1);
-  for (int64_t j = std::max(y1, spans.clip.y0); j < bottom; ++j) {
-    int64_t yy = 2 * j + 1 - y1 - y2;       // |yy| < h
-    Int128 limit = w2 * (h2 - Int128{yy} * yy);  // s^2 h2 <= limit
-    double guess = static_cast<double>(w) *
-                   std::sqrt(1.0 - (static_cast<double>(yy) / static_cast<double>(h)) *
-                                       (static_cast<double>(yy) / static_cast<double>(h)));
-    auto s = static_cast<int64_t>(std::max(0.0, std::floor(guess)));
-    while (s > 0 && Int128{s} * s * h2 > limit) --s;
-    while (Int128{s + 1} * (s + 1) * h2 <= limit) ++s;
-    // 2i + 1 - sumX in [-s, s]
-    spans(j, ceilDiv<int64_t>(sumX - 1 - s, 2), floorDiv<int64_t>(sumX - 1 + s, 2) + 1);
+  if (x1 == x2 || y1 == y2) return;
+  // Below 2^15 pixels a side every product fits 64 bits.
+  constexpr int64_t kSmall = int64_t{1} << 15;
+  if (x2 - x1 < kSmall && y2 - y1 < kSmall) {
+    ellipseRows<int64_t>(spans, x1, y1, x2, y2);
+  } else {
+    ellipseRows<Int128>(spans, x1, y1, x2, y2);
   }
 }
 
@@ -160,60 +171,67 @@ void rasterRing(const Spans& spans, double cx, double cy, double rIn, double rOu
 // Wide strokes: capsules
 // ============================================================================
 
-// The x interval of the row y = yc covered by the capsule of radius r around
-// the segment a-b: the union of the two end discs and the band between them.
-// The capsule is convex, so the union of the three pieces is one interval.
+// The capsule of radius r around the segment a-b: the two end discs and the
+// band between them. It is convex, so each row meets it in one interval,
+// the union of what the three pieces give.
 //
 //      ___________________
 //     (a                 b)     disc at a, band, disc at b
 //      -------------------
-bool capsuleRow(double ax, double ay, double bx, double by, double r, double yc, double& xl,
-                double& xr) {
-  bool any = false;
-  xl = INFINITY;
-  xr = -INFINITY;
-  auto disc = [&](double cx, double cy) {
-    double dy = yc - cy;
-    double q = r * r - dy * dy;
+struct Capsule {
+  double ax, ay, bx, by, r;
+  double dx, dy, len2, rl;  // b - a, |b - a|^2, r |b - a|
+
+  Capsule(double ax_, double ay_, double bx_, double by_, double r_)
+      : ax(ax_), ay(ay_), bx(bx_), by(by_), r(r_), dx(bx - ax), dy(by - ay),
+        len2(dx * dx + dy * dy), rl(r * std::sqrt(len2)) {}
+
+  // The x interval [xl, xr] of the row y = yc inside the capsule.
+  bool row(double yc, double& xl, double& xr) const {
+    bool any = false;
+    xl = INFINITY;
+    xr = -INFINITY;
+    disc(ax, ay, yc, xl, xr, any);
+    disc(bx, by, yc, xl, xr, any);
+    if (len2 > 0) {
+      // With u = x - ax and v = yc - ay: 0 <= u dx + v dy <= len2 (between
+      // the ends) and |v dx - u dy| <= r len (near the line).
+      const double v = yc - ay;
+      double lo = -INFINITY, hi = INFINITY;
+      bool possible = true;
+      if (dx != 0) {
+        const double u0 = -v * dy / dx, u1 = (len2 - v * dy) / dx;
+        lo = std::max(lo, std::min(u0, u1));
+        hi = std::min(hi, std::max(u0, u1));
+      } else {
+        possible = v * dy >= 0 && v * dy <= len2;
+      }
+      if (dy != 0) {
+        const double u0 = (v * dx - rl) / dy, u1 = (v * dx + rl) / dy;
+        lo = std::max(lo, std::min(u0, u1));
+        hi = std::min(hi, std::max(u0, u1));
+      } else {
+        possible = possible && std::abs(v * dx) <= rl;
+      }
+      if (possible && lo <= hi) {
+        xl = std::min(xl, ax + lo);
+        xr = std::max(xr, ax + hi);
+        any = true;
+      }
+    }
+    return any;
+  }
+
+  void disc(double cx, double cy, double yc, double& xl, double& xr, bool& any) const {
+    const double d = yc - cy;
+    const double q = r * r - d * d;
     if (q < 0) return;
-    double half = std::sqrt(q);
+    const double half = std::sqrt(q);
     xl = std::min(xl, cx - half);
     xr = std::max(xr, cx + half);
     any = true;
-  };
-  disc(ax, ay);
-  disc(bx, by);
-  double dx = bx - ax, dy = by - ay;
-  double len2 = dx * dx + dy * dy;
-  if (len2 > 0) {
-    // With u = x - ax and v = yc - ay: 0 <= u dx + v dy <= len2 (between the
-    // ends) and |v dx - u dy| <= r len (near the line).
-    double v = yc - ay;
-    double rl = r * std::sqrt(len2);
-    double lo = -INFINITY, hi = INFINITY;
-    bool possible = true;
-    if (dx != 0) {
-      double u0 = -v * dy / dx, u1 = (len2 - v * dy) / dx;
-      lo = std::max(lo, std::min(u0, u1));
-      hi = std::min(hi, std::max(u0, u1));
-    } else {
-      possible = v * dy >= 0 && v * dy <= len2;
-    }
-    if (dy != 0) {
-      double u0 = (v * dx - rl) / dy, u1 = (v * dx + rl) / dy;
-      lo = std::max(lo, std::min(u0, u1));
-      hi = std::min(hi, std::max(u0, u1));
-    } else {
-      possible = possible && std::abs(v * dx) <= rl;
-    }
-    if (possible && lo <= hi) {
-      xl = std::min(xl, ax + lo);
-      xr = std::max(xr, ax + hi);
-      any = true;
-    }
   }
-  return any;
-}
+};
 
 template <class Spans>
 void rasterCapsule(const Spans& spans, double ax, double ay, double bx, double by, double r) {
@@ -222,13 +240,13 @@ void rasterCapsule(const Spans& spans, double ax, double ay, double bx, double b
       std::max(ax, bx) + r < static_cast<double>(clip.x0) - 1) {
     return;
   }
-  int64_t top = std::max(ceilIndex(std::min(ay, by) - r - 0.5), clip.y0);
-  int64_t bottom = std::min(floorIndex(std::max(ay, by) + r - 0.5) + 1, clip.y1);
+  const int64_t top = std::max(ceilIndex(std::min(ay, by) - r - 0.5), clip.y0);
+  const int64_t bottom = std::min(floorIndex(std::max(ay, by) + r - 0.5) + 1, clip.y1);
+  if (top >= bottom) return;
+  const Capsule capsule(ax, ay, bx, by, r);
   double xl = 0, xr = 0;
   for (int64_t j = top; j < bottom; ++j) {
-    if (capsuleRow(ax, ay, bx, by, r, static_cast<double>(j) + 0.5, xl, xr)) {
-      spanOfCentres(spans, j, xl, xr);
-    }
+    if (capsule.row(static_cast<double>(j) + 0.5, xl, xr)) spanOfCentres(spans, j, xl, xr);
   }
 }
 
@@ -258,35 +276,33 @@ void rasterArcStroke(const Spans& spans, double cx, double cy, double a, double 
 
 // Pixel k (0 <= k < dMajor) of a line from p0 lies at major offset k and
 // minor offset floor((2 k dMinor + dMajor) / (2 dMajor)), in the line's
-// directions. Rows and columns outside the clip are skipped by solving for
-// k, so a line far longer than the image costs only its visible part.
+// directions. The filler steps k with the error term `rest`, the remainder
+// of that division.
 //
 //   x-major:  ##          y-major:  #
 //               ###                  #
 //                  ###                #
-template <class Spans>
-void rasterThinLine(const Spans& spans, PixelPoint p0, PixelPoint p1) {
-  int64_t dx = p1.x - p0.x, dy = p1.y - p0.y;
-  if (dx == 0 && dy == 0) return;
-  const bool xMajor = std::abs(dx) >= std::abs(dy);
-  const int64_t dMajor = xMajor ? std::abs(dx) : std::abs(dy);
-  const int64_t dMinor = xMajor ? std::abs(dy) : std::abs(dx);
-  const int64_t sMajor = (xMajor ? dx : dy) < 0 ? -1 : 1;
-  const int64_t sMinor = (xMajor ? dy : dx) < 0 ? -1 : 1;
-  const int64_t major0 = xMajor ? p0.x : p0.y, minor0 = xMajor ? p0.y : p0.x;
-  const PixelRect& c = spans.clip;
-  const int64_t majorLo = xMajor ? c.x0 : c.y0, majorHi = (xMajor ? c.x1 : c.y1) - 1;
-  const int64_t minorLo = xMajor ? c.y0 : c.x0, minorHi = (xMajor ? c.y1 : c.x1) - 1;
+struct LineSteps {
+  int64_t k = 0, kEnd = 0;  // pixels k..kEnd
+  int64_t o = 0;            // minor offset of pixel k
+  int64_t rest = 0;         // (2 k dMinor + dMajor) mod 2 dMajor
+};
 
+// For a line that leaves the clip: its pixels inside `clip` (given on the
+// line's own axes, major as x and minor as y), found by solving for k, so
+// that a line far longer than the image costs only its visible part. False
+// when none is visible.
+bool clipLineSteps(int64_t dMajor, int64_t dMinor, int64_t sMajor, int64_t sMinor, PixelPoint start,
+                   PixelRect clip, LineSteps& steps) {
   // k range from the major axis clip.
-  Int128 kLo = sMajor > 0 ? majorLo - major0 : major0 - majorHi;
-  Int128 kHi = sMajor > 0 ? majorHi - major0 : major0 - majorLo;
+  Int128 kLo = sMajor > 0 ? clip.x0 - start.x : start.x - (clip.x1 - 1);
+  Int128 kHi = sMajor > 0 ? (clip.x1 - 1) - start.x : start.x - clip.x0;
   // Minor offsets o allowed by the minor axis clip.
-  Int128 oLo = sMinor > 0 ? minorLo - minor0 : minor0 - minorHi;
-  Int128 oHi = sMinor > 0 ? minorHi - minor0 : minor0 - minorLo;
+  const Int128 oLo = sMinor > 0 ? clip.y0 - start.y : start.y - (clip.y1 - 1);
+  const Int128 oHi = sMinor > 0 ? (clip.y1 - 1) - start.y : start.y - clip.y0;
   const Int128 twoMajor = Int128{2} * dMajor, twoMinor = Int128{2} * dMinor;
   if (dMinor == 0) {
-    if (oLo > 0 || oHi < 0) return;
+    if (oLo > 0 || oHi < 0) return false;
   } else {
     // o(k) >= oLo  <=>  2 k dMinor + dMajor >= 2 dMajor oLo
     kLo = std::max(kLo, ceilDiv<Int128>(twoMajor * oLo - dMajor, twoMinor));
@@ -295,20 +311,44 @@ void rasterThinLine(const Spans& spans, PixelPoint p0, PixelPoint p1) {
   }
   kLo = std::max<Int128>(kLo, 0);
   kHi = std::min<Int128>(kHi, dMajor - 1);
-  if (kLo > kHi) return;
+  if (kLo > kHi) return false;
+  const Int128 numerator = twoMinor * kLo + dMajor;
+  steps = {static_cast<int64_t>(kLo), static_cast<int64_t>(kHi),
+           static_cast<int64_t>(numerator / twoMajor), static_cast<int64_t>(numerator % twoMajor)};
+  return true;
+}
 
-  auto k = static_cast<int64_t>(kLo);
-  const auto kEnd = static_cast<int64_t>(kHi);
-  Int128 numerator = twoMinor * k + dMajor;
-  auto o = static_cast<int64_t>(numerator / twoMajor);
-  auto rest = static_cast<int64_t>(numerator % twoMajor);
-  const auto stepRest = static_cast<int64_t>(twoMinor), wrap = static_cast<int64_t>(twoMajor);
+template <class Spans>
+void rasterThinLine(const Spans& spans, PixelPoint p0, PixelPoint p1) {
+  const int64_t dx = p1.x - p0.x, dy = p1.y - p0.y;
+  if (dx == 0 && dy == 0) return;
+  const bool xMajor = std::abs(dx) >= std::abs(dy);
+  const int64_t dMajor = xMajor ? std::abs(dx) : std::abs(dy);
+  const int64_t dMinor = xMajor ? std::abs(dy) : std::abs(dx);
+  const int64_t sMajor = (xMajor ? dx : dy) < 0 ? -1 : 1;
+  const int64_t sMinor = (xMajor ? dy : dx) < 0 ? -1 : 1;
+  const int64_t major0 = xMajor ? p0.x : p0.y, minor0 = xMajor ? p0.y : p0.x;
+  const PixelRect& c = spans.clip;
+
+  // Every pixel lies in the box of the end points: none is visible when that
+  // box misses the clip, all are when it lies inside.
+  const PixelRect box{std::min(p0.x, p1.x), std::min(p0.y, p1.y), std::max(p0.x, p1.x) + 1,
+                      std::max(p0.y, p1.y) + 1};
+  if (box.intersected(c).empty()) return;
+  LineSteps steps{0, dMajor - 1, 0, dMajor};
+  if (box.intersected(c) != box) {
+    // The clip on the line's own axes.
+    const PixelRect axes = xMajor ? c : PixelRect{c.y0, c.x0, c.y1, c.x1};
+    if (!clipLineSteps(dMajor, dMinor, sMajor, sMinor, {major0, minor0}, axes, steps)) return;
+  }
+  auto [k, kEnd, o, rest] = steps;
+  const int64_t stepRest = 2 * dMinor, wrap = 2 * dMajor;
 
   if (xMajor) {
     // Runs of pixels on one row become one span.
     int64_t runRow = minor0 + sMinor * o, runFrom = major0 + sMajor * k, runTo = runFrom;
     for (; k <= kEnd; ++k) {
-      int64_t x = major0 + sMajor * k, y = minor0 + sMinor * o;
+      const int64_t x = major0 + sMajor * k, y = minor0 + sMinor * o;
       if (y != runRow) {
         spans(runRow, std::min(runFrom, runTo), std::max(runFrom, runTo) + 1);
         runRow = y;
@@ -321,7 +361,7 @@ void rasterThinLine(const Spans& spans, PixelPoint p0, PixelPoint p1) {
     spans(runRow, std::min(runFrom, runTo), std::max(runFrom, runTo) + 1);
   } else {
     for (; k <= kEnd; ++k) {
-      int64_t x = minor0 + sMinor * o;
+      const int64_t x = minor0 + sMinor * o;
       spans(major0 + sMajor * k, x, x + 1);
       rest += stepRest;
       if (rest >= wrap) rest -= wrap, ++o;
@@ -332,32 +372,33 @@ void rasterThinLine(const Spans& spans, PixelPoint p0, PixelPoint p1) {
 // Stamps
 // ============================================================================
 
-// 32 stamp pixels from `column` on, MSB-first; pixels outside the row read
-// as background (1).
-uint32_t stampBits(const uint32_t* row, size_t words, int64_t column) {
-  int64_t k = floorDiv<int64_t>(column, 32);
-  auto shift = static_cast<unsigned>(column - 32 * k);
-  auto word = [&](int64_t i) {
-    return i >= 0 && static_cast<size_t>(i) < words ? fromMemoryOrder(row[i]) : ~0u;
-  };
-  if (shift == 0) return word(k);
-  return (word(k) << shift) | (word(k + 1) >> (32 - shift));
-}
-
+// Copies the stamp's exposed pixels onto `area` of the target, a target word
+// at a time. Target word w (surface columns 32 w .. 32 w + 31) takes the 32
+// stamp pixels from stamp column 32 (w + kOff) + shift on, which straddle
+// stamp words w + kOff and w + kOff + 1 (MSB-first: a funnel shift). Stamp
+// pixels outside the stamp read as background.
 template <class Op>
 void transferBits(const BandBitmap& stamp, int64_t left, int64_t top, const PixelRect& area,
                   PixelPoint origin, BandBitmap& target) {
   const int64_t dx0 = area.x0 - origin.x, dx1 = area.x1 - origin.x;  // surface columns
   const int64_t w0 = dx0 >> 5, w1 = (dx1 - 1) >> 5;
+  const int64_t offset = origin.x - left;  // stamp column of surface column 0
+  const int64_t kOff = floorDiv<int64_t>(offset, 32);
+  const auto shift = static_cast<unsigned>(offset - 32 * kOff);
+  const auto words = static_cast<int64_t>(stamp.wordsPerRow());
+  const uint32_t firstMask = spanMask(static_cast<unsigned>(dx0 & 31), 32);
+  const uint32_t lastMask = spanMask(0, static_cast<unsigned>(((dx1 - 1) & 31) + 1));
   for (int64_t y = area.y0; y < area.y1; ++y) {
     const uint32_t* src = stamp.rowWords(y - top);
     uint32_t* dst = target.rowWords(y - origin.y);
+    auto word = [&](int64_t k) { return k >= 0 && k < words ? fromMemoryOrder(src[k]) : ~0u; };
     for (int64_t w = w0; w <= w1; ++w) {
-      uint32_t shape = ~stampBits(src, stamp.wordsPerRow(), w * 32 + origin.x - left);
-      unsigned a = w == w0 ? static_cast<unsigned>(dx0 & 31) : 0u;
-      unsigned b = w == w1 ? static_cast<unsigned>(((dx1 - 1) & 31) + 1) : 32u;
-      uint32_t mask = shape & spanMask(a, b);
-      if (mask != 0) Op::apply(dst[w], toMemoryOrder(mask));
+      const int64_t k = w + kOff;
+      const uint32_t bits = shift == 0 ? word(k) : (word(k) << shift) | (word(k + 1) >> (32 - shift));
+      uint32_t mask = ~bits;  // the stamp's exposed pixels
+      if (w == w0) mask &= firstMask;
+      if (w == w1) mask &= lastMask;
+      Op::apply(dst[w], toMemoryOrder(mask));
     }
   }
 }
@@ -436,6 +477,15 @@ void Canvas::withSpans(Rgb colour, Draw&& draw) {
 // Canvas - Filled shapes
 // ============================================================================
 
+void Canvas::PolygonEdge::start(int64_t j) {
+  // Products of two coordinate differences fit 63 bits.
+  const int64_t num = (j - yTop) * dx;
+  q = floorDiv<int64_t>(num, dy);
+  r = num - q * dy;
+  stepQ = floorDiv<int64_t>(dx, dy);
+  stepR = dx - stepQ * dy;
+}
+
 void Canvas::fillRect(int64_t x1, int64_t y1, int64_t x2, int64_t y2) {
   x1 = clampCoordinate(x1), y1 = clampCoordinate(y1);
   x2 = clampCoordinate(x2), y2 = clampCoordinate(y2);
@@ -461,7 +511,13 @@ void Canvas::ellipse(int64_t x1, int64_t y1, int64_t x2, int64_t y2) {
 void Canvas::fillPolygon(std::span<const PixelPoint> points) {
   if (points.empty()) return;
   clampedPoints_.assign(points.begin(), points.end());
-  for (PixelPoint& p : clampedPoints_) p = {clampCoordinate(p.x), clampCoordinate(p.y)};
+  PixelRect box{kCoordinateLimit, kCoordinateLimit, -kCoordinateLimit, -kCoordinateLimit};
+  for (PixelPoint& p : clampedPoints_) {
+    p = {clampCoordinate(p.x), clampCoordinate(p.y)};
+    box = {std::min(box.x0, p.x), std::min(box.y0, p.y), std::max(box.x1, p.x + 1),
+           std::max(box.y1, p.y + 1)};
+  }
+  if (box.intersected(imageClip()).empty()) return;  // fill and outline lie in the box
   const size_t n = clampedPoints_.size();
 
   edges_.clear();
@@ -480,15 +536,26 @@ void Canvas::fillPolygon(std::span<const PixelPoint> points) {
     for (const PolygonEdge& e : edges_) yEnd = std::max(yEnd, e.yEnd);
     activeEdges_.clear();
     size_t next = 0;
-    int64_t bottom = std::min(yEnd, spans.clip.y1);
+    const int64_t bottom = std::min(yEnd, spans.clip.y1);
     for (int64_t j = std::max(edges_.front().yTop, spans.clip.y0); j < bottom; ++j) {
-      while (next < edges_.size() && edges_[next].yTop <= j) activeEdges_.push_back(&edges_[next++]);
+      while (next < edges_.size() && edges_[next].yTop <= j) {
+        PolygonEdge& e = edges_[next++];
+        if (e.yEnd > j) {
+          e.start(j);
+          activeEdges_.push_back(&e);
+        }
+      }
       std::erase_if(activeEdges_, [j](const PolygonEdge* e) { return e->yEnd <= j; });
       crossings_.clear();
-      for (const PolygonEdge* e : activeEdges_) {
-        crossings_.push_back(e->xTop + ceilDiv<int64_t>((j - e->yTop) * e->dx, e->dy));
+      for (PolygonEdge* e : activeEdges_) {
+        crossings_.push_back(e->ceilX());
+        e->step();
       }
-      std::sort(crossings_.begin(), crossings_.end());
+      if (crossings_.size() == 2) {
+        if (crossings_[0] > crossings_[1]) std::swap(crossings_[0], crossings_[1]);
+      } else {
+        std::sort(crossings_.begin(), crossings_.end());
+      }
       for (size_t k = 0; k + 1 < crossings_.size(); k += 2) {
         spans(j, crossings_[k], crossings_[k + 1]);
       }

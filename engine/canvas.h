@@ -138,12 +138,24 @@ class Canvas {
   PixelPoint position_;
   CanvasState state_;
 
-  // Scratch space reused by the polygon filler (no allocation per flash).
+  // An edge meets rows yTop <= j < yEnd at x(j) = xTop + (j - yTop) dx / dy,
+  // dy > 0, stepped row by row as the whole part q and remainder r of
+  // (j - yTop) dx / dy.
   struct PolygonEdge {
-    int64_t yTop, yEnd, xTop, dx, dy;  // rows yTop <= j < yEnd; x(j) = xTop + (j - yTop) dx / dy
+    int64_t yTop, yEnd, xTop, dx, dy;
+    int64_t q = 0, r = 0, stepQ = 0, stepR = 0;
+
+    void start(int64_t j);
+    int64_t ceilX() const { return xTop + q + (r > 0 ? 1 : 0); }
+    void step() {
+      q += stepQ;
+      r += stepR;
+      if (r >= dy) r -= dy, ++q;
+    }
   };
+  // Scratch space reused by the polygon filler (no allocation per flash).
   std::vector<PolygonEdge> edges_;
-  std::vector<const PolygonEdge*> activeEdges_;
+  std::vector<PolygonEdge*> activeEdges_;
   std::vector<int64_t> crossings_;
   std::vector<PixelPoint> clampedPoints_;
 };

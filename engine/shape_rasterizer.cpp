@@ -310,17 +310,19 @@ class MacroWriter {
     const double theta = toRadians(rot);
     rotate(px, py, theta);
     const int64_t cx = sc_.full(px), cy = sc_.full(py);
-    const int64_t maxRings = std::clamp<int64_t>(roundPx(rings), 0, kMaxMoireRings);
+    // Rings that do not shrink (a pitch of 0 or less) are drawn once; rings
+    // without thickness not at all.
+    const double pitch = thickness + gap;
+    int64_t maxRings = std::clamp<int64_t>(roundPx(rings), 0, kMaxMoireRings);
+    if (thickness <= 0) maxRings = 0;
+    if (pitch <= 0) maxRings = std::min<int64_t>(maxRings, 1);
     int64_t lastOuter = -1, lastInner = -1;
     for (int64_t k = 0; k < maxRings; ++k) {
-      const double outer = outerDiameter - 2 * static_cast<double>(k) * (thickness + gap);
+      const double outer = outerDiameter - 2 * static_cast<double>(k) * pitch;
       if (outer <= 0) break;
       const double inner = outer - 2 * thickness;
       const int64_t ro = sc_.half(outer), ri = inner > 0 ? sc_.half(inner) : 0;
-      if (ro == lastOuter && ri == lastInner) {
-        if (thickness + gap <= 0) break;
-        continue;  // the same pixels as the ring before
-      }
+      if (ro == lastOuter && ri == lastInner) continue;  // the same pixels as the ring before
       lastOuter = ro, lastInner = ri;
       if (ri <= 0) {
         w_.ellipse(true, cx - ro, cy - ro, cx + ro, cy + ro);
