@@ -118,13 +118,12 @@ void ellipseRows(const Spans& spans, int64_t x1, int64_t y1, int64_t x2, int64_t
   const int64_t w = x2 - x1, h = y2 - y1;
   const Wide w2 = Wide{w} * w, h2 = Wide{h} * h;
   const int64_t sumX = x1 + x2;
+  const double inverseH2 = 1.0 / static_cast<double>(h2);
   const int64_t bottom = std::min(y2, spans.clip.y1);
   for (int64_t j = std::max(y1, spans.clip.y0); j < bottom; ++j) {
     const int64_t yy = 2 * j + 1 - y1 - y2;         // |yy| < h
     const Wide limit = w2 * (h2 - Wide{yy} * yy);  // s^2 h2 <= limit
-    const double ratio = static_cast<double>(yy) / static_cast<double>(h);
-    auto s = static_cast<int64_t>(
-        std::max(0.0, std::floor(static_cast<double>(w) * std::sqrt(1.0 - ratio * ratio))));
+    auto s = static_cast<int64_t>(std::sqrt(static_cast<double>(limit) * inverseH2));
     while (s > 0 && Wide{s} * s * h2 > limit) --s;
     while (Wide{s + 1} * (s + 1) * h2 <= limit) ++s;
     // 2i + 1 - sumX in [-s, s]
@@ -392,14 +391,27 @@ void transferBits(const BandBitmap& stamp, int64_t left, int64_t top, const Pixe
     const uint32_t* src = stamp.rowWords(y - top);
     uint32_t* dst = target.rowWords(y - origin.y);
     auto word = [&](int64_t k) { return k >= 0 && k < words ? fromMemoryOrder(src[k]) : ~0u; };
-    for (int64_t w = w0; w <= w1; ++w) {
+    auto exposed = [&](int64_t w) {  // the stamp's exposed pixels over target word w
       const int64_t k = w + kOff;
-      const uint32_t bits = shift == 0 ? word(k) : (word(k) << shift) | (word(k + 1) >> (32 - shift));
-      uint32_t mask = ~bits;  // the stamp's exposed pixels
-      if (w == w0) mask &= firstMask;
-      if (w == w1) mask &= lastMask;
-      Op::apply(dst[w], toMemoryOrder(mask));
+      return ~(shift == 0 ? word(k) : (word(k) << shift) | (word(k + 1) >> (32 - shift)));
+    };
+    Op::apply(dst[w0], toMemoryOrder(exposed(w0) & firstMask & (w0 == w1 ? lastMask : ~0u)));
+    if (w0 == w1) continue;
+    // Inner words whose two stamp words both lie inside the stamp row.
+    const int64_t innerFrom = std::max(w0 + 1, -kOff);
+    const int64_t innerTo = std::min(w1 - 1, words - 2 - kOff);
+    int64_t w = w0 + 1;
+    for (; w < innerFrom; ++w) Op::apply(dst[w], toMemoryOrder(exposed(w)));
+    if (shift == 0) {
+      for (; w <= innerTo; ++w) Op::apply(dst[w], ~src[w + kOff]);
+    } else {
+      for (; w <= innerTo; ++w) {
+        const uint32_t a = fromMemoryOrder(src[w + kOff]), b = fromMemoryOrder(src[w + kOff + 1]);
+        Op::apply(dst[w], toMemoryOrder(~((a << shift) | (b >> (32 - shift)))));
+      }
     }
+    for (; w < w1; ++w) Op::apply(dst[w], toMemoryOrder(exposed(w)));
+    Op::apply(dst[w1], toMemoryOrder(exposed(w1) & lastMask));
   }
 }
 

@@ -233,8 +233,8 @@ TEST(CanvasTest, FarCoordinatesAreClampedNotLooped) {
 
 TEST(CanvasTest, StampTransferEqualsPixelByPixelCopy) {
   std::mt19937 random(5);
-  for (int round = 0; round < 200; ++round) {
-    const int64_t sw = 1 + random() % 70, sh = 1 + random() % 20;
+  for (int round = 0; round < 400; ++round) {
+    const int64_t sw = 1 + random() % 200, sh = 1 + random() % 20;
     BandBitmap stamp(sw, sh);
     for (int64_t y = 0; y < sh; ++y) {
       for (int64_t x = 0; x < sw; ++x) {
@@ -242,10 +242,10 @@ TEST(CanvasTest, StampTransferEqualsPixelByPixelCopy) {
       }
     }
     const Rgb colour = random() % 2 ? kBlack : kWhite;
-    const int64_t left = static_cast<int64_t>(random() % 120) - 40;
+    const int64_t left = static_cast<int64_t>(random() % 300) - 100;
     const int64_t top = static_cast<int64_t>(random() % 60) - 20 + 100;
 
-    BandBitmap fast(96, 30, 100), slow(96, 30, 100);
+    BandBitmap fast(224, 30, 100), slow(224, 30, 100);
     Canvas fastCanvas(fast), slowCanvas(slow);
     fastCanvas.setWindowOrigin(-3, 100);
     slowCanvas.setWindowOrigin(-3, 100);
