@@ -33,8 +33,7 @@ struct ShapeStep {
 
 using ShapeSteps = std::vector<ShapeStep>;
 
-// The pixels a step may touch, relative to the flash centre (a little
-// generous for strokes).
+// The pixels a step may touch, relative to the flash centre.
 PixelRect stepBounds(const ShapeStep& step);
 // The union of stepBounds over the exposed steps, or over all of them.
 PixelRect shapeBounds(const ShapeSteps& steps, bool exposedOnly);
