@@ -7,7 +7,8 @@
 namespace drumplot {
 
 ImageDifference compareImages(const MonoImage& render, const MonoImage& reference,
-                              int64_t shiftX, int64_t shiftY, int radius) {
+                              int64_t shiftX, int64_t shiftY, int radius,
+                              MonoImage* residualMap) {
   // The union of both frames, in reference coordinates.
   int64_t left = std::min<int64_t>(0, shiftX);
   int64_t top = std::min<int64_t>(0, shiftY);
@@ -39,6 +40,7 @@ ImageDifference compareImages(const MonoImage& render, const MonoImage& referenc
   for (int dy = -radius; dy <= radius; ++dy)
     for (int dx = -radius; dx <= radius; ++dx)
       if (dx * dx + dy * dy <= radius * radius) disk.emplace_back(dx, dy);
+  if (residualMap) *residualMap = MonoImage(static_cast<uint32_t>(w), static_cast<uint32_t>(h));
   for (size_t j = 0; j < h; ++j) {
     for (size_t i = 0; i < w; ++i) {
       if (!xorMap[j * w + i]) continue;
@@ -48,7 +50,9 @@ ImageDifference compareImages(const MonoImage& render, const MonoImage& referenc
         return x >= 0 && y >= 0 && x < static_cast<int64_t>(w) && y < static_cast<int64_t>(h) &&
                xorMap[static_cast<size_t>(y) * w + static_cast<size_t>(x)];
       });
-      if (survives) ++result.residual;
+      if (!survives) continue;
+      ++result.residual;
+      if (residualMap) residualMap->setExposed(static_cast<uint32_t>(i), static_cast<uint32_t>(j), true);
     }
   }
   return result;

@@ -17,7 +17,10 @@ struct ImageDifference {
 // Compares `render` with `reference`, where render pixel (x, y) lies over
 // reference pixel (x + shiftX, y + shiftY). Pixels outside an image are
 // background. The XOR is eroded by a disk of `radius` pixels.
+// When `residualMap` is given it receives the surviving pixels (exposed) in
+// the union of both frames.
 ImageDifference compareImages(const MonoImage& render, const MonoImage& reference,
-                              int64_t shiftX, int64_t shiftY, int radius = 2);
+                              int64_t shiftX, int64_t shiftY, int radius = 2,
+                              MonoImage* residualMap = nullptr);
 
 }  // namespace drumplot

@@ -1,0 +1,112 @@
+// SPDX-License-Identifier: MIT
+#include "cli/render_command.h"
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+
+#include "apertures/aperture_file.h"
+#include "cli/command_registry.h"
+#include "engine/band_bitmap.h"
+#include "engine/canvas.h"
+#include "engine/errors.h"
+#include "engine/layer_renderer.h"
+
+namespace drumplot {
+
+MonoImage renderLayer(const RenderOptions& o) {
+  if (!(o.dpi > 0.0 && o.dpi <= 1.0e6)) throw FormatError("resolution must be above 0 dpi");
+  if (!(o.margin >= 0.0)) throw FormatError("margin must not be negative");
+  if (!o.apertureFile.empty() && !std::filesystem::exists(o.apertureFile)) {
+    throw IoError(o.apertureFile + ": cannot open the aperture file");
+  }
+  LayerRenderer layer(o.preset);
+  layer.setFileName(o.gerberFile);
+  layer.loadAndPrescan();
+  layer.readApertures([&](ApertureTable& apertures) { LoadApertureFile(apertures, o.apertureFile); });
+  layer.makeStamps();
+  GerberReader& reader = layer.reader();
+  ShapeRasterizer& shapes = layer.shapes(o.dpi);
+
+  double widthPx = std::ceil((reader.Width + 2.0 * o.margin) * o.dpi / 32.0) * 32.0;
+  double heightPx = std::ceil((reader.Height + 2.0 * o.margin) * o.dpi);
+  if (widthPx > 4.0e9 || heightPx > 4.0e9) {
+    throw FormatError(o.gerberFile + ": the image would be larger than 4e9 pixels a side");
+  }
+  MonoImage image(static_cast<uint32_t>(widthPx), static_cast<uint32_t>(heightPx));
+
+  LayerPlacement placement;
+  placement.boardX = o.margin;
+  placement.boardY = o.margin;
+  placement.pixelsPerInch = o.dpi;
+  const int64_t rows = image.height;
+  const int64_t bandRows = o.bandRows > 0 ? o.bandRows : std::max<int64_t>(rows, 1);
+  for (int64_t top = 0; top < rows; top += bandRows) {
+    int64_t r = std::min(bandRows, rows - top);
+    BandBitmap band(image.width, r, top);
+    Canvas canvas(band);
+    interpretLayer(reader, shapes, canvas, placement, o.interpreter);
+    for (int64_t y = 0; y < r; ++y) {
+      std::memcpy(image.row(static_cast<uint32_t>(top + y)), band.rowBytes(y), image.stride());
+    }
+  }
+  return image;
+}
+
+void runRender(const RenderOptions& options, std::ostream& out) {
+  MonoImage image = renderLayer(options);
+  writeImage(options.outputFile, image);
+  out << options.outputFile << ": " << image.width << " x " << image.height << " pixels at "
+      << options.dpi << " dpi, " << image.exposedCount() << " exposed\n";
+}
+
+}  // namespace drumplot
+
+// drumplot-cli render
+// ============================================================================
+
+namespace drumplot::cli {
+
+void addRenderCommand(CLI::App& app, Action& action) {
+  struct Options {
+    RenderOptions render;
+    std::string format = "2.3,leading,abs,inch";
+    std::string noHole = "300,500,700";
+  };
+  auto options = std::make_shared<Options>();
+  auto* cmd = app.add_subcommand(
+      "render",
+      "Draw one Gerber layer as a one-board job into a 1-bit PNG or PBM (black = exposure). "
+      "The image's top-left corner is the data point (MinX - margin, MinY - margin); Y grows "
+      "downwards as in the file.");
+  RenderOptions& r = options->render;
+  cmd->add_option("GERBER", r.gerberFile, "Gerber file (RS-274X or RS-274-D)")->required();
+  cmd->add_option("-o,--output", r.outputFile, "Image to write: OUT.png or OUT.pbm")->required();
+  cmd->add_option("--dpi", r.dpi, "Pixels per inch (default 1000)")->check(CLI::Range(1.0, 1.0e6));
+  cmd->add_option("--margin", r.margin, "Margin around the data, inches (default 0.1)")
+      ->check(CLI::Range(0.0, 100.0));
+  cmd->add_option("--format", options->format, kFormatHelp)->check(FormatSpecValidator());
+  cmd->add_option("--apertures", r.apertureFile,
+                  "Aperture file (.Env) for files without their own aperture definitions");
+  cmd->add_option("--line-width", r.interpreter.lineWidthAdjust_mils,
+                  "Line-width adjustment in mils, added to every pen (may be negative)");
+  cmd->add_option("--holes", r.interpreter.holeDiameter_mils,
+                  "Punch holes of this diameter (mils) into every flashed pad (default 0: none)")
+      ->check(CLI::Range(0.0, 10000.0));
+  cmd->add_option("--no-hole", options->noHole,
+                  "D codes whose flashes get no hole, comma-separated (default 300,500,700)");
+  cmd->add_option("--band-rows", r.bandRows,
+                  "Draw through bands of this many rows (default: one band); the image is the same")
+      ->check(CLI::Range(int64_t{1}, int64_t{1} << 40));
+  cmd->callback([options, &action] {
+    action = [options] {
+      options->render.preset = parseFormatSpec(options->format);
+      options->render.interpreter.noHoleDCodes = parseNoHoleList(options->noHole);
+      runRender(options->render, std::cout);
+    };
+  });
+}
+
+}  // namespace drumplot::cli

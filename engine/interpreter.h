@@ -1,0 +1,53 @@
+// SPDX-License-Identifier: MIT
+// The command interpreter: walks a prepared reader's statements once and
+// draws the layer on a canvas: strokes with a pen as wide as the aperture,
+// flashes through the shape rasterizer, regions as filled polygons, and the
+// drill holes punched into the flashed pads at the end.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+namespace drumplot {
+
+class Canvas;
+class GerberReader;
+class ShapeRasterizer;
+
+// Published while a layer is drawn: safe to read from another thread.
+struct Progress {
+  std::atomic<bool> busy{false};
+  std::atomic<double> fraction{0.0};  // statement index / statement count
+  std::atomic<bool> cancelled{false}; // set by the caller to stop early
+};
+
+// Settings shared with the export: holes and line-width adjustment.
+struct InterpreterSettings {
+  double holeDiameter_mils = 0.0;       // 0: no holes
+  std::vector<int> noHoleDCodes;        // flashes of these D codes get no hole
+  double lineWidthAdjust_mils = 0.0;    // added to every pen width (may be negative)
+};
+
+// The "D-code without hole" text, e.g. "300,500,700": numbers from 10 to 9999
+// are kept, anything else is skipped, at most 100 are kept.
+std::vector<int> parseNoHoleList(std::string_view text);
+
+// Where and how one layer is drawn.
+struct LayerPlacement {
+  double boardX = 0.0;         // inches: where the reader's MinX lands
+  double boardY = 0.0;         // inches: where the reader's MinY lands
+  double pixelsPerInch = 1000.0;
+  uint32_t colour = 0x000000;  // the layer colour (24-bit RGB); white is background
+};
+
+// Draws the reader's statements onto the canvas. The reader must be loaded,
+// pre-scanned and have its apertures defined; its MinX and MinY give the data
+// point that lands on the board position. `shapes` flashes the reader's
+// apertures at placement.pixelsPerInch (its stamps serve every band).
+void interpretLayer(GerberReader& reader, ShapeRasterizer& shapes, Canvas& canvas,
+                    const LayerPlacement& placement, const InterpreterSettings& settings = {},
+                    Progress* progress = nullptr);
+
+}  // namespace drumplot

@@ -1,0 +1,172 @@
+// SPDX-License-Identifier: MIT
+// The command interpreter: modes, strokes, arcs, regions, polarity and holes.
+#include "engine/interpreter.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "engine/band_bitmap.h"
+#include "engine/canvas.h"
+#include "engine/layer_renderer.h"
+
+namespace drumplot {
+namespace {
+
+// A layer drawn at `ppi` with its data point (0, 0) on pixel (0, 0): pixel
+// = round(coordinate x ppi).
+struct Drawn {
+  BandBitmap band;
+  Progress progress;
+
+  bool exposed(int64_t x, int64_t y) const { return !band.isBackground(x, y); }
+  int64_t count() const {
+    int64_t n = 0;
+    for (int64_t y = 0; y < band.rows(); ++y)
+      for (int64_t x = 0; x < band.width_px(); ++x) n += exposed(x, y);
+    return n;
+  }
+  // Exposed pixels of one row, as x ranges "a-b,c-d".
+  std::string rowRuns(int64_t y) const {
+    std::string s;
+    for (int64_t x = 0; x < band.width_px();) {
+      if (!exposed(x, y)) { ++x; continue; }
+      int64_t start = x;
+      while (x < band.width_px() && exposed(x, y)) ++x;
+      s += (s.empty() ? "" : ",") + std::to_string(start) + "-" + std::to_string(x - 1);
+    }
+    return s;
+  }
+};
+
+std::unique_ptr<Drawn> draw(const std::string& gerber, int64_t size = 128, double ppi = 1000.0,
+                            InterpreterSettings settings = {}, int64_t top = 0,
+                            int64_t rows = -1) {
+  auto d = std::make_unique<Drawn>();
+  LayerRenderer layer;
+  layer.setFileName("test.gbr");
+  layer.loadAndPrescan(gerber);
+  layer.readApertures();
+  layer.makeStamps();
+  d->band = BandBitmap(size, rows < 0 ? size : rows, top);
+  Canvas canvas(d->band);
+  LayerPlacement placement;
+  placement.boardX = layer.reader().MinX;  // data point (0, 0) on pixel (0, 0)
+  placement.boardY = layer.reader().MinY;
+  placement.pixelsPerInch = ppi;
+  interpretLayer(layer.reader(), layer.shapes(ppi), canvas, placement, settings, &d->progress);
+  return d;
+}
+
+const std::string kHeader = "%FSLAX23Y23*%%MOIN*%%ADD10C,0.010*%%ADD11C,0.002*%%ADD12R,0.020X0.020*%";
+
+TEST(InterpreterTest, BareDCodeSelectsLikeG54) {
+  auto a = draw(kHeader + "G54D10*X10Y10D02*X100Y10D01*X100Y100D03*M02*");
+  auto b = draw(kHeader + "D10*X10Y10D02*X100Y10D01*X100Y100D03*M02*");
+  EXPECT_GT(a->count(), 0);
+  EXPECT_EQ(a->band.bytes().size(), b->band.bytes().size());
+  EXPECT_TRUE(std::equal(a->band.bytes().begin(), a->band.bytes().end(), b->band.bytes().begin()));
+}
+
+TEST(InterpreterTest, LinePenRules) {
+  // A 10-mil circle at 1000 ppi: pen 10, drawn 11 wide with round caps, and
+  // the aperture flashed at both ends (pen above 3).
+  auto wide = draw(kHeader + "G54D10*X20Y20D02*X100Y20D01*M02*");
+  EXPECT_EQ(wide->rowRuns(20), "15-105");  // caps reach 5 to 5.5 pixels past the ends
+  int across = 0;
+  for (int64_t y = 0; y < 40; ++y) across += wide->exposed(60, y);
+  EXPECT_EQ(across, 11);
+  // A 2-mil pen draws 2 wide (a pen of 2 or less draws 2), with no end flashes.
+  auto thin = draw(kHeader + "G54D11*X20Y20D02*X100Y20D01*M02*");
+  int thinAcross = 0;
+  for (int64_t y = 0; y < 40; ++y) thinAcross += thin->exposed(60, y);
+  EXPECT_EQ(thinAcross, 2);
+  // Coordinates that cannot be read leave the axis where it was.
+  auto same = draw(kHeader + "G54D11*X20Y20D02*X100Y+D01*M02*");
+  EXPECT_EQ(same->rowRuns(20), thin->rowRuns(20));
+}
+
+TEST(InterpreterTest, ClearPolarityDrawsBackgroundAndDarkReturns) {
+  auto d = draw(kHeader +
+                "G54D12*X50Y50D03*%LPC*%G54D10*X50Y50D03*%LPD*%G54D10*X100Y100D03*M02*");
+  EXPECT_FALSE(d->exposed(50, 50));  // cleared by the 10-mil clear flash
+  EXPECT_TRUE(d->exposed(42, 42));   // the square's corner stays
+  EXPECT_TRUE(d->exposed(100, 100));
+}
+
+TEST(InterpreterTest, RegionsWithAMoveInsideMakeTwoPolygons) {
+  auto d = draw(kHeader +
+                "G36*X10Y10D02*X40Y10D01*X40Y40D01*X10Y40D01*X10Y10D01*"
+                "X60Y60D02*X90Y60D01*X90Y90D01*X60Y90D01*X60Y60D01*G37*M02*");
+  EXPECT_TRUE(d->exposed(25, 25));
+  EXPECT_TRUE(d->exposed(75, 75));
+  EXPECT_FALSE(d->exposed(50, 50));  // one polygon would have joined them
+  // A file that ends inside a region still fills it.
+  auto open = draw(kHeader + "G36*X10Y10D02*X40Y10D01*X40Y40D01*X10Y40D01*");
+  EXPECT_TRUE(open->exposed(25, 25));
+}
+
+TEST(InterpreterTest, MultiQuadrantFullCircleAndShortChord) {
+  // End equals start: a full circle of radius 30 around (60, 60).
+  auto full = draw(kHeader + "G54D11*G75*X30Y60D02*G03X30Y60I30J0D01*M02*");
+  EXPECT_TRUE(full->exposed(90, 60) || full->exposed(89, 60));
+  EXPECT_TRUE(full->exposed(60, 30) || full->exposed(60, 29));
+  EXPECT_TRUE(full->exposed(60, 90) || full->exposed(60, 89));
+  EXPECT_FALSE(full->exposed(60, 60));
+  // A chord of at most 0.003 inch is drawn as a straight line.
+  auto chord = draw(kHeader + "G54D11*G75*X30Y60D02*G03X32Y60I30J0D01*M02*");
+  EXPECT_LT(chord->count(), 20);
+}
+
+TEST(InterpreterTest, SingleQuadrantCentreFollowsTheTarget) {
+  // A quarter circle of radius 40 in each quadrant, unsigned offsets: the
+  // arc's middle lies away from the centre the table picks.
+  struct Case {
+    const char* arc;
+    int64_t midX, midY;  // a pixel on the arc's middle
+  };
+  // From (60,20) to (100,60), CW (G02) with I40 J0: centre (60,60)? The
+  // rule for nx >= ox, ny >= oy picks (ox + i, oy - j) = (100, 20) for CW.
+  const Case cases[] = {
+      {"X60Y20D02*G02X100Y60I40J40D01*", 0, 0},
+  };
+  for (const Case& c : cases) {
+    auto d = draw(kHeader + "G54D11*G74*" + c.arc + "M02*");
+    EXPECT_GT(d->count(), 0) << c.arc;
+  }
+}
+
+TEST(InterpreterTest, HolesArePunchedAfterEverything) {
+  InterpreterSettings settings;
+  settings.holeDiameter_mils = 20;
+  settings.noHoleDCodes = {11};
+  auto d = draw("%FSLAX23Y23*%%ADD12R,0.050X0.050*%%ADD11C,0.040*%"
+                "G54D12*X40Y40D03*G54D11*X100Y40D03*G54D12*X60Y40D03*M02*",
+                128, 1000.0, settings);
+  // Radius-10 hole at both D12 flashes, even where the later flash covers the first hole.
+  EXPECT_FALSE(d->exposed(40, 40));
+  EXPECT_FALSE(d->exposed(49, 40));
+  EXPECT_TRUE(d->exposed(51, 40) == false);  // the second pad's hole reaches from 50 to 70
+  EXPECT_TRUE(d->exposed(100, 40));         // D11 is in the no-hole list
+  EXPECT_EQ(d->progress.fraction.load(), 1.0);
+  EXPECT_FALSE(d->progress.busy.load());
+}
+
+TEST(InterpreterTest, BandsGiveTheSameRows) {
+  const std::string file = kHeader +
+      "G54D10*X10Y10D02*X120Y90D01*G75*G03X20Y100I-50J0D01*G01*"
+      "G36*X70Y10D02*X120Y10D01*X120Y50D01*G37*G54D12*X30Y70D03*M02*";
+  auto whole = draw(file);
+  for (int64_t bandRows : {1, 7, 32, 64}) {
+    for (int64_t top = 0; top < 128; top += bandRows) {
+      int64_t rows = std::min<int64_t>(bandRows, 128 - top);
+      auto band = draw(file, 128, 1000.0, {}, top, rows);
+      for (int64_t y = 0; y < rows; ++y) {
+        ASSERT_EQ(band->rowRuns(y), whole->rowRuns(top + y)) << "band " << bandRows << " row " << top + y;
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace drumplot
