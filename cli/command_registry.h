@@ -16,6 +16,7 @@ using Action = std::function<void()>;
 
 // Adds `name` to `app`; `action` is set to the command's work when it is the one parsed.
 void addInfoCommand(CLI::App& app, Action& action);
+void addRenderCommand(CLI::App& app, Action& action);
 void addJobCommand(CLI::App& app, Action& action);
 void addAperturesCommand(CLI::App& app, Action& action);
 

@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
 
   drumplot::cli::Action action;
   drumplot::cli::addInfoCommand(app, action);
+  drumplot::cli::addRenderCommand(app, action);
   drumplot::cli::addJobCommand(app, action);
   drumplot::cli::addAperturesCommand(app, action);
 
