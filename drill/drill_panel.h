@@ -1,0 +1,100 @@
+// SPDX-License-Identifier: MIT
+// Drill panelization: one board's Excellon file repeated for every board of
+// the job, shifted by the board's position and a user offset, with one hit
+// per mark board, written as a new drill file.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "drill/drill_text.h"
+#include "job/job.h"
+
+namespace drumplot {
+
+inline constexpr int kMarkDrillCount = 10;
+inline constexpr const char* kNoMarkDrillName = "None";
+inline constexpr const char* kDefaultMarkDrillTool = "T01F095S3";
+inline constexpr const char* kFormatCaution = "Caution : data format is on the Status line !!! ";
+
+// One row of the "Assign drill into mark" table: a mark name and the line
+// written before that mark's hits (each at most 64 characters).
+struct MarkDrill {
+  std::string MarkDrillName = kNoMarkDrillName;
+  std::string MarkDrillTool = kDefaultMarkDrillTool;
+
+  bool operator==(const MarkDrill&) const = default;
+};
+using MarkDrillTable = std::array<MarkDrill, kMarkDrillCount>;
+
+// The MarkName of every mark board, sorted (byte order), each once.
+std::vector<std::string> gatherMarkNames(const std::vector<Board>& boards);
+// Every row "None" with "T01F095S3", then the first 10 names from row 1 on.
+MarkDrillTable makeMarkDrillTable(const std::vector<std::string>& markNames);
+
+// The dialog's offset field in inches: "mm" values are divided by 25.4, any
+// other display unit is taken as inches.
+double drillOffsetInches(double displayValue, std::string_view unitText);
+
+// What the "Panelize drill" dialog hands over.
+struct DrillPanelSettings {
+  std::string InputFile;  // kept whole (a cut name would read or write another file)
+  std::string OutputFile;
+  double DrillOffsetX = 0.0;  // inches, "Offset Gerber data from Drill data"
+  double DrillOffsetY = 0.0;
+  MarkDrillTable MarkDrills;  // from makeMarkDrillTable, tools as the user set them
+};
+
+// The panelized file and where its hits lie for the overview.
+struct DrillPanel {
+  std::vector<std::string> Lines;
+  // One per hit written, in inches on the plotting area: the hit less the
+  // reference minimum (the data origin of the first board that is not a
+  // mark), converted from millimetres in metric data.
+  std::vector<DrillPoint> Crosses;
+  size_t BoardHits = 0;  // hit lines written for the boards
+  size_t MarkHits = 0;   // hit lines written for the mark boards
+
+  // The file's bytes: every line ended by CR LF.
+  std::string text() const;
+};
+
+// The main pass over the drill file's lines in `format` (the job's current
+// data format). The first line is written unchanged; each block of
+// coordinate lines is written once per board that is not a mark, in board
+// order, right before the line that follows it, every hit shifted by the
+// board's position and the offset (inches, times 25.4 in millimetre data);
+// every other line stands once in its place; "M30" is appended when the last
+// line does not start with it. When the job has mark boards, each gathered
+// mark name in turn gets its tool line (row i of `markDrills` for name i;
+// names past the tenth the default tool) and one hit per mark board of that
+// name at its position plus the reference minimum, without the offset, all
+// right before the last line. Board positions and offsets must be finite.
+DrillPanel panelizeDrillLines(std::vector<std::string> lines, const std::vector<Board>& boards,
+                              const BoardFormat& format, double drillOffsetX, double drillOffsetY,
+                              const MarkDrillTable& markDrills);
+
+enum class DrillPanelStatus {
+  Written,
+  OutputNotSpecified,  // output name under 2 characters: nothing written
+  DataFileEmpty,       // input name under 3 characters, or no lines: nothing written
+};
+// The message the user sees ("Output file is not specified", "Data file is
+// empty"); "" for Written.
+const char* toString(DrillPanelStatus status);
+
+struct DrillPanelResult {
+  DrillPanelStatus Status = DrillPanelStatus::Written;
+  DrillPanel Panel;  // empty unless written
+};
+
+// The command: reads the input file (IoError naming it when it cannot be
+// read), checks the names and lines, runs the main pass over the job's boards
+// in its CurrentFormat, and writes the output through a temporary file
+// renamed over it (IoError naming it on failure). A board position or offset
+// that cannot be written as a drill number throws FormatError naming the job.
+DrillPanelResult panelizeDrillFile(const Job& job, const DrillPanelSettings& settings);
+
+}  // namespace drumplot
