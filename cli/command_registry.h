@@ -19,6 +19,7 @@ void addInfoCommand(CLI::App& app, Action& action);
 void addRenderCommand(CLI::App& app, Action& action);
 void addJobCommand(CLI::App& app, Action& action);
 void addAperturesCommand(CLI::App& app, Action& action);
+void addDrillCommand(CLI::App& app, Action& action);
 
 // Shared option help and check for the data format text.
 inline constexpr const char* kFormatHelp =

@@ -18,6 +18,7 @@ int main(int argc, char** argv) {
   drumplot::cli::addRenderCommand(app, action);
   drumplot::cli::addJobCommand(app, action);
   drumplot::cli::addAperturesCommand(app, action);
+  drumplot::cli::addDrillCommand(app, action);
 
   CLI11_PARSE(app, argc, argv);
 

@@ -36,5 +36,9 @@ EOF
   "$cli" job list "$job" "${j[@]}" > "$out/demo.job.txt"
   "$cli" job list --json "$job" "${j[@]}" > "$out/demo.job.json"
 )
+# The board's drill file panelized over the job, with the marks' hits, and
+# its overview.
+"$cli" drill "$job" --in "$root/examples/demo/demo.drl" --out "$out/demo-panel.drl" \
+  --format 2.4,trailing,inch --overview "$out/demo-drill.png"
 echo
 echo "Demo output written to $out"

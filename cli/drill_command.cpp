@@ -1,0 +1,121 @@
+// SPDX-License-Identifier: MIT
+// drumplot-cli drill: panelizes one board's Excellon drill file over a job.
+#include <iostream>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cli/command_registry.h"
+#include "drill/drill_overview.h"
+#include "drill/drill_panel.h"
+#include "job/job_file.h"
+
+namespace drumplot::cli {
+
+namespace {
+
+// drumplot-cli drill - Mark tools
+// ============================================================================
+
+// "NAME=LINE" sets the tool line of the mark drill row named NAME.
+void assignMarkTool(MarkDrillTable& table, const std::vector<std::string>& markNames,
+                    const std::string& assignment) {
+  size_t equals = assignment.find('=');
+  if (equals == std::string::npos) {
+    throw std::invalid_argument("--mark-tool '" + assignment + "': expected NAME=LINE");
+  }
+  std::string name = assignment.substr(0, equals);
+  std::string tool = assignment.substr(equals + 1);
+  if (tool.size() > kMaxMarkChars) {
+    throw std::invalid_argument("--mark-tool '" + assignment +
+                                "': a tool line holds at most 64 characters");
+  }
+  for (MarkDrill& row : table) {
+    if (row.MarkDrillName == name && name != kNoMarkDrillName) {
+      row.MarkDrillTool = tool;
+      return;
+    }
+  }
+  std::string known;
+  for (const std::string& n : markNames) known += (known.empty() ? "" : ", ") + n;
+  throw std::invalid_argument("--mark-tool '" + assignment + "': no mark board is named '" + name +
+                              "' (mark names: " + (known.empty() ? "none" : known) + ")");
+}
+
+}  // namespace
+
+// drumplot-cli drill
+// ============================================================================
+
+void addDrillCommand(CLI::App& app, Action& action) {
+  struct Options {
+    std::string jobFile;
+    std::string input;
+    std::string output;
+    std::pair<double, double> offset{0.0, 0.0};
+    std::string unit = "inch";
+    std::string format = "2.3,leading,abs,inch";
+    std::vector<std::string> markTools;
+    std::string overview;
+  };
+  auto o = std::make_shared<Options>();
+  auto* cmd = app.add_subcommand(
+      "drill",
+      "Panelize drill: repeat one board's Excellon file for every board of the job (shifted by "
+      "the board's position and the offset) and add one hit per mark board");
+  cmd->add_option("JOB", o->jobFile, "Job file (.wpr)")->required()->check(CLI::ExistingFile);
+  cmd->add_option("--in", o->input, "Drill file of one board (.drl)")->required();
+  cmd->add_option("--out", o->output, "Panelized drill file to write (replaced)")->required();
+  cmd->add_option("--offset", o->offset,
+                  "Offset Gerber data from Drill data DX,DY, added to every board hit "
+                  "(default 0,0)")
+      ->delimiter(',');
+  cmd->add_option("--unit", o->unit, "Unit of --offset: mm or inch (default inch)")
+      ->check(CLI::IsMember({"mm", "inch"}));
+  cmd->add_option("--format", o->format,
+                  "Data format of the drill numbers, read and written: I.D[,leading|trailing|none]"
+                  "[,inch|mm] (default 2.3,leading,abs,inch); the drill file's own header is "
+                  "not read, and millimetre data stays in millimetres")
+      ->check(FormatSpecValidator());
+  cmd->add_option("--mark-tool", o->markTools,
+                  "NAME=LINE: the line written before the hits of the marks named NAME "
+                  "(default T01F095S3); may be repeated");
+  cmd->add_option("--overview", o->overview,
+                  "Write the overview PNG: board outlines and a cross at every hit, 180 dpi");
+  cmd->callback([o, &action] {
+    action = [o] {
+      Job job;
+      openJob(job, o->jobFile);
+      job.CurrentFormat = BoardFormat::fromReaderFormat(parseFormatSpec(o->format));
+
+      DrillPanelSettings settings;
+      settings.InputFile = o->input;
+      settings.OutputFile = o->output;
+      settings.DrillOffsetX = drillOffsetInches(o->offset.first, o->unit);
+      settings.DrillOffsetY = drillOffsetInches(o->offset.second, o->unit);
+      const std::vector<std::string> markNames = gatherMarkNames(job.Boards);
+      settings.MarkDrills = makeMarkDrillTable(markNames);
+      for (const std::string& assignment : o->markTools) {
+        assignMarkTool(settings.MarkDrills, markNames, assignment);
+      }
+
+      DrillPanelResult result = panelizeDrillFile(job, settings);
+      if (result.Status != DrillPanelStatus::Written) {
+        throw std::runtime_error(toString(result.Status));
+      }
+      const DrillPanel& panel = result.Panel;
+      std::cout << o->output << ": " << panel.Lines.size() << " lines, " << panel.BoardHits
+                << " board hits, " << panel.MarkHits << " mark hits\n";
+      if (!o->overview.empty()) {
+        MonoImage image = drillOverview(job.Boards, panel.Crosses);
+        writePng(o->overview, image);
+        std::cout << o->overview << ": " << image.width << " x " << image.height
+                  << " pixels at 180 dpi\n";
+      }
+    };
+  });
+}
+
+}  // namespace drumplot::cli

@@ -1,0 +1,110 @@
+// SPDX-License-Identifier: MIT
+// drumplot-cli drill: a panel written from a job file with offset, format,
+// mark tools and overview, and the command's refusals.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/command_registry.h"
+#include "job/job_file.h"
+#include "output/mono_image.h"
+#include "support/test_support.h"
+
+namespace drumplot {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Parses `args` as drumplot-cli's command line and runs the drill command;
+// returns what it printed.
+std::string run(std::vector<std::string> args) {
+  CLI::App app;
+  app.require_subcommand(1);
+  cli::Action action;
+  cli::addDrillCommand(app, action);
+  args.insert(args.begin(), "drumplot-cli");
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  app.parse(static_cast<int>(argv.size()), argv.data());
+  std::ostringstream out;
+  std::streambuf* old = std::cout.rdbuf(out.rdbuf());
+  try {
+    action();
+  } catch (...) {
+    std::cout.rdbuf(old);
+    throw;
+  }
+  std::cout.rdbuf(old);
+  return out.str();
+}
+
+class DrillCommandTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = test::tempDir();
+    job_ = (dir_ / "panel.wpr").string();
+    in_ = (dir_ / "board.drl").string();
+    out_ = (dir_ / "out.drl").string();
+    Job job;
+    for (double x : {1.0, 3.0}) {
+      Board b;
+      b.PosX = x;
+      b.PosY = 1.0;
+      b.DataWidth = 1.5;
+      b.DataHeight = 1.0;
+      job.Boards.push_back(b);
+    }
+    Board mark;
+    mark.IsMark = true;
+    mark.MarkName = "Target";
+    mark.PosX = 0.2;
+    mark.PosY = 0.2;
+    job.Boards.push_back(mark);
+    saveJob(job, job_);
+    test::writeFile(in_, "M48\nINCH,TZ\nT01C0.032\n%\nT01\nX003Y018\nX0055\nM30\n");
+  }
+  fs::path dir_;
+  std::string job_, in_, out_;
+};
+
+TEST_F(DrillCommandTest, WritesThePanelTheMarksAndTheOverview) {
+  std::string png = (dir_ / "overview.png").string();
+  std::string printed =
+      run({"drill", job_, "--in", in_, "--out", out_, "--offset", "12.7,-2.54", "--unit", "mm",
+           "--format", "2.4,trailing,inch", "--mark-tool", "Target=T02F095S3", "--overview", png});
+  // (0.3, 1.8) and (0.55, 1.8) on boards at x 1 and 3, moved by (0.5, -0.1).
+  EXPECT_EQ(test::readFile(out_),
+            "M48\r\nINCH,TZ\r\nT01C0.032\r\n%\r\nT01\r\n"
+            "X018Y027\r\nX0205Y027\r\nX038Y027\r\nX0405Y027\r\n"
+            "T02F095S3\r\nX002Y002\r\nM30\r\n");
+  EXPECT_NE(printed.find("4 board hits, 1 mark hits"), std::string::npos) << printed;
+  MonoImage image = readPng(png);
+  EXPECT_EQ(image.width, 810u + 1 + 8);  // the second board's right edge, 4.5 inches
+  EXPECT_TRUE(image.exposed(324, 486));  // the first board hit, 1.8 x 2.7 inches
+}
+
+TEST_F(DrillCommandTest, RefusesUnknownMarksShortNamesAndBadFormats) {
+  EXPECT_THROW(run({"drill", job_, "--in", in_, "--out", out_, "--mark-tool", "Cross=T02"}),
+               std::invalid_argument);
+  EXPECT_THROW(run({"drill", job_, "--in", in_, "--out", out_, "--mark-tool", "Target"}),
+               std::invalid_argument);
+  EXPECT_THROW(run({"drill", job_, "--in", in_, "--out", out_, "--mark-tool",
+                    "Target=" + std::string(65, 'T')}),
+               std::invalid_argument);
+  try {
+    run({"drill", job_, "--in", in_, "--out", "x"});
+    FAIL() << "no error";
+  } catch (const std::runtime_error& e) {
+    EXPECT_STREQ(e.what(), "Output file is not specified");
+  }
+  EXPECT_THROW(run({"drill", job_, "--in", in_, "--out", out_, "--format", "2.9"}),
+               CLI::ValidationError);
+  EXPECT_FALSE(fs::exists(out_));
+}
+
+}  // namespace
+}  // namespace drumplot
