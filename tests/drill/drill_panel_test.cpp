@@ -57,10 +57,15 @@ const Lines kTwoTools = {"M48",      "INCH,TZ",  "T01C0.032", "T02C0.040", "%", 
 
 TEST(DrillPanelTest, EachBlockRepeatsPerBoardBeforeTheLineAfterIt) {
   DrillPanel panel = panelize(kTwoTools, {board(2.0, 1.0), board(4.0, 1.0)});
-  EXPECT_EQ(panel.Lines, (Lines{"M48", "INCH,TZ", "T01C0.032", "T02C0.040", "%", "T01", "X021Y012",
-                                "X023Y014",              // board 1
+  // clang-format off
+  EXPECT_EQ(panel.Lines, (Lines{"M48", "INCH,TZ", "T01C0.032", "T02C0.040", "%",
+                                "T01",
+                                "X021Y012", "X023Y014",  // board 1
                                 "X041Y012", "X043Y014",  // board 2
-                                "T02", "X025Y016", "X045Y016", "M30"}));
+                                "T02",
+                                "X025Y016", "X045Y016",
+                                "M30"}));
+  // clang-format on
   EXPECT_EQ(panel.BoardHits, 6u);
   EXPECT_EQ(panel.MarkHits, 0u);
   EXPECT_EQ(panel.text().substr(0, 14), "M48\r\nINCH,TZ\r\n");
@@ -75,7 +80,7 @@ TEST(DrillPanelTest, M30IsAppendedOnlyWhenTheLastLineLacksIt) {
   EXPECT_TRUE(panelize({}, {board(1.0, 1.0)}).Lines.empty());
 }
 
-TEST(DrillPanelTest, HitsMoveByBoardPositionAndOffsetButNotByMarks) {
+TEST(DrillPanelTest, HitsMoveByBoardPositionAndOffset) {
   // 0.1 inch on a board at 2.0 with dX 0.5 lands at 2.6.
   DrillPanel panel = panelize({"T01", "X001Y001", "M30"}, {board(2.0, 0.0)}, 0.5, 0.25);
   EXPECT_EQ(panel.Lines, (Lines{"T01", "X026Y0035", "M30"}));
@@ -114,10 +119,13 @@ TEST(DrillPanelTest, MarksGetTheirToolLineAndOneHitPerMarkBoardBeforeTheLastLine
   // ordinary board's data origin (0.5, 0.25).
   DrillPanel panel =
       panelizeDrillLines({"T01", "X001Y001", "M30"}, boards, inch24Trailing(), 0.1, 0.1, table);
-  EXPECT_EQ(panel.Lines, (Lines{"T01", "X012Y012", "X032Y012", "T01F095S3", "X055Y0425",
-                                "X008Y0425",         // M1 in board order
-                                "T09", "X007Y0055",  // M2
+  // clang-format off
+  EXPECT_EQ(panel.Lines, (Lines{"T01",
+                                "X012Y012", "X032Y012",
+                                "T01F095S3", "X055Y0425", "X008Y0425",  // M1 in board order
+                                "T09", "X007Y0055",                     // M2
                                 "M30"}));
+  // clang-format on
   EXPECT_EQ(panel.BoardHits, 2u);
   EXPECT_EQ(panel.MarkHits, 3u);
   // Crosses lie on the plotting area: less the reference minimum.
@@ -163,12 +171,6 @@ TEST(DrillPanelTest, MillimetreDataShiftsByPositionsTimes25_4) {
   ASSERT_EQ(panel.Crosses.size(), 2u);
   EXPECT_NEAR(panel.Crosses[0].X, 28.94 / 25.4 - 0.1, 1e-12);
   EXPECT_NEAR(panel.Crosses[1].Y, 1.0, 1e-12);
-}
-
-TEST(DrillPanelTest, OffsetFieldsInMillimetresBecomeInches) {
-  EXPECT_DOUBLE_EQ(drillOffsetInches(12.7, "mm"), 0.5);
-  EXPECT_DOUBLE_EQ(drillOffsetInches(0.5, "Inch"), 0.5);
-  EXPECT_DOUBLE_EQ(drillOffsetInches(0.5, "inch"), 0.5);
 }
 
 // DrillPanel - the command with its files
