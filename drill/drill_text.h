@@ -3,7 +3,6 @@
 // lines, and coordinate numbers in the job's current data format.
 #pragma once
 
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
