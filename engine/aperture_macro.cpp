@@ -17,7 +17,9 @@ MacroIndex::MacroIndex(const StatementList& statements) {
     std::string_view s = statements[i];
     if (!startsWith(s, "%AM") && !startsWith(s, "AM")) continue;
     std::string_view name = s.substr(s[0] == '%' ? 3 : 2);
-    starts_[removeChars(name, "%*")].push_back(i);
+    // Definitions lose their spaces (%ADD statements are read without
+    // them), so a macro name with spaces must match without them too.
+    starts_[removeChars(name, "%* ")].push_back(i);
   }
 }
 

@@ -16,7 +16,6 @@ namespace drumplot {
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 
 // The digits after the first `letter` that is followed by a digit, or -1.
 long long firstCode(std::string_view s, char letter) {
@@ -45,7 +44,7 @@ bool isDataStatement(std::string_view s) {
 
 class Interpreter {
  public:
-  Interpreter(GerberReader& reader, ShapeRasterizer& shapes, Canvas& canvas,
+  Interpreter(const GerberReader& reader, ShapeRasterizer& shapes, Canvas& canvas,
               const LayerPlacement& placement, const InterpreterSettings& settings,
               Progress* progress)
       : reader_(reader),
@@ -57,7 +56,9 @@ class Interpreter {
         layerColour_(placement.colour),
         currentColour_(placement.colour),
         offX_(placement.boardX - reader.MinX),
-        offY_(placement.boardY - reader.MinY) {}
+        offY_(placement.boardY - reader.MinY),
+        CurrentAperture(reader.CurrentAperture),
+        DarkPolarity(reader.DarkPolarity != 0) {}
 
   void run();
 
@@ -90,7 +91,7 @@ class Interpreter {
   int64_t toPixelX(double x) const { return roundHalfEven((x + offX_) * ppi_); }
   int64_t toPixelY(double y) const { return roundHalfEven((y + offY_) * ppi_); }
 
-  GerberReader& reader_;
+  const GerberReader& reader_;
   ShapeRasterizer& shapes_;
   Canvas& canvas_;
   const InterpreterSettings& settings_;
@@ -101,6 +102,10 @@ class Interpreter {
   uint32_t otherColour_ = kWhite;
   double offX_, offY_;  // inches
 
+  // Every run starts from the state the extents pass left in the reader and
+  // leaves the reader as it found it, so each band is drawn alike.
+  int32_t CurrentAperture;
+  bool DarkPolarity;
   double PenWidth = 0.0;  // pixels
   int32_t DMode = 0;
   int32_t GMode = 0;
@@ -188,11 +193,11 @@ void Interpreter::run() {
 
 void Interpreter::applyPolarity(std::string_view s) {
   if (startsWith(s, "%LPD") || startsWith(s, "LPD")) {
-    reader_.DarkPolarity = 1;
+    DarkPolarity = true;
     currentColour_ = layerColour_;
     otherColour_ = kWhite;
   } else if (startsWith(s, "%LPC") || startsWith(s, "LPC")) {
-    reader_.DarkPolarity = 0;
+    DarkPolarity = false;
     otherColour_ = layerColour_;
     currentColour_ = kWhite;
   }
@@ -201,7 +206,7 @@ void Interpreter::applyPolarity(std::string_view s) {
 void Interpreter::selectAperture(std::string_view s) {
   ArcI = ArcJ = 0.0;
   long long d = firstCode(s, 'D');
-  reader_.CurrentAperture = static_cast<int32_t>(std::clamp<long long>(d, -1, 99999));
+  CurrentAperture = static_cast<int32_t>(std::clamp<long long>(d, -1, 99999));
   PenWidth = 1.0;
   if (d >= 10 && d <= 9998) PenWidth = shapes_.measure(static_cast<int>(d)).value_or(PenWidth);
   applyAdjustment();
@@ -326,7 +331,7 @@ void Interpreter::applyAdjustment() {
 
 void Interpreter::flashAt(int64_t x, int64_t y) {
   PenWidth = shapes_
-                 .flash(canvas_, reader_.CurrentAperture, static_cast<double>(x) / ppi_,
+                 .flash(canvas_, CurrentAperture, static_cast<double>(x) / ppi_,
                         static_cast<double>(y) / ppi_, currentColour_)
                  .value_or(PenWidth);
   applyAdjustment();
@@ -349,7 +354,7 @@ void Interpreter::drawLine() {
     int64_t width = canvas_.penWidth_px();
     for (auto [x, y] : {std::pair{PosXPx, PosYPx}, std::pair{targetX_, targetY_}}) {
       PenWidth = shapes_
-                     .flash(canvas_, reader_.CurrentAperture, static_cast<double>(x) / ppi_,
+                     .flash(canvas_, CurrentAperture, static_cast<double>(x) / ppi_,
                             static_cast<double>(y) / ppi_, currentColour_)
                      .value_or(PenWidth);
       applyAdjustment();
@@ -487,7 +492,7 @@ void Interpreter::fillRegion() {
 void Interpreter::recordHole(int64_t x, int64_t y) {
   if (settings_.holeDiameter_mils <= 0.0) return;
   const auto& skip = settings_.noHoleDCodes;
-  if (std::find(skip.begin(), skip.end(), reader_.CurrentAperture) != skip.end()) return;
+  if (std::find(skip.begin(), skip.end(), CurrentAperture) != skip.end()) return;
   holes_.push_back({x, y});
 }
 
@@ -522,7 +527,7 @@ std::vector<int> parseNoHoleList(std::string_view text) {
   return codes;
 }
 
-void interpretLayer(GerberReader& reader, ShapeRasterizer& shapes, Canvas& canvas,
+void interpretLayer(const GerberReader& reader, ShapeRasterizer& shapes, Canvas& canvas,
                     const LayerPlacement& placement, const InterpreterSettings& settings,
                     Progress* progress) {
   Interpreter(reader, shapes, canvas, placement, settings, progress).run();

@@ -46,7 +46,7 @@ struct LayerPlacement {
 // pre-scanned and have its apertures defined; its MinX and MinY give the data
 // point that lands on the board position. `shapes` flashes the reader's
 // apertures at placement.pixelsPerInch (its stamps serve every band).
-void interpretLayer(GerberReader& reader, ShapeRasterizer& shapes, Canvas& canvas,
+void interpretLayer(const GerberReader& reader, ShapeRasterizer& shapes, Canvas& canvas,
                     const LayerPlacement& placement, const InterpreterSettings& settings = {},
                     Progress* progress = nullptr);
 

@@ -181,3 +181,18 @@ TEST(DefinitionsTest, FuzzMacroBodyWithoutEndStaysWithinBudget) {
 
 }  // namespace
 }  // namespace drumplot
+
+namespace drumplot {
+namespace {
+
+TEST(DefinitionsTest, MacroNamesWithSpacesAreFound) {
+  GerberReader r = define("%AMVB_Custom Fiducial Dot*1,1,0.0630,0,0*%%ADD10VB_Custom Fiducial Dot*%");
+  const Aperture* a = r.Apertures.find(10);
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(a->MacroName, "VB_CustomFiducialDot");
+  ASSERT_EQ(a->MacroTable.size(), 1u);
+  EXPECT_FLOAT_EQ(static_cast<float>(a->MacroTable[0].value(3)), 0.063f);
+}
+
+}  // namespace
+}  // namespace drumplot

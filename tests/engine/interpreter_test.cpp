@@ -170,3 +170,29 @@ TEST(InterpreterTest, BandsGiveTheSameRows) {
 
 }  // namespace
 }  // namespace drumplot
+
+namespace drumplot {
+namespace {
+
+// Found in the corpus: a file whose first flashes come before any aperture
+// selection drew them with the aperture the previous band's run ended on.
+TEST(InterpreterTest, EveryRunStartsFromTheExtentsPassState) {
+  LayerRenderer layer;
+  layer.setFileName("test.gbr");
+  layer.loadAndPrescan(kHeader + "X40Y40D03*%LPC*%G54D12*X90Y90D03*M02*");
+  layer.readApertures();
+  layer.makeStamps();
+  LayerPlacement placement;
+  placement.boardX = layer.reader().MinX;
+  placement.boardY = layer.reader().MinY;
+  BandBitmap first(128, 128), second(128, 128);
+  for (BandBitmap* band : {&first, &second}) {
+    Canvas canvas(*band);
+    interpretLayer(layer.reader(), layer.shapes(1000.0), canvas, placement);
+  }
+  EXPECT_FALSE(first.isBackground(40, 40));  // D10, the aperture after the extents pass
+  EXPECT_TRUE(std::equal(first.bytes().begin(), first.bytes().end(), second.bytes().begin()));
+}
+
+}  // namespace
+}  // namespace drumplot
