@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 #include "engine/band_bitmap.h"
@@ -119,20 +120,35 @@ TEST(InterpreterTest, MultiQuadrantFullCircleAndShortChord) {
 }
 
 TEST(InterpreterTest, SingleQuadrantCentreFollowsTheTarget) {
-  // A quarter circle of radius 40 in each quadrant, unsigned offsets: the
-  // arc's middle lies away from the centre the table picks.
+  // From (60, 60) with unsigned offsets of 30 on one axis: the target's
+  // quadrant and the direction pick the centre; the other candidate circle
+  // through both points must stay empty.
   struct Case {
     const char* arc;
-    int64_t midX, midY;  // a pixel on the arc's middle
+    int64_t cx, cy;        // the centre the rules pick
+    int64_t otherX, otherY;  // the centre they do not
   };
-  // From (60,20) to (100,60), CW (G02) with I40 J0: centre (60,60)? The
-  // rule for nx >= ox, ny >= oy picks (ox + i, oy - j) = (100, 20) for CW.
   const Case cases[] = {
-      {"X60Y20D02*G02X100Y60I40J40D01*", 0, 0},
+      {"G02X90Y90I30J0D01*", 90, 60, 60, 90}, {"G03X90Y90I0J30D01*", 60, 90, 90, 60},
+      {"G02X30Y30I30J0D01*", 30, 60, 60, 30}, {"G03X30Y30I0J30D01*", 60, 30, 30, 60},
+      {"G02X90Y30I0J30D01*", 60, 30, 90, 60}, {"G03X90Y30I30J0D01*", 90, 60, 60, 30},
+      {"G02X30Y90I0J30D01*", 60, 90, 30, 60}, {"G03X30Y90I30J0D01*", 30, 60, 60, 90},
   };
   for (const Case& c : cases) {
-    auto d = draw(kHeader + "G54D11*G74*" + c.arc + "M02*");
-    EXPECT_GT(d->count(), 0) << c.arc;
+    auto d = draw(kHeader + "G54D11*G74*X60Y60D02*" + c.arc + "M02*");
+    int onCircle = 0, onOther = 0;
+    for (int64_t y = 0; y < 128; ++y) {
+      for (int64_t x = 0; x < 128; ++x) {
+        if (!d->exposed(x, y)) continue;
+        double r1 = std::hypot(double(x - c.cx) + 0.5, double(y - c.cy) + 0.5);
+        double r2 = std::hypot(double(x - c.otherX) + 0.5, double(y - c.otherY) + 0.5);
+        bool near1 = std::abs(r1 - 30) < 3, near2 = std::abs(r2 - 30) < 3;
+        onCircle += near1;
+        onOther += near2 && !near1;
+      }
+    }
+    EXPECT_GT(onCircle, 20) << c.arc;
+    EXPECT_EQ(onOther, 0) << c.arc;
   }
 }
 
