@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "job/board.h"
 
@@ -52,6 +53,12 @@ struct JobSettings {
   // Bytes the rasterizer may use: megabytes x 1048576 + 1.
   int64_t memoryBudgetBytes() const { return int64_t{MemoryMegabytes} * 1048576 + 1; }
   bool memoryWarningNeeded() const { return MemoryMegabytes < 64; }
+
+  // The display unit by its text: code 1 for "Inch", otherwise 0.
+  void setUnit(std::string unitText) {
+    UnitCode = unitText == "Inch" ? 1 : 0;
+    UnitText = std::move(unitText);
+  }
 
   // Display values to inches and back, by the unit code (25.4 mm to the inch).
   double toInches(double displayValue) const {

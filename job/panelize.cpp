@@ -34,6 +34,10 @@ std::optional<size_t> lastSelected(const Job& job) {
 
 }  // namespace
 
+bool canPanelize(const Job& job) {
+  return lastSelected(job) && job.BoardSelectedOnce;
+}
+
 int panelize(Job& job, const PanelizeRequest& request) {
   std::optional<size_t> sourceIndex = lastSelected(job);
   if (!sourceIndex || !job.BoardSelectedOnce) return 0;

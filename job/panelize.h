@@ -22,6 +22,10 @@ double panelizeDefaultDistance(const std::string& unitText);
 // A distance typed in the display unit as millimetres.
 double panelizeDistanceToMm(double value, const std::string& unitText);
 
+// Whether Panelize has a source to offer its dialog for: a board is
+// selected, and a board was ever selected.
+bool canPanelize(const Job& job);
+
 // Repeats the last selected board; cells whose left-top corner falls outside
 // the plotting area are skipped. Copies are appended column by column.
 // Returns the number of copies made (0 when nothing was selected, no board

@@ -119,8 +119,7 @@ JobSettings readSettings(const IniDocument& ini, bool* unitKeyAbsent) {
   std::string unit = read.text(kSetup, kUnitKey, kUnitAbsentMarker);
   if (unitKeyAbsent) *unitKeyAbsent = unit == kUnitAbsentMarker;
   if (unit == kUnitAbsentMarker) unit = "Inch";
-  s.UnitText = cutText(unit, kMaxUnitChars);
-  s.UnitCode = s.UnitText == "Inch" ? 1 : 0;
+  s.setUnit(cutText(unit, kMaxUnitChars));
 
   s.MemoryMegabytes = read.integer(kSetup, "memory", 64);
   s.PlotWidth = plotSide(read.integer(kSetup, "Sirka", 3400000));
@@ -153,6 +152,11 @@ JobSettings readSettings(const IniDocument& ini, bool* unitKeyAbsent) {
 
 JobSettings readSettings(const std::filesystem::path& file) {
   return readSettings(IniDocument::load(file));
+}
+
+std::string readUnitSetting(const std::filesystem::path& file) {
+  IniDocument ini = IniDocument::load(file);
+  return cutText(ini.value(kSetup, kUnitKey).value_or("mm"), kMaxUnitChars);
 }
 
 JobSettings loadSettings(const std::filesystem::path& file) {

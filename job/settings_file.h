@@ -29,6 +29,9 @@ JobSettings readSettings(const std::filesystem::path& file);
 // "Inch" written into the file when that key was absent.
 JobSettings loadSettings(const std::filesystem::path& file);
 
+// The unit dialog's preset: "Jednotka" read afresh, "mm" when absent.
+std::string readUnitSetting(const std::filesystem::path& file);
+
 // The writes, each into the file's existing content.
 void writeUnitSetting(const std::filesystem::path& file, const std::string& unitText);
 void writeMemorySetting(const std::filesystem::path& file, int32_t megabytes);

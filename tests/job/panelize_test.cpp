@@ -94,11 +94,14 @@ TEST(PanelizeTest, CellsWithTheirCornerOutsideThePlottingAreaAreSkipped) {
 
 TEST(PanelizeTest, NothingHappensWithoutASelectedSourceOrCounts) {
   Job job = jobWithSource();
+  EXPECT_TRUE(canPanelize(job));
   EXPECT_EQ(panelize(job, {0, 0, 5, 5}), 0);
   job.unselectAll();
+  EXPECT_FALSE(canPanelize(job));
   EXPECT_EQ(panelize(job, {2, 2, 5, 5}), 0);
   Job never = jobWithSource();
   never.BoardSelectedOnce = false;
+  EXPECT_FALSE(canPanelize(never));
   EXPECT_EQ(panelize(never, {2, 2, 5, 5}), 0);
   EXPECT_EQ(never.Boards.size(), 1u);
 }

@@ -99,6 +99,16 @@ TEST(SettingsFileTest, UnitTextIsKeptToTenCharactersAndOnlyInchIsCodeOne) {
   EXPECT_EQ(fromText("[Setup]\nJednotka=Neni\n").UnitText, "Inch");
 }
 
+TEST(SettingsFileTest, UnitDialogReadsTheUnitAfreshWithItsOwnDefault) {
+  std::filesystem::path file = test::tempDir() / "unit.ini";
+  EXPECT_EQ(readUnitSetting(file), "mm");  // no file: the dialog's default, nothing written
+  EXPECT_FALSE(std::filesystem::exists(file));
+  test::writeFile(file, "[setup]\njednotka=Inch\n");
+  EXPECT_EQ(readUnitSetting(file), "Inch");
+  writeUnitSetting(file, "Centimetres");
+  EXPECT_EQ(readUnitSetting(file), "Centimetre");
+}
+
 TEST(SettingsFileTest, PlotAreaSidesAtOrBelowFourInchesBecomeFour) {
   EXPECT_EQ(fromText("[Setup]\nSirka=0\n").PlotWidth, 4.0);
   EXPECT_EQ(fromText("[Setup]\nSirka=1016000\n").PlotWidth, 4.0);  // exactly 4.0 inch
