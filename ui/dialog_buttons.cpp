@@ -1,0 +1,22 @@
+// SPDX-License-Identifier: MIT
+// The OK and Cancel row of the small dialogs.
+#include "ui/dialog_buttons.h"
+
+#include <QDialog>
+#include <QHBoxLayout>
+#include <QPushButton>
+
+namespace drumplot {
+
+DialogButtons dialogButtons(QDialog* dialog, const QString& okText, const QString& cancelText) {
+  DialogButtons buttons{new QHBoxLayout, new QPushButton(okText, dialog),
+                        new QPushButton(cancelText, dialog)};
+  buttons.Ok->setDefault(true);
+  buttons.Row->addStretch();
+  buttons.Row->addWidget(buttons.Ok);
+  buttons.Row->addWidget(buttons.Cancel);
+  QObject::connect(buttons.Cancel, &QPushButton::clicked, dialog, &QDialog::reject);
+  return buttons;
+}
+
+}  // namespace drumplot

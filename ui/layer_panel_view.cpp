@@ -1,0 +1,139 @@
+// SPDX-License-Identifier: MIT
+// The layer rows and the active-layer combo box.
+#include "ui/layer_panel_view.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPainter>
+#include <algorithm>
+
+#include "ui/qt_conversions.h"
+
+namespace drumplot {
+
+namespace {
+
+// Window positions, as offsets from the client area's right edge.
+constexpr int kNameFromRight_px = 250;
+constexpr int kGerberFromRight_px = 200;
+constexpr int kApertureFromRight_px = 100;
+constexpr int kComboFromRight_px = 30;
+constexpr int kComboLabelGap_px = 20;
+constexpr int kHeadingsTop_px = 90;
+constexpr int kRowPitch_px = 22;  // row n at top 90 + 22 x n
+constexpr int kCellWidth_px = 80;
+constexpr int kRowHeight_px = 18;
+constexpr int kComboTop_px = 50;
+
+int fromRight(int offset_px) {
+  return LayerPanelView::kWidth_px - offset_px;
+}
+
+// A file cell: white, showing the end of the path (the file's name) when
+// the whole path does not fit; the hint holds all of it.
+class FileCell final : public QLabel {
+ public:
+  explicit FileCell(QWidget* parent) : QLabel(parent) {}
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::white);
+    QRect inside = rect().adjusted(2, 0, -2, 0);
+    painter.drawText(inside, Qt::AlignLeft | Qt::AlignVCenter,
+                     fontMetrics().elidedText(text(), Qt::ElideLeft, inside.width()));
+  }
+};
+
+}  // namespace
+
+// LayerPanelView - Layout
+// ============================================================================
+
+LayerPanelView::LayerPanelView(QWidget* parent) : QWidget(parent) {
+  QFont headingFont(QStringLiteral("Arial"));
+  headingFont.setPixelSize(16);
+  headingFont.setBold(true);
+  auto heading = [&](const QString& text, int fromRight_px) {
+    auto* label = new QLabel(text, this);
+    label->setFont(headingFont);
+    label->move(fromRight(fromRight_px), kHeadingsTop_px);
+  };
+  heading(QStringLiteral("Gerber"), kGerberFromRight_px);
+  heading(QStringLiteral("Aperture"), kApertureFromRight_px);
+
+  QPalette redText = palette();
+  redText.setColor(QPalette::WindowText, Qt::red);
+  for (size_t i = 0; i < names_.size(); ++i) {
+    int top = kHeadingsTop_px + kRowPitch_px * static_cast<int>(i + 1);
+    names_[i] = new QLabel(this);
+    names_[i]->setPalette(redText);
+    names_[i]->setGeometry(fromRight(kNameFromRight_px), top,
+                           kNameFromRight_px - kGerberFromRight_px - 2, kRowHeight_px);
+    gerber_[i] = new FileCell(this);
+    gerber_[i]->setGeometry(fromRight(kGerberFromRight_px), top, kCellWidth_px, kRowHeight_px);
+    aperture_[i] = new FileCell(this);
+    aperture_[i]->setGeometry(fromRight(kApertureFromRight_px), top, kCellWidth_px, kRowHeight_px);
+  }
+
+  combo_ = new QComboBox(this);
+  combo_->setToolTip(QStringLiteral("Name active layer"));
+  comboLabel_ = new QLabel(QStringLiteral("Active layer"), this);
+  connect(combo_, &QComboBox::currentIndexChanged, this,
+          [this](int index) { emit activeLayerChanged(index + 1); });
+  setMinimumHeight(kHeadingsTop_px + kRowPitch_px * (kLayerCount + 1) + kRowHeight_px);
+  placeCombo();
+}
+
+void LayerPanelView::placeCombo() {
+  combo_->adjustSize();
+  comboLabel_->adjustSize();
+  int comboLeft = kWidth_px - combo_->width() - kComboFromRight_px;
+  combo_->move(comboLeft, kComboTop_px);
+  comboLabel_->move(comboLeft - kComboLabelGap_px - comboLabel_->width(),
+                    kComboTop_px + (combo_->height() - comboLabel_->height()) / 2);
+}
+
+void LayerPanelView::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  placeCombo();
+}
+
+// LayerPanelView - Contents
+// ============================================================================
+
+void LayerPanelView::setNames(const std::array<std::string, kLayerCount>& names) {
+  int index = std::max(combo_->currentIndex(), 0);
+  {
+    QSignalBlocker quiet(combo_);
+    combo_->clear();
+    for (size_t i = 0; i < names.size(); ++i) {
+      QString name = toQString(names[i]);
+      combo_->addItem(name);
+      names_[i]->setText(name);
+    }
+    combo_->setCurrentIndex(index);
+  }
+  placeCombo();
+}
+
+void LayerPanelView::showFiles(const LayerPanel& panel) {
+  for (size_t i = 0; i < gerber_.size(); ++i) {
+    QString gerber = toQString(panel.Gerber[i]);
+    QString aperture = toQString(panel.Aperture[i]);
+    gerber_[i]->setText(gerber);
+    gerber_[i]->setToolTip(gerber);
+    aperture_[i]->setText(aperture);
+    aperture_[i]->setToolTip(aperture);
+  }
+}
+
+int LayerPanelView::activeLayer() const {
+  return std::max(combo_->currentIndex(), 0) + 1;
+}
+
+void LayerPanelView::setActiveLayer(int layer) {
+  combo_->setCurrentIndex(layer - 1);
+}
+
+}  // namespace drumplot

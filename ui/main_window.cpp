@@ -1,0 +1,596 @@
+// SPDX-License-Identifier: MIT
+// The main window: menus, tool bar, board mouse handling and every command.
+#include "ui/main_window.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStyle>
+#include <QTimer>
+#include <QToolBar>
+#include <exception>
+
+#include "job/display_text.h"
+#include "job/gerber_import.h"
+#include "job/job_file.h"
+#include "job/marks.h"
+#include "job/panelize.h"
+#include "job/settings_file.h"
+#include "ui/about_dialog.h"
+#include "ui/background_work.h"
+#include "ui/coordinates_dialog.h"
+#include "ui/data_format_dialog.h"
+#include "ui/job_status_bar.h"
+#include "ui/job_view.h"
+#include "ui/layer_colors_dialog.h"
+#include "ui/layer_panel_view.h"
+#include "ui/mark_table_dialog.h"
+#include "ui/memory_dialog.h"
+#include "ui/panelize_dialog.h"
+#include "ui/plot_area_dialog.h"
+#include "ui/plot_area_panel.h"
+#include "ui/qt_conversions.h"
+#include "ui/ruler.h"
+#include "ui/select_mark_dialog.h"
+#include "ui/tech_area_dialog.h"
+#include "ui/text_viewer.h"
+#include "ui/unit_dialog.h"
+#include "ui/user_prompts.h"
+
+namespace drumplot {
+
+namespace {
+
+constexpr int kProgressInterval_ms = 333;
+
+FileRequest projectRequest(const QString& title) {
+  FileRequest request;
+  request.Title = title;
+  request.Filters = {QStringLiteral("Project file (*.WPR)|*.WPR")};
+  request.DefaultSuffix = QStringLiteral("WPR");
+  return request;
+}
+
+FileRequest gerberRequest() {
+  FileRequest request;
+  request.Title = QStringLiteral("Import Gerber data");
+  request.Filters = {QStringLiteral("Gerber data  (*.dat)|*.dat"),
+                     QStringLiteral("Gerber data (*.gbr;*.pho)|*.gbr;*.pho"),
+                     QStringLiteral("Excellon data (*.exc)|*.exc"),
+                     QStringLiteral("All extension (*.*)|*.*")};
+  request.SelectedFilter = 1;
+  request.DefaultSuffix = QStringLiteral("dat");
+  return request;
+}
+
+std::unique_ptr<UserPrompts> desktopPromptsUnless(UserPrompts* given) {
+  if (given) return nullptr;
+  return std::make_unique<DesktopPrompts>();
+}
+
+}  // namespace
+
+// MainWindow - Construction
+// ============================================================================
+
+MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
+    : QMainWindow(parent),
+      options_(std::move(options)),
+      ownPrompts_(desktopPromptsUnless(options_.Prompts)),
+      prompts_(options_.Prompts ? *options_.Prompts : *ownPrompts_),
+      view_(new JobView(this)),
+      status_(new JobStatusBar(this)),
+      dataFormatDialog_(new DataFormatDialog(this)),
+      unitDialog_(new UnitDialog(this)),
+      plotAreaDialog_(new PlotAreaDialog(this)),
+      layerColorsDialog_(new LayerColorsDialog(prompts_, this)),
+      panelizeDialog_(new PanelizeDialog(this)),
+      moveToDialog_(new CoordinatesDialog(QStringLiteral(" New board location coordinates"),
+                                          QStringLiteral("X"), QStringLiteral("- Y"),
+                                          QStringLiteral("0,0 is left top  corner"), this)),
+      relativeMoveDialog_(new CoordinatesDialog(QStringLiteral("Relative move of locked boards"),
+                                                QStringLiteral("dX"), QStringLiteral("- dY"),
+                                                QString(), this)),
+      markTableDialog_(new MarkTableDialog(prompts_, this)),
+      selectMarkDialog_(new SelectMarkDialog(this)),
+      techAreaDialog_(new TechAreaDialog(this)),
+      memoryDialog_(new MemoryDialog(this)),
+      textViewer_(new TextViewer(prompts_, this)),
+      aboutDialog_(new AboutDialog(this)) {
+  setCentralWidget(view_);
+  setStatusBar(status_);
+  createMenus();
+  createToolBar();
+  createBoardMenu();
+  connectView();
+  view_->layerPanel()->setNames(job_.Settings.LayerNames);
+  showCaption();
+  showUnit();
+  showFormatText();
+
+  auto* progressTimer = new QTimer(this);
+  connect(progressTimer, &QTimer::timeout, this, &MainWindow::showProgress);
+  progressTimer->start(kProgressInterval_ms);
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::createMenus() {
+  auto item = [this](QMenu* menu, const QString& text, const QKeySequence& shortcut, auto command) {
+    QAction* action = menu->addAction(text);
+    action->setShortcut(shortcut);
+    connect(action, &QAction::triggered, this, command);
+    return action;
+  };
+  auto later = &MainWindow::onComesLater;
+
+  QMenu* job = menuBar()->addMenu(QStringLiteral("&Job"));
+  item(job, QStringLiteral("&New"), QKeySequence(Qt::CTRL | Qt::Key_N), &MainWindow::onNew);
+  item(job, QStringLiteral("&Open"), QKeySequence(Qt::Key_F3), &MainWindow::onOpen);
+  item(job, QStringLiteral("&Save"), QKeySequence(Qt::Key_F2), [this] { onSave(); });
+  item(job, QStringLiteral("Save as..."), {}, [this] { onSaveAs(); });
+  item(job, QStringLiteral("&Close"), {}, &MainWindow::onClose);
+  job->addSeparator();
+  item(job, QStringLiteral("&Print"), {}, later);
+  item(job, QStringLiteral("E&xport photoplotter bitmap"), QKeySequence(Qt::Key_F4), later);
+  item(job, QStringLiteral("250 dpi bitmap (CLIP.BMP)"), {}, later);
+  item(job, QStringLiteral("Preview"), QKeySequence(Qt::Key_F6), later);
+  job->addSeparator();
+  item(job, QStringLiteral("Import Master Gerber (insert new board)"),
+       QKeySequence(Qt::CTRL | Qt::Key_I), &MainWindow::onImportMaster);
+  item(job, QStringLiteral("Import associated Gerber's (active layer)"), {},
+       &MainWindow::onAddGerber);
+  item(job, QStringLiteral("Import apertures (active layer)"), {}, later);
+  job->addSeparator();
+  item(job, QStringLiteral("&Exit"), QKeySequence(Qt::ALT | Qt::Key_X), &QWidget::close);
+
+  QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+  item(edit, QStringLiteral("&Insert mark"), {}, &MainWindow::onInsertMark);
+  item(edit, QStringLiteral("Delete board"), QKeySequence(Qt::CTRL | Qt::Key_Delete),
+       &MainWindow::onDelete);
+  item(edit, QStringLiteral("Lock all boards"), {}, [this] { onLockAll(true); });
+  item(edit, QStringLiteral("Unlock all boards"), {}, [this] { onLockAll(false); });
+  item(edit, QStringLiteral("Relative move of locked boards "), {}, &MainWindow::onRelativeMove);
+
+  QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
+  item(tools, QStringLiteral("&Panelize board"), {}, &MainWindow::onPanelize);
+  item(tools, QStringLiteral("Panelize drill"), {}, later);
+  item(tools, QStringLiteral("View text file"), {}, &MainWindow::onViewTextFile);
+  item(tools, QStringLiteral("Convert aperture"), {}, later)->setVisible(false);
+
+  QMenu* preference = menuBar()->addMenu(QStringLiteral("&Preference"));
+  item(preference, QStringLiteral("Memory settings"), {}, &MainWindow::onMemory);
+  item(preference, QStringLiteral("&Plotting area size"), {}, &MainWindow::onPlotArea);
+  item(preference, QStringLiteral("Data format"), QKeySequence(Qt::Key_F9),
+       &MainWindow::onDataFormat);
+  item(preference, QStringLiteral("Aperture table"), QKeySequence(Qt::Key_F8), later);
+  item(preference, QStringLiteral("&Units"), {}, &MainWindow::onUnits);
+  item(preference, QStringLiteral("&Mark"), {}, &MainWindow::onMarks);
+  item(preference, QStringLiteral("&Colors"), {}, &MainWindow::onColors);
+  item(preference, QStringLiteral("&Tech area"), {}, &MainWindow::onTechArea);
+
+  QMenu* info = menuBar()->addMenu(QStringLiteral("&Info"));
+  item(info, QStringLiteral("&About"), {}, &MainWindow::onAbout);
+}
+
+void MainWindow::createToolBar() {
+  QToolBar* bar = addToolBar(QStringLiteral("Tools"));
+  bar->setObjectName(QStringLiteral("toolBar"));
+  bar->setMovable(false);
+  auto button = [this, bar](QStyle::StandardPixmap icon, const QString& text, const QString& hint,
+                            auto command) {
+    QAction* action = bar->addAction(text);
+    if (icon != QStyle::SP_CustomBase) action->setIcon(style()->standardIcon(icon));
+    action->setToolTip(hint);
+    connect(action, &QAction::triggered, this, command);
+    return action;
+  };
+  auto later = &MainWindow::onComesLater;
+  const auto kTextOnly = QStyle::SP_CustomBase;
+  importTool_ = button(QStyle::SP_FileDialogNewFolder, QStringLiteral("Import"),
+                       QStringLiteral("Import master Gerber data"), &MainWindow::onImportMaster);
+  button(QStyle::SP_FileDialogDetailedView, QStringLiteral("Panelize"),
+         QStringLiteral("Panelize selected board"), &MainWindow::onPanelize);
+  button(QStyle::SP_TrashIcon, QStringLiteral("Delete"), QStringLiteral("Delete selected board"),
+         &MainWindow::onDelete);
+  bar->addSeparator();
+  button(QStyle::SP_FileDialogContentsView, QStringLiteral("Preview"), QStringLiteral("Preview"),
+         later);
+  button(QStyle::SP_DialogSaveButton, QStringLiteral("Export"),
+         QStringLiteral("Export Gerber into bitmap file "), later);
+  button(QStyle::SP_ComputerIcon, QStringLiteral("Print"), QStringLiteral("Print preview"), later);
+  button(QStyle::SP_FileDialogListView, QStringLiteral("Apertures"),
+         QStringLiteral("View & modify aperture table(active board and active layers}"), later);
+  bar->addSeparator();
+  aptTool_ = button(kTextOnly, QStringLiteral("Apt"),
+                    QStringLiteral("Import apertures (active layer)"), later);
+  aptTool_->setEnabled(false);  // until a board was selected
+  // The aperture table step before it comes with the aperture table dialog.
+  button(kTextOnly, QStringLiteral("Gbr"),
+         QStringLiteral("Import associated Gerber's (active layer)"), &MainWindow::onAddGerber);
+}
+
+void MainWindow::createBoardMenu() {
+  boardMenu_ = new QMenu(this);
+  auto item = [this](const QString& text, auto command) {
+    QAction* action = boardMenu_->addAction(text);
+    connect(action, &QAction::triggered, this, command);
+    return action;
+  };
+  item(QStringLiteral("Set active"), &MainWindow::onSetActive)->setVisible(false);
+  item(QStringLiteral("Move to"), &MainWindow::onMoveTo);
+  item(QStringLiteral("Lock"), [this] { onPopupLock(true); });
+  item(QStringLiteral("Unlock"), [this] { onPopupLock(false); });
+  item(QStringLiteral("Add gerber on  active layer"), &MainWindow::onAddGerber);
+  item(QStringLiteral("Add aperture on  active layer"), &MainWindow::onComesLater);
+  boardMenu_->addAction(QStringLiteral("Negative this board"))->setVisible(false);
+}
+
+void MainWindow::connectView() {
+  PlotAreaPanel* area = view_->plotArea();
+  connect(area, &PlotAreaPanel::boardPressed, this, &MainWindow::onBoardPressed);
+  connect(area, &PlotAreaPanel::boardDragged, this, &MainWindow::onBoardDragged);
+  connect(area, &PlotAreaPanel::mouseMoved, this, &MainWindow::onMouseOverPlotArea);
+  connect(view_->layerPanel(), &LayerPanelView::activeLayerChanged, this,
+          [this](int layer) { job_.ActiveLayer = layer; });
+  connect(status_, &JobStatusBar::doubleClicked, this, &MainWindow::onDataFormat);
+}
+
+// MainWindow - Showing and closing
+// ============================================================================
+
+void MainWindow::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (!started_) {
+    started_ = true;
+    readSettings();
+    if (job_.Settings.memoryWarningNeeded()) {
+      QTimer::singleShot(0, this, [this] { prompts_.inform(this, kMemoryWarning); });
+    }
+  }
+  updateScreenScale();
+  showFormatText();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (busy_ || !settleUnsavedJob()) {
+    event->ignore();
+    return;
+  }
+  job_.closeJob();
+  showBoards();
+  event->accept();
+}
+
+bool MainWindow::settleUnsavedJob() {
+  if (job_.Boards.empty()) return true;
+  switch (prompts_.askYesNoCancel(this, QString::fromLatin1(kNotSavedQuestion))) {
+    case Answer::Yes:
+      // A cancelled or failed save keeps the job: nothing is lost unasked.
+      return onSaveAs();
+    case Answer::No:
+      return true;
+    case Answer::Cancel:
+      break;
+  }
+  return false;
+}
+
+bool MainWindow::runCommand(const std::function<void()>& command) {
+  try {
+    command();
+    return true;
+  } catch (const std::exception& error) {
+    prompts_.warn(this, QString::fromStdString(error.what()));
+    return false;
+  }
+}
+
+// MainWindow - Job menu
+// ============================================================================
+
+void MainWindow::onNew() {
+  if (job_.Boards.empty() || !settleUnsavedJob()) return;
+  job_.newJob();
+  popupBoard_.reset();
+  showBoards();
+  showCaption();
+}
+
+void MainWindow::onClose() {
+  if (job_.Boards.empty() || !settleUnsavedJob()) return;
+  job_.closeJob();
+  popupBoard_.reset();
+  showBoards();
+}
+
+void MainWindow::onOpen() {
+  if (!job_.Boards.empty() &&
+      prompts_.askYesNo(this, QString::fromLatin1(kNotSavedQuestion)) == Answer::Yes && !onSave()) {
+    return;  // the job could not be saved: it stays
+  }
+  QString file = prompts_.openFileName(this, projectRequest(QStringLiteral("Open project")));
+  if (file.isEmpty()) return;
+  runCommand([&] { openJob(job_, toPath(file)); });
+  popupBoard_.reset();
+  showBoards();
+  showCaption();
+}
+
+bool MainWindow::onSave() {
+  if (job_.isUnnamed()) return onSaveAs();
+  return runCommand([&] { saveJob(job_, job_.JobName); });
+}
+
+bool MainWindow::onSaveAs() {
+  QString file = prompts_.saveFileName(this, projectRequest(QStringLiteral("Save as")));
+  if (file.isEmpty()) return false;
+  bool saved = runCommand([&] { saveJobAs(job_, toPath(file)); });
+  showCaption();
+  return saved;
+}
+
+void MainWindow::onImportMaster() {
+  QString chosen = prompts_.openFileName(this, gerberRequest());
+  if (chosen.isEmpty()) return;
+  std::string file = toStdString(chosen);
+  std::filesystem::path path = job_.resolvePath(file);
+  BoardFormat format = job_.CurrentFormat;
+  busy_ = true;
+  runCommand([&] {
+    // The file is read on a worker thread; the board is made here.
+    MasterMeasurement measured =
+        runInBackground([path, format] { return measureMasterGerber(path, format); });
+    job_.createBoard(file, measured.Extents);
+  });
+  busy_ = false;
+  showBoards();
+}
+
+void MainWindow::onAddGerber() {
+  if (!job_.BoardSelectedOnce) return;
+  QString file = prompts_.openFileName(this, gerberRequest());
+  if (file.isEmpty()) return;  // Cancel names no file
+  job_.addGerberOnActiveLayer(toStdString(file));
+  showBoards();
+}
+
+// MainWindow - Edit menu
+// ============================================================================
+
+void MainWindow::onInsertMark() {
+  std::vector<std::string> names = markChoices(job_.Settings.Marks);
+  if (names.empty()) {
+    prompts_.inform(this, QString::fromLatin1(kNoMarkDefined));
+    return;
+  }
+  selectMarkDialog_->load(names);
+  if (selectMarkDialog_->exec() != QDialog::Accepted) return;
+  int line = selectMarkDialog_->chosenLine();
+  if (line < 0) return;
+  runCommand([&] { insertMark(job_, line); });
+  showBoards();
+}
+
+void MainWindow::onDelete() {
+  job_.deleteSelected();
+  popupBoard_.reset();
+  showBoards();
+}
+
+void MainWindow::onLockAll(bool locked) {
+  job_.setAllLocked(locked);
+}
+
+void MainWindow::onRelativeMove() {
+  relativeMoveDialog_->load({0.0, 0.0}, job_.Settings);
+  if (relativeMoveDialog_->exec() != QDialog::Accepted) return;
+  InchPoint shift = relativeMoveDialog_->result();
+  job_.relativeMoveLocked(shift.X, shift.Y);
+  showBoards();
+}
+
+// MainWindow - Tools menu
+// ============================================================================
+
+void MainWindow::onPanelize() {
+  if (!canPanelize(job_)) return;
+  panelizeDialog_->load(job_.Settings.UnitText);
+  if (panelizeDialog_->exec() != QDialog::Accepted) return;
+  panelize(job_, panelizeDialog_->result());
+  showBoards();
+}
+
+void MainWindow::onViewTextFile() {
+  textViewer_->exec();
+}
+
+// MainWindow - Preference and Info menus
+// ============================================================================
+
+void MainWindow::onMemory() {
+  memoryDialog_->load(job_.Settings.MemoryMegabytes);
+  if (memoryDialog_->exec() != QDialog::Accepted) return;
+  job_.Settings.MemoryMegabytes = memoryDialog_->result();
+  runCommand([&] { writeMemorySetting(options_.SettingsFile, job_.Settings.MemoryMegabytes); });
+}
+
+void MainWindow::onPlotArea() {
+  plotAreaDialog_->load(job_.Settings);
+  if (plotAreaDialog_->exec() == QDialog::Accepted) {
+    PlotAreaSize size = plotAreaDialog_->result();
+    runCommand(
+        [&] { writePlotAreaSettings(options_.SettingsFile, size.PlotWidth, size.PlotHeight); });
+  }
+  // Ok or Cancel: the window takes its settings from the file again.
+  readSettings();
+  updateScreenScale();
+}
+
+void MainWindow::onDataFormat() {
+  dataFormatDialog_->load(job_.CurrentFormat);
+  if (dataFormatDialog_->exec() == QDialog::Accepted)
+    job_.CurrentFormat = dataFormatDialog_->result();
+  showFormatText();
+}
+
+void MainWindow::onUnits() {
+  std::string unitText;
+  if (!runCommand([&] { unitText = readUnitSetting(options_.SettingsFile); })) return;
+  unitDialog_->load(unitText);
+  if (unitDialog_->exec() != QDialog::Accepted) return;
+  job_.Settings.setUnit(unitDialog_->result());
+  runCommand([&] { writeUnitSetting(options_.SettingsFile, job_.Settings.UnitText); });
+  showUnit();
+  showFormatText();
+}
+
+void MainWindow::onMarks() {
+  markTableDialog_->load(job_.Settings.Marks);
+  if (markTableDialog_->exec() != QDialog::Accepted) return;
+  job_.Settings.Marks = markTableDialog_->result();
+  runCommand([&] { writeMarkSettings(options_.SettingsFile, job_.Settings.Marks); });
+}
+
+void MainWindow::onColors() {
+  layerColorsDialog_->load({job_.Settings.LayerNames, job_.Settings.LayerColors});
+  if (layerColorsDialog_->exec() != QDialog::Accepted) return;
+  LayerLook look = layerColorsDialog_->result();
+  job_.Settings.LayerNames = look.Names;
+  job_.Settings.LayerColors = look.Colors;
+  runCommand([&] { writeLayerSettings(options_.SettingsFile, look.Names, look.Colors); });
+  view_->layerPanel()->setNames(look.Names);
+}
+
+void MainWindow::onTechArea() {
+  techAreaDialog_->load(job_.Settings.Tech, job_.Settings.UnitText);
+  if (techAreaDialog_->exec() != QDialog::Accepted) return;
+  job_.Settings.Tech = techAreaDialog_->result();
+  runCommand([&] { writeTechAreaSettings(options_.SettingsFile, job_.Settings.Tech); });
+}
+
+void MainWindow::onAbout() {
+  aboutDialog_->exec();
+}
+
+void MainWindow::onComesLater() {
+  prompts_.inform(this, QString::fromLatin1(kComesLaterMessage));
+}
+
+// MainWindow - Boards: mouse and pop-up menu
+// ============================================================================
+
+void MainWindow::onBoardPressed(size_t index, Qt::MouseButton button, QPoint position) {
+  if (index >= job_.Boards.size()) return;
+  if (button != Qt::LeftButton && button != Qt::RightButton) return;
+  if (button == Qt::LeftButton) pressPoint_ = position;
+  job_.selectBoard(index);
+  showBoards();
+  if (button == Qt::RightButton) {
+    popupBoard_ = index;
+    PlotAreaPanel* area = view_->plotArea();
+    boardMenu_->popup(area->mapToGlobal(area->board(index).Rect.topLeft() + position));
+  }
+}
+
+void MainWindow::onBoardDragged(size_t index, QPoint position) {
+  if (index >= job_.Boards.size()) return;
+  DragResult dragged =
+      job_.dragBoard(index, pressPoint_.x(), pressPoint_.y(), position.x(), position.y());
+  if (dragged == DragResult::Locked) {
+    prompts_.inform(this, QString::fromLatin1(kBoardLockedMessage));
+    return;
+  }
+  view_->plotArea()->showBoard(index, job_.Boards[index]);
+}
+
+void MainWindow::onMouseOverPlotArea(QPoint position) {
+  status_->setPanelText(
+      JobStatusBar::MousePanel,
+      toQString(mousePositionText(position.x(), position.y(), job_.ScreenScale, job_.Settings)));
+  showFormatText();
+}
+
+std::optional<size_t> MainWindow::popupBoard() const {
+  if (popupBoard_ && *popupBoard_ < job_.Boards.size()) return popupBoard_;
+  return std::nullopt;
+}
+
+void MainWindow::onMoveTo() {
+  std::optional<size_t> index = popupBoard();
+  if (!index) return;
+  const Board& board = job_.Boards[*index];
+  moveToDialog_->load({board.PosX, board.PosY}, job_.Settings);
+  if (moveToDialog_->exec() != QDialog::Accepted) return;
+  InchPoint to = moveToDialog_->result();
+  job_.moveTo(*index, to.X, to.Y);
+  showBoards();
+}
+
+void MainWindow::onPopupLock(bool locked) {
+  if (std::optional<size_t> index = popupBoard()) job_.setLocked(*index, locked);
+}
+
+void MainWindow::onSetActive() {
+  if (std::optional<size_t> index = popupBoard()) job_.selectBoard(*index);
+  showBoards();
+}
+
+// MainWindow - Bringing the window up to date
+// ============================================================================
+
+void MainWindow::readSettings() {
+  bool loaded = runCommand([&] { job_.Settings = loadSettings(options_.SettingsFile); });
+  if (!loaded) {
+    // The unit key could not be written: the values read still serve.
+    runCommand([&] { job_.Settings = drumplot::readSettings(options_.SettingsFile); });
+  }
+  view_->layerPanel()->setNames(job_.Settings.LayerNames);
+  showUnit();
+}
+
+void MainWindow::updateScreenScale() {
+  QSize screenSize = options_.Screen;
+  if (!screenSize.isValid()) screenSize = screen()->size();
+  job_.ScreenScale = screenScale(screenSize.width(), screenSize.height(), job_.Settings.PlotWidth,
+                                 job_.Settings.PlotHeight);
+  view_->setPlotAreaSize(QSize(job_.plotAreaWidth_px(), job_.plotAreaHeight_px()));
+  showUnit();
+}
+
+void MainWindow::showBoards() {
+  view_->plotArea()->showBoards(job_.Boards);
+  view_->layerPanel()->showFiles(job_.Panel);
+  aptTool_->setEnabled(job_.BoardSelectedOnce);
+}
+
+void MainWindow::showUnit() {
+  const JobSettings& settings = job_.Settings;
+  QString unit = toQString(settings.UnitText);
+  status_->setPanelText(JobStatusBar::UnitPanel, unit);
+  view_->plotArea()->setLook(toQString(plotAreaCaption(settings)), toQColor(settings.PanelColor));
+  double unitsPerPixel = settings.toDisplay(1.0 / job_.ScreenScale);
+  view_->topRuler()->setScale(unit, unitsPerPixel, Ruler::kThickness_px);
+  view_->leftRuler()->setScale(unit, unitsPerPixel, 0);
+}
+
+void MainWindow::showFormatText() {
+  QString format = toQString(formatText(job_.CurrentFormat));
+  status_->setPanelText(JobStatusBar::FormatPanel, format);
+  importTool_->setToolTip(displayText(
+      QStringLiteral("Import master Gerber(insert new board)\rCurrent format :") + format));
+}
+
+void MainWindow::showCaption() {
+  setWindowTitle(toQString(job_.JobName));
+}
+
+void MainWindow::showProgress() {
+  QString text;
+  if (progress_.busy) text = toQString(progressText(toStdString(workFile_), progress_.fraction));
+  status_->setPanelText(JobStatusBar::ProgressPanel, text);
+}
+
+}  // namespace drumplot

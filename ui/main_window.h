@@ -1,0 +1,160 @@
+// SPDX-License-Identifier: MIT
+// MainWindow: the job editor's window. It owns the job, shows it (plotting
+// area with boards, rulers, layer panel, status bar) and dispatches every
+// command to job/; the dialogs live as long as the window.
+#pragma once
+
+#include <QMainWindow>
+#include <QPoint>
+#include <QSize>
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "engine/interpreter.h"
+#include "job/job.h"
+
+class QMenu;
+
+namespace drumplot {
+
+class AboutDialog;
+class CoordinatesDialog;
+class DataFormatDialog;
+class JobStatusBar;
+class JobView;
+class LayerColorsDialog;
+class MarkTableDialog;
+class MemoryDialog;
+class PanelizeDialog;
+class PlotAreaDialog;
+class SelectMarkDialog;
+class TechAreaDialog;
+class TextViewer;
+class UnitDialog;
+class UserPrompts;
+
+struct MainWindowOptions {
+  std::filesystem::path SettingsFile;  // GerbPrj.ini
+  UserPrompts* Prompts = nullptr;      // not owned; the desktop's own when null
+  QSize Screen;  // screen size for ScreenScale; the window's screen when empty
+};
+
+// Texts of the window's own messages.
+inline constexpr const char* kNotSavedQuestion = "File not saved !\rSave it";
+inline constexpr const char* kComesLaterMessage =
+    "This command is not available yet; it comes with a later version of drumplot.";
+
+class MainWindow final : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit MainWindow(MainWindowOptions options, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  const Job& job() const { return job_; }
+  JobView* view() const { return view_; }
+  JobStatusBar* statusPanels() const { return status_; }
+  QMenu* boardMenu() const { return boardMenu_; }
+
+  // Long work (rendering) publishes its progress here and the name of the
+  // file it works on; status panel 4 shows them every 333 ms while busy.
+  Progress& workProgress() { return progress_; }
+  void setWorkFile(const QString& file) { workFile_ = file; }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  // Set-up
+  void createMenus();
+  void createToolBar();
+  void createBoardMenu();
+  void connectView();
+
+  // Job menu
+  void onNew();
+  void onOpen();
+  bool onSave();
+  bool onSaveAs();
+  void onClose();
+  void onImportMaster();
+  void onAddGerber();
+  // Edit menu
+  void onInsertMark();
+  void onDelete();
+  void onLockAll(bool locked);
+  void onRelativeMove();
+  // Tools, Preference and Info menus
+  void onPanelize();
+  void onViewTextFile();
+  void onMemory();
+  void onPlotArea();
+  void onDataFormat();
+  void onUnits();
+  void onMarks();
+  void onColors();
+  void onTechArea();
+  void onAbout();
+  void onComesLater();
+  // Boards: mouse and pop-up menu
+  void onBoardPressed(size_t index, Qt::MouseButton button, QPoint position);
+  void onBoardDragged(size_t index, QPoint position);
+  void onMouseOverPlotArea(QPoint position);
+  void onMoveTo();
+  void onPopupLock(bool locked);
+  void onSetActive();
+
+  // "File not saved !" before New, Close and closing the window: true when
+  // the flow goes on (No, or Yes and the job was saved).
+  bool settleUnsavedJob();
+  // Runs one command's file work; an error is shown and false returned.
+  bool runCommand(const std::function<void()>& command);
+  std::optional<size_t> popupBoard() const;
+
+  // Bringing the window up to date
+  void readSettings();
+  void updateScreenScale();
+  void showBoards();
+  void showUnit();
+  void showFormatText();
+  void showCaption();
+  void showProgress();
+
+  MainWindowOptions options_;
+  std::unique_ptr<UserPrompts> ownPrompts_;
+  UserPrompts& prompts_;
+  Job job_;
+  Progress progress_;
+  QString workFile_;
+  std::optional<size_t> popupBoard_;
+  QPoint pressPoint_;  // where the left button went down on a board
+  bool started_ = false;
+  bool busy_ = false;  // long work is running: the window cannot close
+
+  JobView* view_;
+  JobStatusBar* status_;
+  QMenu* boardMenu_ = nullptr;
+  QAction* importTool_ = nullptr;
+  QAction* aptTool_ = nullptr;
+
+  // The dialogs, children of the window.
+  DataFormatDialog* dataFormatDialog_;
+  UnitDialog* unitDialog_;
+  PlotAreaDialog* plotAreaDialog_;
+  LayerColorsDialog* layerColorsDialog_;
+  PanelizeDialog* panelizeDialog_;
+  CoordinatesDialog* moveToDialog_;
+  CoordinatesDialog* relativeMoveDialog_;
+  MarkTableDialog* markTableDialog_;
+  SelectMarkDialog* selectMarkDialog_;
+  TechAreaDialog* techAreaDialog_;
+  MemoryDialog* memoryDialog_;
+  TextViewer* textViewer_;
+  AboutDialog* aboutDialog_;
+};
+
+}  // namespace drumplot

@@ -1,0 +1,128 @@
+// SPDX-License-Identifier: MIT
+// The mark table dialog.
+#include "ui/mark_table_dialog.h"
+
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyledItemDelegate>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "ui/dialog_buttons.h"
+#include "ui/qt_conversions.h"
+#include "ui/user_prompts.h"
+
+namespace drumplot {
+
+namespace {
+
+constexpr int kNameColumn = 1;
+constexpr int kPathColumn = 2;
+
+// Cells hold at most 64 characters.
+class MarkCellDelegate final : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                        const QModelIndex& index) const override {
+    QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+    if (auto* line = qobject_cast<QLineEdit*>(editor)) {
+      line->setMaxLength(static_cast<int>(kMaxMarkChars));
+    }
+    return editor;
+  }
+};
+
+QString cellText(const QTableWidget* table, int row, int column) {
+  const QTableWidgetItem* item = table->item(row, column);
+  return item ? item->text() : QString();
+}
+
+}  // namespace
+
+// MarkTableDialog - Layout
+// ============================================================================
+
+MarkTableDialog::MarkTableDialog(UserPrompts& prompts, QWidget* parent)
+    : QDialog(parent), prompts_(prompts) {
+  setWindowTitle(QStringLiteral("Specification of mark"));
+  auto* layout = new QVBoxLayout(this);
+  table_ = new QTableWidget(kMarkCount, 3, this);
+  table_->setHorizontalHeaderLabels(
+      {QStringLiteral("No."), QStringLiteral("Name"), QStringLiteral("Path&Name of Gerber file")});
+  table_->verticalHeader()->hide();
+  table_->setItemDelegate(new MarkCellDelegate(table_));
+  table_->setColumnWidth(0, 40);
+  table_->setColumnWidth(kNameColumn, 140);
+  table_->horizontalHeader()->setStretchLastSection(true);
+  for (int row = 0; row < kMarkCount; ++row) {
+    auto* number = new QTableWidgetItem(QString::number(row + 1));
+    number->setFlags(Qt::ItemIsEnabled);
+    table_->setItem(row, 0, number);
+  }
+  table_->setMinimumSize(560, 330);
+  layout->addWidget(table_);
+
+  auto* setPath = new QPushButton(QStringLiteral("&Set Path-Name"), this);
+  connect(setPath, &QPushButton::clicked, this, &MarkTableDialog::setPathName);
+  DialogButtons buttons = dialogButtons(this, QStringLiteral("&Ok"), QStringLiteral("&Cancel"));
+  buttons.Row->insertWidget(0, setPath);
+  connect(buttons.Ok, &QPushButton::clicked, this, &MarkTableDialog::accept);
+  layout->addLayout(buttons.Row);
+}
+
+// MarkTableDialog - Values and commands
+// ============================================================================
+
+void MarkTableDialog::load(const MarkTable& marks) {
+  for (int row = 0; row < kMarkCount; ++row) {
+    const MarkEntry& entry = marks[static_cast<size_t>(row)];
+    table_->setItem(row, kNameColumn, new QTableWidgetItem(toQString(entry.Name)));
+    table_->setItem(row, kPathColumn, new QTableWidgetItem(toQString(entry.Path)));
+  }
+  table_->setCurrentCell(0, kNameColumn);
+}
+
+MarkTable MarkTableDialog::result() const {
+  MarkTable marks;
+  for (int row = 0; row < kMarkCount; ++row) {
+    MarkEntry& entry = marks[static_cast<size_t>(row)];
+    entry.Name = cutText(toStdString(cellText(table_, row, kNameColumn)), kMaxMarkChars);
+    entry.Path = cutText(toStdString(cellText(table_, row, kPathColumn)), kMaxMarkChars);
+  }
+  return marks;
+}
+
+void MarkTableDialog::setPathName() {
+  FileRequest request;
+  request.Title = QStringLiteral("Open");
+  request.Filters = {QStringLiteral("Extended gerber data(RS274X)|*.*")};
+  QString file = prompts_.openFileName(this, request);
+  if (file.isEmpty()) return;
+  endCellEdit();
+  int row = std::max(table_->currentRow(), 0);
+  table_->setItem(row, kPathColumn,
+                  new QTableWidgetItem(toQString(cutText(toStdString(file), kMaxMarkChars))));
+}
+
+void MarkTableDialog::endCellEdit() {
+  // Moving the current cell away commits and closes an open editor.
+  QModelIndex current = table_->currentIndex();
+  table_->setCurrentIndex(QModelIndex());
+  table_->setCurrentIndex(current);
+}
+
+void MarkTableDialog::accept() {
+  endCellEdit();
+  QDialog::accept();
+}
+
+void MarkTableDialog::reject() {
+  endCellEdit();
+  QDialog::reject();
+}
+
+}  // namespace drumplot

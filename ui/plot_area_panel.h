@@ -1,0 +1,69 @@
+// SPDX-License-Identifier: MIT
+// PlotAreaPanel: the plotting area at screen scale, in the panel colour with
+// its caption, and the boards of the job drawn on it as bevelled rectangles
+// (red when selected, green otherwise) with the master file as caption and
+// hint. It reports presses and left-button drags on boards, and the mouse
+// position where no board is; the window turns them into job operations.
+#pragma once
+
+#include <QColor>
+#include <QRect>
+#include <QString>
+#include <QWidget>
+#include <cstddef>
+#include <optional>
+#include <vector>
+
+#include "job/board.h"
+
+namespace drumplot {
+
+// A board as the panel draws it.
+struct BoardView {
+  QRect Rect;  // Board::Screen
+  QColor Color;
+  QString Caption;
+};
+
+class PlotAreaPanel final : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit PlotAreaPanel(QWidget* parent);
+
+  void setLook(const QString& caption, const QColor& color);
+  QString caption() const { return caption_; }
+  QColor color() const { return color_; }
+
+  void showBoards(const std::vector<Board>& boards);
+  void showBoard(size_t index, const Board& board);
+  size_t boardCount() const { return boards_.size(); }
+  const BoardView& board(size_t index) const { return boards_.at(index); }
+  // The board on top at a point of the panel: later boards lie over earlier ones.
+  std::optional<size_t> boardAt(QPoint position) const;
+
+ signals:
+  // Positions are pixels within the board.
+  void boardPressed(size_t index, Qt::MouseButton button, QPoint position);
+  // The mouse moved with exactly the left button held and no modifier key,
+  // after a press on the board.
+  void boardDragged(size_t index, QPoint position);
+  // The mouse moved over the panel, not over a board.
+  void mouseMoved(QPoint position);
+
+ protected:
+  bool event(QEvent* event) override;  // hints of the boards
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  QString caption_;
+  QColor color_;
+  std::vector<BoardView> boards_;
+  // The board a button went down on: it takes the mouse until the buttons are up.
+  std::optional<size_t> pressed_;
+};
+
+}  // namespace drumplot
