@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# A screenshot of the desktop job editor under Xvfb: the panelized demo job
+# (built by scripts/demo.sh) opened in the main window, its first board
+# selected. Writes out/screenshots/main-window.png.
+# Usage: scripts/screenshot.sh [BUILD_DIR]   (default: build)
+set -euo pipefail
+build=${1:-build}
+root=$(cd "$(dirname "$0")/.." && pwd)
+if [ ! -f "$root/$build/build.ninja" ]; then
+  cmake -S "$root" -B "$root/$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+fi
+cmake --build "$root/$build" --target drumplot-cli ui_tests
+"$root/scripts/demo.sh" "$build" > /dev/null
+out="$root/out/screenshots"
+mkdir -p "$out"
+rm -f "$out/main-window.png"
+# The demo's settings file: millimetres and the demo's mark table.
+DRUMPLOT_SETTINGS="$root/out/demo/GerbPrj.ini" \
+DRUMPLOT_SCREENSHOT="$out/main-window.png" \
+DRUMPLOT_SCREENSHOT_JOB="$root/out/demo/demo.wpr" \
+QT_QPA_PLATFORM=xcb \
+  xvfb-run -a -s "-screen 0 1280x1024x24" \
+  "$root/$build/tests/ui_tests" --gtest_filter='ScreenshotTest.*'
+test -s "$out/main-window.png"
+echo "Screenshot written to $out/main-window.png"
