@@ -12,6 +12,7 @@
 #include "cli/command_registry.h"
 #include "job/job_file.h"
 #include "output/mono_image.h"
+#include "support/cli_runner.h"
 #include "support/test_support.h"
 
 namespace drumplot {
@@ -19,27 +20,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Parses `args` as drumplot-cli's command line and runs the drill command;
-// returns what it printed.
 std::string run(std::vector<std::string> args) {
-  CLI::App app;
-  app.require_subcommand(1);
-  cli::Action action;
-  cli::addDrillCommand(app, action);
-  args.insert(args.begin(), "drumplot-cli");
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  app.parse(static_cast<int>(argv.size()), argv.data());
-  std::ostringstream out;
-  std::streambuf* old = std::cout.rdbuf(out.rdbuf());
-  try {
-    action();
-  } catch (...) {
-    std::cout.rdbuf(old);
-    throw;
-  }
-  std::cout.rdbuf(old);
-  return out.str();
+  return test::runCommand(cli::addDrillCommand, std::move(args));
 }
 
 class DrillCommandTest : public testing::Test {

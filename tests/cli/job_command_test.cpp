@@ -12,6 +12,8 @@
 
 #include "cli/command_registry.h"
 #include "engine/errors.h"
+#include "support/cli_runner.h"
+#include "support/record_bytes.h"
 #include "support/test_support.h"
 
 namespace drumplot {
@@ -19,51 +21,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Parses `args` as drumplot-cli's command line and runs the job command;
-// returns what it printed. Parse errors and the action's errors throw.
 std::string run(std::vector<std::string> args) {
-  CLI::App app;
-  app.require_subcommand(1);
-  cli::Action action;
-  cli::addJobCommand(app, action);
-  args.insert(args.begin(), "drumplot-cli");
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  app.parse(static_cast<int>(argv.size()), argv.data());
-  std::ostringstream out;
-  std::streambuf* old = std::cout.rdbuf(out.rdbuf());
-  try {
-    action();
-  } catch (...) {
-    std::cout.rdbuf(old);
-    throw;
-  }
-  std::cout.rdbuf(old);
-  return out.str();
+  return test::runCommand(cli::addJobCommand, std::move(args));
 }
 
-// Hand-built record bytes, as in the job file's table.
-class RecordBytes {
- public:
-  RecordBytes() : bytes_(9168, '\0') {}
-  RecordBytes& text(size_t at, const std::string& s) {
-    bytes_[at] = static_cast<char>(s.size());
-    bytes_.replace(at + 1, s.size(), s);
-    return *this;
-  }
-  RecordBytes& u8(size_t at, uint8_t v) {
-    bytes_[at] = static_cast<char>(v);
-    return *this;
-  }
-  RecordBytes& le64(size_t at, uint64_t bits) {
-    for (size_t i = 0; i < 8; ++i) bytes_[at + i] = static_cast<char>((bits >> (8 * i)) & 0xFF);
-    return *this;
-  }
-  const std::string& str() const { return bytes_; }
-
- private:
-  std::string bytes_;
-};
+using test::RecordBytes;
 
 void expectSameBytes(const std::string& actual, const std::string& expected) {
   ASSERT_EQ(actual.size(), expected.size());

@@ -10,34 +10,13 @@
 #include <string>
 
 #include "engine/errors.h"
+#include "support/record_bytes.h"
 #include "support/test_support.h"
 
 namespace drumplot {
 namespace {
 
-// Hand-built record bytes: every field placed at its offset by the test
-// itself, with doubles given as their IEEE bit patterns.
-class RecordBytes {
- public:
-  RecordBytes() : bytes_(9168, '\0') {}
-  RecordBytes& text(size_t at, const std::string& s) {
-    bytes_[at] = static_cast<char>(s.size());
-    bytes_.replace(at + 1, s.size(), s);
-    return *this;
-  }
-  RecordBytes& u8(size_t at, uint8_t v) {
-    bytes_[at] = static_cast<char>(v);
-    return *this;
-  }
-  RecordBytes& le64(size_t at, uint64_t bits) {
-    for (size_t i = 0; i < 8; ++i) bytes_[at + i] = static_cast<char>((bits >> (8 * i)) & 0xFF);
-    return *this;
-  }
-  const std::string& str() const { return bytes_; }
-
- private:
-  std::string bytes_;
-};
+using test::RecordBytes;
 
 Board sampleBoard() {
   Board b;
