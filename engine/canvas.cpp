@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <numbers>
 
 #include "engine/span_fill.h"
@@ -25,6 +26,27 @@ constexpr double kArcTolerance = 1.0 / 64.0;
 constexpr int64_t kMaxArcSegments = int64_t{1} << 20;
 
 int64_t clampCoordinate(int64_t v) { return std::clamp(v, -kCoordinateLimit, kCoordinateLimit); }
+
+// What a recorded primitive may touch: its box (x1, y1)-(x2, y2), normalised,
+// grown by `margin` on every side and by `extra` more on the right and
+// bottom (the last column and row of a thin line).
+PixelRect boxReach(int64_t x1, int64_t y1, int64_t x2, int64_t y2, int64_t margin,
+                   int64_t extra = 0) {
+  return {std::min(x1, x2) - margin, std::min(y1, y2) - margin, std::max(x1, x2) + margin + extra,
+          std::max(y1, y2) + margin + extra};
+}
+
+CanvasOp opOf(CanvasOp::Kind kind, std::initializer_list<int64_t> coordinates) {
+  CanvasOp op;
+  op.kind = kind;
+  std::copy(coordinates.begin(), coordinates.end(), op.c);
+  return op;
+}
+
+// How far a stroke of pen width w reaches beyond its path's points: w / 2,
+// half a pixel more for the centre shift of odd widths, and a pixel more
+// for rounding.
+int64_t strokeMargin(int64_t w) { return std::max<int64_t>(w, 1) / 2 + 2; }
 
 template <class T>
 T floorDiv(T num, T den) {  // den > 0
@@ -448,6 +470,12 @@ Canvas::Canvas(RgbSurface& surface)
       clip_{0, 0, surface.width_px(), surface.rows()},
       origin_{0, surface.topRow()} {}
 
+Canvas::Canvas(CanvasRecorder& recorder, int64_t width_px, int64_t rows)
+    : recorder_(&recorder),
+      surfaceWidth_(std::clamp<int64_t>(width_px, 0, kCoordinateLimit)),
+      surfaceRows_(std::clamp<int64_t>(rows, 0, kCoordinateLimit)),
+      clip_{0, 0, surfaceWidth_, surfaceRows_} {}
+
 void Canvas::setPenWidth(int64_t width_px) {
   state_.penWidth_px = std::clamp<int64_t>(width_px, 0, kCoordinateLimit);
 }
@@ -501,16 +529,33 @@ void Canvas::PolygonEdge::start(int64_t j) {
 void Canvas::fillRect(int64_t x1, int64_t y1, int64_t x2, int64_t y2) {
   x1 = clampCoordinate(x1), y1 = clampCoordinate(y1);
   x2 = clampCoordinate(x2), y2 = clampCoordinate(y2);
+  if (recorder_) {
+    CanvasOp op = opOf(CanvasOp::Kind::FillRect, {x1, y1, x2, y2});
+    record(op, boxReach(x1, y1, x2, y2, 0));
+    return;
+  }
   withSpans(state_.brushColor, [&](const auto& spans) { rasterRect(spans, x1, y1, x2, y2); });
 }
 
 void Canvas::fillEllipse(int64_t x1, int64_t y1, int64_t x2, int64_t y2) {
   x1 = clampCoordinate(x1), y1 = clampCoordinate(y1);
   x2 = clampCoordinate(x2), y2 = clampCoordinate(y2);
+  if (recorder_) {
+    CanvasOp op = opOf(CanvasOp::Kind::FillEllipse, {x1, y1, x2, y2});
+    record(op, boxReach(x1, y1, x2, y2, 0));
+    return;
+  }
   withSpans(state_.brushColor, [&](const auto& spans) { rasterEllipse(spans, x1, y1, x2, y2); });
 }
 
 void Canvas::ellipse(int64_t x1, int64_t y1, int64_t x2, int64_t y2) {
+  if (recorder_) {
+    x1 = clampCoordinate(x1), y1 = clampCoordinate(y1);
+    x2 = clampCoordinate(x2), y2 = clampCoordinate(y2);
+    CanvasOp op = opOf(CanvasOp::Kind::Ellipse, {x1, y1, x2, y2});
+    record(op, boxReach(x1, y1, x2, y2, strokeMargin(state_.penWidth_px)));
+    return;
+  }
   fillEllipse(x1, y1, x2, y2);
   strokeArc(x1, y1, x2, y2, 0.0, 2.0 * std::numbers::pi);
 }
@@ -530,13 +575,46 @@ void Canvas::fillPolygon(std::span<const PixelPoint> points) {
            std::max(box.y1, p.y + 1)};
   }
   if (box.intersected(imageClip()).empty()) return;  // fill and outline lie in the box
-  const size_t n = clampedPoints_.size();
+  if (recorder_) {
+    CanvasOp op = opOf(CanvasOp::Kind::Polygon, {});
+    op.points = clampedPoints_;
+    record(op, box);
+    return;
+  }
+  fillSegments(clampedPoints_, {}, true);
+}
 
+void Canvas::fillPolygon(std::span<const PixelPoint> points, std::span<const uint32_t> segments) {
+  if (points.empty()) return;
+  if (recorder_) {
+    fillPolygon(points);  // a recording keeps the whole polygon
+    return;
+  }
+  fillSegments(points, segments, false);
+}
+
+void Canvas::fillSegments(std::span<const PixelPoint> points, std::span<const uint32_t> segments,
+                          bool all) {
+  const size_t n = points.size();
+  const size_t count = all ? n : segments.size();
+  // Segment c runs from point k to the next one (the last back to the first).
+  auto segment = [&](size_t c, PixelPoint& a, PixelPoint& b) {
+    const size_t k = all ? c : segments[c];
+    a = {clampCoordinate(points[k].x), clampCoordinate(points[k].y)};
+    const PixelPoint& p = points[k + 1 == n ? 0 : k + 1];
+    b = {clampCoordinate(p.x), clampCoordinate(p.y)};
+  };
+
+  // Only edges meeting the clip's rows can cross a row that is drawn, so a
+  // band of a large polygon sorts only the edges that reach it.
+  const PixelRect clip = imageClip();
   edges_.clear();
-  for (size_t i = 0; i < n; ++i) {
-    PixelPoint a = clampedPoints_[i], b = clampedPoints_[(i + 1) % n];
+  PixelPoint a, b;
+  for (size_t c = 0; c < count; ++c) {
+    segment(c, a, b);
     if (a.y == b.y) continue;
     if (a.y > b.y) std::swap(a, b);
+    if (b.y <= clip.y0 || a.y >= clip.y1) continue;
     edges_.push_back({a.y, b.y, a.x, b.x - a.x, b.y - a.y});
   }
   std::sort(edges_.begin(), edges_.end(),
@@ -575,7 +653,11 @@ void Canvas::fillPolygon(std::span<const PixelPoint> points) {
   });
 
   withSpans(state_.penColor, [&](const auto& spans) {
-    for (size_t i = 0; i < n; ++i) rasterThinLine(spans, clampedPoints_[i], clampedPoints_[(i + 1) % n]);
+    for (size_t c = 0; c < count; ++c) {
+      segment(c, a, b);
+      if (std::max(a.y, b.y) < spans.clip.y0 || std::min(a.y, b.y) >= spans.clip.y1) continue;
+      rasterThinLine(spans, a, b);
+    }
   });
 }
 
@@ -586,7 +668,13 @@ void Canvas::moveTo(int64_t x, int64_t y) { position_ = {clampCoordinate(x), cla
 
 void Canvas::lineTo(int64_t x, int64_t y) {
   PixelPoint to{clampCoordinate(x), clampCoordinate(y)};
-  strokeSegment(position_, to);
+  if (recorder_) {
+    CanvasOp op = opOf(CanvasOp::Kind::Line, {position_.x, position_.y, to.x, to.y});
+    const int64_t w = state_.penWidth_px;
+    record(op, boxReach(position_.x, position_.y, to.x, to.y, w <= 1 ? 0 : strokeMargin(w), 1));
+  } else {
+    strokeSegment(position_, to);
+  }
   position_ = to;
 }
 
@@ -610,6 +698,12 @@ void Canvas::arc(int64_t x1, int64_t y1, int64_t x2, int64_t y2, int64_t x3, int
   x2 = clampCoordinate(x2), y2 = clampCoordinate(y2);
   if (x1 > x2) std::swap(x1, x2);
   if (y1 > y2) std::swap(y1, y2);
+  if (recorder_) {
+    CanvasOp op = opOf(CanvasOp::Kind::Arc, {x1, y1, x2, y2, clampCoordinate(x3), clampCoordinate(y3),
+                                             clampCoordinate(x4), clampCoordinate(y4)});
+    record(op, boxReach(x1, y1, x2, y2, strokeMargin(state_.penWidth_px)));
+    return;
+  }
   // Angles of the radials as parameters t of (cx + a cos t, cy + b sin t).
   const double cx = (static_cast<double>(x1) + static_cast<double>(x2)) / 2.0;
   const double cy = (static_cast<double>(y1) + static_cast<double>(y2)) / 2.0;
@@ -653,6 +747,15 @@ void Canvas::strokeArc(int64_t x1, int64_t y1, int64_t x2, int64_t y2, double st
 // ============================================================================
 
 void Canvas::setPixel(int64_t x, int64_t y, Rgb colour) {
+  if (recorder_) {
+    // A recording surface lies within the clamping limits, so a pixel
+    // beyond them is outside it.
+    if (x != clampCoordinate(x) || y != clampCoordinate(y)) return;
+    CanvasOp op = opOf(CanvasOp::Kind::Pixel, {x, y});
+    op.colour = colour;
+    record(op, {x, y, x + 1, y + 1});
+    return;
+  }
   withSpans(colour, [&](const auto& spans) { spans(y, x, x + 1); });
 }
 
@@ -661,6 +764,13 @@ void Canvas::transferStamp(const BandBitmap& stamp, int64_t left, int64_t top, R
   PixelRect area =
       PixelRect{left, top, left + stamp.width_px(), top + stamp.rows()}.intersected(imageClip());
   if (area.empty()) return;
+  if (recorder_) {
+    CanvasOp op = opOf(CanvasOp::Kind::Stamp, {left, top});
+    op.stamp = &stamp;
+    op.colour = colour;
+    record(op, area);
+    return;
+  }
   if (band_) {
     if (colour == kWhite) {
       transferBits<BackgroundOp>(stamp, left, top, area, origin_, *band_);
@@ -675,6 +785,52 @@ void Canvas::transferStamp(const BandBitmap& stamp, int64_t left, int64_t top, R
       if (!stamp.isBackground(x - left, y - top)) row[x - origin_.x] = colour;
     }
   }
+}
+
+// Canvas - Recording and replay
+// ============================================================================
+
+void Canvas::record(CanvasOp& op, PixelRect reach) {
+  // Image pixels are surface pixels: the primitive's coordinates minus the origin.
+  reach = {reach.x0 - origin_.x, reach.y0 - origin_.y, reach.x1 - origin_.x, reach.y1 - origin_.y};
+  op.bounds = reach.intersected(clip_);
+  if (op.bounds.empty()) return;
+  op.state = state_;
+  op.origin = origin_;
+  recorder_->record(op);
+}
+
+void Canvas::replay(const CanvasOp& op) {
+  const PixelPoint savedOrigin = origin_;
+  const PixelPoint savedPosition = position_;
+  const CanvasState savedState = state_;
+  setWindowOrigin(savedOrigin.x + op.origin.x, savedOrigin.y + op.origin.y);
+  setState(op.state);
+  const int64_t* c = op.c;
+  switch (op.kind) {
+    case CanvasOp::Kind::FillRect: fillRect(c[0], c[1], c[2], c[3]); break;
+    case CanvasOp::Kind::FillEllipse: fillEllipse(c[0], c[1], c[2], c[3]); break;
+    case CanvasOp::Kind::Ellipse: ellipse(c[0], c[1], c[2], c[3]); break;
+    case CanvasOp::Kind::Polygon:
+      if (op.segments) {
+        fillPolygon(op.points, *op.segments);
+      } else {
+        fillPolygon(op.points);
+      }
+      break;
+    case CanvasOp::Kind::Line:
+      moveTo(c[0], c[1]);
+      lineTo(c[2], c[3]);
+      break;
+    case CanvasOp::Kind::Arc: arc(c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]); break;
+    case CanvasOp::Kind::Pixel: setPixel(c[0], c[1], op.colour); break;
+    case CanvasOp::Kind::Stamp:
+      if (op.stamp) transferStamp(*op.stamp, c[0], c[1], op.colour);
+      break;
+  }
+  origin_ = savedOrigin;
+  position_ = savedPosition;
+  state_ = savedState;
 }
 
 }  // namespace drumplot

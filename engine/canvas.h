@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -40,6 +41,43 @@ struct CanvasState {
   Rgb brushColor = kBlack;
 };
 
+// One drawing primitive as a recording canvas hands it on: everything a
+// replay needs to draw exactly the same pixels onto another canvas.
+struct CanvasOp {
+  enum class Kind : uint8_t {
+    FillRect,     // box c[0..3]
+    FillEllipse,  // box c[0..3]
+    Ellipse,      // box c[0..3]: inside and outline
+    Polygon,      // `points`
+    Line,         // from (c[0], c[1]) to (c[2], c[3])
+    Arc,          // box c[0..3], radials (c[4], c[5]) and (c[6], c[7])
+    Pixel,        // (c[0], c[1]) in `colour`
+    Stamp,        // `stamp` with its top left pixel on (c[0], c[1]), in `colour`
+  };
+  Kind kind = Kind::FillRect;
+  CanvasState state;
+  // The recording canvas's window origin when the primitive was drawn; the
+  // primitive's image pixels are its coordinates minus this origin.
+  PixelPoint origin;
+  int64_t c[8] = {};                   // coordinates as the primitive clamps them
+  std::span<const PixelPoint> points;  // Polygon, clamped
+  // Polygon: when set, only these segments are drawn (see fillPolygon).
+  std::optional<std::span<const uint32_t>> segments;
+  const BandBitmap* stamp = nullptr;   // Stamp; must outlive every replay
+  Rgb colour = kBlack;                 // Pixel and Stamp
+  // Every image pixel the primitive may touch (it may touch fewer).
+  PixelRect bounds;
+};
+
+// Receives the primitives of a recording canvas, in drawing order.
+class CanvasRecorder {
+ public:
+  virtual void record(const CanvasOp& op) = 0;
+
+ protected:
+  ~CanvasRecorder() = default;
+};
+
 // Drawing in image coordinates onto a surface. Image point (x, y) lands on
 // surface pixel (x - originX, y - originY); everything outside the clip
 // rectangle (the whole surface unless narrowed) is left alone. Every
@@ -68,6 +106,11 @@ class Canvas {
   // The band's canvas starts with its window origin at the band's top row.
   explicit Canvas(BandBitmap& band);
   explicit Canvas(RgbSurface& surface);
+  // A recording canvas over an image of width_px x rows: each primitive that
+  // may touch the image is handed to `recorder` instead of being drawn; pen,
+  // brush, position, origin and clip behave as on any canvas (the clip only
+  // decides what is recorded).
+  Canvas(CanvasRecorder& recorder, int64_t width_px, int64_t rows);
 
   Canvas(const Canvas&) = delete;
   Canvas& operator=(const Canvas&) = delete;
@@ -103,6 +146,11 @@ class Canvas {
   void ellipse(int64_t x1, int64_t y1, int64_t x2, int64_t y2);
   // Inside in the brush colour, 1-pixel outline in the pen colour.
   void fillPolygon(std::span<const PixelPoint> points);
+  // The same polygon drawn from some of its segments only (segment k runs
+  // from point k to the next, the last back to the first): the same pixels
+  // as fillPolygon(points) in every row that no other segment reaches. A
+  // band of a large polygon draws only the segments that reach the band.
+  void fillPolygon(std::span<const PixelPoint> points, std::span<const uint32_t> segments);
 
   // The pen's current position (moved by moveTo and lineTo only).
   void moveTo(int64_t x, int64_t y);
@@ -123,7 +171,17 @@ class Canvas {
   // `colour`; its background pixels leave the target as it was.
   void transferStamp(const BandBitmap& stamp, int64_t left, int64_t top, Rgb colour);
 
+  // Draws a recorded primitive with the pen, brush and origin it was
+  // recorded with, the origin taken relative to this canvas's origin; this
+  // canvas's own pen, brush, position and origin are left as found. Drawing
+  // a recording's primitives in order onto a band gives the same pixels as
+  // drawing the recorded steps straight onto it.
+  void replay(const CanvasOp& op);
+
  private:
+  void record(CanvasOp& op, PixelRect reach);
+  void fillSegments(std::span<const PixelPoint> points, std::span<const uint32_t> segments,
+                    bool all);
   template <class Draw>
   void withSpans(Rgb colour, Draw&& draw);
   void strokeSegment(PixelPoint from, PixelPoint to);
@@ -131,6 +189,7 @@ class Canvas {
 
   BandBitmap* band_ = nullptr;
   RgbSurface* rgb_ = nullptr;
+  CanvasRecorder* recorder_ = nullptr;
   int64_t surfaceWidth_ = 0;
   int64_t surfaceRows_ = 0;
   PixelRect clip_;  // surface pixels
