@@ -1,0 +1,130 @@
+// SPDX-License-Identifier: MIT
+// JobRaster: what the plotter export and the job bitmap share: drawing
+// every board layer of a job band by band (the literal way, or through
+// display lists on worker threads), with the overview and the preview
+// drawn in the first band produced.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/band_bitmap.h"
+#include "engine/band_geometry.h"
+#include "engine/interpreter.h"
+#include "output/band_scheduler.h"
+#include "job/job.h"
+#include "job/tech_area.h"
+#include "output/export_geometry.h"
+#include "output/replacing_file.h"
+
+namespace drumplot {
+
+// Progress of an output, readable from any thread while it runs. Setting
+// `cancelled` (from any thread, or a signal handler) stops the output:
+// nothing is written and an older file of that name stays.
+struct ExportProgress {
+  enum class Phase : int { Reading, Drawing, Done };
+  std::atomic<Phase> phase{Phase::Reading};
+  std::atomic<int64_t> step{0};       // Reading: layers read; Drawing: the band being written (from 1)
+  std::atomic<int64_t> steps{0};      // Reading: layers to read; Drawing: bands
+  std::atomic<double> fraction{0.0};  // of the phase, 0 to 1
+  std::atomic<bool> cancelled{false};
+  // Called after each step, one call at a time, on one of the output's threads.
+  std::function<void(const ExportProgress&)> onChange;
+
+  void report(Phase p, int64_t at, int64_t of, double part);
+};
+
+// The "D-code without  hole:" field holds at most this many characters.
+inline constexpr size_t kMaxNoHoleText = 250;
+
+// What the plotter export and the job bitmap both take from the export
+// dialog, and how they run.
+struct OutputSettings {
+  OutputLayers layers = allLayers();  // the layer check boxes
+  double lineWidth_mils = 0.0;        // "Both direction": added to every pen (may be negative)
+  int holeDiameter_mils = 0;          // "Hole size in  pads :"; 0: no holes
+  std::string noHoleDCodes = "300,500,700";  // "D-code without  hole:"
+  bool techArea = false;                     // "Use tech. area"
+  // Every band buffer together (the `Memory` setting as memoryBudgetBytes()).
+  uint64_t budgetBytes = memoryBudgetBytes(kMemoryDefault_MB);
+  bool reference = false;  // the literal way: one thread, each band reads every layer anew
+  unsigned threads = 0;    // workers of the fast way; 0: one per processor
+  ExportProgress* progress = nullptr;
+
+  static OutputLayers allLayers() {
+    OutputLayers all;
+    all.fill(true);
+    return all;
+  }
+};
+
+// How the bands are made.
+struct RasterOptions {
+  bool reference = false;  // the literal way: one thread, each band reads every layer anew
+  unsigned threads = 0;    // workers of the fast way; 0: one per processor
+  uint64_t budgetBytes = 0;  // every band buffer together
+  // The fast way cuts bands into pieces of about this many bytes, so that
+  // a piece is still in the cache when it is coded.
+  uint64_t pieceBytes = uint64_t{4} << 20;
+  ExportProgress* progress = nullptr;
+};
+
+// What to draw: an image of width_px x height_px at `dpi`, cut into bands.
+struct RasterScene {
+  std::vector<BoardLayer> boardLayers;  // in drawing order
+  InterpreterSettings interpreter;
+  double dpi = 0.0;
+  int64_t width_px = 0;
+  int64_t height_px = 0;
+  BandGeometry bands;
+  BandOrder order = BandOrder::TopDown;
+  // Pieces of a band are made from its bottom up (their groups run upwards).
+  bool piecesBottomUp = false;
+  int64_t rowAlign = 1;  // piece heights are multiples of this
+  // Skip, in every band but the first produced, the boards that do not reach it.
+  bool cullBoards = false;
+  std::optional<TechAreaFrame> tech;  // drawn after the boards
+  double overviewDpi = 0.0;           // 400 x 400
+  PreviewSize preview;                // none when empty
+};
+
+// The output's side: its file blocks and how a band becomes bytes.
+class BandConsumer {
+ public:
+  // Once, before the first band's bytes: the overview and preview drawn.
+  virtual void previewsDrawn(BandBitmap& overview, BandBitmap& preview, ReplacingFile& file) = 0;
+  // One band, or a piece of one; called from several threads at once.
+  virtual void encode(BandBitmap& band, ChunkSink& sink) const = 0;
+
+ protected:
+  ~BandConsumer() = default;
+};
+
+struct RasterStats {
+  int64_t pieces = 0;         // bands, or the pieces the fast way cut them into
+  unsigned threads = 1;
+  uint64_t primitives = 0;    // recorded by the fast way
+  uint64_t displayListBytes = 0;
+  bool cancelled = false;
+};
+
+// The part of a scene that follows from the job and the settings: the
+// board layers (moved by the tech area in use), the interpreter settings and
+// the frame, and the extents of the boards output. Throws FormatError when
+// no board has a Gerber file on a chosen layer.
+RasterScene outputScene(const Job& job, const OutputSettings& settings, JobExtents& extents);
+
+RasterOptions rasterOptions(const OutputSettings& settings);
+
+// Draws the scene band by band into `file` through `consumer`. Throws
+// IoError or FormatError (a layer file that cannot be read, a shape too
+// large); returns with `cancelled` set when the progress was cancelled.
+RasterStats rasterizeJob(const RasterScene& scene, BandConsumer& consumer, ReplacingFile& file,
+                         const RasterOptions& options);
+
+}  // namespace drumplot

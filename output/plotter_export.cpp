@@ -1,0 +1,218 @@
+// SPDX-License-Identifier: MIT
+// The plotter file writer: header, thumbnail and preview blocks, and the
+// bands coded as groups of four rows in the order the mirror setting asks.
+#include "output/plotter_export.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <string>
+
+#include "engine/errors.h"
+#include "engine/rounding.h"
+#include "output/fpf_encoder.h"
+#include "output/fpf_file.h"
+#include "output/group_coder.h"
+
+namespace drumplot {
+
+namespace {
+
+constexpr size_t kMaxNotesKept = 63;
+
+// Swaps rows k and rows - 1 - k of the first `rows` rows.
+void flipRows(BandBitmap& bitmap, int64_t rows) {
+  for (int64_t k = 0; k < rows / 2; ++k) {
+    std::swap_ranges(bitmap.rowWords(k), bitmap.rowWords(k) + bitmap.wordsPerRow(),
+                     bitmap.rowWords(rows - 1 - k));
+  }
+}
+
+// PlotterExport - Writing bands
+// ============================================================================
+
+// The plotter file's side of the bands.
+class PlotterFileWriter final : public BandConsumer {
+ public:
+  PlotterFileWriter(bool mirror, int64_t horizontal_px, GroupCoder coder)
+      : mirror_(mirror), horizontal_px_(horizontal_px), coder_(coder) {}
+
+  void previewsDrawn(BandBitmap& overview, BandBitmap& preview, ReplacingFile& file) override {
+    overview_ = toMonoImage(overview);
+    // The preview in the vertical order of the image data.
+    if (!mirror_) flipRows(preview, preview.rows());
+    file.write(thumbnailBlock(preview));
+    file.write(previewBlock(preview));
+  }
+
+  void encode(BandBitmap& band, ChunkSink& sink) const override {
+    encodeBandGroups(band, mirror_, horizontal_px_, coder_, sink.buffer(),
+                     [&sink] { sink.flushIfFull(); });
+  }
+
+  MonoImage& overview() { return overview_; }
+
+ private:
+  MonoImage overview_;
+  bool mirror_;
+  int64_t horizontal_px_;
+  GroupCoder coder_;
+};
+
+}  // namespace
+
+// PlotterExport - Bands and blocks
+// ============================================================================
+
+void encodeBandGroups(BandBitmap& band, bool mirror, int64_t horizontal_px, GroupCoder coder,
+                      std::vector<uint8_t>& out, const std::function<void()>& afterGroup) {
+  const int64_t rows = band.rows();
+  const auto width = static_cast<uint32_t>(band.width_px());
+  for (int64_t g = 0; g < rows / 4; ++g) {
+    const int64_t top = mirror ? 4 * g : rows - 4 - 4 * g;
+    RowGroup group{};
+    group.widthPx = width;
+    for (int64_t k = 0; k < 4; ++k) {
+      auto* bytes = reinterpret_cast<uint8_t*>(band.rowWords(mirror ? top + k : top + 3 - k));
+      if (horizontal_px != 0) adjustHorizontalLines(bytes, width, horizontal_px);
+      group.rows[k] = bytes;
+    }
+    coder(group, out);
+    if (afterGroup) afterGroup();
+  }
+}
+
+std::vector<uint8_t> thumbnailBlock(const BandBitmap& preview) {
+  std::vector<uint8_t> block(kFpfThumbnailBytes, 0xFF);
+  const int64_t pw = preview.width_px(), ph = preview.rows();
+  // The preview scaled to pw / 4 x ph / 4, ph rounded up to even first.
+  const int64_t tw = std::min<int64_t>(pw / 4, 200);
+  const int64_t th = std::min<int64_t>((ph + ph % 2) / 4, 200);
+  for (int64_t ty = 0; ty < th; ++ty) {
+    for (int64_t tx = 0; tx < tw; ++tx) {
+      bool exposed = false;
+      for (int64_t y = 4 * ty; y < std::min(4 * ty + 4, ph) && !exposed; ++y) {
+        for (int64_t x = 4 * tx; x < 4 * tx + 4 && !exposed; ++x) exposed = !preview.isBackground(x, y);
+      }
+      if (exposed) block[static_cast<size_t>(ty * 25 + tx / 8)] &= static_cast<uint8_t>(~(0x80u >> (tx % 8)));
+    }
+  }
+  return block;
+}
+
+std::vector<uint8_t> previewBlock(const BandBitmap& preview) {
+  std::vector<uint8_t> block(kFpfPreviewBytes, 0xFF);
+  const auto bytes = static_cast<size_t>(std::min<int64_t>(preview.width_px(), 800) / 8);
+  for (int64_t k = 0; k < std::min<int64_t>(preview.rows(), 800); ++k) {
+    std::memcpy(block.data() + static_cast<size_t>(k) * 100, preview.rowBytes(k), bytes);
+  }
+  return block;
+}
+
+void flipOverviewTop(MonoImage& overview) {
+  int64_t last = -1;
+  for (uint32_t y = 0; y < overview.height; ++y) {
+    const uint8_t* row = overview.row(y);
+    if (std::any_of(row, row + overview.stride(), [](uint8_t b) { return b != 0xFF; })) last = y;
+  }
+  flipImageRows(overview, static_cast<uint32_t>(std::min<int64_t>(last + 2, overview.height)));
+}
+
+void flipImageRows(MonoImage& image, uint32_t rows) {
+  for (uint32_t k = 0; k < rows / 2; ++k) {
+    std::swap_ranges(image.row(k), image.row(k) + image.stride(), image.row(rows - 1 - k));
+  }
+}
+
+MonoImage toMonoImage(const BandBitmap& bitmap) {
+  MonoImage image(static_cast<uint32_t>(bitmap.width_px()), static_cast<uint32_t>(bitmap.rows()));
+  for (uint32_t y = 0; y < image.height; ++y) {
+    std::memcpy(image.row(y), bitmap.rowBytes(y), image.stride());
+  }
+  return image;
+}
+
+// PlotterExport - Plan and export
+// ============================================================================
+
+PlotterExportPlan planPlotterExport(const Job& job, const PlotterExportSettings& settings) {
+  if (settings.dpi < kOtherResolutionMin || settings.dpi > kMaxPlotterDpi) {
+    throw FormatError("a resolution of " + std::to_string(settings.dpi) +
+                      " dpi cannot be exported: the plotter file holds " +
+                      std::to_string(kOtherResolutionMin) + " to " + std::to_string(kMaxPlotterDpi) +
+                      " dpi");
+  }
+  JobExtents extents;
+  RasterScene scene = outputScene(job, settings, extents);
+  double x = extents.MaxX, y = extents.MaxY;
+  if (scene.tech) {
+    x += scene.tech->GrowX;
+    y += scene.tech->GrowY;
+  }
+  PlotterExportPlan plan;
+  plan.dpi = settings.dpi;
+  plan.width_px = plotterSide_px(x, settings.dpi);
+  plan.height_px = plotterSide_px(y, settings.dpi);
+  plan.boardLayers = scene.boardLayers.size();
+  if (plan.width_px <= 0 || plan.height_px <= 0) {
+    throw FormatError("the boards lie left of or above the plotting area: the image would be empty");
+  }
+  if (plan.width_px > kMaxPlotterSide_px || plan.height_px > kMaxPlotterSide_px) {
+    throw FormatError("an image of " + std::to_string(plan.width_px) + " x " +
+                      std::to_string(plan.height_px) +
+                      " pixels cannot be described by the plotter file (at most " +
+                      std::to_string(kMaxPlotterSide_px) + " pixels a side)");
+  }
+  plan.large = plan.width_px > kFpfLargeLimit || plan.height_px > kFpfLargeLimit;
+  plan.preview = previewSize(plan.width_px, plan.height_px, settings.dpi);
+  plan.bands = computeBandGeometry(settings.budgetBytes, plan.width_px, plan.height_px);
+  return plan;
+}
+
+PlotterExportSummary exportPlotterFile(const Job& job, const PlotterExportSettings& settings) {
+  const auto start = std::chrono::steady_clock::now();
+  PlotterExportSummary summary;
+  summary.plan = planPlotterExport(job, settings);
+  const PlotterExportPlan& plan = summary.plan;
+  JobExtents extents;
+  RasterScene scene = outputScene(job, settings, extents);
+  scene.dpi = settings.dpi;
+  scene.width_px = plan.width_px;
+  scene.height_px = plan.height_px;
+  scene.bands = plan.bands;
+  // Mirror off: bands from the bottom of the image up, the remainder at the top.
+  scene.order = settings.mirror ? BandOrder::TopDown : BandOrder::BottomUp;
+  scene.piecesBottomUp = !settings.mirror;
+  scene.rowAlign = 4;
+  scene.cullBoards = true;
+  scene.overviewDpi = kPlotterOverviewDpi;
+  scene.preview = plan.preview;
+
+  FpfHeader header;
+  header.width = static_cast<uint32_t>(plan.width_px);
+  header.height = static_cast<uint32_t>(plan.height_px);
+  header.dpi = static_cast<uint32_t>(plan.dpi);
+  header.previewWidth = static_cast<uint32_t>(plan.preview.width_px);
+  header.previewHeight = static_cast<uint32_t>(plan.preview.height_px);
+  header.notes = settings.notes.substr(0, kMaxNotesKept);
+
+  const int64_t horizontal_px = roundHalfEven(settings.horizontalLine_mils * settings.dpi / 1000.0);
+  // The literal way codes pixel by pixel up to 8000 dpi, above it 32 pixels
+  // at a time; the fast way 64 at a time. All give the same bytes.
+  GroupCoder coder = encodeGroupWide;
+  if (settings.reference) coder = settings.dpi <= 8000 ? encodeGroupPerPixel : encodeGroupWords;
+  PlotterFileWriter writer(settings.mirror, horizontal_px, coder);
+  ReplacingFile file(settings.file);
+  file.write(encodeFpfHeader(header));
+  summary.raster = rasterizeJob(scene, writer, file, rasterOptions(settings));
+  summary.cancelled = summary.raster.cancelled;
+  if (summary.cancelled) return summary;  // the temporary file goes with `file`
+  file.commit();
+  summary.overview = std::move(writer.overview());
+  if (!settings.mirror) flipOverviewTop(summary.overview);
+  summary.fileBytes = file.bytesWritten();
+  summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return summary;
+}
+
+}  // namespace drumplot

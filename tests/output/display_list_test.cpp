@@ -1,0 +1,168 @@
+// SPDX-License-Identifier: MIT
+// Display lists: a scene recorded once and replayed span by span gives the
+// bits of the scene drawn straight onto the whole image.
+#include "output/display_list.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <random>
+
+#include "engine/gerber_reader.h"
+#include "engine/shape_rasterizer.h"
+
+namespace drumplot {
+namespace {
+
+constexpr int64_t kWidth = 192;
+constexpr int64_t kHeight = 170;
+constexpr double kDpi = 2000.0;
+
+// Apertures drawn straight and through stamps (holes, macros).
+GerberReader apertures() {
+  GerberReader reader;
+  reader.FileName = "apertures.gbr";
+  reader.loadBytes(
+      "%MOIN*%"
+      "%AMTHERM*7,0.001,0,0.024,0.015,0.003,45*%"
+      "%AMMIX*1,1,0.020,0,0*7,0,0,0.016,0.010,0.002,0*21,0,0.030,0.002,0,0,0*%"
+      "%ADD10C,0.013*%%ADD11C,0.022X0.008*%%ADD12R,0.030X0.020X0.008*%"
+      "%ADD13O,0.031X0.012*%%ADD14P,0.030X5X17X0.006*%%ADD15THERM*%%ADD16MIX*%");
+  reader.computeExtents();
+  reader.parseDefinitions();
+  return reader;
+}
+
+using Step = std::function<void(Canvas&, ShapeRasterizer&)>;
+
+// A random scene of every primitive, partly outside the image, both
+// colours, with polygons large enough to be replayed by their segments.
+std::vector<Step> randomScene(uint32_t seed) {
+  std::mt19937 random(seed);
+  auto coordinate = [&] { return static_cast<int64_t>(random() % 260) - 40; };
+  auto colour = [&] { return random() % 4 == 0 ? kWhite : kBlack; };
+  std::vector<Step> steps;
+  for (int i = 0; i < 50; ++i) {
+    const int64_t x1 = coordinate(), y1 = coordinate(), x2 = coordinate(), y2 = coordinate();
+    const int64_t width = static_cast<int64_t>(random() % 14);
+    const Rgb pen = colour(), brush = colour();
+    switch (random() % 9) {
+      case 0:
+        steps.push_back([=](Canvas& c, ShapeRasterizer&) {
+          c.setBrushColor(brush);
+          c.fillRect(x1, y1, x2, y2);
+        });
+        break;
+      case 1:
+        steps.push_back([=](Canvas& c, ShapeRasterizer&) {
+          c.setPenColor(pen);
+          c.setBrushColor(brush);
+          c.setPenWidth(width);
+          c.ellipse(x1, y1, x2, y2);
+        });
+        break;
+      case 2: {
+        // A star of up to 300 points around a random centre.
+        std::vector<PixelPoint> points;
+        const int n = 3 + static_cast<int>(random() % 300);
+        for (int k = 0; k < n; ++k) {
+          const double r = static_cast<double>(10 + random() % 120);
+          const double a = 2 * 3.14159265358979 * k / n;
+          points.push_back({x1 + std::lround(r * std::cos(a)), y1 + std::lround(r * std::sin(a))});
+        }
+        steps.push_back([=](Canvas& c, ShapeRasterizer&) {
+          c.setPenColor(pen);
+          c.setBrushColor(brush);
+          c.fillPolygon(points);
+        });
+        break;
+      }
+      case 3:
+      case 4:
+        steps.push_back([=](Canvas& c, ShapeRasterizer&) {
+          c.setPenColor(pen);
+          c.setPenWidth(width);
+          c.moveTo(x1, y1);
+          c.lineTo(x2, y2);
+          c.lineTo(y1, x2);  // from where the last line ended
+        });
+        break;
+      case 5:
+        steps.push_back([=](Canvas& c, ShapeRasterizer&) {
+          c.setPenColor(pen);
+          c.setPenWidth(width);
+          c.arc(x1, y1, x2, y2, x2, y1, x1, y2);
+        });
+        break;
+      case 6:
+        steps.push_back([=](Canvas& c, ShapeRasterizer&) { c.setPixel(x1, y1, pen); });
+        break;
+      default: {
+        const int d = 10 + static_cast<int>(random() % 7);
+        const double x = static_cast<double>(x1) / kDpi, y = static_cast<double>(y1) / kDpi;
+        steps.push_back([=](Canvas& c, ShapeRasterizer& shapes) { shapes.flash(c, d, x, y, pen); });
+        break;
+      }
+    }
+  }
+  return steps;
+}
+
+std::vector<uint8_t> bytesOf(const BandBitmap& b) { return {b.bytes().begin(), b.bytes().end()}; }
+
+TEST(DisplayListTest, ReplayBySpansGivesTheWholeImage) {
+  GerberReader reader = apertures();
+  for (uint32_t seed = 1; seed <= 30; ++seed) {
+    ShapeRasterizer shapes(reader.Apertures, kDpi, reader.UnitScale);
+    const std::vector<Step> scene = randomScene(seed);
+    BandBitmap whole(kWidth, kHeight);
+    {
+      Canvas canvas(whole);
+      for (const Step& step : scene) step(canvas, shapes);
+    }
+    DisplayList list;
+    {
+      Canvas recording(list, kWidth, kHeight);
+      for (const Step& step : scene) step(recording, shapes);
+    }
+    ASSERT_GT(list.size(), 0u);
+
+    BandBitmap replayed(kWidth, kHeight);
+    Canvas canvas(replayed);
+    list.replay(canvas);
+    ASSERT_EQ(bytesOf(replayed), bytesOf(whole)) << "seed " << seed << ", whole replay";
+
+    std::mt19937 random(seed);
+    for (int split = 0; split < 4; ++split) {
+      std::vector<int64_t> tops{0};
+      while (tops.back() < kHeight) tops.push_back(tops.back() + 1 + static_cast<int64_t>(random() % 40));
+      tops.pop_back();
+      list.index(tops);
+      std::vector<uint8_t> bands;
+      for (size_t k = 0; k < tops.size(); ++k) {
+        const int64_t end = k + 1 < tops.size() ? tops[k + 1] : kHeight;
+        BandBitmap band(kWidth, end - tops[k], tops[k]);
+        Canvas c(band);
+        list.replay(c, k);
+        const std::vector<uint8_t> b = bytesOf(band);
+        bands.insert(bands.end(), b.begin(), b.end());
+      }
+      ASSERT_EQ(bands, bytesOf(whole)) << "seed " << seed << ", split " << split;
+    }
+  }
+}
+
+TEST(DisplayListTest, KeepsOnlyWhatMeetsTheImage) {
+  DisplayList list;
+  Canvas recording(list, 100, 50);
+  recording.fillRect(-30, -30, -1, 10);  // left of the image
+  recording.fillRect(10, 50, 20, 60);    // below it
+  recording.setPixel(int64_t{1} << 40, 0, kBlack);
+  EXPECT_EQ(list.size(), 0u);
+  recording.fillRect(-30, -30, 1, 1);  // its last pixel is (0, 0)
+  EXPECT_EQ(list.size(), 1u);
+}
+
+}  // namespace
+}  // namespace drumplot

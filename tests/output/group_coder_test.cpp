@@ -1,0 +1,63 @@
+// SPDX-License-Identifier: MIT
+// The fast group coder gives the reference coder's bytes.
+#include "output/group_coder.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace drumplot {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// Four rows of `width` pixels from each column's value v (bit k: row k background).
+struct Group {
+  uint32_t width;
+  std::vector<Bytes> rows;
+  template <typename F>
+  Group(uint32_t w, F column) : width(w), rows(4, Bytes((w + 7) / 8, 0)) {
+    for (uint32_t x = 0; x < w; ++x) {
+      const uint8_t v = column(x);
+      for (int k = 0; k < 4; ++k) {
+        if ((v >> k) & 1) rows[k][x >> 3] |= static_cast<uint8_t>(0x80u >> (x & 7));
+      }
+    }
+  }
+  Bytes encode(void (*coder)(const RowGroup&, Bytes&)) const {
+    Bytes out;
+    coder({{rows[0].data(), rows[1].data(), rows[2].data(), rows[3].data()}, width}, out);
+    return out;
+  }
+};
+
+TEST(GroupCoderTest, RunsOfTheSpecialLengths) {
+  Group background(1024, [](uint32_t) { return uint8_t{15}; });
+  EXPECT_EQ(background.encode(encodeGroupWide),
+            (Bytes{0xEF, 0xEF, 0xEF, 0xEF, 0xEF, 0xEF, 0xEF, 0xEF, 0xFF}));
+  // 25 columns of 3, 10 of 0, 9 of 5, then 20 of 15.
+  Group mixed(64, [](uint32_t x) { return uint8_t(x < 25 ? 3 : x < 35 ? 0 : x < 44 ? 5 : 15); });
+  EXPECT_EQ(mixed.encode(encodeGroupWide), (Bytes{0xB3, 0x93, 0xA0, 0x95, 0xBF, 0x4F, 0xFF}));
+  // Uniform words of different values next to each other, and long runs.
+  Group blocks(64 * 9, [](uint32_t x) { return uint8_t(x < 64 * 4 ? 0 : x < 64 * 5 ? 9 : 6); });
+  EXPECT_EQ(blocks.encode(encodeGroupWide), (Bytes{0xE0, 0xE0, 0xD9, 0xE6, 0xE6, 0xFF}));
+}
+
+TEST(GroupCoderTest, SameBytesAsThePerPixelCoder) {
+  std::mt19937 random(4242);
+  for (int trial = 0; trial < 400; ++trial) {
+    // Widths not always a multiple of 64, 32 or even 8.
+    const auto width = static_cast<uint32_t>(1 + random() % 700);
+    const auto change = static_cast<unsigned>(1 + random() % 200);  // mean run length
+    uint8_t v = static_cast<uint8_t>(random() % 16);
+    Group g(width, [&](uint32_t) {
+      if (random() % change == 0) v = static_cast<uint8_t>(random() % 16);
+      return v;
+    });
+    ASSERT_EQ(g.encode(encodeGroupWide), g.encode(encodeGroupPerPixel))
+        << "trial " << trial << ", width " << width;
+  }
+}
+
+}  // namespace
+}  // namespace drumplot

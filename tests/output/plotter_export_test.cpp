@@ -1,0 +1,332 @@
+// SPDX-License-Identifier: MIT
+// The plotter export: header and image bytes, band and row order, previews,
+// refusals, cancel, and the fast way against the literal way.
+#include "output/plotter_export.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "engine/errors.h"
+#include "output/export_test_support.h"
+#include "output/fpf_file.h"
+#include "output/group_coder.h"
+
+namespace drumplot {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+// Two pads of 0.05 inch at data points (0.1, 0.1) and (0.3, 0.2); the board
+// at (0.23, 0.1) reaches x = 0.43 and y = 0.2: at 1000 dpi an image of
+// 1024 x 800 pixels with the pads centred on pixels (230, 100) and (430, 200).
+Job twoPadJob() {
+  Job job;
+  job.Boards.push_back(test::boardFor(
+      test::gerberFile("pads.gbr", "%ADD10C,0.0500*%\nD10*\nX1000Y1000D03*\nX3000Y2000D03*\n"), 0.23,
+      0.1));
+  return job;
+}
+
+PlotterExportSettings settingsFor(const fs::path& file, int dpi) {
+  PlotterExportSettings s;
+  s.file = file;
+  s.dpi = dpi;
+  return s;
+}
+
+void expose(BandBitmap& band, int64_t x, int64_t y) {
+  reinterpret_cast<uint8_t*>(band.rowWords(y))[x / 8] &= static_cast<uint8_t>(~(0x80u >> (x % 8)));
+}
+
+Bytes fileBytes(const fs::path& file) {
+  std::string s = test::readFile(file);
+  return Bytes(s.begin(), s.end());
+}
+
+// Files in `dir` other than `keep`.
+std::vector<std::string> strayFiles(const fs::path& dir, const fs::path& keep) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir)) {
+    if (e.path() != keep) names.push_back(e.path().filename().string());
+  }
+  return names;
+}
+
+TEST(PlotterExportTest, HeaderOfASmallJob) {
+  const fs::path file = test::tempDir() / "small.fpf";
+  PlotterExportSettings s = settingsFor(file, 1000);
+  s.notes = std::string("0123456789") + std::string(53, 'n');  // 63 characters
+  PlotterExportSummary r = exportPlotterFile(twoPadJob(), s);
+  EXPECT_EQ(r.plan.width_px, 1024);
+  EXPECT_EQ(r.plan.height_px, 800);
+  EXPECT_EQ(r.plan.preview, (PreviewSize{800, 625, 781.25}));
+  const Bytes b = fileBytes(file);
+  ASSERT_GT(b.size(), kFpfImageOffset);
+  Bytes want{'Q', 'K', 'S', 0x03, 0x20, 0x04, 0x00, 0x03, 0xE8, 0x02, 0x71, 0x03, 0x20, 50};
+  EXPECT_EQ(Bytes(b.begin(), b.begin() + 14), want);
+  EXPECT_EQ(std::string(b.begin() + 14, b.begin() + 64), s.notes.substr(0, 50));  // notes cut to 50
+  EXPECT_EQ(Bytes(b.begin() + 64, b.begin() + 77), Bytes(13, 0));
+  // The first record: the image's last four rows, background: 1024 columns of 15.
+  EXPECT_EQ(Bytes(b.begin() + kFpfImageOffset, b.begin() + kFpfImageOffset + 9),
+            (Bytes{0xEF, 0xEF, 0xEF, 0xEF, 0xEF, 0xEF, 0xEF, 0xEF, 0xFF}));
+  EXPECT_EQ(r.fileBytes, b.size());
+}
+
+TEST(PlotterExportTest, HeaderOfALargeJob) {
+  // A board 10 inches wide at 6500 dpi: 68896 pixels a row, beyond 65000.
+  Job job;
+  job.Boards.push_back(test::boardFor(
+      test::gerberFile("wide.gbr", "%ADD10C,0.0100*%\nD10*\nX100Y100D03*\nX100100Y100D03*\n"), 0.0,
+      0.1));
+  const fs::path file = test::tempDir() / "large.fpf";
+  PlotterExportSummary r = exportPlotterFile(job, settingsFor(file, 6500));
+  ASSERT_TRUE(r.plan.large);
+  const Bytes b = fileBytes(file);
+  EXPECT_EQ(Bytes(b.begin(), b.begin() + 7), (Bytes{'Q', 'K', '2', 0, 0, 0, 0}));
+  EXPECT_EQ(Bytes(b.begin() + 7, b.begin() + 9), (Bytes{0x19, 0x64}));  // 6500 dpi
+  // Row length first in the 24-bit fields: 68896 and 4544.
+  EXPECT_EQ(Bytes(b.begin() + 64, b.begin() + 70), (Bytes{0x01, 0x0D, 0x20, 0x00, 0x11, 0xC0}));
+  FpfContents c = readFpf(file, false);
+  EXPECT_EQ(c.header.width, 68896u);
+  EXPECT_EQ(c.header.height, 4544u);
+}
+
+TEST(PlotterExportTest, ResolutionItems) {
+  EXPECT_STREQ(kResolutionLabels[1], "1626");
+  EXPECT_EQ(resolutionOfItem(1, kOtherResolutionPreset), 1625);
+  EXPECT_EQ(resolutionOfItem(kDefaultResolutionItem, kOtherResolutionPreset), 2032);
+  EXPECT_EQ(resolutionOfItem(kOtherResolutionItem, 777), 777);
+  const fs::path file = test::tempDir() / "r.fpf";
+  exportPlotterFile(twoPadJob(), settingsFor(file, resolutionOfItem(1, 0)));
+  EXPECT_EQ(readFpf(file, false).header.dpi, 1625u);
+}
+
+TEST(PlotterExportTest, MirrorOffWritesTheImageFromTheBottomUp) {
+  const fs::path dir = test::tempDir();
+  PlotterExportSettings on = settingsFor(dir / "on.fpf", 1000), off = settingsFor(dir / "off.fpf", 1000);
+  on.mirror = true;
+  on.budgetBytes = off.budgetBytes = 96 * 128 + 1;  // bands of 96 rows: 9 bands, the last of 32
+  PlotterExportSummary r = exportPlotterFile(twoPadJob(), on);
+  ASSERT_EQ(r.plan.bands.bandCount, 9);
+  exportPlotterFile(twoPadJob(), off);
+  FpfContents a = readFpf(on.file), b = readFpf(off.file);
+  ASSERT_TRUE(a.complete && b.complete);
+  ASSERT_EQ(a.records, 200u);
+  // Mirror on: the file's rows are the image's rows; the pads are where they belong.
+  EXPECT_TRUE(a.image.exposed(230, 100));
+  EXPECT_TRUE(a.image.exposed(430, 200));
+  EXPECT_FALSE(a.image.exposed(430, 100));
+  for (uint32_t y = 0; y < 800; ++y) {
+    ASSERT_TRUE(std::equal(a.image.row(y), a.image.row(y) + 128, b.image.row(799 - y))) << "row " << y;
+  }
+  // The preview follows the image data's order.
+  ASSERT_EQ(a.preview.height, 625u);
+  for (uint32_t k = 0; k < 625; ++k) {
+    ASSERT_TRUE(std::equal(a.preview.row(k), a.preview.row(k) + 100, b.preview.row(624 - k))) << k;
+  }
+  EXPECT_GT(a.preview.exposedCount(), 0u);
+}
+
+TEST(PlotterExportTest, BandsDecodeToWhatWasEncoded) {
+  std::mt19937 random(7);
+  for (int trial = 0; trial < 30; ++trial) {
+    const int64_t width = 32 * (1 + random() % 24), rows = 4 * (1 + random() % 20);
+    BandBitmap band(width, rows);
+    // Runs of random length and value in each row, as drawings have.
+    for (int64_t y = 0; y < rows; ++y) {
+      bool exposed = false;
+      for (int64_t x = 0; x < width; ++x) {
+        if (random() % 9 == 0) exposed = !exposed;
+        if (exposed) expose(band, x, y);
+      }
+    }
+    for (bool mirror : {false, true}) {
+      BandBitmap copy(width, rows);
+      std::copy(band.bytes().begin(), band.bytes().end(),
+                reinterpret_cast<uint8_t*>(copy.rowWords(0)));
+      Bytes records, slow;
+      encodeBandGroups(copy, mirror, 0, encodeGroupWide, records);
+      encodeBandGroups(copy, mirror, 0, encodeGroupPerPixel, slow);
+      ASSERT_EQ(records, slow) << "trial " << trial;
+      FpfHeader h{static_cast<uint32_t>(width), static_cast<uint32_t>(rows), 1000, 0, 0, ""};
+      Bytes file = encodeFpfHeader(h);
+      file.resize(kFpfImageOffset, 0xFF);
+      file.insert(file.end(), records.begin(), records.end());
+      const fs::path path = test::tempDir() / "band.fpf";
+      test::writeFile(path, std::string(file.begin(), file.end()));
+      FpfContents c = readFpf(path);
+      for (int64_t y = 0; y < rows; ++y) {
+        const int64_t from = mirror ? y : rows - 1 - y;
+        ASSERT_TRUE(std::equal(c.image.row(static_cast<uint32_t>(y)),
+                               c.image.row(static_cast<uint32_t>(y)) + width / 8, band.rowBytes(from)))
+            << "trial " << trial << ", mirror " << mirror << ", row " << y;
+      }
+    }
+  }
+}
+
+TEST(PlotterExportTest, ThumbnailPreviewAndOverviewBlocks) {
+  BandBitmap preview(16, 11);
+  expose(preview, 9, 5);
+  const Bytes thumb = thumbnailBlock(preview), block = previewBlock(preview);
+  ASSERT_EQ(thumb.size(), kFpfThumbnailBytes);
+  ASSERT_EQ(block.size(), kFpfPreviewBytes);
+  // The 4 x 4 block holding pixel (9, 5) is thumbnail pixel (2, 1).
+  EXPECT_EQ(thumb[25], 0xDF);
+  EXPECT_EQ(std::count(thumb.begin(), thumb.end(), 0xFF), 4999);
+  EXPECT_EQ(block[500], preview.rowBytes(5)[0]);
+  EXPECT_EQ(block[501], preview.rowBytes(5)[1]);
+  EXPECT_EQ(std::count(block.begin(), block.end(), 0xFF), 79999);
+
+  // The overview's top part, down to two rows below the last exposure, turns over.
+  MonoImage overview(400, 400);
+  overview.setExposed(3, 0, true);
+  overview.setExposed(5, 7, true);
+  flipOverviewTop(overview);  // rows 0..8 turn
+  EXPECT_TRUE(overview.exposed(3, 8));
+  EXPECT_TRUE(overview.exposed(5, 1));
+  EXPECT_EQ(overview.exposedCount(), 2u);
+}
+
+TEST(PlotterExportTest, RefusalsWriteNothingAndKeepTheOldFile) {
+  const fs::path dir = test::tempDir();
+  const fs::path file = dir / "old.fpf";
+  test::writeFile(file, "old contents");
+  Job job = twoPadJob();
+  auto refused = [&](PlotterExportSettings s, const std::string& expected) {
+    try {
+      exportPlotterFile(job, s);
+      ADD_FAILURE() << "not refused: " << expected;
+    } catch (const FormatError& e) {
+      EXPECT_NE(std::string(e.what()).find(expected), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(test::readFile(file), "old contents");
+    EXPECT_TRUE(strayFiles(dir, file).empty());
+  };
+  PlotterExportSettings s = settingsFor(file, 1000);
+  s.layers = {};
+  s.layers[4] = true;
+  refused(s, "no board has a Gerber file on a chosen layer");
+  s = settingsFor(file, 1000);
+  s.budgetBytes = 31 * 128;
+  refused(s, "fewer than 32 rows");
+  refused(settingsFor(file, 65536), "65535 dpi");
+  refused(settingsFor(file, 99), "100 to");
+  job.Boards[0].PosX = 300.0;  // 19.5 million pixels a row at 65024 dpi
+  refused(settingsFor(file, 65024), "at most 16777215 pixels");
+}
+
+TEST(PlotterExportTest, CancelAndFailureKeepTheOldFile) {
+  const fs::path dir = test::tempDir();
+  const fs::path file = dir / "old.fpf";
+  test::writeFile(file, "old contents");
+  for (bool reference : {false, true}) {
+    PlotterExportSettings s = settingsFor(file, 1000);
+    s.budgetBytes = 96 * 128 + 1;
+    s.reference = reference;
+    ExportProgress progress;
+    progress.onChange = [&progress](const ExportProgress& p) {
+      if (p.phase == ExportProgress::Phase::Drawing) progress.cancelled = true;
+    };
+    s.progress = &progress;
+    PlotterExportSummary r = exportPlotterFile(twoPadJob(), s);
+    EXPECT_TRUE(r.cancelled);
+    EXPECT_EQ(test::readFile(file), "old contents");
+    EXPECT_TRUE(strayFiles(dir, file).empty());
+  }
+  // A layer file that went missing ends the export.
+  Job job = twoPadJob();
+  job.Boards.push_back(job.Boards[0]);
+  job.Boards[1].LayerGerber[0] = (dir / "gone.gbr").string();
+  for (bool reference : {false, true}) {
+    PlotterExportSettings s = settingsFor(file, 1000);
+    s.reference = reference;
+    EXPECT_THROW(exportPlotterFile(job, s), IoError);
+    EXPECT_EQ(test::readFile(file), "old contents");
+    EXPECT_TRUE(strayFiles(dir, file).empty());
+  }
+}
+
+// The fast way against the literal way
+// ============================================================================
+
+struct WayCase {
+  const char* name;
+  Job (*job)();
+  int dpi;
+  bool mirror;
+  bool techArea;
+  uint64_t budgetBytes;
+  unsigned threads;
+  bool extras;  // holes, a no-hole list, line-width and horizontal-line adjustments
+  bool slow;    // skipped under sanitizers
+};
+
+// A board whose pad reaches far beyond the data's extents: bands the board
+// does not reach by the half-inch rule leave it out, even where it draws.
+Job farReachingPadJob() {
+  Job job;
+  job.Boards.push_back(test::boardFor(
+      test::gerberFile("far.gbr", "%ADD10C,2.0000*%\n%ADD11C,0.0200*%\nD11*\nX1000Y1000D03*\n"
+                                  "D10*\nX1000Y1000D03*\nD11*\nX6000Y1000D03*\n"),
+      1.2, 2.0));
+  job.Settings.Tech = {6.35, 2.0, 3.0, 4.0, 5.0};
+  return job;
+}
+
+Job corpusPanel() { return test::corpusPanelJob(); }
+Job demoJob() { return test::demoJob(); }
+
+class FastWayTest : public testing::TestWithParam<WayCase> {};
+
+TEST_P(FastWayTest, GivesTheLiteralWaysBytes) {
+  const WayCase& c = GetParam();
+  if (c.slow && test::kSanitized) GTEST_SKIP() << "too slow under the sanitizers";
+  Job job = c.job();
+  if (job.Boards.empty()) GTEST_SKIP() << "the corpus is absent";
+  const fs::path dir = test::tempDir();
+  PlotterExportSettings s = settingsFor(dir / "fast.fpf", c.dpi);
+  s.mirror = c.mirror;
+  s.techArea = c.techArea;
+  s.budgetBytes = c.budgetBytes;
+  s.threads = c.threads;
+  if (c.extras) {
+    s.holeDiameter_mils = 20;
+    s.noHoleDCodes = "10, 11,x,5";
+    s.lineWidth_mils = 1.5;
+    s.horizontalLine_mils = -0.8;
+  }
+  PlotterExportSummary fast = exportPlotterFile(job, s);
+  EXPECT_GE(fast.plan.bands.bandCount, 2);
+  s.file = dir / "literal.fpf";
+  s.reference = true;
+  PlotterExportSummary literal = exportPlotterFile(job, s);
+  const Bytes a = fileBytes(dir / "fast.fpf"), b = fileBytes(dir / "literal.fpf");
+  ASSERT_EQ(a.size(), b.size());
+  auto differ = std::mismatch(a.begin(), a.end(), b.begin());
+  EXPECT_TRUE(differ.first == a.end()) << "first difference at byte " << (differ.first - a.begin());
+  EXPECT_EQ(fast.overview.bits, literal.overview.bits);
+  EXPECT_GT(literal.overview.exposedCount(), 0u);
+}
+
+constexpr uint64_t MB = 1 << 20;
+
+INSTANTIATE_TEST_SUITE_P(
+    Jobs, FastWayTest,
+    testing::Values(
+        WayCase{"DemoAt1016", demoJob, 1016, false, false, 1 * MB, 2, false, false},
+        WayCase{"DemoAt1016MirrorTech", demoJob, 1016, true, true, 1 * MB, 3, false, false},
+        WayCase{"DemoAt4064Extras", demoJob, 4064, false, true, 8 * MB, 2, true, false},
+        WayCase{"DemoAt4064Mirror", demoJob, 4064, true, false, 4 * MB, 1, false, false},
+        WayCase{"FarReachingPad", farReachingPadJob, 300, false, true, 4096 + 1, 2, false, false},
+        WayCase{"FarReachingPadMirror", farReachingPadJob, 300, true, false, 4096 + 1, 2, true, false},
+        WayCase{"CorpusPanelAt1016", corpusPanel, 1016, false, false, 2 * MB, 2, false, false},
+        WayCase{"CorpusPanelAt1016Mirror", corpusPanel, 1016, true, true, 2 * MB, 2, true, false},
+        WayCase{"CorpusPanelAt4064Tech", corpusPanel, 4064, false, true, 32 * MB, 2, false, true},
+        WayCase{"CorpusPanelAt4064Mirror", corpusPanel, 4064, true, false, 64 * MB, 2, false, true}),
+    [](const testing::TestParamInfo<WayCase>& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace drumplot
