@@ -19,6 +19,7 @@ int main(int argc, char** argv) {
   drumplot::cli::addJobCommand(app, action);
   drumplot::cli::addAperturesCommand(app, action);
   drumplot::cli::addDrillCommand(app, action);
+  drumplot::cli::addExportCommand(app, action);
 
   CLI11_PARSE(app, argc, argv);
 

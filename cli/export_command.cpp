@@ -1,0 +1,368 @@
+// SPDX-License-Identifier: MIT
+// drumplot-cli export, bmp and fpf: the plotter file and the job bitmap of a
+// job, and a look into plotter files (header fields, decoded images).
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "cli/command_registry.h"
+#include "cli/json_writer.h"
+#include "engine/errors.h"
+#include "engine/text.h"
+#include "job/job_file.h"
+#include "job/settings_file.h"
+#include "output/fpf_file.h"
+#include "output/job_bitmap.h"
+#include "output/plotter_export.h"
+
+namespace drumplot::cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// drumplot-cli export - Shared options
+// ============================================================================
+
+struct OutputOptions {
+  std::string jobFile;
+  std::string outputFile;
+  std::string layers = "all";
+  bool techArea = false;
+  double lineWidth_mils = 0.0;
+  int holes_mils = 0;
+  std::string noHole = "300,500,700";
+  int memory_MB = 0;  // 0: the settings' Memory
+  unsigned threads = 0;
+  std::string settingsFile;
+  std::string overview;
+  bool reference = false;
+};
+
+// "all", or layer numbers 1..18 separated by commas.
+OutputLayers parseLayers(const std::string& text) {
+  OutputLayers layers{};
+  if (text == "all") return OutputSettings::allLayers();
+  std::stringstream in(text);
+  std::string item;
+  bool any = false;
+  while (std::getline(in, item, ',')) {
+    const size_t first = item.find_first_not_of(' '), last = item.find_last_not_of(' ');
+    std::optional<long long> n =
+        first == std::string::npos ? std::nullopt : parseInteger(item.substr(first, last - first + 1));
+    if (!n || *n < 1 || *n > kLayerCount) {
+      throw std::invalid_argument("--layers '" + text + "': expected 'all' or layer numbers 1.." +
+                                  std::to_string(kLayerCount) + " separated by commas");
+    }
+    layers[static_cast<size_t>(*n - 1)] = true;
+    any = true;
+  }
+  if (!any) throw std::invalid_argument("--layers: no layer given");
+  return layers;
+}
+
+void addOutputOptions(CLI::App& cmd, OutputOptions& o) {
+  cmd.add_option("JOB", o.jobFile, "Job file (.wpr)")->required()->check(CLI::ExistingFile);
+  cmd.add_option("-o,--output", o.outputFile, "File to write (replaced only when complete)")
+      ->required();
+  cmd.add_option("--layers", o.layers, "Layers to output: 1,2,... or all (default all)");
+  cmd.add_flag("--tech-area", o.techArea,
+               "Draw the tech area frame from the settings and move the boards inside it");
+  cmd.add_option("--line-width", o.lineWidth_mils,
+                 "Line width +/- in mils, added to every pen (may be negative)");
+  cmd.add_option("--holes", o.holes_mils, "Hole size in pads, mils (default 0: no holes)")
+      ->check(CLI::Range(0, 100000));
+  cmd.add_option("--no-hole", o.noHole,
+                 "D codes without hole, comma-separated: 10..9999, at most 100 (default "
+                 "300,500,700)");
+  cmd.add_option("--memory", o.memory_MB,
+                 "Memory for the band buffers in MB (default: Memory from the settings)")
+      ->check(CLI::Range(1, 65536));
+  cmd.add_option("--threads", o.threads, "Worker threads (default: one per processor)")
+      ->check(CLI::Range(0u, 1024u));
+  cmd.add_option("--settings", o.settingsFile,
+                 "Settings file GerbPrj.ini (default: $DRUMPLOT_SETTINGS, else "
+                 "$XDG_CONFIG_HOME/drumplot/GerbPrj.ini); read, never written")
+      ->check(CLI::ExistingFile);
+  cmd.add_option("--overview", o.overview, "Also write the 400 x 400 overview (PNG or PBM)");
+  cmd.add_flag("--reference", o.reference,
+               "The literal way: one thread, every band reads every layer anew (slow; the "
+               "same bytes)");
+}
+
+Job openJobWithSettings(const OutputOptions& o) {
+  Job job;
+  job.Settings = readSettings(o.settingsFile.empty() ? settingsFilePath() : fs::path(o.settingsFile));
+  openJob(job, o.jobFile);
+  return job;
+}
+
+void fillSettings(const OutputOptions& o, const Job& job, OutputSettings& s) {
+  s.layers = parseLayers(o.layers);
+  s.techArea = o.techArea;
+  s.lineWidth_mils = o.lineWidth_mils;
+  s.holeDiameter_mils = o.holes_mils;
+  s.noHoleDCodes = o.noHole;
+  s.budgetBytes = memoryBudgetBytes(o.memory_MB > 0 ? o.memory_MB : job.Settings.MemoryMegabytes);
+  s.threads = o.threads;
+  s.reference = o.reference;
+}
+
+// drumplot-cli export - Progress and cancel
+// ============================================================================
+
+std::atomic<bool>* interruptFlag = nullptr;
+
+extern "C" void onInterrupt(int) {
+  if (interruptFlag) interruptFlag->store(true);
+}
+
+// Ctrl-C cancels the running output (no file is left) instead of killing
+// the program half way; a progress bar is shown on a terminal.
+class ProgressDisplay {
+ public:
+  explicit ProgressDisplay(ExportProgress& progress) : progress_(progress) {
+    interruptFlag = &progress.cancelled;
+    previous_ = std::signal(SIGINT, onInterrupt);
+    if (::isatty(STDERR_FILENO)) progress.onChange = [this](const ExportProgress& p) { show(p); };
+  }
+  ~ProgressDisplay() {
+    std::signal(SIGINT, previous_);
+    interruptFlag = nullptr;
+    if (!shown_.empty()) std::cerr << "\n";
+  }
+  ProgressDisplay(const ProgressDisplay&) = delete;
+  ProgressDisplay& operator=(const ProgressDisplay&) = delete;
+
+ private:
+  void show(const ExportProgress& p) {
+    char line[128];
+    const double fraction = p.fraction;
+    if (p.phase == ExportProgress::Phase::Reading) {
+      std::snprintf(line, sizeof line, "Reading layer %lld/%lld", static_cast<long long>(p.step),
+                    static_cast<long long>(p.steps));
+    } else {
+      std::string bar(30, ' ');
+      for (size_t i = 0; i < static_cast<size_t>(fraction * 30.0) && i < bar.size(); ++i) bar[i] = '#';
+      std::snprintf(line, sizeof line, "Band %lld/%lld [%s] %6.2f %%", static_cast<long long>(p.step),
+                    static_cast<long long>(p.steps), bar.c_str(), fraction * 100.0);
+    }
+    if (shown_ == line) return;
+    shown_ = line;
+    std::cerr << "\r" << shown_ << "\x1b[K" << std::flush;
+  }
+
+  ExportProgress& progress_;
+  void (*previous_)(int) = nullptr;
+  std::string shown_;
+};
+
+std::string megabytes(uint64_t bytes) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1048576.0);
+  return text;
+}
+
+uint64_t peakResidentBytes() {
+  rusage usage{};
+  ::getrusage(RUSAGE_SELF, &usage);
+  return static_cast<uint64_t>(usage.ru_maxrss) * 1024;  // kilobytes on Linux
+}
+
+void printRunLine(const RasterStats& r, double seconds, uint64_t budget, bool reference) {
+  std::printf("  %s, %u thread%s, %lld pieces, %llu primitives (%s of display lists); "
+              "time %.3f s, peak memory %s, budget %s\n",
+              reference ? "literal way" : "fast way", r.threads, r.threads == 1 ? "" : "s",
+              static_cast<long long>(r.pieces), static_cast<unsigned long long>(r.primitives),
+              megabytes(r.displayListBytes).c_str(), seconds, megabytes(peakResidentBytes()).c_str(),
+              megabytes(budget).c_str());
+}
+
+// drumplot-cli export
+// ============================================================================
+
+void addExport(CLI::App& app, Action& action) {
+  struct Options : OutputOptions {
+    int dpi = kResolutionValues[kDefaultResolutionItem];
+    bool mirror = false;
+    std::string notes;
+    double horizontal_mils = 0.0;
+  };
+  auto o = std::make_shared<Options>();
+  auto* cmd = app.add_subcommand(
+      "export",
+      "Export photoplotter bitmap: every board on every chosen layer rasterized at the plotter's "
+      "resolution into a plotter file (.FPF) with its thumbnail and preview");
+  addOutputOptions(*cmd, *o);
+  cmd->add_option("--dpi", o->dpi,
+                  "Resolution: 1016, 1625, 2032 (default), 4064, 8128, 16256, 25400, 32512, 40640, "
+                  "65024 or any other from 100 to 65535")
+      ->check(CLI::Range(kOtherResolutionMin, kMaxPlotterDpi));
+  cmd->add_flag("--mirror", o->mirror,
+                "Mirror horizontal: rows from the top of the image down (default: from the bottom "
+                "up)");
+  cmd->add_option("--notes", o->notes, "User notes (the first 50 characters are stored)");
+  cmd->add_option("--horizontal-line", o->horizontal_mils,
+                  "Horizontal line width +/- in mils: exposed runs grow or shrink at their right "
+                  "end");
+  cmd->callback([o, &action] {
+    action = [o] {
+      Job job = openJobWithSettings(*o);
+      PlotterExportSettings s;
+      fillSettings(*o, job, s);
+      s.file = o->outputFile;
+      s.dpi = o->dpi;
+      s.mirror = o->mirror;
+      s.notes = o->notes;
+      s.horizontalLine_mils = o->horizontal_mils;
+      ExportProgress progress;
+      s.progress = &progress;
+      PlotterExportSummary r;
+      {
+        ProgressDisplay display(progress);
+        r = exportPlotterFile(job, s);
+      }
+      if (r.cancelled) throw std::runtime_error(o->outputFile + ": export cancelled; nothing written");
+      const PlotterExportPlan& p = r.plan;
+      std::printf("%s: %s, %lld x %lld pixels at %d dpi, %lld bands of %lld rows (mirror %s), "
+                  "preview %lld x %lld, %llu bytes\n",
+                  o->outputFile.c_str(), p.large ? "QK2" : "QKS", static_cast<long long>(p.width_px),
+                  static_cast<long long>(p.height_px), p.dpi,
+                  static_cast<long long>(p.bands.bandCount),
+                  static_cast<long long>(p.bands.rowsPerBand), o->mirror ? "on" : "off",
+                  static_cast<long long>(p.preview.width_px),
+                  static_cast<long long>(p.preview.height_px),
+                  static_cast<unsigned long long>(r.fileBytes));
+      printRunLine(r.raster, r.seconds, s.budgetBytes, s.reference);
+      if (!o->overview.empty()) {
+        writeImage(o->overview, r.overview);
+        std::printf("  overview: %s\n", o->overview.c_str());
+      }
+    };
+  });
+}
+
+// drumplot-cli bmp
+// ============================================================================
+
+void addBmp(CLI::App& app, Action& action) {
+  auto o = std::make_shared<OutputOptions>();
+  auto* cmd = app.add_subcommand(
+      "bmp",
+      "250 dpi bitmap (CLIP.BMP): the whole job as one uncompressed 1-bit Windows bitmap at 8192 "
+      "pixels per inch (a picture viewer shows it upside down)");
+  addOutputOptions(*cmd, *o);
+  cmd->callback([o, &action] {
+    action = [o] {
+      Job job = openJobWithSettings(*o);
+      JobBitmapSettings s;
+      fillSettings(*o, job, s);
+      s.file = o->outputFile;
+      ExportProgress progress;
+      s.progress = &progress;
+      JobBitmapSummary r;
+      {
+        ProgressDisplay display(progress);
+        r = writeJobBitmap(job, s);
+      }
+      if (r.cancelled) throw std::runtime_error(o->outputFile + ": cancelled; nothing written");
+      const JobBitmapPlan& p = r.plan;
+      std::printf("%s%s\n", kJobBitmapMessage, o->outputFile.c_str());
+      std::printf("  %lld x %lld pixels at 8192 dpi, %lld bands of %lld rows, %llu bytes\n",
+                  static_cast<long long>(p.width_px), static_cast<long long>(p.height_px),
+                  static_cast<long long>(p.bands.bandCount),
+                  static_cast<long long>(p.bands.rowsPerBand),
+                  static_cast<unsigned long long>(p.fileBytes));
+      printRunLine(r.raster, r.seconds, s.budgetBytes, s.reference);
+      if (!o->overview.empty()) {
+        writeImage(o->overview, r.overview);
+        std::printf("  overview: %s\n", o->overview.c_str());
+      }
+    };
+  });
+}
+
+// drumplot-cli fpf
+// ============================================================================
+
+void addFpf(CLI::App& app, Action& action) {
+  auto* fpf = app.add_subcommand("fpf", "Look into plotter files (.FPF)");
+  fpf->require_subcommand(1);
+
+  auto file = std::make_shared<std::string>();
+  auto* info = fpf->add_subcommand("info", "Print the header fields as JSON");
+  info->add_option("FILE", *file, "Plotter file")->required()->check(CLI::ExistingFile);
+  info->callback([file, &action] {
+    action = [file] {
+      std::ifstream in(*file, std::ios::binary);
+      std::vector<uint8_t> head(kFpfHeaderBytes);
+      in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
+      head.resize(static_cast<size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+      std::string signature;
+      FpfHeader h;
+      try {
+        h = decodeFpfHeader(head, &signature);
+      } catch (const FormatError& e) {
+        throw FormatError(*file + ": " + e.what());
+      }
+      std::error_code ec;
+      const uintmax_t bytes = fs::file_size(*file, ec);
+      std::cout << "{\"file\":" << jsonString(*file) << ",\"signature\":" << jsonString(signature)
+                << ",\"width\":" << h.width << ",\"height\":" << h.height << ",\"dpi\":" << h.dpi
+                << ",\"preview_width\":" << h.previewWidth
+                << ",\"preview_height\":" << h.previewHeight << ",\"notes\":" << jsonString(h.notes)
+                << ",\"bytes\":" << (ec ? 0 : bytes) << ",\"image_bytes\":"
+                << (ec || bytes < kFpfImageOffset ? 0 : bytes - kFpfImageOffset) << "}\n";
+    };
+  });
+
+  struct DecodeOptions {
+    std::string file;
+    std::string output;
+    std::string part = "image";
+  };
+  auto d = std::make_shared<DecodeOptions>();
+  auto* decode = fpf->add_subcommand(
+      "decode",
+      "Decode a part into a PNG or PBM; the image's records in file order, four rows each (with "
+      "the mirror off the file starts at the bottom of the drawing, so the picture is upside "
+      "down)");
+  decode->add_option("FILE", d->file, "Plotter file")->required()->check(CLI::ExistingFile);
+  decode->add_option("-o,--output", d->output, "Image to write: OUT.png or OUT.pbm")->required();
+  decode->add_option("--part", d->part, "image (default), preview or thumbnail")
+      ->check(CLI::IsMember({"image", "preview", "thumbnail"}));
+  decode->callback([d, &action] {
+    action = [d] {
+      FpfContents c = readFpf(d->file, d->part == "image");
+      const MonoImage& image = d->part == "image"     ? c.image
+                               : d->part == "preview" ? c.preview
+                                                      : c.thumbnail;
+      writeImage(d->output, image);
+      std::cout << d->output << ": " << d->part << " of " << d->file << ", " << image.width << " x "
+                << image.height << " pixels";
+      if (d->part == "image") {
+        std::cout << ", " << c.records << " records" << (c.complete ? "" : " (the last one cut short)");
+      }
+      std::cout << "\n";
+    };
+  });
+}
+
+}  // namespace
+
+void addExportCommand(CLI::App& app, Action& action) {
+  addExport(app, action);
+  addBmp(app, action);
+  addFpf(app, action);
+}
+
+}  // namespace drumplot::cli
