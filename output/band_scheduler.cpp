@@ -5,24 +5,47 @@
 #include <algorithm>
 #include <condition_variable>
 #include <exception>
+#include <map>
 #include <mutex>
 #include <thread>
 
 namespace drumplot {
 
-// The turn: the piece whose bytes go out now. The worker holding it never
-// waits, so the lowest unfinished piece always moves on.
+// The turn: `turn` is the first piece not yet written; one worker at a time
+// writes (`writing`), and it is always piece `turn` that it writes.
 struct ChunkTurns {
-  ChunkTurns(const WriteBytes& w, const ChunkDone& d) : write(w), done(d) {}
+  ChunkTurns(const WriteBytes& w, const ChunkDone& d, const ChunkLimits& l)
+      : write(w), done(d), limits(l) {}
 
   const WriteBytes& write;
   const ChunkDone& done;
+  const ChunkLimits& limits;
   std::mutex mutex;
   std::condition_variable changed;
   size_t turn = 0;
-  bool stopped = false;  // a worker failed, or the run was cancelled
+  bool writing = false;
+  std::map<size_t, std::vector<uint8_t>> finished;  // done, waiting for their turn
+  bool stopped = false;             // a worker failed, or the run was cancelled
   std::atomic<bool> halted{false};  // `stopped`, readable without the lock
   std::exception_ptr error;
+
+  // Writes the finished pieces whose turn has come; called with the lock.
+  void drain(std::unique_lock<std::mutex>& lock) {
+    while (!writing && !stopped) {
+      auto next = finished.find(turn);
+      if (next == finished.end()) break;
+      std::vector<uint8_t> bytes = std::move(next->second);
+      finished.erase(next);
+      writing = true;
+      lock.unlock();
+      if (!bytes.empty()) write(bytes);
+      done(turn);
+      lock.lock();
+      writing = false;
+      ++turn;
+    }
+    changed.notify_all();
+  }
 };
 
 namespace {
@@ -35,43 +58,59 @@ struct Stopped {};
 // ChunkSink
 // ============================================================================
 
-ChunkSink::ChunkSink(ChunkTurns& turns, size_t chunk, size_t flushBytes)
-    : turns_(turns), chunk_(chunk), flushBytes_(flushBytes) {}
+ChunkSink::ChunkSink(ChunkTurns& turns, size_t chunk) : turns_(turns), chunk_(chunk) {}
 
-void ChunkSink::waitTurn() {
-  if (ourTurn_) return;
+void ChunkSink::becomeWriter() {
+  if (writer_) return;
   std::unique_lock lock(turns_.mutex);
-  turns_.changed.wait(lock, [&] { return turns_.turn == chunk_ || turns_.stopped; });
+  turns_.changed.wait(lock, [&] {
+    return (turns_.turn == chunk_ && !turns_.writing) || turns_.stopped;
+  });
   if (turns_.stopped) throw Stopped{};
-  ourTurn_ = true;
+  turns_.writing = true;
+  writer_ = true;
 }
 
-void ChunkSink::flush() {
-  waitTurn();
+void ChunkSink::flushIfFull() {
+  if (!writer_ && buffer_.size() <= turns_.limits.holdBytes) return;
+  becomeWriter();
   if (!buffer_.empty()) turns_.write(buffer_);
   buffer_.clear();
 }
 
 void ChunkSink::write(std::span<const uint8_t> bytes) {
-  flush();
+  if (!writer_ && buffer_.size() + bytes.size() <= turns_.limits.holdBytes) {
+    buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
+    return;
+  }
+  becomeWriter();
+  if (!buffer_.empty()) turns_.write(buffer_);
+  buffer_.clear();
   if (!bytes.empty()) turns_.write(bytes);
 }
 
 void ChunkSink::finish() {
-  flush();
-  std::lock_guard lock(turns_.mutex);
-  turns_.done(chunk_);
-  turns_.turn = chunk_ + 1;
-  turns_.changed.notify_all();
+  if (writer_) {
+    if (!buffer_.empty()) turns_.write(buffer_);
+    turns_.done(chunk_);
+    std::unique_lock lock(turns_.mutex);
+    turns_.writing = false;
+    ++turns_.turn;
+    turns_.drain(lock);
+    return;
+  }
+  std::unique_lock lock(turns_.mutex);
+  turns_.finished[chunk_] = std::move(buffer_);
+  turns_.drain(lock);
 }
 
 // Running the pieces
 // ============================================================================
 
-bool runChunksInOrder(size_t count, unsigned threads, size_t flushBytes, const ProduceChunk& produce,
+bool runChunksInOrder(size_t count, const ChunkLimits& limits, const ProduceChunk& produce,
                       const WriteBytes& write, const ChunkDone& done,
                       const std::atomic<bool>* cancelled) {
-  ChunkTurns turns(write, done);
+  ChunkTurns turns(write, done, limits);
   std::atomic<size_t> next{0};
   auto stop = [&](std::exception_ptr error) {
     std::lock_guard lock(turns.mutex);
@@ -80,6 +119,7 @@ bool runChunksInOrder(size_t count, unsigned threads, size_t flushBytes, const P
     turns.halted = true;
     turns.changed.notify_all();
   };
+  const size_t ahead = std::max<size_t>(limits.maxAhead, 1);
   auto work = [&](unsigned worker) {
     for (;;) {
       if (turns.halted) return;
@@ -90,7 +130,13 @@ bool runChunksInOrder(size_t count, unsigned threads, size_t flushBytes, const P
       const size_t k = next++;
       if (k >= count) return;
       try {
-        ChunkSink sink(turns, k, flushBytes);
+        {
+          // Not too far ahead of the writing.
+          std::unique_lock lock(turns.mutex);
+          turns.changed.wait(lock, [&] { return k < turns.turn + ahead || turns.stopped; });
+          if (turns.stopped) return;
+        }
+        ChunkSink sink(turns, k);
         produce(k, worker, sink);
         sink.finish();
       } catch (const Stopped&) {
@@ -101,7 +147,8 @@ bool runChunksInOrder(size_t count, unsigned threads, size_t flushBytes, const P
       }
     }
   };
-  threads = std::clamp<unsigned>(threads, 1, static_cast<unsigned>(std::max<size_t>(count, 1)));
+  const auto threads =
+      std::clamp<unsigned>(limits.threads, 1, static_cast<unsigned>(std::max<size_t>(count, 1)));
   std::vector<std::thread> helpers;
   helpers.reserve(threads - 1);
   try {

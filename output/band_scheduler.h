@@ -14,31 +14,31 @@ namespace drumplot {
 
 struct ChunkTurns;
 
-// Where one piece puts its bytes. Bytes gathered in buffer() go out when
-// the piece is done, or earlier through flushIfFull() and write(), which
-// first wait until every earlier piece has been written.
+// Where one piece puts its bytes. A piece keeps its bytes until it is done
+// and hands them over; whichever worker finds the next piece in file order
+// done writes it, so no worker waits for an earlier piece. Only a piece
+// whose bytes outgrow the hold limit waits for its turn and then writes
+// as it goes.
 class ChunkSink {
  public:
-  ChunkSink(ChunkTurns& turns, size_t chunk, size_t flushBytes);
+  ChunkSink(ChunkTurns& turns, size_t chunk);
 
   std::vector<uint8_t>& buffer() { return buffer_; }
-  // Writes the buffer once it holds flushBytes or more.
-  void flushIfFull() {
-    if (buffer_.size() >= flushBytes_) flush();
-  }
-  // Writes the buffer, then `bytes`, without copying them.
+  // Writes the buffer out (after waiting for the turn) once it holds more
+  // than the hold limit.
+  void flushIfFull();
+  // Adds `bytes` after the buffer: copied while they fit the hold limit,
+  // else written after waiting for the turn.
   void write(std::span<const uint8_t> bytes);
-  // Writes what is left and hands the turn to the next piece.
+  // Hands the piece over; it is written in its turn.
   void finish();
 
  private:
-  void flush();
-  void waitTurn();
+  void becomeWriter();
 
   ChunkTurns& turns_;
   size_t chunk_;
-  size_t flushBytes_;
-  bool ourTurn_ = false;
+  bool writer_ = false;
   std::vector<uint8_t> buffer_;
 };
 
@@ -46,14 +46,22 @@ using ProduceChunk = std::function<void(size_t chunk, unsigned worker, ChunkSink
 using WriteBytes = std::function<void(std::span<const uint8_t> bytes)>;
 using ChunkDone = std::function<void(size_t chunk)>;
 
-// Runs produce(k, worker, sink) for pieces k = 0 .. count - 1 on `threads`
-// workers (worker numbers 0 .. threads - 1; the calling thread is worker 0),
-// each piece taken in order by the next free worker. Every byte of piece k
-// reaches `write` after every byte of the pieces before it, and done(k) is
-// called right after piece k's last bytes, one call at a time. Returns false
-// when `cancelled` became true (nothing more is written); rethrows the first
+struct ChunkLimits {
+  unsigned threads = 1;
+  size_t holdBytes = size_t{1} << 20;  // bytes a piece may keep before its turn
+  size_t maxAhead = 2;                 // pieces begun past the next one to write
+};
+
+// Runs produce(k, worker, sink) for pieces k = 0 .. count - 1 on
+// limits.threads workers (worker numbers 0 .. threads - 1; the calling
+// thread is worker 0), each piece taken in order by the next free worker,
+// at most maxAhead pieces past the first unwritten one. Every byte of piece
+// k reaches `write` after every byte of the pieces before it, and done(k)
+// is called right after piece k's last bytes, in order, one call at a time.
+// Held bytes stay below (maxAhead + threads) x holdBytes. Returns false
+// when `cancelled` became true (nothing more is begun); rethrows the first
 // exception of any call after stopping every worker.
-bool runChunksInOrder(size_t count, unsigned threads, size_t flushBytes, const ProduceChunk& produce,
+bool runChunksInOrder(size_t count, const ChunkLimits& limits, const ProduceChunk& produce,
                       const WriteBytes& write, const ChunkDone& done,
                       const std::atomic<bool>* cancelled);
 

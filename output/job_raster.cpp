@@ -157,8 +157,8 @@ RasterStats rasterizeLiterally(const RasterScene& scene, BandConsumer& consumer,
     }
   };
   const std::atomic<bool>* cancelled = options.progress ? &options.progress->cancelled : nullptr;
-  stats.cancelled = !runChunksInOrder(static_cast<size_t>(g.bandCount), 1, uint64_t{1} << 20,
-                                      produce, write, done, cancelled);
+  stats.cancelled = !runChunksInOrder(static_cast<size_t>(g.bandCount), {}, produce, write, done,
+                                      cancelled);
   return stats;
 }
 
@@ -251,30 +251,28 @@ RasterStats rasterizeFast(const RasterScene& scene, BandConsumer& consumer, Repl
   // The overview and preview, as the first band would draw them.
   BandBitmap overview(kOverviewSide_px, kOverviewSide_px);
   BandBitmap preview(scene.preview.width_px, scene.preview.height_px);
-  {
-    Canvas overviewCanvas(overview);
-    Canvas previewCanvas(preview);
-    for (const RecordedLayer& l : layers) {
-      l.overview.replay(overviewCanvas);
-      l.preview.replay(previewCanvas);
+  parallelFor(2, asked, nullptr, [&](size_t i) {
+    const bool isOverview = i == 0;
+    Canvas canvas(isOverview ? overview : preview);
+    for (const RecordedLayer& l : layers) (isOverview ? l.overview : l.preview).replay(canvas);
+    if (scene.tech && (isOverview || hasPreview(scene))) {
+      drawTechFrame(canvas, *scene.tech, isOverview ? scene.overviewDpi : scene.preview.dpi);
     }
-    if (scene.tech) {
-      drawTechFrame(overviewCanvas, *scene.tech, scene.overviewDpi);
-      if (hasPreview(scene)) drawTechFrame(previewCanvas, *scene.tech, scene.preview.dpi);
-    }
-  }
+  });
   consumer.previewsDrawn(overview, preview, file);
 
-  // Pieces small enough to stay in the cache, and every worker's piece
-  // within the budget together.
+  // Pieces small enough to stay in the cache. Each worker keeps two piece
+  // bitmaps and up to three pieces' bytes wait for their turn per worker
+  // (see runChunksInOrder): all within the budget.
   const int64_t rowBytes = scene.width_px / 8;
   const int64_t align = std::max<int64_t>(scene.rowAlign, 1);
-  const uint64_t perWorker = std::min(options.budgetBytes / asked, options.pieceBytes);
-  int64_t pieceRows = static_cast<int64_t>(perWorker / static_cast<uint64_t>(rowBytes)) / align * align;
+  constexpr uint64_t kPiecesPerWorker = 5;
+  const uint64_t perPiece = std::min(options.budgetBytes / (kPiecesPerWorker * asked), options.pieceBytes);
+  int64_t pieceRows = static_cast<int64_t>(perPiece / static_cast<uint64_t>(rowBytes)) / align * align;
   pieceRows = std::clamp(pieceRows, align, std::max(scene.bands.rowsPerBand, align));
   const auto pieceBytes = static_cast<uint64_t>(pieceRows * rowBytes);
   stats.threads = static_cast<unsigned>(
-      std::clamp<uint64_t>(options.budgetBytes / pieceBytes, 1, asked));
+      std::clamp<uint64_t>(options.budgetBytes / (kPiecesPerWorker * pieceBytes), 1, asked));
   std::vector<Piece> pieces = cutBands(scene, pieceRows);
   stats.pieces = static_cast<int64_t>(pieces.size());
 
@@ -290,10 +288,15 @@ RasterStats rasterizeFast(const RasterScene& scene, BandConsumer& consumer, Repl
     stats.displayListBytes += l.image.memoryBytes() + l.overview.memoryBytes() + l.preview.memoryBytes();
   }
 
-  std::vector<std::unique_ptr<BandBitmap>> scratch(stats.threads);
+  // Each worker keeps a bitmap of the usual piece height and one of the
+  // last other height (the pieces at a band's end).
+  struct Scratch {
+    std::unique_ptr<BandBitmap> usual, other;
+  };
+  std::vector<Scratch> scratch(stats.threads);
   auto produce = [&](size_t k, unsigned worker, ChunkSink& sink) {
     const Piece& p = pieces[k];
-    std::unique_ptr<BandBitmap>& band = scratch[worker];
+    std::unique_ptr<BandBitmap>& band = p.rows == pieceRows ? scratch[worker].usual : scratch[worker].other;
     if (!band || band->rows() != p.rows) {
       band.reset();  // the old piece goes before the new one is made
       band = std::make_unique<BandBitmap>(scene.width_px, p.rows, p.top);
@@ -322,8 +325,11 @@ RasterStats rasterizeFast(const RasterScene& scene, BandConsumer& consumer, Repl
     }
   };
   const std::atomic<bool>* cancelled = options.progress ? &options.progress->cancelled : nullptr;
-  stats.cancelled = !runChunksInOrder(pieces.size(), stats.threads, uint64_t{1} << 20, produce,
-                                      write, done, cancelled);
+  ChunkLimits limits;
+  limits.threads = stats.threads;
+  limits.holdBytes = static_cast<size_t>(pieceBytes);
+  limits.maxAhead = 2 * size_t{stats.threads};
+  stats.cancelled = !runChunksInOrder(pieces.size(), limits, produce, write, done, cancelled);
   return stats;
 }
 

@@ -70,7 +70,7 @@ struct RasterOptions {
   uint64_t budgetBytes = 0;  // every band buffer together
   // The fast way cuts bands into pieces of about this many bytes, so that
   // a piece is still in the cache when it is coded.
-  uint64_t pieceBytes = uint64_t{4} << 20;
+  uint64_t pieceBytes = uint64_t{2} << 20;
   ExportProgress* progress = nullptr;
 };
 

@@ -30,7 +30,7 @@ TEST(BandSchedulerTest, PiecesComeOutInOrder) {
     std::vector<uint8_t> out;
     std::vector<size_t> done;
     bool finished = runChunksInOrder(
-        120, threads, 2, produceNumbered,
+        120, {threads, 2, 2 * threads}, produceNumbered,
         [&](std::span<const uint8_t> b) { out.insert(out.end(), b.begin(), b.end()); },
         [&](size_t k) { done.push_back(k); }, nullptr);
     ASSERT_TRUE(finished);
@@ -47,7 +47,7 @@ TEST(BandSchedulerTest, FailureAndCancelStopEveryWorker) {
     if (k == 37) throw std::runtime_error("piece 37");
     produceNumbered(k, w, sink);
   };
-  EXPECT_THROW(runChunksInOrder(120, 4, 2, failing, write, [](size_t) {}, nullptr),
+  EXPECT_THROW(runChunksInOrder(120, {4, 2, 8}, failing, write, [](size_t) {}, nullptr),
                std::runtime_error);
   // Pieces in order, nothing from the failed piece or after it.
   EXPECT_LE(out.size(), 37u * 4);
@@ -56,7 +56,7 @@ TEST(BandSchedulerTest, FailureAndCancelStopEveryWorker) {
   out.clear();
   std::atomic<bool> cancelled{false};
   bool finished = runChunksInOrder(
-      120, 3, 2, produceNumbered, write, [&](size_t k) {
+      120, {3, 2, 6}, produceNumbered, write, [&](size_t k) {
         if (k == 20) cancelled = true;
       }, &cancelled);
   EXPECT_FALSE(finished);
