@@ -172,6 +172,13 @@ std::string megabytes(uint64_t bytes) {
   return text;
 }
 
+// "3 bands of 6592 rows", "1 band of 800 rows".
+std::string bandsText(const BandGeometry& g) {
+  const int64_t rows = std::min(g.rowsPerBand, g.height_px);
+  return std::to_string(g.bandCount) + (g.bandCount == 1 ? " band of " : " bands of ") +
+         std::to_string(rows) + " rows";
+}
+
 uint64_t peakResidentBytes() {
   rusage usage{};
   ::getrusage(RUSAGE_SELF, &usage);
@@ -233,12 +240,11 @@ void addExport(CLI::App& app, Action& action) {
       }
       if (r.cancelled) throw std::runtime_error(o->outputFile + ": export cancelled; nothing written");
       const PlotterExportPlan& p = r.plan;
-      std::printf("%s: %s, %lld x %lld pixels at %d dpi, %lld bands of %lld rows (mirror %s), "
+      std::printf("%s: %s, %lld x %lld pixels at %d dpi, %s (mirror %s), "
                   "preview %lld x %lld, %llu bytes\n",
                   o->outputFile.c_str(), p.large ? "QK2" : "QKS", static_cast<long long>(p.width_px),
-                  static_cast<long long>(p.height_px), p.dpi,
-                  static_cast<long long>(p.bands.bandCount),
-                  static_cast<long long>(p.bands.rowsPerBand), o->mirror ? "on" : "off",
+                  static_cast<long long>(p.height_px), p.dpi, bandsText(p.bands).c_str(),
+                  o->mirror ? "on" : "off",
                   static_cast<long long>(p.preview.width_px),
                   static_cast<long long>(p.preview.height_px),
                   static_cast<unsigned long long>(r.fileBytes));
@@ -277,11 +283,9 @@ void addBmp(CLI::App& app, Action& action) {
       if (r.cancelled) throw std::runtime_error(o->outputFile + ": cancelled; nothing written");
       const JobBitmapPlan& p = r.plan;
       std::printf("%s%s\n", kJobBitmapMessage, o->outputFile.c_str());
-      std::printf("  %lld x %lld pixels at 8192 dpi, %lld bands of %lld rows, %llu bytes\n",
+      std::printf("  %lld x %lld pixels at 8192 dpi, %s, %llu bytes\n",
                   static_cast<long long>(p.width_px), static_cast<long long>(p.height_px),
-                  static_cast<long long>(p.bands.bandCount),
-                  static_cast<long long>(p.bands.rowsPerBand),
-                  static_cast<unsigned long long>(p.fileBytes));
+                  bandsText(p.bands).c_str(), static_cast<unsigned long long>(p.fileBytes));
       printRunLine(r.raster, r.seconds, s.budgetBytes, s.reference);
       if (!o->overview.empty()) {
         writeImage(o->overview, r.overview);

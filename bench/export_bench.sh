@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# The export's figures, from one run: the fast way against the literal way
+# (--reference) on a job of 8 or more bands, the second thread, the
+# memory-bandwidth floor (an empty job of the same size) and peak memory.
+# The job: the largest board of the corpus (about 10 x 10 inches, six
+# layers), twice side by side. Each time is the best of $RUNS runs.
+#
+#   bash bench/export_bench.sh [BUILD_DIR]     (default: build)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-build}
+cli="$root/$build/cli/drumplot-cli"
+runs=${RUNS:-3}
+memory=${MEMORY_MB:-64}
+corpus=${DRUMPLOT_CORPUS:-$root/../shared/corpus}
+board="$corpus/gerbonara/tests/resources/orcad"
+[[ -x "$cli" ]] || { echo "no $cli: build it first (make build, or cmake --build $build)" >&2; exit 1; }
+[[ -f "$board/LAYER_1.art" ]] || { echo "the corpus is not at $corpus (set DRUMPLOT_CORPUS)" >&2; exit 1; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+settings="$work/GerbPrj.ini"
+# A plotting area of 600 x 600 mm, room for the panel.
+printf '[Setup]\nJednotka=mm\nMemory=%s\nSirka=6000000\nVyska=6000000\n' "$memory" > "$settings"
+j=(--settings "$settings")
+
+# The panel, and an empty job of the same size: a board whose file only
+# moves to the corners of the same extents, drawing nothing.
+panel="$work/panel.wpr"
+empty="$work/empty.wpr"
+"$cli" job new --force "$panel" "${j[@]}" > /dev/null
+"$cli" job add "$panel" "$board/LAYER_1.art" --layer 1 --at 0.3,0.3 "${j[@]}" > /dev/null
+layer=2
+for f in LAYER_2 PWR Solder_Mask_Bottom silk_screen_top silk_screen_bottom; do
+  "$cli" job layer "$panel" --board 1 --layer $layer "$board/$f.art" "${j[@]}" > /dev/null
+  layer=$((layer + 1))
+done
+"$cli" job panelize "$panel" --board 1 --repeat 1,0 "${j[@]}" > /dev/null
+printf '%%FSLAX25Y25*%%\n%%MOIN*%%\nX-505000Y-495000D02*\nX500000Y500000D02*\nM02*\n' > "$work/empty.gbr"
+"$cli" job new --force "$empty" "${j[@]}" > /dev/null
+"$cli" job add "$empty" "$work/empty.gbr" --layer 1 --at 0.3,0.3 "${j[@]}" > /dev/null
+"$cli" job panelize "$empty" --board 1 --repeat 1,0 "${j[@]}" > /dev/null
+
+# best JOB ARGS...: the best time in seconds of $runs exports (the export's
+# own clock, the file's commit included); each run's peak memory is noted.
+best() {
+  local job=$1 best="" out t
+  shift
+  for ((i = 0; i < runs; i++)); do
+    out=$("$cli" export "$job" -o "$work/out.fpf" "${j[@]}" "$@")
+    t=$(sed -n 's/.*time \([0-9.]*\) s.*/\1/p' <<< "$out")
+    sed -n 's/.*peak memory \([0-9.]*\) MB.*/\1/p' <<< "$out" >> "$work/peaks"
+    best=$(awk -v a="$best" -v b="$t" 'BEGIN { print (a == "" || b < a) ? b : a }')
+  done
+  echo "$best"
+}
+bands() { "$cli" export "$@" -o "$work/out.fpf" "${j[@]}" | sed -n 's/.*, \([0-9]*\) bands* of.*/\1/p'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f", a / b }'; }
+
+echo "Job: $board (6 layers), 2 x 1 panel; memory budget $memory MB; $(nproc) processors; best of $runs"
+
+dpi=4064
+n=$(bands "$panel" --dpi $dpi)
+fast=$(best "$panel" --dpi $dpi)
+literal=$(best "$panel" --dpi $dpi --reference)
+echo "Fast way at $dpi dpi ($n bands): $fast s; --reference $literal s: $(ratio "$literal" "$fast")x faster"
+
+dpi=8128
+one=$(best "$panel" --dpi $dpi --threads 1)
+two=$(best "$panel" --dpi $dpi --threads 2)
+echo "At $dpi dpi: --threads 1 $one s, --threads 2 $two s: $(ratio "$one" "$two")x from the second thread"
+
+floor=$(best "$empty" --dpi $dpi --threads 2)
+size=$("$cli" export "$empty" -o "$work/out.fpf" --dpi $dpi "${j[@]}" | sed -n 's/.*: QK., \([0-9]* x [0-9]*\) pixels.*/\1/p')
+echo "Floor at $dpi dpi: the empty job of the same size ($size pixels) $floor s; the panel $two s: $(ratio "$two" "$floor")x the floor"
+
+peak=$(sort -g "$work/peaks" | tail -1)
+echo "Peak resident memory: $peak MB with a budget of $memory MB (limit $((memory + 64)) MB)"
