@@ -40,5 +40,12 @@ EOF
 # its overview.
 "$cli" drill "$job" --in "$root/examples/demo/demo.drl" --out "$out/demo-panel.drl" \
   --format 2.4,trailing,inch --overview "$out/demo-drill.png"
+# The photoplotter export of the job at 2032 dpi, and the plotter file's
+# image decoded back in file order (the mirror is off: upside down).
+echo
+"$cli" export "$job" -o "$out/demo.fpf" --settings "$settings" --overview "$out/demo-overview.png"
+"$cli" fpf decode "$out/demo.fpf" -o "$out/demo-fpf.png"
 echo
 echo "Demo output written to $out"
+echo "Plotter file: $out/demo.fpf"
+echo "Decoded plotter file: $out/demo-fpf.png"
