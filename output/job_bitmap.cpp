@@ -70,9 +70,12 @@ std::array<uint8_t, kJobBitmapHeaderBytes> encodeJobBitmapHeader(uint32_t width_
 // JobBitmap - Plan and write
 // ============================================================================
 
-JobBitmapPlan planJobBitmap(const Job& job, const JobBitmapSettings& settings) {
+namespace {
+
+// The plan, and the scene that draws it.
+JobBitmapPlan planScene(const Job& job, const JobBitmapSettings& settings, RasterScene& scene) {
   JobExtents extents;
-  RasterScene scene = outputScene(job, settings, extents);
+  scene = outputScene(job, settings, extents);
   double x = std::max(0.0, extents.MaxX), y = std::max(0.0, extents.MaxY);
   if (scene.tech) {
     x += scene.tech->GrowX;
@@ -103,22 +106,29 @@ JobBitmapPlan planJobBitmap(const Job& job, const JobBitmapSettings& settings) {
   plan.bands.height_px = h;
   plan.bands.rowsPerBand = static_cast<int64_t>(std::min<uint64_t>(rows, static_cast<uint64_t>(h)));
   plan.bands.bandCount = h / plan.bands.rowsPerBand + (h % plan.bands.rowsPerBand != 0 ? 1 : 0);
+
+  scene.dpi = kJobBitmapDpi;
+  scene.width_px = w;
+  scene.height_px = h;
+  scene.bands = plan.bands;
+  scene.order = BandOrder::TopDown;
+  scene.overviewDpi = kJobBitmapOverviewDpi;
   return plan;
+}
+
+}  // namespace
+
+JobBitmapPlan planJobBitmap(const Job& job, const JobBitmapSettings& settings) {
+  RasterScene scene;
+  return planScene(job, settings, scene);
 }
 
 JobBitmapSummary writeJobBitmap(const Job& job, const JobBitmapSettings& settings) {
   const auto start = std::chrono::steady_clock::now();
   JobBitmapSummary summary;
-  summary.plan = planJobBitmap(job, settings);
+  RasterScene scene;
+  summary.plan = planScene(job, settings, scene);
   const JobBitmapPlan& plan = summary.plan;
-  JobExtents extents;
-  RasterScene scene = outputScene(job, settings, extents);
-  scene.dpi = kJobBitmapDpi;
-  scene.width_px = plan.width_px;
-  scene.height_px = plan.height_px;
-  scene.bands = plan.bands;
-  scene.order = BandOrder::TopDown;
-  scene.overviewDpi = kJobBitmapOverviewDpi;
 
   JobBitmapWriter writer;
   ReplacingFile file(settings.file);

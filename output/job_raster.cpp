@@ -260,6 +260,11 @@ RasterStats rasterizeFast(const RasterScene& scene, BandConsumer& consumer, Repl
     }
   });
   consumer.previewsDrawn(overview, preview, file);
+  for (RecordedLayer& l : layers) {
+    stats.displayListBytes += l.overview.memoryBytes() + l.preview.memoryBytes();
+    l.overview = DisplayList();
+    l.preview = DisplayList();
+  }
 
   // Pieces small enough to stay in the cache. Each worker keeps two piece
   // bitmaps and up to three pieces' bytes wait for their turn per worker
@@ -285,7 +290,7 @@ RasterStats rasterizeFast(const RasterScene& scene, BandConsumer& consumer, Repl
   parallelFor(layers.size(), stats.threads, nullptr, [&](size_t i) { layers[i].image.index(tops); });
   for (const RecordedLayer& l : layers) {
     stats.primitives += l.image.size();
-    stats.displayListBytes += l.image.memoryBytes() + l.overview.memoryBytes() + l.preview.memoryBytes();
+    stats.displayListBytes += l.image.memoryBytes();
   }
 
   // Each worker keeps a bitmap of the usual piece height and one of the
@@ -340,9 +345,6 @@ RasterStats rasterizeFast(const RasterScene& scene, BandConsumer& consumer, Repl
 
 RasterScene outputScene(const Job& job, const OutputSettings& settings, JobExtents& extents) {
   extents = outputExtents(job.Boards, settings.layers);
-  if (extents.MaxX < extents.MinX) {
-    throw FormatError("no board has a Gerber file on a chosen layer: nothing to output");
-  }
   RasterScene scene;
   double shiftX = 0.0, shiftY = 0.0;
   if (settings.techArea) {
@@ -351,6 +353,9 @@ RasterScene outputScene(const Job& job, const OutputSettings& settings, JobExten
     shiftY = scene.tech->ShiftY;
   }
   scene.boardLayers = outputBoardLayers(job, settings.layers, shiftX, shiftY);
+  if (scene.boardLayers.empty()) {
+    throw FormatError("no board has a Gerber file on a chosen layer: nothing to output");
+  }
   scene.interpreter.lineWidthAdjust_mils = settings.lineWidth_mils;
   scene.interpreter.holeDiameter_mils = settings.holeDiameter_mils;
   scene.interpreter.noHoleDCodes =

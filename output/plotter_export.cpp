@@ -135,7 +135,11 @@ MonoImage toMonoImage(const BandBitmap& bitmap) {
 // PlotterExport - Plan and export
 // ============================================================================
 
-PlotterExportPlan planPlotterExport(const Job& job, const PlotterExportSettings& settings) {
+namespace {
+
+// The plan, and the scene that draws it.
+PlotterExportPlan planScene(const Job& job, const PlotterExportSettings& settings,
+                            RasterScene& scene) {
   if (settings.dpi < kOtherResolutionMin || settings.dpi > kMaxPlotterDpi) {
     throw FormatError("a resolution of " + std::to_string(settings.dpi) +
                       " dpi cannot be exported: the plotter file holds " +
@@ -143,7 +147,7 @@ PlotterExportPlan planPlotterExport(const Job& job, const PlotterExportSettings&
                       " dpi");
   }
   JobExtents extents;
-  RasterScene scene = outputScene(job, settings, extents);
+  scene = outputScene(job, settings, extents);
   double x = extents.MaxX, y = extents.MaxY;
   if (scene.tech) {
     x += scene.tech->GrowX;
@@ -166,16 +170,7 @@ PlotterExportPlan planPlotterExport(const Job& job, const PlotterExportSettings&
   plan.large = plan.width_px > kFpfLargeLimit || plan.height_px > kFpfLargeLimit;
   plan.preview = previewSize(plan.width_px, plan.height_px, settings.dpi);
   plan.bands = computeBandGeometry(settings.budgetBytes, plan.width_px, plan.height_px);
-  return plan;
-}
 
-PlotterExportSummary exportPlotterFile(const Job& job, const PlotterExportSettings& settings) {
-  const auto start = std::chrono::steady_clock::now();
-  PlotterExportSummary summary;
-  summary.plan = planPlotterExport(job, settings);
-  const PlotterExportPlan& plan = summary.plan;
-  JobExtents extents;
-  RasterScene scene = outputScene(job, settings, extents);
   scene.dpi = settings.dpi;
   scene.width_px = plan.width_px;
   scene.height_px = plan.height_px;
@@ -187,6 +182,22 @@ PlotterExportSummary exportPlotterFile(const Job& job, const PlotterExportSettin
   scene.cullBoards = true;
   scene.overviewDpi = kPlotterOverviewDpi;
   scene.preview = plan.preview;
+  return plan;
+}
+
+}  // namespace
+
+PlotterExportPlan planPlotterExport(const Job& job, const PlotterExportSettings& settings) {
+  RasterScene scene;
+  return planScene(job, settings, scene);
+}
+
+PlotterExportSummary exportPlotterFile(const Job& job, const PlotterExportSettings& settings) {
+  const auto start = std::chrono::steady_clock::now();
+  PlotterExportSummary summary;
+  RasterScene scene;
+  summary.plan = planScene(job, settings, scene);
+  const PlotterExportPlan& plan = summary.plan;
 
   FpfHeader header;
   header.width = static_cast<uint32_t>(plan.width_px);
