@@ -84,7 +84,11 @@ void parallelFor(size_t count, unsigned threads, const std::atomic<bool>* cancel
   };
   threads = std::clamp<unsigned>(threads, 1, static_cast<unsigned>(std::max<size_t>(count, 1)));
   std::vector<std::thread> helpers;
-  for (unsigned w = 1; w < threads; ++w) helpers.emplace_back(work);
+  try {
+    for (unsigned w = 1; w < threads; ++w) helpers.emplace_back(work);
+  } catch (...) {
+    // No further thread: those started and this one do the work.
+  }
   work();
   for (std::thread& t : helpers) t.join();
   if (error) std::rethrow_exception(error);
