@@ -1,0 +1,17 @@
+// SPDX-License-Identifier: MIT
+// Attaching an aperture file to the active layer.
+#include "job/aperture_attachment.h"
+
+#include <string>
+
+namespace drumplot {
+
+void attachApertureFile(Job& job, std::string_view file) {
+  size_t layer = static_cast<size_t>(job.activeLayer() - 1);
+  job.Panel.Aperture[layer] = std::string(file);
+  for (Board& board : job.Boards) {
+    if (board.Selected) board.LayerAperture[layer] = cutText(file, kMaxFileNameChars);
+  }
+}
+
+}  // namespace drumplot
