@@ -1,0 +1,219 @@
+// SPDX-License-Identifier: MIT
+// The output dialog of the export, the job bitmap, the preview and the print.
+#include "ui/export_dialog.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include "output/export_geometry.h"
+#include "ui/dialog_buttons.h"
+#include "ui/number_field.h"
+#include "ui/qt_conversions.h"
+#include "ui/user_prompts.h"
+
+namespace drumplot {
+
+namespace {
+
+constexpr double kMaxLineWidth_mils = 1000.0;  // either way
+constexpr int kMaxHoleSize_mils = 100000;
+constexpr int kMaxNotesChars = 63;  // of which the plotter file keeps 50
+constexpr int kZoomItems = 3;       // "fit page", "2:1", "3:1": zoom 1 to 3
+
+QRadioButton* radio(QButtonGroup* group, int id, const QString& text, QWidget* parent) {
+  auto* button = new QRadioButton(text, parent);
+  group->addButton(button, id);
+  return button;
+}
+
+}  // namespace
+
+// ExportDialog - Layout
+// ============================================================================
+
+ExportDialog::ExportDialog(UserPrompts& prompts, QWidget* parent)
+    : QDialog(parent), prompts_(prompts) {
+  setWindowTitle(QStringLiteral("Select export layer"));
+  auto* layout = new QVBoxLayout(this);
+  auto* columns = new QHBoxLayout;
+  layout->addLayout(columns);
+
+  // The layer boxes, one per layer of the job, unchecked until chosen.
+  auto* layerColumn = new QVBoxLayout;
+  layerColumn->setSpacing(0);
+  for (size_t n = 0; n < layers_.size(); ++n) {
+    layers_[n] = new QCheckBox(this);
+    layers_[n]->setObjectName(QStringLiteral("Layer %1").arg(n + 1));
+    layerColumn->addWidget(layers_[n]);
+  }
+  layerColumn->addStretch();
+  columns->addLayout(layerColumn);
+
+  auto* options = new QVBoxLayout;
+  columns->addLayout(options);
+
+  nameFrame_ = new QGroupBox(this);
+  auto* nameRow = new QHBoxLayout(nameFrame_);
+  nameLabel_ = new QLabel(nameFrame_);
+  nameLabel_->setMinimumWidth(300);
+  auto* nameButton = new QPushButton(QStringLiteral("&Export name"), nameFrame_);
+  nameButton->setAutoDefault(false);
+  nameRow->addWidget(nameLabel_, 1);
+  nameRow->addWidget(nameButton);
+  options->addWidget(nameFrame_);
+  connect(nameButton, &QPushButton::clicked, this, &ExportDialog::chooseExportName);
+
+  resolutionBox_ = new QGroupBox(QStringLiteral("Resolution [dpi]"), this);
+  auto* resolutionGrid = new QGridLayout(resolutionBox_);
+  resolution_ = new QButtonGroup(this);
+  constexpr int kRows = 6;
+  for (int item = 0; item < static_cast<int>(kResolutionLabels.size()); ++item) {
+    resolutionGrid->addWidget(
+        radio(resolution_, item, QString::fromLatin1(kResolutionLabels[static_cast<size_t>(item)]),
+              resolutionBox_),
+        item % kRows, item / kRows);
+  }
+  other_ = new QSpinBox(resolutionBox_);
+  other_->setObjectName(QStringLiteral("Sp1"));
+  other_->setRange(kOtherResolutionMin, kOtherResolutionMax);
+  resolutionGrid->addWidget(other_, kRows - 1, 1);
+  resolution_->button(kDefaultResolutionItem)->setChecked(true);
+  options->addWidget(resolutionBox_);
+  connect(resolution_, &QButtonGroup::idClicked, this, &ExportDialog::resolutionChosen);
+
+  auto* lineWidth = new QGroupBox(QStringLiteral("Line width +/- [mils]"), this);
+  auto* lineForm = new QFormLayout(lineWidth);
+  bothDirections_ = new NumberField(-kMaxLineWidth_mils, kMaxLineWidth_mils, 3,
+                                    NumberField::Decimals::Trimmed, lineWidth);
+  bothDirections_->setObjectName(QStringLiteral("Both direction"));
+  horizontal_ = new NumberField(-kMaxLineWidth_mils, kMaxLineWidth_mils, 3,
+                                NumberField::Decimals::Trimmed, lineWidth);
+  horizontal_->setObjectName(QStringLiteral("Horizontal line"));
+  lineForm->addRow(QStringLiteral("Both direction"), bothDirections_);
+  lineForm->addRow(QStringLiteral("Horizontal line"), horizontal_);
+  options->addWidget(lineWidth);
+
+  auto* holes = new QFormLayout;
+  holeSize_ = new QSpinBox(this);
+  holeSize_->setObjectName(QStringLiteral("Hole size in  pads :"));
+  holeSize_->setRange(0, kMaxHoleSize_mils);
+  noHole_ = new QLineEdit(QStringLiteral("300,500,700"), this);
+  noHole_->setObjectName(QStringLiteral("D-code without  hole:"));
+  noHole_->setMaxLength(static_cast<int>(kMaxNoHoleText));
+  holes->addRow(QStringLiteral("Hole size in  pads :"), holeSize_);
+  holes->addRow(QStringLiteral("D-code without  hole:"), noHole_);
+  options->addLayout(holes);
+
+  notesRow_ = new QWidget(this);
+  auto* notesLayout = new QFormLayout(notesRow_);
+  notesLayout->setContentsMargins(0, 0, 0, 0);
+  notes_ = new QLineEdit(notesRow_);
+  notes_->setObjectName(QStringLiteral("User notes"));
+  notes_->setMaxLength(kMaxNotesChars);
+  notesLayout->addRow(QStringLiteral("User notes"), notes_);
+  options->addWidget(notesRow_);
+
+  techArea_ = new QCheckBox(QStringLiteral("Use tech. area"), this);
+  mirror_ = new QCheckBox(QStringLiteral("Mirror horizontal"), this);
+  options->addWidget(techArea_);
+  options->addWidget(mirror_);
+
+  zoomBox_ = new QGroupBox(QStringLiteral("Zoom"), this);
+  auto* zoomRow = new QHBoxLayout(zoomBox_);
+  zoom_ = new QButtonGroup(this);
+  zoomRow->addWidget(radio(zoom_, 1, QStringLiteral("fit page"), zoomBox_));
+  zoomRow->addWidget(radio(zoom_, 2, QStringLiteral("2:1"), zoomBox_));
+  zoomRow->addWidget(radio(zoom_, kZoomItems, QStringLiteral("3:1"), zoomBox_));
+  zoom_->button(1)->setChecked(true);
+  options->addWidget(zoomBox_);
+  options->addStretch();
+
+  DialogButtons buttons = dialogButtons(this, QStringLiteral("OK"), QStringLiteral("Cancel"));
+  connect(buttons.Ok, &QPushButton::clicked, this, &ExportDialog::acceptTyped);
+  layout->addLayout(buttons.Row);
+}
+
+// ExportDialog - Values
+// ============================================================================
+
+void ExportDialog::setExportName(const std::filesystem::path& file) {
+  exportName_ = file;
+  nameLabel_->setText(toQString(file.string()));
+}
+
+void ExportDialog::load(Mode mode, const std::array<std::string, kLayerCount>& layerNames) {
+  for (size_t n = 0; n < layers_.size(); ++n) layers_[n]->setText(toQString(layerNames[n]));
+  other_->setValue(kOtherResolutionPreset);
+  bothDirections_->setValue(0.0);
+  horizontal_->setValue(0.0);
+  bool exporting = mode == Mode::Export;
+  nameFrame_->setVisible(exporting);
+  resolutionBox_->setVisible(exporting);
+  notesRow_->setVisible(exporting);
+  zoomBox_->setVisible(!exporting);
+  adjustSize();
+}
+
+OutputSettings ExportDialog::outputSettings() const {
+  OutputSettings s;
+  for (size_t n = 0; n < layers_.size(); ++n) s.layers[n] = layers_[n]->isChecked();
+  s.lineWidth_mils = bothDirections_->value();
+  s.holeDiameter_mils = holeSize_->value();
+  s.noHoleDCodes = toStdString(noHole_->text());
+  s.techArea = techArea_->isChecked();
+  return s;
+}
+
+PlotterExportSettings ExportDialog::plotterSettings() const {
+  PlotterExportSettings s;
+  static_cast<OutputSettings&>(s) = outputSettings();
+  s.file = exportName_;
+  s.dpi = resolutionOfItem(resolution_->checkedId(), other_->value());
+  s.horizontalLine_mils = horizontal_->value();
+  s.notes = toStdString(notes_->text());
+  s.mirror = mirror_->isChecked();
+  return s;
+}
+
+JobPreviewSettings ExportDialog::previewSettings() const {
+  JobPreviewSettings s;
+  static_cast<OutputSettings&>(s) = outputSettings();
+  s.mirror = mirror_->isChecked();
+  s.zoom = zoom_->checkedId();
+  return s;
+}
+
+// ExportDialog - Commands
+// ============================================================================
+
+void ExportDialog::chooseExportName() {
+  FileRequest request;
+  request.Title = QStringLiteral("Export name");
+  request.Filters = {QStringLiteral("Photoplotter  Bitmap(*.FPF)|*.FPF")};
+  request.DefaultSuffix = QStringLiteral("FPF");
+  QString file = prompts_.saveFileName(this, request);
+  if (!file.isEmpty()) setExportName(toPath(file));
+}
+
+// An item copies its resolution into the "Other.." field; "Other.." itself
+// sets the field to 3048.
+void ExportDialog::resolutionChosen(int item) {
+  other_->setValue(item == kOtherResolutionItem ? kOtherResolutionPreset
+                                                : resolutionOfItem(item, kOtherResolutionPreset));
+}
+
+void ExportDialog::acceptTyped() {
+  if (typedValuesValid({bothDirections_, horizontal_})) accept();
+}
+
+}  // namespace drumplot
