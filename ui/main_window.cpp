@@ -19,9 +19,13 @@
 #include "job/panelize.h"
 #include "job/settings_file.h"
 #include "ui/about_dialog.h"
+#include "ui/aperture_import_dialog.h"
+#include "ui/aperture_table_dialog.h"
 #include "ui/background_work.h"
 #include "ui/coordinates_dialog.h"
 #include "ui/data_format_dialog.h"
+#include "ui/drill_panel_dialog.h"
+#include "ui/export_dialog.h"
 #include "ui/job_status_bar.h"
 #include "ui/job_view.h"
 #include "ui/layer_colors_dialog.h"
@@ -31,6 +35,7 @@
 #include "ui/panelize_dialog.h"
 #include "ui/plot_area_dialog.h"
 #include "ui/plot_area_panel.h"
+#include "ui/preview_window.h"
 #include "ui/qt_conversions.h"
 #include "ui/ruler.h"
 #include "ui/select_mark_dialog.h"
@@ -98,7 +103,12 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
       techAreaDialog_(new TechAreaDialog(this)),
       memoryDialog_(new MemoryDialog(this)),
       textViewer_(new TextViewer(prompts_, this)),
-      aboutDialog_(new AboutDialog(this)) {
+      aboutDialog_(new AboutDialog(this)),
+      exportDialog_(new ExportDialog(prompts_, this)),
+      previewWindow_(new PreviewWindow(this)),
+      apertureTableDialog_(new ApertureTableDialog(prompts_, this)),
+      apertureImportDialog_(new ApertureImportDialog(this)),
+      drillPanelDialog_(new DrillPanelDialog(prompts_, this)) {
   setCentralWidget(view_);
   setStatusBar(status_);
   createMenus();
@@ -109,6 +119,7 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
   showCaption();
   showUnit();
   showFormatText();
+  exportDialog_->setExportName(programFolder() / "TEST.FPF");
 
   auto* progressTimer = new QTimer(this);
   connect(progressTimer, &QTimer::timeout, this, &MainWindow::showProgress);
@@ -124,8 +135,6 @@ void MainWindow::createMenus() {
     connect(action, &QAction::triggered, this, command);
     return action;
   };
-  auto later = &MainWindow::onComesLater;
-
   QMenu* job = menuBar()->addMenu(QStringLiteral("&Job"));
   item(job, QStringLiteral("&New"), QKeySequence(Qt::CTRL | Qt::Key_N), &MainWindow::onNew);
   item(job, QStringLiteral("&Open"), QKeySequence(Qt::Key_F3), &MainWindow::onOpen);
@@ -133,16 +142,18 @@ void MainWindow::createMenus() {
   item(job, QStringLiteral("Save as..."), {}, [this] { onSaveAs(); });
   item(job, QStringLiteral("&Close"), {}, &MainWindow::onClose);
   job->addSeparator();
-  item(job, QStringLiteral("&Print"), {}, later);
-  item(job, QStringLiteral("E&xport photoplotter bitmap"), QKeySequence(Qt::Key_F4), later);
-  item(job, QStringLiteral("250 dpi bitmap (CLIP.BMP)"), {}, later);
-  item(job, QStringLiteral("Preview"), QKeySequence(Qt::Key_F6), later);
+  item(job, QStringLiteral("&Print"), {}, &MainWindow::onPrint);
+  item(job, QStringLiteral("E&xport photoplotter bitmap"), QKeySequence(Qt::Key_F4),
+       &MainWindow::onExport)
+      ->setToolTip(QStringLiteral("Export Gerber into BMP format"));
+  item(job, QStringLiteral("250 dpi bitmap (CLIP.BMP)"), {}, &MainWindow::onJobBitmap);
+  item(job, QStringLiteral("Preview"), QKeySequence(Qt::Key_F6), &MainWindow::onPreview);
   job->addSeparator();
   item(job, QStringLiteral("Import Master Gerber (insert new board)"),
        QKeySequence(Qt::CTRL | Qt::Key_I), &MainWindow::onImportMaster);
   item(job, QStringLiteral("Import associated Gerber's (active layer)"), {},
        &MainWindow::onAddGerber);
-  item(job, QStringLiteral("Import apertures (active layer)"), {}, later);
+  item(job, QStringLiteral("Import apertures (active layer)"), {}, &MainWindow::onImportApertures);
   job->addSeparator();
   item(job, QStringLiteral("&Exit"), QKeySequence(Qt::ALT | Qt::Key_X), &QWidget::close);
 
@@ -156,16 +167,19 @@ void MainWindow::createMenus() {
 
   QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
   item(tools, QStringLiteral("&Panelize board"), {}, &MainWindow::onPanelize);
-  item(tools, QStringLiteral("Panelize drill"), {}, later);
+  item(tools, QStringLiteral("Panelize drill"), {}, &MainWindow::onPanelizeDrill);
   item(tools, QStringLiteral("View text file"), {}, &MainWindow::onViewTextFile);
-  item(tools, QStringLiteral("Convert aperture"), {}, later)->setVisible(false);
+  item(tools, QStringLiteral("Convert aperture"), {}, &MainWindow::onConvertAperture)
+      ->setVisible(false);
 
   QMenu* preference = menuBar()->addMenu(QStringLiteral("&Preference"));
   item(preference, QStringLiteral("Memory settings"), {}, &MainWindow::onMemory);
   item(preference, QStringLiteral("&Plotting area size"), {}, &MainWindow::onPlotArea);
   item(preference, QStringLiteral("Data format"), QKeySequence(Qt::Key_F9),
        &MainWindow::onDataFormat);
-  item(preference, QStringLiteral("Aperture table"), QKeySequence(Qt::Key_F8), later);
+  item(preference, QStringLiteral("Aperture table"), QKeySequence(Qt::Key_F8),
+       &MainWindow::onApertureTable)
+      ->setToolTip(QStringLiteral("Show a& modify aperture table"));
   item(preference, QStringLiteral("&Units"), {}, &MainWindow::onUnits);
   item(preference, QStringLiteral("&Mark"), {}, &MainWindow::onMarks);
   item(preference, QStringLiteral("&Colors"), {}, &MainWindow::onColors);
@@ -187,7 +201,6 @@ void MainWindow::createToolBar() {
     connect(action, &QAction::triggered, this, command);
     return action;
   };
-  auto later = &MainWindow::onComesLater;
   const auto kTextOnly = QStyle::SP_CustomBase;
   importTool_ = button(QStyle::SP_FileDialogNewFolder, QStringLiteral("Import"),
                        QStringLiteral("Import master Gerber data"), &MainWindow::onImportMaster);
@@ -197,19 +210,21 @@ void MainWindow::createToolBar() {
          &MainWindow::onDelete);
   bar->addSeparator();
   button(QStyle::SP_FileDialogContentsView, QStringLiteral("Preview"), QStringLiteral("Preview"),
-         later);
+         &MainWindow::onPreview);
   button(QStyle::SP_DialogSaveButton, QStringLiteral("Export"),
-         QStringLiteral("Export Gerber into bitmap file "), later);
-  button(QStyle::SP_ComputerIcon, QStringLiteral("Print"), QStringLiteral("Print preview"), later);
+         QStringLiteral("Export Gerber into bitmap file "), &MainWindow::onExport);
+  button(QStyle::SP_ComputerIcon, QStringLiteral("Print"), QStringLiteral("Print preview"),
+         &MainWindow::onPrint);
   button(QStyle::SP_FileDialogListView, QStringLiteral("Apertures"),
-         QStringLiteral("View & modify aperture table(active board and active layers}"), later);
+         QStringLiteral("View & modify aperture table(active board and active layers}"),
+         &MainWindow::onApertureTable);
   bar->addSeparator();
-  aptTool_ = button(kTextOnly, QStringLiteral("Apt"),
-                    QStringLiteral("Import apertures (active layer)"), later);
+  aptTool_ =
+      button(kTextOnly, QStringLiteral("Apt"), QStringLiteral("Import apertures (active layer)"),
+             &MainWindow::onImportApertures);
   aptTool_->setEnabled(false);  // until a board was selected
-  // The aperture table step before it comes with the aperture table dialog.
   button(kTextOnly, QStringLiteral("Gbr"),
-         QStringLiteral("Import associated Gerber's (active layer)"), &MainWindow::onAddGerber);
+         QStringLiteral("Import associated Gerber's (active layer)"), &MainWindow::onGbrTool);
 }
 
 void MainWindow::createBoardMenu() {
@@ -224,7 +239,7 @@ void MainWindow::createBoardMenu() {
   item(QStringLiteral("Lock"), [this] { onPopupLock(true); });
   item(QStringLiteral("Unlock"), [this] { onPopupLock(false); });
   item(QStringLiteral("Add gerber on  active layer"), &MainWindow::onAddGerber);
-  item(QStringLiteral("Add aperture on  active layer"), &MainWindow::onComesLater);
+  item(QStringLiteral("Add aperture on  active layer"), &MainWindow::onImportApertures);
   boardMenu_->addAction(QStringLiteral("Negative this board"))->setVisible(false);
 }
 
@@ -473,10 +488,6 @@ void MainWindow::onTechArea() {
 
 void MainWindow::onAbout() {
   aboutDialog_->exec();
-}
-
-void MainWindow::onComesLater() {
-  prompts_.inform(this, QString::fromLatin1(kComesLaterMessage));
 }
 
 // MainWindow - Boards: mouse and pop-up menu

@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QPoint>
 #include <QSize>
+#include <atomic>
 #include <cstddef>
 #include <filesystem>
 #include <functional>
@@ -17,12 +18,17 @@
 #include "job/job.h"
 
 class QMenu;
+class QPrinter;
 
 namespace drumplot {
 
 class AboutDialog;
+class ApertureImportDialog;
+class ApertureTableDialog;
 class CoordinatesDialog;
 class DataFormatDialog;
+class DrillPanelDialog;
+class ExportDialog;
 class JobStatusBar;
 class JobView;
 class LayerColorsDialog;
@@ -30,6 +36,7 @@ class MarkTableDialog;
 class MemoryDialog;
 class PanelizeDialog;
 class PlotAreaDialog;
+class PreviewWindow;
 class SelectMarkDialog;
 class TechAreaDialog;
 class TextViewer;
@@ -40,12 +47,17 @@ struct MainWindowOptions {
   std::filesystem::path SettingsFile;  // GerbPrj.ini
   UserPrompts* Prompts = nullptr;      // not owned; the desktop's own when null
   QSize Screen;  // screen size for ScreenScale; the window's screen when empty
+  // The program's folder (the default export name, Clip.Bmp); when empty,
+  // the executable's folder if it is writable, else the settings file's.
+  std::filesystem::path ProgramFolder = {};
+  // Sets up the printer for Print; the system print dialog when empty.
+  std::function<bool(QWidget* parent, QPrinter& printer)> ChoosePrinter = {};
 };
 
 // Texts of the window's own messages.
 inline constexpr const char* kNotSavedQuestion = "File not saved !\rSave it";
-inline constexpr const char* kComesLaterMessage =
-    "This command is not available yet; it comes with a later version of drumplot.";
+inline constexpr const char* kConverterWaitMessage =
+    "Use OK to continue after aperture conversion is done";
 
 class MainWindow final : public QMainWindow {
   Q_OBJECT
@@ -99,7 +111,21 @@ class MainWindow final : public QMainWindow {
   void onColors();
   void onTechArea();
   void onAbout();
-  void onComesLater();
+  // Output, preview, print, aperture and drill commands (main_window_commands.cpp)
+  void onExport();
+  void onJobBitmap();
+  void onPreview();
+  void onPrint();
+  void onApertureTable();
+  void onGbrTool();  // the aperture table first, then Add Gerber
+  void onImportApertures();
+  void onConvertAperture();
+  void onPanelizeDrill();
+  // Long work of those commands on a worker thread, with panel 4 showing
+  // its progress and a Cancel button setting `cancelled`.
+  template <typename Work>
+  auto runWork(const QString& title, std::atomic<bool>& cancelled, Work work);
+  std::filesystem::path programFolder() const;
   // Boards: mouse and pop-up menu
   void onBoardPressed(size_t index, Qt::MouseButton button, QPoint position);
   void onBoardDragged(size_t index, QPoint position);
@@ -155,6 +181,11 @@ class MainWindow final : public QMainWindow {
   MemoryDialog* memoryDialog_;
   TextViewer* textViewer_;
   AboutDialog* aboutDialog_;
+  ExportDialog* exportDialog_;
+  PreviewWindow* previewWindow_;
+  ApertureTableDialog* apertureTableDialog_;
+  ApertureImportDialog* apertureImportDialog_;
+  DrillPanelDialog* drillPanelDialog_;
 };
 
 }  // namespace drumplot

@@ -14,6 +14,7 @@
 #include "job/gerber_import.h"
 #include "job/job_file.h"
 #include "job/settings_file.h"
+#include "ui/aperture_table_dialog.h"
 #include "ui/layer_panel_view.h"
 #include "ui/panelize_dialog.h"
 #include "ui/ruler.h"
@@ -138,13 +139,6 @@ TEST_F(WindowTest, EveryMenuItemWithItsShortcut) {
   }
   // "Apt" waits for a board to have been selected.
   EXPECT_FALSE(toolAction(*window_, "Import apertures (active layer)")->isEnabled());
-}
-
-TEST_F(WindowTest, CommandsOfALaterVersionSaySo) {
-  start();
-  trigger("&Job", "E&xport photoplotter bitmap");
-  toolAction(*window_, "Print preview")->trigger();
-  EXPECT_EQ(prompts_.messages, QStringList(2, QString::fromLatin1(kComesLaterMessage)));
 }
 
 // Import, drag and move
@@ -412,8 +406,11 @@ TEST_F(WindowTest, AddGerberNamesTheActiveLayerOfTheSelectedBoard) {
   EXPECT_EQ(job().Boards[0].LayerGerber[1], bottom.toStdString());
   EXPECT_EQ(window_->view()->layerPanel()->gerberCell(2)->text(), bottom);
 
-  // Cancel names nothing: the layer keeps its file.
+  // Cancel names nothing: the layer keeps its file. ("Gbr" shows the
+  // aperture table first.)
   prompts_.files.push_back(QString());
+  whenShown<ApertureTableDialog>(
+      [](ApertureTableDialog& dialog) { button(&dialog, "&Cancel")->click(); });
   toolAction(*window_, "Import associated Gerber's (active layer)")->trigger();
   EXPECT_EQ(job().Boards[0].LayerGerber[1], bottom.toStdString());
 

@@ -1,0 +1,111 @@
+// SPDX-License-Identifier: MIT
+// Panelize drill driven through its dialogs, compared with drumplot-cli drill.
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QSpinBox>
+
+#include "drill/drill_panel.h"
+#include "output_fixture.h"
+#include "ui/data_format_dialog.h"
+#include "ui/drill_panel_dialog.h"
+#include "ui/mark_drill_dialog.h"
+#include "ui/preview_window.h"
+
+namespace drumplot::test {
+namespace {
+
+QStringList labelTexts(QWidget* dialog) {
+  QStringList texts;
+  for (QLabel* label : dialog->findChildren<QLabel*>()) texts << label->text();
+  return texts;
+}
+
+TEST_F(OutputWindowTest, DrillPanelizationThroughTheDialogsWritesWhatTheCliWrites) {
+  startOutputs();
+  std::filesystem::path jobFile = openJobFile(demoJob());
+  // The demo drill file: 2.4 digits, trailing zeros left out, inches.
+  whenShown<DataFormatDialog>([](DataFormatDialog& dialog) {
+    typeInto(dialog.findChild<QSpinBox*>("Decimal"), "4");
+    clickRadio(&dialog, "Trailing");
+    button(&dialog, "OK")->click();
+  });
+  trigger("&Preference", "Data format");
+
+  std::filesystem::path panel = dir_ / "window.drl";
+  prompts_.files = {qstr(demoFile("demo.drl")), qstr(panel)};
+  bool overviewShown = false;
+  whenShown<DrillPanelDialog>([&](DrillPanelDialog& dialog) {
+    EXPECT_EQ(dialog.windowTitle(), "Panelize drill");
+    QStringList texts = labelTexts(&dialog);
+    EXPECT_TRUE(texts.contains("Import file name:"));
+    EXPECT_TRUE(texts.contains(" Export (panelized) file name"));
+    EXPECT_TRUE(texts.contains("Caution : data format is on the Status line !!! "));
+    EXPECT_EQ(texts.count("mm"), 2);  // beside dX and dY
+    button(&dialog, "Import file")->click();
+    button(&dialog, "Export file")->click();
+    EXPECT_TRUE(labelTexts(&dialog).contains(qstr(panel)));
+    typeInto(dialog.findChild<QWidget*>("dX"), "1.27");
+    typeInto(dialog.findChild<QWidget*>("dY"), "-2.54");
+
+    whenShown<MarkDrillDialog>([](MarkDrillDialog& marks) {
+      EXPECT_EQ(marks.windowTitle(), "Assign drill into mark");
+      QStringList names = labelTexts(&marks);
+      EXPECT_EQ(names.count("Target"), 1);
+      EXPECT_EQ(names.count("None"), 9);
+      EXPECT_EQ(marks.toolField(0)->text(), "T01F095S3");
+      typeInto(marks.toolField(0), "T07F095S3");
+      button(&marks, "&Ok")->click();
+    });
+    button(&dialog, "Assign drill to mark")->click();
+
+    whenShown<PreviewWindow>([&](PreviewWindow& preview) {
+      overviewShown = !preview.shownImage().isNull();
+      preview.findChild<QMenuBar*>()->actions().at(0)->trigger();
+    });
+    button(&dialog, "&Ok")->click();
+  });
+  trigger("&Tools", "Panelize drill");
+  EXPECT_TRUE(overviewShown);
+  EXPECT_TRUE(prompts_.warnings.isEmpty()) << prompts_.warnings.join("; ").toStdString();
+  EXPECT_TRUE(prompts_.messages.isEmpty()) << prompts_.messages.join("; ").toStdString();
+  EXPECT_EQ(prompts_.requests[1].Filters,
+            (QStringList{"Excellon dril (*.drl)|*.DRL", "All drill extension (*.*)|*.*"}));
+  EXPECT_EQ(prompts_.requests[2].Filters,
+            (QStringList{"Excellon drill (*.drl)|*.drl", "All drill extension(*.*}|*.*"}));
+
+  std::filesystem::path fromCli = dir_ / "cli.drl";
+  runCli({"drill", qstr(jobFile), "--in", qstr(demoFile("demo.drl")), "--out", qstr(fromCli),
+          "--offset", "1.27,-2.54", "--unit", "mm", "--format", "2.4,trailing,inch", "--mark-tool",
+          "Target=T07F095S3"});
+  std::string windowText = readFile(panel);
+  EXPECT_NE(windowText.find("T07F095S3\r\n"), std::string::npos);
+  EXPECT_EQ(windowText, readFile(fromCli));
+}
+
+TEST_F(OutputWindowTest, DrillPanelizationWithoutFileNamesSaysWhatIsMissing) {
+  startOutputs();
+  openJobFile(demoJob());
+  // No names at all: the output is checked first.
+  whenShown<DrillPanelDialog>([](DrillPanelDialog& dialog) { button(&dialog, "&Ok")->click(); });
+  trigger("&Tools", "Panelize drill");
+  // An output name but no input: the data file is empty. The names and the
+  // mark tools start afresh at every opening.
+  prompts_.files = {qstr(dir_ / "out.drl")};
+  whenShown<DrillPanelDialog>([](DrillPanelDialog& dialog) {
+    EXPECT_TRUE(labelTexts(&dialog).contains("Import file name:"));
+    button(&dialog, "Export file")->click();
+    button(&dialog, "&Ok")->click();
+  });
+  trigger("&Tools", "Panelize drill");
+  EXPECT_EQ(prompts_.messages, (QStringList{"Output file is not specified", "Data file is empty"}));
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "out.drl"));
+
+  whenShown<DrillPanelDialog>(
+      [](DrillPanelDialog& dialog) { button(&dialog, "&Cancel")->click(); });
+  trigger("&Tools", "Panelize drill");
+  EXPECT_EQ(prompts_.messages.size(), 2);
+}
+
+}  // namespace
+}  // namespace drumplot::test

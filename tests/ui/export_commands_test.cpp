@@ -1,0 +1,318 @@
+// SPDX-License-Identifier: MIT
+// The output dialog in its three modes, and the commands it serves driven
+// through the window: the photoplotter export (compared with drumplot-cli,
+// and cancelled), the job bitmap, the preview and the print.
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QImageReader>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QSpinBox>
+
+#include "output/job_bitmap.h"
+#include "output_fixture.h"
+#include "ui/export_dialog.h"
+#include "ui/preview_window.h"
+#include "ui/work_dialog.h"
+
+namespace drumplot::test {
+namespace {
+
+std::array<std::string, kLayerCount> layerNames() {
+  return JobSettings::defaultLayerNames();
+}
+
+// The output dialog
+// ============================================================================
+
+TEST(ExportDialogTest, ModesShowTheirFieldsAndOpeningResetsTheLineWidths) {
+  ScriptedPrompts prompts;
+  ExportDialog dialog(prompts);
+  dialog.setExportName("/plots/TEST.FPF");
+  dialog.load(ExportDialog::Mode::Export, layerNames());
+  dialog.show();
+  EXPECT_EQ(dialog.windowTitle(), "Select export layer");
+  EXPECT_TRUE(dialog.exportNameLabel()->isVisible());
+  EXPECT_EQ(dialog.exportNameLabel()->text(), "/plots/TEST.FPF");
+  EXPECT_FALSE(dialog.zoomGroup()->button(1)->isVisible());
+  ASSERT_EQ(dialog.resolutionGroup()->buttons().size(), 11);
+  EXPECT_EQ(dialog.resolutionGroup()->checkedButton()->text(), "2032");
+  EXPECT_EQ(dialog.otherResolution()->value(), 3048);
+  EXPECT_EQ(dialog.layerBox(18)->text(), "Lay_18");
+  EXPECT_EQ(dialog.findChild<QLineEdit*>("D-code without  hole:")->text(), "300,500,700");
+
+  PlotterExportSettings preset = dialog.plotterSettings();
+  EXPECT_EQ(preset.dpi, 2032);
+  EXPECT_EQ(preset.layers, OutputLayers{});  // no layer checked
+  EXPECT_EQ(preset.file, "/plots/TEST.FPF");
+  EXPECT_FALSE(preset.mirror);
+
+  // The item labelled "1626" exports at 1625 and copies it into the field;
+  // "Other.." takes the field's value, which it first sets to 3048.
+  dialog.resolutionGroup()->button(1)->click();
+  EXPECT_EQ(dialog.otherResolution()->value(), 1625);
+  EXPECT_EQ(dialog.plotterSettings().dpi, 1625);
+  dialog.resolutionGroup()->button(10)->click();
+  EXPECT_EQ(dialog.otherResolution()->value(), 3048);
+  typeInto(dialog.otherResolution(), "4800");
+  EXPECT_EQ(dialog.plotterSettings().dpi, 4800);
+
+  dialog.layerBox(2)->click();
+  typeInto(dialog.findChild<QWidget*>("Both direction"), "-1.5");
+  typeInto(dialog.findChild<QWidget*>("Horizontal line"), "0.75");
+  typeInto(dialog.findChild<QWidget*>("Hole size in  pads :"), "12");
+  typeInto(dialog.findChild<QWidget*>("User notes"), std::string(70, 'n').c_str());
+  checkBox(&dialog, "Mirror horizontal")->click();
+  checkBox(&dialog, "Use tech. area")->click();
+  PlotterExportSettings chosen = dialog.plotterSettings();
+  EXPECT_TRUE(chosen.layers[1]);
+  EXPECT_FALSE(chosen.layers[0]);
+  EXPECT_DOUBLE_EQ(chosen.lineWidth_mils, -1.5);
+  EXPECT_DOUBLE_EQ(chosen.horizontalLine_mils, 0.75);
+  EXPECT_EQ(chosen.holeDiameter_mils, 12);
+  EXPECT_EQ(chosen.notes, std::string(63, 'n'));  // 63 characters are kept
+  EXPECT_TRUE(chosen.mirror);
+  EXPECT_TRUE(chosen.techArea);
+
+  // The next opening, as the job bitmap: the line widths and "Other.."
+  // start again, the rest is kept; zoom shown, resolution and notes hidden.
+  dialog.load(ExportDialog::Mode::JobBitmap, layerNames());
+  EXPECT_FALSE(dialog.exportNameLabel()->isVisible());
+  EXPECT_FALSE(dialog.resolutionGroup()->button(0)->isVisible());
+  EXPECT_FALSE(dialog.findChild<QWidget*>("User notes")->isVisible());
+  EXPECT_TRUE(dialog.zoomGroup()->button(1)->isVisible());
+  EXPECT_EQ(dialog.otherResolution()->value(), 3048);
+  JobPreviewSettings again = dialog.previewSettings();
+  EXPECT_DOUBLE_EQ(again.lineWidth_mils, 0.0);
+  EXPECT_TRUE(again.layers[1]);
+  EXPECT_TRUE(again.mirror);
+  EXPECT_EQ(again.zoom, 1);
+  clickRadio(&dialog, "3:1");
+  EXPECT_EQ(dialog.previewSettings().zoom, 3);
+  EXPECT_DOUBLE_EQ(dialog.plotterSettings().horizontalLine_mils, 0.0);
+
+  // "&Export name" asks for a plotter file.
+  prompts.files = {"/plots/board.FPF"};
+  button(&dialog, "&Export name")->click();
+  ASSERT_EQ(prompts.requests.size(), 1u);
+  EXPECT_EQ(prompts.requests[0].Filters, QStringList{"Photoplotter  Bitmap(*.FPF)|*.FPF"});
+  EXPECT_EQ(prompts.requests[0].DefaultSuffix, "FPF");
+  EXPECT_EQ(dialog.plotterSettings().file, "/plots/board.FPF");
+}
+
+// The photoplotter export
+// ============================================================================
+
+TEST_F(OutputWindowTest, ExportThroughTheDialogWritesWhatTheCliWrites) {
+  startOutputs("[Setup]\nJednotka=mm\nMemory=10\n");
+  std::filesystem::path jobFile = openJobFile(demoJob());
+  std::filesystem::path exported = dir_ / "window.FPF";
+  EXPECT_EQ(childOf<ExportDialog>(window_.get())->exportNameLabel()->text(),
+            qstr(dir_ / "TEST.FPF"));
+
+  prompts_.files.push_back(qstr(exported));
+  QImage overview;
+  whenShown<ExportDialog>([&](ExportDialog& dialog) {
+    for (int layer : {1, 3}) dialog.layerBox(layer)->click();
+    dialog.resolutionGroup()->button(0)->click();  // 1016
+    button(&dialog, "&Export name")->click();
+    typeInto(dialog.findChild<QWidget*>("Both direction"), "1.5");
+    typeInto(dialog.findChild<QWidget*>("Horizontal line"), "0.5");
+    typeInto(dialog.findChild<QWidget*>("Hole size in  pads :"), "12");
+    typeInto(dialog.findChild<QWidget*>("D-code without  hole:"), "11,12");
+    typeInto(dialog.findChild<QWidget*>("User notes"), "panel 7");
+    checkBox(&dialog, "Mirror horizontal")->click();
+    whenShown<PreviewWindow>([&](PreviewWindow& preview) {
+      EXPECT_EQ(preview.windowTitle(), "Preview exported data");
+      EXPECT_TRUE(preview.isMaximized());
+      overview = preview.shownImage();
+      preview.findChild<QMenuBar*>()->actions().at(0)->trigger();  // "&Exit"
+    });
+    button(&dialog, "OK")->click();
+  });
+  trigger("&Job", "E&xport photoplotter bitmap");
+  EXPECT_TRUE(prompts_.warnings.isEmpty()) << prompts_.warnings.join("; ").toStdString();
+  EXPECT_EQ(overview.size(), QSize(400, 400));
+  EXPECT_EQ(status(JobStatusBar::ProgressPanel), "");
+
+  std::filesystem::path fromCli = dir_ / "cli.FPF";
+  runCli({"export",
+          qstr(jobFile),
+          "-o",
+          qstr(fromCli),
+          "--settings",
+          qstr(settings_),
+          "--layers",
+          "1,3",
+          "--dpi",
+          "1016",
+          "--line-width",
+          "1.5",
+          "--horizontal-line",
+          "0.5",
+          "--holes",
+          "12",
+          "--no-hole",
+          "11,12",
+          "--notes",
+          "panel 7",
+          "--mirror"});
+  std::string windowBytes = readFile(exported);
+  ASSERT_GT(windowBytes.size(), 85077u);
+  EXPECT_TRUE(windowBytes == readFile(fromCli)) << "the plotter files differ";
+}
+
+TEST_F(OutputWindowTest, CancelledExportLeavesTheOldFileAndTheWindowWorking) {
+  startOutputs("[Setup]\nJednotka=mm\nMemory=10\n");
+  openJobFile(demoJob());
+  std::filesystem::path target = dir_ / "TEST.FPF";
+  writeFile(target, "an older plot");
+
+  QStringList progressSeen;
+  bool cancelShown = false;
+  whenShown<ExportDialog>([&](ExportDialog& dialog) {
+    for (int layer = 1; layer <= 3; ++layer) dialog.layerBox(layer)->click();
+    dialog.resolutionGroup()->button(9)->click();  // 65024 dpi: seconds of work
+    whenShown<WorkDialog>([&](WorkDialog& work) {
+      cancelShown = work.cancelButton()->isVisible();
+      // The window behind keeps showing the progress every 333 ms.
+      EXPECT_TRUE(QTest::qWaitFor(
+          [&] { return status(JobStatusBar::ProgressPanel).startsWith("Work "); }, 5000));
+      progressSeen << status(JobStatusBar::ProgressPanel);
+      work.cancelButton()->click();
+    });
+    button(&dialog, "OK")->click();
+  });
+  trigger("&Job", "E&xport photoplotter bitmap");
+
+  EXPECT_TRUE(cancelShown);
+  ASSERT_EQ(progressSeen.size(), 1);
+  EXPECT_TRUE(progressSeen[0].startsWith("Work " + qstr(target) + "  "))
+      << progressSeen[0].toStdString();
+  EXPECT_TRUE(progressSeen[0].endsWith(" %"));
+  EXPECT_EQ(readFile(target), "an older plot");
+  for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
+    EXPECT_EQ(entry.path().string().find(".FPF."), std::string::npos) << entry.path();
+  }
+  EXPECT_TRUE(prompts_.warnings.isEmpty());
+  EXPECT_EQ(status(JobStatusBar::ProgressPanel), "");
+  // The window is free again: it closes without asking about long work.
+  prompts_.answers.push_back(Answer::No);
+  EXPECT_TRUE(window_->close());
+}
+
+TEST_F(OutputWindowTest, AnExportWithoutLayersSaysSoAndWritesNothing) {
+  startOutputs();
+  openJobFile(demoJob());
+  whenShown<ExportDialog>([](ExportDialog& dialog) { button(&dialog, "OK")->click(); });
+  trigger("&Job", "E&xport photoplotter bitmap");
+  ASSERT_EQ(prompts_.warnings.size(), 1);
+  EXPECT_TRUE(prompts_.warnings[0].contains("no board has a Gerber file on a chosen layer"));
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "TEST.FPF"));
+
+  whenShown<ExportDialog>([](ExportDialog& dialog) { button(&dialog, "Cancel")->click(); });
+  toolAction(*window_, "Export Gerber into bitmap file ")->trigger();
+  EXPECT_EQ(prompts_.warnings.size(), 1);
+}
+
+// The job bitmap
+// ============================================================================
+
+TEST_F(OutputWindowTest, JobBitmapGoesToClipBmpInTheProgramFolder) {
+  startOutputs();
+  auto pads =
+      gerberFile("pads.gbr", "%ADD10R,0.100X0.100*%\nD10*\nX1000Y1000D03*\nX6000Y6000D03*\n");
+  Job job;
+  job.Boards.push_back(boardFor(pads, 0.2, 0.2));  // reaches 0.7 inch
+  openJobFile(job);
+  whenShown<ExportDialog>([](ExportDialog& dialog) {
+    EXPECT_FALSE(dialog.resolutionGroup()->button(0)->isVisible());
+    EXPECT_TRUE(dialog.zoomGroup()->button(1)->isVisible());
+    dialog.layerBox(1)->click();
+    button(&dialog, "OK")->click();
+  });
+  trigger("&Job", "250 dpi bitmap (CLIP.BMP)");
+  std::filesystem::path clip = dir_ / "Clip.Bmp";
+  EXPECT_EQ(prompts_.messages, QStringList{"Data is tranferred into " + qstr(clip)});
+  // 0.7 inch: W = H = 128 x floor((5734 + 400) / 128) + 2432 = 8448.
+  ASSERT_TRUE(std::filesystem::exists(clip));
+  EXPECT_EQ(std::filesystem::file_size(clip), 62u + 8448u * 8448u / 8u);
+  QImageReader reader(qstr(clip));  // an independent reader of the header
+  EXPECT_EQ(reader.format(), "bmp");
+  EXPECT_EQ(reader.size(), QSize(8448, 8448));
+}
+
+// Preview and print
+// ============================================================================
+
+// A job of two boards on two layers, reaching 2.5 x 1.5 inches.
+Job twoBoardJob() {
+  auto pads =
+      gerberFile("pads.gbr", "%ADD10R,0.100X0.100*%\nD10*\nX1000Y1000D03*\nX11000Y6000D03*\n");
+  Job job;
+  job.Boards.push_back(boardFor(pads, 0.2, 0.2));
+  job.Boards[0].LayerGerber[1] = pads.string();
+  job.Boards.push_back(boardFor(pads, 1.5, 1.0));
+  return job;
+}
+
+TEST_F(OutputWindowTest, PreviewIsTurnedUpsideDownUnlessMirrored) {
+  startOutputs();
+  openJobFile(twoBoardJob());
+  auto preview = [&](bool mirror) {
+    QImage shown;
+    whenShown<ExportDialog>([&](ExportDialog& dialog) {
+      EXPECT_FALSE(dialog.exportNameLabel()->isVisible());
+      EXPECT_TRUE(dialog.zoomGroup()->button(1)->isVisible());
+      dialog.layerBox(1)->setChecked(true);
+      dialog.layerBox(2)->setChecked(true);
+      checkBox(&dialog, "Mirror horizontal")->setChecked(mirror);
+      whenShown<PreviewWindow>([&](PreviewWindow& window) {
+        shown = window.shownImage();
+        window.findChild<QMenuBar*>()->actions().at(0)->trigger();
+      });
+      button(&dialog, "OK")->click();
+    });
+    menuAction(*window_, "&Job", "Preview")->trigger();
+    return shown;
+  };
+  QImage mirrored = preview(true);
+  QImage turned = preview(false);
+  ASSERT_FALSE(mirrored.isNull());
+  EXPECT_EQ(turned, mirrored.mirrored(false, true));
+  EXPECT_NE(turned, mirrored);
+  // Fitted to the window: the job is wider than the window's shape.
+  QSize area = childOf<PreviewWindow>(window_.get())->imageAreaSize();
+  EXPECT_EQ(mirrored.width(), area.width() - 6);
+  // Layer 1 blue and layer 2 red, as the settings' defaults say.
+  EXPECT_FALSE(mirrored.allGray());
+  EXPECT_TRUE(prompts_.warnings.isEmpty()) << prompts_.warnings.join("; ").toStdString();
+}
+
+TEST_F(OutputWindowTest, PrintToAPdfFileAfterThePrintDialogAndTheOutputDialog) {
+  startOutputs();
+  openJobFile(twoBoardJob());
+  // The print dialog cancelled: the output dialog does not show.
+  printerAccepts_ = false;
+  trigger("&Job", "&Print");
+  EXPECT_EQ(printDialogs_, 1);
+  EXPECT_FALSE(std::filesystem::exists(pdf_));
+
+  printerAccepts_ = true;
+  whenShown<ExportDialog>([](ExportDialog& dialog) {
+    EXPECT_TRUE(dialog.zoomGroup()->button(1)->isVisible());
+    dialog.layerBox(1)->setChecked(true);
+    button(&dialog, "OK")->click();
+  });
+  toolAction(*window_, "Print preview")->trigger();
+  EXPECT_EQ(printDialogs_, 2);
+  ASSERT_TRUE(std::filesystem::exists(pdf_));
+  std::string pdf = readFile(pdf_);
+  EXPECT_EQ(pdf.substr(0, 5), "%PDF-");
+  EXPECT_NE(pdf.find("/Image"), std::string::npos);  // the job went in as one picture
+  EXPECT_TRUE(prompts_.warnings.isEmpty()) << prompts_.warnings.join("; ").toStdString();
+}
+
+}  // namespace
+}  // namespace drumplot::test

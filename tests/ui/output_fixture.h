@@ -1,0 +1,101 @@
+// SPDX-License-Identifier: MIT
+// A main window whose program folder is the test's folder and whose printer
+// writes a PDF file there, with the steps the output, aperture and drill
+// command tests share: opening a job written by the test and running
+// drumplot-cli on the same job for comparison.
+#pragma once
+
+#include <QCheckBox>
+#include <QPrinter>
+#include <QProcess>
+#include <QRadioButton>
+#include <QtTest/QTest>
+#include <filesystem>
+#include <string>
+
+#include "job/job_file.h"
+#include "output/export_test_support.h"
+#include "window_fixture.h"
+
+namespace drumplot::test {
+
+class OutputWindowTest : public WindowTest {
+ protected:
+  void startOutputs(const std::string& settingsText = "[Setup]\nJednotka=mm\n") {
+    dir_ = tempDir();
+    settings_ = dir_ / "GerbPrj.ini";
+    writeFile(settings_, settingsText);
+    pdf_ = dir_ / "print.pdf";
+    MainWindowOptions options{settings_, &prompts_, QSize(1280, 1024)};
+    options.ProgramFolder = dir_;
+    options.ChoosePrinter = [this](QWidget*, QPrinter& printer) {
+      ++printDialogs_;
+      if (!printerAccepts_) return false;
+      printer.setOutputFormat(QPrinter::PdfFormat);
+      printer.setOutputFileName(QString::fromStdString(pdf_.string()));
+      return true;
+    };
+    window_ = std::make_unique<MainWindow>(options);
+    window_->show();
+    QApplication::processEvents();
+  }
+
+  // Saves `job` into the test's folder and opens it through Job > Open.
+  std::filesystem::path openJobFile(Job job, const char* name = "job.wpr") {
+    std::filesystem::path file = dir_ / name;
+    saveJobAs(job, file);
+    prompts_.files.push_back(QString::fromStdString(file.string()));
+    trigger("&Job", "&Open");
+    EXPECT_EQ(window_->job().Boards.size(), job.Boards.size());
+    return file;
+  }
+
+  // Runs drumplot-cli with `arguments`; its output when it fails.
+  static void runCli(const QStringList& arguments) {
+    QProcess cli;
+    cli.start(QStringLiteral(DRUMPLOT_BINARY_DIR "/cli/drumplot-cli"), arguments);
+    ASSERT_TRUE(cli.waitForFinished(120000)) << "drumplot-cli did not finish";
+    EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+  }
+
+  static QString qstr(const std::filesystem::path& path) {
+    return QString::fromStdString(path.string());
+  }
+
+  std::filesystem::path pdf_;
+  bool printerAccepts_ = true;
+  int printDialogs_ = 0;
+};
+
+// The child of `parent` of the class T; findChild() cannot tell apart
+// classes that declare no Q_OBJECT of their own.
+template <typename T>
+T* childOf(QObject* parent) {
+  for (QObject* child : parent->findChildren<QObject*>()) {
+    if (auto* found = dynamic_cast<T*>(child)) return found;
+  }
+  ADD_FAILURE() << "no such child";
+  return nullptr;
+}
+
+// The check box of `parent` whose text is `text`.
+inline QCheckBox* checkBox(QWidget* parent, const QString& text) {
+  for (QCheckBox* box : parent->findChildren<QCheckBox*>()) {
+    if (box->text() == text) return box;
+  }
+  ADD_FAILURE() << "no check box " << text.toStdString();
+  return nullptr;
+}
+
+// Clicks the radio button of `parent` whose text is `text`.
+inline void clickRadio(QWidget* parent, const QString& text) {
+  for (QRadioButton* radio : parent->findChildren<QRadioButton*>()) {
+    if (radio->text() == text) {
+      radio->click();
+      return;
+    }
+  }
+  ADD_FAILURE() << "no radio button " << text.toStdString();
+}
+
+}  // namespace drumplot::test

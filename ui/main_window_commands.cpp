@@ -1,0 +1,325 @@
+// SPDX-License-Identifier: MIT
+// The main window's commands that read the layer files: the photoplotter
+// export, the job bitmap, preview and print, the aperture table and import,
+// and the drill panelization.
+#include <unistd.h>
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <filesystem>
+#include <string>
+
+#include "apertures/aperture_converter.h"
+#include "apertures/aperture_file.h"
+#include "apertures/aperture_list_conversion.h"
+#include "apertures/layer_aperture_table.h"
+#include "drill/drill_overview.h"
+#include "drill/drill_panel.h"
+#include "engine/errors.h"
+#include "job/aperture_attachment.h"
+#include "job/display_text.h"
+#include "output/job_bitmap.h"
+#include "output/job_preview.h"
+#include "output/plotter_export.h"
+#include "ui/aperture_import_dialog.h"
+#include "ui/aperture_table_dialog.h"
+#include "ui/background_work.h"
+#include "ui/drill_panel_dialog.h"
+#include "ui/export_dialog.h"
+#include "ui/image_conversion.h"
+#include "ui/main_window.h"
+#include "ui/preview_window.h"
+#include "ui/qt_conversions.h"
+#include "ui/user_prompts.h"
+#include "ui/work_dialog.h"
+
+namespace drumplot {
+
+namespace {
+
+constexpr size_t kMaxApertureFileName = 128;  // the aperture table's current file
+
+bool systemPrintDialog(QWidget* parent, QPrinter& printer) {
+  QPrintDialog dialog(&printer, parent);
+  return dialog.exec() == QDialog::Accepted;
+}
+
+// The last board in the list that is selected.
+const Board* selectedBoard(const Job& job) {
+  for (auto board = job.Boards.rbegin(); board != job.Boards.rend(); ++board) {
+    if (board->Selected) return &*board;
+  }
+  return nullptr;
+}
+
+// The busy cursor while long work runs.
+class BusyCursor {
+ public:
+  BusyCursor() { QGuiApplication::setOverrideCursor(Qt::BusyCursor); }
+  ~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
+  BusyCursor(const BusyCursor&) = delete;
+  BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+}  // namespace
+
+// MainWindow - Long work
+// ============================================================================
+
+template <typename Work>
+auto MainWindow::runWork(const QString& title, std::atomic<bool>& cancelled, Work work) {
+  BusyCursor cursor;
+  busy_ = true;
+  auto status = [this] {
+    return progress_.busy ? toQString(progressText(toStdString(workFile_), progress_.fraction))
+                          : QStringLiteral("Work ") + workFile_;
+  };
+  struct Done {
+    MainWindow* window;
+    ~Done() {
+      window->busy_ = false;
+      window->progress_.busy = false;
+      window->showProgress();
+    }
+  } done{this};
+  return runCancellable(this, title, status, cancelled, std::move(work));
+}
+
+std::filesystem::path MainWindow::programFolder() const {
+  if (!options_.ProgramFolder.empty()) return options_.ProgramFolder;
+  std::filesystem::path folder = programDirectory();
+  if (!folder.empty() && ::access(folder.c_str(), W_OK) == 0) return folder;
+  return options_.SettingsFile.parent_path();
+}
+
+// MainWindow - Photoplotter export and job bitmap
+// ============================================================================
+
+void MainWindow::onExport() {
+  exportDialog_->load(ExportDialog::Mode::Export, job_.Settings.LayerNames);
+  if (exportDialog_->exec() != QDialog::Accepted) return;
+  PlotterExportSettings settings = exportDialog_->plotterSettings();
+  settings.budgetBytes = memoryBudgetBytes(job_.Settings.MemoryMegabytes);
+  ExportProgress exportProgress;
+  exportProgress.onChange = [this](const ExportProgress& p) {
+    progress_.fraction = p.fraction.load();
+  };
+  settings.progress = &exportProgress;
+
+  workFile_ = toQString(settings.file.string());
+  progress_.fraction = 0.0;
+  progress_.busy = true;
+  PlotterExportSummary summary;
+  bool written = runCommand([&] {
+    summary = runWork(QStringLiteral("Export photoplotter bitmap"), exportProgress.cancelled,
+                      [&] { return exportPlotterFile(job_, settings); });
+  });
+  if (!written || summary.cancelled) return;
+  previewWindow_->showImage(toQImage(summary.overview));
+}
+
+void MainWindow::onJobBitmap() {
+  exportDialog_->load(ExportDialog::Mode::JobBitmap, job_.Settings.LayerNames);
+  if (exportDialog_->exec() != QDialog::Accepted) return;
+  JobBitmapSettings settings;
+  static_cast<OutputSettings&>(settings) = exportDialog_->outputSettings();
+  settings.file = programFolder() / kJobBitmapFileName;
+  settings.budgetBytes = memoryBudgetBytes(job_.Settings.MemoryMegabytes);
+  ExportProgress exportProgress;
+  exportProgress.onChange = [this](const ExportProgress& p) {
+    progress_.fraction = p.fraction.load();
+  };
+  settings.progress = &exportProgress;
+
+  workFile_ = toQString(settings.file.string());
+  progress_.fraction = 0.0;
+  progress_.busy = true;
+  JobBitmapSummary summary;
+  bool written = runCommand([&] {
+    summary = runWork(QStringLiteral("250 dpi bitmap"), exportProgress.cancelled,
+                      [&] { return writeJobBitmap(job_, settings); });
+  });
+  if (!written || summary.cancelled) return;
+  prompts_.inform(this, QString::fromLatin1(kJobBitmapMessage) + toQString(settings.file.string()));
+}
+
+// MainWindow - Preview and print
+// ============================================================================
+
+namespace {
+
+// Publishes each layer file for panel 4 (from the worker thread) and the
+// drawing's progress through `progress`.
+OutputProgress layerReport(MainWindow* window, Progress& progress) {
+  OutputProgress report;
+  report.progress = &progress;
+  report.layerStarted = [window](const std::string& file) {
+    QMetaObject::invokeMethod(
+        window, [window, shown = toQString(file)] { window->setWorkFile(shown); },
+        Qt::QueuedConnection);
+  };
+  return report;
+}
+
+}  // namespace
+
+void MainWindow::onPreview() {
+  exportDialog_->load(ExportDialog::Mode::Preview, job_.Settings.LayerNames);
+  if (exportDialog_->exec() != QDialog::Accepted) return;
+  JobPreviewSettings settings = exportDialog_->previewSettings();
+  QSize area = previewWindow_->imageAreaSize();
+  progress_.cancelled = false;
+  OutputProgress report = layerReport(this, progress_);
+  JobPreview preview;
+  bool drawn = runCommand([&] {
+    preview = runWork(QStringLiteral("Preview"), progress_.cancelled, [&] {
+      return renderJobPreview(job_, settings, area.width(), area.height(), report);
+    });
+  });
+  if (!drawn || preview.cancelled) return;
+  QApplication::beep();
+  previewWindow_->showImage(toQImage(preview.image));
+}
+
+void MainWindow::onPrint() {
+  QPrinter printer(QPrinter::HighResolution);
+  auto choosePrinter = options_.ChoosePrinter ? options_.ChoosePrinter : systemPrintDialog;
+  if (!choosePrinter(this, printer)) return;
+  exportDialog_->load(ExportDialog::Mode::Preview, job_.Settings.LayerNames);
+  if (exportDialog_->exec() != QDialog::Accepted) return;
+  OutputSettings settings = exportDialog_->outputSettings();
+  QRect printable = printer.pageLayout().paintRectPixels(printer.resolution());
+  PrinterPage page{printable.width(), printable.height(),
+                   static_cast<double>(printer.logicalDpiX()),
+                   static_cast<double>(printer.logicalDpiY())};
+  progress_.cancelled = false;
+  OutputProgress report = layerReport(this, progress_);
+  JobPrint print;
+  bool drawn = runCommand([&] {
+    print = runWork(QStringLiteral("Print"), progress_.cancelled,
+                    [&] { return renderJobPrint(job_, settings, page, report); });
+  });
+  if (!drawn || print.cancelled) return;
+  QPainter painter;
+  if (!painter.begin(&printer)) {
+    prompts_.warn(this, QStringLiteral("The printer cannot be started"));
+    return;
+  }
+  painter.drawImage(QPoint(5, 5), toQImage(print.image));
+  painter.end();
+}
+
+// MainWindow - Aperture table and aperture import
+// ============================================================================
+
+void MainWindow::onApertureTable() {
+  if (!job_.BoardSelectedOnce) return;
+  const Board* board = selectedBoard(job_);
+  if (!board) return;
+  const size_t layer = static_cast<size_t>(job_.activeLayer() - 1);
+  const std::string apertureFile = cutText(board->LayerAperture[layer], kMaxApertureFileName);
+  const std::string gerber = board->LayerGerber[layer].empty()
+                                 ? std::string()
+                                 : job_.resolvePath(board->LayerGerber[layer]).string();
+  const std::string apertures =
+      apertureFile.empty() ? std::string() : job_.resolvePath(apertureFile).string();
+  const DataFormat format = board->Format.readerFormat();
+
+  WorkingApertureTable table;
+  busy_ = true;
+  bool built = runCommand([&] {
+    table = runInBackground([&] { return layerApertureTable(gerber, apertures, format); });
+  });
+  busy_ = false;
+  if (!built) return;
+  apertureTableDialog_->load(table);
+  apertureTableDialog_->exec();
+  if (!apertureTableDialog_->saveRequested()) return;
+
+  std::string target = apertures;
+  if (target.empty()) {
+    FileRequest request;
+    request.Title = QStringLiteral("Save aperture file");
+    request.Filters = {QStringLiteral("Aperture file|*.Env"), QStringLiteral("All files|*.*")};
+    request.DefaultSuffix = QStringLiteral("env");
+    target = toStdString(prompts_.saveFileName(this, request));
+    if (target.empty()) return;
+  }
+  runCommand([&] { SaveApertureFile(apertureTableDialog_->result(), target); });
+}
+
+void MainWindow::onGbrTool() {
+  onApertureTable();
+  onAddGerber();
+}
+
+void MainWindow::onImportApertures() {
+  if (!job_.BoardSelectedOnce) return;
+  apertureImportDialog_->load();
+  if (apertureImportDialog_->exec() != QDialog::Accepted) return;
+  ApertureImportChoice choice = apertureImportDialog_->result();
+  const std::string file = toStdString(choice.File);
+  std::string attached;
+  bool imported = runCommand([&] {
+    switch (apertureImportAction(choice.FilterIndex, choice.UseConverter)) {
+      case ApertureImportAction::AttachUnchanged:
+        attached = file;
+        break;
+      case ApertureImportAction::ConvertList: {
+        std::string target = convertedApertureFileName(file);
+        ApertureListConversion conversion = convertApertureListFile(
+            file, static_cast<ApertureListType>(choice.FilterIndex), target);
+        attached = target;
+        if (std::string message = conversion.customMessage(); !message.empty()) {
+          prompts_.inform(this, toQString(message));
+        }
+        break;
+      }
+      case ApertureImportAction::ExternalConverter: {
+        std::filesystem::path workDir = std::filesystem::current_path();
+        ConverterProcess converter = beginExternalConversion(file, programDirectory(), workDir);
+        prompts_.inform(this, QString::fromLatin1(kConverterWaitMessage));
+        std::string target = convertedApertureFileName(file);
+        finishExternalConversion(target, workDir);
+        attached = target;
+        break;
+      }
+      case ApertureImportAction::ClearEntry:
+        break;
+    }
+  });
+  if (!imported) return;  // nothing is attached
+  attachApertureFile(job_, attached);
+  showBoards();
+}
+
+void MainWindow::onConvertAperture() {
+  FileRequest request;
+  request.Title = QStringLiteral("Convert aperture");
+  request.Filters = {QStringLiteral("file of aperture|*.*")};
+  QString file = prompts_.openFileName(this, request);
+  if (file.isEmpty()) return;
+  // Started and not waited for.
+  runCommand([&] { startConverter(programDirectory(), {toStdString(file)}); });
+}
+
+// MainWindow - Drill panelization
+// ============================================================================
+
+void MainWindow::onPanelizeDrill() {
+  drillPanelDialog_->load(job_.Settings.UnitText, makeMarkDrillTable(gatherMarkNames(job_.Boards)));
+  if (drillPanelDialog_->exec() != QDialog::Accepted) return;
+  DrillPanelSettings settings = drillPanelDialog_->result();
+  DrillPanelResult result;
+  if (!runCommand([&] { result = panelizeDrillFile(job_, settings); })) return;
+  if (result.Status != DrillPanelStatus::Written) {
+    prompts_.inform(this, QString::fromLatin1(toString(result.Status)));
+    return;
+  }
+  previewWindow_->showImage(toQImage(drillOverview(job_.Boards, result.Panel.Crosses)));
+}
+
+}  // namespace drumplot
