@@ -72,7 +72,6 @@ void FrozenColumnTable::attachModel(QAbstractItemModel* model) {
     overlay_->setColumnHidden(column, true);
   }
   overlay_->setColumnWidth(0, columnWidth(0));
-  overlay_->setEditTriggers(editTriggers());
   overlay_->show();
   updateOverlayGeometry();
 }

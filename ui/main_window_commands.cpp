@@ -55,6 +55,16 @@ const Board* selectedBoard(const Job& job) {
   return nullptr;
 }
 
+// Panel 4 shows `file` and the fraction the output reports, from now until
+// the work ends.
+void watchOutput(MainWindow& window, ExportProgress& output, const std::filesystem::path& file) {
+  Progress& shown = window.workProgress();
+  output.onChange = [&shown](const ExportProgress& p) { shown.fraction = p.fraction.load(); };
+  window.setWorkFile(toQString(file.string()));
+  shown.fraction = 0.0;
+  shown.busy = true;
+}
+
 // The busy cursor while long work runs.
 class BusyCursor {
  public:
@@ -104,14 +114,8 @@ void MainWindow::onExport() {
   PlotterExportSettings settings = exportDialog_->plotterSettings();
   settings.budgetBytes = memoryBudgetBytes(job_.Settings.MemoryMegabytes);
   ExportProgress exportProgress;
-  exportProgress.onChange = [this](const ExportProgress& p) {
-    progress_.fraction = p.fraction.load();
-  };
   settings.progress = &exportProgress;
-
-  workFile_ = toQString(settings.file.string());
-  progress_.fraction = 0.0;
-  progress_.busy = true;
+  watchOutput(*this, exportProgress, settings.file);
   PlotterExportSummary summary;
   bool written = runCommand([&] {
     summary = runWork(QStringLiteral("Export photoplotter bitmap"), exportProgress.cancelled,
@@ -129,14 +133,8 @@ void MainWindow::onJobBitmap() {
   settings.file = programFolder() / kJobBitmapFileName;
   settings.budgetBytes = memoryBudgetBytes(job_.Settings.MemoryMegabytes);
   ExportProgress exportProgress;
-  exportProgress.onChange = [this](const ExportProgress& p) {
-    progress_.fraction = p.fraction.load();
-  };
   settings.progress = &exportProgress;
-
-  workFile_ = toQString(settings.file.string());
-  progress_.fraction = 0.0;
-  progress_.busy = true;
+  watchOutput(*this, exportProgress, settings.file);
   JobBitmapSummary summary;
   bool written = runCommand([&] {
     summary = runWork(QStringLiteral("250 dpi bitmap"), exportProgress.cancelled,

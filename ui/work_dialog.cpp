@@ -22,7 +22,6 @@ WorkDialog::WorkDialog(const QString& title, std::function<QString()> status,
       text_(new QLabel(this)),
       cancel_(new QPushButton(QStringLiteral("Cancel"), this)) {
   setWindowTitle(title);
-  setModal(true);
   auto* layout = new QVBoxLayout(this);
   text_->setMinimumWidth(360);
   layout->addWidget(text_);
