@@ -4,6 +4,7 @@
 #include "engine/canvas.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <initializer_list>
 #include <numbers>
@@ -277,18 +278,69 @@ void rasterCapsule(const Spans& spans, double ax, double ay, double bx, double b
 template <class Spans>
 void rasterArcStroke(const Spans& spans, double cx, double cy, double a, double b, double start,
                      double sweep, double r) {
+  constexpr double kPi = std::numbers::pi;
   double radius = std::max(a, b);
-  double step = radius > kArcTolerance ? 2.0 * std::acos(1.0 - kArcTolerance / radius)
-                                       : 2.0 * std::numbers::pi;
+  double step = radius > kArcTolerance ? 2.0 * std::acos(1.0 - kArcTolerance / radius) : 2.0 * kPi;
   auto segments = static_cast<int64_t>(std::ceil(sweep / step));
   segments = std::clamp<int64_t>(segments, 1, kMaxArcSegments);
-  double px = cx + a * std::cos(start), py = cy + b * std::sin(start);
-  for (int64_t k = 1; k <= segments; ++k) {
-    double t = start - sweep * static_cast<double>(k) / static_cast<double>(segments);
-    double qx = cx + a * std::cos(t), qy = cy + b * std::sin(t);
-    rasterCapsule(spans, px, py, qx, qy, r);
-    px = qx;
-    py = qy;
+  // Point k of the polyline, at t = start - sweep k / segments.
+  auto point = [&](int64_t k, double& x, double& y) {
+    const double t = start - sweep * static_cast<double>(k) / static_cast<double>(segments);
+    x = cx + a * std::cos(t);
+    y = cy + b * std::sin(t);
+  };
+  // Segments k0..k1, segment k from point k - 1 to point k.
+  auto stroke = [&](int64_t k0, int64_t k1) {
+    double px, py, qx, qy;
+    point(k0 - 1, px, py);
+    for (int64_t k = k0; k <= k1; ++k) {
+      point(k, qx, qy);
+      rasterCapsule(spans, px, py, qx, qy, r);
+      px = qx;
+      py = qy;
+    }
+  };
+  // A long arc crossing a band: only the segments whose part of the arc
+  // comes near the band's rows (the pen and two pixels around them) can
+  // reach it. That part is where sin t lies in [sl, sh]: t in [lo, hi] and
+  // [pi - hi, pi - lo], every 2 pi; a segment or two more on each side
+  // covers rounding.
+  const double ylo = static_cast<double>(spans.clip.y0) - r - 2.0;
+  const double yhi = static_cast<double>(spans.clip.y1) + r + 2.0;
+  if (segments < 64 || b <= 0.0 || (cy - b >= ylo && cy + b <= yhi)) {
+    stroke(1, segments);
+    return;
+  }
+  if (cy + b < ylo || cy - b > yhi) return;  // the band misses the whole ellipse
+  const double lo = std::asin(std::clamp((ylo - cy) / b, -1.0, 1.0));
+  const double hi = std::asin(std::clamp((yhi - cy) / b, -1.0, 1.0));
+  const double perT = static_cast<double>(segments) / sweep;
+  const double end = start - sweep;
+  std::array<std::pair<int64_t, int64_t>, 16> ranges;
+  size_t count = 0;
+  const auto firstTurn = static_cast<int64_t>(std::floor((end - kPi) / (2.0 * kPi))) - 1;
+  const auto lastTurn = static_cast<int64_t>(std::ceil(start / (2.0 * kPi))) + 1;
+  if (lastTurn - firstTurn + 1 > static_cast<int64_t>(ranges.size() / 2)) {
+    stroke(1, segments);  // more turns than ranges kept: no arc the canvas makes
+    return;
+  }
+  for (int64_t m = firstTurn; m <= lastTurn; ++m) {
+    const double turn = 2.0 * kPi * static_cast<double>(m);
+    for (auto [u0, u1] : {std::pair{lo + turn, hi + turn}, std::pair{kPi - hi + turn, kPi - lo + turn}}) {
+      if (u1 < end || u0 > start) continue;
+      // Segment k covers t from start - k / perT to start - (k - 1) / perT.
+      const auto k0 = std::max<int64_t>(1, static_cast<int64_t>(std::floor((start - u1) * perT)) - 1);
+      const auto k1 =
+          std::min<int64_t>(segments, static_cast<int64_t>(std::ceil((start - u0) * perT)) + 2);
+      if (k0 <= k1) ranges[count++] = {k0, k1};
+    }
+  }
+  std::sort(ranges.begin(), ranges.begin() + static_cast<std::ptrdiff_t>(count));
+  int64_t done = 0;  // segments 1..done are stroked
+  for (size_t i = 0; i < count; ++i) {
+    const int64_t k0 = std::max(ranges[i].first, done + 1);
+    if (k0 <= ranges[i].second) stroke(k0, ranges[i].second);
+    done = std::max(done, ranges[i].second);
   }
 }
 
