@@ -136,6 +136,7 @@ class ProgressDisplay {
     if (::isatty(STDERR_FILENO)) progress.onChange = [this](const ExportProgress& p) { show(p); };
   }
   ~ProgressDisplay() {
+    progress_.onChange = nullptr;
     std::signal(SIGINT, previous_);
     interruptFlag = nullptr;
     if (!shown_.empty()) std::cerr << "\n";

@@ -43,7 +43,7 @@ class DisplayList final : public CanvasRecorder {
   // the segments of index entry `entry` (none: all of it).
   void replayAt(Canvas& canvas, size_t offset, size_t entry = SIZE_MAX) const;
   static size_t wordsOf(CanvasOp::Kind kind);
-  // The spans a primitive's rows meet, first and last.
+  // Visits, in order, the spans that rows y0 <= y < y1 meet.
   template <class Visit>
   void forEachSpan(int64_t y0, int64_t y1, Visit&& visit) const;
   // Polygons with more points than this are replayed by the segments that
