@@ -8,9 +8,9 @@
 #include <cstring>
 #include <memory>
 #include <string>
-#include <unistd.h>
 
 #include "engine/errors.h"
+#include "output/replacing_file.h"
 
 namespace drumplot {
 
@@ -50,39 +50,18 @@ uint64_t MonoImage::exposedCount() const {
 
 namespace {
 
-// A temporary file beside the target, renamed over it on commit and removed
-// otherwise, so a failed write never leaves a truncated target.
-class TempFile {
- public:
-  explicit TempFile(const std::filesystem::path& target)
-      : target_(target), temp_(target.string() + ".tmp" + std::to_string(::getpid())) {
-    file_ = std::fopen(temp_.c_str(), "wb");
-    if (!file_) throw IoError(target_.string() + ": cannot create the file");
+// libpng's sink: the bytes go to the file that replaces the target when complete.
+// No exception may cross libpng's C frames: a failed write becomes png_error,
+// which returns to writePng's setjmp.
+void writeToReplacingFile(png_structp png, png_bytep data, png_size_t length) {
+  try {
+    static_cast<ReplacingFile*>(png_get_io_ptr(png))->write({data, length});
+  } catch (...) {
+    png_error(png, "cannot write");
   }
-  ~TempFile() {
-    if (file_) std::fclose(file_);
-    if (!committed_) std::remove(temp_.c_str());
-  }
-  TempFile(const TempFile&) = delete;
-  TempFile& operator=(const TempFile&) = delete;
+}
 
-  FILE* get() { return file_; }
-  void commit() {
-    bool ok = std::fflush(file_) == 0 && !std::ferror(file_);
-    ok = std::fclose(file_) == 0 && ok;
-    file_ = nullptr;
-    if (!ok || std::rename(temp_.c_str(), target_.c_str()) != 0) {
-      throw IoError(target_.string() + ": cannot write the file");
-    }
-    committed_ = true;
-  }
-
- private:
-  std::filesystem::path target_;
-  std::string temp_;
-  FILE* file_ = nullptr;
-  bool committed_ = false;
-};
+void flushNothing(png_structp) {}
 
 struct PngWriteState {
   png_structp png = nullptr;
@@ -103,13 +82,13 @@ struct FileCloser {
 }  // namespace
 
 void writePng(const std::filesystem::path& path, const MonoImage& image) {
-  TempFile out(path);
+  ReplacingFile out(path);
   PngWriteState state;
   state.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   if (state.png) state.info = png_create_info_struct(state.png);
   if (!state.png || !state.info) throw IoError(path.string() + ": cannot start the PNG writer");
   if (setjmp(png_jmpbuf(state.png))) throw IoError(path.string() + ": cannot write the PNG file");
-  png_init_io(state.png, out.get());
+  png_set_write_fn(state.png, &out, writeToReplacingFile, flushNothing);
   png_set_IHDR(state.png, state.info, image.width, image.height, 1, PNG_COLOR_TYPE_GRAY,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(state.png, state.info);
@@ -122,13 +101,14 @@ void writePng(const std::filesystem::path& path, const MonoImage& image) {
 }
 
 void writePbm(const std::filesystem::path& path, const MonoImage& image) {
-  TempFile out(path);
-  std::fprintf(out.get(), "P4\n%u %u\n", image.width, image.height);
+  ReplacingFile out(path);
+  std::string header = "P4\n" + std::to_string(image.width) + " " + std::to_string(image.height) + "\n";
+  out.write({reinterpret_cast<const uint8_t*>(header.data()), header.size()});
   std::vector<uint8_t> row(image.stride());
   for (uint32_t y = 0; y < image.height; ++y) {
     const uint8_t* src = image.row(y);
     for (size_t i = 0; i < row.size(); ++i) row[i] = static_cast<uint8_t>(~src[i]);
-    std::fwrite(row.data(), 1, row.size(), out.get());
+    out.write(row);
   }
   out.commit();
 }
