@@ -136,22 +136,56 @@ void rasterRect(const Spans& spans, int64_t x1, int64_t y1, int64_t x2, int64_t 
 //      |.   +    |
 //      | .      .|
 //   y2 +--.--.--+
+template <class Wide>
+int64_t ellipseHalfWidth(int64_t yy, Wide w2, Wide h2, double inverseH2) {
+  const Wide limit = w2 * (h2 - Wide{yy} * yy);  // s^2 h2 <= limit
+  auto s = static_cast<int64_t>(std::sqrt(static_cast<double>(limit) * inverseH2));
+  while (s > 0 && Wide{s} * s * h2 > limit) --s;
+  while (Wide{s + 1} * (s + 1) * h2 <= limit) ++s;
+  return s;
+}
+
+// Row j's pixels: 2i + 1 - sumX in [-s, s].
+template <class Spans>
+void ellipseRow(const Spans& spans, int64_t j, int64_t sumX, int64_t s) {
+  spans(j, ceilDiv<int64_t>(sumX - 1 - s, 2), floorDiv<int64_t>(sumX - 1 + s, 2) + 1);
+}
+
 template <class Wide, class Spans>
 void ellipseRows(const Spans& spans, int64_t x1, int64_t y1, int64_t x2, int64_t y2) {
   const int64_t w = x2 - x1, h = y2 - y1;
   const Wide w2 = Wide{w} * w, h2 = Wide{h} * h;
-  const int64_t sumX = x1 + x2;
   const double inverseH2 = 1.0 / static_cast<double>(h2);
   const int64_t bottom = std::min(y2, spans.clip.y1);
   for (int64_t j = std::max(y1, spans.clip.y0); j < bottom; ++j) {
-    const int64_t yy = 2 * j + 1 - y1 - y2;         // |yy| < h
-    const Wide limit = w2 * (h2 - Wide{yy} * yy);  // s^2 h2 <= limit
-    auto s = static_cast<int64_t>(std::sqrt(static_cast<double>(limit) * inverseH2));
-    while (s > 0 && Wide{s} * s * h2 > limit) --s;
-    while (Wide{s + 1} * (s + 1) * h2 <= limit) ++s;
-    // 2i + 1 - sumX in [-s, s]
-    spans(j, ceilDiv<int64_t>(sumX - 1 - s, 2), floorDiv<int64_t>(sumX - 1 + s, 2) + 1);
+    const int64_t yy = 2 * j + 1 - y1 - y2;  // |yy| < h
+    ellipseRow(spans, j, x1 + x2, ellipseHalfWidth<Wide>(yy, w2, h2, inverseH2));
   }
+}
+
+// The half-widths s of the rows of a W x H box's ellipse, row k and row
+// H - 1 - k alike, kept for the boxes drawn most recently on this thread:
+// a board flashes the same few pad sizes thousands of times.
+constexpr int64_t kProfileRows = 4096;
+struct EllipseProfile {
+  int64_t w = -1, h = -1;
+  std::vector<int64_t> s;  // rows 0 .. (H - 1) / 2
+};
+
+const std::vector<int64_t>& ellipseProfile(int64_t w, int64_t h) {
+  thread_local std::array<EllipseProfile, 64> recent;
+  EllipseProfile& p = recent[static_cast<size_t>(w * 31 + h) % recent.size()];
+  if (p.w != w || p.h != h) {
+    const int64_t w2 = w * w, h2 = h * h;
+    const double inverseH2 = 1.0 / static_cast<double>(h2);
+    p.s.resize(static_cast<size_t>((h + 1) / 2));
+    for (int64_t k = 0; k < (h + 1) / 2; ++k) {
+      p.s[static_cast<size_t>(k)] = ellipseHalfWidth<int64_t>(2 * k + 1 - h, w2, h2, inverseH2);
+    }
+    p.w = w;
+    p.h = h;
+  }
+  return p.s;
 }
 
 template <class Spans>
@@ -161,7 +195,15 @@ void rasterEllipse(const Spans& spans, int64_t x1, int64_t y1, int64_t x2, int64
   if (x1 == x2 || y1 == y2) return;
   // Below 2^15 pixels a side every product fits 64 bits.
   constexpr int64_t kSmall = int64_t{1} << 15;
-  if (x2 - x1 < kSmall && y2 - y1 < kSmall) {
+  const int64_t w = x2 - x1, h = y2 - y1;
+  if (w < kSmall && h <= kProfileRows) {
+    const std::vector<int64_t>& s = ellipseProfile(w, h);
+    const int64_t bottom = std::min(y2, spans.clip.y1);
+    for (int64_t j = std::max(y1, spans.clip.y0); j < bottom; ++j) {
+      const int64_t k = j - y1;
+      ellipseRow(spans, j, x1 + x2, s[static_cast<size_t>(std::min(k, h - 1 - k))]);
+    }
+  } else if (w < kSmall && h < kSmall) {
     ellipseRows<int64_t>(spans, x1, y1, x2, y2);
   } else {
     ellipseRows<Int128>(spans, x1, y1, x2, y2);
@@ -255,6 +297,11 @@ struct Capsule {
   }
 };
 
+// Below this size every product and quotient a horizontal or vertical
+// capsule's row takes is exact, so the short forms in rasterCapsule give
+// the very same spans as Capsule::row.
+constexpr double kExactStroke = 1 << 20;
+
 template <class Spans>
 void rasterCapsule(const Spans& spans, double ax, double ay, double bx, double by, double r) {
   const PixelRect& clip = spans.clip;
@@ -265,8 +312,34 @@ void rasterCapsule(const Spans& spans, double ax, double ay, double bx, double b
   const int64_t top = std::max(ceilIndex(std::min(ay, by) - r - 0.5), clip.y0);
   const int64_t bottom = std::min(floorIndex(std::max(ay, by) + r - 0.5) + 1, clip.y1);
   if (top >= bottom) return;
+  const bool small = std::abs(bx - ax) < kExactStroke && std::abs(by - ay) < kExactStroke &&
+                     r < kExactStroke;
+  if (small && ay == by) {
+    // Horizontal: each row is the span between the end discs' outer sides.
+    const double left = std::min(ax, bx), right = std::max(ax, bx);
+    for (int64_t j = top; j < bottom; ++j) {
+      const double v = static_cast<double>(j) + 0.5 - ay, q = r * r - v * v;
+      if (q < 0) continue;
+      const double half = std::sqrt(q);
+      spanOfCentres(spans, j, left - half, right + half);
+    }
+    return;
+  }
   const Capsule capsule(ax, ay, bx, by, r);
   double xl = 0, xr = 0;
+  if (small && ax == bx) {
+    // Vertical: the pen's full width between the ends, the discs beyond them.
+    const double upper = std::min(ay, by), lower = std::max(ay, by);
+    for (int64_t j = top; j < bottom; ++j) {
+      const double yc = static_cast<double>(j) + 0.5;
+      if (yc >= upper && yc <= lower) {
+        spanOfCentres(spans, j, ax - r, ax + r);
+      } else if (capsule.row(yc, xl, xr)) {
+        spanOfCentres(spans, j, xl, xr);
+      }
+    }
+    return;
+  }
   for (int64_t j = top; j < bottom; ++j) {
     if (capsule.row(static_cast<double>(j) + 0.5, xl, xr)) spanOfCentres(spans, j, xl, xr);
   }

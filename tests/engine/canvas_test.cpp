@@ -142,6 +142,62 @@ TEST_P(StrokeWidthTest, StraightStrokesAreWPixelsAcross) {
 
 INSTANTIATE_TEST_SUITE_P(Widths, StrokeWidthTest, ::testing::Values(1, 2, 3, 4, 5, 8, 9, 16));
 
+// Straight strokes and round flashes against their pixel rules, decided in
+// whole numbers: a stroke of width w sets the pixels whose centres lie within
+// w / 2 of its path, a filled ellipse those whose centres lie inside it.
+// Each is drawn in a band with a few rows cut off above and below, and many
+// shapes share their size, as a board's tracks and pads do.
+TEST(CanvasTest, StraightStrokesAndFilledEllipsesSetExactlyTheirPixels) {
+  std::mt19937 random(23);
+  std::uniform_int_distribution<int64_t> place(-10, 70), length(0, 40), width(2, 17);
+  constexpr int64_t kSide = 64, kTop = 5, kRows = 50;
+  for (int round = 0; round < 300; ++round) {
+    BandBitmap band(kSide, kRows, kTop), expected(kSide, kRows, kTop);
+    Canvas canvas(band);
+    const int64_t w = width(random);
+    const int64_t ax = place(random), ay = place(random);
+    const bool horizontal = round % 2 == 0;
+    const int64_t bx = horizontal ? ax + length(random) - 20 : ax;
+    const int64_t by = horizontal ? ay : ay + length(random) - 20;
+    canvas.setPenWidth(w);
+    canvas.moveTo(ax, ay);
+    canvas.lineTo(bx, by);
+    // Doubled coordinates: path points at 2p (+1 for odd widths), centres at 2i + 1.
+    const int64_t odd = w % 2;
+    const int64_t x0 = 2 * std::min(ax, bx) + odd, x1 = 2 * std::max(ax, bx) + odd;
+    const int64_t y0 = 2 * std::min(ay, by) + odd, y1 = 2 * std::max(ay, by) + odd;
+    for (int64_t j = kTop; j < kTop + kRows; ++j) {
+      for (int64_t i = 0; i < kSide; ++i) {
+        const int64_t cx = 2 * i + 1, cy = 2 * j + 1;
+        const int64_t ox = std::max<int64_t>({0, x0 - cx, cx - x1});
+        const int64_t oy = std::max<int64_t>({0, y0 - cy, cy - y1});
+        if (ox * ox + oy * oy <= w * w) fillSpan<ExposeOp>(expected.rowWords(j - kTop), i, i + 1);
+      }
+    }
+    ASSERT_EQ(test::picture(band), test::picture(expected))
+        << "width " << w << " from " << ax << "," << ay << " to " << bx << "," << by;
+  }
+  std::uniform_int_distribution<int64_t> size(1, 30);
+  for (int round = 0; round < 200; ++round) {
+    BandBitmap band(kSide, kRows, kTop), expected(kSide, kRows, kTop);
+    Canvas canvas(band);
+    const int64_t w = 1 + round % 7 * 4, h = size(random);
+    for (int k = 0; k < 3; ++k) {
+      const int64_t x1 = place(random) - 20, y1 = place(random) - 10;
+      canvas.fillEllipse(x1, y1, x1 + w, y1 + h);
+      for (int64_t j = kTop; j < kTop + kRows; ++j) {
+        for (int64_t i = 0; i < kSide; ++i) {
+          const int64_t xx = 2 * i + 1 - (2 * x1 + w), yy = 2 * j + 1 - (2 * y1 + h);
+          if (xx * xx * h * h + yy * yy * w * w <= w * w * h * h) {
+            fillSpan<ExposeOp>(expected.rowWords(j - kTop), i, i + 1);
+          }
+        }
+      }
+    }
+    ASSERT_EQ(test::picture(band), test::picture(expected)) << "box " << w << " x " << h;
+  }
+}
+
 TEST(CanvasTest, PolygonsFillEvenOddWithTheirOutline) {
   // Vertices at pixel centres: a square from 0 to 4 covers 5 x 5 pixels.
   const std::vector<PixelPoint> square{{0, 0}, {4, 0}, {4, 4}, {0, 4}};
