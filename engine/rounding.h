@@ -18,7 +18,9 @@ inline int64_t roundHalfEven(double v) {
   if (std::isnan(v)) return 0;
   if (v > kMaxPixelCoordinate) v = kMaxPixelCoordinate;
   if (v < -kMaxPixelCoordinate) v = -kMaxPixelCoordinate;
-  return static_cast<int64_t>(std::nearbyint(v));  // default FE_TONEAREST = halves to even
+  // rint and nearbyint agree (rint may also flag the inexact result, which
+  // nobody reads); rint compiles to a few instructions instead of a call.
+  return static_cast<int64_t>(std::rint(v));  // default FE_TONEAREST = halves to even
 }
 
 inline int32_t roundToInt(double v) { return static_cast<int32_t>(roundHalfEven(v)); }
