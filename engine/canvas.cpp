@@ -750,6 +750,8 @@ void Canvas::fillSegments(std::span<const PixelPoint> points, std::span<const ui
     int64_t yEnd = edges_.front().yEnd;
     for (const PolygonEdge& e : edges_) yEnd = std::max(yEnd, e.yEnd);
     activeEdges_.clear();
+    crossings_.resize(edges_.size());
+    int64_t* crossings = crossings_.data();
     size_t next = 0;
     const int64_t bottom = std::min(yEnd, spans.clip.y1);
     for (int64_t j = std::max(edges_.front().yTop, spans.clip.y0); j < bottom; ++j) {
@@ -760,20 +762,21 @@ void Canvas::fillSegments(std::span<const PixelPoint> points, std::span<const ui
           activeEdges_.push_back(&e);
         }
       }
-      std::erase_if(activeEdges_, [j](const PolygonEdge* e) { return e->yEnd <= j; });
-      crossings_.clear();
+      // The crossings of the edges that reach row j; the others leave.
+      size_t count = 0;
       for (PolygonEdge* e : activeEdges_) {
-        crossings_.push_back(e->ceilX());
+        if (e->yEnd <= j) continue;
+        crossings[count] = e->ceilX();
         e->step();
+        activeEdges_[count++] = e;
       }
-      if (crossings_.size() == 2) {
-        if (crossings_[0] > crossings_[1]) std::swap(crossings_[0], crossings_[1]);
+      activeEdges_.resize(count);
+      if (count == 2) {
+        if (crossings[0] > crossings[1]) std::swap(crossings[0], crossings[1]);
       } else {
-        std::sort(crossings_.begin(), crossings_.end());
+        std::sort(crossings, crossings + count);
       }
-      for (size_t k = 0; k + 1 < crossings_.size(); k += 2) {
-        spans(j, crossings_[k], crossings_[k + 1]);
-      }
+      for (size_t k = 0; k + 1 < count; k += 2) spans(j, crossings[k], crossings[k + 1]);
     }
   });
 
