@@ -109,7 +109,7 @@ void ChunkSink::finish() {
 
 bool runChunksInOrder(size_t count, const ChunkLimits& limits, const ProduceChunk& produce,
                       const WriteBytes& write, const ChunkDone& done,
-                      const std::atomic<bool>* cancelled) {
+                      const std::atomic<bool>* cancelled, const std::function<void()>& aside) {
   ChunkTurns turns(write, done, limits);
   std::atomic<size_t> next{0};
   auto stop = [&](std::exception_ptr error) {
@@ -121,6 +121,14 @@ bool runChunksInOrder(size_t count, const ChunkLimits& limits, const ProduceChun
   };
   const size_t ahead = std::max<size_t>(limits.maxAhead, 1);
   auto work = [&](unsigned worker) {
+    if (worker == 0 && aside && !(cancelled && cancelled->load())) {
+      try {
+        aside();
+      } catch (...) {
+        stop(std::current_exception());
+        return;
+      }
+    }
     for (;;) {
       if (turns.halted) return;
       if (cancelled && cancelled->load()) {

@@ -61,8 +61,10 @@ struct ChunkLimits {
 // Held bytes stay below (maxAhead + threads) x holdBytes. Returns false
 // when `cancelled` became true (nothing more is begun); rethrows the first
 // exception of any call after stopping every worker.
+// `aside`, when given, runs once on worker 0 before it takes a piece, beside
+// the pieces the other workers make; an exception from it stops the run too.
 bool runChunksInOrder(size_t count, const ChunkLimits& limits, const ProduceChunk& produce,
                       const WriteBytes& write, const ChunkDone& done,
-                      const std::atomic<bool>* cancelled);
+                      const std::atomic<bool>* cancelled, const std::function<void()>& aside = {});
 
 }  // namespace drumplot

@@ -27,8 +27,10 @@ void putLE32(uint8_t* at, uint32_t v) {
 // The band rows go out as they are: W / 8 bytes a row, top row first.
 class JobBitmapWriter final : public BandConsumer {
  public:
-  void previewsDrawn(BandBitmap& overview, BandBitmap&, ReplacingFile&) override {
+  size_t previewBytes() const override { return 0; }
+  std::vector<uint8_t> previewsDrawn(BandBitmap& overview, BandBitmap&) override {
     overview_ = toMonoImage(overview);
+    return {};
   }
   void encode(BandBitmap& band, ChunkSink& sink) const override { sink.write(band.bytes()); }
 

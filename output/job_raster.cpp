@@ -8,6 +8,8 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <span>
+#include <stdexcept>
 #include <thread>
 
 #include "apertures/aperture_file.h"
@@ -149,7 +151,7 @@ RasterStats rasterizeLiterally(const RasterScene& scene, BandConsumer& consumer,
         drawTechFrame(previewCanvas, *scene.tech, scene.preview.dpi);
       }
     }
-    if (i == 0) consumer.previewsDrawn(overview, preview, file);
+    if (i == 0) file.write(consumer.previewsDrawn(overview, preview));
     consumer.encode(band, sink);
   };
   auto write = [&](std::span<const uint8_t> bytes) { file.write(bytes); };
@@ -169,13 +171,11 @@ RasterStats rasterizeLiterally(const RasterScene& scene, BandConsumer& consumer,
 // JobRaster - The fast way
 // ============================================================================
 
-// One board layer read once: its drawing at the image's resolution and at
-// the overview's and preview's, and the renderer whose stamps they use.
+// One board layer read once: its drawing at the image's resolution, indexed
+// by the pieces' rows, and the renderer whose stamps it uses.
 struct RecordedLayer {
   std::unique_ptr<LayerRenderer> renderer;
   DisplayList image;
-  DisplayList overview;
-  DisplayList preview;
   double height = 0.0;  // the layer's drawing height (pre-scan), inches
 };
 
@@ -188,8 +188,9 @@ struct Piece {
 };
 
 // The bands in production order, each cut into pieces of at most
-// pieceRows rows, from the band's bottom up or its top down.
-std::vector<Piece> cutBands(const RasterScene& scene, int64_t pieceRows) {
+// pieceRows rows, from the band's bottom up or its top down; `tops` gets
+// the pieces' first rows in image order.
+std::vector<Piece> cutBands(const RasterScene& scene, int64_t pieceRows, std::vector<int64_t>& tops) {
   std::vector<Piece> pieces;
   for (int64_t i = 0; i < scene.bands.bandCount; ++i) {
     const BandSpan b = scene.bands.band(i, scene.order);
@@ -205,11 +206,17 @@ std::vector<Piece> cutBands(const RasterScene& scene, int64_t pieceRows) {
       }
     }
   }
+  tops.clear();
+  for (const Piece& p : pieces) tops.push_back(p.top);
+  std::sort(tops.begin(), tops.end());
+  for (Piece& p : pieces) {
+    p.span = static_cast<size_t>(std::lower_bound(tops.begin(), tops.end(), p.top) - tops.begin());
+  }
   return pieces;
 }
 
-void recordLayers(const RasterScene& scene, std::vector<RecordedLayer>& layers, unsigned threads,
-                  const RasterOptions& options) {
+void recordLayers(const RasterScene& scene, std::span<const int64_t> tops,
+                  std::vector<RecordedLayer>& layers, unsigned threads, const RasterOptions& options) {
   std::mutex progressMutex;
   int64_t read = 0;
   const auto total = static_cast<int64_t>(layers.size());
@@ -222,14 +229,7 @@ void recordLayers(const RasterScene& scene, std::vector<RecordedLayer>& layers, 
       Canvas canvas(out.image, scene.width_px, scene.height_px);
       drawBoardLayer(*renderer, d, canvas, scene.dpi, scene.interpreter);
     }
-    {
-      Canvas canvas(out.overview, kOverviewSide_px, kOverviewSide_px);
-      drawBoardLayer(*renderer, d, canvas, scene.overviewDpi, scene.interpreter);
-    }
-    if (hasPreview(scene)) {
-      Canvas canvas(out.preview, scene.preview.width_px, scene.preview.height_px);
-      drawBoardLayer(*renderer, d, canvas, scene.preview.dpi, scene.interpreter);
-    }
+    out.image.index(tops);
     out.height = renderer->reader().Height;
     renderer->reader().Statements = StatementList();  // only the stamps are needed from here on
     out.renderer = std::move(renderer);
@@ -242,33 +242,29 @@ void recordLayers(const RasterScene& scene, std::vector<RecordedLayer>& layers, 
   });
 }
 
+// The overview and preview as the first band of the literal way draws
+// them: every board layer read anew and drawn onto both, in order, then the
+// tech area's frame. Stops early (drawing less) when cancelled.
+void drawPreviews(const RasterScene& scene, BandBitmap& overview, BandBitmap& preview,
+                  const RasterOptions& options) {
+  Canvas overviewCanvas(overview);
+  Canvas previewCanvas(preview);
+  for (const BoardLayer& d : scene.boardLayers) {
+    if (isCancelled(options)) return;
+    std::unique_ptr<LayerRenderer> renderer = openBoardLayer(d);
+    drawBoardLayer(*renderer, d, overviewCanvas, scene.overviewDpi, scene.interpreter);
+    if (hasPreview(scene)) drawBoardLayer(*renderer, d, previewCanvas, scene.preview.dpi, scene.interpreter);
+  }
+  if (scene.tech) {
+    drawTechFrame(overviewCanvas, *scene.tech, scene.overviewDpi);
+    drawTechFrame(previewCanvas, *scene.tech, scene.preview.dpi);
+  }
+}
+
 RasterStats rasterizeFast(const RasterScene& scene, BandConsumer& consumer, ReplacingFile& file,
                           const RasterOptions& options) {
   RasterStats stats;
   const unsigned asked = workerCount(options.threads);
-  std::vector<RecordedLayer> layers(scene.boardLayers.size());
-  recordLayers(scene, layers, asked, options);
-  if (isCancelled(options)) {
-    stats.cancelled = true;
-    return stats;
-  }
-  // The overview and preview, as the first band would draw them.
-  BandBitmap overview(kOverviewSide_px, kOverviewSide_px);
-  BandBitmap preview(scene.preview.width_px, scene.preview.height_px);
-  parallelFor(2, asked, nullptr, [&](size_t i) {
-    const bool isOverview = i == 0;
-    Canvas canvas(isOverview ? overview : preview);
-    for (const RecordedLayer& l : layers) (isOverview ? l.overview : l.preview).replay(canvas);
-    if (scene.tech && (isOverview || hasPreview(scene))) {
-      drawTechFrame(canvas, *scene.tech, isOverview ? scene.overviewDpi : scene.preview.dpi);
-    }
-  });
-  consumer.previewsDrawn(overview, preview, file);
-  for (RecordedLayer& l : layers) {
-    stats.displayListBytes += l.overview.memoryBytes() + l.preview.memoryBytes();
-    l.overview = DisplayList();
-    l.preview = DisplayList();
-  }
 
   // Pieces small enough to stay in the cache. Each worker keeps two piece
   // bitmaps and up to three pieces' bytes wait for their turn per worker
@@ -282,20 +278,35 @@ RasterStats rasterizeFast(const RasterScene& scene, BandConsumer& consumer, Repl
   const auto pieceBytes = static_cast<uint64_t>(pieceRows * rowBytes);
   stats.threads = static_cast<unsigned>(
       std::clamp<uint64_t>(options.budgetBytes / (kPiecesPerWorker * pieceBytes), 1, asked));
-  std::vector<Piece> pieces = cutBands(scene, pieceRows);
+  std::vector<int64_t> tops;
+  std::vector<Piece> pieces = cutBands(scene, pieceRows, tops);
   stats.pieces = static_cast<int64_t>(pieces.size());
 
-  std::vector<int64_t> tops;
-  for (const Piece& p : pieces) tops.push_back(p.top);
-  std::sort(tops.begin(), tops.end());
-  for (Piece& p : pieces) {
-    p.span = static_cast<size_t>(std::lower_bound(tops.begin(), tops.end(), p.top) - tops.begin());
+  std::vector<RecordedLayer> layers(scene.boardLayers.size());
+  recordLayers(scene, tops, layers, asked, options);
+  if (isCancelled(options)) {
+    stats.cancelled = true;
+    return stats;
   }
-  parallelFor(layers.size(), stats.threads, nullptr, [&](size_t i) { layers[i].image.index(tops); });
   for (const RecordedLayer& l : layers) {
     stats.primitives += l.image.size();
     stats.displayListBytes += l.image.memoryBytes();
   }
+
+  // The overview and preview are drawn by worker 0 while the others begin
+  // the pieces; their blocks keep a place in the file until then.
+  const uint64_t previewsAt = file.bytesWritten();
+  file.write(std::vector<uint8_t>(consumer.previewBytes(), 0));
+  auto previews = [&] {
+    BandBitmap overview(kOverviewSide_px, kOverviewSide_px);
+    BandBitmap preview(scene.preview.width_px, scene.preview.height_px);
+    drawPreviews(scene, overview, preview, options);
+    const std::vector<uint8_t> blocks = consumer.previewsDrawn(overview, preview);
+    if (blocks.size() != consumer.previewBytes()) {
+      throw std::logic_error("the preview blocks do not fill their place in the file");
+    }
+    file.writeAt(previewsAt, blocks);
+  };
 
   // Each worker keeps a bitmap of the usual piece height and one of the
   // last other height (the pieces at a band's end).
@@ -338,7 +349,8 @@ RasterStats rasterizeFast(const RasterScene& scene, BandConsumer& consumer, Repl
   limits.threads = stats.threads;
   limits.holdBytes = static_cast<size_t>(pieceBytes);
   limits.maxAhead = 2 * size_t{stats.threads};
-  stats.cancelled = !runChunksInOrder(pieces.size(), limits, produce, write, done, cancelled);
+  stats.cancelled =
+      !runChunksInOrder(pieces.size(), limits, produce, write, done, cancelled, previews);
   return stats;
 }
 

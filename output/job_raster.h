@@ -96,8 +96,12 @@ struct RasterScene {
 // The output's side: its file blocks and how a band becomes bytes.
 class BandConsumer {
  public:
-  // Once, before the first band's bytes: the overview and preview drawn.
-  virtual void previewsDrawn(BandBitmap& overview, BandBitmap& preview, ReplacingFile& file) = 0;
+  // The bytes the overview and preview give, placed before the first
+  // band's bytes: the same number for every job.
+  virtual size_t previewBytes() const = 0;
+  // Once: the overview and preview drawn; returns previewBytes() bytes.
+  // May run beside encode().
+  virtual std::vector<uint8_t> previewsDrawn(BandBitmap& overview, BandBitmap& preview) = 0;
   // One band, or a piece of one; called from several threads at once.
   virtual void encode(BandBitmap& band, ChunkSink& sink) const = 0;
 

@@ -37,12 +37,16 @@ class PlotterFileWriter final : public BandConsumer {
   PlotterFileWriter(bool mirror, int64_t horizontal_px, GroupCoder coder)
       : mirror_(mirror), horizontal_px_(horizontal_px), coder_(coder) {}
 
-  void previewsDrawn(BandBitmap& overview, BandBitmap& preview, ReplacingFile& file) override {
+  size_t previewBytes() const override { return kFpfThumbnailBytes + kFpfPreviewBytes; }
+
+  std::vector<uint8_t> previewsDrawn(BandBitmap& overview, BandBitmap& preview) override {
     overview_ = toMonoImage(overview);
     // The preview in the vertical order of the image data.
     if (!mirror_) flipRows(preview, preview.rows());
-    file.write(thumbnailBlock(preview));
-    file.write(previewBlock(preview));
+    std::vector<uint8_t> blocks = thumbnailBlock(preview);
+    const std::vector<uint8_t> image = previewBlock(preview);
+    blocks.insert(blocks.end(), image.begin(), image.end());
+    return blocks;
   }
 
   void encode(BandBitmap& band, ChunkSink& sink) const override {

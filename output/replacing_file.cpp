@@ -60,6 +60,20 @@ void ReplacingFile::write(std::span<const uint8_t> bytes) {
   }
 }
 
+void ReplacingFile::writeAt(uint64_t offset, std::span<const uint8_t> bytes) {
+  if (fd_ < 0) fail("write error", EBADF);
+  if (offset + bytes.size() > written_) fail("write error", EINVAL);
+  while (!bytes.empty()) {
+    ssize_t n = ::pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      fail("write error", errno);
+    }
+    offset += static_cast<uint64_t>(n);
+    bytes = bytes.subspan(static_cast<size_t>(n));
+  }
+}
+
 // ReplacingFile - Commit
 // ============================================================================
 

@@ -23,6 +23,9 @@ class ReplacingFile {
   ReplacingFile& operator=(const ReplacingFile&) = delete;
 
   void write(std::span<const uint8_t> bytes);
+  // Overwrites bytes already written, from `offset` on; may run beside
+  // write() on another thread, and leaves bytesWritten() as it is.
+  void writeAt(uint64_t offset, std::span<const uint8_t> bytes);
   void commit();
 
   const std::filesystem::path& target() const { return target_; }

@@ -13,6 +13,8 @@
 namespace drumplot {
 namespace {
 
+const std::thread::id mainThread = std::this_thread::get_id();
+
 // Piece k writes k in three parts, with pauses, flushing a small buffer.
 void produceNumbered(size_t k, unsigned, ChunkSink& sink) {
   std::mt19937 random(static_cast<uint32_t>(k));
@@ -63,6 +65,42 @@ TEST(BandSchedulerTest, FailureAndCancelStopEveryWorker) {
   ASSERT_GE(out.size(), 21u * 4);
   EXPECT_LT(out.size(), 120u * 4);
   for (size_t i = 0; i < out.size(); ++i) ASSERT_EQ(out[i], i / 4);
+}
+
+// The side task (the plotter file's previews) runs once, on the calling
+// thread, while the other workers go on with the pieces; its failure stops
+// the run like a piece's.
+TEST(BandSchedulerTest, SideTaskRunsOnceBesideThePieces) {
+  for (unsigned threads : {1u, 3u}) {
+    std::vector<uint8_t> out;
+    auto write = [&](std::span<const uint8_t> b) { out.insert(out.end(), b.begin(), b.end()); };
+    int runs = 0;
+    std::atomic<size_t> piecesMeanwhile{0};
+    std::atomic<bool> asideRunning{false};
+    auto counting = [&](size_t k, unsigned w, ChunkSink& sink) {
+      if (asideRunning) ++piecesMeanwhile;
+      produceNumbered(k, w, sink);
+    };
+    auto aside = [&] {
+      asideRunning = true;
+      ++runs;
+      EXPECT_EQ(std::this_thread::get_id(), mainThread);
+      std::this_thread::sleep_for(std::chrono::milliseconds(30));
+      asideRunning = false;
+    };
+    ASSERT_TRUE(runChunksInOrder(60, {threads, 2, 2 * threads}, counting, write, [](size_t) {},
+                                 nullptr, aside));
+    EXPECT_EQ(runs, 1);
+    ASSERT_EQ(out.size(), 240u);
+    for (size_t i = 0; i < out.size(); ++i) ASSERT_EQ(out[i], i / 4);
+    if (threads > 1) {
+      EXPECT_GT(piecesMeanwhile.load(), 0u);
+    }
+  }
+  auto failing = [] { throw std::runtime_error("previews"); };
+  EXPECT_THROW(runChunksInOrder(60, {2, 2, 4}, produceNumbered, [](std::span<const uint8_t>) {},
+                                [](size_t) {}, nullptr, failing),
+               std::runtime_error);
 }
 
 }  // namespace
