@@ -692,12 +692,20 @@ void Canvas::ellipse(int64_t x1, int64_t y1, int64_t x2, int64_t y2) {
 // ceil(x_2k) <= i < ceil(x_2k+1) are inside.
 void Canvas::fillPolygon(std::span<const PixelPoint> points) {
   if (points.empty()) return;
-  clampedPoints_.assign(points.begin(), points.end());
+  // A point equal to the one before it only adds a segment of no length,
+  // which neither crosses a row nor draws outline: it is left out. Region
+  // arcs at low resolutions repeat their points many times.
+  clampedPoints_.clear();
   PixelRect box{kCoordinateLimit, kCoordinateLimit, -kCoordinateLimit, -kCoordinateLimit};
-  for (PixelPoint& p : clampedPoints_) {
-    p = {clampCoordinate(p.x), clampCoordinate(p.y)};
+  for (const PixelPoint& point : points) {
+    const PixelPoint p{clampCoordinate(point.x), clampCoordinate(point.y)};
+    if (!clampedPoints_.empty() && clampedPoints_.back() == p) continue;
+    clampedPoints_.push_back(p);
     box = {std::min(box.x0, p.x), std::min(box.y0, p.y), std::max(box.x1, p.x + 1),
            std::max(box.y1, p.y + 1)};
+  }
+  if (clampedPoints_.size() > 1 && clampedPoints_.back() == clampedPoints_.front()) {
+    clampedPoints_.pop_back();
   }
   if (box.intersected(imageClip()).empty()) return;  // fill and outline lie in the box
   if (recorder_) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <numeric>
 #include <random>
 
 #include "engine/span_fill.h"
@@ -222,6 +223,45 @@ TEST(CanvasTest, PolygonsFillEvenOddWithTheirOutline) {
                           c.fillPolygon(square);
                         }),
             rows({"######", "#...##", "#...##", "#...##", "######", "######"}));
+}
+
+// Region arcs at low resolutions give runs of equal points; they draw
+// exactly what the polygon without the repeats draws, outline included.
+TEST(CanvasTest, RepeatedPolygonPointsChangeNothing) {
+  std::mt19937 random(31);
+  std::uniform_int_distribution<int64_t> coordinate(-5, 45);
+  for (int round = 0; round < 200; ++round) {
+    std::vector<PixelPoint> plain, repeated;
+    const int n = 3 + round % 9;
+    for (int k = 0; k < n; ++k) {
+      const PixelPoint p{coordinate(random), coordinate(random)};
+      if (!plain.empty() && plain.back() == p) continue;
+      plain.push_back(p);
+      repeated.insert(repeated.end(), static_cast<size_t>(1 + round % 3), p);
+    }
+    if (round % 2 == 0) repeated.push_back(repeated.front());  // closed by hand
+    // The plain polygon by the overload that takes its segments as given.
+    std::vector<uint32_t> segments(plain.size());
+    std::iota(segments.begin(), segments.end(), 0u);
+    auto draw = [round, &segments](const std::vector<PixelPoint>& points, bool given) {
+      BandBitmap band(48, 30, 6);
+      Canvas canvas(band);
+      canvas.fillRect(0, 20, 48, 36);  // some exposure for a clear polygon's outline to cut
+      canvas.setBrushColor(round % 4 == 0 ? kWhite : kBlack);
+      if (given) {
+        canvas.fillPolygon(points, segments);
+      } else {
+        canvas.fillPolygon(points);
+      }
+      return test::picture(band);
+    };
+    ASSERT_EQ(draw(repeated, false), draw(plain, true)) << "round " << round;
+  }
+  // A polygon of one point repeated draws nothing.
+  EXPECT_EQ(drawPicture(4, 2, 0, 0, [](Canvas& c) {
+              c.fillPolygon(std::vector<PixelPoint>{{1, 1}, {1, 1}, {1, 1}});
+            }),
+            rows({"....", "...."}));
 }
 
 TEST(CanvasTest, ArcsRunCounterclockwiseOnTheCanvas) {
