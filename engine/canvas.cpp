@@ -60,13 +60,19 @@ T ceilDiv(T num, T den) {  // den > 0
   return (num % den != 0 && num > 0) ? q + 1 : q;
 }
 
+// floor and ceil by truncation, exact below 2^52, without a library call
+// for each span end.
 int64_t floorIndex(double v) {
   if (std::isnan(v)) return 0;
-  return static_cast<int64_t>(std::floor(std::clamp(v, -kIndexLimit, kIndexLimit)));
+  v = std::clamp(v, -kIndexLimit, kIndexLimit);
+  const auto t = static_cast<int64_t>(v);
+  return static_cast<double>(t) > v ? t - 1 : t;
 }
 int64_t ceilIndex(double v) {
   if (std::isnan(v)) return 0;
-  return static_cast<int64_t>(std::ceil(std::clamp(v, -kIndexLimit, kIndexLimit)));
+  v = std::clamp(v, -kIndexLimit, kIndexLimit);
+  const auto t = static_cast<int64_t>(v);
+  return static_cast<double>(t) < v ? t + 1 : t;
 }
 
 // Pixels whose centres i + 0.5 lie in [xl, xr]: ceil(xl - 0.5) <= i <= floor(xr - 0.5).
@@ -780,7 +786,9 @@ void Canvas::fillSegments(std::span<const PixelPoint> points, std::span<const ui
       }
       activeEdges_.resize(count);
       if (count == 2) {
-        if (crossings[0] > crossings[1]) std::swap(crossings[0], crossings[1]);
+        const int64_t left = std::min(crossings[0], crossings[1]);
+        crossings[1] = std::max(crossings[0], crossings[1]);
+        crossings[0] = left;
       } else {
         std::sort(crossings, crossings + count);
       }

@@ -206,10 +206,11 @@ class Canvas {
 
     void start(int64_t j);
     int64_t ceilX() const { return xTop + q + (r > 0 ? 1 : 0); }
-    void step() {
-      q += stepQ;
+    void step() {  // without a branch: rows' carries come unpredictably
       r += stepR;
-      if (r >= dy) r -= dy, ++q;
+      const bool carry = r >= dy;
+      q += stepQ + carry;
+      r -= carry ? dy : 0;
     }
   };
   // Scratch space reused by the polygon filler (no allocation per flash).
