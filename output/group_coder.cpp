@@ -82,6 +82,11 @@ class Runs {
   uint64_t count_ = 0;
 };
 
+// Whether the 32 bytes at p repeat the word w.
+bool same32(const uint8_t* p, uint64_t w) {
+  return ((load64(p) ^ w) | (load64(p + 8) ^ w) | (load64(p + 16) ^ w) | (load64(p + 24) ^ w)) == 0;
+}
+
 // A 64-bit word of one row that is all background or all exposure.
 bool uniform(uint64_t w) { return w + 1 <= 1; }
 
@@ -104,9 +109,14 @@ void encodeGroupWide(const RowGroup& g, std::vector<uint8_t>& out) {
     const uint64_t w2 = load64(r2 + x), w3 = load64(r3 + x);
     if (uniform(w0) && uniform(w1) && uniform(w2) && uniform(w3)) {
       const auto v = static_cast<uint8_t>((w0 & 1) | ((w1 & 1) << 1) | ((w2 & 1) << 2) | ((w3 & 1) << 3));
-      // The same four words again: one compare each.
+      // The same four words again: 256 columns at a time, then 64.
       uint64_t columns = 64;
-      for (x += 8; x + 8 <= bytes && load64(r0 + x) == w0 && load64(r1 + x) == w1 &&
+      for (x += 8; x + 32 <= bytes && same32(r0 + x, w0) && same32(r1 + x, w1) &&
+                   same32(r2 + x, w2) && same32(r3 + x, w3);
+           x += 32) {
+        columns += 256;
+      }
+      for (; x + 8 <= bytes && load64(r0 + x) == w0 && load64(r1 + x) == w1 &&
                    load64(r2 + x) == w2 && load64(r3 + x) == w3;
            x += 8) {
         columns += 64;
