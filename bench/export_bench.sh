@@ -46,18 +46,29 @@ printf '%%FSLAX25Y25*%%\n%%MOIN*%%\nX-505000Y-495000D02*\nX500000Y500000D02*\nM0
 "$cli" job add "$empty" "$work/empty.gbr" --layer 1 --at 0.3,0.3 "${j[@]}" > /dev/null
 "$cli" job panelize "$empty" --board 1 --repeat 1,0 "${j[@]}" > /dev/null
 
-# best JOB ARGS...: the best time in seconds of $runs exports (the export's
-# own clock, the file's commit included); each run's peak memory is noted.
-best() {
-  local job=$1 best="" out t
-  shift
+# pair "JOB ARGS..." "JOB ARGS...": the best times in seconds of $runs
+# exports each (the export's own clock, the file's commit included), the two
+# taken in turn so that a slow spell of a shared machine meets both alike;
+# each run's peak memory is noted.
+pair() {
+  local -a first second
+  read -ra first <<< "$1"
+  read -ra second <<< "$2"
+  local a="" b="" out t
   for ((i = 0; i < runs; i++)); do
-    out=$("$cli" export "$job" -o "$work/out.fpf" "${j[@]}" "$@")
-    t=$(sed -n 's/.*time \([0-9.]*\) s.*/\1/p' <<< "$out")
-    sed -n 's/.*peak memory \([0-9.]*\) MB.*/\1/p' <<< "$out" >> "$work/peaks"
-    best=$(awk -v a="$best" -v b="$t" 'BEGIN { print (a == "" || b < a) ? b : a }')
+    for side in first second; do
+      local -n args=$side
+      out=$("$cli" export "${args[0]}" -o "$work/out.fpf" "${j[@]}" "${args[@]:1}")
+      t=$(sed -n 's/.*time \([0-9.]*\) s.*/\1/p' <<< "$out")
+      sed -n 's/.*peak memory \([0-9.]*\) MB.*/\1/p' <<< "$out" >> "$work/peaks"
+      if [[ $side == first ]]; then
+        a=$(awk -v a="$a" -v b="$t" 'BEGIN { print (a == "" || b < a) ? b : a }')
+      else
+        b=$(awk -v a="$b" -v b="$t" 'BEGIN { print (a == "" || b < a) ? b : a }')
+      fi
+    done
   done
-  echo "$best"
+  echo "$a $b"
 }
 bands() { "$cli" export "$@" -o "$work/out.fpf" "${j[@]}" | sed -n 's/.*, \([0-9]*\) bands* of.*/\1/p'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f", a / b }'; }
@@ -66,18 +77,16 @@ echo "Job: $board (6 layers), 2 x 1 panel; memory budget $memory MB; $(nproc) pr
 
 dpi=4064
 n=$(bands "$panel" --dpi $dpi)
-fast=$(best "$panel" --dpi $dpi)
-literal=$(best "$panel" --dpi $dpi --reference)
+read -r fast literal < <(pair "$panel --dpi $dpi" "$panel --dpi $dpi --reference")
 echo "Fast way at $dpi dpi ($n bands): $fast s; --reference $literal s: $(ratio "$literal" "$fast")x faster"
 
 dpi=8128
-one=$(best "$panel" --dpi $dpi --threads 1)
-two=$(best "$panel" --dpi $dpi --threads 2)
+read -r one two < <(pair "$panel --dpi $dpi --threads 1" "$panel --dpi $dpi --threads 2")
 echo "At $dpi dpi: --threads 1 $one s, --threads 2 $two s: $(ratio "$one" "$two")x from the second thread"
 
-floor=$(best "$empty" --dpi $dpi --threads 2)
+read -r panel2 floor < <(pair "$panel --dpi $dpi --threads 2" "$empty --dpi $dpi --threads 2")
 size=$("$cli" export "$empty" -o "$work/out.fpf" --dpi $dpi "${j[@]}" | sed -n 's/.*: QK., \([0-9]* x [0-9]*\) pixels.*/\1/p')
-echo "Floor at $dpi dpi: the empty job of the same size ($size pixels) $floor s; the panel $two s: $(ratio "$two" "$floor")x the floor"
+echo "Floor at $dpi dpi: the empty job of the same size ($size pixels) $floor s; the panel $panel2 s: $(ratio "$panel2" "$floor")x the floor"
 
 peak=$(sort -g "$work/peaks" | tail -1)
 echo "Peak resident memory: $peak MB with a budget of $memory MB (limit $((memory + 64)) MB)"

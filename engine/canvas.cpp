@@ -251,13 +251,29 @@ void rasterRing(const Spans& spans, double cx, double cy, double rIn, double rOu
 struct Capsule {
   double ax, ay, bx, by, r;
   double dx, dy, len2, rl;  // b - a, |b - a|^2, r |b - a|
+  // Rows strictly between these lie more than the pen and two pixels from
+  // both ends: there only the two sides bound the row, by whole pixels more
+  // than rounding could move, so the ends need not be computed.
+  double middleTop = INFINITY, middleBottom = -INFINITY;
 
   Capsule(double ax_, double ay_, double bx_, double by_, double r_)
       : ax(ax_), ay(ay_), bx(bx_), by(by_), r(r_), dx(bx - ax), dy(by - ay),
-        len2(dx * dx + dy * dy), rl(r * std::sqrt(len2)) {}
+        len2(dx * dx + dy * dy), rl(r * std::sqrt(len2)) {
+    if (dy != 0) {
+      middleTop = std::min(ay, by) + r + 2;
+      middleBottom = std::max(ay, by) - r - 2;
+    }
+  }
 
   // The x interval [xl, xr] of the row y = yc inside the capsule.
   bool row(double yc, double& xl, double& xr) const {
+    if (yc > middleTop && yc < middleBottom) {
+      const double v = yc - ay;
+      const double u0 = (v * dx - rl) / dy, u1 = (v * dx + rl) / dy;
+      xl = ax + std::min(u0, u1);
+      xr = ax + std::max(u0, u1);
+      return true;
+    }
     bool any = false;
     xl = INFINITY;
     xr = -INFINITY;

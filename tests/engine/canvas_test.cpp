@@ -178,6 +178,43 @@ TEST(CanvasTest, StraightStrokesAndFilledEllipsesSetExactlyTheirPixels) {
     ASSERT_EQ(test::picture(band), test::picture(expected))
         << "width " << w << " from " << ax << "," << ay << " to " << bx << "," << by;
   }
+  // Strokes in every direction, long enough for rows that only the sides
+  // bound; pixels exactly at w / 2 from a side are left to rounding.
+  std::uniform_int_distribution<int64_t> anywhere(-20, 90);
+  for (int round = 0; round < 300; ++round) {
+    BandBitmap band(kSide, kRows, kTop);
+    Canvas canvas(band);
+    const int64_t w = width(random);
+    const int64_t ax = anywhere(random), ay = anywhere(random);
+    const int64_t bx = anywhere(random), by = anywhere(random);
+    canvas.setPenWidth(w);
+    canvas.moveTo(ax, ay);
+    canvas.lineTo(bx, by);
+    const int64_t odd = w % 2;
+    const int64_t px = 2 * ax + odd, py = 2 * ay + odd, qx = 2 * bx + odd, qy = 2 * by + odd;
+    const int64_t dx = qx - px, dy = qy - py, len2 = dx * dx + dy * dy;
+    for (int64_t j = kTop; j < kTop + kRows; ++j) {
+      for (int64_t i = 0; i < kSide; ++i) {
+        const int64_t ex = 2 * i + 1 - px, ey = 2 * j + 1 - py;
+        const int64_t along = ex * dx + ey * dy;
+        bool inside = false;
+        if (len2 == 0 || along <= 0) {
+          inside = ex * ex + ey * ey <= w * w;
+        } else if (along >= len2) {
+          const int64_t fx = 2 * i + 1 - qx, fy = 2 * j + 1 - qy;
+          inside = fx * fx + fy * fy <= w * w;
+        } else {
+          const int64_t cross = ex * dy - ey * dx;
+          if (cross * cross == w * w * len2) continue;  // on the side: a tie
+          inside = cross * cross < w * w * len2;
+        }
+        EXPECT_EQ(!band.isBackground(i, j - kTop), inside)
+            << "pixel " << i << "," << j << " of width " << w << " from " << ax << "," << ay
+            << " to " << bx << "," << by;
+      }
+    }
+    if (HasFailure()) return;
+  }
   std::uniform_int_distribution<int64_t> size(1, 30);
   for (int round = 0; round < 200; ++round) {
     BandBitmap band(kSide, kRows, kTop), expected(kSide, kRows, kTop);
