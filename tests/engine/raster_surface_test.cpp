@@ -42,7 +42,7 @@ TEST(BandBitmapTest, SizesAreCheckedBeforeAllocating) {
 
 TEST(SpanFillTest, WordAtATimeEqualsPixelAtATime) {
   std::mt19937 random(7);
-  constexpr int64_t kWidth = 256;
+  constexpr int64_t kWidth = 1024;  // spans past 16 whole words too
   std::vector<uint32_t> fast(kWidth / 32);
   std::vector<uint32_t> slow(kWidth / 32);
   for (int round = 0; round < 20000; ++round) {
