@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <span>
@@ -221,7 +222,17 @@ void recordLayers(const RasterScene& scene, std::span<const int64_t> tops,
   int64_t read = 0;
   const auto total = static_cast<int64_t>(layers.size());
   const std::atomic<bool>* cancelled = options.progress ? &options.progress->cancelled : nullptr;
-  parallelFor(layers.size(), threads, cancelled, [&](size_t i) {
+  // The largest files first, so that no worker is left with a large one
+  // at the end while the others wait.
+  std::vector<std::pair<uintmax_t, size_t>> order;
+  for (size_t i = 0; i < layers.size(); ++i) {
+    std::error_code unknown;  // a missing file fails when it is read
+    const uintmax_t size = std::filesystem::file_size(scene.boardLayers[i].gerberFile, unknown);
+    order.emplace_back(unknown ? 0 : size, i);
+  }
+  std::stable_sort(order.begin(), order.end(), [](auto& a, auto& b) { return a.first > b.first; });
+  parallelFor(layers.size(), threads, cancelled, [&](size_t k) {
+    const size_t i = order[k].second;
     const BoardLayer& d = scene.boardLayers[i];
     RecordedLayer& out = layers[i];
     std::unique_ptr<LayerRenderer> renderer = openBoardLayer(d);
