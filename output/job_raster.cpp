@@ -173,7 +173,8 @@ RasterStats rasterizeLiterally(const RasterScene& scene, BandConsumer& consumer,
 // ============================================================================
 
 // One board layer read once: its drawing at the image's resolution, indexed
-// by the pieces' rows, and the renderer whose stamps it uses.
+// by the pieces' rows, and the renderer whose stamps it uses (its statements
+// kept until the overview and preview are drawn).
 struct RecordedLayer {
   std::unique_ptr<LayerRenderer> renderer;
   DisplayList image;
@@ -242,7 +243,6 @@ void recordLayers(const RasterScene& scene, std::span<const int64_t> tops,
     }
     out.image.index(tops);
     out.height = renderer->reader().Height;
-    renderer->reader().Statements = StatementList();  // only the stamps are needed from here on
     out.renderer = std::move(renderer);
     if (options.progress) {
       std::lock_guard lock(progressMutex);
@@ -254,17 +254,20 @@ void recordLayers(const RasterScene& scene, std::span<const int64_t> tops,
 }
 
 // The overview and preview as the first band of the literal way draws
-// them: every board layer read anew and drawn onto both, in order, then the
-// tech area's frame. Stops early (drawing less) when cancelled.
-void drawPreviews(const RasterScene& scene, BandBitmap& overview, BandBitmap& preview,
-                  const RasterOptions& options) {
+// them: every board layer drawn onto both, in order, then the tech area's
+// frame. Each layer's statements go once drawn: the pieces need only its
+// recording and stamps. Stops early (drawing less) when cancelled.
+void drawPreviews(const RasterScene& scene, std::vector<RecordedLayer>& layers, BandBitmap& overview,
+                  BandBitmap& preview, const RasterOptions& options) {
   Canvas overviewCanvas(overview);
   Canvas previewCanvas(preview);
-  for (const BoardLayer& d : scene.boardLayers) {
+  for (size_t i = 0; i < layers.size(); ++i) {
     if (isCancelled(options)) return;
-    std::unique_ptr<LayerRenderer> renderer = openBoardLayer(d);
-    drawBoardLayer(*renderer, d, overviewCanvas, scene.overviewDpi, scene.interpreter);
-    if (hasPreview(scene)) drawBoardLayer(*renderer, d, previewCanvas, scene.preview.dpi, scene.interpreter);
+    LayerRenderer& renderer = *layers[i].renderer;
+    const BoardLayer& d = scene.boardLayers[i];
+    drawBoardLayer(renderer, d, overviewCanvas, scene.overviewDpi, scene.interpreter);
+    if (hasPreview(scene)) drawBoardLayer(renderer, d, previewCanvas, scene.preview.dpi, scene.interpreter);
+    renderer.reader().Statements = StatementList();
   }
   if (scene.tech) {
     drawTechFrame(overviewCanvas, *scene.tech, scene.overviewDpi);
@@ -305,13 +308,14 @@ RasterStats rasterizeFast(const RasterScene& scene, BandConsumer& consumer, Repl
   }
 
   // The overview and preview are drawn by worker 0 while the others begin
-  // the pieces; their blocks keep a place in the file until then.
+  // the pieces (which use only the layers' recordings and stamps); their
+  // blocks keep a place in the file until then.
   const uint64_t previewsAt = file.bytesWritten();
   file.write(std::vector<uint8_t>(consumer.previewBytes(), 0));
   auto previews = [&] {
     BandBitmap overview(kOverviewSide_px, kOverviewSide_px);
     BandBitmap preview(scene.preview.width_px, scene.preview.height_px);
-    drawPreviews(scene, overview, preview, options);
+    drawPreviews(scene, layers, overview, preview, options);
     const std::vector<uint8_t> blocks = consumer.previewsDrawn(overview, preview);
     if (blocks.size() != consumer.previewBytes()) {
       throw std::logic_error("the preview blocks do not fill their place in the file");
