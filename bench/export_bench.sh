@@ -10,7 +10,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-build}
 cli="$root/$build/cli/drumplot-cli"
-runs=${RUNS:-3}
+runs=${RUNS:-5}
 memory=${MEMORY_MB:-64}
 corpus=${DRUMPLOT_CORPUS:-$root/../shared/corpus}
 board="$corpus/gerbonara/tests/resources/orcad"
