@@ -3,6 +3,7 @@
 // its target and renamed over the target only when complete.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <span>
@@ -29,7 +30,7 @@ class ReplacingFile {
   void commit();
 
   const std::filesystem::path& target() const { return target_; }
-  uint64_t bytesWritten() const { return written_; }
+  uint64_t bytesWritten() const { return written_.load(); }
 
  private:
   [[noreturn]] void fail(const char* what, int error);
@@ -37,7 +38,7 @@ class ReplacingFile {
   std::filesystem::path target_;
   std::filesystem::path temp_;
   int fd_ = -1;
-  uint64_t written_ = 0;
+  std::atomic<uint64_t> written_{0};  // read by writeAt() beside write()
 };
 
 }  // namespace drumplot
