@@ -169,29 +169,31 @@ void ellipseRows(const Spans& spans, int64_t x1, int64_t y1, int64_t x2, int64_t
   }
 }
 
-// The half-widths s of the rows of a W x H box's ellipse, row k and row
-// H - 1 - k alike, kept for the boxes drawn most recently on this thread:
-// a board flashes the same few pad sizes thousands of times.
+// The pixels of the rows of a W x H box's ellipse as offsets from the box's
+// left side, row k and row H - 1 - k alike, kept for the boxes drawn most
+// recently on this thread: a board flashes the same few pad sizes thousands
+// of times. Row half-width s covers 2i + 1 - W in [-s, s], i from the left.
 constexpr int64_t kProfileRows = 4096;
 struct EllipseProfile {
   int64_t w = -1, h = -1;
-  std::vector<int64_t> s;  // rows 0 .. (H - 1) / 2
+  std::vector<std::pair<int64_t, int64_t>> rows;  // rows 0 .. (H - 1) / 2: [from, to)
 };
 
-const std::vector<int64_t>& ellipseProfile(int64_t w, int64_t h) {
+const std::vector<std::pair<int64_t, int64_t>>& ellipseProfile(int64_t w, int64_t h) {
   thread_local std::array<EllipseProfile, 64> recent;
   EllipseProfile& p = recent[static_cast<size_t>(w * 31 + h) % recent.size()];
   if (p.w != w || p.h != h) {
     const int64_t w2 = w * w, h2 = h * h;
     const double inverseH2 = 1.0 / static_cast<double>(h2);
-    p.s.resize(static_cast<size_t>((h + 1) / 2));
+    p.rows.resize(static_cast<size_t>((h + 1) / 2));
     for (int64_t k = 0; k < (h + 1) / 2; ++k) {
-      p.s[static_cast<size_t>(k)] = ellipseHalfWidth<int64_t>(2 * k + 1 - h, w2, h2, inverseH2);
+      const int64_t s = ellipseHalfWidth<int64_t>(2 * k + 1 - h, w2, h2, inverseH2);
+      p.rows[static_cast<size_t>(k)] = {ceilDiv<int64_t>(w - 1 - s, 2), floorDiv<int64_t>(w - 1 + s, 2) + 1};
     }
     p.w = w;
     p.h = h;
   }
-  return p.s;
+  return p.rows;
 }
 
 template <class Spans>
@@ -203,11 +205,12 @@ void rasterEllipse(const Spans& spans, int64_t x1, int64_t y1, int64_t x2, int64
   constexpr int64_t kSmall = int64_t{1} << 15;
   const int64_t w = x2 - x1, h = y2 - y1;
   if (w < kSmall && h <= kProfileRows) {
-    const std::vector<int64_t>& s = ellipseProfile(w, h);
+    const std::vector<std::pair<int64_t, int64_t>>& rows = ellipseProfile(w, h);
     const int64_t bottom = std::min(y2, spans.clip.y1);
     for (int64_t j = std::max(y1, spans.clip.y0); j < bottom; ++j) {
       const int64_t k = j - y1;
-      ellipseRow(spans, j, x1 + x2, s[static_cast<size_t>(std::min(k, h - 1 - k))]);
+      const auto [from, to] = rows[static_cast<size_t>(std::min(k, h - 1 - k))];
+      spans(j, x1 + from, x1 + to);
     }
   } else if (w < kSmall && h < kSmall) {
     ellipseRows<int64_t>(spans, x1, y1, x2, y2);
