@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "output/fpf_encoder.h"
 
-#include <array>
 #include <cstring>
 
 namespace drumplot {
@@ -62,20 +61,6 @@ class RunBuilder {
 uint8_t bitAt(const uint8_t* row, uint32_t x) {
   return static_cast<uint8_t>((row[x >> 3] >> (7 - (x & 7))) & 1);
 }
-
-// kSpread[b]: the 8 bits of b moved to bit 0 of 8 nibbles, the leftmost pixel
-// (the byte's MSB) in the highest nibble.
-//   b = 1 0 1 1 0 0 0 1  ->  0x10110001
-constexpr std::array<uint32_t, 256> makeSpread() {
-  std::array<uint32_t, 256> table{};
-  for (uint32_t b = 0; b < 256; ++b) {
-    uint32_t v = 0;
-    for (int bit = 0; bit < 8; ++bit) v |= ((b >> bit) & 1u) << (4 * bit);
-    table[b] = v;
-  }
-  return table;
-}
-constexpr std::array<uint32_t, 256> kSpread = makeSpread();
 
 uint32_t loadWord(const uint8_t* row, uint32_t wordIndex) {
   const uint8_t* p = row + wordIndex * 4;

@@ -2,26 +2,12 @@
 // Coding groups of four rows a word at a time.
 #include "output/group_coder.h"
 
-#include <array>
 #include <bit>
 #include <cstring>
 
 namespace drumplot {
 
 namespace {
-
-// kSpread[b]: the 8 pixels of byte b as bit 0 of 8 nibbles, the leftmost
-// pixel (the byte's most significant bit) in the highest nibble.
-constexpr std::array<uint32_t, 256> makeSpread() {
-  std::array<uint32_t, 256> table{};
-  for (uint32_t b = 0; b < 256; ++b) {
-    uint32_t v = 0;
-    for (int bit = 0; bit < 8; ++bit) v |= ((b >> bit) & 1u) << (4 * bit);
-    table[b] = v;
-  }
-  return table;
-}
-constexpr std::array<uint32_t, 256> kSpread = makeSpread();
 
 uint64_t load64(const uint8_t* p) {
   uint64_t w;
