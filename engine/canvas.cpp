@@ -254,9 +254,9 @@ void rasterRing(const Spans& spans, double cx, double cy, double rIn, double rOu
 struct Capsule {
   double ax, ay, bx, by, r;
   double dx, dy, len2, rl;  // b - a, |b - a|^2, r |b - a|
-  // Rows strictly between these lie more than the pen and two pixels from
-  // both ends: there only the two sides bound the row, by whole pixels more
-  // than rounding could move, so the ends need not be computed.
+  // Rows strictly between these lie more than half the pen and two pixels
+  // from both ends: there only the two sides bound the row, by whole pixels
+  // more than rounding could move, so the ends need not be computed.
   double middleTop = INFINITY, middleBottom = -INFINITY;
 
   Capsule(double ax_, double ay_, double bx_, double by_, double r_)
