@@ -7,35 +7,16 @@
 #include <random>
 
 #include "output/fpf_file.h"
+#include "row_group_support.h"
 
 namespace drumplot {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-// Four rows of `width` pixels; `column(x)` gives each column's value v.
-struct Group {
-  uint32_t width;
-  std::vector<Bytes> rows;
-  template <typename F>
-  Group(uint32_t w, F column) : width(w), rows(4, Bytes(w / 8, 0)) {
-    for (uint32_t x = 0; x < w; ++x) {
-      uint8_t v = column(x);
-      for (int k = 0; k < 4; ++k) {
-        if ((v >> k) & 1) rows[k][x >> 3] |= static_cast<uint8_t>(0x80u >> (x & 7));
-      }
-    }
-  }
-  RowGroup view() const {
-    return {{rows[0].data(), rows[1].data(), rows[2].data(), rows[3].data()}, width};
-  }
-};
+using test::Bytes;
+using test::Group;
 
 Bytes encode(const Group& g, bool words) {
-  Bytes out;
-  if (words) encodeGroupWords(g.view(), out);
-  else encodeGroupPerPixel(g.view(), out);
-  return out;
+  return g.encode(words ? encodeGroupWords : encodeGroupPerPixel);
 }
 
 TEST(FpfEncoderTest, RunsTakeTheLargestStepFirst) {
