@@ -2,6 +2,7 @@
 // Coding groups of four rows a word at a time.
 #include "output/group_coder.h"
 
+#include <array>
 #include <bit>
 #include <cstring>
 
@@ -32,22 +33,30 @@ class Runs {
     v_ = v;
     count_ = columns;
   }
-  // Eight column values as the nibbles of a word, the first column highest.
-  void addNibbles(uint32_t nibbles) {
-    uint32_t rest = nibbles;
-    unsigned left = 8;
-    for (;;) {
-      const uint32_t diff = rest ^ (0x11111111u * v_);
-      const unsigned same = diff == 0 ? 8u : static_cast<unsigned>(std::countl_zero(diff)) / 4;
-      if (same >= left) {
-        count_ += left;
-        return;
-      }
-      count_ += same;
-      left -= same;
-      rest <<= 4 * same;
-      start(static_cast<uint8_t>(rest >> 28), 0);
+  // The first `columns` (1 to 64) columns of four rows, `rows[k]` holding
+  // row k's next eight bytes as loaded: the run is cut only where some row
+  // changes from one column to the next.
+  void addColumns(const std::array<uint64_t, 4>& rows, unsigned columns = 64) {
+    std::array<uint64_t, 4> w;  // the first column in the most significant bit
+    uint64_t changes = 0;
+    for (unsigned k = 0; k < 4; ++k) {
+      w[k] = __builtin_bswap64(rows[k]);
+      const uint64_t left = (w[k] >> 1) | (uint64_t{(v_ >> k) & 1u} << 63);  // each column's left neighbour
+      changes |= w[k] ^ left;
     }
+    changes &= ~uint64_t{0} << (64 - columns);
+    unsigned done = 0;
+    while (changes != 0) {
+      const auto c = static_cast<unsigned>(std::countl_zero(changes));
+      const unsigned shift = 63 - c;
+      count_ += c - done;
+      start(static_cast<uint8_t>(((w[0] >> shift) & 1) | (((w[1] >> shift) & 1) << 1) |
+                                 (((w[2] >> shift) & 1) << 2) | (((w[3] >> shift) & 1) << 3)),
+            0);
+      done = c;
+      changes &= ~(uint64_t{1} << shift);
+    }
+    count_ += columns - done;
   }
   void finish() {
     emit();
@@ -85,10 +94,6 @@ void encodeGroupWide(const RowGroup& g, std::vector<uint8_t>& out) {
   const uint8_t* r3 = g.rows[3];
   const size_t bytes = g.widthPx / 8;
   Runs runs(out);
-  auto mixedByte = [&](size_t x) {
-    runs.addNibbles(kSpread[r0[x]] | (kSpread[r1[x]] << 1) | (kSpread[r2[x]] << 2) |
-                    (kSpread[r3[x]] << 3));
-  };
   size_t x = 0;
   while (x + 8 <= bytes) {
     const uint64_t w0 = load64(r0 + x), w1 = load64(r1 + x);
@@ -110,13 +115,14 @@ void encodeGroupWide(const RowGroup& g, std::vector<uint8_t>& out) {
       runs.add(v, columns);
       continue;
     }
-    for (size_t end = x + 8; x < end; ++x) mixedByte(x);
+    runs.addColumns({w0, w1, w2, w3});
+    x += 8;
   }
-  for (; x < bytes; ++x) mixedByte(x);
-  // Columns past the last whole byte.
-  for (uint32_t c = static_cast<uint32_t>(bytes) * 8; c < g.widthPx; ++c) {
-    auto bit = [&](const uint8_t* row) { return (row[c >> 3] >> (7 - (c & 7))) & 1u; };
-    runs.add(static_cast<uint8_t>(bit(r0) | (bit(r1) << 1) | (bit(r2) << 2) | (bit(r3) << 3)), 1);
+  // The last columns, fewer than 64, through a zero-padded word.
+  if (const size_t left = g.widthPx - 8 * x; left > 0) {
+    std::array<uint64_t, 4> tail{};
+    for (unsigned k = 0; k < 4; ++k) std::memcpy(&tail[k], g.rows[k] + x, (left + 7) / 8);
+    runs.addColumns(tail, static_cast<unsigned>(left));
   }
   runs.finish();
 }

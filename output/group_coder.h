@@ -12,9 +12,8 @@ namespace drumplot {
 
 // Appends the group's record, the same bytes as encodeGroupPerPixel. While
 // the four rows stay uniform (each all background or all exposure) the run
-// grows 64 columns per step; mixed stretches are turned into column values
-// eight at a time through a table and cut into runs by comparing whole
-// words of values.
+// grows 64 columns per step; in a mixed stretch of 64 columns the runs are
+// cut where some row's pixel changes, found for all four rows at once.
 void encodeGroupWide(const RowGroup& group, std::vector<uint8_t>& out);
 
 }  // namespace drumplot
