@@ -1,35 +1,47 @@
 // SPDX-License-Identifier: MIT
 #include "output/fpf_encoder.h"
 
+#include <array>
 #include <cstring>
+#include <utility>
 
 namespace drumplot {
 
 // FpfEncoder - Runs
 // ============================================================================
 
-void appendRun(uint8_t v, uint64_t count, std::vector<uint8_t>& out) {
-  while (count > 0) {
-    if (count >= 128) {
-      out.push_back(static_cast<uint8_t>(0xE0 + v));
-      count -= 128;
-    } else if (count >= 64) {
-      out.push_back(static_cast<uint8_t>(0xD0 + v));
-      count -= 64;
-    } else if (count >= 32) {
-      out.push_back(static_cast<uint8_t>(0xC0 + v));
-      count -= 32;
-    } else if (count >= 16) {
-      out.push_back(static_cast<uint8_t>(0xB0 + v));
-      count -= 16;
-    } else if (count >= 10) {
-      out.push_back(static_cast<uint8_t>(0xA0 + v));
-      count -= 10;
-    } else {
-      out.push_back(static_cast<uint8_t>(count * 16 + v));
-      count = 0;
+namespace {
+
+// The steps of a run of 0 to 127 columns, largest first (64, 32, 16, 10,
+// then 1 to 9): the high nibble of each step's byte, and how many there are.
+struct RunSteps {
+  uint8_t count = 0;
+  std::array<uint8_t, 5> high{};
+};
+constexpr std::array<RunSteps, 128> kRunSteps = [] {
+  std::array<RunSteps, 128> table{};
+  for (unsigned columns = 0; columns < 128; ++columns) {
+    RunSteps& s = table[columns];
+    unsigned left = columns;
+    for (const auto& [length, high] : {std::pair{64u, 0xD0u}, {32u, 0xC0u}, {16u, 0xB0u}, {10u, 0xA0u}}) {
+      if (left >= length) {
+        s.high[s.count++] = static_cast<uint8_t>(high);
+        left -= length;
+      }
     }
+    if (left > 0) s.high[s.count++] = static_cast<uint8_t>(left * 16);
   }
+  return table;
+}();
+
+}  // namespace
+
+void appendRun(uint8_t v, uint64_t count, std::vector<uint8_t>& out) {
+  out.insert(out.end(), count >> 7, static_cast<uint8_t>(0xE0 + v));  // steps of 128
+  const RunSteps& steps = kRunSteps[count & 127];
+  const size_t at = out.size();
+  out.resize(at + steps.count);
+  for (size_t k = 0; k < steps.count; ++k) out[at + k] = static_cast<uint8_t>(steps.high[k] + v);
 }
 
 namespace {

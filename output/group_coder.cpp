@@ -66,9 +66,7 @@ class Runs {
  private:
   void emit() {
     if (count_ == 0) return;
-    // The largest step first: whole steps of 128 in one insert, the rest as appendRun codes it.
-    out_.insert(out_.end(), count_ >> 7, static_cast<uint8_t>(0xE0 + v_));
-    appendRun(v_, count_ & 127, out_);
+    appendRun(v_, count_, out_);
     count_ = 0;
   }
 

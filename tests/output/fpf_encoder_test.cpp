@@ -34,6 +34,31 @@ TEST(FpfEncoderTest, RunsTakeTheLargestStepFirst) {
   Bytes run;
   appendRun(7, 200, run);  // 128 + 64 + 8
   EXPECT_EQ(run, (Bytes{0xE7, 0xD7, 0x87}));
+
+  // Every length: each step is the largest that fits what is left.
+  auto stepLength = [](uint8_t byte) -> uint64_t {
+    switch (byte >> 4) {
+      case 0xE: return 128;
+      case 0xD: return 64;
+      case 0xC: return 32;
+      case 0xB: return 16;
+      case 0xA: return 10;
+      default: return byte >> 4;
+    }
+  };
+  for (uint64_t count = 0; count < 700; ++count) {
+    run.clear();
+    appendRun(9, count, run);
+    uint64_t left = count;
+    for (uint8_t byte : run) {
+      ASSERT_EQ(byte & 15, 9) << count;
+      uint64_t largest = left;
+      for (uint64_t step : {10, 16, 32, 64, 128}) largest = left >= step ? step : largest;
+      ASSERT_EQ(stepLength(byte), largest) << "run of " << count;
+      left -= largest;
+    }
+    ASSERT_EQ(left, 0u) << "run of " << count;
+  }
 }
 
 TEST(FpfEncoderTest, WordCoderEqualsPerPixelCoder) {
