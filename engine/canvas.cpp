@@ -100,6 +100,12 @@ struct BitSpans {
     fillSpan<Op>(words + static_cast<size_t>(y - origin.y) * wordsPerRow, x0 - origin.x,
                  x1 - origin.x);
   }
+  // One pixel that lies inside the clip.
+  void pixel(int64_t y, int64_t x) const {
+    const int64_t col = x - origin.x;
+    Op::apply(words[static_cast<size_t>(y - origin.y) * wordsPerRow + static_cast<size_t>(col >> 5)],
+              toMemoryOrder(0x80000000u >> (col & 31)));
+  }
 };
 
 struct RgbSpans {
@@ -116,6 +122,10 @@ struct RgbSpans {
     if (x0 >= x1) return;
     Rgb* row = pixels + static_cast<size_t>(y - origin.y) * stride;
     std::fill(row + (x0 - origin.x), row + (x1 - origin.x), colour);
+  }
+  // One pixel that lies inside the clip.
+  void pixel(int64_t y, int64_t x) const {
+    pixels[static_cast<size_t>(y - origin.y) * stride + static_cast<size_t>(x - origin.x)] = colour;
   }
 };
 
@@ -531,9 +541,9 @@ void rasterThinLine(const Spans& spans, PixelPoint p0, PixelPoint p1) {
     }
     spans(runRow, std::min(runFrom, runTo), std::max(runFrom, runTo) + 1);
   } else {
+    // Steps k..kEnd all lie inside the clip (cut to it above).
     for (; k <= kEnd; ++k) {
-      const int64_t x = minor0 + sMinor * o;
-      spans(major0 + sMajor * k, x, x + 1);
+      spans.pixel(major0 + sMajor * k, minor0 + sMinor * o);
       rest += stepRest;
       if (rest >= wrap) rest -= wrap, ++o;
     }
