@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The export's figures, from one run: the fast way against the literal way
 # (--reference) on a job of 8 or more bands, the second thread, the
-# memory-bandwidth floor (an empty job of the same size) and peak memory.
+# memory-bandwidth floor (an empty job of the same size), for all six
+# layers on one film and for each layer's own film, and peak memory.
 # The job: the largest board of the corpus (about 10 x 10 inches, six
 # layers), twice side by side. Each time is the best of $RUNS runs.
 #
@@ -87,6 +88,15 @@ echo "At $dpi dpi: --threads 1 $one s, --threads 2 $two s: $(ratio "$one" "$two"
 read -r panel2 floor < <(pair "$panel --dpi $dpi --threads 2" "$empty --dpi $dpi --threads 2")
 size=$("$cli" export "$empty" -o "$work/out.fpf" --dpi $dpi "${j[@]}" | sed -n 's/.*: QK., \([0-9]* x [0-9]*\) pixels.*/\1/p')
 echo "Floor at $dpi dpi: the empty job of the same size ($size pixels) $floor s; the panel $panel2 s: $(ratio "$panel2" "$floor")x the floor"
+
+# A film carries one layer: each of the six as the operator plots it, the
+# panel's two boards on one film, against the floor measured beside it.
+layer=1
+for f in LAYER_1 LAYER_2 PWR Solder_Mask_Bottom silk_screen_top silk_screen_bottom; do
+  read -r film floor < <(pair "$panel --dpi $dpi --threads 2 --layers $layer" "$empty --dpi $dpi --threads 2")
+  echo "  film of layer $layer ($f) alone: $film s, floor $floor s: $(ratio "$film" "$floor")x the floor"
+  layer=$((layer + 1))
+done
 
 peak=$(sort -g "$work/peaks" | tail -1)
 echo "Peak resident memory: $peak MB with a budget of $memory MB (limit $((memory + 64)) MB)"
