@@ -138,12 +138,26 @@ void DisplayList::index(std::span<const int64_t> spanTops) {
     const size_t firstPoint = static_cast<uint32_t>(stream_[offset + kHeaderWords]);
     reaching.resize(std::max(reaching.size(), entries.size()));
     for (size_t i = 0; i < entries.size(); ++i) reaching[i].clear();
+    // A point's span is found by walking from the point before's: a
+    // polygon's outline moves little from one point to the next.
+    auto spanNear = [&](int64_t y, size_t from) {
+      while (from + 1 < spans && spanTops_[from + 1] <= y) ++from;
+      while (from > 0 && spanTops_[from] > y) --from;
+      return from;
+    };
+    const size_t firstPointSpan = spanNear(points_[firstPoint].y, firstSpan);
+    size_t spanA = firstPointSpan;
     for (uint32_t k = 0; k < count; ++k) {
+      const bool last = k + 1 == count;
       const PixelPoint& a = points_[firstPoint + k];
-      const PixelPoint& b = points_[firstPoint + (k + 1 == count ? 0 : k + 1)];
-      forEachSpan(std::min(a.y, b.y), std::max(a.y, b.y) + 1, [&](size_t s) {
+      const PixelPoint& b = points_[firstPoint + (last ? 0 : k + 1)];
+      const size_t spanB = last ? firstPointSpan : spanNear(b.y, spanA);
+      // The spans that rows min(a.y, b.y) .. max(a.y, b.y) meet.
+      const int64_t bottom = std::max(a.y, b.y);
+      for (size_t s = std::min(spanA, spanB); s <= std::max(spanA, spanB) && spanTops_[s] <= bottom; ++s) {
         if (s >= firstSpan && s - firstSpan < entries.size()) reaching[s - firstSpan].push_back(k);
-      });
+      }
+      spanA = spanB;
     }
     for (size_t i = 0; i < entries.size(); ++i) {
       checkIndexable(segments_.size() + reaching[i].size(), "polygon points");
