@@ -46,6 +46,20 @@ void appendRun(uint8_t v, uint64_t count, std::vector<uint8_t>& out) {
 
 namespace {
 
+// kSpread[b]: the 8 pixels of byte b as bit 0 of 8 nibbles, the leftmost
+// pixel (the byte's most significant bit) in the highest nibble: four rows
+// become column values eight at a time.
+//   b = 1 0 1 1 0 0 0 1  ->  0x10110001
+constexpr std::array<uint32_t, 256> kSpread = [] {
+  std::array<uint32_t, 256> table{};
+  for (uint32_t b = 0; b < 256; ++b) {
+    uint32_t v = 0;
+    for (int bit = 0; bit < 8; ++bit) v |= ((b >> bit) & 1u) << (4 * bit);
+    table[b] = v;
+  }
+  return table;
+}();
+
 // Collects runs of equal column values.
 class RunBuilder {
  public:

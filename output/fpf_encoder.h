@@ -3,7 +3,6 @@
 // and the horizontal line-width adjustment applied to rows before coding.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -28,20 +27,6 @@ void encodeGroupWords(const RowGroup& group, std::vector<uint8_t>& out);
 // Appends the bytes of one run of `count` columns of value `v`: the largest
 // step first (128, 64, 32, 16, 10), the rest 1 to 9 in one byte.
 void appendRun(uint8_t v, uint64_t count, std::vector<uint8_t>& out);
-
-// kSpread[b]: the 8 pixels of byte b as bit 0 of 8 nibbles, the leftmost
-// pixel (the byte's most significant bit) in the highest nibble, for the
-// coders that turn four rows into column values eight at a time.
-//   b = 1 0 1 1 0 0 0 1  ->  0x10110001
-inline constexpr std::array<uint32_t, 256> kSpread = [] {
-  std::array<uint32_t, 256> table{};
-  for (uint32_t b = 0; b < 256; ++b) {
-    uint32_t v = 0;
-    for (int bit = 0; bit < 8; ++bit) v |= ((b >> bit) & 1u) << (4 * bit);
-    table[b] = v;
-  }
-  return table;
-}();
 
 // Grows (d > 0) or shrinks (d < 0) every exposed run of one row at its right
 // end by d pixels; a run never shrinks below one pixel and pixel 0 never
