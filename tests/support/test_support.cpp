@@ -51,6 +51,10 @@ struct TempRoot {
   TempRoot() {
     path = std::filesystem::temp_directory_path() /
            ("drumplot-test-" + std::to_string(::getpid()));
+    // A folder of this name was left by a test process that died without
+    // tidying up and whose process id came round again: start afresh, or a
+    // test expecting an empty folder finds the dead one's files.
+    std::filesystem::remove_all(path);
     std::filesystem::create_directories(path);
   }
   ~TempRoot() {
