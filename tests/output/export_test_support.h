@@ -38,6 +38,19 @@ inline std::filesystem::path gerberFile(const std::string& name, const std::stri
   return path;
 }
 
+// Two boards of two square pads, the first with the pads on layers 1 and 2
+// at (0.2, 0.2), the second on layer 1 at (1.5, 1.0): a job reaching 2.5 x
+// 1.5 inches.
+inline Job twoBoardJob() {
+  auto pads =
+      gerberFile("pads.gbr", "%ADD10R,0.100X0.100*%\nD10*\nX1000Y1000D03*\nX11000Y6000D03*\n");
+  Job job;
+  job.Boards.push_back(boardFor(pads, 0.2, 0.2));
+  job.Boards[0].LayerGerber[1] = pads.string();
+  job.Boards.push_back(boardFor(pads, 1.5, 1.0));
+  return job;
+}
+
 // The demo job as scripts/demo.sh builds it: the board with its three
 // layers at (0.5, 0.5), a 2 x 2 panel with 5 mm gaps, and the mark at two
 // corners.

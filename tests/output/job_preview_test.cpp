@@ -76,14 +76,9 @@ TEST(PrintFitTest, ReducesAJobLargerThanThePageByTheLargerRatio) {
 // Drawing
 // ============================================================================
 
-// Two boards, 1 x 0.5 inch each (two square pads), on layers 1 and 2.
+// The two boards of twoBoardJob, layer 1 drawn blue and layer 2 red.
 Job twoLayerJob() {
-  auto pads =
-      gerberFile("pads.gbr", "%ADD10R,0.100X0.100*%\nD10*\nX1000Y1000D03*\nX11000Y6000D03*\n");
-  Job job;
-  job.Boards.push_back(boardFor(pads, 0.2, 0.2));
-  job.Boards[0].LayerGerber[1] = pads.string();
-  job.Boards.push_back(boardFor(pads, 1.5, 1.0));
+  Job job = twoBoardJob();
   job.Settings.LayerColors[0] = 0xFF0000;  // $00BBGGRR: blue
   job.Settings.LayerColors[1] = 0x0000FF;  // red
   return job;

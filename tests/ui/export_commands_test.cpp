@@ -246,17 +246,6 @@ TEST_F(OutputWindowTest, JobBitmapGoesToClipBmpInTheProgramFolder) {
 // Preview and print
 // ============================================================================
 
-// A job of two boards on two layers, reaching 2.5 x 1.5 inches.
-Job twoBoardJob() {
-  auto pads =
-      gerberFile("pads.gbr", "%ADD10R,0.100X0.100*%\nD10*\nX1000Y1000D03*\nX11000Y6000D03*\n");
-  Job job;
-  job.Boards.push_back(boardFor(pads, 0.2, 0.2));
-  job.Boards[0].LayerGerber[1] = pads.string();
-  job.Boards.push_back(boardFor(pads, 1.5, 1.0));
-  return job;
-}
-
 TEST_F(OutputWindowTest, PreviewIsTurnedUpsideDownUnlessMirrored) {
   startOutputs();
   openJobFile(twoBoardJob());
