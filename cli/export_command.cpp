@@ -187,12 +187,13 @@ uint64_t peakResidentBytes() {
 }
 
 void printRunLine(const RasterStats& r, double seconds, uint64_t budget, bool reference) {
-  std::printf("  %s, %u thread%s, %lld pieces, %llu primitives (%s of display lists); "
-              "time %.3f s, peak memory %s, budget %s\n",
-              reference ? "literal way" : "fast way", r.threads, r.threads == 1 ? "" : "s",
-              static_cast<long long>(r.pieces), static_cast<unsigned long long>(r.primitives),
-              megabytes(r.displayListBytes).c_str(), seconds, megabytes(peakResidentBytes()).c_str(),
-              megabytes(budget).c_str());
+  std::printf(
+      "  %s, %u thread%s, %lld pieces, %llu primitives (%s of display lists, %llu "
+      "covered draws left out); time %.3f s, peak memory %s, budget %s\n",
+      reference ? "literal way" : "fast way", r.threads, r.threads == 1 ? "" : "s",
+      static_cast<long long>(r.pieces), static_cast<unsigned long long>(r.primitives),
+      megabytes(r.displayListBytes).c_str(), static_cast<unsigned long long>(r.drawsLeftOut),
+      seconds, megabytes(peakResidentBytes()).c_str(), megabytes(budget).c_str());
 }
 
 // drumplot-cli export

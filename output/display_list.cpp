@@ -3,6 +3,8 @@
 #include "output/display_list.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "engine/errors.h"
@@ -16,9 +18,10 @@ namespace {
 //   0  kind | white pen << 8 | white brush << 9 | white colour << 10
 //   1  first row of its bounds     2  row after its bounds
 //   3  origin x    4  origin y     5  pen width
-//   6  coordinates: 4 (boxes, lines), 8 (arcs), 2 (pixels),
+//   6  first column of its bounds  7  column after its bounds
+//   8  coordinates: 4 (boxes, lines), 8 (arcs), 2 (pixels),
 //      2 and the stamp's number (stamps), the first point and the count (polygons)
-constexpr size_t kHeaderWords = 6;
+constexpr size_t kHeaderWords = 8;
 constexpr int32_t kWhitePen = 1 << 8, kWhiteBrush = 1 << 9, kWhiteColour = 1 << 10;
 
 int32_t word(int64_t v) { return static_cast<int32_t>(v); }
@@ -56,7 +59,8 @@ void DisplayList::record(const CanvasOp& op) {
   if (op.state.brushColor == kWhite) flags |= kWhiteBrush;
   if (op.colour == kWhite) flags |= kWhiteColour;
   stream_.insert(stream_.end(), {flags, word(op.bounds.y0), word(op.bounds.y1), word(op.origin.x),
-                                 word(op.origin.y), word(op.state.penWidth_px)});
+                                 word(op.origin.y), word(op.state.penWidth_px), word(op.bounds.x0),
+                                 word(op.bounds.x1)});
   const size_t coordinates = wordsOf(op.kind) - kHeaderWords;
   switch (op.kind) {
     case CanvasOp::Kind::Polygon:
@@ -168,6 +172,233 @@ void DisplayList::index(std::span<const int64_t> spanTops) {
   });
 }
 
+// DisplayList - What later fills hide
+// ============================================================================
+
+bool ColumnSet::covers(int64_t x0, int64_t x1) const {
+  // The last span that starts at or before x0.
+  auto after = std::upper_bound(columns_.begin(), columns_.end(), x0,
+                                [](int64_t x, const Columns& c) { return x < c.x0; });
+  return after != columns_.begin() && std::prev(after)->x1 >= x1;
+}
+
+void ColumnSet::remove(int64_t x0, int64_t x1) {
+  if (columns_.empty() || x1 <= x0) return;
+  merged_.clear();
+  for (const Columns& c : columns_) {
+    if (c.x1 <= x0 || c.x0 >= x1) {
+      merged_.push_back(c);
+      continue;
+    }
+    if (c.x0 < x0) merged_.push_back({c.x0, x0});
+    if (c.x1 > x1) merged_.push_back({x1, c.x1});
+  }
+  columns_.swap(merged_);
+}
+
+void ColumnSet::add(std::span<const Columns> columns) {
+  if (columns.empty()) return;
+  merged_.clear();
+  auto push = [&](const Columns& c) {
+    if (!merged_.empty() && c.x0 <= merged_.back().x1) {
+      merged_.back().x1 = std::max(merged_.back().x1, c.x1);
+    } else {
+      merged_.push_back(c);
+    }
+  };
+  auto a = columns_.begin();
+  auto b = columns.begin();
+  while (a != columns_.end() || b != columns.end()) {
+    if (b == columns.end() || (a != columns_.end() && a->x0 <= b->x0)) {
+      push(*a++);
+    } else {
+      push(*b++);
+    }
+  }
+  columns_.swap(merged_);
+}
+
+// A polygon fills the pixel centres inside it (even-odd). Between outline
+// segments that stay more than a pixel apart over the rows, every pixel of
+// every row lies on the same side of the outline: inside when an odd number
+// of segments cross the first row to the left.
+void DisplayList::filledColumns(size_t offset, size_t entry, int64_t top, int64_t bottom,
+                                std::vector<ColumnSet::Columns>& columns) const {
+  const int32_t* w = stream_.data() + offset;
+  const PixelPoint origin{w[3], w[4]};  // image pixels are points minus the origin
+  const auto firstPoint = static_cast<uint32_t>(w[kHeaderWords]);
+  const auto count = static_cast<uint32_t>(w[kHeaderWords + 1]);
+  const SegmentRange range = entrySegments_[entry];
+  const bool all = range.count == kAllSegments;
+  std::vector<ColumnSet::Columns> outline;  // where segments pass, widened by two pixels
+  std::vector<double> crossings;            // of the first row
+  for (uint32_t c = 0; c < (all ? count : range.count); ++c) {
+    const uint32_t k = all ? c : segments_[range.first + c];
+    PixelPoint a = points_[firstPoint + k];
+    PixelPoint b = points_[firstPoint + (k + 1 == count ? 0 : k + 1)];
+    a = {a.x - origin.x, a.y - origin.y};
+    b = {b.x - origin.x, b.y - origin.y};
+    if (a.y > b.y) std::swap(a, b);
+    if (b.y < top - 1 || a.y > bottom) continue;
+    double xa = static_cast<double>(a.x), xb = static_cast<double>(b.x);
+    if (a.y != b.y) {
+      const double slope = static_cast<double>(b.x - a.x) / static_cast<double>(b.y - a.y);
+      auto at = [&](int64_t y) {
+        return static_cast<double>(a.x) + slope * static_cast<double>(y - a.y);
+      };
+      xa = at(std::max(a.y, top - 1));
+      xb = at(std::min(b.y, bottom));
+      if (a.y <= top && top < b.y) crossings.push_back(at(top));
+    }
+    outline.push_back({static_cast<int64_t>(std::floor(std::min(xa, xb))) - 2,
+                       static_cast<int64_t>(std::ceil(std::max(xa, xb))) + 2});
+  }
+  std::sort(outline.begin(), outline.end(), [](auto& l, auto& r) { return l.x0 < r.x0; });
+  std::sort(crossings.begin(), crossings.end());
+  for (size_t i = 0, reach = 0; i < outline.size(); ++i) {
+    if (i > 0 && outline[i].x0 > outline[reach].x1 + 1) {
+      const ColumnSet::Columns gap{outline[reach].x1 + 1, outline[i].x0};
+      const auto left =
+          std::lower_bound(crossings.begin(), crossings.end(), static_cast<double>(gap.x0));
+      if ((left - crossings.begin()) % 2 == 1) columns.push_back(gap);
+    }
+    if (i == 0 || outline[i].x1 > outline[reach].x1) reach = i;
+  }
+}
+
+namespace {
+
+// A primitive's bounds are widened by two pixels on each side to be safe;
+// only polygons this wide are worth looking into as filling columns.
+constexpr int64_t kMargin = 2, kFillingWidth = 64;
+
+// Whether the primitive with header `w` writes only exposure: each colour
+// it draws with is not white.
+bool onlyExposes(const int32_t* w) {
+  int32_t colours = 0;
+  switch (static_cast<CanvasOp::Kind>(w[0] & 0xFF)) {
+    case CanvasOp::Kind::Line:
+    case CanvasOp::Kind::Arc:
+      colours = kWhitePen;
+      break;
+    case CanvasOp::Kind::FillRect:
+    case CanvasOp::Kind::FillEllipse:
+      colours = kWhiteBrush;
+      break;
+    case CanvasOp::Kind::Ellipse:
+    case CanvasOp::Kind::Polygon:
+      colours = kWhitePen | kWhiteBrush;
+      break;
+    case CanvasOp::Kind::Pixel:
+    case CanvasOp::Kind::Stamp:
+      colours = kWhiteColour;
+      break;
+  }
+  return (w[0] & colours) == 0;
+}
+
+bool isFilling(const int32_t* w) {
+  return static_cast<CanvasOp::Kind>(w[0] & 0xFF) == CanvasOp::Kind::Polygon &&
+         w[7] - w[6] >= kFillingWidth;
+}
+
+}  // namespace
+
+void DisplayList::findHidden(size_t span, int64_t top, int64_t bottom, ColumnSet& later,
+                             SpanSkips& skips) const {
+  skips.hidden.clear();
+  skips.fills.clear();
+  skips.columns.clear();
+  if (span + 1 >= spanStart_.size()) return;
+  const uint32_t first = spanStart_[span];
+  skips.hidden.assign(spanStart_[span + 1] - first, 0);
+  for (uint32_t i = spanStart_[span + 1]; i-- > first;) {
+    const int32_t* w = stream_.data() + spanOps_[i];
+    if (later.covers(w[6] - kMargin, w[7] + kMargin)) {
+      skips.hidden[i - first] = 1;
+    } else if (isFilling(w)) {
+      const auto at = static_cast<uint32_t>(skips.columns.size());
+      filledColumns(spanOps_[i], i, top, bottom, skips.columns);
+      const std::span<const ColumnSet::Columns> filled(skips.columns.begin() + at,
+                                                       skips.columns.end());
+      later.add(filled);
+      skips.fills.push_back({i - first, at, static_cast<uint32_t>(filled.size())});
+    }
+  }
+}
+
+void DisplayList::findRedundant(size_t span, ColumnSet& exposed, SpanSkips& skips) const {
+  if (span + 1 >= spanStart_.size()) return;
+  const uint32_t first = spanStart_[span];
+  auto fill = skips.fills.rbegin();
+  for (uint32_t i = first; i < spanStart_[span + 1]; ++i) {
+    if (skips.hidden[i - first]) continue;
+    const int32_t* w = stream_.data() + spanOps_[i];
+    const bool exposes = onlyExposes(w);
+    if (exposes && exposed.covers(w[6] - kMargin, w[7] + kMargin)) {
+      skips.hidden[i - first] = 1;
+      continue;
+    }
+    if (!exposes) exposed.remove(w[6] - kMargin, w[7] + kMargin);
+    // A polygon with a dark fill exposes its filled columns, whatever its
+    // outline does: they lie two pixels clear of it.
+    while (fill != skips.fills.rend() && fill->entry < i - first) ++fill;
+    if (fill != skips.fills.rend() && fill->entry == i - first) {
+      if ((w[0] & kWhiteBrush) == 0) {
+        exposed.add(std::span(skips.columns).subspan(fill->first, fill->count));
+      }
+      ++fill;
+    }
+  }
+}
+
+namespace {
+
+// Makes the band background but for the columns `covered` (in whole bytes).
+void clearUncovered(BandBitmap& band, const ColumnSet& covered) {
+  const int64_t width = band.width_px();
+  std::vector<std::pair<size_t, size_t>> bytes;  // [first, end) of each stretch to clear
+  int64_t from = 0;
+  auto clear = [&](int64_t to) {
+    to = std::min(to, width);
+    if (to > from)
+      bytes.emplace_back(static_cast<size_t>(from >> 3), static_cast<size_t>((to + 7) >> 3));
+  };
+  for (const ColumnSet::Columns& c : covered.columns()) {
+    clear(c.x0);
+    from = std::max(from, c.x1);
+  }
+  clear(width);
+  for (int64_t y = 0; y < band.rows(); ++y) {
+    auto* row = reinterpret_cast<uint8_t*>(band.rowWords(y));
+    for (auto [first, end] : bytes) std::memset(row + first, 0xFF, end - first);
+  }
+}
+
+}  // namespace
+
+size_t drawSpan(std::span<const DisplayList* const> lists, size_t span, int64_t top,
+                BandBitmap& band, SpanDrawing& drawing) {
+  drawing.later.clear();
+  drawing.exposed.clear();
+  drawing.skips.resize(std::max(drawing.skips.size(), lists.size()));
+  for (size_t i = lists.size(); i-- > 0;) {
+    lists[i]->findHidden(span, top, top + band.rows(), drawing.later, drawing.skips[i]);
+  }
+  for (size_t i = 0; i < lists.size(); ++i)
+    lists[i]->findRedundant(span, drawing.exposed, drawing.skips[i]);
+  clearUncovered(band, drawing.later);
+  Canvas canvas(band);
+  canvas.setWindowOrigin(0, top);
+  size_t leftOut = 0;
+  for (size_t i = 0; i < lists.size(); ++i) {
+    const std::vector<uint8_t>& hidden = drawing.skips[i].hidden;
+    leftOut += static_cast<size_t>(std::count(hidden.begin(), hidden.end(), 1));
+    lists[i]->replay(canvas, span, hidden);
+  }
+  return leftOut;
+}
+
 // DisplayList - Replay
 // ============================================================================
 
@@ -203,9 +434,12 @@ void DisplayList::replayAt(Canvas& canvas, size_t offset, size_t entry) const {
   canvas.replay(op);
 }
 
-void DisplayList::replay(Canvas& canvas, size_t span) const {
+void DisplayList::replay(Canvas& canvas, size_t span, std::span<const uint8_t> hidden) const {
   if (span + 1 >= spanStart_.size()) return;
-  for (uint32_t i = spanStart_[span]; i < spanStart_[span + 1]; ++i) replayAt(canvas, spanOps_[i], i);
+  const uint32_t first = spanStart_[span];
+  for (uint32_t i = first; i < spanStart_[span + 1]; ++i) {
+    if (hidden.empty() || !hidden[i - first]) replayAt(canvas, spanOps_[i], i);
+  }
 }
 
 void DisplayList::replay(Canvas& canvas) const {

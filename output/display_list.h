@@ -13,6 +13,37 @@
 
 namespace drumplot {
 
+// Columns of one piece that hold something on every row of the piece (all
+// filled by fills drawn later, or all exposed), as sorted, disjoint,
+// half-open spans [x0, x1).
+class ColumnSet {
+ public:
+  struct Columns {
+    int64_t x0, x1;
+  };
+  void clear() { columns_.clear(); }
+  std::span<const Columns> columns() const { return columns_; }
+  bool covers(int64_t x0, int64_t x1) const;
+  // Adds sorted, disjoint spans.
+  void add(std::span<const Columns> columns);
+  void remove(int64_t x0, int64_t x1);
+
+ private:
+  std::vector<Columns> columns_, merged_;
+};
+
+// What of the primitives meeting one span need not be drawn, one flag for
+// each in order, and the columns that its large polygons fill on every row
+// of the piece (found on the way, last polygon first).
+struct SpanSkips {
+  std::vector<uint8_t> hidden;
+  struct Fill {
+    uint32_t entry, first, count;  // the primitive's place; columns[first, first + count)
+  };
+  std::vector<Fill> fills;
+  std::vector<ColumnSet::Columns> columns;
+};
+
 // The primitives of a recording canvas (Canvas(recorder, W, H)), kept
 // compactly for 1-bit targets: colours are kept as white or not white.
 // Stamps are referenced, not copied: they must outlive the list's replays.
@@ -33,8 +64,21 @@ class DisplayList final : public CanvasRecorder {
   // `spanTops`: the first row of each span, ascending; span k runs to the
   // next span's top (the last one to the end of the image).
   void index(std::span<const int64_t> spanTops);
-  // Draws the primitives meeting span k onto `canvas`, in recording order.
-  void replay(Canvas& canvas, size_t span) const;
+  // A piece is rows top <= y < bottom of span k. Two passes find what of
+  // it need not be drawn, over the lists the piece draws:
+  //  - findHidden, from the last list to the first: primitives that fills
+  //    drawn after them overwrite, because they lie in the columns that
+  //    those fills cover on every row. `later` holds the fills of the
+  //    lists drawn after this one and gets this list's.
+  //  - findRedundant, from the first list to the last: primitives that
+  //    only expose, drawn over columns that are exposed on every row
+  //    already. `exposed` holds those columns before this list, and after.
+  void findHidden(size_t span, int64_t top, int64_t bottom, ColumnSet& later,
+                  SpanSkips& skips) const;
+  void findRedundant(size_t span, ColumnSet& exposed, SpanSkips& skips) const;
+  // Draws the primitives meeting span k onto `canvas`, in recording order,
+  // but those marked in `hidden` (when given).
+  void replay(Canvas& canvas, size_t span, std::span<const uint8_t> hidden = {}) const;
   // Draws every primitive onto `canvas`, in recording order.
   void replay(Canvas& canvas) const;
 
@@ -43,6 +87,10 @@ class DisplayList final : public CanvasRecorder {
   // the segments of index entry `entry` (none: all of it).
   void replayAt(Canvas& canvas, size_t offset, size_t entry = SIZE_MAX) const;
   static size_t wordsOf(CanvasOp::Kind kind);
+  // The columns of rows top <= y < bottom that the polygon at `offset`
+  // (index entry `entry`) fills on every one of those rows.
+  void filledColumns(size_t offset, size_t entry, int64_t top, int64_t bottom,
+                     std::vector<ColumnSet::Columns>& columns) const;
   // Visits, in order, the spans that rows y0 <= y < y1 meet.
   template <class Visit>
   void forEachSpan(int64_t y0, int64_t y1, Visit&& visit) const;
@@ -68,5 +116,19 @@ class DisplayList final : public CanvasRecorder {
   std::vector<SegmentRange> entrySegments_;
   std::vector<uint32_t> segments_;
 };
+
+// What drawing a span keeps from one span to the next.
+struct SpanDrawing {
+  ColumnSet later, exposed;
+  std::vector<SpanSkips> skips;  // by list
+};
+
+// Draws span k of the lists, in order, onto `band`, whose row 0 is image
+// row `top` and whose pixels may be anything: what the lists' fills do not
+// cover on every row is cleared to background first. What a later fill
+// overwrites is not drawn, nor exposure over what is exposed already.
+// Returns how many primitives were left out.
+size_t drawSpan(std::span<const DisplayList* const> lists, size_t span, int64_t top,
+                BandBitmap& band, SpanDrawing& drawing);
 
 }  // namespace drumplot

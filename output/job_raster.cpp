@@ -327,27 +327,31 @@ RasterStats rasterizeFast(const RasterScene& scene, BandConsumer& consumer, Repl
   // last other height (the pieces at a band's end).
   struct Scratch {
     std::unique_ptr<BandBitmap> usual, other;
+    std::vector<const DisplayList*> lists;  // the layers the piece draws
+    SpanDrawing drawing;
   };
   std::vector<Scratch> scratch(stats.threads);
+  std::atomic<uint64_t> leftOut{0};
   auto produce = [&](size_t k, unsigned worker, ChunkSink& sink) {
     const Piece& p = pieces[k];
-    std::unique_ptr<BandBitmap>& band = p.rows == pieceRows ? scratch[worker].usual : scratch[worker].other;
-    if (!band || band->rows() != p.rows) {
-      band.reset();  // the old piece goes before the new one is made
-      band = std::make_unique<BandBitmap>(scene.width_px, p.rows, p.top);
-    } else {
-      band->fill(kWhite);
-    }
-    Canvas canvas(*band);
-    canvas.setWindowOrigin(0, p.top);
+    Scratch& s = scratch[worker];
     const BandSpan bandSpan = scene.bands.band(p.band, scene.order);
+    s.lists.clear();
     for (size_t i = 0; i < layers.size(); ++i) {
       if (scene.cullBoards && p.band != 0 &&
           !boardReachesBand(scene.boardLayers[i].y, layers[i].height, bandSpan, scene.dpi)) {
         continue;
       }
-      layers[i].image.replay(canvas, p.span);
+      s.lists.push_back(&layers[i].image);
     }
+    std::unique_ptr<BandBitmap>& band = p.rows == pieceRows ? s.usual : s.other;
+    if (!band || band->rows() != p.rows) {
+      band.reset();  // the old piece goes before the new one is made
+      band = std::make_unique<BandBitmap>(scene.width_px, p.rows, p.top);
+    }
+    leftOut += drawSpan(s.lists, p.span, p.top, *band, s.drawing);
+    Canvas canvas(*band);
+    canvas.setWindowOrigin(0, p.top);
     if (scene.tech) drawTechFrame(canvas, *scene.tech, scene.dpi);
     consumer.encode(*band, sink);
   };
@@ -366,6 +370,7 @@ RasterStats rasterizeFast(const RasterScene& scene, BandConsumer& consumer, Repl
   limits.maxAhead = 2 * size_t{stats.threads};
   stats.cancelled =
       !runChunksInOrder(pieces.size(), limits, produce, write, done, cancelled, previews);
+  stats.drawsLeftOut = leftOut;
   return stats;
 }
 

@@ -114,6 +114,7 @@ struct RasterStats {
   unsigned threads = 1;
   uint64_t primitives = 0;    // recorded by the fast way
   uint64_t displayListBytes = 0;
+  uint64_t drawsLeftOut = 0;  // primitives' draws into pieces that would change no pixel
   bool cancelled = false;
 };
 

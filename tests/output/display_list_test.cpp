@@ -153,6 +153,114 @@ TEST(DisplayListTest, ReplayBySpansGivesTheWholeImage) {
   }
 }
 
+// Every pixel a recorded primitive draws lies in the bounds it was recorded
+// with: a piece leaves out what later fills cover by those bounds.
+TEST(DisplayListTest, RecordedBoundsHoldEveryPixelDrawn) {
+  struct Checker final : CanvasRecorder {
+    void record(const CanvasOp& op) override {
+      BandBitmap alone(kWidth, kHeight);
+      Canvas canvas(alone);
+      alone.fill(kBlack);  // white primitives show too
+      canvas.replay(op);
+      BandBitmap white(kWidth, kHeight);
+      Canvas other(white);
+      other.replay(op);
+      for (int64_t y = 0; y < kHeight; ++y) {
+        for (int64_t x = 0; x < kWidth; ++x) {
+          const bool inside =
+              x >= op.bounds.x0 && x < op.bounds.x1 && y >= op.bounds.y0 && y < op.bounds.y1;
+          if (!inside && (alone.isBackground(x, y) || !white.isBackground(x, y))) ++outside;
+        }
+      }
+      ++ops;
+    }
+    int outside = 0, ops = 0;
+  };
+  GerberReader reader = apertures();
+  for (uint32_t seed = 1; seed <= 20; ++seed) {
+    ShapeRasterizer shapes(reader.Apertures, kDpi, reader.UnitScale);
+    Checker checker;
+    Canvas recording(checker, kWidth, kHeight);
+    for (const Step& step : randomScene(seed)) step(recording, shapes);
+    EXPECT_GT(checker.ops, 0);
+    EXPECT_EQ(checker.outside, 0) << "seed " << seed;
+  }
+}
+
+// A copper pour: a jagged outline around a large part of the image.
+Step pour(std::mt19937& random) {
+  std::vector<PixelPoint> points;
+  auto jag = [&] { return static_cast<int64_t>(random() % 24); };
+  const int64_t left = static_cast<int64_t>(random() % 90) - 10,
+                top = static_cast<int64_t>(random() % 80) - 10;
+  const int64_t right = left + 70 + static_cast<int64_t>(random() % 120);
+  const int64_t bottom = top + 40 + static_cast<int64_t>(random() % 120);
+  for (int64_t x = left; x < right; x += 9) points.push_back({x, top + jag()});
+  for (int64_t y = top; y < bottom; y += 11) points.push_back({right - jag(), y});
+  for (int64_t x = right; x > left; x -= 13) points.push_back({x, bottom - jag()});
+  for (int64_t y = bottom; y > top; y -= 7) points.push_back({left + jag(), y});
+  const Rgb brush = random() % 4 == 0 ? kWhite : kBlack;
+  const Rgb pen = random() % 2 == 0 ? kWhite : kBlack;
+  return [=](Canvas& c, ShapeRasterizer&) {
+    c.setPenColor(pen);
+    c.setBrushColor(brush);
+    c.fillPolygon(points);
+  };
+}
+
+// Layers drawn onto one film: each span drawn by drawSpan onto a band full
+// of left-over pixels must equal the layers drawn straight onto the whole
+// image, whatever drawSpan leaves out as covered or already exposed.
+TEST(DisplayListTest, DrawingSpansLeavesOutOnlyWhatChangesNoPixel) {
+  GerberReader reader = apertures();
+  size_t leftOut = 0;
+  for (uint32_t seed = 1; seed <= 40; ++seed) {
+    ShapeRasterizer shapes(reader.Apertures, kDpi, reader.UnitScale);
+    std::mt19937 random(seed);
+    // Three layers, each a pour or two and a random scene cut in three.
+    std::vector<std::vector<Step>> layers(3);
+    const std::vector<Step> scene = randomScene(seed);
+    for (size_t i = 0; i < scene.size(); ++i) {
+      std::vector<Step>& layer = layers[i * 3 / scene.size()];
+      if (random() % 6 == 0) layer.push_back(pour(random));
+      layer.push_back(scene[i]);
+    }
+    BandBitmap whole(kWidth, kHeight);
+    std::vector<DisplayList> lists(layers.size());
+    {
+      Canvas canvas(whole);
+      for (size_t l = 0; l < layers.size(); ++l) {
+        Canvas recording(lists[l], kWidth, kHeight);
+        for (const Step& step : layers[l]) {
+          step(canvas, shapes);
+          step(recording, shapes);
+        }
+      }
+    }
+    const std::vector<const DisplayList*> drawn{&lists[0], &lists[1], &lists[2]};
+    for (int split = 0; split < 3; ++split) {
+      std::vector<int64_t> tops{0};
+      while (tops.back() < kHeight)
+        tops.push_back(tops.back() + 1 + static_cast<int64_t>(random() % 40));
+      tops.pop_back();
+      for (DisplayList& list : lists) list.index(tops);
+      SpanDrawing drawing;
+      std::vector<uint8_t> bands;
+      for (size_t k = 0; k < tops.size(); ++k) {
+        const int64_t end = k + 1 < tops.size() ? tops[k + 1] : kHeight;
+        BandBitmap band(kWidth, end - tops[k], tops[k]);
+        auto* bytes = reinterpret_cast<uint8_t*>(band.rowWords(0));
+        for (size_t b = 0; b < band.bytes().size(); ++b) bytes[b] = static_cast<uint8_t>(random());
+        leftOut += drawSpan(drawn, k, tops[k], band, drawing);
+        const std::vector<uint8_t> b = bytesOf(band);
+        bands.insert(bands.end(), b.begin(), b.end());
+      }
+      ASSERT_EQ(bands, bytesOf(whole)) << "seed " << seed << ", split " << split;
+    }
+  }
+  EXPECT_GT(leftOut, 0u);
+}
+
 TEST(DisplayListTest, KeepsOnlyWhatMeetsTheImage) {
   DisplayList list;
   Canvas recording(list, 100, 50);
