@@ -196,6 +196,18 @@ void ColumnSet::remove(int64_t x0, int64_t x1) {
   columns_.swap(merged_);
 }
 
+void ColumnSet::uncovered(int64_t x0, int64_t x1, std::vector<Columns>& out) const {
+  auto c = std::upper_bound(columns_.begin(), columns_.end(), x0,
+                            [](int64_t x, const Columns& c) { return x < c.x0; });
+  if (c != columns_.begin() && std::prev(c)->x1 > x0) x0 = std::prev(c)->x1;
+  for (; x0 < x1; ++c) {
+    const int64_t end = c == columns_.end() ? x1 : std::min(c->x0, x1);
+    if (end > x0) out.push_back({x0, end});
+    if (c == columns_.end()) break;
+    x0 = std::max(x0, c->x1);
+  }
+}
+
 void ColumnSet::add(std::span<const Columns> columns) {
   if (columns.empty()) return;
   merged_.clear();
@@ -269,8 +281,11 @@ void DisplayList::filledColumns(size_t offset, size_t entry, int64_t top, int64_
 namespace {
 
 // A primitive's bounds are widened by two pixels on each side to be safe;
-// only polygons this wide are worth looking into as filling columns.
-constexpr int64_t kMargin = 2, kFillingWidth = 64;
+// only polygons this wide are worth looking into as filling columns; a
+// primitive this wide is drawn in at most kMaxParts parts when later fills
+// cover half of it.
+constexpr int64_t kMargin = 2, kFillingWidth = 64, kPartlyWidth = 256;
+constexpr uint32_t kMaxParts = 4;
 
 // Whether the primitive with header `w` writes only exposure: each colour
 // it draws with is not white.
@@ -298,8 +313,31 @@ bool onlyExposes(const int32_t* w) {
 }
 
 bool isFilling(const int32_t* w) {
-  return static_cast<CanvasOp::Kind>(w[0] & 0xFF) == CanvasOp::Kind::Polygon &&
+  const auto kind = static_cast<CanvasOp::Kind>(w[0] & 0xFF);
+  return (kind == CanvasOp::Kind::Polygon || kind == CanvasOp::Kind::FillEllipse) &&
          w[7] - w[6] >= kFillingWidth;
+}
+
+// The columns that the ellipse inscribed in [x1, x2] x [y1, y2] fills on
+// every one of rows top .. bottom - 1: in row j it fills the pixels i whose
+// centres lie within a sqrt(1 - (d / b)^2) of its centre column, with d the
+// distance of the row's centre from its centre row (a, b its half axes).
+// `w` is the primitive's header.
+void ellipseColumns(const int32_t* w, int64_t top, int64_t bottom,
+                    std::vector<ColumnSet::Columns>& columns) {
+  const int32_t* c = w + kHeaderWords;
+  const auto x1 = static_cast<double>(std::min(c[0], c[2]) - w[3]);
+  const auto x2 = static_cast<double>(std::max(c[0], c[2]) - w[3]);
+  const auto y1 = static_cast<double>(std::min(c[1], c[3]) - w[4]);
+  const auto y2 = static_cast<double>(std::max(c[1], c[3]) - w[4]);
+  const double a = (x2 - x1) / 2, b = (y2 - y1) / 2, cx = (x1 + x2) / 2, cy = (y1 + y2) / 2;
+  const double d = std::max(std::abs(static_cast<double>(top) + 0.5 - cy),
+                            std::abs(static_cast<double>(bottom) - 0.5 - cy));
+  if (a <= 0 || d >= b) return;
+  const double half = a * std::sqrt(1 - (d / b) * (d / b));
+  const auto x0 = static_cast<int64_t>(std::ceil(cx - half)) + kMargin;
+  const auto x1Filled = static_cast<int64_t>(std::floor(cx + half)) - kMargin;
+  if (x1Filled > x0) columns.push_back({x0, x1Filled});
 }
 
 }  // namespace
@@ -308,17 +346,39 @@ void DisplayList::findHidden(size_t span, int64_t top, int64_t bottom, ColumnSet
                              SpanSkips& skips) const {
   skips.hidden.clear();
   skips.fills.clear();
+  skips.drawn.clear();
   skips.columns.clear();
   if (span + 1 >= spanStart_.size()) return;
   const uint32_t first = spanStart_[span];
   skips.hidden.assign(spanStart_[span + 1] - first, 0);
   for (uint32_t i = spanStart_[span + 1]; i-- > first;) {
     const int32_t* w = stream_.data() + spanOps_[i];
-    if (later.covers(w[6] - kMargin, w[7] + kMargin)) {
+    const int64_t x0 = w[6] - kMargin, x1 = w[7] + kMargin;
+    if (later.covers(x0, x1)) {
       skips.hidden[i - first] = 1;
-    } else if (isFilling(w)) {
+      continue;
+    }
+    if (x1 - x0 >= kPartlyWidth) {
+      // Drawn only where no later fill covers it, when that saves much.
       const auto at = static_cast<uint32_t>(skips.columns.size());
-      filledColumns(spanOps_[i], i, top, bottom, skips.columns);
+      later.uncovered(x0, x1, skips.columns);
+      int64_t left = 0;
+      for (size_t k = at; k < skips.columns.size(); ++k)
+        left += skips.columns[k].x1 - skips.columns[k].x0;
+      const auto parts = static_cast<uint32_t>(skips.columns.size() - at);
+      if (parts <= kMaxParts && 2 * left <= x1 - x0) {
+        skips.drawn.push_back({i - first, at, parts});
+      } else {
+        skips.columns.resize(at);
+      }
+    }
+    if (isFilling(w)) {
+      const auto at = static_cast<uint32_t>(skips.columns.size());
+      if (static_cast<CanvasOp::Kind>(w[0] & 0xFF) == CanvasOp::Kind::Polygon) {
+        filledColumns(spanOps_[i], i, top, bottom, skips.columns);
+      } else {
+        ellipseColumns(w, top, bottom, skips.columns);
+      }
       const std::span<const ColumnSet::Columns> filled(skips.columns.begin() + at,
                                                        skips.columns.end());
       later.add(filled);
@@ -330,7 +390,16 @@ void DisplayList::findHidden(size_t span, int64_t top, int64_t bottom, ColumnSet
 void DisplayList::findRedundant(size_t span, ColumnSet& exposed, SpanSkips& skips) const {
   if (span + 1 >= spanStart_.size()) return;
   const uint32_t first = spanStart_[span];
-  auto fill = skips.fills.rbegin();
+  // The parts of the primitive `entry` in `parts` (kept last primitive first).
+  auto partOf = [&](std::vector<SpanSkips::Part>::const_reverse_iterator& it,
+                    const std::vector<SpanSkips::Part>& parts, uint32_t entry) {
+    while (it != parts.rend() && it->entry < entry) ++it;
+    if (it == parts.rend() || it->entry != entry) return std::span<const ColumnSet::Columns>();
+    return std::span<const ColumnSet::Columns>(skips.columns).subspan(it->first, it->count);
+  };
+  auto fill = skips.fills.crbegin();
+  auto drawn = skips.drawn.crbegin();
+  std::vector<ColumnSet::Columns> exposing;
   for (uint32_t i = first; i < spanStart_[span + 1]; ++i) {
     if (skips.hidden[i - first]) continue;
     const int32_t* w = stream_.data() + spanOps_[i];
@@ -340,15 +409,23 @@ void DisplayList::findRedundant(size_t span, ColumnSet& exposed, SpanSkips& skip
       continue;
     }
     if (!exposes) exposed.remove(w[6] - kMargin, w[7] + kMargin);
-    // A polygon with a dark fill exposes its filled columns, whatever its
-    // outline does: they lie two pixels clear of it.
-    while (fill != skips.fills.rend() && fill->entry < i - first) ++fill;
-    if (fill != skips.fills.rend() && fill->entry == i - first) {
-      if ((w[0] & kWhiteBrush) == 0) {
-        exposed.add(std::span(skips.columns).subspan(fill->first, fill->count));
-      }
-      ++fill;
+    // A dark fill exposes its filled columns, whatever a polygon's outline
+    // does (they lie two pixels clear of it), where it is drawn.
+    const std::span<const ColumnSet::Columns> filled = partOf(fill, skips.fills, i - first);
+    const std::span<const ColumnSet::Columns> parts = partOf(drawn, skips.drawn, i - first);
+    if (filled.empty() || (w[0] & kWhiteBrush) != 0) continue;
+    if (parts.empty()) {
+      exposed.add(filled);
+      continue;
     }
+    exposing.clear();
+    for (const ColumnSet::Columns& f : filled) {
+      for (const ColumnSet::Columns& p : parts) {
+        const int64_t a = std::max(f.x0, p.x0), b = std::min(f.x1, p.x1);
+        if (a < b) exposing.push_back({a, b});
+      }
+    }
+    exposed.add(exposing);
   }
 }
 
@@ -394,7 +471,7 @@ size_t drawSpan(std::span<const DisplayList* const> lists, size_t span, int64_t 
   for (size_t i = 0; i < lists.size(); ++i) {
     const std::vector<uint8_t>& hidden = drawing.skips[i].hidden;
     leftOut += static_cast<size_t>(std::count(hidden.begin(), hidden.end(), 1));
-    lists[i]->replay(canvas, span, hidden);
+    lists[i]->replay(canvas, span, &drawing.skips[i]);
   }
   return leftOut;
 }
@@ -434,11 +511,30 @@ void DisplayList::replayAt(Canvas& canvas, size_t offset, size_t entry) const {
   canvas.replay(op);
 }
 
-void DisplayList::replay(Canvas& canvas, size_t span, std::span<const uint8_t> hidden) const {
+void DisplayList::replay(Canvas& canvas, size_t span, const SpanSkips* skips) const {
   if (span + 1 >= spanStart_.size()) return;
   const uint32_t first = spanStart_[span];
+  if (!skips) {
+    for (uint32_t i = first; i < spanStart_[span + 1]; ++i) replayAt(canvas, spanOps_[i], i);
+    return;
+  }
+  auto drawn = skips->drawn.crbegin();
+  const PixelRect clip = canvas.clipRect();
+  const int64_t surfaceX = -canvas.windowOrigin().x;  // surface column of image column 0
   for (uint32_t i = first; i < spanStart_[span + 1]; ++i) {
-    if (hidden.empty() || !hidden[i - first]) replayAt(canvas, spanOps_[i], i);
+    if (skips->hidden[i - first]) continue;
+    while (drawn != skips->drawn.crend() && drawn->entry < i - first) ++drawn;
+    if (drawn == skips->drawn.crend() || drawn->entry != i - first) {
+      replayAt(canvas, spanOps_[i], i);
+      continue;
+    }
+    for (uint32_t k = drawn->first; k < drawn->first + drawn->count; ++k) {
+      const ColumnSet::Columns& part = skips->columns[k];
+      canvas.setClipRect(
+          PixelRect{part.x0 + surfaceX, clip.y0, part.x1 + surfaceX, clip.y1}.intersected(clip));
+      replayAt(canvas, spanOps_[i], i);
+    }
+    canvas.setClipRect(clip);
   }
 }
 

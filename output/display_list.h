@@ -26,21 +26,24 @@ class ColumnSet {
   bool covers(int64_t x0, int64_t x1) const;
   // Adds sorted, disjoint spans.
   void add(std::span<const Columns> columns);
+  // Appends the stretches of [x0, x1) that the set does not hold.
+  void uncovered(int64_t x0, int64_t x1, std::vector<Columns>& out) const;
   void remove(int64_t x0, int64_t x1);
 
  private:
   std::vector<Columns> columns_, merged_;
 };
 
-// What of the primitives meeting one span need not be drawn, one flag for
-// each in order, and the columns that its large polygons fill on every row
-// of the piece (found on the way, last polygon first).
+// What of the primitives meeting one span need not be drawn: one flag for
+// each in order, the columns that its large fills fill on every row of the
+// piece, and the only columns that partly covered primitives are drawn in
+// (each kept as `count` columns from `first`, the last primitive first).
 struct SpanSkips {
   std::vector<uint8_t> hidden;
-  struct Fill {
+  struct Part {
     uint32_t entry, first, count;  // the primitive's place; columns[first, first + count)
   };
-  std::vector<Fill> fills;
+  std::vector<Part> fills, drawn;
   std::vector<ColumnSet::Columns> columns;
 };
 
@@ -68,17 +71,19 @@ class DisplayList final : public CanvasRecorder {
   // it need not be drawn, over the lists the piece draws:
   //  - findHidden, from the last list to the first: primitives that fills
   //    drawn after them overwrite, because they lie in the columns that
-  //    those fills cover on every row. `later` holds the fills of the
-  //    lists drawn after this one and gets this list's.
+  //    those fills cover on every row, and the columns that are left of
+  //    wide primitives partly in them. `later` holds the fills of the lists
+  //    drawn after this one and gets this list's.
   //  - findRedundant, from the first list to the last: primitives that
   //    only expose, drawn over columns that are exposed on every row
   //    already. `exposed` holds those columns before this list, and after.
   void findHidden(size_t span, int64_t top, int64_t bottom, ColumnSet& later,
                   SpanSkips& skips) const;
   void findRedundant(size_t span, ColumnSet& exposed, SpanSkips& skips) const;
-  // Draws the primitives meeting span k onto `canvas`, in recording order,
-  // but those marked in `hidden` (when given).
-  void replay(Canvas& canvas, size_t span, std::span<const uint8_t> hidden = {}) const;
+  // Draws the primitives meeting span k onto `canvas`, in recording order;
+  // with `skips`, not those marked hidden, and the partly covered ones only
+  // in their columns.
+  void replay(Canvas& canvas, size_t span, const SpanSkips* skips = nullptr) const;
   // Draws every primitive onto `canvas`, in recording order.
   void replay(Canvas& canvas) const;
 

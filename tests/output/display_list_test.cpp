@@ -187,13 +187,17 @@ TEST(DisplayListTest, RecordedBoundsHoldEveryPixelDrawn) {
   }
 }
 
-// A copper pour: a jagged outline around a large part of the image.
+// Films for drawSpan: wider than the scenes, which are drawn at random
+// places across them, with pours and large round pads.
+constexpr int64_t kFilmWidth = 704;
+
+// A copper pour: a jagged outline around a large part of the film.
 Step pour(std::mt19937& random) {
   std::vector<PixelPoint> points;
   auto jag = [&] { return static_cast<int64_t>(random() % 24); };
-  const int64_t left = static_cast<int64_t>(random() % 90) - 10,
-                top = static_cast<int64_t>(random() % 80) - 10;
-  const int64_t right = left + 70 + static_cast<int64_t>(random() % 120);
+  const int64_t left = static_cast<int64_t>(random() % 300) - 10;
+  const int64_t top = static_cast<int64_t>(random() % 80) - 10;
+  const int64_t right = left + 70 + static_cast<int64_t>(random() % 500);
   const int64_t bottom = top + 40 + static_cast<int64_t>(random() % 120);
   for (int64_t x = left; x < right; x += 9) points.push_back({x, top + jag()});
   for (int64_t y = top; y < bottom; y += 11) points.push_back({right - jag(), y});
@@ -208,29 +212,61 @@ Step pour(std::mt19937& random) {
   };
 }
 
+// A large filled circle or ellipse, of either colour.
+Step roundPad(std::mt19937& random) {
+  const int64_t x = static_cast<int64_t>(random() % 500) - 20,
+                y = static_cast<int64_t>(random() % 150) - 20;
+  const int64_t w = 64 + static_cast<int64_t>(random() % 400);
+  const int64_t h = random() % 2 == 0 ? w : 20 + static_cast<int64_t>(random() % 200);
+  const Rgb brush = random() % 3 == 0 ? kWhite : kBlack;
+  return [=](Canvas& c, ShapeRasterizer&) {
+    c.setBrushColor(brush);
+    c.fillEllipse(x, y, x + w, y + h);
+  };
+}
+
+// The step drawn `dx` pixels further right.
+Step shifted(Step step, int64_t dx) {
+  return [=](Canvas& c, ShapeRasterizer& shapes) {
+    const PixelPoint origin = c.windowOrigin();
+    c.setWindowOrigin(origin.x - dx, origin.y);
+    step(c, shapes);
+    c.setWindowOrigin(origin.x, origin.y);
+  };
+}
+
 // Layers drawn onto one film: each span drawn by drawSpan onto a band full
 // of left-over pixels must equal the layers drawn straight onto the whole
-// image, whatever drawSpan leaves out as covered or already exposed.
+// image, whatever drawSpan leaves out as covered or already exposed, or
+// draws only in part.
 TEST(DisplayListTest, DrawingSpansLeavesOutOnlyWhatChangesNoPixel) {
   GerberReader reader = apertures();
   size_t leftOut = 0;
   for (uint32_t seed = 1; seed <= 40; ++seed) {
     ShapeRasterizer shapes(reader.Apertures, kDpi, reader.UnitScale);
     std::mt19937 random(seed);
-    // Three layers, each a pour or two and a random scene cut in three.
+    // Three layers, each a random scene cut in three and spread across the
+    // film, with pours and round pads between; a round pad comes again in
+    // the next layer now and then, as a pad of copper and its mask opening.
     std::vector<std::vector<Step>> layers(3);
     const std::vector<Step> scene = randomScene(seed);
     for (size_t i = 0; i < scene.size(); ++i) {
-      std::vector<Step>& layer = layers[i * 3 / scene.size()];
-      if (random() % 6 == 0) layer.push_back(pour(random));
-      layer.push_back(scene[i]);
+      const size_t l = i * 3 / scene.size();
+      if (random() % 8 == 0) layers[l].push_back(pour(random));
+      if (random() % 8 == 0) {
+        const Step pad = roundPad(random);
+        layers[l].push_back(pad);
+        if (l + 1 < layers.size() && random() % 2 == 0) layers[l + 1].push_back(pad);
+      }
+      layers[l].push_back(
+          shifted(scene[i], static_cast<int64_t>(random() % (kFilmWidth - kWidth))));
     }
-    BandBitmap whole(kWidth, kHeight);
+    BandBitmap whole(kFilmWidth, kHeight);
     std::vector<DisplayList> lists(layers.size());
     {
       Canvas canvas(whole);
       for (size_t l = 0; l < layers.size(); ++l) {
-        Canvas recording(lists[l], kWidth, kHeight);
+        Canvas recording(lists[l], kFilmWidth, kHeight);
         for (const Step& step : layers[l]) {
           step(canvas, shapes);
           step(recording, shapes);
@@ -240,15 +276,16 @@ TEST(DisplayListTest, DrawingSpansLeavesOutOnlyWhatChangesNoPixel) {
     const std::vector<const DisplayList*> drawn{&lists[0], &lists[1], &lists[2]};
     for (int split = 0; split < 3; ++split) {
       std::vector<int64_t> tops{0};
-      while (tops.back() < kHeight)
+      while (tops.back() < kHeight) {
         tops.push_back(tops.back() + 1 + static_cast<int64_t>(random() % 40));
+      }
       tops.pop_back();
       for (DisplayList& list : lists) list.index(tops);
       SpanDrawing drawing;
       std::vector<uint8_t> bands;
       for (size_t k = 0; k < tops.size(); ++k) {
         const int64_t end = k + 1 < tops.size() ? tops[k + 1] : kHeight;
-        BandBitmap band(kWidth, end - tops[k], tops[k]);
+        BandBitmap band(kFilmWidth, end - tops[k], tops[k]);
         auto* bytes = reinterpret_cast<uint8_t*>(band.rowWords(0));
         for (size_t b = 0; b < band.bytes().size(); ++b) bytes[b] = static_cast<uint8_t>(random());
         leftOut += drawSpan(drawn, k, tops[k], band, drawing);
