@@ -234,8 +234,8 @@ void ColumnSet::add(std::span<const Columns> columns) {
 // segments that stay more than a pixel apart over the rows, every pixel of
 // every row lies on the same side of the outline: inside when an odd number
 // of segments cross the first row to the left.
-void DisplayList::filledColumns(size_t offset, size_t entry, int64_t top, int64_t bottom,
-                                std::vector<ColumnSet::Columns>& columns) const {
+void DisplayList::polygonColumns(size_t offset, size_t entry, int64_t top, int64_t bottom,
+                                 std::vector<ColumnSet::Columns>& columns) const {
   const int32_t* w = stream_.data() + offset;
   const PixelPoint origin{w[3], w[4]};  // image pixels are points minus the origin
   const auto firstPoint = static_cast<uint32_t>(w[kHeaderWords]);
@@ -363,8 +363,9 @@ void DisplayList::findHidden(size_t span, int64_t top, int64_t bottom, ColumnSet
       const auto at = static_cast<uint32_t>(skips.columns.size());
       later.uncovered(x0, x1, skips.columns);
       int64_t left = 0;
-      for (size_t k = at; k < skips.columns.size(); ++k)
+      for (size_t k = at; k < skips.columns.size(); ++k) {
         left += skips.columns[k].x1 - skips.columns[k].x0;
+      }
       const auto parts = static_cast<uint32_t>(skips.columns.size() - at);
       if (parts <= kMaxParts && 2 * left <= x1 - x0) {
         skips.drawn.push_back({i - first, at, parts});
@@ -375,7 +376,7 @@ void DisplayList::findHidden(size_t span, int64_t top, int64_t bottom, ColumnSet
     if (isFilling(w)) {
       const auto at = static_cast<uint32_t>(skips.columns.size());
       if (static_cast<CanvasOp::Kind>(w[0] & 0xFF) == CanvasOp::Kind::Polygon) {
-        filledColumns(spanOps_[i], i, top, bottom, skips.columns);
+        polygonColumns(spanOps_[i], i, top, bottom, skips.columns);
       } else {
         ellipseColumns(w, top, bottom, skips.columns);
       }
@@ -438,8 +439,9 @@ void clearUncovered(BandBitmap& band, const ColumnSet& covered) {
   int64_t from = 0;
   auto clear = [&](int64_t to) {
     to = std::min(to, width);
-    if (to > from)
+    if (to > from) {
       bytes.emplace_back(static_cast<size_t>(from >> 3), static_cast<size_t>((to + 7) >> 3));
+    }
   };
   for (const ColumnSet::Columns& c : covered.columns()) {
     clear(c.x0);
@@ -462,8 +464,9 @@ size_t drawSpan(std::span<const DisplayList* const> lists, size_t span, int64_t 
   for (size_t i = lists.size(); i-- > 0;) {
     lists[i]->findHidden(span, top, top + band.rows(), drawing.later, drawing.skips[i]);
   }
-  for (size_t i = 0; i < lists.size(); ++i)
+  for (size_t i = 0; i < lists.size(); ++i) {
     lists[i]->findRedundant(span, drawing.exposed, drawing.skips[i]);
+  }
   clearUncovered(band, drawing.later);
   Canvas canvas(band);
   canvas.setWindowOrigin(0, top);

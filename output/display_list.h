@@ -94,8 +94,8 @@ class DisplayList final : public CanvasRecorder {
   static size_t wordsOf(CanvasOp::Kind kind);
   // The columns of rows top <= y < bottom that the polygon at `offset`
   // (index entry `entry`) fills on every one of those rows.
-  void filledColumns(size_t offset, size_t entry, int64_t top, int64_t bottom,
-                     std::vector<ColumnSet::Columns>& columns) const;
+  void polygonColumns(size_t offset, size_t entry, int64_t top, int64_t bottom,
+                      std::vector<ColumnSet::Columns>& columns) const;
   // Visits, in order, the spans that rows y0 <= y < y1 meet.
   template <class Visit>
   void forEachSpan(int64_t y0, int64_t y1, Visit&& visit) const;
