@@ -3,6 +3,7 @@
 #include "output/display_list.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -183,17 +184,19 @@ bool ColumnSet::covers(int64_t x0, int64_t x1) const {
 }
 
 void ColumnSet::remove(int64_t x0, int64_t x1) {
-  if (columns_.empty() || x1 <= x0) return;
-  merged_.clear();
-  for (const Columns& c : columns_) {
-    if (c.x1 <= x0 || c.x0 >= x1) {
-      merged_.push_back(c);
-      continue;
-    }
-    if (c.x0 < x0) merged_.push_back({c.x0, x0});
-    if (c.x1 > x1) merged_.push_back({x1, c.x1});
-  }
-  columns_.swap(merged_);
+  if (x1 <= x0) return;
+  // The spans [lo, hi) meet [x0, x1); what they hold outside it stays.
+  auto lo = std::upper_bound(columns_.begin(), columns_.end(), x0,
+                             [](int64_t x, const Columns& c) { return x < c.x1; });
+  auto hi = std::lower_bound(lo, columns_.end(), x1,
+                             [](const Columns& c, int64_t x) { return c.x0 < x; });
+  if (lo == hi) return;
+  std::array<Columns, 2> kept;
+  size_t n = 0;
+  if (lo->x0 < x0) kept[n++] = {lo->x0, x0};
+  if (std::prev(hi)->x1 > x1) kept[n++] = {x1, std::prev(hi)->x1};
+  const auto at = columns_.erase(lo, hi);
+  columns_.insert(at, kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(n));
 }
 
 void ColumnSet::uncovered(int64_t x0, int64_t x1, std::vector<Columns>& out) const {
@@ -209,7 +212,27 @@ void ColumnSet::uncovered(int64_t x0, int64_t x1, std::vector<Columns>& out) con
 }
 
 void ColumnSet::add(std::span<const Columns> columns) {
-  if (columns.empty()) return;
+  if (columns.size() > 4) {
+    merge(columns);
+    return;
+  }
+  // A few spans one by one: each replaces the spans [lo, hi) it meets or touches.
+  for (const Columns& c : columns) {
+    auto lo = std::lower_bound(columns_.begin(), columns_.end(), c.x0,
+                               [](const Columns& s, int64_t x) { return s.x1 < x; });
+    auto hi = std::upper_bound(lo, columns_.end(), c.x1,
+                               [](int64_t x, const Columns& s) { return x < s.x0; });
+    if (lo == hi) {
+      columns_.insert(lo, c);
+      continue;
+    }
+    const Columns joined{std::min(lo->x0, c.x0), std::max(std::prev(hi)->x1, c.x1)};
+    *lo = joined;
+    columns_.erase(lo + 1, hi);
+  }
+}
+
+void ColumnSet::merge(std::span<const Columns> columns) {
   merged_.clear();
   auto push = [&](const Columns& c) {
     if (!merged_.empty() && c.x0 <= merged_.back().x1) {

@@ -31,6 +31,8 @@ class ColumnSet {
   void remove(int64_t x0, int64_t x1);
 
  private:
+  void merge(std::span<const Columns> columns);
+
   std::vector<Columns> columns_, merged_;
 };
 

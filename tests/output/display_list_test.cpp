@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <random>
@@ -296,6 +297,56 @@ TEST(DisplayListTest, DrawingSpansLeavesOutOnlyWhatChangesNoPixel) {
     }
   }
   EXPECT_GT(leftOut, 0u);
+}
+
+// The column sets against plain flags, one per column, through random
+// additions (a span or many) and removals.
+TEST(ColumnSetTest, HoldsWhatWasAddedAndNotRemoved) {
+  constexpr int64_t kColumns = 300;
+  std::mt19937 random(7);
+  for (int round = 0; round < 200; ++round) {
+    ColumnSet set;
+    std::vector<bool> held(kColumns, false);
+    for (int step = 0; step < 30; ++step) {
+      auto at = [&] { return static_cast<int64_t>(random() % kColumns); };
+      if (random() % 3 == 0) {
+        const int64_t a = at(), b = a + static_cast<int64_t>(random() % 60);
+        set.remove(a, b);
+        for (int64_t x = a; x < std::min(b, kColumns); ++x) held[static_cast<size_t>(x)] = false;
+      } else {
+        // Sorted, disjoint spans, as fills give them.
+        std::vector<ColumnSet::Columns> spans;
+        for (int64_t x = at(), n = 1 + static_cast<int64_t>(random() % 8); n > 0 && x < kColumns;
+             --n) {
+          const int64_t end = std::min(kColumns, x + 1 + static_cast<int64_t>(random() % 30));
+          spans.push_back({x, end});
+          for (int64_t c = x; c < end; ++c) held[static_cast<size_t>(c)] = true;
+          x = end + 1 + static_cast<int64_t>(random() % 20);
+        }
+        set.add(spans);
+      }
+      std::vector<bool> got(kColumns, false);
+      int64_t last = -1;
+      for (const ColumnSet::Columns& c : set.columns()) {
+        ASSERT_LT(last, c.x0) << "spans sorted, apart and not empty";
+        ASSERT_LT(c.x0, c.x1);
+        for (int64_t x = c.x0; x < c.x1; ++x) got[static_cast<size_t>(x)] = true;
+        last = c.x1;
+      }
+      ASSERT_EQ(got, held) << "round " << round << ", step " << step;
+      const int64_t a = at(), b = std::min(kColumns, a + 1 + static_cast<int64_t>(random() % 40));
+      const bool all = std::all_of(held.begin() + a, held.begin() + b, [](bool h) { return h; });
+      EXPECT_EQ(set.covers(a, b), all);
+      std::vector<ColumnSet::Columns> gaps;
+      set.uncovered(a, b, gaps);
+      std::vector<bool> open(kColumns, false);
+      for (const ColumnSet::Columns& g : gaps) {
+        for (int64_t x = g.x0; x < g.x1; ++x) open[static_cast<size_t>(x)] = true;
+      }
+      for (int64_t x = a; x < b; ++x)
+        EXPECT_EQ(open[static_cast<size_t>(x)], !held[static_cast<size_t>(x)]);
+    }
+  }
 }
 
 TEST(DisplayListTest, KeepsOnlyWhatMeetsTheImage) {
