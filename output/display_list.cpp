@@ -365,8 +365,29 @@ void ellipseColumns(const int32_t* w, int64_t top, int64_t bottom,
 
 }  // namespace
 
-void DisplayList::findHidden(size_t span, int64_t top, int64_t bottom, ColumnSet& later,
+namespace {
+
+// A primitive's kind, pen and coordinates in the image, when it is not a
+// polygon or a stamp and crosses every row of rows top .. bottom - 1: the
+// same key draws the same pixels.
+bool crossingKey(const int32_t* w, int64_t top, int64_t bottom, std::array<int32_t, 10>& key) {
+  const auto kind = static_cast<CanvasOp::Kind>(w[0] & 0xFF);
+  if (kind == CanvasOp::Kind::Polygon || kind == CanvasOp::Kind::Stamp) return false;
+  if (w[1] > top || w[2] < bottom) return false;
+  key.fill(0);
+  key[0] = w[0] & 0xFF;
+  key[1] = w[5];
+  const size_t n = kind == CanvasOp::Kind::Arc ? 8 : kind == CanvasOp::Kind::Pixel ? 2 : 4;
+  for (size_t k = 0; k < n; ++k) key[2 + k] = w[kHeaderWords + k] - w[3 + k % 2];
+  return true;
+}
+
+}  // namespace
+
+void DisplayList::findHidden(size_t span, int64_t top, int64_t bottom, LaterDrawing& laterDrawing,
                              SpanSkips& skips) const {
+  ColumnSet& later = laterDrawing.fills;
+  std::array<int32_t, 10> key;
   skips.hidden.clear();
   skips.fills.clear();
   skips.drawn.clear();
@@ -380,6 +401,14 @@ void DisplayList::findHidden(size_t span, int64_t top, int64_t bottom, ColumnSet
     if (later.covers(x0, x1)) {
       skips.hidden[i - first] = 1;
       continue;
+    }
+    if (crossingKey(w, top, bottom, key)) {
+      auto& crossing = laterDrawing.crossing;
+      if (std::find(crossing.begin(), crossing.end(), key) != crossing.end()) {
+        skips.hidden[i - first] = 1;  // drawn again later, pixel for pixel
+        continue;
+      }
+      crossing.push_back(key);
     }
     if (x1 - x0 >= kPartlyWidth) {
       // Drawn only where no later fill covers it, when that saves much.
@@ -481,7 +510,8 @@ void clearUncovered(BandBitmap& band, const ColumnSet& covered) {
 
 size_t drawSpan(std::span<const DisplayList* const> lists, size_t span, int64_t top,
                 BandBitmap& band, SpanDrawing& drawing) {
-  drawing.later.clear();
+  drawing.later.fills.clear();
+  drawing.later.crossing.clear();
   drawing.exposed.clear();
   drawing.skips.resize(std::max(drawing.skips.size(), lists.size()));
   for (size_t i = lists.size(); i-- > 0;) {
@@ -490,7 +520,7 @@ size_t drawSpan(std::span<const DisplayList* const> lists, size_t span, int64_t 
   for (size_t i = 0; i < lists.size(); ++i) {
     lists[i]->findRedundant(span, drawing.exposed, drawing.skips[i]);
   }
-  clearUncovered(band, drawing.later);
+  clearUncovered(band, drawing.later.fills);
   Canvas canvas(band);
   canvas.setWindowOrigin(0, top);
   size_t leftOut = 0;

@@ -3,6 +3,7 @@
 // and replayed band by band, each band drawing only what meets it.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -49,6 +50,14 @@ struct SpanSkips {
   std::vector<ColumnSet::Columns> columns;
 };
 
+// What is drawn after the lists not yet walked: the columns that fills
+// cover on every row of the piece, and the primitives (but polygons and
+// stamps) that cross all its rows, by kind, pen and image coordinates.
+struct LaterDrawing {
+  ColumnSet fills;
+  std::vector<std::array<int32_t, 10>> crossing;
+};
+
 // The primitives of a recording canvas (Canvas(recorder, W, H)), kept
 // compactly for 1-bit targets: colours are kept as white or not white.
 // Stamps are referenced, not copied: they must outlive the list's replays.
@@ -79,7 +88,7 @@ class DisplayList final : public CanvasRecorder {
   //  - findRedundant, from the first list to the last: primitives that
   //    only expose, drawn over columns that are exposed on every row
   //    already. `exposed` holds those columns before this list, and after.
-  void findHidden(size_t span, int64_t top, int64_t bottom, ColumnSet& later,
+  void findHidden(size_t span, int64_t top, int64_t bottom, LaterDrawing& later,
                   SpanSkips& skips) const;
   void findRedundant(size_t span, ColumnSet& exposed, SpanSkips& skips) const;
   // Draws the primitives meeting span k onto `canvas`, in recording order;
@@ -126,7 +135,8 @@ class DisplayList final : public CanvasRecorder {
 
 // What drawing a span keeps from one span to the next.
 struct SpanDrawing {
-  ColumnSet later, exposed;
+  LaterDrawing later;
+  ColumnSet exposed;
   std::vector<SpanSkips> skips;  // by list
 };
 

@@ -249,6 +249,7 @@ TEST(DisplayListTest, DrawingSpansLeavesOutOnlyWhatChangesNoPixel) {
     // Three layers, each a random scene cut in three and spread across the
     // film, with pours and round pads between; a round pad comes again in
     // the next layer now and then, as a pad of copper and its mask opening.
+    // Each layer ends with the board's outline.
     std::vector<std::vector<Step>> layers(3);
     const std::vector<Step> scene = randomScene(seed);
     for (size_t i = 0; i < scene.size(); ++i) {
@@ -261,6 +262,21 @@ TEST(DisplayListTest, DrawingSpansLeavesOutOnlyWhatChangesNoPixel) {
       }
       layers[l].push_back(
           shifted(scene[i], static_cast<int64_t>(random() % (kFilmWidth - kWidth))));
+    }
+    // The board's outline in every layer, now and then a pixel off, of
+    // another width or as an arc.
+    const bool arc = seed % 2 == 0;
+    for (std::vector<Step>& layer : layers) {
+      const int64_t off = random() % 3 == 0 ? 1 : 0, width = random() % 3 == 0 ? 3 : 2;
+      layer.push_back([=](Canvas& c, ShapeRasterizer&) {
+        c.setPenWidth(width);
+        if (arc) {
+          c.arc(40, -20, 640, 200, 640, 90, 40, 90 + 30 * off);
+        } else {
+          c.moveTo(20 + off, -5);
+          c.lineTo(30, kHeight + 5);
+        }
+      });
     }
     BandBitmap whole(kFilmWidth, kHeight);
     std::vector<DisplayList> lists(layers.size());
