@@ -404,7 +404,8 @@ void DisplayList::findHidden(size_t span, int64_t top, int64_t bottom, LaterDraw
     }
     if (crossingKey(w, top, bottom, key)) {
       auto& crossing = laterDrawing.crossing;
-      if (std::find(crossing.begin(), crossing.end(), key) != crossing.end()) {
+      auto same = [&](const std::array<int32_t, 10>& k) { return k[2] == key[2] && k == key; };
+      if (std::find_if(crossing.begin(), crossing.end(), same) != crossing.end()) {
         skips.hidden[i - first] = 1;  // drawn again later, pixel for pixel
         continue;
       }
