@@ -80,11 +80,12 @@ class DisplayList final : public CanvasRecorder {
   void index(std::span<const int64_t> spanTops);
   // A piece is rows top <= y < bottom of span k. Two passes find what of
   // it need not be drawn, over the lists the piece draws:
-  //  - findHidden, from the last list to the first: primitives that fills
-  //    drawn after them overwrite, because they lie in the columns that
-  //    those fills cover on every row, and the columns that are left of
-  //    wide primitives partly in them. `later` holds the fills of the lists
-  //    drawn after this one and gets this list's.
+  //  - findHidden, from the last list to the first: primitives that what
+  //    is drawn after them overwrites, because they lie in the columns
+  //    that later fills cover on every row or a later primitive draws the
+  //    same pixels, and the columns that are left of wide primitives partly
+  //    in those columns. `later` holds what the lists drawn after this one
+  //    draw and gets this list's.
   //  - findRedundant, from the first list to the last: primitives that
   //    only expose, drawn over columns that are exposed on every row
   //    already. `exposed` holds those columns before this list, and after.
@@ -142,8 +143,9 @@ struct SpanDrawing {
 
 // Draws span k of the lists, in order, onto `band`, whose row 0 is image
 // row `top` and whose pixels may be anything: what the lists' fills do not
-// cover on every row is cleared to background first. What a later fill
-// overwrites is not drawn, nor exposure over what is exposed already.
+// cover on every row is cleared to background first. What a later fill or
+// the same primitive drawn later overwrites is not drawn, nor exposure over
+// what is exposed already.
 // Returns how many primitives were left out.
 size_t drawSpan(std::span<const DisplayList* const> lists, size_t span, int64_t top,
                 BandBitmap& band, SpanDrawing& drawing);
