@@ -176,10 +176,13 @@ void DisplayList::index(std::span<const int64_t> spanTops) {
 // DisplayList - What later fills hide
 // ============================================================================
 
+std::vector<ColumnSet::Columns>::const_iterator ColumnSet::startingAfter(int64_t x) const {
+  return std::upper_bound(columns_.begin(), columns_.end(), x,
+                          [](int64_t v, const Columns& c) { return v < c.x0; });
+}
+
 bool ColumnSet::covers(int64_t x0, int64_t x1) const {
-  // The last span that starts at or before x0.
-  auto after = std::upper_bound(columns_.begin(), columns_.end(), x0,
-                                [](int64_t x, const Columns& c) { return x < c.x0; });
+  const auto after = startingAfter(x0);
   return after != columns_.begin() && std::prev(after)->x1 >= x1;
 }
 
@@ -200,8 +203,7 @@ void ColumnSet::remove(int64_t x0, int64_t x1) {
 }
 
 void ColumnSet::uncovered(int64_t x0, int64_t x1, std::vector<Columns>& out) const {
-  auto c = std::upper_bound(columns_.begin(), columns_.end(), x0,
-                            [](int64_t x, const Columns& c) { return x < c.x0; });
+  auto c = startingAfter(x0);
   if (c != columns_.begin() && std::prev(c)->x1 > x0) x0 = std::prev(c)->x1;
   for (; x0 < x1; ++c) {
     const int64_t end = c == columns_.end() ? x1 : std::min(c->x0, x1);
@@ -220,8 +222,7 @@ void ColumnSet::add(std::span<const Columns> columns) {
   for (const Columns& c : columns) {
     auto lo = std::lower_bound(columns_.begin(), columns_.end(), c.x0,
                                [](const Columns& s, int64_t x) { return s.x1 < x; });
-    auto hi = std::upper_bound(lo, columns_.end(), c.x1,
-                               [](int64_t x, const Columns& s) { return x < s.x0; });
+    const auto hi = startingAfter(c.x1);
     if (lo == hi) {
       columns_.insert(lo, c);
       continue;
@@ -370,7 +371,7 @@ namespace {
 // A primitive's kind, pen and coordinates in the image, when it is not a
 // polygon or a stamp and crosses every row of rows top .. bottom - 1: the
 // same key draws the same pixels.
-bool crossingKey(const int32_t* w, int64_t top, int64_t bottom, std::array<int32_t, 10>& key) {
+bool crossingKey(const int32_t* w, int64_t top, int64_t bottom, CrossingKey& key) {
   const auto kind = static_cast<CanvasOp::Kind>(w[0] & 0xFF);
   if (kind == CanvasOp::Kind::Polygon || kind == CanvasOp::Kind::Stamp) return false;
   if (w[1] > top || w[2] < bottom) return false;
@@ -387,7 +388,7 @@ bool crossingKey(const int32_t* w, int64_t top, int64_t bottom, std::array<int32
 void DisplayList::findHidden(size_t span, int64_t top, int64_t bottom, LaterDrawing& laterDrawing,
                              SpanSkips& skips) const {
   ColumnSet& later = laterDrawing.fills;
-  std::array<int32_t, 10> key;
+  CrossingKey key;
   skips.hidden.clear();
   skips.fills.clear();
   skips.drawn.clear();
@@ -404,7 +405,7 @@ void DisplayList::findHidden(size_t span, int64_t top, int64_t bottom, LaterDraw
     }
     if (crossingKey(w, top, bottom, key)) {
       auto& crossing = laterDrawing.crossing;
-      auto same = [&](const std::array<int32_t, 10>& k) { return k[2] == key[2] && k == key; };
+      auto same = [&](const CrossingKey& k) { return k[2] == key[2] && k == key; };
       if (std::find_if(crossing.begin(), crossing.end(), same) != crossing.end()) {
         skips.hidden[i - first] = 1;  // drawn again later, pixel for pixel
         continue;

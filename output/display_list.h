@@ -33,6 +33,8 @@ class ColumnSet {
 
  private:
   void merge(std::span<const Columns> columns);
+  // The first span that starts after x.
+  std::vector<Columns>::const_iterator startingAfter(int64_t x) const;
 
   std::vector<Columns> columns_, merged_;
 };
@@ -53,9 +55,10 @@ struct SpanSkips {
 // What is drawn after the lists not yet walked: the columns that fills
 // cover on every row of the piece, and the primitives (but polygons and
 // stamps) that cross all its rows, by kind, pen and image coordinates.
+using CrossingKey = std::array<int32_t, 10>;
 struct LaterDrawing {
   ColumnSet fills;
-  std::vector<std::array<int32_t, 10>> crossing;
+  std::vector<CrossingKey> crossing;
 };
 
 // The primitives of a recording canvas (Canvas(recorder, W, H)), kept

@@ -350,9 +350,11 @@ RasterStats rasterizeFast(const RasterScene& scene, BandConsumer& consumer, Repl
       band = std::make_unique<BandBitmap>(scene.width_px, p.rows, p.top);
     }
     leftOut += drawSpan(s.lists, p.span, p.top, *band, s.drawing);
-    Canvas canvas(*band);
-    canvas.setWindowOrigin(0, p.top);
-    if (scene.tech) drawTechFrame(canvas, *scene.tech, scene.dpi);
+    if (scene.tech) {
+      Canvas canvas(*band);
+      canvas.setWindowOrigin(0, p.top);
+      drawTechFrame(canvas, *scene.tech, scene.dpi);
+    }
     consumer.encode(*band, sink);
   };
   auto write = [&](std::span<const uint8_t> bytes) { file.write(bytes); };

@@ -110,6 +110,16 @@ std::vector<Step> randomScene(uint32_t seed) {
   return steps;
 }
 
+// The image cut into spans of 1 to 40 rows: their first rows.
+std::vector<int64_t> randomSpanTops(std::mt19937& random) {
+  std::vector<int64_t> tops{0};
+  while (tops.back() < kHeight) {
+    tops.push_back(tops.back() + 1 + static_cast<int64_t>(random() % 40));
+  }
+  tops.pop_back();
+  return tops;
+}
+
 std::vector<uint8_t> bytesOf(const BandBitmap& b) { return {b.bytes().begin(), b.bytes().end()}; }
 
 TEST(DisplayListTest, ReplayBySpansGivesTheWholeImage) {
@@ -136,9 +146,7 @@ TEST(DisplayListTest, ReplayBySpansGivesTheWholeImage) {
 
     std::mt19937 random(seed);
     for (int split = 0; split < 4; ++split) {
-      std::vector<int64_t> tops{0};
-      while (tops.back() < kHeight) tops.push_back(tops.back() + 1 + static_cast<int64_t>(random() % 40));
-      tops.pop_back();
+      const std::vector<int64_t> tops = randomSpanTops(random);
       list.index(tops);
       std::vector<uint8_t> bands;
       for (size_t k = 0; k < tops.size(); ++k) {
@@ -292,11 +300,7 @@ TEST(DisplayListTest, DrawingSpansLeavesOutOnlyWhatChangesNoPixel) {
     }
     const std::vector<const DisplayList*> drawn{&lists[0], &lists[1], &lists[2]};
     for (int split = 0; split < 3; ++split) {
-      std::vector<int64_t> tops{0};
-      while (tops.back() < kHeight) {
-        tops.push_back(tops.back() + 1 + static_cast<int64_t>(random() % 40));
-      }
-      tops.pop_back();
+      const std::vector<int64_t> tops = randomSpanTops(random);
       for (DisplayList& list : lists) list.index(tops);
       SpanDrawing drawing;
       std::vector<uint8_t> bands;
