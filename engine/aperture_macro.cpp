@@ -3,6 +3,8 @@
 
 #include <cfloat>
 #include <cmath>
+#include <functional>
+#include <optional>
 
 #include "engine/statement_list.h"
 #include "engine/text.h"
@@ -79,19 +81,13 @@ std::vector<std::string_view> splitFields(std::string_view line) {
   return fields;
 }
 
-// The variable number after a "$" at `dollar`: one digit, or two when the
-// character after the first digit is a digit too. Sets `length` to the digit
-// count (0 when no digit follows).
-size_t variableNumber(std::string_view text, size_t dollar, size_t& length) {
-  length = 0;
-  if (dollar + 1 >= text.size() || !isDigit(text[dollar + 1])) return 0;
-  size_t n = static_cast<size_t>(text[dollar + 1] - '0');
-  length = 1;
-  if (dollar + 2 < text.size() && isDigit(text[dollar + 2])) {
-    n = n * 10 + static_cast<size_t>(text[dollar + 2] - '0');
-    length = 2;
-  }
-  return n;
+// The variable an assignment's left side names: "$" and its number.
+std::optional<size_t> assignedVariable(std::string_view left) {
+  left = trimSpaces(left);
+  if (left.size() < 2 || left[0] != '$' || left.size() > 1 + 3) return std::nullopt;
+  auto n = parseInteger(left.substr(1));
+  if (!n || *n < 1 || left[1] == '+' || left[1] == '-') return std::nullopt;
+  return static_cast<size_t>(*n);
 }
 
 // A body line whose primitive code is 0 is a comment: its text is prose, not
@@ -118,15 +114,10 @@ void evaluateMacroBody(const std::vector<std::string>& lines, Aperture& aperture
     auto fields = splitFields(line);
     MacroRow& row = aperture.MacroTable[r];
     for (size_t f = 0; f < fields.size(); ++f) {
-      std::string field(fields[f]);
-      if (!field.empty() && field[0] == '.') field.insert(0, "0");
-      size_t equals = field.find('=');
-      if (equals != std::string::npos) {
-        size_t dollar = field.find('$');
-        size_t length = 0;
-        size_t n = dollar < equals ? variableNumber(field, dollar, length) : 0;
-        if (length > 0) {
-          aperture.setParam(n, evaluateValue(std::string_view(field).substr(equals + 1), aperture));
+      std::string_view field = fields[f];
+      if (size_t equals = field.find('='); equals != std::string_view::npos) {
+        if (auto n = assignedVariable(field.substr(0, equals))) {
+          aperture.setParam(*n, evaluateValue(field.substr(equals + 1), aperture));
         }
         continue;
       }
@@ -138,17 +129,7 @@ void evaluateMacroBody(const std::vector<std::string>& lines, Aperture& aperture
 }
 
 double evaluateValue(std::string_view field, const Aperture& aperture) {
-  if (field.find('$') == std::string_view::npos) return decimalOrZero(field);
-  std::string text(field);
-  for (int k = 0; k < 3; ++k) {
-    size_t dollar = text.find('$');
-    if (dollar == std::string::npos) break;
-    size_t length = 0;
-    size_t n = variableNumber(text, dollar, length);
-    text.replace(dollar, 1 + length, formatFixed(aperture.param(n), 12, 8));
-  }
-  if (text.find_first_of("-+xX/") != std::string::npos) return evaluateExpression(text);
-  return decimalOrZero(text);
+  return evaluateExpression(field, [&aperture](size_t n) { return aperture.param(n); });
 }
 
 // ApertureMacro - Expression evaluator
@@ -156,38 +137,112 @@ double evaluateValue(std::string_view field, const Aperture& aperture) {
 
 namespace {
 
-bool isOperator(char c) { return c == '+' || c == '-' || c == '/' || c == 'x' || c == 'X'; }
+// A recursive-descent reader of one macro expression:
+//   expression = term { ("+" | "-") term }
+//   term       = factor { ("x" | "X" | "/") factor }
+//   factor     = ("+" | "-") factor | "(" expression ")" | number | "$" digits
+// Spaces are skipped. Anything the grammar does not take makes the whole
+// text unreadable.
+class ExpressionReader {
+ public:
+  ExpressionReader(std::string_view text, const std::function<double(size_t)>& variable)
+      : text_(text), variable_(variable) {}
 
-double apply(char op, double left, double right) {
-  switch (op) {
-    case '+': return left + right;
-    case '-': return left - right;
-    case '/': return right == 0.0 ? 0.0 : left / right;  // a zero divisor gives 0
-    default: return left * right;                       // 'x' or 'X'
+  std::optional<double> read() {
+    double v = expression(0);
+    skipSpaces();
+    if (failed_ || pos_ != text_.size()) return std::nullopt;
+    return v;
   }
-}
+
+ private:
+  // Deeper nesting than this is not a macro anybody wrote; it only costs stack.
+  static constexpr int kMaxDepth = 64;
+
+  void skipSpaces() {
+    while (pos_ < text_.size() && text_[pos_] == ' ') ++pos_;
+  }
+  bool take(char c) {
+    skipSpaces();
+    if (pos_ < text_.size() && text_[pos_] == c) {
+      ++pos_;
+      return true;
+    }
+    return false;
+  }
+
+  double expression(int depth) {
+    double v = term(depth);
+    while (!failed_) {
+      if (take('+')) v += term(depth);
+      else if (take('-')) v -= term(depth);
+      else break;
+    }
+    return v;
+  }
+
+  double term(int depth) {
+    double v = factor(depth);
+    while (!failed_) {
+      if (take('x') || take('X')) {
+        v *= factor(depth);
+      } else if (take('/')) {
+        double d = factor(depth);
+        v = d == 0.0 ? 0.0 : v / d;  // a zero divisor gives 0
+      } else {
+        break;
+      }
+    }
+    return v;
+  }
+
+  double factor(int depth) {
+    if (depth > kMaxDepth) return fail();
+    if (take('-')) return -factor(depth + 1);
+    if (take('+')) return factor(depth + 1);
+    if (take('(')) {
+      double v = expression(depth + 1);
+      return take(')') ? v : fail();
+    }
+    skipSpaces();
+    if (pos_ == text_.size()) return 0.0;  // a missing last operand reads as 0
+    if (text_[pos_] == '$') {
+      size_t end = ++pos_;
+      while (end < text_.size() && isDigit(text_[end])) ++end;
+      if (end == pos_ || end - pos_ > 9) return fail();
+      size_t n = static_cast<size_t>(*parseInteger(text_.substr(pos_, end - pos_)));
+      pos_ = end;
+      return variable_(n);
+    }
+    size_t end = pos_;
+    while (end < text_.size() && (isDigit(text_[end]) || text_[end] == '.')) ++end;
+    auto v = parseDecimal(text_.substr(pos_, end - pos_));
+    if (!v) return fail();
+    pos_ = end;
+    return *v;
+  }
+
+  double fail() {
+    failed_ = true;
+    return 0.0;
+  }
+
+  std::string_view text_;
+  const std::function<double(size_t)>& variable_;
+  size_t pos_ = 0;
+  bool failed_ = false;
+};
 
 }  // namespace
 
-double evaluateExpression(std::string_view input) {
-  std::string t = removeChars(input, " ");
-  // An operator directly followed by "-": the second operand is negative.
-  for (size_t p = 0; p + 1 < t.size(); ++p) {
-    if (isOperator(t[p]) && t[p + 1] == '-') {
-      double left = decimalOrZero(std::string_view(t).substr(0, p));
-      double right = decimalOrZero(std::string_view(t).substr(p + 2));
-      return apply(t[p], left, 0.0 - right);
-    }
-  }
-  // Otherwise the last operator splits the text.
-  for (size_t p = t.size(); p-- > 0;) {
-    if (isOperator(t[p])) {
-      double left = decimalOrZero(std::string_view(t).substr(0, p));
-      double right = decimalOrZero(std::string_view(t).substr(p + 1));
-      return apply(t[p], left, right);
-    }
-  }
-  return decimalOrZero(t);
+double evaluateExpression(std::string_view text, const std::function<double(size_t)>& variable) {
+  auto v = ExpressionReader(text, variable).read();
+  if (!v || !std::isfinite(*v)) return 0.0;
+  return *v;
+}
+
+double evaluateExpression(std::string_view text) {
+  return evaluateExpression(text, [](size_t) { return 0.0; });
 }
 
 }  // namespace drumplot

@@ -3,6 +3,7 @@
 // variables and evaluating every field into the aperture's primitive table.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -36,13 +37,13 @@ void evaluateMacroBody(const std::vector<std::string>& lines, Aperture& aperture
 bool expandMacro(const StatementList& statements, const MacroIndex& index, Aperture& aperture,
                  const std::string& name, size_t& linesLeft);
 
-// One field's value: a plain number, or a text with variables substituted
-// (at most three) and then handed to evaluateExpression when it holds an
-// operator. Texts that are not numbers read as 0.
+// One field's value: an expression of numbers, the aperture's variables
+// ($n), "+", "-", "x" or "X", "/" and parentheses, with the usual
+// precedence and unary signs. A text that is not an expression reads as 0.
 double evaluateValue(std::string_view field, const Aperture& aperture);
 
-// One binary operation, no precedence: "+", "-", "x"/"X", "/". A divisor of
-// 0 gives 0.
+// The expression evaluator; `variable(n)` gives $n. A zero divisor gives 0.
+double evaluateExpression(std::string_view text, const std::function<double(size_t)>& variable);
 double evaluateExpression(std::string_view text);
 
 }  // namespace drumplot

@@ -14,6 +14,12 @@ inline bool startsWith(std::string_view s, std::string_view prefix) {
 
 inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
+inline std::string_view trimSpaces(std::string_view s) {
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  return s;
+}
+
 // Reads a whole text as a decimal number: optional sign, digits with an
 // optional decimal point, optional exponent; surrounding spaces allowed.
 // Anything else (empty text, letters, a second number) is not a number.

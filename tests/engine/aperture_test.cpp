@@ -66,7 +66,7 @@ TEST(DefinitionsTest, LongDCodesUndefinedMacrosAndRedefinitions) {
   EXPECT_EQ(r.Apertures.find(10)->Modifiers, "R,0.02X0.01");
   // A macro that is never defined leaves an empty table.
   EXPECT_TRUE(r.Apertures.find(11)->MacroTable.empty());
-  // Statements that do not start with ADD are not definitions.
+  // A comment holding a definition's text defines nothing.
   GerberReader g = define("G04 %ADD10C,0.1*%");
   EXPECT_EQ(g.Apertures.find(10), nullptr);
 }
@@ -104,23 +104,34 @@ void PrintTo(const ExpressionCase& c, std::ostream* os) { *os << c.text; }
 
 class ExpressionTest : public testing::TestWithParam<ExpressionCase> {};
 
-TEST_P(ExpressionTest, OneOperationNoPrecedence) {
-  EXPECT_DOUBLE_EQ(evaluateExpression(GetParam().text), GetParam().expected) << GetParam().text;
+TEST_P(ExpressionTest, StandardArithmetic) {
+  auto variable = [](size_t n) { return n == 1 ? 0.5 : n == 2 ? -2.0 : 0.0; };
+  EXPECT_DOUBLE_EQ(evaluateExpression(GetParam().text, variable), GetParam().expected);
 }
 
+// Macro arithmetic: x and / before + and -, left to right, parentheses,
+// unary signs; a one-operation expression reads as it always did.
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(Rows, ExpressionTest, testing::Values(
-    ExpressionCase{"-0.5",        -0.5},
-    ExpressionCase{"--0.5",        0.5},   // a negative variable after a unary minus
-    ExpressionCase{"2x-3",        -6.0},
-    ExpressionCase{"2X3",          6.0},
-    ExpressionCase{"1+2x3",        0.0},   // left operand "1+2" is not a number
-    ExpressionCase{" 1.5 / 0.5",   3.0},
-    ExpressionCase{"1/0",          0.0},   // a zero divisor gives 0
-    ExpressionCase{"1/-0",         0.0},
-    ExpressionCase{"+",            0.0},
-    ExpressionCase{"7-",           7.0}
-));
+    ExpressionCase{"-0.5",           -0.5},
+    ExpressionCase{"--0.5",           0.5},
+    ExpressionCase{"2x-3",           -6.0},
+    ExpressionCase{"2X3",             6.0},
+    ExpressionCase{"1+2x3",           7.0},
+    ExpressionCase{"(1+2)x3",         9.0},
+    ExpressionCase{"8/2/2",           2.0},
+    ExpressionCase{"10-2-3",          5.0},
+    ExpressionCase{"$1x2-$2",         3.0},
+    ExpressionCase{"($2+0.1)/2",     -0.95},
+    ExpressionCase{"-$2",             2.0},
+    ExpressionCase{" 1.5 / 0.5",      3.0},
+    ExpressionCase{".5x.5",           0.25},
+    ExpressionCase{"1/0",             0.0},   // a zero divisor gives 0
+    ExpressionCase{"7-",              7.0},   // a missing last operand reads as 0
+    ExpressionCase{"+",               0.0},
+    ExpressionCase{"(1+2",            0.0},   // not an expression
+    ExpressionCase{"$1$1",            0.0}
+), [](const testing::TestParamInfo<ExpressionCase>& info) { return "Row" + std::to_string(info.index); });
 // clang-format on
 
 TEST(MacroBodyTest, FieldsAssignmentsAndSubstitution) {
@@ -137,7 +148,7 @@ TEST(MacroBodyTest, FieldsAssignmentsAndSubstitution) {
   EXPECT_FLOAT_EQ(static_cast<float>(a.MacroTable[2].value(3)), 0.025f);
   EXPECT_FLOAT_EQ(static_cast<float>(a.MacroTable[2].value(4)), 0.5f);
   EXPECT_DOUBLE_EQ(a.param(12), 0.1);  // two-digit variable
-  // Only three variables of a field are replaced: the fourth "$1" is left and the text is not a number.
+  // Variables side by side are not an expression.
   EXPECT_EQ(a.MacroTable[4].value(3), 0.0);
   EXPECT_FLOAT_EQ(static_cast<float>(a.MacroTable[4].value(4)), 0.05f);
 }
