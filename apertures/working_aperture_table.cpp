@@ -91,17 +91,20 @@ ApertureTableRow standardApertureRow(std::string_view modifiers, double unitScal
 
 namespace {
 
-ApertureTableRow rowOf(const Aperture& record, double unitScale) {
+ApertureTableRow rowOf(const Aperture& record) {
   switch (static_cast<ApertureKind>(record.Kind)) {
     case ApertureKind::File:
       return shapeRow(static_cast<ApertureShape>(record.Shape), record.SizeX * kMilsPerInch,
                       record.SizeY * kMilsPerInch, record.Aux * kMilsPerInch);
     case ApertureKind::Standard:
-      return standardApertureRow(record.Modifiers, unitScale);
-    case ApertureKind::Macro: {
+      return standardApertureRow(record.Modifiers, record.UnitScale);
+    case ApertureKind::Macro:
+    case ApertureKind::Block: {
       ApertureTableRow row = shapeRow(ApertureShape::Custom, 0.0, 0.0, 0.0);
       row.Kind = record.Kind;
-      row.CustomName = cutName(record.MacroName);
+      row.CustomName = cutName(record.Kind == static_cast<uint8_t>(ApertureKind::Block)
+                                   ? "block"
+                                   : record.MacroName);
       return row;
     }
   }
@@ -110,16 +113,16 @@ ApertureTableRow rowOf(const Aperture& record, double unitScale) {
 
 }  // namespace
 
-WorkingApertureTable buildApertureTable(const ApertureTable& apertures, double unitScale) {
+WorkingApertureTable buildApertureTable(const ApertureTable& apertures) {
   WorkingApertureTable table;
   for (int d = WorkingApertureTable::kFirstDCode; d <= WorkingApertureTable::kLastDCode; ++d) {
-    if (const Aperture* record = apertures.find(d)) table.row(d) = rowOf(*record, unitScale);
+    if (const Aperture* record = apertures.find(d)) table.row(d) = rowOf(*record);
   }
   return table;
 }
 
 WorkingApertureTable buildApertureTable(const GerberReader& reader) {
-  return buildApertureTable(reader.Apertures, reader.UnitScale);
+  return buildApertureTable(reader.Apertures);
 }
 
 }  // namespace drumplot

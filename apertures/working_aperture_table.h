@@ -52,7 +52,7 @@ class WorkingApertureTable {
 // Builds the table from a reader whose definitions and aperture file are
 // loaded: every row unedited; undefined D codes are None.
 WorkingApertureTable buildApertureTable(const GerberReader& reader);
-WorkingApertureTable buildApertureTable(const ApertureTable& apertures, double unitScale);
+WorkingApertureTable buildApertureTable(const ApertureTable& apertures);
 
 // The row shown for a standard (%ADD C, R, O, P) aperture: the shape letter
 // and modifiers of `modifiers` ("R,0.060X0.030"), scaled to mils by

@@ -162,7 +162,7 @@ void BM_StampTransfer(benchmark::State& state) {
     return r;
   }();
   // The apertures are 1 inch: at `side` pixels per inch they are `side` pixels across.
-  ShapeRasterizer shapes(reader.Apertures, static_cast<double>(side), 1.0);
+  ShapeRasterizer shapes(reader.Apertures, static_cast<double>(side));
   const int d = static_cast<int>(state.range(1));
   runFill(state, [&](Canvas& c) {
     for (int64_t y = side / 2 + 1; y + side / 2 < kRows; y += side + 2) {

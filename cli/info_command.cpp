@@ -9,6 +9,7 @@
 
 #include "cli/json_writer.h"
 #include "engine/gerber_reader.h"
+#include "engine/interpreter.h"
 
 namespace drumplot {
 
@@ -19,6 +20,7 @@ const char* kindName(uint8_t kind) {
     case 0: return "file";
     case 1: return "standard";
     case 2: return "macro";
+    case 3: return "block";
     default: return "unknown";
   }
 }
@@ -29,10 +31,10 @@ std::string fixed(double v, int decimals = 6) {
   return buffer;
 }
 
-void printJson(const GerberReader& reader, std::ostream& out) {
+void printJson(const GerberReader& reader, const LayerReach& reach, std::ostream& out) {
   const DataFormat& f = reader.Format;
   out << "{\"file\":" << jsonString(reader.FileName)
-      << ",\"statements\":" << reader.Statements.size() << ",\"format\":{"
+      << ",\"statements\":" << reader.Program.expandedStatements << ",\"format\":{"
       << "\"int_digits\":" << int(f.IntDigits) << ",\"dec_digits\":" << int(f.DecDigits)
       << ",\"zero_suppression\":" << jsonString(zeroSuppressionName(f.ZeroSuppression))
       << ",\"metric\":" << (f.Metric ? "true" : "false")
@@ -41,6 +43,8 @@ void printJson(const GerberReader& reader, std::ostream& out) {
       << "\"min_x\":" << jsonNumber(reader.MinX) << ",\"min_y\":" << jsonNumber(reader.MinY)
       << ",\"max_x\":" << jsonNumber(reader.MaxX) << ",\"max_y\":" << jsonNumber(reader.MaxY)
       << ",\"width\":" << jsonNumber(reader.Width) << ",\"height\":" << jsonNumber(reader.Height)
+      << "},\"reach\":{\"min_x\":" << jsonNumber(reach.minX) << ",\"min_y\":" << jsonNumber(reach.minY)
+      << ",\"max_x\":" << jsonNumber(reach.maxX) << ",\"max_y\":" << jsonNumber(reach.maxY)
       << "},\"apertures\":[";
   bool first = true;
   for (int d : reader.Apertures.definedCodes()) {
@@ -57,10 +61,10 @@ void printJson(const GerberReader& reader, std::ostream& out) {
   out << "]}\n";
 }
 
-void printText(const GerberReader& reader, std::ostream& out) {
+void printText(const GerberReader& reader, const LayerReach& reach, std::ostream& out) {
   const DataFormat& f = reader.Format;
   out << "File:        " << reader.FileName << "\n"
-      << "Statements:  " << reader.Statements.size()
+      << "Statements:  " << reader.Program.expandedStatements
       << (reader.Statements.truncated() ? " (cut at the statement limit)" : "") << "\n"
       << "Format:      " << int(f.IntDigits) << "." << int(f.DecDigits) << ", "
       << zeroSuppressionName(f.ZeroSuppression) << " zero suppression, "
@@ -69,7 +73,9 @@ void printText(const GerberReader& reader, std::ostream& out) {
       << "Extents:     X " << fixed(reader.MinX) << " .. " << fixed(reader.MaxX) << "  Y "
       << fixed(reader.MinY) << " .. " << fixed(reader.MaxY) << " inch\n"
       << "Size:        " << fixed(reader.Width) << " x " << fixed(reader.Height) << " inch ("
-      << fixed(reader.Width * 25.4, 3) << " x " << fixed(reader.Height * 25.4, 3) << " mm)\n";
+      << fixed(reader.Width * 25.4, 3) << " x " << fixed(reader.Height * 25.4, 3) << " mm)\n"
+      << "Reach:       X " << fixed(reach.minX) << " .. " << fixed(reach.maxX) << "  Y "
+      << fixed(reach.minY) << " .. " << fixed(reach.maxY) << " inch (what it draws)\n";
   auto codes = reader.Apertures.definedCodes();
   out << "Apertures:   " << codes.size() << "\n";
   for (int d : codes) {
@@ -92,10 +98,13 @@ void runInfo(const InfoOptions& options, std::ostream& out) {
   GerberReader reader(options.preset);
   reader.FileName = options.gerberFile;
   reader.prepare();
+  for (const std::string& warning : reader.Warnings.messages) std::cerr << "warning: " << warning << "\n";
+  LayerReach reach = measureReach(reader);
+  if (reach.empty) reach = {reader.MinX, reader.MinY, reader.MaxX, reader.MaxY, false};
   if (options.json) {
-    printJson(reader, out);
+    printJson(reader, reach, out);
   } else {
-    printText(reader, out);
+    printText(reader, reach, out);
   }
 }
 

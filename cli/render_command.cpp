@@ -29,18 +29,26 @@ MonoImage renderLayer(const RenderOptions& o) {
   layer.makeStamps();
   GerberReader& reader = layer.reader();
   ShapeRasterizer& shapes = layer.shapes(o.dpi);
+  for (const std::string& warning : reader.Warnings.messages) std::cerr << "warning: " << warning << "\n";
 
-  double widthPx = std::ceil((reader.Width + 2.0 * o.margin) * o.dpi / 32.0) * 32.0;
-  double heightPx = std::ceil((reader.Height + 2.0 * o.margin) * o.dpi);
+  // The picture holds everything the layer draws (its reach) and the margin.
+  LayerReach reach = measureReach(reader, o.dpi, o.interpreter);
+  if (reach.empty) reach = {reader.MinX, reader.MinY, reader.MaxX, reader.MaxY, false};
+  const double left = reader.MinX - renderOrigin(reader.MinX, reach.minX, o.margin, o.dpi);
+  const double top = reader.MinY - renderOrigin(reader.MinY, reach.minY, o.margin, o.dpi);
+  const double widthPx =
+      std::ceil((left + std::max(reach.maxX, reader.MaxX) - reader.MinX + o.margin) * o.dpi / 32.0) * 32.0;
+  const double heightPx = std::ceil((top + std::max(reach.maxY, reader.MaxY) - reader.MinY + o.margin) * o.dpi);
   if (widthPx > 4.0e9 || heightPx > 4.0e9) {
     throw FormatError(o.gerberFile + ": the image would be larger than 4e9 pixels a side");
   }
   MonoImage image(static_cast<uint32_t>(widthPx), static_cast<uint32_t>(heightPx));
 
   LayerPlacement placement;
-  placement.boardX = o.margin;
-  placement.boardY = o.margin;
+  placement.boardX = left;
+  placement.boardY = top;
   placement.pixelsPerInch = o.dpi;
+  placement.negativeArea = PixelRect{0, 0, image.width, image.height};  // the whole picture
   const int64_t rows = image.height;
   const int64_t bandRows = o.bandRows > 0 ? o.bandRows : std::max<int64_t>(rows, 1);
   for (int64_t top = 0; top < rows; top += bandRows) {
@@ -79,8 +87,8 @@ void addRenderCommand(CLI::App& app, Action& action) {
   auto* cmd = app.add_subcommand(
       "render",
       "Draw one Gerber layer as a one-board job into a 1-bit PNG or PBM (black = exposure). "
-      "The image's top-left corner is the data point (MinX - margin, MinY - margin); Y grows "
-      "downwards as in the file.");
+      "The image holds everything the layer draws and the margin around it; Y grows "
+      "downwards as in the file. A negative layer (%IPNEG) inverts the whole picture.");
   RenderOptions& r = options->render;
   cmd->add_option("GERBER", r.gerberFile, "Gerber file (RS-274X or RS-274-D)")->required();
   cmd->add_option("-o,--output", r.outputFile, "Image to write: OUT.png or OUT.pbm")->required();

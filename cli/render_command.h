@@ -2,6 +2,8 @@
 // drumplot-cli render: one Gerber layer drawn as a one-board job into a PNG or PBM.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <ostream>
 #include <string>
 
@@ -22,10 +24,18 @@ struct RenderOptions {
   int64_t bandRows = 0;  // 0: the whole image in one band
 };
 
-// The image: its top-left pixel corner is the data point (MinX - margin,
-// MinY - margin); Y grows downwards as in the file. Throws IoError or
-// FormatError naming the file.
+// The image: its top-left pixel corner is the corner of the layer's reach
+// (measureReach at the image's resolution) less the margin (renderOrigin);
+// Y grows downwards as in the file. Throws IoError or FormatError naming the file.
 MonoImage renderLayer(const RenderOptions& options);
+
+// The data point at the image's top-left pixel corner: (MinX, MinY) less the
+// margin, moved out to the reach by an even number of pixels (so that the
+// data's halves of a pixel round as without it).
+inline double renderOrigin(double dataMin, double reachMin, double margin, double dpi) {
+  const double extra = 2.0 * std::ceil(std::max(0.0, (dataMin - reachMin) * dpi) / 2.0);
+  return dataMin - margin - extra / dpi;
+}
 
 // renderLayer, then the file; prints a one-line summary.
 void runRender(const RenderOptions& options, std::ostream& out);

@@ -65,7 +65,7 @@ void parseParameters(Aperture& aperture, std::string_view text) {
 }
 
 void parseDefinitions(const StatementList& statements, ApertureTable& apertures,
-                      std::string_view fileName) {
+                      std::string_view fileName, const std::function<double(size_t)>& unitAt) {
   std::optional<MacroIndex> macros;  // built on the first macro aperture
   size_t macroLinesLeft = statements.limits().maxMacroLines;
   for (size_t i = 0; i < statements.size(); ++i) {
@@ -76,7 +76,7 @@ void parseDefinitions(const StatementList& statements, ApertureTable& apertures,
     size_t end = pos;
     while (end < text.size() && end - pos < 4 && isDigit(text[end])) ++end;
     if (end == pos) {
-      throw FormatError(std::string(fileName) + ": statement " + std::to_string(i + 1) +
+      throw FormatError(std::string(fileName) + ": line " + std::to_string(statements.line(i)) +
                         ": aperture definition '" + text + "' has no D code number");
     }
     int dCode = static_cast<int>(*parseInteger(std::string_view(text).substr(pos, end - pos)));
@@ -84,6 +84,7 @@ void parseDefinitions(const StatementList& statements, ApertureTable& apertures,
 
     Aperture& aperture = apertures.define(dCode);
     aperture.Defined = 1;
+    aperture.UnitScale = unitAt(i);
     if (isStandardShapeCode(rest.substr(0, 2))) {
       aperture.Kind = static_cast<uint8_t>(ApertureKind::Standard);
       aperture.Modifiers = removeChars(rest, "%*");

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -18,6 +19,7 @@ enum class ApertureKind : uint8_t {
   File = 0,      // defined by the layer's aperture file
   Standard = 1,  // %ADD with C, R, O or P
   Macro = 2,     // %ADD naming an aperture macro
+  Block = 3,     // %AB aperture block (drawn from the file's own statements)
 };
 
 // Shapes of apertures defined by an aperture file (and of the aperture table).
@@ -60,6 +62,7 @@ struct Aperture {
   std::string MacroName;           // kind 2
   std::string Modifiers;           // kind 1: "C,0.0100"; kind 2: the parameters after the name
   std::vector<double> Params;      // kind 2: $n is Params[n]; grown on demand
+  double UnitScale = 1.0;          // kinds 1 and 2: inches per file unit where it was defined
 
   double param(size_t n) const { return n < Params.size() ? Params[n] : 0.0; }
   void setParam(size_t n, double v) {
@@ -98,10 +101,12 @@ class ApertureTable {
 
 // Fills the records of every %ADD statement of the list, in list order; a
 // later definition of a D code replaces the earlier one. Macro apertures are
-// expanded from the list's %AM blocks. Throws FormatError (naming
-// `fileName`) when the D code of a definition is not a number.
+// expanded from the list's %AM blocks. `unitAt` gives the unit (inches per
+// file unit) in force at a statement, by its index. Throws FormatError
+// (naming `fileName`) when the D code of a definition is not a number.
 void parseDefinitions(const StatementList& statements, ApertureTable& apertures,
-                      std::string_view fileName);
+                      std::string_view fileName,
+                      const std::function<double(size_t)>& unitAt = [](size_t) { return 1.0; });
 
 // Splits a parameter text at each "X" and stores the numbers in Params[1..].
 void parseParameters(Aperture& aperture, std::string_view parameterText);

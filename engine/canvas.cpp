@@ -871,19 +871,14 @@ void Canvas::arc(int64_t x1, int64_t y1, int64_t x2, int64_t y2, int64_t x3, int
   x2 = clampCoordinate(x2), y2 = clampCoordinate(y2);
   if (x1 > x2) std::swap(x1, x2);
   if (y1 > y2) std::swap(y1, y2);
-  if (recorder_) {
-    CanvasOp op = opOf(CanvasOp::Kind::Arc, {x1, y1, x2, y2, clampCoordinate(x3), clampCoordinate(y3),
-                                             clampCoordinate(x4), clampCoordinate(y4)});
-    record(op, boxReach(x1, y1, x2, y2, strokeMargin(state_.penWidth_px)));
-    return;
-  }
+  x3 = clampCoordinate(x3), y3 = clampCoordinate(y3);
+  x4 = clampCoordinate(x4), y4 = clampCoordinate(y4);
   // Angles of the radials as parameters t of (cx + a cos t, cy + b sin t).
   const double cx = (static_cast<double>(x1) + static_cast<double>(x2)) / 2.0;
   const double cy = (static_cast<double>(y1) + static_cast<double>(y2)) / 2.0;
   const double a = static_cast<double>(x2 - x1) / 2.0, b = static_cast<double>(y2 - y1) / 2.0;
   auto parameter = [&](int64_t x, int64_t y) {
-    return std::atan2((static_cast<double>(clampCoordinate(y)) - cy) * a,
-                      (static_cast<double>(clampCoordinate(x)) - cx) * b);
+    return std::atan2((static_cast<double>(y) - cy) * a, (static_cast<double>(x) - cx) * b);
   };
   const double start = parameter(x3, y3), end = parameter(x4, y4);
   // Counterclockwise on the canvas (Y down) is decreasing t.
@@ -891,6 +886,24 @@ void Canvas::arc(int64_t x1, int64_t y1, int64_t x2, int64_t y2, int64_t x3, int
   double sweep = start - end;
   while (sweep <= 0) sweep += kFull;
   while (sweep > kFull) sweep -= kFull;
+  if (recorder_) {
+    CanvasOp op = opOf(CanvasOp::Kind::Arc, {x1, y1, x2, y2, x3, y3, x4, y4});
+    // The part of the ellipse swept: its ends and the axis points it passes.
+    double left = HUGE_VAL, top = HUGE_VAL, right = -HUGE_VAL, bottom = -HUGE_VAL;
+    auto take = [&](double t) {
+      const double x = cx + a * std::cos(t), y = cy + b * std::sin(t);
+      left = std::min(left, x), right = std::max(right, x);
+      top = std::min(top, y), bottom = std::max(bottom, y);
+    };
+    take(start);
+    take(start - sweep);
+    const double quarter = std::numbers::pi / 2;
+    for (double t = std::ceil((start - sweep) / quarter) * quarter; t <= start; t += quarter) take(t);
+    const int64_t m = strokeMargin(state_.penWidth_px) + 1;
+    record(op, {static_cast<int64_t>(std::floor(left)) - m, static_cast<int64_t>(std::floor(top)) - m,
+                static_cast<int64_t>(std::ceil(right)) + m, static_cast<int64_t>(std::ceil(bottom)) + m});
+    return;
+  }
   strokeArc(x1, y1, x2, y2, start, sweep);
 }
 

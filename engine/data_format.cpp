@@ -21,11 +21,14 @@ bool applyFormatStatement(std::string_view s, DataFormat& format) {
   if (startsWith(s, "%MOMM") || startsWith(s, "MOMM")) format.Metric = 1, matched = true;
   if (startsWith(s, "%FS") || startsWith(s, "FS")) {
     matched = true;
-    // "T" is tested after "L", so it wins when both occur.
-    if (s.find('L') != std::string_view::npos) format.ZeroSuppression = 0;
-    if (s.find('T') != std::string_view::npos) format.ZeroSuppression = 1;
-    if (s.find('I') != std::string_view::npos) format.Absolute = 0;
+    // The letters before "X": L or T for the zeros left out, A or I for
+    // absolute or incremental; "T" wins when both zero letters occur.
     size_t x = s.find('X');
+    std::string_view letters = s.substr(0, x);
+    if (letters.find('L') != std::string_view::npos) format.ZeroSuppression = 0;
+    if (letters.find('T') != std::string_view::npos) format.ZeroSuppression = 1;
+    if (letters.find('A', 1) != std::string_view::npos) format.Absolute = 1;
+    if (letters.find('I') != std::string_view::npos) format.Absolute = 0;
     // Digits are taken as characters minus '0', whatever they are; the
     // parser only honours counts of 1 to 6. The Y digits are not read.
     if (x != std::string_view::npos && x + 1 < s.size()) {
@@ -45,8 +48,8 @@ constexpr double kPowersOfTen[] = {1.0, 10.0, 100.0, 1000.0, 10000.0, 100000.0, 
 
 }  // namespace
 
-double parseCoordinate(std::string_view s, size_t letterPos, const DataFormat& format,
-                       double unitScale) {
+CoordinateRead readCoordinate(std::string_view s, size_t letterPos, const DataFormat& format,
+                              double unitScale) {
   size_t begin = letterPos + 1;
   size_t end = begin;
   int digitCount = 0;
@@ -54,9 +57,18 @@ double parseCoordinate(std::string_view s, size_t letterPos, const DataFormat& f
     if (isDigit(s[end])) ++digitCount;
     ++end;
   }
+  if (end < s.size() && s[end] == '.') {
+    size_t last = end + 1;
+    while (last < s.size() && isDigit(s[last])) ++last;
+    auto v = parseDecimal(s.substr(begin, last - begin));
+    if (!v) return {};
+    return {CoordinateRead::Status::Decimal, *v * unitScale};
+  }
+  if (digitCount == 0) return {};
   // The number must be a valid 32-bit signed integer, as the data words are.
   auto v = parseInteger(s.substr(begin, end - begin));
-  if (!v || *v > 2147483647LL || *v < -2147483648LL) return kNoCoordinate;
+  if (!v) return {};
+  if (*v > 2147483647LL || *v < -2147483648LL) return {CoordinateRead::Status::TooLarge};
 
   double divisor = (format.DecDigits >= 1 && format.DecDigits <= 6)
                        ? kPowersOfTen[format.DecDigits]
@@ -67,7 +79,14 @@ double parseCoordinate(std::string_view s, size_t letterPos, const DataFormat& f
     auto k = static_cast<uint8_t>(format.IntDigits + format.DecDigits - digitCount);
     if (k >= 1 && k <= 6) correction = kPowersOfTen[k];
   }
-  return static_cast<double>(*v) * correction * unitScale / divisor;
+  return {CoordinateRead::Status::Ok, static_cast<double>(*v) * correction * unitScale / divisor};
+}
+
+double parseCoordinate(std::string_view s, size_t letterPos, const DataFormat& format,
+                       double unitScale) {
+  CoordinateRead r = readCoordinate(s, letterPos, format, unitScale);
+  using Status = CoordinateRead::Status;
+  return r.status == Status::Ok || r.status == Status::Decimal ? r.value : kNoCoordinate;
 }
 
 // DataFormat - Command-line form

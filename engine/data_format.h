@@ -45,6 +45,23 @@ bool applyFormatStatement(std::string_view statement, DataFormat& format);
 double parseCoordinate(std::string_view statement, size_t letterPos, const DataFormat& format,
                        double unitScale);
 
+// A coordinate number as read, with what kept it from being read as it stands.
+struct CoordinateRead {
+  enum class Status : uint8_t {
+    Ok,
+    Missing,   // no digits after the letter
+    TooLarge,  // more than a 32-bit data word holds
+    Decimal,   // written with a decimal point: read as a decimal in the file unit
+  };
+  Status status = Status::Missing;
+  double value = kNoCoordinate;  // inches
+};
+
+// parseCoordinate with its status: a number with a decimal point (which the
+// format does not allow) is read as a decimal number of file units.
+CoordinateRead readCoordinate(std::string_view statement, size_t letterPos, const DataFormat& format,
+                              double unitScale);
+
 // Running position of incremental data on one axis.
 struct IncrementalAxis {
   double Inc = 0.0;  // inches

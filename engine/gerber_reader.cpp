@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "engine/gerber_reader.h"
 
+#include <algorithm>
 #include <fstream>
+#include <span>
 #include <vector>
 
 #include "engine/errors.h"
@@ -15,42 +17,72 @@ const char* toString(LoadStatus status) {
     case LoadStatus::NameTooShort: return "file name shorter than 3 characters";
     case LoadStatus::CannotOpen: return "cannot open the file";
     case LoadStatus::TooShort: return "file shorter than 5 bytes";
+    case LoadStatus::NotGerber: return "not a Gerber file (it holds binary data)";
   }
   return "unknown";
 }
 
 GerberReader::GerberReader(DataFormat preset, StatementLimits limits)
-    : Format(preset), UnitScale(preset.unitScale()), Statements(limits), limits_(limits) {}
+    : Format(preset), UnitScale(preset.unitScale()), Statements(limits), preset_(preset),
+      limits_(limits) {}
 
 // GerberReader - Load
 // ============================================================================
 
+bool looksBinary(std::string_view bytes) {
+  // Old files end with a DOS end-of-file mark or are padded with zero
+  // bytes to a whole block; comments may hold any 8-bit text, but not much.
+  size_t end = bytes.size();
+  while (end > 0 && (bytes[end - 1] == '\x1A' || bytes[end - 1] == '\0' || bytes[end - 1] == '\n' ||
+                     bytes[end - 1] == '\r')) {
+    --end;
+  }
+  size_t high = 0;
+  for (size_t i = 0; i < end; ++i) {
+    const auto c = static_cast<unsigned char>(bytes[i]);
+    if (c >= 0x80) ++high;
+    else if ((c < 32 && c != '\t' && c != '\n' && c != '\r' && c != '\f') || c == 0x7F) return true;
+  }
+  return high * 10 > end;
+}
+
 void GerberReader::loadBytes(std::string_view bytes) {
   Statements = StatementList(limits_);
   std::string current;
+  uint32_t line = 1, startLine = 1;
   uint64_t percentCount = 0;
-  for (char ch : bytes) {
-    auto c = static_cast<unsigned char>(ch);
+  auto append = [&](char c) {
+    if (current.empty()) startLine = line;
+    current.push_back(c);
+  };
+  for (const char ch : bytes) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c == '\n') ++line;
     if (c < 32) continue;  // line ends, tabs and other control bytes
     if (c == '%') {
+      // A "%" in a comment is text (X2 attributes in comments hold them).
+      if (percentCount % 2 == 0 && startsWith(current, "G04")) {
+        append(ch);
+        continue;
+      }
       // Odd "%" opens a parameter block and stays on its first statement;
       // even "%" closes it and becomes a statement of its own.
       if (++percentCount % 2 == 1) {
-        current.push_back('%');
+        append('%');
       } else {
-        if (!current.empty()) Statements.addStatement(current);
+        if (!current.empty()) Statements.addStatement(current, startLine);
         current.clear();
-        Statements.addStatement("%");
+        Statements.addStatement("%", line);
       }
     } else if (c == '*') {
-      current.push_back('*');
-      if (current != "*") Statements.addStatement(current);
+      append('*');
+      if (current != "*") Statements.addStatement(current, startLine);
       current.clear();
     } else {
-      current.push_back(ch);
+      append(ch);
     }
   }
-  Statements.finish();  // text after the last "*" is dropped
+  // Text after the last "*" is dropped.
 }
 
 LoadStatus GerberReader::load() {
@@ -65,6 +97,7 @@ LoadStatus GerberReader::load() {
   }
   if (in.bad()) return LoadStatus::CannotOpen;
   if (bytes.size() < 5) return LoadStatus::TooShort;
+  if (looksBinary(bytes)) return LoadStatus::NotGerber;
   loadBytes(bytes);
   return LoadStatus::Ok;
 }
@@ -74,6 +107,7 @@ void GerberReader::prepare() {
   if (status == LoadStatus::CannotOpen || status == LoadStatus::NameTooShort) {
     throw IoError(FileName + ": " + toString(status));
   }
+  if (status == LoadStatus::NotGerber) throw FormatError(FileName + ": " + toString(status));
   computeExtents();
   parseDefinitions();
 }
@@ -81,21 +115,7 @@ void GerberReader::prepare() {
 // GerberReader - Extents pass
 // ============================================================================
 
-std::string_view effectiveStatement(std::string_view s) {
-  if (!startsWith(s, "G04")) return s;
-  size_t percent = s.find('%');
-  return percent == std::string_view::npos ? std::string_view{} : s.substr(percent);
-}
-
 namespace {
-
-bool isCoordinateStatement(std::string_view s) {
-  if (s.size() < 2) return false;
-  char c = s[0];
-  if (c != 'G' && c != 'I' && c != 'J' && c != 'X' && c != 'Y') return false;
-  if (startsWith(s, "G04")) return false;
-  return s[1] == '+' || s[1] == '-' || isDigit(s[1]);
-}
 
 struct AxisExtent {
   double min = 1e39;
@@ -117,47 +137,189 @@ struct AxisExtent {
   }
 };
 
+// One coordinate met by the pass: its axis, value (inches, before the
+// step-and-repeat offset) and whether the file was drawing there.
+struct AxisValue {
+  int axis;
+  double value;
+  bool drawing;
+};
+
+// The extents of the end points of moves, draws and flashes (aperture sizes
+// and arc bulges do not count), in the image's frame. A step-and-repeat
+// block is measured from its statements once: the extremes of its copies
+// lie in its first two and last two copies along each axis.
+class ExtentsPass {
+ public:
+  ExtentsPass(const GerberProgram& program, uint64_t maxCopies)
+      : program_(program), image_(program.image.placement()), maxCopies_(maxCopies) {
+    const Linear2& m = image_.linear;
+    perAxis_ = m.xy == 0.0 && m.yx == 0.0;
+  }
+
+  void run() {
+    walk(program_.ops, 0.0, 0.0, [&](const AxisValue& v, double ox, double oy) {
+      add(v.axis, v.value + (v.axis == 0 ? ox : oy), v.drawing);
+    });
+    x_.settle();
+    y_.settle();
+  }
+
+  const AxisExtent& x() const { return x_; }
+  const AxisExtent& y() const { return y_; }
+  bool cut() const { return cut_; }
+
+ private:
+  // Adds a value of one axis, or (when the image turns the axes into each
+  // other) the whole current point.
+  void add(int axis, double v, bool drawing) {
+    if (perAxis_) {
+      const Linear2& m = image_.linear;
+      if (axis == 0) x_.add(m.xx * v + image_.originX, drawing);
+      else y_.add(m.yy * v + image_.originY, drawing);
+      return;
+    }
+    (axis == 0 ? pointX_ : pointY_) = v;
+    double px = pointX_, py = pointY_;
+    image_.apply(px, py);
+    x_.add(px, drawing);
+    y_.add(py, drawing);
+  }
+
+  template <class Sink>
+  void walk(std::span<const GerberOp> ops, double ox, double oy, const Sink& sink) {
+    for (size_t i = 0; i < ops.size(); ++i) {
+      const GerberOp& op = ops[i];
+      switch (op.kind) {
+        case GerberOp::Kind::Operate: {
+          if (op.dCode == 1) drawing_ = true;
+          if (op.dCode == 2) drawing_ = false;
+          const bool absolute = !op.has(GerberOp::kIncremental);
+          if (op.has(GerberOp::kHasX)) sink({0, incX_.resolve(op.x, absolute), drawing_}, ox, oy);
+          if (op.has(GerberOp::kHasY)) sink({1, incY_.resolve(op.y, absolute), drawing_}, ox, oy);
+          break;
+        }
+        case GerberOp::Kind::RepeatBegin: {
+          size_t end = i + 1;
+          while (end < ops.size() && ops[end].kind != GerberOp::Kind::RepeatEnd) ++end;
+          repeat(ops.subspan(i + 1, end - i - 1),
+                 program_.repeats[static_cast<size_t>(ops[i].value)]);
+          i = end;
+          break;
+        }
+        case GerberOp::Kind::Stop: return;
+        default: break;
+      }
+    }
+  }
+
+  void repeat(std::span<const GerberOp> body, const RepeatBlock& r) {
+    if (r.nx < 1 || r.ny < 1) return;
+    const bool incremental = std::any_of(body.begin(), body.end(), [](const GerberOp& op) {
+      return op.has(GerberOp::kIncremental);
+    });
+    auto offsetX = [&](int64_t i) { return RepeatBlock::offset(i, r.stepX, r.unitScale); };
+    auto offsetY = [&](int64_t j) { return RepeatBlock::offset(j, r.stepY, r.unitScale); };
+    auto direct = [&](const AxisValue& v, double ox, double oy) {
+      add(v.axis, v.value + (v.axis == 0 ? ox : oy), v.drawing);
+    };
+    if (incremental || !perAxis_) {
+      // Every copy, in order: the running position goes on from copy to copy.
+      for (int64_t i = 0; i < r.nx; ++i) {
+        for (int64_t j = 0; j < r.ny; ++j) {
+          if (copies_++ >= maxCopies_) {
+            cut_ = true;
+            return;
+          }
+          walk(body, offsetX(i), offsetY(j), direct);
+        }
+      }
+      return;
+    }
+    walk(body, 0.0, 0.0, direct);  // copy (0, 0)
+    if (r.nx * r.ny == 1) return;
+    // The other copies all start with the drawing flag the first one left.
+    std::vector<AxisValue> values;
+    walk(body, 0.0, 0.0, [&](const AxisValue& v, double, double) { values.push_back(v); });
+    // Copies after the first: i from 0 when some have j > 0, else from 1.
+    const int64_t i0 = r.ny >= 2 ? 0 : 1, j0 = r.nx >= 2 ? 0 : 1;
+    for (const AxisValue& v : values) {
+      const int64_t lo = v.axis == 0 ? i0 : j0, hi = (v.axis == 0 ? r.nx : r.ny) - 1;
+      for (int64_t k : {lo, lo + 1, hi - 1, hi}) {
+        if (k < lo || k > hi) continue;
+        add(v.axis, v.value + (v.axis == 0 ? offsetX(k) : offsetY(k)), v.drawing);
+      }
+    }
+  }
+
+  const GerberProgram& program_;
+  Placement image_;
+  bool perAxis_ = true;
+  uint64_t maxCopies_;
+  uint64_t copies_ = 0;
+  bool cut_ = false;
+  bool drawing_ = false;
+  IncrementalAxis incX_, incY_;
+  double pointX_ = 0.0, pointY_ = 0.0;
+  AxisExtent x_, y_;
+};
+
 }  // namespace
 
 void GerberReader::computeExtents() {
-  Format.Absolute = 1;
-  bool drawing = false;
-  RepeatOffset repeat;  // inches
-  IncrementalAxis incX, incY;
-  AxisExtent x, y;
   CurrentAperture = 10;
   DarkPolarity = 1;
-  UnitScale = Format.unitScale();
+  Program = decodeProgram(Statements, preset_, FileName, Warnings);
+  Format = Program.format;
+  UnitScale = Program.unitScale;
 
-  for (size_t i = 0; i < Statements.size(); ++i) {
-    std::string_view s = effectiveStatement(Statements[i]);
-    if (s.size() < 2) continue;
-    if (s.find("D01") != std::string_view::npos) drawing = true;
-    if (s.find("D02") != std::string_view::npos) drawing = false;
-    applyFormatStatement(s, Format);
-    UnitScale = Format.unitScale();
-    if (startsWith(s, "%SR_")) {
-      RepeatOffset offset = parseRepeatStatement(s);
-      repeat = {offset.x * UnitScale, offset.y * UnitScale};
-    }
-    if (!isCoordinateStatement(s)) continue;
-    bool absolute = Format.Absolute != 0;
-    if (size_t p = s.find('X'); p != std::string_view::npos) {
-      double v = incX.resolve(parseCoordinate(s, p, Format, UnitScale), absolute);
-      if (hasValue(v)) x.add(v + repeat.x, drawing);
-    }
-    if (size_t p = s.find('Y'); p != std::string_view::npos) {
-      double v = incY.resolve(parseCoordinate(s, p, Format, UnitScale), absolute);
-      if (hasValue(v)) y.add(v + repeat.y, drawing);
-    }
+  ExtentsPass pass(Program, limits_.maxRepeatCopies);
+  pass.run();
+  MinX = pass.x().min, MaxX = pass.x().max, MinY = pass.y().min, MaxY = pass.y().max;
+  if (pass.cut()) {
+    Warnings.add(FileName + ": step-and-repeat copies past " +
+                 std::to_string(limits_.maxRepeatCopies) + " were not measured");
   }
-  x.settle();
-  y.settle();
-  MinX = x.min, MaxX = x.max, MinY = y.min, MaxY = y.max;
+  // Justification moves the image by its own extents.
+  ImageStatements& image = Program.image;
+  auto justify = [](int mode, double offset, double& min, double& max) {
+    const double shift = mode == 1 ? offset - min : mode == 2 ? -(min + max) / 2 : 0.0;
+    min += shift;
+    max += shift;
+    return shift;
+  };
+  image.offsetA += justify(image.justifyA, image.justifyOffsetA, MinX, MaxX);
+  image.offsetB += justify(image.justifyB, image.justifyOffsetB, MinY, MaxY);
+  image.justifyA = image.justifyB = 0;
   Width = MaxX - MinX;
   Height = MaxY - MinY;
+  warnAboutContent();
 }
 
-void GerberReader::parseDefinitions() { drumplot::parseDefinitions(Statements, Apertures, FileName); }
+void GerberReader::warnAboutContent() {
+  if (Statements.truncated()) {
+    Warnings.add(FileName + ": only the first " + std::to_string(Statements.size()) +
+                 " statements were read (the statement limit)");
+  }
+  if (!Program.hasDrawing) {
+    Warnings.add(FileName + ": no draw or flash statement: the layer draws nothing");
+  } else if (!Program.hasEnd) {
+    Warnings.add(FileName + ": no M02 at the end: the file may be cut off");
+  }
+}
+
+void GerberReader::parseDefinitions() {
+  const auto& units = Program.definitionUnits;
+  drumplot::parseDefinitions(Statements, Apertures, FileName, [&units](size_t i) {
+    auto it = units.find(i);
+    return it == units.end() ? 1.0 : it->second;
+  });
+  for (const auto& [dCode, ops] : Program.blocks) {
+    if (dCode < 10 || dCode > ApertureTable::kMaxDCode) continue;
+    Aperture& a = Apertures.define(dCode);
+    a.Defined = 1;
+    a.Kind = static_cast<uint8_t>(ApertureKind::Block);
+  }
+}
 
 }  // namespace drumplot

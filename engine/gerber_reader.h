@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // GerberReader: the reader object of one layer file (its "ZobrazGerber").
-// It loads the file into statements, runs the extents pass that applies the
-// format statements and measures the data, and parses the aperture
+// It loads the file into statements, decodes them once into operations,
+// measures the data (the extents pass) and parses the aperture
 // definitions. Drawing is the interpreter's.
 #pragma once
 
@@ -11,6 +11,7 @@
 
 #include "engine/aperture.h"
 #include "engine/data_format.h"
+#include "engine/gerber_program.h"
 #include "engine/statement_list.h"
 
 namespace drumplot {
@@ -20,9 +21,15 @@ enum class LoadStatus {
   NameTooShort,  // a file name of fewer than 3 characters
   CannotOpen,    // missing or unreadable
   TooShort,      // fewer than 5 bytes
+  NotGerber,     // binary bytes: not a text file
 };
 
 const char* toString(LoadStatus status);
+
+// True when `bytes` hold binary data rather than text: control bytes other
+// than tab, line ends and a trailing end-of-file mark, or bytes that are not
+// UTF-8 text.
+bool looksBinary(std::string_view bytes);
 
 class GerberReader {
  public:
@@ -34,34 +41,39 @@ class GerberReader {
   // Load from bytes already in memory (tests, fuzzing, the file loader).
   void loadBytes(std::string_view bytes);
 
-  // The extents pass: applies the format statements and measures the data.
+  // The extents pass: decodes the statements (the format statements take
+  // effect where they stand) and measures the data. Throws FormatError
+  // naming the file and line for a coordinate that cannot be held.
   void computeExtents();
 
-  // Parses the %ADD statements (and their macros) into Apertures. Throws
-  // FormatError naming the file when a D code is not a number.
+  // Parses the %ADD statements (and their macros) into Apertures, and notes
+  // the aperture blocks. Throws FormatError naming the file when a D code is
+  // not a number.
   void parseDefinitions();
 
-  // Load + extents + definitions; throws IoError when the file cannot be read.
+  // Load + extents + definitions; throws IoError when the file cannot be
+  // read and FormatError when it is not a Gerber file.
   void prepare();
 
   std::string FileName;
-  DataFormat Format;        // preset by the caller, changed by the extents pass
-  double UnitScale = 1.0;   // file units to inches, as left by the extents pass
+  DataFormat Format;        // preset by the caller; as the file leaves it after the extents pass
+  double UnitScale = 1.0;   // file units to inches at the end of the file
   StatementList Statements;
+  GerberProgram Program;
   ApertureTable Apertures;
+  ReadWarnings Warnings;    // what reading found to say, file and line named
 
-  // Extents in inches.
+  // Extents in inches: only the end points of moves, draws and flashes.
   double MinX = 0.0, MinY = 0.0, MaxX = 0.0, MaxY = 0.0, Width = 0.0, Height = 0.0;
 
   int32_t CurrentAperture = 10;
   uint8_t DarkPolarity = 1;
 
  private:
+  void warnAboutContent();
+
+  DataFormat preset_;
   StatementLimits limits_;
 };
-
-// The statement as the passes see it: a "G04" comment is replaced by its text
-// from the first "%" on, or by nothing when it holds none.
-std::string_view effectiveStatement(std::string_view statement);
 
 }  // namespace drumplot

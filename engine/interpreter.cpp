@@ -3,40 +3,83 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
+#include <span>
 #include <string>
 
 #include "engine/canvas.h"
 #include "engine/gerber_reader.h"
 #include "engine/rounding.h"
 #include "engine/shape_rasterizer.h"
-#include "engine/statement_list.h"
 #include "engine/text.h"
 
 namespace drumplot {
 
 namespace {
 
+constexpr double kPi = std::numbers::pi;
 
-// The digits after the first `letter` that is followed by a digit, or -1.
-long long firstCode(std::string_view s, char letter) {
-  for (size_t p = s.find(letter); p != std::string_view::npos; p = s.find(letter, p + 1)) {
-    if (p + 1 < s.size() && isDigit(s[p + 1])) {
-      size_t end = p + 1;
-      while (end < s.size() && isDigit(s[end]) && end - p <= 9) ++end;
-      return *parseInteger(s.substr(p + 1, end - p - 1));
-    }
-  }
-  return -1;
+// Blocks flashed inside blocks deeper than this draw nothing: a block that
+// flashes itself would never end.
+constexpr int kMaxBlockDepth = 32;
+
+// The angle of (x, y) in [0, 2 pi).
+double angleOf(double x, double y) {
+  double a = std::atan2(y, x);
+  return a < 0 ? a + 2 * kPi : a;
 }
 
-// A statement that carries coordinates or a D code the run acts on.
-bool isDataStatement(std::string_view s) {
-  if (s.size() < 2) return false;
-  char c = s[0];
-  if (c != 'D' && c != 'G' && c != 'I' && c != 'J' && c != 'X' && c != 'Y') return false;
-  if (startsWith(s, "G04")) return false;
-  if (s[1] != '+' && s[1] != '-' && !isDigit(s[1])) return false;
-  return s.find_first_of("XYIJD") != std::string_view::npos;
+// The convex hull of the points, counterclockwise as the canvas shows it
+// (monotone chain).
+std::vector<PixelPoint> convexHull(std::vector<PixelPoint> points) {
+  std::sort(points.begin(), points.end(), [](PixelPoint a, PixelPoint b) {
+    return a.x != b.x ? a.x < b.x : a.y < b.y;
+  });
+  points.erase(std::unique(points.begin(), points.end()), points.end());
+  if (points.size() < 3) return points;
+  auto cross = [](PixelPoint o, PixelPoint a, PixelPoint b) {
+    return (a.x - o.x) * (b.y - o.y) - (a.y - o.y) * (b.x - o.x);
+  };
+  std::vector<PixelPoint> hull(2 * points.size());
+  size_t k = 0;
+  for (const PixelPoint& p : points) {
+    while (k >= 2 && cross(hull[k - 2], hull[k - 1], p) <= 0) --k;
+    hull[k++] = p;
+  }
+  for (size_t i = points.size() - 1, lower = k + 1; i-- > 0;) {
+    while (k >= lower && cross(hull[k - 2], hull[k - 1], points[i]) <= 0) --k;
+    hull[k++] = points[i];
+  }
+  hull.resize(k - 1);
+  return hull;
+}
+
+// A convex polygon (as convexHull gives it) with every side moved out by
+// `grow` pixels (in when negative), its corners where the moved sides meet.
+std::vector<PixelPoint> grownConvex(const std::vector<PixelPoint>& hull, double grow) {
+  const size_t n = hull.size();
+  if (n < 3) return hull;
+  struct Side {
+    double nx, ny, c;  // points p of the moved side: nx px + ny py = c
+  };
+  std::vector<Side> sides;
+  for (size_t i = 0; i < n; ++i) {
+    const PixelPoint a = hull[i], b = hull[(i + 1) % n];
+    const auto dx = static_cast<double>(b.x - a.x), dy = static_cast<double>(b.y - a.y);
+    const double len = std::hypot(dx, dy);
+    const double nx = dy / len, ny = -dx / len;  // outward for this winding
+    sides.push_back({nx, ny, nx * static_cast<double>(a.x) + ny * static_cast<double>(a.y) + grow});
+  }
+  std::vector<PixelPoint> grown;
+  for (size_t i = 0; i < n; ++i) {
+    const Side& s = sides[(i + n - 1) % n];
+    const Side& t = sides[i];
+    const double det = s.nx * t.ny - s.ny * t.nx;
+    if (std::fabs(det) < 1e-12) continue;
+    grown.push_back({roundHalfEven((s.c * t.ny - s.ny * t.c) / det),
+                     roundHalfEven((s.nx * t.c - s.c * t.nx) / det)});
+  }
+  return grown;
 }
 
 // Interpreter - State of one run
@@ -48,141 +91,126 @@ class Interpreter {
               const LayerPlacement& placement, const InterpreterSettings& settings,
               Progress* progress)
       : reader_(reader),
+        program_(reader.Program),
         shapes_(shapes),
         canvas_(canvas),
         settings_(settings),
         progress_(progress),
         ppi_(placement.pixelsPerInch),
-        layerColour_(placement.colour),
-        currentColour_(placement.colour),
+        negative_(reader.Program.image.negative),
+        darkColour_(negative_ ? kWhite : placement.colour),
+        clearColour_(negative_ ? placement.colour : kWhite),
         offX_(placement.boardX - reader.MinX),
         offY_(placement.boardY - reader.MinY),
-        CurrentAperture(reader.CurrentAperture),
-        DarkPolarity(reader.DarkPolarity != 0) {}
+        negativeArea_(placement.negativeArea) {}
 
   void run();
 
  private:
-  // Phases of one statement.
-  void selectAperture(std::string_view s);
-  void applyPolarity(std::string_view s);
-  void applyGCode(long long g);
-  void readCoordinates(std::string_view s);
-  void readArcOffsets(std::string_view s);
-  void actOnMode(std::string_view s);
+  // Where the statements being run land, and how their apertures turn.
+  struct Frame {
+    Placement placement;        // file point -> image point, inches
+    Linear2 apertures;          // the apertures' turn before their own transform
+    bool invert = false;        // a block flashed in clear polarity swaps dark and clear
+    int depth = 0;
+  };
+
+  // The modal state of one run of statements.
+  struct State {
+    int32_t aperture = 10;
+    bool dark = true;
+    int8_t dMode = 0;
+    int32_t interpolation = 1;  // 1 linear, 2 clockwise, 3 counterclockwise
+    bool multiQuadrant = false;
+    bool regionMode = false;
+    size_t transform = 0;
+    double penWidth = 0.0;            // pixels
+    double lastX = 0.0, lastY = 0.0;  // the current point, file frame, with the repeat offset
+    int64_t posX = 0, posY = 0;       // the current point, image pixels
+    double repeatX = 0.0, repeatY = 0.0;
+    IncrementalAxis incX, incY;
+    std::vector<PixelPoint> region;
+  };
+
+  void runOps(std::span<const GerberOp> ops);
+  void operate(const GerberOp& op);
+  void select(int32_t dCode);
+  void setColours();
+  void repeat(std::span<const GerberOp> body, const RepeatBlock& block);
 
   // Drawing.
-  void flashAt(int64_t x, int64_t y);
+  void flashAt(int64_t x, int64_t y, double fileX, double fileY);
+  void flashBlock(const std::vector<GerberOp>& ops, double fileX, double fileY);
   void applyAdjustment();
-  void drawLine();
-  void drawArc();
-  void addRegionPoints();
+  void drawLine(int64_t toX, int64_t toY);
+  void sweep(const std::vector<PixelPoint>& outline, PixelPoint from, PixelPoint to);
+  void drawArc(const GerberOp& op, double fromX, double fromY, int64_t toX, int64_t toY);
+  void addRegionPoints(const GerberOp& op, int8_t mode, double fromX, double fromY);
   void fillRegion();
   void recordHole(int64_t x, int64_t y);
   void punchHoles();
+  void exposeNegativeArea();
 
-  struct ArcGeometry {
-    int64_t x1, y1, x2, y2;  // box
-    int64_t sx, sy, ex, ey;  // start and end radial points
+  struct Arc {
+    double cx, cy;         // centre, image pixels (not rounded)
+    double radius;         // pixels
+    double start, sweep;   // canvas angles (radians); sweep > 0 counterclockwise in the file
+    bool full = false;
   };
-  ArcGeometry multiQuadrantArc() const;
-  bool singleQuadrantArc(ArcGeometry& arc) const;
+  bool arcGeometry(const GerberOp& op, double fromX, double fromY, Arc& arc) const;
 
-  int64_t toPixelX(double x) const { return roundHalfEven((x + offX_) * ppi_); }
-  int64_t toPixelY(double y) const { return roundHalfEven((y + offY_) * ppi_); }
+  Linear2 apertureTransform() const {
+    return frame_.apertures * program_.transforms[state_.transform].linear();
+  }
+  Rgb colour(bool dark) const { return dark != frame_.invert ? darkColour_ : clearColour_; }
+  // Image pixels of a file point (with the repeat offset), not rounded.
+  void toImage(double x, double y, double& px, double& py) const {
+    frame_.placement.apply(x, y);
+    px = (x + offX_) * ppi_;
+    py = (y + offY_) * ppi_;
+  }
+  PixelPoint toPixel(double x, double y) const {
+    double px, py;
+    toImage(x, y, px, py);
+    return {roundHalfEven(px), roundHalfEven(py)};
+  }
 
   const GerberReader& reader_;
+  const GerberProgram& program_;
   ShapeRasterizer& shapes_;
   Canvas& canvas_;
   const InterpreterSettings& settings_;
   Progress* progress_;
   double ppi_;
-  uint32_t layerColour_;
-  uint32_t currentColour_;
-  uint32_t otherColour_ = kWhite;
+  bool negative_;
+  Rgb darkColour_, clearColour_;
   double offX_, offY_;  // inches
+  std::optional<PixelRect> negativeArea_;
 
-  // Every run starts from the state the extents pass left in the reader and
-  // leaves the reader as it found it, so each band is drawn alike.
-  int32_t CurrentAperture;
-  bool DarkPolarity;
-  double PenWidth = 0.0;  // pixels
-  int32_t DMode = 0;
-  int32_t GMode = 0;
-  bool CircularMode = false;
-  bool MultiQuadrant = false;
-  bool RegionMode = false;
-  bool Ccw = false;
-  double LastX = 0.0, LastY = 0.0;  // inches, with the repeat offset
-  double ArcI = 0.0, ArcJ = 0.0;    // inches
-  int64_t PosXPx = 0, PosYPx = 0;   // current point, canvas pixels
-  RepeatOffset repeat_;             // inches
-  IncrementalAxis incX_, incY_;
-
-  // This statement's coordinates.
-  bool hasX_ = false, hasY_ = false;
-  bool moved_ = false;                  // an axis differs from the current point
-  double parsedX_ = 0.0, parsedY_ = 0.0;  // most recent parsed values, before offsets
-  double prevParsedX_ = 0.0, prevParsedY_ = 0.0;
-  int64_t targetX_ = 0, targetY_ = 0;
-
-  std::vector<PixelPoint> region_;
+  Frame frame_;
+  State state_;
+  bool stopped_ = false;
+  uint64_t executed_ = 0;  // operations run, for progress and cancel
   std::vector<PixelPoint> holes_;
 };
 
-// Interpreter - Statement loop
+// Interpreter - Operation loop
 // ============================================================================
 
 void Interpreter::run() {
   if (progress_) progress_->busy = true;
-  canvas_.setPenColor(currentColour_);
-  canvas_.setBrushColor(currentColour_);
+  frame_.placement = program_.image.placement();
+  frame_.apertures = program_.image.apertureLinear();
+  if (negative_) exposeNegativeArea();
+  // The file's (0, 0) is the current point until the first move.
+  const PixelPoint origin = toPixel(0.0, 0.0);
+  state_.posX = origin.x, state_.posY = origin.y;
+  setColours();
   canvas_.setPenWidth(1);
-  const StatementList& list = reader_.Statements;
-  const size_t count = list.size();
-  for (size_t i = 0; i < count; ++i) {
-    if (progress_ && i % 100 == 0) {
-      progress_->fraction = static_cast<double>(i) / static_cast<double>(count);
-      if (progress_->cancelled) break;
-    }
-    std::string prefixed;
-    std::string_view s = list[i];
-    // A bare D code of 10 or more selects the aperture, as G54Dnn does.
-    if (!s.empty() && s[0] == 'D' && firstCode(s, 'D') >= 10) {
-      prefixed = "G54" + std::string(s);
-      s = prefixed;
-    }
-    s = effectiveStatement(s);
-    if (s.size() < 2) continue;
-
-    if (startsWith(s, "%SR_")) {
-      RepeatOffset o = parseRepeatStatement(s);
-      repeat_ = {o.x * reader_.UnitScale, o.y * reader_.UnitScale};
-    }
-    applyPolarity(s);
-    canvas_.setPenColor(currentColour_);
-    canvas_.setBrushColor(currentColour_);
-
-    bool selects = startsWith(s, "G54");
-    if (selects) selectAperture(s);
-    if (long long d = firstCode(s, 'D'); d >= 0 && d < 5) DMode = static_cast<int32_t>(d);
-    if (long long g = firstCode(s, 'G'); g >= 0) applyGCode(g);
-    if (i + 1 == count && RegionMode) {
-      fillRegion();
-      RegionMode = false;
-    }
-    if (startsWith(s, "D03")) {
-      RegionMode = false;
-      flashAt(PosXPx, PosYPx);
-    }
-    if (!isDataStatement(s)) continue;
-    readCoordinates(s);
-    if (RegionMode) {
-      if (CircularMode) readArcOffsets(s);
-      addRegionPoints();
-    } else if (!selects) {
-      actOnMode(s);
-    }
+  runOps(program_.ops);
+  if (state_.regionMode) {
+    fillRegion();
+    state_.regionMode = false;
   }
   punchHoles();
   if (progress_) {
@@ -191,323 +219,379 @@ void Interpreter::run() {
   }
 }
 
-void Interpreter::applyPolarity(std::string_view s) {
-  if (startsWith(s, "%LPD") || startsWith(s, "LPD")) {
-    DarkPolarity = true;
-    currentColour_ = layerColour_;
-    otherColour_ = kWhite;
-  } else if (startsWith(s, "%LPC") || startsWith(s, "LPC")) {
-    DarkPolarity = false;
-    otherColour_ = layerColour_;
-    currentColour_ = kWhite;
+void Interpreter::runOps(std::span<const GerberOp> ops) {
+  for (size_t i = 0; i < ops.size() && !stopped_; ++i) {
+    if (progress_ && ++executed_ % 4096 == 0) {
+      if (frame_.depth == 0 && ops.data() == program_.ops.data()) {
+        progress_->fraction = static_cast<double>(i) / static_cast<double>(ops.size());
+      }
+      if (progress_->cancelled) {
+        stopped_ = true;
+        return;
+      }
+    }
+    const GerberOp& op = ops[i];
+    switch (op.kind) {
+      case GerberOp::Kind::Interpolation: state_.interpolation = op.value; break;
+      case GerberOp::Kind::Quadrant: state_.multiQuadrant = op.value == 75; break;
+      case GerberOp::Kind::RegionBegin:
+        state_.region.clear();
+        state_.regionMode = true;
+        break;
+      case GerberOp::Kind::RegionEnd:
+        state_.regionMode = false;
+        fillRegion();
+        state_.region.clear();
+        break;
+      case GerberOp::Kind::Select: select(op.value); break;
+      case GerberOp::Kind::DrawMode: state_.dMode = static_cast<int8_t>(op.value); break;
+      case GerberOp::Kind::Operate: operate(op); break;
+      case GerberOp::Kind::Polarity:
+        state_.dark = op.value == 1;
+        setColours();
+        break;
+      case GerberOp::Kind::Transform:
+        state_.transform = static_cast<size_t>(op.value);
+        // Scaling applies to draws as well: the pen follows the aperture.
+        select(state_.aperture);
+        break;
+      case GerberOp::Kind::RepeatBegin: {
+        size_t end = i + 1;
+        while (end < ops.size() && ops[end].kind != GerberOp::Kind::RepeatEnd) ++end;
+        repeat(ops.subspan(i + 1, end - i - 1), program_.repeats[static_cast<size_t>(op.value)]);
+        i = end;
+        break;
+      }
+      case GerberOp::Kind::RepeatEnd: break;
+      case GerberOp::Kind::Stop: stopped_ = frame_.depth == 0; return;
+    }
   }
 }
 
-void Interpreter::selectAperture(std::string_view s) {
-  ArcI = ArcJ = 0.0;
-  long long d = firstCode(s, 'D');
-  CurrentAperture = static_cast<int32_t>(std::clamp<long long>(d, -1, 99999));
-  PenWidth = 1.0;
-  if (d >= 10 && d <= 9998) PenWidth = shapes_.measure(static_cast<int>(d)).value_or(PenWidth);
+void Interpreter::repeat(std::span<const GerberOp> body, const RepeatBlock& block) {
+  // Copies in order, i outer and j inner; the running state goes on from
+  // one copy to the next, as if the block were written out.
+  for (int64_t i = 0; i < block.nx && !stopped_; ++i) {
+    for (int64_t j = 0; j < block.ny && !stopped_; ++j) {
+      state_.repeatX = RepeatBlock::offset(i, block.stepX, block.unitScale);
+      state_.repeatY = RepeatBlock::offset(j, block.stepY, block.unitScale);
+      runOps(body);
+    }
+  }
+  // What follows a closed block is drawn without offset.
+  state_.repeatX = state_.repeatY = 0.0;
+}
+
+void Interpreter::setColours() {
+  canvas_.setPenColor(colour(state_.dark));
+  canvas_.setBrushColor(colour(state_.dark));
+}
+
+void Interpreter::select(int32_t dCode) {
+  state_.aperture = dCode;
+  state_.penWidth = 1.0;
+  if (dCode >= 10 && dCode <= ApertureTable::kMaxDCode) {
+    state_.penWidth = shapes_.measure(dCode, apertureTransform()).value_or(state_.penWidth);
+  }
   applyAdjustment();
-  int64_t w = roundHalfEven(PenWidth);
+  int64_t w = roundHalfEven(state_.penWidth);
   canvas_.setPenWidth(w == 0 ? 1 : w);
 }
 
-void Interpreter::applyGCode(long long g) {
-  switch (g) {
-    case 0: case 4: case 54: case 70: case 71: case 90: case 91:
-      return;
-    default:
-      break;
-  }
-  GMode = static_cast<int32_t>(std::min<long long>(g, 1 << 30));
-  switch (g) {
-    case 1: case 10: case 11: case 12:
-      CircularMode = false;
-      ArcI = ArcJ = 0.0;
-      break;
-    case 2: case 3:
-      CircularMode = true;
-      Ccw = g == 3;
-      ArcI = ArcJ = 0.0;
-      break;
-    case 74: case 75:
-      CircularMode = false;
-      MultiQuadrant = g == 75;
-      break;
-    case 36:
-      region_.clear();
-      RegionMode = true;
-      break;
-    case 37:
-      RegionMode = false;
-      fillRegion();
-      break;
-    default:
-      break;
-  }
-}
+void Interpreter::operate(const GerberOp& op) {
+  if (op.dCode >= 0) state_.dMode = op.dCode;
+  const int8_t mode = state_.dMode;
+  const double fromX = state_.lastX, fromY = state_.lastY;
+  const bool absolute = !op.has(GerberOp::kIncremental);
+  if (op.has(GerberOp::kHasX)) state_.lastX = state_.incX.resolve(op.x, absolute) + state_.repeatX;
+  if (op.has(GerberOp::kHasY)) state_.lastY = state_.incY.resolve(op.y, absolute) + state_.repeatY;
+  const PixelPoint target = toPixel(state_.lastX, state_.lastY);
+  const bool moves = op.has(GerberOp::kHasX) || op.has(GerberOp::kHasY);
 
-// Interpreter - Coordinates
-// ============================================================================
-
-void Interpreter::readCoordinates(std::string_view s) {
-  const DataFormat& f = reader_.Format;
-  bool absolute = f.Absolute != 0;
-  size_t px = s.find('X');
-  size_t py = s.find('Y');
-  hasX_ = px != std::string_view::npos;
-  hasY_ = py != std::string_view::npos;
-  moved_ = false;
-  prevParsedX_ = parsedX_;
-  prevParsedY_ = parsedY_;
-  if (hasX_) {
-    double raw = parseCoordinate(s, px, f, reader_.UnitScale);
-    if (hasValue(raw)) parsedX_ = raw;
-    double v = incX_.resolve(raw, absolute);
-    if (v + repeat_.x != LastX) moved_ = true;
-    if (hasValue(v)) LastX = v + repeat_.x;
-  }
-  if (hasY_) {
-    double raw = parseCoordinate(s, py, f, reader_.UnitScale);
-    if (hasValue(raw)) parsedY_ = raw;
-    double v = incY_.resolve(raw, absolute);
-    if (v + repeat_.y != LastY) moved_ = true;
-    if (hasValue(v)) LastY = v + repeat_.y;
-  }
-  targetX_ = toPixelX(LastX);
-  targetY_ = toPixelY(LastY);
-}
-
-void Interpreter::readArcOffsets(std::string_view s) {
-  size_t pi = s.find('I');
-  size_t pj = s.find('J');
-  if (pi == std::string_view::npos && pj == std::string_view::npos) return;
-  ArcI = ArcJ = 0.0;
-  // Centre offsets are neither offset nor accumulated.
-  if (pi != std::string_view::npos) {
-    double v = parseCoordinate(s, pi, reader_.Format, reader_.UnitScale);
-    if (hasValue(v)) ArcI = v;
-  }
-  if (pj != std::string_view::npos) {
-    double v = parseCoordinate(s, pj, reader_.Format, reader_.UnitScale);
-    if (hasValue(v)) ArcJ = v;
-  }
-}
-
-void Interpreter::actOnMode(std::string_view s) {
-  switch (DMode) {
-    case 3: {
-      int64_t x = hasX_ ? targetX_ : PosXPx;
-      int64_t y = hasY_ ? targetY_ : PosYPx;
-      flashAt(x, y);
-      PosXPx = x;
-      PosYPx = y;
-      return;
+  if (state_.regionMode && !(mode == 3 && !moves)) {
+    addRegionPoints(op, mode, fromX, fromY);
+  } else {
+    switch (mode) {
+      case 3:
+        state_.regionMode = false;
+        flashAt(target.x, target.y, state_.lastX, state_.lastY);
+        break;
+      case 2: canvas_.moveTo(target.x, target.y); break;
+      case 1:
+        if (state_.interpolation == 1) drawLine(target.x, target.y);
+        else drawArc(op, fromX, fromY, target.x, target.y);
+        break;
+      default: break;  // 0 or 4: move without drawing
     }
-    case 2:
-      canvas_.moveTo(targetX_, targetY_);
-      break;
-    case 1:
-      readArcOffsets(s);
-      if (CircularMode) drawArc();
-      else drawLine();
-      break;
-    default:  // 0 or 4: move without drawing
-      break;
   }
-  PosXPx = targetX_;
-  PosYPx = targetY_;
+  state_.posX = target.x;
+  state_.posY = target.y;
 }
 
 // Interpreter - Flashes, lines and arcs
 // ============================================================================
 
 void Interpreter::applyAdjustment() {
-  PenWidth += settings_.lineWidthAdjust_mils * ppi_ / 1000.0;
-  if (PenWidth == 0.0) PenWidth = 1.0;
+  state_.penWidth += settings_.lineWidthAdjust_mils * ppi_ / 1000.0;
+  if (state_.penWidth == 0.0) state_.penWidth = 1.0;
 }
 
-void Interpreter::flashAt(int64_t x, int64_t y) {
-  PenWidth = shapes_
-                 .flash(canvas_, CurrentAperture, static_cast<double>(x) / ppi_,
-                        static_cast<double>(y) / ppi_, currentColour_)
-                 .value_or(PenWidth);
+void Interpreter::flashAt(int64_t x, int64_t y, double fileX, double fileY) {
+  if (auto block = program_.blocks.find(state_.aperture); block != program_.blocks.end()) {
+    flashBlock(block->second, fileX, fileY);
+    return;
+  }
+  state_.penWidth = shapes_
+                        .flash(canvas_, state_.aperture, apertureTransform(),
+                               static_cast<double>(x) / ppi_, static_cast<double>(y) / ppi_,
+                               colour(state_.dark))
+                        .value_or(state_.penWidth);
   applyAdjustment();
   recordHole(x, y);
 }
 
-void Interpreter::drawLine() {
-  int64_t w = roundHalfEven(PenWidth);
+// A block's statements drawn with their origin on the flash point, turned
+// with the aperture transform in force; in clear polarity dark and clear
+// swap. The statements after the flash go on where they were.
+void Interpreter::flashBlock(const std::vector<GerberOp>& ops, double fileX, double fileY) {
+  if (frame_.depth >= kMaxBlockDepth) return;
+  const Frame outerFrame = frame_;
+  State outer = std::move(state_);
+  double ox = fileX, oy = fileY;
+  outerFrame.placement.apply(ox, oy);
+  const Linear2 turn = outerFrame.apertures * program_.transforms[outer.transform].linear();
+  frame_ = {Placement{turn, ox, oy}, turn, outerFrame.invert != !outer.dark, outerFrame.depth + 1};
+  state_ = State{};
+  const PixelPoint origin = toPixel(0.0, 0.0);
+  state_.posX = origin.x, state_.posY = origin.y;
+  setColours();
+  runOps(ops);
+  if (state_.regionMode) fillRegion();
+  frame_ = outerFrame;
+  state_ = std::move(outer);
+  setColours();
+  int64_t w = roundHalfEven(state_.penWidth);
+  canvas_.setPenWidth(w == 0 ? 1 : w);
+}
+
+void Interpreter::drawLine(int64_t toX, int64_t toY) {
+  const int64_t fromX = state_.posX, fromY = state_.posY;
+  if (state_.aperture >= 10 && state_.aperture <= ApertureTable::kMaxDCode) {
+    const PreparedAperture* p = shapes_.prepare(state_.aperture, apertureTransform());
+    if (p && !p->outline.empty()) {
+      sweep(p->outline, {fromX, fromY}, {toX, toY});
+      return;
+    }
+  }
+  int64_t w = roundHalfEven(state_.penWidth);
   canvas_.setPenWidth(w <= 2 ? 2 : w + 1);
-  canvas_.moveTo(PosXPx, PosYPx);
-  int64_t dx = targetX_ - PosXPx;
-  int64_t dy = targetY_ - PosYPx;
+  canvas_.moveTo(fromX, fromY);
+  int64_t dx = toX - fromX;
+  int64_t dy = toY - fromY;
   // Very long segments are drawn in two halves.
   if (std::hypot(static_cast<double>(dx), static_cast<double>(dy)) > 10000.0) {
-    canvas_.lineTo(PosXPx + dx / 2, PosYPx + dy / 2);
+    canvas_.lineTo(fromX + dx / 2, fromY + dy / 2);
   }
-  canvas_.lineTo(targetX_, targetY_);
+  canvas_.lineTo(toX, toY);
   if (w > 3) {
     // The aperture at both ends gives the line its end shape.
     int64_t width = canvas_.penWidth_px();
-    for (auto [x, y] : {std::pair{PosXPx, PosYPx}, std::pair{targetX_, targetY_}}) {
-      PenWidth = shapes_
-                     .flash(canvas_, CurrentAperture, static_cast<double>(x) / ppi_,
-                            static_cast<double>(y) / ppi_, currentColour_)
-                     .value_or(PenWidth);
+    for (auto [x, y] : {std::pair{fromX, fromY}, std::pair{toX, toY}}) {
+      state_.penWidth = shapes_
+                            .flash(canvas_, state_.aperture, apertureTransform(),
+                                   static_cast<double>(x) / ppi_, static_cast<double>(y) / ppi_,
+                                   colour(state_.dark))
+                            .value_or(state_.penWidth);
       applyAdjustment();
     }
     canvas_.setPenWidth(width);
-    canvas_.moveTo(targetX_, targetY_);
+    canvas_.moveTo(toX, toY);
   }
 }
 
-Interpreter::ArcGeometry Interpreter::multiQuadrantArc() const {
-  double i = ArcI * ppi_;
-  double j = ArcJ * ppi_;
-  double r = std::sqrt(i * i + j * j);
-  double cx = static_cast<double>(PosXPx) + i;
-  double cy = static_cast<double>(PosYPx) + j;
-  ArcGeometry a{roundHalfEven(cx - r), roundHalfEven(cy - r), roundHalfEven(cx + r),
-                roundHalfEven(cy + r), 0, 0, 0, 0};
+// A line drawn with a rectangle or polygon is the shape swept along it: the
+// hull of the shape at both ends, grown by half the line-width adjustment.
+void Interpreter::sweep(const std::vector<PixelPoint>& outline, PixelPoint from, PixelPoint to) {
+  std::vector<PixelPoint> ends;
+  for (PixelPoint at : {from, to}) {
+    for (const PixelPoint& p : outline) ends.push_back({at.x + p.x, at.y + p.y});
+  }
+  std::vector<PixelPoint> hull = convexHull(std::move(ends));
+  const double grow = settings_.lineWidthAdjust_mils * ppi_ / 1000.0 / 2.0;
+  if (grow != 0.0) hull = grownConvex(hull, grow);
+  const int64_t width = canvas_.penWidth_px();
+  canvas_.setPenWidth(1);
+  canvas_.fillPolygon(hull);
+  canvas_.setPenWidth(width);
+  canvas_.moveTo(to.x, to.y);
+}
+
+// The arc from the current point to the operation's end point: its centre
+// is fixed by I and J (unsigned in single-quadrant mode, where the centre is
+// the one that makes an arc of at most a quarter turn) and its direction by
+// G02 or G03. Only an arc that ends where it starts (in multi-quadrant mode)
+// is a full circle. Returns false for an arc of no radius.
+bool Interpreter::arcGeometry(const GerberOp& op, double fromX, double fromY, Arc& arc) const {
+  const double i = op.has(GerberOp::kHasI) ? op.i : 0.0, j = op.has(GerberOp::kHasJ) ? op.j : 0.0;
+  const double toX = state_.lastX, toY = state_.lastY;
+  const bool ccw = state_.interpolation == 3;
+  double ci = i, cj = j;  // centre minus start, file frame
+  if (!state_.multiQuadrant) {
+    // Of the four centres the offsets allow, the one whose arc in this
+    // direction is at most a quarter turn and whose radii agree best.
+    double best = HUGE_VAL;
+    for (double si : {1.0, -1.0}) {
+      for (double sj : {1.0, -1.0}) {
+        const double ti = si * std::fabs(i), tj = sj * std::fabs(j);
+        const double a0 = angleOf(-ti, -tj), a1 = angleOf(toX - fromX - ti, toY - fromY - tj);
+        double sweep = ccw ? a1 - a0 : a0 - a1;
+        if (sweep < 0) sweep += 2 * kPi;
+        if (sweep > kPi / 2 + 1e-6) continue;
+        const double r0 = std::hypot(ti, tj), r1 = std::hypot(toX - fromX - ti, toY - fromY - tj);
+        if (std::fabs(r0 - r1) < best) best = std::fabs(r0 - r1), ci = ti, cj = tj;
+      }
+    }
+  }
+  if (ci == 0.0 && cj == 0.0) return false;
+  // The centre in image pixels: from the current pixel, as the offsets turn.
+  double ui = ci, uj = cj;
+  frame_.placement.linear.apply(ui, uj);
+  arc.cx = static_cast<double>(state_.posX) + ui * ppi_;
+  arc.cy = static_cast<double>(state_.posY) + uj * ppi_;
+  arc.radius = std::hypot(ui, uj) * ppi_;
+  // Angles from the exact points: the start, the end, in image space.
+  double sx, sy, ex, ey, centreX, centreY;
+  toImage(fromX, fromY, sx, sy);
+  toImage(toX, toY, ex, ey);
+  toImage(fromX + ci, fromY + cj, centreX, centreY);
+  arc.start = angleOf(sx - centreX, sy - centreY);
+  const double end = angleOf(ex - centreX, ey - centreY);
+  // A mirrored frame runs the arc the other way round.
+  const bool counter = ccw != (frame_.placement.linear.det() < 0);
+  arc.full = state_.multiQuadrant && fromX == toX && fromY == toY;
+  double sweep = counter ? end - arc.start : arc.start - end;
+  if (sweep < 0) sweep += 2 * kPi;
+  if (arc.full) sweep = 2 * kPi;
+  arc.sweep = counter ? sweep : -sweep;
+  return true;
+}
+
+void Interpreter::drawArc(const GerberOp& op, double fromX, double fromY, int64_t toX, int64_t toY) {
+  Arc a;
+  const int64_t fromPxX = state_.posX, fromPxY = state_.posY;
+  // An arc of no radius, or one too short to bend within a pixel, is drawn
+  // as a line: where it starts and ends at one point, a dot of the aperture.
+  if (!arcGeometry(op, fromX, fromY, a) ||
+      (!a.full && (std::fabs(a.sweep) * a.radius < 0.5 || std::fabs(a.sweep) < 1e-7))) {
+    drawLine(toX, toY);
+    return;
+  }
+  canvas_.moveTo(fromPxX, fromPxY);
+  const int64_t x1 = roundHalfEven(a.cx - a.radius), y1 = roundHalfEven(a.cy - a.radius);
+  const int64_t x2 = roundHalfEven(a.cx + a.radius), y2 = roundHalfEven(a.cy + a.radius);
   // The canvas sweeps counterclockwise on screen (Y down), which is the
-  // file's clockwise: a CCW arc runs from the target back to the current point.
-  if (Ccw) {
-    a.sx = targetX_, a.sy = targetY_, a.ex = PosXPx, a.ey = PosYPx;
+  // file's clockwise: a counterclockwise arc runs from its end back to its start.
+  const bool counter = a.sweep > 0;
+  if (a.full || 2 * kPi - std::fabs(a.sweep) < 1e-7) {
+    canvas_.arc(x1, y1, x2, y2, fromPxX, fromPxY, fromPxX, fromPxY);
+  } else if (std::hypot(static_cast<double>(toX - fromPxX), static_cast<double>(toY - fromPxY)) >= 8.0) {
+    // Ends far enough apart that their pixels give the sweep unmistakably.
+    if (counter) canvas_.arc(x1, y1, x2, y2, toX, toY, fromPxX, fromPxY);
+    else canvas_.arc(x1, y1, x2, y2, fromPxX, fromPxY, toX, toY);
   } else {
-    a.sx = PosXPx, a.sy = PosYPx, a.ex = targetX_, a.ey = targetY_;
+    // Ends within a few pixels: a tiny arc or an almost full circle. The
+    // radials are taken far out along the exact angles, so that the
+    // canvas sees the sweep the centre and direction give.
+    const double bx = (static_cast<double>(x1) + static_cast<double>(x2)) / 2;
+    const double by = (static_cast<double>(y1) + static_cast<double>(y2)) / 2;
+    constexpr double kFar = double(int64_t{1} << 28);
+    auto radial = [&](double angle) {
+      return PixelPoint{roundHalfEven(bx + kFar * std::cos(angle)),
+                        roundHalfEven(by + kFar * std::sin(angle))};
+    };
+    const PixelPoint s = radial(a.start), e = radial(a.start + a.sweep);
+    if (counter) canvas_.arc(x1, y1, x2, y2, e.x, e.y, s.x, s.y);
+    else canvas_.arc(x1, y1, x2, y2, s.x, s.y, e.x, e.y);
   }
-  return a;
-}
-
-// Single-quadrant arcs give unsigned centre offsets: the quadrant follows
-// from where the target lies. Later matching rules win.
-bool Interpreter::singleQuadrantArc(ArcGeometry& a) const {
-  double i = std::fabs(ArcI * ppi_);
-  double j = std::fabs(ArcJ * ppi_);
-  double r = std::sqrt(i * i + j * j);
-  auto ox = static_cast<double>(PosXPx), oy = static_cast<double>(PosYPx);
-  int64_t nx = targetX_, ny = targetY_;
-  double cx = ox, cy = oy;
-  auto pick = [&](double cwX, double cwY, double ccwX, double ccwY) {
-    cx = Ccw ? ccwX : cwX;
-    cy = Ccw ? ccwY : cwY;
-  };
-  if (nx <= PosXPx && ny >= PosYPx) pick(ox + i, oy + j, ox - i, oy - j);
-  if (nx <= PosXPx && ny <= PosYPx) pick(ox - i, oy + j, ox + i, oy - j);
-  if (nx >= PosXPx && ny <= PosYPx) pick(ox - i, oy - j, ox + i, oy + j);
-  if (nx >= PosXPx && ny >= PosYPx) pick(ox + i, oy - j, ox - i, oy + j);
-  a = {roundHalfEven(cx - r), roundHalfEven(cy - r), roundHalfEven(cx + r),
-       roundHalfEven(cy + r), 0, 0, 0, 0};
-  if (Ccw) {
-    a.sx = targetX_, a.sy = targetY_, a.ex = PosXPx, a.ey = PosYPx;
-  } else {
-    a.sx = PosXPx, a.sy = PosYPx, a.ex = targetX_, a.ey = targetY_;
-  }
-  return a.x1 != a.x2 && a.y1 != a.y2;
-}
-
-void Interpreter::drawArc() {
-  canvas_.moveTo(PosXPx, PosYPx);
-  if (MultiQuadrant) {
-    ArcGeometry a = multiQuadrantArc();
-    double chord = std::hypot(parsedX_ - prevParsedX_, parsedY_ - prevParsedY_);
-    if (!moved_ || chord == 0.0) {
-      canvas_.arc(a.x1, a.y1, a.x2, a.y2, a.sx, a.sy, a.sx, a.sy);  // full circle
-    } else if (chord <= 0.003) {
-      canvas_.lineTo(targetX_, targetY_);
-    } else {
-      canvas_.arc(a.x1, a.y1, a.x2, a.y2, a.sx, a.sy, a.ex, a.ey);
-    }
-  } else {
-    ArcGeometry a;
-    bool drawable = singleQuadrantArc(a);
-    if (std::abs(targetX_ - PosXPx) <= 1 && std::abs(targetY_ - PosYPx) <= 1) {
-      canvas_.lineTo(targetX_, targetY_);
-    } else if (drawable) {
-      canvas_.arc(a.x1, a.y1, a.x2, a.y2, a.sx, a.sy, a.ex, a.ey);
-    }
-  }
-  canvas_.moveTo(targetX_, targetY_);
+  canvas_.moveTo(toX, toY);
 }
 
 // Interpreter - Regions
 // ============================================================================
 
-void Interpreter::addRegionPoints() {
-  // A move (D02) never sweeps an arc, even in circular mode: it starts the
-  // next polygon like any other move inside a region.
-  if (!CircularMode || DMode == 2) {
-    // A move inside a region closes the polygon so far and starts another.
-    if (DMode == 2 && !region_.empty()) {
+void Interpreter::addRegionPoints(const GerberOp& op, int8_t mode, double fromX, double fromY) {
+  const PixelPoint target = toPixel(state_.lastX, state_.lastY);
+  // A move inside a region closes the contour so far and starts another.
+  if (mode == 2) {
+    if (!state_.region.empty()) {
       fillRegion();
-      region_.clear();
+      state_.region.clear();
     }
-    region_.push_back({targetX_, targetY_});
-  } else {
-    ArcGeometry a;
-    bool add = true;
-    if (MultiQuadrant) {
-      a = multiQuadrantArc();
-      auto dx = static_cast<double>(targetX_ - PosXPx), dy = static_cast<double>(targetY_ - PosYPx);
-      bool same = targetX_ == PosXPx && targetY_ == PosYPx;
-      if (same) {
-        a.ex = a.sx, a.ey = a.sy;  // a full circle
-      } else if (std::hypot(dx, dy) < std::sqrt(5.0) && ArcI != 0.0 && ArcJ != 0.0) {
-        add = false;
-      }
-    } else {
-      singleQuadrantArc(a);
-      if (std::abs(targetX_ - PosXPx) <= 1 && std::abs(targetY_ - PosYPx) <= 1) {
-        region_.push_back({PosXPx, PosYPx});
-        add = false;
-      }
-    }
-    if (add) {
-      auto points = arcPoints({a.x1, a.y1}, {a.x2, a.y2}, {a.sx, a.sy}, {a.ex, a.ey});
-      if (Ccw) {
-        region_.insert(region_.end(), points.begin(), points.end());
-      } else {
-        region_.insert(region_.end(), points.rbegin(), points.rend());
-      }
-    }
+    state_.region.push_back(target);
+    return;
   }
-  PosXPx = targetX_;
-  PosYPx = targetY_;
+  // A contour drawn without a move inside the region starts at the current point.
+  if (state_.region.empty()) state_.region.push_back({state_.posX, state_.posY});
+  Arc a;
+  if (mode != 1 || state_.interpolation == 1 || !arcGeometry(op, fromX, fromY, a)) {
+    state_.region.push_back(target);
+    return;
+  }
+  state_.region.pop_back();  // the arc's first point is the current point
+  appendArcPoints(state_.region, a.cx, a.cy, a.radius, a.start, a.sweep, {state_.posX, state_.posY},
+                  target);
 }
 
 void Interpreter::fillRegion() {
-  if (region_.empty()) return;
+  if (state_.region.empty()) return;
   int64_t width = canvas_.penWidth_px();
   canvas_.setPenWidth(1);
-  canvas_.fillPolygon(region_);
+  canvas_.fillPolygon(state_.region);
   canvas_.setPenWidth(width);
 }
 
-// Interpreter - Holes
+// Interpreter - Holes and negative layers
 // ============================================================================
 
 void Interpreter::recordHole(int64_t x, int64_t y) {
   if (settings_.holeDiameter_mils <= 0.0) return;
   const auto& skip = settings_.noHoleDCodes;
-  if (std::find(skip.begin(), skip.end(), CurrentAperture) != skip.end()) return;
+  if (std::find(skip.begin(), skip.end(), state_.aperture) != skip.end()) return;
   holes_.push_back({x, y});
 }
 
 void Interpreter::punchHoles() {
   if (holes_.empty() || settings_.holeDiameter_mils <= 0.0) return;
   int64_t r = roundHalfEven(settings_.holeDiameter_mils * ppi_ / 2000.0);
-  canvas_.setPenColor(otherColour_);
-  canvas_.setBrushColor(otherColour_);
+  // Holes are the layer's background, whatever polarity the file ended in.
+  canvas_.setColor(clearColour_);
   int64_t width = canvas_.penWidth_px();
   canvas_.setPenWidth(0);
   for (const PixelPoint& h : holes_) canvas_.fillEllipse(h.x - r, h.y - r, h.x + r, h.y + r);
   canvas_.setPenWidth(width);
-  canvas_.setPenColor(currentColour_);
-  canvas_.setBrushColor(currentColour_);
+  setColours();
 }
+
+void Interpreter::exposeNegativeArea() {
+  PixelRect area;
+  if (negativeArea_) {
+    area = *negativeArea_;
+  } else {
+    const LayerReach reach = measureReach(reader_, ppi_, settings_);
+    if (reach.empty) return;
+    area = {roundHalfEven((reach.minX + offX_) * ppi_), roundHalfEven((reach.minY + offY_) * ppi_),
+            roundHalfEven((reach.maxX + offX_) * ppi_), roundHalfEven((reach.maxY + offY_) * ppi_)};
+  }
+  canvas_.setColor(clearColour_);
+  canvas_.fillRect(area.x0, area.y0, area.x1, area.y1);
+}
+
+// The bounds of everything a recording canvas is handed.
+class BoundsRecorder final : public CanvasRecorder {
+ public:
+  void record(const CanvasOp& op) override { bounds = bounds.united(op.bounds); }
+  PixelRect bounds;
+};
 
 }  // namespace
 
@@ -531,6 +615,31 @@ void interpretLayer(const GerberReader& reader, ShapeRasterizer& shapes, Canvas&
                     const LayerPlacement& placement, const InterpreterSettings& settings,
                     Progress* progress) {
   Interpreter(reader, shapes, canvas, placement, settings, progress).run();
+}
+
+LayerReach measureReach(const GerberReader& reader, double pixelsPerInch,
+                        const InterpreterSettings& settings) {
+  // Drawn with the data's own origin on image point (0, 0), onto a canvas
+  // that reaches 2^29 pixels every way and only notes the bounds.
+  constexpr int64_t kHalf = int64_t{1} << 29;
+  BoundsRecorder bounds;
+  Canvas canvas(bounds, 2 * kHalf, 2 * kHalf);
+  canvas.setWindowOrigin(-kHalf, -kHalf);
+  ShapeRasterizer shapes(reader.Apertures, pixelsPerInch);
+  LayerPlacement placement{reader.MinX, reader.MinY, pixelsPerInch, kBlack, PixelRect{}};
+  InterpreterSettings noHoles = settings;
+  noHoles.holeDiameter_mils = 0.0;  // holes lie inside their pads
+  interpretLayer(reader, shapes, canvas, placement, noHoles);
+  LayerReach reach;
+  if (bounds.bounds.empty()) return reach;
+  const PixelRect& b = bounds.bounds;
+  constexpr int64_t kGrow = 2;
+  reach.minX = static_cast<double>(b.x0 - kHalf - kGrow) / pixelsPerInch;
+  reach.minY = static_cast<double>(b.y0 - kHalf - kGrow) / pixelsPerInch;
+  reach.maxX = static_cast<double>(b.x1 - kHalf + kGrow) / pixelsPerInch;
+  reach.maxY = static_cast<double>(b.y1 - kHalf + kGrow) / pixelsPerInch;
+  reach.empty = false;
+  return reach;
 }
 
 }  // namespace drumplot

@@ -7,8 +7,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
+
+#include "engine/canvas.h"
 
 namespace drumplot {
 
@@ -40,14 +43,27 @@ struct LayerPlacement {
   double boardY = 0.0;         // inches: where the reader's MinY lands
   double pixelsPerInch = 1000.0;
   uint32_t colour = 0x000000;  // the layer colour (24-bit RGB); white is background
+  // A negative layer (%IPNEG) first exposes this rectangle (image pixels);
+  // without it, the layer's reach.
+  std::optional<PixelRect> negativeArea;
 };
 
-// Draws the reader's statements onto the canvas. The reader must be loaded,
+// Draws the reader's operations onto the canvas. The reader must be loaded,
 // pre-scanned and have its apertures defined; its MinX and MinY give the data
 // point that lands on the board position. `shapes` flashes the reader's
 // apertures at placement.pixelsPerInch (its stamps serve every band).
 void interpretLayer(const GerberReader& reader, ShapeRasterizer& shapes, Canvas& canvas,
                     const LayerPlacement& placement, const InterpreterSettings& settings = {},
                     Progress* progress = nullptr);
+
+// Everything a layer may draw, in inches of the file's own frame (the frame
+// of MinX and MinY): the extents grown by the apertures' reach, arc bulges
+// and the pen, measured at `pixelsPerInch` and grown by two of its pixels.
+struct LayerReach {
+  double minX = 0.0, minY = 0.0, maxX = 0.0, maxY = 0.0;
+  bool empty = true;
+};
+LayerReach measureReach(const GerberReader& reader, double pixelsPerInch = 1000.0,
+                        const InterpreterSettings& settings = {});
 
 }  // namespace drumplot

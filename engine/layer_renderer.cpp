@@ -27,6 +27,7 @@ void LayerRenderer::loadAndPrescan() {
   if (status == LoadStatus::CannotOpen || status == LoadStatus::NameTooShort) {
     throw IoError(reader_.FileName + ": " + toString(status));
   }
+  if (status == LoadStatus::NotGerber) throw FormatError(reader_.FileName + ": " + toString(status));
   reader_.computeExtents();
 }
 
@@ -53,8 +54,7 @@ ShapeRasterizer& LayerRenderer::shapes(double pixelsPerInch) {
     if (scale == pixelsPerInch) return *rasterizer;
   }
   rasterizers_.emplace_back(pixelsPerInch, std::make_unique<ShapeRasterizer>(
-                                               reader_.Apertures, pixelsPerInch,
-                                               reader_.UnitScale, limits_));
+                                               reader_.Apertures, pixelsPerInch, limits_));
   return *rasterizers_.back().second;
 }
 

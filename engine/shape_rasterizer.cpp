@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Aperture flashes: standard apertures, macro primitives and aperture-file
-// shapes turned into shape steps, drawn directly or through a stamp.
+// shapes turned into shape steps, drawn directly or through a stamp, each
+// under the transform it is flashed with.
 #include "engine/shape_rasterizer.h"
 
 #include <algorithm>
@@ -35,14 +36,39 @@ void rotate(double& x, double& y, double radians) {
 
 int64_t roundPx(double v) { return roundHalfEven(v); }
 
-// File units to pixels: v x s x u, with whole and half sizes rounded.
-struct Scale {
-  double s;  // pixels per inch
-  double u;  // inches per file unit
+// File units to pixels under the aperture's transform: a point p goes to
+// round(m(p) x s x u); sizes scale by m's own scale k. With no transform
+// every value is exactly v x s x u, rounded.
+struct Frame {
+  double s;    // pixels per inch
+  double u;    // inches per file unit
+  Linear2 m;   // the aperture's transform, a turn (maybe mirrored) times k
+  double k = 1.0;
 
-  double px(double v) const { return v * s * u; }
+  Frame(double pixelsPerInch, double unitScale, const Linear2& transform)
+      : s(pixelsPerInch), u(unitScale), m(transform), k(std::sqrt(std::fabs(transform.det()))) {}
+
+  double px(double v) const { return v * s * u * k; }
   int64_t full(double v) const { return roundPx(px(v)); }
   int64_t half(double v) const { return roundPx(px(v) / 2); }
+  PixelPoint point(double x, double y) const {
+    m.apply(x, y);
+    return {roundPx(x * s * u), roundPx(y * s * u)};
+  }
+  // The transform keeps the axes (quarter turns and mirrors only).
+  bool axisAligned() const { return (m.xy == 0.0 && m.yx == 0.0) || (m.xx == 0.0 && m.yy == 0.0); }
+  bool swapsAxes() const { return m.xx == 0.0 && m.yy == 0.0; }
+  // A whole-pixel offset turned with the transform (axis-aligned transforms only).
+  PixelPoint turn(int64_t dx, int64_t dy) const {
+    auto sign = [](double v) { return v > 0 ? int64_t{1} : v < 0 ? int64_t{-1} : int64_t{0}; };
+    return {sign(m.xx) * dx + sign(m.xy) * dy, sign(m.yx) * dx + sign(m.yy) * dy};
+  }
+  // The direction at `radians` from +X, turned with the transform.
+  double angle(double radians) const {
+    double x = std::cos(radians), y = std::sin(radians);
+    m.apply(x, y);
+    return std::atan2(y, x);
+  }
 };
 
 // The modifier values of a standard aperture: its modifier text after the
@@ -82,6 +108,7 @@ struct StepWriter {
   void ellipse(bool exposed, int64_t x1, int64_t y1, int64_t x2, int64_t y2) {
     steps.push_back({ShapeStep::Kind::Ellipse, exposed, x1, y1, x2, y2, 1, {}});
   }
+  void disc(bool exposed, PixelPoint c, int64_t r) { ellipse(exposed, c.x - r, c.y - r, c.x + r, c.y + r); }
   void polygon(bool exposed, std::vector<PixelPoint> points) {
     steps.push_back({ShapeStep::Kind::Polygon, exposed, 0, 0, 0, 0, 1, std::move(points)});
   }
@@ -94,84 +121,119 @@ struct StepWriter {
   }
 };
 
+// A w x h rectangle centred on the flash point (file units): a box when the
+// transform keeps the axes, else its four turned corners.
+void centredRect(StepWriter& w, const Frame& f, bool exposed, double width, double height) {
+  if (f.axisAligned()) {
+    int64_t hw = f.half(width), hh = f.half(height);
+    if (f.swapsAxes()) std::swap(hw, hh);
+    w.rect(exposed, -hw, -hh, hw, hh);
+    return;
+  }
+  const double x = width / 2, y = height / 2;
+  w.polygon(exposed, {f.point(-x, -y), f.point(x, -y), f.point(x, y), f.point(-x, y)});
+}
+
 // Standard apertures
 // ============================================================================
 
+// The hole after the shape's own modifiers, from modifier `first` on: one
+// value is a round hole, two (or more: the rest is left unread) a
+// rectangular one.
+void hole(StepWriter& w, const Frame& f, const ModifierValues& m, int first) {
+  if (m.count == first) w.disc(false, {0, 0}, f.half(m[first]));
+  if (m.count > first) centredRect(w, f, false, m[first], m[first + 1]);
+}
+
 // Fills the steps and sizes of a standard aperture (letter C, R, O or P) from
-// its modifier values; returns true when it is drawn through a stamp.
-bool standardShape(char letter, const ModifierValues& m, const Scale& sc, PreparedAperture& out) {
+// its modifier values; returns true when it is drawn through a stamp. Every
+// aperture with a hole goes through the stamp, so that what lies beneath
+// shows through the hole, whatever the flash's polarity.
+bool standardShape(char letter, const ModifierValues& m, const Frame& f, PreparedAperture& out) {
   StepWriter w{out.steps};
-  const int64_t h1 = sc.half(m[1]), h2 = sc.half(m[2]), h3 = sc.half(m[3]);
-  const int64_t h4 = sc.half(m[4]), h5 = sc.half(m[5]);
-  const int64_t f1 = sc.full(m[1]), f2 = sc.full(m[2]);
+  const int64_t h1 = f.half(m[1]), h2 = f.half(m[2]);
+  const int64_t f1 = f.full(m[1]), f2 = f.full(m[2]);
   const int n = m.count;
   switch (letter) {
     case 'C': {
-      // A solid circle goes straight onto the target; one with a hole goes
-      // through the stamp, so that what lies beneath shows through the hole.
       w.ellipse(true, -h1, -h1, h1, h1);
       out.measureSize_px = static_cast<double>(f1);
       if (n <= 1) {
         out.flashSize_px = static_cast<double>(f1);
         return false;
       }
-      if (n == 2) w.ellipse(false, -h2, -h2, h2, h2);
-      if (n == 3) w.rect(false, -h2, -h3, h2, h3);
+      hole(w, f, m, 2);
       out.flashSize_px = static_cast<double>(2 * h1);
       return true;
     }
     case 'R': {
       const int64_t a1 = std::max<int64_t>(h1, 1), a2 = std::max<int64_t>(h2, 1);
       out.flashSize_px = out.measureSize_px = static_cast<double>(2 * std::max(a1, a2));
-      if (n < 3) {
-        // Intended: larger solid rectangles grow by one pixel on the left and
-        // top above 20 pixels of half size, and on the right and bottom above 40.
-        const int64_t left = a1 > 20, top = a2 > 20, right = a1 > 40, bottom = a2 > 40;
-        w.rect(true, -a1 - left, -a2 - top, a1 + right, a2 + bottom);
-        return false;
+      if (!f.axisAligned()) {
+        centredRect(w, f, true, m[1], m[2]);
+      } else {
+        int64_t x = a1, y = a2;
+        if (f.swapsAxes()) std::swap(x, y);
+        if (n < 3) {
+          // Intended: larger solid rectangles grow by one pixel on the left and
+          // top above 20 pixels of half size, and on the right and bottom above 40.
+          const int64_t left = x > 20, top = y > 20, right = x > 40, bottom = y > 40;
+          w.rect(true, -x - left, -y - top, x + right, y + bottom);
+          return false;
+        }
+        w.rect(true, -x, -y, x, y);
       }
-      w.rect(true, -a1, -a2, a1, a2);
-      if (n == 3) w.ellipse(false, -h3, -h3, h3, h3);
-      if (n == 4) w.rect(false, -h3, -h4, h3, h4);
-      return true;
+      hole(w, f, m, 3);
+      return n >= 3;
     }
     case 'O': {
-      // Two end ellipses and the rectangle between their centres; the hole
-      // is drawn in background and clears what lies beneath.
+      // Two end discs and the rectangle between their centres.
       //    ___________
-      //   (  |     |  )     f1 >= f2: ends left and right, each f2 wide
+      //   (  |     |  )     width >= height: ends left and right, each as wide as high
       //    -----------
-      const int64_t k1 = f1 / 2, k2 = f2 / 2;
-      if (f1 >= f2) {
-        w.ellipse(true, -k1, -k2, -k1 + f2, k2);
-        w.ellipse(true, k1 - f2, -k2, k1, k2);
-        w.rect(true, -k1 + k2, -k2, k1 - k2, k2);
+      if (f.axisAligned()) {
+        int64_t a = f1, b = f2;
+        if (f.swapsAxes()) std::swap(a, b);
+        const int64_t k1 = a / 2, k2 = b / 2;
+        if (a >= b) {
+          w.ellipse(true, -k1, -k2, -k1 + b, k2);
+          w.ellipse(true, k1 - b, -k2, k1, k2);
+          w.rect(true, -k1 + k2, -k2, k1 - k2, k2);
+        } else {
+          w.ellipse(true, -k1, -k2, k1, -k2 + a);
+          w.ellipse(true, -k1, k2 - a, k1, k2);
+          w.rect(true, -k1, -k2 + k1, k1, k2 - k1);
+        }
       } else {
-        w.ellipse(true, -k1, -k2, k1, -k2 + f1);
-        w.ellipse(true, -k1, k2 - f1, k1, k2);
-        w.rect(true, -k1, -k2 + k1, k1, k2 - k1);
+        const bool wide = m[1] >= m[2];
+        const double d = std::min(m[1], m[2]), reach = (std::max(m[1], m[2]) - d) / 2;
+        const int64_t r = f.half(d);
+        w.disc(true, wide ? f.point(-reach, 0) : f.point(0, -reach), r);
+        w.disc(true, wide ? f.point(reach, 0) : f.point(0, reach), r);
+        const double x = wide ? reach : d / 2, y = wide ? d / 2 : reach;
+        w.polygon(true, {f.point(-x, -y), f.point(x, -y), f.point(x, y), f.point(-x, y)});
       }
-      if (n == 3) w.ellipse(false, -h3, -h3, h3, h3);
-      if (n == 4) w.rect(false, -h3, -h4, h3, h4);
+      hole(w, f, m, 3);
       out.flashSize_px = out.measureSize_px = static_cast<double>(2 * std::max(h1, h2));
-      return false;
+      return n >= 3;
     }
     case 'P': {
+      // The first vertex lies at the rotation angle, counterclockwise from +X.
       int64_t vertices = roundPx(m[2]);
       if (vertices == 0) vertices = 32;
       vertices = std::min(vertices, kMaxPolygonVertices);  // a negative count draws no polygon
       const auto r = static_cast<double>(h1);              // circumscribed radius
+      const double first = f.angle(toRadians(m[3]));
+      const double turn = f.m.det() < 0 ? -1.0 : 1.0;  // a mirror runs the vertices the other way
       std::vector<PixelPoint> points;
       for (int64_t i = 1; i <= vertices; ++i) {
-        double a = kPi / 2 + m[3] / 360 * 2 * kPi + static_cast<double>(i - 1) * 2 * kPi /
-                                                        static_cast<double>(vertices);
+        double a = first + turn * static_cast<double>(i - 1) * 2 * kPi / static_cast<double>(vertices);
         points.push_back({roundPx(r * std::cos(a)), roundPx(r * std::sin(a))});
       }
       if (!points.empty()) w.polygon(true, std::move(points));
-      if (n == 4) w.ellipse(false, -h4, -h4, h4, h4);
-      if (n == 5) w.rect(false, -h4, -h5, h4, h5);
+      hole(w, f, m, 4);
       out.flashSize_px = out.measureSize_px = 2 * r;
-      return false;
+      return n >= 4;
     }
     default:
       return false;
@@ -184,9 +246,10 @@ bool standardShape(char letter, const ModifierValues& m, const Scale& sc, Prepar
 // Draws macro primitives into steps. The exposure flag starts on for each
 // aperture; the primitives with an exposure field set it (0 off, 1 on,
 // 2 toggles), and primitives drawn while it is off clear what lies beneath.
+// Every rotation turns the primitive about the macro's origin.
 class MacroWriter {
  public:
-  MacroWriter(const Scale& sc, ShapeSteps& steps) : sc_(sc), w_{steps} {}
+  MacroWriter(const Frame& frame, ShapeSteps& steps) : f_(frame), w_{steps} {}
 
   void row(const MacroRow& row) {
     if (row.Count <= 0) return;
@@ -208,16 +271,14 @@ class MacroWriter {
     }
   }
 
-  // Code 1; the rotation turns the centre about the macro origin.
+  // Code 1.
   void circle(bool exposed, double d, double px, double py, double rot) {
     rotate(px, py, toRadians(rot));
-    const int64_t r = sc_.half(d), cx = sc_.full(px), cy = sc_.full(py);
-    w_.ellipse(exposed, cx - r, cy - r, cx + r, cy + r);
+    w_.disc(exposed, f_.point(px, py), f_.half(d));
   }
 
   // Codes 2 and 20: a rectangle of width w along the segment, square ends.
-  // The rotation turns both ends about the macro origin. A segment of
-  // length 0 has no area and draws nothing.
+  // A segment of length 0 has no area and draws nothing.
   void vectorLine(bool exposed, double width, double x1, double y1, double x2, double y2,
                   double rot) {
     rotate(x1, y1, toRadians(rot));
@@ -232,49 +293,54 @@ class MacroWriter {
                          point(x2 + sx, y2 - sy)});
   }
 
-  // Code 21: a rectangle about its centre, turned about its own centre.
+  // Code 21: a width x height rectangle about its centre (px, py).
   void centreLine(bool exposed, double width, double height, double px, double py, double rot) {
-    if (width == 0) width = 0.000001;
-    if (height == 0) height = 0.000001;
-    const int64_t hw = sc_.half(width), hh = sc_.half(height);
-    const int64_t cx = sc_.full(px), cy = sc_.full(py);
-    const double theta = toRadians(rot);
-    const double radius = std::sqrt(static_cast<double>(hw * hw + hh * hh));
-    const double alpha = std::atan((sc_.px(height) / 2) / (sc_.px(width) / 2));
-    std::vector<PixelPoint> corners;
-    for (double t : {alpha + theta, kPi - alpha + theta, kPi + alpha + theta, 2 * kPi - alpha + theta}) {
-      corners.push_back({cx + roundPx(radius * std::cos(t)), cy + roundPx(radius * std::sin(t))});
+    if (quarterTurns(rot)) {
+      // Whole pixels: the centre rounded, the half sizes rounded.
+      rotate(px, py, toRadians(rot));
+      const PixelPoint c = f_.point(px, py);
+      int64_t hw = f_.half(width), hh = f_.half(height);
+      if (turnsAxes(rot)) std::swap(hw, hh);
+      w_.polygon(exposed, {{c.x + hw, c.y + hh}, {c.x - hw, c.y + hh}, {c.x - hw, c.y - hh},
+                           {c.x + hw, c.y - hh}});
+      return;
     }
-    w_.polygon(exposed, std::move(corners));
+    const double x = width / 2, y = height / 2;
+    w_.polygon(exposed, {turned(px + x, py + y, rot), turned(px - x, py + y, rot),
+                         turned(px - x, py - y, rot), turned(px + x, py - y, rot)});
   }
 
-  // Code 22: a rectangle from its lower-left corner, turned about that corner.
-  // Zero sizes are replaced by 0.000001 as for the centre line.
+  // Code 22: a width x height rectangle from its lower-left corner (px, py).
   void lowerLeftLine(bool exposed, double width, double height, double px, double py, double rot) {
-    if (width == 0) width = 0.000001;
-    if (height == 0) height = 0.000001;
-    const int64_t fw = sc_.full(width), fh = sc_.full(height);
-    const int64_t x0 = sc_.full(px), y0 = sc_.full(py);
-    const double theta = toRadians(rot);
-    const double radius = std::sqrt(static_cast<double>(fw * fw + fh * fh));
-    const double alpha = std::atan(sc_.px(height) / sc_.px(width));
-    auto at = [&](double length, double t) {
-      return PixelPoint{x0 + roundPx(length * std::cos(t)), y0 + roundPx(length * std::sin(t))};
-    };
-    w_.polygon(exposed, {PixelPoint{x0, y0}, at(static_cast<double>(fw), theta),
-                         at(radius, alpha + theta), at(static_cast<double>(fh), kPi / 2 + theta)});
+    if (quarterTurns(rot)) {
+      rotate(px, py, toRadians(rot));
+      const PixelPoint c = f_.point(px, py);
+      const int64_t fw = f_.full(width), fh = f_.full(height);
+      // The sides' directions after the primitive's own turn and the frame's.
+      ApertureTransform own;
+      own.rotation_deg = rot;
+      const Frame turnedFrame(f_.s, f_.u, f_.m * own.linear());
+      auto at = [&](int64_t dx, int64_t dy) {
+        const PixelPoint d = turnedFrame.turn(dx, dy);
+        return PixelPoint{c.x + d.x, c.y + d.y};
+      };
+      w_.polygon(exposed, {c, at(fw, 0), at(fw, fh), at(0, fh)});
+      return;
+    }
+    w_.polygon(exposed, {turned(px, py, rot), turned(px + width, py, rot),
+                         turned(px + width, py + height, rot), turned(px, py + height, rot)});
   }
 
-  // Code 4: n vertices from the fourth field on (the closing point is not
-  // used); an even field count ends with a rotation about the macro origin.
+  // Code 4: n + 1 vertices from the fourth field on (the last closes the
+  // outline), then the rotation.
   void outline(bool exposed, const MacroRow& row) {
     const bool rotated = row.Count % 2 == 0;
     const double theta = rotated ? toRadians(row.value(static_cast<size_t>(row.Count))) : 0.0;
     const int64_t pairs = (row.Count - 3 - (rotated ? 1 : 0)) / 2;
     // Vertices beyond the row read as 0, as in the fixed-size table; the
     // count is bounded so that a wild n costs nothing.
-    const int64_t n = std::min(roundPx(row.value(3)), std::max<int64_t>(pairs, 255));
-    if (n <= 0) return;
+    const int64_t n = std::min(roundPx(row.value(3)) + 1, std::max<int64_t>(pairs, 256));
+    if (n <= 1) return;
     std::vector<PixelPoint> points;
     for (int64_t k = 0; k < n; ++k) {
       double x = row.value(static_cast<size_t>(4 + 2 * k));
@@ -290,13 +356,15 @@ class MacroWriter {
   void polygon(bool exposed, double n, double px, double py, double diameter, double rot) {
     const int64_t vertices = std::clamp<int64_t>(roundPx(n), 0, kMaxPolygonVertices);
     if (vertices == 0) return;
-    const int64_t cx = sc_.full(px), cy = sc_.full(py);
-    const double r = static_cast<double>(sc_.full(diameter)) / 2;
     const double theta = toRadians(rot);
+    rotate(px, py, theta);
+    const PixelPoint c = f_.point(px, py);
+    const double r = static_cast<double>(f_.full(diameter)) / 2;
+    const double first = f_.angle(theta), turn = f_.m.det() < 0 ? -1.0 : 1.0;
     std::vector<PixelPoint> points;
     for (int64_t k = 1; k <= vertices; ++k) {
-      double t = static_cast<double>(k - 1) * 2 * kPi / static_cast<double>(vertices) + theta;
-      points.push_back({cx + roundPx(r * std::cos(t)), cy + roundPx(r * std::sin(t))});
+      double t = first + turn * static_cast<double>(k - 1) * 2 * kPi / static_cast<double>(vertices);
+      points.push_back({c.x + roundPx(r * std::cos(t)), c.y + roundPx(r * std::sin(t))});
     }
     w_.polygon(exposed, std::move(points));
   }
@@ -304,12 +372,12 @@ class MacroWriter {
   // Code 6, as the published Gerber standard defines it: concentric rings
   // from the outer diameter inwards (thickness, gap, at most `rings` of
   // them; a ring whose inside vanishes is a disc) and a cross hair of two
-  // bars, all exposed; the rotation turns the whole about the macro origin.
+  // bars, all exposed.
   void moire(double px, double py, double outerDiameter, double thickness, double gap,
              double rings, double crossThickness, double crossLength, double rot) {
     const double theta = toRadians(rot);
     rotate(px, py, theta);
-    const int64_t cx = sc_.full(px), cy = sc_.full(py);
+    const PixelPoint c = f_.point(px, py);
     // Rings that do not shrink (a pitch of 0 or less) are drawn once; rings
     // without thickness not at all.
     const double pitch = thickness + gap;
@@ -321,13 +389,13 @@ class MacroWriter {
       const double outer = outerDiameter - 2 * static_cast<double>(k) * pitch;
       if (outer <= 0) break;
       const double inner = outer - 2 * thickness;
-      const int64_t ro = sc_.half(outer), ri = inner > 0 ? sc_.half(inner) : 0;
+      const int64_t ro = f_.half(outer), ri = inner > 0 ? f_.half(inner) : 0;
       if (ro == lastOuter && ri == lastInner) continue;  // the same pixels as the ring before
       lastOuter = ro, lastInner = ri;
       if (ri <= 0) {
-        w_.ellipse(true, cx - ro, cy - ro, cx + ro, cy + ro);
+        w_.disc(true, c, ro);
       } else {
-        w_.circleStroke(ShapeStep::Kind::Outline, cx, cy, ri + (ro - ri) / 2, ro - ri);
+        w_.circleStroke(ShapeStep::Kind::Outline, c.x, c.y, ri + (ro - ri) / 2, ro - ri);
       }
     }
     if (crossLength > 0 && crossThickness > 0) {
@@ -341,14 +409,16 @@ class MacroWriter {
   // quarter turn after it. The exposure flag is not consulted.
   void thermal(double px, double py, double outerDiameter, double innerDiameter, double gap,
                double rot) {
-    const int64_t cx = sc_.full(px), cy = sc_.full(py);
-    const int64_t ro = sc_.half(outerDiameter), ri = sc_.half(innerDiameter);
     const double theta = toRadians(rot);
-    w_.circleStroke(ShapeStep::Kind::Ring, cx, cy, ri + (ro - ri) / 2, ro - ri);
-    const int64_t gapWidth = sc_.full(gap);
+    rotate(px, py, theta);
+    const PixelPoint c = f_.point(px, py);
+    const int64_t ro = f_.half(outerDiameter), ri = f_.half(innerDiameter);
+    w_.circleStroke(ShapeStep::Kind::Ring, c.x, c.y, ri + (ro - ri) / 2, ro - ri);
+    const int64_t gapWidth = f_.full(gap);
     const auto reach = static_cast<double>(ro);
     for (double t : {theta, theta + kPi / 2, theta + kPi, theta + 3 * kPi / 2}) {
-      w_.line(false, {cx, cy}, {cx + roundPx(reach * std::cos(t)), cy + roundPx(reach * std::sin(t))},
+      const double a = f_.angle(t);
+      w_.line(false, c, {c.x + roundPx(reach * std::cos(a)), c.y + roundPx(reach * std::sin(a))},
               gapWidth);
     }
   }
@@ -364,7 +434,17 @@ class MacroWriter {
     return exposureOn_;
   }
 
-  PixelPoint point(double x, double y) const { return {sc_.full(x), sc_.full(y)}; }
+  PixelPoint point(double x, double y) const { return f_.point(x, y); }
+  // (x, y) turned about the macro origin by `rot` degrees, then placed.
+  PixelPoint turned(double x, double y, double rot) const {
+    rotate(x, y, toRadians(rot));
+    return f_.point(x, y);
+  }
+  // The primitive's own turn and the frame keep the axes.
+  bool quarterTurns(double rot) const { return std::fmod(rot, 90.0) == 0.0 && f_.axisAligned(); }
+  bool turnsAxes(double rot) const {
+    return (static_cast<long long>(std::fabs(rot) / 90.0) % 2 == 1) != f_.swapsAxes();
+  }
 
   // A bar `length` x `thickness` centred on (px, py), turned by theta.
   void bar(double px, double py, double length, double thickness, double theta) {
@@ -379,7 +459,7 @@ class MacroWriter {
     w_.polygon(true, std::move(corners));
   }
 
-  Scale sc_;
+  Frame f_;
   StepWriter w_;
   bool exposureOn_ = true;
 };
@@ -394,31 +474,31 @@ class MacroWriter {
 // with four gaps along the axes as wide as the ring; Target d a ring of
 // diameter d and a cross of two bars d long, both d / 10 wide. Custom and
 // None draw nothing.
-bool fileShape(const Aperture& a, const Scale& sc, PreparedAperture& out) {
+bool fileShape(const Aperture& a, const Frame& f, PreparedAperture& out) {
   ModifierValues m;
   switch (static_cast<ApertureShape>(a.Shape)) {
     case ApertureShape::Round:
       m.add(a.SizeX);
-      return standardShape('C', m, sc, out);
+      return standardShape('C', m, f, out);
     case ApertureShape::Square:
       m.add(a.SizeX), m.add(a.SizeX);
-      return standardShape('R', m, sc, out);
+      return standardShape('R', m, f, out);
     case ApertureShape::Rectangle:
       m.add(a.SizeX), m.add(a.SizeY);
-      return standardShape('R', m, sc, out);
+      return standardShape('R', m, f, out);
     case ApertureShape::Oblong:
       m.add(a.SizeX), m.add(a.SizeY);
-      return standardShape('O', m, sc, out);
+      return standardShape('O', m, f, out);
     case ApertureShape::Octagon:
       m.add(a.SizeX / std::cos(kPi / 8)), m.add(8), m.add(22.5);
-      return standardShape('P', m, sc, out);
+      return standardShape('P', m, f, out);
     case ApertureShape::Thermal:
-      MacroWriter(sc, out.steps).thermal(0, 0, a.SizeX, a.SizeY, (a.SizeX - a.SizeY) / 2, 0);
-      out.flashSize_px = out.measureSize_px = static_cast<double>(sc.full(a.SizeX));
+      MacroWriter(f, out.steps).thermal(0, 0, a.SizeX, a.SizeY, (a.SizeX - a.SizeY) / 2, 0);
+      out.flashSize_px = out.measureSize_px = static_cast<double>(f.full(a.SizeX));
       return true;
     case ApertureShape::Target:
-      MacroWriter(sc, out.steps).moire(0, 0, a.SizeX, a.SizeX / 10, 0, 1, a.SizeX / 10, a.SizeX, 0);
-      out.flashSize_px = out.measureSize_px = static_cast<double>(sc.full(a.SizeX));
+      MacroWriter(f, out.steps).moire(0, 0, a.SizeX, a.SizeX / 10, 0, 1, a.SizeX / 10, a.SizeX, 0);
+      out.flashSize_px = out.measureSize_px = static_cast<double>(f.full(a.SizeX));
       return false;
     default:
       return false;
@@ -439,17 +519,24 @@ bool allExposed(const ShapeSteps& steps) {
 // ============================================================================
 
 ShapeRasterizer::ShapeRasterizer(const ApertureTable& apertures, double pixelsPerInch,
-                                 double unitScale, ShapeLimits limits)
-    : apertures_(apertures),
-      pixelsPerInch_(pixelsPerInch),
-      unitScale_(unitScale),
-      limits_(limits),
-      prepared_(ApertureTable::kMaxDCode + 1) {}
+                                 ShapeLimits limits)
+    : apertures_(apertures), pixelsPerInch_(pixelsPerInch), limits_(limits) {}
 
-const PreparedAperture* ShapeRasterizer::prepare(int dCode) {
+size_t ShapeRasterizer::transformSlot(const Linear2& transform) {
+  if (lastSlot_ < transforms_.size() && transforms_[lastSlot_].first == transform) return lastSlot_;
+  for (size_t i = 0; i < transforms_.size(); ++i) {
+    if (transforms_[i].first == transform) return lastSlot_ = i;
+  }
+  transforms_.emplace_back(transform, std::vector<std::unique_ptr<PreparedAperture>>(
+                                          ApertureTable::kMaxDCode + 1));
+  return lastSlot_ = transforms_.size() - 1;
+}
+
+const PreparedAperture* ShapeRasterizer::prepare(int dCode, const Linear2& transform) {
   const Aperture* a = apertures_.find(dCode);
   if (!a) return nullptr;
-  std::unique_ptr<PreparedAperture>& slot = prepared_[static_cast<size_t>(dCode)];
+  std::unique_ptr<PreparedAperture>& slot =
+      transforms_[transformSlot(transform)].second[static_cast<size_t>(dCode)];
   if (slot) return slot.get();
 
   auto p = std::make_unique<PreparedAperture>();
@@ -458,11 +545,11 @@ const PreparedAperture* ShapeRasterizer::prepare(int dCode) {
     case ApertureKind::Standard:
       if (!a->Modifiers.empty()) {
         stamped = standardShape(a->Modifiers[0], readModifierValues(a->Modifiers),
-                                {pixelsPerInch_, unitScale_}, *p);
+                                Frame(pixelsPerInch_, a->UnitScale, transform), *p);
       }
       break;
     case ApertureKind::Macro: {
-      MacroWriter writer({pixelsPerInch_, unitScale_}, p->steps);
+      MacroWriter writer(Frame(pixelsPerInch_, a->UnitScale, transform), p->steps);
       for (const MacroRow& row : a->MacroTable) writer.row(row);
       // The size of a macro aperture is the larger side of what it exposes.
       PixelRect exposed = shapeBounds(p->steps, true);
@@ -472,8 +559,10 @@ const PreparedAperture* ShapeRasterizer::prepare(int dCode) {
       break;
     }
     case ApertureKind::File:
-      stamped = fileShape(*a, {pixelsPerInch_, 1.0}, *p);  // aperture files give inches
+      stamped = fileShape(*a, Frame(pixelsPerInch_, 1.0, transform), *p);  // aperture files give inches
       break;
+    case ApertureKind::Block:
+      break;  // drawn by the interpreter from its statements
   }
 
   if (stamped) {
@@ -491,6 +580,15 @@ const PreparedAperture* ShapeRasterizer::prepare(int dCode) {
     }
   }
   p->bounds = shapeBounds(p->steps, false);
+  if (!p->stamp && p->steps.size() == 1 && p->steps[0].exposed) {
+    const ShapeStep& step = p->steps[0];
+    if (step.kind == ShapeStep::Kind::Polygon) p->outline = step.points;
+    if (step.kind == ShapeStep::Kind::Rect && step.x1 < step.x2 && step.y1 < step.y2) {
+      // The polygon's outline adds the last column and row that the box leaves out.
+      p->outline = {{step.x1, step.y1}, {step.x2 - 1, step.y1}, {step.x2 - 1, step.y2 - 1},
+                    {step.x1, step.y2 - 1}};
+    }
+  }
   slot = std::move(p);
   return slot.get();
 }
@@ -498,9 +596,9 @@ const PreparedAperture* ShapeRasterizer::prepare(int dCode) {
 // ShapeRasterizer - Flash and measure
 // ============================================================================
 
-std::optional<double> ShapeRasterizer::flash(Canvas& canvas, int dCode, double x, double y,
-                                             Rgb colour) {
-  const PreparedAperture* p = prepare(dCode);
+std::optional<double> ShapeRasterizer::flash(Canvas& canvas, int dCode, const Linear2& transform,
+                                             double x, double y, Rgb colour) {
+  const PreparedAperture* p = prepare(dCode, transform);
   if (!p) return std::nullopt;
   const PixelPoint centre{roundPx(x * pixelsPerInch_), roundPx(y * pixelsPerInch_)};
   if (p->stamp) {
@@ -516,8 +614,8 @@ std::optional<double> ShapeRasterizer::flash(Canvas& canvas, int dCode, double x
   return p->flashSize_px;
 }
 
-std::optional<double> ShapeRasterizer::measure(int dCode) {
-  const PreparedAperture* p = prepare(dCode);
+std::optional<double> ShapeRasterizer::measure(int dCode, const Linear2& transform) {
+  const PreparedAperture* p = prepare(dCode, transform);
   if (!p) return std::nullopt;
   return p->measureSize_px;
 }
@@ -525,42 +623,24 @@ std::optional<double> ShapeRasterizer::measure(int dCode) {
 // Arc points
 // ============================================================================
 
-std::array<PixelPoint, 64> arcPoints(PixelPoint c1, PixelPoint c2, PixelPoint start,
-                                     PixelPoint end) {
-  const int64_t xa = std::min(c1.x, c2.x), xb = std::max(c1.x, c2.x);
-  const int64_t ya = std::min(c1.y, c2.y), yb = std::max(c1.y, c2.y);
-  const double rx = static_cast<double>(xb - xa) / 2, ry = static_cast<double>(yb - ya) / 2;
-  const double cx = static_cast<double>(xa) + rx, cy = static_cast<double>(ya) + ry;
-  double e = std::atan2(static_cast<double>(end.y) - cy, static_cast<double>(end.x) - cx) + 2 * kPi;
-  double b =
-      std::atan2(static_cast<double>(start.y) - cy, static_cast<double>(start.x) - cx) + 2 * kPi;
-  if (std::abs(e - b) < kPi / 3000) {
-    e = 0;
-    b = 2 * kPi;  // the whole ellipse
-  } else if (b < e) {
-    b += 2 * kPi;
+void appendArcPoints(std::vector<PixelPoint>& out, double cx, double cy, double radius,
+                     double start, double sweep, PixelPoint from, PixelPoint to) {
+  // Steps of at most the angle whose chord strays a quarter pixel from the
+  // arc, and at least 63.
+  constexpr double kTolerance_px = 0.25;
+  constexpr int64_t kMinSteps = 63, kMaxSteps = int64_t{1} << 20;
+  int64_t steps = kMinSteps;
+  if (radius > kTolerance_px) {
+    const double step = 2.0 * std::acos(1.0 - kTolerance_px / radius);
+    steps = std::clamp<int64_t>(static_cast<int64_t>(std::ceil(std::fabs(sweep) / step)), kMinSteps,
+                                kMaxSteps);
   }
-  const double step = (b - e) / 63;
-  // Point k = 8 m + n lies at angle e + 8 m step + n step: the sines and
-  // cosines of the eight coarse and eight fine angles give all 64 by the
-  // addition theorem, a few units in the last place from the direct values.
-  std::array<double, 8> coarseCos, coarseSin, fineCos, fineSin;
-  for (int k = 0; k < 8; ++k) {
-    const auto i = static_cast<size_t>(k);
-    coarseCos[i] = std::cos(e + 8 * k * step);
-    coarseSin[i] = std::sin(e + 8 * k * step);
-    fineCos[i] = std::cos(k * step);
-    fineSin[i] = std::sin(k * step);
+  out.push_back(from);
+  for (int64_t k = 1; k < steps; ++k) {
+    const double t = start + sweep * static_cast<double>(k) / static_cast<double>(steps);
+    out.push_back({roundPx(cx + radius * std::cos(t)), roundPx(cy + radius * std::sin(t))});
   }
-  std::array<PixelPoint, 64> points;
-  for (size_t k = 0; k < 64; ++k) {
-    const size_t m = k / 8, n = k % 8;
-    const double cosT = coarseCos[m] * fineCos[n] - coarseSin[m] * fineSin[n];
-    const double sinT = coarseSin[m] * fineCos[n] + coarseCos[m] * fineSin[n];
-    points[k] = {std::clamp(roundPx(rx * cosT + cx), xa, xb),
-                 std::clamp(roundPx(ry * sinT + cy), ya, yb)};
-  }
-  return points;
+  out.push_back(to);
 }
 
 }  // namespace drumplot

@@ -13,6 +13,7 @@
 #include "engine/aperture.h"
 #include "engine/aperture_stamp.h"
 #include "engine/canvas.h"
+#include "engine/gerber_program.h"
 
 namespace drumplot {
 
@@ -22,6 +23,9 @@ struct PreparedAperture {
   PixelRect bounds;                      // every pixel the steps may touch
   double flashSize_px = 0.0;             // the size a flash reports
   double measureSize_px = 0.0;           // the size a measure reports
+  // A solid rectangle or polygon: its corners (pixels, relative to the
+  // centre), so that a line drawn with it can sweep it; empty otherwise.
+  std::vector<PixelPoint> outline;
   std::unique_ptr<ApertureStamp> stamp;  // null: drawn straight onto the target
 };
 
@@ -34,44 +38,53 @@ struct ShapeLimits {
 
 class ShapeRasterizer {
  public:
-  // `pixelsPerInch` is the scale s; `unitScale` the reader's unit factor u
-  // (file units to inches) for the sizes of %ADD and %AM apertures.
-  ShapeRasterizer(const ApertureTable& apertures, double pixelsPerInch, double unitScale,
-                  ShapeLimits limits = {});
+  // `pixelsPerInch` is the scale s; each aperture gives its own unit factor
+  // u (file units to inches).
+  ShapeRasterizer(const ApertureTable& apertures, double pixelsPerInch, ShapeLimits limits = {});
   ShapeRasterizer(const ShapeRasterizer&) = delete;
   ShapeRasterizer& operator=(const ShapeRasterizer&) = delete;
 
-  // Draws aperture `dCode` centred on pixel (round(x s), round(y s)), x and y
-  // in inches, in `colour` (white clears). Returns the aperture's size in
-  // pixels, or nothing (and draws nothing) when the D code has no record.
-  // The canvas's pen, brush, position and window origin are left as found.
-  std::optional<double> flash(Canvas& canvas, int dCode, double x, double y, Rgb colour);
+  // Draws aperture `dCode`, turned by `transform` (file units), centred on
+  // pixel (round(x s), round(y s)), x and y in inches, in `colour` (white
+  // clears). Returns the aperture's size in pixels, or nothing (and draws
+  // nothing) when the D code has no record. The canvas's pen, brush,
+  // position and window origin are left as found.
+  std::optional<double> flash(Canvas& canvas, int dCode, const Linear2& transform, double x,
+                              double y, Rgb colour);
+
+  std::optional<double> flash(Canvas& canvas, int dCode, double x, double y, Rgb colour) {
+    return flash(canvas, dCode, Linear2{}, x, y, colour);
+  }
 
   // The size in pixels that a flash of `dCode` would report to the line pen.
-  std::optional<double> measure(int dCode);
+  std::optional<double> measure(int dCode, const Linear2& transform = {});
 
-  // The aperture's drawing at this resolution, built on first use; null for
-  // a D code without record. Throws FormatError when its stamp is too large.
-  const PreparedAperture* prepare(int dCode);
+  // The aperture's drawing at this resolution and transform, built on first
+  // use; null for a D code without record. Throws FormatError when its stamp
+  // is too large.
+  const PreparedAperture* prepare(int dCode, const Linear2& transform = {});
 
   double pixelsPerInch() const { return pixelsPerInch_; }
-  double unitScale() const { return unitScale_; }
   uint64_t stampTransfers() const { return stampTransfers_; }
 
  private:
+  size_t transformSlot(const Linear2& transform);
+
   const ApertureTable& apertures_;
   double pixelsPerInch_;
-  double unitScale_;
   ShapeLimits limits_;
-  std::vector<std::unique_ptr<PreparedAperture>> prepared_;  // by D code
+  // The prepared apertures of each transform met, by D code.
+  std::vector<std::pair<Linear2, std::vector<std::unique_ptr<PreparedAperture>>>> transforms_;
+  size_t lastSlot_ = 0;
   uint64_t stampTransfers_ = 0;
 };
 
-// The region arc's 64 points: the ellipse in the box with corners c1 and c2,
-// swept from the angle of radial point `end` up to that of radial point
-// `start` in 63 equal steps (the whole ellipse when the two angles are less
-// than pi / 3000 apart), each point rounded and kept inside the box.
-std::array<PixelPoint, 64> arcPoints(PixelPoint c1, PixelPoint c2, PixelPoint start,
-                                     PixelPoint end);
+// Appends the points of the arc about (cx, cy) of `radius` (pixels, not
+// rounded) from angle `start` through `sweep` radians (atan2 angles of the
+// canvas, which has y as the file has it), each rounded: `from` first, `to`
+// last, and enough between them that no chord strays more than a quarter
+// pixel from the arc (at least 62).
+void appendArcPoints(std::vector<PixelPoint>& out, double cx, double cy, double radius,
+                     double start, double sweep, PixelPoint from, PixelPoint to);
 
 }  // namespace drumplot

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The statement list of a Gerber file: statement texts cut at "*", parameter
-// blocks split at "%", and step-and-repeat blocks expanded into "%SR_"
-// statements followed by the block's buffered lines.
+// blocks split at "%", each with the line of the file it starts on.
 #pragma once
 
 #include <cstdint>
@@ -14,24 +13,25 @@ namespace drumplot {
 // Bounds that keep hostile input from costing unbounded memory. The defaults
 // are far beyond any real photoplot; fuzzing lowers them.
 struct StatementLimits {
-  size_t maxStatements = 64u * 1024u * 1024u;  // entries after step-and-repeat expansion
+  size_t maxStatements = 64u * 1024u * 1024u;  // statement texts kept from one file
   // Macro body lines evaluated for all macro apertures of one file together;
   // apertures past it keep an empty table.
   size_t maxMacroLines = 16u * 1024u * 1024u;
+  // Copies a step-and-repeat block or an aperture block flash may draw in
+  // one layer, all blocks together; the drawing stops there with a warning.
+  uint64_t maxRepeatCopies = uint64_t{1} << 40;
 };
 
 // Statements are stored once, in one text arena; the list holds (offset,
-// length) entries into it, so the lines of a step-and-repeat block repeated
-// nx x ny times cost an entry each, not a copy.
+// length, line) entries into it.
 class StatementList {
  public:
   explicit StatementList(StatementLimits limits = {}) : limits_(limits) {}
 
-  // Adds one statement text, applying the step-and-repeat buffering rules.
-  void addStatement(std::string_view text);
-
-  // Expands a block still open at the end of the file.
-  void finish();
+  // Adds one statement text (leading spaces dropped; empty texts and
+  // coordinate fragments that "*" did not close are not added). `line` is
+  // the file line the statement starts on, from 1.
+  void addStatement(std::string_view text, uint32_t line = 0);
 
   size_t size() const { return entries_.size(); }
   bool empty() const { return entries_.empty(); }
@@ -39,46 +39,24 @@ class StatementList {
     const Entry& e = entries_[i];
     return std::string_view(arena_).substr(e.offset, e.length);
   }
+  uint32_t line(size_t i) const { return entries_[i].line; }
 
-  // True when the limit on expanded statements cut the list short.
+  // True when the limit on statements cut the list short.
   bool truncated() const { return truncated_; }
 
   const StatementLimits& limits() const { return limits_; }
-
-  // Fields of the open step-and-repeat block.
-  bool InRepeat = false;
-  uint32_t RepeatLineCount = 0;
-  std::string RepeatStatement;
 
  private:
   struct Entry {
     uint64_t offset;
     uint32_t length;
+    uint32_t line;
   };
-
-  void addEntry(Entry e);
-  Entry store(std::string_view text);
-  void expandBlock();
 
   StatementLimits limits_;
   std::string arena_;
   std::vector<Entry> entries_;
-  std::vector<Entry> repeatBuffer_;
   bool truncated_ = false;
 };
-
-// One "%SR_" statement: the offsets of a step-and-repeat copy in file units.
-struct RepeatOffset {
-  double x = 0.0;
-  double y = 0.0;
-};
-
-// "%SR_" + x (10 wide, 6 decimals) + "=" + y (the same) + "/".
-std::string makeRepeatStatement(double x, double y);
-
-// Reads the offsets of a "%SR_" statement. The numbers sit at fixed places
-// (characters 5 to 14 and 16 to 25) when they fit 10 characters; wider ones
-// are read up to their separators so that no copy lands in a wrong place.
-RepeatOffset parseRepeatStatement(std::string_view statement);
 
 }  // namespace drumplot

@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } catch (const drumplot::FormatError&) {
     // a shape code that is not an integer ends the load: an expected outcome
   }
-  drumplot::WorkingApertureTable table = drumplot::buildApertureTable(records, 1.0);
+  drumplot::WorkingApertureTable table = drumplot::buildApertureTable(records);
   std::string saved = drumplot::apertureFileText(table);
 
   // What the save writes always loads again, as the same shapes.

@@ -53,7 +53,7 @@ bool drawBoardLayers(const RasterScene& scene, Canvas& canvas, double pixelsPerI
     renderer.reader().MinY = d.dataMinY;
     renderer.readApertures(apertureFileLoader(d.apertureFile));
     renderer.makeStamps();
-    LayerPlacement placement{d.x, d.y, pixelsPerInch, colourOf(d.layer)};
+    LayerPlacement placement{d.x, d.y, pixelsPerInch, colourOf(d.layer), std::nullopt};
     interpretLayer(renderer.reader(), renderer.shapes(pixelsPerInch), canvas, placement,
                    scene.interpreter, report.progress);
   }

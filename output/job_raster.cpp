@@ -50,7 +50,7 @@ std::unique_ptr<LayerRenderer> openBoardLayer(const BoardLayer& d) {
 
 void drawBoardLayer(LayerRenderer& renderer, const BoardLayer& d, Canvas& canvas, double dpi,
                     const InterpreterSettings& settings) {
-  interpretLayer(renderer.reader(), renderer.shapes(dpi), canvas, {d.x, d.y, dpi, kBlack}, settings);
+  interpretLayer(renderer.reader(), renderer.shapes(dpi), canvas, {d.x, d.y, dpi, kBlack, std::nullopt}, settings);
 }
 
 void drawTechFrame(Canvas& canvas, const TechAreaFrame& frame, double dpi) {

@@ -152,7 +152,7 @@ TEST(ApertureFileTest, DemoSilkLayerFile) {
   ApertureTable table;
   LoadApertureFile(table, std::string(DRUMPLOT_SOURCE_DIR) + "/examples/demo/demo-silk.Env");
   ASSERT_EQ(table.definedCodes(), (std::vector<int>{10, 11, 12}));
-  WorkingApertureTable rows = buildApertureTable(table, 1.0);
+  WorkingApertureTable rows = buildApertureTable(table);
   EXPECT_EQ(rows.row(10).Shape, static_cast<int32_t>(ApertureShape::Round));
   EXPECT_NEAR(rows.row(10).DLX, 8.0, 1e-9);
   EXPECT_EQ(rows.row(11).Shape, static_cast<int32_t>(ApertureShape::Square));
@@ -224,7 +224,7 @@ TEST(SaveApertureFileTest, SavedTableLoadsBackAsTheSameApertures) {
             file);  // no temporary left
   ApertureTable loaded;
   LoadApertureFile(loaded, file.string());
-  WorkingApertureTable back = buildApertureTable(loaded, 1.0);
+  WorkingApertureTable back = buildApertureTable(loaded);
   for (int d : {10, 11, 12}) {
     EXPECT_EQ(back.row(d).Shape, t.row(d).Shape) << d;
     EXPECT_NEAR(back.row(d).DLX, t.row(d).DLX, 1e-6) << d;

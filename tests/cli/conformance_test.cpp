@@ -41,9 +41,13 @@ Row compareWithReference(const test::CorpusEntry& e) {
     options.bandRows = 32;
     row.bandsAgree = renderLayer(options).bits == render.bits;
     MonoImage reference = readPng(test::corpusDir() / e.goldenPng);
-    // The render's top-left pixel corner is the data point (MinX - margin, MinY - margin).
-    auto shiftX = static_cast<int64_t>(std::nearbyint((probe.MinX - kMargin - e.originX) * e.goldenDpi));
-    auto shiftY = static_cast<int64_t>(std::nearbyint((probe.MinY - kMargin - e.originY) * e.goldenDpi));
+    // The render's top-left pixel corner is the reach's corner less the margin.
+    LayerReach reach = measureReach(probe, e.goldenDpi);
+    if (reach.empty) reach = {probe.MinX, probe.MinY, probe.MaxX, probe.MaxY, false};
+    const double x0 = renderOrigin(probe.MinX, reach.minX, kMargin, e.goldenDpi);
+    const double y0 = renderOrigin(probe.MinY, reach.minY, kMargin, e.goldenDpi);
+    auto shiftX = static_cast<int64_t>(std::nearbyint((x0 - e.originX) * e.goldenDpi));
+    auto shiftY = static_cast<int64_t>(std::nearbyint((y0 - e.originY) * e.goldenDpi));
     MonoImage residual;
     ImageDifference d = compareImages(render, reference, shiftX, shiftY, 2, &residual);
     // For a closer look: DRUMPLOT_CONFORMANCE_DIR=folder keeps the render and

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "engine/errors.h"
@@ -22,21 +23,27 @@ RenderOptions silk(bool withApertures) {
   return o;
 }
 
-TEST(RenderCommandTest, ImageGeometryAndTheLayersApertureFile) {
-  // Extents 0.18 .. 1.62 x 0.18 .. 2.12 inch, margin 0.1: the data point
-  // (0.08, 0.08) is the top-left pixel corner.
-  MonoImage with = renderLayer(silk(true));
-  EXPECT_EQ(with.width, 32u * 26u);  // ceil((1.44 + 0.2) x 500 / 32) x 32
-  EXPECT_EQ(with.height, 1070u);     // ceil((1.94 + 0.2) x 500)
-  auto px = [](double inch) { return static_cast<uint32_t>((inch - 0.08) * 500); };
-  // D11 is a 40-mil square in the aperture file: 20 pixels across at 500 dpi.
-  EXPECT_TRUE(with.exposed(px(1.62) + 8, px(2.02) + 8));
-  EXPECT_FALSE(with.exposed(px(1.62) + 12, px(2.02)));
-  // The 8-mil outline (4 pixels, drawn 5 wide).
-  EXPECT_TRUE(with.exposed(px(0.9), px(0.18)));
+TEST(RenderCommandTest, ImageHoldsWhatTheLayerDrawsAndUsesItsApertureFile) {
+  // Extents 0.18 .. 1.62 x 0.18 .. 2.12 inch; the 8-mil outline reaches 4
+  // mils out, the 60 x 40-mil oblong pad at (1.62, 2.12) 30 mils right and
+  // 20 down. At margin 0 nothing touches the picture's border.
+  RenderOptions o = silk(true);
+  o.margin = 0.0;
+  MonoImage with = renderLayer(o);
+  uint32_t x0 = with.width, y0 = with.height, x1 = 0, y1 = 0;
+  for (uint32_t y = 0; y < with.height; ++y) {
+    for (uint32_t x = 0; x < with.width; ++x) {
+      if (!with.exposed(x, y)) continue;
+      x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x + 1), y1 = std::max(y1, y + 1);
+    }
+  }
+  EXPECT_GT(x0, 0u);
+  EXPECT_GT(y0, 0u);
+  EXPECT_LT(x1, with.width);
+  EXPECT_LT(y1, with.height);
+  EXPECT_NEAR(x1 - x0, (1.65 - 0.176) * 500, 2);
   // Without the aperture file the pads have no aperture and draw nothing.
   MonoImage without = renderLayer(silk(false));
-  EXPECT_FALSE(without.exposed(px(1.62) + 8, px(2.02) + 8));
   EXPECT_LT(without.exposedCount(), with.exposedCount());
 }
 
@@ -57,8 +64,8 @@ TEST(RenderCommandTest, FilesAndErrors) {
   o.outputFile = (dir / "silk.pbm").string();
   std::ostringstream out;
   runRender(o, out);
-  EXPECT_NE(out.str().find("832 x 1070 pixels"), std::string::npos) << out.str();
-  EXPECT_EQ(test::readFile(dir / "silk.pbm").substr(0, 12), "P4\n832 1070\n");
+  EXPECT_NE(out.str().find("864 x 1093 pixels"), std::string::npos) << out.str();
+  EXPECT_EQ(test::readFile(dir / "silk.pbm").substr(0, 12), "P4\n864 1093\n");
   o.apertureFile = kDemo + "missing.Env";
   EXPECT_THROW(renderLayer(o), IoError);
   o.apertureFile.clear();

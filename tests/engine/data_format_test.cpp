@@ -42,7 +42,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, CoordinateTest, testing::Values(
     CoordinateCase{"X125*",           2, 4, 0,    0,  0.0125},
     CoordinateCase{"X00125*",         2, 4, 1,    0,  0.125},      // ...but counted when trailing
     CoordinateCase{"X125*",           2, 4, 2,    0,  0.0125},     // none: no correction
-    CoordinateCase{"X1.5*",           2, 3, 0,    0,  0.001},      // cut at the point
+    CoordinateCase{"X1.5*",           2, 3, 0,    0,  1.5},        // a decimal in the file unit
     CoordinateCase{"X*",              2, 3, 0,    0,  kNoCoordinate},
     CoordinateCase{"XY100*",          2, 3, 0,    0,  kNoCoordinate},
     CoordinateCase{"X12-3*",          2, 3, 0,    0,  kNoCoordinate}, // not one integer

@@ -65,11 +65,12 @@ TEST(ExtentsTest, IncrementalDataAccumulates) {
   EXPECT_DOUBLE_EQ(r.MinX, -1.0);
   EXPECT_DOUBLE_EQ(r.MaxY, 1.5);
   EXPECT_DOUBLE_EQ(r.MinY, -0.5);
-  // The pass always starts absolute, whatever the preset says.
+  // The operator's incremental format holds where the file says nothing;
+  // the file's own G90 wins, for what comes before it too.
   DataFormat preset;
   preset.Absolute = 0;
-  GerberReader a = scan("X1000Y1000D02*X1000Y1000D01*", preset);
-  EXPECT_DOUBLE_EQ(a.Width, 0.0);
+  EXPECT_DOUBLE_EQ(scan("X1000Y1000D02*X1000Y1000D01*", preset).Width, 1.0);
+  EXPECT_DOUBLE_EQ(scan("X1000Y1000D02*G90*X1000Y1000D01*", preset).Width, 0.0);
 }
 
 TEST(ExtentsTest, StepAndRepeatCopiesAndCommentsWithParameters) {
@@ -77,9 +78,9 @@ TEST(ExtentsTest, StepAndRepeatCopiesAndCommentsWithParameters) {
   EXPECT_DOUBLE_EQ(r.MinX, 1.0);
   EXPECT_DOUBLE_EQ(r.MaxX, 3.0);
   EXPECT_DOUBLE_EQ(r.MaxY, 1.5);
-  // A comment holding "%" is read from that "%" on; the format there counts.
+  // A "%" in a comment is text: the format written after it does not count.
   GerberReader c = scan("G04 legacy %FSLAX24Y24*X10000Y10000D03*");
-  EXPECT_DOUBLE_EQ(c.MaxX, 1.0);
+  EXPECT_DOUBLE_EQ(c.MaxX, 10.0);
   // Coordinates inside ordinary comments do not count.
   GerberReader ignored = scan("G04 X99999Y99999*X1000Y1000D03*");
   EXPECT_DOUBLE_EQ(ignored.MaxX, 1.0);

@@ -137,7 +137,7 @@ TEST(BandInvarianceTest, RandomScenesGiveTheSameBitsInEveryBandSplit) {
   ASSERT_EQ(dCodes.size(), 27u);
   for (uint32_t seed = 1; seed <= 40; ++seed) {
     const std::vector<Step> scene = randomScene(seed, dCodes);
-    ShapeRasterizer shapes(reader.Apertures, kDpi, reader.UnitScale);
+    ShapeRasterizer shapes(reader.Apertures, kDpi);
     auto draw = [&](Canvas& c) {
       for (const Step& step : scene) step(c, shapes);
     };
@@ -155,7 +155,7 @@ TEST(BandInvarianceTest, RandomScenesGiveTheSameBitsInEveryBandSplit) {
 
 TEST(BandInvarianceTest, EveryApertureAloneInThinBands) {
   GerberReader reader = allApertures();
-  ShapeRasterizer shapes(reader.Apertures, kDpi, reader.UnitScale);
+  ShapeRasterizer shapes(reader.Apertures, kDpi);
   for (int d : reader.Apertures.definedCodes()) {
     for (Rgb colour : {kBlack, kWhite}) {
       auto draw = [&](Canvas& c) {

@@ -38,7 +38,7 @@ constexpr double kDpi = 1000.0;
 std::string flashPicture(const ApertureTable& apertures, int dCode, int64_t width, int64_t height,
                          int64_t cx, int64_t cy, Rgb colour = kBlack,
                          const std::function<void(Canvas&)>& before = {}) {
-  ShapeRasterizer shapes(apertures, kDpi, 1.0);
+  ShapeRasterizer shapes(apertures, kDpi);
   return test::drawPicture(width, height, 0, 0, [&](Canvas& c) {
     if (before) before(c);
     shapes.flash(c, dCode, static_cast<double>(cx) / kDpi, static_cast<double>(cy) / kDpi, colour);
@@ -68,7 +68,7 @@ TEST(StandardApertureTest, CircleBoxAndTinyRectangle) {
                   "..####..", "........"}));
   // A solid rectangle below one pixel is still 2 x 2.
   EXPECT_EQ(flashPicture(r.Apertures, 11, 4, 4, 2, 2), rows({"....", ".##.", ".##.", "...."}));
-  ShapeRasterizer shapes(r.Apertures, kDpi, 1.0);
+  ShapeRasterizer shapes(r.Apertures, kDpi);
   EXPECT_EQ(shapes.measure(10), 6.0);
   EXPECT_EQ(shapes.measure(11), 2.0);
   EXPECT_EQ(shapes.measure(12), std::nullopt);
@@ -92,7 +92,7 @@ TEST_P(RectangleEnlargementTest, LargeRectanglesGrowOnePixel) {
   char gerber[64];
   std::snprintf(gerber, sizeof gerber, "%%ADD10R,%.3fX%.3f*%%", 2 * c.h1 / kDpi, 2 * c.h2 / kDpi);
   GerberReader r = readerOf(gerber);
-  ShapeRasterizer shapes(r.Apertures, kDpi, 1.0);
+  ShapeRasterizer shapes(r.Apertures, kDpi);
   BandBitmap band(256, 256);
   Canvas canvas(band);
   EXPECT_EQ(shapes.flash(canvas, 10, 0.128, 0.128, kBlack),
@@ -112,48 +112,40 @@ INSTANTIATE_TEST_SUITE_P(Rules, RectangleEnlargementTest, ::testing::Values(
     EnlargementCase{ 0,  0,   1,   1,   1,   1}));
 // clang-format on
 
-TEST(StandardApertureTest, CircleHoleShowsWhatLiesBeneathObroundAndPolygonHolesClearIt) {
+// Gerber standard, standard apertures: a hole is transparent; it does not
+// clear what lies beneath, whatever the shape and the polarity.
+TEST(StandardApertureTest, HolesAreSeeThroughInEveryShapeAndPolarity) {
   GerberReader r = readerOf(
       "%ADD10C,0.020X0.008*%%ADD11O,0.030X0.016X0.008*%%ADD12P,0.030X6X0X0.008*%"
-      "%ADD13C,0.020X0.008X0.004*%%ADD14R,0.020X0.016X0.006*%");
-  auto exposeCentre = [](Canvas& c) { c.fillRect(18, 18, 22, 22); };
-  for (int d : {10, 11, 12, 13, 14}) {
-    ShapeRasterizer shapes(r.Apertures, kDpi, 1.0);
-    BandBitmap band(40, 40), bare(40, 40);
-    Canvas canvas(band), bareCanvas(bare);
-    exposeCentre(canvas);
-    shapes.flash(canvas, d, 0.020, 0.020, kBlack);
-    shapes.flash(bareCanvas, d, 0.020, 0.020, kBlack);
-    EXPECT_TRUE(bare.isBackground(20, 20)) << "D" << d << ": the hole is background";
-    EXPECT_FALSE(bare.isBackground(20, 12)) << "D" << d << ": the shape around it is exposed";
-    const bool throughStamp = d == 10 || d == 13 || d == 14;
-    EXPECT_EQ(band.isBackground(20, 20), !throughStamp) << "D" << d;
+      "%ADD13C,0.020X0.008X0.004*%%ADD14R,0.020X0.016X0.006*%%ADD15P,0.030X6X0X0.008X0.006*%");
+  for (int d : {10, 11, 12, 13, 14, 15}) {
+    ShapeRasterizer shapes(r.Apertures, kDpi);
+    BandBitmap dark(40, 40), clear(40, 40);
+    Canvas darkCanvas(dark), clearCanvas(clear);
+    darkCanvas.fillRect(18, 18, 22, 22);
+    shapes.flash(darkCanvas, d, 0.020, 0.020, kBlack);
+    EXPECT_FALSE(dark.isBackground(20, 20)) << "D" << d << ": exposure shows through the hole";
+    EXPECT_FALSE(dark.isBackground(20, 12)) << "D" << d;
+    clearCanvas.fillRect(0, 0, 40, 40);
+    shapes.flash(clearCanvas, d, 0.020, 0.020, kWhite);
+    EXPECT_FALSE(clear.isBackground(20, 20)) << "D" << d << ": a clear flash leaves its hole";
+    EXPECT_TRUE(clear.isBackground(20, 12)) << "D" << d << ": and clears its shape";
+    EXPECT_FALSE(clear.isBackground(1, 1)) << "D" << d;
   }
 }
 
-TEST(StandardApertureTest, ClearPolarityFlashOfAStampedApertureClearsItsShape) {
-  GerberReader r = readerOf("%ADD10C,0.020X0.008*%");
-  ShapeRasterizer shapes(r.Apertures, kDpi, 1.0);
-  BandBitmap band(40, 40);
-  Canvas canvas(band);
-  canvas.fillRect(0, 0, 40, 40);
-  shapes.flash(canvas, 10, 0.020, 0.020, kWhite);
-  EXPECT_TRUE(band.isBackground(20, 12));   // the ring is cleared
-  EXPECT_FALSE(band.isBackground(20, 20));  // the hole leaves the exposure
-  EXPECT_FALSE(band.isBackground(2, 2));    // outside untouched
-  EXPECT_EQ(shapes.stampTransfers(), 1u);
-}
-
-TEST(StandardApertureTest, PolygonVerticesStartAtNinetyDegreesPlusRotation) {
+// Gerber standard, polygon aperture: the first vertex lies at the rotation
+// angle, counterclockwise from +X.
+TEST(StandardApertureTest, PolygonVerticesStartAtTheRotationAngle) {
   GerberReader r = readerOf("%ADD10P,0.040X0*%%ADD11P,.040X4X45*%%ADD12P,0.040X300*%");
-  ShapeRasterizer shapes(r.Apertures, kDpi, 1.0);
+  ShapeRasterizer shapes(r.Apertures, kDpi);
   const auto& zero = shapes.prepare(10)->steps.at(0).points;
   ASSERT_EQ(zero.size(), 32u);  // a vertex count of 0 draws 32
-  EXPECT_EQ(zero[0], (PixelPoint{0, 20}));
-  EXPECT_EQ(zero[8], (PixelPoint{-20, 0}));
+  EXPECT_EQ(zero[0], (PixelPoint{20, 0}));
+  EXPECT_EQ(zero[8], (PixelPoint{0, 20}));
   const auto& turned = shapes.prepare(11)->steps.at(0).points;
   ASSERT_EQ(turned.size(), 4u);
-  EXPECT_EQ(turned[0], (PixelPoint{-14, 14}));  // 135 degrees
+  EXPECT_EQ(turned[0], (PixelPoint{14, 14}));  // 45 degrees
   EXPECT_EQ(shapes.prepare(12)->steps.at(0).points.size(), 255u);  // held in a byte
   EXPECT_EQ(shapes.measure(10), 40.0);
 }
@@ -166,7 +158,7 @@ TEST(StandardApertureTest, ObroundEndsAndSizes) {
   EXPECT_EQ(flashPicture(r.Apertures, 11, 6, 10, 3, 5),
             rows({"......", "..##..", ".####.", ".####.", ".####.", ".####.", ".####.",
                   ".####.", "..##..", "......"}));
-  ShapeRasterizer shapes(r.Apertures, kDpi, 1.0);
+  ShapeRasterizer shapes(r.Apertures, kDpi);
   EXPECT_EQ(shapes.measure(10), 8.0);
   EXPECT_EQ(shapes.measure(12), 12.0);  // h1 = round(5.5) = 6, halves to even
 }
@@ -214,7 +206,7 @@ TEST(MacroApertureTest, ExposureOffClearsEarlierPrimitivesInsideTheStamp) {
       "%AMTOGGLE*1,1,0.010,0,0*1,2,0.004,0,0*1,2,0.002,0,0*%"
       "%ADD10DONUT*%%ADD11TOGGLE*%");
   auto exposeCentre = [](Canvas& c) { c.fillRect(9, 9, 11, 11); };
-  ShapeRasterizer shapes(r.Apertures, kDpi, 1.0);
+  ShapeRasterizer shapes(r.Apertures, kDpi);
   BandBitmap donut(20, 20), under(20, 20), toggled(20, 20);
   Canvas donutCanvas(donut), underCanvas(under), toggledCanvas(toggled);
   shapes.flash(donutCanvas, 10, 0.010, 0.010, kBlack);
@@ -234,7 +226,7 @@ TEST(MacroApertureTest, ThermalRingWithFourGaps) {
   // Outer 16, inner 8, gap 2: a ring from radius 4 to 8 about the centre's
   // corner, cut along both axes; the centre is background.
   GerberReader r = readerOf("%AMTHERMAL*7,0,0,0.016,0.008,0.002,0*%%ADD10THERMAL*%");
-  ShapeRasterizer shapes(r.Apertures, kDpi, 1.0);
+  ShapeRasterizer shapes(r.Apertures, kDpi);
   BandBitmap band(24, 24);
   Canvas canvas(band);
   canvas.fillRect(10, 10, 14, 14);  // beneath the centre: the thermal's inside is see-through
@@ -249,7 +241,7 @@ TEST(MacroApertureTest, ThermalRingWithFourGaps) {
   EXPECT_TRUE(band.isBackground(12 + 9, 12 + 9));  // outside
   // Rotated by 45 degrees the gaps move to the diagonals.
   GerberReader turned = readerOf("%AMTHERMAL*7,0,0,0.016,0.008,0.002,45*%%ADD10THERMAL*%");
-  ShapeRasterizer turnedShapes(turned.Apertures, kDpi, 1.0);
+  ShapeRasterizer turnedShapes(turned.Apertures, kDpi);
   BandBitmap t(24, 24);
   Canvas tc(t);
   turnedShapes.flash(tc, 10, 0.012, 0.012, kBlack);
@@ -260,7 +252,7 @@ TEST(MacroApertureTest, ThermalRingWithFourGaps) {
 TEST(MacroApertureTest, MoireRingsAndCrossHair) {
   // Outer 20, thickness 2, gap 2, two rings, cross hair 24 long and thinner than a pixel.
   GerberReader r = readerOf("%AMMOIRE*6,0,0,0.020,0.002,0.002,2,0.0002,0.024,0*%%ADD10MOIRE*%");
-  ShapeRasterizer shapes(r.Apertures, kDpi, 1.0);
+  ShapeRasterizer shapes(r.Apertures, kDpi);
   BandBitmap band(32, 32);
   Canvas canvas(band);
   shapes.flash(canvas, 10, 0.016, 0.016, kBlack);
@@ -279,7 +271,7 @@ TEST(MacroApertureTest, MoireRingsAndCrossHair) {
   EXPECT_TRUE(band.isBackground(16 + 13, 16));
   // Three rings asked, but the third would have no diameter left.
   GerberReader few = readerOf("%AMM*6,0,0,0.010,0.002,0.002,9,0,0,0*%%ADD10M*%");
-  ShapeRasterizer fewShapes(few.Apertures, kDpi, 1.0);
+  ShapeRasterizer fewShapes(few.Apertures, kDpi);
   EXPECT_EQ(fewShapes.prepare(10)->steps.size(), 2u);
 }
 
@@ -287,7 +279,7 @@ TEST(MacroApertureTest, SizeIsTheLargerSideOfWhatIsExposed) {
   GerberReader r = readerOf(
       "%AMPAIR*1,1,0.010,-0.010,0*1,1,0.010,0.010,0*%%AMEMPTY*0 nothing here*%"
       "%ADD10PAIR*%%ADD11EMPTY*%");
-  ShapeRasterizer shapes(r.Apertures, kDpi, 1.0);
+  ShapeRasterizer shapes(r.Apertures, kDpi);
   EXPECT_EQ(shapes.measure(10), 30.0);
   EXPECT_EQ(shapes.measure(11), 0.0);
   BandBitmap band(8, 8);
@@ -303,7 +295,7 @@ TEST(ApertureStampTest, BuiltOnceSizedToTheShapeAndLimited) {
   // Half an inch at 1000 dpi: far beyond any fixed stamp, never cut.
   GerberReader r = readerOf(
       "%AMBIG*1,1,0.500,0,0*%%AMBIGHOLE*1,1,0.500,0,0*1,0,0.100,0,0*%%ADD10BIG*%%ADD11BIGHOLE*%");
-  ShapeRasterizer shapes(r.Apertures, kDpi, 1.0);
+  ShapeRasterizer shapes(r.Apertures, kDpi);
   BandBitmap stamped(600, 600), direct(600, 600);
   Canvas stampedCanvas(stamped), directCanvas(direct);
   shapes.flash(stampedCanvas, 10, 0.3, 0.3, kBlack);
@@ -315,7 +307,7 @@ TEST(ApertureStampTest, BuiltOnceSizedToTheShapeAndLimited) {
 
   // Over the limit: a shape without see-through parts is drawn directly, the
   // same pixels; one with them is refused.
-  ShapeRasterizer limited(r.Apertures, kDpi, 1.0, ShapeLimits{1000});
+  ShapeRasterizer limited(r.Apertures, kDpi, ShapeLimits{1000});
   BandBitmap limitedBand(600, 600);
   Canvas limitedCanvas(limitedBand);
   limited.flash(limitedCanvas, 10, 0.3, 0.3, kBlack);
@@ -351,7 +343,7 @@ TEST(FileApertureTest, ShapesDrawAsTheirStandardEquivalents) {
     EXPECT_EQ(flashPicture(file, d, 64, 40, 30, 20), flashPicture(standard.Apertures, d, 64, 40, 30, 20))
         << "D" << d;
   }
-  ShapeRasterizer shapes(file, kDpi, 0.0394);  // the file's unit factor does not apply
+  ShapeRasterizer shapes(file, kDpi);
   // Octagon 20 across the flats, flats along the axes.
   const auto& octagon = shapes.prepare(14)->steps.at(0).points;
   ASSERT_EQ(octagon.size(), 8u);
@@ -379,23 +371,6 @@ TEST(FileApertureTest, ShapesDrawAsTheirStandardEquivalents) {
   Canvas customCanvas(custom);
   EXPECT_EQ(shapes.flash(customCanvas, 17, 0.032, 0.032, kBlack), 0.0);
   EXPECT_EQ(test::exposedCount(custom), 0);
-}
-
-// Arc points
-// ============================================================================
-
-TEST(ArcPointsTest, SweepFromEndRadialToStartRadialInsideTheBox) {
-  auto quarter = arcPoints({0, 0}, {100, 100}, {100, 50}, {50, 0});
-  EXPECT_EQ(quarter[0], (PixelPoint{50, 0}));
-  EXPECT_EQ(quarter[63], (PixelPoint{100, 50}));
-  EXPECT_EQ(quarter[21], (PixelPoint{75, 7}));  // 30 degrees on from the top
-  // Equal radials: the whole ellipse from angle 0.
-  auto full = arcPoints({100, 100}, {0, 40}, {0, 70}, {0, 70});
-  EXPECT_EQ(full[0], (PixelPoint{100, 70}));
-  EXPECT_EQ(full[63], (PixelPoint{100, 70}));
-  for (PixelPoint p : full) {
-    EXPECT_TRUE(p.x >= 0 && p.x <= 100 && p.y >= 40 && p.y <= 100);
-  }
 }
 
 // Layer renderer

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Loading a file into statements, and step-and-repeat expansion.
+// Loading a file into statements, and decoding them once into operations.
 #include "engine/statement_list.h"
 
 #include <gtest/gtest.h>
@@ -14,8 +14,8 @@
 namespace drumplot {
 namespace {
 
-std::vector<std::string> load(std::string_view bytes, StatementLimits limits = {}) {
-  GerberReader reader({}, limits);
+std::vector<std::string> load(std::string_view bytes) {
+  GerberReader reader;
   reader.loadBytes(bytes);
   std::vector<std::string> out;
   for (size_t i = 0; i < reader.Statements.size(); ++i) out.emplace_back(reader.Statements[i]);
@@ -32,12 +32,15 @@ TEST(LoadTest, ParameterBlocksSplitAtPercentAndStatementsAtAsterisk) {
   EXPECT_EQ(load("%LPD%**M02*"), (Texts{"%LPD", "%", "M02*"}));
   // A coordinate-like text that "*" did not close is dropped; text after the last "*" too.
   EXPECT_EQ(load("X100%%G04 x*Y200"), (Texts{"%", "G04 x*"}));
+  // A "%" in a comment is text: it opens no parameter block.
+  EXPECT_EQ(load("G04 #@! %TF.Part,Single*%FSLAX24Y24*%"),
+            (Texts{"G04 #@! %TF.Part,Single*", "%FSLAX24Y24*", "%"}));
   // Statements of thousands of characters are kept whole.
   std::string longOutline = "4,1,500" + std::string(6000, '0') + "*";
   EXPECT_EQ(load(longOutline), (Texts{longOutline}));
 }
 
-TEST(LoadTest, TinyFilesAndShortNamesGiveNoStatements) {
+TEST(LoadTest, TinyMissingAndBinaryFiles) {
   std::filesystem::path dir = test::tempDir();
   test::writeFile(dir / "tiny.gbr", "M02*");
   GerberReader reader;
@@ -49,54 +52,41 @@ TEST(LoadTest, TinyFilesAndShortNamesGiveNoStatements) {
   reader.FileName = (dir / "missing.gbr").string();
   EXPECT_EQ(reader.load(), LoadStatus::CannotOpen);
   EXPECT_THROW(reader.prepare(), IoError);
+  test::writeFile(dir / "binary.gbr", std::string("PK\x03\x04\0\0\x14\0\x08\0", 10) + "X1D03*");
+  reader.FileName = (dir / "binary.gbr").string();
+  EXPECT_EQ(reader.load(), LoadStatus::NotGerber);
+  EXPECT_THROW(reader.prepare(), FormatError);
+  // Text with a few 8-bit letters in its comments and a DOS end mark is a file.
+  EXPECT_FALSE(looksBinary("G04 Stückliste*\nX1Y1D03*\nM02*\x1A"));
 }
 
-TEST(StepAndRepeatTest, BlockExpandsIntoOffsetCopies) {
-  Texts got = load("%SRX2Y3I1.0J0.5*%\nX100Y100D03*\nX200Y200D03*\nM02*\n");
-  Texts want;
-  const char* offsets[][2] = {{"  0.000000", "  0.000000"}, {"  0.000000", "  0.500000"},
-                              {"  0.000000", "  1.000000"}, {"  1.000000", "  0.000000"},
-                              {"  1.000000", "  0.500000"}, {"  1.000000", "  1.000000"}};
-  for (auto& o : offsets) {
-    want.push_back(std::string("%SR_") + o[0] + "=" + o[1] + "/");
-    want.push_back("X100Y100D03*");
-    want.push_back("X200Y200D03*");
-  }
-  want.push_back("M02*");
-  EXPECT_EQ(got, want);
-  // The "%" that closed the opening block is buffered and left out of every copy.
+TEST(StepAndRepeatTest, BlockIsKeptOnceWithItsCounts) {
+  GerberReader reader;
+  reader.loadBytes("%SRX2Y3I1.0J0.5*%\nX100Y100D03*\nX200Y200D03*\n%SR*%\nM02*\n");
+  reader.computeExtents();
+  const GerberProgram& p = reader.Program;
+  ASSERT_EQ(p.repeats.size(), 1u);
+  EXPECT_EQ(p.repeats[0].nx, 2);
+  EXPECT_EQ(p.repeats[0].ny, 3);
+  // One placing statement and the two flashes per copy, then "%SR*", "%" and "M02*".
+  EXPECT_EQ(p.expandedStatements, 6u * 3u + 3u);
+  // Copies (i, j) land at (i, 0.5 j) inches from the block's statements.
+  EXPECT_DOUBLE_EQ(reader.MinX, 0.1);
+  EXPECT_DOUBLE_EQ(reader.MaxX, 1.2);
+  EXPECT_DOUBLE_EQ(reader.MaxY, 1.2);
+  // Kept to six decimals of the file unit, as the copies were always placed.
+  EXPECT_EQ(RepeatBlock::offset(3, 0.1234567, 1.0), 0.370370);
 }
 
-TEST(StepAndRepeatTest, ClosingStatementsAndOpenBlockAtEnd) {
-  // A second %SR closes the block, is stored as it is and opens no block.
-  EXPECT_EQ(load("%SRX2Y1I0.5J0*%X1D03*%SRX1Y1I0J0*%X2D03*"),
-            (Texts{"%SR_  0.000000=  0.000000/", "X1D03*", "%SR_  0.500000=  0.000000/",
-                   "X1D03*", "%SRX1Y1I0J0*", "%", "X2D03*"}));
-  // A block still open at the end of the file is expanded.
-  EXPECT_EQ(load("%SRX1Y2J0.1*%X1D03*"),
-            (Texts{"%SR_  0.000000=  0.000000/", "X1D03*", "%SR_  0.000000=  0.100000/",
-                   "X1D03*"}));
-  // A count of 0 drops the block's lines; %LN closes a block too.
-  EXPECT_EQ(load("%SRX0Y2*%X1D03*%LNtop*%X2D03*"), (Texts{"%LNtop*", "%", "X2D03*"}));
-}
-
-TEST(StepAndRepeatTest, HugeCountsStopAtTheStatementLimit) {
-  StatementLimits limits;
-  limits.maxStatements = 1000;
-  GerberReader reader({}, limits);
-  reader.loadBytes("%SRX99999999Y99999999I0.1J0.1*%X1D03*X2D03*M02*");
-  EXPECT_EQ(reader.Statements.size(), 1000u);
-  EXPECT_TRUE(reader.Statements.truncated());
-}
-
-TEST(StepAndRepeatTest, RepeatStatementReadsBackItsOffsets) {
-  RepeatOffset o = parseRepeatStatement(makeRepeatStatement(12.5, -3.25));
-  EXPECT_EQ(o.x, 12.5);
-  EXPECT_EQ(o.y, -3.25);
-  // Offsets wider than ten characters are read whole rather than cut.
-  o = parseRepeatStatement(makeRepeatStatement(-1234.5, 99999.0));
-  EXPECT_EQ(o.x, -1234.5);
-  EXPECT_EQ(o.y, 99999.0);
+TEST(StepAndRepeatTest, ExtentsOfManyCopiesAreComputedNotWalked) {
+  GerberReader reader;
+  reader.loadBytes("%FSLAX24Y24*%%SRX1000000Y1000I0.01J0.02*%X0Y0D02*X10000Y0D01*%SR*%M02*");
+  reader.computeExtents();
+  // The move to 0 counts in every copy but the first (it does not draw).
+  EXPECT_NEAR(reader.MinX, 0.01, 1e-12);
+  EXPECT_NEAR(reader.MaxX, 1.0 + 999999 * 0.01, 1e-6);
+  EXPECT_NEAR(reader.MaxY, 999 * 0.02, 1e-9);
+  EXPECT_EQ(reader.Program.expandedStatements, 2u + 1000000000ull * 3u + 3u);
 }
 
 }  // namespace

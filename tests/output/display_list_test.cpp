@@ -125,7 +125,7 @@ std::vector<uint8_t> bytesOf(const BandBitmap& b) { return {b.bytes().begin(), b
 TEST(DisplayListTest, ReplayBySpansGivesTheWholeImage) {
   GerberReader reader = apertures();
   for (uint32_t seed = 1; seed <= 30; ++seed) {
-    ShapeRasterizer shapes(reader.Apertures, kDpi, reader.UnitScale);
+    ShapeRasterizer shapes(reader.Apertures, kDpi);
     const std::vector<Step> scene = randomScene(seed);
     BandBitmap whole(kWidth, kHeight);
     {
@@ -187,7 +187,7 @@ TEST(DisplayListTest, RecordedBoundsHoldEveryPixelDrawn) {
   };
   GerberReader reader = apertures();
   for (uint32_t seed = 1; seed <= 20; ++seed) {
-    ShapeRasterizer shapes(reader.Apertures, kDpi, reader.UnitScale);
+    ShapeRasterizer shapes(reader.Apertures, kDpi);
     Checker checker;
     Canvas recording(checker, kWidth, kHeight);
     for (const Step& step : randomScene(seed)) step(recording, shapes);
@@ -252,7 +252,7 @@ TEST(DisplayListTest, DrawingSpansLeavesOutOnlyWhatChangesNoPixel) {
   GerberReader reader = apertures();
   size_t leftOut = 0;
   for (uint32_t seed = 1; seed <= 40; ++seed) {
-    ShapeRasterizer shapes(reader.Apertures, kDpi, reader.UnitScale);
+    ShapeRasterizer shapes(reader.Apertures, kDpi);
     std::mt19937 random(seed);
     // Three layers, each a random scene cut in three and spread across the
     // film, with pours and round pads between; a round pad comes again in
