@@ -32,7 +32,7 @@ MonoImage renderLayer(const RenderOptions& o) {
   for (const std::string& warning : reader.Warnings.messages) std::cerr << "warning: " << warning << "\n";
 
   // The picture holds everything the layer draws (its reach) and the margin.
-  LayerReach reach = measureReach(reader, o.dpi, o.interpreter);
+  LayerReach reach = measureReach(reader, shapes, o.interpreter);
   if (reach.empty) reach = {reader.MinX, reader.MinY, reader.MaxX, reader.MaxY, false};
   const double left = reader.MinX - renderOrigin(reader.MinX, reach.minX, o.margin, o.dpi);
   const double top = reader.MinY - renderOrigin(reader.MinY, reach.minY, o.margin, o.dpi);

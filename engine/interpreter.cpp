@@ -577,7 +577,7 @@ void Interpreter::exposeNegativeArea() {
   if (negativeArea_) {
     area = *negativeArea_;
   } else {
-    const LayerReach reach = measureReach(reader_, ppi_, settings_);
+    const LayerReach reach = measureReach(reader_, shapes_, settings_);
     if (reach.empty) return;
     area = {roundHalfEven((reach.minX + offX_) * ppi_), roundHalfEven((reach.minY + offY_) * ppi_),
             roundHalfEven((reach.maxX + offX_) * ppi_), roundHalfEven((reach.maxY + offY_) * ppi_)};
@@ -619,14 +619,20 @@ void interpretLayer(const GerberReader& reader, ShapeRasterizer& shapes, Canvas&
 
 LayerReach measureReach(const GerberReader& reader, double pixelsPerInch,
                         const InterpreterSettings& settings) {
+  ShapeRasterizer shapes(reader.Apertures, pixelsPerInch);
+  return measureReach(reader, shapes, settings);
+}
+
+LayerReach measureReach(const GerberReader& reader, ShapeRasterizer& shapes,
+                        const InterpreterSettings& settings) {
   // Drawn with the data's own origin on image point (0, 0), onto a canvas
   // that reaches 2^29 pixels every way and only notes the bounds.
   constexpr int64_t kHalf = int64_t{1} << 29;
+  const double ppi = shapes.pixelsPerInch();
   BoundsRecorder bounds;
   Canvas canvas(bounds, 2 * kHalf, 2 * kHalf);
   canvas.setWindowOrigin(-kHalf, -kHalf);
-  ShapeRasterizer shapes(reader.Apertures, pixelsPerInch);
-  LayerPlacement placement{reader.MinX, reader.MinY, pixelsPerInch, kBlack, PixelRect{}};
+  LayerPlacement placement{reader.MinX, reader.MinY, ppi, kBlack, PixelRect{}};
   InterpreterSettings noHoles = settings;
   noHoles.holeDiameter_mils = 0.0;  // holes lie inside their pads
   interpretLayer(reader, shapes, canvas, placement, noHoles);
@@ -634,10 +640,10 @@ LayerReach measureReach(const GerberReader& reader, double pixelsPerInch,
   if (bounds.bounds.empty()) return reach;
   const PixelRect& b = bounds.bounds;
   constexpr int64_t kGrow = 2;
-  reach.minX = static_cast<double>(b.x0 - kHalf - kGrow) / pixelsPerInch;
-  reach.minY = static_cast<double>(b.y0 - kHalf - kGrow) / pixelsPerInch;
-  reach.maxX = static_cast<double>(b.x1 - kHalf + kGrow) / pixelsPerInch;
-  reach.maxY = static_cast<double>(b.y1 - kHalf + kGrow) / pixelsPerInch;
+  reach.minX = static_cast<double>(b.x0 - kHalf - kGrow) / ppi;
+  reach.minY = static_cast<double>(b.y0 - kHalf - kGrow) / ppi;
+  reach.maxX = static_cast<double>(b.x1 - kHalf + kGrow) / ppi;
+  reach.maxY = static_cast<double>(b.y1 - kHalf + kGrow) / ppi;
   reach.empty = false;
   return reach;
 }

@@ -65,5 +65,8 @@ struct LayerReach {
 };
 LayerReach measureReach(const GerberReader& reader, double pixelsPerInch = 1000.0,
                         const InterpreterSettings& settings = {});
+// The same with the reader's shapes at their resolution (their stamps are kept).
+LayerReach measureReach(const GerberReader& reader, ShapeRasterizer& shapes,
+                        const InterpreterSettings& settings = {});
 
 }  // namespace drumplot
