@@ -51,12 +51,39 @@ TEST(ExtentsTest, AxisWithoutCoordinatesIsZeroToPointThreeFive) {
   EXPECT_DOUBLE_EQ(onlyX.MaxY, 0.35);
 }
 
-TEST(ExtentsTest, UnitOfTheLastUnitStatementIsLeftForDrawing) {
-  // Coordinates met during the pass use the unit in force; the last one stays.
-  GerberReader r = scan("%FSLAX24Y24*%%MOIN*%X10000Y10000D03*%MOMM*%X254000Y254000D03*");
-  EXPECT_DOUBLE_EQ(r.MaxX, 1.0);  // 25.4 mm
-  EXPECT_DOUBLE_EQ(r.UnitScale, 1.0 / 25.4);
-  EXPECT_EQ(r.Format.Metric, 1);
+TEST(ExtentsTest, UnitStatementsTakeEffectWhereTheyStand) {
+  // 1 inch, then 25.4 mm; what comes before the first unit statement is
+  // read in its unit.
+  GerberReader r = scan("%FSLAX24Y24*%X20000Y20000D03*%MOIN*%X10000Y10000D03*%MOMM*%X254000Y254000D03*");
+  EXPECT_DOUBLE_EQ(r.MinX, 1.0);
+  EXPECT_DOUBLE_EQ(r.MaxX, 2.0);
+  EXPECT_EQ(r.Format.Metric, 1);  // as the file leaves it
+  // Apertures take the unit in force where they are defined.
+  r.parseDefinitions();
+  GerberReader a = scan("%MOMM*%%ADD10C,0.254*%%MOIN*%%ADD11C,0.01*%X1Y1D03*");
+  a.parseDefinitions();
+  EXPECT_DOUBLE_EQ(a.Apertures.find(10)->UnitScale, 1.0 / 25.4);
+  EXPECT_DOUBLE_EQ(a.Apertures.find(11)->UnitScale, 1.0);
+}
+
+// The image statements of older files move the whole picture: axis select,
+// mirror, scale, rotation, offset and justification.
+TEST(ExtentsTest, ImageStatementsMoveThePicture) {
+  const std::string data = "X500Y200D03*M02*";  // (0.5, 0.2) inch
+  auto at = [&](const std::string& image) {
+    GerberReader r = scan("%FSLAX23Y23*%%MOIN*%" + image + data);
+    return std::pair{r.MinX, r.MinY};
+  };
+  EXPECT_EQ(at(""), std::pair(0.5, 0.2));
+  EXPECT_EQ(at("%ASAYBX*%"), std::pair(0.2, 0.5));
+  EXPECT_EQ(at("%MIA1B0*%"), std::pair(-0.5, 0.2));
+  EXPECT_EQ(at("%SFA2B1*%"), std::pair(1.0, 0.2));
+  EXPECT_EQ(at("%OFA1.0B-1.0*%"), std::pair(1.5, -0.8));
+  EXPECT_EQ(at("%IR90*%"), std::pair(-0.2, 0.5));
+  EXPECT_EQ(at("%IJALB0.1*%"), std::pair(0.0, 0.1));
+  // %LN names a layer and ends nothing: the block repeats to its end.
+  GerberReader named = scan("%FSLAX23Y23*%%SRX3Y1I1J0*%%LNtop*%X500Y200D03*%SR*%M02*");
+  EXPECT_DOUBLE_EQ(named.MaxX, 2.5);
 }
 
 TEST(ExtentsTest, IncrementalDataAccumulates) {

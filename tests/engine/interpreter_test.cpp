@@ -107,16 +107,61 @@ TEST(InterpreterTest, RegionsWithAMoveInsideMakeTwoPolygons) {
   EXPECT_TRUE(open->exposed(25, 25));
 }
 
-TEST(InterpreterTest, MultiQuadrantFullCircleAndShortChord) {
+// Gerber standard, circular interpolation: an arc is fixed by its centre
+// and direction, only start = end is a full circle, I and J are not modal.
+TEST(InterpreterTest, ArcsFollowTheirCentreAndDirection) {
+  const std::string head = "%FSLAX24Y24*%%MOIN*%%ADD11C,0.002*%G54D11*G75*X0300Y0600D02*";
   // End equals start: a full circle of radius 30 around (60, 60).
-  auto full = draw(kHeader + "G54D11*G75*X30Y60D02*G03X30Y60I30J0D01*M02*");
+  auto full = draw(head + "G03X0300Y0600I0300J0D01*M02*");
   EXPECT_TRUE(full->exposed(90, 60) || full->exposed(89, 60));
   EXPECT_TRUE(full->exposed(60, 30) || full->exposed(60, 29));
-  EXPECT_TRUE(full->exposed(60, 90) || full->exposed(60, 89));
   EXPECT_FALSE(full->exposed(60, 60));
-  // A chord of at most 0.003 inch is drawn as a straight line.
-  auto chord = draw(kHeader + "G54D11*G75*X30Y60D02*G03X32Y60I30J0D01*M02*");
-  EXPECT_LT(chord->count(), 20);
+  // Ends 0.0001 inch apart: counterclockwise an almost full circle, clockwise
+  // a tiny arc (as Allegro draws a round clearance in two arcs).
+  auto almost = draw(head + "G03X0300Y0601I0300J0D01*M02*");
+  EXPECT_TRUE(almost->exposed(90, 60) || almost->exposed(89, 60));
+  auto tiny = draw(head + "G02X0300Y0601I0300J0D01*M02*");
+  EXPECT_LT(tiny->count(), 10);
+  // The same two arcs as a region's contour make a disc.
+  auto disc = draw(head + "G36*G02X0300Y0601I0300J0D01*G02X0300Y0600I0300J-0001D01*G37*M02*");
+  EXPECT_TRUE(disc->exposed(60, 60));
+  EXPECT_TRUE(disc->exposed(85, 60));
+  // A full circle inside a region in multi-quadrant mode is a disc, not a wedge.
+  auto ring = draw(head + "G36*G03X0300Y0600I0300J0D01*G37*M02*");
+  EXPECT_TRUE(ring->exposed(60, 85) && ring->exposed(60, 35) && ring->exposed(85, 60));
+  // Without I and J the centre is the start: the arc back is a straight line
+  // through (60, 60), not the other half of the circle.
+  auto modal = draw(head + "G03X0900Y0600I0300J0D01*G03X0300Y0600D01*M02*");
+  EXPECT_TRUE(modal->exposed(60, 60));
+  EXPECT_FALSE(modal->exposed(60, 90) || modal->exposed(60, 89));
+}
+
+// Gerber standard: every G code of a statement applies, in order; the
+// current point is the file's (0, 0) until the first move; a draw of no
+// length (and an arc of no radius) leaves the aperture's dot.
+TEST(InterpreterTest, StatementsActAsTheStandardReadsThem) {
+  auto combined = draw(kHeader + "G54D11*X30Y60D02*G75G03X90Y60I30J0D01*G01G54D10*X10Y10D03*M02*");
+  EXPECT_TRUE(combined->exposed(60, 30) || combined->exposed(60, 89));  // the arc bulges
+  EXPECT_FALSE(combined->exposed(60, 60));
+  EXPECT_TRUE(combined->exposed(13, 10));  // D10 (10 mils) was selected for the flash
+  // The board lands 20 pixels in: the first draw starts at the file's (0, 0).
+  LayerRenderer layer;
+  layer.setFileName("origin.gbr");
+  layer.loadAndPrescan(kHeader + "G54D11*X100Y0D01*M02*");
+  layer.readApertures();
+  layer.makeStamps();
+  BandBitmap band(128, 64);
+  Canvas canvas(band);
+  LayerPlacement placement{layer.reader().MinX + 0.020, 0.0, 1000.0, kBlack, std::nullopt};
+  interpretLayer(layer.reader(), layer.shapes(1000.0), canvas, placement);
+  EXPECT_FALSE(band.isBackground(25, 0));
+  EXPECT_TRUE(band.isBackground(10, 0));
+  // A 13-mil dot from a draw of no length and from a zero-radius circle.
+  for (const char* dot : {"X50Y50D02*X50Y50D01*", "X50Y50D02*G75*G03X50Y50I0J0D01*"}) {
+    auto d = draw("%FSLAX23Y23*%%ADD10C,0.013*%G54D10*" + std::string(dot) + "M02*");
+    EXPECT_TRUE(d->exposed(50, 50) && d->exposed(55, 50) && d->exposed(50, 45)) << dot;
+    EXPECT_FALSE(d->exposed(58, 50)) << dot;
+  }
 }
 
 TEST(InterpreterTest, SingleQuadrantCentreFollowsTheTarget) {
@@ -150,6 +195,63 @@ TEST(InterpreterTest, SingleQuadrantCentreFollowsTheTarget) {
     EXPECT_GT(onCircle, 20) << c.arc;
     EXPECT_EQ(onOther, 0) << c.arc;
   }
+}
+
+// Gerber standard, aperture transformations: %LM, %LR and %LS turn and
+// scale the apertures of the flashes after them, and %LS the draws too.
+TEST(InterpreterTest, ApertureTransformsTurnFlashesAndScaleDraws) {
+  const std::string head = "%FSLAX23Y23*%%ADD12R,0.040X0.020*%%AMDOT*1,1,0.010,0.020,0*%%ADD13DOT*%";
+  auto plain = draw(head + "G54D12*X64Y64D03*M02*");
+  EXPECT_TRUE(plain->exposed(83, 64) && !plain->exposed(64, 77));
+  auto turned = draw(head + "%LR90*%G54D12*X64Y64D03*M02*");
+  EXPECT_TRUE(!turned->exposed(83, 64) && turned->exposed(64, 83));
+  auto scaled = draw(head + "%LS0.5*%G54D12*X64Y64D03*M02*");
+  EXPECT_TRUE(scaled->exposed(73, 64) && !scaled->exposed(76, 64));
+  // The macro's dot sits 20 to the right; mirrored in x, 20 to the left.
+  auto dot = draw(head + "G54D13*X64Y64D03*%LMX*%X64Y30D03*M02*");
+  EXPECT_TRUE(dot->exposed(84, 64) && !dot->exposed(44, 64));
+  EXPECT_TRUE(dot->exposed(44, 30) && !dot->exposed(84, 30));
+  // A 10-mil line scaled by 2: the pen is 20, drawn 21 wide.
+  auto line = draw("%FSLAX23Y23*%%ADD10C,0.010*%%LS2*%G54D10*X20Y60D02*X100Y60D01*M02*");
+  int across = 0;
+  for (int64_t y = 0; y < 128; ++y) across += line->exposed(60, y);
+  EXPECT_EQ(across, 21);
+}
+
+// Gerber standard, block apertures: a block is flashed with its own
+// polarities (swapped in clear polarity) and turned as a whole; blocks nest
+// and repeat.
+TEST(InterpreterTest, BlocksAreFlashedWithTheirPolaritiesAndTransforms) {
+  const std::string head =
+      "%FSLAX23Y23*%%ADD10R,0.020X0.020*%%ADD11C,0.006*%"
+      "%ABD20*%G54D10*X0Y0D03*%LPC*%G54D11*X0Y0D03*%AB*%"  // a square with a clear dot
+      "%ABD21*%G54D20*X-20Y0D03*X20Y0D03*%AB*%";           // two of them
+  auto one = draw(head + "G54D20*X40Y40D03*M02*");
+  EXPECT_FALSE(one->exposed(40, 40));
+  EXPECT_TRUE(one->exposed(47, 40));
+  EXPECT_EQ(one->count(), 20 * 20 - 6 * 6 + 4);  // the dot's disc is 32 pixels
+  // In clear polarity over an exposed field, the square clears and the dot exposes.
+  auto clear = draw(head + "%ADD30R,0.100X0.100*%G54D30*X60Y60D03*%LPC*%G54D20*X60Y60D03*M02*");
+  EXPECT_TRUE(clear->exposed(60, 60));
+  EXPECT_FALSE(clear->exposed(67, 60));
+  EXPECT_TRUE(clear->exposed(75, 60));
+  // Nested, turned a quarter, and repeated three times 0.03 inch apart.
+  auto nested = draw(head + "%LR90*%%SRX1Y3I0J0.03*%G54D21*X64Y30D03*%SR*%M02*");
+  for (int64_t y : {30, 60, 90}) {
+    EXPECT_TRUE(nested->exposed(71, y - 20) && nested->exposed(71, y + 20)) << y;
+    EXPECT_FALSE(nested->exposed(64, y + 20)) << y;  // each square's clear dot
+    EXPECT_FALSE(nested->exposed(84 + 7, y)) << y;
+  }
+}
+
+// %IPNEG: the layer's area is exposed and what the file draws clears; the
+// area is the layer's reach unless the caller gives one.
+TEST(InterpreterTest, NegativeLayersExposeTheirAreaAndClearWhatTheyDraw) {
+  auto d = draw("%FSLAX23Y23*%%IPNEG*%%ADD10C,0.020*%G54D10*X40Y40D03*X80Y80D03*M02*");
+  EXPECT_FALSE(d->exposed(40, 40));
+  EXPECT_TRUE(d->exposed(60, 60));   // between the pads, inside the reach
+  EXPECT_TRUE(d->exposed(31, 31));   // the corner of the first pad's box
+  EXPECT_FALSE(d->exposed(100, 100));  // beyond the reach
 }
 
 TEST(InterpreterTest, HolesArePunchedAfterEverything) {

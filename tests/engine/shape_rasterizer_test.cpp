@@ -200,6 +200,29 @@ TEST(MacroApertureTest, CirclesLinesAndOutlinesAgainstPictures) {
                   "..........."}));
 }
 
+// Gerber standard, macro primitives: a rotation turns the primitive about
+// the macro's origin (the polygon, centre line and lower-left line too), and
+// the outline's last point closes it.
+TEST(MacroApertureTest, RotationIsAboutTheMacroOriginAndOutlinesCloseThroughTheirLastPoint) {
+  GerberReader r = readerOf(
+      "%MOIN*%"
+      "%AMPOLY*5,1,4,0.010,0,0.006,90*%"
+      "%AMCENTRE*21,1,0.004,0.004,0.010,0,90*%"
+      "%AMLOWERLEFT*22,1,0.004,0.004,0.008,-0.002,90*%"
+      "%AMSQUARE*4,1,3,0,0,0.006,0,0.006,0.006,0,0.006,0*%"
+      "%ADD10POLY*%%ADD11CENTRE*%%ADD12LOWERLEFT*%%ADD13SQUARE*%");
+  // Each sits 10 to the right and, turned a quarter, lands 10 below (y grows downwards).
+  for (int d : {10, 11, 12}) {
+    const std::string picture = flashPicture(r.Apertures, d, 30, 30, 15, 15);
+    EXPECT_EQ(picture[static_cast<size_t>(25 * 31 + 15)], '#') << "D" << d << "\n" << picture;
+    EXPECT_EQ(picture[static_cast<size_t>(15 * 31 + 25)], '.') << "D" << d;
+  }
+  // Three sides and the closing point (0, 0.006): the square, not a triangle.
+  EXPECT_EQ(flashPicture(r.Apertures, 13, 10, 10, 2, 2),
+            rows({"..........", "..........", "..#######.", "..#######.", "..#######.",
+                  "..#######.", "..#######.", "..#######.", "..#######.", ".........."}));
+}
+
 TEST(MacroApertureTest, ExposureOffClearsEarlierPrimitivesInsideTheStamp) {
   GerberReader r = readerOf(
       "%AMDONUT*1,1,0.010,0,0*1,0,0.004,0,0*%"
