@@ -190,12 +190,13 @@ class DrillReader {
 
   DrillFile read(std::string_view bytes) {
     const std::string_view text = textOf(bytes, file_.Name);
+    bool hasHeader = false;
     forEachLine(text, [&](size_t, std::string_view line) {
-      if (compactStatement(line) == "M48") file_.HasHeader = true;
+      hasHeader = hasHeader || compactStatement(line) == "M48";
     });
     // Excellon coordinates are absolute unless the file says otherwise; the
     // operator's choice serves a file without a header.
-    absolute_ = dataFormat_ && !file_.HasHeader ? dataFormat_->Absolute != 0 : true;
+    absolute_ = dataFormat_ && !hasHeader ? dataFormat_->Absolute != 0 : true;
     forEachLine(text, [&](size_t number, std::string_view line) { readLine(number, line); });
     finish();
     return std::move(file_);
@@ -212,7 +213,6 @@ class DrillReader {
     if (text_[0] == ';') return comment(text_.substr(1));
     const std::string compact = compactStatement(text_);
     if (compact == "M48") {
-      closeRoute();
       inHeader_ = true;
       add(DrillStatementKind::HeaderStart);
       return;
@@ -334,7 +334,6 @@ class DrillReader {
       codesWithoutCoordinates(tokens);
     }
     if (endAfter) {
-      closeRoute();
       routing_ = false;
       add(DrillStatementKind::End).Text = *endAfter;
     }
@@ -348,10 +347,7 @@ class DrillReader {
     for (const Token& t : tokens) {
       if (t.Letter == 'C') size = &t;
     }
-    if (!inHeader_) {
-      closeRoute();
-      routing_ = false;  // a new tool drills until a route starts
-    }
+    if (!inHeader_) routing_ = false;  // a new tool drills until a route starts
     if (!size) {
       if (!inHeader_) diameter_ = toolDiameter(number);
       add(DrillStatementKind::Text);
@@ -403,7 +399,6 @@ class DrillReader {
           routing_ = true;
           return inside;
         case 5:
-          closeRoute();
           routing_ = false;
           return DrillStatementKind::DrillMode;
         case 90: case 91:
@@ -425,7 +420,6 @@ class DrillReader {
           closeRoute();
           return DrillStatementKind::RouteEnd;
         case 30: case 0:
-          closeRoute();
           routing_ = false;
           return DrillStatementKind::End;
         case 1: case 2: case 8: case 25:  // patterns, step and repeat
@@ -451,6 +445,7 @@ class DrillReader {
     std::optional<Motion> motion;
     bool slot = false, origin = false;
     std::optional<long long> repeat;
+    bool drill = false;
     Axes first, second;
     for (size_t k = 0; k < tokens.size(); ++k) {
       const Token& t = tokens[k];
@@ -476,8 +471,7 @@ class DrillReader {
       } else if (t.Letter == 'G' && n <= 3) {
         motion = static_cast<Motion>(n);
       } else if (t.Letter == 'G' && n == 5) {
-        closeRoute();
-        routing_ = false;
+        drill = true;
       } else if (t.Letter == 'G' && n == 85 && !slot) {
         slot = true;
       } else if (t.Letter == 'G' && (n == 90 || n == 91)) {
@@ -488,10 +482,13 @@ class DrillReader {
         fail(std::string(1, t.Letter) + std::string(t.Value) + " with coordinates is not supported");
       }
     }
+    if (drill && motion) fail("G05 and a route code together");
+    if (drill) routing_ = false;
     if (motion) {
       motion_ = *motion;
       routing_ = true;
     }
+    if (repeat && routing_) fail("a repeat code belongs to drilling, not to a route");
     const bool arc = routing_ && (motion_ == Motion::Clockwise || motion_ == Motion::Counterclockwise);
     if (!arc && (first.I || first.J || first.A)) fail("I, J and A belong to arcs (G02, G03)");
     if (second.I || second.J || second.A) fail("I, J and A belong to arcs (G02, G03)");
@@ -512,6 +509,7 @@ class DrillReader {
   }
 
   void hits(const Axes& axes, std::optional<long long> repeat) {
+    closeRoute();
     std::vector<DrillPoint> points;
     if (repeat) {
       // R: the hit before is repeated, each time moved by X and Y.
@@ -529,7 +527,10 @@ class DrillReader {
     geometry(DrillStatementKind::Hits, std::move(points));
   }
 
+  // A slot is drilled: any route has ended, and drilling goes on after it.
   void slotStatement(const Axes& first, const Axes& second) {
+    closeRoute();
+    routing_ = false;
     const DrillPoint from = moveTo(first, position_);
     const DrillPoint to = moveTo(second, from);
     position_ = to;
@@ -549,7 +550,10 @@ class DrillReader {
       geometry(DrillStatementKind::RouteStart, {end});
       return;
     }
-    routeOpen_ = true;
+    if (!routeOpen_) {
+      routeOpen_ = true;  // a route from where the tool is
+      routeCuts_ = 0;
+    }
     if (routeCuts_++ == 0) ++file_.Routes;
     DrillStatement& s = geometry(DrillStatementKind::RouteCut, {end});
     s.Start = start;
@@ -665,9 +669,12 @@ class DrillReader {
   DrillStatement& add(DrillStatementKind kind) {
     DrillStatement& s = file_.Statements.emplace_back();
     s.Kind = kind;
+    // A route ends at any statement that is not part of it.
+    if (!s.isGeometry() && kind != DrillStatementKind::Format) closeRoute();
     s.Line = line_;
     s.Text = std::string(text_);
     s.Unit = unit_.value_or(DrillUnit::Inch);
+    s.RoutMode = routing_;
     s.Diameter = diameter_;
     return s;
   }

@@ -43,6 +43,7 @@ struct DrillStatement {
   size_t Line = 0;        // in the file, from 1
   std::string Text;       // as the file has it
   DrillUnit Unit{};       // in force here
+  bool RoutMode = false;  // rout mode (G00..G03, not yet G05 or a new tool) after it
   double Diameter = 0.0;  // inches: Tool's, and the tool's of geometry (0: not given)
   std::vector<DrillPoint> Points;  // absolute, inches
   // RouteCut:
@@ -61,7 +62,6 @@ struct DrillStatement {
 struct DrillFile {
   std::string Name;
   std::vector<DrillStatement> Statements;
-  bool HasHeader = false;  // an "M48" header
   // How the coordinates are written (from the first one on); for Decimal,
   // the most decimals any of them has, at least the unit's standard.
   DrillNumberFormat Format;

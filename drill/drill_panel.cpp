@@ -104,24 +104,12 @@ class PanelWriter {
   }
 
   DrillPanel write() {
-    const std::vector<DrillStatement>& statements = file_.Statements;
-    bool headerWritten = file_.HasHeader;
     bool marksWritten = false;
     std::vector<const DrillStatement*> block;
-    for (const DrillStatement& s : statements) {
+    for (const DrillStatement& s : file_.Statements) {
       if (s.Kind == DrillStatementKind::Format) continue;  // the written format replaces it
-      if (!headerWritten && !isComment(s)) {
-        // A file without a header gets one before its first statement;
-        // a "%" or "M95" there closes it.
-        headerWritten = true;
-        line("M48");
-        formatStatements();
-        if (s.Text == "%" || s.Text == "M95") {
-          line(s.Text);
-          continue;
-        }
-        line("%");
-      }
+      if (s.Kind == DrillStatementKind::HeaderStart) formatStated_ = true;
+      if (s.isGeometry() || s.Kind == DrillStatementKind::Tool) stateFormat();
       if (s.isGeometry()) {
         block.push_back(&s);
         continue;
@@ -133,7 +121,9 @@ class PanelWriter {
       }
       line(s.Kind == DrillStatementKind::Tool ? toolText(s) : s.Text);
       if (s.Kind == DrillStatementKind::HeaderStart) formatStatements();
-      if (s.Kind == DrillStatementKind::DrillMode) routing_ = false;
+      // Where the file's statements stand, the written file is in the same
+      // mode as the file, so the file's own mode changes hold.
+      routing_ = s.RoutMode;
     }
     writeBlock(block);
     if (!marksWritten) {
@@ -144,9 +134,17 @@ class PanelWriter {
   }
 
  private:
-  static bool isComment(const DrillStatement& s) { return startsWith(s.Text, ";"); }
-
   void line(std::string text) { panel_.Lines.push_back(std::move(text)); }
+
+  // Numbers and tools come after a header that states the format: a file
+  // without one before them gets one there.
+  void stateFormat() {
+    if (formatStated_) return;
+    formatStated_ = true;
+    line("M48");
+    formatStatements();
+    line("%");
+  }
 
   void formatStatements() {
     for (std::string& text : drillFormatStatements(panel_.Format)) line(std::move(text));
@@ -168,12 +166,15 @@ class PanelWriter {
     return s.Text.substr(0, s.SizeBegin) + size + s.Text.substr(s.SizeEnd);
   }
 
-  // Coordinates are written absolute, and hits and slots in drill mode.
+  // Coordinates are written absolute, and hits and slots in drill mode,
+  // which ends a route.
   void beforeCoordinates(bool drilling) {
     if (!absoluteWritten_) line("G90");
     absoluteWritten_ = true;
-    if (drilling && routing_) line("G05");
-    if (drilling) routing_ = false;
+    if (!drilling) return;
+    endPath();
+    if (routing_) line("G05");
+    routing_ = false;
   }
 
   void hit(DrillPoint p) {
@@ -275,6 +276,7 @@ class PanelWriter {
   // name at its position plus the reference minimum; no offset.
   void marks() {
     const std::vector<std::string> markNames = gatherMarkNames(boards_);
+    if (!markNames.empty()) stateFormat();
     for (size_t n = 0; n < markNames.size(); ++n) {
       line(n < markDrills_.size() ? markDrills_[n].MarkDrillTool : kDefaultMarkDrillTool);
       for (const Board& board : boards_) {
@@ -326,6 +328,7 @@ class PanelWriter {
   const MarkDrillTable& markDrills_;
   DrillPoint reference_;
   DrillPanel panel_;
+  bool formatStated_ = false;  // after an "M48" and its format statements
   bool absoluteWritten_ = false;
   bool routing_ = false;    // the written file is in rout mode
   bool routeOpen_ = false;  // this board's copy has started a route

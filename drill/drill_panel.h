@@ -78,8 +78,11 @@ struct DrillPanel {
 // shifted by the board's position and the offset (inches); every other
 // statement stands once in its place, but the file's format statements,
 // whose place the written format takes: ";FILE_FORMAT=I:D" and the unit
-// with its zeros right after each "M48" (a file without a header gets one),
-// and "G90" before the first coordinates. When the job has mark boards,
+// with its zeros right after each "M48" (a file without one before its
+// first tool or coordinates gets one there), and "G90" before the first
+// coordinates. Every position is written in full (both axes, explicit
+// G00..G03, repeats spelled out), and "G05" goes before a hit or slot that
+// follows routing. When the job has mark boards,
 // each gathered mark name in turn gets its tool line (row i of `markDrills`
 // for name i; names past the tenth the default tool) and one hit per mark
 // board of that name at its position plus the reference minimum, without

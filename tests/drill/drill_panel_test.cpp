@@ -82,17 +82,18 @@ TEST(DrillPanelTest, HitsMoveByBoardPositionAndOffset) {
   EXPECT_NEAR(panel.Crosses[0].Y, 0.35, 1e-12);
 }
 
-// A file without a header gets one; its first hit is written only moved,
-// and a last hit without a line end is kept.
+// A file without a header (or with one after its first coordinates) gets
+// one; its first hit is written only moved, and a last hit without a line
+// end is kept.
 TEST(DrillPanelTest, AFileWithoutHeaderGetsOneAndKeepsEveryHit) {
   auto p = [](const char* text) {
     return panelize(text, {board(1.0, 0.0)}, 0, 0, given("2.4,trailing,inch")).Lines;
   };
   EXPECT_EQ(p("X01Y02\nT02\nX03Y04"), (Lines{"M48", ";FILE_FORMAT=2:4", "INCH,LZ", "%", "G90",
                                             "X02Y02", "T02", "X04Y04", "M30"}));
-  // Comments before it stay first; a "%" there closes the written header.
-  EXPECT_EQ(p(";LEADER: 12\n%\nX01Y02\nM30\n"),
-            (Lines{";LEADER: 12", "M48", ";FILE_FORMAT=2:4", "INCH,LZ", "%", "G90", "X02Y02", "M30"}));
+  // What comes before the first tool or coordinates stays before the header.
+  EXPECT_EQ(p(";LEADER: 12\n%\nX01Y02\nM30\n"), (Lines{";LEADER: 12", "%", "M48", ";FILE_FORMAT=2:4",
+                                                        "INCH,LZ", "%", "G90", "X02Y02", "M30"}));
 }
 
 TEST(DrillPanelTest, MarksGetTheirToolLineAndOneHitPerMarkBoardBeforeTheEnd) {
@@ -176,6 +177,18 @@ TEST(DrillPanelTest, SlotsAndRoutesMoveWithTheirBoards) {
   EXPECT_NEAR(route.back().X, 2.0, 1e-12);
   EXPECT_NEAR(route.back().Y, 1.5, 1e-12);
   EXPECT_NEAR(route[10].X, 1.5 + 0.5 * std::sin(3.14159265358979 / 4), 1e-12);
+}
+
+// A slot ends a route and drills; a cut after it starts a route where the
+// tool is; a mark after "G00" is drilled after "G05".
+TEST(DrillPanelTest, RoutingAndDrillingModesHoldInTheWrittenFile) {
+  DrillPanel panel = panelize(
+      "M48\nINCH,TZ\n%\nG00X0Y0\nG01X1000\nX1000Y1000G85X2000Y1000\nG01X3000\nG00\nM30\n",
+      {board(0.0, 0.0), mark("M", 0.5, 0.0)});
+  EXPECT_EQ(Lines(panel.Lines.begin() + 4, panel.Lines.end()),
+            (Lines{"G90", "G00X0Y0", "G01X1000Y0", "G05", "X1000Y1000G85X2000Y1000",
+                   "G00X2000Y1000", "G01X3000Y1000", "G00", "T01F095S3", "G05", "X5000Y0", "M30"}));
+  EXPECT_EQ(panel.Routes, 2u);
 }
 
 TEST(DrillPanelTest, WrittenInTheFormatAskedForWithToolsInItsUnit) {
