@@ -16,7 +16,8 @@ namespace drumplot {
 std::vector<DrillPoint> DrillFile::hitPoints() const {
   std::vector<DrillPoint> hits;
   for (const DrillStatement& s : Statements) {
-    if (s.Kind == DrillStatementKind::Hits) hits.insert(hits.end(), s.Points.begin(), s.Points.end());
+    if (s.Kind == DrillStatementKind::Hits)
+      hits.insert(hits.end(), s.Points.begin(), s.Points.end());
   }
   return hits;
 }
@@ -30,7 +31,9 @@ constexpr long long kMaxRepeat = 9999;
 // DrillFile - Lines
 // ============================================================================
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\f' || c == '\v'; }
+bool isBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\f' || c == '\v';
+}
 
 std::string_view trim(std::string_view s) {
   while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
@@ -81,7 +84,9 @@ struct Token {
   std::string_view Value;
 };
 
-bool isNumberChar(char c) { return isDigit(c) || c == '+' || c == '-' || c == '.'; }
+bool isNumberChar(char c) {
+  return isDigit(c) || c == '+' || c == '-' || c == '.';
+}
 
 // "G01X1.5Y-2" as letter and value pairs; nothing unless every letter has a value.
 std::optional<std::vector<Token>> tokenize(std::string_view compact) {
@@ -289,14 +294,16 @@ class DrillReader {
         } else if (auto digits = digitPattern(parts[i])) {
           setDigits(*digits);
         } else {
-          fail("'" + std::string(parts[i]) + "' is no zero mode (LZ, TZ) or digit pattern (000.000)");
+          fail("'" + std::string(parts[i]) +
+               "' is no zero mode (LZ, TZ) or digit pattern (000.000)");
         }
       }
       add(DrillStatementKind::Format);
       return true;
     }
     if (word == "ICI" && parts.size() <= 2) {
-      if (parts.size() == 2 && parts[1] != "ON" && parts[1] != "OFF") fail("expected ICI,ON or ICI,OFF");
+      if (parts.size() == 2 && parts[1] != "ON" && parts[1] != "OFF")
+        fail("expected ICI,ON or ICI,OFF");
       absolute_ = parts.size() == 2 && parts[1] == "OFF";
       add(DrillStatementKind::Format);
       return true;
@@ -320,7 +327,8 @@ class DrillReader {
     for (const Token& t : tokens) {
       if ((t.Letter == 'G' || t.Letter == 'M' || t.Letter == 'T' || t.Letter == 'R') &&
           !codeNumber(t.Value)) {
-        if (hasCoordinates) fail("'" + std::string(1, t.Letter) + std::string(t.Value) + "' is no code");
+        if (hasCoordinates)
+          fail("'" + std::string(1, t.Letter) + std::string(t.Value) + "' is no code");
         add(routeOpen_ ? DrillStatementKind::RouteText : DrillStatementKind::Text);
         return;
       }
@@ -354,7 +362,8 @@ class DrillReader {
       return;
     }
     std::optional<double> value = parseDecimal(size->Value);
-    if (!isNumber(size->Value) || !value || *value < 0.0) fail("the tool's diameter cannot be read");
+    if (!isNumber(size->Value) || !value || *value < 0.0)
+      fail("the tool's diameter cannot be read");
     tools_[number] = {*value, unit_};
     DrillStatement& s = add(DrillStatementKind::Tool);
     s.Text = compactStatement(text_);
@@ -394,14 +403,18 @@ class DrillReader {
         routeOpen_ ? DrillStatementKind::RouteText : DrillStatementKind::Text;
     if (letter == 'G') {
       switch (n) {
-        case 0: case 1: case 2: case 3:
+        case 0:
+        case 1:
+        case 2:
+        case 3:
           motion_ = static_cast<Motion>(n);
           routing_ = true;
           return inside;
         case 5:
           routing_ = false;
           return DrillStatementKind::DrillMode;
-        case 90: case 91:
+        case 90:
+        case 91:
           absolute_ = n == 90;
           return DrillStatementKind::Format;
         case 93:
@@ -412,18 +425,27 @@ class DrillReader {
     }
     if (letter == 'M') {
       switch (n) {
-        case 71: case 72:
+        case 71:
+        case 72:
           setUnit(n == 72 ? DrillUnit::Inch : DrillUnit::Millimetre);
           return DrillStatementKind::Format;
-        case 16: case 17:
+        case 16:
+        case 17:
           if (!routeOpen_) return DrillStatementKind::Text;
           closeRoute();
           return DrillStatementKind::RouteEnd;
-        case 30: case 0:
+        case 30:
+        case 0:
           routing_ = false;
           return DrillStatementKind::End;
-        case 1: case 2: case 8: case 25:  // patterns, step and repeat
-        case 70: case 80: case 90:        // swapped and mirrored axes
+        // Patterns, step and repeat; swapped and mirrored axes.
+        case 1:
+        case 2:
+        case 8:
+        case 25:
+        case 70:
+        case 80:
+        case 90:
           fail("M" + std::string(value) + " moves the hits after it; it is not supported");
         default:
           return inside;
@@ -479,7 +501,8 @@ class DrillReader {
       } else if (t.Letter == 'G' && n == 93) {
         origin = true;
       } else {
-        fail(std::string(1, t.Letter) + std::string(t.Value) + " with coordinates is not supported");
+        fail(std::string(1, t.Letter) + std::string(t.Value) +
+             " with coordinates is not supported");
       }
     }
     if (drill && motion) fail("G05 and a route code together");
@@ -489,7 +512,8 @@ class DrillReader {
       routing_ = true;
     }
     if (repeat && routing_) fail("a repeat code belongs to drilling, not to a route");
-    const bool arc = routing_ && (motion_ == Motion::Clockwise || motion_ == Motion::Counterclockwise);
+    const bool arc =
+        routing_ && (motion_ == Motion::Clockwise || motion_ == Motion::Counterclockwise);
     if (!arc && (first.I || first.J || first.A)) fail("I, J and A belong to arcs (G02, G03)");
     if (second.I || second.J || second.A) fail("I, J and A belong to arcs (G02, G03)");
     if (int(slot) + int(origin) + int(repeat.has_value()) + int(motion.has_value()) > 1) {
@@ -603,7 +627,8 @@ class DrillReader {
     } else {
       value = fixedNumber(text);
     }
-    if (!unit_) fail("the file states no unit (INCH, METRIC, M71, M72) and no data format is given");
+    if (!unit_)
+      fail("the file states no unit (INCH, METRIC, M71, M72) and no data format is given");
     value /= unitsPerInch(*unit_);
     if (!(std::fabs(value) <= kMaxDrillInches)) fail("a number beyond 10000 inches");
     return negative ? -value : value;
@@ -613,13 +638,15 @@ class DrillReader {
   double fixedNumber(std::string_view digits) {
     if (zeros_ == DrillZeros::Decimal) return *parseDecimal(digits);
     if (!digits_) {
-      fail("the file states no number format (INCH, METRIC or ;FILE_FORMAT) and no data format is given");
+      fail(
+          "the file states no number format (INCH, METRIC or ;FILE_FORMAT) and no data format is "
+          "given");
     }
     const int total = digits_->first + digits_->second;
     const int count = static_cast<int>(digits.size());
     if (count > total) {
-      fail(std::to_string(count) + " digits, more than the " + std::to_string(digits_->first) + "." +
-           std::to_string(digits_->second) + " format holds");
+      fail(std::to_string(count) + " digits, more than the " + std::to_string(digits_->first) +
+           "." + std::to_string(digits_->second) + " format holds");
     }
     double value = 0.0;
     for (char c : digits) value = value * 10.0 + (c - '0');
@@ -630,7 +657,8 @@ class DrillReader {
              " format holds, and neither the file (LZ, TZ) nor a data format says which zeros "
              "are left out");
       }
-      if (*zeros_ == DrillZeros::None) fail("fewer digits than the format holds, with no zeros left out");
+      if (*zeros_ == DrillZeros::None)
+        fail("fewer digits than the format holds, with no zeros left out");
       // Trailing zeros left out: the digits start at the first integer place.
       if (*zeros_ == DrillZeros::Trailing) value *= std::pow(10.0, total - count);
     }
@@ -644,8 +672,7 @@ class DrillReader {
   void setUnit(DrillUnit unit) {
     unit_ = unit;
     if (!digitsStated_) {
-      const DrillNumberFormat standard = standardDrillFormat(unit, DrillZeros::None);
-      digits_ = {standard.IntDigits, standard.DecDigits};
+      digits_ = standardDrillDigits(unit);
     }
   }
   void setDigits(std::pair<uint8_t, uint8_t> digits) {
@@ -693,9 +720,7 @@ class DrillReader {
   void finish() {
     DrillNumberFormat& f = file_.Format;
     f.Unit = usedUnit_ ? *usedUnit_ : unit_.value_or(DrillUnit::Inch);
-    const DrillNumberFormat standard = standardDrillFormat(f.Unit, DrillZeros::None);
-    const std::pair<uint8_t, uint8_t> digits =
-        usedDigits_.value_or(std::pair{standard.IntDigits, standard.DecDigits});
+    const std::pair<uint8_t, uint8_t> digits = usedDigits_.value_or(standardDrillDigits(f.Unit));
     f.IntDigits = digits.first;
     f.DecDigits = digits.second;
     f.Zeros = usedZeros_.value_or(DrillZeros::None);
@@ -706,8 +731,9 @@ class DrillReader {
     for (size_t i : unitlessTools_) {
       DrillStatement& s = file_.Statements[i];
       s.Unit = f.Unit;
-      s.Diameter = *parseDecimal(std::string_view(s.Text).substr(s.SizeBegin, s.SizeEnd - s.SizeBegin)) /
-                   unitsPerInch(f.Unit);
+      s.Diameter =
+          *parseDecimal(std::string_view(s.Text).substr(s.SizeBegin, s.SizeEnd - s.SizeBegin)) /
+          unitsPerInch(f.Unit);
     }
     if (dataFormat_ && formatNoted_) {
       const DrillNumberFormat given = drillFormatOf(*dataFormat_);

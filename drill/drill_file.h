@@ -40,11 +40,11 @@ enum class RouteMotion : uint8_t { Line, Clockwise, Counterclockwise };
 
 struct DrillStatement {
   DrillStatementKind Kind = DrillStatementKind::Text;
-  size_t Line = 0;        // in the file, from 1
-  std::string Text;       // as the file has it
-  DrillUnit Unit{};       // in force here
-  bool RoutMode = false;  // rout mode (G00..G03, not yet G05 or a new tool) after it
-  double Diameter = 0.0;  // inches: Tool's, and the tool's of geometry (0: not given)
+  size_t Line = 0;                 // in the file, from 1
+  std::string Text;                // as the file has it
+  DrillUnit Unit{};                // in force here
+  bool RoutMode = false;           // rout mode (G00..G03, not yet G05 or a new tool) after it
+  double Diameter = 0.0;           // inches: Tool's, and the tool's of geometry (0: not given)
   std::vector<DrillPoint> Points;  // absolute, inches
   // RouteCut:
   DrillPoint Start;

@@ -9,11 +9,13 @@
 
 namespace drumplot {
 
-double unitsPerInch(DrillUnit unit) { return unit == DrillUnit::Inch ? 1.0 : kMillimetresPerInch; }
+double unitsPerInch(DrillUnit unit) {
+  return unit == DrillUnit::Inch ? 1.0 : kMillimetresPerInch;
+}
 
-DrillNumberFormat standardDrillFormat(DrillUnit unit, DrillZeros zeros) {
-  const bool inch = unit == DrillUnit::Inch;
-  return {unit, zeros, uint8_t(inch ? 2 : 3), uint8_t(inch ? 4 : 3)};
+std::pair<uint8_t, uint8_t> standardDrillDigits(DrillUnit unit) {
+  return unit == DrillUnit::Inch ? std::pair<uint8_t, uint8_t>{2, 4}
+                                 : std::pair<uint8_t, uint8_t>{3, 3};
 }
 
 DrillNumberFormat drillFormatOf(const BoardFormat& format) {
@@ -77,9 +79,9 @@ std::string writeDrillNumber(double value, const DrillNumberFormat& format) {
 
 std::vector<std::string> drillFormatStatements(const DrillNumberFormat& format) {
   const char* zeros = format.Zeros == DrillZeros::Trailing ? ",LZ" : ",TZ";
-  return {";FILE_FORMAT=" + std::to_string(format.IntDigits) + ":" +
-              std::to_string(format.DecDigits),
-          (format.Unit == DrillUnit::Inch ? "INCH" : "METRIC") + std::string(zeros)};
+  return {
+      ";FILE_FORMAT=" + std::to_string(format.IntDigits) + ":" + std::to_string(format.DecDigits),
+      (format.Unit == DrillUnit::Inch ? "INCH" : "METRIC") + std::string(zeros)};
 }
 
 }  // namespace drumplot

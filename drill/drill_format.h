@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "job/board.h"
@@ -36,9 +37,9 @@ inline constexpr int kMaxDrillDigits = 15;
 // File units per inch: 1 or 25.4.
 double unitsPerInch(DrillUnit unit);
 
-// The digits the Excellon standard gives a unit when the file states no
-// others: 00.0000 for inches, 000.000 for millimetres.
-DrillNumberFormat standardDrillFormat(DrillUnit unit, DrillZeros zeros);
+// Integer and decimal digits the Excellon standard gives a unit when the
+// file states no others: 00.0000 for inches, 000.000 for millimetres.
+std::pair<uint8_t, uint8_t> standardDrillDigits(DrillUnit unit);
 
 // The operator's data format (status line, --format) as a drill format.
 DrillNumberFormat drillFormatOf(const BoardFormat& format);

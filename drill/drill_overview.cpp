@@ -19,7 +19,9 @@ int64_t toOverview_px(double inches) {
   return roundHalfEven(inches * kDrillOverviewDpi);
 }
 
-int64_t penWidth_px(double diameter) { return std::max<int64_t>(1, toOverview_px(diameter)); }
+int64_t penWidth_px(double diameter) {
+  return std::max<int64_t>(1, toOverview_px(diameter));
+}
 
 }  // namespace
 

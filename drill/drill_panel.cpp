@@ -52,11 +52,14 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-DrillPoint plus(DrillPoint a, DrillPoint b) { return {a.X + b.X, a.Y + b.Y}; }
+DrillPoint plus(DrillPoint a, DrillPoint b) {
+  return {a.X + b.X, a.Y + b.Y};
+}
 
 // The arc of a route cut as points after its start, 5 degrees or less
 // apart. With a radius, the centre is the one of the shorter arc.
-void appendArc(std::vector<DrillPoint>& path, DrillPoint from, DrillPoint to, const DrillStatement& cut) {
+void appendArc(std::vector<DrillPoint>& path, DrillPoint from, DrillPoint to,
+               const DrillStatement& cut) {
   const bool clockwise = cut.Motion == RouteMotion::Clockwise;
   DrillPoint centre;
   if (cut.Centre) {
@@ -85,7 +88,8 @@ void appendArc(std::vector<DrillPoint>& path, DrillPoint from, DrillPoint to, co
   for (int k = 1; k <= steps; ++k) {
     const double t = double(k) / steps;
     const double r = r0 + (r1 - r0) * t;
-    path.push_back({centre.X + r * std::cos(a0 + sweep * t), centre.Y + r * std::sin(a0 + sweep * t)});
+    path.push_back(
+        {centre.X + r * std::cos(a0 + sweep * t), centre.Y + r * std::sin(a0 + sweep * t)});
   }
 }
 
@@ -162,7 +166,8 @@ class PanelWriter {
     if (s.Unit == panel_.Format.Unit || s.SizeEnd == s.SizeBegin) return s.Text;
     const bool inch = panel_.Format.Unit == DrillUnit::Inch;
     char size[400];
-    std::snprintf(size, sizeof size, "%.*f", inch ? 4 : 3, s.Diameter * unitsPerInch(panel_.Format.Unit));
+    std::snprintf(size, sizeof size, "%.*f", inch ? 4 : 3,
+                  s.Diameter * unitsPerInch(panel_.Format.Unit));
     return s.Text.substr(0, s.SizeBegin) + size + s.Text.substr(s.SizeEnd);
   }
 

@@ -63,8 +63,8 @@ struct DrillPanel {
   // minimum (the data origin of the first board that is not a mark).
   std::vector<DrillPoint> Crosses;  // one per hit written
   std::vector<DrillPath> Paths;     // one per slot and route written
-  size_t BoardHits = 0;  // hits written for the boards
-  size_t MarkHits = 0;   // hits written for the mark boards
+  size_t BoardHits = 0;             // hits written for the boards
+  size_t MarkHits = 0;              // hits written for the mark boards
   size_t Slots = 0;
   size_t Routes = 0;
 

@@ -77,7 +77,8 @@ TEST_F(DrillCommandTest, WritesThePanelTheMarksAndTheOverview) {
 // in the --format asked for. A file that states no format needs --format.
 TEST_F(DrillCommandTest, ReadsTheFilesOwnFormatAndSaysWhenFormatDiffers) {
   test::writeFile(in_, "M48\nMETRIC\nT1C0.8\n%\nT1\nX25.4Y-12.7\nM30\n");
-  std::string printed = run({"drill", job_, "--in", in_, "--out", out_, "--format", "2.4,leading,inch"});
+  std::string printed =
+      run({"drill", job_, "--in", in_, "--out", out_, "--format", "2.4,leading,inch"});
   EXPECT_NE(printed.find("read in the file's own format (mm, decimal point), not in the given data "
                          "format (inch 2.4, leading zeros left out)"),
             std::string::npos)

@@ -20,8 +20,12 @@
 namespace drumplot {
 namespace {
 
-constexpr DrillPoint in(double x, double y) { return {x, y}; }
-constexpr DrillPoint mm(double x, double y) { return {x / 25.4, y / 25.4}; }
+constexpr DrillPoint in(double x, double y) {
+  return {x, y};
+}
+constexpr DrillPoint mm(double x, double y) {
+  return {x / 25.4, y / 25.4};
+}
 
 struct CorpusDrill {
   const char* path;        // below the corpus folder
@@ -193,7 +197,9 @@ TEST_F(DrillCorpusTest, TwoByTwoPanelsReadBackMovedByTheBoardPitch) {
     }
   }
   // Keys to a micro-inch: the written numbers are exact in every format.
-  auto key = [](DrillPoint p) { return std::pair{std::llround(p.X * 1e6), std::llround(p.Y * 1e6)}; };
+  auto key = [](DrillPoint p) {
+    return std::pair{std::llround(p.X * 1e6), std::llround(p.Y * 1e6)};
+  };
   for (const CorpusDrill& c : kCorpus) {
     SCOPED_TRACE(c.path);
     if (c.refusedLine) continue;

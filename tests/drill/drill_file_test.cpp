@@ -18,7 +18,9 @@ std::optional<BoardFormat> given(const char* spec) {
   return BoardFormat::fromReaderFormat(parseFormatSpec(spec));
 }
 
-constexpr DrillPoint mm(double x, double y) { return {x / 25.4, y / 25.4}; }
+constexpr DrillPoint mm(double x, double y) {
+  return {x / 25.4, y / 25.4};
+}
 
 struct DialectCase {
   const char* name;
@@ -144,9 +146,9 @@ TEST(DrillFileTest, SaysWhenTheGivenDataFormatIsNotTheOneUsed) {
             "format (inch 2.4, trailing zeros left out)");
   EXPECT_EQ(readDrillFile(kicad, "k.drl", std::nullopt).FormatNote, "");
   // The same format, or one the file does not contradict: nothing to say.
-  EXPECT_EQ(readDrillFile("M48\nINCH,LZ\n%\nX01Y02\n", "d.drl", given("2.4,trailing,inch"))
-                .FormatNote,
-            "");
+  EXPECT_EQ(
+      readDrillFile("M48\nINCH,LZ\n%\nX01Y02\n", "d.drl", given("2.4,trailing,inch")).FormatNote,
+      "");
   EXPECT_EQ(readDrillFile("%\nX01Y02\n", "d.drl", given("2.3,trailing,mm")).FormatNote, "");
 }
 

@@ -75,7 +75,8 @@ TEST(DrillPanelTest, EachBlockRepeatsPerBoardBeforeTheStatementAfterIt) {
 
 TEST(DrillPanelTest, HitsMoveByBoardPositionAndOffset) {
   // 0.1 inch on a board at 2.0 with dX 0.5 lands at 2.6.
-  DrillPanel panel = panelize("M48\nINCH,LZ\n%\nT01\nX001Y001\nM30\n", {board(2.0, 0.0)}, 0.5, 0.25);
+  DrillPanel panel =
+      panelize("M48\nINCH,LZ\n%\nT01\nX001Y001\nM30\n", {board(2.0, 0.0)}, 0.5, 0.25);
   EXPECT_EQ(panel.Lines[panel.Lines.size() - 2], "X026Y0035");
   ASSERT_EQ(panel.Crosses.size(), 1u);
   EXPECT_NEAR(panel.Crosses[0].X, 2.6, 1e-12);
@@ -90,10 +91,11 @@ TEST(DrillPanelTest, AFileWithoutHeaderGetsOneAndKeepsEveryHit) {
     return panelize(text, {board(1.0, 0.0)}, 0, 0, given("2.4,trailing,inch")).Lines;
   };
   EXPECT_EQ(p("X01Y02\nT02\nX03Y04"), (Lines{"M48", ";FILE_FORMAT=2:4", "INCH,LZ", "%", "G90",
-                                            "X02Y02", "T02", "X04Y04", "M30"}));
+                                             "X02Y02", "T02", "X04Y04", "M30"}));
   // What comes before the first tool or coordinates stays before the header.
-  EXPECT_EQ(p(";LEADER: 12\n%\nX01Y02\nM30\n"), (Lines{";LEADER: 12", "%", "M48", ";FILE_FORMAT=2:4",
-                                                        "INCH,LZ", "%", "G90", "X02Y02", "M30"}));
+  EXPECT_EQ(p(";LEADER: 12\n%\nX01Y02\nM30\n"),
+            (Lines{";LEADER: 12", "%", "M48", ";FILE_FORMAT=2:4", "INCH,LZ", "%", "G90", "X02Y02",
+                   "M30"}));
 }
 
 TEST(DrillPanelTest, MarksGetTheirToolLineAndOneHitPerMarkBoardBeforeTheEnd) {
@@ -182,9 +184,9 @@ TEST(DrillPanelTest, SlotsAndRoutesMoveWithTheirBoards) {
 // A slot ends a route and drills; a cut after it starts a route where the
 // tool is; a mark after "G00" is drilled after "G05".
 TEST(DrillPanelTest, RoutingAndDrillingModesHoldInTheWrittenFile) {
-  DrillPanel panel = panelize(
-      "M48\nINCH,TZ\n%\nG00X0Y0\nG01X1000\nX1000Y1000G85X2000Y1000\nG01X3000\nG00\nM30\n",
-      {board(0.0, 0.0), mark("M", 0.5, 0.0)});
+  DrillPanel panel =
+      panelize("M48\nINCH,TZ\n%\nG00X0Y0\nG01X1000\nX1000Y1000G85X2000Y1000\nG01X3000\nG00\nM30\n",
+               {board(0.0, 0.0), mark("M", 0.5, 0.0)});
   EXPECT_EQ(Lines(panel.Lines.begin() + 4, panel.Lines.end()),
             (Lines{"G90", "G00X0Y0", "G01X1000Y0", "G05", "X1000Y1000G85X2000Y1000",
                    "G00X2000Y1000", "G01X3000Y1000", "G00", "T01F095S3", "G05", "X5000Y0", "M30"}));
@@ -195,8 +197,8 @@ TEST(DrillPanelTest, WrittenInTheFormatAskedForWithToolsInItsUnit) {
   EXPECT_EQ(panelize("M48\nMETRIC\nT1C0.800\n%\nT1\nX25.4Y-12.7\nM30\n", {board(0.0, 0.0)}, 0, 0,
                      {}, given("2.4,trailing,inch"))
                 .Lines,
-            (Lines{"M48", ";FILE_FORMAT=2:4", "INCH,LZ", "T1C0.0315", "%", "T1", "G90",
-                   "X01Y-005", "M30"}));
+            (Lines{"M48", ";FILE_FORMAT=2:4", "INCH,LZ", "T1C0.0315", "%", "T1", "G90", "X01Y-005",
+                   "M30"}));
   // Integer digits grow until the panel's numbers fit.
   DrillPanel wide = panelize("M48\n;FILE_FORMAT=1:3\nINCH,LZ\n%\nX5Y5\n", {board(8.0, 0.0)});
   EXPECT_EQ(wide.Format.IntDigits, 2);
@@ -215,7 +217,8 @@ class DrillPanelFileTest : public testing::Test {
     job_.Boards = {board(1.0, 1.0), board(3.0, 1.0)};
     settings_.InputFile = (dir_ / "board.drl").string();
     settings_.OutputFile = (dir_ / "panel.drl").string();
-    test::writeFile(settings_.InputFile, "M48\r\nINCH,LZ\r\nT01C0.032\r\n%\r\nT01\r\nX001Y001\r\nM30\r\n");
+    test::writeFile(settings_.InputFile,
+                    "M48\r\nINCH,LZ\r\nT01C0.032\r\n%\r\nT01\r\nX001Y001\r\nM30\r\n");
   }
   std::filesystem::path dir_;
   Job job_;
