@@ -85,6 +85,10 @@ INSTANTIATE_TEST_SUITE_P(Dialects, DrillDialectTest, testing::Values(
         "M48\nMETRIC,TZ\nFMAT,2\nT05C1.0000\n%\nM71\nG90\nG93X0Y0\nT05\nG00X25400Y12700\nG40\n"
         "M15\nG01Y25400\nX50800\nM16\nG00X1000Y1000\nM15\nG01X2000\nM17\nT00\nM30\n",
         "", 0, 0, 2, {}, {}, "mm 3.3, leading zeros left out"},
+    DialectCase{"ArcsWithRadiusAndCentreThenDrilling",
+        "M48\nINCH,TZ\nT1C0.25\n%\nG90\nT1\nG00X0Y0\nG02X2500Y2500A2500\nG03X5000Y5000I0J2500\n"
+        "M16\nG05\nX1Y1\nM30\n",
+        "", 1, 0, 1, {0.0001, 0.0001}, {0.0001, 0.0001}, "inch 2.4, leading zeros left out"},
     DialectCase{"HeaderlessFirstLineHitWithoutFinalNewline",
         "X01Y02\nT02\nX03Y04",
         "2.4,trailing,inch", 2, 0, 0, {1, 2}, {3, 4}, "inch 2.4, trailing zeros left out"},
@@ -114,30 +118,6 @@ INSTANTIATE_TEST_SUITE_P(Dialects, DrillDialectTest, testing::Values(
         "2.3,leading,mm", 2, 0, 0, {0.925, 0.4064}, {2.07, 1.2714}, "inch 2.4, leading zeros left out"}),
     [](const testing::TestParamInfo<DialectCase>& info) { return info.param.name; });
 // clang-format on
-
-TEST(DrillFileTest, RoutesKeepTheirCutsArcsAndTools) {
-  DrillFile file = readDrillFile(
-      "M48\nINCH,TZ\nT1C0.25\n%\nG90\nT1\nG00X0Y0\nG02X2500Y2500A2500\nG03X5000Y5000I0J2500\n"
-      "M16\nG05\nX1Y1\nM30\n",
-      "route.drl", std::nullopt);
-  using K = DrillStatementKind;
-  std::vector<K> kinds;
-  for (const DrillStatement& s : file.Statements) kinds.push_back(s.Kind);
-  EXPECT_EQ(kinds, (std::vector<K>{K::HeaderStart, K::Format, K::Tool, K::Text, K::Format, K::Text,
-                                   K::RouteStart, K::RouteCut, K::RouteCut, K::RouteEnd,
-                                   K::DrillMode, K::Hits, K::End}));
-  const DrillStatement& cw = file.Statements[7];
-  EXPECT_EQ(cw.Motion, RouteMotion::Clockwise);
-  EXPECT_DOUBLE_EQ(*cw.Radius, 0.25);
-  EXPECT_DOUBLE_EQ(cw.Diameter, 0.25);
-  const DrillStatement& ccw = file.Statements[8];
-  EXPECT_EQ(ccw.Motion, RouteMotion::Counterclockwise);
-  EXPECT_DOUBLE_EQ(ccw.Start.X, 0.25);
-  EXPECT_DOUBLE_EQ(ccw.Centre->Y, 0.25);
-  EXPECT_DOUBLE_EQ(ccw.Points[0].X, 0.5);
-  EXPECT_EQ(file.Routes, 1u);
-  EXPECT_EQ(file.Hits, 1u);  // G05: drilling again
-}
 
 TEST(DrillFileTest, SaysWhenTheGivenDataFormatIsNotTheOneUsed) {
   const char* kicad = "M48\nMETRIC\n%\nX1.5Y2.5\nM30\n";
