@@ -216,6 +216,10 @@ class DrillReader {
     if (text_.empty()) return;
     line_ = number;
     if (text_[0] == ';') return comment(text_.substr(1));
+    if (text_[0] == '(') {  // an NC comment "(...)"
+      add(routeOpen_ ? DrillStatementKind::RouteText : DrillStatementKind::Text);
+      return;
+    }
     const std::string compact = compactStatement(text_);
     if (compact == "M48") {
       inHeader_ = true;
@@ -646,7 +650,8 @@ class DrillReader {
     const int count = static_cast<int>(digits.size());
     if (count > total) {
       fail(std::to_string(count) + " digits, more than the " + std::to_string(digits_->first) +
-           "." + std::to_string(digits_->second) + " format holds");
+           "." + std::to_string(digits_->second) + " format holds" +
+           (digitsStated_ ? "" : " (the file states no digits: ;FILE_FORMAT=I:D would)"));
     }
     double value = 0.0;
     for (char c : digits) value = value * 10.0 + (c - '0');

@@ -111,7 +111,7 @@ INSTANTIATE_TEST_SUITE_P(Dialects, DrillDialectTest, testing::Values(
         "M48\nINCH,TZ\n%\nG93X10000Y20000\nX5000Y5000\nM30\n",
         "", 1, 0, 0, {1.5, 2.5}, {1.5, 2.5}, "inch 2.4, leading zeros left out"},
     DialectCase{"CommentsSpacesCrLinesAndEndOnAHit",
-        "M48\r;X9Y9 in a comment\rINCH,LZ\r%\rX-01 Y03 ;hit\r\rX02Y03M30\r",
+        "M48\r;X9Y9 in a comment\r(X8 too)\rINCH,LZ\r%\rX-01 Y03 ;hit\r\rX02Y03M30\r",
         "", 2, 0, 0, {-1, 3}, {2, 3}, "inch 2.4, trailing zeros left out"},
     DialectCase{"OperatorFillsWhatTheFileLeavesOpen",
         "M48\nM72\nT1C0.05\n%\nX9250Y4064\nX20700Y12714\nM30\n",
