@@ -56,15 +56,16 @@ void addDrillCommand(CLI::App& app, Action& action) {
     std::string output;
     std::pair<double, double> offset{0.0, 0.0};
     std::string unit = "inch";
-    std::string format = "2.3,leading,abs,inch";
+    std::string format;
     std::vector<std::string> markTools;
     std::string overview;
   };
   auto o = std::make_shared<Options>();
   auto* cmd = app.add_subcommand(
       "drill",
-      "Panelize drill: repeat one board's Excellon file for every board of the job (shifted by "
-      "the board's position and the offset) and add one hit per mark board");
+      "Panelize drill: repeat one board's Excellon file (hits, G85 slots and routes) for every "
+      "board of the job, shifted by the board's position and the offset, and add one hit per "
+      "mark board");
   cmd->add_option("JOB", o->jobFile, "Job file (.wpr)")->required()->check(CLI::ExistingFile);
   cmd->add_option("--in", o->input, "Drill file of one board (.drl)")->required();
   cmd->add_option("--out", o->output, "Panelized drill file to write (replaced)")->required();
@@ -75,9 +76,11 @@ void addDrillCommand(CLI::App& app, Action& action) {
   cmd->add_option("--unit", o->unit, "Unit of --offset: mm or inch (default inch)")
       ->check(CLI::IsMember({"mm", "inch"}));
   cmd->add_option("--format", o->format,
-                  "Data format of the drill numbers, read and written: I.D[,leading|trailing|none]"
-                  "[,inch|mm] (default 2.3,leading,abs,inch); the drill file's own header is "
-                  "not read, and millimetre data stays in millimetres")
+                  "Data format I.D[,leading|trailing|none][,abs|inc][,inch|mm]. Reading: only for "
+                  "what the drill file does not state itself (a file without a header); the "
+                  "file's own INCH/METRIC, LZ/TZ, ;FILE_FORMAT and decimal points win, and the "
+                  "command says so when they differ. Writing: the panel is written in it (the "
+                  "input's own unit and format without it)")
       ->check(FormatSpecValidator());
   cmd->add_option("--mark-tool", o->markTools,
                   "NAME=LINE: the line written before the hits of the marks named NAME "
@@ -88,9 +91,11 @@ void addDrillCommand(CLI::App& app, Action& action) {
     action = [o] {
       Job job;
       openJob(job, o->jobFile);
-      job.CurrentFormat = BoardFormat::fromReaderFormat(parseFormatSpec(o->format));
-
       DrillPanelSettings settings;
+      if (!o->format.empty()) {
+        settings.DataFormat = BoardFormat::fromReaderFormat(parseFormatSpec(o->format));
+        settings.OutputFormat = settings.DataFormat;
+      }
       settings.InputFile = o->input;
       settings.OutputFile = o->output;
       settings.DrillOffsetX = drillOffsetInches(o->offset.first, o->unit);
@@ -102,14 +107,16 @@ void addDrillCommand(CLI::App& app, Action& action) {
       }
 
       DrillPanelResult result = panelizeDrillFile(job, settings);
+      if (!result.FormatNote.empty()) std::cout << result.FormatNote << "\n";
       if (result.Status != DrillPanelStatus::Written) {
         throw std::runtime_error(toString(result.Status));
       }
       const DrillPanel& panel = result.Panel;
       std::cout << o->output << ": " << panel.Lines.size() << " lines, " << panel.BoardHits
-                << " board hits, " << panel.MarkHits << " mark hits\n";
+                << " board hits, " << panel.Slots << " slots, " << panel.Routes << " routes, "
+                << panel.MarkHits << " mark hits, written in " << describe(panel.Format) << "\n";
       if (!o->overview.empty()) {
-        MonoImage image = drillOverview(job.Boards, panel.Crosses);
+        MonoImage image = drillOverview(job.Boards, panel.Crosses, panel.Paths);
         writePng(o->overview, image);
         std::cout << o->overview << ": " << image.width << " x " << image.height
                   << " pixels at 180 dpi\n";

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The drill overview: board outlines and hit crosses at 180 dpi.
+// The drill overview: board outlines, hit crosses and tool paths at 180 dpi.
 #include "drill/drill_overview.h"
 
 #include <algorithm>
@@ -10,13 +10,17 @@
 
 namespace drumplot {
 
-// DrillOverview - Crosses
+// DrillOverview - Crosses and paths
 // ============================================================================
 
 namespace {
 
 int64_t toOverview_px(double inches) {
   return roundHalfEven(inches * kDrillOverviewDpi);
+}
+
+int64_t penWidth_px(double diameter) {
+  return std::max<int64_t>(1, toOverview_px(diameter));
 }
 
 }  // namespace
@@ -32,10 +36,21 @@ void drawDrillCross(Canvas& canvas, const DrillPoint& point) {
   canvas.lineTo(x, y + 4);
 }
 
+void drawDrillPath(Canvas& canvas, const DrillPath& path) {
+  if (path.Points.empty()) return;
+  canvas.setPenColor(kBlack);
+  canvas.setPenWidth(penWidth_px(path.Diameter));
+  canvas.moveTo(toOverview_px(path.Points[0].X), toOverview_px(path.Points[0].Y));
+  for (size_t i = 1; i < path.Points.size(); ++i) {
+    canvas.lineTo(toOverview_px(path.Points[i].X), toOverview_px(path.Points[i].Y));
+  }
+}
+
 // DrillOverview - Image
 // ============================================================================
 
-MonoImage drillOverview(const std::vector<Board>& boards, const std::vector<DrillPoint>& crosses) {
+MonoImage drillOverview(const std::vector<Board>& boards, const std::vector<DrillPoint>& crosses,
+                        const std::vector<DrillPath>& paths) {
   // The far edges of what is drawn, with room for the last cross arm.
   int64_t right = 0, bottom = 0;
   for (const Board& b : boards) {
@@ -45,6 +60,13 @@ MonoImage drillOverview(const std::vector<Board>& boards, const std::vector<Dril
   for (const DrillPoint& p : crosses) {
     right = std::max(right, toOverview_px(p.X) + 4);
     bottom = std::max(bottom, toOverview_px(p.Y) + 4);
+  }
+  for (const DrillPath& path : paths) {
+    const int64_t reach = penWidth_px(path.Diameter) / 2 + 1;
+    for (const DrillPoint& p : path.Points) {
+      right = std::max(right, toOverview_px(p.X) + reach);
+      bottom = std::max(bottom, toOverview_px(p.Y) + reach);
+    }
   }
   const int64_t width = std::clamp<int64_t>(right + 8, 32, kMaxDrillOverviewSide_px);
   const int64_t height = std::clamp<int64_t>(bottom + 8, 32, kMaxDrillOverviewSide_px);
@@ -65,6 +87,7 @@ MonoImage drillOverview(const std::vector<Board>& boards, const std::vector<Dril
     canvas.lineTo(x0, y0);
   }
   for (const DrillPoint& p : crosses) drawDrillCross(canvas, p);
+  for (const DrillPath& path : paths) drawDrillPath(canvas, path);
 
   MonoImage image(static_cast<uint32_t>(width), static_cast<uint32_t>(height));
   for (uint32_t y = 0; y < image.height; ++y) {

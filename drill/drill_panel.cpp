@@ -2,7 +2,10 @@
 // Drill panelization: the mark drill table, the main pass and the command.
 #include "drill/drill_panel.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <set>
 #include <utility>
 
@@ -47,71 +50,303 @@ std::string DrillPanel::text() const {
 
 namespace {
 
-// Drill file units per inch.
-double fileUnit(const BoardFormat& format) {
-  return format.InchUnits == 1 ? 1.0 : kMillimetresPerInch;
+constexpr double kPi = 3.14159265358979323846;
+
+DrillPoint plus(DrillPoint a, DrillPoint b) {
+  return {a.X + b.X, a.Y + b.Y};
 }
+
+// The arc of a route cut as points after its start, 5 degrees or less
+// apart. With a radius, the centre is the one of the shorter arc.
+void appendArc(std::vector<DrillPoint>& path, DrillPoint from, DrillPoint to,
+               const DrillStatement& cut) {
+  const bool clockwise = cut.Motion == RouteMotion::Clockwise;
+  DrillPoint centre;
+  if (cut.Centre) {
+    centre = plus(from, *cut.Centre);
+  } else {
+    const double dx = to.X - from.X, dy = to.Y - from.Y;
+    const double chord = std::hypot(dx, dy);
+    if (chord == 0.0) return;
+    const double r = std::max(std::fabs(*cut.Radius), chord / 2);
+    const double h = std::sqrt(std::max(0.0, r * r - chord * chord / 4)) * (clockwise ? -1 : 1);
+    // Left of the chord for a counterclockwise short arc, right for clockwise.
+    centre = {(from.X + to.X) / 2 - h * dy / chord, (from.Y + to.Y) / 2 + h * dx / chord};
+  }
+  const double r0 = std::hypot(from.X - centre.X, from.Y - centre.Y);
+  const double r1 = std::hypot(to.X - centre.X, to.Y - centre.Y);
+  const double a0 = std::atan2(from.Y - centre.Y, from.X - centre.X);
+  double sweep = std::atan2(to.Y - centre.Y, to.X - centre.X) - a0;
+  // Counterclockwise sweeps run (0, 2 pi], clockwise ones [-2 pi, 0): the
+  // same start and end make a whole circle.
+  if (clockwise) {
+    while (sweep >= 0) sweep -= 2 * kPi;
+  } else {
+    while (sweep <= 0) sweep += 2 * kPi;
+  }
+  const int steps = std::max(1, static_cast<int>(std::ceil(std::fabs(sweep) / (kPi / 36))));
+  for (int k = 1; k <= steps; ++k) {
+    const double t = double(k) / steps;
+    const double r = r0 + (r1 - r0) * t;
+    path.push_back(
+        {centre.X + r * std::cos(a0 + sweep * t), centre.Y + r * std::sin(a0 + sweep * t)});
+  }
+}
+
+class PanelWriter {
+ public:
+  PanelWriter(const DrillFile& file, const std::vector<Board>& boards, DrillNumberFormat format,
+              DrillPoint offset, const MarkDrillTable& markDrills)
+      : file_(file), boards_(boards), offset_(offset), markDrills_(markDrills) {
+    for (const Board& board : boards) {
+      if (board.IsMark) continue;
+      reference_ = {board.DataMinX, board.DataMinY};
+      break;
+    }
+    panel_.Format = format;
+    panel_.Format.IntDigits = std::max(format.IntDigits, integerDigitsNeeded());
+  }
+
+  DrillPanel write() {
+    bool marksWritten = false;
+    std::vector<const DrillStatement*> block;
+    for (const DrillStatement& s : file_.Statements) {
+      if (s.Kind == DrillStatementKind::Format) continue;  // the written format replaces it
+      if (s.Kind == DrillStatementKind::HeaderStart) formatStated_ = true;
+      if (s.isGeometry() || s.Kind == DrillStatementKind::Tool) stateFormat();
+      if (s.isGeometry()) {
+        block.push_back(&s);
+        continue;
+      }
+      writeBlock(block);
+      if (s.Kind == DrillStatementKind::End && !marksWritten) {
+        marks();
+        marksWritten = true;
+      }
+      line(s.Kind == DrillStatementKind::Tool ? toolText(s) : s.Text);
+      if (s.Kind == DrillStatementKind::HeaderStart) formatStatements();
+      // Where the file's statements stand, the written file is in the same
+      // mode as the file, so the file's own mode changes hold.
+      routing_ = s.RoutMode;
+    }
+    writeBlock(block);
+    if (!marksWritten) {
+      marks();
+      line("M30");
+    }
+    return std::move(panel_);
+  }
+
+ private:
+  void line(std::string text) { panel_.Lines.push_back(std::move(text)); }
+
+  // Numbers and tools come after a header that states the format: a file
+  // without one before them gets one there.
+  void stateFormat() {
+    if (formatStated_) return;
+    formatStated_ = true;
+    line("M48");
+    formatStatements();
+    line("%");
+  }
+
+  void formatStatements() {
+    for (std::string& text : drillFormatStatements(panel_.Format)) line(std::move(text));
+  }
+
+  std::string number(double inches) const {
+    return writeDrillNumber(inches * unitsPerInch(panel_.Format.Unit), panel_.Format);
+  }
+  std::string xy(DrillPoint p) const { return "X" + number(p.X) + "Y" + number(p.Y); }
+  DrillPoint onPlottingArea(DrillPoint p) const { return {p.X - reference_.X, p.Y - reference_.Y}; }
+
+  // A tool defined in another unit than the one written gets its diameter
+  // in the written unit.
+  std::string toolText(const DrillStatement& s) const {
+    if (s.Unit == panel_.Format.Unit || s.SizeEnd == s.SizeBegin) return s.Text;
+    const bool inch = panel_.Format.Unit == DrillUnit::Inch;
+    char size[400];
+    std::snprintf(size, sizeof size, "%.*f", inch ? 4 : 3,
+                  s.Diameter * unitsPerInch(panel_.Format.Unit));
+    return s.Text.substr(0, s.SizeBegin) + size + s.Text.substr(s.SizeEnd);
+  }
+
+  // Coordinates are written absolute, and hits and slots in drill mode,
+  // which ends a route.
+  void beforeCoordinates(bool drilling) {
+    if (!absoluteWritten_) line("G90");
+    absoluteWritten_ = true;
+    if (!drilling) return;
+    endPath();
+    if (routing_) line("G05");
+    routing_ = false;
+  }
+
+  void hit(DrillPoint p) {
+    beforeCoordinates(true);
+    line(xy(p));
+    panel_.Crosses.push_back(onPlottingArea(p));
+  }
+
+  // DrillPanel - Blocks
+  // --------------------------------------------------------------------------
+
+  void writeBlock(std::vector<const DrillStatement*>& block) {
+    if (block.empty()) return;
+    for (const Board& board : boards_) {
+      if (board.IsMark) continue;
+      const DrillPoint shift{board.PosX + offset_.X, board.PosY + offset_.Y};
+      routeOpen_ = false;
+      for (const DrillStatement* s : block) writeShifted(*s, shift);
+      endPath();
+    }
+    block.clear();
+  }
+
+  void writeShifted(const DrillStatement& s, DrillPoint shift) {
+    switch (s.Kind) {
+      case DrillStatementKind::Hits:
+        for (const DrillPoint& p : s.Points) {
+          hit(plus(p, shift));
+          ++panel_.BoardHits;
+        }
+        break;
+      case DrillStatementKind::Slot: {
+        const DrillPoint from = plus(s.Points[0], shift), to = plus(s.Points[1], shift);
+        beforeCoordinates(true);
+        line(xy(from) + "G85" + xy(to));
+        panel_.Paths.push_back({{onPlottingArea(from), onPlottingArea(to)}, s.Diameter});
+        ++panel_.Slots;
+        break;
+      }
+      case DrillStatementKind::RouteStart:
+        routeStart(plus(s.Points[0], shift), s.Diameter);
+        break;
+      case DrillStatementKind::RouteCut:
+        routeCut(s, shift);
+        break;
+      case DrillStatementKind::RouteEnd:
+        line(s.Text);
+        endPath();
+        break;
+      default:  // RouteText
+        line(s.Text);
+        break;
+    }
+  }
+
+  void routeStart(DrillPoint p, double diameter) {
+    endPath();
+    beforeCoordinates(false);
+    line("G00" + xy(p));
+    routing_ = routeOpen_ = true;
+    path_ = {{onPlottingArea(p)}, diameter};
+    pathCuts_ = 0;
+  }
+
+  void routeCut(const DrillStatement& s, DrillPoint shift) {
+    const DrillPoint from = plus(s.Start, shift), to = plus(s.Points[0], shift);
+    // A cut that the file starts from where the tool was gets its start
+    // here: the tool was elsewhere on the board before.
+    if (!routeOpen_) routeStart(from, s.Diameter);
+    std::string text = s.Motion == RouteMotion::Line        ? "G01"
+                       : s.Motion == RouteMotion::Clockwise ? "G02"
+                                                            : "G03";
+    text += xy(to);
+    if (s.Centre) text += "I" + number(s.Centre->X) + "J" + number(s.Centre->Y);
+    if (s.Radius) text += "A" + number(*s.Radius);
+    line(std::move(text));
+    if (s.Motion == RouteMotion::Line) {
+      path_.Points.push_back(onPlottingArea(to));
+    } else {
+      appendArc(path_.Points, onPlottingArea(from), onPlottingArea(to), s);
+    }
+    ++pathCuts_;
+  }
+
+  void endPath() {
+    routeOpen_ = false;
+    if (pathCuts_ > 0) {
+      panel_.Paths.push_back(std::move(path_));
+      ++panel_.Routes;
+    }
+    path_ = {};
+    pathCuts_ = 0;
+  }
+
+  // DrillPanel - Marks
+  // --------------------------------------------------------------------------
+
+  // Each gathered mark name's tool line and one hit per mark board of that
+  // name at its position plus the reference minimum; no offset.
+  void marks() {
+    const std::vector<std::string> markNames = gatherMarkNames(boards_);
+    if (!markNames.empty()) stateFormat();
+    for (size_t n = 0; n < markNames.size(); ++n) {
+      line(n < markDrills_.size() ? markDrills_[n].MarkDrillTool : kDefaultMarkDrillTool);
+      for (const Board& board : boards_) {
+        if (!board.IsMark || board.MarkName != markNames[n]) continue;
+        hit(plus({board.PosX, board.PosY}, reference_));
+        ++panel_.MarkHits;
+      }
+    }
+  }
+
+  // The integer digits that the largest number written needs.
+  uint8_t integerDigitsNeeded() const {
+    double largest = 0.0;  // inches
+    auto take = [&](double v) { largest = std::max(largest, std::fabs(v)); };
+    DrillPoint low{0, 0}, high{0, 0};
+    bool any = false;
+    auto extend = [&](DrillPoint p) {
+      low = any ? DrillPoint{std::min(low.X, p.X), std::min(low.Y, p.Y)} : p;
+      high = any ? DrillPoint{std::max(high.X, p.X), std::max(high.Y, p.Y)} : p;
+      any = true;
+    };
+    for (const DrillStatement& s : file_.Statements) {
+      for (const DrillPoint& p : s.Points) extend(p);
+      if (s.Kind != DrillStatementKind::RouteCut) continue;
+      extend(s.Start);
+      if (s.Centre) take(std::max(std::fabs(s.Centre->X), std::fabs(s.Centre->Y)));
+      if (s.Radius) take(*s.Radius);
+    }
+    for (const Board& b : boards_) {
+      if (b.IsMark) {
+        take(b.PosX + reference_.X);
+        take(b.PosY + reference_.Y);
+      } else if (any) {
+        for (double x : {low.X, high.X}) take(x + b.PosX + offset_.X);
+        for (double y : {low.Y, high.Y}) take(y + b.PosY + offset_.Y);
+      }
+    }
+    // Its integer part once rounded to the written decimals.
+    const double units = largest * unitsPerInch(panel_.Format.Unit);
+    char text[400];  // the digits of any finite double
+    std::snprintf(text, sizeof text, "%.0f",
+                  std::floor(units + 0.5 / std::pow(10.0, panel_.Format.DecDigits)));
+    return uint8_t(std::min<size_t>(std::strlen(text), 255));
+  }
+
+  const DrillFile& file_;
+  const std::vector<Board>& boards_;
+  const DrillPoint offset_;
+  const MarkDrillTable& markDrills_;
+  DrillPoint reference_;
+  DrillPanel panel_;
+  bool formatStated_ = false;  // after an "M48" and its format statements
+  bool absoluteWritten_ = false;
+  bool routing_ = false;    // the written file is in rout mode
+  bool routeOpen_ = false;  // this board's copy has started a route
+  DrillPath path_;
+  size_t pathCuts_ = 0;
+};
 
 }  // namespace
 
-DrillPanel panelizeDrillLines(std::vector<std::string> lines, const std::vector<Board>& boards,
-                              const BoardFormat& format, double drillOffsetX, double drillOffsetY,
-                              const MarkDrillTable& markDrills) {
-  DrillPanel panel;
-  if (lines.empty()) return panel;
-  if (!startsWith(lines.back(), "M30")) lines.emplace_back("M30");
-
-  const std::vector<std::string> markNames = gatherMarkNames(boards);
-  double referenceX = 0.0, referenceY = 0.0;
-  for (const Board& board : boards) {
-    if (board.IsMark) continue;
-    referenceX = board.DataMinX;
-    referenceY = board.DataMinY;
-    break;
-  }
-  const double unit = fileUnit(format);
-  const std::vector<std::optional<DrillPoint>> points = resolveDrillHits(lines, format);
-  // A hit line in drill file units, and its cross in inches on the plotting area.
-  auto writeHit = [&](double x, double y) {
-    panel.Lines.push_back(drillHitLine(x, y, format));
-    panel.Crosses.push_back({x / unit - referenceX, y / unit - referenceY});
-  };
-
-  panel.Lines.push_back(lines[0]);
-  size_t blockStart = 0;  // a first line that is a coordinate line starts the first block
-  for (size_t i = 1; i < lines.size(); ++i) {
-    const bool previousIsHit = isCoordinateLine(lines[i - 1]);
-    const bool isHit = isCoordinateLine(lines[i]);
-    if (!previousIsHit && isHit) blockStart = i;
-    // The last line starts with "M30", so every block ends before it.
-    if (previousIsHit && !isHit) {
-      for (const Board& board : boards) {
-        if (board.IsMark) continue;
-        for (size_t k = blockStart; k < i; ++k) {
-          writeHit(points[k]->X + unit * board.PosX + unit * drillOffsetX,
-                   points[k]->Y + unit * board.PosY + unit * drillOffsetY);
-          ++panel.BoardHits;
-        }
-      }
-    }
-    if (isHit) continue;
-    if (i + 1 == lines.size()) {
-      // The marks, right before the closing line; no offset. Their hits come
-      // whatever line precedes this one: a tool line without its hits would
-      // lose the marks' holes.
-      for (size_t n = 0; n < markNames.size(); ++n) {
-        panel.Lines.push_back(n < markDrills.size() ? markDrills[n].MarkDrillTool
-                                                    : kDefaultMarkDrillTool);
-        for (const Board& board : boards) {
-          if (!board.IsMark || board.MarkName != markNames[n]) continue;
-          writeHit(unit * (board.PosX + referenceX), unit * (board.PosY + referenceY));
-          ++panel.MarkHits;
-        }
-      }
-    }
-    panel.Lines.push_back(lines[i]);
-  }
-  return panel;
+DrillPanel panelizeDrill(const DrillFile& file, const std::vector<Board>& boards,
+                         DrillNumberFormat format, double drillOffsetX, double drillOffsetY,
+                         const MarkDrillTable& markDrills) {
+  return PanelWriter(file, boards, format, {drillOffsetX, drillOffsetY}, markDrills).write();
 }
 
 // DrillPanel - Command
@@ -125,6 +360,8 @@ const char* toString(DrillPanelStatus status) {
       return "Output file is not specified";
     case DrillPanelStatus::DataFileEmpty:
       return "Data file is empty";
+    case DrillPanelStatus::NoHits:
+      return "Data file has no hits";
   }
   return "";
 }
@@ -156,14 +393,19 @@ void checkShifts(const Job& job, const DrillPanelSettings& settings) {
 }  // namespace
 
 DrillPanelResult panelizeDrillFile(const Job& job, const DrillPanelSettings& settings) {
-  std::vector<std::string> lines = readDrillLines(settings.InputFile);
-  if (settings.OutputFile.size() < 2) return {DrillPanelStatus::OutputNotSpecified, {}};
-  if (lines.empty()) return {DrillPanelStatus::DataFileEmpty, {}};
+  // An input name under 3 characters reads as no lines.
+  const std::string bytes = settings.InputFile.size() < 3 ? "" : readFileBytes(settings.InputFile);
+  if (settings.OutputFile.size() < 2) return {DrillPanelStatus::OutputNotSpecified, {}, {}};
+  if (!hasDrillLines(bytes)) return {DrillPanelStatus::DataFileEmpty, {}, {}};
+  const DrillFile file = readDrillFile(bytes, settings.InputFile, settings.DataFormat);
+  if (!file.hasDrilling()) return {DrillPanelStatus::NoHits, {}, file.FormatNote};
   checkShifts(job, settings);
   DrillPanelResult result;
-  result.Panel =
-      panelizeDrillLines(std::move(lines), job.Boards, job.CurrentFormat, settings.DrillOffsetX,
-                         settings.DrillOffsetY, settings.MarkDrills);
+  result.FormatNote = file.FormatNote;
+  const DrillNumberFormat format =
+      settings.OutputFormat ? drillFormatOf(*settings.OutputFormat) : file.Format;
+  result.Panel = panelizeDrill(file, job.Boards, format, settings.DrillOffsetX,
+                               settings.DrillOffsetY, settings.MarkDrills);
   replaceFile(settings.OutputFile, result.Panel.text());
   return result;
 }

@@ -1,15 +1,18 @@
 // SPDX-License-Identifier: MIT
 // Drill panelization: one board's Excellon file repeated for every board of
-// the job, shifted by the board's position and a user offset, with one hit
-// per mark board, written as a new drill file.
+// the job (hits, slots and routes shifted by the board's position and a user
+// offset), with one hit per mark board, written as a new drill file that
+// states its own number format.
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "drill/drill_text.h"
+#include "drill/drill_file.h"
+#include "drill/drill_overview.h"
 #include "job/job.h"
 
 namespace drumplot {
@@ -45,56 +48,72 @@ struct DrillPanelSettings {
   double DrillOffsetX = 0.0;  // inches, "Offset Gerber data from Drill data"
   double DrillOffsetY = 0.0;
   MarkDrillTable MarkDrills;  // from makeMarkDrillTable, tools as the user set them
+  // The operator's data format (the status line, --format): read only
+  // where the drill file states nothing.
+  std::optional<BoardFormat> DataFormat;
+  // The format written (--format); without it, the drill file's own.
+  std::optional<BoardFormat> OutputFormat;
 };
 
-// The panelized file and where its hits lie for the overview.
+// The panelized file and where its hits, slots and routes lie for the overview.
 struct DrillPanel {
   std::vector<std::string> Lines;
-  // One per hit written, in inches on the plotting area: the hit less the
-  // reference minimum (the data origin of the first board that is not a
-  // mark), converted from millimetres in metric data.
-  std::vector<DrillPoint> Crosses;
-  size_t BoardHits = 0;  // hit lines written for the boards
-  size_t MarkHits = 0;   // hit lines written for the mark boards
+  DrillNumberFormat Format;  // the numbers' (integer digits grown to fit)
+  // In inches on the plotting area: the position less the reference
+  // minimum (the data origin of the first board that is not a mark).
+  std::vector<DrillPoint> Crosses;  // one per hit written
+  std::vector<DrillPath> Paths;     // one per slot and route written
+  size_t BoardHits = 0;             // hits written for the boards
+  size_t MarkHits = 0;              // hits written for the mark boards
+  size_t Slots = 0;
+  size_t Routes = 0;
 
   // The file's bytes: every line ended by CR LF.
   std::string text() const;
 };
 
-// The main pass over the drill file's lines in `format` (the job's current
-// data format). The first line is written unchanged; each block of
-// coordinate lines is written once per board that is not a mark, in board
-// order, right before the line that follows it, every hit shifted by the
-// board's position and the offset (inches, times 25.4 in millimetre data);
-// every other line stands once in its place; "M30" is appended when the last
-// line does not start with it. When the job has mark boards, each gathered
-// mark name in turn gets its tool line (row i of `markDrills` for name i;
-// names past the tenth the default tool) and one hit per mark board of that
-// name at its position plus the reference minimum, without the offset, all
-// right before the last line. Board positions and offsets must be finite.
-DrillPanel panelizeDrillLines(std::vector<std::string> lines, const std::vector<Board>& boards,
-                              const BoardFormat& format, double drillOffsetX, double drillOffsetY,
-                              const MarkDrillTable& markDrills);
+// The main pass over the drill file's statements, written in `format`.
+// Every run of hits, slots and routes (a block) is written once per board
+// that is not a mark, in board order, right before the statement after it,
+// shifted by the board's position and the offset (inches); every other
+// statement stands once in its place, but the file's format statements,
+// whose place the written format takes: ";FILE_FORMAT=I:D" and the unit
+// with its zeros right after each "M48" (a file without one before its
+// first tool or coordinates gets one there), and "G90" before the first
+// coordinates. Every position is written in full (both axes, explicit
+// G00..G03, repeats spelled out), and "G05" goes before a hit or slot that
+// follows routing. When the job has mark boards,
+// each gathered mark name in turn gets its tool line (row i of `markDrills`
+// for name i; names past the tenth the default tool) and one hit per mark
+// board of that name at its position plus the reference minimum, without
+// the offset, all right before the program's end ("M30", "M00"); a file
+// without one gets "M30" appended. Board positions and offsets must be finite.
+DrillPanel panelizeDrill(const DrillFile& file, const std::vector<Board>& boards,
+                         DrillNumberFormat format, double drillOffsetX, double drillOffsetY,
+                         const MarkDrillTable& markDrills);
 
 enum class DrillPanelStatus {
   Written,
   OutputNotSpecified,  // output name under 2 characters: nothing written
   DataFileEmpty,       // input name under 3 characters, or no lines: nothing written
+  NoHits,              // no hit, slot or route: nothing written
 };
 // The message the user sees ("Output file is not specified", "Data file is
-// empty"); "" for Written.
+// empty", "Data file has no hits"); "" for Written.
 const char* toString(DrillPanelStatus status);
 
 struct DrillPanelResult {
   DrillPanelStatus Status = DrillPanelStatus::Written;
-  DrillPanel Panel;  // empty unless written
+  DrillPanel Panel;        // empty unless written
+  std::string FormatNote;  // the reader's, when the data format was not the one used
 };
 
 // The command: reads the input file (IoError naming it when it cannot be
-// read), checks the names and lines, runs the main pass over the job's boards
-// in its CurrentFormat, and writes the output through a temporary file
-// renamed over it (IoError naming it on failure). A board position or offset
-// that cannot be written as a drill number throws FormatError naming the job.
+// read), checks the names and lines, reads the file (FormatError naming file
+// and line for what cannot be read), runs the main pass over the job's
+// boards, and writes the output through a temporary file renamed over it
+// (IoError naming it on failure). A board position or offset that cannot be
+// written as a drill number throws FormatError naming the job.
 DrillPanelResult panelizeDrillFile(const Job& job, const DrillPanelSettings& settings);
 
 }  // namespace drumplot

@@ -1,57 +1,100 @@
 // SPDX-License-Identifier: MIT
-// Fuzz target: Excellon lines and coordinates in any data format, panelized
-// over two boards and a mark. Every coordinate line lands once per board,
-// every other line stays, and every hit line written is a clean X..Y.. pair.
+// Fuzz target: the Excellon reader on any bytes, with or without a data
+// format, then the panel of what it read over two boards and a mark, read
+// back by the same reader: every count doubles, every hit lands moved by its
+// board, to the written precision.
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "drill/drill_panel.h"
-#include "engine/text.h"
+#include "engine/errors.h"
 
 namespace {
 
-// "X", optional "-", digits, "Y", optional "-", digits.
-bool isCleanHitLine(std::string_view line) {
-  size_t i = 0;
-  for (char letter : {'X', 'Y'}) {
-    if (i >= line.size() || line[i++] != letter) return false;
-    if (i < line.size() && line[i] == '-') ++i;
-    size_t digits = 0;
-    while (i < line.size() && drumplot::isDigit(line[i])) ++i, ++digits;
-    if (digits == 0) return false;
+using namespace drumplot;
+
+void check(bool ok) {
+  if (!ok) std::abort();
+}
+
+// The hits the panel writes, in its order: each run of geometry once per
+// board (Format statements do not break a run), the mark's hit before the
+// first end of program, or last.
+std::vector<DrillPoint> expectedHits(const DrillFile& file, const std::vector<Board>& boards,
+                                     DrillPoint offset, DrillPoint mark) {
+  std::vector<DrillPoint> hits;
+  std::vector<const DrillStatement*> block;
+  auto flush = [&] {
+    for (const Board& b : boards) {
+      if (b.IsMark) continue;
+      for (const DrillStatement* s : block) {
+        if (s->Kind != DrillStatementKind::Hits) continue;
+        for (const DrillPoint& p : s->Points) {
+          hits.push_back({p.X + b.PosX + offset.X, p.Y + b.PosY + offset.Y});
+        }
+      }
+    }
+    block.clear();
+  };
+  bool marked = false;
+  for (const DrillStatement& s : file.Statements) {
+    if (s.Kind == DrillStatementKind::Format) continue;
+    if (s.isGeometry()) {
+      block.push_back(&s);
+      continue;
+    }
+    flush();
+    if (s.Kind == DrillStatementKind::End && !marked) {
+      hits.push_back(mark);
+      marked = true;
+    }
   }
-  return i == line.size();
+  flush();
+  if (!marked) hits.push_back(mark);
+  return hits;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  using namespace drumplot;
   if (size < 2) return 0;
-  // The first two bytes choose the format: digit counts 1..6 (as the command
-  // line allows), zero suppression and unit.
+  // The first two bytes choose the operator's data format, or none: digit
+  // counts 1..6 (as the command line allows), zeros, unit, absolute.
   BoardFormat format;
   format.IntDigits = static_cast<uint8_t>(1 + data[0] % 6);
   format.DecDigits = static_cast<uint8_t>(1 + (data[0] / 6) % 6);
   format.ZeroSuppression = static_cast<uint8_t>(data[1] % 3);
   format.InchUnits = static_cast<uint8_t>((data[1] / 3) % 2);
-  std::string_view text(reinterpret_cast<const char*>(data + 2), size - 2);
+  format.Absolute = static_cast<uint8_t>((data[1] / 6) % 2);
+  const std::optional<BoardFormat> given =
+      (data[1] / 12) % 2 ? std::nullopt : std::optional<BoardFormat>(format);
+  const std::string_view text(reinterpret_cast<const char*>(data + 2), size - 2);
 
-  std::vector<std::string> lines = splitDrillLines(text);
-  for (const std::string& line : lines) {
-    if (line.empty()) std::abort();
-    for (char c : line) {
-      if (static_cast<unsigned char>(c) < 31) std::abort();
+  DrillFile file;
+  try {
+    file = readDrillFile(text, "fuzz.drl", given);
+  } catch (const FormatError&) {
+    return 0;
+  }
+  size_t hits = 0, slots = 0;
+  double largest = 0.0;
+  for (const DrillStatement& s : file.Statements) {
+    if (s.Kind == DrillStatementKind::Hits) hits += s.Points.size();
+    if (s.Kind == DrillStatementKind::Slot) ++slots, check(s.Points.size() == 2);
+    for (const DrillPoint& p : s.Points) {
+      check(std::isfinite(p.X) && std::isfinite(p.Y));
+      largest = std::max({largest, std::fabs(p.X), std::fabs(p.Y)});
     }
   }
-  for (const auto& point : resolveDrillHits(lines, format)) {
-    if (point && !(std::isfinite(point->X) && std::isfinite(point->Y))) std::abort();
-  }
+  check(hits == file.Hits && slots == file.Slots);
+  if (!file.hasDrilling()) return 0;
 
   std::vector<Board> boards(3);
   boards[0].PosX = 1.25;
@@ -59,25 +102,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   boards[1].PosY = 0.75;
   boards[2].IsMark = true;
   boards[2].MarkName = "M";
-  DrillPanel panel =
-      panelizeDrillLines(lines, boards, format, 0.125, -0.5, makeMarkDrillTable({"M"}));
-  if (lines.empty()) {
-    if (!panel.Lines.empty()) std::abort();
+  boards[2].PosX = 0.5;
+  const DrillPoint offset{0.125, -0.5};
+  const DrillPanel panel =
+      panelizeDrill(file, boards, file.Format, offset.X, offset.Y, makeMarkDrillTable({"M"}));
+  check(panel.BoardHits == 2 * file.Hits && panel.MarkHits == 1);
+  check(panel.Slots == 2 * file.Slots && panel.Routes == 2 * file.Routes);
+  check(panel.Crosses.size() == panel.BoardHits + panel.MarkHits);
+  check(panel.Paths.size() == panel.Slots + panel.Routes);
+
+  // Read back what fits a drill number of at most 15 digits.
+  if (largest > 1000.0 || panel.Format.IntDigits + panel.Format.DecDigits > kMaxDrillDigits) {
     return 0;
   }
-
-  if (!startsWith(lines.back(), "M30")) lines.emplace_back("M30");
-  size_t hits = 0, others = 0;
-  for (const std::string& line : lines) (isCoordinateLine(line) ? hits : others)++;
-  const size_t markLines = lines.size() >= 2 ? 2 : 0;  // the tool line and the one hit
-  const size_t firstLineAgain = isCoordinateLine(lines[0]) ? 1 : 0;
-  if (panel.BoardHits != 2 * hits) std::abort();
-  if (panel.MarkHits != markLines / 2) std::abort();
-  if (panel.Crosses.size() != panel.BoardHits + panel.MarkHits) std::abort();
-  if (panel.Lines.size() != others + firstLineAgain + panel.BoardHits + markLines) std::abort();
-  if (panel.Lines.front() != lines.front() || panel.Lines.back() != lines.back()) std::abort();
-  for (size_t i = 1; i < panel.Lines.size(); ++i) {
-    if (isCoordinateLine(panel.Lines[i]) && !isCleanHitLine(panel.Lines[i])) std::abort();
+  const DrillFile back = readDrillFile(panel.text(), "panel.drl", std::nullopt);
+  check(back.Hits == panel.BoardHits + 1 && back.Slots == panel.Slots &&
+        back.Routes == panel.Routes);
+  const std::vector<DrillPoint> want = expectedHits(file, boards, offset, {0.5, 0.0});
+  const std::vector<DrillPoint> got = back.hitPoints();
+  check(got.size() == want.size());
+  // Half the last written digit, in inches.
+  const double precision =
+      0.5 / std::pow(10.0, panel.Format.DecDigits) / unitsPerInch(panel.Format.Unit) + 1e-9;
+  for (size_t i = 0; i < got.size(); ++i) {
+    check(std::fabs(got[i].X - want[i].X) <= precision);
+    check(std::fabs(got[i].Y - want[i].Y) <= precision);
   }
   return 0;
 }

@@ -311,13 +311,17 @@ void MainWindow::onPanelizeDrill() {
   drillPanelDialog_->load(job_.Settings.UnitText, makeMarkDrillTable(gatherMarkNames(job_.Boards)));
   if (drillPanelDialog_->exec() != QDialog::Accepted) return;
   DrillPanelSettings settings = drillPanelDialog_->result();
+  // The status line's data format serves drill files that do not state theirs.
+  settings.DataFormat = job_.CurrentFormat;
   DrillPanelResult result;
   if (!runCommand([&] { result = panelizeDrillFile(job_, settings); })) return;
+  if (!result.FormatNote.empty()) prompts_.inform(this, QString::fromStdString(result.FormatNote));
   if (result.Status != DrillPanelStatus::Written) {
     prompts_.inform(this, QString::fromLatin1(toString(result.Status)));
     return;
   }
-  previewWindow_->showImage(toQImage(drillOverview(job_.Boards, result.Panel.Crosses)));
+  const DrillPanel& panel = result.Panel;
+  previewWindow_->showImage(toQImage(drillOverview(job_.Boards, panel.Crosses, panel.Paths)));
 }
 
 }  // namespace drumplot

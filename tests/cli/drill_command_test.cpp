@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/command_registry.h"
+#include "engine/errors.h"
 #include "job/job_file.h"
 #include "output/mono_image.h"
 #include "support/cli_runner.h"
@@ -47,7 +48,7 @@ class DrillCommandTest : public testing::Test {
     mark.PosY = 0.2;
     job.Boards.push_back(mark);
     saveJob(job, job_);
-    test::writeFile(in_, "M48\nINCH,TZ\nT01C0.032\n%\nT01\nX003Y018\nX0055\nM30\n");
+    test::writeFile(in_, "M48\nINCH,LZ\nT01C0.032\n%\nT01\nX003Y018\nX0055\nM30\n");
   }
   fs::path dir_;
   std::string job_, in_, out_;
@@ -60,13 +61,33 @@ TEST_F(DrillCommandTest, WritesThePanelTheMarksAndTheOverview) {
            "--format", "2.4,trailing,inch", "--mark-tool", "Target=T02F095S3", "--overview", png});
   // (0.3, 1.8) and (0.55, 1.8) on boards at x 1 and 3, moved by (0.5, -0.1).
   EXPECT_EQ(test::readFile(out_),
-            "M48\r\nINCH,TZ\r\nT01C0.032\r\n%\r\nT01\r\n"
+            "M48\r\n;FILE_FORMAT=2:4\r\nINCH,LZ\r\nT01C0.032\r\n%\r\nT01\r\nG90\r\n"
             "X018Y027\r\nX0205Y027\r\nX038Y027\r\nX0405Y027\r\n"
             "T02F095S3\r\nX002Y002\r\nM30\r\n");
-  EXPECT_NE(printed.find("4 board hits, 1 mark hits"), std::string::npos) << printed;
+  EXPECT_NE(printed.find("4 board hits, 0 slots, 0 routes, 1 mark hits, written in inch 2.4, "
+                         "trailing zeros left out"),
+            std::string::npos)
+      << printed;
   MonoImage image = readPng(png);
   EXPECT_EQ(image.width, 810u + 1 + 8);  // the second board's right edge, 4.5 inches
   EXPECT_TRUE(image.exposed(324, 486));  // the first board hit, 1.8 x 2.7 inches
+}
+
+// The file's own format wins, and the command says so; the panel is written
+// in the --format asked for. A file that states no format needs --format.
+TEST_F(DrillCommandTest, ReadsTheFilesOwnFormatAndSaysWhenFormatDiffers) {
+  test::writeFile(in_, "M48\nMETRIC\nT1C0.8\n%\nT1\nX25.4Y-12.7\nM30\n");
+  std::string printed =
+      run({"drill", job_, "--in", in_, "--out", out_, "--format", "2.4,leading,inch"});
+  EXPECT_NE(printed.find("read in the file's own format (mm, decimal point), not in the given data "
+                         "format (inch 2.4, leading zeros left out)"),
+            std::string::npos)
+      << printed;
+  EXPECT_NE(test::readFile(out_).find("X20000Y5000\r\nX40000Y5000\r\n"), std::string::npos);
+
+  test::writeFile(in_, "%\nT1\nX01Y02\nM30\n");
+  EXPECT_THROW(run({"drill", job_, "--in", in_, "--out", out_ + "2"}), FormatError);
+  EXPECT_FALSE(fs::exists(out_ + "2"));
 }
 
 TEST_F(DrillCommandTest, RefusesUnknownMarksShortNamesAndBadFormats) {

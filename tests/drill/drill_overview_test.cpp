@@ -40,7 +40,7 @@ TEST(DrillOverviewTest, BoardOutlinesAndCrossesFitTheImage) {
   b.DataWidth = 1.0;
   b.DataHeight = 0.5;
   // One cross inside the board, one beyond it, one left of the plotting area.
-  MonoImage image = drillOverview({b}, {{1.0, 0.5}, {2.0, 0.5}, {-1.0, 0.5}});
+  MonoImage image = drillOverview({b}, {{1.0, 0.5}, {2.0, 0.5}, {-1.0, 0.5}}, {});
   EXPECT_EQ(image.width, 360u + 4 + 8);   // the far cross arm and a margin
   EXPECT_EQ(image.height, 135u + 1 + 8);  // the board's bottom edge and a margin
   // The outline: columns 90 and 269, rows 45 and 134.
@@ -58,7 +58,20 @@ TEST(DrillOverviewTest, BoardOutlinesAndCrossesFitTheImage) {
 
   // Far-off boards are cut at the largest side.
   b.PosX = 1.0e6;
-  EXPECT_EQ(drillOverview({b}, {}).width, static_cast<uint32_t>(kMaxDrillOverviewSide_px));
+  EXPECT_EQ(drillOverview({b}, {}, {}).width, static_cast<uint32_t>(kMaxDrillOverviewSide_px));
+}
+
+TEST(DrillOverviewTest, SlotsAndRoutesAreDrawnAsWideAsTheirTool) {
+  // A slot from 0.5 to 1.5 inches, 0.05 inch wide: 9 pixels across.
+  MonoImage image = drillOverview({}, {}, {{{{0.5, 0.5}, {1.5, 0.5}}, 0.05}});
+  EXPECT_EQ(image.width, 270u + 5 + 8);  // the stroke's reach and a margin
+  int across = 0;
+  for (uint32_t y = 0; y < image.height; ++y) across += image.exposed(180, y) ? 1 : 0;
+  EXPECT_EQ(across, 9);
+  EXPECT_TRUE(image.exposed(90, 90) && image.exposed(270, 90));
+  // Without a diameter, one pixel.
+  image = drillOverview({}, {}, {{{{0.5, 0.5}, {1.5, 0.5}}, 0.0}});
+  EXPECT_EQ(image.exposedCount(), 180u);
 }
 
 }  // namespace

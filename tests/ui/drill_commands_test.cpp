@@ -3,11 +3,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QSpinBox>
 
 #include "drill/drill_panel.h"
 #include "output_fixture.h"
-#include "ui/data_format_dialog.h"
 #include "ui/drill_panel_dialog.h"
 #include "ui/mark_drill_dialog.h"
 #include "ui/preview_window.h"
@@ -24,13 +22,6 @@ QStringList labelTexts(QWidget* dialog) {
 TEST_F(OutputWindowTest, DrillPanelizationThroughTheDialogsWritesWhatTheCliWrites) {
   startOutputs();
   std::filesystem::path jobFile = openJobFile(demoJob());
-  // The demo drill file: 2.4 digits, trailing zeros left out, inches.
-  whenShown<DataFormatDialog>([](DataFormatDialog& dialog) {
-    typeInto(dialog.findChild<QSpinBox*>("Decimal"), "4");
-    clickRadio(&dialog, "Trailing");
-    button(&dialog, "OK")->click();
-  });
-  trigger("&Preference", "Data format");
 
   std::filesystem::path panel = dir_ / "window.drl";
   prompts_.files = {qstr(demoFile("demo.drl")), qstr(panel)};
@@ -68,7 +59,12 @@ TEST_F(OutputWindowTest, DrillPanelizationThroughTheDialogsWritesWhatTheCliWrite
   trigger("&Tools", "Panelize drill");
   EXPECT_TRUE(overviewShown);
   EXPECT_TRUE(prompts_.warnings.isEmpty()) << prompts_.warnings.join("; ").toStdString();
-  EXPECT_TRUE(prompts_.messages.isEmpty()) << prompts_.messages.join("; ").toStdString();
+  // The demo drill file states its format (INCH,LZ: 2.4, trailing zeros
+  // left out), which is not the status line's.
+  EXPECT_EQ(prompts_.messages,
+            QStringList{qstr(demoFile("demo.drl")) +
+                        ": read in the file's own format (inch 2.4, trailing zeros left out), not "
+                        "in the given data format (inch 2.3, leading zeros left out)"});
   EXPECT_EQ(prompts_.requests[1].Filters,
             (QStringList{"Excellon dril (*.drl)|*.DRL", "All drill extension (*.*)|*.*"}));
   EXPECT_EQ(prompts_.requests[2].Filters,

@@ -1,0 +1,97 @@
+// SPDX-License-Identifier: MIT
+// An Excellon drill file as read: its statements in file order, each with
+// what it does (hits, a slot, a piece of a route, a tool, a format
+// statement, or text kept as it stands), positions in inches.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "drill/drill_format.h"
+#include "job/board.h"
+
+namespace drumplot {
+
+struct DrillPoint {
+  double X = 0.0;  // inches
+  double Y = 0.0;
+};
+
+enum class DrillStatementKind : uint8_t {
+  Text,         // kept as it stands: comments, tool selections, machine codes
+  HeaderStart,  // "M48"; the number format is stated right after it
+  Format,       // unit, number format, absolute or incremental, origin: the
+                // written file states its own instead
+  Tool,         // a tool definition with a diameter (T..C..), header or body
+  DrillMode,    // "G05": routing ends, drilling goes on
+  Hits,         // one hit, or several from a repeat code
+  Slot,         // a G85 slot from Points[0] to Points[1]
+  RouteStart,   // the tool moved up to Points[0], where a route starts
+  RouteCut,     // a line or an arc of a route from Start to Points[0]
+  RouteText,    // a statement without coordinates inside a route (M15, G40, ...)
+  RouteEnd,     // "M16" or "M17": the tool lifts, the route ends
+  End,          // "M30" or "M00": the end of the program
+};
+
+enum class RouteMotion : uint8_t { Line, Clockwise, Counterclockwise };
+
+struct DrillStatement {
+  DrillStatementKind Kind = DrillStatementKind::Text;
+  size_t Line = 0;                 // in the file, from 1
+  std::string Text;                // as the file has it
+  DrillUnit Unit{};                // in force here
+  bool RoutMode = false;           // rout mode (G00..G03, not yet G05 or a new tool) after it
+  double Diameter = 0.0;           // inches: Tool's, and the tool's of geometry (0: not given)
+  std::vector<DrillPoint> Points;  // absolute, inches
+  // RouteCut:
+  DrillPoint Start;
+  RouteMotion Motion = RouteMotion::Line;
+  std::optional<DrillPoint> Centre;  // I, J: from Start to the arc's centre
+  std::optional<double> Radius;      // A
+  // Tool: Text[SizeBegin, SizeEnd) is the diameter's number after "C".
+  size_t SizeBegin = 0, SizeEnd = 0;
+
+  bool isGeometry() const {
+    return Kind >= DrillStatementKind::Hits && Kind <= DrillStatementKind::RouteEnd;
+  }
+};
+
+struct DrillFile {
+  std::string Name;
+  std::vector<DrillStatement> Statements;
+  // How the coordinates are written (from the first one on); for Decimal,
+  // the most decimals any of them has, at least the unit's standard.
+  DrillNumberFormat Format;
+  // Set when the operator's data format was given and differs from what was
+  // used: which format the file was read in, and that it was not the given one.
+  std::string FormatNote;
+  size_t Hits = 0;
+  size_t Slots = 0;
+  size_t Routes = 0;  // routes with at least one cut
+
+  bool hasDrilling() const { return Hits + Slots + Routes > 0; }
+  std::vector<DrillPoint> hitPoints() const;
+};
+
+// Reads an Excellon file's bytes. The file's own statements decide its
+// unit, digits and zeros; `dataFormat`, the operator's format, fills in only
+// what the file does not state (unit, digits, zeros, and absolute or
+// incremental for a file without a header). A file that states a unit
+// without digits has the standard's (inch 2.4, mm 3.3).
+// Throws FormatError "<name>: not an Excellon file" for binary bytes, and
+// "<name>:<line>: ..." for a statement with coordinates that cannot be read
+// as they stand (unknown format, too many digits, unknown codes).
+DrillFile readDrillFile(std::string_view bytes, const std::string& name,
+                        const std::optional<BoardFormat>& dataFormat);
+
+// The named file read; IoError naming it when it cannot be read.
+DrillFile loadDrillFile(const std::string& file, const std::optional<BoardFormat>& dataFormat);
+
+// The file's non-empty lines (CR, LF or CR LF end a line; the rest after the
+// last end counts too). An empty or blank file has none.
+bool hasDrillLines(std::string_view bytes);
+
+}  // namespace drumplot
