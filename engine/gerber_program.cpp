@@ -156,6 +156,7 @@ class Decoder {
   void closeBlock();
   void setTransform(const ApertureTransform& t, uint32_t line);
   void imageStatement(std::string_view body);
+  void fileAttribute(std::string_view body);
   void emit(GerberOp op) {
     op.line = line_;
     out_->push_back(op);
@@ -244,6 +245,7 @@ void Decoder::statement(size_t index) {
     if (s == "%") inMacro_ = false;
     return;
   }
+  if (startsWith(s, "G04 #@! TF")) fileAttribute(s.substr(8));
   if (s == "%" || startsWith(s, "G04")) return;
   if (isDataStatement(s)) {
     data(index, s);
@@ -300,6 +302,7 @@ void Decoder::parameter(size_t index, std::string_view s) {
     warnOnce("KO", "knockout statements (%KO) are not supported and are ignored");
   } else if (body.size() >= 2 && std::isupper(static_cast<unsigned char>(body[0])) &&
              std::isupper(static_cast<unsigned char>(body[1]))) {
+    if (startsWith(body, "TF")) fileAttribute(body);
     // Names, attributes and the input code (%IN, %LN, %TF, %TA, %TO, %TD,
     // %IC) draw nothing; other statements are unknown and drawn as nothing.
     static constexpr std::string_view kQuiet[] = {"IN", "LN", "TF", "TA", "TO", "TD", "IC", "IO"};
@@ -353,6 +356,16 @@ void Decoder::imageStatement(std::string_view body) {
     axis('A', im.justifyA, im.justifyOffsetA);
     axis('B', im.justifyB, im.justifyOffsetB);
   }
+}
+
+// "TF.Name,value" (the "*" already gone or left at the end).
+void Decoder::fileAttribute(std::string_view body) {
+  if (!body.empty() && body.back() == '*') body.remove_suffix(1);
+  body.remove_prefix(2);
+  const size_t comma = body.find(',');
+  program_.fileAttributes.emplace_back(std::string(body.substr(0, comma)),
+                                       comma == std::string_view::npos ? std::string()
+                                                                       : std::string(body.substr(comma + 1)));
 }
 
 void Decoder::openRepeat(std::string_view body, uint32_t) {

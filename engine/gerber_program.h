@@ -8,6 +8,8 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <unordered_map>
 #include <vector>
 
@@ -130,6 +132,14 @@ struct ReadWarnings {
 };
 
 struct GerberProgram {
+  // The value of file attribute `name` (".FileFunction"), or nullptr.
+  const std::string* fileAttribute(std::string_view name) const {
+    for (const auto& [n, v] : fileAttributes) {
+      if (n == name) return &v;
+    }
+    return nullptr;
+  }
+
   std::vector<GerberOp> ops;
   std::vector<RepeatBlock> repeats;
   std::vector<ApertureTransform> transforms{ApertureTransform{}};  // [0] is none
@@ -144,6 +154,10 @@ struct GerberProgram {
   double unitScale = 1.0;
   // Statement texts with every step-and-repeat copy counted.
   uint64_t expandedStatements = 0;
+  // File attributes (%TF, and the "G04 #@! TF" comments of older X2 files):
+  // name (".FileFunction") and value ("Copper,L1,Top"), in file order. They
+  // change nothing that is drawn.
+  std::vector<std::pair<std::string, std::string>> fileAttributes;
   bool hasDrawing = false;   // a draw or flash statement outside blocks
   bool hasEnd = false;       // M02 seen
 };

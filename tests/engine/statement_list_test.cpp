@@ -60,6 +60,18 @@ TEST(LoadTest, TinyMissingAndBinaryFiles) {
   EXPECT_FALSE(looksBinary("G04 Stückliste*\nX1Y1D03*\nM02*\x1A"));
 }
 
+TEST(DecodeTest, FileAttributesAreKeptAndDrawNothing) {
+  GerberReader reader;
+  reader.loadBytes("G04 #@! TF.FileFunction,Soldermask,Bot*\n%TF.Part,Single*%\n%TA.AperFunction,SMDPad*%"
+                   "%FSLAX24Y24*%%ADD10C,0.01*%%TO.C,R1*%D10*X1000Y1000D03*%TD*%M02*");
+  reader.computeExtents();
+  ASSERT_NE(reader.Program.fileAttribute(".FileFunction"), nullptr);
+  EXPECT_EQ(*reader.Program.fileAttribute(".FileFunction"), "Soldermask,Bot");
+  EXPECT_EQ(*reader.Program.fileAttribute(".Part"), "Single");
+  EXPECT_DOUBLE_EQ(reader.MinX, 0.1);
+  EXPECT_TRUE(reader.Warnings.messages.empty());
+}
+
 TEST(StepAndRepeatTest, BlockIsKeptOnceWithItsCounts) {
   GerberReader reader;
   reader.loadBytes("%SRX2Y3I1.0J0.5*%\nX100Y100D03*\nX200Y200D03*\n%SR*%\nM02*\n");
