@@ -221,11 +221,11 @@ void Interpreter::run() {
 
 void Interpreter::runOps(std::span<const GerberOp> ops) {
   for (size_t i = 0; i < ops.size() && !stopped_; ++i) {
-    if (progress_ && ++executed_ % 4096 == 0) {
-      if (frame_.depth == 0 && ops.data() == program_.ops.data()) {
+    if (++executed_ % 4096 == 0) {
+      if (progress_ && frame_.depth == 0 && ops.data() == program_.ops.data()) {
         progress_->fraction = static_cast<double>(i) / static_cast<double>(ops.size());
       }
-      if (progress_->cancelled) {
+      if ((progress_ && progress_->cancelled) || (settings_.cancelled && *settings_.cancelled)) {
         stopped_ = true;
         return;
       }
@@ -633,9 +633,7 @@ LayerReach measureReach(const GerberReader& reader, ShapeRasterizer& shapes,
   Canvas canvas(bounds, 2 * kHalf, 2 * kHalf);
   canvas.setWindowOrigin(-kHalf, -kHalf);
   LayerPlacement placement{reader.MinX, reader.MinY, ppi, kBlack, PixelRect{}};
-  InterpreterSettings noHoles = settings;
-  noHoles.holeDiameter_mils = 0.0;  // holes lie inside their pads
-  interpretLayer(reader, shapes, canvas, placement, noHoles);
+  interpretLayer(reader, shapes, canvas, placement, settings);
   LayerReach reach;
   if (bounds.bounds.empty()) return reach;
   const PixelRect& b = bounds.bounds;

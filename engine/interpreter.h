@@ -31,6 +31,8 @@ struct InterpreterSettings {
   double holeDiameter_mils = 0.0;       // 0: no holes
   std::vector<int> noHoleDCodes;        // flashes of these D codes get no hole
   double lineWidthAdjust_mils = 0.0;    // added to every pen width (may be negative)
+  // When set and true, the drawing stops early (an output being cancelled).
+  const std::atomic<bool>* cancelled = nullptr;
 };
 
 // The "D-code without hole" text, e.g. "300,500,700": numbers from 10 to 9999

@@ -82,87 +82,82 @@ void DisplayList::record(const CanvasOp& op) {
       break;
   }
   checkIndexable(stream_.size(), "primitives");
+  bounds_ = bounds_.united(op.bounds);
   ++count_;
 }
 
 uint64_t DisplayList::memoryBytes() const {
   return stream_.capacity() * sizeof(int32_t) + points_.capacity() * sizeof(PixelPoint) +
          stamps_.capacity() * sizeof(void*) +
-         (spanStart_.capacity() + spanOps_.capacity() + segments_.capacity()) * sizeof(uint32_t) +
+         (bucketStart_.capacity() + bucketOps_.capacity() + segments_.capacity()) * sizeof(uint32_t) +
          entrySegments_.capacity() * sizeof(SegmentRange);
 }
 
 // DisplayList - Index by rows
 // ============================================================================
 
-template <class Visit>
-void DisplayList::forEachSpan(int64_t y0, int64_t y1, Visit&& visit) const {
-  // From the span holding row y0 to the last one starting before y1.
-  auto first = std::upper_bound(spanTops_.begin(), spanTops_.end(), y0);
-  size_t k = first == spanTops_.begin() ? 0 : static_cast<size_t>(first - spanTops_.begin()) - 1;
-  for (; k < spanTops_.size() && spanTops_[k] < y1; ++k) visit(k);
-}
-
-void DisplayList::index(std::span<const int64_t> spanTops) {
-  spanTops_.assign(spanTops.begin(), spanTops.end());
-  const size_t spans = spanTops_.size();
+void DisplayList::index(int64_t bucketRows) {
+  bucketRows_ = std::max<int64_t>(bucketRows, 1);
+  firstRow_ = bounds_.y0;
+  const auto buckets = static_cast<size_t>(
+      bounds_.empty() ? 0 : (bounds_.y1 - bounds_.y0 + bucketRows_ - 1) / bucketRows_);
+  auto bucketOf = [&](int64_t row) {
+    return static_cast<size_t>(std::clamp<int64_t>((row - firstRow_) / bucketRows_, 0,
+                                                   static_cast<int64_t>(buckets) - 1));
+  };
+  // The buckets rows y0 <= y < y1 meet.
+  auto forEachBucket = [&](int64_t y0, int64_t y1, auto&& visit) {
+    if (y1 <= y0 || buckets == 0) return;
+    for (size_t k = bucketOf(y0); k <= bucketOf(y1 - 1); ++k) visit(k);
+  };
   auto each = [&](auto&& visit) {
     for (size_t offset = 0; offset < stream_.size();
          offset += wordsOf(static_cast<CanvasOp::Kind>(stream_[offset] & 0xFF))) {
       visit(offset);
     }
   };
-  spanStart_.assign(spans + 1, 0);
+  bucketStart_.assign(buckets + 1, 0);
   each([&](size_t offset) {
-    forEachSpan(stream_[offset + 1], stream_[offset + 2], [&](size_t k) { ++spanStart_[k + 1]; });
+    forEachBucket(stream_[offset + 1], stream_[offset + 2], [&](size_t k) { ++bucketStart_[k + 1]; });
   });
   uint64_t total = 0;
-  for (size_t k = 0; k < spans; ++k) {
-    total += spanStart_[k + 1];
+  for (size_t k = 0; k < buckets; ++k) {
+    total += bucketStart_[k + 1];
     checkIndexable(total, "primitives");
-    spanStart_[k + 1] = static_cast<uint32_t>(total);
+    bucketStart_[k + 1] = static_cast<uint32_t>(total);
   }
-  spanOps_.assign(total, 0);
+  bucketOps_.assign(total, 0);
   entrySegments_.assign(total, {});
   segments_.clear();
-  std::vector<uint32_t> next(spanStart_.begin(), spanStart_.end() - 1);
+  std::vector<uint32_t> next(bucketStart_.begin(), bucketStart_.end() - (buckets > 0 ? 1 : 0));
   std::vector<size_t> entries;
-  std::vector<std::vector<uint32_t>> reaching;  // segments by span, from the polygon's first span
+  std::vector<std::vector<uint32_t>> reaching;  // segments by bucket, from the polygon's first
   each([&](size_t offset) {
     entries.clear();
-    size_t firstSpan = SIZE_MAX;
-    forEachSpan(stream_[offset + 1], stream_[offset + 2], [&](size_t k) {
-      firstSpan = std::min(firstSpan, k);
+    size_t firstBucket = SIZE_MAX;
+    forEachBucket(stream_[offset + 1], stream_[offset + 2], [&](size_t k) {
+      firstBucket = std::min(firstBucket, k);
       entries.push_back(next[k]);
-      spanOps_[next[k]++] = static_cast<uint32_t>(offset);
+      bucketOps_[next[k]++] = static_cast<uint32_t>(offset);
     });
     const auto kind = static_cast<CanvasOp::Kind>(stream_[offset] & 0xFF);
     const auto count = static_cast<uint32_t>(stream_[offset + kHeaderWords + 1]);
     if (kind != CanvasOp::Kind::Polygon || count <= kWholePolygonPoints || entries.size() < 2) return;
-    // Each segment in the spans its rows meet.
+    // Each segment in the buckets its rows meet (points are in the list's
+    // rows less the primitive's origin, which a polygon records as 0).
     const size_t firstPoint = static_cast<uint32_t>(stream_[offset + kHeaderWords]);
+    const int64_t originY = stream_[offset + 4];
     reaching.resize(std::max(reaching.size(), entries.size()));
     for (size_t i = 0; i < entries.size(); ++i) reaching[i].clear();
-    // A point's span is found by walking from the point before's: a
-    // polygon's outline moves little from one point to the next.
-    auto spanNear = [&](int64_t y, size_t from) {
-      while (from + 1 < spans && spanTops_[from + 1] <= y) ++from;
-      while (from > 0 && spanTops_[from] > y) --from;
-      return from;
-    };
-    const size_t firstPointSpan = spanNear(points_[firstPoint].y, firstSpan);
-    size_t spanA = firstPointSpan;
     for (uint32_t k = 0; k < count; ++k) {
-      const bool last = k + 1 == count;
       const PixelPoint& a = points_[firstPoint + k];
-      const PixelPoint& b = points_[firstPoint + (last ? 0 : k + 1)];
-      const size_t spanB = last ? firstPointSpan : spanNear(b.y, spanA);
-      // The spans that rows min(a.y, b.y) .. max(a.y, b.y) meet.
-      const int64_t bottom = std::max(a.y, b.y);
-      for (size_t s = std::min(spanA, spanB); s <= std::max(spanA, spanB) && spanTops_[s] <= bottom; ++s) {
-        if (s >= firstSpan && s - firstSpan < entries.size()) reaching[s - firstSpan].push_back(k);
+      const PixelPoint& b = points_[firstPoint + (k + 1 == count ? 0 : k + 1)];
+      const int64_t y0 = std::min(a.y, b.y) - originY, y1 = std::max(a.y, b.y) - originY;
+      for (size_t bucket = bucketOf(y0); bucket <= bucketOf(y1); ++bucket) {
+        if (bucket >= firstBucket && bucket - firstBucket < entries.size()) {
+          reaching[bucket - firstBucket].push_back(k);
+        }
       }
-      spanA = spanB;
     }
     for (size_t i = 0; i < entries.size(); ++i) {
       checkIndexable(segments_.size() + reaching[i].size(), "polygon points");
@@ -171,6 +166,65 @@ void DisplayList::index(std::span<const int64_t> spanTops) {
       segments_.insert(segments_.end(), reaching[i].begin(), reaching[i].end());
     }
   });
+}
+
+void DisplayList::collect(int64_t top, int64_t bottom, int64_t dy, PieceOps& out) const {
+  out.ops.clear();
+  out.segments.clear();
+  const int64_t t = top - dy, b = bottom - dy;  // the list's own rows
+  if (bucketStart_.size() < 2 || b <= bounds_.y0 || t >= bounds_.y1) return;
+  const auto last = static_cast<int64_t>(bucketStart_.size()) - 2;
+  const auto k0 = static_cast<size_t>(std::clamp<int64_t>((t - firstRow_) / bucketRows_, 0, last));
+  const auto k1 = static_cast<size_t>(std::clamp<int64_t>((b - 1 - firstRow_) / bucketRows_, 0, last));
+  auto meets = [&](uint32_t offset) { return stream_[offset + 1] < b && stream_[offset + 2] > t; };
+  auto addSegments = [&](PieceOps::Op& op, uint32_t entry) {
+    const SegmentRange& r = entrySegments_[entry];
+    if (r.count == PieceOps::kAllSegments) return;
+    op.segmentsAt = static_cast<uint32_t>(out.segments.size());
+    op.segmentCount = r.count;
+    out.segments.insert(out.segments.end(), segments_.begin() + r.first,
+                        segments_.begin() + r.first + r.count);
+  };
+  if (k0 == k1) {
+    for (uint32_t e = bucketStart_[k0]; e < bucketStart_[k0 + 1]; ++e) {
+      if (!meets(bucketOps_[e])) continue;
+      out.ops.push_back({bucketOps_[e]});
+      addSegments(out.ops.back(), e);
+    }
+    return;
+  }
+  // Several buckets: their entries merged in recording order, a primitive
+  // in more than one taken once, with the segments of all of them.
+  std::vector<uint32_t> at(k1 - k0 + 1);
+  for (size_t k = k0; k <= k1; ++k) at[k - k0] = bucketStart_[k];
+  std::vector<uint32_t> merged;
+  while (true) {
+    uint32_t offset = UINT32_MAX;
+    for (size_t k = k0; k <= k1; ++k) {
+      if (at[k - k0] < bucketStart_[k + 1]) offset = std::min(offset, bucketOps_[at[k - k0]]);
+    }
+    if (offset == UINT32_MAX) break;
+    bool whole = false;
+    merged.clear();
+    for (size_t k = k0; k <= k1; ++k) {
+      uint32_t& e = at[k - k0];
+      if (e >= bucketStart_[k + 1] || bucketOps_[e] != offset) continue;
+      const SegmentRange& r = entrySegments_[e];
+      if (r.count == PieceOps::kAllSegments) whole = true;
+      else merged.insert(merged.end(), segments_.begin() + r.first, segments_.begin() + r.first + r.count);
+      ++e;
+    }
+    if (!meets(offset)) continue;
+    PieceOps::Op op{offset};
+    if (!whole) {
+      std::sort(merged.begin(), merged.end());
+      merged.erase(std::unique(merged.begin(), merged.end()), merged.end());
+      op.segmentsAt = static_cast<uint32_t>(out.segments.size());
+      op.segmentCount = static_cast<uint32_t>(merged.size());
+      out.segments.insert(out.segments.end(), merged.begin(), merged.end());
+    }
+    out.ops.push_back(op);
+  }
 }
 
 // DisplayList - What later fills hide
@@ -258,18 +312,17 @@ void ColumnSet::merge(std::span<const Columns> columns) {
 // segments that stay more than a pixel apart over the rows, every pixel of
 // every row lies on the same side of the outline: inside when an odd number
 // of segments cross the first row to the left.
-void DisplayList::polygonColumns(size_t offset, size_t entry, int64_t top, int64_t bottom,
-                                 std::vector<ColumnSet::Columns>& columns) const {
-  const int32_t* w = stream_.data() + offset;
+void DisplayList::polygonColumns(const PieceOps& ops, const PieceOps::Op& op, int64_t top,
+                                 int64_t bottom, std::vector<ColumnSet::Columns>& columns) const {
+  const int32_t* w = stream_.data() + op.offset;
   const PixelPoint origin{w[3], w[4]};  // image pixels are points minus the origin
   const auto firstPoint = static_cast<uint32_t>(w[kHeaderWords]);
   const auto count = static_cast<uint32_t>(w[kHeaderWords + 1]);
-  const SegmentRange range = entrySegments_[entry];
-  const bool all = range.count == kAllSegments;
+  const bool all = op.segmentCount == PieceOps::kAllSegments;
   std::vector<ColumnSet::Columns> outline;  // where segments pass, widened by two pixels
   std::vector<double> crossings;            // of the first row
-  for (uint32_t c = 0; c < (all ? count : range.count); ++c) {
-    const uint32_t k = all ? c : segments_[range.first + c];
+  for (uint32_t c = 0; c < (all ? count : op.segmentCount); ++c) {
+    const uint32_t k = all ? c : ops.segments[op.segmentsAt + c];
     PixelPoint a = points_[firstPoint + k];
     PixelPoint b = points_[firstPoint + (k + 1 == count ? 0 : k + 1)];
     a = {a.x - origin.x, a.y - origin.y};
@@ -371,7 +424,9 @@ namespace {
 // A primitive's kind, pen and coordinates in the image, when it is not a
 // polygon or a stamp and crosses every row of rows top .. bottom - 1: the
 // same key draws the same pixels.
-bool crossingKey(const int32_t* w, int64_t top, int64_t bottom, CrossingKey& key) {
+// `top` and `bottom` are the list's own rows; (dx, dy) moves the list into the image.
+bool crossingKey(const int32_t* w, int64_t dx, int64_t dy, int64_t top, int64_t bottom,
+                 CrossingKey& key) {
   const auto kind = static_cast<CanvasOp::Kind>(w[0] & 0xFF);
   if (kind == CanvasOp::Kind::Polygon || kind == CanvasOp::Kind::Stamp) return false;
   if (w[1] > top || w[2] < bottom) return false;
@@ -379,35 +434,40 @@ bool crossingKey(const int32_t* w, int64_t top, int64_t bottom, CrossingKey& key
   key[0] = w[0] & 0xFF;
   key[1] = w[5];
   const size_t n = kind == CanvasOp::Kind::Arc ? 8 : kind == CanvasOp::Kind::Pixel ? 2 : 4;
-  for (size_t k = 0; k < n; ++k) key[2 + k] = w[kHeaderWords + k] - w[3 + k % 2];
+  for (size_t k = 0; k < n; ++k) {
+    key[2 + k] = static_cast<int32_t>(w[kHeaderWords + k] - w[3 + k % 2] + (k % 2 ? dy : dx));
+  }
   return true;
 }
 
 }  // namespace
 
-void DisplayList::findHidden(size_t span, int64_t top, int64_t bottom, LaterDrawing& laterDrawing,
-                             SpanSkips& skips) const {
+void DisplayList::findHidden(const PieceOps& ops, int64_t dx, int64_t dy, int64_t top,
+                             int64_t bottom, LaterDrawing& laterDrawing, SpanSkips& skips) const {
   ColumnSet& later = laterDrawing.fills;
   CrossingKey key;
-  skips.hidden.clear();
+  skips.hidden.assign(ops.ops.size(), 0);
   skips.fills.clear();
   skips.drawn.clear();
   skips.columns.clear();
-  if (span + 1 >= spanStart_.size()) return;
-  const uint32_t first = spanStart_[span];
-  skips.hidden.assign(spanStart_[span + 1] - first, 0);
-  for (uint32_t i = spanStart_[span + 1]; i-- > first;) {
-    const int32_t* w = stream_.data() + spanOps_[i];
-    const int64_t x0 = w[6] - kMargin, x1 = w[7] + kMargin;
+  const int64_t listTop = top - dy, listBottom = bottom - dy;
+  auto moved = [dx](std::vector<ColumnSet::Columns>& columns, size_t from) {
+    for (size_t k = from; k < columns.size(); ++k) columns[k].x0 += dx, columns[k].x1 += dx;
+  };
+  for (size_t i = ops.ops.size(); i-- > 0;) {
+    const PieceOps::Op& op = ops.ops[i];
+    const int32_t* w = stream_.data() + op.offset;
+    const int64_t x0 = w[6] + dx - kMargin, x1 = w[7] + dx + kMargin;
+    const auto entry = static_cast<uint32_t>(i);
     if (later.covers(x0, x1)) {
-      skips.hidden[i - first] = 1;
+      skips.hidden[i] = 1;
       continue;
     }
-    if (crossingKey(w, top, bottom, key)) {
+    if (crossingKey(w, dx, dy, listTop, listBottom, key)) {
       auto& crossing = laterDrawing.crossing;
       auto same = [&](const CrossingKey& k) { return k[2] == key[2] && k == key; };
       if (std::find_if(crossing.begin(), crossing.end(), same) != crossing.end()) {
-        skips.hidden[i - first] = 1;  // drawn again later, pixel for pixel
+        skips.hidden[i] = 1;  // drawn again later, pixel for pixel
         continue;
       }
       crossing.push_back(key);
@@ -422,7 +482,7 @@ void DisplayList::findHidden(size_t span, int64_t top, int64_t bottom, LaterDraw
       }
       const auto parts = static_cast<uint32_t>(skips.columns.size() - at);
       if (parts <= kMaxParts && 2 * left <= x1 - x0) {
-        skips.drawn.push_back({i - first, at, parts});
+        skips.drawn.push_back({entry, at, parts});
       } else {
         skips.columns.resize(at);
       }
@@ -430,21 +490,21 @@ void DisplayList::findHidden(size_t span, int64_t top, int64_t bottom, LaterDraw
     if (isFilling(w)) {
       const auto at = static_cast<uint32_t>(skips.columns.size());
       if (static_cast<CanvasOp::Kind>(w[0] & 0xFF) == CanvasOp::Kind::Polygon) {
-        polygonColumns(spanOps_[i], i, top, bottom, skips.columns);
+        polygonColumns(ops, op, listTop, listBottom, skips.columns);
       } else {
-        ellipseColumns(w, top, bottom, skips.columns);
+        ellipseColumns(w, listTop, listBottom, skips.columns);
       }
+      moved(skips.columns, at);
       const std::span<const ColumnSet::Columns> filled(skips.columns.begin() + at,
                                                        skips.columns.end());
       later.add(filled);
-      skips.fills.push_back({i - first, at, static_cast<uint32_t>(filled.size())});
+      skips.fills.push_back({entry, at, static_cast<uint32_t>(filled.size())});
     }
   }
 }
 
-void DisplayList::findRedundant(size_t span, ColumnSet& exposed, SpanSkips& skips) const {
-  if (span + 1 >= spanStart_.size()) return;
-  const uint32_t first = spanStart_[span];
+void DisplayList::findRedundant(const PieceOps& ops, int64_t dx, ColumnSet& exposed,
+                                SpanSkips& skips) const {
   // The parts of the primitive `entry` in `parts` (kept last primitive first).
   auto partOf = [&](std::vector<SpanSkips::Part>::const_reverse_iterator& it,
                     const std::vector<SpanSkips::Part>& parts, uint32_t entry) {
@@ -455,19 +515,21 @@ void DisplayList::findRedundant(size_t span, ColumnSet& exposed, SpanSkips& skip
   auto fill = skips.fills.crbegin();
   auto drawn = skips.drawn.crbegin();
   std::vector<ColumnSet::Columns> exposing;
-  for (uint32_t i = first; i < spanStart_[span + 1]; ++i) {
-    if (skips.hidden[i - first]) continue;
-    const int32_t* w = stream_.data() + spanOps_[i];
+  for (size_t i = 0; i < ops.ops.size(); ++i) {
+    if (skips.hidden[i]) continue;
+    const int32_t* w = stream_.data() + ops.ops[i].offset;
     const bool exposes = onlyExposes(w);
-    if (exposes && exposed.covers(w[6] - kMargin, w[7] + kMargin)) {
-      skips.hidden[i - first] = 1;
+    const int64_t x0 = w[6] + dx - kMargin, x1 = w[7] + dx + kMargin;
+    if (exposes && exposed.covers(x0, x1)) {
+      skips.hidden[i] = 1;
       continue;
     }
-    if (!exposes) exposed.remove(w[6] - kMargin, w[7] + kMargin);
+    if (!exposes) exposed.remove(x0, x1);
     // A dark fill exposes its filled columns, whatever a polygon's outline
     // does (they lie two pixels clear of it), where it is drawn.
-    const std::span<const ColumnSet::Columns> filled = partOf(fill, skips.fills, i - first);
-    const std::span<const ColumnSet::Columns> parts = partOf(drawn, skips.drawn, i - first);
+    const auto entry = static_cast<uint32_t>(i);
+    const std::span<const ColumnSet::Columns> filled = partOf(fill, skips.fills, entry);
+    const std::span<const ColumnSet::Columns> parts = partOf(drawn, skips.drawn, entry);
     if (filled.empty() || (w[0] & kWhiteBrush) != 0) continue;
     if (parts.empty()) {
       exposed.add(filled);
@@ -510,26 +572,32 @@ void clearUncovered(BandBitmap& band, const ColumnSet& covered) {
 
 }  // namespace
 
-size_t drawSpan(std::span<const DisplayList* const> lists, size_t span, int64_t top,
-                BandBitmap& band, SpanDrawing& drawing) {
+size_t drawSpan(std::span<const ListPlacement> lists, int64_t top, BandBitmap& band,
+                SpanDrawing& drawing) {
+  const int64_t bottom = top + band.rows();
   drawing.later.fills.clear();
   drawing.later.crossing.clear();
   drawing.exposed.clear();
+  drawing.ops.resize(std::max(drawing.ops.size(), lists.size()));
   drawing.skips.resize(std::max(drawing.skips.size(), lists.size()));
+  for (size_t i = 0; i < lists.size(); ++i) {
+    lists[i].list->collect(top, bottom, lists[i].dy, drawing.ops[i]);
+  }
   for (size_t i = lists.size(); i-- > 0;) {
-    lists[i]->findHidden(span, top, top + band.rows(), drawing.later, drawing.skips[i]);
+    const ListPlacement& l = lists[i];
+    l.list->findHidden(drawing.ops[i], l.dx, l.dy, top, bottom, drawing.later, drawing.skips[i]);
   }
   for (size_t i = 0; i < lists.size(); ++i) {
-    lists[i]->findRedundant(span, drawing.exposed, drawing.skips[i]);
+    lists[i].list->findRedundant(drawing.ops[i], lists[i].dx, drawing.exposed, drawing.skips[i]);
   }
   clearUncovered(band, drawing.later.fills);
   Canvas canvas(band);
-  canvas.setWindowOrigin(0, top);
   size_t leftOut = 0;
   for (size_t i = 0; i < lists.size(); ++i) {
     const std::vector<uint8_t>& hidden = drawing.skips[i].hidden;
     leftOut += static_cast<size_t>(std::count(hidden.begin(), hidden.end(), 1));
-    lists[i]->replay(canvas, span, &drawing.skips[i]);
+    canvas.setWindowOrigin(-lists[i].dx, top - lists[i].dy);
+    lists[i].list->replay(canvas, drawing.ops[i], &drawing.skips[i]);
   }
   return leftOut;
 }
@@ -537,8 +605,8 @@ size_t drawSpan(std::span<const DisplayList* const> lists, size_t span, int64_t 
 // DisplayList - Replay
 // ============================================================================
 
-void DisplayList::replayAt(Canvas& canvas, size_t offset, size_t entry) const {
-  const int32_t* w = stream_.data() + offset;
+void DisplayList::replayAt(Canvas& canvas, const PieceOps& ops, const PieceOps::Op& piece) const {
+  const int32_t* w = stream_.data() + piece.offset;
   CanvasOp op;
   const int32_t flags = w[0];
   op.kind = static_cast<CanvasOp::Kind>(flags & 0xFF);
@@ -552,9 +620,8 @@ void DisplayList::replayAt(Canvas& canvas, size_t offset, size_t entry) const {
     case CanvasOp::Kind::Polygon:
       op.points = std::span<const PixelPoint>(points_).subspan(static_cast<uint32_t>(c[0]),
                                                                static_cast<uint32_t>(c[1]));
-      if (entry != SIZE_MAX && entrySegments_[entry].count != kAllSegments) {
-        const SegmentRange& r = entrySegments_[entry];
-        op.segments = std::span<const uint32_t>(segments_).subspan(r.first, r.count);
+      if (piece.segmentCount != PieceOps::kAllSegments) {
+        op.segments = std::span<const uint32_t>(ops.segments).subspan(piece.segmentsAt, piece.segmentCount);
       }
       break;
     case CanvasOp::Kind::Stamp:
@@ -569,28 +636,31 @@ void DisplayList::replayAt(Canvas& canvas, size_t offset, size_t entry) const {
   canvas.replay(op);
 }
 
-void DisplayList::replay(Canvas& canvas, size_t span, const SpanSkips* skips) const {
-  if (span + 1 >= spanStart_.size()) return;
-  const uint32_t first = spanStart_[span];
+void DisplayList::replayAt(Canvas& canvas, size_t offset) const {
+  static const PieceOps none;
+  replayAt(canvas, none, PieceOps::Op{static_cast<uint32_t>(offset)});
+}
+
+void DisplayList::replay(Canvas& canvas, const PieceOps& ops, const SpanSkips* skips) const {
   if (!skips) {
-    for (uint32_t i = first; i < spanStart_[span + 1]; ++i) replayAt(canvas, spanOps_[i], i);
+    for (const PieceOps::Op& op : ops.ops) replayAt(canvas, ops, op);
     return;
   }
   auto drawn = skips->drawn.crbegin();
   const PixelRect clip = canvas.clipRect();
-  const int64_t surfaceX = -canvas.windowOrigin().x;  // surface column of image column 0
-  for (uint32_t i = first; i < spanStart_[span + 1]; ++i) {
-    if (skips->hidden[i - first]) continue;
-    while (drawn != skips->drawn.crend() && drawn->entry < i - first) ++drawn;
-    if (drawn == skips->drawn.crend() || drawn->entry != i - first) {
-      replayAt(canvas, spanOps_[i], i);
+  for (size_t i = 0; i < ops.ops.size(); ++i) {
+    if (skips->hidden[i]) continue;
+    const auto entry = static_cast<uint32_t>(i);
+    while (drawn != skips->drawn.crend() && drawn->entry < entry) ++drawn;
+    if (drawn == skips->drawn.crend() || drawn->entry != entry) {
+      replayAt(canvas, ops, ops.ops[i]);
       continue;
     }
+    // Parts are image columns, which are the surface's columns.
     for (uint32_t k = drawn->first; k < drawn->first + drawn->count; ++k) {
       const ColumnSet::Columns& part = skips->columns[k];
-      canvas.setClipRect(
-          PixelRect{part.x0 + surfaceX, clip.y0, part.x1 + surfaceX, clip.y1}.intersected(clip));
-      replayAt(canvas, spanOps_[i], i);
+      canvas.setClipRect(PixelRect{part.x0, clip.y0, part.x1, clip.y1}.intersected(clip));
+      replayAt(canvas, ops, ops.ops[i]);
     }
     canvas.setClipRect(clip);
   }

@@ -39,10 +39,11 @@ class ColumnSet {
   std::vector<Columns> columns_, merged_;
 };
 
-// What of the primitives meeting one span need not be drawn: one flag for
-// each in order, the columns that its large fills fill on every row of the
-// piece, and the only columns that partly covered primitives are drawn in
-// (each kept as `count` columns from `first`, the last primitive first).
+// What of the primitives one piece draws from one list need not be drawn:
+// one flag for each in order, the columns that its large fills fill on
+// every row of the piece, and the only columns that partly covered
+// primitives are drawn in (each kept as `count` columns from `first`, the
+// last primitive first).
 struct SpanSkips {
   std::vector<uint8_t> hidden;
   struct Part {
@@ -61,15 +62,32 @@ struct LaterDrawing {
   std::vector<CrossingKey> crossing;
 };
 
-// The primitives of a recording canvas (Canvas(recorder, W, H)), kept
-// compactly for 1-bit targets: colours are kept as white or not white.
-// Stamps are referenced, not copied: they must outlive the list's replays.
+// The primitives of one list that meet one piece, in recording order: each
+// at its offset in the list, a large polygon with the segments that reach
+// the piece's rows (none noted: all of them).
+struct PieceOps {
+  static constexpr uint32_t kAllSegments = UINT32_MAX;
+  struct Op {
+    uint32_t offset;
+    uint32_t segmentsAt = 0;  // in `segments`
+    uint32_t segmentCount = kAllSegments;
+  };
+  std::vector<Op> ops;
+  std::vector<uint32_t> segments;
+};
+
+// The primitives of a recording canvas, kept compactly for 1-bit targets:
+// colours are kept as white or not white. Stamps are referenced, not
+// copied: they must outlive the list's replays.
 //
-// Before replaying by spans, index() cuts the image into spans of rows and
-// notes, for each span, the primitives whose bounds meet it, in order.
+// A list is recorded once and may be drawn at several places (the copies of
+// a panelized board), each moved by whole pixels. Before it is drawn by
+// pieces, index() cuts its own rows into buckets and notes, for each, the
+// primitives whose bounds meet it, in order; a piece then takes the
+// primitives of the buckets its rows meet, wherever the list is moved to.
 //
-//   image rows  0 ... t1 ... t2 ... H      spans [0, t1), [t1, t2), [t2, H)
-//   primitive   y0 ====== y1               noted in spans 0 and 1
+//   list rows  b0 ...... b1 ...... b2        buckets [b0, b1), [b1, b2)
+//   primitive     y0 ====== y1               noted in buckets 0 and 1
 class DisplayList final : public CanvasRecorder {
  public:
   void record(const CanvasOp& op) override;
@@ -77,12 +95,17 @@ class DisplayList final : public CanvasRecorder {
   size_t size() const { return count_; }
   // Bytes the list holds (primitives, polygon points, index).
   uint64_t memoryBytes() const;
+  // Every pixel the recorded primitives may touch, in the list's own pixels.
+  const PixelRect& bounds() const { return bounds_; }
 
-  // `spanTops`: the first row of each span, ascending; span k runs to the
-  // next span's top (the last one to the end of the image).
-  void index(std::span<const int64_t> spanTops);
-  // A piece is rows top <= y < bottom of span k. Two passes find what of
-  // it need not be drawn, over the lists the piece draws:
+  // Buckets of `bucketRows` rows from the first row of the bounds.
+  void index(int64_t bucketRows);
+  // The primitives that meet image rows top <= y < bottom when the list is
+  // drawn moved down by dy pixels.
+  void collect(int64_t top, int64_t bottom, int64_t dy, PieceOps& out) const;
+
+  // Two passes find what of a piece (image rows top <= y < bottom) need not
+  // be drawn, over the lists the piece draws, each moved by (dx, dy):
   //  - findHidden, from the last list to the first: primitives that what
   //    is drawn after them overwrites, because they lie in the columns
   //    that later fills cover on every row or a later primitive draws the
@@ -92,30 +115,28 @@ class DisplayList final : public CanvasRecorder {
   //  - findRedundant, from the first list to the last: primitives that
   //    only expose, drawn over columns that are exposed on every row
   //    already. `exposed` holds those columns before this list, and after.
-  void findHidden(size_t span, int64_t top, int64_t bottom, LaterDrawing& later,
-                  SpanSkips& skips) const;
-  void findRedundant(size_t span, ColumnSet& exposed, SpanSkips& skips) const;
-  // Draws the primitives meeting span k onto `canvas`, in recording order;
-  // with `skips`, not those marked hidden, and the partly covered ones only
-  // in their columns.
-  void replay(Canvas& canvas, size_t span, const SpanSkips* skips = nullptr) const;
+  void findHidden(const PieceOps& ops, int64_t dx, int64_t dy, int64_t top, int64_t bottom,
+                  LaterDrawing& later, SpanSkips& skips) const;
+  void findRedundant(const PieceOps& ops, int64_t dx, ColumnSet& exposed, SpanSkips& skips) const;
+  // Draws the piece's primitives onto `canvas` (its window origin moving
+  // the list to its place, its surface columns the image's); with `skips`,
+  // not those marked hidden, and the partly covered ones only in their
+  // columns.
+  void replay(Canvas& canvas, const PieceOps& ops, const SpanSkips* skips = nullptr) const;
   // Draws every primitive onto `canvas`, in recording order.
   void replay(Canvas& canvas) const;
 
  private:
-  // Replays the primitive at `offset` in stream_; a large polygon only with
-  // the segments of index entry `entry` (none: all of it).
-  void replayAt(Canvas& canvas, size_t offset, size_t entry = SIZE_MAX) const;
+  // Replays the primitive `op` (a large polygon only with its segments).
+  void replayAt(Canvas& canvas, const PieceOps& ops, const PieceOps::Op& op) const;
+  void replayAt(Canvas& canvas, size_t offset) const;
   static size_t wordsOf(CanvasOp::Kind kind);
-  // The columns of rows top <= y < bottom that the polygon at `offset`
-  // (index entry `entry`) fills on every one of those rows.
-  void polygonColumns(size_t offset, size_t entry, int64_t top, int64_t bottom,
+  // The columns of list rows top <= y < bottom that the polygon `op` fills
+  // on every one of those rows.
+  void polygonColumns(const PieceOps& ops, const PieceOps::Op& op, int64_t top, int64_t bottom,
                       std::vector<ColumnSet::Columns>& columns) const;
-  // Visits, in order, the spans that rows y0 <= y < y1 meet.
-  template <class Visit>
-  void forEachSpan(int64_t y0, int64_t y1, Visit&& visit) const;
   // Polygons with more points than this are replayed by the segments that
-  // reach each span.
+  // reach each bucket.
   static constexpr uint32_t kWholePolygonPoints = 64;
 
   std::vector<int32_t> stream_;        // primitives, one after another
@@ -123,34 +144,41 @@ class DisplayList final : public CanvasRecorder {
   std::vector<const BandBitmap*> stamps_;
   std::unordered_map<const BandBitmap*, size_t> stampNumbers_;
   size_t count_ = 0;
-  std::vector<int64_t> spanTops_;
-  std::vector<uint32_t> spanStart_;    // spanOps_[spanStart_[k] .. spanStart_[k + 1])
-  std::vector<uint32_t> spanOps_;      // offsets in stream_
-  // For each entry of spanOps_ that is a large polygon: its segments that
-  // reach the span, as `count` numbers from `first` in segments_.
-  static constexpr uint32_t kAllSegments = UINT32_MAX;
+  PixelRect bounds_;
+  int64_t bucketRows_ = 0;
+  int64_t firstRow_ = 0;               // bucket k holds rows firstRow_ + k bucketRows_ ...
+  std::vector<uint32_t> bucketStart_;  // bucketOps_[bucketStart_[k] .. bucketStart_[k + 1])
+  std::vector<uint32_t> bucketOps_;    // offsets in stream_
+  // For each entry of bucketOps_ that is a large polygon: its segments that
+  // reach the bucket, as `count` numbers from `first` in segments_.
   struct SegmentRange {
     uint32_t first = 0;
-    uint32_t count = kAllSegments;
+    uint32_t count = PieceOps::kAllSegments;
   };
   std::vector<SegmentRange> entrySegments_;
   std::vector<uint32_t> segments_;
 };
 
-// What drawing a span keeps from one span to the next.
+// A list as one board layer draws it: moved by (dx, dy) pixels.
+struct ListPlacement {
+  const DisplayList* list = nullptr;
+  int64_t dx = 0, dy = 0;
+};
+
+// What drawing a piece keeps from one piece to the next.
 struct SpanDrawing {
   LaterDrawing later;
   ColumnSet exposed;
-  std::vector<SpanSkips> skips;  // by list
+  std::vector<PieceOps> ops;      // by list
+  std::vector<SpanSkips> skips;   // by list
 };
 
-// Draws span k of the lists, in order, onto `band`, whose row 0 is image
-// row `top` and whose pixels may be anything: what the lists' fills do not
-// cover on every row is cleared to background first. What a later fill or
-// the same primitive drawn later overwrites is not drawn, nor exposure over
-// what is exposed already.
-// Returns how many primitives were left out.
-size_t drawSpan(std::span<const DisplayList* const> lists, size_t span, int64_t top,
-                BandBitmap& band, SpanDrawing& drawing);
+// Draws the lists, in order, onto `band` (a piece whose row 0 is image row
+// `top`), whose pixels may be anything: what the lists' fills do not cover
+// on every row is cleared to background first. What a later fill or the
+// same primitive drawn later overwrites is not drawn, nor exposure over
+// what is exposed already. Returns how many primitives were left out.
+size_t drawSpan(std::span<const ListPlacement> lists, int64_t top, BandBitmap& band,
+                SpanDrawing& drawing);
 
 }  // namespace drumplot

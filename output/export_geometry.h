@@ -59,6 +59,7 @@ struct BoardLayer {
   double dataMinY = 0.0;
   double x = 0.0;            // where that corner is drawn, inches: the board's
   double y = 0.0;            // position plus the tech-area shift
+  size_t source = 0;         // its file among the scene's sources
 };
 
 // Layers 1..18 that are chosen, and on each the boards in job order that

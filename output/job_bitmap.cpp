@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <limits>
 #include <string>
 
@@ -78,14 +79,22 @@ namespace {
 JobBitmapPlan planScene(const Job& job, const JobBitmapSettings& settings, RasterScene& scene) {
   JobExtents extents;
   scene = outputScene(job, settings, extents);
+  scene.dpi = kJobBitmapDpi;
+  readSources(scene, kJobBitmapDpi, settings.threads, settings.progress);
   double x = std::max(0.0, extents.MaxX), y = std::max(0.0, extents.MaxY);
   if (scene.tech) {
     x += scene.tech->GrowX;
     y += scene.tech->GrowY;
   }
   JobBitmapPlan plan;
-  plan.width_px = jobBitmapSide_px(x);
-  plan.height_px = jobBitmapSide_px(y);
+  // The boards' extents and the allowance, or more where a layer draws beyond them.
+  const auto [right, bottom] = sceneReach(scene);
+  auto side = [](double extent, double reach) {
+    return std::max(jobBitmapSide_px(extent),
+                    128 * static_cast<int64_t>(std::ceil(reach * kJobBitmapDpi / 128.0)));
+  };
+  plan.width_px = side(x, right);
+  plan.height_px = side(y, bottom);
   plan.boardLayers = scene.boardLayers.size();
   const int64_t w = plan.width_px, h = plan.height_px;
   constexpr uint64_t kMaxFileBytes = std::numeric_limits<uint32_t>::max();

@@ -17,6 +17,7 @@
 #include "engine/canvas.h"
 #include "engine/errors.h"
 #include "engine/layer_renderer.h"
+#include "engine/rounding.h"
 #include "output/display_list.h"
 
 namespace drumplot {
@@ -34,23 +35,43 @@ namespace {
 // JobRaster - One board layer
 // ============================================================================
 
-// A board layer's renderer, ready to draw: the layer file read and
-// pre-scanned with the board's format, its origin the board's master data
-// origin (so that every layer of a board lines up), its apertures defined.
-std::unique_ptr<LayerRenderer> openBoardLayer(const BoardLayer& d) {
-  auto renderer = std::make_unique<LayerRenderer>(d.format);
-  renderer->setFileName(d.gerberFile);
+// A source's renderer, ready to draw: the layer file read and pre-scanned
+// with the board's format, its origin the board's master data origin (so
+// that every layer of a board lines up), its apertures defined. The
+// statement texts go once the definitions are read: the drawing needs only
+// the decoded operations.
+std::unique_ptr<LayerRenderer> openSource(const LayerSource& source, const ExportProgress* progress) {
+  auto renderer = std::make_unique<LayerRenderer>(source.format);
+  renderer->setFileName(source.gerberFile);
   renderer->loadAndPrescan();
-  renderer->reader().MinX = d.dataMinX;
-  renderer->reader().MinY = d.dataMinY;
-  renderer->readApertures(apertureFileLoader(d.apertureFile));
+  renderer->reader().MinX = source.dataMinX;
+  renderer->reader().MinY = source.dataMinY;
+  renderer->readApertures(apertureFileLoader(source.apertureFile));
   renderer->makeStamps();
+  renderer->reader().Statements = StatementList();
+  (void)progress;
   return renderer;
 }
 
+// Draws a board layer with its data origin on boardOrigin_px().
 void drawBoardLayer(LayerRenderer& renderer, const BoardLayer& d, Canvas& canvas, double dpi,
                     const InterpreterSettings& settings) {
-  interpretLayer(renderer.reader(), renderer.shapes(dpi), canvas, {d.x, d.y, dpi, kBlack, std::nullopt}, settings);
+  const PixelPoint at = boardOrigin_px(d, dpi);
+  const PixelPoint saved = canvas.windowOrigin();
+  canvas.setWindowOrigin(saved.x - at.x, saved.y - at.y);
+  interpretLayer(renderer.reader(), renderer.shapes(dpi), canvas, {0.0, 0.0, dpi, kBlack, std::nullopt},
+                 settings);
+  canvas.setWindowOrigin(saved.x, saved.y);
+}
+
+// The image rows board layer `d` may draw in at `dpi`: its source's reach
+// at its place, and a few pixels around it.
+std::pair<int64_t, int64_t> layerRows(const RasterScene& scene, const BoardLayer& d) {
+  const LayerSource& s = scene.sources[d.source];
+  if (s.reach.empty) return {0, 0};
+  const int64_t at = boardOrigin_px(d, scene.dpi).y;
+  return {at + static_cast<int64_t>(std::floor((s.reach.minY - s.dataMinY) * scene.dpi)) - 4,
+          at + static_cast<int64_t>(std::ceil((s.reach.maxY - s.dataMinY) * scene.dpi)) + 4};
 }
 
 void drawTechFrame(Canvas& canvas, const TechAreaFrame& frame, double dpi) {
@@ -115,7 +136,6 @@ RasterStats rasterizeLiterally(const RasterScene& scene, BandConsumer& consumer,
   const auto items = static_cast<int64_t>(scene.boardLayers.size());
   auto produce = [&](size_t i, unsigned, ChunkSink& sink) {
     const BandSpan span = g.band(static_cast<int64_t>(i), scene.order);
-    const double bandEnd = static_cast<double>(span.topRow + span.rows) / scene.dpi;
     BandBitmap band(scene.width_px, span.rows, span.topRow);
     Canvas canvas(band);
     Canvas overviewCanvas(overview);
@@ -124,12 +144,12 @@ RasterStats rasterizeLiterally(const RasterScene& scene, BandConsumer& consumer,
       if (isCancelled(options)) return;
       const BoardLayer& d = scene.boardLayers[static_cast<size_t>(j)];
       const bool first = i == 0;
-      if (scene.cullBoards && !first && d.y > bandEnd + 0.5) continue;  // before reading the file
-      std::unique_ptr<LayerRenderer> renderer = openBoardLayer(d);
-      if (scene.cullBoards && !first &&
-          !boardReachesBand(d.y, renderer->reader().Height, span, scene.dpi)) {
-        continue;
+      if (scene.cullBoards && !first) {
+        // Only what the layer may draw decides, before its file is read.
+        const auto [top, bottom] = layerRows(scene, d);
+        if (bottom <= span.topRow || top >= span.topRow + span.rows) continue;
       }
+      std::unique_ptr<LayerRenderer> renderer = openSource(scene.sources[d.source], nullptr);
       drawBoardLayer(*renderer, d, canvas, scene.dpi, scene.interpreter);
       if (first) {
         drawBoardLayer(*renderer, d, overviewCanvas, scene.overviewDpi, scene.interpreter);
@@ -172,13 +192,12 @@ RasterStats rasterizeLiterally(const RasterScene& scene, BandConsumer& consumer,
 // JobRaster - The fast way
 // ============================================================================
 
-// One board layer read once: its drawing at the image's resolution, indexed
-// by the pieces' rows, and the renderer whose stamps it uses (its statements
-// kept until the overview and preview are drawn).
-struct RecordedLayer {
-  std::unique_ptr<LayerRenderer> renderer;
+// One source recorded once at the image's resolution, in the pixels of a
+// canvas whose origin is `base` (the corner of what the source draws, its
+// data origin on image point 0), and indexed by buckets of rows.
+struct RecordedSource {
   DisplayList image;
-  double height = 0.0;  // the layer's drawing height (pre-scan), inches
+  PixelPoint base;
 };
 
 // A piece of a band, as a worker makes it.
@@ -186,13 +205,11 @@ struct Piece {
   int64_t top = 0;
   int64_t rows = 0;
   int64_t band = 0;  // in production order
-  size_t span = 0;   // its place among the pieces in image order
 };
 
 // The bands in production order, each cut into pieces of at most
-// pieceRows rows, from the band's bottom up or its top down; `tops` gets
-// the pieces' first rows in image order.
-std::vector<Piece> cutBands(const RasterScene& scene, int64_t pieceRows, std::vector<int64_t>& tops) {
+// pieceRows rows, from the band's bottom up or its top down.
+std::vector<Piece> cutBands(const RasterScene& scene, int64_t pieceRows) {
   std::vector<Piece> pieces;
   for (int64_t i = 0; i < scene.bands.bandCount; ++i) {
     const BandSpan b = scene.bands.band(i, scene.order);
@@ -200,74 +217,64 @@ std::vector<Piece> cutBands(const RasterScene& scene, int64_t pieceRows, std::ve
     if (scene.piecesBottomUp) {
       for (int64_t bottom = end; bottom > b.topRow; bottom -= pieceRows) {
         const int64_t top = std::max(b.topRow, bottom - pieceRows);
-        pieces.push_back({top, bottom - top, i, 0});
+        pieces.push_back({top, bottom - top, i});
       }
     } else {
       for (int64_t top = b.topRow; top < end; top += pieceRows) {
-        pieces.push_back({top, std::min(pieceRows, end - top), i, 0});
+        pieces.push_back({top, std::min(pieceRows, end - top), i});
       }
     }
-  }
-  tops.clear();
-  for (const Piece& p : pieces) tops.push_back(p.top);
-  std::sort(tops.begin(), tops.end());
-  for (Piece& p : pieces) {
-    p.span = static_cast<size_t>(std::lower_bound(tops.begin(), tops.end(), p.top) - tops.begin());
   }
   return pieces;
 }
 
-void recordLayers(const RasterScene& scene, std::span<const int64_t> tops,
-                  std::vector<RecordedLayer>& layers, unsigned threads, const RasterOptions& options) {
-  std::mutex progressMutex;
-  int64_t read = 0;
-  const auto total = static_cast<int64_t>(layers.size());
+void recordSources(const RasterScene& scene, std::vector<RecordedSource>& recorded,
+                   int64_t bucketRows, unsigned threads, const RasterOptions& options) {
   const std::atomic<bool>* cancelled = options.progress ? &options.progress->cancelled : nullptr;
+  InterpreterSettings settings = scene.interpreter;
+  settings.cancelled = cancelled;
   // The largest files first, so that no worker is left with a large one
   // at the end while the others wait.
   std::vector<std::pair<uintmax_t, size_t>> order;
-  for (size_t i = 0; i < layers.size(); ++i) {
-    std::error_code unknown;  // a missing file fails when it is read
-    const uintmax_t size = std::filesystem::file_size(scene.boardLayers[i].gerberFile, unknown);
+  for (size_t i = 0; i < scene.sources.size(); ++i) {
+    std::error_code unknown;  // a missing file failed when it was read
+    const uintmax_t size = std::filesystem::file_size(scene.sources[i].gerberFile, unknown);
     order.emplace_back(unknown ? 0 : size, i);
   }
   std::stable_sort(order.begin(), order.end(), [](auto& a, auto& b) { return a.first > b.first; });
-  parallelFor(layers.size(), threads, cancelled, [&](size_t k) {
+  parallelFor(order.size(), threads, cancelled, [&](size_t k) {
     const size_t i = order[k].second;
-    const BoardLayer& d = scene.boardLayers[i];
-    RecordedLayer& out = layers[i];
-    std::unique_ptr<LayerRenderer> renderer = openBoardLayer(d);
+    const LayerSource& source = scene.sources[i];
+    RecordedSource& out = recorded[i];
+    if (source.reach.empty) return;
+    // The recording holds what the source draws, a few pixels around it.
+    const double dpi = scene.dpi;
+    out.base = {static_cast<int64_t>(std::floor((source.reach.minX - source.dataMinX) * dpi)) - 4,
+                static_cast<int64_t>(std::floor((source.reach.minY - source.dataMinY) * dpi)) - 4};
+    const int64_t right = static_cast<int64_t>(std::ceil((source.reach.maxX - source.dataMinX) * dpi)) + 4;
+    const int64_t bottom = static_cast<int64_t>(std::ceil((source.reach.maxY - source.dataMinY) * dpi)) + 4;
     {
-      Canvas canvas(out.image, scene.width_px, scene.height_px);
-      drawBoardLayer(*renderer, d, canvas, scene.dpi, scene.interpreter);
+      Canvas canvas(out.image, right - out.base.x, bottom - out.base.y);
+      canvas.setWindowOrigin(out.base.x, out.base.y);
+      interpretLayer(source.renderer->reader(), source.renderer->shapes(dpi), canvas,
+                     {0.0, 0.0, dpi, kBlack, std::nullopt}, settings);
     }
-    out.image.index(tops);
-    out.height = renderer->reader().Height;
-    out.renderer = std::move(renderer);
-    if (options.progress) {
-      std::lock_guard lock(progressMutex);
-      ++read;
-      options.progress->report(ExportProgress::Phase::Reading, read, total,
-                               static_cast<double>(read) / static_cast<double>(total));
-    }
+    out.image.index(bucketRows);
   });
 }
 
 // The overview and preview as the first band of the literal way draws
 // them: every board layer drawn onto both, in order, then the tech area's
-// frame. Each layer's statements go once drawn: the pieces need only its
-// recording and stamps. Stops early (drawing less) when cancelled.
-void drawPreviews(const RasterScene& scene, std::vector<RecordedLayer>& layers, BandBitmap& overview,
-                  BandBitmap& preview, const RasterOptions& options) {
+// frame. Stops early (drawing less) when cancelled.
+void drawPreviews(const RasterScene& scene, BandBitmap& overview, BandBitmap& preview,
+                  const RasterOptions& options) {
   Canvas overviewCanvas(overview);
   Canvas previewCanvas(preview);
-  for (size_t i = 0; i < layers.size(); ++i) {
+  for (const BoardLayer& d : scene.boardLayers) {
     if (isCancelled(options)) return;
-    LayerRenderer& renderer = *layers[i].renderer;
-    const BoardLayer& d = scene.boardLayers[i];
+    LayerRenderer& renderer = *scene.sources[d.source].renderer;
     drawBoardLayer(renderer, d, overviewCanvas, scene.overviewDpi, scene.interpreter);
     if (hasPreview(scene)) drawBoardLayer(renderer, d, previewCanvas, scene.preview.dpi, scene.interpreter);
-    renderer.reader().Statements = StatementList();
   }
   if (scene.tech) {
     drawTechFrame(overviewCanvas, *scene.tech, scene.overviewDpi);
@@ -292,30 +299,41 @@ RasterStats rasterizeFast(const RasterScene& scene, BandConsumer& consumer, Repl
   const auto pieceBytes = static_cast<uint64_t>(pieceRows * rowBytes);
   stats.threads = static_cast<unsigned>(
       std::clamp<uint64_t>(options.budgetBytes / (kPiecesPerWorker * pieceBytes), 1, asked));
-  std::vector<int64_t> tops;
-  std::vector<Piece> pieces = cutBands(scene, pieceRows, tops);
+  std::vector<Piece> pieces = cutBands(scene, pieceRows);
   stats.pieces = static_cast<int64_t>(pieces.size());
 
-  std::vector<RecordedLayer> layers(scene.boardLayers.size());
-  recordLayers(scene, tops, layers, asked, options);
+  // Buckets of several pieces' rows: a piece meets one or two of them.
+  std::vector<RecordedSource> recorded(scene.sources.size());
+  recordSources(scene, recorded, std::max<int64_t>(pieceRows, 256), asked, options);
   if (isCancelled(options)) {
     stats.cancelled = true;
     return stats;
   }
-  for (const RecordedLayer& l : layers) {
-    stats.primitives += l.image.size();
-    stats.displayListBytes += l.image.memoryBytes();
+  for (const RecordedSource& r : recorded) {
+    stats.primitives += r.image.size();
+    stats.displayListBytes += r.image.memoryBytes();
+  }
+  // Each board layer draws its source's recording at its own place.
+  std::vector<ListPlacement> placed;
+  std::vector<std::pair<int64_t, int64_t>> rows;  // the image rows each may draw in
+  for (const BoardLayer& d : scene.boardLayers) {
+    const RecordedSource& r = recorded[d.source];
+    const PixelPoint at = boardOrigin_px(d, scene.dpi);
+    placed.push_back({&r.image, at.x + r.base.x, at.y + r.base.y});
+    rows.push_back(r.image.size() == 0 ? std::pair<int64_t, int64_t>{0, 0}
+                                       : std::pair{r.image.bounds().y0 + placed.back().dy,
+                                                   r.image.bounds().y1 + placed.back().dy});
   }
 
   // The overview and preview are drawn by worker 0 while the others begin
-  // the pieces (which use only the layers' recordings and stamps); their
-  // blocks keep a place in the file until then.
+  // the pieces (which use only the recordings and stamps); their blocks
+  // keep a place in the file until then.
   const uint64_t previewsAt = file.bytesWritten();
   file.write(std::vector<uint8_t>(consumer.previewBytes(), 0));
   auto previews = [&] {
     BandBitmap overview(kOverviewSide_px, kOverviewSide_px);
     BandBitmap preview(scene.preview.width_px, scene.preview.height_px);
-    drawPreviews(scene, layers, overview, preview, options);
+    drawPreviews(scene, overview, preview, options);
     const std::vector<uint8_t> blocks = consumer.previewsDrawn(overview, preview);
     if (blocks.size() != consumer.previewBytes()) {
       throw std::logic_error("the preview blocks do not fill their place in the file");
@@ -327,7 +345,7 @@ RasterStats rasterizeFast(const RasterScene& scene, BandConsumer& consumer, Repl
   // last other height (the pieces at a band's end).
   struct Scratch {
     std::unique_ptr<BandBitmap> usual, other;
-    std::vector<const DisplayList*> lists;  // the layers the piece draws
+    std::vector<ListPlacement> lists;  // the board layers the piece draws
     SpanDrawing drawing;
   };
   std::vector<Scratch> scratch(stats.threads);
@@ -335,21 +353,16 @@ RasterStats rasterizeFast(const RasterScene& scene, BandConsumer& consumer, Repl
   auto produce = [&](size_t k, unsigned worker, ChunkSink& sink) {
     const Piece& p = pieces[k];
     Scratch& s = scratch[worker];
-    const BandSpan bandSpan = scene.bands.band(p.band, scene.order);
     s.lists.clear();
-    for (size_t i = 0; i < layers.size(); ++i) {
-      if (scene.cullBoards && p.band != 0 &&
-          !boardReachesBand(scene.boardLayers[i].y, layers[i].height, bandSpan, scene.dpi)) {
-        continue;
-      }
-      s.lists.push_back(&layers[i].image);
+    for (size_t i = 0; i < placed.size(); ++i) {
+      if (rows[i].second > p.top && rows[i].first < p.top + p.rows) s.lists.push_back(placed[i]);
     }
     std::unique_ptr<BandBitmap>& band = p.rows == pieceRows ? s.usual : s.other;
     if (!band || band->rows() != p.rows) {
       band.reset();  // the old piece goes before the new one is made
       band = std::make_unique<BandBitmap>(scene.width_px, p.rows, p.top);
     }
-    leftOut += drawSpan(s.lists, p.span, p.top, *band, s.drawing);
+    leftOut += drawSpan(s.lists, p.top, *band, s.drawing);
     if (scene.tech) {
       Canvas canvas(*band);
       canvas.setWindowOrigin(0, p.top);
@@ -394,11 +407,64 @@ RasterScene outputScene(const Job& job, const OutputSettings& settings, JobExten
   if (scene.boardLayers.empty()) {
     throw FormatError("no board has a Gerber file on a chosen layer: nothing to output");
   }
+  // Boards that draw the same file the same way share its source.
+  for (BoardLayer& d : scene.boardLayers) {
+    auto same = [&](const LayerSource& s) {
+      return s.gerberFile == d.gerberFile && s.apertureFile == d.apertureFile && s.format == d.format &&
+             s.dataMinX == d.dataMinX && s.dataMinY == d.dataMinY;
+    };
+    auto it = std::find_if(scene.sources.begin(), scene.sources.end(), same);
+    if (it == scene.sources.end()) {
+      LayerSource s;
+      s.gerberFile = d.gerberFile;
+      s.apertureFile = d.apertureFile;
+      s.format = d.format;
+      s.dataMinX = d.dataMinX;
+      s.dataMinY = d.dataMinY;
+      it = scene.sources.insert(scene.sources.end(), std::move(s));
+    }
+    d.source = static_cast<size_t>(it - scene.sources.begin());
+  }
   scene.interpreter.lineWidthAdjust_mils = settings.lineWidth_mils;
   scene.interpreter.holeDiameter_mils = settings.holeDiameter_mils;
   scene.interpreter.noHoleDCodes =
       parseNoHoleList(std::string_view(settings.noHoleDCodes).substr(0, kMaxNoHoleText));
   return scene;
+}
+
+void readSources(RasterScene& scene, double dpi, unsigned threads, ExportProgress* progress) {
+  std::mutex progressMutex;
+  int64_t read = 0;
+  const auto total = static_cast<int64_t>(scene.sources.size());
+  const std::atomic<bool>* cancelled = progress ? &progress->cancelled : nullptr;
+  InterpreterSettings settings = scene.interpreter;
+  settings.cancelled = cancelled;
+  parallelFor(scene.sources.size(), workerCount(threads), cancelled, [&](size_t i) {
+    LayerSource& source = scene.sources[i];
+    source.renderer = openSource(source, progress);
+    source.reach = measureReach(source.renderer->reader(), source.renderer->shapes(dpi), settings);
+    if (progress) {
+      std::lock_guard lock(progressMutex);
+      ++read;
+      progress->report(ExportProgress::Phase::Reading, read, total,
+                       static_cast<double>(read) / static_cast<double>(total));
+    }
+  });
+}
+
+std::pair<double, double> sceneReach(const RasterScene& scene) {
+  double right = 0.0, bottom = 0.0;
+  for (const BoardLayer& d : scene.boardLayers) {
+    const LayerSource& s = scene.sources[d.source];
+    if (s.reach.empty) continue;
+    right = std::max(right, d.x + s.reach.maxX - s.dataMinX);
+    bottom = std::max(bottom, d.y + s.reach.maxY - s.dataMinY);
+  }
+  return {right, bottom};
+}
+
+PixelPoint boardOrigin_px(const BoardLayer& d, double pixelsPerInch) {
+  return {roundHalfEven(d.x * pixelsPerInch), roundHalfEven(d.y * pixelsPerInch)};
 }
 
 RasterOptions rasterOptions(const OutputSettings& settings) {

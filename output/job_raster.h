@@ -15,6 +15,7 @@
 #include "engine/band_bitmap.h"
 #include "engine/band_geometry.h"
 #include "engine/interpreter.h"
+#include "engine/layer_renderer.h"
 #include "output/band_scheduler.h"
 #include "job/job.h"
 #include "job/tech_area.h"
@@ -74,9 +75,23 @@ struct RasterOptions {
   ExportProgress* progress = nullptr;
 };
 
+// One Gerber file as the boards draw it (its aperture file, format and data
+// origin): every copy of a panelized board, and every mark of the same
+// file, draws the same source.
+struct LayerSource {
+  std::string gerberFile;
+  std::string apertureFile;
+  DataFormat format;
+  double dataMinX = 0.0, dataMinY = 0.0;
+  // Read once for the whole output (decoded statements, apertures, stamps).
+  std::shared_ptr<LayerRenderer> renderer;
+  LayerReach reach;  // what it draws, inches in the file's frame, at the scene's dpi
+};
+
 // What to draw: an image of width_px x height_px at `dpi`, cut into bands.
 struct RasterScene {
   std::vector<BoardLayer> boardLayers;  // in drawing order
+  std::vector<LayerSource> sources;     // what boardLayers[i].source names
   InterpreterSettings interpreter;
   double dpi = 0.0;
   int64_t width_px = 0;
@@ -119,10 +134,23 @@ struct RasterStats {
 };
 
 // The part of a scene that follows from the job and the settings: the
-// board layers (moved by the tech area in use), the interpreter settings and
-// the frame, and the extents of the boards output. Throws FormatError when
-// no board has a Gerber file on a chosen layer.
+// board layers (moved by the tech area in use) and their sources, the
+// interpreter settings and the frame, and the extents of the boards output.
+// Throws FormatError when no board has a Gerber file on a chosen layer.
 RasterScene outputScene(const Job& job, const OutputSettings& settings, JobExtents& extents);
+
+// Reads each source of the scene once and measures what it draws at `dpi`
+// (several sources at once on `threads` workers). Throws IoError or
+// FormatError naming the file that cannot be read.
+void readSources(RasterScene& scene, double dpi, unsigned threads, ExportProgress* progress);
+
+// The right and bottom edges (inches) of everything the board layers draw.
+std::pair<double, double> sceneReach(const RasterScene& scene);
+
+// Where board layer `d` puts its data origin at `pixelsPerInch`: its
+// position rounded to a whole pixel, so that every copy of a source draws
+// the same pixels moved by whole pixels.
+PixelPoint boardOrigin_px(const BoardLayer& d, double pixelsPerInch);
 
 RasterOptions rasterOptions(const OutputSettings& settings);
 

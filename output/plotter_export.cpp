@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -152,6 +153,8 @@ PlotterExportPlan planScene(const Job& job, const PlotterExportSettings& setting
   }
   JobExtents extents;
   scene = outputScene(job, settings, extents);
+  scene.dpi = settings.dpi;
+  readSources(scene, settings.dpi, settings.threads, settings.progress);
   double x = extents.MaxX, y = extents.MaxY;
   if (scene.tech) {
     x += scene.tech->GrowX;
@@ -159,8 +162,14 @@ PlotterExportPlan planScene(const Job& job, const PlotterExportSettings& setting
   }
   PlotterExportPlan plan;
   plan.dpi = settings.dpi;
-  plan.width_px = plotterSide_px(x, settings.dpi);
-  plan.height_px = plotterSide_px(y, settings.dpi);
+  // The boards' extents and the allowance, or more where a layer draws beyond them.
+  const auto [right, bottom] = sceneReach(scene);
+  auto side = [&](double extent, double reach) {
+    return std::max(plotterSide_px(extent, settings.dpi),
+                    32 * static_cast<int64_t>(std::ceil(reach * settings.dpi / 32.0)));
+  };
+  plan.width_px = side(x, right);
+  plan.height_px = side(y, bottom);
   plan.boardLayers = scene.boardLayers.size();
   if (plan.width_px <= 0 || plan.height_px <= 0) {
     throw FormatError("the boards lie left of or above the plotting area: the image would be empty");

@@ -110,7 +110,7 @@ std::vector<Step> randomScene(uint32_t seed) {
   return steps;
 }
 
-// The image cut into spans of 1 to 40 rows: their first rows.
+// The image cut into pieces of 1 to 40 rows: their first rows.
 std::vector<int64_t> randomSpanTops(std::mt19937& random) {
   std::vector<int64_t> tops{0};
   while (tops.back() < kHeight) {
@@ -122,42 +122,46 @@ std::vector<int64_t> randomSpanTops(std::mt19937& random) {
 
 std::vector<uint8_t> bytesOf(const BandBitmap& b) { return {b.bytes().begin(), b.bytes().end()}; }
 
-TEST(DisplayListTest, ReplayBySpansGivesTheWholeImage) {
+// A scene recorded once, with room around it, and drawn piece by piece at
+// several places gives the scene drawn straight at each place.
+TEST(DisplayListTest, ReplayByPiecesAtAnyPlaceGivesTheWholeImage) {
   GerberReader reader = apertures();
+  constexpr int64_t kRoom = 60;
   for (uint32_t seed = 1; seed <= 30; ++seed) {
     ShapeRasterizer shapes(reader.Apertures, kDpi);
     const std::vector<Step> scene = randomScene(seed);
-    BandBitmap whole(kWidth, kHeight);
-    {
-      Canvas canvas(whole);
-      for (const Step& step : scene) step(canvas, shapes);
-    }
     DisplayList list;
     {
-      Canvas recording(list, kWidth, kHeight);
+      Canvas recording(list, kWidth + 2 * kRoom, kHeight + 2 * kRoom);
+      recording.setWindowOrigin(-kRoom, -kRoom);
       for (const Step& step : scene) step(recording, shapes);
     }
     ASSERT_GT(list.size(), 0u);
-
-    BandBitmap replayed(kWidth, kHeight);
-    Canvas canvas(replayed);
-    list.replay(canvas);
-    ASSERT_EQ(bytesOf(replayed), bytesOf(whole)) << "seed " << seed << ", whole replay";
-
     std::mt19937 random(seed);
-    for (int split = 0; split < 4; ++split) {
+    for (int place = 0; place < 4; ++place) {
+      const int64_t dx = place == 0 ? 0 : static_cast<int64_t>(random() % 41) - 20;
+      const int64_t dy = place == 0 ? 0 : static_cast<int64_t>(random() % 41) - 20;
+      BandBitmap whole(kWidth, kHeight);
+      {
+        Canvas canvas(whole);
+        canvas.setWindowOrigin(-dx, -dy);
+        for (const Step& step : scene) step(canvas, shapes);
+      }
+      list.index(1 + static_cast<int64_t>(random() % 50));
+      std::vector<uint8_t> pieces;
       const std::vector<int64_t> tops = randomSpanTops(random);
-      list.index(tops);
-      std::vector<uint8_t> bands;
+      PieceOps ops;
       for (size_t k = 0; k < tops.size(); ++k) {
         const int64_t end = k + 1 < tops.size() ? tops[k + 1] : kHeight;
         BandBitmap band(kWidth, end - tops[k], tops[k]);
         Canvas c(band);
-        list.replay(c, k);
+        list.collect(tops[k], end, dy - kRoom, ops);
+        c.setWindowOrigin(-(dx - kRoom), tops[k] - (dy - kRoom));
+        list.replay(c, ops);
         const std::vector<uint8_t> b = bytesOf(band);
-        bands.insert(bands.end(), b.begin(), b.end());
+        pieces.insert(pieces.end(), b.begin(), b.end());
       }
-      ASSERT_EQ(bands, bytesOf(whole)) << "seed " << seed << ", split " << split;
+      ASSERT_EQ(pieces, bytesOf(whole)) << "seed " << seed << ", place " << place;
     }
   }
 }
@@ -286,22 +290,32 @@ TEST(DisplayListTest, DrawingSpansLeavesOutOnlyWhatChangesNoPixel) {
         }
       });
     }
+    // The first layer is drawn once more, as a copy of its board elsewhere.
+    const int64_t copyX = static_cast<int64_t>(random() % 200) - 100;
+    const int64_t copyY = static_cast<int64_t>(random() % 100) - 50;
+    constexpr int64_t kRoom = 120;
     BandBitmap whole(kFilmWidth, kHeight);
     std::vector<DisplayList> lists(layers.size());
     {
       Canvas canvas(whole);
       for (size_t l = 0; l < layers.size(); ++l) {
-        Canvas recording(lists[l], kFilmWidth, kHeight);
+        Canvas recording(lists[l], kFilmWidth + 2 * kRoom, kHeight + 2 * kRoom);
+        recording.setWindowOrigin(-kRoom, -kRoom);
         for (const Step& step : layers[l]) {
           step(canvas, shapes);
           step(recording, shapes);
         }
       }
+      canvas.setWindowOrigin(-copyX, -copyY);
+      for (const Step& step : layers[0]) step(canvas, shapes);
     }
-    const std::vector<const DisplayList*> drawn{&lists[0], &lists[1], &lists[2]};
+    const std::vector<ListPlacement> drawn{{&lists[0], -kRoom, -kRoom},
+                                           {&lists[1], -kRoom, -kRoom},
+                                           {&lists[2], -kRoom, -kRoom},
+                                           {&lists[0], copyX - kRoom, copyY - kRoom}};
     for (int split = 0; split < 3; ++split) {
       const std::vector<int64_t> tops = randomSpanTops(random);
-      for (DisplayList& list : lists) list.index(tops);
+      for (DisplayList& list : lists) list.index(1 + static_cast<int64_t>(random() % 60));
       SpanDrawing drawing;
       std::vector<uint8_t> bands;
       for (size_t k = 0; k < tops.size(); ++k) {
@@ -309,7 +323,7 @@ TEST(DisplayListTest, DrawingSpansLeavesOutOnlyWhatChangesNoPixel) {
         BandBitmap band(kFilmWidth, end - tops[k], tops[k]);
         auto* bytes = reinterpret_cast<uint8_t*>(band.rowWords(0));
         for (size_t b = 0; b < band.bytes().size(); ++b) bytes[b] = static_cast<uint8_t>(random());
-        leftOut += drawSpan(drawn, k, tops[k], band, drawing);
+        leftOut += drawSpan(drawn, tops[k], band, drawing);
         const std::vector<uint8_t> b = bytesOf(band);
         bands.insert(bands.end(), b.begin(), b.end());
       }
