@@ -187,13 +187,22 @@ uint64_t peakResidentBytes() {
 }
 
 void printRunLine(const RasterStats& r, double seconds, uint64_t budget, bool reference) {
+  const std::string groups =
+      r.groups > 1 ? ", recorded in " + std::to_string(r.groups) + " groups of pieces" : "";
   std::printf(
-      "  %s, %u thread%s, %lld pieces, %llu primitives (%s of display lists, %llu "
+      "  %s, %u thread%s, %lld pieces, %llu primitives (%s of display lists%s, %llu "
       "covered draws left out); time %.3f s, peak memory %s, budget %s\n",
       reference ? "literal way" : "fast way", r.threads, r.threads == 1 ? "" : "s",
       static_cast<long long>(r.pieces), static_cast<unsigned long long>(r.primitives),
-      megabytes(r.displayListBytes).c_str(), static_cast<unsigned long long>(r.drawsLeftOut),
-      seconds, megabytes(peakResidentBytes()).c_str(), megabytes(budget).c_str());
+      megabytes(r.displayListBytes).c_str(), groups.c_str(),
+      static_cast<unsigned long long>(r.drawsLeftOut), seconds,
+      megabytes(peakResidentBytes()).c_str(), megabytes(budget).c_str());
+  if (r.overBudgetBytes > 0) {
+    std::fprintf(stderr,
+                 "warning: what one piece of the film draws needs %s of recordings, more than the "
+                 "memory setting leaves for them; raise the memory setting to keep within it\n",
+                 megabytes(r.overBudgetBytes).c_str());
+  }
 }
 
 // drumplot-cli export

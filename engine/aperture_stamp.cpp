@@ -83,7 +83,7 @@ void drawShapeSteps(Canvas& canvas, const ShapeSteps& steps, PixelPoint centre, 
   canvas.setState(saved);
 }
 
-// ApertureStamp
+// StampedShape
 // ============================================================================
 
 uint64_t stampBytes(const PixelRect& area) {
@@ -94,11 +94,74 @@ uint64_t stampBytes(const PixelRect& area) {
   return words * 4 * static_cast<uint64_t>(area.height());
 }
 
-ApertureStamp::ApertureStamp(const ShapeSteps& steps, const PixelRect& area)
-    : bits_(area.width(), area.height()), origin_{area.x0, area.y0} {
-  Canvas canvas(bits_);
-  canvas.setWindowOrigin(area.x0, area.y0);
-  drawShapeSteps(canvas, steps, {0, 0}, kBlack);
+namespace {
+
+template <class T>
+void put(std::string& key, T v) {
+  key.append(reinterpret_cast<const char*>(&v), sizeof v);
+}
+
+}  // namespace
+
+StampedShape::StampedShape(ShapeSteps steps, const PixelRect& area, StampCache& cache)
+    : steps_(std::move(steps)), area_(area), cache_(cache) {
+  for (int64_t v : {area_.x0, area_.y0, area_.x1, area_.y1}) put(key_, v);
+  for (const ShapeStep& step : steps_) {
+    put(key_, static_cast<uint8_t>(step.kind));
+    put(key_, static_cast<uint8_t>(step.exposed));
+    for (int64_t v : {step.x1, step.y1, step.x2, step.y2, step.penWidth_px}) put(key_, v);
+    put(key_, step.points.size());
+    for (const PixelPoint& p : step.points) put(key_, p.x), put(key_, p.y);
+  }
+}
+
+uint64_t StampedShape::bytes() const { return stampBytes(area_); }
+
+void StampedShape::drawRows(BandBitmap& bits, int64_t first) const {
+  Canvas canvas(bits);
+  canvas.setWindowOrigin(area_.x0, area_.y0 + first);
+  drawShapeSteps(canvas, steps_, {0, 0}, kBlack);
+}
+
+// StampCache
+// ============================================================================
+
+std::shared_ptr<const BandBitmap> StampCache::get(const StampedShape& shape) {
+  const uint64_t need = shape.bytes();
+  if (need > capacity_) return nullptr;
+  {
+    std::lock_guard lock(mutex_);
+    if (auto it = byKey_.find(shape.key()); it != byKey_.end()) {
+      entries_.splice(entries_.begin(), entries_, it->second);
+      return it->second->bits;
+    }
+  }
+  // Built outside the lock: other threads go on meanwhile (one may build
+  // the same stamp; the first kept wins).
+  auto bits = std::make_shared<BandBitmap>(shape.width_px(), shape.rows());
+  shape.drawRows(*bits, 0);
+  std::lock_guard lock(mutex_);
+  ++built_;
+  if (auto it = byKey_.find(shape.key()); it != byKey_.end()) return it->second->bits;
+  while (bytes_ + need > capacity_ && !entries_.empty()) {
+    byKey_.erase(entries_.back().key);
+    bytes_ -= entries_.back().bytes;
+    entries_.pop_back();
+  }
+  entries_.push_front({shape.key(), bits, need});
+  byKey_.emplace(entries_.front().key, entries_.begin());
+  bytes_ += need;
+  return bits;
+}
+
+uint64_t StampCache::bytes() const {
+  std::lock_guard lock(mutex_);
+  return bytes_;
+}
+
+uint64_t StampCache::built() const {
+  std::lock_guard lock(mutex_);
+  return built_;
 }
 
 }  // namespace drumplot

@@ -1,9 +1,16 @@
 // SPDX-License-Identifier: MIT
-// An aperture's drawing as steps relative to its flash centre, and the 1-bit
-// stamp made from them for apertures with see-through parts.
+// An aperture's drawing as steps relative to its flash centre, the 1-bit
+// stamp made from them for apertures with see-through parts, and the cache
+// that keeps stamps for an output.
 #pragma once
 
 #include <cstdint>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/band_bitmap.h"
@@ -43,24 +50,66 @@ PixelRect shapeBounds(const ShapeSteps& steps, bool exposedOnly);
 // and window origin are restored afterwards.
 void drawShapeSteps(Canvas& canvas, const ShapeSteps& steps, PixelPoint centre, Rgb colour);
 
-// A 1-bit stamp of an aperture: its clear bits are the shape, its set bits
-// (the outside and the holes) are see-through. Stamp pixel (0, 0) lies at
-// `origin` relative to the flash centre; the stamp covers `area`, which
-// should hold every exposed step (what lies outside is cut off).
-class ApertureStamp {
+class StampCache;
+
+// An aperture with see-through parts, drawn through a 1-bit stamp: its
+// clear bits are the shape, its set bits (the outside and the holes) are
+// see-through. Stamp pixel (0, 0) lies at `area`'s corner relative to the
+// flash centre; the stamp covers `area`, which should hold every exposed
+// step (what lies outside is cut off). The stamp itself is kept by a cache;
+// one too large for it is drawn, for each band, in the band's rows only.
+class StampedShape {
  public:
-  ApertureStamp(const ShapeSteps& steps, const PixelRect& area);
+  StampedShape(ShapeSteps steps, const PixelRect& area, StampCache& cache);
 
   // Only the shape's pixels reach the target, in `colour` (white clears).
   void transfer(Canvas& canvas, PixelPoint centre, Rgb colour) const {
-    canvas.transferStamp(bits_, centre.x + origin_.x, centre.y + origin_.y, colour);
+    canvas.drawShape(*this, centre.x + area_.x0, centre.y + area_.y0, colour);
   }
-  const BandBitmap& bits() const { return bits_; }
-  PixelPoint origin() const { return origin_; }
+  const PixelRect& area() const { return area_; }
+  int64_t width_px() const { return area_.width(); }
+  int64_t rows() const { return area_.height(); }
+  uint64_t bytes() const;
+  // Draws stamp rows first .. first + bits.rows() - 1 into `bits`.
+  void drawRows(BandBitmap& bits, int64_t first) const;
+  StampCache& cache() const { return cache_; }
+  // What makes the stamp: equal keys draw equal stamps.
+  const std::string& key() const { return key_; }
 
  private:
-  BandBitmap bits_;
-  PixelPoint origin_;
+  ShapeSteps steps_;
+  PixelRect area_;
+  StampCache& cache_;
+  std::string key_;
+};
+
+// Stamps kept for one output, shared by its board layers and threads: the
+// least recently used go when they would together pass `capacity` bytes.
+class StampCache {
+ public:
+  explicit StampCache(uint64_t capacityBytes) : capacity_(capacityBytes) {}
+  StampCache(const StampCache&) = delete;
+  StampCache& operator=(const StampCache&) = delete;
+
+  // The stamp of `shape`, built when it is not kept; null when it alone
+  // would pass the capacity.
+  std::shared_ptr<const BandBitmap> get(const StampedShape& shape);
+  uint64_t capacity() const { return capacity_; }
+  uint64_t bytes() const;
+  uint64_t built() const;  // stamps built so far, rebuilt ones again
+
+ private:
+  struct Entry {
+    std::string key;
+    std::shared_ptr<const BandBitmap> bits;
+    uint64_t bytes;
+  };
+  mutable std::mutex mutex_;
+  uint64_t capacity_;
+  uint64_t bytes_ = 0;
+  uint64_t built_ = 0;
+  std::list<Entry> entries_;  // most recently used first
+  std::unordered_map<std::string_view, std::list<Entry>::iterator> byKey_;
 };
 
 // Bytes of a stamp covering `area`.

@@ -3,6 +3,8 @@
 // coordinates, which are clipped and filled a word at a time.
 #include "engine/canvas.h"
 
+#include "engine/aperture_stamp.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -973,6 +975,28 @@ void Canvas::transferStamp(const BandBitmap& stamp, int64_t left, int64_t top, R
   }
 }
 
+void Canvas::drawShape(const StampedShape& shape, int64_t left, int64_t top, Rgb colour) {
+  left = clampCoordinate(left), top = clampCoordinate(top);
+  const PixelRect area =
+      PixelRect{left, top, left + shape.width_px(), top + shape.rows()}.intersected(imageClip());
+  if (area.empty()) return;
+  if (recorder_) {
+    CanvasOp op = opOf(CanvasOp::Kind::Shape, {left, top});
+    op.shape = &shape;
+    op.colour = colour;
+    record(op, area);
+    return;
+  }
+  if (std::shared_ptr<const BandBitmap> bits = shape.cache().get(shape)) {
+    transferStamp(*bits, left, top, colour);
+    return;
+  }
+  // Too large to keep: the stamp's rows that this canvas draws, made now.
+  BandBitmap rows(shape.width_px(), area.height());
+  shape.drawRows(rows, area.y0 - top);
+  transferStamp(rows, left, area.y0, colour);
+}
+
 // Canvas - Recording and replay
 // ============================================================================
 
@@ -1012,6 +1036,9 @@ void Canvas::replay(const CanvasOp& op) {
     case CanvasOp::Kind::Pixel: setPixel(c[0], c[1], op.colour); break;
     case CanvasOp::Kind::Stamp:
       if (op.stamp) transferStamp(*op.stamp, c[0], c[1], op.colour);
+      break;
+    case CanvasOp::Kind::Shape:
+      if (op.shape) drawShape(*op.shape, c[0], c[1], op.colour);
       break;
   }
   origin_ = savedOrigin;

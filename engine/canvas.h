@@ -12,6 +12,8 @@
 
 namespace drumplot {
 
+class StampedShape;
+
 struct PixelPoint {
   int64_t x = 0;
   int64_t y = 0;
@@ -53,6 +55,7 @@ struct CanvasOp {
     Arc,          // box c[0..3], radials (c[4], c[5]) and (c[6], c[7])
     Pixel,        // (c[0], c[1]) in `colour`
     Stamp,        // `stamp` with its top left pixel on (c[0], c[1]), in `colour`
+    Shape,        // `shape`'s stamp with its top left pixel on (c[0], c[1]), in `colour`
   };
   Kind kind = Kind::FillRect;
   CanvasState state;
@@ -64,6 +67,7 @@ struct CanvasOp {
   // Polygon: when set, only these segments are drawn (see fillPolygon).
   std::optional<std::span<const uint32_t>> segments;
   const BandBitmap* stamp = nullptr;   // Stamp; must outlive every replay
+  const StampedShape* shape = nullptr;  // Shape; must outlive every replay
   Rgb colour = kBlack;                 // Pixel and Stamp
   // Every image pixel the primitive may touch (it may touch fewer).
   PixelRect bounds;
@@ -170,6 +174,9 @@ class Canvas {
   // point (left, top): the stamp's exposed (clear) pixels set the target to
   // `colour`; its background pixels leave the target as it was.
   void transferStamp(const BandBitmap& stamp, int64_t left, int64_t top, Rgb colour);
+  // The same for a stamped shape: its stamp from the shape's cache, or, when
+  // the cache cannot hold it, just the rows this canvas draws.
+  void drawShape(const StampedShape& shape, int64_t left, int64_t top, Rgb colour);
 
   // Draws a recorded primitive with the pen, brush and origin it was
   // recorded with, the origin taken relative to this canvas's origin; this

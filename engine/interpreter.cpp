@@ -589,8 +589,15 @@ void Interpreter::exposeNegativeArea() {
 // The bounds of everything a recording canvas is handed.
 class BoundsRecorder final : public CanvasRecorder {
  public:
-  void record(const CanvasOp& op) override { bounds = bounds.united(op.bounds); }
+  explicit BoundsRecorder(CanvasRecorder* also) : also_(also) {}
+  void record(const CanvasOp& op) override {
+    bounds = bounds.united(op.bounds);
+    if (also_) also_->record(op);
+  }
   PixelRect bounds;
+
+ private:
+  CanvasRecorder* also_;
 };
 
 }  // namespace
@@ -624,12 +631,12 @@ LayerReach measureReach(const GerberReader& reader, double pixelsPerInch,
 }
 
 LayerReach measureReach(const GerberReader& reader, ShapeRasterizer& shapes,
-                        const InterpreterSettings& settings) {
+                        const InterpreterSettings& settings, CanvasRecorder* also) {
   // Drawn with the data's own origin on image point (0, 0), onto a canvas
   // that reaches 2^29 pixels every way and only notes the bounds.
   constexpr int64_t kHalf = int64_t{1} << 29;
   const double ppi = shapes.pixelsPerInch();
-  BoundsRecorder bounds;
+  BoundsRecorder bounds(also);
   Canvas canvas(bounds, 2 * kHalf, 2 * kHalf);
   canvas.setWindowOrigin(-kHalf, -kHalf);
   LayerPlacement placement{reader.MinX, reader.MinY, ppi, kBlack, PixelRect{}};

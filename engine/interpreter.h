@@ -67,8 +67,10 @@ struct LayerReach {
 };
 LayerReach measureReach(const GerberReader& reader, double pixelsPerInch = 1000.0,
                         const InterpreterSettings& settings = {});
-// The same with the reader's shapes at their resolution (their stamps are kept).
+// The same with the reader's shapes at their resolution (their stamps are
+// kept); `also` is handed every primitive, its bounds in pixels of the
+// file's frame (round(coordinate x resolution)) plus 2^29 on both axes.
 LayerReach measureReach(const GerberReader& reader, ShapeRasterizer& shapes,
-                        const InterpreterSettings& settings = {});
+                        const InterpreterSettings& settings = {}, CanvasRecorder* also = nullptr);
 
 }  // namespace drumplot

@@ -43,9 +43,13 @@ void LayerRenderer::readApertures(const ApertureFileLoader& apertureFile) {
   if (apertureFile) apertureFile(reader_.Apertures);
 }
 
-void LayerRenderer::makeStamps(ShapeLimits limits) {
+void LayerRenderer::makeStamps(StampCache* stamps) {
   advance(Step::AperturesRead, Step::Ready, "makeStamps");
-  limits_ = limits;
+  if (!stamps) {
+    ownStamps_ = std::make_unique<StampCache>(kDefaultStampCacheBytes);
+    stamps = ownStamps_.get();
+  }
+  stamps_ = stamps;
 }
 
 ShapeRasterizer& LayerRenderer::shapes(double pixelsPerInch) {
@@ -54,7 +58,7 @@ ShapeRasterizer& LayerRenderer::shapes(double pixelsPerInch) {
     if (scale == pixelsPerInch) return *rasterizer;
   }
   rasterizers_.emplace_back(pixelsPerInch, std::make_unique<ShapeRasterizer>(
-                                               reader_.Apertures, pixelsPerInch, limits_));
+                                               reader_.Apertures, pixelsPerInch, stamps_));
   return *rasterizers_.back().second;
 }
 

@@ -43,7 +43,9 @@ class LayerRenderer {
   void loadAndPrescan(std::string_view bytes);
   // Throws FormatError naming the file when a D code is not a number.
   void readApertures(const ApertureFileLoader& apertureFile = {});
-  void makeStamps(ShapeLimits limits = {});
+  // Stamps are kept by `stamps` (shared by an output's layers), or by a
+  // cache of the renderer's own.
+  void makeStamps(StampCache* stamps = nullptr);
 
   GerberReader& reader() { return reader_; }
   const GerberReader& reader() const { return reader_; }
@@ -57,7 +59,8 @@ class LayerRenderer {
 
   Step step_ = Step::Created;
   GerberReader reader_;
-  ShapeLimits limits_;
+  StampCache* stamps_ = nullptr;
+  std::unique_ptr<StampCache> ownStamps_;
   std::vector<std::pair<double, std::unique_ptr<ShapeRasterizer>>> rasterizers_;
 };
 

@@ -9,7 +9,6 @@
 #include <numbers>
 #include <string>
 
-#include "engine/errors.h"
 #include "engine/rounding.h"
 #include "engine/text.h"
 
@@ -92,7 +91,7 @@ ModifierValues readModifierValues(std::string_view modifiers) {
     size_t x = rest.find('X');
     std::string text(rest.substr(0, std::min<size_t>(x, 20)));
     rest = x == std::string_view::npos ? std::string_view{} : rest.substr(x + 1);
-    if (!text.empty() && text[0] == '.') text.insert(0, "0");
+    if (!text.empty() && text[0] == '.') text = "0" + text;
     m.add(decimalOrZero(text));
   }
   return m;
@@ -505,22 +504,17 @@ bool fileShape(const Aperture& a, const Frame& f, PreparedAperture& out) {
   }
 }
 
-// True when a shape has no see-through part: drawing its steps straight onto
-// the target gives the same pixels as a stamp.
-bool allExposed(const ShapeSteps& steps) {
-  return std::all_of(steps.begin(), steps.end(), [](const ShapeStep& s) {
-    return s.exposed && s.kind != ShapeStep::Kind::Ring;
-  });
-}
-
 }  // namespace
 
 // ShapeRasterizer - Preparing apertures
 // ============================================================================
 
 ShapeRasterizer::ShapeRasterizer(const ApertureTable& apertures, double pixelsPerInch,
-                                 ShapeLimits limits)
-    : apertures_(apertures), pixelsPerInch_(pixelsPerInch), limits_(limits) {}
+                                 StampCache* stamps)
+    : apertures_(apertures),
+      pixelsPerInch_(pixelsPerInch),
+      ownStamps_(stamps ? nullptr : std::make_unique<StampCache>(kDefaultStampCacheBytes)),
+      stamps_(stamps ? *stamps : *ownStamps_) {}
 
 size_t ShapeRasterizer::transformSlot(const Linear2& transform) {
   if (lastSlot_ < transforms_.size() && transforms_[lastSlot_].first == transform) return lastSlot_;
@@ -569,14 +563,8 @@ const PreparedAperture* ShapeRasterizer::prepare(int dCode, const Linear2& trans
     PixelRect area = shapeBounds(p->steps, true);
     if (area.empty()) {
       p->steps.clear();  // nothing exposed: the stamp would be all see-through
-    } else if (stampBytes(area) <= limits_.maxStampBytes) {
-      p->stamp = std::make_unique<ApertureStamp>(p->steps, area);
-    } else if (!allExposed(p->steps)) {
-      throw FormatError("aperture D" + std::to_string(dCode) + " needs a stamp of " +
-                        std::to_string(area.width()) + " x " + std::to_string(area.height()) +
-                        " pixels at " + std::to_string(pixelsPerInch_) +
-                        " pixels per inch, more than the limit of " +
-                        std::to_string(limits_.maxStampBytes >> 20) + " MB");
+    } else {
+      p->stamp = std::make_unique<StampedShape>(p->steps, area, stamps_);
     }
   }
   p->bounds = shapeBounds(p->steps, false);

@@ -26,21 +26,18 @@ struct PreparedAperture {
   // A solid rectangle or polygon: its corners (pixels, relative to the
   // centre), so that a line drawn with it can sweep it; empty otherwise.
   std::vector<PixelPoint> outline;
-  std::unique_ptr<ApertureStamp> stamp;  // null: drawn straight onto the target
+  std::unique_ptr<StampedShape> stamp;   // null: drawn straight onto the target
 };
 
-struct ShapeLimits {
-  // A stamp may not exceed this; larger shapes without see-through parts
-  // are drawn straight onto the target instead, larger shapes with them
-  // are refused with a FormatError.
-  uint64_t maxStampBytes = uint64_t{256} << 20;
-};
+// Stamps kept by a shape rasterizer that is given no cache of its own.
+inline constexpr uint64_t kDefaultStampCacheBytes = uint64_t{256} << 20;
 
 class ShapeRasterizer {
  public:
   // `pixelsPerInch` is the scale s; each aperture gives its own unit factor
-  // u (file units to inches).
-  ShapeRasterizer(const ApertureTable& apertures, double pixelsPerInch, ShapeLimits limits = {});
+  // u (file units to inches). Stamps are kept by `stamps` (null: a cache
+  // of kDefaultStampCacheBytes of the rasterizer's own).
+  ShapeRasterizer(const ApertureTable& apertures, double pixelsPerInch, StampCache* stamps = nullptr);
   ShapeRasterizer(const ShapeRasterizer&) = delete;
   ShapeRasterizer& operator=(const ShapeRasterizer&) = delete;
 
@@ -60,8 +57,7 @@ class ShapeRasterizer {
   std::optional<double> measure(int dCode, const Linear2& transform = {});
 
   // The aperture's drawing at this resolution and transform, built on first
-  // use; null for a D code without record. Throws FormatError when its stamp
-  // is too large.
+  // use; null for a D code without record.
   const PreparedAperture* prepare(int dCode, const Linear2& transform = {});
 
   double pixelsPerInch() const { return pixelsPerInch_; }
@@ -72,7 +68,8 @@ class ShapeRasterizer {
 
   const ApertureTable& apertures_;
   double pixelsPerInch_;
-  ShapeLimits limits_;
+  std::unique_ptr<StampCache> ownStamps_;
+  StampCache& stamps_;
   // The prepared apertures of each transform met, by D code.
   std::vector<std::pair<Linear2, std::vector<std::unique_ptr<PreparedAperture>>>> transforms_;
   size_t lastSlot_ = 0;

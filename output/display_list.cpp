@@ -49,7 +49,8 @@ size_t DisplayList::wordsOf(CanvasOp::Kind kind) {
     case CanvasOp::Kind::Arc: return kHeaderWords + 8;
     case CanvasOp::Kind::Pixel:
     case CanvasOp::Kind::Polygon: return kHeaderWords + 2;
-    case CanvasOp::Kind::Stamp: return kHeaderWords + 3;
+    case CanvasOp::Kind::Stamp:
+    case CanvasOp::Kind::Shape: return kHeaderWords + 3;
   }
   return kHeaderWords;
 }
@@ -70,9 +71,12 @@ void DisplayList::record(const CanvasOp& op) {
       stream_.push_back(static_cast<int32_t>(static_cast<uint32_t>(op.points.size())));
       points_.insert(points_.end(), op.points.begin(), op.points.end());
       break;
-    case CanvasOp::Kind::Stamp: {
-      auto [known, added] = stampNumbers_.try_emplace(op.stamp, stamps_.size());
-      if (added) stamps_.push_back(op.stamp);
+    case CanvasOp::Kind::Stamp:
+    case CanvasOp::Kind::Shape: {
+      const void* what = op.kind == CanvasOp::Kind::Stamp ? static_cast<const void*>(op.stamp)
+                                                          : static_cast<const void*>(op.shape);
+      auto [known, added] = stampNumbers_.try_emplace(what, stamps_.size());
+      if (added) stamps_.push_back(what);
       stream_.insert(stream_.end(),
                      {word(op.c[0]), word(op.c[1]), word(static_cast<int64_t>(known->second))});
       break;
@@ -91,6 +95,12 @@ uint64_t DisplayList::memoryBytes() const {
          stamps_.capacity() * sizeof(void*) +
          (bucketStart_.capacity() + bucketOps_.capacity() + segments_.capacity()) * sizeof(uint32_t) +
          entrySegments_.capacity() * sizeof(SegmentRange);
+}
+
+uint64_t DisplayList::bytesFor(const CanvasOp& op) {
+  // The words, a polygon's points and their segments in two buckets, and
+  // an index entry or two.
+  return 4 * wordsOf(op.kind) + (sizeof(PixelPoint) + 8) * op.points.size() + 16;
 }
 
 // DisplayList - Index by rows
@@ -383,6 +393,7 @@ bool onlyExposes(const int32_t* w) {
       break;
     case CanvasOp::Kind::Pixel:
     case CanvasOp::Kind::Stamp:
+    case CanvasOp::Kind::Shape:
       colours = kWhiteColour;
       break;
   }
@@ -428,7 +439,10 @@ namespace {
 bool crossingKey(const int32_t* w, int64_t dx, int64_t dy, int64_t top, int64_t bottom,
                  CrossingKey& key) {
   const auto kind = static_cast<CanvasOp::Kind>(w[0] & 0xFF);
-  if (kind == CanvasOp::Kind::Polygon || kind == CanvasOp::Kind::Stamp) return false;
+  if (kind == CanvasOp::Kind::Polygon || kind == CanvasOp::Kind::Stamp ||
+      kind == CanvasOp::Kind::Shape) {
+    return false;
+  }
   if (w[1] > top || w[2] < bottom) return false;
   key.fill(0);
   key[0] = w[0] & 0xFF;
@@ -625,9 +639,14 @@ void DisplayList::replayAt(Canvas& canvas, const PieceOps& ops, const PieceOps::
       }
       break;
     case CanvasOp::Kind::Stamp:
+    case CanvasOp::Kind::Shape:
       op.c[0] = c[0];
       op.c[1] = c[1];
-      op.stamp = stamps_[static_cast<size_t>(c[2])];
+      if (op.kind == CanvasOp::Kind::Stamp) {
+        op.stamp = static_cast<const BandBitmap*>(stamps_[static_cast<size_t>(c[2])]);
+      } else {
+        op.shape = static_cast<const StampedShape*>(stamps_[static_cast<size_t>(c[2])]);
+      }
       break;
     default:
       for (size_t i = 0; i < wordsOf(op.kind) - kHeaderWords; ++i) op.c[i] = c[i];

@@ -77,8 +77,8 @@ struct PieceOps {
 };
 
 // The primitives of a recording canvas, kept compactly for 1-bit targets:
-// colours are kept as white or not white. Stamps are referenced, not
-// copied: they must outlive the list's replays.
+// colours are kept as white or not white. Stamps and stamped shapes are
+// referenced, not copied: they must outlive the list's replays.
 //
 // A list is recorded once and may be drawn at several places (the copies of
 // a panelized board), each moved by whole pixels. Before it is drawn by
@@ -95,6 +95,8 @@ class DisplayList final : public CanvasRecorder {
   size_t size() const { return count_; }
   // Bytes the list holds (primitives, polygon points, index).
   uint64_t memoryBytes() const;
+  // About the bytes a list would hold for the primitive, index included.
+  static uint64_t bytesFor(const CanvasOp& op);
   // Every pixel the recorded primitives may touch, in the list's own pixels.
   const PixelRect& bounds() const { return bounds_; }
 
@@ -141,8 +143,8 @@ class DisplayList final : public CanvasRecorder {
 
   std::vector<int32_t> stream_;        // primitives, one after another
   std::vector<PixelPoint> points_;     // polygon points
-  std::vector<const BandBitmap*> stamps_;
-  std::unordered_map<const BandBitmap*, size_t> stampNumbers_;
+  std::vector<const void*> stamps_;  // stamps' bitmaps and stamped shapes
+  std::unordered_map<const void*, size_t> stampNumbers_;
   size_t count_ = 0;
   PixelRect bounds_;
   int64_t bucketRows_ = 0;

@@ -80,7 +80,8 @@ JobBitmapPlan planScene(const Job& job, const JobBitmapSettings& settings, Raste
   JobExtents extents;
   scene = outputScene(job, settings, extents);
   scene.dpi = kJobBitmapDpi;
-  readSources(scene, kJobBitmapDpi, settings.threads, settings.progress);
+  // A quarter of the budget keeps stamps; larger ones are drawn for each band.
+  readSources(scene, kJobBitmapDpi, settings.threads, settings.budgetBytes / 4, settings.progress);
   double x = std::max(0.0, extents.MaxX), y = std::max(0.0, extents.MaxY);
   if (scene.tech) {
     x += scene.tech->GrowX;

@@ -40,16 +40,15 @@ namespace {
 // that every layer of a board lines up), its apertures defined. The
 // statement texts go once the definitions are read: the drawing needs only
 // the decoded operations.
-std::unique_ptr<LayerRenderer> openSource(const LayerSource& source, const ExportProgress* progress) {
+std::unique_ptr<LayerRenderer> openSource(const LayerSource& source, StampCache* stamps) {
   auto renderer = std::make_unique<LayerRenderer>(source.format);
   renderer->setFileName(source.gerberFile);
   renderer->loadAndPrescan();
   renderer->reader().MinX = source.dataMinX;
   renderer->reader().MinY = source.dataMinY;
   renderer->readApertures(apertureFileLoader(source.apertureFile));
-  renderer->makeStamps();
+  renderer->makeStamps(stamps);
   renderer->reader().Statements = StatementList();
-  (void)progress;
   return renderer;
 }
 
@@ -149,7 +148,7 @@ RasterStats rasterizeLiterally(const RasterScene& scene, BandConsumer& consumer,
         const auto [top, bottom] = layerRows(scene, d);
         if (bottom <= span.topRow || top >= span.topRow + span.rows) continue;
       }
-      std::unique_ptr<LayerRenderer> renderer = openSource(scene.sources[d.source], nullptr);
+      std::unique_ptr<LayerRenderer> renderer = openSource(scene.sources[d.source], scene.stamps.get());
       drawBoardLayer(*renderer, d, canvas, scene.dpi, scene.interpreter);
       if (first) {
         drawBoardLayer(*renderer, d, overviewCanvas, scene.overviewDpi, scene.interpreter);
@@ -192,6 +191,90 @@ RasterStats rasterizeLiterally(const RasterScene& scene, BandConsumer& consumer,
 // JobRaster - The fast way
 // ============================================================================
 
+// Tallies what a source's primitives would take in a recording, by the
+// buckets of rows they begin and end in.
+class RecordingBytes final : public CanvasRecorder {
+ public:
+  // Rows arrive in the file's frame plus 2^29; `dataMinRow` is the data
+  // origin's row in it (without the 2^29).
+  explicit RecordingBytes(int64_t dataMinRow) : shift_((int64_t{1} << 29) + dataMinRow) {}
+  void record(const CanvasOp& op) override {
+    const int64_t y0 = op.bounds.y0 - shift_, y1 = op.bounds.y1 - shift_;
+    ops_.push_back({y0, y1, DisplayList::bytesFor(op)});
+    first_ = std::min(first_, y0);
+  }
+  void settle(LayerSource& source) const {
+    const int64_t b = LayerSource::kRecordingBucketRows;
+    source.firstRow = ops_.empty() ? 0 : first_;
+    source.beginBytes.clear();
+    source.endBytes.clear();
+    auto add = [&](std::vector<uint64_t>& v, int64_t row, uint64_t bytes) {
+      const auto k = static_cast<size_t>((row - source.firstRow) / b);
+      if (v.size() <= k) v.resize(k + 1, 0);
+      v[k] += bytes;
+    };
+    for (const Op& op : ops_) {
+      add(source.beginBytes, op.y0, op.bytes);
+      add(source.endBytes, std::max(op.y0, op.y1 - 1), op.bytes);
+    }
+    const size_t n = std::max(source.beginBytes.size(), source.endBytes.size());
+    source.beginBytes.resize(n, 0);
+    source.endBytes.resize(n, 0);
+  }
+
+ private:
+  struct Op {
+    int64_t y0, y1;
+    uint64_t bytes;
+  };
+  int64_t shift_;
+  int64_t first_ = INT64_MAX;
+  std::vector<Op> ops_;
+};
+
+// The bytes a source's recording takes for its rows y0 <= y < y1 (about:
+// by buckets of rows), from running sums of the tallies.
+struct SourceBytes {
+  int64_t firstRow = 0;
+  std::vector<uint64_t> begun, ended;  // [k]: the primitives begun (ended) in buckets before k
+
+  explicit SourceBytes(const LayerSource& s) : firstRow(s.firstRow) {
+    begun.assign(s.beginBytes.size() + 1, 0);
+    ended.assign(s.endBytes.size() + 1, 0);
+    for (size_t k = 0; k < s.beginBytes.size(); ++k) begun[k + 1] = begun[k] + s.beginBytes[k];
+    for (size_t k = 0; k < s.endBytes.size(); ++k) ended[k + 1] = ended[k] + s.endBytes[k];
+  }
+  uint64_t rows(int64_t y0, int64_t y1) const {
+    const int64_t b = LayerSource::kRecordingBucketRows, n = static_cast<int64_t>(begun.size()) - 1;
+    auto bucket = [&](int64_t y) { return std::clamp<int64_t>((y - firstRow) / b, 0, n); };
+    if (n == 0 || y1 <= firstRow) return 0;
+    // Begun before the last bucket's end, less ended before the first bucket.
+    return begun[static_cast<size_t>(std::min(n, bucket(y1 - 1) + 1))] -
+           ended[static_cast<size_t>(bucket(y0))];
+  }
+};
+
+// Hands on the primitives that meet some of the wanted rows (in the
+// recording's own rows, which start at `baseRow`).
+class WantedRows final : public CanvasRecorder {
+ public:
+  WantedRows(CanvasRecorder& to, const std::vector<std::pair<int64_t, int64_t>>& rows, int64_t baseRow)
+      : to_(to), rows_(rows), baseRow_(baseRow) {}
+  void record(const CanvasOp& op) override {
+    for (auto [y0, y1] : rows_) {
+      if (op.bounds.y0 + baseRow_ < y1 && op.bounds.y1 + baseRow_ > y0) {
+        to_.record(op);
+        return;
+      }
+    }
+  }
+
+ private:
+  CanvasRecorder& to_;
+  const std::vector<std::pair<int64_t, int64_t>>& rows_;
+  int64_t baseRow_;
+};
+
 // One source recorded once at the image's resolution, in the pixels of a
 // canvas whose origin is `base` (the corner of what the source draws, its
 // data origin on image point 0), and indexed by buckets of rows.
@@ -228,8 +311,12 @@ std::vector<Piece> cutBands(const RasterScene& scene, int64_t pieceRows) {
   return pieces;
 }
 
+// Records each source that some board layer draws in `wanted` rows (of
+// the source's own pixels; all its rows unless `onlyWanted`).
 void recordSources(const RasterScene& scene, std::vector<RecordedSource>& recorded,
-                   int64_t bucketRows, unsigned threads, const RasterOptions& options) {
+                   const std::vector<std::vector<std::pair<int64_t, int64_t>>>& wanted,
+                   bool onlyWanted, int64_t bucketRows, unsigned threads,
+                   const RasterOptions& options) {
   const std::atomic<bool>* cancelled = options.progress ? &options.progress->cancelled : nullptr;
   InterpreterSettings settings = scene.interpreter;
   settings.cancelled = cancelled;
@@ -237,6 +324,7 @@ void recordSources(const RasterScene& scene, std::vector<RecordedSource>& record
   // at the end while the others wait.
   std::vector<std::pair<uintmax_t, size_t>> order;
   for (size_t i = 0; i < scene.sources.size(); ++i) {
+    if (wanted[i].empty() || scene.sources[i].reach.empty) continue;
     std::error_code unknown;  // a missing file failed when it was read
     const uintmax_t size = std::filesystem::file_size(scene.sources[i].gerberFile, unknown);
     order.emplace_back(unknown ? 0 : size, i);
@@ -246,16 +334,23 @@ void recordSources(const RasterScene& scene, std::vector<RecordedSource>& record
     const size_t i = order[k].second;
     const LayerSource& source = scene.sources[i];
     RecordedSource& out = recorded[i];
-    if (source.reach.empty) return;
-    // The recording holds what the source draws, a few pixels around it.
+    // The recording holds what the source draws, a few pixels around it,
+    // and of that the rows wanted.
     const double dpi = scene.dpi;
     out.base = {static_cast<int64_t>(std::floor((source.reach.minX - source.dataMinX) * dpi)) - 4,
                 static_cast<int64_t>(std::floor((source.reach.minY - source.dataMinY) * dpi)) - 4};
     const int64_t right = static_cast<int64_t>(std::ceil((source.reach.maxX - source.dataMinX) * dpi)) + 4;
     const int64_t bottom = static_cast<int64_t>(std::ceil((source.reach.maxY - source.dataMinY) * dpi)) + 4;
+    WantedRows filter(out.image, wanted[i], out.base.y);
     {
-      Canvas canvas(out.image, right - out.base.x, bottom - out.base.y);
+      Canvas canvas(onlyWanted ? static_cast<CanvasRecorder&>(filter) : out.image,
+                    right - out.base.x, bottom - out.base.y);
       canvas.setWindowOrigin(out.base.x, out.base.y);
+      if (onlyWanted) {
+        int64_t top = bottom, end = out.base.y;
+        for (auto [y0, y1] : wanted[i]) top = std::min(top, y0), end = std::max(end, y1);
+        canvas.setClipRect({0, top - out.base.y, right - out.base.x, end - out.base.y});
+      }
       interpretLayer(source.renderer->reader(), source.renderer->shapes(dpi), canvas,
                      {0.0, 0.0, dpi, kBlack, std::nullopt}, settings);
     }
@@ -302,32 +397,52 @@ RasterStats rasterizeFast(const RasterScene& scene, BandConsumer& consumer, Repl
   std::vector<Piece> pieces = cutBands(scene, pieceRows);
   stats.pieces = static_cast<int64_t>(pieces.size());
 
-  // Buckets of several pieces' rows: a piece meets one or two of them.
-  std::vector<RecordedSource> recorded(scene.sources.size());
-  recordSources(scene, recorded, std::max<int64_t>(pieceRows, 256), asked, options);
-  if (isCancelled(options)) {
-    stats.cancelled = true;
-    return stats;
-  }
-  for (const RecordedSource& r : recorded) {
-    stats.primitives += r.image.size();
-    stats.displayListBytes += r.image.memoryBytes();
-  }
   // Each board layer draws its source's recording at its own place.
-  std::vector<ListPlacement> placed;
-  std::vector<std::pair<int64_t, int64_t>> rows;  // the image rows each may draw in
-  for (const BoardLayer& d : scene.boardLayers) {
-    const RecordedSource& r = recorded[d.source];
-    const PixelPoint at = boardOrigin_px(d, scene.dpi);
-    placed.push_back({&r.image, at.x + r.base.x, at.y + r.base.y});
-    rows.push_back(r.image.size() == 0 ? std::pair<int64_t, int64_t>{0, 0}
-                                       : std::pair{r.image.bounds().y0 + placed.back().dy,
-                                                   r.image.bounds().y1 + placed.back().dy});
+  std::vector<PixelPoint> origins;
+  for (const BoardLayer& d : scene.boardLayers) origins.push_back(boardOrigin_px(d, scene.dpi));
+
+  // The pieces in groups, in production order, whose recordings keep within
+  // what the budget leaves beside the pieces and the stamps; most jobs make
+  // one group.
+  const uint64_t piecesBytes = kPiecesPerWorker * stats.threads * pieceBytes;
+  const uint64_t stampsBytes = scene.stamps ? scene.stamps->capacity() : 0;
+  const uint64_t listBudget = std::max(options.budgetBytes - std::min(options.budgetBytes, piecesBytes + stampsBytes),
+                                       options.budgetBytes / 4);
+  std::vector<SourceBytes> tallies;
+  for (const LayerSource& source : scene.sources) tallies.emplace_back(source);
+  auto groupBytes = [&](int64_t top, int64_t bottom) {
+    uint64_t total = 0;
+    for (size_t i = 0; i < scene.boardLayers.size(); ++i) {
+      total += tallies[scene.boardLayers[i].source].rows(top - origins[i].y, bottom - origins[i].y);
+    }
+    return total;
+  };
+  struct Group {
+    size_t first, end;    // pieces[first, end)
+    int64_t top, bottom;  // the image rows they cover
+  };
+  std::vector<Group> groups;
+  for (size_t k = 0; k < pieces.size(); ++k) {
+    const Piece& p = pieces[k];
+    if (!groups.empty()) {
+      Group& g = groups.back();
+      const int64_t top = std::min(g.top, p.top), bottom = std::max(g.bottom, p.top + p.rows);
+      if (groupBytes(top, bottom) <= listBudget) {
+        g = {g.first, k + 1, top, bottom};
+        continue;
+      }
+    }
+    groups.push_back({k, k + 1, p.top, p.top + p.rows});
+    stats.overBudgetBytes = std::max(stats.overBudgetBytes,
+                                     groupBytes(p.top, p.top + p.rows) > listBudget
+                                         ? groupBytes(p.top, p.top + p.rows)
+                                         : 0);
   }
+  stats.groups = static_cast<int64_t>(groups.size());
 
   // The overview and preview are drawn by worker 0 while the others begin
-  // the pieces (which use only the recordings and stamps); their blocks
-  // keep a place in the file until then.
+  // the pieces of the first group (which use only the recordings and
+  // stamps); their blocks keep a place in the file until then.
   const uint64_t previewsAt = file.bytesWritten();
   file.write(std::vector<uint8_t>(consumer.previewBytes(), 0));
   auto previews = [&] {
@@ -350,41 +465,76 @@ RasterStats rasterizeFast(const RasterScene& scene, BandConsumer& consumer, Repl
   };
   std::vector<Scratch> scratch(stats.threads);
   std::atomic<uint64_t> leftOut{0};
-  auto produce = [&](size_t k, unsigned worker, ChunkSink& sink) {
-    const Piece& p = pieces[k];
-    Scratch& s = scratch[worker];
-    s.lists.clear();
-    for (size_t i = 0; i < placed.size(); ++i) {
-      if (rows[i].second > p.top && rows[i].first < p.top + p.rows) s.lists.push_back(placed[i]);
-    }
-    std::unique_ptr<BandBitmap>& band = p.rows == pieceRows ? s.usual : s.other;
-    if (!band || band->rows() != p.rows) {
-      band.reset();  // the old piece goes before the new one is made
-      band = std::make_unique<BandBitmap>(scene.width_px, p.rows, p.top);
-    }
-    leftOut += drawSpan(s.lists, p.top, *band, s.drawing);
-    if (scene.tech) {
-      Canvas canvas(*band);
-      canvas.setWindowOrigin(0, p.top);
-      drawTechFrame(canvas, *scene.tech, scene.dpi);
-    }
-    consumer.encode(*band, sink);
-  };
-  auto write = [&](std::span<const uint8_t> bytes) { file.write(bytes); };
-  auto done = [&](size_t k) {
-    if (options.progress) {
-      options.progress->report(ExportProgress::Phase::Drawing, pieces[k].band + 1,
-                               scene.bands.bandCount,
-                               static_cast<double>(k + 1) / static_cast<double>(pieces.size()));
-    }
-  };
   const std::atomic<bool>* cancelled = options.progress ? &options.progress->cancelled : nullptr;
-  ChunkLimits limits;
-  limits.threads = stats.threads;
-  limits.holdBytes = static_cast<size_t>(pieceBytes);
-  limits.maxAhead = 2 * size_t{stats.threads};
-  stats.cancelled =
-      !runChunksInOrder(pieces.size(), limits, produce, write, done, cancelled, previews);
+  for (const Group& group : groups) {
+    // Each source recorded for the rows its board layers draw in the group.
+    std::vector<RecordedSource> recorded(scene.sources.size());
+    std::vector<std::vector<std::pair<int64_t, int64_t>>> wanted(scene.sources.size());
+    for (size_t i = 0; i < scene.boardLayers.size(); ++i) {
+      wanted[scene.boardLayers[i].source].push_back(
+          {group.top - origins[i].y, group.bottom - origins[i].y});
+    }
+    recordSources(scene, recorded, wanted, groups.size() > 1, std::max<int64_t>(pieceRows, 256),
+                  asked, options);
+    if (isCancelled(options)) {
+      stats.cancelled = true;
+      return stats;
+    }
+    uint64_t listBytes = 0;
+    for (const RecordedSource& r : recorded) {
+      stats.primitives += r.image.size();
+      listBytes += r.image.memoryBytes();
+    }
+    stats.displayListBytes = std::max(stats.displayListBytes, listBytes);
+    std::vector<ListPlacement> placed;
+    std::vector<std::pair<int64_t, int64_t>> rows;  // the image rows each may draw in
+    for (size_t i = 0; i < scene.boardLayers.size(); ++i) {
+      const RecordedSource& r = recorded[scene.boardLayers[i].source];
+      placed.push_back({&r.image, origins[i].x + r.base.x, origins[i].y + r.base.y});
+      rows.push_back(r.image.size() == 0 ? std::pair<int64_t, int64_t>{0, 0}
+                                         : std::pair{r.image.bounds().y0 + placed.back().dy,
+                                                     r.image.bounds().y1 + placed.back().dy});
+    }
+    auto produce = [&](size_t k, unsigned worker, ChunkSink& sink) {
+      const Piece& p = pieces[group.first + k];
+      Scratch& s = scratch[worker];
+      s.lists.clear();
+      for (size_t i = 0; i < placed.size(); ++i) {
+        if (rows[i].second > p.top && rows[i].first < p.top + p.rows) s.lists.push_back(placed[i]);
+      }
+      std::unique_ptr<BandBitmap>& band = p.rows == pieceRows ? s.usual : s.other;
+      if (!band || band->rows() != p.rows) {
+        band.reset();  // the old piece goes before the new one is made
+        band = std::make_unique<BandBitmap>(scene.width_px, p.rows, p.top);
+      }
+      leftOut += drawSpan(s.lists, p.top, *band, s.drawing);
+      if (scene.tech) {
+        Canvas canvas(*band);
+        canvas.setWindowOrigin(0, p.top);
+        drawTechFrame(canvas, *scene.tech, scene.dpi);
+      }
+      consumer.encode(*band, sink);
+    };
+    auto write = [&](std::span<const uint8_t> bytes) { file.write(bytes); };
+    auto done = [&](size_t k) {
+      if (options.progress) {
+        options.progress->report(ExportProgress::Phase::Drawing, pieces[group.first + k].band + 1,
+                                 scene.bands.bandCount,
+                                 static_cast<double>(group.first + k + 1) /
+                                     static_cast<double>(pieces.size()));
+      }
+    };
+    ChunkLimits limits;
+    limits.threads = stats.threads;
+    limits.holdBytes = static_cast<size_t>(pieceBytes);
+    limits.maxAhead = 2 * size_t{stats.threads};
+    const bool firstGroup = &group == &groups.front();
+    if (!runChunksInOrder(group.end - group.first, limits, produce, write, done, cancelled,
+                          firstGroup ? std::function<void()>(previews) : std::function<void()>())) {
+      stats.cancelled = true;
+      return stats;
+    }
+  }
   stats.drawsLeftOut = leftOut;
   return stats;
 }
@@ -432,7 +582,9 @@ RasterScene outputScene(const Job& job, const OutputSettings& settings, JobExten
   return scene;
 }
 
-void readSources(RasterScene& scene, double dpi, unsigned threads, ExportProgress* progress) {
+void readSources(RasterScene& scene, double dpi, unsigned threads, uint64_t stampBytes,
+                 ExportProgress* progress) {
+  scene.stamps = std::make_shared<StampCache>(stampBytes);
   std::mutex progressMutex;
   int64_t read = 0;
   const auto total = static_cast<int64_t>(scene.sources.size());
@@ -441,8 +593,11 @@ void readSources(RasterScene& scene, double dpi, unsigned threads, ExportProgres
   settings.cancelled = cancelled;
   parallelFor(scene.sources.size(), workerCount(threads), cancelled, [&](size_t i) {
     LayerSource& source = scene.sources[i];
-    source.renderer = openSource(source, progress);
-    source.reach = measureReach(source.renderer->reader(), source.renderer->shapes(dpi), settings);
+    source.renderer = openSource(source, scene.stamps.get());
+    RecordingBytes bytes(roundHalfEven(source.dataMinY * dpi));
+    source.reach =
+        measureReach(source.renderer->reader(), source.renderer->shapes(dpi), settings, &bytes);
+    bytes.settle(source);
     if (progress) {
       std::lock_guard lock(progressMutex);
       ++read;

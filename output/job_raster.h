@@ -51,7 +51,8 @@ struct OutputSettings {
   int holeDiameter_mils = 0;          // "Hole size in  pads :"; 0: no holes
   std::string noHoleDCodes = "300,500,700";  // "D-code without  hole:"
   bool techArea = false;                     // "Use tech. area"
-  // Every band buffer together (the `Memory` setting as memoryBudgetBytes()).
+  // Everything the output holds: band buffers, stamps and recordings (the
+  // `Memory` setting as memoryBudgetBytes()).
   uint64_t budgetBytes = memoryBudgetBytes(kMemoryDefault_MB);
   bool reference = false;  // the literal way: one thread, each band reads every layer anew
   unsigned threads = 0;    // workers of the fast way; 0: one per processor
@@ -86,12 +87,19 @@ struct LayerSource {
   // Read once for the whole output (decoded statements, apertures, stamps).
   std::shared_ptr<LayerRenderer> renderer;
   LayerReach reach;  // what it draws, inches in the file's frame, at the scene's dpi
+  // About the bytes its recording takes, by the rows of its own pixels
+  // (its data origin on row 0): of the primitives that begin, and that end,
+  // in each bucket of kRecordingBucketRows rows from row `firstRow`.
+  static constexpr int64_t kRecordingBucketRows = 64;
+  int64_t firstRow = 0;
+  std::vector<uint64_t> beginBytes, endBytes;
 };
 
 // What to draw: an image of width_px x height_px at `dpi`, cut into bands.
 struct RasterScene {
   std::vector<BoardLayer> boardLayers;  // in drawing order
   std::vector<LayerSource> sources;     // what boardLayers[i].source names
+  std::shared_ptr<StampCache> stamps;   // the sources' stamps, within the memory budget
   InterpreterSettings interpreter;
   double dpi = 0.0;
   int64_t width_px = 0;
@@ -127,8 +135,12 @@ class BandConsumer {
 struct RasterStats {
   int64_t pieces = 0;         // bands, or the pieces the fast way cut them into
   unsigned threads = 1;
-  uint64_t primitives = 0;    // recorded by the fast way
-  uint64_t displayListBytes = 0;
+  uint64_t primitives = 0;    // recorded by the fast way (in all groups of pieces)
+  uint64_t displayListBytes = 0;  // the most the recordings of one group of pieces held
+  int64_t groups = 0;         // groups of pieces recorded one after another within the budget
+  // The recordings of a single piece needed more than the budget allows:
+  // this many bytes (0: they kept within it).
+  uint64_t overBudgetBytes = 0;
   uint64_t drawsLeftOut = 0;  // primitives' draws into pieces that would change no pixel
   bool cancelled = false;
 };
@@ -140,9 +152,11 @@ struct RasterStats {
 RasterScene outputScene(const Job& job, const OutputSettings& settings, JobExtents& extents);
 
 // Reads each source of the scene once and measures what it draws at `dpi`
-// (several sources at once on `threads` workers). Throws IoError or
-// FormatError naming the file that cannot be read.
-void readSources(RasterScene& scene, double dpi, unsigned threads, ExportProgress* progress);
+// (several sources at once on `threads` workers); their stamps share one
+// cache of `stampBytes`. Throws IoError or FormatError naming the file that
+// cannot be read.
+void readSources(RasterScene& scene, double dpi, unsigned threads, uint64_t stampBytes,
+                 ExportProgress* progress);
 
 // The right and bottom edges (inches) of everything the board layers draw.
 std::pair<double, double> sceneReach(const RasterScene& scene);

@@ -154,7 +154,8 @@ PlotterExportPlan planScene(const Job& job, const PlotterExportSettings& setting
   JobExtents extents;
   scene = outputScene(job, settings, extents);
   scene.dpi = settings.dpi;
-  readSources(scene, settings.dpi, settings.threads, settings.progress);
+  // A quarter of the budget keeps stamps; larger ones are drawn for each band.
+  readSources(scene, settings.dpi, settings.threads, settings.budgetBytes / 4, settings.progress);
   double x = extents.MaxX, y = extents.MaxY;
   if (scene.tech) {
     x += scene.tech->GrowX;

@@ -314,29 +314,38 @@ TEST(MacroApertureTest, SizeIsTheLargerSideOfWhatIsExposed) {
 // Stamps
 // ============================================================================
 
-TEST(ApertureStampTest, BuiltOnceSizedToTheShapeAndLimited) {
+TEST(ApertureStampTest, KeptByTheCacheOrDrawnRowByRowWhenTooLarge) {
   // Half an inch at 1000 dpi: far beyond any fixed stamp, never cut.
   GerberReader r = readerOf(
-      "%AMBIG*1,1,0.500,0,0*%%AMBIGHOLE*1,1,0.500,0,0*1,0,0.100,0,0*%%ADD10BIG*%%ADD11BIGHOLE*%");
-  ShapeRasterizer shapes(r.Apertures, kDpi);
-  BandBitmap stamped(600, 600), direct(600, 600);
-  Canvas stampedCanvas(stamped), directCanvas(direct);
-  shapes.flash(stampedCanvas, 10, 0.3, 0.3, kBlack);
-  shapes.flash(stampedCanvas, 10, 0.3, 0.3, kBlack);
+      "%AMBIGHOLE*1,1,0.500,0,0*1,0,0.100,0,0*%%ADD10BIGHOLE*%%ADD11C,0.5X0.1*%");
+  BandBitmap direct(600, 600);
+  Canvas directCanvas(direct);
   directCanvas.fillEllipse(50, 50, 550, 550);
+  directCanvas.setColor(kWhite);
+  directCanvas.fillEllipse(250, 250, 350, 350);
+  // One cache for two rasterizers: the same stamp is built once.
+  StampCache shared(uint64_t{1} << 20);
+  ShapeRasterizer a(r.Apertures, kDpi, &shared), b(r.Apertures, kDpi, &shared);
+  BandBitmap stamped(600, 600);
+  Canvas stampedCanvas(stamped);
+  a.flash(stampedCanvas, 10, 0.3, 0.3, kBlack);
+  b.flash(stampedCanvas, 10, 0.3, 0.3, kBlack);
   EXPECT_EQ(test::picture(stamped), test::picture(direct));
-  EXPECT_EQ(shapes.stampTransfers(), 2u);
-  EXPECT_EQ(shapes.prepare(10), shapes.prepare(10));
-
-  // Over the limit: a shape without see-through parts is drawn directly, the
-  // same pixels; one with them is refused.
-  ShapeRasterizer limited(r.Apertures, kDpi, ShapeLimits{1000});
-  BandBitmap limitedBand(600, 600);
-  Canvas limitedCanvas(limitedBand);
-  limited.flash(limitedCanvas, 10, 0.3, 0.3, kBlack);
-  EXPECT_EQ(test::picture(limitedBand), test::picture(direct));
-  EXPECT_EQ(limited.stampTransfers(), 0u);
-  EXPECT_THROW(limited.flash(limitedCanvas, 11, 0.3, 0.3, kBlack), FormatError);
+  EXPECT_EQ(shared.built(), 1u);
+  EXPECT_EQ(a.prepare(10), a.prepare(10));
+  // A cache too small for it: drawn in the rows of each band only, the same pixels.
+  StampCache tiny(1000);
+  ShapeRasterizer limited(r.Apertures, kDpi, &tiny);
+  BandBitmap whole(600, 600);
+  for (int64_t top = 0; top < 600; top += 64) {
+    BandBitmap band(600, std::min<int64_t>(64, 600 - top), top);
+    Canvas canvas(band);
+    limited.flash(canvas, 11, 0.3, 0.3, kBlack);
+    std::copy(band.bytes().begin(), band.bytes().end(),
+              reinterpret_cast<uint8_t*>(whole.rowWords(top)));
+  }
+  EXPECT_EQ(test::picture(whole), test::picture(direct));
+  EXPECT_EQ(tiny.built(), 0u);
 }
 
 // Aperture-file apertures
