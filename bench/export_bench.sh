@@ -100,3 +100,30 @@ done
 
 peak=$(sort -g "$work/peaks" | tail -1)
 echo "Peak resident memory: $peak MB with a budget of $memory MB (limit $((memory + 64)) MB)"
+
+# Memory at the highest resolution, where stamps and recordings are largest:
+# a ground-pour board 3 x 3, and 0.3-inch pads with holes, a rectangle and a
+# thermal on 2 boards x 18 layers (each layer its own file).
+peakOf() {
+  local out
+  out=$("$cli" export "$1" -o "$work/out.fpf" --dpi 65024 "${j[@]}")
+  echo "$(sed -n 's/.*time \([0-9.]*\) s.*/\1/p' <<< "$out") s, peak $(sed -n 's/.*peak memory \([0-9.]*\) MB.*/\1/p' <<< "$out") MB"
+}
+pour=$(find "$corpus" -name 'ATMEGA328_Motor_Board-F.Cu.gtl' | head -1)
+if [[ -n "$pour" ]]; then
+  "$cli" job new --force "$work/pour.wpr" "${j[@]}" > /dev/null
+  "$cli" job add "$work/pour.wpr" "$pour" --layer 1 --at 0.3,0.3 "${j[@]}" > /dev/null
+  "$cli" job panelize "$work/pour.wpr" --board 1 --repeat 2,2 "${j[@]}" > /dev/null
+  echo "At 65024 dpi, ATMEGA328 F.Cu 3 x 3: $(peakOf "$work/pour.wpr") (budget $memory MB, limit $((memory + 64)) MB)"
+fi
+printf '%s\n' '%FSLAX24Y24*%' '%MOIN*%' '%AMTHERM*7,0,0,0.3,0.2,0.04,45*%' '%ADD10C,0.3X0.1*%' \
+  '%ADD11R,0.3X0.2*%' '%ADD12THERM*%' 'D10*X5000Y5000D03*X15000Y5000D03*' 'D11*X25000Y5000D03*' \
+  'D12*X5000Y15000D03*X15000Y15000D03*' 'M02*' > "$work/pads1.gbr"
+"$cli" job new --force "$work/pads.wpr" "${j[@]}" > /dev/null
+"$cli" job add "$work/pads.wpr" "$work/pads1.gbr" --layer 1 --at 0.3,0.3 "${j[@]}" > /dev/null
+for layer in $(seq 2 18); do
+  cp "$work/pads1.gbr" "$work/pads$layer.gbr"
+  "$cli" job layer "$work/pads.wpr" --board 1 --layer "$layer" "$work/pads$layer.gbr" "${j[@]}" > /dev/null
+done
+"$cli" job panelize "$work/pads.wpr" --board 1 --repeat 1,0 "${j[@]}" > /dev/null
+echo "At 65024 dpi, pads 2 boards x 18 layers: $(peakOf "$work/pads.wpr") (budget $memory MB, limit $((memory + 64)) MB)"

@@ -244,6 +244,23 @@ TEST(InterpreterTest, BlocksAreFlashedWithTheirPolaritiesAndTransforms) {
   }
 }
 
+// A step-and-repeat block is kept once and repeated where it is drawn: no
+// limit on statements cuts its copies.
+TEST(InterpreterTest, EveryCopyOfAStepAndRepeatBlockIsDrawn) {
+  LayerRenderer layer({}, StatementLimits{100});
+  layer.setFileName("repeat.gbr");
+  layer.loadAndPrescan(kHeader + "%SRX100Y100I0.001J0.001*%G54D11*X0Y0D03*X1Y1D03*%SR*%M02*");
+  layer.readApertures();
+  layer.makeStamps();
+  EXPECT_EQ(layer.reader().Program.expandedStatements, 10u + 100u * 100u * 4u + 3u);
+  BandBitmap band(128, 128);
+  Canvas canvas(band);
+  const GerberReader& r = layer.reader();  // its data point (0, 0) on pixel (0, 0)
+  interpretLayer(r, layer.shapes(1000.0), canvas, {r.MinX, r.MinY, 1000.0, kBlack, std::nullopt});
+  EXPECT_FALSE(band.isBackground(100, 100));  // the last copy's second flash
+  EXPECT_FALSE(band.isBackground(50, 99));
+}
+
 // %IPNEG: the layer's area is exposed and what the file draws clears; the
 // area is the layer's reach unless the caller gives one.
 TEST(InterpreterTest, NegativeLayersExposeTheirAreaAndClearWhatTheyDraw) {

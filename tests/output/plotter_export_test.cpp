@@ -276,6 +276,18 @@ Job farReachingPadJob() {
   return job;
 }
 
+// One step-and-repeat block of 60 x 40 copies of ten flashes.
+Job repeatedFlashesJob() {
+  std::string file = "%FSLAX24Y24*%%MOIN*%%ADD10C,0.1000*%%ADD11C,0.1500X0.0500*%%SRX60Y40I0.05J0.05*%";
+  for (int k = 0; k < 10; ++k) {
+    file += "D1" + std::to_string(k % 2) + "*X" + std::to_string(100 + 40 * (k % 5)) + "Y" +
+            std::to_string(100 + 200 * (k / 5)) + "D03*";
+  }
+  Job job;
+  job.Boards.push_back(test::boardFor(test::gerberFile("repeated.gbr", file + "%SR*%M02*"), 0.2, 0.2));
+  return job;
+}
+
 Job corpusPanel() { return test::corpusPanelJob(); }
 Job demoJob() { return test::demoJob(); }
 
@@ -303,7 +315,7 @@ TEST_P(FastWayTest, GivesTheLiteralWaysBytes) {
   PlotterExportSummary fast = exportPlotterFile(job, s);
   EXPECT_GE(fast.plan.bands.bandCount, 2);
   // A small budget for a large job records the layers group of pieces by group.
-  if (c.job == corpusPanel && c.budgetBytes <= 2 * MB) {
+  if ((c.job == corpusPanel || c.job == repeatedFlashesJob) && c.budgetBytes <= 2 * MB) {
     EXPECT_GT(fast.raster.groups, 1);
   }
   s.file = dir / "literal.fpf";
@@ -326,6 +338,7 @@ INSTANTIATE_TEST_SUITE_P(
         WayCase{"DemoAt4064Mirror", demoJob, 4064, true, false, 4 * MB, 1, false, false},
         WayCase{"FarReachingPad", farReachingPadJob, 300, false, true, 4096 + 1, 2, false, false},
         WayCase{"FarReachingPadMirror", farReachingPadJob, 300, true, false, 4096 + 1, 2, true, false},
+        WayCase{"RepeatedFlashes", repeatedFlashesJob, 1016, false, false, 1 * MB, 2, true, false},
         WayCase{"CorpusPanelAt1016", corpusPanel, 1016, false, false, 2 * MB, 2, false, false},
         WayCase{"CorpusPanelAt1016Mirror", corpusPanel, 1016, true, true, 2 * MB, 2, true, false},
         WayCase{"CorpusPanelAt4064Tech", corpusPanel, 4064, false, true, 32 * MB, 2, false, true},
