@@ -273,7 +273,7 @@ void GerberReader::computeExtents() {
   Format = Program.format;
   UnitScale = Program.unitScale;
 
-  ExtentsPass pass(Program, limits_.maxRepeatCopies);
+  ExtentsPass pass(Program, limits_.maxRepeatCopies);  // walked copy by copy: at most these
   pass.run();
   MinX = pass.x().min, MaxX = pass.x().max, MinY = pass.y().min, MaxY = pass.y().max;
   if (pass.cut()) {

@@ -69,6 +69,8 @@ class GerberReader {
   int32_t CurrentAperture = 10;
   uint8_t DarkPolarity = 1;
 
+  const StatementLimits& limits() const { return limits_; }
+
  private:
   void warnAboutContent();
 

@@ -104,7 +104,8 @@ class Interpreter {
         offY_(placement.boardY - reader.MinY),
         negativeArea_(placement.negativeArea) {}
 
-  void run();
+  // Returns false when the operation limit cut the drawing short.
+  bool run();
 
  private:
   // Where the statements being run land, and how their apertures turn.
@@ -190,14 +191,15 @@ class Interpreter {
   Frame frame_;
   State state_;
   bool stopped_ = false;
-  uint64_t executed_ = 0;  // operations run, for progress and cancel
+  bool cut_ = false;       // the operation limit stopped the drawing
+  uint64_t executed_ = 0;  // operations run, for progress, cancel and the limit
   std::vector<PixelPoint> holes_;
 };
 
 // Interpreter - Operation loop
 // ============================================================================
 
-void Interpreter::run() {
+bool Interpreter::run() {
   if (progress_) progress_->busy = true;
   frame_.placement = program_.image.placement();
   frame_.apertures = program_.image.apertureLinear();
@@ -217,11 +219,17 @@ void Interpreter::run() {
     progress_->fraction = 1.0;
     progress_->busy = false;
   }
+  return !cut_;
 }
 
 void Interpreter::runOps(std::span<const GerberOp> ops) {
   for (size_t i = 0; i < ops.size() && !stopped_; ++i) {
-    if (++executed_ % 4096 == 0) {
+    if (++executed_ > reader_.limits().maxOperations) {
+      stopped_ = true;
+      cut_ = true;
+      return;
+    }
+    if (executed_ % 4096 == 0) {
       if (progress_ && frame_.depth == 0 && ops.data() == program_.ops.data()) {
         progress_->fraction = static_cast<double>(i) / static_cast<double>(ops.size());
       }
@@ -618,10 +626,10 @@ std::vector<int> parseNoHoleList(std::string_view text) {
   return codes;
 }
 
-void interpretLayer(const GerberReader& reader, ShapeRasterizer& shapes, Canvas& canvas,
+bool interpretLayer(const GerberReader& reader, ShapeRasterizer& shapes, Canvas& canvas,
                     const LayerPlacement& placement, const InterpreterSettings& settings,
                     Progress* progress) {
-  Interpreter(reader, shapes, canvas, placement, settings, progress).run();
+  return Interpreter(reader, shapes, canvas, placement, settings, progress).run();
 }
 
 LayerReach measureReach(const GerberReader& reader, double pixelsPerInch,

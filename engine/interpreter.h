@@ -54,7 +54,8 @@ struct LayerPlacement {
 // pre-scanned and have its apertures defined; its MinX and MinY give the data
 // point that lands on the board position. `shapes` flashes the reader's
 // apertures at placement.pixelsPerInch (its stamps serve every band).
-void interpretLayer(const GerberReader& reader, ShapeRasterizer& shapes, Canvas& canvas,
+// Returns false when the reader's limit on operations cut the drawing short.
+bool interpretLayer(const GerberReader& reader, ShapeRasterizer& shapes, Canvas& canvas,
                     const LayerPlacement& placement, const InterpreterSettings& settings = {},
                     Progress* progress = nullptr);
 

@@ -17,9 +17,12 @@ struct StatementLimits {
   // Macro body lines evaluated for all macro apertures of one file together;
   // apertures past it keep an empty table.
   size_t maxMacroLines = 16u * 1024u * 1024u;
-  // Copies a step-and-repeat block or an aperture block flash may draw in
-  // one layer, all blocks together; the drawing stops there with a warning.
-  uint64_t maxRepeatCopies = uint64_t{1} << 40;
+  // Copies of step-and-repeat blocks the extents pass walks one by one
+  // (blocks with incremental coordinates); past it they are not measured.
+  uint64_t maxRepeatCopies = uint64_t{1} << 24;
+  // Operations one drawing of a layer runs, repeated ones counted each time;
+  // past it the drawing stops (and says so).
+  uint64_t maxOperations = uint64_t{1} << 42;
 };
 
 // Statements are stored once, in one text arena; the list holds (offset,

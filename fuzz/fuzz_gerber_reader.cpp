@@ -1,12 +1,25 @@
 // SPDX-License-Identifier: MIT
-// Fuzz target: load + extents + definitions + macro expansion of a Gerber file.
-// The last input byte chooses the preset data format.
+// Fuzz target: a Gerber file read and drawn: load, decoding and extents,
+// definitions and macros, the reach, and the interpreter onto a band and a
+// recording canvas. The last input byte chooses the preset data format.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
+#include "engine/band_bitmap.h"
+#include "engine/canvas.h"
 #include "engine/errors.h"
 #include "engine/gerber_reader.h"
+#include "engine/interpreter.h"
+#include "engine/shape_rasterizer.h"
+
+namespace {
+
+struct Discard final : drumplot::CanvasRecorder {
+  void record(const drumplot::CanvasOp&) override {}
+};
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
@@ -17,16 +30,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   preset.ZeroSuppression = static_cast<uint8_t>((options >> 5) % 3);
   preset.Metric = (options >> 7) & 1;
   drumplot::StatementLimits limits;
-  limits.maxStatements = 200000;  // keeps step-and-repeat bombs small
+  limits.maxStatements = 200000;
   limits.maxMacroLines = 200000;
+  limits.maxRepeatCopies = 20000;
+  limits.maxOperations = 200000;  // repeated blocks and nested block flashes stay small
   drumplot::GerberReader reader(preset, limits);
   reader.FileName = "fuzz.gbr";
   reader.loadBytes(std::string_view(reinterpret_cast<const char*>(data), size - 1));
-  reader.computeExtents();
   try {
+    reader.computeExtents();
     reader.parseDefinitions();
   } catch (const drumplot::FormatError&) {
-    // a D code that is not a number ends the pass: an expected outcome
+    return 0;  // a D code or a coordinate that cannot be read ends the reading: expected
   }
+  // Drawn at a low resolution into a small band around the data, and
+  // recorded onto a canvas as large as the export's.
+  drumplot::StampCache stamps(uint64_t{4} << 20);
+  drumplot::ShapeRasterizer shapes(reader.Apertures, 50.0, &stamps);
+  drumplot::InterpreterSettings settings;
+  settings.holeDiameter_mils = (options & 1) ? 20.0 : 0.0;
+  drumplot::measureReach(reader, shapes, settings);
+  drumplot::BandBitmap band(256, 64, 96);
+  drumplot::Canvas canvas(band);
+  drumplot::interpretLayer(reader, shapes, canvas, {reader.MinX + 1.0, reader.MinY + 2.0, 50.0, 0, std::nullopt},
+                           settings);
+  Discard discard;
+  drumplot::Canvas recording(discard, int64_t{1} << 20, int64_t{1} << 20);
+  drumplot::interpretLayer(reader, shapes, recording, {0.0, 0.0, 50.0, 0, std::nullopt}, settings);
   return 0;
 }
