@@ -8,7 +8,7 @@
 
 #include "engine/errors.h"
 #include "engine/text.h"
-#include "job/file_io.h"
+#include "io/file_io.h"
 #include "job/job_settings.h"
 
 namespace drumplot {
@@ -164,7 +164,7 @@ DrillPanelResult panelizeDrillFile(const Job& job, const DrillPanelSettings& set
   result.Panel =
       panelizeDrillLines(std::move(lines), job.Boards, job.CurrentFormat, settings.DrillOffsetX,
                          settings.DrillOffsetY, settings.MarkDrills);
-  replaceFile(settings.OutputFile, result.Panel.text());
+  writeFileAtomically(settings.OutputFile, result.Panel.text());
   return result;
 }
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "engine/text.h"
-#include "job/file_io.h"
+#include "io/file_io.h"
 
 namespace drumplot {
 
