@@ -8,6 +8,7 @@
 #include "cli/command_registry.h"
 
 #include "cli/json_writer.h"
+#include "engine/data_size.h"
 #include "engine/gerber_reader.h"
 
 namespace drumplot {
@@ -88,10 +89,14 @@ void printText(const GerberReader& reader, std::ostream& out) {
 
 }  // namespace
 
-void runInfo(const InfoOptions& options, std::ostream& out) {
+void runInfo(const InfoOptions& options, std::ostream& out, std::ostream& warnings) {
   GerberReader reader(options.preset);
   reader.FileName = options.gerberFile;
   reader.prepare();
+  std::string sizeProblem = implausibleSizeText(reader, options.plotWidth, options.plotHeight);
+  if (!sizeProblem.empty()) {
+    warnings << "drumplot-cli: warning: " << options.gerberFile << ": " << sizeProblem << "\n";
+  }
   if (options.json) {
     printJson(reader, out);
   } else {
@@ -105,18 +110,6 @@ void runInfo(const InfoOptions& options, std::ostream& out) {
 // ============================================================================
 
 namespace drumplot::cli {
-
-FormatSpecValidator::FormatSpecValidator() {
-  name_ = "FORMAT";
-  func_ = [](const std::string& text) {
-    try {
-      parseFormatSpec(text);
-      return std::string();
-    } catch (const std::exception& e) {
-      return std::string(e.what());
-    }
-  };
-}
 
 void addInfoCommand(CLI::App& app, Action& action) {
   struct Options {
@@ -133,7 +126,10 @@ void addInfoCommand(CLI::App& app, Action& action) {
   cmd->callback([options, &action] {
     action = [options] {
       options->info.preset = parseFormatSpec(options->format);
-      runInfo(options->info, std::cout);
+      JobSettings settings = readCommandSettings("");
+      options->info.plotWidth = settings.PlotWidth;
+      options->info.plotHeight = settings.PlotHeight;
+      runInfo(options->info, std::cout, std::cerr);
     };
   });
 }

@@ -2,7 +2,10 @@
 #include "cli/render_command.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -11,6 +14,7 @@
 #include "cli/command_registry.h"
 #include "engine/band_bitmap.h"
 #include "engine/canvas.h"
+#include "engine/data_size.h"
 #include "engine/errors.h"
 #include "engine/layer_renderer.h"
 
@@ -28,6 +32,11 @@ MonoImage renderLayer(const RenderOptions& o) {
   layer.readApertures([&](ApertureTable& apertures) { LoadApertureFile(apertures, o.apertureFile); });
   layer.makeStamps();
   GerberReader& reader = layer.reader();
+  if (std::string problem = implausibleSizeText(reader, o.plotWidth, o.plotHeight);
+      !problem.empty() && !o.force) {
+    throw FormatError(o.gerberFile + ": " + problem +
+                      "; nothing was drawn (use --force to draw it all the same)");
+  }
   ShapeRasterizer& shapes = layer.shapes(o.dpi);
 
   double widthPx = std::ceil((reader.Width + 2.0 * o.margin) * o.dpi / 32.0) * 32.0;
@@ -35,7 +44,22 @@ MonoImage renderLayer(const RenderOptions& o) {
   if (widthPx > 4.0e9 || heightPx > 4.0e9) {
     throw FormatError(o.gerberFile + ": the image would be larger than 4e9 pixels a side");
   }
-  MonoImage image(static_cast<uint32_t>(widthPx), static_cast<uint32_t>(heightPx));
+  if (widthPx * heightPx > kMaxRenderPixels && !o.force) {
+    char size[96];
+    std::snprintf(size, sizeof size, "%.0f x %.0f pixels (%.0f MB)", widthPx, heightPx,
+                  widthPx * heightPx / 8.0 / 1048576.0);
+    throw FormatError(o.gerberFile + ": the picture would be " + size +
+                      ", more than 2^31 pixels; nothing was drawn (lower --dpi, or use --force)");
+  }
+  MonoImage image = [&] {
+    try {
+      return MonoImage(static_cast<uint32_t>(widthPx), static_cast<uint32_t>(heightPx));
+    } catch (const std::bad_alloc&) {
+      throw std::runtime_error(o.gerberFile + ": not enough memory to hold a picture of " +
+                               std::to_string(static_cast<uint64_t>(widthPx)) + " x " +
+                               std::to_string(static_cast<uint64_t>(heightPx)) + " pixels");
+    }
+  }();
 
   LayerPlacement placement;
   placement.boardX = o.margin;
@@ -97,12 +121,18 @@ void addRenderCommand(CLI::App& app, Action& action) {
       ->check(CLI::Range(0.0, 10000.0));
   cmd->add_option("--no-hole", options->noHole,
                   "D codes whose flashes get no hole, comma-separated (default 300,500,700)");
+  cmd->add_flag("--force", r.force,
+                "Draw all the same when the data's size is more than any plot can mean (100 "
+                "inches, or 4 times the plotting area) or the picture has more than 2^31 pixels");
   cmd->add_option("--band-rows", r.bandRows,
                   "Draw through bands of this many rows (default: one band); the image is the same")
       ->check(CLI::Range(int64_t{1}, int64_t{1} << 40));
   cmd->callback([options, &action] {
     action = [options] {
       options->render.preset = parseFormatSpec(options->format);
+      JobSettings settings = readCommandSettings("");
+      options->render.plotWidth = settings.PlotWidth;
+      options->render.plotHeight = settings.PlotHeight;
       options->render.interpreter.noHoleDCodes = parseNoHoleList(options->noHole);
       runRender(options->render, std::cout);
     };

@@ -20,7 +20,7 @@ std::string info(const std::string& file, bool json, DataFormat preset = {}) {
   options.json = json;
   options.preset = preset;
   std::ostringstream out;
-  runInfo(options, out);
+  runInfo(options, out, out);
   return out.str();
 }
 

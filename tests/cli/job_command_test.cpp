@@ -171,5 +171,57 @@ TEST_F(JobCommandTest, ErrorsNameTheFile) {
   EXPECT_EQ(test::readFile(job_), "");  // nothing was written by the failures
 }
 
+TEST_F(JobCommandTest, AFileThatIsNoJobFileIsNeverWritten) {
+  // The arguments swapped: the Gerber file would be the job.
+  std::string big;
+  while (big.size() < 3 * 9168) big += "X1000Y2000D01*\n";
+  test::writeFile(dir_ / "big.gbr", big);
+  const std::string small = test::readFile(dir_ / "master.gbr");
+  for (const char* gerber : {"master.gbr", "big.gbr"}) {
+    for (std::vector<std::string> args :
+         {std::vector<std::string>{"job", "add", path(gerber), job_, "--force"},
+          {"job", "new", path(gerber), "--force"}}) {
+      args.insert(args.end(), {"--settings", settings_});
+      try {
+        run(args);
+        ADD_FAILURE() << args[1] << " wrote " << gerber;
+      } catch (const FormatError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind(path(gerber) + ": not a job file", 0), 0u)
+            << e.what();
+      }
+    }
+  }
+  EXPECT_EQ(test::readFile(dir_ / "master.gbr"), small);
+  EXPECT_EQ(test::readFile(dir_ / "big.gbr"), big);
+}
+
+TEST_F(JobCommandTest, ForceGoesOnWithAPartialRecordOrASizeThatCannotBeMeant) {
+  run({"job", "new", job_});
+  // Read as 2.3 digits: 100,000 inches wide, as a file read in the wrong format is.
+  test::writeFile(dir_ / "huge.gbr", "X1000Y1000D02*X99999999Y1000D01*M02*");
+  std::vector<std::string> add = {"job", "add", job_, path("huge.gbr"), "--settings", settings_};
+  try {
+    run(add);
+    FAIL() << "expected FormatError";
+  } catch (const FormatError& e) {
+    EXPECT_NE(std::string(e.what()).find("huge.gbr: the data measures 99998.999 x"),
+              std::string::npos)
+        << e.what();
+  }
+  EXPECT_EQ(test::readFile(job_), "");
+  add.push_back("--force");
+  EXPECT_NE(run(add).find("(99998.999000 x"), std::string::npos);
+
+  // A cut-off record is written back only with --force, and then left out.
+  test::writeFile(job_, test::readFile(job_) + std::string(100, '\0'));
+  std::vector<std::string> move = {"job", "move", job_, "--board", "1", "--to", "1,1",
+                                   "--settings", settings_};
+  EXPECT_THROW(run(move), FormatError);
+  EXPECT_EQ(test::readFile(job_).size(), 9168u + 100u);
+  move.push_back("--force");
+  run(move);
+  EXPECT_EQ(test::readFile(job_).size(), 9168u);
+}
+
 }  // namespace
 }  // namespace drumplot

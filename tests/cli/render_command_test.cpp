@@ -66,5 +66,43 @@ TEST(RenderCommandTest, FilesAndErrors) {
   EXPECT_THROW(renderLayer(o), IoError);
 }
 
+TEST(RenderCommandTest, SizesThatCannotBeMeantAreRefusedBeforeDrawing) {
+  auto dir = test::tempDir();
+  // Read as 2.3 inch, a line from (1, 1) to X99999999 is 99999 inches long.
+  test::writeFile(dir / "huge.gbr", "%ADD10C,0.010*%D10*X1000Y1000D02*X99999999Y1000D01*M02*");
+  RenderOptions o;
+  o.gerberFile = (dir / "huge.gbr").string();
+  o.outputFile = (dir / "huge.png").string();
+  o.dpi = 1;
+  std::ostringstream out;
+  try {
+    runRender(o, out);
+    FAIL() << "expected FormatError";
+  } catch (const FormatError& e) {
+    EXPECT_NE(std::string(e.what()).find("huge.gbr: the data measures 99998.999 x 0.000 inch"),
+              std::string::npos)
+        << e.what();
+    EXPECT_NE(std::string(e.what()).find("read as 2.3,leading,abs,inch: check the data format"),
+              std::string::npos)
+        << e.what();
+  }
+  EXPECT_FALSE(std::filesystem::exists(o.outputFile));
+  o.force = true;
+  runRender(o, out);
+  EXPECT_NE(out.str().find("100000 x 1 pixels"), std::string::npos) << out.str();
+
+  // The demo layer at 40000 dpi would be 7.8e9 pixels.
+  o = silk(false);
+  o.gerberFile = kDemo + "demo-top.gbr";
+  o.dpi = 40000;
+  try {
+    renderLayer(o);
+    FAIL() << "expected FormatError";
+  } catch (const FormatError& e) {
+    EXPECT_NE(std::string(e.what()).find("98016 x 80000 pixels"), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("more than 2^31 pixels"), std::string::npos) << e.what();
+  }
+}
+
 }  // namespace
 }  // namespace drumplot
