@@ -123,7 +123,10 @@ std::optional<std::string> isoCamLine(std::string_view line, const SourceLine& a
   for (std::string_view size : {first, second}) {
     checkedSize({std::string(size), parseDecimal(size), {}}, at);
   }
-  return std::string(cw.dCode) + " " + code + std::string(first) + " " + std::string(second);
+  std::string written = std::string(cw.dCode) + " " + code + std::string(first) + " " + std::string(second);
+  // The reader cuts lines at 255 characters: a size copied that long would be cut.
+  if (written.size() > kMaxLineLength) throw at.error("the sizes are written too long to be read back");
+  return written;
 }
 
 // ApertureListConversion - ECAM (.gap) and GC-CAM (.lst) shapes
