@@ -40,8 +40,6 @@ namespace drumplot {
 
 namespace {
 
-constexpr size_t kMaxApertureFileName = 128;  // the aperture table's current file
-
 bool systemPrintDialog(QWidget* parent, QPrinter& printer) {
   QPrintDialog dialog(&printer, parent);
   return dialog.exec() == QDialog::Accepted;
@@ -211,7 +209,8 @@ void MainWindow::onApertureTable() {
   if (!selected) return;
   const Board* board = &job_.Boards[*selected];
   const size_t layer = static_cast<size_t>(job_.activeLayer() - 1);
-  const std::string apertureFile = cutText(board->LayerAperture[layer], kMaxApertureFileName);
+  // Whole: a name cut short would read, and save into, some other file.
+  const std::string& apertureFile = board->LayerAperture[layer];
   const std::string gerber = board->LayerGerber[layer].empty()
                                  ? std::string()
                                  : job_.resolvePath(board->LayerGerber[layer]).string();
