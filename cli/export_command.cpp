@@ -6,9 +6,9 @@
 
 #include <csignal>
 #include <cstdio>
-#include <iterator>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <memory>
 #include <sstream>
 #include <stdexcept>

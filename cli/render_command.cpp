@@ -4,11 +4,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <new>
-#include <stdexcept>
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <new>
+#include <stdexcept>
 
 #include "apertures/aperture_file.h"
 #include "cli/command_registry.h"
@@ -29,14 +29,14 @@ MonoImage renderLayer(const RenderOptions& o) {
   LayerRenderer layer(o.preset);
   layer.setFileName(o.gerberFile);
   layer.loadAndPrescan();
-  layer.readApertures([&](ApertureTable& apertures) { LoadApertureFile(apertures, o.apertureFile); });
-  layer.makeStamps();
-  GerberReader& reader = layer.reader();
-  if (std::string problem = implausibleSizeText(reader, o.plotWidth, o.plotHeight);
+  if (std::string problem = implausibleSizeText(layer.reader(), o.plotWidth, o.plotHeight);
       !problem.empty() && !o.force) {
     throw FormatError(o.gerberFile + ": " + problem +
                       "; nothing was drawn (use --force to draw it all the same)");
   }
+  layer.readApertures([&](ApertureTable& apertures) { LoadApertureFile(apertures, o.apertureFile); });
+  layer.makeStamps();
+  GerberReader& reader = layer.reader();
   ShapeRasterizer& shapes = layer.shapes(o.dpi);
 
   double widthPx = std::ceil((reader.Width + 2.0 * o.margin) * o.dpi / 32.0) * 32.0;
