@@ -132,12 +132,7 @@ class RefusedListTest : public testing::TestWithParam<RefusedList> {};
 
 TEST_P(RefusedListTest, NamesTheFileAndLine) {
   const RefusedList& c = GetParam();
-  try {
-    convertApertureList(c.source, c.type, "b.lst");
-    FAIL() << "expected FormatError";
-  } catch (const FormatError& e) {
-    EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
-  }
+  test::expectError<FormatError>([&] { convertApertureList(c.source, c.type, "b.lst"); }, c.message);
 }
 
 using T = ApertureListType;
@@ -287,12 +282,9 @@ TEST(ApertureListCorpusTest, PolskiConversionOfAForeignListStopsAtTheFirstBadLin
   std::filesystem::path apt = corpusFile("gerbv/example/ekf/ekf_08.apt");
   if (apt.empty()) GTEST_SKIP() << "corpus absent";
   std::string target = (test::tempDir() / "ekf_08.apt.Env").string();
-  try {
-    convertApertureListFile(apt.string(), ApertureListType::Polski, target);
-    FAIL() << "expected FormatError";
-  } catch (const FormatError& e) {
-    EXPECT_NE(std::string(e.what()).find("ekf_08.apt:26:"), std::string::npos) << e.what();
-  }
+  test::expectError<FormatError>(
+      [&] { convertApertureListFile(apt.string(), ApertureListType::Polski, target); },
+      "ekf_08.apt:26:");
   EXPECT_FALSE(std::filesystem::exists(target));
 }
 

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <string>
 
+#include "support/test_support.h"
+
 namespace drumplot {
 namespace {
 
@@ -122,14 +124,10 @@ TEST(FormatSpecTest, CommandLineForm) {
   EXPECT_EQ(parseCoordinate("X12", 0, whole, 1.0), 12.0);
   EXPECT_EQ(parseFormatSpec("6.5").IntDigits, 6);
   for (const char* bad : {"7.3", "0.3", "2.6"}) {
-    try {
-      parseFormatSpec(bad);
-      ADD_FAILURE() << bad;
-    } catch (const std::invalid_argument& e) {
-      EXPECT_EQ(std::string(e.what()), std::string("data format '") + bad +
-                                           "': expected I.D with 1 to 6 integer digits and 0 to 5 "
-                                           "decimal digits, e.g. 2.4");
-    }
+    test::expectError<std::invalid_argument>(
+        [&] { parseFormatSpec(bad); },
+        std::string("data format '") + bad +
+            "': expected I.D with 1 to 6 integer digits and 0 to 5 decimal digits, e.g. 2.4");
   }
 }
 

@@ -91,14 +91,11 @@ TEST(ReplacingFileTest, WritesThroughLinksAndRefusesWhatItMayNotReplace) {
   EXPECT_EQ(entries(dir / "real"), std::set<std::string>{"t.fpf"});
 
   fs::permissions(dir / "real" / "t.fpf", fs::perms::owner_read | fs::perms::group_read);
-  for (const fs::path& target : {dir / "real" / "t.fpf", dir / "link.fpf", dir / "real"}) {
-    try {
-      writeFileAtomically(target, "replaced");
-      ADD_FAILURE() << target << " was replaced";
-    } catch (const IoError& e) {
-      EXPECT_EQ(std::string(e.what()).rfind(target.string() + ": ", 0), 0u) << e.what();
-      EXPECT_NE(std::string(e.what()).find("it is not replaced"), std::string::npos) << e.what();
-    }
+  for (const auto& [target, why] : {std::pair{dir / "real" / "t.fpf", "the file is read-only"},
+                                     {dir / "link.fpf", "the file is read-only"},
+                                     {dir / "real", "not a regular file"}}) {
+    test::expectError<IoError>([&] { writeFileAtomically(target, "replaced"); },
+                               target.string() + ": " + why + "; it is not replaced");
   }
   EXPECT_EQ(test::readFile(dir / "real" / "t.fpf"), "new");
 }
@@ -129,12 +126,8 @@ TEST(FileLockTest, ASecondEditWaitsThenSaysTheFileIsBusy) {
   test::writeFile(file, "");
   {
     FileLock first(file, std::chrono::milliseconds(0));
-    try {
-      FileLock second(file, std::chrono::milliseconds(50));
-      FAIL() << "expected IoError";
-    } catch (const IoError& e) {
-      EXPECT_EQ(std::string(e.what()).rfind(file.string() + ": busy", 0), 0u) << e.what();
-    }
+    test::expectError<IoError>([&] { FileLock second(file, std::chrono::milliseconds(50)); },
+                               file.string() + ": busy");
   }
   FileLock again(file, std::chrono::milliseconds(0));
 }

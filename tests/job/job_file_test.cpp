@@ -161,14 +161,8 @@ TEST(JobFileTest, AFileThatIsNoJobFileIsRefusedAndLeftAlone) {
     const std::filesystem::path file = dir / c.name;
     test::writeFile(file, c.bytes);
     Job job;
-    try {
-      openJob(job, file);
-      ADD_FAILURE() << c.name << " opened";
-    } catch (const FormatError& e) {
-      EXPECT_EQ(std::string(e.what()).rfind(file.string() + ": not a job file: ", 0), 0u) << e.what();
-      EXPECT_NE(std::string(e.what()).find(c.problem), std::string::npos) << e.what();
-    }
-    EXPECT_THROW(saveJob(job, file), FormatError) << c.name;
+    test::expectError<FormatError>([&] { openJob(job, file); }, file.string() + ": not a job file: ");
+    test::expectError<FormatError>([&] { saveJob(job, file); }, c.problem);
     EXPECT_EQ(test::readFile(file), c.bytes) << c.name;
   }
 }
@@ -180,13 +174,7 @@ TEST(JobFileTest, PartialLastRecordIsReportedAndWrittenOverOnlyWhenAllowed) {
   Job job;
   EXPECT_EQ(openJob(job, file).PartialBytes, 500u);
   EXPECT_EQ(job.Boards.size(), 2u);
-  try {
-    saveJob(job, file);
-    FAIL() << "expected FormatError";
-  } catch (const FormatError& e) {
-    EXPECT_NE(std::string(e.what()).find("ends in a partial record of 500 bytes"), std::string::npos)
-        << e.what();
-  }
+  test::expectError<FormatError>([&] { saveJob(job, file); }, "ends in a partial record of 500 bytes");
   EXPECT_EQ(test::readFile(file), bytes);
   JobFileInfo written = saveJob(job, file, true);
   EXPECT_EQ(written.PartialBytes, 0u);
@@ -229,12 +217,7 @@ TEST(JobFileTest, EmptyFileOpensAsEmptyJobAndMissingFileChangesNothing) {
   EXPECT_FALSE(job.BoardSelectedOnce);  // unchanged by an empty file
 
   job.Boards.resize(2);
-  try {
-    openJob(job, dir / "missing.wpr");
-    FAIL() << "expected IoError";
-  } catch (const IoError& e) {
-    EXPECT_NE(std::string(e.what()).find("missing.wpr"), std::string::npos) << e.what();
-  }
+  test::expectError<IoError>([&] { openJob(job, dir / "missing.wpr"); }, "missing.wpr");
   EXPECT_EQ(job.Boards.size(), 2u);
   EXPECT_EQ(job.JobName, (dir / "empty.wpr").string());
 }
