@@ -179,12 +179,7 @@ TEST(SettingsFileTest, EachDialogWritesItsKeysAndKeepsTheRest) {
 TEST(SettingsFileTest, UnreadableSettingsFileNamesIt) {
   auto dir = test::tempDir() / "GerbPrj.ini";
   std::filesystem::create_directories(dir);  // a folder where the file should be
-  try {
-    readSettings(dir);
-    FAIL() << "expected IoError";
-  } catch (const IoError& e) {
-    EXPECT_NE(std::string(e.what()).find("GerbPrj.ini"), std::string::npos) << e.what();
-  }
+  test::expectError<IoError>([&] { readSettings(dir); }, "GerbPrj.ini");
 }
 
 // Sets or clears an environment variable for one test and restores it after.
