@@ -32,7 +32,8 @@ bool sameFile(const struct stat& a, const struct stat& b) {
 FileLock::FileLock(const std::filesystem::path& file, std::chrono::milliseconds wait) {
   const auto deadline = std::chrono::steady_clock::now() + wait;
   while (true) {
-    fd_ = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: a FIFO in the file's place does not hang the open.
+    fd_ = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd_ < 0) {
       if (errno == ENOENT) return;
       throw IoError(file.string() + ": cannot open: " + std::strerror(errno));

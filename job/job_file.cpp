@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <stdexcept>
+#include <system_error>
 #include <utility>
 
 #include "engine/errors.h"
@@ -249,6 +250,8 @@ JobFileEdit::JobFileEdit(const std::filesystem::path& file)
     : file_(file), lock_(file, kJobFileLockWait) {
   info_.Stamp = fileStamp(file);
   if (!info_.Stamp.exists) return;
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(file, ec)) throw IoError(file.string() + ": not a file");
   std::string bytes = readFileBytes(file);
   if (auto problem = notAJobFile(bytes)) throw FormatError(file.string() + ": " + *problem);
   boards_ = decodeJob(bytes);
