@@ -11,8 +11,9 @@
 #include <optional>
 #include <thread>
 
-#include "apertures/text_file.h"
+#include "apertures/aperture_file.h"
 #include "engine/errors.h"
+#include "io/file_io.h"
 
 extern char** environ;
 
@@ -97,19 +98,13 @@ std::filesystem::path inWorkDir(const std::filesystem::path& workDir, const char
   return workDir.empty() ? std::filesystem::path(name) : workDir / name;
 }
 
-void copyFileReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
-  std::optional<std::string> bytes = readTextFile(from);
-  if (!bytes) throw IoError(from.string() + ": cannot open the file");
-  writeFileReplacing(to, *bytes);
-}
-
 }  // namespace
 
 ConverterProcess beginExternalConversion(const std::string& source,
                                          const std::filesystem::path& programDir,
                                          const std::filesystem::path& workDir) {
   requireConverter(programDir);
-  copyFileReplacing(source, inWorkDir(workDir, kConverterInput));
+  writeFileAtomically(inWorkDir(workDir, kConverterInput), readFileBytes(source));
   std::error_code ignored;
   std::filesystem::remove(inWorkDir(workDir, kConverterOutput), ignored);
   return startConverter(programDir, {kConverterInput}, workDir);
@@ -121,7 +116,11 @@ void finishExternalConversion(const std::string& target, const std::filesystem::
     throw IoError(output.string() +
                   ": the aperture converter wrote no such file; no aperture file attached");
   }
-  copyFileReplacing(output, target);
+  // What the converter wrote is attached only when it reads as an aperture file.
+  std::string converted = readFileBytes(output);
+  ApertureTable scratch;
+  loadApertureText(converted, scratch, output.string());
+  writeFileAtomically(target, converted);
 }
 
 }  // namespace drumplot

@@ -2,7 +2,9 @@
 // Loading and saving aperture files.
 #include "apertures/aperture_file.h"
 
+#include <algorithm>
 #include <array>
+#include <filesystem>
 #include <optional>
 
 #include "apertures/text_file.h"
@@ -11,6 +13,7 @@
 #include "engine/gerber_reader.h"
 #include "engine/rounding.h"
 #include "engine/text.h"
+#include "io/file_io.h"
 
 namespace drumplot {
 
@@ -18,6 +21,7 @@ namespace {
 
 constexpr double kMilsPerInch = 1000.0;
 constexpr double kCentimetreDivisor = 2.54;
+constexpr const char* kApertureFileFirstLine = "[<4";
 
 // Shape codes of the file, the shape each gives, and the code written for it.
 struct FileShapeCode {
@@ -54,12 +58,6 @@ std::optional<int> fileCodeOfShape(int32_t shape) {
     if (c.written && static_cast<int32_t>(c.shape) == shape) return c.code;
   }
   return std::nullopt;
-}
-
-std::string_view trimSpaces(std::string_view s) {
-  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-  return s;
 }
 
 // The number at the start of a text: digits are taken up to the first
@@ -115,6 +113,7 @@ LineFields cutFields(std::string_view line) {
   return f;
 }
 
+// Where a line's fields are read from and what goes wrong with them.
 class ApertureLineReader {
  public:
   ApertureLineReader(ApertureTable& apertures, std::string_view fileName)
@@ -122,9 +121,15 @@ class ApertureLineReader {
 
   // False when the line ends the load.
   bool line(std::string_view text, size_t lineNumber);
+  // Whether a line past the end of the table would have defined apertures
+  // (nothing is defined, nothing is thrown).
+  static bool definesApertures(std::string_view text);
+  bool started() const { return started_; }
 
  private:
+  [[noreturn]] void fail(size_t lineNumber, const std::string& what) const;
   long long strictInteger(std::string_view text, size_t lineNumber, const char* what) const;
+  double size(std::string_view text, size_t lineNumber) const;
   void applyHeaderTest(double number, const LineFields& f, size_t lineNumber);
   // A line that is not an aperture line ends the load once the table has started.
   bool notAnApertureLine() const { return !started_; }
@@ -135,14 +140,30 @@ class ApertureLineReader {
   bool started_ = false;
 };
 
+void ApertureLineReader::fail(size_t lineNumber, const std::string& what) const {
+  throw FormatError(std::string(fileName_) + ":" + std::to_string(lineNumber) + ": " + what);
+}
+
 long long ApertureLineReader::strictInteger(std::string_view text, size_t lineNumber,
                                             const char* what) const {
   std::optional<long long> value = parseInteger(text);
-  if (!value) {
-    throw FormatError(std::string(fileName_) + ":" + std::to_string(lineNumber) + ": " + what +
-                      " '" + std::string(text) + "' is not an integer");
-  }
+  if (!value) fail(lineNumber, std::string(what) + " '" + std::string(text) + "' is not an integer");
   return *value;
+}
+
+// A size field in inches: a number from 0 to 10 inches, after the unit.
+double ApertureLineReader::size(std::string_view text, size_t lineNumber) const {
+  if (text.empty()) {
+    fail(lineNumber, "no size: an aperture line gives the D code, the shape code and two sizes");
+  }
+  std::optional<double> value = parseDecimal(text);
+  if (!value) fail(lineNumber, "size '" + std::string(text) + "' is not a number");
+  double inches = *value / UnitDivisor;
+  if (inches < 0.0) fail(lineNumber, "size " + std::string(text) + " is negative");
+  if (inches > kMaxApertureFileSize) {
+    fail(lineNumber, "size " + std::string(text) + " is over 10 inches");
+  }
+  return inches;
 }
 
 // The header line "2 3 12" (or "2 3 15") says the sizes after it are
@@ -153,6 +174,14 @@ void ApertureLineReader::applyHeaderTest(double number, const LineFields& f, siz
   if (second != 3 && second <= ApertureTable::kMaxDCode) return;
   std::optional<long long> unit = parseInteger(trimSpaces(f.afterField2));
   if (unit == 12 || unit == 15) UnitDivisor = kCentimetreDivisor;
+}
+
+bool ApertureLineReader::definesApertures(std::string_view text) {
+  LineFields f = cutFields(text);
+  double number = leadingNumber(f.field[0]);
+  if (number < 10.0 || number > ApertureTable::kMaxDCode) return false;
+  std::optional<long long> code = parseInteger(f.field[1]);
+  return code && shapeOfFileCode(*code) != ApertureShape::None;
 }
 
 bool ApertureLineReader::line(std::string_view text, size_t lineNumber) {
@@ -172,10 +201,10 @@ bool ApertureLineReader::line(std::string_view text, size_t lineNumber) {
   ApertureShape shape = shapeOfFileCode(strictInteger(f.field[1], lineNumber, "shape code"));
   if (shape == ApertureShape::None) return notAnApertureLine();
 
-  double sizeX = leadingNumber(f.field[2]) / UnitDivisor;
-  double sizeY = leadingNumber(f.field[3]) / UnitDivisor;
-  if (shape == ApertureShape::Thermal) {
-    if (std::optional<double> inner = parseDecimal(f.field[4])) sizeY = *inner / UnitDivisor;
+  double sizeX = size(f.field[2], lineNumber);
+  double sizeY = size(f.field[3], lineNumber);
+  if (shape == ApertureShape::Thermal && parseDecimal(f.field[4])) {
+    sizeY = size(f.field[4], lineNumber);
   }
   if (shape == ApertureShape::Custom) sizeY = sizeX;
   if (shape == ApertureShape::Target) sizeY = 0.0;
@@ -200,7 +229,7 @@ bool ApertureLineReader::line(std::string_view text, size_t lineNumber) {
 // ============================================================================
 
 std::string apertureFileHeader() {
-  return "[<4\r\nin.pho\r\n2 3 11\r\n";
+  return std::string(kApertureFileFirstLine) + "\r\nin.pho\r\n2 3 11\r\n";
 }
 
 std::string apertureFileTrailer(ApertureFileWriter writer) {
@@ -211,19 +240,42 @@ std::string apertureFileTrailer(ApertureFileWriter writer) {
 // Aperture file - Load
 // ============================================================================
 
+// Text that is not an aperture file, read as one, would define nothing, or
+// define apertures from some other file's numbers: it is refused instead.
 void loadApertureText(std::string_view text, ApertureTable& apertures, std::string_view fileName) {
-  ApertureLineReader reader(apertures, fileName);
+  const std::string name(fileName);
+  if (size_t line = firstBinaryLine(text)) {
+    throw FormatError(name + ":" + std::to_string(line) + ": not an aperture file (binary data)");
+  }
   std::vector<std::string_view> lines = textLines(text);
-  for (size_t i = 0; i < lines.size(); ++i) {
-    if (!reader.line(lines[i], i + 1)) return;
+  auto blank = [](std::string_view line) {
+    return line.find_first_not_of(" \t\f\x1a") == std::string_view::npos;
+  };
+  if (std::all_of(lines.begin(), lines.end(), blank)) {
+    throw FormatError(name + ": the aperture file is empty");
+  }
+  ApertureLineReader reader(apertures, fileName);
+  size_t end = 0;
+  while (end < lines.size() && reader.line(lines[end], end + 1)) ++end;
+  // Lines after the end of the table are not read: none may define apertures.
+  for (size_t later = end + 1; later < lines.size(); ++later) {
+    if (ApertureLineReader::definesApertures(lines[later])) {
+      throw FormatError(name + ":" + std::to_string(end + 1) +
+                        ": this line ends the aperture table, but line " +
+                        std::to_string(later + 1) + " defines apertures after it");
+    }
+  }
+  if (!reader.started() && trimSpaces(lines.front()) != kApertureFileFirstLine) {
+    throw FormatError(name + ": not an aperture file (no aperture line, no \"" +
+                      kApertureFileFirstLine + "\" header)");
   }
 }
 
 void LoadApertureFile(ApertureTable& apertures, const std::string& fileName) {
   if (fileName.empty()) return;
-  std::optional<std::string> text = readTextFile(fileName);
-  if (!text) return;
-  loadApertureText(*text, apertures, fileName);
+  std::error_code ec;
+  if (!std::filesystem::exists(fileName, ec)) return;
+  loadApertureText(readFileBytes(fileName), apertures, fileName);
 }
 
 void LoadApertureFile(GerberReader& reader, const std::string& fileName) {
@@ -243,9 +295,16 @@ namespace {
 
 // "10 0  0.02000 0.02000": the D code, the shape's code and one space, then
 // both sizes in inches right-aligned in 8 characters. A size that fills its
-// field (10 inches and more) still gets a space before it, so that the line
-// reads back as two sizes.
+// field (10 inches) still gets a space before it, so that the line reads back
+// as two sizes. Sizes the load would refuse are refused here.
 std::string apertureLine(int dCode, int code, const ApertureTableRow& row) {
+  constexpr double kLastDecimal_mils = 0.005;  // half of the 5th decimal of an inch
+  for (double mils : {row.DLX, row.DLY}) {
+    if (mils < -kLastDecimal_mils || mils > kMaxApertureFileSize * kMilsPerInch + kLastDecimal_mils) {
+      throw FormatError("D" + std::to_string(dCode) + ": size " + formatFixed(mils, 0, 2) +
+                        " mils: an aperture file holds sizes from 0 to 10 inches (10000 mils)");
+    }
+  }
   std::string second = formatFixed(row.DLY / kMilsPerInch, 8, 5);
   if (second.front() != ' ') second.insert(0, " ");
   return std::to_string(dCode) + " " + std::to_string(code) + " " +
@@ -265,7 +324,7 @@ std::string apertureFileText(const WorkingApertureTable& table) {
 }
 
 void SaveApertureFile(const WorkingApertureTable& table, const std::string& fileName) {
-  writeFileReplacing(fileName, apertureFileText(table));
+  writeFileAtomically(fileName, apertureFileText(table));
 }
 
 }  // namespace drumplot

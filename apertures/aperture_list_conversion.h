@@ -31,8 +31,15 @@ struct ApertureListConversion {
   std::string customMessage() const;
 };
 
-// Converts the text of a list. Throws FormatError naming `fileName` and the
-// line when a Polski D code or size is not a number; nothing is produced then.
+// Converts the text of a list into an aperture file that its reader takes.
+// Lines without a D code of the list and a shape word it knows are passed
+// over. Throws FormatError naming `fileName` (and the line); nothing is
+// produced then:
+// - the text holds binary data, or gives no aperture line (empty, or a list
+//   of another kind);
+// - a size written is missing, not a number (nor in a unit of the list),
+//   negative or over 10 inches;
+// - a Polski D code is not a number, or not one of 10 to 9999.
 ApertureListConversion convertApertureList(std::string_view source, ApertureListType type,
                                            std::string_view fileName);
 

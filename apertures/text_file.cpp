@@ -1,26 +1,26 @@
 // SPDX-License-Identifier: MIT
-// Text file reading and replacing writes for aperture files and lists.
+// Text files of subsystem 5: binary data and lines.
 #include "apertures/text_file.h"
 
-#include <unistd.h>
-
-#include <fstream>
-#include <sstream>
-
-#include "engine/errors.h"
+#include <algorithm>
 
 namespace drumplot {
 
-// Text files - Reading
+// Text files - Binary data and lines
 // ============================================================================
 
-std::optional<std::string> readTextFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  if (in.bad()) return std::nullopt;
-  return std::move(bytes).str();
+size_t firstBinaryLine(std::string_view text) {
+  size_t line = 1;
+  for (size_t i = 0; i < text.size(); ++i) {
+    auto byte = static_cast<unsigned char>(text[i]);
+    if (byte == '\n' || (byte == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'))) {
+      ++line;
+    } else if ((byte < 0x20 && byte != '\t' && byte != '\r' && byte != '\f' && byte != 0x1A) ||
+               byte == 0x7F) {
+      return line;
+    }
+  }
+  return 0;
 }
 
 std::vector<std::string_view> textLines(std::string_view text) {
@@ -44,32 +44,6 @@ std::string upperCase(std::string_view text) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }
   return out;
-}
-
-// Text files - Replacing writes
-// ============================================================================
-
-void writeFileReplacing(const std::filesystem::path& target, std::string_view bytes) {
-  std::filesystem::path temporary = target;
-  temporary += ".tmp" + std::to_string(::getpid());
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) throw IoError(target.string() + ": cannot create the file");
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) {
-      std::error_code ignored;
-      std::filesystem::remove(temporary, ignored);
-      throw IoError(target.string() + ": cannot write the file");
-    }
-  }
-  std::error_code ec;
-  std::filesystem::rename(temporary, target, ec);
-  if (ec) {
-    std::error_code ignored;
-    std::filesystem::remove(temporary, ignored);
-    throw IoError(target.string() + ": cannot replace the file: " + ec.message());
-  }
 }
 
 }  // namespace drumplot

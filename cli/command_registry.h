@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/data_format.h"
+#include "job/job_settings.h"
 
 namespace drumplot::cli {
 
@@ -25,12 +26,18 @@ void addExportCommand(CLI::App& app, Action& action);
 
 // Shared option help and check for the data format text.
 inline constexpr const char* kFormatHelp =
-    "Data format for files without format statements: I.D[,leading|trailing|none][,abs|inc]"
-    "[,inch|mm] (default 2.3,leading,abs,inch); the file's own %FS and %MO statements win";
+    "Data format for what the file does not state itself: I.D[,leading|trailing|none][,abs|inc]"
+    "[,inch|mm] with 1 to 6 integer and 0 to 5 decimal digits (default 2.3,leading,abs,inch); "
+    "the file's own %FS, %MO, G70/G71 and G90/G91 statements win";
 
 // A CLI11 validator for I.D[,leading|trailing|none][,abs|inc][,inch|mm].
 struct FormatSpecValidator : CLI::Validator {
   FormatSpecValidator();
 };
+
+// The settings of a command: the file of its --settings option, or the usual
+// one when that is empty (see settingsFilePath). What reading them noted (a
+// value clamped, a missing DRUMPLOT_SETTINGS file) goes to stderr.
+JobSettings readCommandSettings(const std::string& settingsOption);
 
 }  // namespace drumplot::cli

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <memory>
 #include <sstream>
 #include <stdexcept>
@@ -101,9 +102,23 @@ void addOutputOptions(CLI::App& cmd, OutputOptions& o) {
 
 Job openJobWithSettings(const OutputOptions& o) {
   Job job;
-  job.Settings = readSettings(o.settingsFile.empty() ? settingsFilePath() : fs::path(o.settingsFile));
-  openJob(job, o.jobFile);
+  job.Settings = readCommandSettings(o.settingsFile);
+  if (size_t partial = openJob(job, o.jobFile).PartialBytes) {
+    std::cerr << "drumplot-cli: warning: " << o.jobFile << ": " << partialRecordText(partial)
+              << "\n";
+  }
   return job;
+}
+
+// A second output (--overview) after the main one was written: when it
+// fails, the error says which file was written all the same.
+void writeSecondImage(const std::string& file, const MonoImage& image, const std::string& written) {
+  try {
+    writeImage(file, image);
+  } catch (const std::exception& e) {
+    throw IoError(std::string(e.what()) + " (" + written + " was written; " + file + " was not)");
+  }
+  std::printf("  overview: %s\n", file.c_str());
 }
 
 void fillSettings(const OutputOptions& o, const Job& job, OutputSettings& s) {
@@ -122,22 +137,32 @@ void fillSettings(const OutputOptions& o, const Job& job, OutputSettings& s) {
 
 std::atomic<bool>* interruptFlag = nullptr;
 
-extern "C" void onInterrupt(int) {
-  if (interruptFlag) interruptFlag->store(true);
+// Ctrl-C (SIGINT), SIGTERM (timeout, systemd) and SIGHUP (a closing
+// terminal) cancel the running output. A second signal, when the first one
+// did not end it, ends the program as the signal would.
+constexpr int kCancelSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+extern "C" void onInterrupt(int signal) {
+  if (interruptFlag && !interruptFlag->exchange(true)) return;
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
 }
 
-// Ctrl-C cancels the running output (no file is left) instead of killing
-// the program half way; a progress bar is shown on a terminal.
+// A signal cancels the running output (no file is left, the older file
+// stays) instead of killing the program half way; a progress bar is shown
+// on a terminal.
 class ProgressDisplay {
  public:
   explicit ProgressDisplay(ExportProgress& progress) : progress_(progress) {
     interruptFlag = &progress.cancelled;
-    previous_ = std::signal(SIGINT, onInterrupt);
+    for (size_t i = 0; i < std::size(kCancelSignals); ++i) {
+      previous_[i] = std::signal(kCancelSignals[i], onInterrupt);
+    }
     if (::isatty(STDERR_FILENO)) progress.onChange = [this](const ExportProgress& p) { show(p); };
   }
   ~ProgressDisplay() {
     progress_.onChange = nullptr;
-    std::signal(SIGINT, previous_);
+    for (size_t i = 0; i < std::size(kCancelSignals); ++i) std::signal(kCancelSignals[i], previous_[i]);
     interruptFlag = nullptr;
     if (!shown_.empty()) std::cerr << "\n";
   }
@@ -163,7 +188,7 @@ class ProgressDisplay {
   }
 
   ExportProgress& progress_;
-  void (*previous_)(int) = nullptr;
+  void (*previous_[std::size(kCancelSignals)])(int) = {};
   std::string shown_;
 };
 
@@ -260,10 +285,7 @@ void addExport(CLI::App& app, Action& action) {
                   static_cast<long long>(p.preview.height_px),
                   static_cast<unsigned long long>(r.fileBytes));
       printRunLine(r.raster, r.seconds, s.budgetBytes, s.reference);
-      if (!o->overview.empty()) {
-        writeImage(o->overview, r.overview);
-        std::printf("  overview: %s\n", o->overview.c_str());
-      }
+      if (!o->overview.empty()) writeSecondImage(o->overview, r.overview, o->outputFile);
     };
   });
 }
@@ -298,10 +320,7 @@ void addBmp(CLI::App& app, Action& action) {
                   static_cast<long long>(p.width_px), static_cast<long long>(p.height_px),
                   bandsText(p.bands).c_str(), static_cast<unsigned long long>(p.fileBytes));
       printRunLine(r.raster, r.seconds, s.budgetBytes, s.reference);
-      if (!o->overview.empty()) {
-        writeImage(o->overview, r.overview);
-        std::printf("  overview: %s\n", o->overview.c_str());
-      }
+      if (!o->overview.empty()) writeSecondImage(o->overview, r.overview, o->outputFile);
     };
   });
 }

@@ -8,6 +8,7 @@
 #include "cli/command_registry.h"
 
 #include "cli/json_writer.h"
+#include "engine/data_size.h"
 #include "engine/gerber_reader.h"
 #include "engine/interpreter.h"
 
@@ -94,11 +95,17 @@ void printText(const GerberReader& reader, const LayerReach& reach, std::ostream
 
 }  // namespace
 
-void runInfo(const InfoOptions& options, std::ostream& out) {
+void runInfo(const InfoOptions& options, std::ostream& out, std::ostream& warnings) {
   GerberReader reader(options.preset);
   reader.FileName = options.gerberFile;
   reader.prepare();
-  for (const std::string& warning : reader.Warnings.messages) std::cerr << "warning: " << warning << "\n";
+  for (const std::string& warning : reader.Warnings.messages) {
+    warnings << "drumplot-cli: warning: " << warning << "\n";
+  }
+  std::string sizeProblem = implausibleSizeText(reader, options.plotWidth, options.plotHeight);
+  if (!sizeProblem.empty()) {
+    warnings << "drumplot-cli: warning: " << options.gerberFile << ": " << sizeProblem << "\n";
+  }
   LayerReach reach = measureReach(reader);
   if (reach.empty) reach = {reader.MinX, reader.MinY, reader.MaxX, reader.MaxY, false};
   if (options.json) {
@@ -115,18 +122,6 @@ void runInfo(const InfoOptions& options, std::ostream& out) {
 
 namespace drumplot::cli {
 
-FormatSpecValidator::FormatSpecValidator() {
-  name_ = "FORMAT";
-  func_ = [](const std::string& text) {
-    try {
-      parseFormatSpec(text);
-      return std::string();
-    } catch (const std::exception& e) {
-      return std::string(e.what());
-    }
-  };
-}
-
 void addInfoCommand(CLI::App& app, Action& action) {
   struct Options {
     InfoOptions info;
@@ -142,7 +137,10 @@ void addInfoCommand(CLI::App& app, Action& action) {
   cmd->callback([options, &action] {
     action = [options] {
       options->info.preset = parseFormatSpec(options->format);
-      runInfo(options->info, std::cout);
+      JobSettings settings = readCommandSettings("");
+      options->info.plotWidth = settings.PlotWidth;
+      options->info.plotHeight = settings.PlotHeight;
+      runInfo(options->info, std::cout, std::cerr);
     };
   });
 }

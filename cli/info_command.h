@@ -13,10 +13,13 @@ struct InfoOptions {
   std::string gerberFile;
   DataFormat preset;
   bool json = false;
+  double plotWidth = 0.0;  // inches: the plotting area the data's size is judged against
+  double plotHeight = 0.0;
 };
 
 // Loads, pre-scans and parses the definitions of the file and prints the
-// result. Throws IoError when the file cannot be read.
-void runInfo(const InfoOptions& options, std::ostream& out);
+// result; a size no plot can mean is warned about on `warnings`. Throws
+// IoError when the file cannot be read.
+void runInfo(const InfoOptions& options, std::ostream& out, std::ostream& warnings);
 
 }  // namespace drumplot

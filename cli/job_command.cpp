@@ -32,15 +32,39 @@ namespace fs = std::filesystem;
 struct JobOptions {
   std::string jobFile;
   std::string settingsFile;  // empty: the usual settings location
+  bool force = false;        // write back a job file that ends in a partial record
 };
 
-Job openForEditing(const JobOptions& options) {
+// The job of one command, read from its job file, which stays locked until
+// the command has written it back (or ends), so that commands running at
+// the same time on one file take turns instead of losing boards.
+class EditedJob {
+ public:
+  // `writesBack`: a job file that ends in a partial record is refused
+  // without --force; a command that only reads it says so.
+  EditedJob(const JobOptions& options, bool writesBack)
+      : edit_(options.jobFile), force_(options.force) {
+    job.Settings = readCommandSettings(options.settingsFile);
+    if (!edit_.exists()) throw IoError(options.jobFile + ": cannot open: no such file");
+    edit_.openInto(job);
+    if (size_t partial = edit_.info().PartialBytes) {
+      std::string text = options.jobFile + ": " + partialRecordText(partial);
+      if (writesBack && !force_) {
+        throw FormatError(text + "; writing the job back would lose it, so nothing was "
+                                 "written (use --force to write it without that record)");
+      }
+      std::cerr << "drumplot-cli: warning: " << text << "\n";
+    }
+  }
+
+  void save() { edit_.save(job, force_); }
+
   Job job;
-  job.Settings = readSettings(options.settingsFile.empty() ? settingsFilePath()
-                                                           : fs::path(options.settingsFile));
-  openJob(job, options.jobFile);
-  return job;
-}
+
+ private:
+  JobFileEdit edit_;
+  bool force_;
+};
 
 // "X,Y" as two numbers.
 std::pair<double, double> parsePair(const std::string& text, const char* option) {
@@ -153,35 +177,38 @@ void printJson(const Job& job, std::ostream& out) {
 // drumplot-cli job - Subcommands
 // ============================================================================
 
-// Adds a subcommand of `job` with the JOB argument and --settings.
-CLI::App* addJobSubcommand(CLI::App& job, const char* name, const char* help, JobOptions& options) {
+constexpr const char* kForceHelp =
+    "Write back a job file that ends in a partial record (a board cut off): the partial "
+    "record is left out";
+
+// Adds a subcommand of `job` with the JOB argument and --settings, and for a
+// command that writes the job back, --force.
+CLI::App* addJobSubcommand(CLI::App& job, const char* name, const char* help, JobOptions& options,
+                           const char* forceHelp = kForceHelp) {
   CLI::App* cmd = job.add_subcommand(name, help);
   cmd->add_option("JOB", options.jobFile, "Job file (.wpr)")->required();
   cmd->add_option("--settings", options.settingsFile,
                   "Settings file GerbPrj.ini (default: $DRUMPLOT_SETTINGS, else "
                   "$XDG_CONFIG_HOME/drumplot/GerbPrj.ini); read, never written")
       ->check(CLI::ExistingFile);
+  if (forceHelp) cmd->add_flag("--force", options.force, forceHelp);
   return cmd;
 }
 
 void addNew(CLI::App& job, Action& action) {
-  struct Options : JobOptions {
-    bool force = false;
-  };
-  auto o = std::make_shared<Options>();
-  auto* cmd = addJobSubcommand(job, "new", "Write an empty job file", *o);
-  cmd->add_flag("--force", o->force, "Replace an existing file");
-  cmd->callback([o, &action] {
-    action = [o] {
-      std::error_code ec;
-      if (!o->force && fs::exists(o->jobFile, ec)) {
-        throw IoError(o->jobFile + ": already exists (use --force to replace it)");
-      }
-      Job empty;
-      saveJob(empty, o->jobFile);
-      std::cout << "Empty job written to " << o->jobFile << "\n";
-    };
-  });
+  auto o = std::make_shared<JobOptions>();
+  addJobSubcommand(job, "new", "Write an empty job file", *o,
+                   "Replace an existing job file (a file that is no job file is never replaced)")
+      ->callback([o, &action] {
+        action = [o] {
+          JobFileEdit edit(o->jobFile);  // refuses a file that is no job file
+          if (edit.exists() && !o->force) {
+            throw IoError(o->jobFile + ": already exists (use --force to replace it)");
+          }
+          edit.save(Job{}, true);
+          std::cout << "Empty job written to " << o->jobFile << "\n";
+        };
+      });
 }
 
 void addAdd(CLI::App& job, Action& action) {
@@ -193,7 +220,9 @@ void addAdd(CLI::App& job, Action& action) {
   };
   auto o = std::make_shared<Options>();
   auto* cmd = addJobSubcommand(
-      job, "add", "Import a master Gerber file as a new board (Import Master Gerber)", *o);
+      job, "add", "Import a master Gerber file as a new board (Import Master Gerber)", *o,
+      "Go on with a Gerber file whose size no plot can mean (read in the wrong format?), and "
+      "write back a job file that ends in a partial record (left out)");
   cmd->add_option("GERBER", o->gerber, "Master Gerber file")->required();
   cmd->add_option("--layer", o->layer, "Layer that gets the file (default 1)")
       ->check(CLI::Range(1, kLayerCount));
@@ -203,17 +232,25 @@ void addAdd(CLI::App& job, Action& action) {
   cmd->add_option("--format", o->format, kFormatHelp)->check(FormatSpecValidator());
   cmd->callback([o, &action] {
     action = [o] {
-      Job job = openForEditing(*o);
       std::optional<std::pair<double, double>> at;
       if (!o->at.empty()) at = parsePair(o->at, "--at");
+      EditedJob edited(*o, true);
+      Job& job = edited.job;
       job.ActiveLayer = o->layer;
       job.CurrentFormat = BoardFormat::fromReaderFormat(parseFormatSpec(o->format));
       ImportResult result = importMasterGerber(job, storedPath(o->gerber, job));
       if (result.Status == LoadStatus::CannotOpen || result.Status == LoadStatus::NameTooShort) {
         throw IoError(o->gerber + ": " + toString(result.Status));
       }
+      if (!result.SizeProblem.empty()) {
+        if (!o->force) {
+          throw FormatError(o->gerber + ": " + result.SizeProblem +
+                            "; nothing was added (use --force to add it all the same)");
+        }
+        std::cerr << "drumplot-cli: warning: " << o->gerber << ": " << result.SizeProblem << "\n";
+      }
       if (at) job.moveTo(result.Index, at->first, at->second);
-      saveJob(job, job.JobName);
+      edited.save();
       std::cout << describe(job, result.Index) << "\n";
     };
   });
@@ -237,7 +274,8 @@ void addLayer(CLI::App& job, Action& action) {
   cmd->add_option("--apertures", o->apertures, "Aperture file (.Env) of the layer");
   cmd->callback([o, &action] {
     action = [o] {
-      Job job = openForEditing(*o);
+      EditedJob edited(*o, true);
+      Job& job = edited.job;
       size_t index = boardIndex(job, o->board);
       std::string gerber = storedPath(o->gerber, job);
       std::string apertures = o->apertures.empty() ? "" : storedPath(o->apertures, job);
@@ -245,7 +283,7 @@ void addLayer(CLI::App& job, Action& action) {
       job.ActiveLayer = o->layer;
       job.addGerberOnActiveLayer(gerber);
       if (!apertures.empty()) job.Boards[index].LayerAperture[o->layer - 1] = apertures;
-      saveJob(job, job.JobName);
+      edited.save();
       std::cout << "Board " << o->board << ", layer " << o->layer << ": " << gerber
                 << (apertures.empty() ? "" : "  apertures " + apertures) << "\n";
     };
@@ -264,11 +302,12 @@ void addMove(CLI::App& job, Action& action) {
       ->required();
   cmd->callback([o, &action] {
     action = [o] {
-      Job job = openForEditing(*o);
-      size_t index = boardIndex(job, o->board);
       auto [x, y] = parsePair(o->to, "--to");
+      EditedJob edited(*o, true);
+      Job& job = edited.job;
+      size_t index = boardIndex(job, o->board);
       job.moveTo(index, x, y);
-      saveJob(job, job.JobName);
+      edited.save();
       std::cout << describe(job, index) << "\n";
     };
   });
@@ -285,10 +324,11 @@ void addRelativeMove(CLI::App& job, Action& action) {
   cmd->add_option("--by", o->by, "DX,DY in inches")->required();
   cmd->callback([o, &action] {
     action = [o] {
-      Job job = openForEditing(*o);
       auto [dx, dy] = parsePair(o->by, "--by");
+      EditedJob edited(*o, true);
+      Job& job = edited.job;
       job.relativeMoveLocked(dx, dy);
-      saveJob(job, job.JobName);
+      edited.save();
       std::cout << "Moved the locked boards by " << inches(dx) << ", " << inches(dy) << " inch\n";
     };
   });
@@ -304,13 +344,14 @@ void addLock(CLI::App& job, Action& action, const char* name, bool locked) {
   cmd->add_option("--board", o->board, "Board number (from 1); without it every board");
   cmd->callback([o, &action, locked] {
     action = [o, locked] {
-      Job job = openForEditing(*o);
+      EditedJob edited(*o, true);
+      Job& job = edited.job;
       if (o->board != 0) {
         job.setLocked(boardIndex(job, o->board), locked);
       } else {
         job.setAllLocked(locked);
       }
-      saveJob(job, job.JobName);
+      edited.save();
       std::cout << (o->board ? "Board " + std::to_string(o->board) : std::string("Every board"))
                 << (locked ? " locked" : " unlocked")
                 << " (a job file does not store locks: every board opens locked)\n";
@@ -327,10 +368,11 @@ void addDelete(CLI::App& job, Action& action) {
   cmd->add_option("--board", o->board, "Board number (from 1)")->required();
   cmd->callback([o, &action] {
     action = [o] {
-      Job job = openForEditing(*o);
+      EditedJob edited(*o, true);
+      Job& job = edited.job;
       job.selectBoard(boardIndex(job, o->board));
       job.deleteSelected();
-      saveJob(job, job.JobName);
+      edited.save();
       std::cout << "Board " << o->board << " deleted; " << job.Boards.size() << " boards left\n";
     };
   });
@@ -353,10 +395,11 @@ void addPanelize(CLI::App& job, Action& action) {
   cmd->add_option("--gap", o->gap, "Gap between neighbours DX,DY in millimetres (default 5,5)");
   cmd->callback([o, &action] {
     action = [o] {
-      Job job = openForEditing(*o);
-      size_t index = boardIndex(job, o->board);
       auto [nx, ny] = parsePair(o->repeat, "--repeat");
       auto [dx, dy] = parsePair(o->gap, "--gap");
+      EditedJob edited(*o, true);
+      Job& job = edited.job;
+      size_t index = boardIndex(job, o->board);
       auto count = [](double n) {
         if (n < 0 || n > 100 || n != static_cast<int>(n)) {
           throw std::invalid_argument("--repeat: counts are whole numbers 0..100");
@@ -366,7 +409,7 @@ void addPanelize(CLI::App& job, Action& action) {
       PanelizeRequest request{count(nx), count(ny), dx, dy};
       job.selectBoard(index);
       int copies = panelize(job, request);
-      saveJob(job, job.JobName);
+      edited.save();
       std::cout << "Board " << o->board << ": " << copies << " copies added; " << job.Boards.size()
                 << " boards\n";
     };
@@ -385,9 +428,10 @@ void addMark(CLI::App& job, Action& action) {
   cmd->add_option("--at", o->at, "Move the mark to X,Y inches");
   cmd->callback([o, &action] {
     action = [o] {
-      Job job = openForEditing(*o);
       std::optional<std::pair<double, double>> at;
       if (!o->at.empty()) at = parsePair(o->at, "--at");
+      EditedJob edited(*o, true);
+      Job& job = edited.job;
       std::vector<std::string> names = markChoices(job.Settings.Marks);
       int choice = -1;
       for (size_t i = 0; i < names.size() && choice < 0; ++i) {
@@ -413,7 +457,7 @@ void addMark(CLI::App& job, Action& action) {
               ": mark file missing or shorter than 10 bytes");
       }
       if (at) job.moveTo(index, at->first, at->second);
-      saveJob(job, job.JobName);
+      edited.save();
       std::cout << describe(job, index) << "\n";
     };
   });
@@ -424,11 +468,12 @@ void addList(CLI::App& job, Action& action) {
     bool json = false;
   };
   auto o = std::make_shared<Options>();
-  auto* cmd = addJobSubcommand(job, "list", "Print every board with its fields", *o);
+  auto* cmd = addJobSubcommand(job, "list", "Print every board with its fields", *o, nullptr);
   cmd->add_flag("--json", o->json, "Print one JSON object instead of text");
   cmd->callback([o, &action] {
     action = [o] {
-      Job job = openForEditing(*o);
+      EditedJob edited(*o, false);
+      const Job& job = edited.job;
       if (o->json) {
         printJson(job, std::cout);
       } else {

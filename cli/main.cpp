@@ -2,14 +2,23 @@
 // drumplot-cli: the engine for scripts and batch work.
 #include <exception>
 #include <iostream>
+#include <new>
+#include <stdexcept>
 
 #include "cli/command_registry.h"
+
+namespace {
+
+constexpr int kFailed = 1;
+constexpr int kUsage = 2;
+
+}  // namespace
 
 int main(int argc, char** argv) {
   CLI::App app{
       "drumplot-cli: turns Gerber photoplot data into exposure bitmaps for a drum laser "
       "photoplotter.\nCommands read files and write new ones; an error names the file and "
-      "ends with exit status 1."};
+      "ends with exit status 1, a command line that cannot be used as given with exit status 2."};
   app.require_subcommand(1);
   app.set_version_flag("--version", "drumplot-cli 0.1.0");
 
@@ -21,13 +30,28 @@ int main(int argc, char** argv) {
   drumplot::cli::addDrillCommand(app, action);
   drumplot::cli::addExportCommand(app, action);
 
-  CLI11_PARSE(app, argc, argv);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::Success& e) {
+    return app.exit(e);  // --help, --version
+  } catch (const CLI::ParseError& e) {
+    app.exit(e);
+    return kUsage;
+  }
 
   try {
     if (action) action();
+  } catch (const std::bad_alloc&) {
+    std::cerr << "drumplot-cli: not enough memory to finish the command (for an output, a lower "
+                 "resolution or --memory may fit)\n";
+    return kFailed;
+  } catch (const std::invalid_argument& e) {
+    // An option whose value the command could not use.
+    std::cerr << "drumplot-cli: " << e.what() << "\nRun with --help for more information.\n";
+    return kUsage;
   } catch (const std::exception& e) {
     std::cerr << "drumplot-cli: " << e.what() << "\n";
-    return 1;
+    return kFailed;
   }
   return 0;
 }

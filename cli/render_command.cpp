@@ -2,15 +2,19 @@
 #include "cli/render_command.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <new>
+#include <stdexcept>
 
 #include "apertures/aperture_file.h"
 #include "cli/command_registry.h"
 #include "engine/band_bitmap.h"
 #include "engine/canvas.h"
+#include "engine/data_size.h"
 #include "engine/errors.h"
 #include "engine/layer_renderer.h"
 
@@ -25,6 +29,11 @@ MonoImage renderLayer(const RenderOptions& o) {
   LayerRenderer layer(o.preset);
   layer.setFileName(o.gerberFile);
   layer.loadAndPrescan();
+  if (std::string problem = implausibleSizeText(layer.reader(), o.plotWidth, o.plotHeight);
+      !problem.empty() && !o.force) {
+    throw FormatError(o.gerberFile + ": " + problem +
+                      "; nothing was drawn (use --force to draw it all the same)");
+  }
   layer.readApertures([&](ApertureTable& apertures) { LoadApertureFile(apertures, o.apertureFile); });
   layer.makeStamps();
   GerberReader& reader = layer.reader();
@@ -42,7 +51,22 @@ MonoImage renderLayer(const RenderOptions& o) {
   if (widthPx > 4.0e9 || heightPx > 4.0e9) {
     throw FormatError(o.gerberFile + ": the image would be larger than 4e9 pixels a side");
   }
-  MonoImage image(static_cast<uint32_t>(widthPx), static_cast<uint32_t>(heightPx));
+  if (widthPx * heightPx > kMaxRenderPixels && !o.force) {
+    char size[96];
+    std::snprintf(size, sizeof size, "%.0f x %.0f pixels (%.0f MB)", widthPx, heightPx,
+                  widthPx * heightPx / 8.0 / 1048576.0);
+    throw FormatError(o.gerberFile + ": the picture would be " + size +
+                      ", more than 2^31 pixels; nothing was drawn (lower --dpi, or use --force)");
+  }
+  MonoImage image = [&] {
+    try {
+      return MonoImage(static_cast<uint32_t>(widthPx), static_cast<uint32_t>(heightPx));
+    } catch (const std::bad_alloc&) {
+      throw std::runtime_error(o.gerberFile + ": not enough memory to hold a picture of " +
+                               std::to_string(static_cast<uint64_t>(widthPx)) + " x " +
+                               std::to_string(static_cast<uint64_t>(heightPx)) + " pixels");
+    }
+  }();
 
   LayerPlacement placement;
   placement.boardX = left;
@@ -105,12 +129,18 @@ void addRenderCommand(CLI::App& app, Action& action) {
       ->check(CLI::Range(0.0, 10000.0));
   cmd->add_option("--no-hole", options->noHole,
                   "D codes whose flashes get no hole, comma-separated (default 300,500,700)");
+  cmd->add_flag("--force", r.force,
+                "Draw all the same when the data's size is more than any plot can mean (100 "
+                "inches, or 4 times the plotting area) or the picture has more than 2^31 pixels");
   cmd->add_option("--band-rows", r.bandRows,
                   "Draw through bands of this many rows (default: one band); the image is the same")
       ->check(CLI::Range(int64_t{1}, int64_t{1} << 40));
   cmd->callback([options, &action] {
     action = [options] {
       options->render.preset = parseFormatSpec(options->format);
+      JobSettings settings = readCommandSettings("");
+      options->render.plotWidth = settings.PlotWidth;
+      options->render.plotHeight = settings.PlotHeight;
       options->render.interpreter.noHoleDCodes = parseNoHoleList(options->noHole);
       runRender(options->render, std::cout);
     };

@@ -22,11 +22,20 @@ struct RenderOptions {
   std::string apertureFile;
   InterpreterSettings interpreter;
   int64_t bandRows = 0;  // 0: the whole image in one band
+  double plotWidth = 0.0;  // inches: the plotting area the data's size is judged against
+  double plotHeight = 0.0;
+  bool force = false;  // draw data of a size no plot can mean, or a picture over 2^31 pixels
 };
+
+// A picture of more pixels than this is refused without `force`.
+inline constexpr double kMaxRenderPixels = 2147483648.0;  // 2^31
 
 // The image: its top-left pixel corner is the corner of the layer's reach
 // (measureReach at the image's resolution) less the margin (renderOrigin);
-// Y grows downwards as in the file. Throws IoError or FormatError naming the file.
+// Y grows downwards as in the file. Throws IoError or FormatError naming
+// the file; without `force`, FormatError before anything is drawn when the
+// data's size cannot be meant (implausibleSizeText) or the picture would
+// exceed kMaxRenderPixels.
 MonoImage renderLayer(const RenderOptions& options);
 
 // The data point at the image's top-left pixel corner: (MinX, MinY) less the

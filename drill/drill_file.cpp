@@ -9,7 +9,7 @@
 
 #include "engine/errors.h"
 #include "engine/text.h"
-#include "job/file_io.h"
+#include "io/file_io.h"
 
 namespace drumplot {
 

@@ -11,7 +11,7 @@
 
 #include "engine/errors.h"
 #include "engine/text.h"
-#include "job/file_io.h"
+#include "io/file_io.h"
 #include "job/job_settings.h"
 
 namespace drumplot {
@@ -406,7 +406,7 @@ DrillPanelResult panelizeDrillFile(const Job& job, const DrillPanelSettings& set
       settings.OutputFormat ? drillFormatOf(*settings.OutputFormat) : file.Format;
   result.Panel = panelizeDrill(file, job.Boards, format, settings.DrillOffsetX,
                                settings.DrillOffsetY, settings.MarkDrills);
-  replaceFile(settings.OutputFile, result.Panel.text());
+  writeFileAtomically(settings.OutputFile, result.Panel.text());
   return result;
 }
 

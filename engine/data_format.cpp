@@ -112,10 +112,14 @@ DataFormat parseFormatSpec(std::string_view spec) {
   DataFormat format;
   auto parts = splitAt(spec, ',');
   std::string_view digits = parts[0];
-  if (digits.size() != 3 || digits[1] != '.' || digits[0] < '1' || digits[0] > '6' ||
-      digits[2] < '1' || digits[2] > '6') {
-    throw std::invalid_argument("data format '" + std::string(spec) +
-                                "': expected I.D with digit counts 1 to 6, e.g. 2.4");
+  auto inRange = [](char c, int min, int max) { return c >= '0' + min && c <= '0' + max; };
+  if (digits.size() != 3 || digits[1] != '.' || !inRange(digits[0], kMinIntDigits, kMaxIntDigits) ||
+      !inRange(digits[2], kMinDecDigits, kMaxDecDigits)) {
+    throw std::invalid_argument("data format '" + std::string(spec) + "': expected I.D with " +
+                                std::to_string(kMinIntDigits) + " to " +
+                                std::to_string(kMaxIntDigits) + " integer digits and " +
+                                std::to_string(kMinDecDigits) + " to " +
+                                std::to_string(kMaxDecDigits) + " decimal digits, e.g. 2.4");
   }
   format.IntDigits = static_cast<uint8_t>(digits[0] - '0');
   format.DecDigits = static_cast<uint8_t>(digits[2] - '0');

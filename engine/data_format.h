@@ -75,6 +75,13 @@ struct IncrementalAxis {
   }
 };
 
+// The digit counts an operator may give a data format (the command line's
+// text and the data-format dialog alike); a file's own %FS may state others.
+inline constexpr int kMinIntDigits = 1;
+inline constexpr int kMaxIntDigits = 6;
+inline constexpr int kMinDecDigits = 0;
+inline constexpr int kMaxDecDigits = 5;
+
 // The command line's form of a data format: I.D[,leading|trailing|none][,abs|inc][,inch|mm].
 // Throws std::invalid_argument with a message on a malformed text.
 DataFormat parseFormatSpec(std::string_view spec);

@@ -5,13 +5,9 @@
 #include <stdexcept>
 #include <string>
 
-namespace drumplot {
+#include "io/io_error.h"
 
-// A file could not be opened, read or written.
-class IoError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
+namespace drumplot {
 
 // The content of a file breaks a rule that ends the command (a strict
 // number conversion that fails, a size that cannot be represented).

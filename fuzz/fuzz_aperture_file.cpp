@@ -18,7 +18,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {
     drumplot::loadApertureText(text, records, "fuzz.Env");
   } catch (const drumplot::FormatError&) {
-    // a shape code that is not an integer ends the load: an expected outcome
+    // a text that is not an aperture file, or a line the load refuses: an
+    // expected outcome (what was read before the line stays)
+  }
+  for (int d : records.definedCodes()) {
+    const drumplot::Aperture& a = *records.find(d);
+    if (!(a.SizeX >= 0.0 && a.SizeX <= drumplot::kMaxApertureFileSize && a.SizeY >= 0.0 &&
+          a.SizeY <= drumplot::kMaxApertureFileSize)) {
+      std::abort();
+    }
   }
   drumplot::WorkingApertureTable table = drumplot::buildApertureTable(records);
   std::string saved = drumplot::apertureFileText(table);

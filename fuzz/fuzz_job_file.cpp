@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Fuzz target: job file records. Decoding any bytes must give boards whose
-// texts fit their fields, and a decoded job must encode to a stable form.
+// texts fit their fields, and a decoded job must encode to a stable form that
+// the job-file check takes as a job file.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -22,5 +23,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string once = drumplot::encodeJob(boards);
   if (once.size() != boards.size() * drumplot::kBoardRecordSize) std::abort();
   if (drumplot::encodeJob(drumplot::decodeJob(once)) != once) std::abort();
+  // What passes the check is every whole record plus at most a cut-off one.
+  if (!drumplot::notAJobFile(bytes) && bytes.size() % drumplot::kBoardRecordSize != 0 &&
+      bytes.size() < drumplot::kBoardRecordSize) {
+    std::abort();
+  }
+  // Boards written from what passed the check pass it again.
+  if (!drumplot::notAJobFile(bytes) && drumplot::notAJobFile(once)) std::abort();
   return 0;
 }

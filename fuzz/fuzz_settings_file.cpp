@@ -2,6 +2,7 @@
 // Fuzz target: the settings reader over any INI text, and a dialog's write
 // into it: the written keys read back, the other settings stay as they were.
 #include <cstddef>
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -18,9 +19,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::abort();
   }
   for (const drumplot::MarkEntry& m : before.Marks) {
-    if (m.Name.size() > drumplot::kMaxMarkChars || m.Path.size() > drumplot::kMaxMarkChars) {
-      std::abort();
-    }
+    if (m.Name.size() > drumplot::kMaxMarkChars) std::abort();
+  }
+  if (before.MemoryMegabytes < drumplot::kMinMemory_MB ||
+      before.MemoryMegabytes > drumplot::kMaxMemory_MB) {
+    std::abort();
+  }
+  // Mark paths are kept whole, however long: set and read again, they come back.
+  std::string path;
+  for (char c : text) {
+    if (std::isalnum(static_cast<unsigned char>(c)) || c == '/' || c == '.') path += c;
+  }
+  drumplot::IniDocument marks = ini;
+  marks.set("Setup", "PathM3", path);
+  if (drumplot::readSettings(drumplot::IniDocument::parse(marks.text())).Marks[2].Path != path) {
+    std::abort();
   }
   ini.set("Setup", "Sirka", "2540000");
   ini.set("Layers", "Name7", "seven");

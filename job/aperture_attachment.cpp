@@ -7,10 +7,11 @@
 namespace drumplot {
 
 void attachApertureFile(Job& job, std::string_view file) {
+  const std::string stored = storedFileName(file);
   size_t layer = static_cast<size_t>(job.activeLayer() - 1);
-  job.Panel.Aperture[layer] = std::string(file);
+  job.Panel.Aperture[layer] = stored;
   for (Board& board : job.Boards) {
-    if (board.Selected) board.LayerAperture[layer] = cutText(file, kMaxFileNameChars);
+    if (board.Selected) board.LayerAperture[layer] = stored;
   }
 }
 

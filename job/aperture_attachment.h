@@ -10,9 +10,10 @@
 namespace drumplot {
 
 // Shows `file` in the active layer's aperture cell of the layer panel and
-// names it (cut to 250 characters) as the active layer's aperture file of
-// every selected board. An empty name clears the entry. The file is not
-// read here: every drawing of the layer reads it anew.
+// names it as the active layer's aperture file of every selected board (a
+// name longer than 250 characters is refused, see storedFileName). An empty
+// name clears the entry. The file is not read here: every drawing of the
+// layer reads it anew.
 void attachApertureFile(Job& job, std::string_view file);
 
 }  // namespace drumplot

@@ -2,25 +2,29 @@
 // Measuring a master Gerber file and creating a board from it.
 #include "job/gerber_import.h"
 
+#include "engine/data_size.h"
+
 namespace drumplot {
 
 // Gerber import - Measuring and creating
 // ============================================================================
 
-MasterMeasurement measureMasterGerber(const std::filesystem::path& file,
-                                      const BoardFormat& format) {
+MasterMeasurement measureMasterGerber(const std::filesystem::path& file, const BoardFormat& format,
+                                      const JobSettings& settings) {
   GerberReader reader(format.readerFormat());
   reader.FileName = file.string();
   MasterMeasurement result;
   result.Status = reader.load();
   reader.computeExtents();
   result.Extents = {reader.MinX, reader.MinY, reader.Width, reader.Height};
+  result.SizeProblem = implausibleSizeText(reader, settings.PlotWidth, settings.PlotHeight);
   return result;
 }
 
 ImportResult importMasterGerber(Job& job, std::string_view file) {
-  MasterMeasurement measured = measureMasterGerber(job.resolvePath(file), job.CurrentFormat);
-  return {job.createBoard(file, measured.Extents), measured.Status};
+  MasterMeasurement measured =
+      measureMasterGerber(job.resolvePath(file), job.CurrentFormat, job.Settings);
+  return {job.createBoard(file, measured.Extents), measured.Status, measured.SizeProblem};
 }
 
 }  // namespace drumplot

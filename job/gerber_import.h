@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 #include "engine/gerber_reader.h"
@@ -15,20 +16,28 @@ namespace drumplot {
 struct MasterMeasurement {
   MasterExtents Extents;
   LoadStatus Status = LoadStatus::Ok;  // anything but Ok: the extents of no data
+  // Data larger than any plot on the job's plotting area can mean (read in
+  // the wrong format?): what to tell the operator, who decides. Empty when
+  // the size can be meant.
+  std::string SizeProblem;
 };
 
 // Loads `file` with `format` and runs the extents pass; nothing is drawn and
-// nothing throws: an unreadable file measures as the reader reports it.
-MasterMeasurement measureMasterGerber(const std::filesystem::path& file, const BoardFormat& format);
+// nothing throws: an unreadable file measures as the reader reports it. The
+// size is judged against the plotting area of `settings`.
+MasterMeasurement measureMasterGerber(const std::filesystem::path& file, const BoardFormat& format,
+                                      const JobSettings& settings = JobSettings{});
 
 struct ImportResult {
   size_t Index = 0;  // the new board in job.Boards
   LoadStatus Status = LoadStatus::Ok;
+  std::string SizeProblem;  // as MasterMeasurement
 };
 
 // Import Master Gerber: measures the file (a relative path against the job's
 // folder) and creates a selected board holding `file` on the active layer.
-// The board is created whatever the reader reports, as the window does.
+// The board is created whatever the reader reports, as the window does; the
+// caller decides what a size problem means.
 ImportResult importMasterGerber(Job& job, std::string_view file);
 
 }  // namespace drumplot

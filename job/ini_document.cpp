@@ -5,7 +5,7 @@
 #include <system_error>
 
 #include "engine/errors.h"
-#include "job/file_io.h"
+#include "io/file_io.h"
 
 namespace drumplot {
 
@@ -154,7 +154,7 @@ void IniDocument::save(const std::filesystem::path& file) const {
     std::filesystem::create_directories(file.parent_path(), ec);
     if (ec) throw IoError(file.string() + ": cannot create the folder: " + ec.message());
   }
-  replaceFile(file, text());
+  writeFileAtomically(file, text());
 }
 
 }  // namespace drumplot

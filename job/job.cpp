@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "engine/errors.h"
 #include "engine/rounding.h"
 
 namespace drumplot {
@@ -81,6 +82,13 @@ void Job::selectBoard(size_t index) {
   Panel.show(Boards[index]);
 }
 
+std::optional<size_t> Job::lastSelected() const {
+  for (size_t i = Boards.size(); i-- > 0;) {
+    if (Boards[i].Selected) return i;
+  }
+  return std::nullopt;
+}
+
 void Job::deleteSelected() {
   if (!BoardSelectedOnce) return;
   std::erase_if(Boards, [](const Board& board) { return board.Selected; });
@@ -130,7 +138,17 @@ DragResult Job::dragBoard(size_t index, int32_t pressX_px, int32_t pressY_px, in
 // Job - Creating boards and naming layer files
 // ============================================================================
 
+std::string storedFileName(std::string_view file) {
+  if (file.size() > kMaxFileNameChars) {
+    throw FormatError(std::string(file) +
+                      ": a job file holds file names of at most 250 characters; this one is " +
+                      std::to_string(file.size()) + " (nothing was changed)");
+  }
+  return std::string(file);
+}
+
 size_t Job::createBoard(std::string_view file, const MasterExtents& extents) {
+  std::string stored = storedFileName(file);
   unselectAll();
   Board board;
   board.Format = CurrentFormat;
@@ -148,7 +166,7 @@ size_t Job::createBoard(std::string_view file, const MasterExtents& extents) {
   board.Screen.Height = std::max(toScreen_px(extents.Height, ScreenScale), kMinNewBoardSide_px);
   board.PosX = Settings.PlotWidth;
   board.PosY = Settings.PlotHeight;
-  board.LayerGerber[activeLayer() - 1] = cutText(file, kMaxFileNameChars);
+  board.LayerGerber[activeLayer() - 1] = stored;
   Boards.push_back(std::move(board));
   Panel.show(Boards.back());
   BoardSelectedOnce = true;
@@ -157,10 +175,11 @@ size_t Job::createBoard(std::string_view file, const MasterExtents& extents) {
 
 void Job::addGerberOnActiveLayer(std::string_view file) {
   if (!BoardSelectedOnce) return;
+  std::string stored = storedFileName(file);
   int layer = activeLayer();
-  Panel.Gerber[layer - 1] = std::string(file);
+  Panel.Gerber[layer - 1] = stored;
   for (Board& board : Boards) {
-    if (board.Selected) board.LayerGerber[layer - 1] = cutText(file, kMaxFileNameChars);
+    if (board.Selected) board.LayerGerber[layer - 1] = stored;
   }
 }
 

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -62,6 +63,7 @@ class Job {
   // Selection, deletion, locks and moves. `index` is a position in Boards.
   void selectBoard(size_t index);
   void unselectAll();
+  std::optional<size_t> lastSelected() const;  // the last selected board in the list
   void deleteSelected();  // only once a board was ever selected
   void setLocked(size_t index, bool locked);
   void setAllLocked(bool locked);
@@ -78,6 +80,7 @@ class Job {
   size_t createBoard(std::string_view file, const MasterExtents& extents);
   // Names `file` as the active layer's Gerber file of every selected board.
   void addGerberOnActiveLayer(std::string_view file);
+  // Both refuse a name that a job file cannot hold whole (storedFileName).
 
   void clearBoards();  // all boards go (Open keeps the layer panel)
   void newJob();       // NONAME.WPR, no boards, never selected, empty panel
@@ -86,6 +89,10 @@ class Job {
  private:
   void placeOnScreen(Board& board) const;  // left/top from PosX/PosY
 };
+
+// A layer file name as a board stores it; a name longer than a job file
+// holds (250 characters) throws FormatError naming it, rather than being cut.
+std::string storedFileName(std::string_view file);
 
 // Screen geometry.
 // A length in inches as screen pixels: round(inches x scale).

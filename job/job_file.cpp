@@ -3,10 +3,13 @@
 #include "job/job_file.h"
 
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <stdexcept>
+#include <system_error>
+#include <utility>
 
-#include "job/file_io.h"
+#include "engine/errors.h"
 
 namespace drumplot {
 
@@ -163,24 +166,139 @@ std::vector<Board> decodeJob(std::string_view bytes) {
   return boards;
 }
 
-void openJob(Job& job, const std::filesystem::path& file) {
-  std::vector<Board> boards = decodeJob(readFileBytes(file));
-  job.JobName = file.string();
+// Job file - Checking what a file holds
+// ============================================================================
+
+namespace {
+
+constexpr double kMaxSaneLength = 1e10;  // inches; anything larger is no board's
+constexpr uint8_t kMaxSaneDigits = 9;
+
+// Why a record is not a board record, looking only at the fields that lie
+// whole within `record` (a cut-off last record is checked as far as it goes).
+std::optional<std::string> recordProblem(std::string_view record) {
+  RecordReader r(record);
+  auto within = [&](size_t at, size_t size) { return at + size <= record.size(); };
+  auto text = [&](size_t at, size_t maxChars, const std::string& field) -> std::optional<std::string> {
+    if (!within(at, 1)) return std::nullopt;
+    size_t length = r.byte(at);
+    if (length > maxChars) {
+      return field + " is " + std::to_string(length) + " characters long (at most " +
+             std::to_string(maxChars) + ")";
+    }
+    for (size_t i = at + 1; i <= at + length && within(i, 1); ++i) {
+      uint8_t c = r.byte(i);
+      if (c < 0x20 || c == 0x7F) return field + " holds control characters";
+    }
+    return std::nullopt;
+  };
+  auto real = [&](size_t at, const char* field) -> std::optional<std::string> {
+    if (!within(at, 8)) return std::nullopt;
+    double value = r.real(at);
+    if (std::isfinite(value) && std::abs(value) < kMaxSaneLength) return std::nullopt;
+    return std::string(field) + " is not a length";
+  };
+  auto byte = [&](size_t at, uint8_t max, const char* field) -> std::optional<std::string> {
+    if (!within(at, 1) || r.byte(at) <= max) return std::nullopt;
+    return std::string(field) + " is " + std::to_string(r.byte(at)) + " (at most " +
+           std::to_string(max) + ")";
+  };
+  for (size_t n = 0; n < kLayerCount; ++n) {
+    const std::string layer = "layer " + std::to_string(n + 1) + "'s ";
+    if (auto p = text(kLayerGerberAt + n * kTextField, kMaxFileNameChars, layer + "Gerber file")) {
+      return p;
+    }
+    if (auto p = text(kLayerApertureAt + n * kTextField, kMaxFileNameChars, layer + "aperture file")) {
+      return p;
+    }
+  }
+  const std::pair<size_t, const char*> lengths[] = {
+      {kPosXAt, "PosX"},           {kPosYAt, "PosY"},         {kDataWidthAt, "DataWidth"},
+      {kDataHeightAt, "DataHeight"}, {kDataMinXAt, "DataMinX"}, {kDataMinYAt, "DataMinY"}};
+  for (auto [at, field] : lengths) {
+    if (auto p = real(at, field)) return p;
+  }
+  if (auto p = byte(kSelectedAt, 1, "Selected")) return p;
+  if (auto p = byte(kIntDigitsAt, kMaxSaneDigits, "IntDigits")) return p;
+  if (auto p = byte(kDecDigitsAt, kMaxSaneDigits, "DecDigits")) return p;
+  if (auto p = byte(kZeroSuppressionAt, 2, "ZeroSuppression")) return p;
+  if (auto p = byte(kAbsoluteAt, 1, "Absolute")) return p;
+  if (auto p = byte(kInchUnitsAt, 1, "InchUnits")) return p;
+  if (auto p = byte(kIsMarkAt, 1, "IsMark")) return p;
+  return text(kMarkNameAt, kMaxMarkChars, "MarkName");
+}
+
+}  // namespace
+
+std::optional<std::string> notAJobFile(std::string_view bytes) {
+  if (!bytes.empty() && bytes.size() < kBoardRecordSize) {
+    return "not a job file: " + std::to_string(bytes.size()) +
+           " bytes, less than one board record (9168 bytes)";
+  }
+  for (size_t at = 0, n = 1; at < bytes.size(); at += kBoardRecordSize, ++n) {
+    if (auto problem = recordProblem(bytes.substr(at, kBoardRecordSize))) {
+      return "not a job file: in board record " + std::to_string(n) + ", " + *problem;
+    }
+  }
+  return std::nullopt;
+}
+
+// Job file - Opening and saving under the lock
+// ============================================================================
+
+JobFileEdit::JobFileEdit(const std::filesystem::path& file)
+    : file_(file), lock_(file, kJobFileLockWait) {
+  info_.Stamp = fileStamp(file);
+  if (!info_.Stamp.exists) return;
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(file, ec)) throw IoError(file.string() + ": not a file");
+  std::string bytes = readFileBytes(file);
+  if (auto problem = notAJobFile(bytes)) throw FormatError(file.string() + ": " + *problem);
+  boards_ = decodeJob(bytes);
+  info_.PartialBytes = bytes.size() % kBoardRecordSize;
+}
+
+void JobFileEdit::openInto(Job& job) const {
+  job.JobName = file_.string();
   job.clearBoards();
-  if (!boards.empty()) job.BoardSelectedOnce = true;
-  for (Board& board : boards) {
+  if (!boards_.empty()) job.BoardSelectedOnce = true;
+  for (const Board& record : boards_) {
+    Board& board = job.Boards.emplace_back(record);
     board.Screen = boardRect(board, job.ScreenScale);
-    job.Boards.push_back(std::move(board));
   }
 }
 
-void saveJob(const Job& job, const std::filesystem::path& file) {
-  replaceFile(file, encodeJob(job.Boards));
+void JobFileEdit::save(const Job& job, bool dropPartialRecord) {
+  if (info_.PartialBytes > 0 && !dropPartialRecord) {
+    throw FormatError(file_.string() + ": " + partialRecordText(info_.PartialBytes) +
+                      "; it is not written over");
+  }
+  writeFileAtomically(file_, encodeJob(job.Boards));
+  info_ = {0, fileStamp(file_)};
 }
 
-void saveJobAs(Job& job, const std::filesystem::path& file) {
-  saveJob(job, file);
+std::string partialRecordText(size_t partialBytes) {
+  return "the job file ends in a partial record of " + std::to_string(partialBytes) +
+         " bytes (a board cut off), which is left out";
+}
+
+JobFileInfo openJob(Job& job, const std::filesystem::path& file) {
+  JobFileEdit edit(file);
+  if (!edit.exists()) throw IoError(file.string() + ": cannot open: no such file");
+  edit.openInto(job);
+  return edit.info();
+}
+
+JobFileInfo saveJob(const Job& job, const std::filesystem::path& file, bool dropPartialRecord) {
+  JobFileEdit edit(file);
+  edit.save(job, dropPartialRecord);
+  return edit.info();
+}
+
+JobFileInfo saveJobAs(Job& job, const std::filesystem::path& file, bool dropPartialRecord) {
+  JobFileInfo info = saveJob(job, file, dropPartialRecord);
   job.JobName = file.string();
+  return info;
 }
 
 }  // namespace drumplot

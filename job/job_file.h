@@ -3,12 +3,16 @@
 // nothing else (no header, no version).
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "io/file_io.h"
+#include "io/file_lock.h"
 #include "job/job.h"
 
 namespace drumplot {
@@ -28,17 +32,67 @@ std::string encodeJob(const std::vector<Board>& boards);
 // Every whole record; bytes after the last whole record are ignored.
 std::vector<Board> decodeJob(std::string_view bytes);
 
-// Open: reads `file` into the job. The file is read first, so a file that
-// cannot be read throws IoError and leaves the job as it was. Then JobName
-// becomes `file`, the boards go (the layer panel stays), every record is
-// appended as a loaded board at its stored place, and BoardSelectedOnce is
-// set when there was a record.
-void openJob(Job& job, const std::filesystem::path& file);
+// Why `bytes` are not a job file, or nothing when they are one. A job file is
+// empty or holds at least one whole record, and every record (the cut-off
+// last one as far as it goes) holds sane fields: length bytes within their
+// field, texts without control characters, finite numbers below 1e10 inches,
+// and the bytes of the data format, Selected and IsMark in their ranges. The
+// reserved bytes are not looked at (older writers left anything there).
+std::optional<std::string> notAJobFile(std::string_view bytes);
+
+// How long a job command waits for another one editing the same job file.
+inline constexpr std::chrono::seconds kJobFileLockWait{10};
+
+// What was found in a job file when it was read or written.
+struct JobFileInfo {
+  // Bytes of a cut-off last record: that board is left out, and lost when
+  // the file is written back.
+  size_t PartialBytes = 0;
+  FileStamp Stamp;  // the version read or written
+};
+
+// One edit of a job file: the file is locked (flock) before it is read and
+// stays locked until its new version is renamed over it, so that two edits of
+// one file wait for each other instead of losing boards.
+class JobFileEdit {
+ public:
+  // Locks `file`, waiting up to kJobFileLockWait, and reads what it holds (a
+  // file that does not exist holds nothing). Throws IoError (busy,
+  // unreadable) or FormatError naming the file when it is not a job file.
+  explicit JobFileEdit(const std::filesystem::path& file);
+
+  bool exists() const { return info_.Stamp.exists; }
+  const JobFileInfo& info() const { return info_; }
+
+  // Open: JobName becomes the file, the boards go (the layer panel stays),
+  // every whole record is appended as a loaded board at its stored place,
+  // and BoardSelectedOnce is set when there was one.
+  void openInto(Job& job) const;
+  // Writes the job's boards over the file. A file that ends in a partial
+  // record is written only with `dropPartialRecord` (FormatError otherwise).
+  void save(const Job& job, bool dropPartialRecord);
+
+ private:
+  std::filesystem::path file_;
+  FileLock lock_;
+  std::vector<Board> boards_;
+  JobFileInfo info_;
+};
+
+// "the job file ends in a partial record of N bytes (a board cut off), which
+// is left out": what is said about a cut-off last record.
+std::string partialRecordText(size_t partialBytes);
+
+// Open, as JobFileEdit::openInto: throws IoError when the file cannot be
+// read (the job stays as it was) and FormatError when it is not a job file.
+JobFileInfo openJob(Job& job, const std::filesystem::path& file);
 
 // Writes the boards to `file` through a temporary file (IoError on failure,
-// the old file untouched).
-void saveJob(const Job& job, const std::filesystem::path& file);
+// the old file untouched); only over a file that is a job file, and over one
+// with a partial last record only with `dropPartialRecord`.
+JobFileInfo saveJob(const Job& job, const std::filesystem::path& file,
+                    bool dropPartialRecord = false);
 // Save as: writes, then `file` becomes JobName.
-void saveJobAs(Job& job, const std::filesystem::path& file);
+JobFileInfo saveJobAs(Job& job, const std::filesystem::path& file, bool dropPartialRecord = false);
 
 }  // namespace drumplot

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "job/board.h"
 
@@ -15,6 +16,8 @@ namespace drumplot {
 inline constexpr double kMillimetresPerInch = 25.4;
 inline constexpr double kMinPlotSide = 4.0;  // inches; smaller plotting-area sides read as this
 inline constexpr int kMarkCount = 10;
+inline constexpr int32_t kMinMemory_MB = 10;  // the memory setting's range
+inline constexpr int32_t kMaxMemory_MB = 768;
 
 // The technological border around the boards, millimetres.
 struct TechArea {
@@ -29,7 +32,7 @@ struct TechArea {
 
 struct MarkEntry {
   std::string Name;  // at most 64 characters
-  std::string Path;  // at most 64 characters
+  std::string Path;  // kept whole; a mark board stores it, so at most 250 characters are usable
 
   bool operator==(const MarkEntry&) const = default;
 };
@@ -41,7 +44,7 @@ struct JobSettings {
   // The display unit: code 0 "mm", code 1 "Inch"; the text is kept as read.
   int UnitCode = 1;
   std::string UnitText = "Inch";
-  int32_t MemoryMegabytes = 64;
+  int32_t MemoryMegabytes = 64;  // 10..768
   double PlotWidth = 3400000 / 10000.0 / kMillimetresPerInch;   // drum circumference, inches
   double PlotHeight = 3700000 / 10000.0 / kMillimetresPerInch;  // drum axis, inches
   uint32_t PanelColor = 0x808080;                               // $00BBGGRR
@@ -49,6 +52,9 @@ struct JobSettings {
   MarkTable Marks;
   std::array<std::string, kLayerCount> LayerNames = defaultLayerNames();  // [n - 1] is layer n
   std::array<uint32_t, kLayerCount> LayerColors = {0xFF0000, 0x0000FF, 0, 0x008000};
+  // What reading the settings file changed or could not find, told to the
+  // operator (a memory value outside its range, a missing DRUMPLOT_SETTINGS file).
+  std::vector<std::string> ReadNotes;
 
   // Bytes the rasterizer may use: megabytes x 1048576 + 1.
   int64_t memoryBudgetBytes() const { return int64_t{MemoryMegabytes} * 1048576 + 1; }

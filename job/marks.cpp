@@ -44,12 +44,13 @@ MarkInsertResult insertMark(Job& job, int choice, size_t* index) {
   }
   const MarkEntry& entry = job.Settings.Marks[static_cast<size_t>(choice)];
   if (!usableMarkFile(job, entry.Path)) return MarkInsertResult::FileUnusable;
+  std::string path = storedFileName(entry.Path);
 
   size_t created = importMasterGerber(job, entry.Path).Index;
   Board& board = job.Boards[created];
   board.IsMark = true;
   board.MarkName = cutText(entry.Name, kMaxMarkChars);
-  board.LayerGerber.fill(cutText(entry.Path, kMaxFileNameChars));
+  board.LayerGerber.fill(path);
   board.LayerAperture.fill(std::string());
   job.Panel.show(board);
   if (index) *index = created;

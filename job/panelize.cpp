@@ -25,21 +25,14 @@ namespace {
 // Copies show the first 64 characters of the source's caption.
 constexpr size_t kMaxCopyCaptionChars = 64;
 
-std::optional<size_t> lastSelected(const Job& job) {
-  for (size_t i = job.Boards.size(); i-- > 0;) {
-    if (job.Boards[i].Selected) return i;
-  }
-  return std::nullopt;
-}
-
 }  // namespace
 
 bool canPanelize(const Job& job) {
-  return lastSelected(job) && job.BoardSelectedOnce;
+  return job.lastSelected() && job.BoardSelectedOnce;
 }
 
 int panelize(Job& job, const PanelizeRequest& request) {
-  std::optional<size_t> sourceIndex = lastSelected(job);
+  std::optional<size_t> sourceIndex = job.lastSelected();
   if (!sourceIndex || !job.BoardSelectedOnce) return 0;
   if (request.RepeatX == 0 && request.RepeatY == 0) return 0;
   const Board source = job.Boards[*sourceIndex];  // a copy: appending moves the list

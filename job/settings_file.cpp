@@ -2,9 +2,11 @@
 // Reading and writing the settings file GerbPrj.ini.
 #include "job/settings_file.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <limits>
 #include <optional>
+#include <system_error>
 
 #include "engine/rounding.h"
 #include "engine/text.h"
@@ -122,6 +124,12 @@ JobSettings readSettings(const IniDocument& ini, bool* unitKeyAbsent) {
   s.setUnit(cutText(unit, kMaxUnitChars));
 
   s.MemoryMegabytes = read.integer(kSetup, "memory", 64);
+  if (s.MemoryMegabytes < kMinMemory_MB || s.MemoryMegabytes > kMaxMemory_MB) {
+    int32_t used = std::clamp(s.MemoryMegabytes, kMinMemory_MB, kMaxMemory_MB);
+    s.ReadNotes.push_back("the memory setting of " + std::to_string(s.MemoryMegabytes) +
+                          " MB is outside 10 to 768 MB: " + std::to_string(used) + " MB is used");
+    s.MemoryMegabytes = used;
+  }
   s.PlotWidth = plotSide(read.integer(kSetup, "Sirka", 3400000));
   s.PlotHeight = plotSide(read.integer(kSetup, "Vyska", 3700000));
   s.PanelColor = static_cast<uint32_t>(read.integer(kSetup, "Color_Panel", 0x808080));
@@ -135,7 +143,7 @@ JobSettings readSettings(const IniDocument& ini, bool* unitKeyAbsent) {
   for (int i = 1; i <= kMarkCount; ++i) {
     MarkEntry& mark = s.Marks[i - 1];
     mark.Name = cutText(read.text(kSetup, indexedKey("NameM", i), ""), kMaxMarkChars);
-    mark.Path = cutText(read.text(kSetup, indexedKey("PathM", i), ""), kMaxMarkChars);
+    mark.Path = read.text(kSetup, indexedKey("PathM", i), "");
   }
 
   // Every layer colour defaults to 0 at first; the first four are then read
@@ -150,8 +158,26 @@ JobSettings readSettings(const IniDocument& ini, bool* unitKeyAbsent) {
   return s;
 }
 
+namespace {
+
+// The notes of reading `file`, each naming it, and a note when the file is
+// the one DRUMPLOT_SETTINGS names and it does not exist.
+void noteFile(JobSettings& s, const std::filesystem::path& file) {
+  for (std::string& note : s.ReadNotes) note = file.string() + ": " + note;
+  const char* named = std::getenv("DRUMPLOT_SETTINGS");
+  std::error_code ec;
+  if (named && file == named && !std::filesystem::exists(file, ec)) {
+    s.ReadNotes.push_back("DRUMPLOT_SETTINGS names " + file.string() +
+                          ", which does not exist: the default settings are used");
+  }
+}
+
+}  // namespace
+
 JobSettings readSettings(const std::filesystem::path& file) {
-  return readSettings(IniDocument::load(file));
+  JobSettings s = readSettings(IniDocument::load(file));
+  noteFile(s, file);
+  return s;
 }
 
 std::string readUnitSetting(const std::filesystem::path& file) {
@@ -163,6 +189,7 @@ JobSettings loadSettings(const std::filesystem::path& file) {
   IniDocument ini = IniDocument::load(file);
   bool unitKeyAbsent = false;
   JobSettings settings = readSettings(ini, &unitKeyAbsent);
+  noteFile(settings, file);
   if (unitKeyAbsent) {
     ini.set(kSetup, kUnitKey, "Inch");
     ini.save(file);
@@ -213,7 +240,7 @@ void writeMarkSettings(const std::filesystem::path& file, const MarkTable& marks
   updateFile(file, [&](IniDocument& ini) {
     for (int i = 1; i <= kMarkCount; ++i) {
       ini.set(kSetup, indexedKey("NameM", i), cutText(marks[i - 1].Name, kMaxMarkChars));
-      ini.set(kSetup, indexedKey("PathM", i), cutText(marks[i - 1].Path, kMaxMarkChars));
+      ini.set(kSetup, indexedKey("PathM", i), marks[i - 1].Path);
     }
   });
 }

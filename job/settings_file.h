@@ -21,9 +21,12 @@ inline constexpr const char* kSettingsFileName = "GerbPrj.ini";
 std::filesystem::path settingsFilePath();
 
 // Every key, with its defaults and rules, from a document. `unitKeyAbsent`
-// (when given) tells whether "Jednotka" was missing, read as "Inch".
+// (when given) tells whether "Jednotka" was missing, read as "Inch". A
+// memory value outside 10..768 MB is clamped and noted in ReadNotes; mark
+// paths are kept whole.
 JobSettings readSettings(const IniDocument& ini, bool* unitKeyAbsent = nullptr);
-// The same from a file; an absent file gives every default. Never writes.
+// The same from a file; an absent file gives every default, noted when
+// DRUMPLOT_SETTINGS names it. The notes name the file. Never writes.
 JobSettings readSettings(const std::filesystem::path& file);
 // The window's read when it is first shown: readSettings, and "Jednotka" =
 // "Inch" written into the file when that key was absent.

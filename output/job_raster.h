@@ -20,7 +20,7 @@
 #include "job/job.h"
 #include "job/tech_area.h"
 #include "output/export_geometry.h"
-#include "output/replacing_file.h"
+#include "io/replacing_file.h"
 
 namespace drumplot {
 

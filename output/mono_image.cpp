@@ -10,7 +10,7 @@
 #include <string>
 
 #include "engine/errors.h"
-#include "output/replacing_file.h"
+#include "io/replacing_file.h"
 
 namespace drumplot {
 

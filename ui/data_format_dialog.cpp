@@ -46,10 +46,10 @@ DataFormatDialog::DataFormatDialog(QWidget* parent) : QDialog(parent) {
   auto* digitsLayout = new QFormLayout(digits);
   intDigits_ = new QSpinBox(digits);
   intDigits_->setObjectName(QStringLiteral("Integer"));
-  intDigits_->setRange(1, 5);
+  intDigits_->setRange(kMinIntDigits, kMaxIntDigits);
   decDigits_ = new QSpinBox(digits);
   decDigits_->setObjectName(QStringLiteral("Decimal"));
-  decDigits_->setRange(0, 5);
+  decDigits_->setRange(kMinDecDigits, kMaxDecDigits);
   digitsLayout->addRow(QStringLiteral("Integer"), intDigits_);
   digitsLayout->addRow(QStringLiteral("Decimal"), decDigits_);
   layout->addWidget(digits);

@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <exception>
+#include <new>
 
 #include "job/display_text.h"
 #include "job/gerber_import.h"
@@ -297,10 +298,19 @@ bool MainWindow::runCommand(const std::function<void()>& command) {
   try {
     command();
     return true;
+  } catch (const std::bad_alloc&) {
+    prompts_.warn(this, QString::fromLatin1(kNotEnoughMemory));
+    return false;
   } catch (const std::exception& error) {
     prompts_.warn(this, QString::fromStdString(error.what()));
     return false;
   }
+}
+
+bool MainWindow::confirm(const QString& file, const std::string& finding, const char* question) {
+  return prompts_.askYesNo(this, file + QStringLiteral("\r") + toQString(finding) +
+                                     QStringLiteral(".\r") + QString::fromLatin1(question)) ==
+         Answer::Yes;
 }
 
 // MainWindow - Job menu
@@ -309,6 +319,7 @@ bool MainWindow::runCommand(const std::function<void()>& command) {
 void MainWindow::onNew() {
   if (job_.Boards.empty() || !settleUnsavedJob()) return;
   job_.newJob();
+  jobFileStamp_ = {};
   popupBoard_.reset();
   showBoards();
   showCaption();
@@ -328,7 +339,15 @@ void MainWindow::onOpen() {
   }
   QString file = prompts_.openFileName(this, projectRequest(QStringLiteral("Open project")));
   if (file.isEmpty()) return;
-  runCommand([&] { openJob(job_, toPath(file)); });
+  JobFileInfo opened;
+  if (runCommand([&] { opened = openJob(job_, toPath(file)); })) {
+    jobFileStamp_ = opened.Stamp;
+    if (opened.PartialBytes > 0) {
+      prompts_.inform(this, file + QStringLiteral("\r") +
+                                toQString(partialRecordText(opened.PartialBytes)) +
+                                QStringLiteral("."));
+    }
+  }
   popupBoard_.reset();
   showBoards();
   showCaption();
@@ -336,39 +355,86 @@ void MainWindow::onOpen() {
 
 bool MainWindow::onSave() {
   if (job_.isUnnamed()) return onSaveAs();
-  return runCommand([&] { saveJob(job_, job_.JobName); });
+  return saveJobTo(toQString(job_.JobName), false);
 }
 
 bool MainWindow::onSaveAs() {
   QString file = prompts_.saveFileName(this, projectRequest(QStringLiteral("Save as")));
   if (file.isEmpty()) return false;
-  bool saved = runCommand([&] { saveJobAs(job_, toPath(file)); });
+  bool saved = saveJobTo(file, true);
   showCaption();
   return saved;
+}
+
+// The window holds no lock on the job file between commands: before it
+// writes, it looks at the file as it is now, and asks before overwriting
+// what another program changed since the window last read or wrote it, or a
+// last record cut off (which the job does not hold).
+bool MainWindow::saveJobTo(const QString& file, bool saveAs) {
+  const std::filesystem::path path = toPath(file);
+  JobFileInfo onDisk;
+  if (!runCommand([&] { onDisk = JobFileEdit(path).info(); })) return false;
+  const bool sameFile = path.string() == job_.JobName && !job_.isUnnamed();
+  if (sameFile && onDisk.Stamp.exists && jobFileStamp_.exists && onDisk.Stamp != jobFileStamp_ &&
+      !confirm(file, kJobChangedFinding, kOverwriteQuestion)) {
+    return false;
+  }
+  if (onDisk.PartialBytes > 0 &&
+      !confirm(file, partialRecordText(onDisk.PartialBytes), kSaveWithoutQuestion)) {
+    return false;
+  }
+  JobFileInfo written;
+  const bool dropPartialRecord = onDisk.PartialBytes > 0;
+  if (!runCommand([&] {
+        written = saveAs ? saveJobAs(job_, path, dropPartialRecord)
+                         : saveJob(job_, path, dropPartialRecord);
+      })) {
+    return false;
+  }
+  jobFileStamp_ = written.Stamp;
+  return true;
+}
+
+std::optional<MasterMeasurement> MainWindow::measureGerber(const std::string& file,
+                                                            const BoardFormat& format) {
+  std::filesystem::path path = job_.resolvePath(file);
+  JobSettings settings = job_.Settings;
+  MasterMeasurement measured;
+  busy_ = true;
+  // The file is read on a worker thread.
+  bool read = runCommand([&] {
+    measured = runInBackground(
+        [path, format, settings] { return measureMasterGerber(path, format, settings); });
+  });
+  busy_ = false;
+  if (!read) return std::nullopt;
+  if (!measured.SizeProblem.empty() &&
+      !confirm(toQString(file), measured.SizeProblem, kImportAnywayQuestion)) {
+    return std::nullopt;
+  }
+  return measured;
 }
 
 void MainWindow::onImportMaster() {
   QString chosen = prompts_.openFileName(this, gerberRequest());
   if (chosen.isEmpty()) return;
   std::string file = toStdString(chosen);
-  std::filesystem::path path = job_.resolvePath(file);
-  BoardFormat format = job_.CurrentFormat;
-  busy_ = true;
-  runCommand([&] {
-    // The file is read on a worker thread; the board is made here.
-    MasterMeasurement measured =
-        runInBackground([path, format] { return measureMasterGerber(path, format); });
-    job_.createBoard(file, measured.Extents);
-  });
-  busy_ = false;
+  if (std::optional<MasterMeasurement> measured = measureGerber(file, job_.CurrentFormat)) {
+    runCommand([&] { job_.createBoard(file, measured->Extents); });
+  }
   showBoards();
 }
 
 void MainWindow::onAddGerber() {
   if (!job_.BoardSelectedOnce) return;
-  QString file = prompts_.openFileName(this, gerberRequest());
-  if (file.isEmpty()) return;  // Cancel names no file
-  job_.addGerberOnActiveLayer(toStdString(file));
+  QString chosen = prompts_.openFileName(this, gerberRequest());
+  if (chosen.isEmpty()) return;  // Cancel names no file
+  std::string file = toStdString(chosen);
+  // The layer is read in the format of the board that draws it.
+  std::optional<size_t> board = job_.lastSelected();
+  if (!board || measureGerber(file, job_.Boards[*board].Format)) {
+    runCommand([&] { job_.addGerberOnActiveLayer(file); });
+  }
   showBoards();
 }
 
@@ -558,6 +624,7 @@ void MainWindow::readSettings() {
     // The unit key could not be written: the values read still serve.
     runCommand([&] { job_.Settings = drumplot::readSettings(options_.SettingsFile); });
   }
+  for (const std::string& note : job_.Settings.ReadNotes) prompts_.inform(this, toQString(note));
   view_->layerPanel()->setNames(job_.Settings.LayerNames);
   showUnit();
 }

@@ -15,6 +15,8 @@
 #include <optional>
 
 #include "engine/interpreter.h"
+#include "io/file_io.h"
+#include "job/gerber_import.h"
 #include "job/job.h"
 
 class QMenu;
@@ -58,6 +60,14 @@ struct MainWindowOptions {
 inline constexpr const char* kNotSavedQuestion = "File not saved !\rSave it";
 inline constexpr const char* kConverterWaitMessage =
     "Use OK to continue after aperture conversion is done";
+inline constexpr const char* kNotEnoughMemory =
+    "Not enough memory to finish this command (for an output, a lower resolution may fit)";
+// Questions put as "<file>\r<finding>.\r<question>".
+inline constexpr const char* kJobChangedFinding =
+    "was changed by another program since it was opened or saved here";
+inline constexpr const char* kOverwriteQuestion = "Overwrite those changes?";
+inline constexpr const char* kSaveWithoutQuestion = "Save the job without it?";
+inline constexpr const char* kImportAnywayQuestion = "Import it all the same?";
 
 class MainWindow final : public QMainWindow {
   Q_OBJECT
@@ -139,6 +149,13 @@ class MainWindow final : public QMainWindow {
   bool settleUnsavedJob();
   // Runs one command's file work; an error is shown and false returned.
   bool runCommand(const std::function<void()>& command);
+  // Asks "<file>\r<finding>.\r<question>"; true on Yes.
+  bool confirm(const QString& file, const std::string& finding, const char* question);
+  // Save and Save as: true when the job was written.
+  bool saveJobTo(const QString& file, bool saveAs);
+  // Reads a Gerber file's extents on a worker thread; nothing when it cannot
+  // be read or the operator declines a size no plot can mean.
+  std::optional<MasterMeasurement> measureGerber(const std::string& file, const BoardFormat& format);
   std::optional<size_t> popupBoard() const;
 
   // Bringing the window up to date
@@ -154,6 +171,7 @@ class MainWindow final : public QMainWindow {
   std::unique_ptr<UserPrompts> ownPrompts_;
   UserPrompts& prompts_;
   Job job_;
+  FileStamp jobFileStamp_;  // the job file as the window last read or wrote it
   Progress progress_;
   QString workFile_;
   std::optional<size_t> popupBoard_;

@@ -40,19 +40,9 @@ namespace drumplot {
 
 namespace {
 
-constexpr size_t kMaxApertureFileName = 128;  // the aperture table's current file
-
 bool systemPrintDialog(QWidget* parent, QPrinter& printer) {
   QPrintDialog dialog(&printer, parent);
   return dialog.exec() == QDialog::Accepted;
-}
-
-// The last board in the list that is selected.
-const Board* selectedBoard(const Job& job) {
-  for (auto board = job.Boards.rbegin(); board != job.Boards.rend(); ++board) {
-    if (board->Selected) return &*board;
-  }
-  return nullptr;
 }
 
 // Panel 4 shows `file` and the fraction the output reports, from now until
@@ -215,10 +205,12 @@ void MainWindow::onPrint() {
 
 void MainWindow::onApertureTable() {
   if (!job_.BoardSelectedOnce) return;
-  const Board* board = selectedBoard(job_);
-  if (!board) return;
+  std::optional<size_t> selected = job_.lastSelected();
+  if (!selected) return;
+  const Board* board = &job_.Boards[*selected];
   const size_t layer = static_cast<size_t>(job_.activeLayer() - 1);
-  const std::string apertureFile = cutText(board->LayerAperture[layer], kMaxApertureFileName);
+  // Whole: a name cut short would read, and save into, some other file.
+  const std::string& apertureFile = board->LayerAperture[layer];
   const std::string gerber = board->LayerGerber[layer].empty()
                                  ? std::string()
                                  : job_.resolvePath(board->LayerGerber[layer]).string();
@@ -263,9 +255,13 @@ void MainWindow::onImportApertures() {
   std::string attached;
   bool imported = runCommand([&] {
     switch (apertureImportAction(choice.FilterIndex, choice.UseConverter)) {
-      case ApertureImportAction::AttachUnchanged:
+      case ApertureImportAction::AttachUnchanged: {
+        // Read as every drawing will read it: a file that is no aperture file is refused now.
+        ApertureTable check;
+        LoadApertureFile(check, file);
         attached = file;
         break;
+      }
       case ApertureImportAction::ConvertList: {
         std::string target = convertedApertureFileName(file);
         ApertureListConversion conversion = convertApertureListFile(
@@ -289,8 +285,7 @@ void MainWindow::onImportApertures() {
         break;
     }
   });
-  if (!imported) return;  // nothing is attached
-  attachApertureFile(job_, attached);
+  if (imported) runCommand([&] { attachApertureFile(job_, attached); });
   showBoards();
 }
 

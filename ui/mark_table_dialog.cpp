@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "job/job.h"
 #include "ui/dialog_buttons.h"
 #include "ui/qt_conversions.h"
 #include "ui/user_prompts.h"
@@ -21,7 +22,8 @@ namespace {
 constexpr int kNameColumn = 1;
 constexpr int kPathColumn = 2;
 
-// Cells hold at most 64 characters.
+// Name cells hold at most 64 characters. Paths are kept whole: one that a
+// mark board cannot store is refused when it is set (pathProblem), never cut.
 class MarkCellDelegate final : public QStyledItemDelegate {
  public:
   using QStyledItemDelegate::QStyledItemDelegate;
@@ -29,12 +31,21 @@ class MarkCellDelegate final : public QStyledItemDelegate {
   QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                         const QModelIndex& index) const override {
     QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
-    if (auto* line = qobject_cast<QLineEdit*>(editor)) {
-      line->setMaxLength(static_cast<int>(kMaxMarkChars));
-    }
+    auto* line = qobject_cast<QLineEdit*>(editor);
+    if (line && index.column() == kNameColumn) line->setMaxLength(static_cast<int>(kMaxMarkChars));
     return editor;
   }
 };
+
+// Why a mark path cannot be used, or an empty text.
+QString pathProblem(const QString& path, int row) {
+  try {
+    storedFileName(toStdString(path));
+    return {};
+  } catch (const std::exception& e) {
+    return QStringLiteral("Mark %1: ").arg(row + 1) + QString::fromStdString(e.what());
+  }
+}
 
 QString cellText(const QTableWidget* table, int row, int column) {
   const QTableWidgetItem* item = table->item(row, column);
@@ -92,7 +103,7 @@ MarkTable MarkTableDialog::result() const {
   for (int row = 0; row < kMarkCount; ++row) {
     MarkEntry& entry = marks[static_cast<size_t>(row)];
     entry.Name = cutText(toStdString(cellText(table_, row, kNameColumn)), kMaxMarkChars);
-    entry.Path = cutText(toStdString(cellText(table_, row, kPathColumn)), kMaxMarkChars);
+    entry.Path = toStdString(cellText(table_, row, kPathColumn));
   }
   return marks;
 }
@@ -105,8 +116,11 @@ void MarkTableDialog::setPathName() {
   if (file.isEmpty()) return;
   endCellEdit();
   int row = std::max(table_->currentRow(), 0);
-  table_->setItem(row, kPathColumn,
-                  new QTableWidgetItem(toQString(cutText(toStdString(file), kMaxMarkChars))));
+  if (QString problem = pathProblem(file, row); !problem.isEmpty()) {
+    prompts_.warn(this, problem);
+    return;
+  }
+  table_->setItem(row, kPathColumn, new QTableWidgetItem(file));
 }
 
 void MarkTableDialog::endCellEdit() {
@@ -118,6 +132,12 @@ void MarkTableDialog::endCellEdit() {
 
 void MarkTableDialog::accept() {
   endCellEdit();
+  for (int row = 0; row < kMarkCount; ++row) {
+    if (QString problem = pathProblem(cellText(table_, row, kPathColumn), row); !problem.isEmpty()) {
+      prompts_.warn(this, problem);
+      return;  // the dialog stays open with the path as typed
+    }
+  }
   QDialog::accept();
 }
 

@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 #include <exception>
 
-#include "job/file_io.h"
+#include "io/file_io.h"
 #include "ui/qt_conversions.h"
 #include "ui/user_prompts.h"
 

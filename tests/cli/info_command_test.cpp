@@ -20,7 +20,7 @@ std::string info(const std::string& file, bool json, DataFormat preset = {}) {
   options.json = json;
   options.preset = preset;
   std::ostringstream out;
-  runInfo(options, out);
+  runInfo(options, out, out);
   return out.str();
 }
 
@@ -54,13 +54,11 @@ TEST(InfoCommandTest, RsTwoSevenFourDLayerUsesThePreset) {
   EXPECT_NE(text.find("Apertures:   0"), std::string::npos) << text;
 }
 
-TEST(InfoCommandTest, MissingFileIsAnErrorNamingIt) {
-  try {
-    info("/nonexistent/board.gbr", false);
-    FAIL() << "expected IoError";
-  } catch (const IoError& e) {
-    EXPECT_NE(std::string(e.what()).find("/nonexistent/board.gbr"), std::string::npos);
-  }
+TEST(InfoCommandTest, MissingFileIsAnErrorAndASizeNoPlotCanMeanAWarning) {
+  test::expectError<IoError>([] { info("/nonexistent/board.gbr", false); }, "/nonexistent/board.gbr");
+  std::string huge = (test::tempDir() / "huge.gbr").string();
+  test::writeFile(huge, "X1000Y1000D02*X99999999Y1000D01*M02*");
+  EXPECT_EQ(info(huge, true).rfind("drumplot-cli: warning: " + huge + ": the data measures 99998.999", 0), 0u);
 }
 
 // Every Gerber file of the shared corpus loads, pre-scans and parses its

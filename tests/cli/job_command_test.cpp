@@ -145,14 +145,9 @@ TEST_F(JobCommandTest, PanelizeDeleteAndRelativeMove) {
       << list;
 }
 
-TEST_F(JobCommandTest, ErrorsNameTheFile) {
-  auto expectError = [](const std::vector<std::string>& args, const std::string& name) {
-    try {
-      run(args);
-      ADD_FAILURE() << "expected an error naming " << name;
-    } catch (const std::exception& e) {
-      EXPECT_NE(std::string(e.what()).find(name), std::string::npos) << e.what();
-    }
+TEST_F(JobCommandTest, ErrorsNameTheFileAndWriteNothing) {
+  auto expectError = [](const std::vector<std::string>& args, const std::string& text) {
+    test::expectError<std::exception>([&] { run(args); }, text);
   };
   expectError({"job", "list", path("none.wpr"), "--settings", settings_}, "none.wpr");
   run({"job", "new", job_});
@@ -169,6 +164,40 @@ TEST_F(JobCommandTest, ErrorsNameTheFile) {
                CLI::ValidationError);
   EXPECT_THROW(run({"job", "list", job_, "--settings", path("none.ini")}), CLI::ValidationError);
   EXPECT_EQ(test::readFile(job_), "");  // nothing was written by the failures
+
+  // The arguments swapped: a Gerber file, short or long, is never the job, not even with --force.
+  std::string big;
+  while (big.size() < 3 * 9168) big += "X1000Y2000D01*\n";
+  test::writeFile(dir_ / "big.gbr", big);
+  const std::string small = test::readFile(dir_ / "master.gbr");
+  for (const char* gerber : {"master.gbr", "big.gbr"}) {
+    expectError({"job", "add", path(gerber), job_, "--force", "--settings", settings_},
+                path(gerber) + ": not a job file");
+    expectError({"job", "new", path(gerber), "--force"}, path(gerber) + ": not a job file");
+  }
+  EXPECT_EQ(test::readFile(dir_ / "master.gbr"), small);
+  EXPECT_EQ(test::readFile(dir_ / "big.gbr"), big);
+}
+
+TEST_F(JobCommandTest, ForceGoesOnWithAPartialRecordOrASizeThatCannotBeMeant) {
+  run({"job", "new", job_});
+  // Read as 2.3 digits: 100,000 inches wide, as a file read in the wrong format is.
+  test::writeFile(dir_ / "huge.gbr", "X1000Y1000D02*X99999999Y1000D01*M02*");
+  std::vector<std::string> add = {"job", "add", job_, path("huge.gbr"), "--settings", settings_};
+  test::expectError<FormatError>([&] { run(add); }, "huge.gbr: the data measures 99998.999 x");
+  EXPECT_EQ(test::readFile(job_), "");
+  add.push_back("--force");
+  EXPECT_NE(run(add).find("(99998.999000 x"), std::string::npos);
+
+  // A cut-off record is written back only with --force, and then left out.
+  test::writeFile(job_, test::readFile(job_) + std::string(100, '\0'));
+  std::vector<std::string> move = {"job", "move", job_, "--board", "1", "--to", "1,1",
+                                   "--settings", settings_};
+  test::expectError<FormatError>([&] { run(move); }, "use --force");
+  EXPECT_EQ(test::readFile(job_).size(), 9168u + 100u);
+  move.push_back("--force");
+  run(move);
+  EXPECT_EQ(test::readFile(job_).size(), 9168u);
 }
 
 }  // namespace

@@ -73,5 +73,34 @@ TEST(RenderCommandTest, FilesAndErrors) {
   EXPECT_THROW(renderLayer(o), IoError);
 }
 
+TEST(RenderCommandTest, SizesThatCannotBeMeantAreRefusedBeforeDrawing) {
+  auto dir = test::tempDir();
+  // Read as 2.3 inch, a line from (1, 1) to X99999999 is 99999 inches long.
+  test::writeFile(dir / "huge.gbr", "%ADD10C,0.010*%D10*X1000Y1000D02*X99999999Y1000D01*M02*");
+  RenderOptions o;
+  o.gerberFile = (dir / "huge.gbr").string();
+  o.outputFile = (dir / "huge.png").string();
+  o.dpi = 1;
+  o.plotWidth = 10.0;
+  o.plotHeight = 12.0;
+  std::ostringstream out;
+  test::expectError<FormatError>(
+      [&] { runRender(o, out); },
+      "huge.gbr: the data measures 99998.999 x 0.000 inch (2539974.6 x 0.0 mm), far more than a "
+      "plotting area of 10.000 x 12.000 inch can take; read as 2.3,leading,abs,inch: check the "
+      "data format");
+  EXPECT_FALSE(std::filesystem::exists(o.outputFile));
+  o.force = true;
+  runRender(o, out);
+  EXPECT_NE(out.str().find("100032 x 13 pixels"), std::string::npos) << out.str();
+
+  // The demo layer at 40000 dpi would be 5.9e9 pixels.
+  o = silk(false);
+  o.gerberFile = kDemo + "demo-top.gbr";
+  o.dpi = 40000;
+  test::expectError<FormatError>([&] { renderLayer(o); },
+                                 "72256 x 81806 pixels (705 MB), more than 2^31 pixels");
+}
+
 }  // namespace
 }  // namespace drumplot

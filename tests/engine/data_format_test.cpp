@@ -7,6 +7,8 @@
 #include <cmath>
 #include <string>
 
+#include "support/test_support.h"
+
 namespace drumplot {
 namespace {
 
@@ -115,8 +117,18 @@ TEST(FormatSpecTest, CommandLineForm) {
   EXPECT_EQ(parseFormatSpec(formatSpecText(f)), f);
   EXPECT_EQ(parseFormatSpec("2.3"), DataFormat{});
   EXPECT_THROW(parseFormatSpec("2,3"), std::invalid_argument);
-  EXPECT_THROW(parseFormatSpec("7.3"), std::invalid_argument);
   EXPECT_THROW(parseFormatSpec("2.3,sideways"), std::invalid_argument);
+  // 1 to 6 integer and 0 to 5 decimal digits, as the data-format dialog takes them.
+  DataFormat whole = parseFormatSpec("5.0");
+  EXPECT_EQ(whole.DecDigits, 0);
+  EXPECT_EQ(parseCoordinate("X12", 0, whole, 1.0), 12.0);
+  EXPECT_EQ(parseFormatSpec("6.5").IntDigits, 6);
+  for (const char* bad : {"7.3", "0.3", "2.6"}) {
+    test::expectError<std::invalid_argument>(
+        [&] { parseFormatSpec(bad); },
+        std::string("data format '") + bad +
+            "': expected I.D with 1 to 6 integer digits and 0 to 5 decimal digits, e.g. 2.4");
+  }
 }
 
 TEST(IncrementalAxisTest, AccumulatesOnlyRealValues) {

@@ -136,6 +136,52 @@ TEST(JobFileTest, ShortFilesKeepOnlyWholeRecords) {
   EXPECT_THROW(decodeBoardRecord(two.substr(0, 100)), std::invalid_argument);
 }
 
+// What is no job file is refused by Open and Save alike, naming the file and
+// what is wrong, and the file is left as it was.
+TEST(JobFileTest, AFileThatIsNoJobFileIsRefusedAndLeftAlone) {
+  std::string gerber;
+  while (gerber.size() < 2 * 9168) gerber += "X1000Y2000D01*\r\n";
+  const std::string record = sampleRecord().str();
+  struct Case {
+    const char* name;
+    std::string bytes;
+    const char* problem;
+  };
+  const Case cases[] = {
+      {"top.gbr", "%FSLAX24Y24*%\r\nX0Y0D02*\r\nM02*\r\n", "less than one board record"},
+      {"big.gbr", gerber, "in board record 1, layer 1's Gerber file holds control characters"},
+      {"noise.bin", std::string(9168, '\xff'), "layer 1's Gerber file is 255 characters long"},
+      {"format.wpr", sampleRecord().u8(9075, 3).str(), "ZeroSuppression is 3 (at most 2)"},
+      {"nan.wpr", sampleRecord().le64(9048, 0x7FF8000000000000).str(), "PosY is not a length"},
+      {"second.wpr", record + RecordBytes().u8(9096, 2).str(), "in board record 2, IsMark is 2"},
+      {"tail.wpr", record + std::string(300, '\xfe'), "record 2, layer 1's Gerber file is 254"},
+  };
+  const std::filesystem::path dir = test::tempDir();
+  for (const Case& c : cases) {
+    const std::filesystem::path file = dir / c.name;
+    test::writeFile(file, c.bytes);
+    Job job;
+    test::expectError<FormatError>([&] { openJob(job, file); }, file.string() + ": not a job file: ");
+    test::expectError<FormatError>([&] { saveJob(job, file); }, c.problem);
+    EXPECT_EQ(test::readFile(file), c.bytes) << c.name;
+  }
+}
+
+TEST(JobFileTest, PartialLastRecordIsReportedAndWrittenOverOnlyWhenAllowed) {
+  const std::filesystem::path file = test::tempDir() / "cut.wpr";
+  const std::string bytes = encodeJob({sampleBoard(), sampleBoard()}) + sampleRecord().str().substr(0, 500);
+  test::writeFile(file, bytes);
+  Job job;
+  EXPECT_EQ(openJob(job, file).PartialBytes, 500u);
+  EXPECT_EQ(job.Boards.size(), 2u);
+  test::expectError<FormatError>([&] { saveJob(job, file); }, "ends in a partial record of 500 bytes");
+  EXPECT_EQ(test::readFile(file), bytes);
+  JobFileInfo written = saveJob(job, file, true);
+  EXPECT_EQ(written.PartialBytes, 0u);
+  EXPECT_EQ(written.Stamp, fileStamp(file));
+  EXPECT_EQ(test::readFile(file).size(), 2 * 9168u);
+}
+
 TEST(JobFileTest, OpenReplacesBoardsLocksThemAndPlacesThemOnScreen) {
   auto dir = test::tempDir();
   Board b = sampleBoard();
@@ -171,12 +217,7 @@ TEST(JobFileTest, EmptyFileOpensAsEmptyJobAndMissingFileChangesNothing) {
   EXPECT_FALSE(job.BoardSelectedOnce);  // unchanged by an empty file
 
   job.Boards.resize(2);
-  try {
-    openJob(job, dir / "missing.wpr");
-    FAIL() << "expected IoError";
-  } catch (const IoError& e) {
-    EXPECT_NE(std::string(e.what()).find("missing.wpr"), std::string::npos) << e.what();
-  }
+  test::expectError<IoError>([&] { openJob(job, dir / "missing.wpr"); }, "missing.wpr");
   EXPECT_EQ(job.Boards.size(), 2u);
   EXPECT_EQ(job.JobName, (dir / "empty.wpr").string());
 }

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "engine/errors.h"
 #include "job/gerber_import.h"
 #include "support/test_support.h"
 
@@ -118,12 +119,13 @@ TEST(JobTest, CreatedBoardWaitsAtTheFarCornerWithAtLeastFivePixels) {
     EXPECT_EQ(b.LayerAperture[n - 1], "");
     EXPECT_EQ(job.Panel.Gerber[n - 1], b.LayerGerber[n - 1]);
   }
-  // A long file name is cut to 250 characters in the layer, whole in the caption.
+  // A name a job file cannot hold whole is refused, not cut; 250 characters fit.
   job.ActiveLayer = 0;  // no selection counts as layer 1
-  std::string longName(300, 'x');
-  const Board& c = job.Boards[job.createBoard(longName, {})];
-  EXPECT_EQ(c.LayerGerber[0].size(), 250u);
-  EXPECT_EQ(c.Caption, longName);
+  EXPECT_THROW(job.createBoard(std::string(251, 'x'), {}), FormatError);
+  EXPECT_THROW(job.addGerberOnActiveLayer(std::string(251, 'x')), FormatError);
+  EXPECT_EQ(job.Boards.size(), 2u);
+  const Board& c = job.Boards[job.createBoard(std::string(250, 'x'), {})];
+  EXPECT_EQ(c.LayerGerber[0], std::string(250, 'x'));
   EXPECT_EQ(c.Screen.Width, 5);
 }
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/errors.h"
+#include "job/settings_file.h"
 #include "support/test_support.h"
 
 namespace drumplot {
@@ -82,6 +84,33 @@ TEST_F(InsertMarkTest, MarkBoardDrawsTheMarkOnEveryLayer) {
     EXPECT_EQ(job_.Panel.Gerber[n], "ten.gbr");
     EXPECT_EQ(job_.Panel.Aperture[n], "");
   }
+}
+
+TEST_F(InsertMarkTest, LongMarkPathSurvivesTheSettingsFileAndIsInsertedWhole) {
+  // A mark file whose path is exactly `length` characters.
+  auto markFile = [&](size_t length) {
+    std::filesystem::path folder = dir_ / std::string(100, 'd');
+    const size_t rest = length - folder.string().size() - std::string("/.gbr").size();
+    std::filesystem::path file = folder / (std::string(rest, 'm') + ".gbr");
+    std::filesystem::create_directories(folder);
+    test::writeFile(file, "X250Y500D02*X750Y1000D01*M02*");
+    return file.string();
+  };
+  MarkTable marks;
+  marks[0] = {"Long", markFile(200)};
+  marks[1] = {"Too long", markFile(251)};
+  std::filesystem::path settings = dir_ / "GerbPrj.ini";
+  writeMarkSettings(settings, marks);
+  job_.Settings = readSettings(settings);
+  EXPECT_EQ(job_.Settings.Marks, marks);
+
+  size_t index = 0;
+  ASSERT_EQ(insertMark(job_, 0, &index), MarkInsertResult::Inserted);
+  EXPECT_EQ(job_.Boards[index].LayerGerber[17], marks[0].Path);
+  EXPECT_DOUBLE_EQ(job_.Boards[index].DataWidth, 0.5);
+  // A path longer than a job file holds is refused, never cut.
+  EXPECT_THROW(insertMark(job_, 1), FormatError);
+  EXPECT_EQ(job_.Boards.size(), 1u);
 }
 
 }  // namespace

@@ -84,11 +84,22 @@ TEST(SettingsFileTest, ValueRules) {
   EXPECT_EQ(s.Tech.Right_mm, 0.0);
   EXPECT_EQ(s.Tech.Top_mm, 0.25);
   EXPECT_EQ(s.Marks[0].Name, std::string(64, 'n'));
-  EXPECT_EQ(s.Marks[0].Path, std::string(64, 'p'));
+  EXPECT_EQ(s.Marks[0].Path, std::string(80, 'p'));  // mark paths are kept whole
   EXPECT_EQ(s.LayerNames[1], std::string(100, 'L'));  // layer names are kept whole
   EXPECT_EQ(s.LayerNames[0], "Lay_1");
   EXPECT_EQ(s.LayerColors[4], 255u);
   EXPECT_EQ(s.LayerColors[1], 0x0000FFu);  // empty value: the layer's own default
+  EXPECT_TRUE(s.ReadNotes.empty());
+  // A memory value outside 10..768 MB is clamped and said so.
+  for (auto [value, used] : {std::pair{"5", 10}, {"4000", 768}}) {
+    JobSettings m = fromText(std::string("[Setup]\nmemory=") + value + "\n");
+    EXPECT_EQ(m.MemoryMegabytes, used) << value;
+    ASSERT_EQ(m.ReadNotes.size(), 1u) << value;
+    EXPECT_NE(m.ReadNotes[0].find(std::string("of ") + value + " MB is outside 10 to 768 MB: " +
+                                  std::to_string(used) + " MB is used"),
+              std::string::npos)
+        << m.ReadNotes[0];
+  }
 }
 
 TEST(SettingsFileTest, UnitTextIsKeptToTenCharactersAndOnlyInchIsCodeOne) {
@@ -130,7 +141,7 @@ TEST(SettingsFileTest, EachDialogWritesItsKeysAndKeepsTheRest) {
   writeTechAreaSettings(file, {0.25 * 25.4, 1.0005, 0, 2, 3});
   writeUnitSetting(file, "mm");
   MarkTable marks;
-  marks[0] = {"Target", std::string(70, 'p')};
+  marks[0] = {"Target", std::string(200, 'p')};
   writeMarkSettings(file, marks);
   std::array<std::string, kLayerCount> names = JobSettings::defaultLayerNames();
   names[0] = "Top copper";
@@ -146,7 +157,7 @@ TEST(SettingsFileTest, EachDialogWritesItsKeysAndKeepsTheRest) {
       << text;
   EXPECT_NE(text.find("Left=1000\r\nRight=0\r\nTop=2000\r\nBottom=3000\r\nJednotka=mm\r\n"
                       "NameM1=Target\r\nPathM1=" +
-                      std::string(64, 'p') + "\r\nNameM2=\r\n"),
+                      std::string(200, 'p') + "\r\nNameM2=\r\n"),
             std::string::npos)
       << text;
   EXPECT_NE(text.find("PathM10=\r\n\r\n[Other]\r\nx=1\r\n[Layers]\r\nColor1=16711680\r\n"
@@ -160,7 +171,7 @@ TEST(SettingsFileTest, EachDialogWritesItsKeysAndKeepsTheRest) {
   EXPECT_EQ(s.PlotHeight, 4.0);
   EXPECT_EQ(s.Tech, (TechArea{6.35, 1.0, 0, 2, 3}));
   EXPECT_EQ(s.UnitText, "mm");
-  EXPECT_EQ(s.Marks[0].Name, "Target");
+  EXPECT_EQ(s.Marks[0], marks[0]);  // the mark path whole
   EXPECT_EQ(s.LayerNames[0], "Top copper");
   EXPECT_EQ(s.LayerColors[1], 0u);  // written as 0: no longer the default
 }
@@ -168,12 +179,7 @@ TEST(SettingsFileTest, EachDialogWritesItsKeysAndKeepsTheRest) {
 TEST(SettingsFileTest, UnreadableSettingsFileNamesIt) {
   auto dir = test::tempDir() / "GerbPrj.ini";
   std::filesystem::create_directories(dir);  // a folder where the file should be
-  try {
-    readSettings(dir);
-    FAIL() << "expected IoError";
-  } catch (const IoError& e) {
-    EXPECT_NE(std::string(e.what()).find("GerbPrj.ini"), std::string::npos) << e.what();
-  }
+  test::expectError<IoError>([&] { readSettings(dir); }, "GerbPrj.ini");
 }
 
 // Sets or clears an environment variable for one test and restores it after.
@@ -202,6 +208,12 @@ TEST(SettingsFileTest, LocationFollowsTheEnvironment) {
   ScopedEnv xdg("XDG_CONFIG_HOME", "/cfg");
   ScopedEnv home("HOME", "/home/u");
   EXPECT_EQ(settingsFilePath(), std::filesystem::path("/x/my.ini"));
+  // A DRUMPLOT_SETTINGS that names a missing file: the defaults, and a note.
+  JobSettings missing = readSettings(settingsFilePath());
+  ASSERT_EQ(missing.ReadNotes.size(), 1u);
+  EXPECT_EQ(missing.ReadNotes[0],
+            "DRUMPLOT_SETTINGS names /x/my.ini, which does not exist: the default settings are used");
+  EXPECT_EQ(missing.MemoryMegabytes, 64);
   settings.set(nullptr);
   EXPECT_EQ(settingsFilePath(), std::filesystem::path("/cfg/drumplot/GerbPrj.ini"));
   xdg.set("relative");  // not absolute: ignored

@@ -2,8 +2,11 @@
 // Helpers shared by the test programs.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace drumplot::test {
@@ -29,5 +32,16 @@ std::filesystem::path tempDir();
 
 std::string readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const std::string& bytes);
+
+// Runs `action` and expects it to throw an `Error` whose message holds `part`.
+template <typename Error, typename Action>
+void expectError(Action&& action, std::string_view part) {
+  try {
+    action();
+    ADD_FAILURE() << "no error; expected one saying \"" << part << "\"";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string_view(e.what()).find(part), std::string_view::npos) << e.what();
+  }
+}
 
 }  // namespace drumplot::test

@@ -388,6 +388,30 @@ TEST_F(WindowTest, InsertMarkFromTheMarkTable) {
   EXPECT_TRUE(prompts_.messages.isEmpty());
 }
 
+TEST_F(WindowTest, ImportAndAddGerberAskBeforeTakingASizeNoPlotCanMean) {
+  start();
+  const std::filesystem::path huge = dir_ / "huge.gbr";
+  writeFile(huge, "X1000Y1000D02*X99999999Y1000D01*M02*");  // 99998.999 inch as 2.3
+  prompts_.answers = {Answer::No};
+  importMaster(huge);
+  EXPECT_TRUE(job().Boards.empty());
+  EXPECT_TRUE(prompts_.questions.back().startsWith(qstr(huge) + "\rthe data measures 99998.999 x"));
+  EXPECT_TRUE(prompts_.questions.back().endsWith("check the data format.\rImport it all the same?"));
+  prompts_.answers = {Answer::Yes};
+  importMaster(huge);
+  ASSERT_EQ(job().Boards.size(), 1u);
+
+  importMaster(demoFile("demo-top.gbr"));
+  prompts_.answers = {Answer::No};
+  prompts_.files.push_back(qstr(huge));
+  trigger("&Job", "Import associated Gerber's (active layer)");
+  EXPECT_EQ(job().Boards[1].LayerGerber[0], demoFile("demo-top.gbr").string());
+  prompts_.answers = {Answer::Yes};
+  prompts_.files.push_back(qstr(huge));
+  trigger("&Job", "Import associated Gerber's (active layer)");
+  EXPECT_EQ(job().Boards[1].LayerGerber[0], huge.string());
+}
+
 TEST_F(WindowTest, InsertMarkWithAnEmptyTableSaysNoMarkDefined) {
   start("[Setup]\nJednotka=mm\nNameM1=\" Target\"\n");  // a name beginning with a space
   trigger("&Edit", "&Insert mark");
@@ -487,6 +511,51 @@ TEST_F(WindowTest, SaveCloseOpenAndNewWithEveryAnswer) {
 
   trigger("&Job", "&New");  // no boards: nothing is asked
   EXPECT_TRUE(prompts_.answers.empty());
+}
+
+// The window holds no lock: it asks before a save overwrites what another
+// program wrote meanwhile, or a cut-off last record; no job file is no job.
+TEST_F(WindowTest, SaveAsksBeforeItOverwritesWhatTheJobDoesNotHold) {
+  start();
+  importMaster(demoFile("demo-top.gbr"));
+  const std::filesystem::path file = dir_ / "job.wpr";
+  prompts_.files.push_back(qstr(file));
+  trigger("&Job", "Save as...");
+  const std::string saved = readFile(file);
+
+  std::string other = saved;
+  other[9072] ^= 1;  // Selected: another program wrote the file, and cut a record off
+  writeFile(file, other + std::string(100, '\0'));
+  prompts_.answers = {Answer::No};
+  trigger("&Job", "&Save");
+  ASSERT_EQ(prompts_.questions.size(), 1);
+  EXPECT_EQ(prompts_.questions.back(), qstr(file) + "\rwas changed by another program since it "
+                                                    "was opened or saved here.\rOverwrite those changes?");
+  prompts_.answers = {Answer::Yes, Answer::No};
+  trigger("&Job", "&Save");
+  EXPECT_TRUE(prompts_.questions.back().endsWith(
+      "ends in a partial record of 100 bytes (a board cut off), which is left out.\rSave the job "
+      "without it?"));
+  EXPECT_EQ(readFile(file), other + std::string(100, '\0'));
+  prompts_.answers = {Answer::Yes, Answer::Yes};
+  trigger("&Job", "&Save");
+  EXPECT_EQ(readFile(file), saved);
+  size_t asked = prompts_.questions.size();
+  trigger("&Job", "&Save");  // unchanged since: nothing to ask
+  EXPECT_EQ(prompts_.questions.size(), asked);
+
+  writeFile(file, saved + std::string(100, '\0'));
+  prompts_.answers = {Answer::No};
+  prompts_.files.push_back(qstr(file));
+  trigger("&Job", "&Open");
+  EXPECT_TRUE(prompts_.messages.back().endsWith("partial record of 100 bytes (a board cut off), which is left out."));
+  // Save as over a file that is no job file is refused.
+  const std::string gerber = readFile(demoFile("demo-top.gbr"));
+  writeFile(dir_ / "top.gbr", gerber);
+  prompts_.files.push_back(qstr(dir_ / "top.gbr"));
+  trigger("&Job", "Save as...");
+  EXPECT_TRUE(prompts_.warnings.back().contains("top.gbr: not a job file"));
+  EXPECT_EQ(readFile(dir_ / "top.gbr"), gerber);
 }
 
 TEST_F(WindowTest, ClosingTheWindowAsksAndCancelKeepsItOpen) {

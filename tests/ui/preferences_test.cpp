@@ -217,14 +217,17 @@ TEST_F(WindowTest, MarkTableOkEndsTheCellEditAndCancelDiscardsTheCopy) {
   EXPECT_EQ(readFile(settings_), before);
   EXPECT_EQ(job().Settings.Marks[0].Name, "");
 
-  QString longPath = "/" + QString(80, 'p') + ".gbr";
-  prompts_.files.push_back(longPath);
+  // Paths are kept whole; one a job file cannot hold is refused when it is set.
+  QString longPath = "/" + QString(195, 'p') + ".gbr";
+  prompts_.files = {"/" + QString(250, 'p'), longPath};
   whenShown<MarkTableDialog>([](MarkTableDialog& dialog) {
     auto* table = dialog.findChild<QTableWidget*>();
     EXPECT_EQ(table->rowCount(), 10);
     EXPECT_EQ(table->item(9, 0)->text(), "10");
     EXPECT_EQ(table->item(0, 1)->text(), "");  // the cancelled edit is gone
     table->setCurrentCell(1, 1);
+    button(&dialog, "&Set Path-Name")->click();
+    EXPECT_EQ(table->item(1, 2)->text(), "");
     button(&dialog, "&Set Path-Name")->click();
     table->editItem(table->item(1, 1));
     QTest::keyClicks(QApplication::focusWidget(), "Target");
@@ -233,7 +236,9 @@ TEST_F(WindowTest, MarkTableOkEndsTheCellEditAndCancelDiscardsTheCopy) {
   trigger("&Preference", "&Mark");
   const MarkEntry& entry = job().Settings.Marks[1];
   EXPECT_EQ(entry.Name, "Target");
-  EXPECT_EQ(entry.Path, longPath.left(64).toStdString());
+  EXPECT_EQ(entry.Path, longPath.toStdString());
+  ASSERT_EQ(prompts_.warnings.size(), 1);
+  EXPECT_TRUE(prompts_.warnings[0].startsWith("Mark 2: /ppp")) << prompts_.warnings[0].toStdString();
   EXPECT_EQ(readSettings(settings_).Marks[1], entry);
   EXPECT_EQ(prompts_.requests.back().Filters, QStringList{"Extended gerber data(RS274X)|*.*"});
 }

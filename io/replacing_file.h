@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: MIT
+// ReplacingFile: a new version of a file, written into a temporary file beside
+// it and renamed over it only when complete. Every file drumplot writes goes
+// through it (writeFileAtomically for the small ones).
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <span>
+
+namespace drumplot {
+
+// The target as given is followed through symbolic links: the file a link
+// points to is the one replaced, and the link stays. A target that exists
+// must be a regular file we may write: a read-only file, a folder or a device
+// is refused, not replaced.
+//
+// Writes go to ".<name>.<pid>.<random>.tmp" beside the target, created
+// exclusively under a name never used before. Temporary files of that form
+// that a killed run left beside the target (their PID no longer alive) are
+// removed when the next one is made.
+//
+// commit() makes the file durable and renames it over the target, which keeps
+// the permissions of the file it replaces; a ReplacingFile destroyed without
+// commit() removes its temporary file, so a failed or cancelled write leaves
+// the older file as it was. Errors throw IoError naming the target as given.
+class ReplacingFile {
+ public:
+  explicit ReplacingFile(const std::filesystem::path& target);
+  ~ReplacingFile();
+  ReplacingFile(const ReplacingFile&) = delete;
+  ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+  void write(std::span<const uint8_t> bytes);
+  // Overwrites bytes already written, from `offset` on; may run beside
+  // write() on another thread, and leaves bytesWritten() as it is.
+  void writeAt(uint64_t offset, std::span<const uint8_t> bytes);
+  void commit();
+
+  uint64_t bytesWritten() const { return written_.load(); }
+
+ private:
+  [[noreturn]] void fail(const std::string& what, int error) const;
+
+  std::filesystem::path name_;    // as given, for messages
+  std::filesystem::path target_;  // the file replaced: `name_` through its links
+  std::filesystem::path temp_;
+  int fd_ = -1;
+  std::atomic<uint64_t> written_{0};  // read by writeAt() beside write()
+};
+
+// Removes the temporary files beside `target` that runs killed while writing
+// it left behind: those of the form above whose PID is no longer alive.
+// Returns how many were removed.
+int removeStaleTemporaryFiles(const std::filesystem::path& target);
+
+}  // namespace drumplot

@@ -1,0 +1,148 @@
+// SPDX-License-Identifier: MIT
+// drumplot-cli as a program: its exit statuses, the signals that end an
+// export, and job commands that run at the same time on one job file.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/test_support.h"
+
+extern char** environ;
+
+namespace drumplot {
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* const kProgram = DRUMPLOT_BINARY_DIR "/cli/drumplot-cli";
+
+// Starts drumplot-cli with `args`; what it prints goes to `log`.
+pid_t start(std::vector<std::string> args, const fs::path& log) {
+  args.insert(args.begin(), kProgram);
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+  posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  pid_t pid = -1;
+  EXPECT_EQ(posix_spawn(&pid, kProgram, &actions, nullptr, argv.data(), environ), 0);
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+// The exit status, or 128 + the signal that ended the program.
+int finish(pid_t pid) {
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+class CliProgramTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (!fs::exists(kProgram)) GTEST_SKIP() << kProgram << " not built";
+    dir_ = test::tempDir();
+    log_ = dir_ / "log.txt";
+    settings_ = (dir_ / "GerbPrj.ini").string();
+    test::writeFile(settings_, "[Setup]\n");
+  }
+  int run(const std::vector<std::string>& args) { return finish(start(args, log_)); }
+  std::string path(const char* name) const { return (dir_ / name).string(); }
+
+  fs::path dir_;
+  fs::path log_;
+  std::string settings_;
+};
+
+TEST_F(CliProgramTest, UsageErrorsEndWithStatusTwoAndFailuresWithOne) {
+  test::writeFile(dir_ / "a.gbr", "X0Y0D03*M02*");
+  EXPECT_EQ(run({"--help"}), 0);
+  EXPECT_EQ(run({"job", "add"}), 2);                                          // JOB missing
+  EXPECT_EQ(run({"info", path("a.gbr"), "--format", "2.6"}), 2);              // 6 decimals
+  EXPECT_EQ(run({"render", path("a.gbr"), "-o", path("a.png"), "--dpi", "0"}), 2);
+  EXPECT_EQ(run({"job", "new", path("j.wpr")}), 0);
+  EXPECT_EQ(run({"job", "move", path("j.wpr"), "--board", "1", "--to", "x", "--settings", settings_}), 2);
+  EXPECT_EQ(run({"info", path("missing.gbr")}), 1);
+  EXPECT_EQ(run({"info", path("a.gbr"), "--format", "5.0"}), 0);
+}
+
+TEST_F(CliProgramTest, TwentyJobAddsAtOnceKeepTwentyBoards) {
+  test::writeFile(dir_ / "board.gbr", "X1000Y1000D02*X2000Y1500D01*M02*");
+  ASSERT_EQ(run({"job", "new", path("panel.wpr")}), 0);
+  std::vector<pid_t> adds;
+  for (int i = 0; i < 20; ++i) {
+    adds.push_back(start({"job", "add", path("panel.wpr"), path("board.gbr"), "--at",
+                          std::to_string(i) + ",0", "--settings", settings_},
+                         log_));
+  }
+  for (pid_t pid : adds) EXPECT_EQ(finish(pid), 0) << test::readFile(log_);
+  EXPECT_EQ(fs::file_size(dir_ / "panel.wpr"), 20u * 9168u);
+}
+
+// A signal in the middle of an export cancels it: neither the plotter file
+// nor its temporary file is left. One killed outright (SIGKILL) leaves its
+// temporary file, which the next export to the same file removes.
+TEST_F(CliProgramTest, ASignalMidExportLeavesNoTemporaryFile) {
+  // A 4 x 4 inch board at 65024 dpi: minutes of work, cut short.
+  test::writeFile(dir_ / "big.gbr",
+                  "%FSLAX24Y24*%%MOIN*%%ADD10C,0.0100*%D10*X0Y0D02*X40000Y40000D01*M02*");
+  test::writeFile(dir_ / "small.gbr", "X0Y0D02*X100Y100D01*M02*");
+  for (const char* board : {"big", "small"}) {
+    const std::string job = path(board) + ".wpr";
+    ASSERT_EQ(run({"job", "new", job}), 0);
+    ASSERT_EQ(run({"job", "add", job, path(board) + ".gbr", "--at", "0,0", "--settings", settings_}),
+              0);
+  }
+  const std::vector<std::string> exportBig = {
+      "export", path("big.wpr"), "-o", path("out.fpf"), "--dpi", "65024", "--threads", "1",
+      "--settings", settings_};
+  auto temporaryFiles = [&] {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir_)) {
+      if (entry.path().filename().string().rfind(".out.fpf.", 0) == 0) {
+        names.push_back(entry.path().filename());
+      }
+    }
+    return names;
+  };
+  // The export, once it writes its temporary file (0 when it ended before).
+  auto exportUntilItWrites = [&]() -> pid_t {
+    pid_t pid = start(exportBig, log_);
+    int status = 0;
+    while (temporaryFiles().empty()) {
+      if (::waitpid(pid, &status, WNOHANG) == pid) return 0;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return pid;
+  };
+  for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
+    pid_t pid = exportUntilItWrites();
+    ASSERT_GT(pid, 0) << test::readFile(log_);
+    ::kill(pid, signal);
+    EXPECT_EQ(finish(pid), 1) << strsignal(signal);
+    EXPECT_TRUE(temporaryFiles().empty()) << strsignal(signal);
+    EXPECT_FALSE(fs::exists(dir_ / "out.fpf")) << strsignal(signal);
+  }
+  pid_t killed = exportUntilItWrites();
+  ASSERT_GT(killed, 0) << test::readFile(log_);
+  ::kill(killed, SIGKILL);
+  EXPECT_EQ(finish(killed), 128 + SIGKILL);
+  EXPECT_EQ(temporaryFiles().size(), 1u);
+  EXPECT_EQ(run({"export", path("small.wpr"), "-o", path("out.fpf"), "--settings", settings_}), 0);
+  EXPECT_TRUE(temporaryFiles().empty());
+  EXPECT_TRUE(fs::exists(dir_ / "out.fpf"));
+}
+
+}  // namespace
+}  // namespace drumplot
