@@ -242,6 +242,15 @@ void addAdd(CLI::App& job, Action& action) {
       if (result.Status == LoadStatus::CannotOpen || result.Status == LoadStatus::NameTooShort) {
         throw IoError(o->gerber + ": " + toString(result.Status));
       }
+      if (result.Status != LoadStatus::Ok) {
+        throw FormatError(o->gerber + ": " + toString(result.Status) + "; nothing was added");
+      }
+      if (!result.HasDrawing) {
+        throw FormatError(o->gerber +
+                          ": no draw or flash statement: the board would draw nothing; nothing "
+                          "was added");
+      }
+      for (const std::string& w : result.Warnings) std::cerr << "drumplot-cli: warning: " << w << "\n";
       if (!result.SizeProblem.empty()) {
         if (!o->force) {
           throw FormatError(o->gerber + ": " + result.SizeProblem +

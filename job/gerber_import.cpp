@@ -18,13 +18,16 @@ MasterMeasurement measureMasterGerber(const std::filesystem::path& file, const B
   reader.computeExtents();
   result.Extents = {reader.MinX, reader.MinY, reader.Width, reader.Height};
   result.SizeProblem = implausibleSizeText(reader, settings.PlotWidth, settings.PlotHeight);
+  result.Warnings = std::move(reader.Warnings.messages);
+  result.HasDrawing = reader.Program.hasDrawing;
   return result;
 }
 
 ImportResult importMasterGerber(Job& job, std::string_view file) {
   MasterMeasurement measured =
       measureMasterGerber(job.resolvePath(file), job.CurrentFormat, job.Settings);
-  return {job.createBoard(file, measured.Extents), measured.Status, measured.SizeProblem};
+  return {job.createBoard(file, measured.Extents), measured.Status,
+          std::move(measured.SizeProblem), std::move(measured.Warnings), measured.HasDrawing};
 }
 
 }  // namespace drumplot

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/gerber_reader.h"
 #include "job/job.h"
@@ -20,6 +21,10 @@ struct MasterMeasurement {
   // the wrong format?): what to tell the operator, who decides. Empty when
   // the size can be meant.
   std::string SizeProblem;
+  // What reading found to say (no drawing, no M02 at the end...), each naming
+  // the file.
+  std::vector<std::string> Warnings;
+  bool HasDrawing = false;  // a draw or flash statement: the layer shows something
 };
 
 // Loads `file` with `format` and runs the extents pass; nothing is drawn and
@@ -32,6 +37,8 @@ struct ImportResult {
   size_t Index = 0;  // the new board in job.Boards
   LoadStatus Status = LoadStatus::Ok;
   std::string SizeProblem;  // as MasterMeasurement
+  std::vector<std::string> Warnings;
+  bool HasDrawing = false;
 };
 
 // Import Master Gerber: measures the file (a relative path against the job's

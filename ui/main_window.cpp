@@ -408,6 +408,12 @@ std::optional<MasterMeasurement> MainWindow::measureGerber(const std::string& fi
   });
   busy_ = false;
   if (!read) return std::nullopt;
+  // A file that draws nothing, or may be cut off, is the operator's to judge.
+  if (!measured.Warnings.empty()) {
+    std::string findings;
+    for (const std::string& w : measured.Warnings) findings += (findings.empty() ? "" : "\r") + w;
+    if (!confirm(toQString(file), findings, kImportAnywayQuestion)) return std::nullopt;
+  }
   if (!measured.SizeProblem.empty() &&
       !confirm(toQString(file), measured.SizeProblem, kImportAnywayQuestion)) {
     return std::nullopt;

@@ -154,7 +154,8 @@ class MainWindow final : public QMainWindow {
   // Save and Save as: true when the job was written.
   bool saveJobTo(const QString& file, bool saveAs);
   // Reads a Gerber file's extents on a worker thread; nothing when it cannot
-  // be read or the operator declines a size no plot can mean.
+  // be read, or the operator declines a file that draws nothing, may be cut
+  // off, or has a size no plot can mean.
   std::optional<MasterMeasurement> measureGerber(const std::string& file, const BoardFormat& format);
   std::optional<size_t> popupBoard() const;
 

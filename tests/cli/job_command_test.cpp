@@ -160,6 +160,16 @@ TEST_F(JobCommandTest, ErrorsNameTheFileAndWriteNothing) {
   test::writeFile(path("empty.ini"), "");
   expectError({"job", "mark", job_, "--name", "Cross", "--settings", path("empty.ini")},
               "empty.ini");
+  // A file that draws nothing, or is not text, is not a board.
+  test::writeFile(path("empty.gbr"), "");
+  test::writeFile(path("nodraw.gbr"), "%FSLAX33Y33*%%MOIN*%%ADD10C,0.1*%M02*");
+  test::writeFile(path("binary.gbr"), std::string("GIF89a\x01\x00\x02\x00\x80", 11));
+  expectError({"job", "add", job_, path("empty.gbr"), "--settings", settings_},
+              "empty.gbr: file shorter than 5 bytes; nothing was added");
+  expectError({"job", "add", job_, path("nodraw.gbr"), "--settings", settings_},
+              "nodraw.gbr: no draw or flash statement");
+  expectError({"job", "add", job_, path("binary.gbr"), "--settings", settings_},
+              "binary.gbr: not a Gerber file");
   EXPECT_THROW(run({"job", "add", job_, path("master.gbr"), "--layer", "19"}),
                CLI::ValidationError);
   EXPECT_THROW(run({"job", "list", job_, "--settings", path("none.ini")}), CLI::ValidationError);
