@@ -222,6 +222,7 @@ void printRunLine(const RasterStats& r, double seconds, uint64_t budget, bool re
       megabytes(r.displayListBytes).c_str(), groups.c_str(),
       static_cast<unsigned long long>(r.drawsLeftOut), seconds,
       megabytes(peakResidentBytes()).c_str(), megabytes(budget).c_str());
+  for (const std::string& w : r.warnings) std::fprintf(stderr, "drumplot-cli: warning: %s\n", w.c_str());
   if (r.overBudgetBytes > 0) {
     std::fprintf(stderr,
                  "warning: what one piece of the film draws needs %s of recordings, more than the "

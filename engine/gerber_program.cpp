@@ -245,7 +245,10 @@ void Decoder::statement(size_t index) {
     if (s == "%") inMacro_ = false;
     return;
   }
+  // Attributes in comments, as older writers put them ("G04 #@! TF.Part,Single*",
+  // or with the parameter mark: "G04 #@! %TF.Part,Single*").
   if (startsWith(s, "G04 #@! TF")) fileAttribute(s.substr(8));
+  if (startsWith(s, "G04 #@! %TF")) fileAttribute(s.substr(9));
   if (s == "%" || startsWith(s, "G04")) return;
   if (isDataStatement(s)) {
     data(index, s);

@@ -648,8 +648,8 @@ LayerReach measureReach(const GerberReader& reader, ShapeRasterizer& shapes,
   Canvas canvas(bounds, 2 * kHalf, 2 * kHalf);
   canvas.setWindowOrigin(-kHalf, -kHalf);
   LayerPlacement placement{reader.MinX, reader.MinY, ppi, kBlack, PixelRect{}};
-  interpretLayer(reader, shapes, canvas, placement, settings);
   LayerReach reach;
+  reach.cutShort = !interpretLayer(reader, shapes, canvas, placement, settings);
   if (bounds.bounds.empty()) return reach;
   const PixelRect& b = bounds.bounds;
   constexpr int64_t kGrow = 2;

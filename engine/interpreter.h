@@ -65,6 +65,7 @@ bool interpretLayer(const GerberReader& reader, ShapeRasterizer& shapes, Canvas&
 struct LayerReach {
   double minX = 0.0, minY = 0.0, maxX = 0.0, maxY = 0.0;
   bool empty = true;
+  bool cutShort = false;  // the limit on operations stopped the drawing
 };
 LayerReach measureReach(const GerberReader& reader, double pixelsPerInch = 1000.0,
                         const InterpreterSettings& settings = {});

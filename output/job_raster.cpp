@@ -591,6 +591,7 @@ void readSources(RasterScene& scene, double dpi, unsigned threads, uint64_t stam
   const std::atomic<bool>* cancelled = progress ? &progress->cancelled : nullptr;
   InterpreterSettings settings = scene.interpreter;
   settings.cancelled = cancelled;
+  std::vector<std::vector<std::string>> warnings(scene.sources.size());
   parallelFor(scene.sources.size(), workerCount(threads), cancelled, [&](size_t i) {
     LayerSource& source = scene.sources[i];
     source.renderer = openSource(source, scene.stamps.get());
@@ -598,6 +599,13 @@ void readSources(RasterScene& scene, double dpi, unsigned threads, uint64_t stam
     source.reach =
         measureReach(source.renderer->reader(), source.renderer->shapes(dpi), settings, &bytes);
     bytes.settle(source);
+    std::vector<std::string> found = source.renderer->reader().Warnings.messages;
+    if (source.reach.cutShort) {
+      found.push_back(source.gerberFile + ": drawing stopped at the limit of " +
+                      std::to_string(source.renderer->reader().limits().maxOperations) +
+                      " operations: the layer is drawn in part");
+    }
+    warnings[i] = std::move(found);
     if (progress) {
       std::lock_guard lock(progressMutex);
       ++read;
@@ -605,6 +613,9 @@ void readSources(RasterScene& scene, double dpi, unsigned threads, uint64_t stam
                        static_cast<double>(read) / static_cast<double>(total));
     }
   });
+  for (auto& found : warnings) {
+    for (std::string& w : found) scene.warnings.push_back(std::move(w));
+  }
 }
 
 std::pair<double, double> sceneReach(const RasterScene& scene) {
@@ -635,6 +646,7 @@ RasterStats rasterizeJob(const RasterScene& scene, BandConsumer& consumer, Repla
                          const RasterOptions& options) {
   RasterStats stats = options.reference ? rasterizeLiterally(scene, consumer, file, options)
                                         : rasterizeFast(scene, consumer, file, options);
+  stats.warnings = scene.warnings;
   if (options.progress && !stats.cancelled) {
     options.progress->report(ExportProgress::Phase::Done, scene.bands.bandCount,
                              scene.bands.bandCount, 1.0);

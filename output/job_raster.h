@@ -114,6 +114,9 @@ struct RasterScene {
   std::optional<TechAreaFrame> tech;  // drawn after the boards
   double overviewDpi = 0.0;           // 400 x 400
   PreviewSize preview;                // none when empty
+  // What reading the sources found to say (a limit that cut a file, no
+  // drawing, no M02), each naming the file; once per source.
+  std::vector<std::string> warnings;
 };
 
 // The output's side: its file blocks and how a band becomes bytes.
@@ -143,6 +146,7 @@ struct RasterStats {
   uint64_t overBudgetBytes = 0;
   uint64_t drawsLeftOut = 0;  // primitives' draws into pieces that would change no pixel
   bool cancelled = false;
+  std::vector<std::string> warnings;  // the scene's
 };
 
 // The part of a scene that follows from the job and the settings: the
@@ -153,7 +157,7 @@ RasterScene outputScene(const Job& job, const OutputSettings& settings, JobExten
 
 // Reads each source of the scene once and measures what it draws at `dpi`
 // (several sources at once on `threads` workers); their stamps share one
-// cache of `stampBytes`. Throws IoError or FormatError naming the file that
+// cache of `stampBytes`. The readers' warnings go to scene.warnings. Throws IoError or FormatError naming the file that
 // cannot be read.
 void readSources(RasterScene& scene, double dpi, unsigned threads, uint64_t stampBytes,
                  ExportProgress* progress);

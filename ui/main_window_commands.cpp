@@ -98,6 +98,17 @@ std::filesystem::path MainWindow::programFolder() const {
 // MainWindow - Photoplotter export and job bitmap
 // ============================================================================
 
+namespace {
+
+// What reading the layer files found to say, a line each.
+QString warningLines(const std::vector<std::string>& warnings) {
+  QString lines;
+  for (const std::string& w : warnings) lines += QStringLiteral("\r") + toQString(w);
+  return QStringLiteral("Warnings:") + lines;
+}
+
+}  // namespace
+
 void MainWindow::onExport() {
   exportDialog_->load(ExportDialog::Mode::Export, job_.Settings.LayerNames);
   if (exportDialog_->exec() != QDialog::Accepted) return;
@@ -113,6 +124,10 @@ void MainWindow::onExport() {
   });
   if (!written || summary.cancelled) return;
   previewWindow_->showImage(toQImage(summary.overview));
+  if (!summary.raster.warnings.empty()) {
+    prompts_.inform(this, toQString(settings.file.string()) + QStringLiteral(" was written.\r") +
+                              warningLines(summary.raster.warnings));
+  }
 }
 
 void MainWindow::onJobBitmap() {
@@ -131,7 +146,11 @@ void MainWindow::onJobBitmap() {
                       [&] { return writeJobBitmap(job_, settings); });
   });
   if (!written || summary.cancelled) return;
-  prompts_.inform(this, QString::fromLatin1(kJobBitmapMessage) + toQString(settings.file.string()));
+  QString message = QString::fromLatin1(kJobBitmapMessage) + toQString(settings.file.string());
+  if (!summary.raster.warnings.empty()) {
+    message += QStringLiteral("\r") + warningLines(summary.raster.warnings);
+  }
+  prompts_.inform(this, message);
 }
 
 // MainWindow - Preview and print

@@ -62,12 +62,14 @@ TEST(LoadTest, TinyMissingAndBinaryFiles) {
 
 TEST(DecodeTest, FileAttributesAreKeptAndDrawNothing) {
   GerberReader reader;
-  reader.loadBytes("G04 #@! TF.FileFunction,Soldermask,Bot*\n%TF.Part,Single*%\n%TA.AperFunction,SMDPad*%"
+  reader.loadBytes("G04 #@! TF.FileFunction,Soldermask,Bot*\nG04 #@! %TF.FilePolarity,Positive*\n"
+                   "%TF.Part,Single*%\n%TA.AperFunction,SMDPad*%"
                    "%FSLAX24Y24*%%ADD10C,0.01*%%TO.C,R1*%D10*X1000Y1000D03*%TD*%M02*");
   reader.computeExtents();
   ASSERT_NE(reader.Program.fileAttribute(".FileFunction"), nullptr);
   EXPECT_EQ(*reader.Program.fileAttribute(".FileFunction"), "Soldermask,Bot");
   EXPECT_EQ(*reader.Program.fileAttribute(".Part"), "Single");
+  EXPECT_EQ(*reader.Program.fileAttribute(".FilePolarity"), "Positive");
   EXPECT_DOUBLE_EQ(reader.MinX, 0.1);
   EXPECT_TRUE(reader.Warnings.messages.empty());
 }

@@ -78,7 +78,7 @@ TEST(PlotterExportTest, HeaderOfALargeJob) {
   // A board 10 inches wide at 6500 dpi: 68896 pixels a row, beyond 65000.
   Job job;
   job.Boards.push_back(test::boardFor(
-      test::gerberFile("wide.gbr", "%ADD10C,0.0100*%\nD10*\nX100Y100D03*\nX100100Y100D03*\n"), 0.0,
+      test::gerberFile("wide.gbr", "%ADD10C,0.0100*%\nD10*\nX100Y100D03*\nX100100Y100D03*\n%KO*%\n"), 0.0,
       0.1));
   const fs::path file = test::tempDir() / "large.fpf";
   PlotterExportSummary r = exportPlotterFile(job, settingsFor(file, 6500));
@@ -91,6 +91,9 @@ TEST(PlotterExportTest, HeaderOfALargeJob) {
   FpfContents c = readFpf(file, false);
   EXPECT_EQ(c.header.width, 68896u);
   EXPECT_EQ(c.header.height, 4544u);
+  // What the reader found to say reaches the caller, naming the file.
+  ASSERT_EQ(r.raster.warnings.size(), 1u);
+  EXPECT_NE(r.raster.warnings[0].find("wide.gbr: line 7: knockout"), std::string::npos);
 }
 
 TEST(PlotterExportTest, ResolutionItems) {
