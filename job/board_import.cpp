@@ -231,6 +231,19 @@ std::string boardDrillFile(const Job& job, const Board& board) {
   return {};
 }
 
+std::string offeredDrillFile(const Job& job) {
+  for (auto board = job.Boards.rbegin(); board != job.Boards.rend(); ++board) {
+    if (board->Selected) {
+      if (std::string file = boardDrillFile(job, *board); !file.empty()) return file;
+      break;
+    }
+  }
+  for (const Board& board : job.Boards) {
+    if (std::string file = boardDrillFile(job, board); !file.empty()) return file;
+  }
+  return {};
+}
+
 // Board import - Planning
 // ============================================================================
 
@@ -283,16 +296,21 @@ BoardImportPlan planBoardImport(const fs::path& source, const BoardFormat& forma
 // Board import - Adding the board
 // ============================================================================
 
-size_t addImportedBoard(Job& job, const BoardImportPlan& plan,
-                        const std::function<std::string(const fs::path&)>& storedName) {
+std::string importProblem(const BoardImportPlan& plan) {
   if (const std::string contested = plan.contestedRoles(); !contested.empty()) {
-    throw FormatError(plan.Source.string() + ": files of more than one board? " + contested +
-                      ": nothing imported; import one board's files at a time");
+    return plan.Source.string() + ": files of more than one board? " + contested +
+           ": nothing imported; import one board's files at a time";
   }
   if (!plan.Master) {
-    throw FormatError(plan.Source.string() + ": no file of a board's layers found (" +
-                      std::to_string(plan.Files.size()) + " files, none placed with data to draw)");
+    return plan.Source.string() + ": no file of a board's layers found (" +
+           std::to_string(plan.Files.size()) + " files, none placed with data to draw)";
   }
+  return {};
+}
+
+size_t addImportedBoard(Job& job, const BoardImportPlan& plan,
+                        const std::function<std::string(const fs::path&)>& storedName) {
+  if (const std::string problem = importProblem(plan); !problem.empty()) throw FormatError(problem);
   LayerFiles layers;
   std::string master;
   for (size_t i = 0; i < plan.Files.size(); ++i) {
@@ -315,6 +333,15 @@ size_t addImportedBoard(Job& job, const BoardImportPlan& plan,
 // Board import - The table
 // ============================================================================
 
+std::string placementNote(const BoardImportPlan& plan, size_t index) {
+  const BoardFile& f = plan.Files.at(index);
+  if (f.Layer == 0) return "not placed: " + f.Reason;
+  std::string note = toString(*f.Source);
+  if (*f.Source == RoleSource::FileFunction) note += " " + f.FileFunction;
+  if (plan.Master == index) note += "; sizes the board";
+  return note;
+}
+
 std::string importTable(const BoardImportPlan& plan) {
   size_t nameWidth = 4, roleWidth = 4;
   for (const BoardFile& f : plan.Files) {
@@ -331,16 +358,8 @@ std::string importTable(const BoardImportPlan& plan) {
       const BoardFile& f = plan.Files[i];
       if ((f.Layer != 0) != placed) continue;
       out += pad(f.Name, nameWidth) + "  " + pad(f.Role ? roleName(*f.Role) : "-", roleWidth) +
-             "  " + pad(f.Layer ? std::to_string(f.Layer) : "-", 5) + "  ";
-      if (placed) {
-        out += std::string("(") + toString(*f.Source) +
-               (f.FileFunction.empty() || *f.Source != RoleSource::FileFunction
-                    ? ""
-                    : " " + f.FileFunction) +
-               (plan.Master == i ? "; sizes the board" : "") + ")\n";
-      } else {
-        out += "not placed: " + f.Reason + "\n";
-      }
+             "  " + pad(f.Layer ? std::to_string(f.Layer) : "-", 5) + "  " +
+             placementNote(plan, i) + "\n";
     }
   }
   return out;

@@ -65,13 +65,24 @@ BoardImportPlan planBoardImport(const std::filesystem::path& source, const Board
 size_t addImportedBoard(Job& job, const BoardImportPlan& plan,
                         const std::function<std::string(const std::filesystem::path&)>& storedName);
 
+// Why the plan cannot be added as a board (several files claim one role,
+// or no placed file draws anything); empty when it can.
+std::string importProblem(const BoardImportPlan& plan);
+
+// How file `index` was placed ("X2 file function Copper,L1,Top; sizes the
+// board"), or why it was not ("not placed: ...").
+std::string placementNote(const BoardImportPlan& plan, size_t index);
+
 // The table "file -> role -> layer", one line per file, placed files first.
 std::string importTable(const BoardImportPlan& plan);
 
-// The Excellon drill file among the board's layer files (the first one, in
-// layer order, that opens with an M48 header), as the job resolves it; empty
-// when there is none. Panelize drill offers it.
+// The drill file a board remembers: the first of its layer files, in layer
+// order, that opens with an M48 header, as the job resolves it; empty when
+// there is none.
 std::string boardDrillFile(const Job& job, const Board& board);
+// What Panelize drill offers: the drill file of the board selected last,
+// else of the first board that remembers one.
+std::string offeredDrillFile(const Job& job);
 
 // True when `bytes` open as an Excellon program does: "M48" as the first
 // line that is not blank and not a ";" comment.

@@ -349,6 +349,17 @@ LayerMap readLayerMap(const IniDocument& ini, const std::string& fileName) {
   return map;
 }
 
+LayerMap loadLayerMap(const std::filesystem::path& settingsFile) {
+  IniDocument ini = IniDocument::load(settingsFile);
+  const LayerMap map = readLayerMap(ini, settingsFile.string());
+  for (size_t i = 0; i < LayerMap::kRoleCount; ++i) {
+    if (ini.value(kLayerMapSection, LayerMap::keyOf(LayerMap::roleAt(i)))) return map;
+  }
+  writeLayerMap(ini, map);
+  ini.save(settingsFile);
+  return map;
+}
+
 void writeLayerMap(IniDocument& ini, const LayerMap& map) {
   for (size_t i = 0; i < LayerMap::kRoleCount; ++i) {
     const BoardRole r = LayerMap::roleAt(i);

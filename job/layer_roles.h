@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -107,5 +108,9 @@ inline constexpr const char* kLayerMapSection = "BoardLayers";
 LayerMap readLayerMap(const IniDocument& ini, const std::string& fileName);
 // Every key of the map into the section.
 void writeLayerMap(IniDocument& ini, const LayerMap& map);
+// The window's map: readLayerMap of the settings file; when the file has
+// no key of the section yet, the defaults are written into it, where the
+// operator finds them to change.
+LayerMap loadLayerMap(const std::filesystem::path& settingsFile);
 
 }  // namespace drumplot
