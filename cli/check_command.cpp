@@ -68,7 +68,7 @@ std::string problemJson(const CheckProblem& p) {
       break;
     case CheckKind::PenWidened:
       out += ",\"d_code\":" + std::to_string(p.DCode) + ",\"count\":" + std::to_string(p.Count) +
-             ",\"aperture_mils\":" + jsonNumber(p.ApertureWidth_mils) +
+             ",\"pen_px\":" + jsonNumber(p.Pen_px) +
              ",\"drawn_px\":" + std::to_string(p.DrawnWidth_px);
       break;
     case CheckKind::BoardOverlap:

@@ -185,14 +185,16 @@ struct LayerCheck {
       CheckProblem p;
       p.DCode = dCode;
       p.Count = use.penStrokes;
-      p.ApertureWidth_mils = std::max(pen_px, 0.0) * 1000.0 / dpi;
+      p.Pen_px = std::max(pen_px, 0.0);
       p.DrawnWidth_px = kMinPen_px;
+      std::ostringstream pen;
+      pen << p.Pen_px;
       problem(CheckSeverity::Warning, CheckKind::PenWidened,
               d.gerberFile + ": " + std::to_string(use.penStrokes) + " strokes of D" +
-                  std::to_string(dCode) + " (" + milsText(p.ApertureWidth_mils) +
-                  " mil) are drawn " + std::to_string(kMinPen_px) + " pixels (" +
-                  milsText(kMinPen_px * 1000.0 / dpi) + " mil) wide at " +
-                  std::to_string(settings.Export.dpi) + " dpi",
+                  std::to_string(dCode) + " (a pen of " + pen.str() + " pixels at " +
+                  std::to_string(settings.Export.dpi) + " dpi) are drawn " +
+                  std::to_string(kMinPen_px) + " pixels (" + milsText(kMinPen_px * 1000.0 / dpi) +
+                  " mil) wide",
               p);
     }
   }

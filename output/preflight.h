@@ -54,7 +54,7 @@ struct CheckProblem {
   int DCode = 0;                        // UndefinedDCode, PenWidened
   uint64_t Count = 0;                   // uses (UndefinedDCode), strokes (PenWidened)
   size_t FirstLine = 0;                 // UndefinedDCode: the file line of the first use
-  double ApertureWidth_mils = 0.0;      // PenWidened: the pen the aperture asks for
+  double Pen_px = 0.0;                  // PenWidened: the aperture's pen at this resolution
   int64_t DrawnWidth_px = 0;            // PenWidened: the pen drawn
   std::optional<size_t> OtherBoard;     // BoardOverlap
   InchBox Box;                          // OutsidePlotArea, BoardOverlap: plotting-area inches;

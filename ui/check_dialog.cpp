@@ -73,11 +73,13 @@ void CheckDialog::load(Mode mode, const PreflightReport& report, int dpi) {
 
   QString layers;
   for (int n : report.Layers) layers += (layers.isEmpty() ? "" : ", ") + QString::number(n);
-  QString text = QStringLiteral("%1 dpi, layers %2: %3 errors, %4 warnings.")
+  auto count = [](size_t n, const char* what) {
+    return QStringLiteral("%1 %2%3").arg(n).arg(QLatin1String(what)).arg(n == 1 ? "" : "s");
+  };
+  QString text = QStringLiteral("%1 dpi, layers %2: %3, %4.")
                      .arg(dpi)
                      .arg(layers.isEmpty() ? QStringLiteral("none") : layers)
-                     .arg(report.errors())
-                     .arg(report.warnings());
+                     .arg(count(report.errors(), "error"), count(report.warnings(), "warning"));
   if (const std::optional<FilmEstimate>& f = report.Film) {
     text += QStringLiteral("\nFilm: %1 x %2 pixels (%3 x %4 inch), about %5 MB; %6 MB of memory "
                            "for %7 band(s); about %8 s.")

@@ -6,6 +6,7 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QUrl>
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -112,7 +113,6 @@ void MainWindow::dropEvent(QDropEvent* event) {
 PreflightReport MainWindow::runCheck(const PlotterExportSettings& settings) {
   PreflightSettings check;
   check.Export = settings;
-  if (check.Export.layers == OutputLayers{}) check.Export.layers = layersWithGerber(job_);
   check.Export.budgetBytes = memoryBudgetBytes(job_.Settings.MemoryMegabytes);
   PreflightReport report;
   busy_ = true;
@@ -128,6 +128,7 @@ void MainWindow::onCheckJob() {
   PlotterExportSettings settings = exportDialog_->plotterSettings();
   settings.lineWidth_mils = 0.0;
   settings.horizontalLine_mils = 0.0;
+  if (settings.layers == OutputLayers{}) settings.layers = layersWithGerber(job_);
   const PreflightReport report = runCheck(settings);
   checkDialog_->load(CheckDialog::Mode::Report, report, settings.dpi);
   checkDialog_->exec();
@@ -135,7 +136,10 @@ void MainWindow::onCheckJob() {
 
 bool MainWindow::checkBeforeExport(const PlotterExportSettings& settings) {
   const PreflightReport report = runCheck(settings);
-  if (report.Problems.empty()) return true;
+  // A film that cannot be made is for the export itself to say.
+  const bool filmImpossible = std::any_of(report.Problems.begin(), report.Problems.end(),
+                                          [](const CheckProblem& p) { return p.Kind == CheckKind::FilmImpossible; });
+  if (report.Problems.empty() || filmImpossible) return true;
   checkDialog_->load(CheckDialog::Mode::BeforeExport, report, settings.dpi);
   return checkDialog_->exec() == QDialog::Accepted;
 }
