@@ -95,7 +95,8 @@ std::vector<ArchiveEntry> readZipEntries(const fs::path& zip, const ArchiveLimit
     char extra;
     if (got < 0 || static_cast<zip_uint64_t>(got) != stat.size ||
         zip_fread(file.get(), &extra, 1) != 0) {
-      throw IoError(name + ": " + entry + ": cannot be read whole: " + zip_file_strerror(file.get()));
+      throw IoError(name + ": " + entry +
+                    ": cannot be read whole: " + zip_file_strerror(file.get()));
     }
     entries.push_back(std::move(read));
   }
@@ -128,7 +129,8 @@ std::vector<fs::path> unpackZip(const fs::path& zip, const fs::path& folder,
     if (present[i]) continue;
     std::error_code ec;
     fs::create_directories(files[i].parent_path(), ec);
-    if (ec) throw IoError(files[i].parent_path().string() + ": cannot make the folder: " + ec.message());
+    if (ec)
+      throw IoError(files[i].parent_path().string() + ": cannot make the folder: " + ec.message());
     replaceFile(files[i], entries[i].Bytes);
   }
   return files;

@@ -11,7 +11,7 @@
 namespace drumplot {
 
 struct ArchiveEntry {
-  std::string Name;   // its path inside the zip, "/"-separated, never leaving it
+  std::string Name;  // its path inside the zip, "/"-separated, never leaving it
   std::string Bytes;
 };
 

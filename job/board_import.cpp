@@ -32,16 +32,29 @@ std::vector<std::string_view> headerLines(std::string_view bytes, size_t maxLine
   return lines;
 }
 
-bool containsWord(std::string_view text, std::string_view word) {
-  std::string lower(text);
-  for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  return lower.find(word) != std::string::npos;
+// The words of a file name, in lower case: cut at everything but letters
+// and digits, and where a capital follows a small letter ("ThruHoleNonPlated").
+std::vector<std::string> nameWords(std::string_view name) {
+  std::vector<std::string> words(1);
+  auto isLower = [](char c) { return c >= 'a' && c <= 'z'; };
+  auto isUpper = [](char c) { return c >= 'A' && c <= 'Z'; };
+  for (size_t i = 0; i < name.size(); ++i) {
+    const char c = name[i];
+    if (!isLower(c) && !isUpper(c) && !isDigit(c)) {
+      if (!words.back().empty()) words.emplace_back();
+      continue;
+    }
+    if (isUpper(c) && i > 0 && isLower(name[i - 1]) && !words.back().empty()) words.emplace_back();
+    words.back().push_back(isUpper(c) ? static_cast<char>(c - 'A' + 'a') : c);
+  }
+  if (words.back().empty()) words.pop_back();
+  return words;
 }
 
 // Plated-through holes or not: said by the X2 comment
 // (";TF.FileFunction,Plated,..." or "NonPlated"), Altium's ";TYPE=PLATED" or
-// ";TYPE=NON_PLATED", else by a name with "NPTH", "unplated" or "non-plated",
-// or with "PTH" or "plated". Anything else does not say.
+// ";TYPE=NON_PLATED", else by the words of the name: "NPTH", "unplated",
+// "non-plated" or "NonPlated", and "PTH" or "plated". Anything else does not say.
 DrillPlating drillPlating(std::string_view bytes, std::string_view name) {
   for (std::string_view line : headerLines(bytes, 40)) {
     if (line.front() != ';') continue;
@@ -54,12 +67,17 @@ DrillPlating drillPlating(std::string_view bytes, std::string_view name) {
       return DrillPlating::Plated;
     }
   }
-  if (containsWord(name, "npth") || containsWord(name, "unplated") ||
-      containsWord(name, "non-plated") || containsWord(name, "nonplated")) {
-    return DrillPlating::NonPlated;
+  const std::vector<std::string> words = nameWords(fs::path(name).stem().string());
+  DrillPlating plating = DrillPlating::Unknown;
+  for (size_t i = 0; i < words.size(); ++i) {
+    const std::string& w = words[i];
+    if (w == "npth" || w == "unplated" || w == "nonplated" ||
+        (w == "non" && i + 1 < words.size() && words[i + 1] == "plated")) {
+      return DrillPlating::NonPlated;
+    }
+    if (w == "pth" || w == "plated") plating = DrillPlating::Plated;
   }
-  if (containsWord(name, "pth") || containsWord(name, "plated")) return DrillPlating::Plated;
-  return DrillPlating::Unknown;
+  return plating;
 }
 
 // Gives `f` its role from what the file holds and what it is called.
@@ -128,10 +146,11 @@ void chooseDrill(std::vector<BoardFile*>& drills) {
   if (!kept) kept = only([](const BoardFile& f) { return f.Plating != DrillPlating::NonPlated; });
   for (BoardFile* f : drills) {
     if (f == kept) continue;
-    f->Reason = kept ? "the board keeps one drill file, the one for plated-through holes: " + kept->Name
-                     : std::to_string(drills.size()) +
-                           " drill files and none of them alone for plated-through holes: name the "
-                           "one to keep on a layer of its own";
+    f->Reason =
+        kept ? "the board keeps one drill file, the one for plated-through holes: " + kept->Name
+             : std::to_string(drills.size()) +
+                   " drill files and none of them alone for plated-through holes: name the "
+                   "one to keep on a layer of its own";
   }
   drills.clear();
   if (kept) drills.push_back(kept);

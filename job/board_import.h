@@ -26,13 +26,13 @@ struct BoardFile {
   std::string Name;            // relative to the imported folder, "/"-separated
   std::optional<BoardRole> Role;
   std::optional<RoleSource> Source;
-  std::string FileFunction;  // the X2 attribute's value, when the file has one
+  std::string FileFunction;                      // the X2 attribute's value, when the file has one
   DrillPlating Plating = DrillPlating::Unknown;  // drill files
-  int Layer = 0;             // where it goes; 0: not placed
-  std::string Reason;        // why it is not placed
-  bool Contested = false;    // another file claims its role (not a drill file's)
-  bool Drawing = false;      // Gerber data that draws something
-  MasterExtents Extents;     // Gerber data: its extents, read in the board's format
+  int Layer = 0;                                 // where it goes; 0: not placed
+  std::string Reason;                            // why it is not placed
+  bool Contested = false;  // another file claims its role (not a drill file's)
+  bool Drawing = false;    // Gerber data that draws something
+  MasterExtents Extents;   // Gerber data: its extents, read in the board's format
 };
 
 struct BoardImportPlan {

@@ -32,7 +32,8 @@ std::vector<std::string_view> splitFields(std::string_view text, char separator)
 
 // The number after `prefix` when the whole text is the prefix and digits.
 std::optional<int> numberAfter(std::string_view text, std::string_view prefix) {
-  if (!startsWith(text, prefix) || text.size() == prefix.size() || text.size() > prefix.size() + 3) {
+  if (!startsWith(text, prefix) || text.size() == prefix.size() ||
+      text.size() > prefix.size() + 3) {
     return std::nullopt;
   }
   text.remove_prefix(prefix.size());
@@ -40,8 +41,12 @@ std::optional<int> numberAfter(std::string_view text, std::string_view prefix) {
   return static_cast<int>(*parseInteger(text));
 }
 
-constexpr BoardRole role(LayerRole r) { return {r, 0}; }
-constexpr BoardRole inner(int n) { return {LayerRole::InnerCopper, n}; }
+constexpr BoardRole role(LayerRole r) {
+  return {r, 0};
+}
+constexpr BoardRole inner(int n) {
+  return {LayerRole::InnerCopper, n};
+}
 
 // "Top" or "Bot" picks one of two roles.
 std::optional<BoardRole> side(std::string_view field, LayerRole top, LayerRole bottom) {
@@ -68,32 +73,53 @@ std::optional<BoardRole> lookUp(std::string_view name, std::initializer_list<Nam
 // Layer roles - Names
 // ============================================================================
 
+namespace {
+
+// Each role's name and settings key, in the order of LayerRole.
+struct RoleText {
+  const char* name;
+  const char* key;
+};
+constexpr std::array<RoleText, 11> kRoleTexts = {{{"top copper", "TopCopper"},
+                                                  {"bottom copper", "BottomCopper"},
+                                                  {"inner copper ", "InnerCopper"},
+                                                  {"top solder mask", "TopMask"},
+                                                  {"bottom solder mask", "BottomMask"},
+                                                  {"top silkscreen", "TopSilk"},
+                                                  {"bottom silkscreen", "BottomSilk"},
+                                                  {"top paste", "TopPaste"},
+                                                  {"bottom paste", "BottomPaste"},
+                                                  {"outline", "Outline"},
+                                                  {"drill", "Drill"}}};
+
+// The text, followed by the number of an inner copper layer.
+std::string roleText(const BoardRole& r, const char* RoleText::*field) {
+  std::string text = kRoleTexts.at(static_cast<size_t>(r.Role)).*field;
+  return r.Role == LayerRole::InnerCopper ? text + std::to_string(r.Inner) : text;
+}
+
+}  // namespace
+
 std::string roleName(const BoardRole& r) {
-  switch (r.Role) {
-    case LayerRole::TopCopper: return "top copper";
-    case LayerRole::BottomCopper: return "bottom copper";
-    case LayerRole::InnerCopper: return "inner copper " + std::to_string(r.Inner);
-    case LayerRole::TopMask: return "top solder mask";
-    case LayerRole::BottomMask: return "bottom solder mask";
-    case LayerRole::TopSilk: return "top silkscreen";
-    case LayerRole::BottomSilk: return "bottom silkscreen";
-    case LayerRole::TopPaste: return "top paste";
-    case LayerRole::BottomPaste: return "bottom paste";
-    case LayerRole::Outline: return "outline";
-    case LayerRole::Drill: return "drill";
-  }
-  return "?";
+  return roleText(r, &RoleText::name);
 }
 
 const char* toString(RoleSource source) {
   switch (source) {
-    case RoleSource::FileFunction: return "X2 file function";
-    case RoleSource::KiCadName: return "KiCad name";
-    case RoleSource::ProtelName: return "Protel extension";
-    case RoleSource::EagleName: return "Eagle name";
-    case RoleSource::GedaName: return "gEDA name";
-    case RoleSource::OrcadName: return "OrCAD extension";
-    case RoleSource::DrillHeader: return "Excellon M48 header";
+    case RoleSource::FileFunction:
+      return "X2 file function";
+    case RoleSource::KiCadName:
+      return "KiCad name";
+    case RoleSource::ProtelName:
+      return "Protel extension";
+    case RoleSource::EagleName:
+      return "Eagle name";
+    case RoleSource::GedaName:
+      return "gEDA name";
+    case RoleSource::OrcadName:
+      return "OrCAD extension";
+    case RoleSource::DrillHeader:
+      return "Excellon M48 header";
   }
   return "?";
 }
@@ -139,7 +165,8 @@ std::optional<BoardRole> kicadRole(std::string_view stem) {
   std::string layer(dash == std::string_view::npos ? stem : stem.substr(dash + 1));
   std::replace(layer.begin(), layer.end(), '.', '_');
   if (layer.size() > 3 && layer.ends_with("_cu")) {
-    if (std::optional<int> n = numberAfter(std::string_view(layer).substr(0, layer.size() - 3), "in")) {
+    if (std::optional<int> n =
+            numberAfter(std::string_view(layer).substr(0, layer.size() - 3), "in")) {
       if (*n >= 1) return inner(*n);
     }
   }
@@ -158,7 +185,8 @@ std::optional<BoardRole> kicadRole(std::string_view stem) {
 
 // Eagle 9 and Fusion 360 CAM names: "copper_top.gbr", "copper_inner_l2.gbr", ...
 std::optional<BoardRole> eagleNamedRole(std::string_view stem) {
-  if (std::optional<int> n = numberAfter(stem, "copper_inner_l"); n && *n >= 2) return inner(*n - 1);
+  if (std::optional<int> n = numberAfter(stem, "copper_inner_l"); n && *n >= 2)
+    return inner(*n - 1);
   if (numberAfter(stem, "copper_bottom_l")) return role(LayerRole::BottomCopper);
   return lookUp(stem, {{"copper_top", role(LayerRole::TopCopper)},
                        {"copper_top_l1", role(LayerRole::TopCopper)},
@@ -269,7 +297,8 @@ constexpr size_t kFirstInner = 2;
 
 BoardRole LayerMap::roleAt(size_t index) {
   if (index < kFirstInner) return role(kSingleRoles[index]);
-  if (index < kFirstInner + kMaxInnerCopper) return inner(static_cast<int>(index - kFirstInner + 1));
+  if (index < kFirstInner + kMaxInnerCopper)
+    return inner(static_cast<int>(index - kFirstInner + 1));
   return role(kSingleRoles[index - kMaxInnerCopper]);
 }
 
@@ -284,20 +313,7 @@ std::optional<size_t> LayerMap::indexOf(const BoardRole& r) {
 }
 
 std::string LayerMap::keyOf(const BoardRole& r) {
-  switch (r.Role) {
-    case LayerRole::TopCopper: return "TopCopper";
-    case LayerRole::BottomCopper: return "BottomCopper";
-    case LayerRole::InnerCopper: return "InnerCopper" + std::to_string(r.Inner);
-    case LayerRole::TopMask: return "TopMask";
-    case LayerRole::BottomMask: return "BottomMask";
-    case LayerRole::TopSilk: return "TopSilk";
-    case LayerRole::BottomSilk: return "BottomSilk";
-    case LayerRole::TopPaste: return "TopPaste";
-    case LayerRole::BottomPaste: return "BottomPaste";
-    case LayerRole::Outline: return "Outline";
-    case LayerRole::Drill: return "Drill";
-  }
-  return "?";
+  return roleText(r, &RoleText::key);
 }
 
 LayerMap LayerMap::defaults() {

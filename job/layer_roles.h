@@ -87,7 +87,8 @@ class LayerMap {
   void setLayer(const BoardRole& role, int layer);
 
   // Every role the map holds, in key order.
-  static constexpr size_t kRoleCount = 10 + kMaxInnerCopper;  // ten single roles and the inner copper
+  static constexpr size_t kRoleCount =
+      10 + kMaxInnerCopper;  // ten single roles and the inner copper
   static BoardRole roleAt(size_t index);
   // The settings key of a role: "TopCopper", "InnerCopper3", "Drill".
   static std::string keyOf(const BoardRole& role);

@@ -7,7 +7,6 @@
 #include <cmath>
 #include <fstream>
 #include <map>
-#include <new>
 #include <sstream>
 #include <thread>
 
@@ -63,36 +62,51 @@ InchBox unite(const InchBox& a, const InchBox& b) {
 
 // How often each aperture is used, walked over the decoded operations.
 struct ApertureUse {
-  uint64_t uses = 0;         // flashes and strokes
-  uint64_t penStrokes = 0;   // lines and arcs drawn with the round pen
+  uint64_t uses = 0;        // flashes and strokes
+  uint64_t penStrokes = 0;  // lines and arcs drawn with the round pen
   size_t firstLine = 0;
-  size_t transform = 0;      // the aperture transform of the first stroke
+  size_t transform = 0;  // the aperture transform of the first stroke
 };
 
 class UseCounter {
  public:
-  UseCounter(const GerberProgram& program, ShapeRasterizer& shapes) : program_(program), shapes_(shapes) {}
+  UseCounter(const GerberProgram& program, ShapeRasterizer& shapes)
+      : program_(program), shapes_(shapes) {}
 
   void walk(const std::vector<GerberOp>& ops) {
     State s;
     std::vector<uint64_t> repeats{1};
     for (const GerberOp& op : ops) {
       switch (op.kind) {
-        case GerberOp::Kind::Select: s.aperture = op.value; break;
-        case GerberOp::Kind::Interpolation: s.interpolation = op.value; break;
-        case GerberOp::Kind::RegionBegin: s.region = true; break;
-        case GerberOp::Kind::RegionEnd: s.region = false; break;
-        case GerberOp::Kind::Transform: s.transform = static_cast<size_t>(op.value); break;
+        case GerberOp::Kind::Select:
+          s.aperture = op.value;
+          break;
+        case GerberOp::Kind::Interpolation:
+          s.interpolation = op.value;
+          break;
+        case GerberOp::Kind::RegionBegin:
+          s.region = true;
+          break;
+        case GerberOp::Kind::RegionEnd:
+          s.region = false;
+          break;
+        case GerberOp::Kind::Transform:
+          s.transform = static_cast<size_t>(op.value);
+          break;
         case GerberOp::Kind::RepeatBegin: {
           const RepeatBlock& block = program_.repeats.at(static_cast<size_t>(op.value));
-          repeats.push_back(repeats.back() * static_cast<uint64_t>(std::max<int64_t>(block.nx * block.ny, 1)));
+          repeats.push_back(repeats.back() *
+                            static_cast<uint64_t>(std::max<int64_t>(block.nx * block.ny, 1)));
           break;
         }
         case GerberOp::Kind::RepeatEnd:
           if (repeats.size() > 1) repeats.pop_back();
           break;
-        case GerberOp::Kind::Operate: operate(op, s, repeats.back()); break;
-        default: break;
+        case GerberOp::Kind::Operate:
+          operate(op, s, repeats.back());
+          break;
+        default:
+          break;
       }
     }
   }
@@ -124,7 +138,8 @@ class UseCounter {
   bool sweeps(const State& s) {
     if (s.aperture < 10 || s.aperture > ApertureTable::kMaxDCode) return false;
     try {
-      const PreparedAperture* p = shapes_.prepare(s.aperture, program_.transforms[s.transform].linear());
+      const PreparedAperture* p =
+          shapes_.prepare(s.aperture, program_.transforms[s.transform].linear());
       return p && !p->outline.empty();
     } catch (const FormatError&) {
       return false;
@@ -142,7 +157,8 @@ struct LayerCheck {
   const InterpreterSettings& interpreter;
   PreflightReport& report;
 
-  void problem(CheckSeverity severity, CheckKind kind, std::string message, CheckProblem detail = {}) {
+  void problem(CheckSeverity severity, CheckKind kind, std::string message,
+               CheckProblem detail = {}) {
     detail.Severity = severity;
     detail.Kind = kind;
     detail.Board = d.board;
@@ -161,7 +177,8 @@ struct LayerCheck {
       p.FirstLine = use.firstLine;
       problem(CheckSeverity::Error, CheckKind::UndefinedDCode,
               d.gerberFile + ":" + std::to_string(use.firstLine) + ": D" + std::to_string(dCode) +
-                  " is used " + (use.uses == 1 ? std::string("once") : std::to_string(use.uses) + " times") +
+                  " is used " +
+                  (use.uses == 1 ? std::string("once") : std::to_string(use.uses) + " times") +
                   " but defined neither in the file nor in an aperture file: its flashes "
                   "draw nothing and its lines are 1 pixel wide",
               p);
@@ -180,7 +197,8 @@ struct LayerCheck {
       } catch (const FormatError&) {
         continue;
       }
-      const double pen_px = measured.value_or(1.0) + interpreter.lineWidthAdjust_mils * dpi / 1000.0;
+      const double pen_px =
+          measured.value_or(1.0) + interpreter.lineWidthAdjust_mils * dpi / 1000.0;
       if (pen_px >= static_cast<double>(kMinPen_px)) continue;
       CheckProblem p;
       p.DCode = dCode;
@@ -214,7 +232,8 @@ struct LayerCheck {
             d.gerberFile + ": its data reach " + inchText(off) +
                 " inch beyond the board's master data (" + inchText(board.DataMinX) + ", " +
                 inchText(board.DataMinY) + " to " + inchText(board.DataMinX + board.DataWidth) +
-                ", " + inchText(board.DataMinY + board.DataHeight) + " inch): another board's "
+                ", " + inchText(board.DataMinY + board.DataHeight) +
+                " inch): another board's "
                 "layer, another origin or another unit?",
             p);
   }
@@ -224,7 +243,8 @@ struct LayerCheck {
 // each run of a sample row costs what the plotter file's run coding takes
 // for it at the export's resolution, once for every group of four rows the
 // sample row stands for.
-uint64_t estimateFileBytes(const BandBitmap& sample, const PlotterExportPlan& plan, double sampleDpi) {
+uint64_t estimateFileBytes(const BandBitmap& sample, const PlotterExportPlan& plan,
+                           double sampleDpi) {
   const double ratio = plan.dpi / sampleDpi;
   std::vector<uint8_t> scratch;
   double groups = 0.0;
@@ -233,18 +253,22 @@ uint64_t estimateFileBytes(const BandBitmap& sample, const PlotterExportPlan& pl
     double edgeBytes = 0.0;
     int64_t start = 0;
     for (int64_t x = 1; x <= sample.width_px(); ++x) {
-      if (x < sample.width_px() && sample.isBackground(x, y) == sample.isBackground(start, y)) continue;
+      if (x < sample.width_px() && sample.isBackground(x, y) == sample.isBackground(start, y))
+        continue;
       const int64_t from = roundHalfEven(static_cast<double>(start) * ratio);
-      const int64_t to = x == sample.width_px() ? plan.width_px
-                                                 : roundHalfEven(static_cast<double>(x) * ratio);
+      const int64_t to =
+          x == sample.width_px() ? plan.width_px : roundHalfEven(static_cast<double>(x) * ratio);
       scratch.clear();
-      appendRun(sample.isBackground(start, y) ? 15 : 0, static_cast<uint64_t>(std::max<int64_t>(to - from, 0)), scratch);
+      appendRun(sample.isBackground(start, y) ? 15 : 0,
+                static_cast<uint64_t>(std::max<int64_t>(to - from, 0)), scratch);
       rowBytes += scratch.size();
       if (x < sample.width_px()) edgeBytes += kEdgeBytes;
       start = x;
     }
-    const double top = std::min(static_cast<double>(y) * ratio, static_cast<double>(plan.height_px));
-    const double bottom = std::min(static_cast<double>(y + 1) * ratio, static_cast<double>(plan.height_px));
+    const double top =
+        std::min(static_cast<double>(y) * ratio, static_cast<double>(plan.height_px));
+    const double bottom =
+        std::min(static_cast<double>(y + 1) * ratio, static_cast<double>(plan.height_px));
     groups += (static_cast<double>(rowBytes) + edgeBytes) * (bottom - top) / 4.0;
   }
   return kFpfImageOffset + static_cast<uint64_t>(std::llround(groups));
@@ -262,7 +286,8 @@ double estimateSeconds(const PlotterExportPlan& plan, uint64_t fileBytes, double
 
 // Where a board's drawing lies on the plotting area: its layers' reach,
 // or its master data's rectangle when no layer could be measured.
-InchBox boardBox(const Board& board, const std::optional<InchBox>& reach, double shiftX, double shiftY) {
+InchBox boardBox(const Board& board, const std::optional<InchBox>& reach, double shiftX,
+                 double shiftY) {
   if (reach) return *reach;
   return {board.PosX + shiftX, board.PosY + shiftY, board.PosX + shiftX + board.DataWidth,
           board.PosY + shiftY + board.DataHeight};
@@ -314,15 +339,24 @@ void checkPlacement(const Job& job, const std::vector<size_t>& boards,
 
 const char* kindKey(CheckKind kind) {
   switch (kind) {
-    case CheckKind::UnreadableFile: return "unreadable-file";
-    case CheckKind::DrillFileOnLayer: return "drill-file-on-layer";
-    case CheckKind::UndefinedDCode: return "undefined-d-code";
-    case CheckKind::OutsidePlotArea: return "outside-plot-area";
-    case CheckKind::FilmImpossible: return "film-impossible";
-    case CheckKind::PenWidened: return "pen-widened";
-    case CheckKind::BoardOverlap: return "board-overlap";
-    case CheckKind::LayerMisaligned: return "layer-misaligned";
-    case CheckKind::ReadWarning: return "read-warning";
+    case CheckKind::UnreadableFile:
+      return "unreadable-file";
+    case CheckKind::DrillFileOnLayer:
+      return "drill-file-on-layer";
+    case CheckKind::UndefinedDCode:
+      return "undefined-d-code";
+    case CheckKind::OutsidePlotArea:
+      return "outside-plot-area";
+    case CheckKind::FilmImpossible:
+      return "film-impossible";
+    case CheckKind::PenWidened:
+      return "pen-widened";
+    case CheckKind::BoardOverlap:
+      return "board-overlap";
+    case CheckKind::LayerMisaligned:
+      return "layer-misaligned";
+    case CheckKind::ReadWarning:
+      return "read-warning";
   }
   return "?";
 }
@@ -335,9 +369,9 @@ const char* severityKey(CheckSeverity severity) {
 // ============================================================================
 
 size_t PreflightReport::errors() const {
-  return static_cast<size_t>(std::count_if(Problems.begin(), Problems.end(), [](const CheckProblem& p) {
-    return p.Severity == CheckSeverity::Error;
-  }));
+  return static_cast<size_t>(
+      std::count_if(Problems.begin(), Problems.end(),
+                    [](const CheckProblem& p) { return p.Severity == CheckSeverity::Error; }));
 }
 
 size_t PreflightReport::warnings() const {
@@ -408,8 +442,9 @@ PreflightReport checkJob(const Job& job, const PreflightSettings& settings) {
   const double sampleDpi = std::min<double>(kSampleDpi, ex.dpi);
   BandBitmap sample;
   if (plan) {
-    sample = BandBitmap(static_cast<int64_t>(std::ceil(static_cast<double>(plan->width_px) * sampleDpi / ex.dpi)),
-                        static_cast<int64_t>(std::ceil(static_cast<double>(plan->height_px) * sampleDpi / ex.dpi)));
+    sample = BandBitmap(
+        static_cast<int64_t>(std::ceil(static_cast<double>(plan->width_px) * sampleDpi / ex.dpi)),
+        static_cast<int64_t>(std::ceil(static_cast<double>(plan->height_px) * sampleDpi / ex.dpi)));
   }
 
   std::vector<std::optional<InchBox>> reach(job.Boards.size());
@@ -483,17 +518,20 @@ PreflightReport checkJob(const Job& job, const PreflightSettings& settings) {
     film.Dpi = plan->dpi;
     film.Bands = plan->bands.bandCount;
     film.RowsPerBand = plan->bands.rowsPerBand;
-    const uint64_t imageBytes = static_cast<uint64_t>(plan->width_px / 8) * static_cast<uint64_t>(plan->height_px);
+    const uint64_t imageBytes =
+        static_cast<uint64_t>(plan->width_px / 8) * static_cast<uint64_t>(plan->height_px);
     film.MemoryBytes = std::min<uint64_t>(ex.budgetBytes, imageBytes);
     film.FileBytes = estimateFileBytes(sample, *plan, sampleDpi);
     film.Seconds = estimateSeconds(*plan, film.FileBytes, readSeconds, ex.threads);
     report.Film = film;
   }
   // Board by board, layer by layer; what concerns the job comes last.
-  std::stable_sort(report.Problems.begin(), report.Problems.end(), [](const CheckProblem& a, const CheckProblem& b) {
-    const size_t none = SIZE_MAX;
-    return std::pair(a.Board.value_or(none), a.Layer) < std::pair(b.Board.value_or(none), b.Layer);
-  });
+  std::stable_sort(report.Problems.begin(), report.Problems.end(),
+                   [](const CheckProblem& a, const CheckProblem& b) {
+                     const size_t none = SIZE_MAX;
+                     return std::pair(a.Board.value_or(none), a.Layer) <
+                            std::pair(b.Board.value_or(none), b.Layer);
+                   });
   return report;
 }
 
@@ -510,11 +548,13 @@ std::string reportText(const Job& job, const PreflightReport& report) {
     if (first || p.Board != board) {
       board = p.Board;
       first = false;
-      text += board ? "Board " + std::to_string(*board + 1) + ": " + job.Boards[*board].Caption + "\n"
-                    : std::string("Job:\n");
+      text += board
+                  ? "Board " + std::to_string(*board + 1) + ": " + job.Boards[*board].Caption + "\n"
+                  : std::string("Job:\n");
     }
     text += std::string("  ") + (p.Severity == CheckSeverity::Error ? "error   " : "warning ") +
-            (p.Layer ? "layer " + std::to_string(p.Layer) + ": " : std::string()) + p.Message + "\n";
+            (p.Layer ? "layer " + std::to_string(p.Layer) + ": " : std::string()) + p.Message +
+            "\n";
   }
   if (const std::optional<FilmEstimate>& f = report.Film) {
     std::ostringstream film;
@@ -525,12 +565,12 @@ std::string reportText(const Job& job, const PreflightReport& report) {
          << " dpi, about " << static_cast<double>(f->FileBytes) / 1048576.0 << " MB, "
          << static_cast<double>(f->MemoryBytes) / 1048576.0 << " MB of memory for " << f->Bands
          << (f->Bands == 1 ? " band" : " bands") << " of " << std::min(f->RowsPerBand, f->Height_px)
-         << " rows, about "
-         << f->Seconds << " s\n";
+         << " rows, about " << f->Seconds << " s\n";
     text += film.str();
   }
   text += std::to_string(report.errors()) + (report.errors() == 1 ? " error, " : " errors, ") +
-          std::to_string(report.warnings()) + (report.warnings() == 1 ? " warning\n" : " warnings\n");
+          std::to_string(report.warnings()) +
+          (report.warnings() == 1 ? " warning\n" : " warnings\n");
   return text;
 }
 

@@ -51,15 +51,15 @@ struct CheckProblem {
   std::string Message;          // one line, naming the file (and line) where there is one
 
   // Details, by kind.
-  int DCode = 0;                        // UndefinedDCode, PenWidened
-  uint64_t Count = 0;                   // uses (UndefinedDCode), strokes (PenWidened)
-  size_t FirstLine = 0;                 // UndefinedDCode: the file line of the first use
-  double Pen_px = 0.0;                  // PenWidened: the aperture's pen at this resolution
-  int64_t DrawnWidth_px = 0;            // PenWidened: the pen drawn
-  std::optional<size_t> OtherBoard;     // BoardOverlap
-  InchBox Box;                          // OutsidePlotArea, BoardOverlap: plotting-area inches;
-                                        // LayerMisaligned: the layer's extents (data inches)
-  double Off = 0.0;                     // inches beyond the area, overlap or misalignment
+  int DCode = 0;                     // UndefinedDCode, PenWidened
+  uint64_t Count = 0;                // uses (UndefinedDCode), strokes (PenWidened)
+  size_t FirstLine = 0;              // UndefinedDCode: the file line of the first use
+  double Pen_px = 0.0;               // PenWidened: the aperture's pen at this resolution
+  int64_t DrawnWidth_px = 0;         // PenWidened: the pen drawn
+  std::optional<size_t> OtherBoard;  // BoardOverlap
+  InchBox Box;                       // OutsidePlotArea, BoardOverlap: plotting-area inches;
+                                     // LayerMisaligned: the layer's extents (data inches)
+  double Off = 0.0;                  // inches beyond the area, overlap or misalignment
 };
 
 struct FilmEstimate {
@@ -70,7 +70,7 @@ struct FilmEstimate {
   uint64_t MemoryBytes = 0;  // band buffers: at most the memory budget
   int64_t Bands = 0;
   int64_t RowsPerBand = 0;
-  double Seconds = 0.0;      // estimated for this machine
+  double Seconds = 0.0;  // estimated for this machine
 };
 
 struct PreflightSettings {

@@ -28,8 +28,8 @@ CheckDialog::CheckDialog(QWidget* parent) : QDialog(parent) {
   setSizeGripEnabled(true);
   auto* layout = new QVBoxLayout(this);
   table_ = new QTableWidget(0, kColumns, this);
-  table_->setHorizontalHeaderLabels({QString(), QStringLiteral("Board"), QStringLiteral("Layer"),
-                                     QStringLiteral("Problem")});
+  table_->setHorizontalHeaderLabels(
+      {QString(), QStringLiteral("Board"), QStringLiteral("Layer"), QStringLiteral("Problem")});
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->verticalHeader()->hide();
   table_->horizontalHeader()->setStretchLastSection(true);
@@ -52,7 +52,8 @@ CheckDialog::CheckDialog(QWidget* parent) : QDialog(parent) {
 
 void CheckDialog::load(Mode mode, const PreflightReport& report, int dpi) {
   const bool exporting = mode == Mode::BeforeExport;
-  setWindowTitle(exporting ? QStringLiteral("Check before the export") : QStringLiteral("Check job"));
+  setWindowTitle(exporting ? QStringLiteral("Check before the export")
+                           : QStringLiteral("Check job"));
   goOn_->setVisible(exporting);
   stop_->setText(exporting ? QStringLiteral("Stop") : QStringLiteral("Close"));
   stop_->setDefault(true);
@@ -64,8 +65,10 @@ void CheckDialog::load(Mode mode, const PreflightReport& report, int dpi) {
     auto* severity = new QTableWidgetItem(QString::fromLatin1(severityKey(p.Severity)));
     severity->setForeground(p.Severity == CheckSeverity::Error ? kErrorColor : kWarningColor);
     table_->setItem(row, kSeverity, severity);
-    table_->setItem(row, kBoard, new QTableWidgetItem(p.Board ? QString::number(*p.Board + 1) : QString()));
-    table_->setItem(row, kLayer, new QTableWidgetItem(p.Layer ? QString::number(p.Layer) : QString()));
+    table_->setItem(row, kBoard,
+                    new QTableWidgetItem(p.Board ? QString::number(*p.Board + 1) : QString()));
+    table_->setItem(row, kLayer,
+                    new QTableWidgetItem(p.Layer ? QString::number(p.Layer) : QString()));
     table_->setItem(row, kMessage, new QTableWidgetItem(toQString(p.Message)));
   }
   table_->resizeColumnsToContents();
@@ -81,8 +84,9 @@ void CheckDialog::load(Mode mode, const PreflightReport& report, int dpi) {
                      .arg(layers.isEmpty() ? QStringLiteral("none") : layers)
                      .arg(count(report.errors(), "error"), count(report.warnings(), "warning"));
   if (const std::optional<FilmEstimate>& f = report.Film) {
-    text += QStringLiteral("\nFilm: %1 x %2 pixels (%3 x %4 inch), about %5 MB; %6 MB of memory "
-                           "for %7 band(s); about %8 s.")
+    text += QStringLiteral(
+                "\nFilm: %1 x %2 pixels (%3 x %4 inch), about %5 MB; %6 MB of memory "
+                "for %7 band(s); about %8 s.")
                 .arg(f->Width_px)
                 .arg(f->Height_px)
                 .arg(static_cast<double>(f->Width_px) / f->Dpi, 0, 'f', 2)

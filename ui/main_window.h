@@ -24,10 +24,10 @@ class QPrinter;
 namespace drumplot {
 
 class AboutDialog;
-class BoardImportDialog;
-class CheckDialog;
 class ApertureImportDialog;
 class ApertureTableDialog;
+class BoardImportDialog;
+class CheckDialog;
 class CoordinatesDialog;
 class DataFormatDialog;
 class DrillPanelDialog;

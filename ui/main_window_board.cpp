@@ -80,9 +80,7 @@ void MainWindow::importBoard(const fs::path& source) {
   BoardImportPlan plan;
   busy_ = true;
   const bool planned = runCommand([&] {
-    plan = runInBackground([&] {
-      return planBoardImport(source, format, loadLayerMap(settings));
-    });
+    plan = runInBackground([&] { return planBoardImport(source, format, loadLayerMap(settings)); });
   });
   busy_ = false;
   if (!planned) return;
@@ -137,8 +135,9 @@ void MainWindow::onCheckJob() {
 bool MainWindow::checkBeforeExport(const PlotterExportSettings& settings) {
   const PreflightReport report = runCheck(settings);
   // A film that cannot be made is for the export itself to say.
-  const bool filmImpossible = std::any_of(report.Problems.begin(), report.Problems.end(),
-                                          [](const CheckProblem& p) { return p.Kind == CheckKind::FilmImpossible; });
+  const bool filmImpossible =
+      std::any_of(report.Problems.begin(), report.Problems.end(),
+                  [](const CheckProblem& p) { return p.Kind == CheckKind::FilmImpossible; });
   if (report.Problems.empty() || filmImpossible) return true;
   checkDialog_->load(CheckDialog::Mode::BeforeExport, report, settings.dpi);
   return checkDialog_->exec() == QDialog::Accepted;

@@ -71,13 +71,16 @@ TEST_P(AddBoardCorpusTest, EachFileOnItsLayer) {
     return;
   }
   const std::string out = run({"job", "add-board", job, folder.string()});
-  for (const BoardFile& f : plan.Files) EXPECT_NE(out.find(f.Name + " "), std::string::npos) << f.Name;
+  for (const BoardFile& f : plan.Files)
+    EXPECT_NE(out.find(f.Name + " "), std::string::npos) << f.Name;
   const std::vector<Board> boards = decodeJob(test::readFile(job));
   ASSERT_EQ(boards.size(), 1u);
   for (int n = 1; n <= kLayerCount; ++n) {
     const std::string& file = boards[0].LayerGerber[static_cast<size_t>(n - 1)];
-    const std::string name = file.empty() ? "" : fs::path(file).lexically_relative(folder).generic_string();
-    auto it = std::find_if(expected.begin(), expected.end(), [n](const auto& e) { return e.second == n; });
+    const std::string name =
+        file.empty() ? "" : fs::path(file).lexically_relative(folder).generic_string();
+    auto it = std::find_if(expected.begin(), expected.end(),
+                           [n](const auto& e) { return e.second == n; });
     EXPECT_EQ(name, it == expected.end() ? "" : it->first) << "layer " << n;
   }
 }

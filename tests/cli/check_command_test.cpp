@@ -63,26 +63,32 @@ TEST(CheckCommandTest, JsonReportAndExitStatus) {
   if (!fs::exists(kProgram)) GTEST_SKIP() << kProgram << " not built";
   const fs::path dir = test::tempDir();
   const std::string job = twoBoardJob(dir).string();
-  const ProgramRun run = runProgram("check " + job + " --json --dpi 1016 --settings " + (dir / "GerbPrj.ini").string());
+  const ProgramRun run = runProgram("check " + job + " --json --dpi 1016 --settings " +
+                                    (dir / "GerbPrj.ini").string());
   EXPECT_EQ(run.status, 1);
-  const std::string out = std::regex_replace(run.out, std::regex("\"seconds\":[0-9.e+-]+"), "\"seconds\":S");
+  const std::string out =
+      std::regex_replace(run.out, std::regex("\"seconds\":[0-9.e+-]+"), "\"seconds\":S");
   const std::string d = dir.string();
   // The board's own problem first, then its layers'.
-  EXPECT_EQ(out,
-            "{\"job\":\"" + job + "\",\"dpi\":1016,\"layers\":[1],\"tolerance_in\":0.05,"
-            "\"line_width_mils\":0,\"errors\":2,\"warnings\":0,\"problems\":["
-            "{\"severity\":\"error\",\"kind\":\"outside-plot-area\",\"board\":2,\"layer\":null,"
-            "\"file\":null,\"message\":\"Board 2 reaches 2.010 inch beyond the plotting area "
-            "(13.377, 14.558 to 15.396, 14.577 inch; the area is 13.386 x 14.567 inch)\","
-            "\"box\":{\"min_x\":13.37696850393701,\"min_y\":14.558070866141733,"
-            "\"max_x\":15.395669291338585,\"max_y\":14.576771653543307},"
-            "\"off_in\":2.0098425196850407},"
-            "{\"severity\":\"error\",\"kind\":\"undefined-d-code\",\"board\":2,\"layer\":1,"
-            "\"file\":\"" + d + "/bad.gbr\",\"message\":\"" + d + "/bad.gbr:1: D12 is used once but "
-            "defined neither in the file nor in an aperture file: its flashes draw nothing and its "
-            "lines are 1 pixel wide\",\"d_code\":12,\"count\":1,\"line\":1}],"
-            "\"film\":{\"width_px\":16224,\"height_px\":15392,\"dpi\":1016,\"file_bytes\":581586,"
-            "\"memory_bytes\":31214976,\"bands\":1,\"rows_per_band\":33088,\"seconds\":S}}\n");
+  EXPECT_EQ(
+      out,
+      "{\"job\":\"" + job +
+          "\",\"dpi\":1016,\"layers\":[1],\"tolerance_in\":0.05,"
+          "\"line_width_mils\":0,\"errors\":2,\"warnings\":0,\"problems\":["
+          "{\"severity\":\"error\",\"kind\":\"outside-plot-area\",\"board\":2,\"layer\":null,"
+          "\"file\":null,\"message\":\"Board 2 reaches 2.010 inch beyond the plotting area "
+          "(13.377, 14.558 to 15.396, 14.577 inch; the area is 13.386 x 14.567 inch)\","
+          "\"box\":{\"min_x\":13.37696850393701,\"min_y\":14.558070866141733,"
+          "\"max_x\":15.395669291338585,\"max_y\":14.576771653543307},"
+          "\"off_in\":2.0098425196850407},"
+          "{\"severity\":\"error\",\"kind\":\"undefined-d-code\",\"board\":2,\"layer\":1,"
+          "\"file\":\"" +
+          d + "/bad.gbr\",\"message\":\"" + d +
+          "/bad.gbr:1: D12 is used once but "
+          "defined neither in the file nor in an aperture file: its flashes draw nothing and its "
+          "lines are 1 pixel wide\",\"d_code\":12,\"count\":1,\"line\":1}],"
+          "\"film\":{\"width_px\":16224,\"height_px\":15392,\"dpi\":1016,\"file_bytes\":581586,"
+          "\"memory_bytes\":31214976,\"bands\":1,\"rows_per_band\":33088,\"seconds\":S}}\n");
 }
 
 TEST(CheckCommandTest, TextReportOfACleanJob) {
@@ -93,14 +99,16 @@ TEST(CheckCommandTest, TextReportOfACleanJob) {
     return test::runCommand(cli::addJobCommand, std::move(args));
   };
   jobCommand({"job", "delete", job, "--board", "2", "--settings", settings});
-  const std::string out = test::runCommand(
-      cli::addCheckCommand, {"check", job, "--settings", settings, "--dpi", "1016"});
-  EXPECT_EQ(std::regex_replace(out, std::regex("about [0-9.]+ s"), "about S s"),
-            "Check of " + job + " at 1016 dpi\n"
-            "Layers checked: 1\n"
-            "Film: 3648 x 1600 pixels (3.591 x 1.575 inch) at 1016 dpi, about 0.1 MB, 0.7 MB of "
-            "memory for 1 band of 1600 rows, about S s\n"
-            "0 errors, 0 warnings\n");
+  const std::string out = test::runCommand(cli::addCheckCommand,
+                                           {"check", job, "--settings", settings, "--dpi", "1016"});
+  EXPECT_EQ(
+      std::regex_replace(out, std::regex("about [0-9.]+ s"), "about S s"),
+      "Check of " + job +
+          " at 1016 dpi\n"
+          "Layers checked: 1\n"
+          "Film: 3648 x 1600 pixels (3.591 x 1.575 inch) at 1016 dpi, about 0.1 MB, 0.7 MB of "
+          "memory for 1 band of 1600 rows, about S s\n"
+          "0 errors, 0 warnings\n");
 }
 
 }  // namespace

@@ -26,8 +26,9 @@ namespace fs = std::filesystem;
 // file function when one is given.
 std::string gerber(const std::string& function = "") {
   std::string x2 = function.empty() ? "" : "%TF.FileFunction," + function + "*%\n";
-  return x2 + "%FSLAX24Y24*%%MOIN*%%ADD10C,0.010*%\nD10*X10000Y10000D02*X30000Y10000D01*"
-              "X30000Y20000D01*X10000Y20000D01*X10000Y10000D01*M02*\n";
+  return x2 +
+         "%FSLAX24Y24*%%MOIN*%%ADD10C,0.010*%\nD10*X10000Y10000D02*X30000Y10000D01*"
+         "X30000Y20000D01*X10000Y20000D01*X10000Y10000D01*M02*\n";
 }
 
 const std::string kDrill = "M48\nINCH\nT1C0.030\n%\nT1\nX015000Y015000\nM30\n";
@@ -63,11 +64,11 @@ void writeZip(const fs::path& zip, const Files& files) {
 
 const Files kBoard = {
     {"b-F_Cu.gbr", gerber("Copper,L1,Top")},
-    {"b-B_Cu.gbr", gerber()},                      // by its KiCad name
-    {"b.gtl", gerber("Soldermask,Bot")},           // the X2 attribute wins over the name
-    {"gerbers/b.GKO", gerber()},                   // a subfolder; sizes the board
+    {"b-B_Cu.gbr", gerber()},             // by its KiCad name
+    {"b.gtl", gerber("Soldermask,Bot")},  // the X2 attribute wins over the name
+    {"gerbers/b.GKO", gerber()},          // a subfolder; sizes the board
     {"b-In2_Cu.gbr", gerber("Copper,L3,Inr")},
-    {"b-In9_Cu.gbr", gerber()},                    // inner copper 9: no layer by default
+    {"b-In9_Cu.gbr", gerber()},  // inner copper 9: no layer by default
     {"assembly.gbr", gerber("AssemblyDrawing,Top")},
     {"b-PTH.drl", kDrill},
     {"b-NPTH.drl", kDrill},
@@ -87,22 +88,23 @@ TEST(BoardImportTest, FolderRolesLayersAndBoard) {
                                                         {"b-PTH.drl", 18},
                                                         {"b.gtl", 12},
                                                         {"gerbers/b.GKO", 17}}));
-  EXPECT_EQ(importTable(plan),
-            "File           Role                Layer\n"
-            "b-B_Cu.gbr     bottom copper       2      KiCad name\n"
-            "b-F_Cu.gbr     top copper          1      X2 file function Copper,L1,Top\n"
-            "b-In2_Cu.gbr   inner copper 2      4      X2 file function Copper,L3,Inr\n"
-            "b-PTH.drl      drill               18     Excellon M48 header\n"
-            "b.gtl          bottom solder mask  12     X2 file function Soldermask,Bot\n"
-            "gerbers/b.GKO  outline             17     Protel extension; sizes the board\n"
-            "README.txt     -                   -      not placed: neither Gerber data nor a drill "
-            "file with an M48 header\n"
-            "assembly.gbr   -                   -      not placed: X2 file function "
-            "AssemblyDrawing,Top has no layer role\n"
-            "b-In9_Cu.gbr   inner copper 9      -      not placed: the layer map gives inner copper 9 "
-            "no layer ([BoardLayers] InnerCopper9)\n"
-            "b-NPTH.drl     drill               -      not placed: the board keeps one drill file, the "
-            "one for plated-through holes: b-PTH.drl\n");
+  EXPECT_EQ(
+      importTable(plan),
+      "File           Role                Layer\n"
+      "b-B_Cu.gbr     bottom copper       2      KiCad name\n"
+      "b-F_Cu.gbr     top copper          1      X2 file function Copper,L1,Top\n"
+      "b-In2_Cu.gbr   inner copper 2      4      X2 file function Copper,L3,Inr\n"
+      "b-PTH.drl      drill               18     Excellon M48 header\n"
+      "b.gtl          bottom solder mask  12     X2 file function Soldermask,Bot\n"
+      "gerbers/b.GKO  outline             17     Protel extension; sizes the board\n"
+      "README.txt     -                   -      not placed: neither Gerber data nor a drill "
+      "file with an M48 header\n"
+      "assembly.gbr   -                   -      not placed: X2 file function "
+      "AssemblyDrawing,Top has no layer role\n"
+      "b-In9_Cu.gbr   inner copper 9      -      not placed: the layer map gives inner copper 9 "
+      "no layer ([BoardLayers] InnerCopper9)\n"
+      "b-NPTH.drl     drill               -      not placed: the board keeps one drill file, the "
+      "one for plated-through holes: b-PTH.drl\n");
 
   Job job;
   job.Boards.resize(1);  // a board already there stays first and unselected
@@ -128,8 +130,9 @@ TEST(BoardImportTest, FolderRolesLayersAndBoard) {
   test::writeFile(dir / "c-F_Cu.gbr", gerber());
   plan = planBoardImport(dir, BoardFormat{}, LayerMap::defaults());
   EXPECT_EQ(importProblem(plan),
-            dir.string() + ": files of more than one board? top copper: b-F_Cu.gbr, c-F_Cu.gbr: "
-                           "nothing imported; import one board's files at a time");
+            dir.string() +
+                ": files of more than one board? top copper: b-F_Cu.gbr, c-F_Cu.gbr: "
+                "nothing imported; import one board's files at a time");
   EXPECT_THROW(addImportedBoard(job, plan, [](const fs::path& f) { return f.string(); }),
                FormatError);
   EXPECT_EQ(job.Boards.size(), 2u);
@@ -140,7 +143,8 @@ TEST(BoardImportTest, DrillFileKept) {
     Files files = drills;
     files.emplace_back("x-F_Cu.gbr", gerber());
     BoardImportPlan plan = planBoardImport(folderWith(files), BoardFormat{}, LayerMap::defaults());
-    return plan.Layers[17].empty() ? std::string("none") : fs::path(plan.Layers[17]).filename().string();
+    return plan.Layers[17].empty() ? std::string("none")
+                                   : fs::path(plan.Layers[17]).filename().string();
   };
   const std::string plated = "M48\n;TYPE=PLATED\nINCH\n%\nM30\n";
   const std::string x2Unplated = "M48\n; #@! TF.FileFunction,NonPlated,1,2,NPTH\n%\nM30\n";
@@ -148,6 +152,8 @@ TEST(BoardImportTest, DrillFileKept) {
   EXPECT_EQ(kept({{"x.drl", kDrill}, {"x-NPTH.drl", kDrill}}), "x.drl");
   EXPECT_EQ(kept({{"a.txt", plated}, {"b.txt", kDrill}}), "a.txt");
   EXPECT_EQ(kept({{"a.txt", x2Unplated}, {"b.txt", kDrill}}), "b.txt");
+  EXPECT_EQ(kept({{"ThruHolePlated.ncd", kDrill}, {"ThruHoleNonPlated.ncd", kDrill}}),
+            "ThruHolePlated.ncd");
   EXPECT_EQ(kept({{"a.drl", kDrill}, {"b.drl", kDrill}}), "none");
   EXPECT_EQ(kept({{"a.txt", plated}, {"b.txt", plated}}), "none");
   // An Excellon file without M48 is not taken for a drill file.
@@ -173,16 +179,19 @@ TEST(BoardImportTest, ZipUnpackedBesideItAndItsRefusals) {
   EXPECT_THROW(planBoardImport(zip, BoardFormat{}, LayerMap::defaults()), IoError);
   EXPECT_FALSE(fs::exists(dir / "board/b-F_Cu.gbr"));
   // Elsewhere, when asked.
-  EXPECT_EQ(planBoardImport(zip, BoardFormat{}, LayerMap::defaults(), dir / "other").placedCount(), 6u);
+  EXPECT_EQ(planBoardImport(zip, BoardFormat{}, LayerMap::defaults(), dir / "other").placedCount(),
+            6u);
 
   // Names that would leave the folder, and what is neither zip nor folder.
   for (const char* name : {"../evil.gbr", "a/../../evil.gbr", "/etc/evil.gbr", "c:evil.gbr"}) {
     writeZip(dir / "evil.zip", {{name, "x"}});
-    EXPECT_THROW(planBoardImport(dir / "evil.zip", BoardFormat{}, LayerMap::defaults()), FormatError)
+    EXPECT_THROW(planBoardImport(dir / "evil.zip", BoardFormat{}, LayerMap::defaults()),
+                 FormatError)
         << name;
   }
   EXPECT_FALSE(fs::exists(dir / "evil.gbr"));
-  EXPECT_THROW(planBoardImport(dir / "board/README.txt", BoardFormat{}, LayerMap::defaults()), IoError);
+  EXPECT_THROW(planBoardImport(dir / "board/README.txt", BoardFormat{}, LayerMap::defaults()),
+               IoError);
 }
 
 }  // namespace

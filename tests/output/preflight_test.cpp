@@ -25,7 +25,8 @@ std::string layer(const std::string& aperture = "C,0.010", const std::string& ta
   return "%FSLAX24Y24*%%MOIN*%" +
          (definitions.empty() ? "%ADD10" + aperture + "*%%ADD11C,0.060*%" : definitions) +
          "D10*X10000Y10000D02*X30000Y10000D01*X30000Y20000D01*X10000Y20000D01*X10000Y10000D01*"
-         "D11*X20000Y15000D03*" + tail;
+         "D11*X20000Y15000D03*" +
+         tail;
 }
 
 class PreflightTest : public testing::Test {
@@ -34,7 +35,8 @@ class PreflightTest : public testing::Test {
 
   // A board at (x, y) inches whose master is `gerber` (written as `name`),
   // on layer 1.
-  Board& addBoard(const std::string& name, const std::string& gerber, double x = 1.0, double y = 1.0) {
+  Board& addBoard(const std::string& name, const std::string& gerber, double x = 1.0,
+                  double y = 1.0) {
     test::writeFile(dir_ / name, gerber);
     MasterMeasurement m = measureMasterGerber(dir_ / name, BoardFormat{});
     Board board;
@@ -48,7 +50,8 @@ class PreflightTest : public testing::Test {
   // Another layer of the last board.
   void addLayer(int n, const std::string& name, const std::string& bytes) {
     if (!bytes.empty()) test::writeFile(dir_ / name, bytes);
-    job_.Boards.back().LayerGerber[static_cast<size_t>(n - 1)] = name.empty() ? "" : (dir_ / name).string();
+    job_.Boards.back().LayerGerber[static_cast<size_t>(n - 1)] =
+        name.empty() ? "" : (dir_ / name).string();
   }
 
   PreflightReport check(int dpi = 2032) {
@@ -86,8 +89,8 @@ TEST_P(PreflightProblemTest, FoundAloneInAJobMadeToHaveIt) {
   EXPECT_EQ(kindKey(p.Kind), std::string(kindKey(c.kind)));
   EXPECT_EQ(p.Severity, c.severity);
   EXPECT_NE(p.Message.find(c.message), std::string::npos) << p.Message;
-  EXPECT_EQ(report.boardSeverity(0), c.kind == CheckKind::FilmImpossible ? std::nullopt
-                                                                           : std::optional(c.severity));
+  EXPECT_EQ(report.boardSeverity(0),
+            c.kind == CheckKind::FilmImpossible ? std::nullopt : std::optional(c.severity));
 }
 
 // clang-format off
@@ -135,9 +138,10 @@ INSTANTIATE_TEST_SUITE_P(Problems, PreflightProblemTest, testing::Values(
 TEST_F(PreflightTest, CleanJobHasNoProblemAndItsFilmIsEstimated) {
   // D11 comes from the layer's aperture file, as an RS-274-D layer's would.
   addBoard("clean.gbr", layer());
-  addBoard("rs274d.gbr", "D10*X1000Y1000D02*X3000Y1000D01*X3000Y2000D01*D11*X2000Y1500D03*M02*", 4.0,
-           1.0);
-  test::writeFile(dir_ / "rs274d.Env", "[<4\nrs274d.gbr\n2 3 11\n10 1 0.01000 0.01000\n11 1 0.06000 0.06000\n0\n");
+  addBoard("rs274d.gbr", "D10*X1000Y1000D02*X3000Y1000D01*X3000Y2000D01*D11*X2000Y1500D03*M02*",
+           4.0, 1.0);
+  test::writeFile(dir_ / "rs274d.Env",
+                  "[<4\nrs274d.gbr\n2 3 11\n10 1 0.01000 0.01000\n11 1 0.06000 0.06000\n0\n");
   job_.Boards.back().LayerAperture[0] = (dir_ / "rs274d.Env").string();
 
   const PreflightReport report = check(1016);

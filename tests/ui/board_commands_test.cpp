@@ -101,7 +101,8 @@ TEST_F(OutputWindowTest, CheckMarksBoardsAndTheExportAsksBeforeItStarts) {
     EXPECT_FALSE(dialog.goOnButton()->isVisible());
     EXPECT_EQ(column(dialog.table(), 0), QStringList{"error"});
     EXPECT_TRUE(column(dialog.table(), 3).front().contains("beyond the plotting area"));
-    EXPECT_TRUE(dialog.summary()->text().startsWith("2032 dpi, layers 1, 17: 1 error, 0 warnings."));
+    EXPECT_TRUE(
+        dialog.summary()->text().startsWith("2032 dpi, layers 1, 17: 1 error, 0 warnings."));
     dialog.stopButton()->click();
   });
   trigger("&Job", "Check job");
