@@ -39,7 +39,8 @@ OutputLayers layerList(const std::string& text) {
   for (std::string item; std::getline(in, item, ',');) {
     std::optional<long long> n = parseInteger(trimSpaces(item));
     if (!n || *n < 1 || *n > kLayerCount) {
-      throw std::invalid_argument("--layers '" + text + "': expected layer numbers 1..18 separated by commas");
+      throw std::invalid_argument("--layers '" + text +
+                                  "': expected layer numbers 1..18 separated by commas");
     }
     layers[static_cast<size_t>(*n - 1)] = true;
   }
@@ -56,8 +57,8 @@ std::string boxJson(const InchBox& b) {
 
 std::string problemJson(const CheckProblem& p) {
   std::string out = std::string("{\"severity\":\"") + severityKey(p.Severity) + "\",\"kind\":\"" +
-                    kindKey(p.Kind) + "\",\"board\":" +
-                    (p.Board ? std::to_string(*p.Board + 1) : "null") +
+                    kindKey(p.Kind) +
+                    "\",\"board\":" + (p.Board ? std::to_string(*p.Board + 1) : "null") +
                     ",\"layer\":" + (p.Layer ? std::to_string(p.Layer) : "null") +
                     ",\"file\":" + (p.File.empty() ? "null" : jsonString(p.File)) +
                     ",\"message\":" + jsonString(p.Message);
@@ -78,7 +79,8 @@ std::string problemJson(const CheckProblem& p) {
     case CheckKind::LayerMisaligned:
       out += ",\"box\":" + boxJson(p.Box) + ",\"off_in\":" + jsonNumber(p.Off);
       break;
-    default: break;
+    default:
+      break;
   }
   return out + "}";
 }
@@ -89,7 +91,8 @@ void printJson(const Job& job, const CheckOptions& o, const PreflightReport& r, 
   out << "],\"tolerance_in\":" << jsonNumber(o.tolerance)
       << ",\"line_width_mils\":" << jsonNumber(o.lineWidth_mils) << ",\"errors\":" << r.errors()
       << ",\"warnings\":" << r.warnings() << ",\"problems\":[";
-  for (size_t i = 0; i < r.Problems.size(); ++i) out << (i ? "," : "") << problemJson(r.Problems[i]);
+  for (size_t i = 0; i < r.Problems.size(); ++i)
+    out << (i ? "," : "") << problemJson(r.Problems[i]);
   out << "],\"film\":";
   if (const std::optional<FilmEstimate>& f = r.Film) {
     out << "{\"width_px\":" << f->Width_px << ",\"height_px\":" << f->Height_px
@@ -126,8 +129,9 @@ void addCheckCommand(CLI::App& app, Action& action) {
   cmd->add_option("--memory", o->memory_MB,
                   "Memory for the band buffers in MB (default: Memory from the settings)")
       ->check(CLI::Range(1, 65536));
-  cmd->add_option("--tolerance", o->tolerance,
-                  "Inches a layer's extents may stick out of its board's master data (default 0.05)")
+  cmd->add_option(
+         "--tolerance", o->tolerance,
+         "Inches a layer's extents may stick out of its board's master data (default 0.05)")
       ->check(CLI::Range(0.0, 100.0));
   cmd->add_flag("--json", o->json, "Print the report as one JSON object (see the README)");
   cmd->add_option("--settings", o->settingsFile,
@@ -136,20 +140,23 @@ void addCheckCommand(CLI::App& app, Action& action) {
   cmd->callback([o, &action] {
     action = [o] {
       Job job;
-      job.Settings = readSettings(o->settingsFile.empty() ? settingsFilePath() : fs::path(o->settingsFile));
+      job.Settings =
+          readSettings(o->settingsFile.empty() ? settingsFilePath() : fs::path(o->settingsFile));
       openJob(job, o->jobFile);
       PreflightSettings s;
       s.Export.dpi = o->dpi;
       s.Export.layers = o->layers.empty() ? layersWithGerber(job) : layerList(o->layers);
       s.Export.lineWidth_mils = o->lineWidth_mils;
       s.Export.techArea = o->techArea;
-      s.Export.budgetBytes = memoryBudgetBytes(o->memory_MB > 0 ? o->memory_MB : job.Settings.MemoryMegabytes);
+      s.Export.budgetBytes =
+          memoryBudgetBytes(o->memory_MB > 0 ? o->memory_MB : job.Settings.MemoryMegabytes);
       s.Tolerance = o->tolerance;
       const PreflightReport report = checkJob(job, s);
       if (o->json) {
         printJson(job, *o, report, std::cout);
       } else {
-        std::cout << "Check of " << job.JobName << " at " << o->dpi << " dpi\n" << reportText(job, report);
+        std::cout << "Check of " << job.JobName << " at " << o->dpi << " dpi\n"
+                  << reportText(job, report);
       }
       std::cout.flush();
       if (report.errors() > 0) {

@@ -24,7 +24,8 @@ namespace {
 
 void write(const fs::path& file, std::string_view bytes) {
   fs::create_directories(file.parent_path());
-  std::ofstream(file, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(file, std::ios::binary)
+      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 void checkPlan(const drumplot::BoardImportPlan& plan, const fs::path& root) {
@@ -33,7 +34,8 @@ void checkPlan(const drumplot::BoardImportPlan& plan, const fs::path& root) {
     const std::string inside = fs::weakly_canonical(f.File).string();
     if (inside.rfind(fs::weakly_canonical(root).string(), 0) != 0) std::abort();
     if (f.Layer == 0 && f.Reason.empty()) std::abort();
-    if (f.Layer != 0 && (f.Layer > drumplot::kLayerCount || !layers.insert(f.Layer).second)) std::abort();
+    if (f.Layer != 0 && (f.Layer > drumplot::kLayerCount || !layers.insert(f.Layer).second))
+      std::abort();
   }
 }
 
@@ -41,7 +43,8 @@ void checkPlan(const drumplot::BoardImportPlan& plan, const fs::path& root) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
-  static const fs::path root = fs::temp_directory_path() / ("fuzz_board_import." + std::to_string(::getpid()));
+  static const fs::path root =
+      fs::temp_directory_path() / ("fuzz_board_import." + std::to_string(::getpid()));
   fs::remove_all(root);
   const fs::path folder = root / "board";
   fs::path source = folder;
@@ -52,10 +55,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t start = 0;
     for (int n = 0; start <= input.size() && n < 8; ++n) {
       size_t end = input.find("\n---\n", start);
-      std::string_view piece = input.substr(start, end == std::string_view::npos ? end : end - start);
+      std::string_view piece =
+          input.substr(start, end == std::string_view::npos ? end : end - start);
       const size_t line = piece.find('\n');
       std::string name(piece.substr(0, line));
-      if (name.empty() || name.find_first_of("/\\") != std::string::npos || name == "." || name == "..") {
+      if (name.empty() || name.find_first_of("/\\") != std::string::npos || name == "." ||
+          name == "..") {
         name = "f" + std::to_string(n);
       }
       write(folder / name, line == std::string_view::npos ? "" : piece.substr(line + 1));
