@@ -23,6 +23,7 @@ void addAperturesCommand(CLI::App& app, Action& action);
 void addDrillCommand(CLI::App& app, Action& action);
 // export, bmp and fpf.
 void addExportCommand(CLI::App& app, Action& action);
+void addCheckCommand(CLI::App& app, Action& action);
 
 // Shared option help and check for the data format text.
 inline constexpr const char* kFormatHelp =

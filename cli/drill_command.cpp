@@ -10,6 +10,7 @@
 #include "cli/command_registry.h"
 #include "drill/drill_overview.h"
 #include "drill/drill_panel.h"
+#include "job/board_import.h"
 #include "job/job_file.h"
 
 namespace drumplot::cli {
@@ -67,7 +68,9 @@ void addDrillCommand(CLI::App& app, Action& action) {
       "board of the job, shifted by the board's position and the offset, and add one hit per "
       "mark board");
   cmd->add_option("JOB", o->jobFile, "Job file (.wpr)")->required()->check(CLI::ExistingFile);
-  cmd->add_option("--in", o->input, "Drill file of one board (.drl)")->required();
+  cmd->add_option("--in", o->input,
+                  "Drill file of one board (.drl); default: the drill file a board imported with "
+                  "job add-board remembers");
   cmd->add_option("--out", o->output, "Panelized drill file to write (replaced)")->required();
   cmd->add_option("--offset", o->offset,
                   "Offset Gerber data from Drill data DX,DY, added to every board hit "
@@ -96,7 +99,10 @@ void addDrillCommand(CLI::App& app, Action& action) {
         settings.DataFormat = BoardFormat::fromReaderFormat(parseFormatSpec(o->format));
         settings.OutputFormat = settings.DataFormat;
       }
-      settings.InputFile = o->input;
+      settings.InputFile = o->input.empty() ? offeredDrillFile(job) : o->input;
+      if (settings.InputFile.empty()) {
+        throw std::invalid_argument("--in: no board of " + o->jobFile + " remembers a drill file");
+      }
       settings.OutputFile = o->output;
       settings.DrillOffsetX = drillOffsetInches(o->offset.first, o->unit);
       settings.DrillOffsetY = drillOffsetInches(o->offset.second, o->unit);

@@ -14,6 +14,7 @@
 #include "cli/json_writer.h"
 #include "engine/errors.h"
 #include "engine/text.h"
+#include "job/board_import.h"
 #include "job/gerber_import.h"
 #include "job/job_file.h"
 #include "job/marks.h"
@@ -492,6 +493,61 @@ void addList(CLI::App& job, Action& action) {
   });
 }
 
+// drumplot-cli job add-board
+// ============================================================================
+
+void addAddBoard(CLI::App& job, Action& action) {
+  struct Options : JobOptions {
+    std::string source;
+    std::string at;
+    std::string map;
+    std::string unpackTo;
+    std::string format = "2.3,leading,abs,inch";
+  };
+  auto o = std::make_shared<Options>();
+  auto* cmd = addJobSubcommand(
+      job, "add-board",
+      "Import a whole board from a folder or zip file: each file's role from its X2 file "
+      "function, else from the KiCad, Altium/Protel, Eagle, gEDA or OrCAD name, drill files by "
+      "their M48 header; each role on the layer the layer map gives it. Prints file -> role -> "
+      "layer; files it cannot place are listed, not guessed",
+      *o);
+  cmd->add_option("PATH", o->source, "Folder or zip file with the board's files")
+      ->required()
+      ->check(CLI::ExistingPath);
+  cmd->add_option("--at", o->at, "Move the board to X,Y inches (left-top corner)");
+  cmd->add_option("--map", o->map,
+                  "Layer map: the [BoardLayers] section of this INI file (default: the settings "
+                  "file's; keys absent take the defaults TopCopper=1, BottomCopper=2, "
+                  "InnerCopper1..8=3..10, TopMask=11, BottomMask=12, TopSilk=13, BottomSilk=14, "
+                  "TopPaste=15, BottomPaste=16, Outline=17, Drill=18)")
+      ->check(CLI::ExistingFile);
+  cmd->add_option("--unpack-to", o->unpackTo,
+                  "Folder a zip file is unpacked into (default: beside the zip, named after it)");
+  cmd->add_option("--format", o->format, kFormatHelp)->check(FormatSpecValidator());
+  cmd->callback([o, &action] {
+    action = [o] {
+      EditedJob edited(*o, true);
+      Job& job = edited.job;
+      std::optional<std::pair<double, double>> at;
+      if (!o->at.empty()) at = parsePair(o->at, "--at");
+      const fs::path mapFile = !o->map.empty()            ? fs::path(o->map)
+                               : o->settingsFile.empty() ? settingsFilePath()
+                                                         : fs::path(o->settingsFile);
+      const LayerMap map = readLayerMap(IniDocument::load(mapFile), mapFile.string());
+      job.CurrentFormat = BoardFormat::fromReaderFormat(parseFormatSpec(o->format));
+      const BoardImportPlan plan = planBoardImport(o->source, job.CurrentFormat, map, o->unpackTo);
+      std::cout << importTable(plan);
+      const size_t index = addImportedBoard(
+          job, plan, [&job](const fs::path& file) { return storedPath(file.string(), job); });
+      if (at) job.moveTo(index, at->first, at->second);
+      edited.save();
+      std::cout << plan.placedCount() << " of " << plan.Files.size() << " files placed\n"
+                << describe(job, index) << "\n";
+    };
+  });
+}
+
 }  // namespace
 
 void addJobCommand(CLI::App& app, Action& action) {
@@ -502,6 +558,7 @@ void addJobCommand(CLI::App& app, Action& action) {
   job->require_subcommand(1);
   addNew(*job, action);
   addAdd(*job, action);
+  addAddBoard(*job, action);
   addLayer(*job, action);
   addMove(*job, action);
   addRelativeMove(*job, action);

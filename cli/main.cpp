@@ -29,6 +29,7 @@ int main(int argc, char** argv) {
   drumplot::cli::addAperturesCommand(app, action);
   drumplot::cli::addDrillCommand(app, action);
   drumplot::cli::addExportCommand(app, action);
+  drumplot::cli::addCheckCommand(app, action);
 
   try {
     app.parse(argc, argv);

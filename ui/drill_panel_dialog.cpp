@@ -84,6 +84,12 @@ void DrillPanelDialog::load(const std::string& unitText, const MarkDrillTable& m
   dyUnit_->setText(toQString(unitText));
 }
 
+void DrillPanelDialog::offerInput(const std::string& file) {
+  if (file.empty()) return;
+  settings_.InputFile = file;
+  inputLabel_->setText(toQString(file));
+}
+
 DrillPanelSettings DrillPanelDialog::result() const {
   DrillPanelSettings settings = settings_;
   settings.DrillOffsetX = drillOffsetInches(dx_->value(), unitText_);

@@ -26,6 +26,9 @@ class DrillPanelDialog final : public QDialog {
   // Both names cleared, dX and dY 0, their unit labels showing `unitText`;
   // `markDrills` is what "Assign drill to mark" starts from.
   void load(const std::string& unitText, const MarkDrillTable& markDrills);
+  // After load: the input file a board remembers, shown and chosen until
+  // another is picked (empty: none).
+  void offerInput(const std::string& file);
   // Offsets in inches ("mm" values divided by 25.4).
   DrillPanelSettings result() const;
 

@@ -23,6 +23,8 @@
 #include "ui/aperture_import_dialog.h"
 #include "ui/aperture_table_dialog.h"
 #include "ui/background_work.h"
+#include "ui/board_import_dialog.h"
+#include "ui/check_dialog.h"
 #include "ui/coordinates_dialog.h"
 #include "ui/data_format_dialog.h"
 #include "ui/drill_panel_dialog.h"
@@ -109,7 +111,10 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
       previewWindow_(new PreviewWindow(this)),
       apertureTableDialog_(new ApertureTableDialog(prompts_, this)),
       apertureImportDialog_(new ApertureImportDialog(this)),
-      drillPanelDialog_(new DrillPanelDialog(prompts_, this)) {
+      drillPanelDialog_(new DrillPanelDialog(prompts_, this)),
+      boardImportDialog_(new BoardImportDialog(this)),
+      checkDialog_(new CheckDialog(this)) {
+  setAcceptDrops(true);
   setCentralWidget(view_);
   setStatusBar(status_);
   createMenus();
@@ -155,6 +160,8 @@ void MainWindow::createMenus() {
   item(job, QStringLiteral("Import associated Gerber's (active layer)"), {},
        &MainWindow::onAddGerber);
   item(job, QStringLiteral("Import apertures (active layer)"), {}, &MainWindow::onImportApertures);
+  item(job, QStringLiteral("Import board (folder or zip)"), {}, &MainWindow::onImportBoard);
+  item(job, QStringLiteral("Check job"), {}, &MainWindow::onCheckJob);
   job->addSeparator();
   item(job, QStringLiteral("&Exit"), QKeySequence(Qt::ALT | Qt::Key_X), &QWidget::close);
 
@@ -586,6 +593,7 @@ void MainWindow::onBoardDragged(size_t index, QPoint position) {
     prompts_.inform(this, QString::fromLatin1(kBoardLockedMessage));
     return;
   }
+  clearStaleMarks();
   view_->plotArea()->showBoard(index, job_.Boards[index]);
 }
 
@@ -645,6 +653,7 @@ void MainWindow::updateScreenScale() {
 }
 
 void MainWindow::showBoards() {
+  clearStaleMarks();
   view_->plotArea()->showBoards(job_.Boards);
   view_->layerPanel()->showFiles(job_.Panel);
   aptTool_->setEnabled(job_.BoardSelectedOnce);

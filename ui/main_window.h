@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "engine/interpreter.h"
 #include "io/file_io.h"
@@ -27,6 +28,8 @@ namespace drumplot {
 class AboutDialog;
 class ApertureImportDialog;
 class ApertureTableDialog;
+class BoardImportDialog;
+class CheckDialog;
 class CoordinatesDialog;
 class DataFormatDialog;
 class DrillPanelDialog;
@@ -44,6 +47,9 @@ class TechAreaDialog;
 class TextViewer;
 class UnitDialog;
 class UserPrompts;
+
+struct PlotterExportSettings;
+struct PreflightReport;
 
 struct MainWindowOptions {
   std::filesystem::path SettingsFile;  // GerbPrj.ini
@@ -89,6 +95,9 @@ class MainWindow final : public QMainWindow {
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  // A board folder or zip dropped on the window is imported.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   // Set-up
@@ -131,6 +140,17 @@ class MainWindow final : public QMainWindow {
   void onImportApertures();
   void onConvertAperture();
   void onPanelizeDrill();
+  // Board import and the check before plotting (main_window_board.cpp)
+  void onImportBoard();
+  void importBoard(const std::filesystem::path& source);
+  void onCheckJob();
+  // The check of an export about to start: true when it goes on (no
+  // problem, or the operator chose to go on).
+  bool checkBeforeExport(const PlotterExportSettings& settings);
+  PreflightReport runCheck(const PlotterExportSettings& settings);
+  // Boards the check found problems with are outlined until the job changes.
+  void markCheckedBoards(const PreflightReport& report);
+  void clearStaleMarks();
   // Long work of those commands on a worker thread, with panel 4 showing
   // its progress and a Cancel button setting `cancelled`.
   template <typename Work>
@@ -179,6 +199,7 @@ class MainWindow final : public QMainWindow {
   QPoint pressPoint_;  // where the left button went down on a board
   bool started_ = false;
   bool busy_ = false;  // long work is running: the window cannot close
+  std::vector<Board> checkedBoards_;  // the boards as the marks' check saw them
 
   JobView* view_;
   JobStatusBar* status_;
@@ -205,6 +226,8 @@ class MainWindow final : public QMainWindow {
   ApertureTableDialog* apertureTableDialog_;
   ApertureImportDialog* apertureImportDialog_;
   DrillPanelDialog* drillPanelDialog_;
+  BoardImportDialog* boardImportDialog_;
+  CheckDialog* checkDialog_;
 };
 
 }  // namespace drumplot

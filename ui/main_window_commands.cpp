@@ -20,6 +20,7 @@
 #include "drill/drill_panel.h"
 #include "engine/errors.h"
 #include "job/aperture_attachment.h"
+#include "job/board_import.h"
 #include "job/display_text.h"
 #include "output/job_bitmap.h"
 #include "output/job_preview.h"
@@ -114,6 +115,7 @@ void MainWindow::onExport() {
   if (exportDialog_->exec() != QDialog::Accepted) return;
   PlotterExportSettings settings = exportDialog_->plotterSettings();
   settings.budgetBytes = memoryBudgetBytes(job_.Settings.MemoryMegabytes);
+  if (!checkBeforeExport(settings)) return;
   ExportProgress exportProgress;
   settings.progress = &exportProgress;
   watchOutput(*this, exportProgress, settings.file);
@@ -323,6 +325,7 @@ void MainWindow::onConvertAperture() {
 
 void MainWindow::onPanelizeDrill() {
   drillPanelDialog_->load(job_.Settings.UnitText, makeMarkDrillTable(gatherMarkNames(job_.Boards)));
+  drillPanelDialog_->offerInput(offeredDrillFile(job_));
   if (drillPanelDialog_->exec() != QDialog::Accepted) return;
   DrillPanelSettings settings = drillPanelDialog_->result();
   // The status line's data format serves drill files that do not state theirs.

@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPen>
 #include <QToolTip>
 
 #include "ui/qt_conversions.h"
@@ -63,9 +64,18 @@ void PlotAreaPanel::showBoards(const std::vector<Board>& boards) {
 
 void PlotAreaPanel::showBoard(size_t index, const Board& board) {
   BoardView& view = boards_.at(index);
-  update(view.Rect);
+  update(view.Rect.adjusted(-3, -3, 3, 3));
   view = viewOf(board);
-  update(view.Rect);
+  update(view.Rect.adjusted(-3, -3, 3, 3));
+}
+
+void PlotAreaPanel::setMarks(std::vector<BoardMark> marks) {
+  marks_ = std::move(marks);
+  update();
+}
+
+const BoardMark* PlotAreaPanel::mark(size_t index) const {
+  return index < marks_.size() && marks_[index].Outline.isValid() ? &marks_[index] : nullptr;
 }
 
 std::optional<size_t> PlotAreaPanel::boardAt(QPoint position) const {
@@ -86,14 +96,26 @@ void PlotAreaPanel::paintEvent(QPaintEvent* event) {
   for (const BoardView& board : boards_) {
     if (board.Rect.intersects(event->rect())) drawBoard(painter, board);
   }
+  // Marks go around the boards, over whatever lies next to them.
+  for (size_t i = 0; i < boards_.size(); ++i) {
+    if (const BoardMark* m = mark(i)) {
+      painter.setPen(QPen(m->Outline, 2));
+      painter.setBrush(Qt::NoBrush);
+      painter.drawRect(boards_[i].Rect.adjusted(-2, -2, 1, 1));
+    }
+  }
 }
 
 bool PlotAreaPanel::event(QEvent* event) {
   if (event->type() != QEvent::ToolTip) return QWidget::event(event);
   auto* help = static_cast<QHelpEvent*>(event);
   std::optional<size_t> index = boardAt(help->pos());
-  if (index && !boards_[*index].Caption.isEmpty()) {
-    QToolTip::showText(help->globalPos(), boards_[*index].Caption, this, boards_[*index].Rect);
+  QString hint = index ? boards_[*index].Caption : QString();
+  if (const BoardMark* m = index ? mark(*index) : nullptr) {
+    hint += (hint.isEmpty() ? QString() : QStringLiteral("\n")) + m->Text;
+  }
+  if (!hint.isEmpty()) {
+    QToolTip::showText(help->globalPos(), hint, this, boards_[*index].Rect);
   } else {
     QToolTip::hideText();
     event->ignore();

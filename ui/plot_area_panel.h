@@ -25,6 +25,13 @@ struct BoardView {
   QString Caption;
 };
 
+// A board the check found problems with: an outline in the colour of the
+// worst one, and the problems in its hint.
+struct BoardMark {
+  QColor Outline;  // invalid: the board is not marked
+  QString Text;
+};
+
 class PlotAreaPanel final : public QWidget {
   Q_OBJECT
 
@@ -39,6 +46,10 @@ class PlotAreaPanel final : public QWidget {
   void showBoard(size_t index, const Board& board);
   size_t boardCount() const { return boards_.size(); }
   const BoardView& board(size_t index) const { return boards_.at(index); }
+  // Marks by board index (fewer than the boards: the rest unmarked); they
+  // stay until set again.
+  void setMarks(std::vector<BoardMark> marks);
+  const BoardMark* mark(size_t index) const;
   // The board on top at a point of the panel: later boards lie over earlier ones.
   std::optional<size_t> boardAt(QPoint position) const;
 
@@ -62,6 +73,7 @@ class PlotAreaPanel final : public QWidget {
   QString caption_;
   QColor color_;
   std::vector<BoardView> boards_;
+  std::vector<BoardMark> marks_;
   // The board a button went down on: it takes the mouse until the buttons are up.
   std::optional<size_t> pressed_;
 };

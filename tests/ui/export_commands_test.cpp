@@ -12,6 +12,7 @@
 
 #include "output/job_bitmap.h"
 #include "output_fixture.h"
+#include "ui/check_dialog.h"
 #include "ui/export_dialog.h"
 #include "ui/preview_window.h"
 #include "ui/work_dialog.h"
@@ -123,6 +124,8 @@ TEST_F(OutputWindowTest, ExportThroughTheDialogWritesWhatTheCliWrites) {
     typeInto(dialog.findChild<QWidget*>("D-code without  hole:"), "11,12");
     typeInto(dialog.findChild<QWidget*>("User notes"), "panel 7");
     checkBox(&dialog, "Mirror horizontal")->click();
+    // The check finds the demo's silk reaching beyond its board: go on.
+    whenShown<CheckDialog>([](CheckDialog& check) { check.goOnButton()->click(); });
     whenShown<PreviewWindow>([&](PreviewWindow& preview) {
       EXPECT_EQ(preview.windowTitle(), "Preview exported data");
       EXPECT_TRUE(preview.isMaximized());
@@ -174,6 +177,7 @@ TEST_F(OutputWindowTest, CancelledExportLeavesTheOldFileAndTheWindowWorking) {
   whenShown<ExportDialog>([&](ExportDialog& dialog) {
     for (int layer = 1; layer <= 3; ++layer) dialog.layerBox(layer)->click();
     dialog.resolutionGroup()->button(9)->click();  // 65024 dpi: seconds of work
+    whenShown<CheckDialog>([](CheckDialog& check) { check.goOnButton()->click(); });
     whenShown<WorkDialog>([&](WorkDialog& work) {
       cancelShown = work.cancelButton()->isVisible();
       // The window behind keeps showing the progress every 333 ms.

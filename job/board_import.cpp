@@ -1,0 +1,387 @@
+// SPDX-License-Identifier: MIT
+// Importing a whole board from a folder or a zip file.
+#include "job/board_import.h"
+
+#include <algorithm>
+#include <fstream>
+#include <map>
+#include <system_error>
+
+#include "engine/errors.h"
+#include "engine/gerber_reader.h"
+#include "engine/text.h"
+#include "job/board_archive.h"
+#include "io/file_io.h"
+
+namespace drumplot {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The lines of an Excellon header worth reading for the file's role.
+std::vector<std::string_view> headerLines(std::string_view bytes, size_t maxLines) {
+  std::vector<std::string_view> lines;
+  for (size_t start = 0; start < bytes.size() && lines.size() < maxLines;) {
+    size_t end = bytes.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) end = bytes.size();
+    std::string_view line = trimSpaces(bytes.substr(start, end - start));
+    if (!line.empty()) lines.push_back(line);
+    start = end + 1;
+  }
+  return lines;
+}
+
+// The words of a file name, in lower case: cut at everything but letters
+// and digits, and where a capital follows a small letter ("ThruHoleNonPlated").
+std::vector<std::string> nameWords(std::string_view name) {
+  std::vector<std::string> words(1);
+  auto isLower = [](char c) { return c >= 'a' && c <= 'z'; };
+  auto isUpper = [](char c) { return c >= 'A' && c <= 'Z'; };
+  for (size_t i = 0; i < name.size(); ++i) {
+    const char c = name[i];
+    if (!isLower(c) && !isUpper(c) && !isDigit(c)) {
+      if (!words.back().empty()) words.emplace_back();
+      continue;
+    }
+    if (isUpper(c) && i > 0 && isLower(name[i - 1]) && !words.back().empty()) words.emplace_back();
+    words.back().push_back(isUpper(c) ? static_cast<char>(c - 'A' + 'a') : c);
+  }
+  if (words.back().empty()) words.pop_back();
+  return words;
+}
+
+// Plated-through holes or not: said by the X2 comment
+// (";TF.FileFunction,Plated,..." or "NonPlated"), Altium's ";TYPE=PLATED" or
+// ";TYPE=NON_PLATED", else by the words of the name: "NPTH", "unplated",
+// "non-plated" or "NonPlated", and "PTH" or "plated". Anything else does not say.
+DrillPlating drillPlating(std::string_view bytes, std::string_view name) {
+  for (std::string_view line : headerLines(bytes, 40)) {
+    if (line.front() != ';') continue;
+    if (line.find("FileFunction,NonPlated") != std::string_view::npos ||
+        line.find("TYPE=NON_PLATED") != std::string_view::npos) {
+      return DrillPlating::NonPlated;
+    }
+    if (line.find("FileFunction,Plated") != std::string_view::npos ||
+        line.find("TYPE=PLATED") != std::string_view::npos) {
+      return DrillPlating::Plated;
+    }
+  }
+  const std::vector<std::string> words = nameWords(fs::path(name).stem().string());
+  DrillPlating plating = DrillPlating::Unknown;
+  for (size_t i = 0; i < words.size(); ++i) {
+    const std::string& w = words[i];
+    if (w == "npth" || w == "unplated" || w == "nonplated" ||
+        (w == "non" && i + 1 < words.size() && words[i + 1] == "plated")) {
+      return DrillPlating::NonPlated;
+    }
+    if (w == "pth" || w == "plated") plating = DrillPlating::Plated;
+  }
+  return plating;
+}
+
+// Gives `f` its role from what the file holds and what it is called.
+void classify(BoardFile& f, const std::string& bytes, const BoardFormat& format) {
+  if (looksBinary(bytes)) {
+    f.Reason = "not a text file";
+    return;
+  }
+  if (hasDrillHeader(bytes)) {
+    f.Role = BoardRole{LayerRole::Drill, 0};
+    f.Source = RoleSource::DrillHeader;
+    f.Plating = drillPlating(bytes, f.Name);
+    return;
+  }
+  GerberReader reader(format.readerFormat());
+  reader.FileName = f.File.string();
+  try {
+    reader.loadBytes(bytes);
+    reader.computeExtents();
+  } catch (const FormatError& e) {
+    f.Reason = std::string("cannot be read as Gerber data: ") + e.what();
+    return;
+  }
+  const GerberProgram& program = reader.Program;
+  if (!program.hasDrawing && !program.hasEnd && program.fileAttributes.empty()) {
+    f.Reason = "neither Gerber data nor a drill file with an M48 header";
+    return;
+  }
+  f.Drawing = program.hasDrawing;
+  f.Extents = {reader.MinX, reader.MinY, reader.Width, reader.Height};
+  if (const std::string* function = program.fileAttribute(".FileFunction")) {
+    f.FileFunction = *function;
+    if (std::optional<FileFunctionRole> x2 = roleFromFileFunction(*function)) {
+      if (!x2->Role) {
+        f.Reason = "X2 file function " + *function + " has no layer role";
+        return;
+      }
+      f.Role = x2->Role;
+      f.Source = RoleSource::FileFunction;
+      return;
+    }
+  }
+  if (std::optional<NamedRole> named = roleFromFileName(f.Name)) {
+    f.Role = named->Role;
+    f.Source = named->Source;
+    return;
+  }
+  f.Reason = "no role in its X2 attributes or its name";
+}
+
+// Of several drill files the board keeps the one for plated-through holes:
+// the only one said to be, else the only one not said to be for unplated
+// holes. When that is not one file, it keeps none.
+void chooseDrill(std::vector<BoardFile*>& drills) {
+  if (drills.size() < 2) return;
+  auto only = [&drills](auto keep) -> BoardFile* {
+    BoardFile* found = nullptr;
+    for (BoardFile* f : drills) {
+      if (!keep(*f)) continue;
+      if (found) return nullptr;
+      found = f;
+    }
+    return found;
+  };
+  BoardFile* kept = only([](const BoardFile& f) { return f.Plating == DrillPlating::Plated; });
+  if (!kept) kept = only([](const BoardFile& f) { return f.Plating != DrillPlating::NonPlated; });
+  for (BoardFile* f : drills) {
+    if (f == kept) continue;
+    f->Reason =
+        kept ? "the board keeps one drill file, the one for plated-through holes: " + kept->Name
+             : std::to_string(drills.size()) +
+                   " drill files and none of them alone for plated-through holes: name the "
+                   "one to keep on a layer of its own";
+  }
+  drills.clear();
+  if (kept) drills.push_back(kept);
+}
+
+// Places every file with a role that no other file claims and that the map
+// gives a layer.
+void place(BoardImportPlan& plan, const LayerMap& map) {
+  std::map<std::string, std::vector<BoardFile*>> byRole;
+  for (BoardFile& f : plan.Files) {
+    if (f.Role) byRole[LayerMap::keyOf(*f.Role)].push_back(&f);
+  }
+  for (auto& [key, files] : byRole) {
+    if (files.front()->Role->Role == LayerRole::Drill) chooseDrill(files);
+    if (files.size() > 1) {
+      for (BoardFile* f : files) {
+        std::string others;
+        for (BoardFile* g : files) {
+          if (g != f) others += (others.empty() ? "" : ", ") + g->Name;
+        }
+        f->Reason = roleName(*f->Role) + " also claimed by " + others;
+        f->Contested = true;
+      }
+      continue;
+    }
+    if (files.empty()) continue;
+    BoardFile& f = *files.front();
+    f.Layer = map.layerOf(*f.Role);
+    if (f.Layer == 0) {
+      f.Reason = "the layer map gives " + roleName(*f.Role) + " no layer ([" + kLayerMapSection +
+                 "] " + LayerMap::keyOf(*f.Role) + ")";
+      continue;
+    }
+    plan.Layers[static_cast<size_t>(f.Layer - 1)] = f.File.string();
+  }
+}
+
+// The outline sizes the board; without one the top copper, then the bottom
+// copper, then the lowest layer that draws.
+std::optional<size_t> chooseMaster(const BoardImportPlan& plan) {
+  auto drawn = [&](LayerRole role) -> std::optional<size_t> {
+    for (size_t i = 0; i < plan.Files.size(); ++i) {
+      const BoardFile& f = plan.Files[i];
+      if (f.Layer != 0 && f.Drawing && f.Role->Role == role) return i;
+    }
+    return std::nullopt;
+  };
+  for (LayerRole role : {LayerRole::Outline, LayerRole::TopCopper, LayerRole::BottomCopper}) {
+    if (auto i = drawn(role)) return i;
+  }
+  std::optional<size_t> lowest;
+  for (size_t i = 0; i < plan.Files.size(); ++i) {
+    const BoardFile& f = plan.Files[i];
+    if (f.Layer != 0 && f.Drawing && (!lowest || f.Layer < plan.Files[*lowest].Layer)) lowest = i;
+  }
+  return lowest;
+}
+
+std::vector<fs::path> filesBelow(const fs::path& folder) {
+  std::vector<fs::path> files;
+  std::error_code ec;
+  fs::recursive_directory_iterator it(folder, ec), end;
+  if (ec) throw IoError(folder.string() + ": cannot read the folder: " + ec.message());
+  for (; it != end; it.increment(ec)) {
+    if (ec) throw IoError(folder.string() + ": cannot read the folder: " + ec.message());
+    if (it->is_regular_file(ec)) files.push_back(it->path());
+  }
+  return files;
+}
+
+}  // namespace
+
+// Board import - Drill files
+// ============================================================================
+
+bool hasDrillHeader(std::string_view bytes) {
+  for (std::string_view line : headerLines(bytes.substr(0, 4096), 64)) {
+    if (line.front() == ';') continue;
+    return startsWith(line, "M48") && (line.size() == 3 || trimSpaces(line.substr(3)).empty() ||
+                                       trimSpaces(line.substr(3)).front() == ';');
+  }
+  return false;
+}
+
+bool isDrillFile(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::string head(4096, '\0');
+  in.read(head.data(), static_cast<std::streamsize>(head.size()));
+  head.resize(static_cast<size_t>(in.gcount()));
+  return hasDrillHeader(head);
+}
+
+std::string boardDrillFile(const Job& job, const Board& board) {
+  for (const std::string& file : board.LayerGerber) {
+    if (!file.empty() && isDrillFile(job.resolvePath(file))) return job.resolvePath(file).string();
+  }
+  return {};
+}
+
+std::string offeredDrillFile(const Job& job) {
+  for (auto board = job.Boards.rbegin(); board != job.Boards.rend(); ++board) {
+    if (board->Selected) {
+      if (std::string file = boardDrillFile(job, *board); !file.empty()) return file;
+      break;
+    }
+  }
+  for (const Board& board : job.Boards) {
+    if (std::string file = boardDrillFile(job, board); !file.empty()) return file;
+  }
+  return {};
+}
+
+// Board import - Planning
+// ============================================================================
+
+size_t BoardImportPlan::placedCount() const {
+  return static_cast<size_t>(
+      std::count_if(Files.begin(), Files.end(), [](const BoardFile& f) { return f.Layer != 0; }));
+}
+
+std::string BoardImportPlan::contestedRoles() const {
+  std::map<std::string, std::string> byRole;
+  for (const BoardFile& f : Files) {
+    if (!f.Contested) continue;
+    std::string& names = byRole[roleName(*f.Role)];
+    names += (names.empty() ? "" : ", ") + f.Name;
+  }
+  std::string text;
+  for (const auto& [role, names] : byRole) text += (text.empty() ? "" : "; ") + role + ": " + names;
+  return text;
+}
+
+BoardImportPlan planBoardImport(const fs::path& source, const BoardFormat& format,
+                                const LayerMap& map, const fs::path& unpackFolder) {
+  BoardImportPlan plan;
+  plan.Source = source;
+  std::error_code ec;
+  std::vector<fs::path> files;
+  if (fs::is_directory(source, ec)) {
+    plan.Folder = source;
+    files = filesBelow(source);
+  } else if (isZipFile(source)) {
+    plan.Folder = unpackFolder.empty() ? defaultUnpackFolder(source) : unpackFolder;
+    files = unpackZip(source, plan.Folder);
+  } else {
+    throw IoError(source.string() + ": neither a folder nor a zip file");
+  }
+  for (const fs::path& file : files) {
+    BoardFile f;
+    f.File = file;
+    f.Name = file.lexically_relative(plan.Folder).generic_string();
+    classify(f, readFileBytes(file), format);
+    plan.Files.push_back(std::move(f));
+  }
+  std::sort(plan.Files.begin(), plan.Files.end(),
+            [](const BoardFile& a, const BoardFile& b) { return a.Name < b.Name; });
+  place(plan, map);
+  plan.Master = chooseMaster(plan);
+  return plan;
+}
+
+// Board import - Adding the board
+// ============================================================================
+
+std::string importProblem(const BoardImportPlan& plan) {
+  if (const std::string contested = plan.contestedRoles(); !contested.empty()) {
+    return plan.Source.string() + ": files of more than one board? " + contested +
+           ": nothing imported; import one board's files at a time";
+  }
+  if (!plan.Master) {
+    return plan.Source.string() + ": no file of a board's layers found (" +
+           std::to_string(plan.Files.size()) + " files, none placed with data to draw)";
+  }
+  return {};
+}
+
+size_t addImportedBoard(Job& job, const BoardImportPlan& plan,
+                        const std::function<std::string(const fs::path&)>& storedName) {
+  if (const std::string problem = importProblem(plan); !problem.empty()) throw FormatError(problem);
+  LayerFiles layers;
+  std::string master;
+  for (size_t i = 0; i < plan.Files.size(); ++i) {
+    const BoardFile& f = plan.Files[i];
+    if (f.Layer == 0) continue;
+    std::string stored = storedName(f.File);
+    if (stored.size() > kMaxFileNameChars) {
+      throw FormatError(stored + ": a job file holds file names of at most 250 characters");
+    }
+    if (i == *plan.Master) master = stored;
+    layers[static_cast<size_t>(f.Layer - 1)] = std::move(stored);
+  }
+  const size_t index = job.createBoard(master, plan.Files[*plan.Master].Extents);
+  Board& board = job.Boards[index];
+  board.LayerGerber = layers;
+  job.Panel.show(board);
+  return index;
+}
+
+// Board import - The table
+// ============================================================================
+
+std::string placementNote(const BoardImportPlan& plan, size_t index) {
+  const BoardFile& f = plan.Files.at(index);
+  if (f.Layer == 0) return "not placed: " + f.Reason;
+  std::string note = toString(*f.Source);
+  if (*f.Source == RoleSource::FileFunction) note += " " + f.FileFunction;
+  if (plan.Master == index) note += "; sizes the board";
+  return note;
+}
+
+std::string importTable(const BoardImportPlan& plan) {
+  size_t nameWidth = 4, roleWidth = 4;
+  for (const BoardFile& f : plan.Files) {
+    nameWidth = std::max(nameWidth, f.Name.size());
+    if (f.Role) roleWidth = std::max(roleWidth, roleName(*f.Role).size());
+  }
+  auto pad = [](std::string text, size_t width) {
+    text.resize(std::max(text.size(), width), ' ');
+    return text;
+  };
+  std::string out = pad("File", nameWidth) + "  " + pad("Role", roleWidth) + "  Layer\n";
+  for (bool placed : {true, false}) {
+    for (size_t i = 0; i < plan.Files.size(); ++i) {
+      const BoardFile& f = plan.Files[i];
+      if ((f.Layer != 0) != placed) continue;
+      out += pad(f.Name, nameWidth) + "  " + pad(f.Role ? roleName(*f.Role) : "-", roleWidth) +
+             "  " + pad(f.Layer ? std::to_string(f.Layer) : "-", 5) + "  " +
+             placementNote(plan, i) + "\n";
+    }
+  }
+  return out;
+}
+
+}  // namespace drumplot

@@ -1,0 +1,93 @@
+// SPDX-License-Identifier: MIT
+// Import of a whole board: every file of a folder (or of a zip, unpacked
+// beside it) is given its role, by its X2 file function, then by its name,
+// and drill files by their M48 header; the layer map places each role on a
+// layer. Files whose role is unknown, doubtful or has no layer are listed,
+// never guessed.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "job/job.h"
+#include "job/layer_roles.h"
+
+namespace drumplot {
+
+enum class DrillPlating : uint8_t { Unknown, Plated, NonPlated };
+
+struct BoardFile {
+  std::filesystem::path File;  // as found (zip: where it was unpacked)
+  std::string Name;            // relative to the imported folder, "/"-separated
+  std::optional<BoardRole> Role;
+  std::optional<RoleSource> Source;
+  std::string FileFunction;                      // the X2 attribute's value, when the file has one
+  DrillPlating Plating = DrillPlating::Unknown;  // drill files
+  int Layer = 0;                                 // where it goes; 0: not placed
+  std::string Reason;                            // why it is not placed
+  bool Contested = false;  // another file claims its role (not a drill file's)
+  bool Drawing = false;    // Gerber data that draws something
+  MasterExtents Extents;   // Gerber data: its extents, read in the board's format
+};
+
+struct BoardImportPlan {
+  std::filesystem::path Source;  // the folder or zip named
+  std::filesystem::path Folder;  // where the files are
+  std::vector<BoardFile> Files;  // by name
+  std::optional<size_t> Master;  // the file that sizes the board: outline, else copper
+  LayerFiles Layers;             // the placed files by layer (paths as found)
+
+  size_t placedCount() const;
+  // "bottom copper: a.gbr, b.gbr; top silkscreen: ...": the roles that
+  // several files claim; empty when none does.
+  std::string contestedRoles() const;
+};
+
+// Reads every file below `folder` (a zip: unpacked first into `unpackFolder`,
+// by default beside it) in `format`, and plans where each goes by `map`.
+// Unreadable or unknown files are listed with their reason. Throws IoError
+// when the folder or zip cannot be read.
+BoardImportPlan planBoardImport(const std::filesystem::path& source, const BoardFormat& format,
+                                const LayerMap& map,
+                                const std::filesystem::path& unpackFolder = {});
+
+// Adds the board: sized by the master file, in CurrentFormat, selected and
+// waiting at the plotting area's far corner, each placed file on its layer
+// under the name `storedName` gives it (which may throw: nothing is added
+// then). Throws FormatError when the plan places nothing, or when several
+// files claim one role (a folder of more than one board): a board without
+// one of its films must not look complete.
+size_t addImportedBoard(Job& job, const BoardImportPlan& plan,
+                        const std::function<std::string(const std::filesystem::path&)>& storedName);
+
+// Why the plan cannot be added as a board (several files claim one role,
+// or no placed file draws anything); empty when it can.
+std::string importProblem(const BoardImportPlan& plan);
+
+// How file `index` was placed ("X2 file function Copper,L1,Top; sizes the
+// board"), or why it was not ("not placed: ...").
+std::string placementNote(const BoardImportPlan& plan, size_t index);
+
+// The table "file -> role -> layer", one line per file, placed files first.
+std::string importTable(const BoardImportPlan& plan);
+
+// The drill file a board remembers: the first of its layer files, in layer
+// order, that opens with an M48 header, as the job resolves it; empty when
+// there is none.
+std::string boardDrillFile(const Job& job, const Board& board);
+// What Panelize drill offers: the drill file of the board selected last,
+// else of the first board that remembers one.
+std::string offeredDrillFile(const Job& job);
+
+// True when `bytes` open as an Excellon program does: "M48" as the first
+// line that is not blank and not a ";" comment.
+bool hasDrillHeader(std::string_view bytes);
+// The same for the first 4 KB of a file; false when it cannot be read.
+bool isDrillFile(const std::filesystem::path& file);
+
+}  // namespace drumplot

@@ -1,0 +1,117 @@
+// SPDX-License-Identifier: MIT
+// Layer roles: what a file of a board is (top copper, bottom solder mask,
+// outline, drill, ...), told by its X2 file function or by the file-name
+// conventions of the CAD programs, and the layer map that gives each role
+// its layer of the job (kept in the settings file's "BoardLayers" section).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "job/board.h"
+#include "job/ini_document.h"
+
+namespace drumplot {
+
+enum class LayerRole : uint8_t {
+  TopCopper,
+  BottomCopper,
+  InnerCopper,  // with its number: 1 is the first layer below the top
+  TopMask,
+  BottomMask,
+  TopSilk,
+  BottomSilk,
+  TopPaste,
+  BottomPaste,
+  Outline,
+  Drill,  // an Excellon file: remembered on a layer, never plotted
+};
+
+// Inner copper layers the map can place (boards of up to 18 copper layers).
+inline constexpr int kMaxInnerCopper = 16;
+
+struct BoardRole {
+  LayerRole Role = LayerRole::TopCopper;
+  int Inner = 0;  // InnerCopper only: 1 .. kMaxInnerCopper (more is recognised, never placed)
+
+  bool operator==(const BoardRole&) const = default;
+};
+
+// "top copper", "inner copper 2", "drill".
+std::string roleName(const BoardRole& role);
+
+// How a role was told.
+enum class RoleSource : uint8_t {
+  FileFunction,  // the X2 attribute .FileFunction
+  KiCadName,     // <project>-F_Cu.gbr, -B.Mask, -In2_Cu, -Edge_Cuts
+  ProtelName,    // Altium/Protel extensions: .GTL, .GBS, .G2, .GKO, .GM1
+  EagleName,     // .cmp/.sol/.stc/... and copper_top.gbr, soldermask_bottom.gbr, ...
+  GedaName,      // <board>.top.gbr, .bottommask.gbr, .outline.gbr, ...
+  OrcadName,     // OrCAD Layout extensions: .top, .bot, .smt, .ssb, ...
+  DrillHeader,   // an Excellon file that opens with M48
+};
+const char* toString(RoleSource source);
+
+// What a .FileFunction value ("Copper,L1,Top", "Soldermask,Bot") says.
+struct FileFunctionRole {
+  std::optional<BoardRole> Role;  // empty: a function without a layer role
+                                  // of ours (assembly drawing, Gerber drill data, ...)
+};
+// Empty when `value` names no function at all (the caller then goes on to
+// the file name); otherwise the role, or none for a function we do not place.
+std::optional<FileFunctionRole> roleFromFileFunction(std::string_view value);
+
+struct NamedRole {
+  BoardRole Role;
+  RoleSource Source;
+};
+// The role the file name gives under one of the conventions, or nothing.
+// Only names that say one role without doubt count: gEDA "groupN" files,
+// Protel planes (.GPn), mechanical layers other than 1 and names such as
+// "LAYER_2" are no role (their place in the stack is not in the name).
+std::optional<NamedRole> roleFromFileName(std::string_view fileName);
+
+// The layer map: role -> layer 1..18, 0 for "not placed".
+class LayerMap {
+ public:
+  // 1 top copper, 2 bottom copper, 3..10 inner copper 1..8, 11 top mask,
+  // 12 bottom mask, 13 top silk, 14 bottom silk, 15 top paste, 16 bottom
+  // paste, 17 outline, 18 drill; inner copper 9..16 not placed.
+  static LayerMap defaults();
+
+  int layerOf(const BoardRole& role) const;  // 0: not placed
+  void setLayer(const BoardRole& role, int layer);
+
+  // Every role the map holds, in key order.
+  static constexpr size_t kRoleCount =
+      10 + kMaxInnerCopper;  // ten single roles and the inner copper
+  static BoardRole roleAt(size_t index);
+  // The settings key of a role: "TopCopper", "InnerCopper3", "Drill".
+  static std::string keyOf(const BoardRole& role);
+
+  bool operator==(const LayerMap&) const = default;
+
+ private:
+  static std::optional<size_t> indexOf(const BoardRole& role);
+  std::array<int, kRoleCount> layers_{};
+};
+
+inline constexpr const char* kLayerMapSection = "BoardLayers";
+
+// The map of the settings file's "BoardLayers" section; absent keys keep
+// their defaults. A value that is not a layer number 0..18, or a layer
+// given to two roles, throws FormatError naming `fileName`, the section and
+// the keys: a wrong map would put one film's data on another.
+LayerMap readLayerMap(const IniDocument& ini, const std::string& fileName);
+// Every key of the map into the section.
+void writeLayerMap(IniDocument& ini, const LayerMap& map);
+// The window's map: readLayerMap of the settings file; when the file has
+// no key of the section yet, the defaults are written into it, where the
+// operator finds them to change.
+LayerMap loadLayerMap(const std::filesystem::path& settingsFile);
+
+}  // namespace drumplot

@@ -1,0 +1,579 @@
+// SPDX-License-Identifier: MIT
+// The check before plotting.
+#include "output/preflight.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <thread>
+
+#include "apertures/aperture_file.h"
+#include "engine/canvas.h"
+#include "engine/errors.h"
+#include "engine/layer_renderer.h"
+#include "engine/rounding.h"
+#include "job/board_import.h"
+#include "output/fpf_encoder.h"
+#include "output/fpf_file.h"
+#include "output/job_raster.h"
+
+namespace drumplot {
+
+namespace {
+
+// The narrowest line the pen rule draws, pixels: thinner strokes come out this wide.
+constexpr int64_t kMinPen_px = 2;
+// The resolution at which the film is drawn to estimate its file size.
+constexpr double kSampleDpi = 100.0;
+// At the export's resolution an edge that crosses a group of four rows
+// slantwise makes runs of mixed columns: measured, about this many bytes
+// more per edge and group than the sample's straight edge.
+constexpr double kEdgeBytes = 3.5;
+// What the export costs, measured on two cores: per byte written, per pixel
+// of the film, and its reading against the check's (it also records
+// display lists).
+constexpr double kSecondsPerByte = 4e-8;
+constexpr double kSecondsPerPixel = 1.5e-11;
+constexpr double kReadFactor = 1.5;
+constexpr double kMeasuredCores = 2.0;
+constexpr double kFixedSeconds = 0.05;
+
+std::string inchText(double inches) {
+  std::ostringstream out;
+  out.precision(3);
+  out << std::fixed << inches;
+  return out.str();
+}
+
+std::string milsText(double mils) {
+  std::ostringstream out;
+  out.precision(2);
+  out << std::fixed << mils;
+  return out.str();
+}
+
+InchBox unite(const InchBox& a, const InchBox& b) {
+  return {std::min(a.MinX, b.MinX), std::min(a.MinY, b.MinY), std::max(a.MaxX, b.MaxX),
+          std::max(a.MaxY, b.MaxY)};
+}
+
+// How often each aperture is used, walked over the decoded operations.
+struct ApertureUse {
+  uint64_t uses = 0;        // flashes and strokes
+  uint64_t penStrokes = 0;  // lines and arcs drawn with the round pen
+  size_t firstLine = 0;
+  size_t transform = 0;  // the aperture transform of the first stroke
+};
+
+class UseCounter {
+ public:
+  UseCounter(const GerberProgram& program, ShapeRasterizer& shapes)
+      : program_(program), shapes_(shapes) {}
+
+  void walk(const std::vector<GerberOp>& ops) {
+    State s;
+    std::vector<uint64_t> repeats{1};
+    for (const GerberOp& op : ops) {
+      switch (op.kind) {
+        case GerberOp::Kind::Select:
+          s.aperture = op.value;
+          break;
+        case GerberOp::Kind::Interpolation:
+          s.interpolation = op.value;
+          break;
+        case GerberOp::Kind::RegionBegin:
+          s.region = true;
+          break;
+        case GerberOp::Kind::RegionEnd:
+          s.region = false;
+          break;
+        case GerberOp::Kind::Transform:
+          s.transform = static_cast<size_t>(op.value);
+          break;
+        case GerberOp::Kind::RepeatBegin: {
+          const RepeatBlock& block = program_.repeats.at(static_cast<size_t>(op.value));
+          repeats.push_back(repeats.back() *
+                            static_cast<uint64_t>(std::max<int64_t>(block.nx * block.ny, 1)));
+          break;
+        }
+        case GerberOp::Kind::RepeatEnd:
+          if (repeats.size() > 1) repeats.pop_back();
+          break;
+        case GerberOp::Kind::Operate:
+          operate(op, s, repeats.back());
+          break;
+        default:
+          break;
+      }
+    }
+  }
+
+  std::map<int, ApertureUse> uses;
+
+ private:
+  struct State {
+    int32_t aperture = 10;
+    int32_t interpolation = 1;
+    int8_t dMode = 0;
+    bool region = false;
+    size_t transform = 0;
+  };
+
+  void operate(const GerberOp& op, State& s, uint64_t copies) {
+    if (op.dCode >= 0) s.dMode = op.dCode;
+    const bool moves = op.has(GerberOp::kHasX) || op.has(GerberOp::kHasY);
+    if (s.region && !(s.dMode == 3 && !moves)) return;  // a region's outline: no aperture
+    if (s.dMode != 1 && s.dMode != 3) return;
+    ApertureUse& use = uses[s.aperture];
+    if (use.uses == 0) use.firstLine = op.line, use.transform = s.transform;
+    use.uses += copies;
+    if (s.dMode == 1 && (s.interpolation != 1 || !sweeps(s))) use.penStrokes += copies;
+  }
+
+  // A line drawn with a solid rectangle or polygon sweeps its shape; other
+  // apertures draw lines with the round pen.
+  bool sweeps(const State& s) {
+    if (s.aperture < 10 || s.aperture > ApertureTable::kMaxDCode) return false;
+    try {
+      const PreparedAperture* p =
+          shapes_.prepare(s.aperture, program_.transforms[s.transform].linear());
+      return p && !p->outline.empty();
+    } catch (const FormatError&) {
+      return false;
+    }
+  }
+
+  const GerberProgram& program_;
+  ShapeRasterizer& shapes_;
+};
+
+// One board layer read as the export reads it.
+struct LayerCheck {
+  const BoardLayer& d;
+  const PreflightSettings& settings;
+  const InterpreterSettings& interpreter;
+  PreflightReport& report;
+
+  void problem(CheckSeverity severity, CheckKind kind, std::string message,
+               CheckProblem detail = {}) {
+    detail.Severity = severity;
+    detail.Kind = kind;
+    detail.Board = d.board;
+    detail.Layer = d.layer;
+    detail.File = d.gerberFile;
+    detail.Message = std::move(message);
+    report.Problems.push_back(std::move(detail));
+  }
+
+  void undefinedDCodes(const GerberReader& reader, const std::map<int, ApertureUse>& uses) {
+    for (const auto& [dCode, use] : uses) {
+      if (reader.Apertures.find(dCode)) continue;
+      CheckProblem p;
+      p.DCode = dCode;
+      p.Count = use.uses;
+      p.FirstLine = use.firstLine;
+      problem(CheckSeverity::Error, CheckKind::UndefinedDCode,
+              d.gerberFile + ":" + std::to_string(use.firstLine) + ": D" + std::to_string(dCode) +
+                  " is used " +
+                  (use.uses == 1 ? std::string("once") : std::to_string(use.uses) + " times") +
+                  " but defined neither in the file nor in an aperture file: its flashes "
+                  "draw nothing and its lines are 1 pixel wide",
+              p);
+    }
+  }
+
+  void widenedStrokes(const GerberReader& reader, ShapeRasterizer& shapes,
+                      const std::map<int, ApertureUse>& uses) {
+    const double dpi = settings.Export.dpi;
+    for (const auto& [dCode, use] : uses) {
+      if (use.penStrokes == 0 || !reader.Apertures.find(dCode)) continue;
+      if (reader.Program.blocks.count(dCode)) continue;  // a block draws its own statements
+      std::optional<double> measured;
+      try {
+        measured = shapes.measure(dCode, reader.Program.transforms[use.transform].linear());
+      } catch (const FormatError&) {
+        continue;
+      }
+      const double pen_px =
+          measured.value_or(1.0) + interpreter.lineWidthAdjust_mils * dpi / 1000.0;
+      if (pen_px >= static_cast<double>(kMinPen_px)) continue;
+      CheckProblem p;
+      p.DCode = dCode;
+      p.Count = use.penStrokes;
+      p.Pen_px = std::max(pen_px, 0.0);
+      p.DrawnWidth_px = kMinPen_px;
+      std::ostringstream pen;
+      pen << p.Pen_px;
+      problem(CheckSeverity::Warning, CheckKind::PenWidened,
+              d.gerberFile + ": " + std::to_string(use.penStrokes) + " strokes of D" +
+                  std::to_string(dCode) + " (a pen of " + pen.str() + " pixels at " +
+                  std::to_string(settings.Export.dpi) + " dpi) are drawn " +
+                  std::to_string(kMinPen_px) + " pixels (" + milsText(kMinPen_px * 1000.0 / dpi) +
+                  " mil) wide",
+              p);
+    }
+  }
+
+  // The layer's own extents against the board's master data.
+  void alignment(const GerberReader& reader, const Board& board) {
+    if (!reader.Program.hasDrawing) return;
+    const InchBox layer{reader.MinX, reader.MinY, reader.MaxX, reader.MaxY};
+    const double off = std::max({board.DataMinX - layer.MinX, board.DataMinY - layer.MinY,
+                                 layer.MaxX - (board.DataMinX + board.DataWidth),
+                                 layer.MaxY - (board.DataMinY + board.DataHeight)});
+    if (off <= settings.Tolerance) return;
+    CheckProblem p;
+    p.Box = layer;
+    p.Off = off;
+    problem(CheckSeverity::Warning, CheckKind::LayerMisaligned,
+            d.gerberFile + ": its data reach " + inchText(off) +
+                " inch beyond the board's master data (" + inchText(board.DataMinX) + ", " +
+                inchText(board.DataMinY) + " to " + inchText(board.DataMinX + board.DataWidth) +
+                ", " + inchText(board.DataMinY + board.DataHeight) +
+                " inch): another board's "
+                "layer, another origin or another unit?",
+            p);
+  }
+};
+
+// The film's bytes, estimated from the job drawn at the sample resolution:
+// each run of a sample row costs what the plotter file's run coding takes
+// for it at the export's resolution, once for every group of four rows the
+// sample row stands for.
+uint64_t estimateFileBytes(const BandBitmap& sample, const PlotterExportPlan& plan,
+                           double sampleDpi) {
+  const double ratio = plan.dpi / sampleDpi;
+  std::vector<uint8_t> scratch;
+  double groups = 0.0;
+  for (int64_t y = 0; y < sample.rows(); ++y) {
+    uint64_t rowBytes = 1;  // the group's end mark
+    double edgeBytes = 0.0;
+    int64_t start = 0;
+    for (int64_t x = 1; x <= sample.width_px(); ++x) {
+      if (x < sample.width_px() && sample.isBackground(x, y) == sample.isBackground(start, y))
+        continue;
+      const int64_t from = roundHalfEven(static_cast<double>(start) * ratio);
+      const int64_t to =
+          x == sample.width_px() ? plan.width_px : roundHalfEven(static_cast<double>(x) * ratio);
+      scratch.clear();
+      appendRun(sample.isBackground(start, y) ? 15 : 0,
+                static_cast<uint64_t>(std::max<int64_t>(to - from, 0)), scratch);
+      rowBytes += scratch.size();
+      if (x < sample.width_px()) edgeBytes += kEdgeBytes;
+      start = x;
+    }
+    const double top =
+        std::min(static_cast<double>(y) * ratio, static_cast<double>(plan.height_px));
+    const double bottom =
+        std::min(static_cast<double>(y + 1) * ratio, static_cast<double>(plan.height_px));
+    groups += (static_cast<double>(rowBytes) + edgeBytes) * (bottom - top) / 4.0;
+  }
+  return kFpfImageOffset + static_cast<uint64_t>(std::llround(groups));
+}
+
+// Reading every layer (as long as this check took to read them), and the
+// bands: their bytes and pixels, shared among the cores.
+double estimateSeconds(const PlotterExportPlan& plan, uint64_t fileBytes, double readSeconds,
+                       unsigned threads) {
+  const double cores = threads ? threads : std::max(1u, std::thread::hardware_concurrency());
+  const double pixels = static_cast<double>(plan.width_px) * static_cast<double>(plan.height_px);
+  const double bands = static_cast<double>(fileBytes) * kSecondsPerByte + pixels * kSecondsPerPixel;
+  return kFixedSeconds + kReadFactor * readSeconds + bands * kMeasuredCores / cores;
+}
+
+// Where a board's drawing lies on the plotting area: its layers' reach,
+// or its master data's rectangle when no layer could be measured.
+InchBox boardBox(const Board& board, const std::optional<InchBox>& reach, double shiftX,
+                 double shiftY) {
+  if (reach) return *reach;
+  return {board.PosX + shiftX, board.PosY + shiftY, board.PosX + shiftX + board.DataWidth,
+          board.PosY + shiftY + board.DataHeight};
+}
+
+void checkPlacement(const Job& job, const std::vector<size_t>& boards,
+                    const std::vector<InchBox>& boxes, PreflightReport& report) {
+  constexpr double kEpsilon = 1e-6;
+  const double width = job.Settings.PlotWidth, height = job.Settings.PlotHeight;
+  for (size_t k = 0; k < boards.size(); ++k) {
+    const InchBox& b = boxes[k];
+    const double off = std::max({-b.MinX, -b.MinY, b.MaxX - width, b.MaxY - height});
+    if (off > kEpsilon) {
+      CheckProblem p;
+      p.Severity = CheckSeverity::Error;
+      p.Kind = CheckKind::OutsidePlotArea;
+      p.Board = boards[k];
+      p.Box = b;
+      p.Off = off;
+      p.Message = "Board " + std::to_string(boards[k] + 1) + " reaches " + inchText(off) +
+                  " inch beyond the plotting area (" + inchText(b.MinX) + ", " + inchText(b.MinY) +
+                  " to " + inchText(b.MaxX) + ", " + inchText(b.MaxY) + " inch; the area is " +
+                  inchText(width) + " x " + inchText(height) + " inch)";
+      report.Problems.push_back(std::move(p));
+    }
+    for (size_t j = k + 1; j < boards.size(); ++j) {
+      const InchBox overlap{std::max(b.MinX, boxes[j].MinX), std::max(b.MinY, boxes[j].MinY),
+                            std::min(b.MaxX, boxes[j].MaxX), std::min(b.MaxY, boxes[j].MaxY)};
+      const double across = std::min(overlap.MaxX - overlap.MinX, overlap.MaxY - overlap.MinY);
+      if (across <= kEpsilon) continue;
+      CheckProblem p;
+      p.Kind = CheckKind::BoardOverlap;
+      p.Board = boards[k];
+      p.OtherBoard = boards[j];
+      p.Box = overlap;
+      p.Off = across;
+      p.Message = "Board " + std::to_string(boards[k] + 1) + " overlaps board " +
+                  std::to_string(boards[j] + 1) + " by " + inchText(overlap.MaxX - overlap.MinX) +
+                  " x " + inchText(overlap.MaxY - overlap.MinY) + " inch";
+      report.Problems.push_back(std::move(p));
+    }
+  }
+}
+
+}  // namespace
+
+// Preflight - Names
+// ============================================================================
+
+const char* kindKey(CheckKind kind) {
+  switch (kind) {
+    case CheckKind::UnreadableFile:
+      return "unreadable-file";
+    case CheckKind::DrillFileOnLayer:
+      return "drill-file-on-layer";
+    case CheckKind::UndefinedDCode:
+      return "undefined-d-code";
+    case CheckKind::OutsidePlotArea:
+      return "outside-plot-area";
+    case CheckKind::FilmImpossible:
+      return "film-impossible";
+    case CheckKind::PenWidened:
+      return "pen-widened";
+    case CheckKind::BoardOverlap:
+      return "board-overlap";
+    case CheckKind::LayerMisaligned:
+      return "layer-misaligned";
+    case CheckKind::ReadWarning:
+      return "read-warning";
+  }
+  return "?";
+}
+
+const char* severityKey(CheckSeverity severity) {
+  return severity == CheckSeverity::Error ? "error" : "warning";
+}
+
+// Preflight - Report
+// ============================================================================
+
+size_t PreflightReport::errors() const {
+  return static_cast<size_t>(
+      std::count_if(Problems.begin(), Problems.end(),
+                    [](const CheckProblem& p) { return p.Severity == CheckSeverity::Error; }));
+}
+
+size_t PreflightReport::warnings() const {
+  return Problems.size() - errors();
+}
+
+std::optional<CheckSeverity> PreflightReport::boardSeverity(size_t board) const {
+  std::optional<CheckSeverity> worst;
+  for (const CheckProblem& p : Problems) {
+    if (p.Board != board && p.OtherBoard != board) continue;
+    if (p.Severity == CheckSeverity::Error) return p.Severity;
+    worst = p.Severity;
+  }
+  return worst;
+}
+
+std::string PreflightReport::boardText(size_t board) const {
+  std::string text;
+  for (const CheckProblem& p : Problems) {
+    if (p.Board != board && p.OtherBoard != board) continue;
+    text += std::string(text.empty() ? "" : "\n") + severityKey(p.Severity) + ": " + p.Message;
+  }
+  return text;
+}
+
+OutputLayers layersWithGerber(const Job& job) {
+  OutputLayers layers{};
+  for (const Board& board : job.Boards) {
+    for (size_t n = 0; n < layers.size(); ++n) {
+      const std::string& file = board.LayerGerber[n];
+      if (!file.empty() && !layers[n] && !isDrillFile(job.resolvePath(file))) layers[n] = true;
+    }
+  }
+  return layers;
+}
+
+// Preflight - The check
+// ============================================================================
+
+PreflightReport checkJob(const Job& job, const PreflightSettings& settings) {
+  PreflightReport report;
+  const PlotterExportSettings& ex = settings.Export;
+  for (int n = 1; n <= kLayerCount; ++n) {
+    if (ex.layers[static_cast<size_t>(n - 1)]) report.Layers.push_back(n);
+  }
+  auto jobProblem = [&report](const std::string& message) {
+    CheckProblem p;
+    p.Severity = CheckSeverity::Error;
+    p.Kind = CheckKind::FilmImpossible;
+    p.Message = message;
+    report.Problems.push_back(std::move(p));
+  };
+
+  JobExtents extents;
+  RasterScene scene;
+  try {
+    scene = outputScene(job, ex, extents);
+  } catch (const FormatError& e) {
+    jobProblem(e.what());
+    return report;
+  }
+  std::optional<PlotterExportPlan> plan;
+  try {
+    plan = planPlotterExport(job, ex);
+  } catch (const IoError&) {
+    // A layer file that cannot be read: the check of each layer below names it.
+  } catch (const FormatError& e) {
+    jobProblem(e.what());
+  }
+  const double sampleDpi = std::min<double>(kSampleDpi, ex.dpi);
+  BandBitmap sample;
+  if (plan) {
+    sample = BandBitmap(
+        static_cast<int64_t>(std::ceil(static_cast<double>(plan->width_px) * sampleDpi / ex.dpi)),
+        static_cast<int64_t>(std::ceil(static_cast<double>(plan->height_px) * sampleDpi / ex.dpi)));
+  }
+
+  std::vector<std::optional<InchBox>> reach(job.Boards.size());
+  const auto start = std::chrono::steady_clock::now();
+  for (const BoardLayer& d : scene.boardLayers) {
+    LayerCheck check{d, settings, scene.interpreter, report};
+    if (isDrillFile(d.gerberFile)) {
+      check.problem(CheckSeverity::Error, CheckKind::DrillFileOnLayer,
+                    d.gerberFile + ": an Excellon drill file on layer " + std::to_string(d.layer) +
+                        ": a film of it draws nothing (leave the layer out)");
+      continue;
+    }
+    try {
+      LayerRenderer renderer(d.format);
+      renderer.setFileName(d.gerberFile);
+      renderer.loadAndPrescan();
+      GerberReader& reader = renderer.reader();
+      check.alignment(reader, job.Boards[d.board]);
+      reader.MinX = d.dataMinX;
+      reader.MinY = d.dataMinY;
+      if (!d.apertureFile.empty() && !std::ifstream(d.apertureFile)) {
+        throw IoError(d.apertureFile + ": the layer's aperture file cannot be opened");
+      }
+      renderer.readApertures(apertureFileLoader(d.apertureFile));
+      renderer.makeStamps();
+      ShapeRasterizer& shapes = renderer.shapes(ex.dpi);
+      UseCounter counter(reader.Program, shapes);
+      counter.walk(reader.Program.ops);
+      for (const auto& [dCode, ops] : reader.Program.blocks) counter.walk(ops);
+      check.undefinedDCodes(reader, counter.uses);
+      check.widenedStrokes(reader, shapes, counter.uses);
+      for (const std::string& message : reader.Warnings.messages) {
+        check.problem(CheckSeverity::Warning, CheckKind::ReadWarning, message);
+      }
+      const LayerReach r = measureReach(reader, shapes, scene.interpreter);
+      if (!r.empty) {
+        const InchBox placed{d.x + r.minX - d.dataMinX, d.y + r.minY - d.dataMinY,
+                             d.x + r.maxX - d.dataMinX, d.y + r.maxY - d.dataMinY};
+        std::optional<InchBox>& box = reach[d.board];
+        box = box ? unite(*box, placed) : placed;
+      }
+      if (plan) {
+        Canvas canvas(sample);
+        interpretLayer(reader, renderer.shapes(sampleDpi), canvas,
+                       {d.x, d.y, sampleDpi, kBlack, std::nullopt}, scene.interpreter);
+      }
+    } catch (const IoError& e) {
+      check.problem(CheckSeverity::Error, CheckKind::UnreadableFile, e.what());
+    } catch (const FormatError& e) {
+      check.problem(CheckSeverity::Error, CheckKind::UnreadableFile, e.what());
+    }
+  }
+  const double readSeconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+  std::vector<size_t> boards;
+  std::vector<InchBox> boxes;
+  const double shiftX = scene.tech ? scene.tech->ShiftX : 0.0;
+  const double shiftY = scene.tech ? scene.tech->ShiftY : 0.0;
+  for (const BoardLayer& d : scene.boardLayers) {
+    if (std::find(boards.begin(), boards.end(), d.board) != boards.end()) continue;
+    boards.push_back(d.board);
+    boxes.push_back(boardBox(job.Boards[d.board], reach[d.board], shiftX, shiftY));
+  }
+  checkPlacement(job, boards, boxes, report);
+
+  if (plan) {
+    FilmEstimate film;
+    film.Width_px = plan->width_px;
+    film.Height_px = plan->height_px;
+    film.Dpi = plan->dpi;
+    film.Bands = plan->bands.bandCount;
+    film.RowsPerBand = plan->bands.rowsPerBand;
+    const uint64_t imageBytes =
+        static_cast<uint64_t>(plan->width_px / 8) * static_cast<uint64_t>(plan->height_px);
+    film.MemoryBytes = std::min<uint64_t>(ex.budgetBytes, imageBytes);
+    film.FileBytes = estimateFileBytes(sample, *plan, sampleDpi);
+    film.Seconds = estimateSeconds(*plan, film.FileBytes, readSeconds, ex.threads);
+    report.Film = film;
+  }
+  // Board by board, layer by layer; what concerns the job comes last.
+  std::stable_sort(report.Problems.begin(), report.Problems.end(),
+                   [](const CheckProblem& a, const CheckProblem& b) {
+                     const size_t none = SIZE_MAX;
+                     return std::pair(a.Board.value_or(none), a.Layer) <
+                            std::pair(b.Board.value_or(none), b.Layer);
+                   });
+  return report;
+}
+
+// Preflight - Text
+// ============================================================================
+
+std::string reportText(const Job& job, const PreflightReport& report) {
+  std::string text = "Layers checked:";
+  for (int n : report.Layers) text += " " + std::to_string(n);
+  text += "\n";
+  std::optional<size_t> board;
+  bool first = true;
+  for (const CheckProblem& p : report.Problems) {
+    if (first || p.Board != board) {
+      board = p.Board;
+      first = false;
+      text += board
+                  ? "Board " + std::to_string(*board + 1) + ": " + job.Boards[*board].Caption + "\n"
+                  : std::string("Job:\n");
+    }
+    text += std::string("  ") + (p.Severity == CheckSeverity::Error ? "error   " : "warning ") +
+            (p.Layer ? "layer " + std::to_string(p.Layer) + ": " : std::string()) + p.Message +
+            "\n";
+  }
+  if (const std::optional<FilmEstimate>& f = report.Film) {
+    std::ostringstream film;
+    film.precision(1);
+    film << std::fixed << "Film: " << f->Width_px << " x " << f->Height_px << " pixels ("
+         << inchText(static_cast<double>(f->Width_px) / f->Dpi) << " x "
+         << inchText(static_cast<double>(f->Height_px) / f->Dpi) << " inch) at " << f->Dpi
+         << " dpi, about " << static_cast<double>(f->FileBytes) / 1048576.0 << " MB, "
+         << static_cast<double>(f->MemoryBytes) / 1048576.0 << " MB of memory for " << f->Bands
+         << (f->Bands == 1 ? " band" : " bands") << " of " << std::min(f->RowsPerBand, f->Height_px)
+         << " rows, about " << f->Seconds << " s\n";
+    text += film.str();
+  }
+  text += std::to_string(report.errors()) + (report.errors() == 1 ? " error, " : " errors, ") +
+          std::to_string(report.warnings()) +
+          (report.warnings() == 1 ? " warning\n" : " warnings\n");
+  return text;
+}
+
+}  // namespace drumplot

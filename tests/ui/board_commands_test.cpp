@@ -1,0 +1,142 @@
+// SPDX-License-Identifier: MIT
+// Import board (menu and drop) and the check before plotting (Check job and
+// the export), driven through the window.
+#include <QLabel>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QTableWidget>
+#include <QUrl>
+
+#include "output_fixture.h"
+#include "ui/board_import_dialog.h"
+#include "ui/check_dialog.h"
+#include "ui/drill_panel_dialog.h"
+#include "ui/export_dialog.h"
+#include "ui/preview_window.h"
+
+namespace drumplot::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A 2 x 1 inch KiCad board: top copper told by X2, the outline by name, a
+// drill file and a text file.
+fs::path boardFolder(const fs::path& dir) {
+  const std::string frame =
+      "%FSLAX24Y24*%%MOIN*%%ADD10C,0.010*%D10*X10000Y10000D02*X30000Y10000D01*X30000Y20000D01*"
+      "X10000Y20000D01*X10000Y10000D01*M02*";
+  const fs::path folder = dir / "kicad";
+  fs::create_directories(folder);
+  writeFile(folder / "b-F_Cu.gbr", "%TF.FileFunction,Copper,L1,Top*%" + frame);
+  writeFile(folder / "b-Edge_Cuts.gbr", frame);
+  writeFile(folder / "b-PTH.drl", "M48\nINCH\nT1C0.030\n%\nT1\nX015000Y015000\nM30\n");
+  writeFile(folder / "README.txt", "board b\n");
+  return folder;
+}
+
+QStringList column(QTableWidget* table, int column) {
+  QStringList texts;
+  for (int row = 0; row < table->rowCount(); ++row) texts << table->item(row, column)->text();
+  return texts;
+}
+
+void drop(QWidget* window, const fs::path& path) {
+  QMimeData mime;
+  mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(path.string()))});
+  QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(window, &enter);
+  ASSERT_TRUE(enter.isAccepted());
+  QDropEvent dropped(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(window, &dropped);
+}
+
+TEST_F(OutputWindowTest, ImportBoardByMenuAndByDropThenPanelizeDrillOffersItsDrillFile) {
+  startOutputs();
+  const fs::path folder = boardFolder(dir_);
+
+  // The menu takes any file in the board's folder.
+  prompts_.files.push_back(qstr(folder / "README.txt"));
+  whenShown<BoardImportDialog>([](BoardImportDialog& dialog) {
+    EXPECT_EQ(column(dialog.table(), 0),
+              (QStringList{"README.txt", "b-Edge_Cuts.gbr", "b-F_Cu.gbr", "b-PTH.drl"}));
+    EXPECT_EQ(column(dialog.table(), 2), (QStringList{"-", "17", "1", "18"}));
+    EXPECT_TRUE(dialog.importButton()->isEnabled());
+    dialog.importButton()->click();
+  });
+  trigger("&Job", "Import board (folder or zip)");
+  ASSERT_EQ(job().Boards.size(), 1u);
+  const Board& board = job().Boards[0];
+  EXPECT_EQ(board.LayerGerber[0], (folder / "b-F_Cu.gbr").generic_string());
+  EXPECT_EQ(board.LayerGerber[16], (folder / "b-Edge_Cuts.gbr").generic_string());
+  EXPECT_DOUBLE_EQ(board.DataWidth, 2.0);
+  EXPECT_NE(readFile(settings_).find("[BoardLayers]\nTopCopper=1\n"), std::string::npos);
+
+  // A dropped folder that holds files of two boards cannot be imported.
+  writeFile(folder / "c-F_Cu.gbr", readFile(folder / "b-F_Cu.gbr"));
+  whenShown<BoardImportDialog>([](BoardImportDialog& dialog) {
+    EXPECT_FALSE(dialog.importButton()->isEnabled());
+    EXPECT_TRUE(dialog.note()->text().contains("top copper: b-F_Cu.gbr, c-F_Cu.gbr"));
+    button(&dialog, "Cancel")->click();
+  });
+  drop(window_.get(), folder);
+  EXPECT_EQ(job().Boards.size(), 1u);
+
+  whenShown<DrillPanelDialog>([&](DrillPanelDialog& dialog) {
+    EXPECT_EQ(dialog.result().InputFile, (folder / "b-PTH.drl").generic_string());
+    button(&dialog, "&Cancel")->click();
+  });
+  trigger("&Tools", "Panelize drill");
+}
+
+TEST_F(OutputWindowTest, CheckMarksBoardsAndTheExportAsksBeforeItStarts) {
+  startOutputs();
+  prompts_.files.push_back(qstr(boardFolder(dir_) / "README.txt"));
+  whenShown<BoardImportDialog>([](BoardImportDialog& dialog) { dialog.importButton()->click(); });
+  trigger("&Job", "Import board (folder or zip)");
+  ASSERT_EQ(job().Boards.size(), 1u);
+
+  // A new board waits at the far corner, beyond the plotting area.
+  whenShown<CheckDialog>([](CheckDialog& dialog) {
+    EXPECT_EQ(dialog.windowTitle(), "Check job");
+    EXPECT_FALSE(dialog.goOnButton()->isVisible());
+    EXPECT_EQ(column(dialog.table(), 0), QStringList{"error"});
+    EXPECT_TRUE(column(dialog.table(), 3).front().contains("beyond the plotting area"));
+    EXPECT_TRUE(
+        dialog.summary()->text().startsWith("2032 dpi, layers 1, 17: 1 error, 0 warnings."));
+    dialog.stopButton()->click();
+  });
+  trigger("&Job", "Check job");
+  const BoardMark* mark = window_->view()->plotArea()->mark(0);
+  ASSERT_NE(mark, nullptr);
+  EXPECT_EQ(mark->Outline, QColor(0xFF, 0x00, 0xFF));
+  EXPECT_TRUE(mark->Text.startsWith("error: Board 1 reaches"));
+
+  // The export: Stop writes nothing; Go on writes the film.
+  const fs::path film = dir_ / "board.FPF";
+  for (bool goOn : {false, true}) {
+    prompts_.files.push_back(qstr(film));
+    whenShown<ExportDialog>([goOn](ExportDialog& dialog) {
+      if (!goOn) dialog.layerBox(1)->click();
+      button(&dialog, "&Export name")->click();
+      whenShown<CheckDialog>([goOn](CheckDialog& check) {
+        EXPECT_EQ(check.windowTitle(), "Check before the export");
+        if (goOn) {
+          whenShown<PreviewWindow>([](PreviewWindow& preview) {
+            preview.findChild<QMenuBar*>()->actions().at(0)->trigger();  // "&Exit"
+          });
+        }
+        (goOn ? check.goOnButton() : check.stopButton())->click();
+      });
+      button(&dialog, "OK")->click();
+    });
+    trigger("&Job", "E&xport photoplotter bitmap");
+    EXPECT_EQ(fs::exists(film), goOn);
+  }
+
+  // Moving the board clears its mark: the check saw it elsewhere.
+  moveTo(0, "25.4", "25.4");
+  EXPECT_EQ(window_->view()->plotArea()->mark(0), nullptr);
+}
+
+}  // namespace
+}  // namespace drumplot::test
