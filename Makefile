@@ -11,7 +11,7 @@ CMAKE_FLAGS ?=
 WERROR     ?= ON
 
 PACKAGES      = cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
-                libcli11-dev libpng-dev qt6-base-dev qt6-qpa-plugins xvfb xauth
+                libcli11-dev libpng-dev libtiff-dev qt6-base-dev qt6-qpa-plugins xvfb xauth
 FUZZ_PACKAGES = clang libclang-rt-14-dev
 
 .PHONY: all deps deps-fuzz build test asan fuzz bench demo clean format
