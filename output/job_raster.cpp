@@ -349,6 +349,7 @@ RasterStats rasterizeFast(const RasterScene& scene, BandConsumer& consumer, Repl
       band.reset();  // the old piece goes before the new one is made
       band = std::make_unique<BandBitmap>(scene.width_px, p.rows, p.top);
     }
+    band->setTopRow(p.top);  // the consumer reads where the piece lies
     leftOut += drawSpan(s.lists, p.span, p.top, *band, s.drawing);
     if (scene.tech) {
       Canvas canvas(*band);
