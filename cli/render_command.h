@@ -22,11 +22,16 @@ struct RenderOptions {
   std::string apertureFile;
   InterpreterSettings interpreter;
   int64_t bandRows = 0;  // 0: the whole image in one band
+  // Y grows downwards, as the plotter's bands draw the layer.
+  bool asPlotted = false;
 };
 
-// The image: its top-left pixel corner is the corner of the layer's reach
-// (measureReach at the image's resolution) less the margin (renderOrigin);
-// Y grows downwards as in the file. Throws IoError or FormatError naming the file.
+// The image: it holds the layer's reach (measureReach at the image's
+// resolution) and the margin, its left edge the reach's left less the
+// margin (renderOrigin). +Y is up, as CAD viewers show a board: the top row
+// is the reach's top plus the margin. As plotted, Y grows downwards and
+// the top row is the reach's bottom less the margin. Throws IoError or
+// FormatError naming the file.
 MonoImage renderLayer(const RenderOptions& options);
 
 // The data point at the image's top-left pixel corner: (MinX, MinY) less the
@@ -37,7 +42,8 @@ inline double renderOrigin(double dataMin, double reachMin, double margin, doubl
   return dataMin - margin - extra / dpi;
 }
 
-// renderLayer, then the file; prints a one-line summary.
+// renderLayer, then the file (PNG, PBM, or TIFF for ".tif" and ".tiff");
+// prints a one-line summary.
 void runRender(const RenderOptions& options, std::ostream& out);
 
 }  // namespace drumplot
