@@ -11,6 +11,7 @@
 #include <QPrinter>
 #include <filesystem>
 #include <string>
+#include <variant>
 
 #include "apertures/aperture_converter.h"
 #include "apertures/aperture_file.h"
@@ -21,6 +22,7 @@
 #include "engine/errors.h"
 #include "job/aperture_attachment.h"
 #include "job/display_text.h"
+#include "output/film_export.h"
 #include "output/job_bitmap.h"
 #include "output/job_preview.h"
 #include "output/plotter_export.h"
@@ -111,25 +113,26 @@ std::filesystem::path MainWindow::programFolder() const {
 void MainWindow::onExport() {
   exportDialog_->load(ExportDialog::Mode::Export, job_.Settings.LayerNames);
   if (exportDialog_->exec() != QDialog::Accepted) return;
-  PlotterExportSettings settings = exportDialog_->plotterSettings();
+  FilmSettings settings = exportDialog_->plotterSettings();
   settings.budgetBytes = memoryBudgetBytes(job_.Settings.MemoryMegabytes);
   ExportProgress exportProgress;
   settings.progress = &exportProgress;
   watchOutput(*this, exportProgress, settings.file);
-  PlotterExportSummary summary;
+  FilmExportSummary summary;
   bool written = runCommand([&] {
     summary = runWork(QStringLiteral("Export photoplotter bitmap"), exportProgress.cancelled,
-                      [&] { return exportPlotterFile(job_, settings); });
+                      [&] { return exportFilms(job_, settings); });
   });
-  if (!written || summary.cancelled) return;
-  previewWindow_->showImage(toQImage(summary.overview));
+  if (!written || summary.cancelled || summary.films.empty()) return;
+  // The overview of the first film (of all chosen layers, unless one per layer).
+  std::visit([&](const auto& film) { previewWindow_->showImage(toQImage(film.overview)); },
+             summary.films.front().output);
 }
 
 void MainWindow::onJobBitmap() {
   exportDialog_->load(ExportDialog::Mode::JobBitmap, job_.Settings.LayerNames);
   if (exportDialog_->exec() != QDialog::Accepted) return;
-  JobBitmapSettings settings;
-  static_cast<OutputSettings&>(settings) = exportDialog_->outputSettings();
+  JobBitmapSettings settings = exportDialog_->jobBitmapSettings();
   settings.file = programFolder() / kJobBitmapFileName;
   settings.budgetBytes = memoryBudgetBytes(job_.Settings.MemoryMegabytes);
   ExportProgress exportProgress;
