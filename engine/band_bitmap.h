@@ -33,7 +33,6 @@ class BandBitmap {
   int64_t width_px() const { return width_; }
   int64_t rows() const { return rows_; }
   int64_t topRow() const { return topRow_; }
-  void setTopRow(int64_t topRow) { topRow_ = topRow; }  // a bitmap reused for another piece
   size_t wordsPerRow() const { return wordsPerRow_; }
   size_t bytesPerRow() const { return wordsPerRow_ * 4; }
 

@@ -155,7 +155,7 @@ RasterStats rasterizeLiterally(const RasterScene& scene, BandConsumer& consumer,
     if (i == 0) file.write(consumer.previewsDrawn(overview, preview));
     consumer.encode(band, sink);
   };
-  auto write = [&](std::span<const uint8_t> bytes) { file.write(bytes); };
+  auto write = [&](std::span<const uint8_t> bytes) { consumer.write(bytes, file); };
   auto done = [&](size_t i) {
     if (options.progress) {
       options.progress->report(ExportProgress::Phase::Drawing, static_cast<int64_t>(i) + 1,
@@ -349,7 +349,6 @@ RasterStats rasterizeFast(const RasterScene& scene, BandConsumer& consumer, Repl
       band.reset();  // the old piece goes before the new one is made
       band = std::make_unique<BandBitmap>(scene.width_px, p.rows, p.top);
     }
-    band->setTopRow(p.top);  // the consumer reads where the piece lies
     leftOut += drawSpan(s.lists, p.span, p.top, *band, s.drawing);
     if (scene.tech) {
       Canvas canvas(*band);
@@ -358,7 +357,7 @@ RasterStats rasterizeFast(const RasterScene& scene, BandConsumer& consumer, Repl
     }
     consumer.encode(*band, sink);
   };
-  auto write = [&](std::span<const uint8_t> bytes) { file.write(bytes); };
+  auto write = [&](std::span<const uint8_t> bytes) { consumer.write(bytes, file); };
   auto done = [&](size_t k) {
     if (options.progress) {
       options.progress->report(ExportProgress::Phase::Drawing, pieces[k].band + 1,

@@ -11,9 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -75,8 +73,11 @@ uint64_t sinkSize(const TiffSink& s) {
 // (libtiff starts a directory on an even offset) with the gap filled with 0.
 void writeSinkAt(TiffSink& s, uint64_t at, std::span<const uint8_t> bytes) {
   if (s.buffer) {
-    if (s.buffer->size() < at + bytes.size()) s.buffer->resize(at + bytes.size());
-    if (!bytes.empty()) std::memcpy(s.buffer->data() + at, bytes.data(), bytes.size());
+    std::vector<uint8_t>& b = *s.buffer;
+    if (at > b.size()) b.resize(at);
+    const auto over = static_cast<size_t>(std::min<uint64_t>(bytes.size(), b.size() - at));
+    std::copy(bytes.begin(), bytes.begin() + over, b.begin() + static_cast<ptrdiff_t>(at));
+    b.insert(b.end(), bytes.begin() + over, bytes.end());
     return;
   }
   ReplacingFile& f = *s.file;
@@ -86,9 +87,10 @@ void writeSinkAt(TiffSink& s, uint64_t at, std::span<const uint8_t> bytes) {
   if (over < bytes.size()) f.write(bytes.subspan(over));
 }
 
+// Written, never read.
 tmsize_t sinkRead(thandle_t, void*, tmsize_t) {
   return 0;
-}  // written, never read
+}
 
 tmsize_t sinkWrite(thandle_t handle, void* data, tmsize_t size) {
   auto& s = *static_cast<TiffSink*>(handle);
@@ -224,28 +226,31 @@ bool couldPassClassic(const TiffLayout& l, uint64_t limit) {
 // TiffFilm - Strips
 // ============================================================================
 
-// Compressed strips in one buffer: strip k at spans[k].
-struct Strips {
-  std::vector<uint8_t> bytes;
-  std::vector<std::pair<uint64_t, uint64_t>> spans;  // offset, length
+// A piece of the film among the bands' bytes: its rows and strips, each
+// strip's size (uint64_t), then the strips' bytes.
+struct PieceHeader {
+  uint32_t rows = 0;
+  uint32_t strips = 0;
 };
 
 // `rows` film rows (from `data`, rowBytes() each) compressed as the film's
-// strips, in a TIFF of their own that is thrown away: each strip stands
-// alone (Group 4 begins every strip from a white line), so its bytes are
-// those of the film's strip. `film` names the film in errors.
-Strips compressStrips(const TiffLayout& layout, uint8_t* data, uint32_t rows,
-                      const std::filesystem::path& film) {
-  Strips out;
+// strips and appended to `out` as a piece. They are compressed in a TIFF of
+// their own that is thrown away: each strip stands alone (Group 4 begins
+// every strip from a white line), so its bytes are the film's strip's.
+// `film` names the film in errors.
+void appendPiece(const TiffLayout& layout, uint8_t* data, uint32_t rows,
+                 const std::filesystem::path& film, std::vector<uint8_t>& out) {
+  thread_local std::vector<uint8_t> tiff;  // kept: its pages serve the next piece
+  tiff.clear();
   TiffSink sink;
-  sink.buffer = &out.bytes;
+  sink.buffer = &tiff;
   TiffHandle tif = openTiff(sink, false);
   auto fail = [&] {
     throw FormatError(film.string() + ": cannot compress the film: " + sink.message);
   };
   if (!tif || !setFields(tif.get(), layout, rows)) fail();
-  const uint32_t count = (rows + layout.stripRows - 1) / layout.stripRows;
-  for (uint32_t k = 0; k < count; ++k) {
+  PieceHeader header{rows, (rows + layout.stripRows - 1) / layout.stripRows};
+  for (uint32_t k = 0; k < header.strips; ++k) {
     const uint32_t first = k * layout.stripRows;
     const size_t bytes = std::min(layout.stripRows, rows - first) * layout.rowBytes();
     if (TIFFWriteEncodedStrip(tif.get(), k, data + first * layout.rowBytes(),
@@ -253,11 +258,22 @@ Strips compressStrips(const TiffLayout& layout, uint8_t* data, uint32_t rows,
       fail();
     }
   }
-  for (uint32_t k = 0; k < count; ++k) {
-    out.spans.emplace_back(TIFFGetStrileOffset(tif.get(), k), TIFFGetStrileByteCount(tif.get(), k));
+  uint64_t total = sizeof header + sizeof(uint64_t) * header.strips;
+  for (uint32_t k = 0; k < header.strips; ++k) total += TIFFGetStrileByteCount(tif.get(), k);
+  out.reserve(out.size() + total);
+  const auto put = [&out](const void* from, size_t size) {
+    out.insert(out.end(), static_cast<const uint8_t*>(from),
+               static_cast<const uint8_t*>(from) + size);
+  };
+  put(&header, sizeof header);
+  for (uint32_t k = 0; k < header.strips; ++k) {
+    const uint64_t size = TIFFGetStrileByteCount(tif.get(), k);
+    put(&size, sizeof size);
+  }
+  for (uint32_t k = 0; k < header.strips; ++k) {
+    put(tiff.data() + TIFFGetStrileOffset(tif.get(), k), TIFFGetStrileByteCount(tif.get(), k));
   }
   sink.discard = true;  // its directory is not needed
-  return out;
 }
 
 // TiffFilm - The file
@@ -324,10 +340,9 @@ class TiffFile {
 // ============================================================================
 
 // The film's side of the bands. Each piece becomes film rows in place (the
-// line widths, the film's order, a set bit for exposure), is compressed into
-// its strips by the worker that drew it, and is handed over; whichever
-// worker holds the strips next in the file writes them and every strip
-// ready after them, so no worker waits for another.
+// line widths, the film's order, a set bit for exposure) and is compressed
+// into its strips by the worker that drew it; the pieces come back in file
+// order, and their strips go into the film through libtiff.
 class TiffFilmWriter final : public BandConsumer {
  public:
   TiffFilmWriter(TiffFile& file, const TiffLayout& layout, bool mirror, bool negative,
@@ -345,63 +360,70 @@ class TiffFilmWriter final : public BandConsumer {
     return {};
   }
 
-  void encode(BandBitmap& band, ChunkSink&) const override {
+  void encode(BandBitmap& band, ChunkSink& sink) const override {
     const int64_t rows = band.rows();
-    const int64_t fileRow = mirror_ ? band.topRow() : layout_.height - band.topRow() - rows;
-    if (fileRow % layout_.stripRows != 0)
-      throw std::logic_error("a piece of the film starts inside a strip");
     adjustBandLines(band, horizontal_px_);
-    if (!mirror_) {
-      for (int64_t k = 0; k < rows / 2; ++k) {
-        std::swap_ranges(band.rowWords(k), band.rowWords(k) + band.wordsPerRow(),
-                         band.rowWords(rows - 1 - k));
+    // The band's exposure is a clear bit, the film's a set one (a negative
+    // film keeps the band's bits); with the mirror off the film's rows run
+    // from the band's bottom up. One pass over the band does both.
+    const uint32_t flip = negative_ ? 0u : ~0u;
+    const size_t words = band.wordsPerRow();
+    auto turn = [flip](uint32_t& w) { w ^= flip; };
+    if (mirror_) {
+      std::for_each(band.rowWords(0), band.rowWords(0) + words * static_cast<size_t>(rows), turn);
+    }
+    for (int64_t k = 0; !mirror_ && k < (rows + 1) / 2; ++k) {
+      uint32_t* top = band.rowWords(k);
+      uint32_t* bottom = band.rowWords(rows - 1 - k);
+      for (size_t w = 0; w < words; ++w) {
+        const uint32_t t = top[w] ^ flip;
+        top[w] = bottom[w] ^ flip;
+        bottom[w] = t;  // the middle row of an odd band: turned once
       }
     }
-    // The band's exposure is a clear bit, the film's a set one; a negative
-    // film keeps the band's bits.
-    if (!negative_) invertBand(band);
-    deliver(static_cast<uint32_t>(fileRow / layout_.stripRows),
-            compressStrips(layout_, reinterpret_cast<uint8_t*>(band.rowWords(0)),
-                           static_cast<uint32_t>(rows), file_.target()));
+    appendPiece(layout_, reinterpret_cast<uint8_t*>(band.rowWords(0)), static_cast<uint32_t>(rows),
+                file_.target(), sink.buffer());
   }
 
-  // Every strip was written.
-  bool complete() const { return next_ == layout_.strips(); }
+  void write(std::span<const uint8_t> bytes, ReplacingFile&) override {
+    while (!bytes.empty()) {
+      PieceHeader header;
+      if (bytes.size() < sizeof header) throw std::logic_error("a piece of the film is cut");
+      std::memcpy(&header, bytes.data(), sizeof header);
+      const size_t sizesBytes = sizeof(uint64_t) * header.strips;
+      if (bytes.size() < sizeof header + sizesBytes) {
+        throw std::logic_error("a piece of the film is cut");
+      }
+      // Every piece but the film's last is of whole strips.
+      if (rows_ % layout_.stripRows != 0) {
+        throw std::logic_error("a piece of the film starts inside a strip");
+      }
+      std::span<const uint8_t> strips = bytes.subspan(sizeof header + sizesBytes);
+      for (uint32_t k = 0; k < header.strips; ++k) {
+        uint64_t size = 0;
+        std::memcpy(&size, bytes.data() + sizeof header + sizeof size * k, sizeof size);
+        if (strips.size() < size) throw std::logic_error("a piece of the film is cut");
+        file_.writeCompressedStrip(strip_++, strips.data(), size);
+        strips = strips.subspan(static_cast<size_t>(size));
+      }
+      rows_ += header.rows;
+      bytes = strips;
+    }
+  }
+
+  // Every row and strip was written.
+  bool complete() const { return rows_ == layout_.height && strip_ == layout_.strips(); }
   MonoImage& overview() { return overview_; }
 
  private:
-  void deliver(uint32_t first, Strips strips) const {
-    std::unique_lock lock(mutex_);
-    waiting_.emplace(first, std::move(strips));
-    while (!writing_) {
-      auto next = waiting_.find(next_);
-      if (next == waiting_.end()) return;
-      const Strips ready = std::move(next->second);
-      waiting_.erase(next);
-      const uint32_t at = next_;
-      writing_ = true;
-      lock.unlock();
-      for (size_t k = 0; k < ready.spans.size(); ++k) {
-        const auto [offset, size] = ready.spans[k];
-        file_.writeCompressedStrip(at + static_cast<uint32_t>(k), ready.bytes.data() + offset,
-                                   size);
-      }
-      lock.lock();
-      writing_ = false;
-      next_ = at + static_cast<uint32_t>(ready.spans.size());
-    }
-  }
-
   TiffFile& file_;
   TiffLayout layout_;
   bool mirror_;
   bool negative_;
   int64_t horizontal_px_;
   MonoImage overview_;
-  mutable std::mutex mutex_;
-  mutable std::map<uint32_t, Strips> waiting_;  // by their first strip
-  mutable uint32_t next_ = 0;                   // the next strip of the file
-  mutable bool writing_ = false;                // a worker is writing strips
+  uint64_t rows_ = 0;   // written
+  uint32_t strip_ = 0;  // the next strip of the film
 };
 
 }  // namespace
