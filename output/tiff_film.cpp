@@ -240,7 +240,11 @@ struct PieceHeader {
 // `film` names the film in errors.
 void appendPiece(const TiffLayout& layout, uint8_t* data, uint32_t rows,
                  const std::filesystem::path& film, std::vector<uint8_t>& out) {
-  thread_local std::vector<uint8_t> tiff;  // kept: its pages serve the next piece
+  // Kept for the worker's next piece (a fresh one costs as much as the
+  // compression when the strips are not compressed), unless it grew large.
+  constexpr size_t kKeptBytes = size_t{4} << 20;
+  thread_local std::vector<uint8_t> tiff;
+  if (tiff.capacity() > kKeptBytes) std::vector<uint8_t>().swap(tiff);
   tiff.clear();
   TiffSink sink;
   sink.buffer = &tiff;
