@@ -11,10 +11,10 @@ CMAKE_FLAGS ?=
 WERROR     ?= ON
 
 PACKAGES      = cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
-                libcli11-dev libpng-dev libzip-dev qt6-base-dev qt6-qpa-plugins xvfb xauth
+                libcli11-dev libpng-dev libtiff-dev libzip-dev qt6-base-dev qt6-qpa-plugins xvfb xauth
 FUZZ_PACKAGES = clang libclang-rt-14-dev
 
-.PHONY: all deps deps-fuzz build test asan fuzz bench demo clean format
+.PHONY: all deps deps-fuzz build test bigtiff-test asan fuzz bench demo clean format
 
 all: build
 
@@ -33,6 +33,11 @@ build: deps $(BUILD)/build.ninja
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# TIFF films past 4 GB (written to the temporary folder and read back):
+# slow and large, so `make test` skips them.
+bigtiff-test: build
+	DRUMPLOT_BIG_TESTS=1 $(BUILD)/tests/output_tests --gtest_filter='TiffFilmBigTest.*'
 
 # The test suite under AddressSanitizer and UndefinedBehaviorSanitizer.
 asan: deps

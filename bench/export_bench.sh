@@ -2,7 +2,8 @@
 # The export's figures, from one run: the fast way against the literal way
 # (--reference) on a job of 8 or more bands, the second thread, the
 # memory-bandwidth floor (an empty job of the same size), for all six
-# layers on one film and for each layer's own film, and peak memory.
+# layers on one film and for each layer's own film, the TIFF film (Group 4)
+# against the plotter file, and peak memory.
 # The job: the largest board of the corpus (about 10 x 10 inches, six
 # layers), twice side by side. Each time is the best of $RUNS runs.
 #
@@ -84,6 +85,14 @@ echo "Fast way at $dpi dpi ($n bands): $fast s; --reference $literal s: $(ratio 
 dpi=8128
 read -r one two < <(pair "$panel --dpi $dpi --threads 1" "$panel --dpi $dpi --threads 2")
 echo "At $dpi dpi: --threads 1 $one s, --threads 2 $two s: $(ratio "$one" "$two")x from the second thread"
+
+# The same film as a TIFF (Group 4 strips, compressed on the workers) next
+# to the plotter file, and both files' sizes.
+read -r fpf tiff < <(pair "$panel --dpi $dpi --threads 2" "$panel --dpi $dpi --threads 2 --format tiff")
+bytes() { "$cli" export "$@" "${j[@]}" | sed -n 's/.*, \([0-9]*\) bytes$/\1/p'; }
+fpfBytes=$(bytes "$panel" --dpi $dpi -o "$work/out.fpf")
+tiffBytes=$(bytes "$panel" --dpi $dpi -o "$work/out.tif")
+echo "At $dpi dpi: plotter file $fpf s ($fpfBytes bytes), TIFF Group 4 $tiff s ($tiffBytes bytes): the TIFF takes $(ratio "$tiff" "$fpf")x the plotter file's time"
 
 read -r panel2 floor < <(pair "$panel --dpi $dpi --threads 2" "$empty --dpi $dpi --threads 2")
 size=$("$cli" export "$empty" -o "$work/out.fpf" --dpi $dpi "${j[@]}" | sed -n 's/.*: QK., \([0-9]* x [0-9]*\) pixels.*/\1/p')

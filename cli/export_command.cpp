@@ -13,6 +13,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "cli/command_registry.h"
@@ -21,6 +22,7 @@
 #include "engine/text.h"
 #include "job/job_file.h"
 #include "job/settings_file.h"
+#include "output/film_export.h"
 #include "output/fpf_file.h"
 #include "output/job_bitmap.h"
 #include "output/plotter_export.h"
@@ -47,6 +49,7 @@ struct OutputOptions {
   std::string settingsFile;
   std::string overview;
   bool reference = false;
+  bool negative = false;
 };
 
 // "all", or layer numbers 1..18 separated by commas.
@@ -95,6 +98,9 @@ void addOutputOptions(CLI::App& cmd, OutputOptions& o) {
                  "$XDG_CONFIG_HOME/drumplot/GerbPrj.ini); read, never written")
       ->check(CLI::ExistingFile);
   cmd.add_option("--overview", o.overview, "Also write the 400 x 400 overview (PNG or PBM)");
+  cmd.add_flag("--negative", o.negative,
+               "Negative film: exposed where the boards are clear, clear where they are drawn, "
+               "over the whole film");
   cmd.add_flag("--reference", o.reference,
                "The literal way: one thread, every band reads every layer anew (slow; the "
                "same bytes)");
@@ -234,18 +240,74 @@ void printRunLine(const RasterStats& r, double seconds, uint64_t budget, bool re
 // drumplot-cli export
 // ============================================================================
 
+// A film's summary, as its format has it.
+void printFilm(const FilmSummary& film, bool mirror) {
+  const std::string name = film.file.string();
+  if (const auto* r = std::get_if<JobBitmapSummary>(&film.output)) {
+    const JobBitmapPlan& p = r->plan;
+    std::printf("%s%s\n", kJobBitmapMessage, name.c_str());
+    std::printf("  %lld x %lld pixels at 8192 dpi, %s, %llu bytes\n",
+                static_cast<long long>(p.width_px), static_cast<long long>(p.height_px),
+                bandsText(p.bands).c_str(), static_cast<unsigned long long>(p.fileBytes));
+    return;
+  }
+  if (const auto* r = std::get_if<TiffFilmSummary>(&film.output)) {
+    const PlotterExportPlan& p = r->plan;
+    std::printf("%s: %s, %lld x %lld pixels at %d dpi, %s (mirror %s), strips of %lld rows, "
+                "%llu bytes\n",
+                name.c_str(), r->bigTiff ? "BigTIFF" : "TIFF", static_cast<long long>(p.width_px),
+                static_cast<long long>(p.height_px), p.dpi, bandsText(p.bands).c_str(),
+                mirror ? "on" : "off", static_cast<long long>(r->stripRows),
+                static_cast<unsigned long long>(r->fileBytes));
+    return;
+  }
+  const auto& r = std::get<PlotterExportSummary>(film.output);
+  const PlotterExportPlan& p = r.plan;
+  std::printf("%s: %s, %lld x %lld pixels at %d dpi, %s (mirror %s), preview %lld x %lld, %llu "
+              "bytes\n",
+              name.c_str(), p.large ? "QK2" : "QKS", static_cast<long long>(p.width_px),
+              static_cast<long long>(p.height_px), p.dpi, bandsText(p.bands).c_str(),
+              mirror ? "on" : "off", static_cast<long long>(p.preview.width_px),
+              static_cast<long long>(p.preview.height_px),
+              static_cast<unsigned long long>(r.fileBytes));
+}
+
+// The film format: --format, else the output's extension, else the plotter
+// file. Options that the format does not take are refused, not ignored.
+FilmFormat chooseFormat(const CLI::App& cmd, const std::string& format, const std::string& output) {
+  FilmFormat f = format == "tiff"  ? FilmFormat::Tiff
+                 : format == "bmp" ? FilmFormat::Bmp
+                 : format == "fpf" ? FilmFormat::Fpf
+                                   : filmFormatOfName(output).value_or(FilmFormat::Fpf);
+  std::vector<std::string> refused;
+  if (f == FilmFormat::Bmp) refused = {"--dpi", "--mirror", "--notes", "--horizontal-line"};
+  if (f != FilmFormat::Tiff) refused.push_back("--compression");
+  for (const std::string& option : refused) {
+    if (cmd.count(option) > 0) {
+      throw std::invalid_argument(
+          option + " does not apply to " +
+          (f == FilmFormat::Bmp ? "the job bitmap (8192 dpi, rows as drawn)" : "a plotter file"));
+    }
+  }
+  return f;
+}
+
 void addExport(CLI::App& app, Action& action) {
   struct Options : OutputOptions {
     int dpi = kResolutionValues[kDefaultResolutionItem];
     bool mirror = false;
     std::string notes;
     double horizontal_mils = 0.0;
+    std::string format;
+    std::string compression = "g4";
+    bool splitLayers = false;
   };
   auto o = std::make_shared<Options>();
   auto* cmd = app.add_subcommand(
       "export",
       "Export photoplotter bitmap: every board on every chosen layer rasterized at the plotter's "
-      "resolution into a plotter file (.FPF) with its thumbnail and preview");
+      "resolution into a plotter file (.FPF) with its thumbnail and preview, or the same image "
+      "as a 1-bit TIFF film (.tif), or the job bitmap (.bmp)");
   addOutputOptions(*cmd, *o);
   cmd->add_option("--dpi", o->dpi,
                   "Resolution: 1016, 1625, 2032 (default), 4064, 8128, 16256, 25400, 32512, 40640, "
@@ -254,39 +316,62 @@ void addExport(CLI::App& app, Action& action) {
   cmd->add_flag("--mirror", o->mirror,
                 "Mirror horizontal: rows from the top of the image down (default: from the bottom "
                 "up)");
-  cmd->add_option("--notes", o->notes, "User notes (the first 50 characters are stored)");
+  cmd->add_option("--notes", o->notes,
+                  "User notes (a plotter file stores the first 50 characters, a TIFF film all in "
+                  "its ImageDescription)");
   cmd->add_option("--horizontal-line", o->horizontal_mils,
                   "Horizontal line width +/- in mils: exposed runs grow or shrink at their right "
                   "end");
-  cmd->callback([o, &action] {
-    action = [o] {
+  cmd->add_option("--format", o->format,
+                  "fpf (plotter file), tiff (1-bit TIFF film) or bmp (the job bitmap at 8192 dpi); "
+                  "default: after OUT's extension (.fpf, .tif/.tiff, .bmp), else fpf")
+      ->check(CLI::IsMember({"fpf", "tiff", "bmp"}));
+  cmd->add_option("--compression", o->compression,
+                  "TIFF strips: g4 (CCITT Group 4, default), packbits or none")
+      ->check(CLI::IsMember({"g4", "packbits", "none"}));
+  cmd->add_flag("--split-layers", o->splitLayers,
+                "One film per chosen layer, named OUT with the layer's number and name added "
+                "(board.tif -> board-01-Top.tif), all of the whole export's size; none is "
+                "written unless all are");
+  cmd->callback([o, cmd, &action] {
+    action = [o, cmd] {
       Job job = openJobWithSettings(*o);
-      PlotterExportSettings s;
+      FilmSettings s;
       fillSettings(*o, job, s);
+      s.format = chooseFormat(*cmd, o->format, o->outputFile);
+      s.compression = parseTiffCompression(o->compression).value_or(TiffCompression::Group4);
       s.file = o->outputFile;
       s.dpi = o->dpi;
       s.mirror = o->mirror;
       s.notes = o->notes;
       s.horizontalLine_mils = o->horizontal_mils;
+      s.negative = o->negative;
+      s.splitLayers = o->splitLayers;
       ExportProgress progress;
       s.progress = &progress;
-      PlotterExportSummary r;
+      FilmExportSummary r;
       {
         ProgressDisplay display(progress);
-        r = exportPlotterFile(job, s);
+        r = exportFilms(job, s);
       }
       if (r.cancelled) throw std::runtime_error(o->outputFile + ": export cancelled; nothing written");
-      const PlotterExportPlan& p = r.plan;
-      std::printf("%s: %s, %lld x %lld pixels at %d dpi, %s (mirror %s), "
-                  "preview %lld x %lld, %llu bytes\n",
-                  o->outputFile.c_str(), p.large ? "QK2" : "QKS", static_cast<long long>(p.width_px),
-                  static_cast<long long>(p.height_px), p.dpi, bandsText(p.bands).c_str(),
-                  o->mirror ? "on" : "off",
-                  static_cast<long long>(p.preview.width_px),
-                  static_cast<long long>(p.preview.height_px),
-                  static_cast<unsigned long long>(r.fileBytes));
-      printRunLine(r.raster, r.seconds, s.budgetBytes, s.reference);
-      if (!o->overview.empty()) writeSecondImage(o->overview, r.overview, o->outputFile);
+      for (const FilmSummary& film : r.films) {
+        printFilm(film, s.mirror);
+        if (s.negative) std::printf("  negative film\n");
+        std::visit(
+            [&](const auto& f) {
+              printRunLine(f.raster, r.films.size() == 1 ? r.seconds : f.seconds, s.budgetBytes,
+                           s.reference);
+              if (o->overview.empty()) return;
+              const std::string overview =
+                  film.layer == 0 ? o->overview
+                                  : layerFilmName(o->overview, film.layer,
+                                                  job.Settings.LayerNames[film.layer - 1])
+                                        .string();
+              writeSecondImage(overview, f.overview, film.file.string());
+            },
+            film.output);
+      }
     };
   });
 }
@@ -307,6 +392,7 @@ void addBmp(CLI::App& app, Action& action) {
       JobBitmapSettings s;
       fillSettings(*o, job, s);
       s.file = o->outputFile;
+      s.negative = o->negative;
       ExportProgress progress;
       s.progress = &progress;
       JobBitmapSummary r;

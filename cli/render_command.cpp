@@ -17,6 +17,7 @@
 #include "engine/data_size.h"
 #include "engine/errors.h"
 #include "engine/layer_renderer.h"
+#include "output/film_export.h"
 
 namespace drumplot {
 
@@ -84,12 +85,17 @@ MonoImage renderLayer(const RenderOptions& o) {
       std::memcpy(image.row(static_cast<uint32_t>(top + y)), band.rowBytes(y), image.stride());
     }
   }
+  if (!o.asPlotted) flipImageRows(image, image.height);
   return image;
 }
 
 void runRender(const RenderOptions& options, std::ostream& out) {
   MonoImage image = renderLayer(options);
-  writeImage(options.outputFile, image);
+  if (filmFormatOfName(options.outputFile) == FilmFormat::Tiff) {
+    writeTiffImage(options.outputFile, image, options.dpi);
+  } else {
+    writeImage(options.outputFile, image);
+  }
   out << options.outputFile << ": " << image.width << " x " << image.height << " pixels at "
       << options.dpi << " dpi, " << image.exposedCount() << " exposed\n";
 }
@@ -110,12 +116,14 @@ void addRenderCommand(CLI::App& app, Action& action) {
   auto options = std::make_shared<Options>();
   auto* cmd = app.add_subcommand(
       "render",
-      "Draw one Gerber layer as a one-board job into a 1-bit PNG or PBM (black = exposure). "
-      "The image holds everything the layer draws and the margin around it; Y grows "
-      "downwards as in the file. A negative layer (%IPNEG) inverts the whole picture.");
+      "Draw one Gerber layer as a one-board job into a 1-bit PNG, PBM or TIFF (black = "
+      "exposure). The image holds everything the layer draws and the margin around it, +Y up "
+      "as CAD viewers show a board. A negative layer (%IPNEG) inverts the whole picture.");
   RenderOptions& r = options->render;
   cmd->add_option("GERBER", r.gerberFile, "Gerber file (RS-274X or RS-274-D)")->required();
-  cmd->add_option("-o,--output", r.outputFile, "Image to write: OUT.png or OUT.pbm")->required();
+  cmd->add_option("-o,--output", r.outputFile,
+                  "Image to write: OUT.png, OUT.pbm, or OUT.tif (Group 4, with the resolution)")
+      ->required();
   cmd->add_option("--dpi", r.dpi, "Pixels per inch (default 1000)")->check(CLI::Range(1.0, 1.0e6));
   cmd->add_option("--margin", r.margin, "Margin around the data, inches (default 0.1)")
       ->check(CLI::Range(0.0, 100.0));
@@ -132,6 +140,9 @@ void addRenderCommand(CLI::App& app, Action& action) {
   cmd->add_flag("--force", r.force,
                 "Draw all the same when the data's size is more than any plot can mean (100 "
                 "inches, or 4 times the plotting area) or the picture has more than 2^31 pixels");
+  cmd->add_flag("--as-plotted", r.asPlotted,
+                "Y grows downwards, as the plotter's bands draw the layer (the picture upside "
+                "down against a viewer's)");
   cmd->add_option("--band-rows", r.bandRows,
                   "Draw through bands of this many rows (default: one band); the image is the same")
       ->check(CLI::Range(int64_t{1}, int64_t{1} << 40));

@@ -25,17 +25,21 @@ struct RenderOptions {
   double plotWidth = 0.0;  // inches: the plotting area the data's size is judged against
   double plotHeight = 0.0;
   bool force = false;  // draw data of a size no plot can mean, or a picture over 2^31 pixels
+  // Y grows downwards, as the plotter's bands draw the layer.
+  bool asPlotted = false;
 };
 
 // A picture of more pixels than this is refused without `force`.
 inline constexpr double kMaxRenderPixels = 2147483648.0;  // 2^31
 
-// The image: its top-left pixel corner is the corner of the layer's reach
-// (measureReach at the image's resolution) less the margin (renderOrigin);
-// Y grows downwards as in the file. Throws IoError or FormatError naming
-// the file; without `force`, FormatError before anything is drawn when the
-// data's size cannot be meant (implausibleSizeText) or the picture would
-// exceed kMaxRenderPixels.
+// The image: it holds the layer's reach (measureReach at the image's
+// resolution) and the margin, its left edge the reach's left less the
+// margin (renderOrigin). +Y is up, as CAD viewers show a board: the top row
+// is the reach's top plus the margin. As plotted, Y grows downwards and
+// the top row is the reach's bottom less the margin. Throws IoError or
+// FormatError naming the file; without `force`, FormatError before anything
+// is drawn when the data's size cannot be meant (implausibleSizeText) or the
+// picture would exceed kMaxRenderPixels.
 MonoImage renderLayer(const RenderOptions& options);
 
 // The data point at the image's top-left pixel corner: (MinX, MinY) less the
@@ -46,7 +50,8 @@ inline double renderOrigin(double dataMin, double reachMin, double margin, doubl
   return dataMin - margin - extra / dpi;
 }
 
-// renderLayer, then the file; prints a one-line summary.
+// renderLayer, then the file (PNG, PBM, or TIFF for ".tif" and ".tiff");
+// prints a one-line summary.
 void runRender(const RenderOptions& options, std::ostream& out);
 
 }  // namespace drumplot

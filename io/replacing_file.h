@@ -39,6 +39,7 @@ class ReplacingFile {
   void commit();
 
   uint64_t bytesWritten() const { return written_.load(); }
+  const std::filesystem::path& name() const { return name_; }  // the target as given
 
  private:
   [[noreturn]] void fail(const std::string& what, int error) const;

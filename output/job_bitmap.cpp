@@ -28,17 +28,23 @@ void putLE32(uint8_t* at, uint32_t v) {
 // The band rows go out as they are: W / 8 bytes a row, top row first.
 class JobBitmapWriter final : public BandConsumer {
  public:
+  explicit JobBitmapWriter(bool negative) : negative_(negative) {}
+
   size_t previewBytes() const override { return 0; }
   std::vector<uint8_t> previewsDrawn(BandBitmap& overview, BandBitmap&) override {
     overview_ = toMonoImage(overview);
     return {};
   }
-  void encode(BandBitmap& band, ChunkSink& sink) const override { sink.write(band.bytes()); }
+  void encode(BandBitmap& band, ChunkSink& sink) const override {
+    if (negative_) invertBand(band);
+    sink.write(band.bytes());
+  }
 
   MonoImage& overview() { return overview_; }
 
  private:
   MonoImage overview_;
+  bool negative_;
 };
 
 }  // namespace
@@ -73,10 +79,8 @@ std::array<uint8_t, kJobBitmapHeaderBytes> encodeJobBitmapHeader(uint32_t width_
 // JobBitmap - Plan and write
 // ============================================================================
 
-namespace {
-
-// The plan, and the scene that draws it.
-JobBitmapPlan planScene(const Job& job, const JobBitmapSettings& settings, RasterScene& scene) {
+JobBitmapPlan planJobBitmapScene(const Job& job, const JobBitmapSettings& settings,
+                                 RasterScene& scene) {
   JobExtents extents;
   scene = outputScene(job, settings, extents);
   scene.dpi = kJobBitmapDpi;
@@ -128,30 +132,36 @@ JobBitmapPlan planScene(const Job& job, const JobBitmapSettings& settings, Raste
   return plan;
 }
 
-}  // namespace
-
 JobBitmapPlan planJobBitmap(const Job& job, const JobBitmapSettings& settings) {
   RasterScene scene;
-  return planScene(job, settings, scene);
+  return planJobBitmapScene(job, settings, scene);
 }
 
-JobBitmapSummary writeJobBitmap(const Job& job, const JobBitmapSettings& settings) {
+JobBitmapSummary writeJobBitmapFile(const RasterScene& scene, const JobBitmapPlan& plan,
+                                    const JobBitmapSettings& settings, ReplacingFile& file) {
   const auto start = std::chrono::steady_clock::now();
   JobBitmapSummary summary;
-  RasterScene scene;
-  summary.plan = planScene(job, settings, scene);
-  const JobBitmapPlan& plan = summary.plan;
-
-  JobBitmapWriter writer;
-  ReplacingFile file(settings.file);
+  summary.plan = plan;
+  JobBitmapWriter writer(settings.negative);
   file.write(encodeJobBitmapHeader(static_cast<uint32_t>(plan.width_px),
                                    static_cast<uint32_t>(plan.height_px)));
   summary.raster = rasterizeJob(scene, writer, file, rasterOptions(settings));
   summary.cancelled = summary.raster.cancelled;
   if (summary.cancelled) return summary;
-  file.commit();
   summary.overview = std::move(writer.overview());
   flipImageRows(summary.overview, summary.overview.height);  // turned upside down after band 0
+  summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return summary;
+}
+
+JobBitmapSummary writeJobBitmap(const Job& job, const JobBitmapSettings& settings) {
+  const auto start = std::chrono::steady_clock::now();
+  RasterScene scene;
+  const JobBitmapPlan plan = planJobBitmapScene(job, settings, scene);
+  ReplacingFile file(settings.file);
+  JobBitmapSummary summary = writeJobBitmapFile(scene, plan, settings, file);
+  if (summary.cancelled) return summary;
+  file.commit();
   summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   return summary;
 }

@@ -23,6 +23,8 @@ inline constexpr uint32_t kJobBitmapPixelsPerMetre = 322520;
 // What the export dialog hands over in its second mode.
 struct JobBitmapSettings : OutputSettings {
   std::filesystem::path file;
+  // A negative film: clear where drawn, exposed elsewhere.
+  bool negative = false;
 };
 
 struct JobBitmapPlan {
@@ -51,6 +53,16 @@ std::array<uint8_t, kJobBitmapHeaderBytes> encodeJobBitmapHeader(uint32_t width_
 // board has a Gerber file on a chosen layer, the file's 32-bit size fields
 // cannot describe the image, or the budget holds less than one row.
 JobBitmapPlan planJobBitmap(const Job& job, const JobBitmapSettings& settings);
+
+// The plan, and the scene that draws it (a film of one layer draws a part
+// of its board layers). Throws as planJobBitmap.
+JobBitmapPlan planJobBitmapScene(const Job& job, const JobBitmapSettings& settings,
+                                 RasterScene& scene);
+
+// Draws the planned scene into `file` as a job bitmap; the caller commits
+// the file. Throws IoError / FormatError.
+JobBitmapSummary writeJobBitmapFile(const RasterScene& scene, const JobBitmapPlan& plan,
+                                    const JobBitmapSettings& settings, ReplacingFile& file);
 
 // Writes the file (through a temporary file renamed over settings.file at
 // the end): rows band 0 first, each band from its top row down. Throws

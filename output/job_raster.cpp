@@ -174,7 +174,7 @@ RasterStats rasterizeLiterally(const RasterScene& scene, BandConsumer& consumer,
     if (i == 0) file.write(consumer.previewsDrawn(overview, preview));
     consumer.encode(band, sink);
   };
-  auto write = [&](std::span<const uint8_t> bytes) { file.write(bytes); };
+  auto write = [&](std::span<const uint8_t> bytes) { consumer.write(bytes, file); };
   auto done = [&](size_t i) {
     if (options.progress) {
       options.progress->report(ExportProgress::Phase::Drawing, static_cast<int64_t>(i) + 1,
@@ -515,7 +515,7 @@ RasterStats rasterizeFast(const RasterScene& scene, BandConsumer& consumer, Repl
       }
       consumer.encode(*band, sink);
     };
-    auto write = [&](std::span<const uint8_t> bytes) { file.write(bytes); };
+    auto write = [&](std::span<const uint8_t> bytes) { consumer.write(bytes, file); };
     auto done = [&](size_t k) {
       if (options.progress) {
         options.progress->report(ExportProgress::Phase::Drawing, pieces[group.first + k].band + 1,

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -130,6 +131,11 @@ class BandConsumer {
   virtual std::vector<uint8_t> previewsDrawn(BandBitmap& overview, BandBitmap& preview) = 0;
   // One band, or a piece of one; called from several threads at once.
   virtual void encode(BandBitmap& band, ChunkSink& sink) const = 0;
+  // The bands' bytes in file order, one call at a time; what one encode()
+  // put into sink.buffer() alone arrives in one call. They go into the
+  // file as they are, unless the output has its own way (the TIFF film's
+  // strips go through libtiff).
+  virtual void write(std::span<const uint8_t> bytes, ReplacingFile& file) { file.write(bytes); }
 
  protected:
   ~BandConsumer() = default;

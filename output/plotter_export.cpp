@@ -35,15 +35,16 @@ void flipRows(BandBitmap& bitmap, int64_t rows) {
 // The plotter file's side of the bands.
 class PlotterFileWriter final : public BandConsumer {
  public:
-  PlotterFileWriter(bool mirror, int64_t horizontal_px, GroupCoder coder)
-      : mirror_(mirror), horizontal_px_(horizontal_px), coder_(coder) {}
+  PlotterFileWriter(bool mirror, bool negative, int64_t horizontal_px, GroupCoder coder)
+      : mirror_(mirror), negative_(negative), horizontal_px_(horizontal_px), coder_(coder) {}
 
   size_t previewBytes() const override { return kFpfThumbnailBytes + kFpfPreviewBytes; }
 
   std::vector<uint8_t> previewsDrawn(BandBitmap& overview, BandBitmap& preview) override {
     overview_ = toMonoImage(overview);
-    // The preview in the vertical order of the image data.
+    // The preview in the vertical order of the image data, and as the film.
     if (!mirror_) flipRows(preview, preview.rows());
+    if (negative_) invertBand(preview);
     std::vector<uint8_t> blocks = thumbnailBlock(preview);
     const std::vector<uint8_t> image = previewBlock(preview);
     blocks.insert(blocks.end(), image.begin(), image.end());
@@ -51,7 +52,12 @@ class PlotterFileWriter final : public BandConsumer {
   }
 
   void encode(BandBitmap& band, ChunkSink& sink) const override {
-    encodeBandGroups(band, mirror_, horizontal_px_, coder_, sink.buffer(),
+    if (negative_) {
+      // The line widths act on the drawing, before it is turned over.
+      adjustBandLines(band, horizontal_px_);
+      invertBand(band);
+    }
+    encodeBandGroups(band, mirror_, negative_ ? 0 : horizontal_px_, coder_, sink.buffer(),
                      [&sink] { sink.flushIfFull(); });
   }
 
@@ -60,6 +66,7 @@ class PlotterFileWriter final : public BandConsumer {
  private:
   MonoImage overview_;
   bool mirror_;
+  bool negative_;
   int64_t horizontal_px_;
   GroupCoder coder_;
 };
@@ -129,6 +136,20 @@ void flipImageRows(MonoImage& image, uint32_t rows) {
   }
 }
 
+void adjustBandLines(BandBitmap& band, int64_t horizontal_px) {
+  if (horizontal_px == 0) return;
+  for (int64_t y = 0; y < band.rows(); ++y) {
+    adjustHorizontalLines(reinterpret_cast<uint8_t*>(band.rowWords(y)),
+                          static_cast<uint32_t>(band.width_px()), horizontal_px);
+  }
+}
+
+void invertBand(BandBitmap& band) {
+  const size_t words = band.wordsPerRow() * static_cast<size_t>(band.rows());
+  uint32_t* w = band.rowWords(0);
+  for (size_t i = 0; i < words; ++i) w[i] = ~w[i];
+}
+
 MonoImage toMonoImage(const BandBitmap& bitmap) {
   MonoImage image(static_cast<uint32_t>(bitmap.width_px()), static_cast<uint32_t>(bitmap.rows()));
   for (uint32_t y = 0; y < image.height; ++y) {
@@ -140,11 +161,8 @@ MonoImage toMonoImage(const BandBitmap& bitmap) {
 // PlotterExport - Plan and export
 // ============================================================================
 
-namespace {
-
-// The plan, and the scene that draws it.
-PlotterExportPlan planScene(const Job& job, const PlotterExportSettings& settings,
-                            RasterScene& scene) {
+PlotterExportPlan planPlotterScene(const Job& job, const PlotterExportSettings& settings,
+                                   RasterScene& scene) {
   if (settings.dpi < kOtherResolutionMin || settings.dpi > kMaxPlotterDpi) {
     throw FormatError("a resolution of " + std::to_string(settings.dpi) +
                       " dpi cannot be exported: the plotter file holds " +
@@ -199,19 +217,20 @@ PlotterExportPlan planScene(const Job& job, const PlotterExportSettings& setting
   return plan;
 }
 
-}  // namespace
-
 PlotterExportPlan planPlotterExport(const Job& job, const PlotterExportSettings& settings) {
   RasterScene scene;
-  return planScene(job, settings, scene);
+  return planPlotterScene(job, settings, scene);
 }
 
-PlotterExportSummary exportPlotterFile(const Job& job, const PlotterExportSettings& settings) {
+int64_t horizontalLinePixels(const PlotterExportSettings& settings) {
+  return roundHalfEven(settings.horizontalLine_mils * settings.dpi / 1000.0);
+}
+
+PlotterExportSummary writePlotterFile(const RasterScene& scene, const PlotterExportPlan& plan,
+                                      const PlotterExportSettings& settings, ReplacingFile& file) {
   const auto start = std::chrono::steady_clock::now();
   PlotterExportSummary summary;
-  RasterScene scene;
-  summary.plan = planScene(job, settings, scene);
-  const PlotterExportPlan& plan = summary.plan;
+  summary.plan = plan;
 
   FpfHeader header;
   header.width = static_cast<uint32_t>(plan.width_px);
@@ -221,21 +240,30 @@ PlotterExportSummary exportPlotterFile(const Job& job, const PlotterExportSettin
   header.previewHeight = static_cast<uint32_t>(plan.preview.height_px);
   header.notes = settings.notes.substr(0, kMaxNotesKept);
 
-  const int64_t horizontal_px = roundHalfEven(settings.horizontalLine_mils * settings.dpi / 1000.0);
   // The literal way codes pixel by pixel up to 8000 dpi, above it 32 pixels
   // at a time; the fast way 64 at a time. All give the same bytes.
   GroupCoder coder = encodeGroupWide;
   if (settings.reference) coder = settings.dpi <= 8000 ? encodeGroupPerPixel : encodeGroupWords;
-  PlotterFileWriter writer(settings.mirror, horizontal_px, coder);
-  ReplacingFile file(settings.file);
+  PlotterFileWriter writer(settings.mirror, settings.negative, horizontalLinePixels(settings), coder);
   file.write(encodeFpfHeader(header));
   summary.raster = rasterizeJob(scene, writer, file, rasterOptions(settings));
   summary.cancelled = summary.raster.cancelled;
-  if (summary.cancelled) return summary;  // the temporary file goes with `file`
-  file.commit();
+  if (summary.cancelled) return summary;
   summary.overview = std::move(writer.overview());
   if (!settings.mirror) flipOverviewTop(summary.overview);
   summary.fileBytes = file.bytesWritten();
+  summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return summary;
+}
+
+PlotterExportSummary exportPlotterFile(const Job& job, const PlotterExportSettings& settings) {
+  const auto start = std::chrono::steady_clock::now();
+  RasterScene scene;
+  const PlotterExportPlan plan = planPlotterScene(job, settings, scene);
+  ReplacingFile file(settings.file);
+  PlotterExportSummary summary = writePlotterFile(scene, plan, settings, file);
+  if (summary.cancelled) return summary;  // the temporary file goes with `file`
+  file.commit();
   summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   return summary;
 }

@@ -26,6 +26,8 @@ struct PlotterExportSettings : OutputSettings {
   double horizontalLine_mils = 0.0;  // "Horizontal line": grows or shrinks runs at their right end
   std::string notes;                 // "User notes": 63 characters kept, 50 written
   bool mirror = false;               // "Mirror horizontal"
+  // "Negative film": clear where drawn, exposed elsewhere.
+  bool negative = false;
 };
 
 // The image and its bands, known before anything is drawn.
@@ -54,10 +56,29 @@ struct PlotterExportSummary {
 // file can describe, or the budget holds fewer than 32 rows of it.
 PlotterExportPlan planPlotterExport(const Job& job, const PlotterExportSettings& settings);
 
+// The plan, and the scene that draws it: the TIFF film draws the same
+// image, and a film of one layer draws a part of the scene's board layers.
+// Throws as planPlotterExport.
+PlotterExportPlan planPlotterScene(const Job& job, const PlotterExportSettings& settings,
+                                   RasterScene& scene);
+
+// Draws the planned scene into `file` as a plotter file; the caller
+// commits the file. Throws IoError / FormatError.
+PlotterExportSummary writePlotterFile(const RasterScene& scene, const PlotterExportPlan& plan,
+                                      const PlotterExportSettings& settings, ReplacingFile& file);
+
 // Writes the plotter file (through a temporary file renamed over
 // settings.file at the end). Throws IoError / FormatError; a failed or
 // cancelled export leaves no file and keeps an older one of that name.
 PlotterExportSummary exportPlotterFile(const Job& job, const PlotterExportSettings& settings);
+
+// "Horizontal line" in pixels: round(mils x dpm).
+int64_t horizontalLinePixels(const PlotterExportSettings& settings);
+
+// The horizontal line-width adjustment on every row of a band.
+void adjustBandLines(BandBitmap& band, int64_t horizontal_px);
+// A negative film's band: every pixel turned over.
+void invertBand(BandBitmap& band);
 
 // A coder of one group's record: encodeGroupPerPixel, encodeGroupWords or
 // encodeGroupWide, which give the same bytes.

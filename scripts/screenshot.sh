@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Screenshots of the desktop job editor under Xvfb: the panelized demo job
+# Screenshots of the desktop job editor under Xvfb: the panelized example job
 # (built by scripts/demo.sh) opened in the main window, its first board
 # selected; then the export dialog, that board's aperture table and the
 # preview. Writes out/screenshots/main-window.png, export-dialog.png,
@@ -16,16 +16,16 @@ cmake --build "$root/$build" --target drumplot-cli ui_tests
 out="$root/out/screenshots"
 mkdir -p "$out"
 rm -f "$out/main-window.png" "$out/export-dialog.png" "$out/aperture-table.png" "$out/preview.png"
-# The demo's settings file: millimetres and the demo's mark table.
+# The demo's settings file: millimetres, the layer names and the mark table.
 DRUMPLOT_SETTINGS="$root/out/demo/GerbPrj.ini" \
 DRUMPLOT_SCREENSHOT="$out/main-window.png" \
-DRUMPLOT_SCREENSHOT_JOB="$root/out/demo/demo.wpr" \
+DRUMPLOT_SCREENSHOT_JOB="$root/out/demo/core-panel.wpr" \
 QT_QPA_PLATFORM=xcb \
   xvfb-run -a -s "-screen 0 1280x1024x24" \
   "$root/$build/tests/ui_tests" --gtest_filter='ScreenshotTest.*'
 DRUMPLOT_SETTINGS="$root/out/demo/GerbPrj.ini" \
 DRUMPLOT_SCREENSHOT_DIR="$out" \
-DRUMPLOT_SCREENSHOT_JOB="$root/out/demo/demo.wpr" \
+DRUMPLOT_SCREENSHOT_JOB="$root/out/demo/core-panel.wpr" \
 QT_QPA_PLATFORM=xcb \
   xvfb-run -a -s "-screen 0 1280x1024x24" \
   "$root/$build/tests/ui_tests" --gtest_filter='OutputScreenshotTest.*'

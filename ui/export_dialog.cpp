@@ -4,6 +4,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -128,6 +129,29 @@ ExportDialog::ExportDialog(UserPrompts& prompts, QWidget* parent)
   options->addWidget(techArea_);
   options->addWidget(mirror_);
 
+  // The film: the plotter file or a TIFF, negative, one per layer.
+  filmRow_ = new QWidget(this);
+  auto* filmForm = new QFormLayout(filmRow_);
+  filmForm->setContentsMargins(0, 0, 0, 0);
+  format_ = new QComboBox(filmRow_);
+  format_->setObjectName(QStringLiteral("Film format"));
+  format_->addItem(QStringLiteral("Plotter file (FPF)"), static_cast<int>(FilmFormat::Fpf));
+  format_->addItem(QStringLiteral("TIFF, 1 bit"), static_cast<int>(FilmFormat::Tiff));
+  compression_ = new QComboBox(filmRow_);
+  compression_->setObjectName(QStringLiteral("TIFF compression"));
+  compression_->addItem(QStringLiteral("CCITT Group 4"), static_cast<int>(TiffCompression::Group4));
+  compression_->addItem(QStringLiteral("PackBits"), static_cast<int>(TiffCompression::PackBits));
+  compression_->addItem(QStringLiteral("None"), static_cast<int>(TiffCompression::None));
+  compression_->setEnabled(false);
+  filmForm->addRow(QStringLiteral("Film format"), format_);
+  filmForm->addRow(QStringLiteral("TIFF compression"), compression_);
+  splitLayers_ = new QCheckBox(QStringLiteral("One film per layer"), filmRow_);
+  filmForm->addRow(splitLayers_);
+  options->addWidget(filmRow_);
+  negative_ = new QCheckBox(QStringLiteral("Negative film"), this);
+  options->addWidget(negative_);
+  connect(format_, &QComboBox::currentIndexChanged, this, &ExportDialog::formatChosen);
+
   zoomBox_ = new QGroupBox(QStringLiteral("Zoom"), this);
   auto* zoomRow = new QHBoxLayout(zoomBox_);
   zoom_ = new QButtonGroup(this);
@@ -160,6 +184,8 @@ void ExportDialog::load(Mode mode, const std::array<std::string, kLayerCount>& l
   nameFrame_->setVisible(exporting);
   resolutionBox_->setVisible(exporting);
   notesRow_->setVisible(exporting);
+  filmRow_->setVisible(exporting);
+  negative_->setVisible(mode != Mode::Preview);
   zoomBox_->setVisible(!exporting);
   adjustSize();
 }
@@ -174,14 +200,25 @@ OutputSettings ExportDialog::outputSettings() const {
   return s;
 }
 
-PlotterExportSettings ExportDialog::plotterSettings() const {
-  PlotterExportSettings s;
+FilmSettings ExportDialog::plotterSettings() const {
+  FilmSettings s;
   static_cast<OutputSettings&>(s) = outputSettings();
   s.file = exportName_;
   s.dpi = resolutionOfItem(resolution_->checkedId(), other_->value());
   s.horizontalLine_mils = horizontal_->value();
   s.notes = toStdString(notes_->text());
   s.mirror = mirror_->isChecked();
+  s.negative = negative_->isChecked();
+  s.format = static_cast<FilmFormat>(format_->currentData().toInt());
+  s.compression = static_cast<TiffCompression>(compression_->currentData().toInt());
+  s.splitLayers = splitLayers_->isChecked();
+  return s;
+}
+
+JobBitmapSettings ExportDialog::jobBitmapSettings() const {
+  JobBitmapSettings s;
+  static_cast<OutputSettings&>(s) = outputSettings();
+  s.negative = negative_->isChecked();
   return s;
 }
 
@@ -197,12 +234,30 @@ JobPreviewSettings ExportDialog::previewSettings() const {
 // ============================================================================
 
 void ExportDialog::chooseExportName() {
+  const bool tiff = format_->currentData().toInt() == static_cast<int>(FilmFormat::Tiff);
   FileRequest request;
   request.Title = QStringLiteral("Export name");
-  request.Filters = {QStringLiteral("Photoplotter  Bitmap(*.FPF)|*.FPF")};
-  request.DefaultSuffix = QStringLiteral("FPF");
+  request.Filters = {tiff ? QStringLiteral("TIFF film(*.tif)|*.tif")
+                          : QStringLiteral("Photoplotter  Bitmap(*.FPF)|*.FPF")};
+  request.DefaultSuffix = tiff ? QStringLiteral("tif") : QStringLiteral("FPF");
   QString file = prompts_.saveFileName(this, request);
-  if (!file.isEmpty()) setExportName(toPath(file));
+  if (file.isEmpty()) return;
+  setExportName(toPath(file));
+  // A name that says TIFF or FPF chooses that format.
+  const std::optional<FilmFormat> named = filmFormatOfName(exportName_);
+  const int item = named ? format_->findData(static_cast<int>(*named)) : -1;
+  if (item >= 0) format_->setCurrentIndex(item);
+}
+
+// The export name follows the format: board.FPF becomes board.tif.
+void ExportDialog::formatChosen() {
+  const auto format = static_cast<FilmFormat>(format_->currentData().toInt());
+  compression_->setEnabled(format == FilmFormat::Tiff);
+  const std::optional<FilmFormat> named = filmFormatOfName(exportName_);
+  if (named && *named != format && !exportName_.empty()) {
+    std::filesystem::path renamed = exportName_;
+    setExportName(renamed.replace_extension(format == FilmFormat::Tiff ? ".tif" : ".FPF"));
+  }
 }
 
 // An item copies its resolution into the "Other.." field; "Other.." itself

@@ -12,11 +12,12 @@
 #include <string>
 
 #include "job/board.h"
+#include "output/film_export.h"
 #include "output/job_preview.h"
-#include "output/plotter_export.h"
 
 class QButtonGroup;
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -45,7 +46,8 @@ class ExportDialog final : public QDialog {
   void load(Mode mode, const std::array<std::string, kLayerCount>& layerNames);
 
   // What was chosen: every field in its own terms.
-  PlotterExportSettings plotterSettings() const;
+  FilmSettings plotterSettings() const;
+  JobBitmapSettings jobBitmapSettings() const;
   JobPreviewSettings previewSettings() const;
   OutputSettings outputSettings() const;
 
@@ -55,10 +57,12 @@ class ExportDialog final : public QDialog {
   QSpinBox* otherResolution() const { return other_; }
   QButtonGroup* zoomGroup() const { return zoom_; }
   QLabel* exportNameLabel() const { return nameLabel_; }
+  QComboBox* filmFormat() const { return format_; }
 
  private:
   void chooseExportName();
   void resolutionChosen(int item);
+  void formatChosen();
   void acceptTyped();
 
   UserPrompts& prompts_;
@@ -77,6 +81,12 @@ class ExportDialog final : public QDialog {
   QLineEdit* notes_;     // Edit1
   QCheckBox* techArea_;  // CheckBox1
   QCheckBox* mirror_;    // mirh
+  // The film (export mode): FilmFormat::Fpf or Tiff, the TIFF's compression.
+  QWidget* filmRow_;
+  QComboBox* format_;
+  QComboBox* compression_;
+  QCheckBox* negative_;
+  QCheckBox* splitLayers_;
   QGroupBox* zoomBox_;
   QButtonGroup* zoom_;  // rg9
 };

@@ -2,6 +2,7 @@
 // The main window's commands that read the layer files: the photoplotter
 // export, the job bitmap, preview and print, the aperture table and import,
 // and the drill panelization.
+#include <algorithm>
 #include <unistd.h>
 
 #include <QApplication>
@@ -11,6 +12,7 @@
 #include <QPrinter>
 #include <filesystem>
 #include <string>
+#include <variant>
 
 #include "apertures/aperture_converter.h"
 #include "apertures/aperture_file.h"
@@ -22,6 +24,7 @@
 #include "job/aperture_attachment.h"
 #include "job/board_import.h"
 #include "job/display_text.h"
+#include "output/film_export.h"
 #include "output/job_bitmap.h"
 #include "output/job_preview.h"
 #include "output/plotter_export.h"
@@ -113,30 +116,41 @@ QString warningLines(const std::vector<std::string>& warnings) {
 void MainWindow::onExport() {
   exportDialog_->load(ExportDialog::Mode::Export, job_.Settings.LayerNames);
   if (exportDialog_->exec() != QDialog::Accepted) return;
-  PlotterExportSettings settings = exportDialog_->plotterSettings();
+  FilmSettings settings = exportDialog_->plotterSettings();
   settings.budgetBytes = memoryBudgetBytes(job_.Settings.MemoryMegabytes);
   if (!checkBeforeExport(settings)) return;
   ExportProgress exportProgress;
   settings.progress = &exportProgress;
   watchOutput(*this, exportProgress, settings.file);
-  PlotterExportSummary summary;
+  FilmExportSummary summary;
   bool written = runCommand([&] {
     summary = runWork(QStringLiteral("Export photoplotter bitmap"), exportProgress.cancelled,
-                      [&] { return exportPlotterFile(job_, settings); });
+                      [&] { return exportFilms(job_, settings); });
   });
-  if (!written || summary.cancelled) return;
-  previewWindow_->showImage(toQImage(summary.overview));
-  if (!summary.raster.warnings.empty()) {
+  if (!written || summary.cancelled || summary.films.empty()) return;
+  // The overview of the first film (of all chosen layers, unless one per layer).
+  std::visit([&](const auto& film) { previewWindow_->showImage(toQImage(film.overview)); },
+             summary.films.front().output);
+  std::vector<std::string> warnings;
+  for (const FilmSummary& film : summary.films) {
+    std::visit(
+        [&](const auto& f) {
+          for (const std::string& w : f.raster.warnings) {
+            if (std::find(warnings.begin(), warnings.end(), w) == warnings.end()) warnings.push_back(w);
+          }
+        },
+        film.output);
+  }
+  if (!warnings.empty()) {
     prompts_.inform(this, toQString(settings.file.string()) + QStringLiteral(" was written.\r") +
-                              warningLines(summary.raster.warnings));
+                              warningLines(warnings));
   }
 }
 
 void MainWindow::onJobBitmap() {
   exportDialog_->load(ExportDialog::Mode::JobBitmap, job_.Settings.LayerNames);
   if (exportDialog_->exec() != QDialog::Accepted) return;
-  JobBitmapSettings settings;
-  static_cast<OutputSettings&>(settings) = exportDialog_->outputSettings();
+  JobBitmapSettings settings = exportDialog_->jobBitmapSettings();
   settings.file = programFolder() / kJobBitmapFileName;
   settings.budgetBytes = memoryBudgetBytes(job_.Settings.MemoryMegabytes);
   ExportProgress exportProgress;

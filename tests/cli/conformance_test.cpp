@@ -110,6 +110,7 @@ TEST_P(ConformanceTest, RenderMatchesItsReference) {
   options.gerberFile = (test::corpusDir() / e.localPath).string();
   options.dpi = e.goldenDpi;
   options.margin = kMargin;
+  options.asPlotted = true;  // the references grow Y downwards
   GerberReader probe;
   probe.FileName = options.gerberFile;
   probe.prepare();

@@ -5,10 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <sstream>
 
 #include "engine/errors.h"
+#include "output/plotter_export.h"
 #include "support/test_support.h"
+#include "support/tiff_reader.h"
 
 namespace drumplot {
 namespace {
@@ -23,20 +26,27 @@ RenderOptions silk(bool withApertures) {
   return o;
 }
 
+// The exposure's bounding box: left, top, right, bottom (exclusive).
+std::array<uint32_t, 4> exposureBox(const MonoImage& image) {
+  std::array<uint32_t, 4> box{image.width, image.height, 0, 0};
+  for (uint32_t y = 0; y < image.height; ++y) {
+    for (uint32_t x = 0; x < image.width; ++x) {
+      if (!image.exposed(x, y)) continue;
+      box = {std::min(box[0], x), std::min(box[1], y), std::max(box[2], x + 1),
+             std::max(box[3], y + 1)};
+    }
+  }
+  return box;
+}
+
 TEST(RenderCommandTest, ImageHoldsWhatTheLayerDrawsAndUsesItsApertureFile) {
   // Extents 0.18 .. 1.62 x 0.18 .. 2.12 inch; the 8-mil outline reaches 4
   // mils out, the 60 x 40-mil oblong pad at (1.62, 2.12) 30 mils right and
-  // 20 down. At margin 0 nothing touches the picture's border.
+  // 20 up. At margin 0 nothing touches the picture's border.
   RenderOptions o = silk(true);
   o.margin = 0.0;
   MonoImage with = renderLayer(o);
-  uint32_t x0 = with.width, y0 = with.height, x1 = 0, y1 = 0;
-  for (uint32_t y = 0; y < with.height; ++y) {
-    for (uint32_t x = 0; x < with.width; ++x) {
-      if (!with.exposed(x, y)) continue;
-      x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x + 1), y1 = std::max(y1, y + 1);
-    }
-  }
+  const auto [x0, y0, x1, y1] = exposureBox(with);
   EXPECT_GT(x0, 0u);
   EXPECT_GT(y0, 0u);
   EXPECT_LT(x1, with.width);
@@ -45,6 +55,31 @@ TEST(RenderCommandTest, ImageHoldsWhatTheLayerDrawsAndUsesItsApertureFile) {
   // Without the aperture file the pads have no aperture and draw nothing.
   MonoImage without = renderLayer(silk(false));
   EXPECT_LT(without.exposedCount(), with.exposedCount());
+}
+
+TEST(RenderCommandTest, PadAtTheTopRightShowsAtTheTopRight) {
+  // A 0.2-inch square at (1, 1), right of and above a pad at the origin.
+  const auto dir = test::tempDir();
+  test::writeFile(dir / "corner.gbr",
+                  "%FSLAX24Y24*%\n%MOIN*%\n%ADD10C,0.0500*%\n%ADD11R,0.2000X0.2000*%\n"
+                  "D10*\nX0Y0D03*\nD11*\nX10000Y10000D03*\nM02*\n");
+  RenderOptions o;
+  o.gerberFile = (dir / "corner.gbr").string();
+  o.outputFile = (dir / "corner.tif").string();
+  o.dpi = 100;
+  std::ostringstream out;
+  runRender(o, out);
+  // The square's 20 x 20 pixels fill the top right of the exposure's box,
+  // the round pad its bottom left.
+  MonoImage shown = test::readTiff(o.outputFile);
+  const auto [x0, y0, x1, y1] = exposureBox(shown);
+  EXPECT_TRUE(shown.exposed(x1 - 1, y0) && shown.exposed(x1 - 20, y0 + 19));
+  EXPECT_TRUE(shown.exposed(x0 + 2, y1 - 3));
+  EXPECT_FALSE(shown.exposed(x0, y0) || shown.exposed(x1 - 1, y1 - 1));
+  o.asPlotted = true;  // Y down: the square at the bottom right
+  MonoImage plotted = renderLayer(o);
+  flipImageRows(plotted, plotted.height);
+  EXPECT_TRUE(plotted.bits == shown.bits);
 }
 
 TEST(RenderCommandTest, BandsGiveTheSameImage) {

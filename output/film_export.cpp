@@ -1,0 +1,121 @@
+// SPDX-License-Identifier: MIT
+// Films: the plan of the whole export, each film drawn into its temporary
+// file, and all of them committed at the end.
+#include "output/film_export.h"
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <memory>
+#include <type_traits>
+
+namespace drumplot {
+
+std::optional<FilmFormat> filmFormatOfName(const std::filesystem::path& file) {
+  std::string extension = file.extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (extension == ".fpf") return FilmFormat::Fpf;
+  if (extension == ".tif" || extension == ".tiff") return FilmFormat::Tiff;
+  if (extension == ".bmp") return FilmFormat::Bmp;
+  return std::nullopt;
+}
+
+std::filesystem::path layerFilmName(const std::filesystem::path& file, int layer,
+                                    const std::string& name) {
+  std::string added = (layer < 10 ? "-0" : "-") + std::to_string(layer);
+  if (!name.empty()) added += "-";
+  for (unsigned char c : name)
+    added += std::isalnum(c) || c == '-' || c == '_' ? static_cast<char>(c) : '_';
+  return file.parent_path() / (file.stem().string() + added + file.extension().string());
+}
+
+namespace {
+
+// One film drawn into `file` (the Bmp settings made from the film's);
+// `plan` is the whole export's, the scene the film's part of it.
+template <typename Plan>
+FilmSummary drawFilm(const RasterScene& scene, Plan plan, const FilmSettings& settings,
+                     std::unique_ptr<ReplacingFile>& file) {
+  FilmSummary film{file->name(), 0, {}};
+  plan.boardLayers = scene.boardLayers.size();
+  if constexpr (std::is_same_v<Plan, JobBitmapPlan>) {
+    JobBitmapSettings s;
+    static_cast<OutputSettings&>(s) = settings;
+    s.file = file->name();
+    s.negative = settings.negative;
+    film.output = writeJobBitmapFile(scene, plan, s, *file);
+  } else if (settings.format == FilmFormat::Tiff) {
+    TiffFilmSettings s = settings;
+    s.file = file->name();
+    try {
+      film.output = writeTiffFilm(scene, plan, s, *file);
+    } catch (const TiffOutgrewClassic&) {
+      file = std::make_unique<ReplacingFile>(s.file);
+      s.bigTiff = true;
+      film.output = writeTiffFilm(scene, plan, s, *file);
+    }
+  } else {
+    PlotterExportSettings s = settings;
+    s.file = file->name();
+    film.output = writePlotterFile(scene, plan, s, *file);
+  }
+  return film;
+}
+
+bool cancelled(const FilmSummary& film) {
+  return std::visit([](const auto& output) { return output.cancelled; }, film.output);
+}
+
+template <typename Plan>
+FilmExportSummary exportPlanned(const Job& job, const RasterScene& scene, const Plan& plan,
+                                const FilmSettings& settings) {
+  FilmExportSummary summary;
+  std::vector<int> layers;  // 0: every chosen layer on one film
+  if (!settings.splitLayers) layers.push_back(0);
+  for (int layer = 1; settings.splitLayers && layer <= kLayerCount; ++layer) {
+    if (std::any_of(scene.boardLayers.begin(), scene.boardLayers.end(),
+                    [&](const BoardLayer& d) { return d.layer == layer; })) {
+      layers.push_back(layer);
+    }
+  }
+  std::vector<std::unique_ptr<ReplacingFile>> files;
+  for (int layer : layers) {
+    RasterScene part = scene;
+    if (layer != 0) {
+      std::erase_if(part.boardLayers, [&](const BoardLayer& d) { return d.layer != layer; });
+    }
+    files.push_back(std::make_unique<ReplacingFile>(
+        layer == 0 ? settings.file
+                   : layerFilmName(settings.file, layer, job.Settings.LayerNames[layer - 1])));
+    summary.films.push_back(drawFilm(part, plan, settings, files.back()));
+    summary.films.back().layer = layer;
+    if (cancelled(summary.films.back())) {
+      summary.cancelled = true;
+      return summary;  // the temporary files go with `files`
+    }
+  }
+  for (auto& file : files) file->commit();
+  return summary;
+}
+
+}  // namespace
+
+FilmExportSummary exportFilms(const Job& job, const FilmSettings& settings) {
+  const auto start = std::chrono::steady_clock::now();
+  RasterScene scene;
+  FilmExportSummary summary;
+  if (settings.format == FilmFormat::Bmp) {
+    JobBitmapSettings bitmap;
+    static_cast<OutputSettings&>(bitmap) = settings;
+    const JobBitmapPlan plan = planJobBitmapScene(job, bitmap, scene);
+    summary = exportPlanned(job, scene, plan, settings);
+  } else {
+    const PlotterExportPlan plan = planPlotterScene(job, settings, scene);
+    summary = exportPlanned(job, scene, plan, settings);
+  }
+  summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return summary;
+}
+
+}  // namespace drumplot

@@ -1,0 +1,502 @@
+// SPDX-License-Identifier: MIT
+// TIFF films through libtiff: each piece of the film compressed into its
+// strips on the worker that drew it, the strips written in file order.
+#include "output/tiff_film.h"
+
+#include <tiffio.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace drumplot {
+
+const char* toString(TiffCompression compression) {
+  switch (compression) {
+    case TiffCompression::Group4:
+      return "g4";
+    case TiffCompression::PackBits:
+      return "packbits";
+    case TiffCompression::None:
+      return "none";
+  }
+  return "?";
+}
+
+std::optional<TiffCompression> parseTiffCompression(std::string_view text) {
+  for (TiffCompression c :
+       {TiffCompression::Group4, TiffCompression::PackBits, TiffCompression::None}) {
+    if (text == toString(c)) return c;
+  }
+  return std::nullopt;
+}
+
+int64_t tiffStripRows(int64_t rowBytes, int64_t rowsPerBand) {
+  constexpr int64_t kStripBytes = int64_t{1} << 20;
+  int64_t rows = 1;
+  while (2 * rows * rowBytes <= kStripBytes &&
+         (rowsPerBand == 0 || rowsPerBand % (2 * rows) == 0)) {
+    rows *= 2;
+  }
+  return rows;
+}
+
+namespace {
+
+// TiffFilm - Where libtiff writes
+// ============================================================================
+
+// libtiff's file: the film (a ReplacingFile), or a buffer that receives the
+// strips of one piece while they are compressed. `at` is libtiff's place.
+struct TiffSink {
+  ReplacingFile* file = nullptr;
+  std::vector<uint8_t>* buffer = nullptr;
+  uint64_t at = 0;
+  bool discard = false;      // the output is given up: nothing more is written
+  std::exception_ptr error;  // what a write threw
+  std::string message;       // libtiff's first error
+};
+
+uint64_t sinkSize(const TiffSink& s) {
+  return s.file ? s.file->bytesWritten() : s.buffer->size();
+}
+
+// Writes at `at`: over bytes already written, after them, or beyond the end
+// (libtiff starts a directory on an even offset) with the gap filled with 0.
+void writeSinkAt(TiffSink& s, uint64_t at, std::span<const uint8_t> bytes) {
+  if (s.buffer) {
+    std::vector<uint8_t>& b = *s.buffer;
+    if (at > b.size()) b.resize(at);
+    const auto over = static_cast<size_t>(std::min<uint64_t>(bytes.size(), b.size() - at));
+    std::copy(bytes.begin(), bytes.begin() + over, b.begin() + static_cast<ptrdiff_t>(at));
+    b.insert(b.end(), bytes.begin() + over, bytes.end());
+    return;
+  }
+  ReplacingFile& f = *s.file;
+  if (at > f.bytesWritten()) f.write(std::vector<uint8_t>(at - f.bytesWritten(), 0));
+  const auto over = static_cast<size_t>(std::min<uint64_t>(bytes.size(), f.bytesWritten() - at));
+  if (over > 0) f.writeAt(at, bytes.first(over));
+  if (over < bytes.size()) f.write(bytes.subspan(over));
+}
+
+// Written, never read.
+tmsize_t sinkRead(thandle_t, void*, tmsize_t) {
+  return 0;
+}
+
+tmsize_t sinkWrite(thandle_t handle, void* data, tmsize_t size) {
+  auto& s = *static_cast<TiffSink*>(handle);
+  if (s.discard) return size;
+  try {
+    writeSinkAt(s, s.at, {static_cast<const uint8_t*>(data), static_cast<size_t>(size)});
+  } catch (...) {
+    if (!s.error) s.error = std::current_exception();
+    return -1;
+  }
+  s.at += static_cast<uint64_t>(size);
+  return size;
+}
+
+toff_t sinkSeek(thandle_t handle, toff_t offset, int whence) {
+  auto& s = *static_cast<TiffSink*>(handle);
+  const uint64_t from = whence == SEEK_CUR ? s.at : whence == SEEK_END ? sinkSize(s) : 0;
+  s.at = from + offset;  // a negative offset arrives as its two's complement
+  return s.at;
+}
+
+int sinkClose(thandle_t) {
+  return 0;
+}
+toff_t sinkSizeOf(thandle_t handle) {
+  return sinkSize(*static_cast<TiffSink*>(handle));
+}
+int noMap(thandle_t, void**, toff_t*) {
+  return 0;
+}
+void noUnmap(thandle_t, void*, toff_t) {}
+
+// libtiff's errors are kept with their file, its warnings dropped; neither
+// reaches the process-wide handlers (which print).
+int keepError(TIFF*, void* user, const char*, const char* format, va_list args) {
+  auto& s = *static_cast<TiffSink*>(user);
+  if (s.message.empty()) {
+    char text[512];
+    std::vsnprintf(text, sizeof text, format, args);
+    s.message = text;
+  }
+  return 1;
+}
+
+int dropWarning(TIFF*, void*, const char*, const char*, va_list) {
+  return 1;
+}
+
+struct TiffCleanup {
+  void operator()(TIFF* tif) const { TIFFCleanup(tif); }
+};
+using TiffHandle = std::unique_ptr<TIFF, TiffCleanup>;
+
+// Little-endian whatever the machine, so that a film's bytes are the same
+// everywhere.
+TiffHandle openTiff(TiffSink& sink, bool bigTiff) {
+  TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+  TIFFOpenOptionsSetErrorHandlerExtR(options, keepError, &sink);
+  TIFFOpenOptionsSetWarningHandlerExtR(options, dropWarning, nullptr);
+  TIFF* tif = TIFFClientOpenExt("film", bigTiff ? "w8l" : "wl", &sink, sinkRead, sinkWrite,
+                                sinkSeek, sinkClose, sinkSizeOf, noMap, noUnmap, options);
+  TIFFOpenOptionsFree(options);
+  return TiffHandle(tif);
+}
+
+// TiffFilm - Fields
+// ============================================================================
+
+struct TiffLayout {
+  uint32_t width = 0;      // pixels a row
+  uint32_t height = 0;     // rows
+  uint32_t stripRows = 0;  // rows a strip
+  double dpi = 0.0;        // 0: none stated
+  TiffCompression compression = TiffCompression::Group4;
+  std::string description;  // ImageDescription; none when empty
+
+  size_t rowBytes() const { return (size_t{width} + 7) / 8; }
+  uint32_t strips() const {
+    return static_cast<uint32_t>((uint64_t{height} + stripRows - 1) / stripRows);
+  }
+};
+
+uint16_t tiffCompressionTag(TiffCompression c) {
+  switch (c) {
+    case TiffCompression::Group4:
+      return COMPRESSION_CCITTFAX4;
+    case TiffCompression::PackBits:
+      return COMPRESSION_PACKBITS;
+    case TiffCompression::None:
+      return COMPRESSION_NONE;
+  }
+  return COMPRESSION_NONE;
+}
+
+// The fields of a film of `rows` rows: one sample of one bit, a set bit
+// black (exposure), the most significant bit leftmost, in strips.
+bool setFields(TIFF* tif, const TiffLayout& l, uint32_t rows) {
+  bool ok = TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, l.width) &&
+            TIFFSetField(tif, TIFFTAG_IMAGELENGTH, rows) &&
+            TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1) &&
+            TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1) &&
+            TIFFSetField(tif, TIFFTAG_COMPRESSION, tiffCompressionTag(l.compression)) &&
+            TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE) &&
+            TIFFSetField(tif, TIFFTAG_FILLORDER, FILLORDER_MSB2LSB) &&
+            TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
+            TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, l.stripRows) &&
+            TIFFSetField(tif, TIFFTAG_SOFTWARE, "drumplot");
+  if (ok && l.compression == TiffCompression::Group4)
+    ok = TIFFSetField(tif, TIFFTAG_GROUP4OPTIONS, 0);
+  if (ok && l.dpi > 0.0) {
+    ok = TIFFSetField(tif, TIFFTAG_XRESOLUTION, l.dpi) &&
+         TIFFSetField(tif, TIFFTAG_YRESOLUTION, l.dpi) &&
+         TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+  }
+  if (ok && !l.description.empty())
+    ok = TIFFSetField(tif, TIFFTAG_IMAGEDESCRIPTION, l.description.c_str());
+  return ok;
+}
+
+// What a classic TIFF keeps free after the strips for its directory: the
+// fields, the strip offsets and byte counts, the description.
+uint64_t directoryRoom(const TiffLayout& l) {
+  return 4096 + 8 * uint64_t{l.strips()} + l.description.size();
+}
+
+// Whether the film could pass the limit: its uncompressed rows, with
+// PackBits' worst case of one byte more per 128, and the directory.
+bool couldPassClassic(const TiffLayout& l, uint64_t limit) {
+  const uint64_t rowBytes = l.rowBytes() + (l.rowBytes() + 127) / 128;
+  return uint64_t{l.height} * rowBytes + directoryRoom(l) > limit;
+}
+
+// TiffFilm - Strips
+// ============================================================================
+
+// A piece of the film among the bands' bytes: its rows and strips, each
+// strip's size (uint64_t), then the strips' bytes.
+struct PieceHeader {
+  uint32_t rows = 0;
+  uint32_t strips = 0;
+};
+
+// `rows` film rows (from `data`, rowBytes() each) compressed as the film's
+// strips and appended to `out` as a piece. They are compressed in a TIFF of
+// their own that is thrown away: each strip stands alone (Group 4 begins
+// every strip from a white line), so its bytes are the film's strip's.
+// `film` names the film in errors.
+void appendPiece(const TiffLayout& layout, uint8_t* data, uint32_t rows,
+                 const std::filesystem::path& film, std::vector<uint8_t>& out) {
+  // Kept for the worker's next piece (a fresh one costs as much as the
+  // compression when the strips are not compressed), unless it grew large.
+  constexpr size_t kKeptBytes = size_t{4} << 20;
+  thread_local std::vector<uint8_t> tiff;
+  if (tiff.capacity() > kKeptBytes) std::vector<uint8_t>().swap(tiff);
+  tiff.clear();
+  TiffSink sink;
+  sink.buffer = &tiff;
+  TiffHandle tif = openTiff(sink, false);
+  auto fail = [&] {
+    throw FormatError(film.string() + ": cannot compress the film: " + sink.message);
+  };
+  if (!tif || !setFields(tif.get(), layout, rows)) fail();
+  PieceHeader header{rows, (rows + layout.stripRows - 1) / layout.stripRows};
+  for (uint32_t k = 0; k < header.strips; ++k) {
+    const uint32_t first = k * layout.stripRows;
+    const size_t bytes = std::min(layout.stripRows, rows - first) * layout.rowBytes();
+    if (TIFFWriteEncodedStrip(tif.get(), k, data + first * layout.rowBytes(),
+                              static_cast<tmsize_t>(bytes)) < 0) {
+      fail();
+    }
+  }
+  uint64_t total = sizeof header + sizeof(uint64_t) * header.strips;
+  for (uint32_t k = 0; k < header.strips; ++k) total += TIFFGetStrileByteCount(tif.get(), k);
+  out.reserve(out.size() + total);
+  const auto put = [&out](const void* from, size_t size) {
+    out.insert(out.end(), static_cast<const uint8_t*>(from),
+               static_cast<const uint8_t*>(from) + size);
+  };
+  put(&header, sizeof header);
+  for (uint32_t k = 0; k < header.strips; ++k) {
+    const uint64_t size = TIFFGetStrileByteCount(tif.get(), k);
+    put(&size, sizeof size);
+  }
+  for (uint32_t k = 0; k < header.strips; ++k) {
+    put(tiff.data() + TIFFGetStrileOffset(tif.get(), k), TIFFGetStrileByteCount(tif.get(), k));
+  }
+  sink.discard = true;  // its directory is not needed
+}
+
+// TiffFilm - The file
+// ============================================================================
+
+// The film's TIFF: libtiff writes the header, the strips as they come and
+// the directory into the ReplacingFile.
+class TiffFile {
+ public:
+  TiffFile(ReplacingFile& file, const TiffLayout& layout, bool bigTiff, uint64_t classicLimit)
+      : file_(file), layout_(layout), bigTiff_(bigTiff), classicLimit_(classicLimit) {
+    sink_.file = &file;
+    tif_ = openTiff(sink_, bigTiff);
+    if (!tif_ || !setFields(tif_.get(), layout, layout.height)) {
+      sink_.discard = true;
+      fail("cannot write the TIFF");
+    }
+  }
+  ~TiffFile() { sink_.discard = !finished_; }  // a film given up gets no directory
+  TiffFile(const TiffFile&) = delete;
+  TiffFile& operator=(const TiffFile&) = delete;
+
+  void writeCompressedStrip(uint32_t strip, const uint8_t* bytes, uint64_t size) {
+    if (!bigTiff_ && file_.bytesWritten() + size + directoryRoom(layout_) > classicLimit_) {
+      throw TiffOutgrewClassic(file_.name().string() +
+                               ": the compressed film outgrows a classic TIFF");
+    }
+    if (TIFFWriteRawStrip(tif_.get(), strip, const_cast<uint8_t*>(bytes),
+                          static_cast<tmsize_t>(size)) < 0) {
+      fail("write error");
+    }
+  }
+
+  void writeStrip(uint32_t strip, uint8_t* rows, size_t bytes) {
+    if (TIFFWriteEncodedStrip(tif_.get(), strip, rows, static_cast<tmsize_t>(bytes)) < 0) {
+      fail("write error");
+    }
+  }
+
+  const std::filesystem::path& target() const { return file_.name(); }
+
+  // The directory; the file is then complete.
+  void finish() {
+    if (!TIFFFlush(tif_.get())) fail("write error");
+    finished_ = true;
+  }
+
+ private:
+  [[noreturn]] void fail(const char* what) {
+    if (sink_.error) std::rethrow_exception(sink_.error);
+    throw IoError(file_.name().string() + ": " + what + ": " + sink_.message);
+  }
+
+  ReplacingFile& file_;
+  TiffLayout layout_;
+  bool bigTiff_;
+  uint64_t classicLimit_;
+  bool finished_ = false;
+  TiffSink sink_;
+  TiffHandle tif_;  // after sink_: closed while the sink is there
+};
+
+// TiffFilm - Writing bands
+// ============================================================================
+
+// The film's side of the bands. Each piece becomes film rows in place (the
+// line widths, the film's order, a set bit for exposure) and is compressed
+// into its strips by the worker that drew it; the pieces come back in file
+// order, and their strips go into the film through libtiff.
+class TiffFilmWriter final : public BandConsumer {
+ public:
+  TiffFilmWriter(TiffFile& file, const TiffLayout& layout, bool mirror, bool negative,
+                 int64_t horizontal_px)
+      : file_(file),
+        layout_(layout),
+        mirror_(mirror),
+        negative_(negative),
+        horizontal_px_(horizontal_px) {}
+
+  size_t previewBytes() const override { return 0; }
+
+  std::vector<uint8_t> previewsDrawn(BandBitmap& overview, BandBitmap&) override {
+    overview_ = toMonoImage(overview);
+    return {};
+  }
+
+  void encode(BandBitmap& band, ChunkSink& sink) const override {
+    const int64_t rows = band.rows();
+    adjustBandLines(band, horizontal_px_);
+    // The band's exposure is a clear bit, the film's a set one (a negative
+    // film keeps the band's bits); with the mirror off the film's rows run
+    // from the band's bottom up. One pass over the band does both.
+    const uint32_t flip = negative_ ? 0u : ~0u;
+    const size_t words = band.wordsPerRow();
+    auto turn = [flip](uint32_t& w) { w ^= flip; };
+    if (mirror_) {
+      std::for_each(band.rowWords(0), band.rowWords(0) + words * static_cast<size_t>(rows), turn);
+    }
+    for (int64_t k = 0; !mirror_ && k < (rows + 1) / 2; ++k) {
+      uint32_t* top = band.rowWords(k);
+      uint32_t* bottom = band.rowWords(rows - 1 - k);
+      for (size_t w = 0; w < words; ++w) {
+        const uint32_t t = top[w] ^ flip;
+        top[w] = bottom[w] ^ flip;
+        bottom[w] = t;  // the middle row of an odd band: turned once
+      }
+    }
+    appendPiece(layout_, reinterpret_cast<uint8_t*>(band.rowWords(0)), static_cast<uint32_t>(rows),
+                file_.target(), sink.buffer());
+  }
+
+  void write(std::span<const uint8_t> bytes, ReplacingFile&) override {
+    while (!bytes.empty()) {
+      PieceHeader header;
+      if (bytes.size() < sizeof header) throw std::logic_error("a piece of the film is cut");
+      std::memcpy(&header, bytes.data(), sizeof header);
+      const size_t sizesBytes = sizeof(uint64_t) * header.strips;
+      if (bytes.size() < sizeof header + sizesBytes) {
+        throw std::logic_error("a piece of the film is cut");
+      }
+      // Every piece but the film's last is of whole strips.
+      if (rows_ % layout_.stripRows != 0) {
+        throw std::logic_error("a piece of the film starts inside a strip");
+      }
+      std::span<const uint8_t> strips = bytes.subspan(sizeof header + sizesBytes);
+      for (uint32_t k = 0; k < header.strips; ++k) {
+        uint64_t size = 0;
+        std::memcpy(&size, bytes.data() + sizeof header + sizeof size * k, sizeof size);
+        if (strips.size() < size) throw std::logic_error("a piece of the film is cut");
+        file_.writeCompressedStrip(strip_++, strips.data(), size);
+        strips = strips.subspan(static_cast<size_t>(size));
+      }
+      rows_ += header.rows;
+      bytes = strips;
+    }
+  }
+
+  // Every row and strip was written.
+  bool complete() const { return rows_ == layout_.height && strip_ == layout_.strips(); }
+  MonoImage& overview() { return overview_; }
+
+ private:
+  TiffFile& file_;
+  TiffLayout layout_;
+  bool mirror_;
+  bool negative_;
+  int64_t horizontal_px_;
+  MonoImage overview_;
+  uint64_t rows_ = 0;   // written
+  uint32_t strip_ = 0;  // the next strip of the film
+};
+
+}  // namespace
+
+// TiffFilm
+// ============================================================================
+
+TiffFilmSummary writeTiffFilm(const RasterScene& planned, const PlotterExportPlan& plan,
+                              const TiffFilmSettings& settings, ReplacingFile& file) {
+  const auto start = std::chrono::steady_clock::now();
+  TiffFilmSummary summary;
+  summary.plan = plan;
+  summary.stripRows = tiffStripRows(plan.width_px / 8, plan.bands.rowsPerBand);
+  // Pieces of whole strips (the bands are whole strips already); no
+  // preview: the film holds the image alone.
+  RasterScene scene = planned;
+  scene.rowAlign = summary.stripRows;
+  scene.preview = {};
+
+  TiffLayout layout;
+  layout.width = static_cast<uint32_t>(plan.width_px);
+  layout.height = static_cast<uint32_t>(plan.height_px);
+  layout.stripRows = static_cast<uint32_t>(summary.stripRows);
+  layout.dpi = plan.dpi;
+  layout.compression = settings.compression;
+  layout.description = settings.notes;
+  summary.bigTiff = settings.bigTiff || couldPassClassic(layout, settings.classicLimitBytes);
+
+  TiffFile tiff(file, layout, summary.bigTiff, settings.classicLimitBytes);
+  TiffFilmWriter writer(tiff, layout, settings.mirror, settings.negative,
+                        horizontalLinePixels(settings));
+  summary.raster = rasterizeJob(scene, writer, file, rasterOptions(settings));
+  summary.cancelled = summary.raster.cancelled;
+  if (summary.cancelled) return summary;
+  if (!writer.complete()) throw std::logic_error("a strip of the film was not written");
+  tiff.finish();
+  summary.overview = std::move(writer.overview());
+  if (!settings.mirror) flipOverviewTop(summary.overview);
+  summary.fileBytes = file.bytesWritten();
+  summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return summary;
+}
+
+void writeTiffImage(const std::filesystem::path& path, const MonoImage& image, double dpi,
+                    TiffCompression compression) {
+  if (image.width == 0 || image.height == 0) {
+    throw FormatError(path.string() + ": an empty image cannot be written as TIFF");
+  }
+  TiffLayout layout;
+  layout.width = image.width;
+  layout.height = image.height;
+  layout.stripRows = static_cast<uint32_t>(
+      std::min<int64_t>(tiffStripRows(static_cast<int64_t>(image.stride()), 0), image.height));
+  layout.dpi = dpi;
+  layout.compression = compression;
+  ReplacingFile file(path);
+  TiffFile tiff(file, layout, couldPassClassic(layout, kClassicTiffLimit), kClassicTiffLimit);
+  std::vector<uint8_t> strip;
+  for (uint32_t k = 0; k < layout.strips(); ++k) {
+    const uint32_t first = k * layout.stripRows;
+    const uint32_t rows = std::min(layout.stripRows, image.height - first);
+    const uint8_t* from = image.row(first);
+    strip.resize(rows * image.stride());
+    std::transform(from, from + strip.size(), strip.begin(),
+                   [](uint8_t b) { return static_cast<uint8_t>(~b); });
+    tiff.writeStrip(k, strip.data(), strip.size());
+  }
+  tiff.finish();
+  file.commit();
+}
+
+}  // namespace drumplot

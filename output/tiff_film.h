@@ -1,0 +1,68 @@
+// SPDX-License-Identifier: MIT
+// TIFF films: the plotter export's image as a 1-bit TIFF through libtiff
+// (Group 4, PackBits or uncompressed strips, BigTIFF when the film could
+// pass 4 GB), and whole 1-bit images as TIFF files.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string_view>
+
+#include "engine/errors.h"
+#include "output/job_raster.h"
+#include "output/mono_image.h"
+#include "output/plotter_export.h"
+#include "io/replacing_file.h"
+
+namespace drumplot {
+
+enum class TiffCompression { Group4, PackBits, None };
+
+// "g4", "packbits", "none".
+const char* toString(TiffCompression compression);
+std::optional<TiffCompression> parseTiffCompression(std::string_view text);
+
+// The last byte a classic TIFF can address (its offsets are 32 bits).
+inline constexpr uint64_t kClassicTiffLimit = 0xFFFFFFFF;
+
+struct TiffFilmSettings : PlotterExportSettings {
+  TiffCompression compression = TiffCompression::Group4;
+  // A film whose uncompressed strips and directory could pass this many
+  // bytes is written as BigTIFF.
+  uint64_t classicLimitBytes = kClassicTiffLimit;
+  bool bigTiff = false;  // BigTIFF whatever the size
+};
+
+struct TiffFilmSummary : PlotterExportSummary {
+  int64_t stripRows = 0;
+  bool bigTiff = false;
+};
+
+// Thrown when the compressed strips of a classic TIFF outgrow its limit (a
+// film that compresses worse than not at all); the film is then written
+// again as BigTIFF.
+struct TiffOutgrewClassic : FormatError {
+  using FormatError::FormatError;
+};
+
+// Rows per strip: the largest power of two that divides `rowsPerBand` (any
+// when 0) and keeps a strip's uncompressed rows within 1 MB; at least 1.
+int64_t tiffStripRows(int64_t rowBytes, int64_t rowsPerBand);
+
+// Draws the planned scene (planPlotterScene) into `file` as a TIFF film;
+// the caller commits the file. The film holds the plotter file's image in
+// its order: with the mirror off the image's bottom row is the film's
+// first. Exposure is a set bit, shown black (PhotometricInterpretation
+// WhiteIsZero); resolution in pixels per inch; each strip is compressed on
+// the worker that draws it. Throws IoError / FormatError, and
+// TiffOutgrewClassic.
+TiffFilmSummary writeTiffFilm(const RasterScene& scene, const PlotterExportPlan& plan,
+                              const TiffFilmSettings& settings, ReplacingFile& file);
+
+// A whole image (a clear bit is exposure) as a TIFF in the same form,
+// through a temporary file; `dpi` 0 states no resolution.
+void writeTiffImage(const std::filesystem::path& path, const MonoImage& image, double dpi,
+                    TiffCompression compression = TiffCompression::Group4);
+
+}  // namespace drumplot

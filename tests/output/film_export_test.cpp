@@ -1,0 +1,258 @@
+// SPDX-License-Identifier: MIT
+// Films: the TIFF read back through libtiff against the decoded plotter
+// file, negative films, one film per layer, and a film past 4 GB.
+#include "output/film_export.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdlib>
+
+#include "engine/errors.h"
+#include "output/export_test_support.h"
+#include "output/fpf_file.h"
+#include "support/tiff_reader.h"
+
+namespace drumplot {
+namespace {
+
+namespace fs = std::filesystem;
+
+FilmSettings filmSettings(const fs::path& file, FilmFormat format, int dpi) {
+  FilmSettings s;
+  s.file = file;
+  s.format = format;
+  s.dpi = dpi;
+  return s;
+}
+
+// A pad of 0.1 inch at data point (0.1, 0.1) and one at (0.1 + side,
+// 0.1 + side); the board at (0, 0).
+Job twoPadJob(double side) {
+  const long far = std::lround((0.1 + side) * 10000);
+  Job job;
+  job.Boards.push_back(test::boardFor(
+      test::gerberFile("pads.gbr", "%ADD10R,0.1000X0.1000*%\nD10*\nX1000Y1000D03*\nX" +
+                                       std::to_string(far) + "Y" + std::to_string(far) + "D03*\n"),
+      0.0, 0.0));
+  return job;
+}
+
+// Eight inches square of 45-degree strokes 4 pixels apart at 100 dpi:
+// every row moves each edge by a pixel, which Group 4 codes in more bits
+// than the pixels take.
+Job hatchJob() {
+  std::string body = "%ADD10C,0.0100*%\nD10*\n";
+  for (int x = -80000; x <= 80000; x += 400) {
+    body += "X" + std::to_string(std::max(x, 0)) + "Y" + std::to_string(std::max(-x, 0)) + "D02*\n";
+    body += "X" + std::to_string(std::min(80000, 80000 + x)) + "Y" +
+            std::to_string(std::min(80000, 80000 - x)) + "D01*\n";
+  }
+  Job job;
+  job.Boards.push_back(test::boardFor(test::gerberFile("hatch.gbr", body), 0.0, 0.0));
+  return job;
+}
+
+Job demoJob() {
+  return test::demoJob();
+}
+
+// The TIFF against the plotter file
+// ============================================================================
+
+struct TiffCase {
+  const char* name;
+  Job (*job)();
+  int dpi;
+  bool mirror;
+  bool techArea;
+  TiffCompression compression;
+  uint64_t budgetBytes;  // small: many bands and strips
+  bool reference;        // the literal way
+  double horizontal_mils;
+  enum { Classic, BelowTheFilm, TheClassicFilmsSize } limit;  // of a classic TIFF
+  bool bigTiff;
+};
+
+class TiffFilmTest : public testing::TestWithParam<TiffCase> {};
+
+TEST_P(TiffFilmTest, ReadBackEqualsTheDecodedPlotterFile) {
+  const TiffCase& c = GetParam();
+  const fs::path dir = test::tempDir();
+  const Job job = c.job();
+  FilmSettings s = filmSettings(dir / "film.fpf", FilmFormat::Fpf, c.dpi);
+  s.mirror = c.mirror;
+  s.techArea = c.techArea;
+  s.budgetBytes = c.budgetBytes;
+  s.reference = c.reference;
+  s.horizontalLine_mils = c.horizontal_mils;
+  s.compression = c.compression;
+  s.notes = "film notes";
+  const FilmExportSummary fpf = exportFilms(job, s);
+  s.format = FilmFormat::Tiff;
+  s.file = dir / "film.tif";
+  if (c.limit == TiffCase::BelowTheFilm) s.classicLimitBytes = 1000;
+  if (c.limit == TiffCase::TheClassicFilmsSize) {
+    // Room for the film as estimated from its raw size, not for its strips.
+    s.classicLimitBytes =
+        std::get<TiffFilmSummary>(exportFilms(job, s).films.at(0).output).fileBytes;
+  }
+  const FilmExportSummary tiff = exportFilms(job, s);
+  const auto& film = std::get<TiffFilmSummary>(tiff.films.at(0).output);
+
+  const FpfContents plotted = readFpf(dir / "film.fpf");
+  test::TiffFacts facts;
+  const MonoImage read = test::readTiff(s.file, &facts);
+  ASSERT_EQ(read.width, plotted.image.width);
+  ASSERT_EQ(read.height, plotted.image.height);
+  EXPECT_TRUE(read.bits == plotted.image.bits)
+      << "the TIFF's pixels differ from the plotter file's";
+  EXPECT_GT(read.exposedCount(), 0u);
+  EXPECT_EQ(facts.bigTiff, c.bigTiff);
+  EXPECT_EQ(film.bigTiff, c.bigTiff);
+  EXPECT_EQ(facts.photometric, PHOTOMETRIC_MINISWHITE);
+  EXPECT_EQ(facts.compression, c.compression == TiffCompression::Group4     ? COMPRESSION_CCITTFAX4
+                               : c.compression == TiffCompression::PackBits ? COMPRESSION_PACKBITS
+                                                                            : COMPRESSION_NONE);
+  EXPECT_EQ(facts.resolutionUnit, RESUNIT_INCH);
+  EXPECT_FLOAT_EQ(facts.xResolution, static_cast<float>(c.dpi));
+  EXPECT_FLOAT_EQ(facts.yResolution, static_cast<float>(c.dpi));
+  EXPECT_EQ(facts.rowsPerStrip, static_cast<uint32_t>(film.stripRows));
+  if (c.budgetBytes < (1u << 20)) {
+    EXPECT_GT(facts.strips, 8u);
+  }
+  EXPECT_EQ(film.overview.bits, std::get<PlotterExportSummary>(fpf.films[0].output).overview.bits);
+}
+
+constexpr uint64_t kSmall = 256 * 1024;  // bands of a few hundred rows
+constexpr uint64_t kLarge = 64 << 20;
+
+INSTANTIATE_TEST_SUITE_P(
+    Films, TiffFilmTest,
+    testing::Values(
+        // clang-format off
+        TiffCase{"Group4MirrorOffTechArea",  demoJob,  1016, false, true,  TiffCompression::Group4,   kSmall, false, 0.0, TiffCase::Classic,         false},
+        TiffCase{"Group4MirrorOnLiteral",    demoJob,  1016, true,  false, TiffCompression::Group4,   kSmall, true,  0.0, TiffCase::Classic,         false},
+        TiffCase{"PackBitsMirrorOnTechArea", demoJob,  2032, true,  true,  TiffCompression::PackBits, kLarge, false, 0.0, TiffCase::Classic,         false},
+        TiffCase{"NoneMirrorOffLineWidths",  demoJob,  1016, false, false, TiffCompression::None,     kSmall, false, 1.5, TiffCase::Classic,         false},
+        TiffCase{"BigTiffPastTheLimit",      demoJob,  1016, false, true,  TiffCompression::Group4,   kSmall, false, 0.0, TiffCase::BelowTheFilm,    true},
+        TiffCase{"BigTiffWhenGroup4Grows",   hatchJob, 100,  false, false, TiffCompression::Group4,   kSmall, false, 0.0, TiffCase::TheClassicFilmsSize, true}),
+    // clang-format on
+    [](const testing::TestParamInfo<TiffCase>& info) { return info.param.name; });
+
+// A film past 4 GB: 195072 x 195072 pixels at 65024 dpi, uncompressed and
+// in Group 4, both BigTIFF. Slow and large: run by `make bigtiff-test`.
+TEST(TiffFilmBigTest, FilmPast4GBReadsBackAsThePlotterFile) {
+  if (!std::getenv("DRUMPLOT_BIG_TESTS")) GTEST_SKIP() << "run by make bigtiff-test";
+  const fs::path dir = test::tempDir();
+  const Job job = twoPadJob(2.4);
+  FilmSettings s = filmSettings(dir / "big.fpf", FilmFormat::Fpf, 65024);
+  s.budgetBytes = 256 << 20;
+  exportFilms(job, s);
+  const FpfContents plotted = readFpf(s.file);
+  ASSERT_EQ(plotted.image.width, 195072u);
+  for (TiffCompression compression : {TiffCompression::None, TiffCompression::Group4}) {
+    s.format = FilmFormat::Tiff;
+    s.compression = compression;
+    s.file = dir / "big.tif";
+    exportFilms(job, s);
+    uint64_t exposed = 0;
+    const test::TiffFacts facts = test::readTiffStrips(
+        s.file, [&](const test::TiffFacts&, uint32_t first, uint32_t count, const uint8_t* bits) {
+          const size_t bytes = count * plotted.image.stride();
+          ASSERT_TRUE(std::equal(bits, bits + bytes, plotted.image.row(first)))
+              << "rows from " << first;
+          for (size_t i = 0; i < bytes; ++i)
+            exposed += static_cast<uint64_t>(8 - std::popcount(bits[i]));
+        });
+    EXPECT_TRUE(facts.bigTiff);
+    EXPECT_EQ(facts.height, plotted.image.height);
+    EXPECT_EQ(exposed, plotted.image.exposedCount());
+    if (compression == TiffCompression::None) {
+      EXPECT_GT(fs::file_size(s.file), uint64_t{1} << 32);
+    }
+  }
+}
+
+// Negative films and one film per layer
+// ============================================================================
+
+TEST(NegativeFilmTest, EveryPixelIsTurnedOverInEachFormat) {
+  const fs::path dir = test::tempDir();
+  const Job job = twoPadJob(0.3);
+  auto both = [&](FilmFormat format, const char* extension) {
+    std::pair<fs::path, fs::path> files{dir / (std::string("positive.") + extension),
+                                        dir / (std::string("negative.") + extension)};
+    FilmSettings s = filmSettings(files.first, format, 1000);
+    s.horizontalLine_mils = 3.0;  // acts on the drawing, before it is turned over
+    s.techArea = true;
+    exportFilms(job, s);
+    s.file = files.second;
+    s.negative = true;
+    exportFilms(job, s);
+    return files;
+  };
+  auto turnedOver = [](std::vector<uint8_t> bits) {
+    for (uint8_t& b : bits) b = static_cast<uint8_t>(~b);
+    return bits;
+  };
+  auto [fpfPositive, fpfNegative] = both(FilmFormat::Fpf, "fpf");
+  const FpfContents p = readFpf(fpfPositive), n = readFpf(fpfNegative);
+  EXPECT_GT(p.image.exposedCount(), 0u);
+  EXPECT_TRUE(n.image.bits == turnedOver(p.image.bits));
+  EXPECT_TRUE(n.preview.bits == turnedOver(p.preview.bits));
+
+  auto [tiffPositive, tiffNegative] = both(FilmFormat::Tiff, "tif");
+  EXPECT_TRUE(test::readTiff(tiffNegative).bits == turnedOver(p.image.bits));
+  EXPECT_TRUE(test::readTiff(tiffPositive).bits == p.image.bits);
+
+  auto [bmpPositive, bmpNegative] = both(FilmFormat::Bmp, "bmp");
+  const std::string a = test::readFile(bmpPositive), b = test::readFile(bmpNegative);
+  ASSERT_EQ(a.size(), b.size());
+  EXPECT_EQ(a.substr(0, kJobBitmapHeaderBytes), b.substr(0, kJobBitmapHeaderBytes));
+  const std::vector<uint8_t> rows(a.begin() + kJobBitmapHeaderBytes, a.end());
+  EXPECT_TRUE(std::vector<uint8_t>(b.begin() + kJobBitmapHeaderBytes, b.end()) == turnedOver(rows));
+}
+
+TEST(SplitLayersTest, EachFilmIsItsLayersExportAndNoneIsWrittenUnlessAll) {
+  EXPECT_EQ(layerFilmName("out/panel.tif", 3, "Bottom copper/2"),
+            "out/panel-03-Bottom_copper_2.tif");
+  EXPECT_EQ(layerFilmName("panel", 12, ""), "panel-12");
+
+  const fs::path dir = test::tempDir();
+  Job job = test::demoJob();
+  job.Settings.LayerNames[0] = "Top";
+  FilmSettings s = filmSettings(dir / "demo.fpf", FilmFormat::Fpf, 1016);
+  s.layers = {};
+  s.layers[0] = s.layers[1] = s.layers[2] = true;
+  s.splitLayers = true;
+  s.mirror = true;
+  const FilmExportSummary split = exportFilms(job, s);
+  ASSERT_EQ(split.films.size(), 3u);
+  const fs::path names[] = {"demo-01-Top.fpf", "demo-02-Lay_2.fpf", "demo-03-Lay_3.fpf"};
+  for (int layer = 1; layer <= 3; ++layer) {
+    EXPECT_EQ(split.films[layer - 1].file, dir / names[layer - 1]);
+    EXPECT_EQ(split.films[layer - 1].layer, layer);
+    PlotterExportSettings one = s;
+    one.file = dir / "one.fpf";
+    one.layers = {};
+    one.layers[layer - 1] = true;
+    exportPlotterFile(job, one);
+    EXPECT_TRUE(test::readFile(dir / names[layer - 1]) == test::readFile(one.file))
+        << "layer " << layer;
+  }
+  EXPECT_FALSE(fs::exists(dir / "demo.fpf"));
+
+  // A layer file that cannot be read: no film is written, the older ones stay.
+  const fs::path again = test::tempDir();
+  test::writeFile(again / "demo-01-Top.fpf", "older film");
+  job.Boards[0].LayerGerber[2] = (again / "gone.gbr").string();
+  s.file = again / "demo.fpf";
+  EXPECT_THROW(exportFilms(job, s), IoError);
+  EXPECT_EQ(test::readFile(again / "demo-01-Top.fpf"), "older film");
+  EXPECT_EQ(std::distance(fs::directory_iterator(again), fs::directory_iterator()), 1);
+}
+
+}  // namespace
+}  // namespace drumplot
