@@ -3,64 +3,18 @@
 // and replayed band by band, each band drawing only what meets it.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
-#include <span>
 #include <unordered_map>
 #include <vector>
 
 #include "engine/canvas.h"
+#include "output/column_set.h"
 
 namespace drumplot {
 
-// Columns of one piece that hold something on every row of the piece (all
-// filled by fills drawn later, or all exposed), as sorted, disjoint,
-// half-open spans [x0, x1).
-class ColumnSet {
- public:
-  struct Columns {
-    int64_t x0, x1;
-  };
-  void clear() { columns_.clear(); }
-  std::span<const Columns> columns() const { return columns_; }
-  bool covers(int64_t x0, int64_t x1) const;
-  // Adds sorted, disjoint spans.
-  void add(std::span<const Columns> columns);
-  // Appends the stretches of [x0, x1) that the set does not hold.
-  void uncovered(int64_t x0, int64_t x1, std::vector<Columns>& out) const;
-  void remove(int64_t x0, int64_t x1);
-
- private:
-  void merge(std::span<const Columns> columns);
-  // The first span that starts after x.
-  std::vector<Columns>::const_iterator startingAfter(int64_t x) const;
-
-  std::vector<Columns> columns_, merged_;
-};
-
-// What of the primitives one piece draws from one list need not be drawn:
-// one flag for each in order, the columns that its large fills fill on
-// every row of the piece, and the only columns that partly covered
-// primitives are drawn in (each kept as `count` columns from `first`, the
-// last primitive first).
-struct SpanSkips {
-  std::vector<uint8_t> hidden;
-  struct Part {
-    uint32_t entry, first, count;  // the primitive's place; columns[first, first + count)
-  };
-  std::vector<Part> fills, drawn;
-  std::vector<ColumnSet::Columns> columns;
-};
-
-// What is drawn after the lists not yet walked: the columns that fills
-// cover on every row of the piece, and the primitives (but polygons and
-// stamps) that cross all its rows, by kind, pen and image coordinates.
-using CrossingKey = std::array<int32_t, 10>;
-struct LaterDrawing {
-  ColumnSet fills;
-  std::vector<CrossingKey> crossing;
-};
+struct LaterDrawing;
+struct SpanSkips;
 
 // The primitives of one list that meet one piece, in recording order: each
 // at its offset in the list, a large polygon with the segments that reach
@@ -160,27 +114,5 @@ class DisplayList final : public CanvasRecorder {
   std::vector<SegmentRange> entrySegments_;
   std::vector<uint32_t> segments_;
 };
-
-// A list as one board layer draws it: moved by (dx, dy) pixels.
-struct ListPlacement {
-  const DisplayList* list = nullptr;
-  int64_t dx = 0, dy = 0;
-};
-
-// What drawing a piece keeps from one piece to the next.
-struct SpanDrawing {
-  LaterDrawing later;
-  ColumnSet exposed;
-  std::vector<PieceOps> ops;      // by list
-  std::vector<SpanSkips> skips;   // by list
-};
-
-// Draws the lists, in order, onto `band` (a piece whose row 0 is image row
-// `top`), whose pixels may be anything: what the lists' fills do not cover
-// on every row is cleared to background first. What a later fill or the
-// same primitive drawn later overwrites is not drawn, nor exposure over
-// what is exposed already. Returns how many primitives were left out.
-size_t drawSpan(std::span<const ListPlacement> lists, int64_t top, BandBitmap& band,
-                SpanDrawing& drawing);
 
 }  // namespace drumplot

@@ -18,6 +18,7 @@
 #include "engine/errors.h"
 #include "engine/layer_renderer.h"
 #include "engine/rounding.h"
+#include "output/covered_draws.h"
 #include "output/display_list.h"
 
 namespace drumplot {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Display lists: a scene recorded once and replayed span by span gives the
 // bits of the scene drawn straight onto the whole image.
+#include "output/covered_draws.h"
 #include "output/display_list.h"
 
 #include <gtest/gtest.h>

@@ -1,0 +1,403 @@
+// SPDX-License-Identifier: MIT
+// Covered draws: what of a piece need not be drawn because later fills or
+// the same primitive drawn later overwrite it, or because it only exposes
+// what is exposed already; and drawing a piece without them.
+#include "output/covered_draws.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <iterator>
+
+#include "engine/band_bitmap.h"
+#include "output/display_list_words.h"
+
+namespace drumplot {
+
+using list_words::kHeaderWords, list_words::kWhiteBrush, list_words::kWhiteColour,
+    list_words::kWhitePen;
+
+// ColumnSet
+// ============================================================================
+
+std::vector<ColumnSet::Columns>::const_iterator ColumnSet::startingAfter(int64_t x) const {
+  return std::upper_bound(columns_.begin(), columns_.end(), x,
+                          [](int64_t v, const Columns& c) { return v < c.x0; });
+}
+
+bool ColumnSet::covers(int64_t x0, int64_t x1) const {
+  const auto after = startingAfter(x0);
+  return after != columns_.begin() && std::prev(after)->x1 >= x1;
+}
+
+void ColumnSet::remove(int64_t x0, int64_t x1) {
+  if (x1 <= x0) return;
+  // The spans [lo, hi) meet [x0, x1); what they hold outside it stays.
+  auto lo = std::upper_bound(columns_.begin(), columns_.end(), x0,
+                             [](int64_t x, const Columns& c) { return x < c.x1; });
+  auto hi = std::lower_bound(lo, columns_.end(), x1,
+                             [](const Columns& c, int64_t x) { return c.x0 < x; });
+  if (lo == hi) return;
+  std::array<Columns, 2> kept;
+  size_t n = 0;
+  if (lo->x0 < x0) kept[n++] = {lo->x0, x0};
+  if (std::prev(hi)->x1 > x1) kept[n++] = {x1, std::prev(hi)->x1};
+  const auto at = columns_.erase(lo, hi);
+  columns_.insert(at, kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(n));
+}
+
+void ColumnSet::uncovered(int64_t x0, int64_t x1, std::vector<Columns>& out) const {
+  auto c = startingAfter(x0);
+  if (c != columns_.begin() && std::prev(c)->x1 > x0) x0 = std::prev(c)->x1;
+  for (; x0 < x1; ++c) {
+    const int64_t end = c == columns_.end() ? x1 : std::min(c->x0, x1);
+    if (end > x0) out.push_back({x0, end});
+    if (c == columns_.end()) break;
+    x0 = std::max(x0, c->x1);
+  }
+}
+
+void ColumnSet::add(std::span<const Columns> columns) {
+  if (columns.size() > 4) {
+    merge(columns);
+    return;
+  }
+  // A few spans one by one: each replaces the spans [lo, hi) it meets or touches.
+  for (const Columns& c : columns) {
+    auto lo = std::lower_bound(columns_.begin(), columns_.end(), c.x0,
+                               [](const Columns& s, int64_t x) { return s.x1 < x; });
+    const auto hi = startingAfter(c.x1);
+    if (lo == hi) {
+      columns_.insert(lo, c);
+      continue;
+    }
+    const Columns joined{std::min(lo->x0, c.x0), std::max(std::prev(hi)->x1, c.x1)};
+    *lo = joined;
+    columns_.erase(lo + 1, hi);
+  }
+}
+
+void ColumnSet::merge(std::span<const Columns> columns) {
+  merged_.clear();
+  auto push = [&](const Columns& c) {
+    if (!merged_.empty() && c.x0 <= merged_.back().x1) {
+      merged_.back().x1 = std::max(merged_.back().x1, c.x1);
+    } else {
+      merged_.push_back(c);
+    }
+  };
+  auto a = columns_.begin();
+  auto b = columns.begin();
+  while (a != columns_.end() || b != columns.end()) {
+    if (b == columns.end() || (a != columns_.end() && a->x0 <= b->x0)) {
+      push(*a++);
+    } else {
+      push(*b++);
+    }
+  }
+  columns_.swap(merged_);
+}
+
+// DisplayList - What later drawing hides
+// ============================================================================
+
+// A polygon fills the pixel centres inside it (even-odd). Between outline
+// segments that stay more than a pixel apart over the rows, every pixel of
+// every row lies on the same side of the outline: inside when an odd number
+// of segments cross the first row to the left.
+void DisplayList::polygonColumns(const PieceOps& ops, const PieceOps::Op& op, int64_t top,
+                                 int64_t bottom, std::vector<ColumnSet::Columns>& columns) const {
+  const int32_t* w = stream_.data() + op.offset;
+  const PixelPoint origin{w[3], w[4]};  // image pixels are points minus the origin
+  const auto firstPoint = static_cast<uint32_t>(w[kHeaderWords]);
+  const auto count = static_cast<uint32_t>(w[kHeaderWords + 1]);
+  const bool all = op.segmentCount == PieceOps::kAllSegments;
+  std::vector<ColumnSet::Columns> outline;  // where segments pass, widened by two pixels
+  std::vector<double> crossings;            // of the first row
+  for (uint32_t c = 0; c < (all ? count : op.segmentCount); ++c) {
+    const uint32_t k = all ? c : ops.segments[op.segmentsAt + c];
+    PixelPoint a = points_[firstPoint + k];
+    PixelPoint b = points_[firstPoint + (k + 1 == count ? 0 : k + 1)];
+    a = {a.x - origin.x, a.y - origin.y};
+    b = {b.x - origin.x, b.y - origin.y};
+    if (a.y > b.y) std::swap(a, b);
+    if (b.y < top - 1 || a.y > bottom) continue;
+    double xa = static_cast<double>(a.x), xb = static_cast<double>(b.x);
+    if (a.y != b.y) {
+      const double slope = static_cast<double>(b.x - a.x) / static_cast<double>(b.y - a.y);
+      auto at = [&](int64_t y) {
+        return static_cast<double>(a.x) + slope * static_cast<double>(y - a.y);
+      };
+      xa = at(std::max(a.y, top - 1));
+      xb = at(std::min(b.y, bottom));
+      if (a.y <= top && top < b.y) crossings.push_back(at(top));
+    }
+    outline.push_back({static_cast<int64_t>(std::floor(std::min(xa, xb))) - 2,
+                       static_cast<int64_t>(std::ceil(std::max(xa, xb))) + 2});
+  }
+  std::sort(outline.begin(), outline.end(), [](auto& l, auto& r) { return l.x0 < r.x0; });
+  std::sort(crossings.begin(), crossings.end());
+  for (size_t i = 0, reach = 0; i < outline.size(); ++i) {
+    if (i > 0 && outline[i].x0 > outline[reach].x1 + 1) {
+      const ColumnSet::Columns gap{outline[reach].x1 + 1, outline[i].x0};
+      const auto left =
+          std::lower_bound(crossings.begin(), crossings.end(), static_cast<double>(gap.x0));
+      if ((left - crossings.begin()) % 2 == 1) columns.push_back(gap);
+    }
+    if (i == 0 || outline[i].x1 > outline[reach].x1) reach = i;
+  }
+}
+
+namespace {
+
+// A primitive's bounds are widened by two pixels on each side to be safe;
+// only polygons this wide are worth looking into as filling columns; a
+// primitive this wide is drawn in at most kMaxParts parts when later fills
+// cover half of it.
+constexpr int64_t kMargin = 2, kFillingWidth = 64, kPartlyWidth = 256;
+constexpr uint32_t kMaxParts = 4;
+
+// Whether the primitive with header `w` writes only exposure: each colour
+// it draws with is not white.
+bool onlyExposes(const int32_t* w) {
+  int32_t colours = 0;
+  switch (static_cast<CanvasOp::Kind>(w[0] & 0xFF)) {
+    case CanvasOp::Kind::Line:
+    case CanvasOp::Kind::Arc:
+      colours = kWhitePen;
+      break;
+    case CanvasOp::Kind::FillRect:
+    case CanvasOp::Kind::FillEllipse:
+      colours = kWhiteBrush;
+      break;
+    case CanvasOp::Kind::Ellipse:
+    case CanvasOp::Kind::Polygon:
+      colours = kWhitePen | kWhiteBrush;
+      break;
+    case CanvasOp::Kind::Pixel:
+    case CanvasOp::Kind::Stamp:
+    case CanvasOp::Kind::Shape:
+      colours = kWhiteColour;
+      break;
+  }
+  return (w[0] & colours) == 0;
+}
+
+bool isFilling(const int32_t* w) {
+  const auto kind = static_cast<CanvasOp::Kind>(w[0] & 0xFF);
+  return (kind == CanvasOp::Kind::Polygon || kind == CanvasOp::Kind::FillEllipse) &&
+         w[7] - w[6] >= kFillingWidth;
+}
+
+// The columns that the ellipse inscribed in [x1, x2] x [y1, y2] fills on
+// every one of rows top .. bottom - 1: in row j it fills the pixels i whose
+// centres lie within a sqrt(1 - (d / b)^2) of its centre column, with d the
+// distance of the row's centre from its centre row (a, b its half axes).
+// `w` is the primitive's header.
+void ellipseColumns(const int32_t* w, int64_t top, int64_t bottom,
+                    std::vector<ColumnSet::Columns>& columns) {
+  const int32_t* c = w + kHeaderWords;
+  const auto x1 = static_cast<double>(std::min(c[0], c[2]) - w[3]);
+  const auto x2 = static_cast<double>(std::max(c[0], c[2]) - w[3]);
+  const auto y1 = static_cast<double>(std::min(c[1], c[3]) - w[4]);
+  const auto y2 = static_cast<double>(std::max(c[1], c[3]) - w[4]);
+  const double a = (x2 - x1) / 2, b = (y2 - y1) / 2, cx = (x1 + x2) / 2, cy = (y1 + y2) / 2;
+  const double d = std::max(std::abs(static_cast<double>(top) + 0.5 - cy),
+                            std::abs(static_cast<double>(bottom) - 0.5 - cy));
+  if (a <= 0 || d >= b) return;
+  const double half = a * std::sqrt(1 - (d / b) * (d / b));
+  const auto x0 = static_cast<int64_t>(std::ceil(cx - half)) + kMargin;
+  const auto x1Filled = static_cast<int64_t>(std::floor(cx + half)) - kMargin;
+  if (x1Filled > x0) columns.push_back({x0, x1Filled});
+}
+
+}  // namespace
+
+namespace {
+
+// A primitive's kind, pen and coordinates in the image, when it is not a
+// polygon or a stamp and crosses every row of rows top .. bottom - 1: the
+// same key draws the same pixels.
+// `top` and `bottom` are the list's own rows; (dx, dy) moves the list into the image.
+bool crossingKey(const int32_t* w, int64_t dx, int64_t dy, int64_t top, int64_t bottom,
+                 CrossingKey& key) {
+  const auto kind = static_cast<CanvasOp::Kind>(w[0] & 0xFF);
+  if (kind == CanvasOp::Kind::Polygon || kind == CanvasOp::Kind::Stamp ||
+      kind == CanvasOp::Kind::Shape) {
+    return false;
+  }
+  if (w[1] > top || w[2] < bottom) return false;
+  key.fill(0);
+  key[0] = w[0] & 0xFF;
+  key[1] = w[5];
+  const size_t n = kind == CanvasOp::Kind::Arc ? 8 : kind == CanvasOp::Kind::Pixel ? 2 : 4;
+  for (size_t k = 0; k < n; ++k) {
+    key[2 + k] = static_cast<int32_t>(w[kHeaderWords + k] - w[3 + k % 2] + (k % 2 ? dy : dx));
+  }
+  return true;
+}
+
+}  // namespace
+
+void DisplayList::findHidden(const PieceOps& ops, int64_t dx, int64_t dy, int64_t top,
+                             int64_t bottom, LaterDrawing& laterDrawing, SpanSkips& skips) const {
+  ColumnSet& later = laterDrawing.fills;
+  CrossingKey key;
+  skips.hidden.assign(ops.ops.size(), 0);
+  skips.fills.clear();
+  skips.drawn.clear();
+  skips.columns.clear();
+  const int64_t listTop = top - dy, listBottom = bottom - dy;
+  auto moved = [dx](std::vector<ColumnSet::Columns>& columns, size_t from) {
+    for (size_t k = from; k < columns.size(); ++k) columns[k].x0 += dx, columns[k].x1 += dx;
+  };
+  for (size_t i = ops.ops.size(); i-- > 0;) {
+    const PieceOps::Op& op = ops.ops[i];
+    const int32_t* w = stream_.data() + op.offset;
+    const int64_t x0 = w[6] + dx - kMargin, x1 = w[7] + dx + kMargin;
+    const auto entry = static_cast<uint32_t>(i);
+    if (later.covers(x0, x1)) {
+      skips.hidden[i] = 1;
+      continue;
+    }
+    if (crossingKey(w, dx, dy, listTop, listBottom, key)) {
+      auto& crossing = laterDrawing.crossing;
+      auto same = [&](const CrossingKey& k) { return k[2] == key[2] && k == key; };
+      if (std::find_if(crossing.begin(), crossing.end(), same) != crossing.end()) {
+        skips.hidden[i] = 1;  // drawn again later, pixel for pixel
+        continue;
+      }
+      crossing.push_back(key);
+    }
+    if (x1 - x0 >= kPartlyWidth) {
+      // Drawn only where no later fill covers it, when that saves much.
+      const auto at = static_cast<uint32_t>(skips.columns.size());
+      later.uncovered(x0, x1, skips.columns);
+      int64_t left = 0;
+      for (size_t k = at; k < skips.columns.size(); ++k) {
+        left += skips.columns[k].x1 - skips.columns[k].x0;
+      }
+      const auto parts = static_cast<uint32_t>(skips.columns.size() - at);
+      if (parts <= kMaxParts && 2 * left <= x1 - x0) {
+        skips.drawn.push_back({entry, at, parts});
+      } else {
+        skips.columns.resize(at);
+      }
+    }
+    if (isFilling(w)) {
+      const auto at = static_cast<uint32_t>(skips.columns.size());
+      if (static_cast<CanvasOp::Kind>(w[0] & 0xFF) == CanvasOp::Kind::Polygon) {
+        polygonColumns(ops, op, listTop, listBottom, skips.columns);
+      } else {
+        ellipseColumns(w, listTop, listBottom, skips.columns);
+      }
+      moved(skips.columns, at);
+      const std::span<const ColumnSet::Columns> filled(skips.columns.begin() + at,
+                                                       skips.columns.end());
+      later.add(filled);
+      skips.fills.push_back({entry, at, static_cast<uint32_t>(filled.size())});
+    }
+  }
+}
+
+void DisplayList::findRedundant(const PieceOps& ops, int64_t dx, ColumnSet& exposed,
+                                SpanSkips& skips) const {
+  // The parts of the primitive `entry` in `parts` (kept last primitive first).
+  auto partOf = [&](std::vector<SpanSkips::Part>::const_reverse_iterator& it,
+                    const std::vector<SpanSkips::Part>& parts, uint32_t entry) {
+    while (it != parts.rend() && it->entry < entry) ++it;
+    if (it == parts.rend() || it->entry != entry) return std::span<const ColumnSet::Columns>();
+    return std::span<const ColumnSet::Columns>(skips.columns).subspan(it->first, it->count);
+  };
+  auto fill = skips.fills.crbegin();
+  auto drawn = skips.drawn.crbegin();
+  std::vector<ColumnSet::Columns> exposing;
+  for (size_t i = 0; i < ops.ops.size(); ++i) {
+    if (skips.hidden[i]) continue;
+    const int32_t* w = stream_.data() + ops.ops[i].offset;
+    const bool exposes = onlyExposes(w);
+    const int64_t x0 = w[6] + dx - kMargin, x1 = w[7] + dx + kMargin;
+    if (exposes && exposed.covers(x0, x1)) {
+      skips.hidden[i] = 1;
+      continue;
+    }
+    if (!exposes) exposed.remove(x0, x1);
+    // A dark fill exposes its filled columns, whatever a polygon's outline
+    // does (they lie two pixels clear of it), where it is drawn.
+    const auto entry = static_cast<uint32_t>(i);
+    const std::span<const ColumnSet::Columns> filled = partOf(fill, skips.fills, entry);
+    const std::span<const ColumnSet::Columns> parts = partOf(drawn, skips.drawn, entry);
+    if (filled.empty() || (w[0] & kWhiteBrush) != 0) continue;
+    if (parts.empty()) {
+      exposed.add(filled);
+      continue;
+    }
+    exposing.clear();
+    for (const ColumnSet::Columns& f : filled) {
+      for (const ColumnSet::Columns& p : parts) {
+        const int64_t a = std::max(f.x0, p.x0), b = std::min(f.x1, p.x1);
+        if (a < b) exposing.push_back({a, b});
+      }
+    }
+    exposed.add(exposing);
+  }
+}
+
+namespace {
+
+// Makes the band background but for the columns `covered` (in whole bytes).
+void clearUncovered(BandBitmap& band, const ColumnSet& covered) {
+  const int64_t width = band.width_px();
+  std::vector<std::pair<size_t, size_t>> bytes;  // [first, end) of each stretch to clear
+  int64_t from = 0;
+  auto clear = [&](int64_t to) {
+    to = std::min(to, width);
+    if (to > from) {
+      bytes.emplace_back(static_cast<size_t>(from >> 3), static_cast<size_t>((to + 7) >> 3));
+    }
+  };
+  for (const ColumnSet::Columns& c : covered.columns()) {
+    clear(c.x0);
+    from = std::max(from, c.x1);
+  }
+  clear(width);
+  for (int64_t y = 0; y < band.rows(); ++y) {
+    auto* row = reinterpret_cast<uint8_t*>(band.rowWords(y));
+    for (auto [first, end] : bytes) std::memset(row + first, 0xFF, end - first);
+  }
+}
+
+}  // namespace
+
+size_t drawSpan(std::span<const ListPlacement> lists, int64_t top, BandBitmap& band,
+                SpanDrawing& drawing) {
+  const int64_t bottom = top + band.rows();
+  drawing.later.fills.clear();
+  drawing.later.crossing.clear();
+  drawing.exposed.clear();
+  drawing.ops.resize(std::max(drawing.ops.size(), lists.size()));
+  drawing.skips.resize(std::max(drawing.skips.size(), lists.size()));
+  for (size_t i = 0; i < lists.size(); ++i) {
+    lists[i].list->collect(top, bottom, lists[i].dy, drawing.ops[i]);
+  }
+  for (size_t i = lists.size(); i-- > 0;) {
+    const ListPlacement& l = lists[i];
+    l.list->findHidden(drawing.ops[i], l.dx, l.dy, top, bottom, drawing.later, drawing.skips[i]);
+  }
+  for (size_t i = 0; i < lists.size(); ++i) {
+    lists[i].list->findRedundant(drawing.ops[i], lists[i].dx, drawing.exposed, drawing.skips[i]);
+  }
+  clearUncovered(band, drawing.later.fills);
+  Canvas canvas(band);
+  size_t leftOut = 0;
+  for (size_t i = 0; i < lists.size(); ++i) {
+    const std::vector<uint8_t>& hidden = drawing.skips[i].hidden;
+    leftOut += static_cast<size_t>(std::count(hidden.begin(), hidden.end(), 1));
+    canvas.setWindowOrigin(-lists[i].dx, top - lists[i].dy);
+    lists[i].list->replay(canvas, drawing.ops[i], &drawing.skips[i]);
+  }
+  return leftOut;
+}
+
+}  // namespace drumplot
