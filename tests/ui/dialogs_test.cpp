@@ -11,6 +11,7 @@
 #include <chrono>
 #include <stdexcept>
 #include <thread>
+#include <utility>
 
 #include "engine/errors.h"
 #include "support/test_support.h"
@@ -66,27 +67,18 @@ TEST(DialogTest, NumberFieldsShowSetValuesAsTheyAreAndCheckWhatIsTyped) {
   EXPECT_DOUBLE_EQ(trimmed.value(), 5.0);  // the value set, not the text
 }
 
-struct FilterCase {
-  const char* written;
-  const char* qt;
-};
-
-class QtFilterTest : public testing::TestWithParam<FilterCase> {};
-
-TEST_P(QtFilterTest, Form) {
-  EXPECT_EQ(qtNameFilter(GetParam().written), GetParam().qt);
+TEST(DialogTest, QtNameFilterFromTheWrittenForm) {
+  // clang-format off
+  const std::pair<const char*, const char*> cases[] = {
+      {"Gerber data  (*.dat)|*.dat",             "Gerber data  (*.dat)"},
+      {"Gerber data (*.gbr;*.pho)|*.gbr;*.pho",  "Gerber data (*.gbr *.pho)"},
+      {"All extension (*.*)|*.*",                "All extension (*.*)"},
+      {"Text file(*.*)|*.*",                     "Text file(*.*)"},
+      {"Extended gerber data(RS274X)|*.*",       "Extended gerber data(RS274X) (*.*)"},
+      {"Plain (*.txt)",                          "Plain (*.txt)"}};
+  // clang-format on
+  for (auto [written, qt] : cases) EXPECT_EQ(qtNameFilter(written), qt) << written;
 }
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Filters, QtFilterTest, testing::Values(
-    FilterCase{"Gerber data  (*.dat)|*.dat",             "Gerber data  (*.dat)"},
-    FilterCase{"Gerber data (*.gbr;*.pho)|*.gbr;*.pho",  "Gerber data (*.gbr *.pho)"},
-    FilterCase{"All extension (*.*)|*.*",                "All extension (*.*)"},
-    FilterCase{"Project file (*.WPR)|*.WPR",             "Project file (*.WPR)"},
-    FilterCase{"Text file(*.*)|*.*",                     "Text file(*.*)"},
-    FilterCase{"Extended gerber data(RS274X)|*.*",       "Extended gerber data(RS274X) (*.*)"},
-    FilterCase{"Plain (*.txt)",                          "Plain (*.txt)"}));
-// clang-format on
 
 TEST(DialogTest, TextViewerShowsAFileReadOnlyInAFixedPitchFont) {
   ScriptedPrompts prompts;
