@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs every fuzz target of a fuzz build for the given number of seconds,
-# each on its own corpus folder (seeded from examples/ and tests/data/).
+# each on its own corpus folder, seeded from fuzz/seeds/TARGET.
 set -euo pipefail
 build=$1
 seconds=$2
