@@ -32,7 +32,8 @@ printf '[Setup]\nJednotka=mm\nMemory=%s\nSirka=6000000\nVyska=6000000\n' "$memor
 j=(--settings "$settings")
 
 # The panel, and an empty job of the same size: a board whose file only
-# moves to the corners of the same extents, drawing nothing.
+# flashes an aperture of size 0 (which exposes nothing) at the corners of
+# the same extents.
 panel="$work/panel.wpr"
 empty="$work/empty.wpr"
 "$cli" job new --force "$panel" "${j[@]}" > /dev/null
@@ -43,7 +44,7 @@ for f in LAYER_2 PWR Solder_Mask_Bottom silk_screen_top silk_screen_bottom; do
   layer=$((layer + 1))
 done
 "$cli" job panelize "$panel" --board 1 --repeat 1,0 "${j[@]}" > /dev/null
-printf '%%FSLAX25Y25*%%\n%%MOIN*%%\nX-505000Y-495000D02*\nX500000Y500000D02*\nM02*\n' > "$work/empty.gbr"
+printf '%%FSLAX25Y25*%%\n%%MOIN*%%\n%%ADD10C,0*%%\nD10*\nX-505000Y-495000D03*\nX500000Y500000D03*\nM02*\n' > "$work/empty.gbr"
 "$cli" job new --force "$empty" "${j[@]}" > /dev/null
 "$cli" job add "$empty" "$work/empty.gbr" --layer 1 --at 0.3,0.3 "${j[@]}" > /dev/null
 "$cli" job panelize "$empty" --board 1 --repeat 1,0 "${j[@]}" > /dev/null
