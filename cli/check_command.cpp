@@ -134,9 +134,7 @@ void addCheckCommand(CLI::App& app, Action& action) {
          "Inches a layer's extents may stick out of its board's master data (default 0.05)")
       ->check(CLI::Range(0.0, 100.0));
   cmd->add_flag("--json", o->json, "Print the report as one JSON object (see the README)");
-  cmd->add_option("--settings", o->settingsFile,
-                  "Settings file GerbPrj.ini (plotting area, memory); read, never written")
-      ->check(CLI::ExistingFile);
+  addSettingsOption(*cmd, o->settingsFile);
   cmd->callback([o, &action] {
     action = [o] {
       Job job;

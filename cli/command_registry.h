@@ -36,6 +36,9 @@ struct FormatSpecValidator : CLI::Validator {
   FormatSpecValidator();
 };
 
+// The --settings option of a command that reads the settings.
+void addSettingsOption(CLI::App& cmd, std::string& settingsFile);
+
 // The settings of a command: the file of its --settings option, or the usual
 // one when that is empty (see settingsFilePath). What reading them noted (a
 // value clamped, a missing DRUMPLOT_SETTINGS file) goes to stderr.

@@ -93,10 +93,7 @@ void addOutputOptions(CLI::App& cmd, OutputOptions& o) {
       ->check(CLI::Range(1, 65536));
   cmd.add_option("--threads", o.threads, "Worker threads (default: one per processor)")
       ->check(CLI::Range(0u, 1024u));
-  cmd.add_option("--settings", o.settingsFile,
-                 "Settings file GerbPrj.ini (default: $DRUMPLOT_SETTINGS, else "
-                 "$XDG_CONFIG_HOME/drumplot/GerbPrj.ini); read, never written")
-      ->check(CLI::ExistingFile);
+  addSettingsOption(cmd, o.settingsFile);
   cmd.add_option("--overview", o.overview, "Also write the 400 x 400 overview (PNG or PBM)");
   cmd.add_flag("--negative", o.negative,
                "Negative film: exposed where the boards are clear, clear where they are drawn, "

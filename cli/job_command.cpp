@@ -188,10 +188,7 @@ CLI::App* addJobSubcommand(CLI::App& job, const char* name, const char* help, Jo
                            const char* forceHelp = kForceHelp) {
   CLI::App* cmd = job.add_subcommand(name, help);
   cmd->add_option("JOB", options.jobFile, "Job file (.wpr)")->required();
-  cmd->add_option("--settings", options.settingsFile,
-                  "Settings file GerbPrj.ini (default: $DRUMPLOT_SETTINGS, else "
-                  "$XDG_CONFIG_HOME/drumplot/GerbPrj.ini); read, never written")
-      ->check(CLI::ExistingFile);
+  addSettingsOption(*cmd, options.settingsFile);
   if (forceHelp) cmd->add_flag("--force", options.force, forceHelp);
   return cmd;
 }
