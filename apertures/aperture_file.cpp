@@ -147,7 +147,8 @@ void ApertureLineReader::fail(size_t lineNumber, const std::string& what) const 
 long long ApertureLineReader::strictInteger(std::string_view text, size_t lineNumber,
                                             const char* what) const {
   std::optional<long long> value = parseInteger(text);
-  if (!value) fail(lineNumber, std::string(what) + " '" + std::string(text) + "' is not an integer");
+  if (!value)
+    fail(lineNumber, std::string(what) + " '" + std::string(text) + "' is not an integer");
   return *value;
 }
 
@@ -300,7 +301,8 @@ namespace {
 std::string apertureLine(int dCode, int code, const ApertureTableRow& row) {
   constexpr double kLastDecimal_mils = 0.005;  // half of the 5th decimal of an inch
   for (double mils : {row.DLX, row.DLY}) {
-    if (mils < -kLastDecimal_mils || mils > kMaxApertureFileSize * kMilsPerInch + kLastDecimal_mils) {
+    if (mils < -kLastDecimal_mils ||
+        mils > kMaxApertureFileSize * kMilsPerInch + kLastDecimal_mils) {
       throw FormatError("D" + std::to_string(dCode) + ": size " + formatFixed(mils, 0, 2) +
                         " mils: an aperture file holds sizes from 0 to 10 inches (10000 mils)");
     }

@@ -62,7 +62,8 @@ double checkedSize(const ListSize& size, const SourceLine& at) {
   if (!size.problem.empty()) throw at.error(size.problem);
   if (!size.inches) throw at.error("size '" + size.text + "' is not a number");
   if (*size.inches < 0.0) throw at.error("size " + size.text + " is negative");
-  if (*size.inches > kMaxApertureFileSize) throw at.error("size " + size.text + " is over 10 inches");
+  if (*size.inches > kMaxApertureFileSize)
+    throw at.error("size " + size.text + " is over 10 inches");
   return *size.inches;
 }
 
@@ -114,18 +115,20 @@ std::optional<std::string> isoCamLine(std::string_view line, const SourceLine& a
   if (!listDCode(cw.dCode)) return std::nullopt;
   std::string_view first = scan.next(isSizeChar);
   std::string_view second = scan.next(isSizeChar);
-  const char* code = cw.word == "ROUND" || cw.word == "ANNULUS" ? "0 "
+  const char* code = cw.word == "ROUND" || cw.word == "ANNULUS"      ? "0 "
                      : cw.word == "SQUARE" || cw.word == "RECTANGLE" ? "2 "
-                     : cw.word == "OBLONG" ? "3 "
-                                           : nullptr;
+                     : cw.word == "OBLONG"                           ? "3 "
+                                                                     : nullptr;
   if (!code) return std::nullopt;
   if (cw.word == "SQUARE") second = first;
   for (std::string_view size : {first, second}) {
     checkedSize({std::string(size), parseDecimal(size), {}}, at);
   }
-  std::string written = std::string(cw.dCode) + " " + code + std::string(first) + " " + std::string(second);
+  std::string written =
+      std::string(cw.dCode) + " " + code + std::string(first) + " " + std::string(second);
   // The reader cuts lines at 255 characters: a size copied that long would be cut.
-  if (written.size() > kMaxLineLength) throw at.error("the sizes are written too long to be read back");
+  if (written.size() > kMaxLineLength)
+    throw at.error("the sizes are written too long to be read back");
   return written;
 }
 
@@ -241,8 +244,8 @@ std::optional<std::string> gcCamLine(std::string_view line, std::string& customD
     customDCodes += std::to_string(*dCode) + ",";
     return std::nullopt;
   }
-  return camShapeLine(t[5], code, gcCamSize(t[6], t[7]), gcCamSize(t[9], t[10]),
-                      CamDialect::GcCam, at);
+  return camShapeLine(t[5], code, gcCamSize(t[6], t[7]), gcCamSize(t[9], t[10]), CamDialect::GcCam,
+                      at);
 }
 
 // ApertureListConversion - Polski (.apt)
@@ -352,11 +355,11 @@ ApertureListConversion convertApertureList(std::string_view source, ApertureList
   }
   if (result.apertureLines == 0) {
     std::string custom = result.customMessage();
-    throw FormatError(name + ": " + (source.find_first_not_of(" \t\r\n\f\x1a") == std::string_view::npos
-                                         ? std::string("the aperture list is empty")
-                                         : "no aperture found in it as " +
-                                               std::string(namesOf(type).title) +
-                                               " list; is it one?") +
+    throw FormatError(name + ": " +
+                      (source.find_first_not_of(" \t\r\n\f\x1a") == std::string_view::npos
+                           ? std::string("the aperture list is empty")
+                           : "no aperture found in it as " + std::string(namesOf(type).title) +
+                                 " list; is it one?") +
                       (custom.empty() ? "" : " (" + custom + ")"));
   }
   result.text += apertureFileTrailer(ApertureFileWriter::Import);

@@ -102,9 +102,8 @@ ApertureTableRow rowOf(const Aperture& record) {
     case ApertureKind::Block: {
       ApertureTableRow row = shapeRow(ApertureShape::Custom, 0.0, 0.0, 0.0);
       row.Kind = record.Kind;
-      row.CustomName = cutName(record.Kind == static_cast<uint8_t>(ApertureKind::Block)
-                                   ? "block"
-                                   : record.MacroName);
+      row.CustomName = cutName(
+          record.Kind == static_cast<uint8_t>(ApertureKind::Block) ? "block" : record.MacroName);
       return row;
     }
   }

@@ -7,8 +7,8 @@
 
 #include <bit>
 #include <cmath>
-#include <ctime>
 #include <cstring>
+#include <ctime>
 #include <numbers>
 #include <vector>
 

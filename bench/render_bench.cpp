@@ -22,8 +22,9 @@ namespace fs = std::filesystem;
 
 // The largest Gerber file listed in the corpus manifest.
 fs::path largestCorpusGerber() {
-  fs::path dir = std::getenv("DRUMPLOT_CORPUS") ? fs::path(std::getenv("DRUMPLOT_CORPUS"))
-                                                 : fs::path(DRUMPLOT_SOURCE_DIR) / ".." / "shared" / "corpus";
+  fs::path dir = std::getenv("DRUMPLOT_CORPUS")
+                     ? fs::path(std::getenv("DRUMPLOT_CORPUS"))
+                     : fs::path(DRUMPLOT_SOURCE_DIR) / ".." / "shared" / "corpus";
   std::ifstream manifest(dir / "MANIFEST.tsv");
   std::string line, best;
   uintmax_t bestSize = 0;

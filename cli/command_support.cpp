@@ -20,16 +20,18 @@ FormatSpecValidator::FormatSpecValidator() {
 }
 
 void addSettingsOption(CLI::App& cmd, std::string& settingsFile) {
-  cmd.add_option("--settings", settingsFile,
-                 "Settings file GerbPrj.ini: plotting area, tech area, memory, marks (default: "
-                 "$DRUMPLOT_SETTINGS, else $XDG_CONFIG_HOME/drumplot/GerbPrj.ini); read, never written")
+  cmd.add_option(
+         "--settings", settingsFile,
+         "Settings file GerbPrj.ini: plotting area, tech area, memory, marks (default: "
+         "$DRUMPLOT_SETTINGS, else $XDG_CONFIG_HOME/drumplot/GerbPrj.ini); read, never written")
       ->check(CLI::ExistingFile);
 }
 
 JobSettings readCommandSettings(const std::string& settingsOption) {
-  JobSettings settings =
-      readSettings(settingsOption.empty() ? settingsFilePath() : std::filesystem::path(settingsOption));
-  for (const std::string& note : settings.ReadNotes) std::cerr << "drumplot-cli: note: " << note << "\n";
+  JobSettings settings = readSettings(
+      settingsOption.empty() ? settingsFilePath() : std::filesystem::path(settingsOption));
+  for (const std::string& note : settings.ReadNotes)
+    std::cerr << "drumplot-cli: note: " << note << "\n";
   return settings;
 }
 

@@ -61,8 +61,9 @@ OutputLayers parseLayers(const std::string& text) {
   bool any = false;
   while (std::getline(in, item, ',')) {
     const size_t first = item.find_first_not_of(' '), last = item.find_last_not_of(' ');
-    std::optional<long long> n =
-        first == std::string::npos ? std::nullopt : parseInteger(item.substr(first, last - first + 1));
+    std::optional<long long> n = first == std::string::npos
+                                     ? std::nullopt
+                                     : parseInteger(item.substr(first, last - first + 1));
     if (!n || *n < 1 || *n > kLayerCount) {
       throw std::invalid_argument("--layers '" + text + "': expected 'all' or layer numbers 1.." +
                                   std::to_string(kLayerCount) + " separated by commas");
@@ -165,7 +166,8 @@ class ProgressDisplay {
   }
   ~ProgressDisplay() {
     progress_.onChange = nullptr;
-    for (size_t i = 0; i < std::size(kCancelSignals); ++i) std::signal(kCancelSignals[i], previous_[i]);
+    for (size_t i = 0; i < std::size(kCancelSignals); ++i)
+      std::signal(kCancelSignals[i], previous_[i]);
     interruptFlag = nullptr;
     if (!shown_.empty()) std::cerr << "\n";
   }
@@ -181,9 +183,11 @@ class ProgressDisplay {
                     static_cast<long long>(p.steps));
     } else {
       std::string bar(30, ' ');
-      for (size_t i = 0; i < static_cast<size_t>(fraction * 30.0) && i < bar.size(); ++i) bar[i] = '#';
-      std::snprintf(line, sizeof line, "Band %lld/%lld [%s] %6.2f %%", static_cast<long long>(p.step),
-                    static_cast<long long>(p.steps), bar.c_str(), fraction * 100.0);
+      for (size_t i = 0; i < static_cast<size_t>(fraction * 30.0) && i < bar.size(); ++i)
+        bar[i] = '#';
+      std::snprintf(line, sizeof line, "Band %lld/%lld [%s] %6.2f %%",
+                    static_cast<long long>(p.step), static_cast<long long>(p.steps), bar.c_str(),
+                    fraction * 100.0);
     }
     if (shown_ == line) return;
     shown_ = line;
@@ -225,7 +229,8 @@ void printRunLine(const RasterStats& r, double seconds, uint64_t budget, bool re
       megabytes(r.displayListBytes).c_str(), groups.c_str(),
       static_cast<unsigned long long>(r.drawsLeftOut), seconds,
       megabytes(peakResidentBytes()).c_str(), megabytes(budget).c_str());
-  for (const std::string& w : r.warnings) std::fprintf(stderr, "drumplot-cli: warning: %s\n", w.c_str());
+  for (const std::string& w : r.warnings)
+    std::fprintf(stderr, "drumplot-cli: warning: %s\n", w.c_str());
   if (r.overBudgetBytes > 0) {
     std::fprintf(stderr,
                  "warning: what one piece of the film draws needs %s of recordings, more than the "
@@ -250,23 +255,24 @@ void printFilm(const FilmSummary& film, bool mirror) {
   }
   if (const auto* r = std::get_if<TiffFilmSummary>(&film.output)) {
     const PlotterExportPlan& p = r->plan;
-    std::printf("%s: %s, %lld x %lld pixels at %d dpi, %s (mirror %s), strips of %lld rows, "
-                "%llu bytes\n",
-                name.c_str(), r->bigTiff ? "BigTIFF" : "TIFF", static_cast<long long>(p.width_px),
-                static_cast<long long>(p.height_px), p.dpi, bandsText(p.bands).c_str(),
-                mirror ? "on" : "off", static_cast<long long>(r->stripRows),
-                static_cast<unsigned long long>(r->fileBytes));
+    std::printf(
+        "%s: %s, %lld x %lld pixels at %d dpi, %s (mirror %s), strips of %lld rows, "
+        "%llu bytes\n",
+        name.c_str(), r->bigTiff ? "BigTIFF" : "TIFF", static_cast<long long>(p.width_px),
+        static_cast<long long>(p.height_px), p.dpi, bandsText(p.bands).c_str(),
+        mirror ? "on" : "off", static_cast<long long>(r->stripRows),
+        static_cast<unsigned long long>(r->fileBytes));
     return;
   }
   const auto& r = std::get<PlotterExportSummary>(film.output);
   const PlotterExportPlan& p = r.plan;
-  std::printf("%s: %s, %lld x %lld pixels at %d dpi, %s (mirror %s), preview %lld x %lld, %llu "
-              "bytes\n",
-              name.c_str(), p.large ? "QK2" : "QKS", static_cast<long long>(p.width_px),
-              static_cast<long long>(p.height_px), p.dpi, bandsText(p.bands).c_str(),
-              mirror ? "on" : "off", static_cast<long long>(p.preview.width_px),
-              static_cast<long long>(p.preview.height_px),
-              static_cast<unsigned long long>(r.fileBytes));
+  std::printf(
+      "%s: %s, %lld x %lld pixels at %d dpi, %s (mirror %s), preview %lld x %lld, %llu "
+      "bytes\n",
+      name.c_str(), p.large ? "QK2" : "QKS", static_cast<long long>(p.width_px),
+      static_cast<long long>(p.height_px), p.dpi, bandsText(p.bands).c_str(), mirror ? "on" : "off",
+      static_cast<long long>(p.preview.width_px), static_cast<long long>(p.preview.height_px),
+      static_cast<unsigned long long>(r.fileBytes));
 }
 
 // The film format: --format, else the output's extension, else the plotter
@@ -351,7 +357,8 @@ void addExport(CLI::App& app, Action& action) {
         ProgressDisplay display(progress);
         r = exportFilms(job, s);
       }
-      if (r.cancelled) throw std::runtime_error(o->outputFile + ": export cancelled; nothing written");
+      if (r.cancelled)
+        throw std::runtime_error(o->outputFile + ": export cancelled; nothing written");
       for (const FilmSummary& film : r.films) {
         printFilm(film, s.mirror);
         if (s.negative) std::printf("  negative film\n");
@@ -468,7 +475,8 @@ void addFpf(CLI::App& app, Action& action) {
       std::cout << d->output << ": " << d->part << " of " << d->file << ", " << image.width << " x "
                 << image.height << " pixels";
       if (d->part == "image") {
-        std::cout << ", " << c.records << " records" << (c.complete ? "" : " (the last one cut short)");
+        std::cout << ", " << c.records << " records"
+                  << (c.complete ? "" : " (the last one cut short)");
       }
       std::cout << "\n";
     };

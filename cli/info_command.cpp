@@ -6,7 +6,6 @@
 #include <memory>
 
 #include "cli/command_registry.h"
-
 #include "cli/json_writer.h"
 #include "engine/data_size.h"
 #include "engine/gerber_reader.h"
@@ -18,11 +17,16 @@ namespace {
 
 const char* kindName(uint8_t kind) {
   switch (kind) {
-    case 0: return "file";
-    case 1: return "standard";
-    case 2: return "macro";
-    case 3: return "block";
-    default: return "unknown";
+    case 0:
+      return "file";
+    case 1:
+      return "standard";
+    case 2:
+      return "macro";
+    case 3:
+      return "block";
+    default:
+      return "unknown";
   }
 }
 
@@ -44,15 +48,15 @@ void printJson(const GerberReader& reader, const LayerReach& reach, std::ostream
       << "\"min_x\":" << jsonNumber(reader.MinX) << ",\"min_y\":" << jsonNumber(reader.MinY)
       << ",\"max_x\":" << jsonNumber(reader.MaxX) << ",\"max_y\":" << jsonNumber(reader.MaxY)
       << ",\"width\":" << jsonNumber(reader.Width) << ",\"height\":" << jsonNumber(reader.Height)
-      << "},\"reach\":{\"min_x\":" << jsonNumber(reach.minX) << ",\"min_y\":" << jsonNumber(reach.minY)
-      << ",\"max_x\":" << jsonNumber(reach.maxX) << ",\"max_y\":" << jsonNumber(reach.maxY)
-      << "},\"apertures\":[";
+      << "},\"reach\":{\"min_x\":" << jsonNumber(reach.minX)
+      << ",\"min_y\":" << jsonNumber(reach.minY) << ",\"max_x\":" << jsonNumber(reach.maxX)
+      << ",\"max_y\":" << jsonNumber(reach.maxY) << "},\"apertures\":[";
   bool first = true;
   for (int d : reader.Apertures.definedCodes()) {
     const Aperture& a = *reader.Apertures.find(d);
     out << (first ? "" : ",") << "{\"d\":" << d << ",\"kind\":" << jsonString(kindName(a.Kind))
-        << ",\"modifiers\":" << jsonString(a.Modifiers)
-        << ",\"macro\":" << jsonString(a.MacroName) << ",\"params\":[";
+        << ",\"modifiers\":" << jsonString(a.Modifiers) << ",\"macro\":" << jsonString(a.MacroName)
+        << ",\"params\":[";
     for (size_t n = 1; n < a.Params.size(); ++n) {
       out << (n > 1 ? "," : "") << jsonNumber(a.Params[n]);
     }

@@ -51,8 +51,9 @@ class EditedJob {
     if (size_t partial = edit_.info().PartialBytes) {
       std::string text = options.jobFile + ": " + partialRecordText(partial);
       if (writesBack && !force_) {
-        throw FormatError(text + "; writing the job back would lose it, so nothing was "
-                                 "written (use --force to write it without that record)");
+        throw FormatError(text +
+                          "; writing the job back would lose it, so nothing was "
+                          "written (use --force to write it without that record)");
       }
       std::cerr << "drumplot-cli: warning: " << text << "\n";
     }
@@ -248,7 +249,8 @@ void addAdd(CLI::App& job, Action& action) {
                           ": no draw or flash statement: the board would draw nothing; nothing "
                           "was added");
       }
-      for (const std::string& w : result.Warnings) std::cerr << "drumplot-cli: warning: " << w << "\n";
+      for (const std::string& w : result.Warnings)
+        std::cerr << "drumplot-cli: warning: " << w << "\n";
       if (!result.SizeProblem.empty()) {
         if (!o->force) {
           throw FormatError(o->gerber + ": " + result.SizeProblem +
@@ -528,7 +530,7 @@ void addAddBoard(CLI::App& job, Action& action) {
       Job& job = edited.job;
       std::optional<std::pair<double, double>> at;
       if (!o->at.empty()) at = parsePair(o->at, "--at");
-      const fs::path mapFile = !o->map.empty()            ? fs::path(o->map)
+      const fs::path mapFile = !o->map.empty()           ? fs::path(o->map)
                                : o->settingsFile.empty() ? settingsFilePath()
                                                          : fs::path(o->settingsFile);
       const LayerMap map = readLayerMap(IniDocument::load(mapFile), mapFile.string());

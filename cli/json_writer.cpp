@@ -12,8 +12,12 @@ std::string jsonString(std::string_view text) {
   for (char ch : text) {
     auto c = static_cast<unsigned char>(ch);
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
       default:
         if (c < 0x20 || c >= 0x7f) {
           // Gerber texts are 8-bit; anything outside ASCII is escaped as its byte value.

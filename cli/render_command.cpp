@@ -35,11 +35,13 @@ MonoImage renderLayer(const RenderOptions& o) {
     throw FormatError(o.gerberFile + ": " + problem +
                       "; nothing was drawn (use --force to draw it all the same)");
   }
-  layer.readApertures([&](ApertureTable& apertures) { LoadApertureFile(apertures, o.apertureFile); });
+  layer.readApertures(
+      [&](ApertureTable& apertures) { LoadApertureFile(apertures, o.apertureFile); });
   layer.makeStamps();
   GerberReader& reader = layer.reader();
   ShapeRasterizer& shapes = layer.shapes(o.dpi);
-  for (const std::string& warning : reader.Warnings.messages) std::cerr << "warning: " << warning << "\n";
+  for (const std::string& warning : reader.Warnings.messages)
+    std::cerr << "warning: " << warning << "\n";
 
   // The picture holds everything the layer draws (its reach) and the margin.
   LayerReach reach = measureReach(reader, shapes, o.interpreter);
@@ -47,8 +49,11 @@ MonoImage renderLayer(const RenderOptions& o) {
   const double left = reader.MinX - renderOrigin(reader.MinX, reach.minX, o.margin, o.dpi);
   const double top = reader.MinY - renderOrigin(reader.MinY, reach.minY, o.margin, o.dpi);
   const double widthPx =
-      std::ceil((left + std::max(reach.maxX, reader.MaxX) - reader.MinX + o.margin) * o.dpi / 32.0) * 32.0;
-  const double heightPx = std::ceil((top + std::max(reach.maxY, reader.MaxY) - reader.MinY + o.margin) * o.dpi);
+      std::ceil((left + std::max(reach.maxX, reader.MaxX) - reader.MinX + o.margin) * o.dpi /
+                32.0) *
+      32.0;
+  const double heightPx =
+      std::ceil((top + std::max(reach.maxY, reader.MaxY) - reader.MinY + o.margin) * o.dpi);
   if (widthPx > 4.0e9 || heightPx > 4.0e9) {
     throw FormatError(o.gerberFile + ": the image would be larger than 4e9 pixels a side");
   }

@@ -21,7 +21,7 @@ struct RenderOptions {
   DataFormat preset;
   std::string apertureFile;
   InterpreterSettings interpreter;
-  int64_t bandRows = 0;  // 0: the whole image in one band
+  int64_t bandRows = 0;    // 0: the whole image in one band
   double plotWidth = 0.0;  // inches: the plotting area the data's size is judged against
   double plotHeight = 0.0;
   bool force = false;  // draw data of a size no plot can mean, or a picture over 2^31 pixels

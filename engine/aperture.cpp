@@ -11,8 +11,8 @@
 namespace drumplot {
 
 const char* apertureShapeName(uint8_t shape) {
-  static const char* const kNames[] = {"None",    "Round",   "Square", "Rectangle", "Octagon",
-                                       "Oblong",  "Thermal", "Target", "Custom"};
+  static const char* const kNames[] = {"None",   "Round",   "Square", "Rectangle", "Octagon",
+                                       "Oblong", "Thermal", "Target", "Custom"};
   return shape < std::size(kNames) ? kNames[shape] : "Unknown";
 }
 

@@ -56,8 +56,8 @@ struct Aperture {
   uint8_t Kind = 0;   // ApertureKind
   uint8_t Shape = 0;  // ApertureShape, kind 0 only
   double Aux = 0.0;
-  double SizeY = 0.0;  // inches, kind 0
-  double SizeX = 0.0;  // inches, kind 0
+  double SizeY = 0.0;              // inches, kind 0
+  double SizeX = 0.0;              // inches, kind 0
   MacroPrimitiveTable MacroTable;  // kind 2
   std::string MacroName;           // kind 2
   std::string Modifiers;           // kind 1: "C,0.0100"; kind 2: the parameters after the name
@@ -104,9 +104,9 @@ class ApertureTable {
 // expanded from the list's %AM blocks. `unitAt` gives the unit (inches per
 // file unit) in force at a statement, by its index. Throws FormatError
 // (naming `fileName`) when the D code of a definition is not a number.
-void parseDefinitions(const StatementList& statements, ApertureTable& apertures,
-                      std::string_view fileName,
-                      const std::function<double(size_t)>& unitAt = [](size_t) { return 1.0; });
+void parseDefinitions(
+    const StatementList& statements, ApertureTable& apertures, std::string_view fileName,
+    const std::function<double(size_t)>& unitAt = [](size_t) { return 1.0; });
 
 // Splits a parameter text at each "X" and stores the numbers in Params[1..].
 void parseParameters(Aperture& aperture, std::string_view parameterText);

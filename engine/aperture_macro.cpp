@@ -174,9 +174,12 @@ class ExpressionReader {
   double expression(int depth) {
     double v = term(depth);
     while (!failed_) {
-      if (take('+')) v += term(depth);
-      else if (take('-')) v -= term(depth);
-      else break;
+      if (take('+'))
+        v += term(depth);
+      else if (take('-'))
+        v -= term(depth);
+      else
+        break;
     }
     return v;
   }

@@ -62,9 +62,15 @@ void drawShapeSteps(Canvas& canvas, const ShapeSteps& steps, PixelPoint centre, 
     canvas.setColor(c);
     canvas.setPenWidth(step.penWidth_px);
     switch (step.kind) {
-      case ShapeStep::Kind::Rect: canvas.fillRect(step.x1, step.y1, step.x2, step.y2); break;
-      case ShapeStep::Kind::Ellipse: canvas.fillEllipse(step.x1, step.y1, step.x2, step.y2); break;
-      case ShapeStep::Kind::Polygon: canvas.fillPolygon(step.points); break;
+      case ShapeStep::Kind::Rect:
+        canvas.fillRect(step.x1, step.y1, step.x2, step.y2);
+        break;
+      case ShapeStep::Kind::Ellipse:
+        canvas.fillEllipse(step.x1, step.y1, step.x2, step.y2);
+        break;
+      case ShapeStep::Kind::Polygon:
+        canvas.fillPolygon(step.points);
+        break;
       case ShapeStep::Kind::Ring:
         canvas.setBrushColor(kWhite);
         canvas.ellipse(step.x1, step.y1, step.x2, step.y2);
@@ -115,7 +121,9 @@ StampedShape::StampedShape(ShapeSteps steps, const PixelRect& area, StampCache& 
   }
 }
 
-uint64_t StampedShape::bytes() const { return stampBytes(area_); }
+uint64_t StampedShape::bytes() const {
+  return stampBytes(area_);
+}
 
 void StampedShape::drawRows(BandBitmap& bits, int64_t first) const {
   Canvas canvas(bits);

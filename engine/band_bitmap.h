@@ -75,7 +75,9 @@ class RgbSurface {
   int64_t rows() const { return rows_; }
   int64_t topRow() const { return topRow_; }
 
-  Rgb* row(int64_t y) { return pixels_.get() + static_cast<size_t>(y) * static_cast<size_t>(width_); }
+  Rgb* row(int64_t y) {
+    return pixels_.get() + static_cast<size_t>(y) * static_cast<size_t>(width_);
+  }
   const Rgb* row(int64_t y) const {
     return pixels_.get() + static_cast<size_t>(y) * static_cast<size_t>(width_);
   }

@@ -3,14 +3,13 @@
 // coordinates, which are clipped and filled a word at a time.
 #include "engine/canvas.h"
 
-#include "engine/aperture_stamp.h"
-
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <initializer_list>
 #include <numbers>
 
+#include "engine/aperture_stamp.h"
 #include "engine/span_fill.h"
 
 namespace drumplot {
@@ -28,7 +27,9 @@ constexpr double kIndexLimit = 4.0e12;
 constexpr double kArcTolerance = 1.0 / 64.0;
 constexpr int64_t kMaxArcSegments = int64_t{1} << 20;
 
-int64_t clampCoordinate(int64_t v) { return std::clamp(v, -kCoordinateLimit, kCoordinateLimit); }
+int64_t clampCoordinate(int64_t v) {
+  return std::clamp(v, -kCoordinateLimit, kCoordinateLimit);
+}
 
 // What a recorded primitive may touch: its box (x1, y1)-(x2, y2), normalised,
 // grown by `margin` on every side and by `extra` more on the right and
@@ -49,7 +50,9 @@ CanvasOp opOf(CanvasOp::Kind kind, std::initializer_list<int64_t> coordinates) {
 // How far a stroke of pen width w reaches beyond its path's points: w / 2,
 // half a pixel more for the centre shift of odd widths, and a pixel more
 // for rounding.
-int64_t strokeMargin(int64_t w) { return std::max<int64_t>(w, 1) / 2 + 2; }
+int64_t strokeMargin(int64_t w) {
+  return std::max<int64_t>(w, 1) / 2 + 2;
+}
 
 template <class T>
 T floorDiv(T num, T den) {  // den > 0
@@ -105,8 +108,9 @@ struct BitSpans {
   // One pixel that lies inside the clip.
   void pixel(int64_t y, int64_t x) const {
     const int64_t col = x - origin.x;
-    Op::apply(words[static_cast<size_t>(y - origin.y) * wordsPerRow + static_cast<size_t>(col >> 5)],
-              toMemoryOrder(0x80000000u >> (col & 31)));
+    Op::apply(
+        words[static_cast<size_t>(y - origin.y) * wordsPerRow + static_cast<size_t>(col >> 5)],
+        toMemoryOrder(0x80000000u >> (col & 31)));
   }
 };
 
@@ -200,7 +204,8 @@ const std::vector<std::pair<int64_t, int64_t>>& ellipseProfile(int64_t w, int64_
     p.rows.resize(static_cast<size_t>((h + 1) / 2));
     for (int64_t k = 0; k < (h + 1) / 2; ++k) {
       const int64_t s = ellipseHalfWidth<int64_t>(2 * k + 1 - h, w2, h2, inverseH2);
-      p.rows[static_cast<size_t>(k)] = {ceilDiv<int64_t>(w - 1 - s, 2), floorDiv<int64_t>(w - 1 + s, 2) + 1};
+      p.rows[static_cast<size_t>(k)] = {ceilDiv<int64_t>(w - 1 - s, 2),
+                                        floorDiv<int64_t>(w - 1 + s, 2) + 1};
     }
     p.w = w;
     p.h = h;
@@ -272,8 +277,15 @@ struct Capsule {
   double middleTop = INFINITY, middleBottom = -INFINITY;
 
   Capsule(double ax_, double ay_, double bx_, double by_, double r_)
-      : ax(ax_), ay(ay_), bx(bx_), by(by_), r(r_), dx(bx - ax), dy(by - ay),
-        len2(dx * dx + dy * dy), rl(r * std::sqrt(len2)) {
+      : ax(ax_),
+        ay(ay_),
+        bx(bx_),
+        by(by_),
+        r(r_),
+        dx(bx - ax),
+        dy(by - ay),
+        len2(dx * dx + dy * dy),
+        rl(r * std::sqrt(len2)) {
     if (dy != 0) {
       middleTop = std::min(ay, by) + r + 2;
       middleBottom = std::max(ay, by) - r - 2;
@@ -349,8 +361,8 @@ void rasterCapsule(const Spans& spans, double ax, double ay, double bx, double b
   const int64_t top = std::max(ceilIndex(std::min(ay, by) - r - 0.5), clip.y0);
   const int64_t bottom = std::min(floorIndex(std::max(ay, by) + r - 0.5) + 1, clip.y1);
   if (top >= bottom) return;
-  const bool small = std::abs(bx - ax) < kExactStroke && std::abs(by - ay) < kExactStroke &&
-                     r < kExactStroke;
+  const bool small =
+      std::abs(bx - ax) < kExactStroke && std::abs(by - ay) < kExactStroke && r < kExactStroke;
   if (small && ay == by) {
     // Horizontal: each row is the span between the end discs' outer sides.
     const double left = std::min(ax, bx), right = std::max(ax, bx);
@@ -436,10 +448,12 @@ void rasterArcStroke(const Spans& spans, double cx, double cy, double a, double 
   }
   for (int64_t m = firstTurn; m <= lastTurn; ++m) {
     const double turn = 2.0 * kPi * static_cast<double>(m);
-    for (auto [u0, u1] : {std::pair{lo + turn, hi + turn}, std::pair{kPi - hi + turn, kPi - lo + turn}}) {
+    for (auto [u0, u1] :
+         {std::pair{lo + turn, hi + turn}, std::pair{kPi - hi + turn, kPi - lo + turn}}) {
       if (u1 < end || u0 > start) continue;
       // Segment k covers t from start - k / perT to start - (k - 1) / perT.
-      const auto k0 = std::max<int64_t>(1, static_cast<int64_t>(std::floor((start - u1) * perT)) - 1);
+      const auto k0 =
+          std::max<int64_t>(1, static_cast<int64_t>(std::floor((start - u1) * perT)) - 1);
       const auto k1 =
           std::min<int64_t>(segments, static_cast<int64_t>(std::ceil((start - u0) * perT)) + 2);
       if (k0 <= k1) ranges[count++] = {k0, k1};
@@ -655,7 +669,9 @@ void Canvas::setClipRect(const PixelRect& rect) {
   clip_ = rect.intersected({0, 0, surfaceWidth_, surfaceRows_});
 }
 
-void Canvas::resetClip() { clip_ = {0, 0, surfaceWidth_, surfaceRows_}; }
+void Canvas::resetClip() {
+  clip_ = {0, 0, surfaceWidth_, surfaceRows_};
+}
 
 PixelRect Canvas::imageClip() const {
   return {clip_.x0 + origin_.x, clip_.y0 + origin_.y, clip_.x1 + origin_.x, clip_.y1 + origin_.y};
@@ -839,7 +855,9 @@ void Canvas::fillSegments(std::span<const PixelPoint> points, std::span<const ui
 // Canvas - Lines and arcs
 // ============================================================================
 
-void Canvas::moveTo(int64_t x, int64_t y) { position_ = {clampCoordinate(x), clampCoordinate(y)}; }
+void Canvas::moveTo(int64_t x, int64_t y) {
+  position_ = {clampCoordinate(x), clampCoordinate(y)};
+}
 
 void Canvas::lineTo(int64_t x, int64_t y) {
   PixelPoint to{clampCoordinate(x), clampCoordinate(y)};
@@ -900,10 +918,13 @@ void Canvas::arc(int64_t x1, int64_t y1, int64_t x2, int64_t y2, int64_t x3, int
     take(start);
     take(start - sweep);
     const double quarter = std::numbers::pi / 2;
-    for (double t = std::ceil((start - sweep) / quarter) * quarter; t <= start; t += quarter) take(t);
+    for (double t = std::ceil((start - sweep) / quarter) * quarter; t <= start; t += quarter)
+      take(t);
     const int64_t m = strokeMargin(state_.penWidth_px) + 1;
-    record(op, {static_cast<int64_t>(std::floor(left)) - m, static_cast<int64_t>(std::floor(top)) - m,
-                static_cast<int64_t>(std::ceil(right)) + m, static_cast<int64_t>(std::ceil(bottom)) + m});
+    record(
+        op,
+        {static_cast<int64_t>(std::floor(left)) - m, static_cast<int64_t>(std::floor(top)) - m,
+         static_cast<int64_t>(std::ceil(right)) + m, static_cast<int64_t>(std::ceil(bottom)) + m});
     return;
   }
   strokeArc(x1, y1, x2, y2, start, sweep);
@@ -1018,9 +1039,15 @@ void Canvas::replay(const CanvasOp& op) {
   setState(op.state);
   const int64_t* c = op.c;
   switch (op.kind) {
-    case CanvasOp::Kind::FillRect: fillRect(c[0], c[1], c[2], c[3]); break;
-    case CanvasOp::Kind::FillEllipse: fillEllipse(c[0], c[1], c[2], c[3]); break;
-    case CanvasOp::Kind::Ellipse: ellipse(c[0], c[1], c[2], c[3]); break;
+    case CanvasOp::Kind::FillRect:
+      fillRect(c[0], c[1], c[2], c[3]);
+      break;
+    case CanvasOp::Kind::FillEllipse:
+      fillEllipse(c[0], c[1], c[2], c[3]);
+      break;
+    case CanvasOp::Kind::Ellipse:
+      ellipse(c[0], c[1], c[2], c[3]);
+      break;
     case CanvasOp::Kind::Polygon:
       if (op.segments) {
         fillPolygon(op.points, *op.segments);
@@ -1032,8 +1059,12 @@ void Canvas::replay(const CanvasOp& op) {
       moveTo(c[0], c[1]);
       lineTo(c[2], c[3]);
       break;
-    case CanvasOp::Kind::Arc: arc(c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]); break;
-    case CanvasOp::Kind::Pixel: setPixel(c[0], c[1], op.colour); break;
+    case CanvasOp::Kind::Arc:
+      arc(c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]);
+      break;
+    case CanvasOp::Kind::Pixel:
+      setPixel(c[0], c[1], op.colour);
+      break;
     case CanvasOp::Kind::Stamp:
       if (op.stamp) transferStamp(*op.stamp, c[0], c[1], op.colour);
       break;

@@ -66,9 +66,9 @@ struct CanvasOp {
   std::span<const PixelPoint> points;  // Polygon, clamped
   // Polygon: when set, only these segments are drawn (see fillPolygon).
   std::optional<std::span<const uint32_t>> segments;
-  const BandBitmap* stamp = nullptr;   // Stamp; must outlive every replay
+  const BandBitmap* stamp = nullptr;    // Stamp; must outlive every replay
   const StampedShape* shape = nullptr;  // Shape; must outlive every replay
-  Rgb colour = kBlack;                 // Pixel and Stamp
+  Rgb colour = kBlack;                  // Pixel and Stamp
   // Every image pixel the primitive may touch (it may touch fewer).
   PixelRect bounds;
 };

@@ -70,9 +70,8 @@ CoordinateRead readCoordinate(std::string_view s, size_t letterPos, const DataFo
   if (!v) return {};
   if (*v > 2147483647LL || *v < -2147483648LL) return {CoordinateRead::Status::TooLarge};
 
-  double divisor = (format.DecDigits >= 1 && format.DecDigits <= 6)
-                       ? kPowersOfTen[format.DecDigits]
-                       : 1.0;
+  double divisor =
+      (format.DecDigits >= 1 && format.DecDigits <= 6) ? kPowersOfTen[format.DecDigits] : 1.0;
   double correction = 1.0;
   if (format.ZeroSuppression == 1) {
     // Trailing zeros omitted: restore them. The count wraps like a byte.
@@ -125,13 +124,20 @@ DataFormat parseFormatSpec(std::string_view spec) {
   format.DecDigits = static_cast<uint8_t>(digits[2] - '0');
   for (size_t i = 1; i < parts.size(); ++i) {
     std::string_view p = parts[i];
-    if (p == "leading") format.ZeroSuppression = 0;
-    else if (p == "trailing") format.ZeroSuppression = 1;
-    else if (p == "none") format.ZeroSuppression = 2;
-    else if (p == "abs") format.Absolute = 1;
-    else if (p == "inc") format.Absolute = 0;
-    else if (p == "inch") format.Metric = 0;
-    else if (p == "mm") format.Metric = 1;
+    if (p == "leading")
+      format.ZeroSuppression = 0;
+    else if (p == "trailing")
+      format.ZeroSuppression = 1;
+    else if (p == "none")
+      format.ZeroSuppression = 2;
+    else if (p == "abs")
+      format.Absolute = 1;
+    else if (p == "inc")
+      format.Absolute = 0;
+    else if (p == "inch")
+      format.Metric = 0;
+    else if (p == "mm")
+      format.Metric = 1;
     else
       throw std::invalid_argument("data format '" + std::string(spec) + "': unknown word '" +
                                   std::string(p) +
@@ -142,10 +148,14 @@ DataFormat parseFormatSpec(std::string_view spec) {
 
 const char* zeroSuppressionName(uint8_t zeroSuppression) {
   switch (zeroSuppression) {
-    case 0: return "leading";
-    case 1: return "trailing";
-    case 2: return "none";
-    default: return "unknown";
+    case 0:
+      return "leading";
+    case 1:
+      return "trailing";
+    case 2:
+      return "none";
+    default:
+      return "unknown";
   }
 }
 

@@ -16,7 +16,9 @@ enum class ZeroSuppression : uint8_t { Leading = 0, Trailing = 1, None = 2 };
 inline constexpr double kNoCoordinate = 1000000000.0;
 inline constexpr double kNoValueLimit = 1000000.0;
 
-inline bool hasValue(double coordinate) { return coordinate < kNoValueLimit; }
+inline bool hasValue(double coordinate) {
+  return coordinate < kNoValueLimit;
+}
 
 inline constexpr double kInchesPerMillimetre = 1.0 / 25.4;
 
@@ -59,8 +61,8 @@ struct CoordinateRead {
 
 // parseCoordinate with its status: a number with a decimal point (which the
 // format does not allow) is read as a decimal number of file units.
-CoordinateRead readCoordinate(std::string_view statement, size_t letterPos, const DataFormat& format,
-                              double unitScale);
+CoordinateRead readCoordinate(std::string_view statement, size_t letterPos,
+                              const DataFormat& format, double unitScale);
 
 // Running position of incremental data on one axis.
 struct IncrementalAxis {

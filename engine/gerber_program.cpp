@@ -58,7 +58,9 @@ Placement ImageStatements::placement() const {
   return {turn.linear() * scale * mirror * swap, offsetA, offsetB};
 }
 
-Linear2 ImageStatements::apertureLinear() const { return imageTurn(*this); }
+Linear2 ImageStatements::apertureLinear() const {
+  return imageTurn(*this);
+}
 
 double RepeatBlock::offset(int64_t k, double step, double unitScale) {
   // Six decimals of the file unit, as the block's copies have always been placed.
@@ -109,13 +111,16 @@ bool isUnitStatement(std::string_view s) {
          isParameter(s, "MOMM");
 }
 
-bool isAbsoluteStatement(std::string_view s) { return startsWith(s, "G90") || startsWith(s, "G91"); }
+bool isAbsoluteStatement(std::string_view s) {
+  return startsWith(s, "G90") || startsWith(s, "G91");
+}
 
 // A data statement: a word letter followed by a digit or sign.
 bool isDataStatement(std::string_view s) {
   if (s.size() < 2) return false;
   const char c = s[0];
-  if (c != 'D' && c != 'G' && c != 'I' && c != 'J' && c != 'X' && c != 'Y' && c != 'M' && c != 'N') {
+  if (c != 'D' && c != 'G' && c != 'I' && c != 'J' && c != 'X' && c != 'Y' && c != 'M' &&
+      c != 'N') {
     return false;
   }
   return s[1] == '+' || s[1] == '-' || isDigit(s[1]);
@@ -271,8 +276,10 @@ void Decoder::parameter(size_t index, std::string_view s) {
   } else if (startsWith(body, "AM")) {
     inMacro_ = true;
   } else if (startsWith(body, "AB")) {
-    if (body.size() > 2) openBlock(body, line_);
-    else if (!blocks_.empty()) closeBlock();
+    if (body.size() > 2)
+      openBlock(body, line_);
+    else if (!blocks_.empty())
+      closeBlock();
   } else if (startsWith(body, "LP")) {
     if (body == "LPD" || body == "LPC") {
       modes_.dark = body == "LPD";
@@ -344,7 +351,8 @@ void Decoder::imageStatement(std::string_view body) {
     if (turn && (*turn == 0 || *turn == 90 || *turn == 180 || *turn == 270)) {
       im.rotation_deg = static_cast<int>(*turn);
     } else {
-      warnOnce("IR", "image rotation '" + std::string(body) + "' is not 0, 90, 180 or 270: ignored");
+      warnOnce("IR",
+               "image rotation '" + std::string(body) + "' is not 0, 90, 180 or 270: ignored");
     }
   } else if (code == "IJ") {
     // A<L|C|offset>B<L|C|offset>: L puts the image's low edge on the axis,
@@ -352,9 +360,12 @@ void Decoder::imageStatement(std::string_view body) {
     auto axis = [&](char letter, int& mode, double& offset) {
       size_t p = rest.find(letter);
       if (p == std::string_view::npos || p + 1 >= rest.size()) return;
-      if (rest[p + 1] == 'L') mode = 1, offset = 0.0;
-      else if (rest[p + 1] == 'C') mode = 2, offset = 0.0;
-      else if (auto v = numberAfter(rest.substr(p), letter)) mode = 1, offset = *v * unit_;
+      if (rest[p + 1] == 'L')
+        mode = 1, offset = 0.0;
+      else if (rest[p + 1] == 'C')
+        mode = 2, offset = 0.0;
+      else if (auto v = numberAfter(rest.substr(p), letter))
+        mode = 1, offset = *v * unit_;
     };
     axis('A', im.justifyA, im.justifyOffsetA);
     axis('B', im.justifyB, im.justifyOffsetB);
@@ -366,9 +377,9 @@ void Decoder::fileAttribute(std::string_view body) {
   if (!body.empty() && body.back() == '*') body.remove_suffix(1);
   body.remove_prefix(2);
   const size_t comma = body.find(',');
-  program_.fileAttributes.emplace_back(std::string(body.substr(0, comma)),
-                                       comma == std::string_view::npos ? std::string()
-                                                                       : std::string(body.substr(comma + 1)));
+  program_.fileAttributes.emplace_back(
+      std::string(body.substr(0, comma)),
+      comma == std::string_view::npos ? std::string() : std::string(body.substr(comma + 1)));
 }
 
 void Decoder::openRepeat(std::string_view body, uint32_t) {
@@ -395,9 +406,11 @@ void Decoder::closeRepeat(uint32_t) {
 }
 
 void Decoder::openBlock(std::string_view body, uint32_t) {
-  auto d = parseInteger(body.substr(body.find('D') == std::string_view::npos ? 2 : body.find('D') + 1));
+  auto d =
+      parseInteger(body.substr(body.find('D') == std::string_view::npos ? 2 : body.find('D') + 1));
   if (!d || *d < 10 || *d > 9999) {
-    warnOnce("AB" + std::string(body), "aperture block '" + std::string(body) + "' has no valid D code");
+    warnOnce("AB" + std::string(body),
+             "aperture block '" + std::string(body) + "' has no valid D code");
     d = -1;  // read, and drawn nowhere
   }
   blocks_.push_back({static_cast<int>(*d), modes_, out_});
@@ -441,7 +454,9 @@ void Decoder::data(size_t, std::string_view s) {
         fail("coordinate in '" + std::string(s.substr(0, 60)) + "' does not fit a 32-bit number");
       }
       if (r.status == Status::Decimal) {
-        warnOnce("decimal", "coordinates written with a decimal point are read as decimal numbers of the file's unit");
+        warnOnce("decimal",
+                 "coordinates written with a decimal point are read as decimal numbers of the "
+                 "file's unit");
       }
       if (r.status == Status::Missing) continue;
       static constexpr uint8_t kFlag[] = {GerberOp::kHasX, GerberOp::kHasY, GerberOp::kHasI,
@@ -455,32 +470,46 @@ void Decoder::data(size_t, std::string_view s) {
     size_t end = p + 1;
     while (end < s.size() && isDigit(s[end])) ++end;
     if (end == p + 1) continue;
-    const long long code = parseInteger(s.substr(p + 1, std::min<size_t>(end - p - 1, 9))).value_or(-1);
+    const long long code =
+        parseInteger(s.substr(p + 1, std::min<size_t>(end - p - 1, 9))).value_or(-1);
     p = end - 1;
     switch (letter) {
       case 'G':
         switch (code) {
-          case 1: case 10: case 11: case 12:
+          case 1:
+          case 10:
+          case 11:
+          case 12:
             modes_.interpolation = 1;
             emitKind(GerberOp::Kind::Interpolation, 1);
             break;
-          case 2: case 3:
+          case 2:
+          case 3:
             modes_.interpolation = static_cast<int32_t>(code);
             emitKind(GerberOp::Kind::Interpolation, static_cast<int32_t>(code));
             break;
-          case 74: case 75:
+          case 74:
+          case 75:
             modes_.multiQuadrant = code == 75;
             emitKind(GerberOp::Kind::Quadrant, static_cast<int32_t>(code));
             break;
-          case 36: emitKind(GerberOp::Kind::RegionBegin, 0); break;
-          case 37: emitKind(GerberOp::Kind::RegionEnd, 0); break;
-          case 70: case 71: case 90: case 91: {
+          case 36:
+            emitKind(GerberOp::Kind::RegionBegin, 0);
+            break;
+          case 37:
+            emitKind(GerberOp::Kind::RegionEnd, 0);
+            break;
+          case 70:
+          case 71:
+          case 90:
+          case 91: {
             std::string word = "G" + std::to_string(code);
             applyFormatStatement(word, format_);
             unit_ = format_.unitScale();
             break;
           }
-          default: break;  // G54, G55 and the rest select or do nothing
+          default:
+            break;  // G54, G55 and the rest select or do nothing
         }
         break;
       case 'D':
@@ -501,7 +530,8 @@ void Decoder::data(size_t, std::string_view s) {
           stopped_ = blocks_.empty();
         }
         break;
-      default: break;  // N sequence numbers and unknown words
+      default:
+        break;  // N sequence numbers and unknown words
     }
   }
   if (hasD || hasCoordinates || operate.has(GerberOp::kHasI) || operate.has(GerberOp::kHasJ)) {

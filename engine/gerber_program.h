@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "engine/data_format.h"
@@ -65,7 +65,7 @@ struct ApertureTransform {
 // rotation and justification), as one placement of the whole image, and
 // the image polarity.
 struct ImageStatements {
-  bool swapAxes = false;             // %ASAYBX
+  bool swapAxes = false;                  // %ASAYBX
   bool mirrorA = false, mirrorB = false;  // %MI
   double scaleA = 1.0, scaleB = 1.0;      // %SF
   double offsetA = 0.0, offsetB = 0.0;    // %OF, inches
@@ -97,7 +97,7 @@ struct GerberOp {
     Transform,      // value: index of the aperture transform in force from here
     RepeatBegin,    // value: index of the step-and-repeat block
     RepeatEnd,
-    Stop,           // M02
+    Stop,  // M02
   };
   static constexpr uint8_t kHasX = 1, kHasY = 2, kHasI = 4, kHasJ = 8, kIncremental = 16;
 
@@ -158,8 +158,8 @@ struct GerberProgram {
   // name (".FileFunction") and value ("Copper,L1,Top"), in file order. They
   // change nothing that is drawn.
   std::vector<std::pair<std::string, std::string>> fileAttributes;
-  bool hasDrawing = false;   // a draw or flash statement outside blocks
-  bool hasEnd = false;       // M02 seen
+  bool hasDrawing = false;  // a draw or flash statement outside blocks
+  bool hasEnd = false;      // M02 seen
 };
 
 // Decodes the statements. The preset is the operator's format: it serves

@@ -13,17 +13,25 @@ namespace drumplot {
 
 const char* toString(LoadStatus status) {
   switch (status) {
-    case LoadStatus::Ok: return "loaded";
-    case LoadStatus::NameTooShort: return "file name shorter than 3 characters";
-    case LoadStatus::CannotOpen: return "cannot open the file";
-    case LoadStatus::TooShort: return "file shorter than 5 bytes";
-    case LoadStatus::NotGerber: return "not a Gerber file (it holds binary data)";
+    case LoadStatus::Ok:
+      return "loaded";
+    case LoadStatus::NameTooShort:
+      return "file name shorter than 3 characters";
+    case LoadStatus::CannotOpen:
+      return "cannot open the file";
+    case LoadStatus::TooShort:
+      return "file shorter than 5 bytes";
+    case LoadStatus::NotGerber:
+      return "not a Gerber file (it holds binary data)";
   }
   return "unknown";
 }
 
 GerberReader::GerberReader(DataFormat preset, StatementLimits limits)
-    : Format(preset), UnitScale(preset.unitScale()), Statements(limits), preset_(preset),
+    : Format(preset),
+      UnitScale(preset.unitScale()),
+      Statements(limits),
+      preset_(preset),
       limits_(limits) {}
 
 // GerberReader - Load
@@ -40,8 +48,10 @@ bool looksBinary(std::string_view bytes) {
   size_t high = 0;
   for (size_t i = 0; i < end; ++i) {
     const auto c = static_cast<unsigned char>(bytes[i]);
-    if (c >= 0x80) ++high;
-    else if ((c < 32 && c != '\t' && c != '\n' && c != '\r' && c != '\f') || c == 0x7F) return true;
+    if (c >= 0x80)
+      ++high;
+    else if ((c < 32 && c != '\t' && c != '\n' && c != '\r' && c != '\f') || c == 0x7F)
+      return true;
   }
   return high * 10 > end;
 }
@@ -175,8 +185,10 @@ class ExtentsPass {
   void add(int axis, double v, bool drawing) {
     if (perAxis_) {
       const Linear2& m = image_.linear;
-      if (axis == 0) x_.add(m.xx * v + image_.originX, drawing);
-      else y_.add(m.yy * v + image_.originY, drawing);
+      if (axis == 0)
+        x_.add(m.xx * v + image_.originX, drawing);
+      else
+        y_.add(m.yy * v + image_.originY, drawing);
       return;
     }
     (axis == 0 ? pointX_ : pointY_) = v;
@@ -207,8 +219,10 @@ class ExtentsPass {
           i = end;
           break;
         }
-        case GerberOp::Kind::Stop: return;
-        default: break;
+        case GerberOp::Kind::Stop:
+          return;
+        default:
+          break;
       }
     }
   }

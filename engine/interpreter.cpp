@@ -32,9 +32,8 @@ double angleOf(double x, double y) {
 // The convex hull of the points, counterclockwise as the canvas shows it
 // (monotone chain).
 std::vector<PixelPoint> convexHull(std::vector<PixelPoint> points) {
-  std::sort(points.begin(), points.end(), [](PixelPoint a, PixelPoint b) {
-    return a.x != b.x ? a.x < b.x : a.y < b.y;
-  });
+  std::sort(points.begin(), points.end(),
+            [](PixelPoint a, PixelPoint b) { return a.x != b.x ? a.x < b.x : a.y < b.y; });
   points.erase(std::unique(points.begin(), points.end()), points.end());
   if (points.size() < 3) return points;
   auto cross = [](PixelPoint o, PixelPoint a, PixelPoint b) {
@@ -110,9 +109,9 @@ class Interpreter {
  private:
   // Where the statements being run land, and how their apertures turn.
   struct Frame {
-    Placement placement;        // file point -> image point, inches
-    Linear2 apertures;          // the apertures' turn before their own transform
-    bool invert = false;        // a block flashed in clear polarity swaps dark and clear
+    Placement placement;  // file point -> image point, inches
+    Linear2 apertures;    // the apertures' turn before their own transform
+    bool invert = false;  // a block flashed in clear polarity swaps dark and clear
     int depth = 0;
   };
 
@@ -153,9 +152,9 @@ class Interpreter {
   void exposeNegativeArea();
 
   struct Arc {
-    double cx, cy;         // centre, image pixels (not rounded)
-    double radius;         // pixels
-    double start, sweep;   // canvas angles (radians); sweep > 0 counterclockwise in the file
+    double cx, cy;        // centre, image pixels (not rounded)
+    double radius;        // pixels
+    double start, sweep;  // canvas angles (radians); sweep > 0 counterclockwise in the file
     bool full = false;
   };
   bool arcGeometry(const GerberOp& op, double fromX, double fromY, Arc& arc) const;
@@ -240,8 +239,12 @@ void Interpreter::runOps(std::span<const GerberOp> ops) {
     }
     const GerberOp& op = ops[i];
     switch (op.kind) {
-      case GerberOp::Kind::Interpolation: state_.interpolation = op.value; break;
-      case GerberOp::Kind::Quadrant: state_.multiQuadrant = op.value == 75; break;
+      case GerberOp::Kind::Interpolation:
+        state_.interpolation = op.value;
+        break;
+      case GerberOp::Kind::Quadrant:
+        state_.multiQuadrant = op.value == 75;
+        break;
       case GerberOp::Kind::RegionBegin:
         state_.region.clear();
         state_.regionMode = true;
@@ -251,9 +254,15 @@ void Interpreter::runOps(std::span<const GerberOp> ops) {
         fillRegion();
         state_.region.clear();
         break;
-      case GerberOp::Kind::Select: select(op.value); break;
-      case GerberOp::Kind::DrawMode: state_.dMode = static_cast<int8_t>(op.value); break;
-      case GerberOp::Kind::Operate: operate(op); break;
+      case GerberOp::Kind::Select:
+        select(op.value);
+        break;
+      case GerberOp::Kind::DrawMode:
+        state_.dMode = static_cast<int8_t>(op.value);
+        break;
+      case GerberOp::Kind::Operate:
+        operate(op);
+        break;
       case GerberOp::Kind::Polarity:
         state_.dark = op.value == 1;
         setColours();
@@ -270,8 +279,11 @@ void Interpreter::runOps(std::span<const GerberOp> ops) {
         i = end;
         break;
       }
-      case GerberOp::Kind::RepeatEnd: break;
-      case GerberOp::Kind::Stop: stopped_ = frame_.depth == 0; return;
+      case GerberOp::Kind::RepeatEnd:
+        break;
+      case GerberOp::Kind::Stop:
+        stopped_ = frame_.depth == 0;
+        return;
     }
   }
 }
@@ -324,12 +336,17 @@ void Interpreter::operate(const GerberOp& op) {
         state_.regionMode = false;
         flashAt(target.x, target.y, state_.lastX, state_.lastY);
         break;
-      case 2: canvas_.moveTo(target.x, target.y); break;
-      case 1:
-        if (state_.interpolation == 1) drawLine(target.x, target.y);
-        else drawArc(op, fromX, fromY, target.x, target.y);
+      case 2:
+        canvas_.moveTo(target.x, target.y);
         break;
-      default: break;  // 0 or 4: move without drawing
+      case 1:
+        if (state_.interpolation == 1)
+          drawLine(target.x, target.y);
+        else
+          drawArc(op, fromX, fromY, target.x, target.y);
+        break;
+      default:
+        break;  // 0 or 4: move without drawing
     }
   }
   state_.posX = target.x;
@@ -349,11 +366,11 @@ void Interpreter::flashAt(int64_t x, int64_t y, double fileX, double fileY) {
     flashBlock(block->second, fileX, fileY);
     return;
   }
-  state_.penWidth = shapes_
-                        .flash(canvas_, state_.aperture, apertureTransform(),
-                               static_cast<double>(x) / ppi_, static_cast<double>(y) / ppi_,
-                               colour(state_.dark))
-                        .value_or(state_.penWidth);
+  state_.penWidth =
+      shapes_
+          .flash(canvas_, state_.aperture, apertureTransform(), static_cast<double>(x) / ppi_,
+                 static_cast<double>(y) / ppi_, colour(state_.dark))
+          .value_or(state_.penWidth);
   applyAdjustment();
   recordHole(x, y);
 }
@@ -405,11 +422,11 @@ void Interpreter::drawLine(int64_t toX, int64_t toY) {
     // The aperture at both ends gives the line its end shape.
     int64_t width = canvas_.penWidth_px();
     for (auto [x, y] : {std::pair{fromX, fromY}, std::pair{toX, toY}}) {
-      state_.penWidth = shapes_
-                            .flash(canvas_, state_.aperture, apertureTransform(),
-                                   static_cast<double>(x) / ppi_, static_cast<double>(y) / ppi_,
-                                   colour(state_.dark))
-                            .value_or(state_.penWidth);
+      state_.penWidth =
+          shapes_
+              .flash(canvas_, state_.aperture, apertureTransform(), static_cast<double>(x) / ppi_,
+                     static_cast<double>(y) / ppi_, colour(state_.dark))
+              .value_or(state_.penWidth);
       applyAdjustment();
     }
     canvas_.setPenWidth(width);
@@ -484,7 +501,8 @@ bool Interpreter::arcGeometry(const GerberOp& op, double fromX, double fromY, Ar
   return true;
 }
 
-void Interpreter::drawArc(const GerberOp& op, double fromX, double fromY, int64_t toX, int64_t toY) {
+void Interpreter::drawArc(const GerberOp& op, double fromX, double fromY, int64_t toX,
+                          int64_t toY) {
   Arc a;
   const int64_t fromPxX = state_.posX, fromPxY = state_.posY;
   // An arc of no radius, or one too short to bend within a pixel, is drawn
@@ -502,10 +520,13 @@ void Interpreter::drawArc(const GerberOp& op, double fromX, double fromY, int64_
   const bool counter = a.sweep > 0;
   if (a.full || 2 * kPi - std::fabs(a.sweep) < 1e-7) {
     canvas_.arc(x1, y1, x2, y2, fromPxX, fromPxY, fromPxX, fromPxY);
-  } else if (std::hypot(static_cast<double>(toX - fromPxX), static_cast<double>(toY - fromPxY)) >= 8.0) {
+  } else if (std::hypot(static_cast<double>(toX - fromPxX), static_cast<double>(toY - fromPxY)) >=
+             8.0) {
     // Ends far enough apart that their pixels give the sweep unmistakably.
-    if (counter) canvas_.arc(x1, y1, x2, y2, toX, toY, fromPxX, fromPxY);
-    else canvas_.arc(x1, y1, x2, y2, fromPxX, fromPxY, toX, toY);
+    if (counter)
+      canvas_.arc(x1, y1, x2, y2, toX, toY, fromPxX, fromPxY);
+    else
+      canvas_.arc(x1, y1, x2, y2, fromPxX, fromPxY, toX, toY);
   } else {
     // Ends within a few pixels: a tiny arc or an almost full circle. The
     // radials are taken far out along the exact angles, so that the
@@ -518,8 +539,10 @@ void Interpreter::drawArc(const GerberOp& op, double fromX, double fromY, int64_
                         roundHalfEven(by + kFar * std::sin(angle))};
     };
     const PixelPoint s = radial(a.start), e = radial(a.start + a.sweep);
-    if (counter) canvas_.arc(x1, y1, x2, y2, e.x, e.y, s.x, s.y);
-    else canvas_.arc(x1, y1, x2, y2, s.x, s.y, e.x, e.y);
+    if (counter)
+      canvas_.arc(x1, y1, x2, y2, e.x, e.y, s.x, s.y);
+    else
+      canvas_.arc(x1, y1, x2, y2, s.x, s.y, e.x, e.y);
   }
   canvas_.moveTo(toX, toY);
 }

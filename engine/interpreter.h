@@ -22,15 +22,15 @@ class ShapeRasterizer;
 // Published while a layer is drawn: safe to read from another thread.
 struct Progress {
   std::atomic<bool> busy{false};
-  std::atomic<double> fraction{0.0};  // statement index / statement count
-  std::atomic<bool> cancelled{false}; // set by the caller to stop early
+  std::atomic<double> fraction{0.0};   // statement index / statement count
+  std::atomic<bool> cancelled{false};  // set by the caller to stop early
 };
 
 // Settings shared with the export: holes and line-width adjustment.
 struct InterpreterSettings {
-  double holeDiameter_mils = 0.0;       // 0: no holes
-  std::vector<int> noHoleDCodes;        // flashes of these D codes get no hole
-  double lineWidthAdjust_mils = 0.0;    // added to every pen width (may be negative)
+  double holeDiameter_mils = 0.0;     // 0: no holes
+  std::vector<int> noHoleDCodes;      // flashes of these D codes get no hole
+  double lineWidthAdjust_mils = 0.0;  // added to every pen width (may be negative)
   // When set and true, the drawing stops early (an output being cancelled).
   const std::atomic<bool>* cancelled = nullptr;
 };
@@ -41,8 +41,8 @@ std::vector<int> parseNoHoleList(std::string_view text);
 
 // Where and how one layer is drawn.
 struct LayerPlacement {
-  double boardX = 0.0;         // inches: where the reader's MinX lands
-  double boardY = 0.0;         // inches: where the reader's MinY lands
+  double boardX = 0.0;  // inches: where the reader's MinX lands
+  double boardY = 0.0;  // inches: where the reader's MinY lands
   double pixelsPerInch = 1000.0;
   uint32_t colour = 0x000000;  // the layer colour (24-bit RGB); white is background
   // A negative layer (%IPNEG) first exposes this rectangle (image pixels);

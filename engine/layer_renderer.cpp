@@ -12,7 +12,8 @@ namespace drumplot {
 LayerRenderer::LayerRenderer(DataFormat preset, StatementLimits limits) : reader_(preset, limits) {}
 
 void LayerRenderer::advance(Step from, Step to, const char* what) {
-  if (step_ != from) throw std::logic_error(std::string("LayerRenderer: ") + what + " out of order");
+  if (step_ != from)
+    throw std::logic_error(std::string("LayerRenderer: ") + what + " out of order");
   step_ = to;
 }
 
@@ -27,7 +28,8 @@ void LayerRenderer::loadAndPrescan() {
   if (status == LoadStatus::CannotOpen || status == LoadStatus::NameTooShort) {
     throw IoError(reader_.FileName + ": " + toString(status));
   }
-  if (status == LoadStatus::NotGerber) throw FormatError(reader_.FileName + ": " + toString(status));
+  if (status == LoadStatus::NotGerber)
+    throw FormatError(reader_.FileName + ": " + toString(status));
   reader_.computeExtents();
 }
 
@@ -57,8 +59,8 @@ ShapeRasterizer& LayerRenderer::shapes(double pixelsPerInch) {
   for (auto& [scale, rasterizer] : rasterizers_) {
     if (scale == pixelsPerInch) return *rasterizer;
   }
-  rasterizers_.emplace_back(pixelsPerInch, std::make_unique<ShapeRasterizer>(
-                                               reader_.Apertures, pixelsPerInch, stamps_));
+  rasterizers_.emplace_back(
+      pixelsPerInch, std::make_unique<ShapeRasterizer>(reader_.Apertures, pixelsPerInch, stamps_));
   return *rasterizers_.back().second;
 }
 

@@ -23,6 +23,8 @@ inline int64_t roundHalfEven(double v) {
   return static_cast<int64_t>(std::rint(v));  // default FE_TONEAREST = halves to even
 }
 
-inline int32_t roundToInt(double v) { return static_cast<int32_t>(roundHalfEven(v)); }
+inline int32_t roundToInt(double v) {
+  return static_cast<int32_t>(roundHalfEven(v));
+}
 
 }  // namespace drumplot

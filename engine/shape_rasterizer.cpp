@@ -23,7 +23,9 @@ constexpr int64_t kMaxMoireRings = 100000;
 // Vertex counts of polygon apertures and macro polygons are held in a byte.
 constexpr int64_t kMaxPolygonVertices = 255;
 
-double toRadians(double degrees) { return degrees / 360 * 2 * kPi; }
+double toRadians(double degrees) {
+  return degrees / 360 * 2 * kPi;
+}
 
 // Turns (x, y) about the origin, counterclockwise in file coordinates.
 void rotate(double& x, double& y, double radians) {
@@ -33,15 +35,17 @@ void rotate(double& x, double& y, double radians) {
   x = rx;
 }
 
-int64_t roundPx(double v) { return roundHalfEven(v); }
+int64_t roundPx(double v) {
+  return roundHalfEven(v);
+}
 
 // File units to pixels under the aperture's transform: a point p goes to
 // round(m(p) x s x u); sizes scale by m's own scale k. With no transform
 // every value is exactly v x s x u, rounded.
 struct Frame {
-  double s;    // pixels per inch
-  double u;    // inches per file unit
-  Linear2 m;   // the aperture's transform, a turn (maybe mirrored) times k
+  double s;   // pixels per inch
+  double u;   // inches per file unit
+  Linear2 m;  // the aperture's transform, a turn (maybe mirrored) times k
   double k = 1.0;
 
   Frame(double pixelsPerInch, double unitScale, const Linear2& transform)
@@ -107,7 +111,9 @@ struct StepWriter {
   void ellipse(bool exposed, int64_t x1, int64_t y1, int64_t x2, int64_t y2) {
     steps.push_back({ShapeStep::Kind::Ellipse, exposed, x1, y1, x2, y2, 1, {}});
   }
-  void disc(bool exposed, PixelPoint c, int64_t r) { ellipse(exposed, c.x - r, c.y - r, c.x + r, c.y + r); }
+  void disc(bool exposed, PixelPoint c, int64_t r) {
+    ellipse(exposed, c.x - r, c.y - r, c.x + r, c.y + r);
+  }
   void polygon(bool exposed, std::vector<PixelPoint> points) {
     steps.push_back({ShapeStep::Kind::Polygon, exposed, 0, 0, 0, 0, 1, std::move(points)});
   }
@@ -226,7 +232,8 @@ bool standardShape(char letter, const ModifierValues& m, const Frame& f, Prepare
       const double turn = f.m.det() < 0 ? -1.0 : 1.0;  // a mirror runs the vertices the other way
       std::vector<PixelPoint> points;
       for (int64_t i = 1; i <= vertices; ++i) {
-        double a = first + turn * static_cast<double>(i - 1) * 2 * kPi / static_cast<double>(vertices);
+        double a =
+            first + turn * static_cast<double>(i - 1) * 2 * kPi / static_cast<double>(vertices);
         points.push_back({roundPx(r * std::cos(a)), roundPx(r * std::sin(a))});
       }
       if (!points.empty()) w.polygon(true, std::move(points));
@@ -253,20 +260,39 @@ class MacroWriter {
   void row(const MacroRow& row) {
     if (row.Count <= 0) return;
     auto f = [&row](size_t i) { return row.value(i); };
-    auto optional = [&row](size_t i) { return row.Count >= static_cast<int32_t>(i) ? row.value(i) : 0.0; };
+    auto optional = [&row](size_t i) {
+      return row.Count >= static_cast<int32_t>(i) ? row.value(i) : 0.0;
+    };
     switch (roundPx(f(1))) {
-      case 1: circle(exposure(f(2)), f(3), f(4), f(5), optional(6)); break;
+      case 1:
+        circle(exposure(f(2)), f(3), f(4), f(5), optional(6));
+        break;
       case 2:
-      case 20: vectorLine(exposure(f(2)), f(3), f(4), f(5), f(6), f(7), optional(8)); break;
-      case 21: centreLine(exposure(f(2)), f(3), f(4), f(5), f(6), f(7)); break;
-      case 22: lowerLeftLine(exposure(f(2)), f(3), f(4), f(5), f(6), f(7)); break;
-      case 4: outline(exposure(f(2)), row); break;
-      case 5: polygon(exposure(f(2)), f(3), f(4), f(5), f(6), f(7)); break;
+      case 20:
+        vectorLine(exposure(f(2)), f(3), f(4), f(5), f(6), f(7), optional(8));
+        break;
+      case 21:
+        centreLine(exposure(f(2)), f(3), f(4), f(5), f(6), f(7));
+        break;
+      case 22:
+        lowerLeftLine(exposure(f(2)), f(3), f(4), f(5), f(6), f(7));
+        break;
+      case 4:
+        outline(exposure(f(2)), row);
+        break;
+      case 5:
+        polygon(exposure(f(2)), f(3), f(4), f(5), f(6), f(7));
+        break;
       // The moire and the thermal have no exposure field: their second field
       // is the centre's x, which must not switch the flag.
-      case 6: moire(f(2), f(3), f(4), f(5), f(6), f(7), f(8), f(9), f(10)); break;
-      case 7: thermal(f(2), f(3), f(4), f(5), f(6), f(7)); break;
-      default: break;  // comments (0) and unknown codes
+      case 6:
+        moire(f(2), f(3), f(4), f(5), f(6), f(7), f(8), f(9), f(10));
+        break;
+      case 7:
+        thermal(f(2), f(3), f(4), f(5), f(6), f(7));
+        break;
+      default:
+        break;  // comments (0) and unknown codes
     }
   }
 
@@ -300,8 +326,9 @@ class MacroWriter {
       const PixelPoint c = f_.point(px, py);
       int64_t hw = f_.half(width), hh = f_.half(height);
       if (turnsAxes(rot)) std::swap(hw, hh);
-      w_.polygon(exposed, {{c.x + hw, c.y + hh}, {c.x - hw, c.y + hh}, {c.x - hw, c.y - hh},
-                           {c.x + hw, c.y - hh}});
+      w_.polygon(
+          exposed,
+          {{c.x + hw, c.y + hh}, {c.x - hw, c.y + hh}, {c.x - hw, c.y - hh}, {c.x + hw, c.y - hh}});
       return;
     }
     const double x = width / 2, y = height / 2;
@@ -362,7 +389,8 @@ class MacroWriter {
     const double first = f_.angle(theta), turn = f_.m.det() < 0 ? -1.0 : 1.0;
     std::vector<PixelPoint> points;
     for (int64_t k = 1; k <= vertices; ++k) {
-      double t = first + turn * static_cast<double>(k - 1) * 2 * kPi / static_cast<double>(vertices);
+      double t =
+          first + turn * static_cast<double>(k - 1) * 2 * kPi / static_cast<double>(vertices);
       points.push_back({c.x + roundPx(r * std::cos(t)), c.y + roundPx(r * std::sin(t))});
     }
     w_.polygon(exposed, std::move(points));
@@ -372,8 +400,8 @@ class MacroWriter {
   // from the outer diameter inwards (thickness, gap, at most `rings` of
   // them; a ring whose inside vanishes is a disc) and a cross hair of two
   // bars, all exposed.
-  void moire(double px, double py, double outerDiameter, double thickness, double gap,
-             double rings, double crossThickness, double crossLength, double rot) {
+  void moire(double px, double py, double outerDiameter, double thickness, double gap, double rings,
+             double crossThickness, double crossLength, double rot) {
     const double theta = toRadians(rot);
     rotate(px, py, theta);
     const PixelPoint c = f_.point(px, py);
@@ -425,10 +453,17 @@ class MacroWriter {
  private:
   bool exposure(double field) {
     switch (roundPx(field)) {
-      case 0: exposureOn_ = false; break;
-      case 1: exposureOn_ = true; break;
-      case 2: exposureOn_ = !exposureOn_; break;
-      default: break;
+      case 0:
+        exposureOn_ = false;
+        break;
+      case 1:
+        exposureOn_ = true;
+        break;
+      case 2:
+        exposureOn_ = !exposureOn_;
+        break;
+      default:
+        break;
     }
     return exposureOn_;
   }
@@ -521,8 +556,8 @@ size_t ShapeRasterizer::transformSlot(const Linear2& transform) {
   for (size_t i = 0; i < transforms_.size(); ++i) {
     if (transforms_[i].first == transform) return lastSlot_ = i;
   }
-  transforms_.emplace_back(transform, std::vector<std::unique_ptr<PreparedAperture>>(
-                                          ApertureTable::kMaxDCode + 1));
+  transforms_.emplace_back(
+      transform, std::vector<std::unique_ptr<PreparedAperture>>(ApertureTable::kMaxDCode + 1));
   return lastSlot_ = transforms_.size() - 1;
 }
 
@@ -553,7 +588,8 @@ const PreparedAperture* ShapeRasterizer::prepare(int dCode, const Linear2& trans
       break;
     }
     case ApertureKind::File:
-      stamped = fileShape(*a, Frame(pixelsPerInch_, 1.0, transform), *p);  // aperture files give inches
+      stamped =
+          fileShape(*a, Frame(pixelsPerInch_, 1.0, transform), *p);  // aperture files give inches
       break;
     case ApertureKind::Block:
       break;  // drawn by the interpreter from its statements
@@ -573,7 +609,9 @@ const PreparedAperture* ShapeRasterizer::prepare(int dCode, const Linear2& trans
     if (step.kind == ShapeStep::Kind::Polygon) p->outline = step.points;
     if (step.kind == ShapeStep::Kind::Rect && step.x1 < step.x2 && step.y1 < step.y2) {
       // The polygon's outline adds the last column and row that the box leaves out.
-      p->outline = {{step.x1, step.y1}, {step.x2 - 1, step.y1}, {step.x2 - 1, step.y2 - 1},
+      p->outline = {{step.x1, step.y1},
+                    {step.x2 - 1, step.y1},
+                    {step.x2 - 1, step.y2 - 1},
                     {step.x1, step.y2 - 1}};
     }
   }

@@ -19,14 +19,14 @@ namespace drumplot {
 
 // One aperture made ready to flash at one resolution.
 struct PreparedAperture {
-  ShapeSteps steps;                      // relative to the flash centre
-  PixelRect bounds;                      // every pixel the steps may touch
-  double flashSize_px = 0.0;             // the size a flash reports
-  double measureSize_px = 0.0;           // the size a measure reports
+  ShapeSteps steps;             // relative to the flash centre
+  PixelRect bounds;             // every pixel the steps may touch
+  double flashSize_px = 0.0;    // the size a flash reports
+  double measureSize_px = 0.0;  // the size a measure reports
   // A solid rectangle or polygon: its corners (pixels, relative to the
   // centre), so that a line drawn with it can sweep it; empty otherwise.
   std::vector<PixelPoint> outline;
-  std::unique_ptr<StampedShape> stamp;   // null: drawn straight onto the target
+  std::unique_ptr<StampedShape> stamp;  // null: drawn straight onto the target
 };
 
 // Stamps kept by a shape rasterizer that is given no cache of its own.
@@ -37,7 +37,8 @@ class ShapeRasterizer {
   // `pixelsPerInch` is the scale s; each aperture gives its own unit factor
   // u (file units to inches). Stamps are kept by `stamps` (null: a cache
   // of kDefaultStampCacheBytes of the rasterizer's own).
-  ShapeRasterizer(const ApertureTable& apertures, double pixelsPerInch, StampCache* stamps = nullptr);
+  ShapeRasterizer(const ApertureTable& apertures, double pixelsPerInch,
+                  StampCache* stamps = nullptr);
   ShapeRasterizer(const ShapeRasterizer&) = delete;
   ShapeRasterizer& operator=(const ShapeRasterizer&) = delete;
 

@@ -21,7 +21,9 @@ inline uint32_t toMemoryOrder(uint32_t msbFirst) {
     return msbFirst;
   }
 }
-inline uint32_t fromMemoryOrder(uint32_t word) { return toMemoryOrder(word); }
+inline uint32_t fromMemoryOrder(uint32_t word) {
+  return toMemoryOrder(word);
+}
 
 // MSB-first bits of pixels [a, b) of one word, 0 <= a < b <= 32.
 // Plain form: for (p = a; p < b; ++p) mask |= 0x80000000u >> p;

@@ -12,7 +12,9 @@ inline bool startsWith(std::string_view s, std::string_view prefix) {
   return s.substr(0, prefix.size()) == prefix;
 }
 
-inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
+inline bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 inline std::string_view trimSpaces(std::string_view s) {
   while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
@@ -26,7 +28,9 @@ inline std::string_view trimSpaces(std::string_view s) {
 std::optional<double> parseDecimal(std::string_view text);
 
 // parseDecimal, with 0 for a text that is not a number.
-inline double decimalOrZero(std::string_view text) { return parseDecimal(text).value_or(0.0); }
+inline double decimalOrZero(std::string_view text) {
+  return parseDecimal(text).value_or(0.0);
+}
 
 // Reads a signed integer made only of an optional sign and digits.
 std::optional<long long> parseInteger(std::string_view text);

@@ -52,8 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   drumplot::measureReach(reader, shapes, settings);
   drumplot::BandBitmap band(256, 64, 96);
   drumplot::Canvas canvas(band);
-  drumplot::interpretLayer(reader, shapes, canvas, {reader.MinX + 1.0, reader.MinY + 2.0, 50.0, 0, std::nullopt},
-                           settings);
+  drumplot::interpretLayer(reader, shapes, canvas,
+                           {reader.MinX + 1.0, reader.MinY + 2.0, 50.0, 0, std::nullopt}, settings);
   Discard discard;
   drumplot::Canvas recording(discard, int64_t{1} << 20, int64_t{1} << 20);
   drumplot::interpretLayer(reader, shapes, recording, {0.0, 0.0, 50.0, 0, std::nullopt}, settings);

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Fuzz target: the settings reader over any INI text, and a dialog's write
 // into it: the written keys read back, the other settings stay as they were.
-#include <cstddef>
 #include <cctype>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>

@@ -50,8 +50,10 @@ FileLock::FileLock(const std::filesystem::path& file, std::chrono::milliseconds 
       }
       std::this_thread::sleep_for(kRetry);
     }
-    struct stat locked {}, named {};
-    if (::fstat(fd_, &locked) == 0 && ::stat(file.c_str(), &named) == 0 && sameFile(locked, named)) {
+    struct stat locked {
+    }, named{};
+    if (::fstat(fd_, &locked) == 0 && ::stat(file.c_str(), &named) == 0 &&
+        sameFile(locked, named)) {
       return;
     }
     ::close(fd_);

@@ -58,14 +58,16 @@ std::string randomPart() {
   z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
   z ^= z >> 31;
   std::string text;
-  for (size_t i = 0; i < kRandomChars; ++i, z /= 36) text += "0123456789abcdefghijklmnopqrstuvwxyz"[z % 36];
+  for (size_t i = 0; i < kRandomChars; ++i, z /= 36)
+    text += "0123456789abcdefghijklmnopqrstuvwxyz"[z % 36];
   return text;
 }
 
 // The PID in a temporary file's name "<prefix><pid>.<random>.tmp", or 0 when
 // the name is not of that form.
 pid_t tempOwner(std::string_view name, std::string_view prefix) {
-  if (name.size() <= prefix.size() + kTempSuffix.size() || name.substr(0, prefix.size()) != prefix ||
+  if (name.size() <= prefix.size() + kTempSuffix.size() ||
+      name.substr(0, prefix.size()) != prefix ||
       name.substr(name.size() - kTempSuffix.size()) != kTempSuffix) {
     return 0;
   }
@@ -157,7 +159,8 @@ ReplacingFile::~ReplacingFile() {
 }
 
 void ReplacingFile::fail(const std::string& what, int error) const {
-  throw IoError(name_.string() + ": " + what + (error ? std::string(": ") + std::strerror(error) : ""));
+  throw IoError(name_.string() + ": " + what +
+                (error ? std::string(": ") + std::strerror(error) : ""));
 }
 
 void ReplacingFile::write(std::span<const uint8_t> bytes) {

@@ -10,8 +10,8 @@
 #include "engine/errors.h"
 #include "engine/gerber_reader.h"
 #include "engine/text.h"
-#include "job/board_archive.h"
 #include "io/file_io.h"
+#include "job/board_archive.h"
 
 namespace drumplot {
 

@@ -26,8 +26,8 @@ MasterMeasurement measureMasterGerber(const std::filesystem::path& file, const B
 ImportResult importMasterGerber(Job& job, std::string_view file) {
   MasterMeasurement measured =
       measureMasterGerber(job.resolvePath(file), job.CurrentFormat, job.Settings);
-  return {job.createBoard(file, measured.Extents), measured.Status,
-          std::move(measured.SizeProblem), std::move(measured.Warnings), measured.HasDrawing};
+  return {job.createBoard(file, measured.Extents), measured.Status, std::move(measured.SizeProblem),
+          std::move(measured.Warnings), measured.HasDrawing};
 }
 
 }  // namespace drumplot

@@ -64,7 +64,7 @@ class Job {
   void selectBoard(size_t index);
   void unselectAll();
   std::optional<size_t> lastSelected() const;  // the last selected board in the list
-  void deleteSelected();  // only once a board was ever selected
+  void deleteSelected();                       // only once a board was ever selected
   void setLocked(size_t index, bool locked);
   void setAllLocked(bool locked);
   void moveTo(size_t index, double x, double y);  // inches; locked boards too

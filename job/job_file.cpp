@@ -179,7 +179,8 @@ constexpr uint8_t kMaxSaneDigits = 9;
 std::optional<std::string> recordProblem(std::string_view record) {
   RecordReader r(record);
   auto within = [&](size_t at, size_t size) { return at + size <= record.size(); };
-  auto text = [&](size_t at, size_t maxChars, const std::string& field) -> std::optional<std::string> {
+  auto text = [&](size_t at, size_t maxChars,
+                  const std::string& field) -> std::optional<std::string> {
     if (!within(at, 1)) return std::nullopt;
     size_t length = r.byte(at);
     if (length > maxChars) {
@@ -208,13 +209,15 @@ std::optional<std::string> recordProblem(std::string_view record) {
     if (auto p = text(kLayerGerberAt + n * kTextField, kMaxFileNameChars, layer + "Gerber file")) {
       return p;
     }
-    if (auto p = text(kLayerApertureAt + n * kTextField, kMaxFileNameChars, layer + "aperture file")) {
+    if (auto p =
+            text(kLayerApertureAt + n * kTextField, kMaxFileNameChars, layer + "aperture file")) {
       return p;
     }
   }
   const std::pair<size_t, const char*> lengths[] = {
-      {kPosXAt, "PosX"},           {kPosYAt, "PosY"},         {kDataWidthAt, "DataWidth"},
-      {kDataHeightAt, "DataHeight"}, {kDataMinXAt, "DataMinX"}, {kDataMinYAt, "DataMinY"}};
+      {kPosXAt, "PosX"},           {kPosYAt, "PosY"},
+      {kDataWidthAt, "DataWidth"}, {kDataHeightAt, "DataHeight"},
+      {kDataMinXAt, "DataMinX"},   {kDataMinYAt, "DataMinY"}};
   for (auto [at, field] : lengths) {
     if (auto p = real(at, field)) return p;
   }

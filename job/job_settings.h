@@ -44,7 +44,7 @@ struct JobSettings {
   // The display unit: code 0 "mm", code 1 "Inch"; the text is kept as read.
   int UnitCode = 1;
   std::string UnitText = "Inch";
-  int32_t MemoryMegabytes = 64;  // 10..768
+  int32_t MemoryMegabytes = 64;                                 // 10..768
   double PlotWidth = 3400000 / 10000.0 / kMillimetresPerInch;   // drum circumference, inches
   double PlotHeight = 3700000 / 10000.0 / kMillimetresPerInch;  // drum axis, inches
   uint32_t PanelColor = 0x808080;                               // $00BBGGRR

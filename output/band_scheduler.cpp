@@ -25,8 +25,8 @@ struct ChunkTurns {
   size_t turn = 0;
   bool writing = false;
   std::map<size_t, std::vector<uint8_t>> finished;  // done, waiting for their turn
-  bool stopped = false;             // a worker failed, or the run was cancelled
-  std::atomic<bool> halted{false};  // `stopped`, readable without the lock
+  bool stopped = false;                             // a worker failed, or the run was cancelled
+  std::atomic<bool> halted{false};                  // `stopped`, readable without the lock
   std::exception_ptr error;
 
   // Writes the finished pieces whose turn has come; called with the lock.
@@ -63,9 +63,8 @@ ChunkSink::ChunkSink(ChunkTurns& turns, size_t chunk) : turns_(turns), chunk_(ch
 void ChunkSink::becomeWriter() {
   if (writer_) return;
   std::unique_lock lock(turns_.mutex);
-  turns_.changed.wait(lock, [&] {
-    return (turns_.turn == chunk_ && !turns_.writing) || turns_.stopped;
-  });
+  turns_.changed.wait(lock,
+                      [&] { return (turns_.turn == chunk_ && !turns_.writing) || turns_.stopped; });
   if (turns_.stopped) throw Stopped{};
   turns_.writing = true;
   writer_ = true;

@@ -46,8 +46,8 @@ struct ListPlacement {
 struct SpanDrawing {
   LaterDrawing later;
   ColumnSet exposed;
-  std::vector<PieceOps> ops;      // by list
-  std::vector<SpanSkips> skips;   // by list
+  std::vector<PieceOps> ops;     // by list
+  std::vector<SpanSkips> skips;  // by list
 };
 
 // Draws the lists, in order, onto `band` (a piece whose row 0 is image row

@@ -18,9 +18,13 @@ using list_words::kHeaderWords, list_words::kWhiteBrush, list_words::kWhiteColou
 
 namespace {
 
-int32_t word(int64_t v) { return static_cast<int32_t>(v); }
+int32_t word(int64_t v) {
+  return static_cast<int32_t>(v);
+}
 
-Rgb colourOf(int32_t flags, int32_t bit) { return (flags & bit) ? kWhite : kBlack; }
+Rgb colourOf(int32_t flags, int32_t bit) {
+  return (flags & bit) ? kWhite : kBlack;
+}
 
 void checkIndexable(size_t size, const char* what) {
   if (size > std::numeric_limits<uint32_t>::max()) {
@@ -38,12 +42,16 @@ size_t DisplayList::wordsOf(CanvasOp::Kind kind) {
     case CanvasOp::Kind::FillRect:
     case CanvasOp::Kind::FillEllipse:
     case CanvasOp::Kind::Ellipse:
-    case CanvasOp::Kind::Line: return kHeaderWords + 4;
-    case CanvasOp::Kind::Arc: return kHeaderWords + 8;
+    case CanvasOp::Kind::Line:
+      return kHeaderWords + 4;
+    case CanvasOp::Kind::Arc:
+      return kHeaderWords + 8;
     case CanvasOp::Kind::Pixel:
-    case CanvasOp::Kind::Polygon: return kHeaderWords + 2;
+    case CanvasOp::Kind::Polygon:
+      return kHeaderWords + 2;
     case CanvasOp::Kind::Stamp:
-    case CanvasOp::Kind::Shape: return kHeaderWords + 3;
+    case CanvasOp::Kind::Shape:
+      return kHeaderWords + 3;
   }
   return kHeaderWords;
 }
@@ -86,7 +94,8 @@ void DisplayList::record(const CanvasOp& op) {
 uint64_t DisplayList::memoryBytes() const {
   return stream_.capacity() * sizeof(int32_t) + points_.capacity() * sizeof(PixelPoint) +
          stamps_.capacity() * sizeof(void*) +
-         (bucketStart_.capacity() + bucketOps_.capacity() + segments_.capacity()) * sizeof(uint32_t) +
+         (bucketStart_.capacity() + bucketOps_.capacity() + segments_.capacity()) *
+             sizeof(uint32_t) +
          entrySegments_.capacity() * sizeof(SegmentRange);
 }
 
@@ -105,8 +114,8 @@ void DisplayList::index(int64_t bucketRows) {
   const auto buckets = static_cast<size_t>(
       bounds_.empty() ? 0 : (bounds_.y1 - bounds_.y0 + bucketRows_ - 1) / bucketRows_);
   auto bucketOf = [&](int64_t row) {
-    return static_cast<size_t>(std::clamp<int64_t>((row - firstRow_) / bucketRows_, 0,
-                                                   static_cast<int64_t>(buckets) - 1));
+    return static_cast<size_t>(
+        std::clamp<int64_t>((row - firstRow_) / bucketRows_, 0, static_cast<int64_t>(buckets) - 1));
   };
   // The buckets rows y0 <= y < y1 meet.
   auto forEachBucket = [&](int64_t y0, int64_t y1, auto&& visit) {
@@ -121,7 +130,8 @@ void DisplayList::index(int64_t bucketRows) {
   };
   bucketStart_.assign(buckets + 1, 0);
   each([&](size_t offset) {
-    forEachBucket(stream_[offset + 1], stream_[offset + 2], [&](size_t k) { ++bucketStart_[k + 1]; });
+    forEachBucket(stream_[offset + 1], stream_[offset + 2],
+                  [&](size_t k) { ++bucketStart_[k + 1]; });
   });
   uint64_t total = 0;
   for (size_t k = 0; k < buckets; ++k) {
@@ -145,7 +155,8 @@ void DisplayList::index(int64_t bucketRows) {
     });
     const auto kind = static_cast<CanvasOp::Kind>(stream_[offset] & 0xFF);
     const auto count = static_cast<uint32_t>(stream_[offset + kHeaderWords + 1]);
-    if (kind != CanvasOp::Kind::Polygon || count <= kWholePolygonPoints || entries.size() < 2) return;
+    if (kind != CanvasOp::Kind::Polygon || count <= kWholePolygonPoints || entries.size() < 2)
+      return;
     // Each segment in the buckets its rows meet (points are in the list's
     // rows less the primitive's origin, which a polygon records as 0).
     const size_t firstPoint = static_cast<uint32_t>(stream_[offset + kHeaderWords]);
@@ -178,7 +189,8 @@ void DisplayList::collect(int64_t top, int64_t bottom, int64_t dy, PieceOps& out
   if (bucketStart_.size() < 2 || b <= bounds_.y0 || t >= bounds_.y1) return;
   const auto last = static_cast<int64_t>(bucketStart_.size()) - 2;
   const auto k0 = static_cast<size_t>(std::clamp<int64_t>((t - firstRow_) / bucketRows_, 0, last));
-  const auto k1 = static_cast<size_t>(std::clamp<int64_t>((b - 1 - firstRow_) / bucketRows_, 0, last));
+  const auto k1 =
+      static_cast<size_t>(std::clamp<int64_t>((b - 1 - firstRow_) / bucketRows_, 0, last));
   auto meets = [&](uint32_t offset) { return stream_[offset + 1] < b && stream_[offset + 2] > t; };
   auto addSegments = [&](PieceOps::Op& op, uint32_t entry) {
     const SegmentRange& r = entrySegments_[entry];
@@ -213,8 +225,11 @@ void DisplayList::collect(int64_t top, int64_t bottom, int64_t dy, PieceOps& out
       uint32_t& e = at[k - k0];
       if (e >= bucketStart_[k + 1] || bucketOps_[e] != offset) continue;
       const SegmentRange& r = entrySegments_[e];
-      if (r.count == PieceOps::kAllSegments) whole = true;
-      else merged.insert(merged.end(), segments_.begin() + r.first, segments_.begin() + r.first + r.count);
+      if (r.count == PieceOps::kAllSegments)
+        whole = true;
+      else
+        merged.insert(merged.end(), segments_.begin() + r.first,
+                      segments_.begin() + r.first + r.count);
       ++e;
     }
     if (!meets(offset)) continue;
@@ -249,7 +264,8 @@ void DisplayList::replayAt(Canvas& canvas, const PieceOps& ops, const PieceOps::
       op.points = std::span<const PixelPoint>(points_).subspan(static_cast<uint32_t>(c[0]),
                                                                static_cast<uint32_t>(c[1]));
       if (piece.segmentCount != PieceOps::kAllSegments) {
-        op.segments = std::span<const uint32_t>(ops.segments).subspan(piece.segmentsAt, piece.segmentCount);
+        op.segments =
+            std::span<const uint32_t>(ops.segments).subspan(piece.segmentsAt, piece.segmentCount);
       }
       break;
     case CanvasOp::Kind::Stamp:

@@ -95,8 +95,8 @@ class DisplayList final : public CanvasRecorder {
   // reach each bucket.
   static constexpr uint32_t kWholePolygonPoints = 64;
 
-  std::vector<int32_t> stream_;        // primitives, one after another
-  std::vector<PixelPoint> points_;     // polygon points
+  std::vector<int32_t> stream_;      // primitives, one after another
+  std::vector<PixelPoint> points_;   // polygon points
   std::vector<const void*> stamps_;  // stamps' bitmaps and stamped shapes
   std::unordered_map<const void*, size_t> stampNumbers_;
   size_t count_ = 0;

@@ -30,8 +30,8 @@ int resolutionOfItem(int item, int other) {
 // Export geometry - Board layers
 // ============================================================================
 
-std::vector<BoardLayer> outputBoardLayers(const Job& job, const OutputLayers& layers,
-                                          double shiftX, double shiftY) {
+std::vector<BoardLayer> outputBoardLayers(const Job& job, const OutputLayers& layers, double shiftX,
+                                          double shiftY) {
   std::vector<BoardLayer> out;
   for (int n = 1; n <= kLayerCount; ++n) {
     if (!layers[n - 1]) continue;

@@ -23,9 +23,9 @@ namespace drumplot {
 inline constexpr std::array<const char*, 11> kResolutionLabels = {
     "1016", "1626", "2032", "4064", "8128", "16256", "25400", "32512", "40640", "65024", "Other.."};
 inline constexpr std::array<int, 10> kResolutionValues = {1016,  1625,  2032,  4064,  8128,
-                                                           16256, 25400, 32512, 40640, 65024};
-inline constexpr int kDefaultResolutionItem = 2;   // "2032"
-inline constexpr int kOtherResolutionItem = 10;    // "Other.."
+                                                          16256, 25400, 32512, 40640, 65024};
+inline constexpr int kDefaultResolutionItem = 2;     // "2032"
+inline constexpr int kOtherResolutionItem = 10;      // "Other.."
 inline constexpr int kOtherResolutionPreset = 3048;  // the spin field when the dialog opens
 inline constexpr int kOtherResolutionMin = 100;
 inline constexpr int kOtherResolutionMax = 65536;  // the spin field's range
@@ -57,9 +57,9 @@ struct BoardLayer {
   DataFormat format;         // the board's own
   double dataMinX = 0.0;     // the data point on the board's left-top corner
   double dataMinY = 0.0;
-  double x = 0.0;            // where that corner is drawn, inches: the board's
-  double y = 0.0;            // position plus the tech-area shift
-  size_t source = 0;         // its file among the scene's sources
+  double x = 0.0;     // where that corner is drawn, inches: the board's
+  double y = 0.0;     // position plus the tech-area shift
+  size_t source = 0;  // its file among the scene's sources
 };
 
 // Layers 1..18 that are chosen, and on each the boards in job order that

@@ -23,7 +23,8 @@ constexpr std::array<RunSteps, 128> kRunSteps = [] {
   for (unsigned columns = 0; columns < 128; ++columns) {
     RunSteps& s = table[columns];
     unsigned left = columns;
-    for (const auto& [length, high] : {std::pair{64u, 0xD0u}, {32u, 0xC0u}, {16u, 0xB0u}, {10u, 0xA0u}}) {
+    for (const auto& [length, high] :
+         {std::pair{64u, 0xD0u}, {32u, 0xC0u}, {16u, 0xB0u}, {10u, 0xA0u}}) {
       if (left >= length) {
         s.high[s.count++] = static_cast<uint8_t>(high);
         left -= length;
@@ -123,7 +124,8 @@ void encodeGroupWords(const RowGroup& g, std::vector<uint8_t>& out) {
     // Four bytes at a time: eight column values as the nibbles of one word.
     for (int shift = 24; shift >= 0; shift -= 8) {
       uint32_t nibbles = kSpread[(r0 >> shift) & 0xFF] | (kSpread[(r1 >> shift) & 0xFF] << 1) |
-                         (kSpread[(r2 >> shift) & 0xFF] << 2) | (kSpread[(r3 >> shift) & 0xFF] << 3);
+                         (kSpread[(r2 >> shift) & 0xFF] << 2) |
+                         (kSpread[(r3 >> shift) & 0xFF] << 3);
       for (int k = 7; k >= 0; --k) runs.add(static_cast<uint8_t>((nibbles >> (4 * k)) & 0xF), 1);
     }
   }

@@ -61,7 +61,8 @@ std::vector<uint8_t> encodeFpfHeader(const FpfHeader& h) {
 FpfHeader decodeFpfHeader(const std::vector<uint8_t>& in, std::string* signature) {
   if (in.size() < kFpfHeaderBytes) throw FormatError("shorter than the plotter file header");
   std::string sig(in.begin(), in.begin() + 3);
-  if (sig != "QKS" && sig != "QK2") throw FormatError("not a plotter file (signature '" + sig + "')");
+  if (sig != "QKS" && sig != "QK2")
+    throw FormatError("not a plotter file (signature '" + sig + "')");
   if (signature) *signature = sig;
   FpfHeader h;
   if (sig == "QKS") {
@@ -105,13 +106,27 @@ size_t decodeRecord(const uint8_t* p, size_t available, uint32_t width, uint8_t*
     uint8_t v = b & 0x0F;
     uint64_t count = 0;
     switch (b >> 4) {
-      case 0xE: count = 128; break;
-      case 0xD: count = 64; break;
-      case 0xC: count = 32; break;
-      case 0xB: count = 16; break;
-      case 0xA: count = 10; break;
-      case 0xF: count = 0; break;  // 0xF0..0xFE do not occur
-      default: count = b >> 4; break;
+      case 0xE:
+        count = 128;
+        break;
+      case 0xD:
+        count = 64;
+        break;
+      case 0xC:
+        count = 32;
+        break;
+      case 0xB:
+        count = 16;
+        break;
+      case 0xA:
+        count = 10;
+        break;
+      case 0xF:
+        count = 0;
+        break;  // 0xF0..0xFE do not occur
+      default:
+        count = b >> 4;
+        break;
     }
     for (uint64_t k = 0; k < count && x < width; ++k) values[x++] = v;
   }
@@ -123,7 +138,8 @@ size_t decodeRecord(const uint8_t* p, size_t available, uint32_t width, uint8_t*
 FpfContents readFpf(const std::filesystem::path& path, bool decodeImage) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw IoError(path.string() + ": cannot open the file");
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
   FpfContents c;
   try {
     c.header = decodeFpfHeader(bytes, &c.signature);

@@ -13,19 +13,19 @@
 
 namespace drumplot {
 
-inline constexpr size_t kFpfHeaderBytes = 77;        // signature + 10-byte + 64-byte blocks
-inline constexpr size_t kFpfThumbnailBytes = 5000;   // 200 rows of 25 bytes
-inline constexpr size_t kFpfPreviewBytes = 80000;    // 800 rows of 100 bytes
+inline constexpr size_t kFpfHeaderBytes = 77;       // signature + 10-byte + 64-byte blocks
+inline constexpr size_t kFpfThumbnailBytes = 5000;  // 200 rows of 25 bytes
+inline constexpr size_t kFpfPreviewBytes = 80000;   // 800 rows of 100 bytes
 inline constexpr size_t kFpfImageOffset = kFpfHeaderBytes + kFpfThumbnailBytes + kFpfPreviewBytes;
-inline constexpr uint32_t kFpfLargeLimit = 65000;    // beyond this, "QK2" and 24-bit sizes
+inline constexpr uint32_t kFpfLargeLimit = 65000;  // beyond this, "QK2" and 24-bit sizes
 
 struct FpfHeader {
-  uint32_t width = 0;    // pixels per row
-  uint32_t height = 0;   // rows
+  uint32_t width = 0;   // pixels per row
+  uint32_t height = 0;  // rows
   uint32_t dpi = 0;
   uint32_t previewWidth = 0;
   uint32_t previewHeight = 0;
-  std::string notes;     // at most 50 characters are stored
+  std::string notes;  // at most 50 characters are stored
 
   bool large() const { return width > kFpfLargeLimit || height > kFpfLargeLimit; }
 };
@@ -36,9 +36,9 @@ std::vector<uint8_t> encodeFpfHeader(const FpfHeader& header);
 struct FpfContents {
   FpfHeader header;
   std::string signature;
-  MonoImage thumbnail;   // 200 x 200
-  MonoImage preview;     // previewWidth x previewHeight, as stored
-  MonoImage image;       // records in file order, one group of four rows after another
+  MonoImage thumbnail;  // 200 x 200
+  MonoImage preview;    // previewWidth x previewHeight, as stored
+  MonoImage image;      // records in file order, one group of four rows after another
   uint64_t records = 0;
   bool complete = true;  // false when the data ended inside a record
 };

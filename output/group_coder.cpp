@@ -41,7 +41,8 @@ class Runs {
     uint64_t changes = 0;
     for (unsigned k = 0; k < 4; ++k) {
       w[k] = __builtin_bswap64(rows[k]);
-      const uint64_t left = (w[k] >> 1) | (uint64_t{(v_ >> k) & 1u} << 63);  // each column's left neighbour
+      const uint64_t left =
+          (w[k] >> 1) | (uint64_t{(v_ >> k) & 1u} << 63);  // each column's left neighbour
       changes |= w[k] ^ left;
     }
     changes &= ~uint64_t{0} << (64 - columns);
@@ -81,7 +82,9 @@ bool same32(const uint8_t* p, uint64_t w) {
 }
 
 // A 64-bit word of one row that is all background or all exposure.
-bool uniform(uint64_t w) { return w + 1 <= 1; }
+bool uniform(uint64_t w) {
+  return w + 1 <= 1;
+}
 
 }  // namespace
 
@@ -97,7 +100,8 @@ void encodeGroupWide(const RowGroup& g, std::vector<uint8_t>& out) {
     const uint64_t w0 = load64(r0 + x), w1 = load64(r1 + x);
     const uint64_t w2 = load64(r2 + x), w3 = load64(r3 + x);
     if (uniform(w0) && uniform(w1) && uniform(w2) && uniform(w3)) {
-      const auto v = static_cast<uint8_t>((w0 & 1) | ((w1 & 1) << 1) | ((w2 & 1) << 2) | ((w3 & 1) << 3));
+      const auto v =
+          static_cast<uint8_t>((w0 & 1) | ((w1 & 1) << 1) | ((w2 & 1) << 2) | ((w3 & 1) << 3));
       // The same four words again: 256 columns at a time, then 64.
       uint64_t columns = 64;
       for (x += 8; x + 32 <= bytes && same32(r0 + x, w0) && same32(r1 + x, w1) &&
@@ -106,7 +110,7 @@ void encodeGroupWide(const RowGroup& g, std::vector<uint8_t>& out) {
         columns += 256;
       }
       for (; x + 8 <= bytes && load64(r0 + x) == w0 && load64(r1 + x) == w1 &&
-                   load64(r2 + x) == w2 && load64(r3 + x) == w3;
+             load64(r2 + x) == w2 && load64(r3 + x) == w3;
            x += 8) {
         columns += 64;
       }

@@ -6,9 +6,8 @@
 
 namespace drumplot {
 
-ImageDifference compareImages(const MonoImage& render, const MonoImage& reference,
-                              int64_t shiftX, int64_t shiftY, int radius,
-                              MonoImage* residualMap) {
+ImageDifference compareImages(const MonoImage& render, const MonoImage& reference, int64_t shiftX,
+                              int64_t shiftY, int radius, MonoImage* residualMap) {
   // The union of both frames, in reference coordinates.
   int64_t left = std::min<int64_t>(0, shiftX);
   int64_t top = std::min<int64_t>(0, shiftY);
@@ -52,7 +51,8 @@ ImageDifference compareImages(const MonoImage& render, const MonoImage& referenc
       });
       if (!survives) continue;
       ++result.residual;
-      if (residualMap) residualMap->setExposed(static_cast<uint32_t>(i), static_cast<uint32_t>(j), true);
+      if (residualMap)
+        residualMap->setExposed(static_cast<uint32_t>(i), static_cast<uint32_t>(j), true);
     }
   }
   return result;

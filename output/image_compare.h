@@ -19,8 +19,7 @@ struct ImageDifference {
 // background. The XOR is eroded by a disk of `radius` pixels.
 // When `residualMap` is given it receives the surviving pixels (exposed) in
 // the union of both frames.
-ImageDifference compareImages(const MonoImage& render, const MonoImage& reference,
-                              int64_t shiftX, int64_t shiftY, int radius = 2,
-                              MonoImage* residualMap = nullptr);
+ImageDifference compareImages(const MonoImage& render, const MonoImage& reference, int64_t shiftX,
+                              int64_t shiftY, int radius = 2, MonoImage* residualMap = nullptr);
 
 }  // namespace drumplot

@@ -105,7 +105,8 @@ JobBitmapPlan planJobBitmapScene(const Job& job, const JobBitmapSettings& settin
   constexpr uint64_t kMaxFileBytes = std::numeric_limits<uint32_t>::max();
   constexpr int64_t kMaxSide = std::numeric_limits<int32_t>::max();
   if (w > kMaxSide || h > kMaxSide ||
-      static_cast<uint64_t>(w) / 8 > (kMaxFileBytes - kJobBitmapHeaderBytes) / static_cast<uint64_t>(h)) {
+      static_cast<uint64_t>(w) / 8 >
+          (kMaxFileBytes - kJobBitmapHeaderBytes) / static_cast<uint64_t>(h)) {
     throw FormatError("a job bitmap of " + std::to_string(w) + " x " + std::to_string(h) +
                       " pixels cannot be written: its size fields hold files of at most " +
                       std::to_string(kMaxFileBytes) + " bytes");

@@ -28,9 +28,9 @@ struct JobBitmapSettings : OutputSettings {
 };
 
 struct JobBitmapPlan {
-  int64_t width_px = 0;   // W: a multiple of 128
-  int64_t height_px = 0;  // H
-  BandGeometry bands;     // rows per band not rounded to 32
+  int64_t width_px = 0;    // W: a multiple of 128
+  int64_t height_px = 0;   // H
+  BandGeometry bands;      // rows per band not rounded to 32
   uint64_t fileBytes = 0;  // 62 + W x H / 8
   size_t boardLayers = 0;
 };

@@ -59,8 +59,8 @@ void drawBoardLayer(LayerRenderer& renderer, const BoardLayer& d, Canvas& canvas
   const PixelPoint at = boardOrigin_px(d, dpi);
   const PixelPoint saved = canvas.windowOrigin();
   canvas.setWindowOrigin(saved.x - at.x, saved.y - at.y);
-  interpretLayer(renderer.reader(), renderer.shapes(dpi), canvas, {0.0, 0.0, dpi, kBlack, std::nullopt},
-                 settings);
+  interpretLayer(renderer.reader(), renderer.shapes(dpi), canvas,
+                 {0.0, 0.0, dpi, kBlack, std::nullopt}, settings);
   canvas.setWindowOrigin(saved.x, saved.y);
 }
 
@@ -79,7 +79,9 @@ void drawTechFrame(Canvas& canvas, const TechAreaFrame& frame, double dpi) {
   for (const PixelRect& r : techFrameRects(frame, dpi)) canvas.fillRect(r.x0, r.y0, r.x1, r.y1);
 }
 
-bool hasPreview(const RasterScene& s) { return s.preview.width_px > 0 && s.preview.height_px > 0; }
+bool hasPreview(const RasterScene& s) {
+  return s.preview.width_px > 0 && s.preview.height_px > 0;
+}
 
 // The worker count: as asked (0: one per processor), at least one.
 unsigned workerCount(unsigned asked) {
@@ -118,7 +120,9 @@ void parallelFor(size_t count, unsigned threads, const std::atomic<bool>* cancel
   if (error) std::rethrow_exception(error);
 }
 
-bool isCancelled(const RasterOptions& o) { return o.progress && o.progress->cancelled; }
+bool isCancelled(const RasterOptions& o) {
+  return o.progress && o.progress->cancelled;
+}
 
 // JobRaster - The literal way
 // ============================================================================
@@ -126,8 +130,8 @@ bool isCancelled(const RasterOptions& o) { return o.progress && o.progress->canc
 // Band by band, one thread; in each band every board layer that reaches it
 // is read anew and drawn; the first band also draws the overview and the
 // preview with the same reader.
-RasterStats rasterizeLiterally(const RasterScene& scene, BandConsumer& consumer, ReplacingFile& file,
-                               const RasterOptions& options) {
+RasterStats rasterizeLiterally(const RasterScene& scene, BandConsumer& consumer,
+                               ReplacingFile& file, const RasterOptions& options) {
   const BandGeometry& g = scene.bands;
   RasterStats stats;
   stats.pieces = g.bandCount;
@@ -149,7 +153,8 @@ RasterStats rasterizeLiterally(const RasterScene& scene, BandConsumer& consumer,
         const auto [top, bottom] = layerRows(scene, d);
         if (bottom <= span.topRow || top >= span.topRow + span.rows) continue;
       }
-      std::unique_ptr<LayerRenderer> renderer = openSource(scene.sources[d.source], scene.stamps.get());
+      std::unique_ptr<LayerRenderer> renderer =
+          openSource(scene.sources[d.source], scene.stamps.get());
       drawBoardLayer(*renderer, d, canvas, scene.dpi, scene.interpreter);
       if (first) {
         drawBoardLayer(*renderer, d, overviewCanvas, scene.overviewDpi, scene.interpreter);
@@ -158,11 +163,10 @@ RasterStats rasterizeLiterally(const RasterScene& scene, BandConsumer& consumer,
         }
       }
       if (options.progress) {
-        options.progress->report(ExportProgress::Phase::Drawing, static_cast<int64_t>(i) + 1,
-                                 g.bandCount,
-                                 (static_cast<double>(i) + static_cast<double>(j + 1) /
-                                                               static_cast<double>(items)) /
-                                     static_cast<double>(g.bandCount));
+        options.progress->report(
+            ExportProgress::Phase::Drawing, static_cast<int64_t>(i) + 1, g.bandCount,
+            (static_cast<double>(i) + static_cast<double>(j + 1) / static_cast<double>(items)) /
+                static_cast<double>(g.bandCount));
       }
     }
     if (scene.tech) {
@@ -184,8 +188,8 @@ RasterStats rasterizeLiterally(const RasterScene& scene, BandConsumer& consumer,
     }
   };
   const std::atomic<bool>* cancelled = options.progress ? &options.progress->cancelled : nullptr;
-  stats.cancelled = !runChunksInOrder(static_cast<size_t>(g.bandCount), {}, produce, write, done,
-                                      cancelled);
+  stats.cancelled =
+      !runChunksInOrder(static_cast<size_t>(g.bandCount), {}, produce, write, done, cancelled);
   return stats;
 }
 
@@ -259,7 +263,8 @@ struct SourceBytes {
 // recording's own rows, which start at `baseRow`).
 class WantedRows final : public CanvasRecorder {
  public:
-  WantedRows(CanvasRecorder& to, const std::vector<std::pair<int64_t, int64_t>>& rows, int64_t baseRow)
+  WantedRows(CanvasRecorder& to, const std::vector<std::pair<int64_t, int64_t>>& rows,
+             int64_t baseRow)
       : to_(to), rows_(rows), baseRow_(baseRow) {}
   void record(const CanvasOp& op) override {
     for (auto [y0, y1] : rows_) {
@@ -340,8 +345,10 @@ void recordSources(const RasterScene& scene, std::vector<RecordedSource>& record
     const double dpi = scene.dpi;
     out.base = {static_cast<int64_t>(std::floor((source.reach.minX - source.dataMinX) * dpi)) - 4,
                 static_cast<int64_t>(std::floor((source.reach.minY - source.dataMinY) * dpi)) - 4};
-    const int64_t right = static_cast<int64_t>(std::ceil((source.reach.maxX - source.dataMinX) * dpi)) + 4;
-    const int64_t bottom = static_cast<int64_t>(std::ceil((source.reach.maxY - source.dataMinY) * dpi)) + 4;
+    const int64_t right =
+        static_cast<int64_t>(std::ceil((source.reach.maxX - source.dataMinX) * dpi)) + 4;
+    const int64_t bottom =
+        static_cast<int64_t>(std::ceil((source.reach.maxY - source.dataMinY) * dpi)) + 4;
     WantedRows filter(out.image, wanted[i], out.base.y);
     {
       Canvas canvas(onlyWanted ? static_cast<CanvasRecorder&>(filter) : out.image,
@@ -370,7 +377,8 @@ void drawPreviews(const RasterScene& scene, BandBitmap& overview, BandBitmap& pr
     if (isCancelled(options)) return;
     LayerRenderer& renderer = *scene.sources[d.source].renderer;
     drawBoardLayer(renderer, d, overviewCanvas, scene.overviewDpi, scene.interpreter);
-    if (hasPreview(scene)) drawBoardLayer(renderer, d, previewCanvas, scene.preview.dpi, scene.interpreter);
+    if (hasPreview(scene))
+      drawBoardLayer(renderer, d, previewCanvas, scene.preview.dpi, scene.interpreter);
   }
   if (scene.tech) {
     drawTechFrame(overviewCanvas, *scene.tech, scene.overviewDpi);
@@ -389,8 +397,10 @@ RasterStats rasterizeFast(const RasterScene& scene, BandConsumer& consumer, Repl
   const int64_t rowBytes = scene.width_px / 8;
   const int64_t align = std::max<int64_t>(scene.rowAlign, 1);
   constexpr uint64_t kPiecesPerWorker = 5;
-  const uint64_t perPiece = std::min(options.budgetBytes / (kPiecesPerWorker * asked), options.pieceBytes);
-  int64_t pieceRows = static_cast<int64_t>(perPiece / static_cast<uint64_t>(rowBytes)) / align * align;
+  const uint64_t perPiece =
+      std::min(options.budgetBytes / (kPiecesPerWorker * asked), options.pieceBytes);
+  int64_t pieceRows =
+      static_cast<int64_t>(perPiece / static_cast<uint64_t>(rowBytes)) / align * align;
   pieceRows = std::clamp(pieceRows, align, std::max(scene.bands.rowsPerBand, align));
   const auto pieceBytes = static_cast<uint64_t>(pieceRows * rowBytes);
   stats.threads = static_cast<unsigned>(
@@ -407,8 +417,9 @@ RasterStats rasterizeFast(const RasterScene& scene, BandConsumer& consumer, Repl
   // one group.
   const uint64_t piecesBytes = kPiecesPerWorker * stats.threads * pieceBytes;
   const uint64_t stampsBytes = scene.stamps ? scene.stamps->capacity() : 0;
-  const uint64_t listBudget = std::max(options.budgetBytes - std::min(options.budgetBytes, piecesBytes + stampsBytes),
-                                       options.budgetBytes / 4);
+  const uint64_t listBudget =
+      std::max(options.budgetBytes - std::min(options.budgetBytes, piecesBytes + stampsBytes),
+               options.budgetBytes / 4);
   std::vector<SourceBytes> tallies;
   for (const LayerSource& source : scene.sources) tallies.emplace_back(source);
   auto groupBytes = [&](int64_t top, int64_t bottom) {
@@ -434,10 +445,9 @@ RasterStats rasterizeFast(const RasterScene& scene, BandConsumer& consumer, Repl
       }
     }
     groups.push_back({k, k + 1, p.top, p.top + p.rows});
-    stats.overBudgetBytes = std::max(stats.overBudgetBytes,
-                                     groupBytes(p.top, p.top + p.rows) > listBudget
-                                         ? groupBytes(p.top, p.top + p.rows)
-                                         : 0);
+    stats.overBudgetBytes = std::max(
+        stats.overBudgetBytes,
+        groupBytes(p.top, p.top + p.rows) > listBudget ? groupBytes(p.top, p.top + p.rows) : 0);
   }
   stats.groups = static_cast<int64_t>(groups.size());
 
@@ -519,10 +529,9 @@ RasterStats rasterizeFast(const RasterScene& scene, BandConsumer& consumer, Repl
     auto write = [&](std::span<const uint8_t> bytes) { consumer.write(bytes, file); };
     auto done = [&](size_t k) {
       if (options.progress) {
-        options.progress->report(ExportProgress::Phase::Drawing, pieces[group.first + k].band + 1,
-                                 scene.bands.bandCount,
-                                 static_cast<double>(group.first + k + 1) /
-                                     static_cast<double>(pieces.size()));
+        options.progress->report(
+            ExportProgress::Phase::Drawing, pieces[group.first + k].band + 1, scene.bands.bandCount,
+            static_cast<double>(group.first + k + 1) / static_cast<double>(pieces.size()));
       }
     };
     ChunkLimits limits;
@@ -561,8 +570,8 @@ RasterScene outputScene(const Job& job, const OutputSettings& settings, JobExten
   // Boards that draw the same file the same way share its source.
   for (BoardLayer& d : scene.boardLayers) {
     auto same = [&](const LayerSource& s) {
-      return s.gerberFile == d.gerberFile && s.apertureFile == d.apertureFile && s.format == d.format &&
-             s.dataMinX == d.dataMinX && s.dataMinY == d.dataMinY;
+      return s.gerberFile == d.gerberFile && s.apertureFile == d.apertureFile &&
+             s.format == d.format && s.dataMinX == d.dataMinX && s.dataMinY == d.dataMinY;
     };
     auto it = std::find_if(scene.sources.begin(), scene.sources.end(), same);
     if (it == scene.sources.end()) {

@@ -17,11 +17,11 @@
 #include "engine/band_geometry.h"
 #include "engine/interpreter.h"
 #include "engine/layer_renderer.h"
-#include "output/band_scheduler.h"
+#include "io/replacing_file.h"
 #include "job/job.h"
 #include "job/tech_area.h"
+#include "output/band_scheduler.h"
 #include "output/export_geometry.h"
-#include "io/replacing_file.h"
 
 namespace drumplot {
 
@@ -31,8 +31,8 @@ namespace drumplot {
 struct ExportProgress {
   enum class Phase : int { Reading, Drawing, Done };
   std::atomic<Phase> phase{Phase::Reading};
-  std::atomic<int64_t> step{0};       // Reading: layers read; Drawing: the band being written (from 1)
-  std::atomic<int64_t> steps{0};      // Reading: layers to read; Drawing: bands
+  std::atomic<int64_t> step{0};   // Reading: layers read; Drawing: the band being written (from 1)
+  std::atomic<int64_t> steps{0};  // Reading: layers to read; Drawing: bands
   std::atomic<double> fraction{0.0};  // of the phase, 0 to 1
   std::atomic<bool> cancelled{false};
   // Called after each step, one call at a time, on one of the output's threads.
@@ -68,8 +68,8 @@ struct OutputSettings {
 
 // How the bands are made.
 struct RasterOptions {
-  bool reference = false;  // the literal way: one thread, each band reads every layer anew
-  unsigned threads = 0;    // workers of the fast way; 0: one per processor
+  bool reference = false;    // the literal way: one thread, each band reads every layer anew
+  unsigned threads = 0;      // workers of the fast way; 0: one per processor
   uint64_t budgetBytes = 0;  // every band buffer together
   // The fast way cuts bands into pieces of about this many bytes, so that
   // a piece is still in the cache when it is coded.
@@ -142,11 +142,11 @@ class BandConsumer {
 };
 
 struct RasterStats {
-  int64_t pieces = 0;         // bands, or the pieces the fast way cut them into
+  int64_t pieces = 0;  // bands, or the pieces the fast way cut them into
   unsigned threads = 1;
-  uint64_t primitives = 0;    // recorded by the fast way (in all groups of pieces)
+  uint64_t primitives = 0;        // recorded by the fast way (in all groups of pieces)
   uint64_t displayListBytes = 0;  // the most the recordings of one group of pieces held
-  int64_t groups = 0;         // groups of pieces recorded one after another within the budget
+  int64_t groups = 0;             // groups of pieces recorded one after another within the budget
   // The recordings of a single piece needed more than the budget allows:
   // this many bytes (0: they kept within it).
   uint64_t overBudgetBytes = 0;
@@ -163,8 +163,8 @@ RasterScene outputScene(const Job& job, const OutputSettings& settings, JobExten
 
 // Reads each source of the scene once and measures what it draws at `dpi`
 // (several sources at once on `threads` workers); their stamps share one
-// cache of `stampBytes`. The readers' warnings go to scene.warnings. Throws IoError or FormatError naming the file that
-// cannot be read.
+// cache of `stampBytes`. The readers' warnings go to scene.warnings. Throws IoError or FormatError
+// naming the file that cannot be read.
 void readSources(RasterScene& scene, double dpi, unsigned threads, uint64_t stampBytes,
                  ExportProgress* progress);
 

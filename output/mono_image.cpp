@@ -102,7 +102,8 @@ void writePng(const std::filesystem::path& path, const MonoImage& image) {
 
 void writePbm(const std::filesystem::path& path, const MonoImage& image) {
   ReplacingFile out(path);
-  std::string header = "P4\n" + std::to_string(image.width) + " " + std::to_string(image.height) + "\n";
+  std::string header =
+      "P4\n" + std::to_string(image.width) + " " + std::to_string(image.height) + "\n";
   out.write({reinterpret_cast<const uint8_t*>(header.data()), header.size()});
   std::vector<uint8_t> row(image.stride());
   for (uint32_t y = 0; y < image.height; ++y) {

@@ -26,8 +26,10 @@ struct MonoImage {
   bool exposed(uint32_t x, uint32_t y) const { return !((row(y)[x >> 3] >> (7 - (x & 7))) & 1); }
   void setExposed(uint32_t x, uint32_t y, bool on) {
     uint8_t mask = static_cast<uint8_t>(0x80u >> (x & 7));
-    if (on) row(y)[x >> 3] &= static_cast<uint8_t>(~mask);
-    else row(y)[x >> 3] |= mask;
+    if (on)
+      row(y)[x >> 3] &= static_cast<uint8_t>(~mask);
+    else
+      row(y)[x >> 3] |= mask;
   }
   uint64_t exposedCount() const;
 };

@@ -104,9 +104,11 @@ std::vector<uint8_t> thumbnailBlock(const BandBitmap& preview) {
     for (int64_t tx = 0; tx < tw; ++tx) {
       bool exposed = false;
       for (int64_t y = 4 * ty; y < std::min(4 * ty + 4, ph) && !exposed; ++y) {
-        for (int64_t x = 4 * tx; x < 4 * tx + 4 && !exposed; ++x) exposed = !preview.isBackground(x, y);
+        for (int64_t x = 4 * tx; x < 4 * tx + 4 && !exposed; ++x)
+          exposed = !preview.isBackground(x, y);
       }
-      if (exposed) block[static_cast<size_t>(ty * 25 + tx / 8)] &= static_cast<uint8_t>(~(0x80u >> (tx % 8)));
+      if (exposed)
+        block[static_cast<size_t>(ty * 25 + tx / 8)] &= static_cast<uint8_t>(~(0x80u >> (tx % 8)));
     }
   }
   return block;
@@ -166,8 +168,8 @@ PlotterExportPlan planPlotterScene(const Job& job, const PlotterExportSettings& 
   if (settings.dpi < kOtherResolutionMin || settings.dpi > kMaxPlotterDpi) {
     throw FormatError("a resolution of " + std::to_string(settings.dpi) +
                       " dpi cannot be exported: the plotter file holds " +
-                      std::to_string(kOtherResolutionMin) + " to " + std::to_string(kMaxPlotterDpi) +
-                      " dpi");
+                      std::to_string(kOtherResolutionMin) + " to " +
+                      std::to_string(kMaxPlotterDpi) + " dpi");
   }
   JobExtents extents;
   scene = outputScene(job, settings, extents);
@@ -191,7 +193,8 @@ PlotterExportPlan planPlotterScene(const Job& job, const PlotterExportSettings& 
   plan.height_px = side(y, bottom);
   plan.boardLayers = scene.boardLayers.size();
   if (plan.width_px <= 0 || plan.height_px <= 0) {
-    throw FormatError("the boards lie left of or above the plotting area: the image would be empty");
+    throw FormatError(
+        "the boards lie left of or above the plotting area: the image would be empty");
   }
   if (plan.width_px > kMaxPlotterSide_px || plan.height_px > kMaxPlotterSide_px) {
     throw FormatError("an image of " + std::to_string(plan.width_px) + " x " +
@@ -244,7 +247,8 @@ PlotterExportSummary writePlotterFile(const RasterScene& scene, const PlotterExp
   // at a time; the fast way 64 at a time. All give the same bytes.
   GroupCoder coder = encodeGroupWide;
   if (settings.reference) coder = settings.dpi <= 8000 ? encodeGroupPerPixel : encodeGroupWords;
-  PlotterFileWriter writer(settings.mirror, settings.negative, horizontalLinePixels(settings), coder);
+  PlotterFileWriter writer(settings.mirror, settings.negative, horizontalLinePixels(settings),
+                           coder);
   file.write(encodeFpfHeader(header));
   summary.raster = rasterizeJob(scene, writer, file, rasterOptions(settings));
   summary.cancelled = summary.raster.cancelled;

@@ -21,8 +21,8 @@ namespace drumplot {
 
 // What the export dialog hands over on OK (in export mode).
 struct PlotterExportSettings : OutputSettings {
-  std::filesystem::path file;                                // the export name
-  int dpi = kResolutionValues[kDefaultResolutionItem];       // 100 .. 65535
+  std::filesystem::path file;                           // the export name
+  int dpi = kResolutionValues[kDefaultResolutionItem];  // 100 .. 65535
   double horizontalLine_mils = 0.0;  // "Horizontal line": grows or shrinks runs at their right end
   std::string notes;                 // "User notes": 63 characters kept, 50 written
   bool mirror = false;               // "Mirror horizontal"

@@ -10,10 +10,10 @@
 #include <string_view>
 
 #include "engine/errors.h"
+#include "io/replacing_file.h"
 #include "output/job_raster.h"
 #include "output/mono_image.h"
 #include "output/plotter_export.h"
-#include "io/replacing_file.h"
 
 namespace drumplot {
 

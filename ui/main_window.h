@@ -176,7 +176,8 @@ class MainWindow final : public QMainWindow {
   // Reads a Gerber file's extents on a worker thread; nothing when it cannot
   // be read, or the operator declines a file that draws nothing, may be cut
   // off, or has a size no plot can mean.
-  std::optional<MasterMeasurement> measureGerber(const std::string& file, const BoardFormat& format);
+  std::optional<MasterMeasurement> measureGerber(const std::string& file,
+                                                 const BoardFormat& format);
   std::optional<size_t> popupBoard() const;
 
   // Bringing the window up to date
@@ -198,7 +199,7 @@ class MainWindow final : public QMainWindow {
   std::optional<size_t> popupBoard_;
   QPoint pressPoint_;  // where the left button went down on a board
   bool started_ = false;
-  bool busy_ = false;  // long work is running: the window cannot close
+  bool busy_ = false;                 // long work is running: the window cannot close
   std::vector<Board> checkedBoards_;  // the boards as the marks' check saw them
 
   JobView* view_;

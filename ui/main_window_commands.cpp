@@ -2,7 +2,6 @@
 // The main window's commands that read the layer files: the photoplotter
 // export, the job bitmap, preview and print, the aperture table and import,
 // and the drill panelization.
-#include <algorithm>
 #include <unistd.h>
 
 #include <QApplication>
@@ -10,6 +9,7 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <variant>
@@ -136,7 +136,8 @@ void MainWindow::onExport() {
     std::visit(
         [&](const auto& f) {
           for (const std::string& w : f.raster.warnings) {
-            if (std::find(warnings.begin(), warnings.end(), w) == warnings.end()) warnings.push_back(w);
+            if (std::find(warnings.begin(), warnings.end(), w) == warnings.end())
+              warnings.push_back(w);
           }
         },
         film.output);

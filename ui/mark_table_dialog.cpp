@@ -133,7 +133,8 @@ void MarkTableDialog::endCellEdit() {
 void MarkTableDialog::accept() {
   endCellEdit();
   for (int row = 0; row < kMarkCount; ++row) {
-    if (QString problem = pathProblem(cellText(table_, row, kPathColumn), row); !problem.isEmpty()) {
+    if (QString problem = pathProblem(cellText(table_, row, kPathColumn), row);
+        !problem.isEmpty()) {
       prompts_.warn(this, problem);
       return;  // the dialog stays open with the path as typed
     }

@@ -256,7 +256,8 @@ TEST(SaveApertureFileTest, RefusedSavesWriteNothing) {
   test::writeFile(file, "old contents");
   WorkingApertureTable t;
   t.row(12) = row(ApertureKind::File, ApertureShape::Round, 12000.0, 12000.0);
-  test::expectError<FormatError>([&] { SaveApertureFile(t, file.string()); }, "D12: size 12000.00 mils");
+  test::expectError<FormatError>([&] { SaveApertureFile(t, file.string()); },
+                                 "D12: size 12000.00 mils");
   EXPECT_EQ(test::readFile(file), "old contents");
 }
 

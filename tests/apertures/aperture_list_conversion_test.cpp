@@ -132,7 +132,8 @@ class RefusedListTest : public testing::TestWithParam<RefusedList> {};
 
 TEST_P(RefusedListTest, NamesTheFileAndLine) {
   const RefusedList& c = GetParam();
-  test::expectError<FormatError>([&] { convertApertureList(c.source, c.type, "b.lst"); }, c.message);
+  test::expectError<FormatError>([&] { convertApertureList(c.source, c.type, "b.lst"); },
+                                 c.message);
 }
 
 using T = ApertureListType;

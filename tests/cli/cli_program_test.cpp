@@ -68,11 +68,12 @@ class CliProgramTest : public testing::Test {
 TEST_F(CliProgramTest, UsageErrorsEndWithStatusTwoAndFailuresWithOne) {
   test::writeFile(dir_ / "a.gbr", "X0Y0D03*M02*");
   EXPECT_EQ(run({"--help"}), 0);
-  EXPECT_EQ(run({"job", "add"}), 2);                                          // JOB missing
-  EXPECT_EQ(run({"info", path("a.gbr"), "--format", "2.6"}), 2);              // 6 decimals
+  EXPECT_EQ(run({"job", "add"}), 2);                              // JOB missing
+  EXPECT_EQ(run({"info", path("a.gbr"), "--format", "2.6"}), 2);  // 6 decimals
   EXPECT_EQ(run({"render", path("a.gbr"), "-o", path("a.png"), "--dpi", "0"}), 2);
   EXPECT_EQ(run({"job", "new", path("j.wpr")}), 0);
-  EXPECT_EQ(run({"job", "move", path("j.wpr"), "--board", "1", "--to", "x", "--settings", settings_}), 2);
+  EXPECT_EQ(
+      run({"job", "move", path("j.wpr"), "--board", "1", "--to", "x", "--settings", settings_}), 2);
   EXPECT_EQ(run({"info", path("missing.gbr")}), 1);
   EXPECT_EQ(run({"info", path("a.gbr"), "--format", "5.0"}), 0);
 }
@@ -101,12 +102,12 @@ TEST_F(CliProgramTest, ASignalMidExportLeavesNoTemporaryFile) {
   for (const char* board : {"big", "small"}) {
     const std::string job = path(board) + ".wpr";
     ASSERT_EQ(run({"job", "new", job}), 0);
-    ASSERT_EQ(run({"job", "add", job, path(board) + ".gbr", "--at", "0,0", "--settings", settings_}),
-              0);
+    ASSERT_EQ(
+        run({"job", "add", job, path(board) + ".gbr", "--at", "0,0", "--settings", settings_}), 0);
   }
   const std::vector<std::string> exportBig = {
-      "export", path("big.wpr"), "-o", path("out.fpf"), "--dpi", "65024", "--threads", "1",
-      "--settings", settings_};
+      "export", path("big.wpr"), "-o", path("out.fpf"), "--dpi",
+      "65024",  "--threads",     "1",  "--settings",    settings_};
   auto temporaryFiles = [&] {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(dir_)) {

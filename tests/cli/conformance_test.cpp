@@ -75,10 +75,14 @@ const std::map<std::string, Allowance>& allowances() {
       // The %ABD12 block flashed four times under %LM, %LR and %LS: the
       // standard's own picture of this example (image.png beside the file)
       // shows the four blocks this system draws; the reference draws none.
-      {"pygerber/test/assets/gerberx3/ucamco/4.9.6/source.grb", {13372, false, "reference ignores %AB"}},
-      {"pygerber/test/assets/gerberx3/ucamco/4.9.6/source_1.grb", {11691, false, "reference ignores %AB"}},
-      {"pygerber/test/assets/gerberx3/ucamco/4.9.6/source_2.grb", {11779, false, "reference ignores %AB"}},
-      {"pygerber/test/assets/gerberx3/ucamco/4.9.6/source_3.grb", {6899, false, "reference ignores %AB"}},
+      {"pygerber/test/assets/gerberx3/ucamco/4.9.6/source.grb",
+       {13372, false, "reference ignores %AB"}},
+      {"pygerber/test/assets/gerberx3/ucamco/4.9.6/source_1.grb",
+       {11691, false, "reference ignores %AB"}},
+      {"pygerber/test/assets/gerberx3/ucamco/4.9.6/source_2.grb",
+       {11779, false, "reference ignores %AB"}},
+      {"pygerber/test/assets/gerberx3/ucamco/4.9.6/source_3.grb",
+       {6899, false, "reference ignores %AB"}},
       {"pygerber/test/assets/gerberx3/ucamco/4.9.6/source_no_ld_rot.grb",
        {13372, false, "reference ignores %AB"}},
       // The logo is drawn with flashes of rectangles one mil high

@@ -55,10 +55,13 @@ TEST(InfoCommandTest, RsTwoSevenFourDLayerUsesThePreset) {
 }
 
 TEST(InfoCommandTest, MissingFileIsAnErrorAndASizeNoPlotCanMeanAWarning) {
-  test::expectError<IoError>([] { info("/nonexistent/board.gbr", false); }, "/nonexistent/board.gbr");
+  test::expectError<IoError>([] { info("/nonexistent/board.gbr", false); },
+                             "/nonexistent/board.gbr");
   std::string huge = (test::tempDir() / "huge.gbr").string();
   test::writeFile(huge, "X1000Y1000D02*X99999999Y1000D01*M02*");
-  EXPECT_EQ(info(huge, true).rfind("drumplot-cli: warning: " + huge + ": the data measures 99998.999", 0), 0u);
+  EXPECT_EQ(
+      info(huge, true).rfind("drumplot-cli: warning: " + huge + ": the data measures 99998.999", 0),
+      0u);
 }
 
 // Every Gerber file of the shared corpus loads, pre-scans and parses its
@@ -73,8 +76,8 @@ TEST(InfoCommandTest, EveryCorpusGerberFileGivesFiniteExtents) {
     GerberReader reader;
     reader.FileName = (test::corpusDir() / e.localPath).string();
     ASSERT_NO_THROW(reader.prepare()) << e.localPath;
-    for (double v : {reader.MinX, reader.MinY, reader.MaxX, reader.MaxY, reader.Width,
-                     reader.Height}) {
+    for (double v :
+         {reader.MinX, reader.MinY, reader.MaxX, reader.MaxY, reader.Width, reader.Height}) {
       EXPECT_TRUE(std::isfinite(v)) << e.localPath;
     }
     EXPECT_GE(reader.Width, 0.0) << e.localPath;

@@ -201,8 +201,8 @@ TEST_F(JobCommandTest, ForceGoesOnWithAPartialRecordOrASizeThatCannotBeMeant) {
 
   // A cut-off record is written back only with --force, and then left out.
   test::writeFile(job_, test::readFile(job_) + std::string(100, '\0'));
-  std::vector<std::string> move = {"job", "move", job_, "--board", "1", "--to", "1,1",
-                                   "--settings", settings_};
+  std::vector<std::string> move = {"job",  "move", job_,         "--board", "1",
+                                   "--to", "1,1",  "--settings", settings_};
   test::expectError<FormatError>([&] { run(move); }, "use --force");
   EXPECT_EQ(test::readFile(job_).size(), 9168u + 100u);
   move.push_back("--force");

@@ -100,7 +100,9 @@ struct ExpressionCase {
   double expected;
 };
 
-void PrintTo(const ExpressionCase& c, std::ostream* os) { *os << c.text; }
+void PrintTo(const ExpressionCase& c, std::ostream* os) {
+  *os << c.text;
+}
 
 class ExpressionTest : public testing::TestWithParam<ExpressionCase> {};
 
@@ -137,8 +139,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, ExpressionTest, testing::Values(
 TEST(MacroBodyTest, FieldsAssignmentsAndSubstitution) {
   Aperture a;
   a.setParam(1, 0.05);
-  evaluateMacroBody({"1,1,$1,0,0", "$3=$1x0.5", "1,1,$3,.5,0,", "$12=$1+$1", "5,1,$1$1$1$1,$1"},
-                    a);
+  evaluateMacroBody({"1,1,$1,0,0", "$3=$1x0.5", "1,1,$3,.5,0,", "$12=$1+$1", "5,1,$1$1$1$1,$1"}, a);
   ASSERT_EQ(a.MacroTable.size(), 5u);
   EXPECT_EQ(a.MacroTable[0].Count, 5);
   EXPECT_FLOAT_EQ(static_cast<float>(a.MacroTable[0].value(3)), 0.05f);
@@ -197,7 +198,8 @@ namespace drumplot {
 namespace {
 
 TEST(DefinitionsTest, MacroNamesWithSpacesAreFound) {
-  GerberReader r = define("%AMVB_Custom Fiducial Dot*1,1,0.0630,0,0*%%ADD10VB_Custom Fiducial Dot*%");
+  GerberReader r =
+      define("%AMVB_Custom Fiducial Dot*1,1,0.0630,0,0*%%ADD10VB_Custom Fiducial Dot*%");
   const Aperture* a = r.Apertures.find(10);
   ASSERT_NE(a, nullptr);
   EXPECT_EQ(a->MacroName, "VB_CustomFiducialDot");

@@ -246,11 +246,14 @@ TEST(CanvasTest, PolygonsFillEvenOddWithTheirOutline) {
   BandBitmap band(48, 40);
   Canvas canvas(band);
   canvas.fillPolygon(star);
-  EXPECT_TRUE(band.isBackground(20, 22));   // centre
-  EXPECT_FALSE(band.isBackground(20, 4));   // top point
-  EXPECT_FALSE(band.isBackground(3, 15));   // left point
+  EXPECT_TRUE(band.isBackground(20, 22));  // centre
+  EXPECT_FALSE(band.isBackground(20, 4));  // top point
+  EXPECT_FALSE(band.isBackground(3, 15));  // left point
   // A polygon without area still shows its outline.
-  EXPECT_EQ(drawPicture(6, 2, 0, 0, [](Canvas& c) { c.fillPolygon(std::vector<PixelPoint>{{1, 0}, {4, 0}}); }),
+  EXPECT_EQ(drawPicture(6, 2, 0, 0,
+                        [](Canvas& c) {
+                          c.fillPolygon(std::vector<PixelPoint>{{1, 0}, {4, 0}});
+                        }),
             rows({".####.", "......"}));
   // Outline in the pen colour, inside in the brush colour.
   EXPECT_EQ(drawPicture(6, 6, 0, 0,
@@ -295,9 +298,10 @@ TEST(CanvasTest, RepeatedPolygonPointsChangeNothing) {
     ASSERT_EQ(draw(repeated, false), draw(plain, true)) << "round " << round;
   }
   // A polygon of one point repeated draws nothing.
-  EXPECT_EQ(drawPicture(4, 2, 0, 0, [](Canvas& c) {
-              c.fillPolygon(std::vector<PixelPoint>{{1, 1}, {1, 1}, {1, 1}});
-            }),
+  EXPECT_EQ(drawPicture(4, 2, 0, 0,
+                        [](Canvas& c) {
+                          c.fillPolygon(std::vector<PixelPoint>{{1, 1}, {1, 1}, {1, 1}});
+                        }),
             rows({"....", "...."}));
 }
 

@@ -18,7 +18,9 @@ struct CoordinateCase {
   double expected;  // inches; kNoCoordinate for "no value"
 };
 
-void PrintTo(const CoordinateCase& c, std::ostream* os) { *os << c.statement; }
+void PrintTo(const CoordinateCase& c, std::ostream* os) {
+  *os << c.statement;
+}
 
 class CoordinateTest : public testing::TestWithParam<CoordinateCase> {};
 

@@ -54,7 +54,8 @@ TEST(ExtentsTest, AxisWithoutCoordinatesIsZeroToPointThreeFive) {
 TEST(ExtentsTest, UnitStatementsTakeEffectWhereTheyStand) {
   // 1 inch, then 25.4 mm; what comes before the first unit statement is
   // read in its unit.
-  GerberReader r = scan("%FSLAX24Y24*%X20000Y20000D03*%MOIN*%X10000Y10000D03*%MOMM*%X254000Y254000D03*");
+  GerberReader r =
+      scan("%FSLAX24Y24*%X20000Y20000D03*%MOIN*%X10000Y10000D03*%MOMM*%X254000Y254000D03*");
   EXPECT_DOUBLE_EQ(r.MinX, 1.0);
   EXPECT_DOUBLE_EQ(r.MaxX, 2.0);
   EXPECT_EQ(r.Format.Metric, 1);  // as the file leaves it

@@ -31,7 +31,10 @@ struct Drawn {
   std::string rowRuns(int64_t y) const {
     std::string s;
     for (int64_t x = 0; x < band.width_px();) {
-      if (!exposed(x, y)) { ++x; continue; }
+      if (!exposed(x, y)) {
+        ++x;
+        continue;
+      }
       int64_t start = x;
       while (x < band.width_px() && exposed(x, y)) ++x;
       s += (s.empty() ? "" : ",") + std::to_string(start) + "-" + std::to_string(x - 1);
@@ -41,8 +44,7 @@ struct Drawn {
 };
 
 std::unique_ptr<Drawn> draw(const std::string& gerber, int64_t size = 128, double ppi = 1000.0,
-                            InterpreterSettings settings = {}, int64_t top = 0,
-                            int64_t rows = -1) {
+                            InterpreterSettings settings = {}, int64_t top = 0, int64_t rows = -1) {
   auto d = std::make_unique<Drawn>();
   LayerRenderer layer;
   layer.setFileName("test.gbr");
@@ -59,7 +61,8 @@ std::unique_ptr<Drawn> draw(const std::string& gerber, int64_t size = 128, doubl
   return d;
 }
 
-const std::string kHeader = "%FSLAX23Y23*%%MOIN*%%ADD10C,0.010*%%ADD11C,0.002*%%ADD12R,0.020X0.020*%";
+const std::string kHeader =
+    "%FSLAX23Y23*%%MOIN*%%ADD10C,0.010*%%ADD11C,0.002*%%ADD12R,0.020X0.020*%";
 
 TEST(InterpreterTest, BareDCodeSelectsLikeG54) {
   auto a = draw(kHeader + "G54D10*X10Y10D02*X100Y10D01*X100Y100D03*M02*");
@@ -88,8 +91,7 @@ TEST(InterpreterTest, LinePenRules) {
 }
 
 TEST(InterpreterTest, ClearPolarityDrawsBackgroundAndDarkReturns) {
-  auto d = draw(kHeader +
-                "G54D12*X50Y50D03*%LPC*%G54D10*X50Y50D03*%LPD*%G54D10*X100Y100D03*M02*");
+  auto d = draw(kHeader + "G54D12*X50Y50D03*%LPC*%G54D10*X50Y50D03*%LPD*%G54D10*X100Y100D03*M02*");
   EXPECT_FALSE(d->exposed(50, 50));  // cleared by the 10-mil clear flash
   EXPECT_TRUE(d->exposed(42, 42));   // the square's corner stays
   EXPECT_TRUE(d->exposed(100, 100));
@@ -170,7 +172,7 @@ TEST(InterpreterTest, SingleQuadrantCentreFollowsTheTarget) {
   // through both points must stay empty.
   struct Case {
     const char* arc;
-    int64_t cx, cy;        // the centre the rules pick
+    int64_t cx, cy;          // the centre the rules pick
     int64_t otherX, otherY;  // the centre they do not
   };
   const Case cases[] = {
@@ -200,7 +202,8 @@ TEST(InterpreterTest, SingleQuadrantCentreFollowsTheTarget) {
 // Gerber standard, aperture transformations: %LM, %LR and %LS turn and
 // scale the apertures of the flashes after them, and %LS the draws too.
 TEST(InterpreterTest, ApertureTransformsTurnFlashesAndScaleDraws) {
-  const std::string head = "%FSLAX23Y23*%%ADD12R,0.040X0.020*%%AMDOT*1,1,0.010,0.020,0*%%ADD13DOT*%";
+  const std::string head =
+      "%FSLAX23Y23*%%ADD12R,0.040X0.020*%%AMDOT*1,1,0.010,0.020,0*%%ADD13DOT*%";
   auto plain = draw(head + "G54D12*X64Y64D03*M02*");
   EXPECT_TRUE(plain->exposed(83, 64) && !plain->exposed(64, 77));
   auto turned = draw(head + "%LR90*%G54D12*X64Y64D03*M02*");
@@ -266,8 +269,8 @@ TEST(InterpreterTest, EveryCopyOfAStepAndRepeatBlockIsDrawn) {
 TEST(InterpreterTest, NegativeLayersExposeTheirAreaAndClearWhatTheyDraw) {
   auto d = draw("%FSLAX23Y23*%%IPNEG*%%ADD10C,0.020*%G54D10*X40Y40D03*X80Y80D03*M02*");
   EXPECT_FALSE(d->exposed(40, 40));
-  EXPECT_TRUE(d->exposed(60, 60));   // between the pads, inside the reach
-  EXPECT_TRUE(d->exposed(31, 31));   // the corner of the first pad's box
+  EXPECT_TRUE(d->exposed(60, 60));     // between the pads, inside the reach
+  EXPECT_TRUE(d->exposed(31, 31));     // the corner of the first pad's box
   EXPECT_FALSE(d->exposed(100, 100));  // beyond the reach
 }
 
@@ -275,29 +278,31 @@ TEST(InterpreterTest, HolesArePunchedAfterEverything) {
   InterpreterSettings settings;
   settings.holeDiameter_mils = 20;
   settings.noHoleDCodes = {11};
-  auto d = draw("%FSLAX23Y23*%%ADD12R,0.050X0.050*%%ADD11C,0.040*%"
-                "G54D12*X40Y40D03*G54D11*X100Y40D03*G54D12*X60Y40D03*M02*",
-                128, 1000.0, settings);
+  auto d = draw(
+      "%FSLAX23Y23*%%ADD12R,0.050X0.050*%%ADD11C,0.040*%"
+      "G54D12*X40Y40D03*G54D11*X100Y40D03*G54D12*X60Y40D03*M02*",
+      128, 1000.0, settings);
   // Radius-10 hole at both D12 flashes, even where the later flash covers the first hole.
   EXPECT_FALSE(d->exposed(40, 40));
   EXPECT_FALSE(d->exposed(49, 40));
   EXPECT_TRUE(d->exposed(51, 40) == false);  // the second pad's hole reaches from 50 to 70
-  EXPECT_TRUE(d->exposed(100, 40));         // D11 is in the no-hole list
+  EXPECT_TRUE(d->exposed(100, 40));          // D11 is in the no-hole list
   EXPECT_EQ(d->progress.fraction.load(), 1.0);
   EXPECT_FALSE(d->progress.busy.load());
 }
 
 TEST(InterpreterTest, BandsGiveTheSameRows) {
   const std::string file = kHeader +
-      "G54D10*X10Y10D02*X120Y90D01*G75*G03X20Y100I-50J0D01*G01*"
-      "G36*X70Y10D02*X120Y10D01*X120Y50D01*G37*G54D12*X30Y70D03*M02*";
+                           "G54D10*X10Y10D02*X120Y90D01*G75*G03X20Y100I-50J0D01*G01*"
+                           "G36*X70Y10D02*X120Y10D01*X120Y50D01*G37*G54D12*X30Y70D03*M02*";
   auto whole = draw(file);
   for (int64_t bandRows : {1, 7, 32, 64}) {
     for (int64_t top = 0; top < 128; top += bandRows) {
       int64_t rows = std::min<int64_t>(bandRows, 128 - top);
       auto band = draw(file, 128, 1000.0, {}, top, rows);
       for (int64_t y = 0; y < rows; ++y) {
-        ASSERT_EQ(band->rowRuns(y), whole->rowRuns(top + y)) << "band " << bandRows << " row " << top + y;
+        ASSERT_EQ(band->rowRuns(y), whole->rowRuns(top + y))
+            << "band " << bandRows << " row " << top + y;
       }
     }
   }

@@ -97,7 +97,8 @@ std::vector<Step> randomScene(uint32_t seed, const std::vector<int>& dCodes) {
       }
       case 3: {
         std::vector<PixelPoint> points;
-        for (int k = 3 + static_cast<int>(random() % 10); k > 0; --k) points.push_back({coordinate(), coordinate()});
+        for (int k = 3 + static_cast<int>(random() % 10); k > 0; --k)
+          points.push_back({coordinate(), coordinate()});
         steps.push_back([=](Canvas& c, ShapeRasterizer&) {
           c.setColor(pen);
           c.fillPolygon(points);
@@ -145,8 +146,7 @@ TEST(BandInvarianceTest, RandomScenesGiveTheSameBitsInEveryBandSplit) {
     std::mt19937 random(seed);
     std::vector<int64_t> mixed;
     for (int k = 0; k < 40; ++k) mixed.push_back(1 + static_cast<int64_t>(random() % 70));
-    for (const std::vector<int64_t>& split :
-         {std::vector<int64_t>{1}, {7}, {32}, {64}, mixed}) {
+    for (const std::vector<int64_t>& split : {std::vector<int64_t>{1}, {7}, {32}, {64}, mixed}) {
       ASSERT_EQ(test::drawInBands(kWidth, kHeight, split, draw), whole)
           << "seed " << seed << ", first band of " << split[0] << " rows";
     }

@@ -95,11 +95,10 @@ TEST_P(RectangleEnlargementTest, LargeRectanglesGrowOnePixel) {
   ShapeRasterizer shapes(r.Apertures, kDpi);
   BandBitmap band(256, 256);
   Canvas canvas(band);
-  EXPECT_EQ(shapes.flash(canvas, 10, 0.128, 0.128, kBlack),
-            2.0 * std::max({c.h1, c.h2, 1}));
+  EXPECT_EQ(shapes.flash(canvas, 10, 0.128, 0.128, kBlack), 2.0 * std::max({c.h1, c.h2, 1}));
   // The last exposed column and row lie one before the box's exclusive edge.
-  EXPECT_EQ(exposedBox(band),
-            (std::array<int64_t, 4>{128 - c.left, 128 - c.top, 128 + c.right - 1, 128 + c.bottom - 1}));
+  EXPECT_EQ(exposedBox(band), (std::array<int64_t, 4>{128 - c.left, 128 - c.top, 128 + c.right - 1,
+                                                      128 + c.bottom - 1}));
 }
 
 // clang-format off
@@ -145,19 +144,19 @@ TEST(StandardApertureTest, PolygonVerticesStartAtTheRotationAngle) {
   EXPECT_EQ(zero[8], (PixelPoint{0, 20}));
   const auto& turned = shapes.prepare(11)->steps.at(0).points;
   ASSERT_EQ(turned.size(), 4u);
-  EXPECT_EQ(turned[0], (PixelPoint{14, 14}));  // 45 degrees
+  EXPECT_EQ(turned[0], (PixelPoint{14, 14}));                      // 45 degrees
   EXPECT_EQ(shapes.prepare(12)->steps.at(0).points.size(), 255u);  // held in a byte
   EXPECT_EQ(shapes.measure(10), 40.0);
 }
 
 TEST(StandardApertureTest, ObroundEndsAndSizes) {
   GerberReader r = readerOf("%ADD10O,0.008X0.004*%%ADD11O,0.004X0.008*%%ADD12O,.011X.005*%");
-  EXPECT_EQ(flashPicture(r.Apertures, 10, 10, 6, 5, 3),
-            rows({"..........", "..######..", ".########.", ".########.", "..######..",
-                  ".........."}));
+  EXPECT_EQ(
+      flashPicture(r.Apertures, 10, 10, 6, 5, 3),
+      rows({"..........", "..######..", ".########.", ".########.", "..######..", ".........."}));
   EXPECT_EQ(flashPicture(r.Apertures, 11, 6, 10, 3, 5),
-            rows({"......", "..##..", ".####.", ".####.", ".####.", ".####.", ".####.",
-                  ".####.", "..##..", "......"}));
+            rows({"......", "..##..", ".####.", ".####.", ".####.", ".####.", ".####.", ".####.",
+                  "..##..", "......"}));
   ShapeRasterizer shapes(r.Apertures, kDpi);
   EXPECT_EQ(shapes.measure(10), 8.0);
   EXPECT_EQ(shapes.measure(12), 12.0);  // h1 = round(5.5) = 6, halves to even
@@ -258,7 +257,8 @@ TEST(MacroApertureTest, ThermalRingWithFourGaps) {
   for (auto [x, y] : {std::pair{12 + 6, 12}, {12, 12 + 6}, {11 - 6, 11}, {11, 11 - 6}}) {
     EXPECT_TRUE(band.isBackground(x, y)) << "gap at " << x << "," << y;
   }
-  for (auto [x, y] : {std::pair{12 + 4, 12 + 4}, {11 - 4, 12 + 4}, {11 - 4, 11 - 4}, {12 + 4, 11 - 4}}) {
+  for (auto [x, y] :
+       {std::pair{12 + 4, 12 + 4}, {11 - 4, 12 + 4}, {11 - 4, 11 - 4}, {12 + 4, 11 - 4}}) {
     EXPECT_FALSE(band.isBackground(x, y)) << "ring at " << x << "," << y;
   }
   EXPECT_TRUE(band.isBackground(12 + 9, 12 + 9));  // outside
@@ -284,11 +284,11 @@ TEST(MacroApertureTest, MoireRingsAndCrossHair) {
     return band.isBackground(16 + static_cast<int64_t>(std::floor(radius * std::cos(t))),
                              16 + static_cast<int64_t>(std::floor(radius * std::sin(t))));
   };
-  EXPECT_FALSE(at(9, 45));   // outer ring, radius 8 to 10
-  EXPECT_TRUE(at(7, 45));    // gap
-  EXPECT_FALSE(at(5, 45));   // inner ring, radius 4 to 6
-  EXPECT_TRUE(at(2.5, 45));  // inside
-  EXPECT_TRUE(at(12, 45));   // outside
+  EXPECT_FALSE(at(9, 45));                       // outer ring, radius 8 to 10
+  EXPECT_TRUE(at(7, 45));                        // gap
+  EXPECT_FALSE(at(5, 45));                       // inner ring, radius 4 to 6
+  EXPECT_TRUE(at(2.5, 45));                      // inside
+  EXPECT_TRUE(at(12, 45));                       // outside
   EXPECT_FALSE(band.isBackground(16 + 11, 16));  // cross hair, 24 long
   EXPECT_FALSE(band.isBackground(16, 16 - 12));
   EXPECT_TRUE(band.isBackground(16 + 13, 16));
@@ -316,8 +316,8 @@ TEST(MacroApertureTest, SizeIsTheLargerSideOfWhatIsExposed) {
 
 TEST(ApertureStampTest, KeptByTheCacheOrDrawnRowByRowWhenTooLarge) {
   // Half an inch at 1000 dpi: far beyond any fixed stamp, never cut.
-  GerberReader r = readerOf(
-      "%AMBIGHOLE*1,1,0.500,0,0*1,0,0.100,0,0*%%ADD10BIGHOLE*%%ADD11C,0.5X0.1*%");
+  GerberReader r =
+      readerOf("%AMBIGHOLE*1,1,0.500,0,0*1,0,0.100,0,0*%%ADD10BIGHOLE*%%ADD11C,0.5X0.1*%");
   BandBitmap direct(600, 600);
   Canvas directCanvas(direct);
   directCanvas.fillEllipse(50, 50, 550, 550);
@@ -352,8 +352,9 @@ TEST(ApertureStampTest, KeptByTheCacheOrDrawnRowByRowWhenTooLarge) {
 // ============================================================================
 
 TEST(FileApertureTest, ShapesDrawAsTheirStandardEquivalents) {
-  GerberReader standard = readerOf("%ADD10C,0.010*%%ADD11R,0.012X0.012*%%ADD12R,0.050X0.020*%"
-                                   "%ADD13O,0.030X0.014*%");
+  GerberReader standard = readerOf(
+      "%ADD10C,0.010*%%ADD11R,0.012X0.012*%%ADD12R,0.050X0.020*%"
+      "%ADD13O,0.030X0.014*%");
   ApertureTable file;
   auto define = [&file](int d, ApertureShape shape, double x, double y) {
     Aperture& a = file.define(d);
@@ -372,7 +373,8 @@ TEST(FileApertureTest, ShapesDrawAsTheirStandardEquivalents) {
   define(16, ApertureShape::Target, 0.040, 0);
   define(17, ApertureShape::Custom, 0.040, 0.040);
   for (int d : {10, 11, 12, 13}) {
-    EXPECT_EQ(flashPicture(file, d, 64, 40, 30, 20), flashPicture(standard.Apertures, d, 64, 40, 30, 20))
+    EXPECT_EQ(flashPicture(file, d, 64, 40, 30, 20),
+              flashPicture(standard.Apertures, d, 64, 40, 30, 20))
         << "D" << d;
   }
   ShapeRasterizer shapes(file, kDpi);

@@ -62,9 +62,10 @@ TEST(LoadTest, TinyMissingAndBinaryFiles) {
 
 TEST(DecodeTest, FileAttributesAreKeptAndDrawNothing) {
   GerberReader reader;
-  reader.loadBytes("G04 #@! TF.FileFunction,Soldermask,Bot*\nG04 #@! %TF.FilePolarity,Positive*\n"
-                   "%TF.Part,Single*%\n%TA.AperFunction,SMDPad*%"
-                   "%FSLAX24Y24*%%ADD10C,0.01*%%TO.C,R1*%D10*X1000Y1000D03*%TD*%M02*");
+  reader.loadBytes(
+      "G04 #@! TF.FileFunction,Soldermask,Bot*\nG04 #@! %TF.FilePolarity,Positive*\n"
+      "%TF.Part,Single*%\n%TA.AperFunction,SMDPad*%"
+      "%FSLAX24Y24*%%ADD10C,0.01*%%TO.C,R1*%D10*X1000Y1000D03*%TD*%M02*");
   reader.computeExtents();
   ASSERT_NE(reader.Program.fileAttribute(".FileFunction"), nullptr);
   EXPECT_EQ(*reader.Program.fileAttribute(".FileFunction"), "Soldermask,Bot");

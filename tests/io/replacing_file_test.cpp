@@ -68,7 +68,8 @@ TEST(ReplacingFileTest, OldFileStaysUntilCommitKeepsItsPermissionsAndNothingIsLe
   EXPECT_EQ(test::readFile(target), "old");
   writeFileAtomically(target, "new");
   EXPECT_EQ(test::readFile(target), "new");
-  EXPECT_EQ(permissions(target), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(permissions(target),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   // A new file gets the usual permissions (umask), not the temporary file's.
   const mode_t mask = ::umask(022);
   ::umask(mask);
@@ -92,8 +93,8 @@ TEST(ReplacingFileTest, WritesThroughLinksAndRefusesWhatItMayNotReplace) {
 
   fs::permissions(dir / "real" / "t.fpf", fs::perms::owner_read | fs::perms::group_read);
   for (const auto& [target, why] : {std::pair{dir / "real" / "t.fpf", "the file is read-only"},
-                                     {dir / "link.fpf", "the file is read-only"},
-                                     {dir / "real", "not a regular file"}}) {
+                                    {dir / "link.fpf", "the file is read-only"},
+                                    {dir / "real", "not a regular file"}}) {
     test::expectError<IoError>([&] { writeFileAtomically(target, "replaced"); },
                                target.string() + ": " + why + "; it is not replaced");
   }

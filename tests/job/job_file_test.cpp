@@ -161,7 +161,8 @@ TEST(JobFileTest, AFileThatIsNoJobFileIsRefusedAndLeftAlone) {
     const std::filesystem::path file = dir / c.name;
     test::writeFile(file, c.bytes);
     Job job;
-    test::expectError<FormatError>([&] { openJob(job, file); }, file.string() + ": not a job file: ");
+    test::expectError<FormatError>([&] { openJob(job, file); },
+                                   file.string() + ": not a job file: ");
     test::expectError<FormatError>([&] { saveJob(job, file); }, c.problem);
     EXPECT_EQ(test::readFile(file), c.bytes) << c.name;
   }
@@ -169,12 +170,14 @@ TEST(JobFileTest, AFileThatIsNoJobFileIsRefusedAndLeftAlone) {
 
 TEST(JobFileTest, PartialLastRecordIsReportedAndWrittenOverOnlyWhenAllowed) {
   const std::filesystem::path file = test::tempDir() / "cut.wpr";
-  const std::string bytes = encodeJob({sampleBoard(), sampleBoard()}) + sampleRecord().str().substr(0, 500);
+  const std::string bytes =
+      encodeJob({sampleBoard(), sampleBoard()}) + sampleRecord().str().substr(0, 500);
   test::writeFile(file, bytes);
   Job job;
   EXPECT_EQ(openJob(job, file).PartialBytes, 500u);
   EXPECT_EQ(job.Boards.size(), 2u);
-  test::expectError<FormatError>([&] { saveJob(job, file); }, "ends in a partial record of 500 bytes");
+  test::expectError<FormatError>([&] { saveJob(job, file); },
+                                 "ends in a partial record of 500 bytes");
   EXPECT_EQ(test::readFile(file), bytes);
   JobFileInfo written = saveJob(job, file, true);
   EXPECT_EQ(written.PartialBytes, 0u);

@@ -84,7 +84,7 @@ TEST(SettingsFileTest, ValueRules) {
   EXPECT_EQ(s.Tech.Right_mm, 0.0);
   EXPECT_EQ(s.Tech.Top_mm, 0.25);
   EXPECT_EQ(s.Marks[0].Name, std::string(64, 'n'));
-  EXPECT_EQ(s.Marks[0].Path, std::string(80, 'p'));  // mark paths are kept whole
+  EXPECT_EQ(s.Marks[0].Path, std::string(80, 'p'));   // mark paths are kept whole
   EXPECT_EQ(s.LayerNames[1], std::string(100, 'L'));  // layer names are kept whole
   EXPECT_EQ(s.LayerNames[0], "Lay_1");
   EXPECT_EQ(s.LayerColors[4], 255u);
@@ -211,8 +211,9 @@ TEST(SettingsFileTest, LocationFollowsTheEnvironment) {
   // A DRUMPLOT_SETTINGS that names a missing file: the defaults, and a note.
   JobSettings missing = readSettings(settingsFilePath());
   ASSERT_EQ(missing.ReadNotes.size(), 1u);
-  EXPECT_EQ(missing.ReadNotes[0],
-            "DRUMPLOT_SETTINGS names /x/my.ini, which does not exist: the default settings are used");
+  EXPECT_EQ(
+      missing.ReadNotes[0],
+      "DRUMPLOT_SETTINGS names /x/my.ini, which does not exist: the default settings are used");
   EXPECT_EQ(missing.MemoryMegabytes, 64);
   settings.set(nullptr);
   EXPECT_EQ(settingsFilePath(), std::filesystem::path("/cfg/drumplot/GerbPrj.ini"));

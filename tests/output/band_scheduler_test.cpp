@@ -49,7 +49,8 @@ TEST(BandSchedulerTest, FailureAndCancelStopEveryWorker) {
     if (k == 37) throw std::runtime_error("piece 37");
     produceNumbered(k, w, sink);
   };
-  EXPECT_THROW(runChunksInOrder(120, {4, 2, 8}, failing, write, [](size_t) {}, nullptr),
+  EXPECT_THROW(runChunksInOrder(
+                   120, {4, 2, 8}, failing, write, [](size_t) {}, nullptr),
                std::runtime_error);
   // Pieces in order, nothing from the failed piece or after it.
   EXPECT_LE(out.size(), 37u * 4);
@@ -58,9 +59,11 @@ TEST(BandSchedulerTest, FailureAndCancelStopEveryWorker) {
   out.clear();
   std::atomic<bool> cancelled{false};
   bool finished = runChunksInOrder(
-      120, {3, 2, 6}, produceNumbered, write, [&](size_t k) {
+      120, {3, 2, 6}, produceNumbered, write,
+      [&](size_t k) {
         if (k == 20) cancelled = true;
-      }, &cancelled);
+      },
+      &cancelled);
   EXPECT_FALSE(finished);
   ASSERT_GE(out.size(), 21u * 4);
   EXPECT_LT(out.size(), 120u * 4);
@@ -88,8 +91,8 @@ TEST(BandSchedulerTest, SideTaskRunsOnceBesideThePieces) {
       std::this_thread::sleep_for(std::chrono::milliseconds(30));
       asideRunning = false;
     };
-    ASSERT_TRUE(runChunksInOrder(60, {threads, 2, 2 * threads}, counting, write, [](size_t) {},
-                                 nullptr, aside));
+    ASSERT_TRUE(runChunksInOrder(
+        60, {threads, 2, 2 * threads}, counting, write, [](size_t) {}, nullptr, aside));
     EXPECT_EQ(runs, 1);
     ASSERT_EQ(out.size(), 240u);
     for (size_t i = 0; i < out.size(); ++i) ASSERT_EQ(out[i], i / 4);
@@ -98,8 +101,9 @@ TEST(BandSchedulerTest, SideTaskRunsOnceBesideThePieces) {
     }
   }
   auto failing = [] { throw std::runtime_error("previews"); };
-  EXPECT_THROW(runChunksInOrder(60, {2, 2, 4}, produceNumbered, [](std::span<const uint8_t>) {},
-                                [](size_t) {}, nullptr, failing),
+  EXPECT_THROW(runChunksInOrder(
+                   60, {2, 2, 4}, produceNumbered, [](std::span<const uint8_t>) {}, [](size_t) {},
+                   nullptr, failing),
                std::runtime_error);
 }
 

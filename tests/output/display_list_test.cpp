@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Display lists: a scene recorded once and replayed span by span gives the
 // bits of the scene drawn straight onto the whole image.
-#include "output/covered_draws.h"
 #include "output/display_list.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +12,7 @@
 
 #include "engine/gerber_reader.h"
 #include "engine/shape_rasterizer.h"
+#include "output/covered_draws.h"
 
 namespace drumplot {
 namespace {
@@ -121,7 +121,9 @@ std::vector<int64_t> randomSpanTops(std::mt19937& random) {
   return tops;
 }
 
-std::vector<uint8_t> bytesOf(const BandBitmap& b) { return {b.bytes().begin(), b.bytes().end()}; }
+std::vector<uint8_t> bytesOf(const BandBitmap& b) {
+  return {b.bytes().begin(), b.bytes().end()};
+}
 
 // A scene recorded once, with room around it, and drawn piece by piece at
 // several places gives the scene drawn straight at each place.

@@ -55,9 +55,9 @@ TEST(ExportGeometryTest, FrameAndBandReach) {
   EXPECT_EQ(r[3], (PixelRect{0, 1900, 2000, 2000}));
   // A band of rows 1000..1999 at 1000 dpi: inches 1 to 2.
   const BandSpan band{1000, 1000};
-  EXPECT_TRUE(boardReachesBand(2.5, 0.0, band, 1000));   // top half an inch below the band
+  EXPECT_TRUE(boardReachesBand(2.5, 0.0, band, 1000));  // top half an inch below the band
   EXPECT_FALSE(boardReachesBand(2.51, 0.0, band, 1000));
-  EXPECT_TRUE(boardReachesBand(0.2, 0.3, band, 1000));   // ends half an inch above it
+  EXPECT_TRUE(boardReachesBand(0.2, 0.3, band, 1000));  // ends half an inch above it
   EXPECT_FALSE(boardReachesBand(0.2, 0.29, band, 1000));
 }
 

@@ -55,7 +55,8 @@ inline Job twoBoardJob() {
 // layers at (0.5, 0.5), a 2 x 2 panel with 5 mm gaps, and the mark at two
 // corners.
 inline Job demoJob() {
-  const std::filesystem::path demo = std::filesystem::path(DRUMPLOT_SOURCE_DIR) / "examples" / "demo";
+  const std::filesystem::path demo =
+      std::filesystem::path(DRUMPLOT_SOURCE_DIR) / "examples" / "demo";
   Job job;
   job.Boards.push_back(boardFor(demo / "demo-top.gbr", 0.5, 0.5));
   Board& board = job.Boards.back();
@@ -84,8 +85,8 @@ inline Job corpusPanelJob() {
   const std::filesystem::path dir = corpus / "gerbonara/tests/resources/orcad";
   if (!std::filesystem::exists(dir / "LAYER_1.art")) return job;
   job.Boards.push_back(boardFor(dir / "LAYER_1.art", 0.3, 0.3));
-  const char* layers[] = {"LAYER_2.art", "PWR.art", "Solder_Mask_Bottom.art",
-                          "silk_screen_top.art", "silk_screen_bottom.art"};
+  const char* layers[] = {"LAYER_2.art", "PWR.art", "Solder_Mask_Bottom.art", "silk_screen_top.art",
+                          "silk_screen_bottom.art"};
   for (size_t n = 0; n < std::size(layers); ++n) {
     job.Boards[0].LayerGerber[n + 1] = (dir / layers[n]).string();
   }

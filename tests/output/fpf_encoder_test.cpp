@@ -22,12 +22,11 @@ Bytes encode(const Group& g, bool words) {
 TEST(FpfEncoderTest, RunsTakeTheLargestStepFirst) {
   Group background(1024, [](uint32_t) { return uint8_t{15}; });
   for (bool words : {false, true}) {
-    EXPECT_EQ(encode(background, words), (Bytes{0xEF, 0xEF, 0xEF, 0xEF, 0xEF, 0xEF, 0xEF, 0xEF, 0xFF}));
+    EXPECT_EQ(encode(background, words),
+              (Bytes{0xEF, 0xEF, 0xEF, 0xEF, 0xEF, 0xEF, 0xEF, 0xEF, 0xFF}));
   }
   // 25 columns of 3, 10 of 0, 9 of 5, then 20 of 15 (a 64-pixel row).
-  Group mixed(64, [](uint32_t x) {
-    return uint8_t(x < 25 ? 3 : x < 35 ? 0 : x < 44 ? 5 : 15);
-  });
+  Group mixed(64, [](uint32_t x) { return uint8_t(x < 25 ? 3 : x < 35 ? 0 : x < 44 ? 5 : 15); });
   Bytes want{0xB3, 0x93, 0xA0, 0x95, 0xB0 + 15, 0x40 + 15, 0xFF};
   EXPECT_EQ(encode(mixed, false), want);
   EXPECT_EQ(encode(mixed, true), want);
@@ -38,12 +37,18 @@ TEST(FpfEncoderTest, RunsTakeTheLargestStepFirst) {
   // Every length: each step is the largest that fits what is left.
   auto stepLength = [](uint8_t byte) -> uint64_t {
     switch (byte >> 4) {
-      case 0xE: return 128;
-      case 0xD: return 64;
-      case 0xC: return 32;
-      case 0xB: return 16;
-      case 0xA: return 10;
-      default: return byte >> 4;
+      case 0xE:
+        return 128;
+      case 0xD:
+        return 64;
+      case 0xC:
+        return 32;
+      case 0xB:
+        return 16;
+      case 0xA:
+        return 10;
+      default:
+        return byte >> 4;
     }
   };
   for (uint64_t count = 0; count < 700; ++count) {

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "output/image_compare.h"
 #include "engine/errors.h"
+#include "output/image_compare.h"
 #include "support/test_support.h"
 
 namespace drumplot {

@@ -24,8 +24,8 @@ using Bytes = std::vector<uint8_t>;
 Job twoPadJob() {
   Job job;
   job.Boards.push_back(test::boardFor(
-      test::gerberFile("pads.gbr", "%ADD10C,0.0500*%\nD10*\nX1000Y1000D03*\nX3000Y2000D03*\n"), 0.23,
-      0.1));
+      test::gerberFile("pads.gbr", "%ADD10C,0.0500*%\nD10*\nX1000Y1000D03*\nX3000Y2000D03*\n"),
+      0.23, 0.1));
   return job;
 }
 
@@ -78,8 +78,9 @@ TEST(PlotterExportTest, HeaderOfALargeJob) {
   // A board 10 inches wide at 6500 dpi: 68896 pixels a row, beyond 65000.
   Job job;
   job.Boards.push_back(test::boardFor(
-      test::gerberFile("wide.gbr", "%ADD10C,0.0100*%\nD10*\nX100Y100D03*\nX100100Y100D03*\n%KO*%\n"), 0.0,
-      0.1));
+      test::gerberFile("wide.gbr",
+                       "%ADD10C,0.0100*%\nD10*\nX100Y100D03*\nX100100Y100D03*\n%KO*%\n"),
+      0.0, 0.1));
   const fs::path file = test::tempDir() / "large.fpf";
   PlotterExportSummary r = exportPlotterFile(job, settingsFor(file, 6500));
   ASSERT_TRUE(r.plan.large);
@@ -108,7 +109,8 @@ TEST(PlotterExportTest, ResolutionItems) {
 
 TEST(PlotterExportTest, MirrorOffWritesTheImageFromTheBottomUp) {
   const fs::path dir = test::tempDir();
-  PlotterExportSettings on = settingsFor(dir / "on.fpf", 1000), off = settingsFor(dir / "off.fpf", 1000);
+  PlotterExportSettings on = settingsFor(dir / "on.fpf", 1000),
+                        off = settingsFor(dir / "off.fpf", 1000);
   on.mirror = true;
   on.budgetBytes = off.budgetBytes = 96 * 128 + 1;  // bands of 96 rows: 9 bands, the last of 32
   PlotterExportSummary r = exportPlotterFile(twoPadJob(), on);
@@ -122,7 +124,8 @@ TEST(PlotterExportTest, MirrorOffWritesTheImageFromTheBottomUp) {
   EXPECT_TRUE(a.image.exposed(430, 200));
   EXPECT_FALSE(a.image.exposed(430, 100));
   for (uint32_t y = 0; y < 800; ++y) {
-    ASSERT_TRUE(std::equal(a.image.row(y), a.image.row(y) + 128, b.image.row(799 - y))) << "row " << y;
+    ASSERT_TRUE(std::equal(a.image.row(y), a.image.row(y) + 128, b.image.row(799 - y)))
+        << "row " << y;
   }
   // The preview follows the image data's order.
   ASSERT_EQ(a.preview.height, 625u);
@@ -163,7 +166,8 @@ TEST(PlotterExportTest, BandsDecodeToWhatWasEncoded) {
       for (int64_t y = 0; y < rows; ++y) {
         const int64_t from = mirror ? y : rows - 1 - y;
         ASSERT_TRUE(std::equal(c.image.row(static_cast<uint32_t>(y)),
-                               c.image.row(static_cast<uint32_t>(y)) + width / 8, band.rowBytes(from)))
+                               c.image.row(static_cast<uint32_t>(y)) + width / 8,
+                               band.rowBytes(from)))
             << "trial " << trial << ", mirror " << mirror << ", row " << y;
       }
     }
@@ -267,32 +271,39 @@ struct WayCase {
   bool slow;    // skipped under sanitizers
 };
 
-// A board whose pad reaches far beyond the data's extents: bands the board
-// does not reach by the half-inch rule leave it out, even where it draws.
+// A board whose 2-inch pad reaches far beyond the data's extents: every band
+// that the pad meets must draw it, not only those of the end points.
 Job farReachingPadJob() {
   Job job;
-  job.Boards.push_back(test::boardFor(
-      test::gerberFile("far.gbr", "%ADD10C,2.0000*%\n%ADD11C,0.0200*%\nD11*\nX1000Y1000D03*\n"
-                                  "D10*\nX1000Y1000D03*\nD11*\nX6000Y1000D03*\n"),
-      1.2, 2.0));
+  job.Boards.push_back(
+      test::boardFor(test::gerberFile("far.gbr",
+                                      "%ADD10C,2.0000*%\n%ADD11C,0.0200*%\nD11*\nX1000Y1000D03*\n"
+                                      "D10*\nX1000Y1000D03*\nD11*\nX6000Y1000D03*\n"),
+                     1.2, 2.0));
   job.Settings.Tech = {6.35, 2.0, 3.0, 4.0, 5.0};
   return job;
 }
 
 // One step-and-repeat block of 60 x 40 copies of ten flashes.
 Job repeatedFlashesJob() {
-  std::string file = "%FSLAX24Y24*%%MOIN*%%ADD10C,0.1000*%%ADD11C,0.1500X0.0500*%%SRX60Y40I0.05J0.05*%";
+  std::string file =
+      "%FSLAX24Y24*%%MOIN*%%ADD10C,0.1000*%%ADD11C,0.1500X0.0500*%%SRX60Y40I0.05J0.05*%";
   for (int k = 0; k < 10; ++k) {
     file += "D1" + std::to_string(k % 2) + "*X" + std::to_string(100 + 40 * (k % 5)) + "Y" +
             std::to_string(100 + 200 * (k / 5)) + "D03*";
   }
   Job job;
-  job.Boards.push_back(test::boardFor(test::gerberFile("repeated.gbr", file + "%SR*%M02*"), 0.2, 0.2));
+  job.Boards.push_back(
+      test::boardFor(test::gerberFile("repeated.gbr", file + "%SR*%M02*"), 0.2, 0.2));
   return job;
 }
 
-Job corpusPanel() { return test::corpusPanelJob(); }
-Job demoJob() { return test::demoJob(); }
+Job corpusPanel() {
+  return test::corpusPanelJob();
+}
+Job demoJob() {
+  return test::demoJob();
+}
 
 constexpr uint64_t MB = 1 << 20;
 
@@ -340,12 +351,14 @@ INSTANTIATE_TEST_SUITE_P(
         WayCase{"DemoAt4064Extras", demoJob, 4064, false, true, 8 * MB, 2, true, false},
         WayCase{"DemoAt4064Mirror", demoJob, 4064, true, false, 4 * MB, 1, false, false},
         WayCase{"FarReachingPad", farReachingPadJob, 300, false, true, 4096 + 1, 2, false, false},
-        WayCase{"FarReachingPadMirror", farReachingPadJob, 300, true, false, 4096 + 1, 2, true, false},
+        WayCase{"FarReachingPadMirror", farReachingPadJob, 300, true, false, 4096 + 1, 2, true,
+                false},
         WayCase{"RepeatedFlashes", repeatedFlashesJob, 1016, false, false, 1 * MB, 2, true, false},
         WayCase{"CorpusPanelAt1016", corpusPanel, 1016, false, false, 2 * MB, 2, false, false},
         WayCase{"CorpusPanelAt1016Mirror", corpusPanel, 1016, true, true, 2 * MB, 2, true, false},
         WayCase{"CorpusPanelAt4064Tech", corpusPanel, 4064, false, true, 32 * MB, 2, false, true},
-        WayCase{"CorpusPanelAt4064Mirror", corpusPanel, 4064, true, false, 64 * MB, 2, false, true}),
+        WayCase{"CorpusPanelAt4064Mirror", corpusPanel, 4064, true, false, 64 * MB, 2, false,
+                true}),
     [](const testing::TestParamInfo<WayCase>& info) { return info.param.name; });
 
 }  // namespace

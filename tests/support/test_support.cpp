@@ -1,16 +1,18 @@
 // SPDX-License-Identifier: MIT
 #include "support/test_support.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 
 namespace drumplot::test {
 
 std::filesystem::path corpusDir() {
   if (const char* env = std::getenv("DRUMPLOT_CORPUS")) return env;
-  std::filesystem::path dir = std::filesystem::path(DRUMPLOT_SOURCE_DIR) / ".." / "shared" / "corpus";
+  std::filesystem::path dir =
+      std::filesystem::path(DRUMPLOT_SOURCE_DIR) / ".." / "shared" / "corpus";
   if (std::filesystem::exists(dir / "MANIFEST.tsv")) return std::filesystem::canonical(dir);
   return {};
 }
@@ -49,8 +51,7 @@ namespace {
 struct TempRoot {
   std::filesystem::path path;
   TempRoot() {
-    path = std::filesystem::temp_directory_path() /
-           ("drumplot-test-" + std::to_string(::getpid()));
+    path = std::filesystem::temp_directory_path() / ("drumplot-test-" + std::to_string(::getpid()));
     // A folder of this name was left by a test process that died without
     // tidying up and whose process id came round again: start afresh, or a
     // test expecting an empty folder finds the dead one's files.

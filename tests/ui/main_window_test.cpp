@@ -396,7 +396,8 @@ TEST_F(WindowTest, ImportAndAddGerberAskBeforeTakingASizeNoPlotCanMean) {
   importMaster(huge);
   EXPECT_TRUE(job().Boards.empty());
   EXPECT_TRUE(prompts_.questions.back().startsWith(qstr(huge) + "\rthe data measures 99998.999 x"));
-  EXPECT_TRUE(prompts_.questions.back().endsWith("check the data format.\rImport it all the same?"));
+  EXPECT_TRUE(
+      prompts_.questions.back().endsWith("check the data format.\rImport it all the same?"));
   prompts_.answers = {Answer::Yes};
   importMaster(huge);
   ASSERT_EQ(job().Boards.size(), 1u);
@@ -529,8 +530,9 @@ TEST_F(WindowTest, SaveAsksBeforeItOverwritesWhatTheJobDoesNotHold) {
   prompts_.answers = {Answer::No};
   trigger("&Job", "&Save");
   ASSERT_EQ(prompts_.questions.size(), 1);
-  EXPECT_EQ(prompts_.questions.back(), qstr(file) + "\rwas changed by another program since it "
-                                                    "was opened or saved here.\rOverwrite those changes?");
+  EXPECT_EQ(prompts_.questions.back(), qstr(file) +
+                                           "\rwas changed by another program since it "
+                                           "was opened or saved here.\rOverwrite those changes?");
   prompts_.answers = {Answer::Yes, Answer::No};
   trigger("&Job", "&Save");
   EXPECT_TRUE(prompts_.questions.back().endsWith(
@@ -548,7 +550,8 @@ TEST_F(WindowTest, SaveAsksBeforeItOverwritesWhatTheJobDoesNotHold) {
   prompts_.answers = {Answer::No};
   prompts_.files.push_back(qstr(file));
   trigger("&Job", "&Open");
-  EXPECT_TRUE(prompts_.messages.back().endsWith("partial record of 100 bytes (a board cut off), which is left out."));
+  EXPECT_TRUE(prompts_.messages.back().endsWith(
+      "partial record of 100 bytes (a board cut off), which is left out."));
   // Save as over a file that is no job file is refused.
   const std::string gerber = readFile(demoFile("demo-top.gbr"));
   writeFile(dir_ / "top.gbr", gerber);

@@ -238,7 +238,8 @@ TEST_F(WindowTest, MarkTableOkEndsTheCellEditAndCancelDiscardsTheCopy) {
   EXPECT_EQ(entry.Name, "Target");
   EXPECT_EQ(entry.Path, longPath.toStdString());
   ASSERT_EQ(prompts_.warnings.size(), 1);
-  EXPECT_TRUE(prompts_.warnings[0].startsWith("Mark 2: /ppp")) << prompts_.warnings[0].toStdString();
+  EXPECT_TRUE(prompts_.warnings[0].startsWith("Mark 2: /ppp"))
+      << prompts_.warnings[0].toStdString();
   EXPECT_EQ(readSettings(settings_).Marks[1], entry);
   EXPECT_EQ(prompts_.requests.back().Filters, QStringList{"Extended gerber data(RS274X)|*.*"});
 }
