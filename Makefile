@@ -11,10 +11,11 @@ CMAKE_FLAGS ?=
 WERROR     ?= ON
 
 PACKAGES      = cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
-                libcli11-dev libpng-dev libtiff-dev libzip-dev qt6-base-dev qt6-qpa-plugins xvfb xauth
+                libcli11-dev libpng-dev libtiff-dev libzip-dev qt6-base-dev qt6-qpa-plugins xvfb xauth \
+                clang-format
 FUZZ_PACKAGES = clang libclang-rt-14-dev
 
-.PHONY: all deps deps-fuzz build test bigtiff-test asan fuzz bench demo clean format
+.PHONY: all deps deps-fuzz build test bigtiff-test asan tsan fuzz bench demo clean format
 
 all: build
 
@@ -46,6 +47,12 @@ asan: deps
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
+# The export's tests (worker threads, shared stamps) under ThreadSanitizer.
+tsan: deps
+	cmake --preset tsan
+	cmake --build --preset tsan -j $(JOBS)
+	ctest --preset tsan --output-on-failure
+
 # Every fuzz target for FUZZ_SECONDS seconds each (libFuzzer, clang).
 fuzz: deps deps-fuzz
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDRUMPLOT_FUZZ=ON
@@ -62,4 +69,4 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) build-tsan
