@@ -27,6 +27,13 @@ fs::path fakeConverter(bool writesOutput = true) {
   return dir;
 }
 
+// An aperture list of another program, to be converted.
+std::string foreignList(const std::string& text) {
+  std::string source = (test::tempDir() / "board.xyz").string();
+  test::writeFile(source, text);
+  return source;
+}
+
 TEST(ApertureConverterTest, ArgumentsArePassedAsTheyAreWithoutAShell) {
   fs::path programDir = fakeConverter();
   fs::path work = test::tempDir();
@@ -40,8 +47,7 @@ TEST(ApertureConverterTest, ArgumentsArePassedAsTheyAreWithoutAShell) {
 TEST(ApertureConverterTest, ImportThroughTheConverter) {
   fs::path programDir = fakeConverter();
   fs::path work = test::tempDir();
-  std::string source = (test::tempDir() / "board.xyz").string();
-  test::writeFile(source, "10 0 0.01 0.01\r\n");
+  std::string source = foreignList("10 0 0.01 0.01\r\n");
   test::writeFile(work / "apert.env", "stale");
   ConverterProcess converter = beginExternalConversion(source, programDir, work);
   EXPECT_EQ(converter.wait(), 0);
@@ -54,8 +60,7 @@ TEST(ApertureConverterTest, ImportThroughTheConverter) {
 TEST(ApertureConverterTest, ConverterThatWritesNothingAttachesNothingStale) {
   fs::path programDir = fakeConverter(false);
   fs::path work = test::tempDir();
-  std::string source = (test::tempDir() / "board.xyz").string();
-  test::writeFile(source, "list");
+  std::string source = foreignList("list");
   std::string target = source + ".Env";
   test::writeFile(target, "from an earlier import");
   test::writeFile(work / "apert.env", "from an earlier run");
@@ -67,16 +72,9 @@ TEST(ApertureConverterTest, ConverterThatWritesNothingAttachesNothingStale) {
 TEST(ApertureConverterTest, MissingConverterIsAClearErrorAndTouchesNothing) {
   fs::path emptyDir = test::tempDir();
   fs::path work = test::tempDir();
-  std::string source = (test::tempDir() / "board.xyz").string();
-  test::writeFile(source, "list");
-  try {
-    beginExternalConversion(source, emptyDir, work);
-    FAIL() << "expected IoError";
-  } catch (const IoError& e) {
-    std::string message = e.what();
-    EXPECT_NE(message.find((emptyDir / "aptConv").string()), std::string::npos) << message;
-    EXPECT_NE(message.find("missing"), std::string::npos) << message;
-  }
+  test::expectError<IoError>(
+      [&] { beginExternalConversion(foreignList("list"), emptyDir, work); },
+      (emptyDir / "aptConv").string() + ": the aperture converter is missing");
   EXPECT_TRUE(fs::is_empty(work));
   EXPECT_THROW(startConverter(emptyDir, {"x"}), IoError);
 }

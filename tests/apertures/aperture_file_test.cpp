@@ -193,8 +193,7 @@ ApertureTableRow row(ApertureKind kind, ApertureShape shape, double dlx, double 
 TEST(SaveApertureFileTest, EmptyTableIsHeaderAndTrailerAndLoadsAsNothing) {
   std::filesystem::path file = test::tempDir() / "empty.Env";
   SaveApertureFile(WorkingApertureTable{}, file.string());
-  std::string text = test::readFile(file);
-  EXPECT_EQ(text, kHeader + kTrailerLoad + "}\r\n");
+  EXPECT_EQ(test::readFile(file), kHeader + kTrailerLoad + "}\r\n");
   ApertureTable table;
   LoadApertureFile(table, file.string());
   EXPECT_TRUE(table.definedCodes().empty());

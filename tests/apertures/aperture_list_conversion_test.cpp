@@ -200,17 +200,20 @@ std::filesystem::path corpusFile(const std::string& localPath) {
   return dir / localPath;
 }
 
-TEST(ApertureListCorpusTest, CamThreeFiftyListThroughTheEcamConversion) {
+// A CAM350 list through the ECAM conversion, then the RS-274-D layer it
+// belongs to drawn with the converted file.
+TEST(ApertureListCorpusTest, CamThreeFiftyListDrawsItsRsTwoSevenFourDLayer) {
   std::filesystem::path gap = corpusFile("gerbv/example/ekf/ekf.gap");
-  if (gap.empty()) GTEST_SKIP() << "corpus absent";
-  std::string target = (test::tempDir() / "ekf.gap.Env").string();
+  std::filesystem::path off = corpusFile("gerbv/example/ekf/l1.off");
+  if (gap.empty() || off.empty()) GTEST_SKIP() << "corpus absent";
+  std::string env = (test::tempDir() / "ekf.gap.Env").string();
   ApertureListConversion result =
-      convertApertureListFile(gap.string(), ApertureListType::Ecam, target);
-  EXPECT_EQ(result.apertureLines,
-            199u);  // every ROUND and SQUARE line; the three title lines give none
+      convertApertureListFile(gap.string(), ApertureListType::Ecam, env);
+  // Every ROUND and SQUARE line; the three title lines give none.
+  EXPECT_EQ(result.apertureLines, 199u);
   EXPECT_EQ(result.customMessage(), "");
   ApertureTable table;
-  LoadApertureFile(table, target);
+  LoadApertureFile(table, env);
   // clang-format off
   struct { int d; ApertureShape shape; double inches; } expected[] = {
       {10,  ApertureShape::Round,  0.004}, {18, ApertureShape::Round, 0.020},
@@ -225,14 +228,6 @@ TEST(ApertureListCorpusTest, CamThreeFiftyListThroughTheEcamConversion) {
     EXPECT_DOUBLE_EQ(a->SizeY, e.inches) << e.d;
   }
   EXPECT_EQ(table.definedCodes().size(), 199u);
-}
-
-TEST(ApertureListCorpusTest, RsTwoSevenFourDLayerDrawsWithItsConvertedList) {
-  std::filesystem::path gap = corpusFile("gerbv/example/ekf/ekf.gap");
-  std::filesystem::path off = corpusFile("gerbv/example/ekf/l1.off");
-  if (gap.empty() || off.empty()) GTEST_SKIP() << "corpus absent";
-  std::string env = (test::tempDir() / "ekf.gap.Env").string();
-  convertApertureListFile(gap.string(), ApertureListType::Ecam, env);
 
   LayerRenderer layer;
   layer.setFileName(off.string());

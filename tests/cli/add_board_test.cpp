@@ -75,14 +75,13 @@ TEST_P(AddBoardCorpusTest, EachFileOnItsLayer) {
     EXPECT_NE(out.find(f.Name + " "), std::string::npos) << f.Name;
   const std::vector<Board> boards = decodeJob(test::readFile(job));
   ASSERT_EQ(boards.size(), 1u);
+  std::map<int, std::string> want, got;
+  for (const auto& [name, layer] : expected) want[layer] = name;
   for (int n = 1; n <= kLayerCount; ++n) {
     const std::string& file = boards[0].LayerGerber[static_cast<size_t>(n - 1)];
-    const std::string name =
-        file.empty() ? "" : fs::path(file).lexically_relative(folder).generic_string();
-    auto it = std::find_if(expected.begin(), expected.end(),
-                           [n](const auto& e) { return e.second == n; });
-    EXPECT_EQ(name, it == expected.end() ? "" : it->first) << "layer " << n;
+    if (!file.empty()) got[n] = fs::path(file).lexically_relative(folder).generic_string();
   }
+  EXPECT_EQ(got, want);
 }
 
 // clang-format off
@@ -172,11 +171,9 @@ INSTANTIATE_TEST_SUITE_P(Corpus, AddBoardCorpusTest, testing::Values(
     CorpusBoard{"GedaNumpres", "gerbv/example/numpres", false,
                 "numpres.pcb.output_plated-drill.grb=18"},
     // Refused: artwork names chosen by the designer, no X2.
-    CorpusBoard{"AllegroArtwork", "gerbonara/tests/resources/allegro", false,
-                ""},
+    CorpusBoard{"AllegroArtwork", "gerbonara/tests/resources/allegro", false, ""},
     // Refused: artwork names chosen by the designer; drill files without M48.
-    CorpusBoard{"AllegroMinnowMax", "gerbonara/tests/resources/allegro-2", false,
-                ""},
+    CorpusBoard{"AllegroMinnowMax", "gerbonara/tests/resources/allegro-2", false, ""},
     // Refused: only the drill file has a role (designer's names: is "LAYER_2" inner?).
     CorpusBoard{"OrcadArena", "gerbonara/tests/resources/orcad", false,
                 "arena_12-12_v6_L1-L6.drl=18"},

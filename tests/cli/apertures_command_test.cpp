@@ -49,28 +49,20 @@ TEST(AperturesCommandTest, ShowsStandardAndMacroApertures) {
       << text;
 }
 
-TEST(AperturesCommandTest, ConvertWritesBesideTheSourceAndReportsCustom) {
+TEST(AperturesCommandTest, ConvertWritesBesideTheSourceOrFailsWithoutItsConverter) {
   std::filesystem::path dir = test::tempDir();
-  std::string source = (dir / "board.gap").string();
+  std::string source = (dir / "board.gap").string(), other = (dir / "board.xyz").string();
   test::writeFile(source, "D11 ROUND 20 0 0 0\nD20 CUSTOM 1 0 0 0\n");
-  AperturesConvertOptions options{"ecam", source, ""};
+  test::writeFile(other, "anything");
   std::ostringstream out;
-  runAperturesConvert(options, out);
+  runAperturesConvert({"ecam", source, ""}, out);
   EXPECT_EQ(out.str(), "Wrote " + source + ".Env: 1 aperture lines from " + source +
                            " (ecam)\nAperture : 20, is defined as CUSTOM\n");
   EXPECT_NE(test::readFile(source + ".Env").find("\r\n11 0  0.0200  0.0200\r\n"),
             std::string::npos);
-}
-
-TEST(AperturesCommandTest, ConverterBesideTheProgramMissing) {
-  std::filesystem::path dir = test::tempDir();
-  std::string source = (dir / "board.xyz").string();
-  test::writeFile(source, "anything");
-  AperturesConvertOptions options{"aptconv", source, ""};
-  std::ostringstream out;
   // The test program has no aptConv beside it.
-  EXPECT_THROW(runAperturesConvert(options, out), IoError);
-  EXPECT_FALSE(std::filesystem::exists(source + ".Env"));
+  EXPECT_THROW(runAperturesConvert({"aptconv", other, ""}, out), IoError);
+  EXPECT_FALSE(std::filesystem::exists(other + ".Env"));
 }
 
 }  // namespace

@@ -8,8 +8,6 @@
 #include <regex>
 #include <string>
 
-#include "cli/command_registry.h"
-#include "engine/errors.h"
 #include "job/gerber_import.h"
 #include "job/job_file.h"
 #include "support/cli_runner.h"
@@ -95,10 +93,8 @@ TEST(CheckCommandTest, TextReportOfACleanJob) {
   const fs::path dir = test::tempDir();
   const std::string job = twoBoardJob(dir).string();
   const std::string settings = (dir / "GerbPrj.ini").string();
-  auto jobCommand = [](std::vector<std::string> args) {
-    return test::runCommand(cli::addJobCommand, std::move(args));
-  };
-  jobCommand({"job", "delete", job, "--board", "2", "--settings", settings});
+  test::runCommand(cli::addJobCommand,
+                   {"job", "delete", job, "--board", "2", "--settings", settings});
   const std::string out = test::runCommand(cli::addCheckCommand,
                                            {"check", job, "--settings", settings, "--dpi", "1016"});
   EXPECT_EQ(

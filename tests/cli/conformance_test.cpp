@@ -31,50 +31,36 @@ struct Allowance {
 
 const std::map<std::string, Allowance>& allowances() {
   static const std::map<std::string, Allowance> table = {
-      // The reference ignores image mirroring: its frame is the unmirrored
-      // extents (-4.08 .. 17.72 inch) while %MIA1B0 mirrors x; at 250 dpi
-      // the erosion leaves only the filled arrowheads.
+      // Framed on the unmirrored extents (-4.08 .. 17.72 inch) though %MIA1B0 mirrors x.
       {"gerbonara/tests/resources/allegro/assy2.art", {1704, false, "reference ignores %MIA1B0"}},
       // Pixel rounding along a diagonal clearance two pixels wide at 500 dpi.
       {"gerbonara/tests/resources/altium-composite-drill/Gerber/LimeSDR-QPCIe_1v2.GTL",
        {4, true, "rounding of a 2-pixel clearance"}},
-      // %SRX2Y3I4.000J3.000*% opens a block that only M02* ends: the image
-      // is drawn 2 x 3 times. The reference ends it at %LNcomponent*%, a
-      // name only, and shows one copy.
+      // %SRX2Y3I4.000J3.000*% lasts until M02* (2 x 3 copies), not until %LNcomponent*%.
       {"gerbv/example/dan/top_sr.gbx", {3738433, false, "reference ends step and repeat at %LN"}},
-      // %IPNEG: render inverts the whole picture, margin included; the
-      // reference inverts a box around the data only.
+      // %IPNEG: we invert the margin too, the reference a box around the data only.
       {"gerbv/example/numpres/numpres.pcb.output_soldermask.grb",
        {407988, true, "negative layer: the whole picture is inverted"}},
-      // Arcs drawn with a rectangle aperture (G03 with D10 = R,0.050X0.025):
-      // the standard defines arcs for circles only; they are drawn with the
-      // round pen of the rectangle's larger side.
+      // G03 with D10 = R,0.050X0.025: drawn with the round pen of the larger side.
       {"gerbv/test/inputs/test-aperture-rectangle-1.gbx",
        {1861, false, "arcs with a rectangle aperture are undefined"}},
-      // Both G74 arcs have end points off their circles (radius 0.100 at the
-      // start, 0.073 inch at the end; 0.335 and 0.304): undefined arcs.
+      // Both G74 arcs end off their circles (radii 0.100 / 0.073 and 0.335 / 0.304 inch).
       {"gerbv/test/inputs/test-circular-interpolation-1.gbx",
        {10104, false, "arcs whose radii disagree are undefined"}},
-      // %IJACBC centres the image; the reference moves the cross hair by
-      // (+1, +1) inch out of its own frame.
+      // %IJACBC: the reference moves the cross hair (+1, +1) inch out of its frame.
       {"gerbv/test/inputs/test-image-justify-2.gbx", {299849, false, "reference cuts its image"}},
-      // %KO knockout is not drawn (it is optional).
+      // %KO knockout is optional and not drawn.
       {"gerbv/test/inputs/test-layer-knockout-1.gbx", {8758460, true, "%KO is not supported"}},
       {"gerbv/test/inputs/test-layer-knockout-2.gbx", {15758453, true, "%KO is not supported"}},
-      // %MIA1B1 mirrors both axes (the file's comment: "the star should
-      // point towards -X, -Y"); the reference does not mirror.
+      // %MIA1B1 mirrors both axes ("the star should point towards -X, -Y").
       {"gerbv/test/inputs/test-layer-mirror-image-1.gbx", {125112, false, "reference ignores %MI"}},
-      // The corner circles sit at (-$5+$3, ...) = (-0.5, ...) mm; the
-      // reference reads -$5+$3 as -($5+$3) and puts them outside the box.
+      // Corner circles at -$5+$3 = -0.5 mm; the reference reads -($5+$3).
       {"pygerber/test/assets/gerberx3/expressions/AM/rounded-rect-0.grb",
        {10686, false, "reference misreads -$5+$3"}},
-      // The reference's frame (from the end points, which leave out those
-      // at 0) cuts the round caps at y = 0.
+      // The reference frames on end points not at 0 and cuts the caps at y = 0.
       {"pygerber/test/assets/gerberx3/line/diagonal_3.0x2.0.grb",
        {86, false, "reference frame cuts the line caps"}},
-      // The %ABD12 block flashed four times under %LM, %LR and %LS: the
-      // standard's own picture of this example (image.png beside the file)
-      // shows the four blocks this system draws; the reference draws none.
+      // %ABD12 flashed four times under %LM, %LR, %LS: image.png beside the file shows all four.
       {"pygerber/test/assets/gerberx3/ucamco/4.9.6/source.grb",
        {13372, false, "reference ignores %AB"}},
       {"pygerber/test/assets/gerberx3/ucamco/4.9.6/source_1.grb",
@@ -85,12 +71,10 @@ const std::map<std::string, Allowance>& allowances() {
        {6899, false, "reference ignores %AB"}},
       {"pygerber/test/assets/gerberx3/ucamco/4.9.6/source_no_ld_rot.grb",
        {13372, false, "reference ignores %AB"}},
-      // The logo is drawn with flashes of rectangles one mil high
-      // (R,0.0290X0.0010 and others); the reference draws none of them.
+      // The logo is flashes of 1-mil-high rectangles (R,0.0290X0.0010 and others).
       {"tracespace/packages/fixtures/boards/bus-pirate/BusPirate-v3.6a-SSOP.pls",
        {175315, false, "reference drops 1-mil rectangles"}},
-      // The reference's frame (from the end points, which leave out the
-      // flash at 0, 0) cuts off the triangle pad there.
+      // The reference frames on end points, leaving out the triangle pad at (0, 0).
       {"tracespace/packages/fixtures/gerbers/pads/polygon.gbr",
        {79609, false, "reference frame cuts the pad at (0, 0)"}},
   };

@@ -4,12 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <iostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "cli/command_registry.h"
 #include "engine/errors.h"
 #include "job/job_file.h"
 #include "output/mono_image.h"
@@ -34,19 +31,16 @@ class DrillCommandTest : public testing::Test {
     out_ = (dir_ / "out.drl").string();
     Job job;
     for (double x : {1.0, 3.0}) {
-      Board b;
+      Board& b = job.Boards.emplace_back();
       b.PosX = x;
       b.PosY = 1.0;
       b.DataWidth = 1.5;
       b.DataHeight = 1.0;
-      job.Boards.push_back(b);
     }
-    Board mark;
+    Board& mark = job.Boards.emplace_back();
     mark.IsMark = true;
     mark.MarkName = "Target";
-    mark.PosX = 0.2;
-    mark.PosY = 0.2;
-    job.Boards.push_back(mark);
+    mark.PosX = mark.PosY = 0.2;
     saveJob(job, job_);
     test::writeFile(in_, "M48\nINCH,LZ\nT01C0.032\n%\nT01\nX003Y018\nX0055\nM30\n");
   }
@@ -91,13 +85,12 @@ TEST_F(DrillCommandTest, ReadsTheFilesOwnFormatAndSaysWhenFormatDiffers) {
 }
 
 TEST_F(DrillCommandTest, RefusesUnknownMarksShortNamesAndBadFormats) {
-  EXPECT_THROW(run({"drill", job_, "--in", in_, "--out", out_, "--mark-tool", "Cross=T02"}),
-               std::invalid_argument);
-  EXPECT_THROW(run({"drill", job_, "--in", in_, "--out", out_, "--mark-tool", "Target"}),
-               std::invalid_argument);
-  EXPECT_THROW(run({"drill", job_, "--in", in_, "--out", out_, "--mark-tool",
-                    "Target=" + std::string(65, 'T')}),
-               std::invalid_argument);
+  for (const std::string& tool :
+       {std::string("Cross=T02"), std::string("Target"), "Target=" + std::string(65, 'T')}) {
+    EXPECT_THROW(run({"drill", job_, "--in", in_, "--out", out_, "--mark-tool", tool}),
+                 std::invalid_argument)
+        << tool;
+  }
   try {
     run({"drill", job_, "--in", in_, "--out", "x"});
     FAIL() << "no error";

@@ -83,9 +83,8 @@ TEST(RenderCommandTest, PadAtTheTopRightShowsAtTheTopRight) {
 }
 
 TEST(RenderCommandTest, BandsGiveTheSameImage) {
-  RenderOptions o = silk(true);
+  RenderOptions o = silk(false);
   o.gerberFile = kDemo + "demo-top.gbr";
-  o.apertureFile.clear();
   MonoImage whole = renderLayer(o);
   for (int64_t rows : {1, 32, 100}) {
     o.bandRows = rows;
@@ -106,19 +105,16 @@ TEST(RenderCommandTest, FilesAndErrors) {
   o.apertureFile.clear();
   o.gerberFile = kDemo + "missing.gbr";
   EXPECT_THROW(renderLayer(o), IoError);
-}
 
-TEST(RenderCommandTest, SizesThatCannotBeMeantAreRefusedBeforeDrawing) {
-  auto dir = test::tempDir();
-  // Read as 2.3 inch, a line from (1, 1) to X99999999 is 99999 inches long.
+  // Sizes that cannot be meant are refused before drawing. Read as 2.3
+  // inch, a line from (1, 1) to X99999999 is 99999 inches long.
   test::writeFile(dir / "huge.gbr", "%ADD10C,0.010*%D10*X1000Y1000D02*X99999999Y1000D01*M02*");
-  RenderOptions o;
+  o = RenderOptions{};
   o.gerberFile = (dir / "huge.gbr").string();
   o.outputFile = (dir / "huge.png").string();
   o.dpi = 1;
   o.plotWidth = 10.0;
   o.plotHeight = 12.0;
-  std::ostringstream out;
   test::expectError<FormatError>(
       [&] { runRender(o, out); },
       "huge.gbr: the data measures 99998.999 x 0.000 inch (2539974.6 x 0.0 mm), far more than a "

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "drill/drill_file.h"
@@ -139,9 +140,8 @@ std::optional<BoardFormat> given(const char* spec) {
 class DrillCorpusTest : public testing::Test {
  protected:
   void SetUp() override {
-    if (!std::filesystem::exists(test::corpusDir() / "MANIFEST.tsv")) {
+    if (!std::filesystem::exists(test::corpusDir() / "MANIFEST.tsv"))
       GTEST_SKIP() << "corpus absent";
-    }
   }
   static std::string pathOf(const CorpusDrill& c) { return (test::corpusDir() / c.path).string(); }
 };
@@ -149,9 +149,8 @@ class DrillCorpusTest : public testing::Test {
 TEST_F(DrillCorpusTest, TheListHoldsEveryDrillFileOfTheManifest) {
   std::set<std::string> listed, manifest;
   for (const CorpusDrill& c : kCorpus) listed.insert(c.path);
-  for (const test::CorpusEntry& e : test::corpusEntries()) {
+  for (const test::CorpusEntry& e : test::corpusEntries())
     if (e.kind == "drill") manifest.insert(e.localPath);
-  }
   EXPECT_EQ(listed, manifest);
 }
 
@@ -159,20 +158,13 @@ TEST_F(DrillCorpusTest, ReadsTheCountsAndTheFirstAndLastHit) {
   for (const CorpusDrill& c : kCorpus) {
     SCOPED_TRACE(c.path);
     if (c.refusedLine) {
-      try {
-        loadDrillFile(pathOf(c), given(c.dataFormat));
-        ADD_FAILURE() << "read";
-      } catch (const FormatError& e) {
-        EXPECT_NE(std::string(e.what()).find(":" + std::to_string(c.refusedLine) + ": "),
-                  std::string::npos)
-            << e.what();
-      }
+      test::expectError<FormatError>([&] { loadDrillFile(pathOf(c), given(c.dataFormat)); },
+                                     ":" + std::to_string(c.refusedLine) + ": ");
       continue;
     }
     const DrillFile file = loadDrillFile(pathOf(c), given(c.dataFormat));
-    EXPECT_EQ(file.Hits, c.hits);
-    EXPECT_EQ(file.Slots, c.slots);
-    EXPECT_EQ(file.Routes, c.routes);
+    EXPECT_EQ((std::tuple{file.Hits, file.Slots, file.Routes}),
+              (std::tuple{c.hits, c.slots, c.routes}));
     const std::vector<DrillPoint> hits = file.hitPoints();
     if (hits.empty()) continue;
     EXPECT_NEAR(hits.front().X, c.first.X, 1e-9);
@@ -214,9 +206,8 @@ TEST_F(DrillCorpusTest, TwoByTwoPanelsReadBackMovedByTheBoardPitch) {
     }
     ASSERT_EQ(result.Status, DrillPanelStatus::Written);
     const DrillFile panel = loadDrillFile(settings.OutputFile, std::nullopt);
-    EXPECT_EQ(panel.Hits, 4 * c.hits);
-    EXPECT_EQ(panel.Slots, 4 * c.slots);
-    EXPECT_EQ(panel.Routes, 4 * c.routes);
+    EXPECT_EQ((std::tuple{panel.Hits, panel.Slots, panel.Routes}),
+              (std::tuple{4 * c.hits, 4 * c.slots, 4 * c.routes}));
     std::vector<std::pair<long long, long long>> want, got;
     for (const DrillPoint& p : loadDrillFile(pathOf(c), given(c.dataFormat)).hitPoints()) {
       for (const Board& b : job.Boards) want.push_back(key({p.X + b.PosX, p.Y + b.PosY}));

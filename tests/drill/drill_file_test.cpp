@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "engine/data_format.h"
 #include "engine/errors.h"
+#include "support/test_support.h"
 
 namespace drumplot {
 namespace {
@@ -36,9 +38,8 @@ class DrillDialectTest : public testing::TestWithParam<DialectCase> {};
 TEST_P(DrillDialectTest, ReadsHitsSlotsAndRoutesWhereTheFileSays) {
   const DialectCase& c = GetParam();
   DrillFile file = readDrillFile(c.text, "board.drl", given(c.dataFormat));
-  EXPECT_EQ(file.Hits, c.hits);
-  EXPECT_EQ(file.Slots, c.slots);
-  EXPECT_EQ(file.Routes, c.routes);
+  EXPECT_EQ((std::tuple{file.Hits, file.Slots, file.Routes}),
+            (std::tuple{c.hits, c.slots, c.routes}));
   EXPECT_EQ(describe(file.Format), c.format);
   std::vector<DrillPoint> hits = file.hitPoints();
   ASSERT_EQ(hits.size(), c.hits);
@@ -143,12 +144,8 @@ class DrillRefusalTest : public testing::TestWithParam<RefusalCase> {};
 
 TEST_P(DrillRefusalTest, NamesTheFileAndLine) {
   const RefusalCase& c = GetParam();
-  try {
-    readDrillFile(c.text, "board.drl", given(c.dataFormat));
-    FAIL() << "read without an error";
-  } catch (const FormatError& e) {
-    EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
-  }
+  test::expectError<FormatError>([&] { readDrillFile(c.text, "board.drl", given(c.dataFormat)); },
+                                 c.message);
 }
 
 // clang-format off

@@ -268,12 +268,7 @@ TEST_F(DrillPanelFileTest, UnreadableInputsUnwritableOutputsAndUnusablePositions
   EXPECT_THROW(panelizeDrillFile(job_, s), IoError);
 
   job_.Boards[1].PosX = std::numeric_limits<double>::quiet_NaN();
-  try {
-    panelizeDrillFile(job_, settings_);
-    FAIL() << "no error";
-  } catch (const FormatError& e) {
-    EXPECT_NE(std::string(e.what()).find("board 2"), std::string::npos) << e.what();
-  }
+  test::expectError<FormatError>([&] { panelizeDrillFile(job_, settings_); }, "board 2");
   job_.Boards[1].PosX = 3.0;
   settings_.DrillOffsetY = std::numeric_limits<double>::infinity();
   EXPECT_THROW(panelizeDrillFile(job_, settings_), FormatError);

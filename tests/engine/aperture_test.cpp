@@ -7,6 +7,7 @@
 #include "engine/aperture_macro.h"
 #include "engine/errors.h"
 #include "engine/gerber_reader.h"
+#include "support/test_support.h"
 
 namespace drumplot {
 namespace {
@@ -72,12 +73,7 @@ TEST(DefinitionsTest, LongDCodesUndefinedMacrosAndRedefinitions) {
 }
 
 TEST(DefinitionsTest, DCodeThatIsNotANumberNamesTheFile) {
-  try {
-    define("%ADDXYC,0.01*%");
-    FAIL() << "expected FormatError";
-  } catch (const FormatError& e) {
-    EXPECT_NE(std::string(e.what()).find("test.gbr"), std::string::npos) << e.what();
-  }
+  test::expectError<FormatError>([] { define("%ADDXYC,0.01*%"); }, "test.gbr");
 }
 
 TEST(ParametersTest, SplitAtXWithLeadingPointsAndSigns) {
@@ -136,7 +132,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, ExpressionTest, testing::Values(
 ), [](const testing::TestParamInfo<ExpressionCase>& info) { return "Row" + std::to_string(info.index); });
 // clang-format on
 
-TEST(MacroBodyTest, FieldsAssignmentsAndSubstitution) {
+TEST(MacroBodyTest, FieldsAssignmentsSubstitutionAndComments) {
   Aperture a;
   a.setParam(1, 0.05);
   evaluateMacroBody({"1,1,$1,0,0", "$3=$1x0.5", "1,1,$3,.5,0,", "$12=$1+$1", "5,1,$1$1$1$1,$1"}, a);
@@ -152,15 +148,13 @@ TEST(MacroBodyTest, FieldsAssignmentsAndSubstitution) {
   // Variables side by side are not an expression.
   EXPECT_EQ(a.MacroTable[4].value(3), 0.0);
   EXPECT_FLOAT_EQ(static_cast<float>(a.MacroTable[4].value(4)), 0.05f);
-}
-
-TEST(MacroBodyTest, ZeroDivisorAndCommentLines) {
-  Aperture a;
-  a.setParam(1, 1.0);
-  evaluateMacroBody({"0 $1=width, a comment with $1 and 2,1,1", "1,1,$1/$2,0,0"}, a);
-  EXPECT_DOUBLE_EQ(a.param(1), 1.0);  // the comment assigned nothing
-  EXPECT_EQ(a.MacroTable[0].Count, 0);
-  EXPECT_EQ(a.MacroTable[1].value(3), 0.0);
+  // A zero divisor gives 0; a comment line assigns nothing.
+  Aperture z;
+  z.setParam(1, 1.0);
+  evaluateMacroBody({"0 $1=width, a comment with $1 and 2,1,1", "1,1,$1/$2,0,0"}, z);
+  EXPECT_DOUBLE_EQ(z.param(1), 1.0);
+  EXPECT_EQ(z.MacroTable[0].Count, 0);
+  EXPECT_EQ(z.MacroTable[1].value(3), 0.0);
 }
 
 TEST(MacroBodyTest, NameDefinedTwiceContributesBothBodies) {
@@ -169,12 +163,6 @@ TEST(MacroBodyTest, NameDefinedTwiceContributesBothBodies) {
   ASSERT_EQ(a->MacroTable.size(), 2u);
   EXPECT_FLOAT_EQ(static_cast<float>(a->MacroTable[1].value(3)), 0.2f);
 }
-
-}  // namespace
-}  // namespace drumplot
-
-namespace drumplot {
-namespace {
 
 // Found by fuzzing: a macro body that no "%" closes, redefined and used by
 // many apertures, made the definitions pass quadratic.
@@ -190,12 +178,6 @@ TEST(DefinitionsTest, FuzzMacroBodyWithoutEndStaysWithinBudget) {
   EXPECT_FALSE(r.Apertures.find(10)->MacroTable.empty());
   EXPECT_TRUE(r.Apertures.find(399)->MacroTable.empty());  // past the budget
 }
-
-}  // namespace
-}  // namespace drumplot
-
-namespace drumplot {
-namespace {
 
 TEST(DefinitionsTest, MacroNamesWithSpacesAreFound) {
   GerberReader r =

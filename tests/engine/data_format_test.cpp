@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <string>
+#include <tuple>
 
 #include "support/test_support.h"
 
@@ -63,16 +64,11 @@ INSTANTIATE_TEST_SUITE_P(Rows, CoordinateTest, testing::Values(
 TEST(FormatStatementTest, FsAndUnitStatements) {
   DataFormat f;
   applyFormatStatement("%FSLAX24Y24*", f);
-  EXPECT_EQ(f.ZeroSuppression, 0);
-  EXPECT_EQ(f.Absolute, 1);
-  EXPECT_EQ(f.IntDigits, 2);
-  EXPECT_EQ(f.DecDigits, 4);
-
+  EXPECT_EQ(std::tuple(f.ZeroSuppression, f.Absolute, f.IntDigits, f.DecDigits),
+            std::tuple(0, 1, 2, 4));
   applyFormatStatement("%FSTIX34Y34*", f);
-  EXPECT_EQ(f.ZeroSuppression, 1);
-  EXPECT_EQ(f.Absolute, 0);
-  EXPECT_EQ(f.IntDigits, 3);
-  EXPECT_EQ(f.DecDigits, 4);
+  EXPECT_EQ(std::tuple(f.ZeroSuppression, f.Absolute, f.IntDigits, f.DecDigits),
+            std::tuple(1, 0, 3, 4));
 
   // "T" wins over "L"; the Y digits are not read.
   applyFormatStatement("FSLTAX25Y36*", f);
@@ -85,18 +81,16 @@ TEST(FormatStatementTest, FsAndUnitStatements) {
   applyFormatStatement("%FSAX23Y23*", none);
   EXPECT_EQ(none.ZeroSuppression, 2);
 
-  applyFormatStatement("%MOMM*", f);
-  EXPECT_EQ(f.Metric, 1);
-  applyFormatStatement("G70*", f);
-  EXPECT_EQ(f.Metric, 0);
-  applyFormatStatement("G71*", f);
-  EXPECT_EQ(f.Metric, 1);
-  applyFormatStatement("MOIN*", f);
-  EXPECT_EQ(f.Metric, 0);
-  applyFormatStatement("G90*", f);
-  EXPECT_EQ(f.Absolute, 1);
-  applyFormatStatement("G91*", f);
-  EXPECT_EQ(f.Absolute, 0);
+  // Units and absolute mode, each statement after the one before.
+  // clang-format off
+  for (auto [statement, field, value] : {
+           std::tuple{"%MOMM*", &DataFormat::Metric, 1}, {"G70*", &DataFormat::Metric, 0},
+           {"G71*", &DataFormat::Metric, 1}, {"MOIN*", &DataFormat::Metric, 0},
+           {"G90*", &DataFormat::Absolute, 1}, {"G91*", &DataFormat::Absolute, 0}}) {
+    // clang-format on
+    applyFormatStatement(statement, f);
+    EXPECT_EQ(f.*field, value) << statement;
+  }
 }
 
 TEST(FormatStatementTest, DigitsThatAreNotDigitsAreTakenAsTheyAre) {
@@ -111,11 +105,8 @@ TEST(FormatStatementTest, DigitsThatAreNotDigitsAreTakenAsTheyAre) {
 
 TEST(FormatSpecTest, CommandLineForm) {
   DataFormat f = parseFormatSpec("2.4,trailing,inc,mm");
-  EXPECT_EQ(f.IntDigits, 2);
-  EXPECT_EQ(f.DecDigits, 4);
-  EXPECT_EQ(f.ZeroSuppression, 1);
-  EXPECT_EQ(f.Absolute, 0);
-  EXPECT_EQ(f.Metric, 1);
+  EXPECT_EQ(std::tuple(f.IntDigits, f.DecDigits, f.ZeroSuppression, f.Absolute, f.Metric),
+            std::tuple(2, 4, 1, 0, 1));
   EXPECT_EQ(parseFormatSpec(formatSpecText(f)), f);
   EXPECT_EQ(parseFormatSpec("2.3"), DataFormat{});
   EXPECT_THROW(parseFormatSpec("2,3"), std::invalid_argument);

@@ -4,12 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
 #include "engine/band_bitmap.h"
 #include "engine/canvas.h"
 #include "engine/layer_renderer.h"
+#include "raster_test_support.h"
 
 namespace drumplot {
 namespace {
@@ -21,10 +23,11 @@ struct Drawn {
   Progress progress;
 
   bool exposed(int64_t x, int64_t y) const { return !band.isBackground(x, y); }
-  int64_t count() const {
-    int64_t n = 0;
-    for (int64_t y = 0; y < band.rows(); ++y)
-      for (int64_t x = 0; x < band.width_px(); ++x) n += exposed(x, y);
+  int64_t count() const { return test::exposedCount(band); }
+  // Exposed pixels of column x in rows 0 to y1 - 1.
+  int column(int64_t x, int64_t y1) const {
+    int n = 0;
+    for (int64_t y = 0; y < y1; ++y) n += exposed(x, y);
     return n;
   }
   // Exposed pixels of one row, as x ranges "a-b,c-d".
@@ -43,14 +46,19 @@ struct Drawn {
   }
 };
 
+// Loads `gerber` into `layer` up to its stamps.
+void prepare(LayerRenderer& layer, const std::string& gerber, const char* name = "test.gbr") {
+  layer.setFileName(name);
+  layer.loadAndPrescan(gerber);
+  layer.readApertures();
+  layer.makeStamps();
+}
+
 std::unique_ptr<Drawn> draw(const std::string& gerber, int64_t size = 128, double ppi = 1000.0,
                             InterpreterSettings settings = {}, int64_t top = 0, int64_t rows = -1) {
   auto d = std::make_unique<Drawn>();
   LayerRenderer layer;
-  layer.setFileName("test.gbr");
-  layer.loadAndPrescan(gerber);
-  layer.readApertures();
-  layer.makeStamps();
+  prepare(layer, gerber);
   d->band = BandBitmap(size, rows < 0 ? size : rows, top);
   Canvas canvas(d->band);
   LayerPlacement placement;
@@ -68,8 +76,7 @@ TEST(InterpreterTest, BareDCodeSelectsLikeG54) {
   auto a = draw(kHeader + "G54D10*X10Y10D02*X100Y10D01*X100Y100D03*M02*");
   auto b = draw(kHeader + "D10*X10Y10D02*X100Y10D01*X100Y100D03*M02*");
   EXPECT_GT(a->count(), 0);
-  EXPECT_EQ(a->band.bytes().size(), b->band.bytes().size());
-  EXPECT_TRUE(std::equal(a->band.bytes().begin(), a->band.bytes().end(), b->band.bytes().begin()));
+  EXPECT_TRUE(std::ranges::equal(a->band.bytes(), b->band.bytes()));
 }
 
 TEST(InterpreterTest, LinePenRules) {
@@ -77,14 +84,10 @@ TEST(InterpreterTest, LinePenRules) {
   // the aperture flashed at both ends (pen above 3).
   auto wide = draw(kHeader + "G54D10*X20Y20D02*X100Y20D01*M02*");
   EXPECT_EQ(wide->rowRuns(20), "15-105");  // caps reach 5 to 5.5 pixels past the ends
-  int across = 0;
-  for (int64_t y = 0; y < 40; ++y) across += wide->exposed(60, y);
-  EXPECT_EQ(across, 11);
+  EXPECT_EQ(wide->column(60, 40), 11);
   // A 2-mil pen draws 2 wide (a pen of 2 or less draws 2), with no end flashes.
   auto thin = draw(kHeader + "G54D11*X20Y20D02*X100Y20D01*M02*");
-  int thinAcross = 0;
-  for (int64_t y = 0; y < 40; ++y) thinAcross += thin->exposed(60, y);
-  EXPECT_EQ(thinAcross, 2);
+  EXPECT_EQ(thin->column(60, 40), 2);
   // Coordinates that cannot be read leave the axis where it was.
   auto same = draw(kHeader + "G54D11*X20Y20D02*X100Y+D01*M02*");
   EXPECT_EQ(same->rowRuns(20), thin->rowRuns(20));
@@ -148,10 +151,7 @@ TEST(InterpreterTest, StatementsActAsTheStandardReadsThem) {
   EXPECT_TRUE(combined->exposed(13, 10));  // D10 (10 mils) was selected for the flash
   // The board lands 20 pixels in: the first draw starts at the file's (0, 0).
   LayerRenderer layer;
-  layer.setFileName("origin.gbr");
-  layer.loadAndPrescan(kHeader + "G54D11*X100Y0D01*M02*");
-  layer.readApertures();
-  layer.makeStamps();
+  prepare(layer, kHeader + "G54D11*X100Y0D01*M02*", "origin.gbr");
   BandBitmap band(128, 64);
   Canvas canvas(band);
   LayerPlacement placement{layer.reader().MinX + 0.020, 0.0, 1000.0, kBlack, std::nullopt};
@@ -216,9 +216,7 @@ TEST(InterpreterTest, ApertureTransformsTurnFlashesAndScaleDraws) {
   EXPECT_TRUE(dot->exposed(44, 30) && !dot->exposed(84, 30));
   // A 10-mil line scaled by 2: the pen is 20, drawn 21 wide.
   auto line = draw("%FSLAX23Y23*%%ADD10C,0.010*%%LS2*%G54D10*X20Y60D02*X100Y60D01*M02*");
-  int across = 0;
-  for (int64_t y = 0; y < 128; ++y) across += line->exposed(60, y);
-  EXPECT_EQ(across, 21);
+  EXPECT_EQ(line->column(60, 128), 21);
 }
 
 // Gerber standard, block apertures: a block is flashed with its own
@@ -251,10 +249,8 @@ TEST(InterpreterTest, BlocksAreFlashedWithTheirPolaritiesAndTransforms) {
 // limit on statements cuts its copies.
 TEST(InterpreterTest, EveryCopyOfAStepAndRepeatBlockIsDrawn) {
   LayerRenderer layer({}, StatementLimits{100});
-  layer.setFileName("repeat.gbr");
-  layer.loadAndPrescan(kHeader + "%SRX100Y100I0.001J0.001*%G54D11*X0Y0D03*X1Y1D03*%SR*%M02*");
-  layer.readApertures();
-  layer.makeStamps();
+  prepare(layer, kHeader + "%SRX100Y100I0.001J0.001*%G54D11*X0Y0D03*X1Y1D03*%SR*%M02*",
+          "repeat.gbr");
   EXPECT_EQ(layer.reader().Program.expandedStatements, 10u + 100u * 100u * 4u + 3u);
   BandBitmap band(128, 128);
   Canvas canvas(band);
@@ -308,20 +304,11 @@ TEST(InterpreterTest, BandsGiveTheSameRows) {
   }
 }
 
-}  // namespace
-}  // namespace drumplot
-
-namespace drumplot {
-namespace {
-
 // Found in the corpus: a file whose first flashes come before any aperture
 // selection drew them with the aperture the previous band's run ended on.
 TEST(InterpreterTest, EveryRunStartsFromTheExtentsPassState) {
   LayerRenderer layer;
-  layer.setFileName("test.gbr");
-  layer.loadAndPrescan(kHeader + "X40Y40D03*%LPC*%G54D12*X90Y90D03*M02*");
-  layer.readApertures();
-  layer.makeStamps();
+  prepare(layer, kHeader + "X40Y40D03*%LPC*%G54D12*X90Y90D03*M02*");
   LayerPlacement placement;
   placement.boardX = layer.reader().MinX;
   placement.boardY = layer.reader().MinY;
@@ -331,7 +318,7 @@ TEST(InterpreterTest, EveryRunStartsFromTheExtentsPassState) {
     interpretLayer(layer.reader(), layer.shapes(1000.0), canvas, placement);
   }
   EXPECT_FALSE(first.isBackground(40, 40));  // D10, the aperture after the extents pass
-  EXPECT_TRUE(std::equal(first.bytes().begin(), first.bytes().end(), second.bytes().begin()));
+  EXPECT_TRUE(std::ranges::equal(first.bytes(), second.bytes()));
 }
 
 }  // namespace

@@ -42,14 +42,7 @@ GerberReader allApertures() {
       "%ADD37THERM*%%ADD38MIX*%");
   reader.computeExtents();
   reader.parseDefinitions();
-  auto define = [&reader](int d, ApertureShape shape, double x, double y) {
-    Aperture& a = reader.Apertures.define(d);
-    a.Defined = 1;
-    a.Kind = static_cast<uint8_t>(ApertureKind::File);
-    a.Shape = static_cast<uint8_t>(shape);
-    a.SizeX = x;
-    a.SizeY = y;
-  };
+  auto define = [&reader](auto... args) { test::defineFileAperture(reader.Apertures, args...); };
   define(50, ApertureShape::Round, 0.015, 0.015);
   define(51, ApertureShape::Square, 0.012, 0.012);
   define(52, ApertureShape::Octagon, 0.020, 0);

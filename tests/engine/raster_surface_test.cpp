@@ -8,6 +8,7 @@
 #include "engine/band_geometry.h"
 #include "engine/errors.h"
 #include "engine/span_fill.h"
+#include "support/test_support.h"
 
 namespace drumplot {
 namespace {
@@ -43,8 +44,7 @@ TEST(BandBitmapTest, SizesAreCheckedBeforeAllocating) {
 TEST(SpanFillTest, WordAtATimeEqualsPixelAtATime) {
   std::mt19937 random(7);
   constexpr int64_t kWidth = 1024;  // spans past 16 whole words too
-  std::vector<uint32_t> fast(kWidth / 32);
-  std::vector<uint32_t> slow(kWidth / 32);
+  std::vector<uint32_t> fast(kWidth / 32), slow(kWidth / 32);
   for (int round = 0; round < 20000; ++round) {
     if (round % 64 == 0) {
       auto start = static_cast<uint32_t>(random());
@@ -87,12 +87,9 @@ TEST(BandGeometryTest, BudgetAndRowsPerBand) {
 
 TEST(BandGeometryTest, BudgetBelow32RowsStopsWithAMessage) {
   // 10 MB cannot hold 32 rows of an image 3 million pixels wide.
-  try {
-    computeBandGeometry(memoryBudgetBytes(10), 3000000 / 32 * 32, 1000);
-    FAIL() << "expected FormatError";
-  } catch (const FormatError& e) {
-    EXPECT_NE(std::string(e.what()).find("fewer than 32 rows"), std::string::npos) << e.what();
-  }
+  test::expectError<FormatError>(
+      [] { computeBandGeometry(memoryBudgetBytes(10), 3000000 / 32 * 32, 1000); },
+      "fewer than 32 rows");
   EXPECT_THROW(computeBandGeometry(memoryBudgetBytes(32), 100, 100), FormatError);
 }
 

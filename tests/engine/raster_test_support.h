@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/aperture.h"
 #include "engine/band_bitmap.h"
 #include "engine/canvas.h"
 
@@ -46,6 +47,17 @@ inline int64_t exposedCount(const BandBitmap& band) {
     for (int64_t x = 0; x < band.width_px(); ++x) n += band.isBackground(x, y) ? 0 : 1;
   }
   return n;
+}
+
+// Defines D`d` as an aperture-file aperture of `shape` and sizes x, y (inches).
+inline void defineFileAperture(ApertureTable& table, int d, ApertureShape shape, double x,
+                               double y) {
+  Aperture& a = table.define(d);
+  a.Defined = 1;
+  a.Kind = static_cast<uint8_t>(ApertureKind::File);
+  a.Shape = static_cast<uint8_t>(shape);
+  a.SizeX = x;
+  a.SizeY = y;
 }
 
 // Draws an image of `width` x `height` pixels band by band, each band of the

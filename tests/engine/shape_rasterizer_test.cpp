@@ -45,6 +45,16 @@ std::string flashPicture(const ApertureTable& apertures, int dCode, int64_t widt
   });
 }
 
+// A `width` x `height` band after `before`, then the flash of `dCode` at (x, y) inches.
+BandBitmap flashed(ShapeRasterizer& shapes, int dCode, int64_t width, int64_t height, double x,
+                   double y, Rgb colour = kBlack, const std::function<void(Canvas&)>& before = {}) {
+  BandBitmap band(width, height);
+  Canvas canvas(band);
+  if (before) before(canvas);
+  shapes.flash(canvas, dCode, x, y, colour);
+  return band;
+}
+
 // Columns and rows of the exposed pixels: x0, y0, x1, y1 (inclusive).
 std::array<int64_t, 4> exposedBox(const BandBitmap& band) {
   std::array<int64_t, 4> box{INT64_MAX, INT64_MAX, INT64_MIN, INT64_MIN};
@@ -118,15 +128,13 @@ TEST(StandardApertureTest, HolesAreSeeThroughInEveryShapeAndPolarity) {
       "%ADD10C,0.020X0.008*%%ADD11O,0.030X0.016X0.008*%%ADD12P,0.030X6X0X0.008*%"
       "%ADD13C,0.020X0.008X0.004*%%ADD14R,0.020X0.016X0.006*%%ADD15P,0.030X6X0X0.008X0.006*%");
   for (int d : {10, 11, 12, 13, 14, 15}) {
-    ShapeRasterizer shapes(r.Apertures, kDpi);
-    BandBitmap dark(40, 40), clear(40, 40);
-    Canvas darkCanvas(dark), clearCanvas(clear);
-    darkCanvas.fillRect(18, 18, 22, 22);
-    shapes.flash(darkCanvas, d, 0.020, 0.020, kBlack);
+    ShapeRasterizer shapes(r.Apertures, kDpi);  // the clear flash reuses the stamp
+    BandBitmap dark = flashed(shapes, d, 40, 40, 0.020, 0.020, kBlack,
+                              [](Canvas& c) { c.fillRect(18, 18, 22, 22); });
     EXPECT_FALSE(dark.isBackground(20, 20)) << "D" << d << ": exposure shows through the hole";
     EXPECT_FALSE(dark.isBackground(20, 12)) << "D" << d;
-    clearCanvas.fillRect(0, 0, 40, 40);
-    shapes.flash(clearCanvas, d, 0.020, 0.020, kWhite);
+    BandBitmap clear = flashed(shapes, d, 40, 40, 0.020, 0.020, kWhite,
+                               [](Canvas& c) { c.fillRect(0, 0, 40, 40); });
     EXPECT_FALSE(clear.isBackground(20, 20)) << "D" << d << ": a clear flash leaves its hole";
     EXPECT_TRUE(clear.isBackground(20, 12)) << "D" << d << ": and clears its shape";
     EXPECT_FALSE(clear.isBackground(1, 1)) << "D" << d;
@@ -227,14 +235,11 @@ TEST(MacroApertureTest, ExposureOffClearsEarlierPrimitivesInsideTheStamp) {
       "%AMDONUT*1,1,0.010,0,0*1,0,0.004,0,0*%"
       "%AMTOGGLE*1,1,0.010,0,0*1,2,0.004,0,0*1,2,0.002,0,0*%"
       "%ADD10DONUT*%%ADD11TOGGLE*%");
-  auto exposeCentre = [](Canvas& c) { c.fillRect(9, 9, 11, 11); };
   ShapeRasterizer shapes(r.Apertures, kDpi);
-  BandBitmap donut(20, 20), under(20, 20), toggled(20, 20);
-  Canvas donutCanvas(donut), underCanvas(under), toggledCanvas(toggled);
-  shapes.flash(donutCanvas, 10, 0.010, 0.010, kBlack);
-  exposeCentre(underCanvas);
-  shapes.flash(underCanvas, 10, 0.010, 0.010, kBlack);
-  shapes.flash(toggledCanvas, 11, 0.010, 0.010, kBlack);
+  BandBitmap donut = flashed(shapes, 10, 20, 20, 0.010, 0.010);
+  BandBitmap under = flashed(shapes, 10, 20, 20, 0.010, 0.010, kBlack,
+                             [](Canvas& c) { c.fillRect(9, 9, 11, 11); });
+  BandBitmap toggled = flashed(shapes, 11, 20, 20, 0.010, 0.010);
   EXPECT_TRUE(donut.isBackground(10, 10));
   EXPECT_FALSE(donut.isBackground(10, 6));
   EXPECT_FALSE(under.isBackground(10, 10));  // the cleared circle is see-through
@@ -265,9 +270,7 @@ TEST(MacroApertureTest, ThermalRingWithFourGaps) {
   // Rotated by 45 degrees the gaps move to the diagonals.
   GerberReader turned = readerOf("%AMTHERMAL*7,0,0,0.016,0.008,0.002,45*%%ADD10THERMAL*%");
   ShapeRasterizer turnedShapes(turned.Apertures, kDpi);
-  BandBitmap t(24, 24);
-  Canvas tc(t);
-  turnedShapes.flash(tc, 10, 0.012, 0.012, kBlack);
+  BandBitmap t = flashed(turnedShapes, 10, 24, 24, 0.012, 0.012);
   EXPECT_FALSE(t.isBackground(12 + 6, 12));
   EXPECT_TRUE(t.isBackground(12 + 4, 12 + 4));
 }
@@ -276,9 +279,7 @@ TEST(MacroApertureTest, MoireRingsAndCrossHair) {
   // Outer 20, thickness 2, gap 2, two rings, cross hair 24 long and thinner than a pixel.
   GerberReader r = readerOf("%AMMOIRE*6,0,0,0.020,0.002,0.002,2,0.0002,0.024,0*%%ADD10MOIRE*%");
   ShapeRasterizer shapes(r.Apertures, kDpi);
-  BandBitmap band(32, 32);
-  Canvas canvas(band);
-  shapes.flash(canvas, 10, 0.016, 0.016, kBlack);
+  BandBitmap band = flashed(shapes, 10, 32, 32, 0.016, 0.016);
   auto at = [&](double radius, double degrees) {
     double t = degrees / 180 * std::numbers::pi;
     return band.isBackground(16 + static_cast<int64_t>(std::floor(radius * std::cos(t))),
@@ -305,10 +306,7 @@ TEST(MacroApertureTest, SizeIsTheLargerSideOfWhatIsExposed) {
   ShapeRasterizer shapes(r.Apertures, kDpi);
   EXPECT_EQ(shapes.measure(10), 30.0);
   EXPECT_EQ(shapes.measure(11), 0.0);
-  BandBitmap band(8, 8);
-  Canvas canvas(band);
-  shapes.flash(canvas, 11, 0.004, 0.004, kBlack);
-  EXPECT_EQ(test::exposedCount(band), 0);
+  EXPECT_EQ(test::exposedCount(flashed(shapes, 11, 8, 8, 0.004, 0.004)), 0);
 }
 
 // Stamps
@@ -356,14 +354,7 @@ TEST(FileApertureTest, ShapesDrawAsTheirStandardEquivalents) {
       "%ADD10C,0.010*%%ADD11R,0.012X0.012*%%ADD12R,0.050X0.020*%"
       "%ADD13O,0.030X0.014*%");
   ApertureTable file;
-  auto define = [&file](int d, ApertureShape shape, double x, double y) {
-    Aperture& a = file.define(d);
-    a.Defined = 1;
-    a.Kind = static_cast<uint8_t>(ApertureKind::File);
-    a.Shape = static_cast<uint8_t>(shape);
-    a.SizeX = x;
-    a.SizeY = y;
-  };
+  auto define = [&file](auto... args) { test::defineFileAperture(file, args...); };
   define(10, ApertureShape::Round, 0.010, 0.010);
   define(11, ApertureShape::Square, 0.012, 0.012);
   define(12, ApertureShape::Rectangle, 0.050, 0.020);
@@ -393,9 +384,7 @@ TEST(FileApertureTest, ShapesDrawAsTheirStandardEquivalents) {
   EXPECT_FALSE(thermal.isBackground(32 + 11, 32 + 11));
   EXPECT_TRUE(thermal.isBackground(32, 32));
   // Target: ring of diameter 40 and a cross, both 4 wide.
-  BandBitmap target(64, 64);
-  Canvas targetCanvas(target);
-  shapes.flash(targetCanvas, 16, 0.032, 0.032, kBlack);
+  BandBitmap target = flashed(shapes, 16, 64, 64, 0.032, 0.032);
   EXPECT_FALSE(target.isBackground(32 + 13, 32 + 13));  // ring, radius 16 to 20
   EXPECT_TRUE(target.isBackground(32 + 8, 32 + 8));
   EXPECT_FALSE(target.isBackground(32, 32));
@@ -418,12 +407,8 @@ TEST(LayerRendererTest, CallingOrderFileAndApertureHook) {
   renderer.setFileName(path.string());
   renderer.loadAndPrescan();
   EXPECT_THROW(renderer.shapes(kDpi), std::logic_error);
-  renderer.readApertures([](ApertureTable& apertures) {
-    Aperture& a = apertures.define(11);  // the aperture file replaces D11
-    a.Defined = 1;
-    a.Kind = static_cast<uint8_t>(ApertureKind::File);
-    a.Shape = static_cast<uint8_t>(ApertureShape::Square);
-    a.SizeX = a.SizeY = 0.020;
+  renderer.readApertures([](ApertureTable& apertures) {  // the aperture file replaces D11
+    test::defineFileAperture(apertures, 11, ApertureShape::Square, 0.020, 0.020);
   });
   renderer.makeStamps();
   ShapeRasterizer& shapes = renderer.shapes(kDpi);

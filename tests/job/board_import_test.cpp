@@ -31,6 +31,13 @@ std::string gerber(const std::string& function = "") {
          "X30000Y20000D01*X10000Y20000D01*X10000Y10000D01*M02*\n";
 }
 
+// The plan with the default format and layer map.
+BoardImportPlan planOf(const fs::path& source, const fs::path& unpackTo = {}) {
+  return planBoardImport(source, BoardFormat{}, LayerMap::defaults(), unpackTo);
+}
+
+const auto kPathText = [](const fs::path& f) { return f.string(); };
+
 const std::string kDrill = "M48\nINCH\nT1C0.030\n%\nT1\nX015000Y015000\nM30\n";
 
 using Files = std::vector<std::pair<std::string, std::string>>;
@@ -77,17 +84,13 @@ const Files kBoard = {
 
 TEST(BoardImportTest, FolderRolesLayersAndBoard) {
   const fs::path dir = folderWith(kBoard);
-  BoardImportPlan plan = planBoardImport(dir, BoardFormat{}, LayerMap::defaults());
-  EXPECT_EQ(layersOf(plan), (std::map<std::string, int>{{"README.txt", 0},
-                                                        {"assembly.gbr", 0},
-                                                        {"b-B_Cu.gbr", 2},
-                                                        {"b-F_Cu.gbr", 1},
-                                                        {"b-In2_Cu.gbr", 4},
-                                                        {"b-In9_Cu.gbr", 0},
-                                                        {"b-NPTH.drl", 0},
-                                                        {"b-PTH.drl", 18},
-                                                        {"b.gtl", 12},
-                                                        {"gerbers/b.GKO", 17}}));
+  BoardImportPlan plan = planOf(dir);
+  // clang-format off
+  EXPECT_EQ(layersOf(plan), (std::map<std::string, int>{
+      {"README.txt", 0}, {"assembly.gbr", 0}, {"b-B_Cu.gbr", 2}, {"b-F_Cu.gbr", 1},
+      {"b-In2_Cu.gbr", 4}, {"b-In9_Cu.gbr", 0}, {"b-NPTH.drl", 0}, {"b-PTH.drl", 18},
+      {"b.gtl", 12}, {"gerbers/b.GKO", 17}}));
+  // clang-format on
   EXPECT_EQ(
       importTable(plan),
       "File           Role                Layer\n"
@@ -109,7 +112,7 @@ TEST(BoardImportTest, FolderRolesLayersAndBoard) {
   Job job;
   job.Boards.resize(1);  // a board already there stays first and unselected
   job.Boards[0].Selected = true;
-  const size_t index = addImportedBoard(job, plan, [](const fs::path& f) { return f.string(); });
+  const size_t index = addImportedBoard(job, plan, kPathText);
   ASSERT_EQ(index, 1u);
   const Board& b = job.Boards[1];
   EXPECT_TRUE(b.Selected);
@@ -128,13 +131,12 @@ TEST(BoardImportTest, FolderRolesLayersAndBoard) {
 
   // Files of two boards in one folder: nothing is added.
   test::writeFile(dir / "c-F_Cu.gbr", gerber());
-  plan = planBoardImport(dir, BoardFormat{}, LayerMap::defaults());
+  plan = planOf(dir);
   EXPECT_EQ(importProblem(plan),
             dir.string() +
                 ": files of more than one board? top copper: b-F_Cu.gbr, c-F_Cu.gbr: "
                 "nothing imported; import one board's files at a time");
-  EXPECT_THROW(addImportedBoard(job, plan, [](const fs::path& f) { return f.string(); }),
-               FormatError);
+  EXPECT_THROW(addImportedBoard(job, plan, kPathText), FormatError);
   EXPECT_EQ(job.Boards.size(), 2u);
 }
 
@@ -142,7 +144,7 @@ TEST(BoardImportTest, DrillFileKept) {
   auto kept = [](const Files& drills) {
     Files files = drills;
     files.emplace_back("x-F_Cu.gbr", gerber());
-    BoardImportPlan plan = planBoardImport(folderWith(files), BoardFormat{}, LayerMap::defaults());
+    BoardImportPlan plan = planOf(folderWith(files));
     return plan.Layers[17].empty() ? std::string("none")
                                    : fs::path(plan.Layers[17]).filename().string();
   };
@@ -165,33 +167,29 @@ TEST(BoardImportTest, ZipUnpackedBesideItAndItsRefusals) {
   const fs::path zip = dir / "board.zip";
   writeZip(zip, kBoard);
   EXPECT_TRUE(isZipFile(zip));
-  BoardImportPlan plan = planBoardImport(zip, BoardFormat{}, LayerMap::defaults());
+  BoardImportPlan plan = planOf(zip);
   EXPECT_EQ(plan.Folder, dir / "board");
   EXPECT_EQ(plan.Layers[16], (dir / "board/gerbers/b.GKO").string());
   EXPECT_EQ(test::readFile(dir / "board/b-F_Cu.gbr"), gerber("Copper,L1,Top"));
   EXPECT_EQ(plan.placedCount(), 6u);
 
   // Again: the files there are the zip's, so they serve.
-  EXPECT_EQ(planBoardImport(zip, BoardFormat{}, LayerMap::defaults()).placedCount(), 6u);
+  EXPECT_EQ(planOf(zip).placedCount(), 6u);
   // A file changed since: refused before anything is written.
   test::writeFile(dir / "board/b-B_Cu.gbr", "changed");
   fs::remove(dir / "board/b-F_Cu.gbr");
-  EXPECT_THROW(planBoardImport(zip, BoardFormat{}, LayerMap::defaults()), IoError);
+  EXPECT_THROW(planOf(zip), IoError);
   EXPECT_FALSE(fs::exists(dir / "board/b-F_Cu.gbr"));
   // Elsewhere, when asked.
-  EXPECT_EQ(planBoardImport(zip, BoardFormat{}, LayerMap::defaults(), dir / "other").placedCount(),
-            6u);
+  EXPECT_EQ(planOf(zip, dir / "other").placedCount(), 6u);
 
   // Names that would leave the folder, and what is neither zip nor folder.
   for (const char* name : {"../evil.gbr", "a/../../evil.gbr", "/etc/evil.gbr", "c:evil.gbr"}) {
     writeZip(dir / "evil.zip", {{name, "x"}});
-    EXPECT_THROW(planBoardImport(dir / "evil.zip", BoardFormat{}, LayerMap::defaults()),
-                 FormatError)
-        << name;
+    EXPECT_THROW(planOf(dir / "evil.zip"), FormatError) << name;
   }
   EXPECT_FALSE(fs::exists(dir / "evil.gbr"));
-  EXPECT_THROW(planBoardImport(dir / "board/README.txt", BoardFormat{}, LayerMap::defaults()),
-               IoError);
+  EXPECT_THROW(planOf(dir / "board/README.txt"), IoError);
 }
 
 }  // namespace

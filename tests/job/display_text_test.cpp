@@ -13,20 +13,17 @@ JobSettings inUnit(const std::string& unitText) {
   return settings;
 }
 
-TEST(DisplayTextTest, OnlyTheUnitInchHasCodeOne) {
+TEST(DisplayTextTest, PlotAreaCaptionInEachUnit) {
+  // Only the unit "Inch" has code 1.
   EXPECT_EQ(inUnit("Inch").UnitCode, 1);
   EXPECT_EQ(inUnit("mm").UnitCode, 0);
   EXPECT_EQ(inUnit("inch").UnitCode, 0);
   EXPECT_EQ(inUnit("inch").UnitText, "inch");
-}
-
-TEST(DisplayTextTest, PlotAreaCaptionInEachUnit) {
   // The default area, 340 x 370 mm.
   EXPECT_EQ(plotAreaCaption(inUnit("mm")), "Plotting area (340.00mm x 370.00mm)");
   EXPECT_EQ(plotAreaCaption(inUnit("Inch")), "Plotting area (13.39Inch x 14.57Inch)");
   JobSettings small = inUnit("Inch");
-  small.PlotWidth = 4.0;
-  small.PlotHeight = 4.0;
+  small.PlotWidth = small.PlotHeight = 4.0;
   EXPECT_EQ(plotAreaCaption(small), "Plotting area ( 4.00Inch x  4.00Inch)");
   small.UnitText = "mm";
   EXPECT_EQ(plotAreaCaption(small), "Plotting area (101.60mm x 101.60mm)");
@@ -36,30 +33,28 @@ TEST(DisplayTextTest, PlotAreaCaptionInEachUnit) {
   EXPECT_EQ(plotAreaCaption(odd), "Plotting area (254.00cm x 254.00cm)");
 }
 
-struct MouseCase {
-  const char* unit;
-  int32_t x_px, y_px;
-  double scale;
-  const char* text;
-};
-
-class MousePositionTest : public testing::TestWithParam<MouseCase> {};
-
-TEST_P(MousePositionTest, Text) {
-  const MouseCase& c = GetParam();
-  EXPECT_EQ(mousePositionText(c.x_px, c.y_px, c.scale, inUnit(c.unit)), c.text);
+TEST(DisplayTextTest, MousePosition) {
+  const struct {
+    const char* unit;
+    int32_t x_px, y_px;
+    double scale;
+    const char* text;
+  } cases[] = {
+      // clang-format off
+      {"mm",    100,   0, 50.0,  "51 : 0"},      // 50.8 mm
+      {"mm",      0,   0, 56.57, "0 : 0"},
+      {"mm",     25,  75, 25.4,  "25 : 75"},     // exactly whole millimetres
+      {"mm",     10,  10, 101.6, "2 : 2"},       // 2.5 mm: halves to even
+      {"mm",     30,  30, 101.6, "8 : 8"},       // 7.5 mm: halves to even
+      {"Inch",  100,  12, 50.0,  " 2.00 :  0.24"},
+      {"Inch", 1000, 999, 50.0,  "20.00 : 19.98"},
+      // clang-format on
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(mousePositionText(c.x_px, c.y_px, c.scale, inUnit(c.unit)), c.text)
+        << c.unit << " " << c.x_px << "," << c.y_px << " at " << c.scale;
+  }
 }
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Units, MousePositionTest, testing::Values(
-    MouseCase{"mm",    100,   0, 50.0,  "51 : 0"},      // 50.8 mm
-    MouseCase{"mm",      0,   0, 56.57, "0 : 0"},
-    MouseCase{"mm",     25,  75, 25.4,  "25 : 75"},     // exactly whole millimetres
-    MouseCase{"mm",     10,  10, 101.6, "2 : 2"},       // 2.5 mm: halves to even
-    MouseCase{"mm",     30,  30, 101.6, "8 : 8"},       // 7.5 mm: halves to even
-    MouseCase{"Inch",  100,  12, 50.0,  " 2.00 :  0.24"},
-    MouseCase{"Inch", 1000, 999, 50.0,  "20.00 : 19.98"}));
-// clang-format on
 
 TEST(DisplayTextTest, ProgressText) {
   EXPECT_EQ(progressText("top.gbr", 0.0), "Work top.gbr  0.00 %");

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "engine/errors.h"
 #include "job/gerber_import.h"
@@ -29,8 +31,12 @@ Job jobWithBoards(size_t count) {
   return job;
 }
 
-TEST(JobTest, SelectingKeepsOneBoardSelectedAndFillsThePanel) {
+TEST(JobTest, SelectingKeepsOneBoardSelectedAndDeleteSelectsTheLastBoardLeft) {
   Job job = jobWithBoards(3);
+  job.Boards[1].Selected = true;  // selected, but not through selectBoard
+  job.deleteSelected();
+  EXPECT_EQ(job.Boards.size(), 3u);  // no board was ever selected: nothing happens
+
   job.selectBoard(0);
   job.selectBoard(2);
   EXPECT_TRUE(job.BoardSelectedOnce);
@@ -39,13 +45,6 @@ TEST(JobTest, SelectingKeepsOneBoardSelectedAndFillsThePanel) {
   EXPECT_EQ(job.Boards[2].color(), kSelectedBoardColor);
   EXPECT_EQ(job.Boards[0].color(), kBoardColor);
   EXPECT_EQ(job.Panel.Gerber[0], "board2.gbr");
-}
-
-TEST(JobTest, DeleteNeedsASelectionOnceThenSelectsTheLastBoardLeft) {
-  Job job = jobWithBoards(3);
-  job.Boards[1].Selected = true;  // selected, but not through selectBoard
-  job.deleteSelected();
-  EXPECT_EQ(job.Boards.size(), 3u);  // no board was ever selected: nothing happens
 
   job.selectBoard(1);
   job.deleteSelected();
@@ -66,8 +65,7 @@ TEST(JobTest, RelativeMoveMovesOnlyLockedBoardsAndMoveToPlacesLockedBoards) {
   job.setAllLocked(true);
   job.setLocked(1, false);
   job.relativeMoveLocked(0.5, 0.25);
-  EXPECT_EQ(job.Boards[0].PosX, 0.5);
-  EXPECT_EQ(job.Boards[0].PosY, 0.25);
+  EXPECT_EQ(std::tuple(job.Boards[0].PosX, job.Boards[0].PosY), std::tuple(0.5, 0.25));
   EXPECT_EQ(job.Boards[0].Screen, (ScreenRect{25, 12, 50, 50}));  // 12.5 rounds to even
   EXPECT_EQ(job.Boards[1].PosX, 1.0);
   EXPECT_EQ(job.Boards[1].Screen.Left, 50);
@@ -83,10 +81,8 @@ TEST(JobTest, RelativeMoveMovesOnlyLockedBoardsAndMoveToPlacesLockedBoards) {
 TEST(JobTest, DraggingMovesPixelsFirstAndRefusesLockedBoards) {
   Job job = jobWithBoards(1);
   EXPECT_EQ(job.dragBoard(0, 10, 10, 17, 5), DragResult::Moved);
-  EXPECT_EQ(job.Boards[0].Screen.Left, 7);
-  EXPECT_EQ(job.Boards[0].Screen.Top, -5);
-  EXPECT_EQ(job.Boards[0].PosX, 7 / 50.0);
-  EXPECT_EQ(job.Boards[0].PosY, -5 / 50.0);
+  EXPECT_EQ(std::tuple(job.Boards[0].Screen.Left, job.Boards[0].Screen.Top), std::tuple(7, -5));
+  EXPECT_EQ(std::tuple(job.Boards[0].PosX, job.Boards[0].PosY), std::tuple(7 / 50.0, -5 / 50.0));
   job.setLocked(0, true);
   EXPECT_EQ(job.dragBoard(0, 10, 10, 40, 40), DragResult::Locked);
   EXPECT_EQ(job.Boards[0].Screen.Left, 7);
@@ -107,13 +103,10 @@ TEST(JobTest, CreatedBoardWaitsAtTheFarCornerWithAtLeastFivePixels) {
   EXPECT_FALSE(b.Locked);
   EXPECT_EQ(b.Format, job.CurrentFormat);
   EXPECT_EQ(b.Caption, "/data/tiny.gbr");
-  EXPECT_EQ(b.PosX, 10.0);
-  EXPECT_EQ(b.PosY, 12.0);
+  EXPECT_EQ(std::tuple(b.PosX, b.PosY), std::tuple(10.0, 12.0));
   EXPECT_EQ(b.Screen, (ScreenRect{500 - 30, 1, 5, 100}));
-  EXPECT_EQ(b.DataWidth, 0.01);
-  EXPECT_EQ(b.DataHeight, 2.0);
-  EXPECT_EQ(b.DataMinX, 0.5);
-  EXPECT_EQ(b.DataMinY, -0.25);
+  EXPECT_EQ(std::tuple(b.DataMinX, b.DataMinY, b.DataWidth, b.DataHeight),
+            std::tuple(0.5, -0.25, 0.01, 2.0));
   for (int n = 1; n <= kLayerCount; ++n) {
     EXPECT_EQ(b.LayerGerber[n - 1], n == 3 ? "/data/tiny.gbr" : "") << "layer " << n;
     EXPECT_EQ(b.LayerAperture[n - 1], "");
@@ -200,32 +193,19 @@ TEST(ScreenGeometryTest, ScaleFitsThePlottingAreaIntoTheScreen) {
   EXPECT_EQ(job.plotAreaHeight_px(), 824);
 }
 
-struct FormatTextCase {
-  BoardFormat format;
-  const char* text;
-};
+TEST(BoardFormatTest, TextAndReaderFormat) {
+  // clang-format off
+  const std::pair<BoardFormat, const char*> texts[] = {
+      {{2, 3, 0, 1, 1}, "F: RS274 X,D 2:3,Abs Inch Leading"},
+      {{3, 4, 2, 0, 0}, "F: RS274 X,D 3:4,Incr mm None"},
+      {{5, 0, 1, 1, 0}, "F: RS274 X,D 5:0,Abs mm Trailing"}};
+  // clang-format on
+  for (const auto& [format, text] : texts) EXPECT_EQ(formatText(format), text);
 
-class FormatTextTest : public testing::TestWithParam<FormatTextCase> {};
-
-TEST_P(FormatTextTest, Reads) {
-  EXPECT_EQ(formatText(GetParam().format), GetParam().text);
-}
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Formats, FormatTextTest, testing::Values(
-    FormatTextCase{{2, 3, 0, 1, 1}, "F: RS274 X,D 2:3,Abs Inch Leading"},
-    FormatTextCase{{3, 4, 2, 0, 0}, "F: RS274 X,D 3:4,Incr mm None"},
-    FormatTextCase{{5, 0, 1, 1, 0}, "F: RS274 X,D 5:0,Abs mm Trailing"}));
-// clang-format on
-
-TEST(BoardFormatTest, ReaderUnitIsTheInverseOfInchUnits) {
+  // The reader's unit is the inverse of InchUnits.
   BoardFormat inch{2, 4, 1, 0, 1};
   DataFormat reader = inch.readerFormat();
-  EXPECT_EQ(reader.Metric, 0);
-  EXPECT_EQ(reader.IntDigits, 2);
-  EXPECT_EQ(reader.DecDigits, 4);
-  EXPECT_EQ(reader.ZeroSuppression, 1);
-  EXPECT_EQ(reader.Absolute, 0);
+  EXPECT_EQ(reader, (DataFormat{2, 4, 1, 0, 0}));
   EXPECT_EQ(BoardFormat{}.readerFormat().Metric, 0);
   EXPECT_EQ((BoardFormat{2, 3, 0, 1, 0}).readerFormat().Metric, 1);
   EXPECT_EQ(BoardFormat::fromReaderFormat(reader), inch);

@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <string>
+#include <utility>
 
 #include "engine/errors.h"
 #include "support/test_support.h"
@@ -19,78 +19,68 @@ std::string nameOf(const std::optional<BoardRole>& role) {
   return role ? roleName(*role) : "none";
 }
 
-struct NameCase {
-  const char* file;
-  const char* role;
-  RoleSource source;
-};
-
-class FileNameRoleTest : public testing::TestWithParam<NameCase> {};
-
-TEST_P(FileNameRoleTest, Role) {
-  const NameCase& c = GetParam();
-  std::optional<NamedRole> found = roleFromFileName(c.file);
-  EXPECT_EQ(nameOf(found ? std::optional(found->Role) : std::nullopt), c.role);
-  if (found) {
-    EXPECT_EQ(found->Source, c.source) << toString(found->Source);
+TEST(FileNameRoleTest, Conventions) {
+  constexpr auto kNone = RoleSource::DrillHeader;  // not looked at for "none"
+  const struct {
+    const char* file;
+    const char* role;
+    RoleSource source;
+  } cases[] = {
+      // clang-format off
+      {"clock-F_Cu.gbr",            "top copper",         RoleSource::KiCadName},
+      {"dir/chibi-B.Mask.gbr",      "bottom solder mask", RoleSource::KiCadName},
+      {"a-b-In2_Cu.gbr",            "inner copper 2",     RoleSource::KiCadName},
+      {"F_Silkscreen.gbr",          "top silkscreen",     RoleSource::KiCadName},
+      {"x-Edge.Cuts.gm1",           "outline",            RoleSource::KiCadName},
+      {"x-F_Fab.gbr",               "none",               kNone},
+      {"BOARD.GTL",                 "top copper",         RoleSource::ProtelName},
+      {"board.gbs",                 "bottom solder mask", RoleSource::ProtelName},
+      {"board.G3",                  "inner copper 3",     RoleSource::ProtelName},
+      {"board.GKO",                 "outline",            RoleSource::ProtelName},
+      {"board.GP1",                 "none",               kNone},  // a plane: stack place unknown
+      {"board.GM2",                 "none",               kNone},  // mechanical 2
+      {"uno.cmp",                   "top copper",         RoleSource::EagleName},
+      {"uno.sts",                   "bottom solder mask", RoleSource::EagleName},
+      {"uno.ly3",                   "inner copper 2",     RoleSource::EagleName},
+      {"copper_inner_l3.gbr",       "inner copper 2",     RoleSource::EagleName},
+      {"copper_bottom_l4.gbr",      "bottom copper",      RoleSource::EagleName},
+      {"Profile.gbr",               "outline",            RoleSource::EagleName},
+      {"driver.top.gbr",            "top copper",         RoleSource::GedaName},
+      {"driver.bottommask.gbr",     "bottom solder mask", RoleSource::GedaName},
+      {"driver.group3.gbr",         "none",               kNone},  // side unknown
+      {"rs232.smt",                 "top solder mask",    RoleSource::OrcadName},
+      {"rs232.ssb",                 "bottom silkscreen",  RoleSource::OrcadName},
+      {"LAYER_2.art",               "none",               kNone},
+      {"Top.pho",                   "none",               kNone},
+      {"README",                    "none",               kNone},
+      // clang-format on
+  };
+  for (const auto& c : cases) {
+    std::optional<NamedRole> found = roleFromFileName(c.file);
+    EXPECT_EQ(nameOf(found ? std::optional(found->Role) : std::nullopt), c.role) << c.file;
+    if (found) {
+      EXPECT_EQ(found->Source, c.source) << c.file << ": " << toString(found->Source);
+    }
   }
 }
-
-constexpr auto kNone = RoleSource::DrillHeader;  // not looked at for "none"
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Conventions, FileNameRoleTest, testing::Values(
-    NameCase{"clock-F_Cu.gbr",              "top copper",          RoleSource::KiCadName},
-    NameCase{"dir/chibi-B.Mask.gbr",        "bottom solder mask",  RoleSource::KiCadName},
-    NameCase{"a-b-In2_Cu.gbr",              "inner copper 2",      RoleSource::KiCadName},
-    NameCase{"F_Silkscreen.gbr",            "top silkscreen",      RoleSource::KiCadName},
-    NameCase{"x-Edge.Cuts.gm1",             "outline",             RoleSource::KiCadName},
-    NameCase{"x-F_Fab.gbr",                 "none",                kNone},
-    NameCase{"BOARD.GTL",                   "top copper",          RoleSource::ProtelName},
-    NameCase{"board.gbs",                   "bottom solder mask",  RoleSource::ProtelName},
-    NameCase{"board.G3",                    "inner copper 3",      RoleSource::ProtelName},
-    NameCase{"board.GKO",                   "outline",             RoleSource::ProtelName},
-    NameCase{"board.GP1",                   "none",                kNone},  // a plane: stack place unknown
-    NameCase{"board.GM2",                   "none",                kNone},  // mechanical 2
-    NameCase{"uno.cmp",                     "top copper",          RoleSource::EagleName},
-    NameCase{"uno.sts",                     "bottom solder mask",  RoleSource::EagleName},
-    NameCase{"uno.ly3",                     "inner copper 2",      RoleSource::EagleName},
-    NameCase{"copper_inner_l3.gbr",         "inner copper 2",      RoleSource::EagleName},
-    NameCase{"copper_bottom_l4.gbr",        "bottom copper",       RoleSource::EagleName},
-    NameCase{"Profile.gbr",                 "outline",             RoleSource::EagleName},
-    NameCase{"driver.top.gbr",              "top copper",          RoleSource::GedaName},
-    NameCase{"driver.bottommask.gbr",       "bottom solder mask",  RoleSource::GedaName},
-    NameCase{"driver.group3.gbr",           "none",                kNone},  // side unknown
-    NameCase{"rs232.smt",                   "top solder mask",     RoleSource::OrcadName},
-    NameCase{"rs232.ssb",                   "bottom silkscreen",   RoleSource::OrcadName},
-    NameCase{"LAYER_2.art",                 "none",                kNone},
-    NameCase{"Top.pho",                     "none",                kNone},
-    NameCase{"README",                      "none",                kNone}),
-    [](const testing::TestParamInfo<NameCase>& info) {
-      std::string name = info.param.file;
-      for (char& c : name) if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-      return name;
-    });
-// clang-format on
 
 TEST(FileFunctionRoleTest, Roles) {
   auto role = [](const char* value) {
     std::optional<FileFunctionRole> f = roleFromFileFunction(value);
     return f ? nameOf(f->Role) : "no function";
   };
-  EXPECT_EQ(role("Copper,L1,Top"), "top copper");
-  EXPECT_EQ(role("Copper,L1,Top,Mixed"), "top copper");
-  EXPECT_EQ(role("Copper,L4,Inr,Plane"), "inner copper 3");
-  EXPECT_EQ(role("Copper,L6,Bot"), "bottom copper");
-  EXPECT_EQ(role("Soldermask,Bot"), "bottom solder mask");
-  EXPECT_EQ(role("Soldermask,Top,1"), "top solder mask");
-  EXPECT_EQ(role("Soldermask,Top,2"), "none");  // a second mask has no layer of its own
-  EXPECT_EQ(role("Legend,Bot"), "bottom silkscreen");
-  EXPECT_EQ(role("Paste,Top"), "top paste");
-  EXPECT_EQ(role("Profile,NP"), "outline");
-  EXPECT_EQ(role("Plated,1,2,PTH"), "none");  // drill data drawn as Gerber
-  EXPECT_EQ(role("AssemblyDrawing,Top"), "none");
-  EXPECT_EQ(role(""), "no function");
+  // clang-format off
+  const std::pair<const char*, const char*> cases[] = {
+      {"Copper,L1,Top", "top copper"},         {"Copper,L1,Top,Mixed", "top copper"},
+      {"Copper,L4,Inr,Plane", "inner copper 3"}, {"Copper,L6,Bot", "bottom copper"},
+      {"Soldermask,Bot", "bottom solder mask"}, {"Soldermask,Top,1", "top solder mask"},
+      {"Soldermask,Top,2", "none"},  // a second mask has no layer of its own
+      {"Legend,Bot", "bottom silkscreen"},      {"Paste,Top", "top paste"},
+      {"Profile,NP", "outline"},                {"AssemblyDrawing,Top", "none"},
+      {"Plated,1,2,PTH", "none"},  // drill data drawn as Gerber
+      {"", "no function"}};
+  // clang-format on
+  for (const auto& [value, expected] : cases) EXPECT_EQ(role(value), expected) << value;
 }
 
 TEST(LayerMapTest, DefaultsReadWriteAndRefusals) {
@@ -117,12 +107,9 @@ TEST(LayerMapTest, DefaultsReadWriteAndRefusals) {
   EXPECT_EQ(read.layerOf({LayerRole::InnerCopper, 17}), 0);  // beyond the map
 
   for (const char* bad : {"TopMask=19", "TopMask=x", "TopMask=-1", "TopMask=3"}) {
-    try {
-      readLayerMap(IniDocument::parse(std::string("[BoardLayers]\n") + bad + "\n"), "s.ini");
-      ADD_FAILURE() << bad << " read";
-    } catch (const FormatError& e) {
-      EXPECT_NE(std::string(e.what()).find("s.ini: [BoardLayers] "), std::string::npos) << e.what();
-    }
+    const IniDocument ini = IniDocument::parse(std::string("[BoardLayers]\n") + bad + "\n");
+    SCOPED_TRACE(bad);
+    test::expectError<FormatError>([&] { readLayerMap(ini, "s.ini"); }, "s.ini: [BoardLayers] ");
   }
 
   // The window writes the defaults into a settings file that has none, and

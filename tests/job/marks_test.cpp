@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/errors.h"
@@ -46,7 +47,7 @@ class InsertMarkTest : public testing::Test {
   Job job_;
 };
 
-TEST_F(InsertMarkTest, TooShortMissingOrUnnamedFilesInsertNothing) {
+TEST_F(InsertMarkTest, UnusableFilesInsertNothingAndAMarkBoardDrawsOnEveryLayer) {
   EXPECT_EQ(insertMark(job_, 1), MarkInsertResult::FileUnusable);
   EXPECT_EQ(insertMark(job_, 2), MarkInsertResult::FileUnusable);
   EXPECT_EQ(insertMark(job_, 3), MarkInsertResult::FileUnusable);  // path under 2 characters
@@ -56,9 +57,8 @@ TEST_F(InsertMarkTest, TooShortMissingOrUnnamedFilesInsertNothing) {
   EXPECT_FALSE(job_.BoardSelectedOnce);
   Job empty;
   EXPECT_EQ(insertMark(empty, 0), MarkInsertResult::NoMarkDefined);
-}
 
-TEST_F(InsertMarkTest, MarkBoardDrawsTheMarkOnEveryLayer) {
+  // A usable mark becomes a board that draws it on every layer.
   job_.Boards.resize(1);
   job_.Boards[0].Selected = true;
   job_.Boards[0].LayerAperture[0] = "kept.Env";
@@ -71,11 +71,9 @@ TEST_F(InsertMarkTest, MarkBoardDrawsTheMarkOnEveryLayer) {
   EXPECT_FALSE(job_.Boards[0].Selected);
   EXPECT_TRUE(mark.Selected);
   EXPECT_TRUE(job_.BoardSelectedOnce);
-  EXPECT_TRUE(mark.IsMark);
-  EXPECT_EQ(mark.MarkName, "Ten");
-  EXPECT_EQ(mark.Caption, "ten.gbr");
-  EXPECT_EQ(mark.PosX, 8.0);
-  EXPECT_EQ(mark.PosY, 9.0);
+  EXPECT_EQ(std::tuple(mark.IsMark, mark.MarkName, mark.Caption),
+            std::tuple(true, "Ten", "ten.gbr"));
+  EXPECT_EQ(std::tuple(mark.PosX, mark.PosY), std::tuple(8.0, 9.0));
   EXPECT_GE(mark.Screen.Width, 5);
   EXPECT_EQ(mark.Screen.Top, 1);
   for (int n = 0; n < kLayerCount; ++n) {

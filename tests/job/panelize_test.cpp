@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -17,12 +18,8 @@ Job jobWithSource() {
   job.Settings.PlotWidth = 10.0;
   job.Settings.PlotHeight = 10.0;
   Board b;
-  b.PosX = 1.0;
-  b.PosY = 2.0;
-  b.DataWidth = 1.0;
-  b.DataHeight = 0.5;
-  b.DataMinX = 0.1;
-  b.DataMinY = 0.2;
+  std::tie(b.PosX, b.PosY, b.DataWidth, b.DataHeight, b.DataMinX, b.DataMinY) =
+      std::tuple(1.0, 2.0, 1.0, 0.5, 0.1, 0.2);
   b.Format = {3, 4, 1, 0, 0};
   b.IsMark = true;
   b.MarkName = "Target";
@@ -35,25 +32,22 @@ Job jobWithSource() {
   return job;
 }
 
-std::vector<std::pair<double, double>> positions(const Job& job) {
-  std::vector<std::pair<double, double>> out;
+using Positions = std::vector<std::pair<double, double>>;
+
+Positions positions(const Job& job) {
+  Positions out;
   for (size_t i = 1; i < job.Boards.size(); ++i)
     out.emplace_back(job.Boards[i].PosX, job.Boards[i].PosY);
   return out;
 }
 
-TEST(PanelizeTest, TwoToTheRightAtThePitchOfWidthAndGap) {
+TEST(PanelizeTest, CopiesGoColumnByColumnAtThePitchOfSizeAndGap) {
   Job job = jobWithSource();
   EXPECT_EQ(panelize(job, {2, 0, 25.4, 5.0}), 2);
-  EXPECT_EQ(positions(job), (std::vector<std::pair<double, double>>{{3.0, 2.0}, {5.0, 2.0}}));
-}
-
-TEST(PanelizeTest, CopiesGoColumnByColumn) {
-  Job job = jobWithSource();
-  EXPECT_EQ(panelize(job, {1, 1, 25.4, 12.7}), 3);
-  // (i, j) = (0, 1), (1, 0), (1, 1)
-  EXPECT_EQ(positions(job),
-            (std::vector<std::pair<double, double>>{{1.0, 3.0}, {3.0, 2.0}, {3.0, 3.0}}));
+  EXPECT_EQ(positions(job), (Positions{{3.0, 2.0}, {5.0, 2.0}}));
+  job = jobWithSource();
+  EXPECT_EQ(panelize(job, {1, 1, 25.4, 12.7}), 3);  // (i, j) = (0, 1), (1, 0), (1, 1)
+  EXPECT_EQ(positions(job), (Positions{{1.0, 3.0}, {3.0, 2.0}, {3.0, 3.0}}));
 }
 
 TEST(PanelizeTest, CopiesAreLockedUnselectedAndCarryEveryField) {
@@ -69,12 +63,9 @@ TEST(PanelizeTest, CopiesAreLockedUnselectedAndCarryEveryField) {
   EXPECT_FALSE(copy.Selected);
   EXPECT_EQ(copy.Caption, std::string(64, 'c'));
   EXPECT_EQ(copy.Screen, (ScreenRect{100, 100, 7, 9}));
-  EXPECT_EQ(copy.DataMinX, 0.1);
-  EXPECT_EQ(copy.DataMinY, 0.2);
-  EXPECT_EQ(copy.DataWidth, 1.0);
+  EXPECT_EQ(std::tuple(copy.DataMinX, copy.DataMinY, copy.DataWidth), std::tuple(0.1, 0.2, 1.0));
   EXPECT_EQ(copy.Format, source.Format);
-  EXPECT_TRUE(copy.IsMark);
-  EXPECT_EQ(copy.MarkName, "Target");
+  EXPECT_EQ(std::tuple(copy.IsMark, copy.MarkName), std::tuple(true, "Target"));
   EXPECT_EQ(copy.LayerGerber, source.LayerGerber);
   EXPECT_EQ(copy.LayerAperture, source.LayerAperture);
 }
@@ -104,12 +95,10 @@ TEST(PanelizeTest, NothingHappensWithoutASelectedSourceOrCounts) {
   EXPECT_FALSE(canPanelize(never));
   EXPECT_EQ(panelize(never, {2, 2, 5, 5}), 0);
   EXPECT_EQ(never.Boards.size(), 1u);
-}
-
-TEST(PanelizeTest, FreshlyImportedBoardSitsOutsideAndMakesNoCopies) {
-  Job job;
-  job.createBoard("new.gbr", {0, 0, 1, 1});
-  EXPECT_EQ(panelize(job, {3, 3, 5, 5}), 0);
+  // A freshly imported board sits outside the area: no room for copies.
+  Job fresh;
+  fresh.createBoard("new.gbr", {0, 0, 1, 1});
+  EXPECT_EQ(panelize(fresh, {3, 3, 5, 5}), 0);
 }
 
 TEST(PanelizeTest, DialogDistancesFollowTheUnit) {

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <tuple>
 
 #include "engine/errors.h"
 #include "support/test_support.h"
@@ -23,9 +24,7 @@ JobSettings fromText(const std::string& text) {
 TEST(SettingsFileTest, FirstStartWithoutFileUsesDefaultsAndWritesTheUnit) {
   auto file = test::tempDir() / "sub" / "GerbPrj.ini";
   JobSettings s = loadSettings(file);
-  EXPECT_EQ(s.UnitText, "Inch");
-  EXPECT_EQ(s.UnitCode, 1);
-  EXPECT_EQ(s.MemoryMegabytes, 64);
+  EXPECT_EQ(std::tuple(s.UnitText, s.UnitCode, s.MemoryMegabytes), std::tuple("Inch", 1, 64));
   EXPECT_EQ(s.memoryBudgetBytes(), 64 * 1048576 + 1);
   EXPECT_FALSE(s.memoryWarningNeeded());
   EXPECT_DOUBLE_EQ(s.PlotWidth * 25.4, 340.0);
@@ -33,14 +32,10 @@ TEST(SettingsFileTest, FirstStartWithoutFileUsesDefaultsAndWritesTheUnit) {
   EXPECT_EQ(s.PanelColor, 0x808080u);
   EXPECT_EQ(s.Tech, (TechArea{6.35, 0, 0, 0, 0}));
   for (const MarkEntry& m : s.Marks) EXPECT_EQ(m, MarkEntry{});
-  EXPECT_EQ(s.LayerNames[0], "Lay_1");
-  EXPECT_EQ(s.LayerNames[17], "Lay_18");
-  EXPECT_EQ(s.LayerColors[0], 0xFF0000u);
-  EXPECT_EQ(s.LayerColors[1], 0x0000FFu);
-  EXPECT_EQ(s.LayerColors[2], 0u);
-  EXPECT_EQ(s.LayerColors[3], 0x008000u);
-  EXPECT_EQ(s.LayerColors[4], 0u);
-  EXPECT_EQ(s.LayerColors[17], 0u);
+  EXPECT_EQ(std::tuple(s.LayerNames[0], s.LayerNames[17]), std::tuple("Lay_1", "Lay_18"));
+  const auto& c = s.LayerColors;
+  EXPECT_EQ((std::array{c[0], c[1], c[2], c[3], c[4], c[17]}),
+            (std::array<uint32_t, 6>{0xFF0000, 0x0000FF, 0, 0x008000, 0, 0}));
   EXPECT_EQ(test::readFile(file), "[Setup]\nJednotka=Inch\n");
   // A plain read with the same defaults never writes.
   auto other = test::tempDir() / "GerbPrj.ini";
@@ -49,40 +44,18 @@ TEST(SettingsFileTest, FirstStartWithoutFileUsesDefaultsAndWritesTheUnit) {
 }
 
 TEST(SettingsFileTest, ValueRules) {
+  // Sirka: 100 mm = 3.94 inch, used as 4.0; Distance and Right (beyond 32
+  // bits) keep their defaults.
   JobSettings s = fromText(
-      "[setup]\n"
-      "JEDNOTKA = mm\n"
-      "Memory=32\n"
-      "Sirka=1000000\n"  // 100 mm = 3.94 inch: used as 4.0
-      "vyska=-5\n"
-      "Color_Panel=$FF\n"
-      "Distance=abc\n"  // not a number: the default
-      "Left=1500\n"
-      "Right=99999999999\n"  // beyond 32 bits: the default
-      "Top= 250 \n"
-      "NameM1=" +
-      std::string(70, 'n') +
-      "\n"
-      "PathM1=" +
-      std::string(80, 'p') +
-      "\n"
-      "[LAYERS]\n"
-      "name2=" +
-      std::string(100, 'L') +
-      "\n"
-      "Color5=255\n"
-      "Color2=\n");
-  EXPECT_EQ(s.UnitText, "mm");
-  EXPECT_EQ(s.UnitCode, 0);
-  EXPECT_EQ(s.MemoryMegabytes, 32);
+      "[setup]\nJEDNOTKA = mm\nMemory=32\nSirka=1000000\nvyska=-5\nColor_Panel=$FF\n"
+      "Distance=abc\nLeft=1500\nRight=99999999999\nTop= 250 \nNameM1=" +
+      std::string(70, 'n') + "\nPathM1=" + std::string(80, 'p') +
+      "\n[LAYERS]\nname2=" + std::string(100, 'L') + "\nColor5=255\nColor2=\n");
+  EXPECT_EQ(std::tuple(s.UnitText, s.UnitCode, s.MemoryMegabytes), std::tuple("mm", 0, 32));
   EXPECT_TRUE(s.memoryWarningNeeded());
-  EXPECT_EQ(s.PlotWidth, 4.0);
-  EXPECT_EQ(s.PlotHeight, 4.0);
+  EXPECT_EQ(std::tuple(s.PlotWidth, s.PlotHeight), std::tuple(4.0, 4.0));
   EXPECT_EQ(s.PanelColor, 0xFFu);
-  EXPECT_EQ(s.Tech.Distance_mm, 6.35);
-  EXPECT_EQ(s.Tech.Left_mm, 1.5);
-  EXPECT_EQ(s.Tech.Right_mm, 0.0);
-  EXPECT_EQ(s.Tech.Top_mm, 0.25);
+  EXPECT_EQ(s.Tech, (TechArea{6.35, 1.5, 0, 0.25, 0}));
   EXPECT_EQ(s.Marks[0].Name, std::string(64, 'n'));
   EXPECT_EQ(s.Marks[0].Path, std::string(80, 'p'));   // mark paths are kept whole
   EXPECT_EQ(s.LayerNames[1], std::string(100, 'L'));  // layer names are kept whole
@@ -100,14 +73,16 @@ TEST(SettingsFileTest, ValueRules) {
               std::string::npos)
         << m.ReadNotes[0];
   }
-}
-
-TEST(SettingsFileTest, UnitTextIsKeptToTenCharactersAndOnlyInchIsCodeOne) {
+  // The unit text is kept to ten characters; only "Inch" is code 1.
   EXPECT_EQ(fromText("[Setup]\nJednotka=inch\n").UnitCode, 0);
   EXPECT_EQ(fromText("[Setup]\nJednotka=Inch\n").UnitCode, 1);
   EXPECT_EQ(fromText("[Setup]\nJednotka=Centimetres\n").UnitText, "Centimetre");
   // The absent-key marker itself reads as "Inch".
   EXPECT_EQ(fromText("[Setup]\nJednotka=Neni\n").UnitText, "Inch");
+  // Plot area sides at or below four inches become four.
+  EXPECT_EQ(fromText("[Setup]\nSirka=0\n").PlotWidth, 4.0);
+  EXPECT_EQ(fromText("[Setup]\nSirka=1016000\n").PlotWidth, 4.0);  // exactly 4.0 inch
+  EXPECT_DOUBLE_EQ(fromText("[Setup]\nSirka=1016001\n").PlotWidth, 1016001 / 10000.0 / 25.4);
 }
 
 TEST(SettingsFileTest, UnitDialogReadsTheUnitAfreshWithItsOwnDefault) {
@@ -120,22 +95,11 @@ TEST(SettingsFileTest, UnitDialogReadsTheUnitAfreshWithItsOwnDefault) {
   EXPECT_EQ(readUnitSetting(file), "Centimetre");
 }
 
-TEST(SettingsFileTest, PlotAreaSidesAtOrBelowFourInchesBecomeFour) {
-  EXPECT_EQ(fromText("[Setup]\nSirka=0\n").PlotWidth, 4.0);
-  EXPECT_EQ(fromText("[Setup]\nSirka=1016000\n").PlotWidth, 4.0);  // exactly 4.0 inch
-  EXPECT_DOUBLE_EQ(fromText("[Setup]\nSirka=1016001\n").PlotWidth, 1016001 / 10000.0 / 25.4);
-}
-
 TEST(SettingsFileTest, EachDialogWritesItsKeysAndKeepsTheRest) {
   auto file = test::tempDir() / "GerbPrj.ini";
   test::writeFile(file,
-                  "; written by hand\r\n"
-                  "[setup]\r\n"
-                  "memory=16\r\n"
-                  "Custom=keep me\r\n"
-                  "\r\n"
-                  "[Other]\r\n"
-                  "x=1\r\n");
+                  "; written by hand\r\n[setup]\r\nmemory=16\r\nCustom=keep me\r\n\r\n"
+                  "[Other]\r\nx=1\r\n");
   writeMemorySetting(file, 128);
   writePlotAreaSettings(file, 13.3858267716535, 4.0);
   writeTechAreaSettings(file, {0.25 * 25.4, 1.0005, 0, 2, 3});
@@ -190,13 +154,7 @@ class ScopedEnv {
     set(value);
   }
   ~ScopedEnv() { set(old_ ? old_->c_str() : nullptr); }
-  void set(const char* value) {
-    if (value) {
-      ::setenv(name_, value, 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
+  void set(const char* value) { value ? ::setenv(name_, value, 1) : ::unsetenv(name_); }
 
  private:
   const char* name_;

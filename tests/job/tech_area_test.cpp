@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace drumplot {
 namespace {
 
@@ -23,13 +25,9 @@ TEST(TechAreaTest, ExtentsCoverOnlyBoardsWithAFileOnAnOutputLayer) {
   OutputLayers layers{};
   layers[0] = layers[1] = true;
   JobExtents e = outputExtents(boards, layers);
-  EXPECT_EQ(e.MinX, 0.5);
-  EXPECT_EQ(e.MinY, 2.0);
-  EXPECT_EQ(e.MaxX, 4.0);
-  EXPECT_EQ(e.MaxY, 5.0);
+  EXPECT_EQ(std::tuple(e.MinX, e.MinY, e.MaxX, e.MaxY), std::tuple(0.5, 2.0, 4.0, 5.0));
   JobExtents none = outputExtents(boards, OutputLayers{});
-  EXPECT_EQ(none.MinX, 5000.0);
-  EXPECT_EQ(none.MaxY, -5000.0);
+  EXPECT_EQ(std::tuple(none.MinX, none.MaxY), std::tuple(5000.0, -5000.0));
 }
 
 TEST(TechAreaTest, FrameStripsAndShift) {
@@ -41,17 +39,12 @@ TEST(TechAreaTest, FrameStripsAndShift) {
   EXPECT_EQ(f.Strips[1], (InchRect{1, 2, 15.5, 6}));    // top: to maxX + L + R + 2D, minY + T
   EXPECT_EQ(f.Strips[2], (InchRect{15, 2, 15.5, 36}));  // right: from maxX + L + 2D
   EXPECT_EQ(f.Strips[3], (InchRect{1, 28, 15.5, 36}));  // bottom: from maxY + T + 2D
-  EXPECT_EQ(f.ShiftX, 3.0);
-  EXPECT_EQ(f.ShiftY, 5.0);
-  EXPECT_EQ(f.GrowX, 4.5);
-  EXPECT_EQ(f.GrowY, 14.0);
+  EXPECT_EQ(std::tuple(f.ShiftX, f.ShiftY, f.GrowX, f.GrowY), std::tuple(3.0, 5.0, 4.5, 14.0));
   // The boards, shifted, sit D inside the strips: the first board's corner
   // (minX + D + L) is D right of the left strip's edge.
   EXPECT_EQ(e.MinX + f.ShiftX - f.Strips[0].Right, 1.0);
   EXPECT_EQ(f.Strips[2].Left - (e.MaxX + f.ShiftX), 1.0);
-}
-
-TEST(TechAreaTest, DefaultDistanceShowsAsAQuarterInch) {
+  // The default distance shows as a quarter inch.
   EXPECT_DOUBLE_EQ(techAreaToDisplay(6.35, "Inch"), 0.25);
   EXPECT_EQ(techAreaToDisplay(6.35, "mm"), 6.35);
   EXPECT_DOUBLE_EQ(techAreaFromDisplay(0.25, "Inch"), 6.35);

@@ -54,9 +54,7 @@ Job hatchJob() {
   return job;
 }
 
-Job demoJob() {
-  return test::demoJob();
-}
+using test::demoJob;
 
 // The TIFF against the plotter file
 // ============================================================================
@@ -221,7 +219,7 @@ TEST(SplitLayersTest, EachFilmIsItsLayersExportAndNoneIsWrittenUnlessAll) {
   EXPECT_EQ(layerFilmName("panel", 12, ""), "panel-12");
 
   const fs::path dir = test::tempDir();
-  Job job = test::demoJob();
+  Job job = demoJob();
   job.Settings.LayerNames[0] = "Top";
   FilmSettings s = filmSettings(dir / "demo.fpf", FilmFormat::Fpf, 1016);
   s.layers = {};

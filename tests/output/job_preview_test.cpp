@@ -154,17 +154,15 @@ TEST(JobPrintTest, TheJobInBlackAtThePagesResolution) {
   EXPECT_TRUE(print.image.isBackground(60, 452 - 60));  // not turned
 }
 
-TEST(JobPreviewTest, NothingToDrawIsAnError) {
+TEST(JobPreviewTest, NothingToDrawIsAnErrorAndCancellingStops) {
   Job job = twoLayerJob();
   JobPreviewSettings settings;
   settings.layers.fill(false);
   settings.layers[5] = true;
   EXPECT_THROW(renderJobPreview(job, settings, 806, 606), FormatError);
   EXPECT_THROW(renderJobPrint(job, settings, PrinterPage{2000, 2000, 300.0, 300.0}), FormatError);
-}
 
-TEST(JobPreviewTest, CancellingStopsBeforeTheNextLayer) {
-  Job job = twoLayerJob();
+  // Cancelling stops before the next layer.
   Progress progress;
   int layersStarted = 0;
   OutputProgress report{&progress, [&](const std::string&) {

@@ -197,18 +197,13 @@ TEST(PlotterExportTest, ThumbnailPreviewAndOverviewBlocks) {
   EXPECT_EQ(overview.exposedCount(), 2u);
 }
 
-TEST(PlotterExportTest, RefusalsWriteNothingAndKeepTheOldFile) {
+TEST(PlotterExportTest, RefusalsCancelAndFailureKeepTheOldFile) {
   const fs::path dir = test::tempDir();
   const fs::path file = dir / "old.fpf";
   test::writeFile(file, "old contents");
   Job job = twoPadJob();
   auto refused = [&](PlotterExportSettings s, const std::string& expected) {
-    try {
-      exportPlotterFile(job, s);
-      ADD_FAILURE() << "not refused: " << expected;
-    } catch (const FormatError& e) {
-      EXPECT_NE(std::string(e.what()).find(expected), std::string::npos) << e.what();
-    }
+    test::expectError<FormatError>([&] { exportPlotterFile(job, s); }, expected);
     EXPECT_EQ(test::readFile(file), "old contents");
     EXPECT_TRUE(strayFiles(dir, file).empty());
   };
@@ -223,34 +218,24 @@ TEST(PlotterExportTest, RefusalsWriteNothingAndKeepTheOldFile) {
   refused(settingsFor(file, 99), "100 to");
   job.Boards[0].PosX = 300.0;  // 19.5 million pixels a row at 65024 dpi
   refused(settingsFor(file, 65024), "at most 16777215 pixels");
-}
 
-TEST(PlotterExportTest, CancelAndFailureKeepTheOldFile) {
-  const fs::path dir = test::tempDir();
-  const fs::path file = dir / "old.fpf";
-  test::writeFile(file, "old contents");
+  // A layer file that went missing ends the export.
+  Job missing = twoPadJob();
+  missing.Boards.push_back(missing.Boards[0]);
+  missing.Boards[1].LayerGerber[0] = (dir / "gone.gbr").string();
   for (bool reference : {false, true}) {
-    PlotterExportSettings s = settingsFor(file, 1000);
-    s.budgetBytes = 96 * 128 + 1;
-    s.reference = reference;
+    PlotterExportSettings t = settingsFor(file, 1000);
+    t.reference = reference;
+    EXPECT_THROW(exportPlotterFile(missing, t), IoError);
+    EXPECT_EQ(test::readFile(file), "old contents");
+    EXPECT_TRUE(strayFiles(dir, file).empty());
+    t.budgetBytes = 96 * 128 + 1;
     ExportProgress progress;
     progress.onChange = [&progress](const ExportProgress& p) {
       if (p.phase == ExportProgress::Phase::Drawing) progress.cancelled = true;
     };
-    s.progress = &progress;
-    PlotterExportSummary r = exportPlotterFile(twoPadJob(), s);
-    EXPECT_TRUE(r.cancelled);
-    EXPECT_EQ(test::readFile(file), "old contents");
-    EXPECT_TRUE(strayFiles(dir, file).empty());
-  }
-  // A layer file that went missing ends the export.
-  Job job = twoPadJob();
-  job.Boards.push_back(job.Boards[0]);
-  job.Boards[1].LayerGerber[0] = (dir / "gone.gbr").string();
-  for (bool reference : {false, true}) {
-    PlotterExportSettings s = settingsFor(file, 1000);
-    s.reference = reference;
-    EXPECT_THROW(exportPlotterFile(job, s), IoError);
+    t.progress = &progress;
+    EXPECT_TRUE(exportPlotterFile(twoPadJob(), t).cancelled);
     EXPECT_EQ(test::readFile(file), "old contents");
     EXPECT_TRUE(strayFiles(dir, file).empty());
   }
@@ -298,12 +283,8 @@ Job repeatedFlashesJob() {
   return job;
 }
 
-Job corpusPanel() {
-  return test::corpusPanelJob();
-}
-Job demoJob() {
-  return test::demoJob();
-}
+using test::corpusPanelJob;
+using test::demoJob;
 
 constexpr uint64_t MB = 1 << 20;
 
@@ -329,7 +310,7 @@ TEST_P(FastWayTest, GivesTheLiteralWaysBytes) {
   PlotterExportSummary fast = exportPlotterFile(job, s);
   EXPECT_GE(fast.plan.bands.bandCount, 2);
   // A small budget for a large job records the layers group of pieces by group.
-  if ((c.job == corpusPanel || c.job == repeatedFlashesJob) && c.budgetBytes <= 2 * MB) {
+  if ((c.job == corpusPanelJob || c.job == repeatedFlashesJob) && c.budgetBytes <= 2 * MB) {
     EXPECT_GT(fast.raster.groups, 1);
   }
   s.file = dir / "literal.fpf";
@@ -346,19 +327,19 @@ TEST_P(FastWayTest, GivesTheLiteralWaysBytes) {
 INSTANTIATE_TEST_SUITE_P(
     Jobs, FastWayTest,
     testing::Values(
-        WayCase{"DemoAt1016", demoJob, 1016, false, false, 1 * MB, 2, false, false},
-        WayCase{"DemoAt1016MirrorTech", demoJob, 1016, true, true, 1 * MB, 3, false, false},
-        WayCase{"DemoAt4064Extras", demoJob, 4064, false, true, 8 * MB, 2, true, false},
-        WayCase{"DemoAt4064Mirror", demoJob, 4064, true, false, 4 * MB, 1, false, false},
-        WayCase{"FarReachingPad", farReachingPadJob, 300, false, true, 4096 + 1, 2, false, false},
-        WayCase{"FarReachingPadMirror", farReachingPadJob, 300, true, false, 4096 + 1, 2, true,
-                false},
-        WayCase{"RepeatedFlashes", repeatedFlashesJob, 1016, false, false, 1 * MB, 2, true, false},
-        WayCase{"CorpusPanelAt1016", corpusPanel, 1016, false, false, 2 * MB, 2, false, false},
-        WayCase{"CorpusPanelAt1016Mirror", corpusPanel, 1016, true, true, 2 * MB, 2, true, false},
-        WayCase{"CorpusPanelAt4064Tech", corpusPanel, 4064, false, true, 32 * MB, 2, false, true},
-        WayCase{"CorpusPanelAt4064Mirror", corpusPanel, 4064, true, false, 64 * MB, 2, false,
-                true}),
+        // clang-format off
+        WayCase{"DemoAt1016",              demoJob,            1016,  false, false, 1 * MB,   2, false, false},
+        WayCase{"DemoAt1016MirrorTech",    demoJob,            1016,  true,  true,  1 * MB,   3, false, false},
+        WayCase{"DemoAt4064Extras",        demoJob,            4064,  false, true,  8 * MB,   2, true,  false},
+        WayCase{"DemoAt4064Mirror",        demoJob,            4064,  true,  false, 4 * MB,   1, false, false},
+        WayCase{"FarReachingPad",          farReachingPadJob,  300,   false, true,  4096 + 1, 2, false, false},
+        WayCase{"FarReachingPadMirror",    farReachingPadJob,  300,   true,  false, 4096 + 1, 2, true,  false},
+        WayCase{"RepeatedFlashes",         repeatedFlashesJob, 1016,  false, false, 1 * MB,   2, true,  false},
+        WayCase{"CorpusPanelAt1016",       corpusPanelJob,     1016,  false, false, 2 * MB,   2, false, false},
+        WayCase{"CorpusPanelAt1016Mirror", corpusPanelJob,     1016,  true,  true,  2 * MB,   2, true,  false},
+        WayCase{"CorpusPanelAt4064Tech",   corpusPanelJob,     4064,  false, true,  32 * MB,  2, false, true},
+        WayCase{"CorpusPanelAt4064Mirror", corpusPanelJob,     4064,  true,  false, 64 * MB,  2, false, true}),
+    // clang-format on
     [](const testing::TestParamInfo<WayCase>& info) { return info.param.name; });
 
 }  // namespace

@@ -2,7 +2,6 @@
 // Import board (menu and drop) and the check before plotting (Check job and
 // the export), driven through the window.
 #include <QLabel>
-#include <QMenuBar>
 #include <QMimeData>
 #include <QTableWidget>
 #include <QUrl>
@@ -121,9 +120,7 @@ TEST_F(OutputWindowTest, CheckMarksBoardsAndTheExportAsksBeforeItStarts) {
       whenShown<CheckDialog>([goOn](CheckDialog& check) {
         EXPECT_EQ(check.windowTitle(), "Check before the export");
         if (goOn) {
-          whenShown<PreviewWindow>([](PreviewWindow& preview) {
-            preview.findChild<QMenuBar*>()->actions().at(0)->trigger();  // "&Exit"
-          });
+          whenShown<PreviewWindow>([](PreviewWindow& preview) { exitByMenu(&preview); });
         }
         (goOn ? check.goOnButton() : check.stopButton())->click();
       });

@@ -102,7 +102,7 @@ TEST(DialogTest, TextViewerShowsAFileReadOnlyInAFixedPitchFont) {
   EXPECT_EQ(viewer.shownText(), "G04 first*\nX100Y200D01*\n");
 }
 
-TEST(BackgroundWorkTest, TheWindowKeepsServingTimersWhileWorkRuns) {
+TEST(BackgroundWorkTest, TheWindowKeepsServingTimersAndFailuresArriveOnItsThread) {
   int ticks = 0;
   QTimer timer;
   QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
@@ -116,9 +116,6 @@ TEST(BackgroundWorkTest, TheWindowKeepsServingTimersWhileWorkRuns) {
   EXPECT_EQ(result, 42);
   EXPECT_NE(workerThread, std::this_thread::get_id());
   EXPECT_GE(ticks, 5);
-}
-
-TEST(BackgroundWorkTest, FailuresArriveOnTheWindowThread) {
   EXPECT_THROW(runInBackground([]() -> int { throw IoError("top.gbr: cannot open"); }), IoError);
 }
 

@@ -2,7 +2,6 @@
 // Panelize drill driven through its dialogs, compared with drumplot-cli drill.
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenuBar>
 
 #include "drill/drill_panel.h"
 #include "output_fixture.h"
@@ -52,7 +51,7 @@ TEST_F(OutputWindowTest, DrillPanelizationThroughTheDialogsWritesWhatTheCliWrite
 
     whenShown<PreviewWindow>([&](PreviewWindow& preview) {
       overviewShown = !preview.shownImage().isNull();
-      preview.findChild<QMenuBar*>()->actions().at(0)->trigger();
+      exitByMenu(&preview);
     });
     button(&dialog, "&Ok")->click();
   });

@@ -8,7 +8,6 @@
 #include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenuBar>
 #include <QSpinBox>
 
 #include "output/job_bitmap.h"
@@ -133,7 +132,7 @@ TEST_F(OutputWindowTest, ExportThroughTheDialogWritesWhatTheCliWrites) {
       EXPECT_EQ(preview.windowTitle(), "Preview exported data");
       EXPECT_TRUE(preview.isMaximized());
       overview = preview.shownImage();
-      preview.findChild<QMenuBar*>()->actions().at(0)->trigger();  // "&Exit"
+      exitByMenu(&preview);
     });
     button(&dialog, "OK")->click();
   });
@@ -143,28 +142,11 @@ TEST_F(OutputWindowTest, ExportThroughTheDialogWritesWhatTheCliWrites) {
   EXPECT_EQ(status(JobStatusBar::ProgressPanel), "");
 
   std::filesystem::path fromCli = dir_ / "cli.tif";
-  runCli({"export",
-          qstr(jobFile),
-          "-o",
-          qstr(fromCli),
-          "--settings",
-          qstr(settings_),
-          "--layers",
-          "1,3",
-          "--dpi",
-          "1016",
-          "--line-width",
-          "1.5",
-          "--horizontal-line",
-          "0.5",
-          "--holes",
-          "12",
-          "--no-hole",
-          "11,12",
-          "--notes",
-          "panel 7",
-          "--mirror",
-          "--negative"});
+  // clang-format off
+  runCli({"export", qstr(jobFile), "-o", qstr(fromCli), "--settings", qstr(settings_),
+          "--layers", "1,3", "--dpi", "1016", "--line-width", "1.5", "--horizontal-line", "0.5",
+          "--holes", "12", "--no-hole", "11,12", "--notes", "panel 7", "--mirror", "--negative"});
+  // clang-format on
   std::string windowBytes = readFile(exported);
   ASSERT_GT(windowBytes.size(), 1000u);
   EXPECT_TRUE(windowBytes == readFile(fromCli)) << "the films differ";
@@ -267,7 +249,7 @@ TEST_F(OutputWindowTest, PreviewIsTurnedUpsideDownUnlessMirrored) {
       checkBox(&dialog, "Mirror horizontal")->setChecked(mirror);
       whenShown<PreviewWindow>([&](PreviewWindow& window) {
         shown = window.shownImage();
-        window.findChild<QMenuBar*>()->actions().at(0)->trigger();
+        exitByMenu(&window);
       });
       button(&dialog, "OK")->click();
     });

@@ -6,7 +6,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
-#include <QMenuBar>
 #include <QRadioButton>
 #include <QSpinBox>
 
@@ -27,10 +26,6 @@ namespace {
 
 const QColor kRed(255, 0, 0);
 const QColor kGreen(0, 128, 0);
-
-QString qstr(const std::filesystem::path& path) {
-  return QString::fromStdString(path.string());
-}
 
 // Start-up
 // ============================================================================
@@ -75,12 +70,15 @@ TEST_F(WindowTest, FirstStartWithoutSettingsUsesDefaultsAndLaysOutTheScreen) {
             "Import");
 }
 
-TEST_F(WindowTest, LowMemorySettingWarnsOnceAtStartUp) {
-  start("[Setup]\nJednotka=mm\nmemory=32\n");
+// A name beginning with a space is no mark.
+TEST_F(WindowTest, LowMemoryWarnsOnceAtStartUpAndABlankMarkTableHasNoMark) {
+  start("[Setup]\nJednotka=mm\nmemory=32\nNameM1=\" Target\"\n");
   QApplication::processEvents();
-  EXPECT_EQ(
-      prompts_.messages,
-      QStringList{"Please set memory usage for rasterizing (Preference->MemorySettings) in menu"});
+  const QString lowMemory =
+      "Please set memory usage for rasterizing (Preference->MemorySettings) in menu";
+  EXPECT_EQ(prompts_.messages, QStringList{lowMemory});
+  trigger("&Edit", "&Insert mark");
+  EXPECT_EQ(prompts_.messages, (QStringList{lowMemory, "No mark defined"}));
 }
 
 // Menus, shortcuts and hints
@@ -246,9 +244,7 @@ TEST_F(WindowTest, MoveToTakesMillimetresOrInchesAndPlacesLockedBoards) {
 
   whenShown<UnitDialog>([](UnitDialog& dialog) {
     EXPECT_TRUE(dialog.findChild<QRadioButton*>()->isChecked());  // "mm", from the file
-    for (QRadioButton* radio : dialog.findChildren<QRadioButton*>()) {
-      if (radio->text() == "inch") radio->click();
-    }
+    clickRadio(&dialog, "inch");
     button(&dialog, "&Ok")->click();
   });
   trigger("&Preference", "&Units");
@@ -294,8 +290,15 @@ TEST_F(WindowTest, MousePositionOverThePlottingAreaOnly) {
 
 TEST_F(WindowTest, PanelizeOneByOneAddsThreeLockedCopiesInOrderThenDeleteSelectsTheLast) {
   start();
+  trigger("&Tools", "&Panelize board");  // no board selected: a dialog here would wait for ever
   importMaster(demoFile("demo-top.gbr"));
   moveTo(0, "12.7", "12.7");  // 0.5 inch
+  whenShown<PanelizeDialog>([](PanelizeDialog& dialog) {
+    typeInto(dialog.findChild<QSpinBox*>("Repeat X"), "3");
+    button(&dialog, "&Cancel")->click();
+  });
+  trigger("&Tools", "&Panelize board");
+  EXPECT_EQ(job().Boards.size(), 1u);
   whenShown<PanelizeDialog>([](PanelizeDialog& dialog) {
     EXPECT_EQ(dialog.findChild<QLineEdit*>("Distance X")->text(), "5.0");
     EXPECT_EQ(dialog.findChild<QSpinBox*>("Repeat X")->value(), 0);
@@ -339,18 +342,6 @@ TEST_F(WindowTest, PanelizeOneByOneAddsThreeLockedCopiesInOrderThenDeleteSelects
   EXPECT_EQ(boardView(2).Color, kRed);
   EXPECT_EQ(boardView(0).Color, kGreen);
   EXPECT_EQ(window_->view()->plotArea()->boardCount(), 3u);
-}
-
-TEST_F(WindowTest, PanelizeWithoutASelectedBoardShowsNoDialog) {
-  start();
-  trigger("&Tools", "&Panelize board");  // a dialog here would wait for ever
-  importMaster(demoFile("demo-top.gbr"));
-  whenShown<PanelizeDialog>([](PanelizeDialog& dialog) {
-    typeInto(dialog.findChild<QSpinBox*>("Repeat X"), "3");
-    button(&dialog, "&Cancel")->click();
-  });
-  trigger("&Tools", "&Panelize board");
-  EXPECT_EQ(job().Boards.size(), 1u);
 }
 
 // Marks and further layers
@@ -411,12 +402,6 @@ TEST_F(WindowTest, ImportAndAddGerberAskBeforeTakingASizeNoPlotCanMean) {
   prompts_.files.push_back(qstr(huge));
   trigger("&Job", "Import associated Gerber's (active layer)");
   EXPECT_EQ(job().Boards[1].LayerGerber[0], huge.string());
-}
-
-TEST_F(WindowTest, InsertMarkWithAnEmptyTableSaysNoMarkDefined) {
-  start("[Setup]\nJednotka=mm\nNameM1=\" Target\"\n");  // a name beginning with a space
-  trigger("&Edit", "&Insert mark");
-  EXPECT_EQ(prompts_.messages, QStringList{"No mark defined"});
 }
 
 TEST_F(WindowTest, AddGerberNamesTheActiveLayerOfTheSelectedBoard) {

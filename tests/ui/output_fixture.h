@@ -8,7 +8,6 @@
 #include <QCheckBox>
 #include <QPrinter>
 #include <QProcess>
-#include <QRadioButton>
 #include <QtTest/QTest>
 #include <filesystem>
 #include <string>
@@ -58,10 +57,6 @@ class OutputWindowTest : public WindowTest {
     EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
   }
 
-  static QString qstr(const std::filesystem::path& path) {
-    return QString::fromStdString(path.string());
-  }
-
   std::filesystem::path pdf_;
   bool printerAccepts_ = true;
   int printDialogs_ = 0;
@@ -85,17 +80,6 @@ inline QCheckBox* checkBox(QWidget* parent, const QString& text) {
   }
   ADD_FAILURE() << "no check box " << text.toStdString();
   return nullptr;
-}
-
-// Clicks the radio button of `parent` whose text is `text`.
-inline void clickRadio(QWidget* parent, const QString& text) {
-  for (QRadioButton* radio : parent->findChildren<QRadioButton*>()) {
-    if (radio->text() == text) {
-      radio->click();
-      return;
-    }
-  }
-  ADD_FAILURE() << "no radio button " << text.toStdString();
 }
 
 }  // namespace drumplot::test

@@ -5,7 +5,6 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QRadioButton>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QtTest/QTest>
@@ -25,12 +24,6 @@
 namespace drumplot::test {
 namespace {
 
-void chooseRadio(QWidget* dialog, const QString& text) {
-  for (QRadioButton* radio : dialog->findChildren<QRadioButton*>()) {
-    if (radio->text() == text) radio->click();
-  }
-}
-
 TEST_F(WindowTest, UnitChangesCaptionRulersAndStatusAndIsWritten) {
   start();
   PlotAreaPanel* area = window_->view()->plotArea();
@@ -38,7 +31,7 @@ TEST_F(WindowTest, UnitChangesCaptionRulersAndStatusAndIsWritten) {
   EXPECT_DOUBLE_EQ(window_->view()->leftRuler()->unitsPerPixel(), 25.4 / job().ScreenScale);
 
   whenShown<UnitDialog>([](UnitDialog& dialog) {
-    chooseRadio(&dialog, "inch");
+    clickRadio(&dialog, "inch");
     button(&dialog, "&Cancel")->click();
   });
   trigger("&Preference", "&Units");
@@ -46,7 +39,7 @@ TEST_F(WindowTest, UnitChangesCaptionRulersAndStatusAndIsWritten) {
   EXPECT_EQ(readFile(settings_), "[Setup]\nJednotka=mm\n");
 
   whenShown<UnitDialog>([](UnitDialog& dialog) {
-    chooseRadio(&dialog, "inch");
+    clickRadio(&dialog, "inch");
     button(&dialog, "&Ok")->click();
   });
   trigger("&Preference", "&Units");
@@ -88,10 +81,8 @@ TEST_F(WindowTest, PlottingAreaSizeChecksTypedRangesRescalesAndWrites) {
   EXPECT_EQ(window_->view()->plotArea()->caption(), "Plotting area (10.00Inch x  8.00Inch)");
   EXPECT_DOUBLE_EQ(window_->view()->topRuler()->unitsPerPixel(), 1.0 / 96.0);
   EXPECT_EQ(window_->view()->topRuler()->width(), 960 + 24);
-}
 
-TEST_F(WindowTest, PlottingAreaInMillimetresHasItsOwnRanges) {
-  start();
+  start();  // in millimetres the ranges are their own
   whenShown<PlotAreaDialog>([](PlotAreaDialog& dialog) {
     EXPECT_EQ(dialog.findChild<QLineEdit*>("Drum axis")->text(), "370.00");
     typeInto(dialog.findChild<QWidget*>("Drum axis"), "600");  // the axis allows 520
@@ -177,9 +168,9 @@ TEST_F(WindowTest, DataFormatFromTheMenuOrADoubleClickOnTheStatusBar) {
     EXPECT_TRUE(dialog.findChild<QSpinBox*>("Integer")->value() == 2);
     typeInto(dialog.findChild<QSpinBox*>("Integer"), "3");
     typeInto(dialog.findChild<QSpinBox*>("Decimal"), "4");
-    chooseRadio(&dialog, "Incremental");
-    chooseRadio(&dialog, "None");
-    chooseRadio(&dialog, "Metric");
+    clickRadio(&dialog, "Incremental");
+    clickRadio(&dialog, "None");
+    clickRadio(&dialog, "Metric");
     button(&dialog, "OK")->click();
   });
   QTest::mouseDClick(window_->statusPanels()->panelLabel(JobStatusBar::FormatPanel),

@@ -2,7 +2,6 @@
 // The screenshot of the main window that scripts/screenshot.sh takes under
 // Xvfb: a panelized job opened, its first board selected. Without the
 // script's environment the test is skipped.
-#include <QMenuBar>
 #include <QPixmap>
 #include <QScreen>
 #include <QtTest/QTest>

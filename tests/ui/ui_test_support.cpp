@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
+#include <QRadioButton>
 #include <QToolBar>
 #include <QtTest/QTest>
 
@@ -63,6 +64,20 @@ void sendMouse(QWidget* widget, QEvent::Type type, QPoint position, Qt::MouseBut
   QMouseEvent event(type, QPointF(position), QPointF(widget->mapToGlobal(position)), button,
                     buttons, modifiers);
   QApplication::sendEvent(widget, &event);
+}
+
+void clickRadio(QWidget* parent, const QString& text) {
+  for (QRadioButton* radio : parent->findChildren<QRadioButton*>()) {
+    if (radio->text() == text) {
+      radio->click();
+      return;
+    }
+  }
+  ADD_FAILURE() << "no radio button " << text.toStdString();
+}
+
+void exitByMenu(QWidget* window) {
+  window->findChild<QMenuBar*>()->actions().at(0)->trigger();
 }
 
 std::filesystem::path demoFile(const char* name) {

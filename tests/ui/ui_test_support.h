@@ -112,6 +112,15 @@ QAction* popupAction(MainWindow& window, const QString& item);
 void sendMouse(QWidget* widget, QEvent::Type type, QPoint position, Qt::MouseButton button,
                Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 
+// Clicks the radio button of `parent` whose text is `text`.
+void clickRadio(QWidget* parent, const QString& text);
+// Leaves a window by the first item of its menu bar ("&Exit").
+void exitByMenu(QWidget* window);
+
+inline QString qstr(const std::filesystem::path& path) {
+  return QString::fromStdString(path.string());
+}
+
 // The shipped demo board's files.
 std::filesystem::path demoFile(const char* name);
 
