@@ -285,6 +285,10 @@ void LoadApertureFile(GerberReader& reader, const std::string& fileName) {
 
 std::function<void(ApertureTable&)> apertureFileLoader(std::string fileName) {
   return [fileName = std::move(fileName)](ApertureTable& apertures) {
+    std::error_code ec;
+    if (!fileName.empty() && !std::filesystem::exists(fileName, ec)) {
+      throw IoError(fileName + ": the layer's aperture file cannot be opened");
+    }
     LoadApertureFile(apertures, fileName);
   };
 }

@@ -48,7 +48,9 @@ void LoadApertureFile(ApertureTable& apertures, const std::string& fileName);
 void LoadApertureFile(GerberReader& reader, const std::string& fileName);
 
 // The aperture-file step of a layer drawing (LayerRenderer::readApertures)
-// for a layer whose aperture file is `fileName` (empty: none).
+// for a layer whose aperture file is `fileName` (empty: none). A drawing
+// without the file it names would be silently wrong: a named file that does
+// not exist throws IoError.
 std::function<void(ApertureTable&)> apertureFileLoader(std::string fileName);
 
 // The aperture file of the working table: rows of D codes 10 to 999 that are

@@ -27,6 +27,13 @@ const char* toString(LoadStatus status) {
   return "unknown";
 }
 
+void throwIfUnreadable(LoadStatus status, const std::string& fileName) {
+  if (status == LoadStatus::CannotOpen || status == LoadStatus::NameTooShort) {
+    throw IoError(fileName + ": " + toString(status));
+  }
+  if (status == LoadStatus::NotGerber) throw FormatError(fileName + ": " + toString(status));
+}
+
 GerberReader::GerberReader(DataFormat preset, StatementLimits limits)
     : Format(preset),
       UnitScale(preset.unitScale()),
@@ -113,11 +120,7 @@ LoadStatus GerberReader::load() {
 }
 
 void GerberReader::prepare() {
-  LoadStatus status = load();
-  if (status == LoadStatus::CannotOpen || status == LoadStatus::NameTooShort) {
-    throw IoError(FileName + ": " + toString(status));
-  }
-  if (status == LoadStatus::NotGerber) throw FormatError(FileName + ": " + toString(status));
+  throwIfUnreadable(load(), FileName);
   computeExtents();
   parseDefinitions();
 }

@@ -26,6 +26,11 @@ enum class LoadStatus {
 
 const char* toString(LoadStatus status);
 
+// Throws IoError naming the file when it is missing or cannot be read, and
+// FormatError when it holds binary data; any other status passes (a tiny
+// file reads as no statements).
+void throwIfUnreadable(LoadStatus status, const std::string& fileName);
+
 // True when `bytes` hold binary data rather than text: control bytes other
 // than tab, line ends and a trailing end-of-file mark, or bytes that are not
 // UTF-8 text.

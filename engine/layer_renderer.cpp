@@ -24,12 +24,7 @@ void LayerRenderer::setFileName(std::string_view fileName) {
 
 void LayerRenderer::loadAndPrescan() {
   advance(Step::Named, Step::Loaded, "loadAndPrescan");
-  LoadStatus status = reader_.load();
-  if (status == LoadStatus::CannotOpen || status == LoadStatus::NameTooShort) {
-    throw IoError(reader_.FileName + ": " + toString(status));
-  }
-  if (status == LoadStatus::NotGerber)
-    throw FormatError(reader_.FileName + ": " + toString(status));
+  throwIfUnreadable(reader_.load(), reader_.FileName);
   reader_.computeExtents();
 }
 
@@ -62,6 +57,18 @@ ShapeRasterizer& LayerRenderer::shapes(double pixelsPerInch) {
   rasterizers_.emplace_back(
       pixelsPerInch, std::make_unique<ShapeRasterizer>(reader_.Apertures, pixelsPerInch, stamps_));
   return *rasterizers_.back().second;
+}
+
+std::unique_ptr<LayerRenderer> openLayer(const LayerOpening& layer) {
+  auto renderer = std::make_unique<LayerRenderer>(layer.format);
+  renderer->setFileName(layer.gerberFile);
+  renderer->loadAndPrescan();
+  if (layer.afterPrescan) layer.afterPrescan(renderer->reader());
+  if (layer.dataMinX) renderer->reader().MinX = *layer.dataMinX;
+  if (layer.dataMinY) renderer->reader().MinY = *layer.dataMinY;
+  renderer->readApertures(layer.apertureFile);
+  renderer->makeStamps(layer.stamps);
+  return renderer;
 }
 
 }  // namespace drumplot

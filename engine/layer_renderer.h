@@ -5,6 +5,8 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -63,5 +65,27 @@ class LayerRenderer {
   std::unique_ptr<StampCache> ownStamps_;
   std::vector<std::pair<double, std::unique_ptr<ShapeRasterizer>>> rasterizers_;
 };
+
+// What opening a layer for drawing needs: its file, the format to read it
+// in, where its data origin lies, and its aperture file.
+struct LayerOpening {
+  LayerOpening(std::string file, const DataFormat& dataFormat)
+      : gerberFile(std::move(file)), format(dataFormat) {}
+
+  std::string gerberFile;
+  DataFormat format;
+  // A board's layers line up on the board's master data origin, which then
+  // replaces the file's own lower-left corner (MinX, MinY).
+  std::optional<double> dataMinX, dataMinY;
+  LayerRenderer::ApertureFileLoader apertureFile;  // empty: none
+  // Looks at the pre-scanned file before anything is defined: a size or
+  // alignment check may throw there, before the stamps cost anything.
+  std::function<void(const GerberReader&)> afterPrescan;
+  StampCache* stamps = nullptr;  // as LayerRenderer::makeStamps
+};
+
+// The one way every output opens a layer: steps 3 to 6 in order, the layer
+// ready to draw. Throws as the steps do, naming the file.
+std::unique_ptr<LayerRenderer> openLayer(const LayerOpening& layer);
 
 }  // namespace drumplot

@@ -9,9 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "apertures/aperture_file.h"
 #include "engine/band_geometry.h"
 #include "engine/canvas.h"
 #include "engine/data_format.h"
+#include "engine/layer_renderer.h"
 #include "job/job.h"
 #include "job/tech_area.h"
 
@@ -61,6 +63,18 @@ struct BoardLayer {
   double y = 0.0;     // position plus the tech-area shift
   size_t source = 0;  // its file among the scene's sources
 };
+
+// How every output opens a board layer's file (a BoardLayer, or a
+// LayerSource that several of them draw): in the board's format, its origin
+// the board's master data origin, with the layer's aperture file.
+template <typename Layer>
+LayerOpening boardLayerOpening(const Layer& d) {
+  LayerOpening opening(d.gerberFile, d.format);
+  opening.dataMinX = d.dataMinX;
+  opening.dataMinY = d.dataMinY;
+  opening.apertureFile = apertureFileLoader(d.apertureFile);
+  return opening;
+}
 
 // Layers 1..18 that are chosen, and on each the boards in job order that
 // name a Gerber file there; every board moved by (shiftX, shiftY) inches.

@@ -44,17 +44,9 @@ bool drawBoardLayers(const RasterScene& scene, Canvas& canvas, double pixelsPerI
   for (const BoardLayer& d : scene.boardLayers) {
     if (cancelled()) return false;
     if (report.layerStarted) report.layerStarted(d.gerberFile);
-    // As every output reads a board layer: the file in the board's format,
-    // its origin the board's master data origin, then its apertures.
-    LayerRenderer renderer(d.format);
-    renderer.setFileName(d.gerberFile);
-    renderer.loadAndPrescan();
-    renderer.reader().MinX = d.dataMinX;
-    renderer.reader().MinY = d.dataMinY;
-    renderer.readApertures(apertureFileLoader(d.apertureFile));
-    renderer.makeStamps();
+    std::unique_ptr<LayerRenderer> renderer = openLayer(boardLayerOpening(d));
     LayerPlacement placement{d.x, d.y, pixelsPerInch, colourOf(d.layer), std::nullopt};
-    interpretLayer(renderer.reader(), renderer.shapes(pixelsPerInch), canvas, placement,
+    interpretLayer(renderer->reader(), renderer->shapes(pixelsPerInch), canvas, placement,
                    scene.interpreter, report.progress);
   }
   return !cancelled();

@@ -42,13 +42,9 @@ namespace {
 // statement texts go once the definitions are read: the drawing needs only
 // the decoded operations.
 std::unique_ptr<LayerRenderer> openSource(const LayerSource& source, StampCache* stamps) {
-  auto renderer = std::make_unique<LayerRenderer>(source.format);
-  renderer->setFileName(source.gerberFile);
-  renderer->loadAndPrescan();
-  renderer->reader().MinX = source.dataMinX;
-  renderer->reader().MinY = source.dataMinY;
-  renderer->readApertures(apertureFileLoader(source.apertureFile));
-  renderer->makeStamps(stamps);
+  LayerOpening opening = boardLayerOpening(source);
+  opening.stamps = stamps;
+  std::unique_ptr<LayerRenderer> renderer = openLayer(opening);
   renderer->reader().Statements = StatementList();
   return renderer;
 }

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <thread>
@@ -460,19 +459,13 @@ PreflightReport checkJob(const Job& job, const PreflightSettings& settings) {
       continue;
     }
     try {
-      LayerRenderer renderer(d.format);
-      renderer.setFileName(d.gerberFile);
-      renderer.loadAndPrescan();
-      GerberReader& reader = renderer.reader();
-      check.alignment(reader, job.Boards[d.board]);
-      reader.MinX = d.dataMinX;
-      reader.MinY = d.dataMinY;
-      if (!d.apertureFile.empty() && !std::ifstream(d.apertureFile)) {
-        throw IoError(d.apertureFile + ": the layer's aperture file cannot be opened");
-      }
-      renderer.readApertures(apertureFileLoader(d.apertureFile));
-      renderer.makeStamps();
-      ShapeRasterizer& shapes = renderer.shapes(ex.dpi);
+      LayerOpening opening = boardLayerOpening(d);
+      opening.afterPrescan = [&](const GerberReader& r) {
+        check.alignment(r, job.Boards[d.board]);
+      };
+      std::unique_ptr<LayerRenderer> renderer = openLayer(opening);
+      GerberReader& reader = renderer->reader();
+      ShapeRasterizer& shapes = renderer->shapes(ex.dpi);
       UseCounter counter(reader.Program, shapes);
       counter.walk(reader.Program.ops);
       for (const auto& [dCode, ops] : reader.Program.blocks) counter.walk(ops);
@@ -490,7 +483,7 @@ PreflightReport checkJob(const Job& job, const PreflightSettings& settings) {
       }
       if (plan) {
         Canvas canvas(sample);
-        interpretLayer(reader, renderer.shapes(sampleDpi), canvas,
+        interpretLayer(reader, renderer->shapes(sampleDpi), canvas,
                        {d.x, d.y, sampleDpi, kBlack, std::nullopt}, scene.interpreter);
       }
     } catch (const IoError& e) {

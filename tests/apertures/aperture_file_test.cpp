@@ -161,6 +161,9 @@ TEST(ApertureFileTest, FileReplacesDefinitionsOfTheSameDCodes) {
   LoadApertureFile(reader, "");
   LoadApertureFile(reader, (test::tempDir() / "missing.Env").string());
   EXPECT_EQ(reader.Apertures.definedCodes(), (std::vector<int>{10, 11}));
+  // A drawing without the aperture file its layer names would be wrong.
+  EXPECT_THROW(apertureFileLoader((test::tempDir() / "missing.Env").string())(reader.Apertures),
+               IoError);
 }
 
 TEST(ApertureFileTest, DemoSilkLayerFile) {
