@@ -3,18 +3,31 @@
 #include "apertures/layer_aperture_table.h"
 
 #include "apertures/aperture_file.h"
+#include "engine/errors.h"
 #include "engine/gerber_reader.h"
+#include "engine/layer_renderer.h"
 
 namespace drumplot {
 
 WorkingApertureTable layerApertureTable(const std::string& gerberFile,
-                                        const std::string& apertureFile, const DataFormat& format) {
+                                        const std::string& apertureFile, const DataFormat& format,
+                                        std::string* unread) {
+  auto loadApertureFile = [&](ApertureTable& apertures) {
+    LoadApertureFile(apertures, apertureFile);
+  };
+  if (!gerberFile.empty()) {
+    try {
+      LayerOpening opening(gerberFile, format);
+      opening.apertureFile = loadApertureFile;
+      std::unique_ptr<LayerRenderer> layer = openLayer(opening);
+      return buildApertureTable(layer->reader());
+    } catch (const IoError& e) {
+      if (unread)
+        *unread = std::string(e.what()) + "; the table shows the aperture file's rows alone";
+    }
+  }
   GerberReader reader(format);
-  reader.FileName = gerberFile;
-  reader.load();  // a missing file leaves no statements, as for a drawing
-  reader.computeExtents();
-  reader.parseDefinitions();
-  LoadApertureFile(reader, apertureFile);
+  loadApertureFile(reader.Apertures);
   return buildApertureTable(reader);
 }
 

@@ -11,6 +11,7 @@
 #include "apertures/aperture_converter.h"
 #include "apertures/aperture_file.h"
 #include "apertures/aperture_list_conversion.h"
+#include "apertures/layer_aperture_table.h"
 #include "apertures/working_aperture_table.h"
 #include "cli/command_registry.h"
 #include "engine/gerber_reader.h"
@@ -51,11 +52,12 @@ void runAperturesConvert(const AperturesConvertOptions& options, std::ostream& o
 }
 
 void runAperturesShow(const AperturesShowOptions& options, std::ostream& out) {
-  GerberReader reader(options.preset);
-  reader.FileName = options.gerberFile;
-  reader.prepare();
-  LoadApertureFile(reader, options.apertureFile);
-  WorkingApertureTable table = buildApertureTable(reader);
+  std::string unread;
+  WorkingApertureTable table =
+      layerApertureTable(options.gerberFile, options.apertureFile, options.preset, &unread);
+  if (!unread.empty()) {
+    std::cerr << "drumplot-cli: warning: " << unread << "\n";
+  }
 
   char line[256];
   std::snprintf(line, sizeof line, "%-7s %-10s %9s %9s %18s  %s\n", "D-code", "Shape", "X", "Y",

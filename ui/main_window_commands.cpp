@@ -255,12 +255,16 @@ void MainWindow::onApertureTable() {
   const DataFormat format = board->Format.readerFormat();
 
   WorkingApertureTable table;
+  std::string unread;
   busy_ = true;
   bool built = runCommand([&] {
-    table = runInBackground([&] { return layerApertureTable(gerber, apertures, format); });
+    table = runInBackground([&] { return layerApertureTable(gerber, apertures, format, &unread); });
   });
   busy_ = false;
   if (!built) return;
+  if (!unread.empty()) {
+    prompts_.warn(this, toQString(unread));
+  }
   apertureTableDialog_->load(table);
   apertureTableDialog_->exec();
   if (!apertureTableDialog_->saveRequested()) return;

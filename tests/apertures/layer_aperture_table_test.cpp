@@ -32,11 +32,15 @@ TEST(LayerApertureTableTest, TheApertureFileReplacesDefinitionsOfTheSameDCode) {
   EXPECT_NEAR(both.row(11).DLX, 50.0, 1e-9);
   EXPECT_EQ(both.row(12).Shape, 1);
 
-  // A layer whose Gerber file is missing shows its aperture file's apertures.
+  // A layer whose Gerber file is missing shows its aperture file's
+  // apertures, and says why.
+  std::string unread;
   WorkingApertureTable fileOnly =
-      layerApertureTable((dir / "missing.gbr").string(), apertures.string(), DataFormat{});
+      layerApertureTable((dir / "missing.gbr").string(), apertures.string(), DataFormat{}, &unread);
   EXPECT_EQ(fileOnly.row(10).Shape, 0);
   EXPECT_EQ(fileOnly.row(12).Shape, 1);
+  EXPECT_EQ(unread, (dir / "missing.gbr").string() +
+                        ": cannot open the file; the table shows the aperture file's rows alone");
 
   writeFile(apertures, "[<4\r\n11 X 0.05 0.05\r\n");
   EXPECT_THROW(layerApertureTable(gerber.string(), apertures.string(), DataFormat{}), FormatError);
