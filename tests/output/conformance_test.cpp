@@ -9,10 +9,10 @@
 #include <cstdlib>
 #include <map>
 
-#include "cli/render_command.h"
 #include "engine/gerber_reader.h"
 #include "engine/interpreter.h"
 #include "output/image_compare.h"
+#include "output/layer_render.h"
 #include "support/test_support.h"
 
 namespace drumplot {
