@@ -238,12 +238,7 @@ void addAdd(CLI::App& job, Action& action) {
       job.ActiveLayer = o->layer;
       job.CurrentFormat = BoardFormat::fromReaderFormat(parseFormatSpec(o->format));
       ImportResult result = importMasterGerber(job, storedPath(o->gerber, job));
-      if (result.Status == LoadStatus::CannotOpen || result.Status == LoadStatus::NameTooShort) {
-        throw IoError(o->gerber + ": " + toString(result.Status));
-      }
-      if (result.Status != LoadStatus::Ok) {
-        throw FormatError(o->gerber + ": " + toString(result.Status) + "; nothing was added");
-      }
+      requireReadData(result.Status, o->gerber);
       if (!result.HasDrawing) {
         throw FormatError(o->gerber +
                           ": no draw or flash statement: the board would draw nothing; nothing "

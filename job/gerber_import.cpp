@@ -3,6 +3,7 @@
 #include "job/gerber_import.h"
 
 #include "engine/data_size.h"
+#include "engine/errors.h"
 
 namespace drumplot {
 
@@ -21,6 +22,13 @@ MasterMeasurement measureMasterGerber(const std::filesystem::path& file, const B
   result.Warnings = std::move(reader.Warnings.messages);
   result.HasDrawing = reader.Program.hasDrawing;
   return result;
+}
+
+void requireReadData(LoadStatus status, const std::string& file) {
+  throwIfUnreadable(status, file);
+  if (status != LoadStatus::Ok) {
+    throw FormatError(file + ": " + toString(status) + "; nothing was added");
+  }
 }
 
 ImportResult importMasterGerber(Job& job, std::string_view file) {

@@ -33,6 +33,11 @@ struct MasterMeasurement {
 MasterMeasurement measureMasterGerber(const std::filesystem::path& file, const BoardFormat& format,
                                       const JobSettings& settings = JobSettings{});
 
+// The refusal that the command line and the window both give for a file
+// that read as no data: IoError naming `file` when it is missing or cannot
+// be read, FormatError ("...; nothing was added") for any other status.
+void requireReadData(LoadStatus status, const std::string& file);
+
 struct ImportResult {
   size_t Index = 0;  // the new board in job.Boards
   LoadStatus Status = LoadStatus::Ok;
@@ -43,8 +48,9 @@ struct ImportResult {
 
 // Import Master Gerber: measures the file (a relative path against the job's
 // folder) and creates a selected board holding `file` on the active layer.
-// The board is created whatever the reader reports, as the window does; the
-// caller decides what a size problem means.
+// The board is created whatever the reader reports; the caller refuses a
+// file that read as no data (requireReadData) and decides what a size
+// problem means.
 ImportResult importMasterGerber(Job& job, std::string_view file);
 
 }  // namespace drumplot

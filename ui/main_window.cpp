@@ -412,6 +412,7 @@ std::optional<MasterMeasurement> MainWindow::measureGerber(const std::string& fi
   bool read = runCommand([&] {
     measured = runInBackground(
         [path, format, settings] { return measureMasterGerber(path, format, settings); });
+    requireReadData(measured.Status, file);
   });
   busy_ = false;
   if (!read) return std::nullopt;
