@@ -135,19 +135,24 @@ size_t decodeRecord(const uint8_t* p, size_t available, uint32_t width, uint8_t*
 
 }  // namespace
 
-FpfContents readFpf(const std::filesystem::path& path, bool decodeImage) {
+FpfContents readFpf(const std::filesystem::path& path, bool decodeImage, uint64_t maxPixels) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw IoError(path.string() + ": cannot open the file");
   std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
                              std::istreambuf_iterator<char>());
+  return decodeFpf(bytes, path.string(), decodeImage, maxPixels);
+}
+
+FpfContents decodeFpf(const std::vector<uint8_t>& bytes, const std::string& name, bool decodeImage,
+                      uint64_t maxPixels) {
   FpfContents c;
   try {
     c.header = decodeFpfHeader(bytes, &c.signature);
   } catch (const FormatError& e) {
-    throw FormatError(path.string() + ": " + e.what());
+    throw FormatError(name + ": " + e.what());
   }
   if (bytes.size() < kFpfImageOffset) {
-    throw FormatError(path.string() + ": the file ends inside the thumbnail or preview block");
+    throw FormatError(name + ": the file ends inside the thumbnail or preview block");
   }
   c.thumbnail = blockImage(bytes, kFpfHeaderBytes, 200, 200, 25);
   uint32_t pw = std::min<uint32_t>(c.header.previewWidth, 800);
@@ -156,23 +161,33 @@ FpfContents readFpf(const std::filesystem::path& path, bool decodeImage) {
   if (!decodeImage) return c;
 
   const uint32_t w = c.header.width;
+  const uint64_t pixels = uint64_t{w} * c.header.height;
+  if (pixels > maxPixels) {
+    throw FormatError(name + ": the image is " + std::to_string(w) + " x " +
+                      std::to_string(c.header.height) + " pixels, more than " +
+                      std::to_string(maxPixels) +
+                      " to decode whole (its header and preview still read)");
+  }
   c.image = MonoImage(w, c.header.height);
   std::vector<uint8_t> values(w);
   size_t pos = kFpfImageOffset;
   uint32_t row = 0;
   while (pos < bytes.size()) {
-    std::fill(values.begin(), values.end(), 0x0F);
-    size_t used = decodeRecord(bytes.data() + pos, bytes.size() - pos, w, values.data());
+    // Records past the image's last row are counted, not drawn.
+    const bool drawn = row < c.header.height;
+    if (drawn) std::fill(values.begin(), values.end(), 0x0F);
+    size_t used =
+        decodeRecord(bytes.data() + pos, bytes.size() - pos, drawn ? w : 0, values.data());
     if (used == 0) {
       c.complete = false;
       break;
     }
     pos += used;
     ++c.records;
-    for (uint32_t k = 0; k < 4 && row + k < c.header.height; ++k) {
+    for (uint32_t k = 0; drawn && k < 4 && row + k < c.header.height; ++k) {
       for (uint32_t x = 0; x < w; ++x) c.image.setExposed(x, row + k, !((values[x] >> k) & 1));
     }
-    row += 4;
+    if (drawn) row += 4;
   }
   return c;
 }

@@ -43,10 +43,20 @@ struct FpfContents {
   bool complete = true;  // false when the data ended inside a record
 };
 
+// The largest image decoded whole: 2^31 pixels, 256 MB. A job's film can be
+// far larger; its header and preview still read.
+inline constexpr uint64_t kMaxDecodedFpfPixels = uint64_t{1} << 31;
+
 // Reads a plotter file. Image records are decoded in file order: record k
 // fills rows 4k .. 4k+3 with bit k' of each value in row 4k + k'. Throws
-// IoError / FormatError naming the file.
-FpfContents readFpf(const std::filesystem::path& path, bool decodeImage = true);
+// IoError / FormatError naming the file; FormatError before anything is
+// decoded when the header's image has more than `maxPixels` pixels.
+FpfContents readFpf(const std::filesystem::path& path, bool decodeImage = true,
+                    uint64_t maxPixels = kMaxDecodedFpfPixels);
+
+// The same from the file's bytes; `name` names it in errors.
+FpfContents decodeFpf(const std::vector<uint8_t>& bytes, const std::string& name,
+                      bool decodeImage = true, uint64_t maxPixels = kMaxDecodedFpfPixels);
 
 // The header from the first bytes of a file.
 FpfHeader decodeFpfHeader(const std::vector<uint8_t>& bytes, std::string* signature = nullptr);

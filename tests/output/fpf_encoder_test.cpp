@@ -6,9 +6,11 @@
 
 #include <random>
 
+#include "engine/errors.h"
 #include "output/fpf_file.h"
 #include "output/group_coder.h"
 #include "row_group_support.h"
+#include "support/test_support.h"
 
 namespace drumplot {
 namespace {
@@ -82,6 +84,24 @@ TEST(FpfHeaderTest, SmallImageEncodesAndDecodes) {
   EXPECT_EQ(back.width, 20320u);
   EXPECT_EQ(back.height, 16256u);
   EXPECT_EQ(back.notes, std::string(50, 'n'));
+}
+
+// The header's sizes are the file's word: a forged one must not make the
+// reader ask for terabytes, nor records past the last row draw outside it.
+TEST(FpfHeaderTest, ImageSizeIsCheckedBeforeDecoding) {
+  Bytes file = encodeFpfHeader({16000000, 16000000, 8128, 0, 0, ""});
+  file.resize(kFpfImageOffset, 0);
+  // Three records of 2 columns, value 0xE: each exposes its first row only.
+  for (int k = 0; k < 3; ++k) file.insert(file.end(), {0x1E, 0x1E, 0xFF});
+  test::expectError<FormatError>([&] { decodeFpf(file, "big.fpf"); },
+                                 "big.fpf: the image is 16000000 x 16000000 pixels");
+  std::copy_n(encodeFpfHeader({2, 5, 8128, 0, 0, ""}).begin(), kFpfHeaderBytes, file.begin());
+  FpfContents c = decodeFpf(file, "small.fpf");
+  EXPECT_EQ(c.records, 3u);
+  EXPECT_TRUE(c.complete);
+  ASSERT_EQ(c.image.height, 5u);
+  EXPECT_EQ(c.image.exposedCount(), 4u);  // rows 0 and 4; the third record lies below
+  EXPECT_TRUE(c.image.exposed(0, 0) && c.image.exposed(1, 4));
 }
 
 std::string pixels(const Bytes& row, uint32_t width) {
