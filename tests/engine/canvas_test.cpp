@@ -21,14 +21,10 @@ namespace {
 using test::drawPicture;
 using test::rows;
 
-TEST(CanvasTest, RectanglesAndEllipsesFillTheirBoxWithExclusiveRightAndBottom) {
+TEST(CanvasTest, RectanglesFillTheirBoxWithExclusiveRightAndBottom) {
   // A box from X - h to X + h covers 2h pixels; corners may come in any order.
   EXPECT_EQ(drawPicture(8, 4, 0, 0, [](Canvas& c) { c.fillRect(6, 3, 2, 1); }),
             rows({"........", "..####..", "..####..", "........"}));
-  EXPECT_EQ(drawPicture(6, 4, 0, 0, [](Canvas& c) { c.fillEllipse(0, 0, 4, 4); }),
-            rows({".##...", "####..", "####..", ".##..."}));
-  EXPECT_EQ(drawPicture(6, 4, 0, 0, [](Canvas& c) { c.fillEllipse(0, 0, 6, 4); }),
-            rows({".####.", "######", "######", ".####."}));
   // Zero width or height draws nothing, nor does a polygon of one point repeated.
   EXPECT_EQ(drawPicture(4, 2, 0, 0,
                         [](Canvas& c) {
@@ -171,7 +167,7 @@ TEST(CanvasTest, StraightStrokesAndFilledEllipsesSetExactlyTheirPixels) {
   for (int round = 0; round < 200; ++round) {
     BandBitmap band(kSide, kRows, kTop), expected(kSide, kRows, kTop);
     Canvas canvas(band);
-    const int64_t w = 1 + round % 7 * 4, h = size(random);
+    const int64_t w = 1 + round % 30, h = size(random);
     for (int k = 0; k < 3; ++k) {
       const int64_t x1 = place(random) - 20, y1 = place(random) - 10;
       canvas.fillEllipse(x1, y1, x1 + w, y1 + h);
