@@ -21,10 +21,14 @@ namespace {
 using test::drawPicture;
 using test::rows;
 
-TEST(CanvasTest, RectanglesFillTheirBoxWithExclusiveRightAndBottom) {
+TEST(CanvasTest, RectanglesAndEllipsesFillTheirBoxWithExclusiveRightAndBottom) {
   // A box from X - h to X + h covers 2h pixels; corners may come in any order.
   EXPECT_EQ(drawPicture(8, 4, 0, 0, [](Canvas& c) { c.fillRect(6, 3, 2, 1); }),
             rows({"........", "..####..", "..####..", "........"}));
+  EXPECT_EQ(drawPicture(6, 4, 0, 0, [](Canvas& c) { c.fillEllipse(0, 0, 4, 4); }),
+            rows({".##...", "####..", "####..", ".##..."}));
+  EXPECT_EQ(drawPicture(6, 4, 0, 0, [](Canvas& c) { c.fillEllipse(0, 0, 6, 4); }),
+            rows({".####.", "######", "######", ".####."}));
   // Zero width or height draws nothing, nor does a polygon of one point repeated.
   EXPECT_EQ(drawPicture(4, 2, 0, 0,
                         [](Canvas& c) {
@@ -59,9 +63,18 @@ TEST(CanvasTest, WindowOriginAndClipPlaceAndCut) {
             rows({"#..#"}));
 }
 
-// Width 1 is checked pixel by pixel in ClippedThinLinesKeepEveryVisiblePixel,
-// a third of the lines lying wholly inside the band.
-TEST(CanvasTest, ZeroWidthLinesLeaveOutTheEndPixel) {
+TEST(CanvasTest, ThinLinesLeaveOutTheEndPixel) {
+  // A cross from (x - 3, y) to (x + 4, y) is 7 pixels.
+  EXPECT_EQ(drawPicture(9, 9, 0, 0,
+                        [](Canvas& c) {
+                          c.setPenWidth(1);
+                          c.moveTo(1, 4);
+                          c.lineTo(8, 4);
+                          c.moveTo(4, 1);
+                          c.lineTo(4, 8);
+                        }),
+            rows({".........", "....#....", "....#....", "....#....", ".#######.", "....#....",
+                  "....#....", "....#....", "........."}));
   EXPECT_EQ(drawPicture(6, 3, 0, 0,
                         [](Canvas& c) {
                           c.setPenWidth(0);

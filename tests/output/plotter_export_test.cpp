@@ -58,6 +58,7 @@ TEST(PlotterExportTest, HeaderOfASmallJob) {
   PlotterExportSettings s = settingsFor(file, 1000);
   s.notes = std::string("0123456789") + std::string(53, 'n');  // 63 characters
   PlotterExportSummary r = exportPlotterFile(twoPadJob(), s);
+  EXPECT_EQ(r.plan.preview, (PreviewSize{800, 625, 781.25}));
   const Bytes b = fileBytes(file);
   ASSERT_GT(b.size(), kFpfImageOffset);
   // 800 rows, 1024 columns, 1000 dpi, a preview of 625 x 800.
@@ -99,6 +100,9 @@ TEST(PlotterExportTest, ResolutionItems) {
   EXPECT_EQ(resolutionOfItem(1, kOtherResolutionPreset), 1625);  // the item labelled 1626
   EXPECT_EQ(resolutionOfItem(kDefaultResolutionItem, kOtherResolutionPreset), 2032);
   EXPECT_EQ(resolutionOfItem(kOtherResolutionItem, 777), 777);
+  const fs::path file = test::tempDir() / "r.fpf";
+  exportPlotterFile(twoPadJob(), settingsFor(file, resolutionOfItem(1, 0)));
+  EXPECT_EQ(readFpf(file, false).header.dpi, 1625u);
 }
 
 TEST(PlotterExportTest, MirrorOffWritesTheImageFromTheBottomUp) {
