@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Drill panelization: blocks repeated per board, offsets, marks, slots and
-// routes, the written format, and the command's messages and files.
+// routes, the written format and its numbers, the command's messages and
+// files, and the overview of the crosses and board outlines.
 #include "drill/drill_panel.h"
 
 #include <gtest/gtest.h>
@@ -9,9 +10,13 @@
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "drill/drill_format.h"
+#include "drill/drill_overview.h"
 #include "engine/data_format.h"
 #include "engine/errors.h"
 #include "support/test_support.h"
@@ -70,16 +75,6 @@ TEST(DrillPanelTest, EachBlockRepeatsPerBoardBeforeTheStatementAfterIt) {
   // clang-format on
   EXPECT_EQ(panel.BoardHits, 6u);
   EXPECT_EQ(panel.MarkHits, 0u);
-}
-
-TEST(DrillPanelTest, HitsMoveByBoardPositionAndOffset) {
-  // 0.1 inch on a board at 2.0 with dX 0.5 lands at 2.6.
-  DrillPanel panel =
-      panelize("M48\nINCH,LZ\n%\nT01\nX001Y001\nM30\n", {board(2.0, 0.0)}, 0.5, 0.25);
-  EXPECT_EQ(panel.Lines[panel.Lines.size() - 2], "X026Y0035");
-  ASSERT_EQ(panel.Crosses.size(), 1u);
-  EXPECT_NEAR(panel.Crosses[0].X, 2.6, 1e-12);
-  EXPECT_NEAR(panel.Crosses[0].Y, 0.35, 1e-12);
 }
 
 // A file without a header (or with one after its first coordinates) gets
@@ -205,9 +200,6 @@ TEST(DrillPanelTest, WrittenInTheFormatAskedForWithToolsInItsUnit) {
   EXPECT_EQ(wide.Lines[5], "X13Y05");
 }
 
-// DrillPanel - the command with its files
-// ============================================================================
-
 class DrillPanelFileTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -273,6 +265,116 @@ TEST_F(DrillPanelFileTest, UnreadableInputsUnwritableOutputsAndUnusablePositions
   settings_.DrillOffsetY = std::numeric_limits<double>::infinity();
   EXPECT_THROW(panelizeDrillFile(job_, settings_), FormatError);
   EXPECT_FALSE(std::filesystem::exists(settings_.OutputFile));
+}
+
+constexpr DrillUnit kInch = DrillUnit::Inch, kMm = DrillUnit::Millimetre;
+
+DrillNumberFormat format(uint8_t intDigits, uint8_t decDigits, DrillZeros zeros,
+                         DrillUnit unit = kInch) {
+  return {unit, zeros, intDigits, decDigits};
+}
+
+constexpr DrillZeros kLeading = DrillZeros::Leading, kTrailing = DrillZeros::Trailing,
+                     kNone = DrillZeros::None, kDecimal = DrillZeros::Decimal;
+
+TEST(DrillFormatTest, NumbersHaveTheFormatsDigits) {
+  // clang-format off
+  const struct {
+    double value;
+    DrillNumberFormat format;
+    const char* text;
+  } rows[] = {
+    {1.5,      format(2, 4, kTrailing), "015"},
+    {1.5,      format(2, 4, kNone),     "015000"},
+    {1.5,      format(2, 4, kLeading),  "15000"},
+    {-1.5,     format(2, 4, kTrailing), "-015"},
+    {-0.0015,  format(2, 4, kTrailing), "-000015"},
+    {0.0,      format(2, 4, kTrailing), "000000"},
+    {0.0,      format(2, 4, kLeading),  "0"},
+    {-0.00001, format(2, 4, kLeading),  "0"},        // rounds to zero: no sign
+    {10.0,     format(2, 4, kTrailing), "1"},
+    {123.4567, format(2, 4, kNone),     "1234567"},  // longer than the format: kept
+    {0.25,     format(2, 1, kLeading),  "2"},        // halves to even
+    {0.75,     format(2, 1, kLeading),  "8"},
+    {12.3456,  format(3, 3, kNone, kMm), "012346"},
+    {1.5,      format(2, 4, kDecimal),  "1.5000"},
+    {-23.07,   format(3, 3, kDecimal, kMm), "-23.070"},
+    {-0.0001,  format(3, 3, kDecimal, kMm), "0.000"}};
+  // clang-format on
+  for (const auto& c : rows) EXPECT_EQ(writeDrillNumber(c.value, c.format), c.text) << c.value;
+}
+
+TEST(DrillFormatTest, StatementsStateDigitsUnitAndTheZerosKept) {
+  EXPECT_EQ(drillFormatStatements(format(2, 4, kTrailing)),
+            (std::vector<std::string>{";FILE_FORMAT=2:4", "INCH,LZ"}));
+  EXPECT_EQ(drillFormatStatements(format(3, 3, kLeading, kMm)),
+            (std::vector<std::string>{";FILE_FORMAT=3:3", "METRIC,TZ"}));
+  // Decimal and full-width numbers keep their trailing zeros.
+  EXPECT_EQ(drillFormatStatements(format(3, 3, kDecimal, kMm))[1], "METRIC,TZ");
+  EXPECT_EQ(drillFormatStatements(format(2, 4, kNone))[1], "INCH,TZ");
+}
+
+std::set<std::pair<int64_t, int64_t>> exposedPixels(const BandBitmap& band) {
+  std::set<std::pair<int64_t, int64_t>> pixels;
+  for (int64_t y = 0; y < band.rows(); ++y) {
+    for (int64_t x = 0; x < band.width_px(); ++x) {
+      if (!band.isBackground(x, y)) pixels.insert({x, y});
+    }
+  }
+  return pixels;
+}
+
+TEST(DrillOverviewTest, CrossIsSevenPixelsEachWayAt180Dpi) {
+  BandBitmap band(256, 128);
+  Canvas canvas(band);
+  drawDrillCross(canvas, {1.0, 0.5});  // pixel (180, 90)
+  std::set<std::pair<int64_t, int64_t>> expected;
+  for (int64_t d = -3; d <= 3; ++d) {
+    expected.insert({180 + d, 90});
+    expected.insert({180, 90 + d});
+  }
+  EXPECT_EQ(exposedPixels(band), expected);
+}
+
+TEST(DrillOverviewTest, BoardOutlinesAndCrossesFitTheImage) {
+  Board b;
+  b.PosX = 0.5;
+  b.PosY = 0.25;
+  b.DataWidth = 1.0;
+  b.DataHeight = 0.5;
+  // One cross inside the board, one beyond it, one left of the plotting area.
+  MonoImage image = drillOverview({b}, {{1.0, 0.5}, {2.0, 0.5}, {-1.0, 0.5}}, {});
+  EXPECT_EQ(image.width, 360u + 4 + 8);   // the far cross arm and a margin
+  EXPECT_EQ(image.height, 135u + 1 + 8);  // the board's bottom edge and a margin
+  // The outline: columns 90 and 269, rows 45 and 134.
+  for (uint32_t x = 90; x < 270; ++x) {
+    EXPECT_TRUE(image.exposed(x, 45) && image.exposed(x, 134)) << x;
+  }
+  for (uint32_t y = 45; y < 135; ++y) {
+    EXPECT_TRUE(image.exposed(90, y) && image.exposed(269, y)) << y;
+  }
+  EXPECT_FALSE(image.exposed(89, 45));
+  EXPECT_FALSE(image.exposed(270, 134));
+  const uint64_t outline = 2 * 180 + 2 * 88;
+  EXPECT_EQ(image.exposedCount(), outline + 13 + 13);
+  EXPECT_TRUE(image.exposed(363, 90));
+
+  // Far-off boards are cut at the largest side.
+  b.PosX = 1.0e6;
+  EXPECT_EQ(drillOverview({b}, {}, {}).width, static_cast<uint32_t>(kMaxDrillOverviewSide_px));
+}
+
+TEST(DrillOverviewTest, SlotsAndRoutesAreDrawnAsWideAsTheirTool) {
+  // A slot from 0.5 to 1.5 inches, 0.05 inch wide: 9 pixels across.
+  MonoImage image = drillOverview({}, {}, {{{{0.5, 0.5}, {1.5, 0.5}}, 0.05}});
+  EXPECT_EQ(image.width, 270u + 5 + 8);  // the stroke's reach and a margin
+  int across = 0;
+  for (uint32_t y = 0; y < image.height; ++y) across += image.exposed(180, y) ? 1 : 0;
+  EXPECT_EQ(across, 9);
+  EXPECT_TRUE(image.exposed(90, 90) && image.exposed(270, 90));
+  // Without a diameter, one pixel.
+  image = drillOverview({}, {}, {{{{0.5, 0.5}, {1.5, 0.5}}, 0.0}});
+  EXPECT_EQ(image.exposedCount(), 180u);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The canvas primitives against the pixel rules, drawn by hand where small.
+// The 1-bit band layout, the span filler and the band geometry; the canvas
+// primitives against the pixel rules, drawn by hand where small.
 #include "engine/canvas.h"
 
 #include <gtest/gtest.h>
@@ -7,8 +8,12 @@
 #include <numeric>
 #include <random>
 
+#include "engine/band_bitmap.h"
+#include "engine/band_geometry.h"
+#include "engine/errors.h"
 #include "engine/span_fill.h"
 #include "raster_test_support.h"
+#include "support/test_support.h"
 
 namespace drumplot {
 namespace {
@@ -98,10 +103,11 @@ std::vector<PixelPoint> referenceLine(PixelPoint a, PixelPoint b) {
 
 TEST(CanvasTest, ClippedThinLinesKeepEveryVisiblePixel) {
   std::mt19937 random(11);
-  std::uniform_int_distribution<int64_t> far(-3000, 3000);
-  for (int round = 0; round < 400; ++round) {
+  std::uniform_int_distribution<int64_t> far(-3000, 3000), nearX(-13, 50), nearY(7, 46);
+  for (int round = 0; round < 600; ++round) {
     PixelPoint a{far(random), far(random)}, b{far(random), far(random)};
     if (round % 3 == 0) b.y = a.y + far(random) / 100;  // nearly horizontal
+    if (round % 3 == 1) a = {nearX(random), nearY(random)}, b = {nearX(random), nearY(random)};
     BandBitmap band(64, 40, 7);
     Canvas canvas(band);
     canvas.setWindowOrigin(-13, 7);
@@ -120,74 +126,28 @@ TEST(CanvasTest, ClippedThinLinesKeepEveryVisiblePixel) {
   }
 }
 
-// Width of a horizontal and of a vertical stroke, and how far its round caps reach.
-class StrokeWidthTest : public ::testing::TestWithParam<int> {};
-
-TEST_P(StrokeWidthTest, StraightStrokesAreWPixelsAcross) {
-  const int w = GetParam();
-  BandBitmap band(64, 64);
-  Canvas canvas(band);
-  canvas.setPenWidth(w);
-  canvas.moveTo(10, 20);
-  canvas.lineTo(50, 20);
-  canvas.moveTo(45, 40);
-  canvas.lineTo(45, 62);
-  int across = 0, along = 0, down = 0;
-  for (int64_t y = 0; y < 30; ++y) across += band.isBackground(25, y) ? 0 : 1;
-  for (int64_t x = 0; x < 64; ++x) along += band.isBackground(x, 20) ? 0 : 1;
-  for (int64_t x = 0; x < 64; ++x) down += band.isBackground(x, 52) ? 0 : 1;
-  EXPECT_EQ(across, w);
-  EXPECT_EQ(down, w);
-  // Width 1 is Bresenham (end excluded); wider pens reach w / 2 beyond each end.
-  EXPECT_EQ(along, w <= 1 ? 40 : 40 + w);
-}
-
-INSTANTIATE_TEST_SUITE_P(Widths, StrokeWidthTest, ::testing::Values(1, 2, 3, 4, 5, 8, 9, 16));
-
 // Straight strokes and round flashes against their pixel rules, decided in
 // whole numbers: a stroke of width w sets the pixels whose centres lie within
-// w / 2 of its path, a filled ellipse those whose centres lie inside it.
-// Each is drawn in a band with a few rows cut off above and below, and many
-// shapes share their size, as a board's tracks and pads do.
+// w / 2 of its path (doubled coordinates: path points at 2p, +1 for odd
+// widths, centres at 2i + 1), a filled ellipse those whose centres lie
+// inside it. Each is drawn in a band with a few rows cut off above and
+// below, and many shapes share their size, as a board's tracks and pads do.
 TEST(CanvasTest, StraightStrokesAndFilledEllipsesSetExactlyTheirPixels) {
   std::mt19937 random(23);
-  std::uniform_int_distribution<int64_t> place(-10, 70), length(0, 40), width(2, 17);
+  std::uniform_int_distribution<int64_t> place(-10, 70), width(2, 17);
   constexpr int64_t kSide = 64, kTop = 5, kRows = 50;
-  for (int round = 0; round < 300; ++round) {
-    BandBitmap band(kSide, kRows, kTop), expected(kSide, kRows, kTop);
-    Canvas canvas(band);
-    const int64_t w = width(random);
-    const int64_t ax = place(random), ay = place(random);
-    const bool horizontal = round % 2 == 0;
-    const int64_t bx = horizontal ? ax + length(random) - 20 : ax;
-    const int64_t by = horizontal ? ay : ay + length(random) - 20;
-    canvas.setPenWidth(w);
-    canvas.moveTo(ax, ay);
-    canvas.lineTo(bx, by);
-    // Doubled coordinates: path points at 2p (+1 for odd widths), centres at 2i + 1.
-    const int64_t odd = w % 2;
-    const int64_t x0 = 2 * std::min(ax, bx) + odd, x1 = 2 * std::max(ax, bx) + odd;
-    const int64_t y0 = 2 * std::min(ay, by) + odd, y1 = 2 * std::max(ay, by) + odd;
-    for (int64_t j = kTop; j < kTop + kRows; ++j) {
-      for (int64_t i = 0; i < kSide; ++i) {
-        const int64_t cx = 2 * i + 1, cy = 2 * j + 1;
-        const int64_t ox = std::max<int64_t>({0, x0 - cx, cx - x1});
-        const int64_t oy = std::max<int64_t>({0, y0 - cy, cy - y1});
-        if (ox * ox + oy * oy <= w * w) fillSpan<ExposeOp>(expected.rowWords(j - kTop), i, i + 1);
-      }
-    }
-    ASSERT_EQ(test::picture(band), test::picture(expected))
-        << "width " << w << " from " << ax << "," << ay << " to " << bx << "," << by;
-  }
-  // Strokes in every direction, long enough for rows that only the sides
-  // bound; pixels exactly at w / 2 from a side are left to rounding.
-  std::uniform_int_distribution<int64_t> anywhere(-20, 90);
-  for (int round = 0; round < 300; ++round) {
+  // Strokes in every direction, a third of them horizontal and a third
+  // vertical, long enough for rows that only the sides bound; pixels exactly
+  // at w / 2 from a side are left to rounding.
+  std::uniform_int_distribution<int64_t> anywhere(-20, 90), length(-20, 20);
+  for (int round = 0; round < 600; ++round) {
     BandBitmap band(kSide, kRows, kTop);
     Canvas canvas(band);
     const int64_t w = width(random);
     const int64_t ax = anywhere(random), ay = anywhere(random);
-    const int64_t bx = anywhere(random), by = anywhere(random);
+    int64_t bx = anywhere(random), by = anywhere(random);
+    if (round % 3 == 1) by = ay, bx = ax + length(random);
+    if (round % 3 == 2) bx = ax, by = ay + length(random);
     canvas.setPenWidth(w);
     canvas.moveTo(ax, ay);
     canvas.lineTo(bx, by);
@@ -220,7 +180,7 @@ TEST(CanvasTest, StraightStrokesAndFilledEllipsesSetExactlyTheirPixels) {
   for (int round = 0; round < 200; ++round) {
     BandBitmap band(kSide, kRows, kTop), expected(kSide, kRows, kTop);
     Canvas canvas(band);
-    const int64_t w = 1 + round % 7 * 4, h = size(random);
+    const int64_t w = 1 + round % 30, h = size(random);
     for (int k = 0; k < 3; ++k) {
       const int64_t x1 = place(random) - 20, y1 = place(random) - 10;
       canvas.fillEllipse(x1, y1, x1 + w, y1 + h);
@@ -415,6 +375,86 @@ TEST(CanvasTest, RgbSurfaceGetsTheSamePixelsInColour) {
       ASSERT_TRUE(rgb.pixel(x, y) == kWhite || rgb.pixel(x, y) == 0x336699);
     }
   }
+}
+
+TEST(BandBitmapTest, FreshBandIsBackgroundWithMsbLeftmost) {
+  BandBitmap band(64, 3, 96);
+  EXPECT_EQ(band.bytesPerRow(), 8u);
+  EXPECT_EQ(band.topRow(), 96);
+  for (uint8_t b : band.bytes()) ASSERT_EQ(b, 0xFF);
+
+  // Pixel 0 is the top bit of byte 0; pixel 9 is bit 6 of byte 1.
+  fillSpan<ExposeOp>(band.rowWords(1), 0, 1);
+  fillSpan<ExposeOp>(band.rowWords(1), 9, 10);
+  EXPECT_EQ(band.rowBytes(1)[0], 0x7F);
+  EXPECT_EQ(band.rowBytes(1)[1], 0xBF);
+  EXPECT_FALSE(band.isBackground(9, 1));
+  EXPECT_TRUE(band.isBackground(9, 0));
+  band.fill(kBlack);
+  for (uint8_t b : band.bytes()) ASSERT_EQ(b, 0x00);
+}
+
+TEST(BandBitmapTest, SizesAreCheckedBeforeAllocating) {
+  EXPECT_THROW(BandBitmap(-32, 10), FormatError);
+  EXPECT_THROW(BandBitmap(int64_t{1} << 40, int64_t{1} << 30), FormatError);
+  EXPECT_THROW(RgbSurface(int64_t{1} << 32, int64_t{1} << 32), FormatError);
+  BandBitmap empty(0, 0);
+  EXPECT_TRUE(empty.bytes().empty());
+  // 65,024 dpi x 40 inches: the row size alone is beyond 32-bit pixel counts.
+  BandBitmap wide(int64_t{65024} * 40 / 32 * 32, 1);
+  EXPECT_EQ(wide.bytesPerRow(), 325120u);
+}
+
+TEST(SpanFillTest, WordAtATimeEqualsPixelAtATime) {
+  std::mt19937 random(7);
+  constexpr int64_t kWidth = 1024;  // spans past 16 whole words too
+  std::vector<uint32_t> fast(kWidth / 32), slow(kWidth / 32);
+  for (int round = 0; round < 20000; ++round) {
+    if (round % 64 == 0) {
+      auto start = static_cast<uint32_t>(random());
+      std::fill(fast.begin(), fast.end(), start);
+      std::fill(slow.begin(), slow.end(), start);
+    }
+    std::uniform_int_distribution<int64_t> at(0, kWidth);
+    int64_t x0 = at(random), x1 = at(random);
+    if (x0 > x1) std::swap(x0, x1);
+    if (random() % 2) {
+      fillSpan<ExposeOp>(fast.data(), x0, x1);
+      fillSpanReference<ExposeOp>(reinterpret_cast<uint8_t*>(slow.data()), x0, x1);
+    } else {
+      fillSpan<BackgroundOp>(fast.data(), x0, x1);
+      fillSpanReference<BackgroundOp>(reinterpret_cast<uint8_t*>(slow.data()), x0, x1);
+    }
+    ASSERT_EQ(fast, slow) << "span " << x0 << ".." << x1;
+  }
+}
+
+TEST(BandGeometryTest, BudgetAndRowsPerBand) {
+  EXPECT_EQ(memoryBudgetBytes(32), 33554433u);
+  // 10 inches at 2032 dpi: 2,540 bytes a row; 13,210 rows cut to 13,184.
+  BandGeometry g = computeBandGeometry(memoryBudgetBytes(32), 20320, 13184 * 3);
+  EXPECT_EQ(g.rowsPerBand, 13184);
+  EXPECT_EQ(g.bandCount, 3);
+  EXPECT_EQ(g.band(2, BandOrder::TopDown), (BandSpan{2 * 13184, 13184}));
+
+  // 32 rows more: one more band of 32 rows, produced last.
+  BandGeometry more = computeBandGeometry(memoryBudgetBytes(32), 20320, 13184 * 3 + 32);
+  EXPECT_EQ(more.bandCount, 4);
+  EXPECT_EQ(more.band(3, BandOrder::TopDown), (BandSpan{3 * 13184, 32}));
+  // Produced from the bottom, the remainder band lies at the top.
+  EXPECT_EQ(more.band(0, BandOrder::BottomUp), (BandSpan{32 + 2 * 13184, 13184}));
+  EXPECT_EQ(more.band(3, BandOrder::BottomUp), (BandSpan{0, 32}));
+  int64_t covered = 0;
+  for (int64_t i = 0; i < more.bandCount; ++i) covered += more.band(i, BandOrder::BottomUp).rows;
+  EXPECT_EQ(covered, more.height_px);
+}
+
+TEST(BandGeometryTest, BudgetBelow32RowsStopsWithAMessage) {
+  // 10 MB cannot hold 32 rows of an image 3 million pixels wide.
+  test::expectError<FormatError>(
+      [] { computeBandGeometry(memoryBudgetBytes(10), 3000000 / 32 * 32, 1000); },
+      "fewer than 32 rows");
+  EXPECT_THROW(computeBandGeometry(memoryBudgetBytes(32), 100, 100), FormatError);
 }
 
 }  // namespace

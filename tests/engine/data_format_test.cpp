@@ -13,53 +13,45 @@
 namespace drumplot {
 namespace {
 
-struct CoordinateCase {
-  const char* statement;
-  int intDigits, decDigits, zeros, metric;
-  double expected;  // inches; kNoCoordinate for "no value"
-};
-
-void PrintTo(const CoordinateCase& c, std::ostream* os) {
-  *os << c.statement;
+TEST(CoordinateTest, ReadsTheNumberAfterX) {
+  // clang-format off
+  const struct {
+    const char* statement;
+    int intDigits, decDigits, zeros, metric;
+    double expected;  // inches; kNoCoordinate for "no value"
+  } rows[] = {
+      // statement         I  D  zeros mm  inches
+      {"X12500Y0D01*",    2, 4, 0,    0,  1.25},
+      {"X125D01*",        2, 4, 1,    0,  12.5},       // trailing: 3 digits, k = 3
+      {"Y-25400D02*",     3, 3, 0,    1,  -1.0},       // millimetres
+      {"X+00125*",        2, 4, 0,    0,  0.0125},     // leading zeros ignored...
+      {"X125*",           2, 4, 0,    0,  0.0125},
+      {"X00125*",         2, 4, 1,    0,  0.125},      // ...but counted when trailing
+      {"X125*",           2, 4, 2,    0,  0.0125},     // none: no correction
+      {"X1.5*",           2, 3, 0,    0,  1.5},        // a decimal in the file unit
+      {"X*",              2, 3, 0,    0,  kNoCoordinate},
+      {"XY100*",          2, 3, 0,    0,  kNoCoordinate},
+      {"X12-3*",          2, 3, 0,    0,  kNoCoordinate}, // not one integer
+      {"X123456789012345678901234567890*", 2, 3, 0, 0, kNoCoordinate},
+      {"X2147483647*",    2, 0, 0,    0,  2147483647.0}, // decimal count 0: divisor 1
+      {"X1000*",          2, 7, 0,    0,  1000.0},     // decimal count 7: divisor 1
+      {"X1*",             2, 4, 1,    0,  10.0},       // k = 5
+      {"X1*",             3, 4, 1,    0,  100.0},      // k = 6
+      {"X12345678*",      2, 4, 1,    0,  1234.5678},  // k wraps to 254: no correction
+      {"X1*",             6, 6, 1,    0,  0.000001}    // k = 11: no correction
+  };
+  // clang-format on
+  for (const auto& c : rows) {
+    DataFormat f;
+    f.IntDigits = static_cast<uint8_t>(c.intDigits);
+    f.DecDigits = static_cast<uint8_t>(c.decDigits);
+    f.ZeroSuppression = static_cast<uint8_t>(c.zeros);
+    f.Metric = static_cast<uint8_t>(c.metric);
+    const std::string s = c.statement;
+    EXPECT_NEAR(parseCoordinate(s, s.find_first_of("XY"), f, f.unitScale()), c.expected, 1e-12)
+        << s << " in " << c.intDigits << "." << c.decDigits << ", zeros " << c.zeros;
+  }
 }
-
-class CoordinateTest : public testing::TestWithParam<CoordinateCase> {};
-
-TEST_P(CoordinateTest, ReadsTheNumberAfterX) {
-  const CoordinateCase& c = GetParam();
-  DataFormat f;
-  f.IntDigits = static_cast<uint8_t>(c.intDigits);
-  f.DecDigits = static_cast<uint8_t>(c.decDigits);
-  f.ZeroSuppression = static_cast<uint8_t>(c.zeros);
-  f.Metric = static_cast<uint8_t>(c.metric);
-  std::string s = c.statement;
-  double v = parseCoordinate(s, s.find_first_of("XY"), f, f.unitScale());
-  EXPECT_NEAR(v, c.expected, 1e-12) << s;
-}
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Rows, CoordinateTest, testing::Values(
-    //             statement          I  D  zeros mm  inches
-    CoordinateCase{"X12500Y0D01*",    2, 4, 0,    0,  1.25},
-    CoordinateCase{"X125D01*",        2, 4, 1,    0,  12.5},       // trailing: 3 digits, k = 3
-    CoordinateCase{"Y-25400D02*",     3, 3, 0,    1,  -1.0},       // millimetres
-    CoordinateCase{"X+00125*",        2, 4, 0,    0,  0.0125},     // leading zeros ignored...
-    CoordinateCase{"X125*",           2, 4, 0,    0,  0.0125},
-    CoordinateCase{"X00125*",         2, 4, 1,    0,  0.125},      // ...but counted when trailing
-    CoordinateCase{"X125*",           2, 4, 2,    0,  0.0125},     // none: no correction
-    CoordinateCase{"X1.5*",           2, 3, 0,    0,  1.5},        // a decimal in the file unit
-    CoordinateCase{"X*",              2, 3, 0,    0,  kNoCoordinate},
-    CoordinateCase{"XY100*",          2, 3, 0,    0,  kNoCoordinate},
-    CoordinateCase{"X12-3*",          2, 3, 0,    0,  kNoCoordinate}, // not one integer
-    CoordinateCase{"X123456789012345678901234567890*", 2, 3, 0, 0, kNoCoordinate},
-    CoordinateCase{"X2147483647*",    2, 0, 0,    0,  2147483647.0}, // decimal count 0: divisor 1
-    CoordinateCase{"X1000*",          2, 7, 0,    0,  1000.0},     // decimal count 7: divisor 1
-    CoordinateCase{"X1*",             2, 4, 1,    0,  10.0},       // k = 5
-    CoordinateCase{"X1*",             3, 4, 1,    0,  100.0},      // k = 6
-    CoordinateCase{"X12345678*",      2, 4, 1,    0,  1234.5678},  // k wraps to 254: no correction
-    CoordinateCase{"X1*",             6, 6, 1,    0,  0.000001}    // k = 11: no correction
-));
-// clang-format on
 
 TEST(FormatStatementTest, FsAndUnitStatements) {
   DataFormat f;

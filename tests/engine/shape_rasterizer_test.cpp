@@ -67,9 +67,6 @@ std::array<int64_t, 4> exposedBox(const BandBitmap& band) {
   return box;
 }
 
-// Standard apertures
-// ============================================================================
-
 TEST(StandardApertureTest, CircleBoxAndTinyRectangle) {
   GerberReader r = readerOf("%MOIN*%%ADD10C,.006*%%ADD11R,0.0004X0.0003*%");
   // h = 3: the box from X - 3 to X + 3 covers 6 pixels.
@@ -88,38 +85,27 @@ TEST(StandardApertureTest, CircleBoxAndTinyRectangle) {
   EXPECT_EQ(test::exposedCount(band), 0);
 }
 
-// Half sizes h1, h2 (pixels) and the exposed box's reach from the centre:
-// left, top, right, bottom.
-struct EnlargementCase {
-  int h1, h2;
-  int left, top, right, bottom;
-};
-
-class RectangleEnlargementTest : public ::testing::TestWithParam<EnlargementCase> {};
-
-TEST_P(RectangleEnlargementTest, LargeRectanglesGrowOnePixel) {
-  const EnlargementCase& c = GetParam();
-  char gerber[64];
-  std::snprintf(gerber, sizeof gerber, "%%ADD10R,%.3fX%.3f*%%", 2 * c.h1 / kDpi, 2 * c.h2 / kDpi);
-  GerberReader r = readerOf(gerber);
-  ShapeRasterizer shapes(r.Apertures, kDpi);
-  BandBitmap band(256, 256);
-  Canvas canvas(band);
-  EXPECT_EQ(shapes.flash(canvas, 10, 0.128, 0.128, kBlack), 2.0 * std::max({c.h1, c.h2, 1}));
-  // The last exposed column and row lie one before the box's exclusive edge.
-  EXPECT_EQ(exposedBox(band), (std::array<int64_t, 4>{128 - c.left, 128 - c.top, 128 + c.right - 1,
-                                                      128 + c.bottom - 1}));
+TEST(StandardApertureTest, LargeRectanglesGrowOnePixel) {
+  // Half sizes h1, h2 (pixels) and the exposed box's reach from the centre
+  // (the last exposed column and row lie one before the box's exclusive edge).
+  struct Case {
+    int h1, h2, left, top, right, bottom;
+  };
+  for (const Case& c :
+       {Case{20, 20, 20, 20, 20, 20}, Case{21, 40, 22, 41, 21, 40}, Case{41, 41, 42, 42, 42, 42},
+        Case{30, 50, 31, 51, 30, 51}, Case{0, 0, 1, 1, 1, 1}}) {
+    char gerber[64];
+    std::snprintf(gerber, sizeof gerber, "%%ADD10R,%.3fX%.3f*%%", 2 * c.h1 / kDpi, 2 * c.h2 / kDpi);
+    GerberReader r = readerOf(gerber);
+    ShapeRasterizer shapes(r.Apertures, kDpi);
+    BandBitmap band(256, 256);
+    Canvas canvas(band);
+    EXPECT_EQ(shapes.flash(canvas, 10, 0.128, 0.128, kBlack), 2.0 * std::max({c.h1, c.h2, 1}));
+    EXPECT_EQ(exposedBox(band), (std::array<int64_t, 4>{128 - c.left, 128 - c.top,
+                                                        128 + c.right - 1, 128 + c.bottom - 1}))
+        << c.h1 << " x " << c.h2;
+  }
 }
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Rules, RectangleEnlargementTest, ::testing::Values(
-    //              h1  h2  left top right bottom
-    EnlargementCase{20, 20,  20,  20,  20,  20},
-    EnlargementCase{21, 40,  22,  41,  21,  40},
-    EnlargementCase{41, 41,  42,  42,  42,  42},
-    EnlargementCase{30, 50,  31,  51,  30,  51},
-    EnlargementCase{ 0,  0,   1,   1,   1,   1}));
-// clang-format on
 
 // Gerber standard, standard apertures: a hole is transparent; it does not
 // clear what lies beneath, whatever the shape and the polarity.
@@ -169,9 +155,6 @@ TEST(StandardApertureTest, ObroundEndsAndSizes) {
   EXPECT_EQ(shapes.measure(10), 8.0);
   EXPECT_EQ(shapes.measure(12), 12.0);  // h1 = round(5.5) = 6, halves to even
 }
-
-// Macro primitives
-// ============================================================================
 
 TEST(MacroApertureTest, CirclesLinesAndOutlinesAgainstPictures) {
   GerberReader r = readerOf(
@@ -309,9 +292,6 @@ TEST(MacroApertureTest, SizeIsTheLargerSideOfWhatIsExposed) {
   EXPECT_EQ(test::exposedCount(flashed(shapes, 11, 8, 8, 0.004, 0.004)), 0);
 }
 
-// Stamps
-// ============================================================================
-
 TEST(ApertureStampTest, KeptByTheCacheOrDrawnRowByRowWhenTooLarge) {
   // Half an inch at 1000 dpi: far beyond any fixed stamp, never cut.
   GerberReader r =
@@ -345,9 +325,6 @@ TEST(ApertureStampTest, KeptByTheCacheOrDrawnRowByRowWhenTooLarge) {
   EXPECT_EQ(test::picture(whole), test::picture(direct));
   EXPECT_EQ(tiny.built(), 0u);
 }
-
-// Aperture-file apertures
-// ============================================================================
 
 TEST(FileApertureTest, ShapesDrawAsTheirStandardEquivalents) {
   GerberReader standard = readerOf(
@@ -395,9 +372,6 @@ TEST(FileApertureTest, ShapesDrawAsTheirStandardEquivalents) {
   EXPECT_EQ(shapes.flash(customCanvas, 17, 0.032, 0.032, kBlack), 0.0);
   EXPECT_EQ(test::exposedCount(custom), 0);
 }
-
-// Layer renderer
-// ============================================================================
 
 TEST(LayerRendererTest, CallingOrderFileAndApertureHook) {
   auto path = test::tempDir() / "layer.gbr";

@@ -1,17 +1,14 @@
 // SPDX-License-Identifier: MIT
-// Display lists: a scene recorded once and replayed span by span gives the
-// bits of the scene drawn straight onto the whole image.
+// Display lists: scenes recorded once and drawn span by span, at several
+// places, give the bits of the scenes drawn straight onto the whole image.
 #include "output/display_list.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
-#include <functional>
 #include <random>
 
-#include "engine/gerber_reader.h"
-#include "engine/shape_rasterizer.h"
+#include "engine/raster_test_support.h"
 #include "output/covered_draws.h"
 
 namespace drumplot {
@@ -21,94 +18,11 @@ constexpr int64_t kWidth = 192;
 constexpr int64_t kHeight = 170;
 constexpr double kDpi = 2000.0;
 
-// Apertures drawn straight and through stamps (holes, macros).
-GerberReader apertures() {
-  GerberReader reader;
-  reader.FileName = "apertures.gbr";
-  reader.loadBytes(
-      "%MOIN*%"
-      "%AMTHERM*7,0.001,0,0.024,0.015,0.003,45*%"
-      "%AMMIX*1,1,0.020,0,0*7,0,0,0.016,0.010,0.002,0*21,0,0.030,0.002,0,0,0*%"
-      "%ADD10C,0.013*%%ADD11C,0.022X0.008*%%ADD12R,0.030X0.020X0.008*%"
-      "%ADD13O,0.031X0.012*%%ADD14P,0.030X5X17X0.006*%%ADD15THERM*%%ADD16MIX*%");
-  reader.computeExtents();
-  reader.parseDefinitions();
-  return reader;
-}
+using Step = test::SceneStep;
 
-using Step = std::function<void(Canvas&, ShapeRasterizer&)>;
-
-// A random scene of every primitive, partly outside the image, both
-// colours, with polygons large enough to be replayed by their segments.
-std::vector<Step> randomScene(uint32_t seed) {
-  std::mt19937 random(seed);
-  auto coordinate = [&] { return static_cast<int64_t>(random() % 260) - 40; };
-  auto colour = [&] { return random() % 4 == 0 ? kWhite : kBlack; };
-  std::vector<Step> steps;
-  for (int i = 0; i < 50; ++i) {
-    const int64_t x1 = coordinate(), y1 = coordinate(), x2 = coordinate(), y2 = coordinate();
-    const int64_t width = static_cast<int64_t>(random() % 14);
-    const Rgb pen = colour(), brush = colour();
-    switch (random() % 9) {
-      case 0:
-        steps.push_back([=](Canvas& c, ShapeRasterizer&) {
-          c.setBrushColor(brush);
-          c.fillRect(x1, y1, x2, y2);
-        });
-        break;
-      case 1:
-        steps.push_back([=](Canvas& c, ShapeRasterizer&) {
-          c.setPenColor(pen);
-          c.setBrushColor(brush);
-          c.setPenWidth(width);
-          c.ellipse(x1, y1, x2, y2);
-        });
-        break;
-      case 2: {
-        // A star of up to 300 points around a random centre.
-        std::vector<PixelPoint> points;
-        const int n = 3 + static_cast<int>(random() % 300);
-        for (int k = 0; k < n; ++k) {
-          const double r = static_cast<double>(10 + random() % 120);
-          const double a = 2 * 3.14159265358979 * k / n;
-          points.push_back({x1 + std::lround(r * std::cos(a)), y1 + std::lround(r * std::sin(a))});
-        }
-        steps.push_back([=](Canvas& c, ShapeRasterizer&) {
-          c.setPenColor(pen);
-          c.setBrushColor(brush);
-          c.fillPolygon(points);
-        });
-        break;
-      }
-      case 3:
-      case 4:
-        steps.push_back([=](Canvas& c, ShapeRasterizer&) {
-          c.setPenColor(pen);
-          c.setPenWidth(width);
-          c.moveTo(x1, y1);
-          c.lineTo(x2, y2);
-          c.lineTo(y1, x2);  // from where the last line ended
-        });
-        break;
-      case 5:
-        steps.push_back([=](Canvas& c, ShapeRasterizer&) {
-          c.setPenColor(pen);
-          c.setPenWidth(width);
-          c.arc(x1, y1, x2, y2, x2, y1, x1, y2);
-        });
-        break;
-      case 6:
-        steps.push_back([=](Canvas& c, ShapeRasterizer&) { c.setPixel(x1, y1, pen); });
-        break;
-      default: {
-        const int d = 10 + static_cast<int>(random() % 7);
-        const double x = static_cast<double>(x1) / kDpi, y = static_cast<double>(y1) / kDpi;
-        steps.push_back([=](Canvas& c, ShapeRasterizer& shapes) { shapes.flash(c, d, x, y, pen); });
-        break;
-      }
-    }
-  }
-  return steps;
+// A random scene of every primitive and aperture over the image.
+std::vector<Step> randomScene(uint32_t seed, const GerberReader& reader) {
+  return test::randomScene(seed, 50, kWidth, reader.Apertures.definedCodes(), kDpi);
 }
 
 // The image cut into pieces of 1 to 40 rows: their first rows.
@@ -123,50 +37,6 @@ std::vector<int64_t> randomSpanTops(std::mt19937& random) {
 
 std::vector<uint8_t> bytesOf(const BandBitmap& b) {
   return {b.bytes().begin(), b.bytes().end()};
-}
-
-// A scene recorded once, with room around it, and drawn piece by piece at
-// several places gives the scene drawn straight at each place.
-TEST(DisplayListTest, ReplayByPiecesAtAnyPlaceGivesTheWholeImage) {
-  GerberReader reader = apertures();
-  constexpr int64_t kRoom = 60;
-  for (uint32_t seed = 1; seed <= 30; ++seed) {
-    ShapeRasterizer shapes(reader.Apertures, kDpi);
-    const std::vector<Step> scene = randomScene(seed);
-    DisplayList list;
-    {
-      Canvas recording(list, kWidth + 2 * kRoom, kHeight + 2 * kRoom);
-      recording.setWindowOrigin(-kRoom, -kRoom);
-      for (const Step& step : scene) step(recording, shapes);
-    }
-    ASSERT_GT(list.size(), 0u);
-    std::mt19937 random(seed);
-    for (int place = 0; place < 4; ++place) {
-      const int64_t dx = place == 0 ? 0 : static_cast<int64_t>(random() % 41) - 20;
-      const int64_t dy = place == 0 ? 0 : static_cast<int64_t>(random() % 41) - 20;
-      BandBitmap whole(kWidth, kHeight);
-      {
-        Canvas canvas(whole);
-        canvas.setWindowOrigin(-dx, -dy);
-        for (const Step& step : scene) step(canvas, shapes);
-      }
-      list.index(1 + static_cast<int64_t>(random() % 50));
-      std::vector<uint8_t> pieces;
-      const std::vector<int64_t> tops = randomSpanTops(random);
-      PieceOps ops;
-      for (size_t k = 0; k < tops.size(); ++k) {
-        const int64_t end = k + 1 < tops.size() ? tops[k + 1] : kHeight;
-        BandBitmap band(kWidth, end - tops[k], tops[k]);
-        Canvas c(band);
-        list.collect(tops[k], end, dy - kRoom, ops);
-        c.setWindowOrigin(-(dx - kRoom), tops[k] - (dy - kRoom));
-        list.replay(c, ops);
-        const std::vector<uint8_t> b = bytesOf(band);
-        pieces.insert(pieces.end(), b.begin(), b.end());
-      }
-      ASSERT_EQ(pieces, bytesOf(whole)) << "seed " << seed << ", place " << place;
-    }
-  }
 }
 
 // Every pixel a recorded primitive draws lies in the bounds it was recorded
@@ -192,12 +62,12 @@ TEST(DisplayListTest, RecordedBoundsHoldEveryPixelDrawn) {
     }
     int outside = 0, ops = 0;
   };
-  GerberReader reader = apertures();
+  GerberReader reader = test::allApertures();
   for (uint32_t seed = 1; seed <= 20; ++seed) {
     ShapeRasterizer shapes(reader.Apertures, kDpi);
     Checker checker;
     Canvas recording(checker, kWidth, kHeight);
-    for (const Step& step : randomScene(seed)) step(recording, shapes);
+    for (const Step& step : randomScene(seed, reader)) step(recording, shapes);
     EXPECT_GT(checker.ops, 0);
     EXPECT_EQ(checker.outside, 0) << "seed " << seed;
   }
@@ -256,7 +126,7 @@ Step shifted(Step step, int64_t dx) {
 // image, whatever drawSpan leaves out as covered or already exposed, or
 // draws only in part.
 TEST(DisplayListTest, DrawingSpansLeavesOutOnlyWhatChangesNoPixel) {
-  GerberReader reader = apertures();
+  GerberReader reader = test::allApertures();
   size_t leftOut = 0;
   for (uint32_t seed = 1; seed <= 40; ++seed) {
     ShapeRasterizer shapes(reader.Apertures, kDpi);
@@ -266,7 +136,7 @@ TEST(DisplayListTest, DrawingSpansLeavesOutOnlyWhatChangesNoPixel) {
     // the next layer now and then, as a pad of copper and its mask opening.
     // Each layer ends with the board's outline.
     std::vector<std::vector<Step>> layers(3);
-    const std::vector<Step> scene = randomScene(seed);
+    const std::vector<Step> scene = randomScene(seed, reader);
     for (size_t i = 0; i < scene.size(); ++i) {
       const size_t l = i * 3 / scene.size();
       if (random() % 8 == 0) layers[l].push_back(pour(random));

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Group records of the plotter file, its header, and the line-width adjustment.
+// Group records of the plotter file, from every coder, and the line-width
+// adjustment.
 #include "output/fpf_encoder.h"
 
 #include <gtest/gtest.h>
@@ -9,24 +10,45 @@
 #include "engine/errors.h"
 #include "output/fpf_file.h"
 #include "output/group_coder.h"
-#include "row_group_support.h"
 #include "support/test_support.h"
 
 namespace drumplot {
 namespace {
 
-using test::Bytes;
-using test::Group;
+using Bytes = std::vector<uint8_t>;
+
+// Four rows of `width` pixels from each column's value v (bit k: row k background).
+struct Group {
+  uint32_t width;
+  std::vector<Bytes> rows;
+  template <typename F>
+  Group(uint32_t w, F column) : width(w), rows(4, Bytes((w + 7) / 8, 0)) {
+    for (uint32_t x = 0; x < w; ++x) {
+      const uint8_t v = column(x);
+      for (int k = 0; k < 4; ++k) {
+        if ((v >> k) & 1) rows[k][x >> 3] |= static_cast<uint8_t>(0x80u >> (x & 7));
+      }
+    }
+  }
+  Bytes encode(void (*coder)(const RowGroup&, Bytes&)) const {
+    Bytes out;
+    coder({{rows[0].data(), rows[1].data(), rows[2].data(), rows[3].data()}, width}, out);
+    return out;
+  }
+};
 
 TEST(FpfEncoderTest, RunsTakeTheLargestStepFirst) {
   Group background(1024, [](uint32_t) { return uint8_t{15}; });
   // 25 columns of 3, 10 of 0, 9 of 5, then 20 of 15 (a 64-pixel row).
   Group mixed(64, [](uint32_t x) { return uint8_t(x < 25 ? 3 : x < 35 ? 0 : x < 44 ? 5 : 15); });
+  // Uniform words of different values next to each other, and long runs.
+  Group blocks(64 * 9, [](uint32_t x) { return uint8_t(x < 64 * 4 ? 0 : x < 64 * 5 ? 9 : 6); });
   using Coder = void (*)(const RowGroup&, Bytes&);
   for (Coder coder : {encodeGroupPerPixel, encodeGroupWords, encodeGroupWide}) {
     EXPECT_EQ(background.encode(coder),
               (Bytes{0xEF, 0xEF, 0xEF, 0xEF, 0xEF, 0xEF, 0xEF, 0xEF, 0xFF}));
     EXPECT_EQ(mixed.encode(coder), (Bytes{0xB3, 0x93, 0xA0, 0x95, 0xB0 + 15, 0x40 + 15, 0xFF}));
+    EXPECT_EQ(blocks.encode(coder), (Bytes{0xE0, 0xE0, 0xD9, 0xE6, 0xE6, 0xFF}));
   }
   Bytes run;
   appendRun(7, 200, run);  // 128 + 64 + 8
@@ -52,38 +74,25 @@ TEST(FpfEncoderTest, RunsTakeTheLargestStepFirst) {
   }
 }
 
-TEST(FpfEncoderTest, WordCoderEqualsPerPixelCoder) {
-  std::mt19937 rng(12345);
-  for (int trial = 0; trial < 200; ++trial) {
-    auto width = static_cast<uint32_t>(32 * (1 + rng() % 40));
-    // Mostly long runs (as real images), with noise.
-    uint8_t v = 15;
+// The word and wide coders give the per-pixel coder's bytes: widths not
+// always a multiple of 64, 32 or even 8, runs short and long (long uniform
+// stretches are compared 256 columns at a time).
+TEST(FpfEncoderTest, FastCodersGiveThePerPixelCodersBytes) {
+  std::mt19937 random(4242);
+  for (int trial = 0; trial < 400; ++trial) {
+    const auto width = static_cast<uint32_t>(1 + random() % (trial % 2 == 0 ? 700 : 3000));
+    const auto change = static_cast<unsigned>(1 + random() % (trial % 2 == 0 ? 200 : 2000));
+    uint8_t v = static_cast<uint8_t>(random() % 16);
     Group g(width, [&](uint32_t) {
-      if (rng() % 23 == 0) v = static_cast<uint8_t>(rng() % 16);
+      if (random() % change == 0) v = static_cast<uint8_t>(random() % 16);
       return v;
     });
-    Bytes slow = g.encode(encodeGroupPerPixel);
-    ASSERT_EQ(g.encode(encodeGroupWords), slow) << "trial " << trial;
+    const Bytes slow = g.encode(encodeGroupPerPixel);
+    ASSERT_EQ(g.encode(encodeGroupWide), slow) << "trial " << trial << ", width " << width;
+    ASSERT_EQ(g.encode(encodeGroupWords), slow) << "trial " << trial << ", width " << width;
     EXPECT_LE(slow.size(), width + 1u);  // never longer than a byte a column
     EXPECT_EQ(slow.back(), 0xFF);
   }
-}
-
-// The large header (QK2) is checked byte by byte in plotter_export_test.
-TEST(FpfHeaderTest, SmallImageEncodesAndDecodes) {
-  FpfHeader h{20320, 16256, 2032, 800, 640, std::string(60, 'n')};
-  Bytes b = encodeFpfHeader(h);
-  ASSERT_EQ(b.size(), 77u);
-  EXPECT_EQ(std::string(b.begin(), b.begin() + 3), "QKS");
-  EXPECT_EQ(b[3], 16256 >> 8);  // rows first
-  EXPECT_EQ(b[4], 16256 & 0xFF);
-  EXPECT_EQ(b[5], 20320 >> 8);
-  EXPECT_EQ(b[13], 50);  // notes cut to 50
-  EXPECT_EQ(b[64], 0);
-  FpfHeader back = decodeFpfHeader(b);
-  EXPECT_EQ(back.width, 20320u);
-  EXPECT_EQ(back.height, 16256u);
-  EXPECT_EQ(back.notes, std::string(50, 'n'));
 }
 
 // The header's sizes are the file's word: a forged one must not make the

@@ -13,42 +13,35 @@
 namespace drumplot::test {
 namespace {
 
-// Fitting
-// ============================================================================
-
-struct PreviewFitCase {
-  double maxX, maxY;
-  int64_t clientWidth, clientHeight;
-  int zoom;
-  int64_t width, height;
-};
-
-class PreviewFitTest : public testing::TestWithParam<PreviewFitCase> {};
-
-TEST_P(PreviewFitTest, Size) {
-  const PreviewFitCase& c = GetParam();
-  OutputFit fit = previewFit(c.maxX, c.maxY, c.clientWidth, c.clientHeight, c.zoom);
-  EXPECT_EQ(fit.width_px, c.width);
-  EXPECT_EQ(fit.height_px, c.height);
-  // The job's bottom edge lands at 98 % of the height.
-  if (c.height > 0) {
-    EXPECT_DOUBLE_EQ(fit.pixelsPerInch * c.maxY, 0.98 * static_cast<double>(c.height));
+// Client areas less 6 pixels: 806 x 606 gives 800 x 600 (w = 1.33); the
+// job's bottom edge lands at 98 % of the height.
+TEST(PreviewFitTest, Size) {
+  // clang-format off
+  const struct {
+    double maxX, maxY;
+    int64_t clientWidth, clientHeight;
+    int zoom;
+    int64_t width, height;
+  } rows[] = {
+    {2.0, 2.0, 806, 606, 1,  600,  600},   // narrower: the height fills
+    {2.0, 2.0, 806, 606, 2, 1200, 1200},   // "2:1": twice both ways
+    {4.0, 1.0, 806, 606, 1,  800,  200},   // wider: the width fills
+    {4.0, 1.0, 806, 606, 3, 2400,  600},
+    {1.0, 1.0, 807, 607, 1,  601,  600},   // height 601 down to even, width not
+    {3.0, 1.0, 806, 606, 1,  800,  266},   // round(266.7) = 267, down to even
+    {4.0, 3.0, 806, 606, 1,  800,  600},   // a = w: the height fills
+    {0.0, 1.0, 806, 606, 1,    0,    0},   // no width: nothing to fit
+    {1.0, 1.0,   6, 606, 1,    0,    0}};  // no client area
+  // clang-format on
+  for (const auto& c : rows) {
+    const OutputFit fit = previewFit(c.maxX, c.maxY, c.clientWidth, c.clientHeight, c.zoom);
+    EXPECT_EQ(std::pair(fit.width_px, fit.height_px), std::pair(c.width, c.height))
+        << c.maxX << " x " << c.maxY << " in " << c.clientWidth << " x " << c.clientHeight;
+    if (c.height > 0) {
+      EXPECT_DOUBLE_EQ(fit.pixelsPerInch * c.maxY, 0.98 * static_cast<double>(c.height));
+    }
   }
 }
-
-// Client areas less 6 pixels: 806 x 606 gives 800 x 600 (w = 1.33).
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Fits, PreviewFitTest, testing::Values(
-    PreviewFitCase{2.0, 2.0, 806, 606, 1,  600,  600},   // narrower: the height fills
-    PreviewFitCase{2.0, 2.0, 806, 606, 2, 1200, 1200},   // "2:1": twice both ways
-    PreviewFitCase{4.0, 1.0, 806, 606, 1,  800,  200},   // wider: the width fills
-    PreviewFitCase{4.0, 1.0, 806, 606, 3, 2400,  600},
-    PreviewFitCase{1.0, 1.0, 807, 607, 1,  601,  600},   // height 601 down to even, width not
-    PreviewFitCase{3.0, 1.0, 806, 606, 1,  800,  266},   // round(266.7) = 267, down to even
-    PreviewFitCase{4.0, 3.0, 806, 606, 1,  800,  600},   // a = w: the height fills
-    PreviewFitCase{0.0, 1.0, 806, 606, 1,    0,    0},   // no width: nothing to fit
-    PreviewFitCase{1.0, 1.0,   6, 606, 1,    0,    0}));  // no client area
-// clang-format on
 
 TEST(PrintFitTest, ReducesAJobLargerThanThePageByTheLargerRatio) {
   // A job 10 inches wide at 600 dpi on a page 4800 pixels wide: f = 6000 / 4770.
@@ -72,9 +65,6 @@ TEST(PrintFitTest, ReducesAJobLargerThanThePageByTheLargerRatio) {
   OutputFit mixed = printFit(2.0, 3.0, PrinterPage{4800, 6000, 600.0, 300.0});
   EXPECT_EQ(mixed, (OutputFit{1202, 902, 600.0}));
 }
-
-// Drawing
-// ============================================================================
 
 // The two boards of twoBoardJob, layer 1 drawn blue and layer 2 red.
 Job twoLayerJob() {

@@ -1,16 +1,15 @@
 // SPDX-License-Identifier: MIT
-// The plotter export: header and image bytes, band and row order, previews,
-// refusals, cancel, and the fast way against the literal way.
+// The plotter export: image and preview sizes, header and image bytes, band
+// and row order, previews, refusals, cancel, and the fast way against the
+// literal way.
 #include "output/plotter_export.h"
 
 #include <gtest/gtest.h>
 
-#include <random>
-
 #include "engine/errors.h"
+#include "output/export_geometry.h"
 #include "output/export_test_support.h"
 #include "output/fpf_file.h"
-#include "output/group_coder.h"
 
 namespace drumplot {
 namespace {
@@ -59,11 +58,10 @@ TEST(PlotterExportTest, HeaderOfASmallJob) {
   PlotterExportSettings s = settingsFor(file, 1000);
   s.notes = std::string("0123456789") + std::string(53, 'n');  // 63 characters
   PlotterExportSummary r = exportPlotterFile(twoPadJob(), s);
-  EXPECT_EQ(r.plan.width_px, 1024);
-  EXPECT_EQ(r.plan.height_px, 800);
   EXPECT_EQ(r.plan.preview, (PreviewSize{800, 625, 781.25}));
   const Bytes b = fileBytes(file);
   ASSERT_GT(b.size(), kFpfImageOffset);
+  // 800 rows, 1024 columns, 1000 dpi, a preview of 625 x 800.
   Bytes want{'Q', 'K', 'S', 0x03, 0x20, 0x04, 0x00, 0x03, 0xE8, 0x02, 0x71, 0x03, 0x20, 50};
   EXPECT_EQ(Bytes(b.begin(), b.begin() + 14), want);
   EXPECT_EQ(std::string(b.begin() + 14, b.begin() + 64), s.notes.substr(0, 50));  // notes cut to 50
@@ -72,6 +70,8 @@ TEST(PlotterExportTest, HeaderOfASmallJob) {
   EXPECT_EQ(Bytes(b.begin() + kFpfImageOffset, b.begin() + kFpfImageOffset + 9),
             (Bytes{0xEF, 0xEF, 0xEF, 0xEF, 0xEF, 0xEF, 0xEF, 0xEF, 0xFF}));
   EXPECT_EQ(r.fileBytes, b.size());
+  const FpfHeader h = readFpf(file, false).header;
+  EXPECT_EQ(std::tuple(h.width, h.height, h.notes), std::tuple(1024u, 800u, s.notes.substr(0, 50)));
 }
 
 TEST(PlotterExportTest, HeaderOfALargeJob) {
@@ -89,17 +89,15 @@ TEST(PlotterExportTest, HeaderOfALargeJob) {
   EXPECT_EQ(Bytes(b.begin() + 7, b.begin() + 9), (Bytes{0x19, 0x64}));  // 6500 dpi
   // Row length first in the 24-bit fields: 68896 and 4544.
   EXPECT_EQ(Bytes(b.begin() + 64, b.begin() + 70), (Bytes{0x01, 0x0D, 0x20, 0x00, 0x11, 0xC0}));
-  FpfContents c = readFpf(file, false);
-  EXPECT_EQ(c.header.width, 68896u);
-  EXPECT_EQ(c.header.height, 4544u);
+  const FpfHeader h = readFpf(file, false).header;
+  EXPECT_EQ(std::pair(h.width, h.height), std::pair(68896u, 4544u));
   // What the reader found to say reaches the caller, naming the file.
   ASSERT_EQ(r.raster.warnings.size(), 1u);
   EXPECT_NE(r.raster.warnings[0].find("wide.gbr: line 7: knockout"), std::string::npos);
 }
 
 TEST(PlotterExportTest, ResolutionItems) {
-  EXPECT_STREQ(kResolutionLabels[1], "1626");
-  EXPECT_EQ(resolutionOfItem(1, kOtherResolutionPreset), 1625);
+  EXPECT_EQ(resolutionOfItem(1, kOtherResolutionPreset), 1625);  // the item labelled 1626
   EXPECT_EQ(resolutionOfItem(kDefaultResolutionItem, kOtherResolutionPreset), 2032);
   EXPECT_EQ(resolutionOfItem(kOtherResolutionItem, 777), 777);
   const fs::path file = test::tempDir() / "r.fpf";
@@ -133,45 +131,6 @@ TEST(PlotterExportTest, MirrorOffWritesTheImageFromTheBottomUp) {
     ASSERT_TRUE(std::equal(a.preview.row(k), a.preview.row(k) + 100, b.preview.row(624 - k))) << k;
   }
   EXPECT_GT(a.preview.exposedCount(), 0u);
-}
-
-TEST(PlotterExportTest, BandsDecodeToWhatWasEncoded) {
-  std::mt19937 random(7);
-  for (int trial = 0; trial < 30; ++trial) {
-    const int64_t width = 32 * (1 + random() % 24), rows = 4 * (1 + random() % 20);
-    BandBitmap band(width, rows);
-    // Runs of random length and value in each row, as drawings have.
-    for (int64_t y = 0; y < rows; ++y) {
-      bool exposed = false;
-      for (int64_t x = 0; x < width; ++x) {
-        if (random() % 9 == 0) exposed = !exposed;
-        if (exposed) expose(band, x, y);
-      }
-    }
-    for (bool mirror : {false, true}) {
-      BandBitmap copy(width, rows);
-      std::copy(band.bytes().begin(), band.bytes().end(),
-                reinterpret_cast<uint8_t*>(copy.rowWords(0)));
-      Bytes records, slow;
-      encodeBandGroups(copy, mirror, 0, encodeGroupWide, records);
-      encodeBandGroups(copy, mirror, 0, encodeGroupPerPixel, slow);
-      ASSERT_EQ(records, slow) << "trial " << trial;
-      FpfHeader h{static_cast<uint32_t>(width), static_cast<uint32_t>(rows), 1000, 0, 0, ""};
-      Bytes file = encodeFpfHeader(h);
-      file.resize(kFpfImageOffset, 0xFF);
-      file.insert(file.end(), records.begin(), records.end());
-      const fs::path path = test::tempDir() / "band.fpf";
-      test::writeFile(path, std::string(file.begin(), file.end()));
-      FpfContents c = readFpf(path);
-      for (int64_t y = 0; y < rows; ++y) {
-        const int64_t from = mirror ? y : rows - 1 - y;
-        ASSERT_TRUE(std::equal(c.image.row(static_cast<uint32_t>(y)),
-                               c.image.row(static_cast<uint32_t>(y)) + width / 8,
-                               band.rowBytes(from)))
-            << "trial " << trial << ", mirror " << mirror << ", row " << y;
-      }
-    }
-  }
 }
 
 TEST(PlotterExportTest, ThumbnailPreviewAndOverviewBlocks) {
@@ -240,9 +199,6 @@ TEST(PlotterExportTest, RefusalsCancelAndFailureKeepTheOldFile) {
     EXPECT_TRUE(strayFiles(dir, file).empty());
   }
 }
-
-// The fast way against the literal way
-// ============================================================================
 
 struct WayCase {
   const char* name;
@@ -341,6 +297,59 @@ INSTANTIATE_TEST_SUITE_P(
         WayCase{"CorpusPanelAt4064Mirror", corpusPanelJob,     4064,  true,  false, 64 * MB,  2, false, true}),
     // clang-format on
     [](const testing::TestParamInfo<WayCase>& info) { return info.param.name; });
+
+TEST(ExportGeometryTest, ImageAndPreviewSizes) {
+  // 32 x floor((round(X dpi) + round(0.6 dpi)) / 32).
+  EXPECT_EQ(plotterSide_px(10.0, 2032), 21536);  // (20320 + 1219) / 32 = 673.09
+  EXPECT_EQ(plotterSide_px(0.43, 1000), 1024);
+  EXPECT_EQ(plotterSide_px(0.1, 6500), 4544);
+  EXPECT_EQ(plotterSide_px(-2.0, 1000), -1408);  // boards left of the area: refused later
+  // Wider than high: 800 wide; otherwise 800 high and the width a multiple of 8.
+  EXPECT_EQ(previewSize(1024, 800, 1000), (PreviewSize{800, 625, 781.25}));
+  EXPECT_EQ(previewSize(800, 1024, 1000), (PreviewSize{624, 800, 781.25}));
+  EXPECT_EQ(previewSize(1024, 1024, 2032), (PreviewSize{800, 800, 1587.5}));
+  EXPECT_EQ(previewSize(409600, 256, 1000).height_px, 0);  // too flat for a row
+}
+
+TEST(ExportGeometryTest, BoardLayersInDrawingOrder) {
+  Job job;
+  job.Boards.resize(3);
+  job.Boards[0].LayerGerber[2] = "/a/3.gbr";
+  job.Boards[0].LayerGerber[0] = "/a/1.gbr";
+  job.Boards[0].LayerAperture[0] = "/a/1.Env";
+  job.Boards[1].LayerGerber[0] = "/b/1.gbr";
+  job.Boards[1].PosX = 2.0;
+  job.Boards[1].PosY = 3.0;
+  job.Boards[1].DataMinX = -1.5;
+  job.Boards[2].LayerGerber[1] = "/c/2.gbr";
+  OutputLayers layers{};
+  layers[0] = layers[2] = true;
+  std::vector<BoardLayer> out = outputBoardLayers(job, layers, 0.25, 0.5);
+  ASSERT_EQ(out.size(), 3u);  // layer 1: boards 1 and 2; layer 3: board 1
+  EXPECT_EQ(out[0].gerberFile, "/a/1.gbr");
+  EXPECT_EQ(out[0].apertureFile, "/a/1.Env");
+  EXPECT_EQ(out[1].board, 1u);
+  EXPECT_EQ(out[1].x, 2.25);
+  EXPECT_EQ(out[1].y, 3.5);
+  EXPECT_EQ(out[1].dataMinX, -1.5);
+  EXPECT_EQ(out[1].apertureFile, "");
+  EXPECT_EQ(out[2].layer, 3);
+}
+
+TEST(ExportGeometryTest, FrameAndBandReach) {
+  TechAreaFrame frame;
+  frame.Strips[0] = {0.0, 0.0, 0.1, 2.0};
+  frame.Strips[3] = {0.0, 1.9, 2.0, 2.0};
+  std::array<PixelRect, 4> r = techFrameRects(frame, 1000);
+  EXPECT_EQ(r[0], (PixelRect{0, 0, 100, 2000}));
+  EXPECT_EQ(r[3], (PixelRect{0, 1900, 2000, 2000}));
+  // A band of rows 1000..1999 at 1000 dpi: inches 1 to 2.
+  const BandSpan band{1000, 1000};
+  EXPECT_TRUE(boardReachesBand(2.5, 0.0, band, 1000));  // top half an inch below the band
+  EXPECT_FALSE(boardReachesBand(2.51, 0.0, band, 1000));
+  EXPECT_TRUE(boardReachesBand(0.2, 0.3, band, 1000));  // ends half an inch above it
+  EXPECT_FALSE(boardReachesBand(0.2, 0.29, band, 1000));
+}
 
 }  // namespace
 }  // namespace drumplot

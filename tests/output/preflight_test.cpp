@@ -90,25 +90,16 @@ TEST_P(PreflightProblemTest, FoundAloneInAJobMadeToHaveIt) {
 
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(Problems, PreflightProblemTest, testing::Values(
-    ProblemCase{"UndefinedDCode", [](PreflightTest& t) { t.addBoard("d.gbr", layer("", "M02*", "%ADD10C,0.010*%")); },
-        CheckKind::UndefinedDCode, CheckSeverity::Error, "d.gbr:1: D11 is used once but defined neither"},
-    ProblemCase{"PenWidened", [](PreflightTest& t) { t.addBoard("thin.gbr", layer("C,0.0002")); },
-        CheckKind::PenWidened, CheckSeverity::Warning, "thin.gbr: 4 strokes of D10 (a pen of 0 pixels at 2032 dpi) are drawn 2 pixels (0.98 mil) wide"},
-    ProblemCase{"OutsidePlotArea", [](PreflightTest& t) { t.addBoard("far.gbr", layer(), 12.0, 1.0); },
-        CheckKind::OutsidePlotArea, CheckSeverity::Error, "Board 1 reaches 0.622 inch beyond the plotting area (11.993, 0.993 to 14.007, 2.007 inch"},
-    ProblemCase{"BoardOverlap", [](PreflightTest& t) { t.addBoard("a.gbr", layer(), 1.0, 1.0); t.addBoard("b.gbr", layer(), 2.5, 1.5); },
-        CheckKind::BoardOverlap, CheckSeverity::Warning, "Board 1 overlaps board 2 by 0.514 x 0.514 inch"},
-    ProblemCase{"LayerMisaligned", [](PreflightTest& t) { t.addBoard("m.gbr", layer()); t.addLayer(2, "moved.gbr", "%FSLAX24Y24*%%MOIN*%%ADD10C,0.010*%D10*X10000Y10000D02*X40000Y10000D01*M02*"); },
-        CheckKind::LayerMisaligned, CheckSeverity::Warning, "moved.gbr: its data reach 1.000 inch beyond"},
-    ProblemCase{"ReadWarning", [](PreflightTest& t) { t.addBoard("cut.gbr", layer("C,0.010", "")); },
-        CheckKind::ReadWarning, CheckSeverity::Warning, "cut.gbr: no M02 at the end"},
-    ProblemCase{"UnreadableFile", [](PreflightTest& t) { t.addBoard("u.gbr", layer()); t.addLayer(2, "gone.gbr", ""); },
-        CheckKind::UnreadableFile, CheckSeverity::Error, "gone.gbr"},
-    ProblemCase{"DrillFileOnLayer", [](PreflightTest& t) { t.addBoard("u.gbr", layer()); t.addLayer(2, "holes.drl", "M48\nINCH\nT1C0.03\n%\nT1\nX1Y1\nM30\n"); },
-        CheckKind::DrillFileOnLayer, CheckSeverity::Error, "holes.drl: an Excellon drill file on layer 2"},
+    ProblemCase{"UndefinedDCode", [](PreflightTest& t) { t.addBoard("d.gbr", layer("", "M02*", "%ADD10C,0.010*%")); }, CheckKind::UndefinedDCode, CheckSeverity::Error, "d.gbr:1: D11 is used once but defined neither"},
+    ProblemCase{"PenWidened", [](PreflightTest& t) { t.addBoard("thin.gbr", layer("C,0.0002")); }, CheckKind::PenWidened, CheckSeverity::Warning, "thin.gbr: 4 strokes of D10 (a pen of 0 pixels at 2032 dpi) are drawn 2 pixels (0.98 mil) wide"},
+    ProblemCase{"OutsidePlotArea", [](PreflightTest& t) { t.addBoard("far.gbr", layer(), 12.0, 1.0); }, CheckKind::OutsidePlotArea, CheckSeverity::Error, "Board 1 reaches 0.622 inch beyond the plotting area (11.993, 0.993 to 14.007, 2.007 inch"},
+    ProblemCase{"BoardOverlap", [](PreflightTest& t) { t.addBoard("a.gbr", layer(), 1.0, 1.0); t.addBoard("b.gbr", layer(), 2.5, 1.5); }, CheckKind::BoardOverlap, CheckSeverity::Warning, "Board 1 overlaps board 2 by 0.514 x 0.514 inch"},
+    ProblemCase{"LayerMisaligned", [](PreflightTest& t) { t.addBoard("m.gbr", layer()); t.addLayer(2, "moved.gbr", "%FSLAX24Y24*%%MOIN*%%ADD10C,0.010*%D10*X10000Y10000D02*X40000Y10000D01*M02*"); }, CheckKind::LayerMisaligned, CheckSeverity::Warning, "moved.gbr: its data reach 1.000 inch beyond"},
+    ProblemCase{"ReadWarning", [](PreflightTest& t) { t.addBoard("cut.gbr", layer("C,0.010", "")); }, CheckKind::ReadWarning, CheckSeverity::Warning, "cut.gbr: no M02 at the end"},
+    ProblemCase{"UnreadableFile", [](PreflightTest& t) { t.addBoard("u.gbr", layer()); t.addLayer(2, "gone.gbr", ""); }, CheckKind::UnreadableFile, CheckSeverity::Error, "gone.gbr"},
+    ProblemCase{"DrillFileOnLayer", [](PreflightTest& t) { t.addBoard("u.gbr", layer()); t.addLayer(2, "holes.drl", "M48\nINCH\nT1C0.03\n%\nT1\nX1Y1\nM30\n"); }, CheckKind::DrillFileOnLayer, CheckSeverity::Error, "holes.drl: an Excellon drill file on layer 2"},
     // The board's only layer file named nothing: no layer to plot.
-    ProblemCase{"FilmImpossible", [](PreflightTest& t) { t.addBoard("u.gbr", layer()); t.addLayer(1, "", ""); },
-        CheckKind::FilmImpossible, CheckSeverity::Error, "no board has a Gerber file on a chosen layer"}),
+    ProblemCase{"FilmImpossible", [](PreflightTest& t) { t.addBoard("u.gbr", layer()); t.addLayer(1, "", ""); }, CheckKind::FilmImpossible, CheckSeverity::Error, "no board has a Gerber file on a chosen layer"}),
     [](const testing::TestParamInfo<ProblemCase>& info) { return info.param.name; });
 // clang-format on
 
