@@ -7,7 +7,8 @@
 #include <exception>
 #include <map>
 #include <mutex>
-#include <thread>
+
+#include "output/workers.h"
 
 namespace drumplot {
 
@@ -154,17 +155,9 @@ bool runChunksInOrder(size_t count, const ChunkLimits& limits, const ProduceChun
       }
     }
   };
-  const auto threads =
-      std::clamp<unsigned>(limits.threads, 1, static_cast<unsigned>(std::max<size_t>(count, 1)));
-  std::vector<std::thread> helpers;
-  helpers.reserve(threads - 1);
-  try {
-    for (unsigned w = 1; w < threads; ++w) helpers.emplace_back(work, w);
-  } catch (...) {
-    stop(std::current_exception());  // no thread: the workers already running stop
-  }
-  work(0);
-  for (std::thread& t : helpers) t.join();
+  runWorkers(
+      std::clamp<unsigned>(limits.threads, 1, static_cast<unsigned>(std::max<size_t>(count, 1))),
+      work);
   if (turns.error) std::rethrow_exception(turns.error);
   return !turns.stopped;
 }

@@ -11,7 +11,6 @@
 #include <mutex>
 #include <span>
 #include <stdexcept>
-#include <thread>
 
 #include "apertures/aperture_file.h"
 #include "engine/canvas.h"
@@ -20,6 +19,7 @@
 #include "engine/rounding.h"
 #include "output/covered_draws.h"
 #include "output/display_list.h"
+#include "output/workers.h"
 
 namespace drumplot {
 
@@ -79,12 +79,6 @@ bool hasPreview(const RasterScene& s) {
   return s.preview.width_px > 0 && s.preview.height_px > 0;
 }
 
-// The worker count: as asked (0: one per processor), at least one.
-unsigned workerCount(unsigned asked) {
-  if (asked == 0) asked = std::thread::hardware_concurrency();
-  return std::max(asked, 1u);
-}
-
 // Runs body(i) for i = 0 .. count - 1 on `threads` workers; stops at the
 // first exception (rethrown) or when `cancelled` becomes true.
 template <class Body>
@@ -104,15 +98,8 @@ void parallelFor(size_t count, unsigned threads, const std::atomic<bool>* cancel
       }
     }
   };
-  threads = std::clamp<unsigned>(threads, 1, static_cast<unsigned>(std::max<size_t>(count, 1)));
-  std::vector<std::thread> helpers;
-  try {
-    for (unsigned w = 1; w < threads; ++w) helpers.emplace_back(work);
-  } catch (...) {
-    // No further thread: those started and this one do the work.
-  }
-  work();
-  for (std::thread& t : helpers) t.join();
+  runWorkers(std::clamp<unsigned>(threads, 1, static_cast<unsigned>(std::max<size_t>(count, 1))),
+             [&](unsigned) { work(); });
   if (error) std::rethrow_exception(error);
 }
 

@@ -7,7 +7,6 @@
 #include <cmath>
 #include <map>
 #include <sstream>
-#include <thread>
 
 #include "apertures/aperture_file.h"
 #include "engine/canvas.h"
@@ -18,6 +17,7 @@
 #include "output/fpf_encoder.h"
 #include "output/fpf_file.h"
 #include "output/job_raster.h"
+#include "output/workers.h"
 
 namespace drumplot {
 
@@ -277,7 +277,7 @@ uint64_t estimateFileBytes(const BandBitmap& sample, const PlotterExportPlan& pl
 // bands: their bytes and pixels, shared among the cores.
 double estimateSeconds(const PlotterExportPlan& plan, uint64_t fileBytes, double readSeconds,
                        unsigned threads) {
-  const double cores = threads ? threads : std::max(1u, std::thread::hardware_concurrency());
+  const double cores = workerCount(threads);
   const double pixels = static_cast<double>(plan.width_px) * static_cast<double>(plan.height_px);
   const double bands = static_cast<double>(fileBytes) * kSecondsPerByte + pixels * kSecondsPerPixel;
   return kFixedSeconds + kReadFactor * readSeconds + bands * kMeasuredCores / cores;

@@ -1,0 +1,20 @@
+// SPDX-License-Identifier: MIT
+// The export's workers: every piece of work that runs on several threads
+// starts and joins them here.
+#pragma once
+
+#include <functional>
+
+namespace drumplot {
+
+// The number of workers for `asked` (0: one per processor), at least one.
+unsigned workerCount(unsigned asked);
+
+// Runs work(0) on the calling thread and work(1) .. work(workers - 1) on
+// threads of their own, and returns when every one has returned. A thread
+// that cannot be started is left out, so `work` must take its share from
+// what is left rather than count on every worker running. `work` must not
+// throw.
+void runWorkers(unsigned workers, const std::function<void(unsigned worker)>& work);
+
+}  // namespace drumplot
