@@ -138,7 +138,7 @@ void addCheckCommand(CLI::App& app, Action& action) {
   cmd->callback([o, &action] {
     action = [o] {
       Job job;
-      job.Settings =
+      job.settings =
           readSettings(o->settingsFile.empty() ? settingsFilePath() : fs::path(o->settingsFile));
       openJob(job, o->jobFile);
       PreflightSettings s;
@@ -147,7 +147,7 @@ void addCheckCommand(CLI::App& app, Action& action) {
       s.Export.lineWidth_mils = o->lineWidth_mils;
       s.Export.techArea = o->techArea;
       s.Export.budgetBytes =
-          memoryBudgetBytes(o->memory_MB > 0 ? o->memory_MB : job.Settings.MemoryMegabytes);
+          memoryBudgetBytes(o->memory_MB > 0 ? o->memory_MB : job.settings.memoryMegabytes);
       s.Tolerance = o->tolerance;
       const PreflightReport report = checkJob(job, s);
       if (o->json) {

@@ -30,7 +30,7 @@ void addSettingsOption(CLI::App& cmd, std::string& settingsFile) {
 JobSettings readCommandSettings(const std::string& settingsOption) {
   JobSettings settings = readSettings(
       settingsOption.empty() ? settingsFilePath() : std::filesystem::path(settingsOption));
-  for (const std::string& note : settings.ReadNotes)
+  for (const std::string& note : settings.readNotes)
     std::cerr << "drumplot-cli: note: " << note << "\n";
   return settings;
 }

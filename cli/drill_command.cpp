@@ -97,32 +97,33 @@ void addDrillCommand(CLI::App& app, Action& action) {
       DrillPanelSettings settings;
       if (!o->format.empty()) {
         settings.DataFormat = BoardFormat::fromReaderFormat(parseFormatSpec(o->format));
-        settings.OutputFormat = settings.DataFormat;
+        settings.outputFormat = settings.DataFormat;
       }
-      settings.InputFile = o->input.empty() ? offeredDrillFile(job) : o->input;
-      if (settings.InputFile.empty()) {
+      settings.inputFile = o->input.empty() ? offeredDrillFile(job) : o->input;
+      if (settings.inputFile.empty()) {
         throw std::invalid_argument("--in: no board of " + o->jobFile + " remembers a drill file");
       }
-      settings.OutputFile = o->output;
+      settings.outputFile = o->output;
       settings.DrillOffsetX = drillOffsetInches(o->offset.first, o->unit);
       settings.DrillOffsetY = drillOffsetInches(o->offset.second, o->unit);
-      const std::vector<std::string> markNames = gatherMarkNames(job.Boards);
-      settings.MarkDrills = makeMarkDrillTable(markNames);
+      const std::vector<std::string> markNames = gatherMarkNames(job.boards);
+      settings.markDrills = makeMarkDrillTable(markNames);
       for (const std::string& assignment : o->markTools) {
-        assignMarkTool(settings.MarkDrills, markNames, assignment);
+        assignMarkTool(settings.markDrills, markNames, assignment);
       }
 
       DrillPanelResult result = panelizeDrillFile(job, settings);
-      if (!result.FormatNote.empty()) std::cout << result.FormatNote << "\n";
+      if (!result.formatNote.empty()) std::cout << result.formatNote << "\n";
       if (result.Status != DrillPanelStatus::Written) {
         throw std::runtime_error(toString(result.Status));
       }
       const DrillPanel& panel = result.Panel;
-      std::cout << o->output << ": " << panel.Lines.size() << " lines, " << panel.BoardHits
-                << " board hits, " << panel.Slots << " slots, " << panel.Routes << " routes, "
-                << panel.MarkHits << " mark hits, written in " << describe(panel.Format) << "\n";
+      std::cout << o->output << ": " << panel.lines.size() << " lines, " << panel.boardHits
+                << " board hits, " << panel.slotCount << " slots, " << panel.routeCount
+                << " routes, " << panel.markHits << " mark hits, written in "
+                << describe(panel.Format) << "\n";
       if (!o->overview.empty()) {
-        MonoImage image = drillOverview(job.Boards, panel.Crosses, panel.Paths);
+        MonoImage image = drillOverview(job.boards, panel.crosses, panel.paths);
         writePng(o->overview, image);
         std::cout << o->overview << ": " << image.width << " x " << image.height
                   << " pixels at 180 dpi\n";

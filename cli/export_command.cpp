@@ -106,7 +106,7 @@ void addOutputOptions(CLI::App& cmd, OutputOptions& o) {
 
 Job openJobWithSettings(const OutputOptions& o) {
   Job job;
-  job.Settings = readCommandSettings(o.settingsFile);
+  job.settings = readCommandSettings(o.settingsFile);
   if (size_t partial = openJob(job, o.jobFile).PartialBytes) {
     std::cerr << "drumplot-cli: warning: " << o.jobFile << ": " << partialRecordText(partial)
               << "\n";
@@ -131,7 +131,7 @@ void fillSettings(const OutputOptions& o, const Job& job, OutputSettings& s) {
   s.lineWidth_mils = o.lineWidth_mils;
   s.holeDiameter_mils = o.holes_mils;
   s.noHoleDCodes = o.noHole;
-  s.budgetBytes = memoryBudgetBytes(o.memory_MB > 0 ? o.memory_MB : job.Settings.MemoryMegabytes);
+  s.budgetBytes = memoryBudgetBytes(o.memory_MB > 0 ? o.memory_MB : job.settings.memoryMegabytes);
   s.threads = o.threads;
   s.reference = o.reference;
 }
@@ -370,7 +370,7 @@ void addExport(CLI::App& app, Action& action) {
               const std::string overview =
                   film.layer == 0 ? o->overview
                                   : layerFilmName(o->overview, film.layer,
-                                                  job.Settings.LayerNames[film.layer - 1])
+                                                  job.settings.LayerNames[film.layer - 1])
                                         .string();
               writeSecondImage(overview, f.overview, film.file.string());
             },

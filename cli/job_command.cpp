@@ -45,7 +45,7 @@ class EditedJob {
   // without --force; a command that only reads it says so.
   EditedJob(const JobOptions& options, bool writesBack)
       : edit_(options.jobFile), force_(options.force) {
-    job.Settings = readCommandSettings(options.settingsFile);
+    job.settings = readCommandSettings(options.settingsFile);
     if (!edit_.exists()) throw IoError(options.jobFile + ": cannot open: no such file");
     edit_.openInto(job);
     if (size_t partial = edit_.info().PartialBytes) {
@@ -84,9 +84,9 @@ std::pair<double, double> parsePair(const std::string& text, const char* option)
 }
 
 size_t boardIndex(const Job& job, int number) {
-  if (number < 1 || static_cast<size_t>(number) > job.Boards.size()) {
+  if (number < 1 || static_cast<size_t>(number) > job.boards.size()) {
     throw std::invalid_argument(job.JobName + ": no board " + std::to_string(number) +
-                                " (the job has " + std::to_string(job.Boards.size()) +
+                                " (the job has " + std::to_string(job.boards.size()) +
                                 " boards, numbered from 1)");
   }
   return static_cast<size_t>(number - 1);
@@ -119,7 +119,7 @@ std::string inches(double value) {
 }
 
 std::string describe(const Job& job, size_t index) {
-  const Board& b = job.Boards[index];
+  const Board& b = job.boards[index];
   return "Board " + std::to_string(index + 1) + ": " + b.Caption + " (" + inches(b.DataWidth) +
          " x " + inches(b.DataHeight) + " inch at " + inches(b.PosX) + ", " + inches(b.PosY) + ")";
 }
@@ -128,9 +128,9 @@ std::string describe(const Job& job, size_t index) {
 // ============================================================================
 
 void printText(const Job& job, std::ostream& out) {
-  out << "Job: " << job.JobName << " (" << job.Boards.size() << " boards)\n";
-  for (size_t i = 0; i < job.Boards.size(); ++i) {
-    const Board& b = job.Boards[i];
+  out << "Job: " << job.JobName << " (" << job.boards.size() << " boards)\n";
+  for (size_t i = 0; i < job.boards.size(); ++i) {
+    const Board& b = job.boards[i];
     out << "Board " << i + 1 << ": " << b.Caption << "\n"
         << "  Position:   " << inches(b.PosX) << ", " << inches(b.PosY) << " inch\n"
         << "  Data size:  " << inches(b.DataWidth) << " x " << inches(b.DataHeight)
@@ -155,8 +155,8 @@ void printJson(const Job& job, std::ostream& out) {
     return list + "]";
   };
   out << "{\"job\":" << jsonString(job.JobName) << ",\"boards\":[";
-  for (size_t i = 0; i < job.Boards.size(); ++i) {
-    const Board& b = job.Boards[i];
+  for (size_t i = 0; i < job.boards.size(); ++i) {
+    const Board& b = job.boards[i];
     const BoardFormat& f = b.Format;
     out << (i ? "," : "") << "{\"number\":" << i + 1 << ",\"caption\":" << jsonString(b.Caption)
         << ",\"locked\":" << (b.Locked ? "true" : "false")
@@ -286,7 +286,7 @@ void addLayer(CLI::App& job, Action& action) {
       job.selectBoard(index);
       job.ActiveLayer = o->layer;
       job.addGerberOnActiveLayer(gerber);
-      if (!apertures.empty()) job.Boards[index].LayerAperture[o->layer - 1] = apertures;
+      if (!apertures.empty()) job.boards[index].LayerAperture[o->layer - 1] = apertures;
       edited.save();
       std::cout << "Board " << o->board << ", layer " << o->layer << ": " << gerber
                 << (apertures.empty() ? "" : "  apertures " + apertures) << "\n";
@@ -377,7 +377,7 @@ void addDelete(CLI::App& job, Action& action) {
       job.selectBoard(boardIndex(job, o->board));
       job.deleteSelected();
       edited.save();
-      std::cout << "Board " << o->board << " deleted; " << job.Boards.size() << " boards left\n";
+      std::cout << "Board " << o->board << " deleted; " << job.boards.size() << " boards left\n";
     };
   });
 }
@@ -414,7 +414,7 @@ void addPanelize(CLI::App& job, Action& action) {
       job.selectBoard(index);
       int copies = panelize(job, request);
       edited.save();
-      std::cout << "Board " << o->board << ": " << copies << " copies added; " << job.Boards.size()
+      std::cout << "Board " << o->board << ": " << copies << " copies added; " << job.boards.size()
                 << " boards\n";
     };
   });
@@ -436,7 +436,7 @@ void addMark(CLI::App& job, Action& action) {
       if (!o->at.empty()) at = parsePair(o->at, "--at");
       EditedJob edited(*o, true);
       Job& job = edited.job;
-      std::vector<std::string> names = markChoices(job.Settings.Marks);
+      std::vector<std::string> names = markChoices(job.settings.marks);
       int choice = -1;
       for (size_t i = 0; i < names.size() && choice < 0; ++i) {
         if (names[i] == o->name) choice = static_cast<int>(i);
@@ -457,7 +457,7 @@ void addMark(CLI::App& job, Action& action) {
         }
         case MarkInsertResult::FileUnusable:
           throw IoError(
-              job.resolvePath(job.Settings.Marks[static_cast<size_t>(choice)].Path).string() +
+              job.resolvePath(job.settings.marks[static_cast<size_t>(choice)].Path).string() +
               ": mark file missing or shorter than 10 bytes");
       }
       if (at) job.moveTo(index, at->first, at->second);

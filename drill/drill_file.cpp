@@ -551,7 +551,7 @@ class DrillReader {
       points.push_back(moveTo(axes, position_));
     }
     position_ = points.back();
-    file_.Hits += points.size();
+    file_.hitCount += points.size();
     geometry(DrillStatementKind::Hits, std::move(points));
   }
 
@@ -562,7 +562,7 @@ class DrillReader {
     const DrillPoint from = moveTo(first, position_);
     const DrillPoint to = moveTo(second, from);
     position_ = to;
-    ++file_.Slots;
+    ++file_.slotCount;
     geometry(DrillStatementKind::Slot, {from, to});
   }
 
@@ -582,7 +582,7 @@ class DrillReader {
       routeOpen_ = true;  // a route from where the tool is
       routeCuts_ = 0;
     }
-    if (routeCuts_++ == 0) ++file_.Routes;
+    if (routeCuts_++ == 0) ++file_.routeCount;
     DrillStatement& s = geometry(DrillStatementKind::RouteCut, {end});
     s.Start = start;
     s.Motion = motion_ == Motion::Line        ? RouteMotion::Line
@@ -743,7 +743,7 @@ class DrillReader {
     if (dataFormat_ && formatNoted_) {
       const DrillNumberFormat given = drillFormatOf(*dataFormat_);
       if (describe(f) != describe(given)) {
-        file_.FormatNote = file_.Name + ": read in the file's own format (" + describe(f) +
+        file_.formatNote = file_.Name + ": read in the file's own format (" + describe(f) +
                            "), not in the given data format (" + describe(given) + ")";
       }
     }

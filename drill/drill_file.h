@@ -67,12 +67,12 @@ struct DrillFile {
   DrillNumberFormat Format;
   // Set when the operator's data format was given and differs from what was
   // used: which format the file was read in, and that it was not the given one.
-  std::string FormatNote;
-  size_t Hits = 0;
-  size_t Slots = 0;
-  size_t Routes = 0;  // routes with at least one cut
+  std::string formatNote;
+  size_t hitCount = 0;
+  size_t slotCount = 0;
+  size_t routeCount = 0;  // routes with at least one cut
 
-  bool hasDrilling() const { return Hits + Slots + Routes > 0; }
+  bool hasDrilling() const { return hitCount + slotCount + routeCount > 0; }
   std::vector<DrillPoint> hitPoints() const;
 };
 

@@ -44,7 +44,7 @@ double drillOffsetInches(double displayValue, std::string_view unitText) {
 
 std::string DrillPanel::text() const {
   std::string bytes;
-  for (const std::string& line : Lines) bytes += line + "\r\n";
+  for (const std::string& line : lines) bytes += line + "\r\n";
   return bytes;
 }
 
@@ -138,7 +138,7 @@ class PanelWriter {
   }
 
  private:
-  void line(std::string text) { panel_.Lines.push_back(std::move(text)); }
+  void line(std::string text) { panel_.lines.push_back(std::move(text)); }
 
   // Numbers and tools come after a header that states the format: a file
   // without one before them gets one there.
@@ -185,7 +185,7 @@ class PanelWriter {
   void hit(DrillPoint p) {
     beforeCoordinates(true);
     line(xy(p));
-    panel_.Crosses.push_back(onPlottingArea(p));
+    panel_.crosses.push_back(onPlottingArea(p));
   }
 
   // DrillPanel - Blocks
@@ -208,15 +208,15 @@ class PanelWriter {
       case DrillStatementKind::Hits:
         for (const DrillPoint& p : s.Points) {
           hit(plus(p, shift));
-          ++panel_.BoardHits;
+          ++panel_.boardHits;
         }
         break;
       case DrillStatementKind::Slot: {
         const DrillPoint from = plus(s.Points[0], shift), to = plus(s.Points[1], shift);
         beforeCoordinates(true);
         line(xy(from) + "G85" + xy(to));
-        panel_.Paths.push_back({{onPlottingArea(from), onPlottingArea(to)}, s.Diameter});
-        ++panel_.Slots;
+        panel_.paths.push_back({{onPlottingArea(from), onPlottingArea(to)}, s.Diameter});
+        ++panel_.slotCount;
         break;
       }
       case DrillStatementKind::RouteStart:
@@ -267,8 +267,8 @@ class PanelWriter {
   void endPath() {
     routeOpen_ = false;
     if (pathCuts_ > 0) {
-      panel_.Paths.push_back(std::move(path_));
-      ++panel_.Routes;
+      panel_.paths.push_back(std::move(path_));
+      ++panel_.routeCount;
     }
     path_ = {};
     pathCuts_ = 0;
@@ -287,7 +287,7 @@ class PanelWriter {
       for (const Board& board : boards_) {
         if (!board.IsMark || board.MarkName != markNames[n]) continue;
         hit(plus({board.PosX, board.PosY}, reference_));
-        ++panel_.MarkHits;
+        ++panel_.markHits;
       }
     }
   }
@@ -380,8 +380,8 @@ void checkShifts(const Job& job, const DrillPanelSettings& settings) {
   if (!usableShift(settings.DrillOffsetX) || !usableShift(settings.DrillOffsetY)) {
     throw FormatError("the drill offset is not a usable number");
   }
-  for (size_t i = 0; i < job.Boards.size(); ++i) {
-    const Board& b = job.Boards[i];
+  for (size_t i = 0; i < job.boards.size(); ++i) {
+    const Board& b = job.boards[i];
     if (!usableShift(b.PosX) || !usableShift(b.PosY) || !usableShift(b.DataMinX) ||
         !usableShift(b.DataMinY)) {
       throw FormatError(job.JobName + ": board " + std::to_string(i + 1) +
@@ -394,19 +394,19 @@ void checkShifts(const Job& job, const DrillPanelSettings& settings) {
 
 DrillPanelResult panelizeDrillFile(const Job& job, const DrillPanelSettings& settings) {
   // An input name under 3 characters reads as no lines.
-  const std::string bytes = settings.InputFile.size() < 3 ? "" : readFileBytes(settings.InputFile);
-  if (settings.OutputFile.size() < 2) return {DrillPanelStatus::OutputNotSpecified, {}, {}};
+  const std::string bytes = settings.inputFile.size() < 3 ? "" : readFileBytes(settings.inputFile);
+  if (settings.outputFile.size() < 2) return {DrillPanelStatus::OutputNotSpecified, {}, {}};
   if (!hasDrillLines(bytes)) return {DrillPanelStatus::DataFileEmpty, {}, {}};
-  const DrillFile file = readDrillFile(bytes, settings.InputFile, settings.DataFormat);
-  if (!file.hasDrilling()) return {DrillPanelStatus::NoHits, {}, file.FormatNote};
+  const DrillFile file = readDrillFile(bytes, settings.inputFile, settings.DataFormat);
+  if (!file.hasDrilling()) return {DrillPanelStatus::NoHits, {}, file.formatNote};
   checkShifts(job, settings);
   DrillPanelResult result;
-  result.FormatNote = file.FormatNote;
+  result.formatNote = file.formatNote;
   const DrillNumberFormat format =
-      settings.OutputFormat ? drillFormatOf(*settings.OutputFormat) : file.Format;
-  result.Panel = panelizeDrill(file, job.Boards, format, settings.DrillOffsetX,
-                               settings.DrillOffsetY, settings.MarkDrills);
-  writeFileAtomically(settings.OutputFile, result.Panel.text());
+      settings.outputFormat ? drillFormatOf(*settings.outputFormat) : file.Format;
+  result.Panel = panelizeDrill(file, job.boards, format, settings.DrillOffsetX,
+                               settings.DrillOffsetY, settings.markDrills);
+  writeFileAtomically(settings.outputFile, result.Panel.text());
   return result;
 }
 

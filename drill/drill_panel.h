@@ -43,30 +43,30 @@ double drillOffsetInches(double displayValue, std::string_view unitText);
 
 // What the "Panelize drill" dialog hands over.
 struct DrillPanelSettings {
-  std::string InputFile;  // kept whole (a cut name would read or write another file)
-  std::string OutputFile;
+  std::string inputFile;  // kept whole (a cut name would read or write another file)
+  std::string outputFile;
   double DrillOffsetX = 0.0;  // inches, "Offset Gerber data from Drill data"
   double DrillOffsetY = 0.0;
-  MarkDrillTable MarkDrills;  // from makeMarkDrillTable, tools as the user set them
+  MarkDrillTable markDrills;  // from makeMarkDrillTable, tools as the user set them
   // The operator's data format (the status line, --format): read only
   // where the drill file states nothing.
   std::optional<BoardFormat> DataFormat;
   // The format written (--format); without it, the drill file's own.
-  std::optional<BoardFormat> OutputFormat;
+  std::optional<BoardFormat> outputFormat;
 };
 
 // The panelized file and where its hits, slots and routes lie for the overview.
 struct DrillPanel {
-  std::vector<std::string> Lines;
+  std::vector<std::string> lines;
   DrillNumberFormat Format;  // the numbers' (integer digits grown to fit)
   // In inches on the plotting area: the position less the reference
   // minimum (the data origin of the first board that is not a mark).
-  std::vector<DrillPoint> Crosses;  // one per hit written
-  std::vector<DrillPath> Paths;     // one per slot and route written
-  size_t BoardHits = 0;             // hits written for the boards
-  size_t MarkHits = 0;              // hits written for the mark boards
-  size_t Slots = 0;
-  size_t Routes = 0;
+  std::vector<DrillPoint> crosses;  // one per hit written
+  std::vector<DrillPath> paths;     // one per slot and route written
+  size_t boardHits = 0;             // hits written for the boards
+  size_t markHits = 0;              // hits written for the mark boards
+  size_t slotCount = 0;
+  size_t routeCount = 0;
 
   // The file's bytes: every line ended by CR LF.
   std::string text() const;
@@ -105,7 +105,7 @@ const char* toString(DrillPanelStatus status);
 struct DrillPanelResult {
   DrillPanelStatus Status = DrillPanelStatus::Written;
   DrillPanel Panel;        // empty unless written
-  std::string FormatNote;  // the reader's, when the data format was not the one used
+  std::string formatNote;  // the reader's, when the data format was not the one used
 };
 
 // The command: reads the input file (IoError naming it when it cannot be

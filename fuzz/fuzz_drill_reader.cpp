@@ -93,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       largest = std::max({largest, std::fabs(p.X), std::fabs(p.Y)});
     }
   }
-  check(hits == file.Hits && slots == file.Slots);
+  check(hits == file.hitCount && slots == file.slotCount);
   if (!file.hasDrilling()) return 0;
 
   std::vector<Board> boards(3);
@@ -106,18 +106,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const DrillPoint offset{0.125, -0.5};
   const DrillPanel panel =
       panelizeDrill(file, boards, file.Format, offset.X, offset.Y, makeMarkDrillTable({"M"}));
-  check(panel.BoardHits == 2 * file.Hits && panel.MarkHits == 1);
-  check(panel.Slots == 2 * file.Slots && panel.Routes == 2 * file.Routes);
-  check(panel.Crosses.size() == panel.BoardHits + panel.MarkHits);
-  check(panel.Paths.size() == panel.Slots + panel.Routes);
+  check(panel.boardHits == 2 * file.hitCount && panel.markHits == 1);
+  check(panel.slotCount == 2 * file.slotCount && panel.routeCount == 2 * file.routeCount);
+  check(panel.crosses.size() == panel.boardHits + panel.markHits);
+  check(panel.paths.size() == panel.slotCount + panel.routeCount);
 
   // Read back what fits a drill number of at most 15 digits.
   if (largest > 1000.0 || panel.Format.IntDigits + panel.Format.DecDigits > kMaxDrillDigits) {
     return 0;
   }
   const DrillFile back = readDrillFile(panel.text(), "panel.drl", std::nullopt);
-  check(back.Hits == panel.BoardHits + 1 && back.Slots == panel.Slots &&
-        back.Routes == panel.Routes);
+  check(back.hitCount == panel.boardHits + 1 && back.slotCount == panel.slotCount &&
+        back.routeCount == panel.routeCount);
   const std::vector<DrillPoint> want = expectedHits(file, boards, offset, {0.5, 0.0});
   const std::vector<DrillPoint> got = back.hitPoints();
   check(got.size() == want.size());

@@ -18,11 +18,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (before.PlotWidth < drumplot::kMinPlotSide || before.PlotHeight < drumplot::kMinPlotSide) {
     std::abort();
   }
-  for (const drumplot::MarkEntry& m : before.Marks) {
+  for (const drumplot::MarkEntry& m : before.marks) {
     if (m.Name.size() > drumplot::kMaxMarkChars) std::abort();
   }
-  if (before.MemoryMegabytes < drumplot::kMinMemory_MB ||
-      before.MemoryMegabytes > drumplot::kMaxMemory_MB) {
+  if (before.memoryMegabytes < drumplot::kMinMemory_MB ||
+      before.memoryMegabytes > drumplot::kMaxMemory_MB) {
     std::abort();
   }
   // Mark paths are kept whole, however long: set and read again, they come back.
@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   drumplot::IniDocument marks = ini;
   marks.set("Setup", "PathM3", path);
-  if (drumplot::readSettings(drumplot::IniDocument::parse(marks.text())).Marks[2].Path != path) {
+  if (drumplot::readSettings(drumplot::IniDocument::parse(marks.text())).marks[2].Path != path) {
     std::abort();
   }
   ini.set("Setup", "Sirka", "2540000");
@@ -42,8 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (after.PlotWidth != 2540000 / 10000.0 / drumplot::kMillimetresPerInch ||
       after.LayerNames[6] != "seven")
     std::abort();
-  if (after.UnitText != before.UnitText || after.Tech != before.Tech ||
-      after.Marks != before.Marks || after.PlotHeight != before.PlotHeight) {
+  if (after.UnitText != before.UnitText || after.tech != before.tech ||
+      after.marks != before.marks || after.PlotHeight != before.PlotHeight) {
     std::abort();
   }
   return 0;

@@ -251,13 +251,13 @@ std::string boardDrillFile(const Job& job, const Board& board) {
 }
 
 std::string offeredDrillFile(const Job& job) {
-  for (auto board = job.Boards.rbegin(); board != job.Boards.rend(); ++board) {
+  for (auto board = job.boards.rbegin(); board != job.boards.rend(); ++board) {
     if (board->Selected) {
       if (std::string file = boardDrillFile(job, *board); !file.empty()) return file;
       break;
     }
   }
-  for (const Board& board : job.Boards) {
+  for (const Board& board : job.boards) {
     if (std::string file = boardDrillFile(job, board); !file.empty()) return file;
   }
   return {};
@@ -343,7 +343,7 @@ size_t addImportedBoard(Job& job, const BoardImportPlan& plan,
     layers[static_cast<size_t>(f.Layer - 1)] = std::move(stored);
   }
   const size_t index = job.createBoard(master, plan.Files[*plan.Master].Extents);
-  Board& board = job.Boards[index];
+  Board& board = job.boards[index];
   board.LayerGerber = layers;
   job.Panel.show(board);
   return index;

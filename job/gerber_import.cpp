@@ -33,7 +33,7 @@ void requireReadData(LoadStatus status, const std::string& file) {
 
 ImportResult importMasterGerber(Job& job, std::string_view file) {
   MasterMeasurement measured =
-      measureMasterGerber(job.resolvePath(file), job.CurrentFormat, job.Settings);
+      measureMasterGerber(job.resolvePath(file), job.CurrentFormat, job.settings);
   return {job.createBoard(file, measured.Extents), measured.Status, std::move(measured.SizeProblem),
           std::move(measured.Warnings), measured.HasDrawing};
 }

@@ -39,7 +39,7 @@ MasterMeasurement measureMasterGerber(const std::filesystem::path& file, const B
 void requireReadData(LoadStatus status, const std::string& file);
 
 struct ImportResult {
-  size_t Index = 0;  // the new board in job.Boards
+  size_t Index = 0;  // the new board in job.boards
   LoadStatus Status = LoadStatus::Ok;
   std::string SizeProblem;  // as MasterMeasurement
   std::vector<std::string> Warnings;

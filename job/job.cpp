@@ -47,14 +47,14 @@ ScreenRect boardRect(const Board& board, double scale) {
 // ============================================================================
 
 Job::Job()
-    : ScreenScale(screenScale(kNominalScreenWidth_px, kNominalScreenHeight_px, Settings.PlotWidth,
-                              Settings.PlotHeight)) {}
+    : ScreenScale(screenScale(kNominalScreenWidth_px, kNominalScreenHeight_px, settings.PlotWidth,
+                              settings.PlotHeight)) {}
 
 int32_t Job::plotAreaWidth_px() const {
-  return toScreen_px(Settings.PlotWidth, ScreenScale);
+  return toScreen_px(settings.PlotWidth, ScreenScale);
 }
 int32_t Job::plotAreaHeight_px() const {
-  return toScreen_px(Settings.PlotHeight, ScreenScale);
+  return toScreen_px(settings.PlotHeight, ScreenScale);
 }
 
 std::filesystem::path Job::resolvePath(std::string_view storedPath) const {
@@ -72,50 +72,50 @@ void Job::placeOnScreen(Board& board) const {
 // ============================================================================
 
 void Job::unselectAll() {
-  for (Board& board : Boards) board.Selected = false;
+  for (Board& board : boards) board.Selected = false;
 }
 
 void Job::selectBoard(size_t index) {
   unselectAll();
-  Boards.at(index).Selected = true;
+  boards.at(index).Selected = true;
   BoardSelectedOnce = true;
-  Panel.show(Boards[index]);
+  Panel.show(boards[index]);
 }
 
 std::optional<size_t> Job::lastSelected() const {
-  for (size_t i = Boards.size(); i-- > 0;) {
-    if (Boards[i].Selected) return i;
+  for (size_t i = boards.size(); i-- > 0;) {
+    if (boards[i].Selected) return i;
   }
   return std::nullopt;
 }
 
 void Job::deleteSelected() {
   if (!BoardSelectedOnce) return;
-  std::erase_if(Boards, [](const Board& board) { return board.Selected; });
+  std::erase_if(boards, [](const Board& board) { return board.Selected; });
   Panel.clear();
-  if (!Boards.empty()) selectBoard(Boards.size() - 1);
+  if (!boards.empty()) selectBoard(boards.size() - 1);
 }
 
 // Job - Locks and moves
 // ============================================================================
 
 void Job::setLocked(size_t index, bool locked) {
-  Boards.at(index).Locked = locked;
+  boards.at(index).Locked = locked;
 }
 
 void Job::setAllLocked(bool locked) {
-  for (Board& board : Boards) board.Locked = locked;
+  for (Board& board : boards) board.Locked = locked;
 }
 
 void Job::moveTo(size_t index, double x, double y) {
-  Board& board = Boards.at(index);
+  Board& board = boards.at(index);
   board.PosX = x;
   board.PosY = y;
   placeOnScreen(board);
 }
 
 void Job::relativeMoveLocked(double dx, double dy) {
-  for (Board& board : Boards) {
+  for (Board& board : boards) {
     if (!board.Locked) continue;
     board.PosX += dx;
     board.PosY += dy;
@@ -125,7 +125,7 @@ void Job::relativeMoveLocked(double dx, double dy) {
 
 DragResult Job::dragBoard(size_t index, int32_t pressX_px, int32_t pressY_px, int32_t mouseX_px,
                           int32_t mouseY_px) {
-  Board& board = Boards.at(index);
+  Board& board = boards.at(index);
   if (board.Locked) return DragResult::Locked;
   // The stored position follows the pixels, not the other way round.
   board.Screen.Left += mouseX_px - pressX_px;
@@ -164,13 +164,13 @@ size_t Job::createBoard(std::string_view file, const MasterExtents& extents) {
   board.Screen.Top = 1;
   board.Screen.Width = std::max(toScreen_px(extents.Width, ScreenScale), kMinNewBoardSide_px);
   board.Screen.Height = std::max(toScreen_px(extents.Height, ScreenScale), kMinNewBoardSide_px);
-  board.PosX = Settings.PlotWidth;
-  board.PosY = Settings.PlotHeight;
+  board.PosX = settings.PlotWidth;
+  board.PosY = settings.PlotHeight;
   board.LayerGerber[activeLayer() - 1] = stored;
-  Boards.push_back(std::move(board));
-  Panel.show(Boards.back());
+  boards.push_back(std::move(board));
+  Panel.show(boards.back());
   BoardSelectedOnce = true;
-  return Boards.size() - 1;
+  return boards.size() - 1;
 }
 
 void Job::addGerberOnActiveLayer(std::string_view file) {
@@ -178,7 +178,7 @@ void Job::addGerberOnActiveLayer(std::string_view file) {
   std::string stored = storedFileName(file);
   int layer = activeLayer();
   Panel.Gerber[layer - 1] = stored;
-  for (Board& board : Boards) {
+  for (Board& board : boards) {
     if (board.Selected) board.LayerGerber[layer - 1] = stored;
   }
 }
@@ -187,18 +187,18 @@ void Job::addGerberOnActiveLayer(std::string_view file) {
 // ============================================================================
 
 void Job::clearBoards() {
-  Boards.clear();
+  boards.clear();
 }
 
 void Job::newJob() {
   JobName = kNoNameJob;
-  Boards.clear();
+  boards.clear();
   BoardSelectedOnce = false;
   Panel.clear();
 }
 
 void Job::closeJob() {
-  Boards.clear();
+  boards.clear();
   Panel.clear();
 }
 

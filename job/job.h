@@ -41,11 +41,11 @@ class Job {
   // The file the job was opened from or saved to, kept whole (a name cut to
   // 128 characters would make Save write somewhere else).
   std::string JobName = kNoNameJob;
-  std::vector<Board> Boards;  // creation order; saving and deleting use it
+  std::vector<Board> boards;  // creation order; saving and deleting use it
   bool BoardSelectedOnce = false;
   int ActiveLayer = 1;        // 1..18; anything else counts as "no selection": layer 1
   BoardFormat CurrentFormat;  // copied by new boards
-  JobSettings Settings;
+  JobSettings settings;
   double ScreenScale;  // screen pixels per inch of plotting area
   LayerPanel Panel;
 
@@ -60,7 +60,7 @@ class Job {
   // the folder of the job file (a new job: the working folder).
   std::filesystem::path resolvePath(std::string_view storedPath) const;
 
-  // Selection, deletion, locks and moves. `index` is a position in Boards.
+  // Selection, deletion, locks and moves. `index` is a position in boards.
   void selectBoard(size_t index);
   void unselectAll();
   std::optional<size_t> lastSelected() const;  // the last selected board in the list

@@ -266,7 +266,7 @@ void JobFileEdit::openInto(Job& job) const {
   job.clearBoards();
   if (!boards_.empty()) job.BoardSelectedOnce = true;
   for (const Board& record : boards_) {
-    Board& board = job.Boards.emplace_back(record);
+    Board& board = job.boards.emplace_back(record);
     board.Screen = boardRect(board, job.ScreenScale);
   }
 }
@@ -276,7 +276,7 @@ void JobFileEdit::save(const Job& job, bool dropPartialRecord) {
     throw FormatError(file_.string() + ": " + partialRecordText(info_.PartialBytes) +
                       "; it is not written over");
   }
-  writeFileAtomically(file_, encodeJob(job.Boards));
+  writeFileAtomically(file_, encodeJob(job.boards));
   info_ = {0, fileStamp(file_)};
 }
 

@@ -44,21 +44,21 @@ struct JobSettings {
   // The display unit: code 0 "mm", code 1 "Inch"; the text is kept as read.
   int UnitCode = 1;
   std::string UnitText = "Inch";
-  int32_t MemoryMegabytes = 64;                                 // 10..768
+  int32_t memoryMegabytes = 64;                                 // 10..768
   double PlotWidth = 3400000 / 10000.0 / kMillimetresPerInch;   // drum circumference, inches
   double PlotHeight = 3700000 / 10000.0 / kMillimetresPerInch;  // drum axis, inches
-  uint32_t PanelColor = 0x808080;                               // $00BBGGRR
-  TechArea Tech;
-  MarkTable Marks;
+  uint32_t panelColor = 0x808080;                               // $00BBGGRR
+  TechArea tech;
+  MarkTable marks;
   std::array<std::string, kLayerCount> LayerNames = defaultLayerNames();  // [n - 1] is layer n
   std::array<uint32_t, kLayerCount> LayerColors = {0xFF0000, 0x0000FF, 0, 0x008000};
   // What reading the settings file changed or could not find, told to the
   // operator (a memory value outside its range, a missing DRUMPLOT_SETTINGS file).
-  std::vector<std::string> ReadNotes;
+  std::vector<std::string> readNotes;
 
   // Bytes the rasterizer may use: megabytes x 1048576 + 1.
-  int64_t memoryBudgetBytes() const { return int64_t{MemoryMegabytes} * 1048576 + 1; }
-  bool memoryWarningNeeded() const { return MemoryMegabytes < 64; }
+  int64_t memoryBudgetBytes() const { return int64_t{memoryMegabytes} * 1048576 + 1; }
+  bool memoryWarningNeeded() const { return memoryMegabytes < 64; }
 
   // The display unit by its text: code 1 for "Inch", otherwise 0.
   void setUnit(std::string unitText) {

@@ -37,17 +37,17 @@ bool usableMarkFile(const Job& job, const std::string& path) {
 }  // namespace
 
 MarkInsertResult insertMark(Job& job, int choice, size_t* index) {
-  std::vector<std::string> names = markChoices(job.Settings.Marks);
+  std::vector<std::string> names = markChoices(job.settings.marks);
   if (names.empty()) return MarkInsertResult::NoMarkDefined;
   if (choice < 0 || static_cast<size_t>(choice) >= names.size()) {
     return MarkInsertResult::NotOffered;
   }
-  const MarkEntry& entry = job.Settings.Marks[static_cast<size_t>(choice)];
+  const MarkEntry& entry = job.settings.marks[static_cast<size_t>(choice)];
   if (!usableMarkFile(job, entry.Path)) return MarkInsertResult::FileUnusable;
   std::string path = storedFileName(entry.Path);
 
   size_t created = importMasterGerber(job, entry.Path).Index;
-  Board& board = job.Boards[created];
+  Board& board = job.boards[created];
   board.IsMark = true;
   board.MarkName = cutText(entry.Name, kMaxMarkChars);
   board.LayerGerber.fill(path);

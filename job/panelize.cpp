@@ -35,7 +35,7 @@ int panelize(Job& job, const PanelizeRequest& request) {
   std::optional<size_t> sourceIndex = job.lastSelected();
   if (!sourceIndex || !job.BoardSelectedOnce) return 0;
   if (request.RepeatX == 0 && request.RepeatY == 0) return 0;
-  const Board source = job.Boards[*sourceIndex];  // a copy: appending moves the list
+  const Board source = job.boards[*sourceIndex];  // a copy: appending moves the list
   double dx = request.DistanceX_mm / kMillimetresPerInch;
   double dy = request.DistanceY_mm / kMillimetresPerInch;
   int copies = 0;
@@ -44,9 +44,9 @@ int panelize(Job& job, const PanelizeRequest& request) {
       if (i == 0 && j == 0) continue;  // the source itself
       // Only the corner must lie inside; a copy may reach past the edges.
       double x = (source.DataWidth + dx) * i + source.PosX;
-      if (x >= job.Settings.PlotWidth) continue;
+      if (x >= job.settings.PlotWidth) continue;
       double y = (source.DataHeight + dy) * j + source.PosY;
-      if (y >= job.Settings.PlotHeight) continue;
+      if (y >= job.settings.PlotHeight) continue;
       Board copy = source;
       copy.PosX = x;
       copy.PosY = y;
@@ -55,7 +55,7 @@ int panelize(Job& job, const PanelizeRequest& request) {
       copy.Caption = cutText(source.Caption, kMaxCopyCaptionChars);
       copy.Screen.Left = toScreen_px(x, job.ScreenScale);
       copy.Screen.Top = toScreen_px(y, job.ScreenScale);
-      job.Boards.push_back(std::move(copy));
+      job.boards.push_back(std::move(copy));
       ++copies;
     }
   }

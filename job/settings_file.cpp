@@ -123,25 +123,25 @@ JobSettings readSettings(const IniDocument& ini, bool* unitKeyAbsent) {
   if (unit == kUnitAbsentMarker) unit = "Inch";
   s.setUnit(cutText(unit, kMaxUnitChars));
 
-  s.MemoryMegabytes = read.integer(kSetup, "memory", 64);
-  if (s.MemoryMegabytes < kMinMemory_MB || s.MemoryMegabytes > kMaxMemory_MB) {
-    int32_t used = std::clamp(s.MemoryMegabytes, kMinMemory_MB, kMaxMemory_MB);
-    s.ReadNotes.push_back("the memory setting of " + std::to_string(s.MemoryMegabytes) +
+  s.memoryMegabytes = read.integer(kSetup, "memory", 64);
+  if (s.memoryMegabytes < kMinMemory_MB || s.memoryMegabytes > kMaxMemory_MB) {
+    int32_t used = std::clamp(s.memoryMegabytes, kMinMemory_MB, kMaxMemory_MB);
+    s.readNotes.push_back("the memory setting of " + std::to_string(s.memoryMegabytes) +
                           " MB is outside 10 to 768 MB: " + std::to_string(used) + " MB is used");
-    s.MemoryMegabytes = used;
+    s.memoryMegabytes = used;
   }
   s.PlotWidth = plotSide(read.integer(kSetup, "Sirka", 3400000));
   s.PlotHeight = plotSide(read.integer(kSetup, "Vyska", 3700000));
-  s.PanelColor = static_cast<uint32_t>(read.integer(kSetup, "Color_Panel", 0x808080));
+  s.panelColor = static_cast<uint32_t>(read.integer(kSetup, "Color_Panel", 0x808080));
 
-  s.Tech.Distance_mm = read.integer(kSetup, "Distance", 6350) / 1000.0;
-  s.Tech.Left_mm = read.integer(kSetup, "Left", 0) / 1000.0;
-  s.Tech.Right_mm = read.integer(kSetup, "Right", 0) / 1000.0;
-  s.Tech.Top_mm = read.integer(kSetup, "Top", 0) / 1000.0;
-  s.Tech.Bottom_mm = read.integer(kSetup, "Bottom", 0) / 1000.0;
+  s.tech.Distance_mm = read.integer(kSetup, "Distance", 6350) / 1000.0;
+  s.tech.Left_mm = read.integer(kSetup, "Left", 0) / 1000.0;
+  s.tech.Right_mm = read.integer(kSetup, "Right", 0) / 1000.0;
+  s.tech.Top_mm = read.integer(kSetup, "Top", 0) / 1000.0;
+  s.tech.Bottom_mm = read.integer(kSetup, "Bottom", 0) / 1000.0;
 
   for (int i = 1; i <= kMarkCount; ++i) {
-    MarkEntry& mark = s.Marks[i - 1];
+    MarkEntry& mark = s.marks[i - 1];
     mark.Name = cutText(read.text(kSetup, indexedKey("NameM", i), ""), kMaxMarkChars);
     mark.Path = read.text(kSetup, indexedKey("PathM", i), "");
   }
@@ -163,11 +163,11 @@ namespace {
 // The notes of reading `file`, each naming it, and a note when the file is
 // the one DRUMPLOT_SETTINGS names and it does not exist.
 void noteFile(JobSettings& s, const std::filesystem::path& file) {
-  for (std::string& note : s.ReadNotes) note = file.string() + ": " + note;
+  for (std::string& note : s.readNotes) note = file.string() + ": " + note;
   const char* named = std::getenv("DRUMPLOT_SETTINGS");
   std::error_code ec;
   if (named && file == named && !std::filesystem::exists(file, ec)) {
-    s.ReadNotes.push_back("DRUMPLOT_SETTINGS names " + file.string() +
+    s.readNotes.push_back("DRUMPLOT_SETTINGS names " + file.string() +
                           ", which does not exist: the default settings are used");
   }
 }

@@ -35,8 +35,8 @@ std::vector<BoardLayer> outputBoardLayers(const Job& job, const OutputLayers& la
   std::vector<BoardLayer> out;
   for (int n = 1; n <= kLayerCount; ++n) {
     if (!layers[n - 1]) continue;
-    for (size_t i = 0; i < job.Boards.size(); ++i) {
-      const Board& b = job.Boards[i];
+    for (size_t i = 0; i < job.boards.size(); ++i) {
+      const Board& b = job.boards[i];
       if (b.LayerGerber[n - 1].empty()) continue;
       BoardLayer d;
       d.layer = n;

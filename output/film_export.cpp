@@ -87,7 +87,7 @@ FilmExportSummary exportPlanned(const Job& job, const RasterScene& scene, const 
     }
     files.push_back(std::make_unique<ReplacingFile>(
         layer == 0 ? settings.file
-                   : layerFilmName(settings.file, layer, job.Settings.LayerNames[layer - 1])));
+                   : layerFilmName(settings.file, layer, job.settings.LayerNames[layer - 1])));
     summary.films.push_back(drawFilm(part, plan, settings, files.back()));
     summary.films.back().layer = layer;
     if (cancelled(summary.films.back())) {

@@ -132,7 +132,7 @@ JobPreview renderJobPreview(const Job& job, const JobPreviewSettings& settings,
   preview.image = RgbSurface(fit.width_px, fit.height_px);
   Canvas canvas(preview.image);
   auto layerColour = [&](int layer) {
-    return bgrToRgb(job.Settings.LayerColors[static_cast<size_t>(layer - 1)]);
+    return bgrToRgb(job.settings.LayerColors[static_cast<size_t>(layer - 1)]);
   };
   preview.cancelled = !drawBoardLayers(scene, canvas, fit.pixelsPerInch, layerColour, report);
   if (preview.cancelled) return preview;

@@ -538,11 +538,11 @@ RasterStats rasterizeFast(const RasterScene& scene, BandConsumer& consumer, Repl
 // ============================================================================
 
 RasterScene outputScene(const Job& job, const OutputSettings& settings, JobExtents& extents) {
-  extents = outputExtents(job.Boards, settings.layers);
+  extents = outputExtents(job.boards, settings.layers);
   RasterScene scene;
   double shiftX = 0.0, shiftY = 0.0;
   if (settings.techArea) {
-    scene.tech = techAreaFrame(extents, job.Settings.Tech);
+    scene.tech = techAreaFrame(extents, job.settings.tech);
     shiftX = scene.tech->ShiftX;
     shiftY = scene.tech->ShiftY;
   }

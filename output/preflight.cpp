@@ -295,7 +295,7 @@ InchBox boardBox(const Board& board, const std::optional<InchBox>& reach, double
 void checkPlacement(const Job& job, const std::vector<size_t>& boards,
                     const std::vector<InchBox>& boxes, PreflightReport& report) {
   constexpr double kEpsilon = 1e-6;
-  const double width = job.Settings.PlotWidth, height = job.Settings.PlotHeight;
+  const double width = job.settings.PlotWidth, height = job.settings.PlotHeight;
   for (size_t k = 0; k < boards.size(); ++k) {
     const InchBox& b = boxes[k];
     const double off = std::max({-b.MinX, -b.MinY, b.MaxX - width, b.MaxY - height});
@@ -398,7 +398,7 @@ std::string PreflightReport::boardText(size_t board) const {
 
 OutputLayers layersWithGerber(const Job& job) {
   OutputLayers layers{};
-  for (const Board& board : job.Boards) {
+  for (const Board& board : job.boards) {
     for (size_t n = 0; n < layers.size(); ++n) {
       const std::string& file = board.LayerGerber[n];
       if (!file.empty() && !layers[n] && !isDrillFile(job.resolvePath(file))) layers[n] = true;
@@ -448,7 +448,7 @@ PreflightReport checkJob(const Job& job, const PreflightSettings& settings) {
         static_cast<int64_t>(std::ceil(static_cast<double>(plan->height_px) * sampleDpi / ex.dpi)));
   }
 
-  std::vector<std::optional<InchBox>> reach(job.Boards.size());
+  std::vector<std::optional<InchBox>> reach(job.boards.size());
   const auto start = std::chrono::steady_clock::now();
   for (const BoardLayer& d : scene.boardLayers) {
     LayerCheck check{d, settings, scene.interpreter, report};
@@ -461,7 +461,7 @@ PreflightReport checkJob(const Job& job, const PreflightSettings& settings) {
     try {
       LayerOpening opening = boardLayerOpening(d);
       opening.afterPrescan = [&](const GerberReader& r) {
-        check.alignment(r, job.Boards[d.board]);
+        check.alignment(r, job.boards[d.board]);
       };
       std::unique_ptr<LayerRenderer> renderer = openLayer(opening);
       GerberReader& reader = renderer->reader();
@@ -502,7 +502,7 @@ PreflightReport checkJob(const Job& job, const PreflightSettings& settings) {
   for (const BoardLayer& d : scene.boardLayers) {
     if (std::find(boards.begin(), boards.end(), d.board) != boards.end()) continue;
     boards.push_back(d.board);
-    boxes.push_back(boardBox(job.Boards[d.board], reach[d.board], shiftX, shiftY));
+    boxes.push_back(boardBox(job.boards[d.board], reach[d.board], shiftX, shiftY));
   }
   checkPlacement(job, boards, boxes, report);
 
@@ -544,7 +544,7 @@ std::string reportText(const Job& job, const PreflightReport& report) {
       board = p.Board;
       first = false;
       text += board
-                  ? "Board " + std::to_string(*board + 1) + ": " + job.Boards[*board].Caption + "\n"
+                  ? "Board " + std::to_string(*board + 1) + ": " + job.boards[*board].Caption + "\n"
                   : std::string("Job:\n");
     }
     text += std::string("  ") + (p.Severity == CheckSeverity::Error ? "error   " : "warning ") +

@@ -75,7 +75,7 @@ DrillPanelDialog::DrillPanelDialog(UserPrompts& prompts, QWidget* parent)
 void DrillPanelDialog::load(const std::string& unitText, const MarkDrillTable& markDrills) {
   unitText_ = unitText;
   settings_ = DrillPanelSettings{};
-  settings_.MarkDrills = markDrills;
+  settings_.markDrills = markDrills;
   inputLabel_->setText(QString::fromLatin1(kImportLabel));
   outputLabel_->setText(QString::fromLatin1(kExportLabel));
   dx_->setValue(0.0);
@@ -86,7 +86,7 @@ void DrillPanelDialog::load(const std::string& unitText, const MarkDrillTable& m
 
 void DrillPanelDialog::offerInput(const std::string& file) {
   if (file.empty()) return;
-  settings_.InputFile = file;
+  settings_.inputFile = file;
   inputLabel_->setText(toQString(file));
 }
 
@@ -108,7 +108,7 @@ void DrillPanelDialog::chooseInput() {
   request.DefaultSuffix = QStringLiteral("drl");
   QString file = prompts_.openFileName(this, request);
   if (file.isEmpty()) return;
-  settings_.InputFile = toStdString(file);
+  settings_.inputFile = toStdString(file);
   inputLabel_->setText(file);
 }
 
@@ -120,7 +120,7 @@ void DrillPanelDialog::chooseOutput() {
   request.DefaultSuffix = QStringLiteral("drl");
   QString file = prompts_.saveFileName(this, request);
   if (file.isEmpty()) return;
-  settings_.OutputFile = toStdString(file);
+  settings_.outputFile = toStdString(file);
   outputLabel_->setText(file);
 }
 
@@ -128,8 +128,8 @@ void DrillPanelDialog::chooseOutput() {
 // are the only ones among its children otherwise.
 void DrillPanelDialog::assignMarkDrills() {
   MarkDrillDialog marks(this);
-  marks.load(settings_.MarkDrills);
-  if (marks.exec() == QDialog::Accepted) settings_.MarkDrills = marks.result();
+  marks.load(settings_.markDrills);
+  if (marks.exec() == QDialog::Accepted) settings_.markDrills = marks.result();
 }
 
 void DrillPanelDialog::acceptTyped() {

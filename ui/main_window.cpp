@@ -121,7 +121,7 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
   createToolBar();
   createBoardMenu();
   connectView();
-  view_->layerPanel()->setNames(job_.Settings.LayerNames);
+  view_->layerPanel()->setNames(job_.settings.LayerNames);
   showCaption();
   showUnit();
   showFormatText();
@@ -269,7 +269,7 @@ void MainWindow::showEvent(QShowEvent* event) {
   if (!started_) {
     started_ = true;
     readSettings();
-    if (job_.Settings.memoryWarningNeeded()) {
+    if (job_.settings.memoryWarningNeeded()) {
       QTimer::singleShot(0, this, [this] { prompts_.inform(this, kMemoryWarning); });
     }
   }
@@ -288,7 +288,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 bool MainWindow::settleUnsavedJob() {
-  if (job_.Boards.empty()) return true;
+  if (job_.boards.empty()) return true;
   switch (prompts_.askYesNoCancel(this, QString::fromLatin1(kNotSavedQuestion))) {
     case Answer::Yes:
       // A cancelled or failed save keeps the job: nothing is lost unasked.
@@ -324,7 +324,7 @@ bool MainWindow::confirm(const QString& file, const std::string& finding, const 
 // ============================================================================
 
 void MainWindow::onNew() {
-  if (job_.Boards.empty() || !settleUnsavedJob()) return;
+  if (job_.boards.empty() || !settleUnsavedJob()) return;
   job_.newJob();
   jobFileStamp_ = {};
   popupBoard_.reset();
@@ -333,14 +333,14 @@ void MainWindow::onNew() {
 }
 
 void MainWindow::onClose() {
-  if (job_.Boards.empty() || !settleUnsavedJob()) return;
+  if (job_.boards.empty() || !settleUnsavedJob()) return;
   job_.closeJob();
   popupBoard_.reset();
   showBoards();
 }
 
 void MainWindow::onOpen() {
-  if (!job_.Boards.empty() &&
+  if (!job_.boards.empty() &&
       prompts_.askYesNo(this, QString::fromLatin1(kNotSavedQuestion)) == Answer::Yes && !onSave()) {
     return;  // the job could not be saved: it stays
   }
@@ -405,7 +405,7 @@ bool MainWindow::saveJobTo(const QString& file, bool saveAs) {
 std::optional<MasterMeasurement> MainWindow::measureGerber(const std::string& file,
                                                            const BoardFormat& format) {
   std::filesystem::path path = job_.resolvePath(file);
-  JobSettings settings = job_.Settings;
+  JobSettings settings = job_.settings;
   MasterMeasurement measured;
   busy_ = true;
   // The file is read on a worker thread.
@@ -446,7 +446,7 @@ void MainWindow::onAddGerber() {
   std::string file = toStdString(chosen);
   // The layer is read in the format of the board that draws it.
   std::optional<size_t> board = job_.lastSelected();
-  if (!board || measureGerber(file, job_.Boards[*board].Format)) {
+  if (!board || measureGerber(file, job_.boards[*board].Format)) {
     runCommand([&] { job_.addGerberOnActiveLayer(file); });
   }
   showBoards();
@@ -456,7 +456,7 @@ void MainWindow::onAddGerber() {
 // ============================================================================
 
 void MainWindow::onInsertMark() {
-  std::vector<std::string> names = markChoices(job_.Settings.Marks);
+  std::vector<std::string> names = markChoices(job_.settings.marks);
   if (names.empty()) {
     prompts_.inform(this, QString::fromLatin1(kNoMarkDefined));
     return;
@@ -480,7 +480,7 @@ void MainWindow::onLockAll(bool locked) {
 }
 
 void MainWindow::onRelativeMove() {
-  relativeMoveDialog_->load({0.0, 0.0}, job_.Settings);
+  relativeMoveDialog_->load({0.0, 0.0}, job_.settings);
   if (relativeMoveDialog_->exec() != QDialog::Accepted) return;
   InchPoint shift = relativeMoveDialog_->result();
   job_.relativeMoveLocked(shift.X, shift.Y);
@@ -492,7 +492,7 @@ void MainWindow::onRelativeMove() {
 
 void MainWindow::onPanelize() {
   if (!canPanelize(job_)) return;
-  panelizeDialog_->load(job_.Settings.UnitText);
+  panelizeDialog_->load(job_.settings.UnitText);
   if (panelizeDialog_->exec() != QDialog::Accepted) return;
   panelize(job_, panelizeDialog_->result());
   showBoards();
@@ -506,14 +506,14 @@ void MainWindow::onViewTextFile() {
 // ============================================================================
 
 void MainWindow::onMemory() {
-  memoryDialog_->load(job_.Settings.MemoryMegabytes);
+  memoryDialog_->load(job_.settings.memoryMegabytes);
   if (memoryDialog_->exec() != QDialog::Accepted) return;
-  job_.Settings.MemoryMegabytes = memoryDialog_->result();
-  runCommand([&] { writeMemorySetting(options_.SettingsFile, job_.Settings.MemoryMegabytes); });
+  job_.settings.memoryMegabytes = memoryDialog_->result();
+  runCommand([&] { writeMemorySetting(options_.SettingsFile, job_.settings.memoryMegabytes); });
 }
 
 void MainWindow::onPlotArea() {
-  plotAreaDialog_->load(job_.Settings);
+  plotAreaDialog_->load(job_.settings);
   if (plotAreaDialog_->exec() == QDialog::Accepted) {
     PlotAreaSize size = plotAreaDialog_->result();
     runCommand(
@@ -536,34 +536,34 @@ void MainWindow::onUnits() {
   if (!runCommand([&] { unitText = readUnitSetting(options_.SettingsFile); })) return;
   unitDialog_->load(unitText);
   if (unitDialog_->exec() != QDialog::Accepted) return;
-  job_.Settings.setUnit(unitDialog_->result());
-  runCommand([&] { writeUnitSetting(options_.SettingsFile, job_.Settings.UnitText); });
+  job_.settings.setUnit(unitDialog_->result());
+  runCommand([&] { writeUnitSetting(options_.SettingsFile, job_.settings.UnitText); });
   showUnit();
   showFormatText();
 }
 
 void MainWindow::onMarks() {
-  markTableDialog_->load(job_.Settings.Marks);
+  markTableDialog_->load(job_.settings.marks);
   if (markTableDialog_->exec() != QDialog::Accepted) return;
-  job_.Settings.Marks = markTableDialog_->result();
-  runCommand([&] { writeMarkSettings(options_.SettingsFile, job_.Settings.Marks); });
+  job_.settings.marks = markTableDialog_->result();
+  runCommand([&] { writeMarkSettings(options_.SettingsFile, job_.settings.marks); });
 }
 
 void MainWindow::onColors() {
-  layerColorsDialog_->load({job_.Settings.LayerNames, job_.Settings.LayerColors});
+  layerColorsDialog_->load({job_.settings.LayerNames, job_.settings.LayerColors});
   if (layerColorsDialog_->exec() != QDialog::Accepted) return;
   LayerLook look = layerColorsDialog_->result();
-  job_.Settings.LayerNames = look.Names;
-  job_.Settings.LayerColors = look.Colors;
+  job_.settings.LayerNames = look.Names;
+  job_.settings.LayerColors = look.Colors;
   runCommand([&] { writeLayerSettings(options_.SettingsFile, look.Names, look.Colors); });
   view_->layerPanel()->setNames(look.Names);
 }
 
 void MainWindow::onTechArea() {
-  techAreaDialog_->load(job_.Settings.Tech, job_.Settings.UnitText);
+  techAreaDialog_->load(job_.settings.tech, job_.settings.UnitText);
   if (techAreaDialog_->exec() != QDialog::Accepted) return;
-  job_.Settings.Tech = techAreaDialog_->result();
-  runCommand([&] { writeTechAreaSettings(options_.SettingsFile, job_.Settings.Tech); });
+  job_.settings.tech = techAreaDialog_->result();
+  runCommand([&] { writeTechAreaSettings(options_.SettingsFile, job_.settings.tech); });
 }
 
 void MainWindow::onAbout() {
@@ -574,7 +574,7 @@ void MainWindow::onAbout() {
 // ============================================================================
 
 void MainWindow::onBoardPressed(size_t index, Qt::MouseButton button, QPoint position) {
-  if (index >= job_.Boards.size()) return;
+  if (index >= job_.boards.size()) return;
   if (button != Qt::LeftButton && button != Qt::RightButton) return;
   if (button == Qt::LeftButton) pressPoint_ = position;
   job_.selectBoard(index);
@@ -587,7 +587,7 @@ void MainWindow::onBoardPressed(size_t index, Qt::MouseButton button, QPoint pos
 }
 
 void MainWindow::onBoardDragged(size_t index, QPoint position) {
-  if (index >= job_.Boards.size()) return;
+  if (index >= job_.boards.size()) return;
   DragResult dragged =
       job_.dragBoard(index, pressPoint_.x(), pressPoint_.y(), position.x(), position.y());
   if (dragged == DragResult::Locked) {
@@ -595,26 +595,26 @@ void MainWindow::onBoardDragged(size_t index, QPoint position) {
     return;
   }
   clearStaleMarks();
-  view_->plotArea()->showBoard(index, job_.Boards[index]);
+  view_->plotArea()->showBoard(index, job_.boards[index]);
 }
 
 void MainWindow::onMouseOverPlotArea(QPoint position) {
   status_->setPanelText(
       JobStatusBar::MousePanel,
-      toQString(mousePositionText(position.x(), position.y(), job_.ScreenScale, job_.Settings)));
+      toQString(mousePositionText(position.x(), position.y(), job_.ScreenScale, job_.settings)));
   showFormatText();
 }
 
 std::optional<size_t> MainWindow::popupBoard() const {
-  if (popupBoard_ && *popupBoard_ < job_.Boards.size()) return popupBoard_;
+  if (popupBoard_ && *popupBoard_ < job_.boards.size()) return popupBoard_;
   return std::nullopt;
 }
 
 void MainWindow::onMoveTo() {
   std::optional<size_t> index = popupBoard();
   if (!index) return;
-  const Board& board = job_.Boards[*index];
-  moveToDialog_->load({board.PosX, board.PosY}, job_.Settings);
+  const Board& board = job_.boards[*index];
+  moveToDialog_->load({board.PosX, board.PosY}, job_.settings);
   if (moveToDialog_->exec() != QDialog::Accepted) return;
   InchPoint to = moveToDialog_->result();
   job_.moveTo(*index, to.X, to.Y);
@@ -634,37 +634,37 @@ void MainWindow::onSetActive() {
 // ============================================================================
 
 void MainWindow::readSettings() {
-  bool loaded = runCommand([&] { job_.Settings = loadSettings(options_.SettingsFile); });
+  bool loaded = runCommand([&] { job_.settings = loadSettings(options_.SettingsFile); });
   if (!loaded) {
     // The unit key could not be written: the values read still serve.
-    runCommand([&] { job_.Settings = drumplot::readSettings(options_.SettingsFile); });
+    runCommand([&] { job_.settings = drumplot::readSettings(options_.SettingsFile); });
   }
-  for (const std::string& note : job_.Settings.ReadNotes) prompts_.inform(this, toQString(note));
-  view_->layerPanel()->setNames(job_.Settings.LayerNames);
+  for (const std::string& note : job_.settings.readNotes) prompts_.inform(this, toQString(note));
+  view_->layerPanel()->setNames(job_.settings.LayerNames);
   showUnit();
 }
 
 void MainWindow::updateScreenScale() {
   QSize screenSize = options_.Screen;
   if (!screenSize.isValid()) screenSize = screen()->size();
-  job_.ScreenScale = screenScale(screenSize.width(), screenSize.height(), job_.Settings.PlotWidth,
-                                 job_.Settings.PlotHeight);
+  job_.ScreenScale = screenScale(screenSize.width(), screenSize.height(), job_.settings.PlotWidth,
+                                 job_.settings.PlotHeight);
   view_->setPlotAreaSize(QSize(job_.plotAreaWidth_px(), job_.plotAreaHeight_px()));
   showUnit();
 }
 
 void MainWindow::showBoards() {
   clearStaleMarks();
-  view_->plotArea()->showBoards(job_.Boards);
+  view_->plotArea()->showBoards(job_.boards);
   view_->layerPanel()->showFiles(job_.Panel);
   aptTool_->setEnabled(job_.BoardSelectedOnce);
 }
 
 void MainWindow::showUnit() {
-  const JobSettings& settings = job_.Settings;
+  const JobSettings& settings = job_.settings;
   QString unit = toQString(settings.UnitText);
   status_->setPanelText(JobStatusBar::UnitPanel, unit);
-  view_->plotArea()->setLook(toQString(plotAreaCaption(settings)), toQColor(settings.PanelColor));
+  view_->plotArea()->setLook(toQString(plotAreaCaption(settings)), toQColor(settings.panelColor));
   double unitsPerPixel = settings.toDisplay(1.0 / job_.ScreenScale);
   view_->topRuler()->setScale(unit, unitsPerPixel, Ruler::kThickness_px);
   view_->leftRuler()->setScale(unit, unitsPerPixel, 0);

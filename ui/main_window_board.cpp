@@ -111,7 +111,7 @@ void MainWindow::dropEvent(QDropEvent* event) {
 PreflightReport MainWindow::runCheck(const PlotterExportSettings& settings) {
   PreflightSettings check;
   check.Export = settings;
-  check.Export.budgetBytes = memoryBudgetBytes(job_.Settings.MemoryMegabytes);
+  check.Export.budgetBytes = memoryBudgetBytes(job_.settings.memoryMegabytes);
   PreflightReport report;
   busy_ = true;
   runCommand([&] { report = runInBackground([&] { return checkJob(job_, check); }); });
@@ -144,19 +144,19 @@ bool MainWindow::checkBeforeExport(const PlotterExportSettings& settings) {
 }
 
 void MainWindow::markCheckedBoards(const PreflightReport& report) {
-  std::vector<BoardMark> marks(job_.Boards.size());
+  std::vector<BoardMark> marks(job_.boards.size());
   for (size_t i = 0; i < marks.size(); ++i) {
     if (std::optional<CheckSeverity> worst = report.boardSeverity(i)) {
       marks[i].Outline = *worst == CheckSeverity::Error ? kErrorMark : kWarningMark;
       marks[i].Text = toQString(report.boardText(i));
     }
   }
-  checkedBoards_ = job_.Boards;
+  checkedBoards_ = job_.boards;
   view_->plotArea()->setMarks(std::move(marks));
 }
 
 void MainWindow::clearStaleMarks() {
-  if (checkedBoards_.empty() || sameForCheck(checkedBoards_, job_.Boards)) return;
+  if (checkedBoards_.empty() || sameForCheck(checkedBoards_, job_.boards)) return;
   checkedBoards_.clear();
   view_->plotArea()->setMarks({});
 }

@@ -114,10 +114,10 @@ QString warningLines(const std::vector<std::string>& warnings) {
 }  // namespace
 
 void MainWindow::onExport() {
-  exportDialog_->load(ExportDialog::Mode::Export, job_.Settings.LayerNames);
+  exportDialog_->load(ExportDialog::Mode::Export, job_.settings.LayerNames);
   if (exportDialog_->exec() != QDialog::Accepted) return;
   FilmSettings settings = exportDialog_->plotterSettings();
-  settings.budgetBytes = memoryBudgetBytes(job_.Settings.MemoryMegabytes);
+  settings.budgetBytes = memoryBudgetBytes(job_.settings.memoryMegabytes);
   if (!checkBeforeExport(settings)) return;
   ExportProgress exportProgress;
   settings.progress = &exportProgress;
@@ -149,11 +149,11 @@ void MainWindow::onExport() {
 }
 
 void MainWindow::onJobBitmap() {
-  exportDialog_->load(ExportDialog::Mode::JobBitmap, job_.Settings.LayerNames);
+  exportDialog_->load(ExportDialog::Mode::JobBitmap, job_.settings.LayerNames);
   if (exportDialog_->exec() != QDialog::Accepted) return;
   JobBitmapSettings settings = exportDialog_->jobBitmapSettings();
   settings.file = programFolder() / kJobBitmapFileName;
-  settings.budgetBytes = memoryBudgetBytes(job_.Settings.MemoryMegabytes);
+  settings.budgetBytes = memoryBudgetBytes(job_.settings.memoryMegabytes);
   ExportProgress exportProgress;
   settings.progress = &exportProgress;
   watchOutput(*this, exportProgress, settings.file);
@@ -191,7 +191,7 @@ OutputProgress layerReport(MainWindow* window, Progress& progress) {
 }  // namespace
 
 void MainWindow::onPreview() {
-  exportDialog_->load(ExportDialog::Mode::Preview, job_.Settings.LayerNames);
+  exportDialog_->load(ExportDialog::Mode::Preview, job_.settings.LayerNames);
   if (exportDialog_->exec() != QDialog::Accepted) return;
   JobPreviewSettings settings = exportDialog_->previewSettings();
   QSize area = previewWindow_->imageAreaSize();
@@ -212,7 +212,7 @@ void MainWindow::onPrint() {
   QPrinter printer(QPrinter::HighResolution);
   auto choosePrinter = options_.ChoosePrinter ? options_.ChoosePrinter : systemPrintDialog;
   if (!choosePrinter(this, printer)) return;
-  exportDialog_->load(ExportDialog::Mode::Preview, job_.Settings.LayerNames);
+  exportDialog_->load(ExportDialog::Mode::Preview, job_.settings.LayerNames);
   if (exportDialog_->exec() != QDialog::Accepted) return;
   OutputSettings settings = exportDialog_->outputSettings();
   QRect printable = printer.pageLayout().paintRectPixels(printer.resolution());
@@ -243,7 +243,7 @@ void MainWindow::onApertureTable() {
   if (!job_.BoardSelectedOnce) return;
   std::optional<size_t> selected = job_.lastSelected();
   if (!selected) return;
-  const Board* board = &job_.Boards[*selected];
+  const Board* board = &job_.boards[*selected];
   const size_t layer = static_cast<size_t>(job_.activeLayer() - 1);
   // Whole: a name cut short would read, and save into, some other file.
   const std::string& apertureFile = board->LayerAperture[layer];
@@ -343,7 +343,7 @@ void MainWindow::onConvertAperture() {
 // ============================================================================
 
 void MainWindow::onPanelizeDrill() {
-  drillPanelDialog_->load(job_.Settings.UnitText, makeMarkDrillTable(gatherMarkNames(job_.Boards)));
+  drillPanelDialog_->load(job_.settings.UnitText, makeMarkDrillTable(gatherMarkNames(job_.boards)));
   drillPanelDialog_->offerInput(offeredDrillFile(job_));
   if (drillPanelDialog_->exec() != QDialog::Accepted) return;
   DrillPanelSettings settings = drillPanelDialog_->result();
@@ -351,13 +351,13 @@ void MainWindow::onPanelizeDrill() {
   settings.DataFormat = job_.CurrentFormat;
   DrillPanelResult result;
   if (!runCommand([&] { result = panelizeDrillFile(job_, settings); })) return;
-  if (!result.FormatNote.empty()) prompts_.inform(this, QString::fromStdString(result.FormatNote));
+  if (!result.formatNote.empty()) prompts_.inform(this, QString::fromStdString(result.formatNote));
   if (result.Status != DrillPanelStatus::Written) {
     prompts_.inform(this, QString::fromLatin1(toString(result.Status)));
     return;
   }
   const DrillPanel& panel = result.Panel;
-  previewWindow_->showImage(toQImage(drillOverview(job_.Boards, panel.Crosses, panel.Paths)));
+  previewWindow_->showImage(toQImage(drillOverview(job_.boards, panel.crosses, panel.paths)));
 }
 
 }  // namespace drumplot

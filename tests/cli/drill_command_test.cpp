@@ -31,13 +31,13 @@ class DrillCommandTest : public testing::Test {
     out_ = (dir_ / "out.drl").string();
     Job job;
     for (double x : {1.0, 3.0}) {
-      Board& b = job.Boards.emplace_back();
+      Board& b = job.boards.emplace_back();
       b.PosX = x;
       b.PosY = 1.0;
       b.DataWidth = 1.5;
       b.DataHeight = 1.0;
     }
-    Board& mark = job.Boards.emplace_back();
+    Board& mark = job.boards.emplace_back();
     mark.IsMark = true;
     mark.MarkName = "Target";
     mark.PosX = mark.PosY = 0.2;

@@ -163,7 +163,7 @@ TEST_F(DrillCorpusTest, ReadsTheCountsAndTheFirstAndLastHit) {
       continue;
     }
     const DrillFile file = loadDrillFile(pathOf(c), given(c.dataFormat));
-    EXPECT_EQ((std::tuple{file.Hits, file.Slots, file.Routes}),
+    EXPECT_EQ((std::tuple{file.hitCount, file.slotCount, file.routeCount}),
               (std::tuple{c.hits, c.slots, c.routes}));
     const std::vector<DrillPoint> hits = file.hitPoints();
     if (hits.empty()) continue;
@@ -185,7 +185,7 @@ TEST_F(DrillCorpusTest, TwoByTwoPanelsReadBackMovedByTheBoardPitch) {
       Board b;
       b.PosX = 0.5 + col * pitchX;
       b.PosY = 0.25 + row * pitchY;
-      job.Boards.push_back(b);
+      job.boards.push_back(b);
     }
   }
   // Keys to a micro-inch: the written numbers are exact in every format.
@@ -196,8 +196,8 @@ TEST_F(DrillCorpusTest, TwoByTwoPanelsReadBackMovedByTheBoardPitch) {
     SCOPED_TRACE(c.path);
     if (c.refusedLine) continue;
     DrillPanelSettings settings;
-    settings.InputFile = pathOf(c);
-    settings.OutputFile = (test::tempDir() / "panel.drl").string();
+    settings.inputFile = pathOf(c);
+    settings.outputFile = (test::tempDir() / "panel.drl").string();
     settings.DataFormat = given(c.dataFormat);
     const DrillPanelResult result = panelizeDrillFile(job, settings);
     if (c.hits + c.slots + c.routes == 0) {
@@ -205,12 +205,12 @@ TEST_F(DrillCorpusTest, TwoByTwoPanelsReadBackMovedByTheBoardPitch) {
       continue;
     }
     ASSERT_EQ(result.Status, DrillPanelStatus::Written);
-    const DrillFile panel = loadDrillFile(settings.OutputFile, std::nullopt);
-    EXPECT_EQ((std::tuple{panel.Hits, panel.Slots, panel.Routes}),
+    const DrillFile panel = loadDrillFile(settings.outputFile, std::nullopt);
+    EXPECT_EQ((std::tuple{panel.hitCount, panel.slotCount, panel.routeCount}),
               (std::tuple{4 * c.hits, 4 * c.slots, 4 * c.routes}));
     std::vector<std::pair<long long, long long>> want, got;
     for (const DrillPoint& p : loadDrillFile(pathOf(c), given(c.dataFormat)).hitPoints()) {
-      for (const Board& b : job.Boards) want.push_back(key({p.X + b.PosX, p.Y + b.PosY}));
+      for (const Board& b : job.boards) want.push_back(key({p.X + b.PosX, p.Y + b.PosY}));
     }
     for (const DrillPoint& p : panel.hitPoints()) got.push_back(key(p));
     std::sort(want.begin(), want.end());

@@ -38,7 +38,7 @@ class DrillDialectTest : public testing::TestWithParam<DialectCase> {};
 TEST_P(DrillDialectTest, ReadsHitsSlotsAndRoutesWhereTheFileSays) {
   const DialectCase& c = GetParam();
   DrillFile file = readDrillFile(c.text, "board.drl", given(c.dataFormat));
-  EXPECT_EQ((std::tuple{file.Hits, file.Slots, file.Routes}),
+  EXPECT_EQ((std::tuple{file.hitCount, file.slotCount, file.routeCount}),
             (std::tuple{c.hits, c.slots, c.routes}));
   EXPECT_EQ(describe(file.Format), c.format);
   std::vector<DrillPoint> hits = file.hitPoints();
@@ -76,15 +76,15 @@ INSTANTIATE_TEST_SUITE_P(Dialects, DrillDialectTest, testing::Values(
 
 TEST(DrillFileTest, SaysWhenTheGivenDataFormatIsNotTheOneUsed) {
   const char* kicad = "M48\nMETRIC\n%\nX1.5Y2.5\nM30\n";
-  EXPECT_EQ(readDrillFile(kicad, "k.drl", given("2.4,trailing,inch")).FormatNote,
+  EXPECT_EQ(readDrillFile(kicad, "k.drl", given("2.4,trailing,inch")).formatNote,
             "k.drl: read in the file's own format (mm, decimal point), not in the given data "
             "format (inch 2.4, trailing zeros left out)");
-  EXPECT_EQ(readDrillFile(kicad, "k.drl", std::nullopt).FormatNote, "");
+  EXPECT_EQ(readDrillFile(kicad, "k.drl", std::nullopt).formatNote, "");
   // The same format, or one the file does not contradict: nothing to say.
   EXPECT_EQ(
-      readDrillFile("M48\nINCH,LZ\n%\nX01Y02\n", "d.drl", given("2.4,trailing,inch")).FormatNote,
+      readDrillFile("M48\nINCH,LZ\n%\nX01Y02\n", "d.drl", given("2.4,trailing,inch")).formatNote,
       "");
-  EXPECT_EQ(readDrillFile("%\nX01Y02\n", "d.drl", given("2.3,trailing,mm")).FormatNote, "");
+  EXPECT_EQ(readDrillFile("%\nX01Y02\n", "d.drl", given("2.3,trailing,mm")).formatNote, "");
 }
 
 struct RefusalCase {

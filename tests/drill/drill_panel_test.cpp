@@ -65,7 +65,7 @@ const char* const kTwoTools =
 TEST(DrillPanelTest, EachBlockRepeatsPerBoardBeforeTheStatementAfterIt) {
   DrillPanel panel = panelize(kTwoTools, {board(2.0, 1.0), board(4.0, 1.0)});
   // clang-format off
-  EXPECT_EQ(panel.Lines, (Lines{"M48", ";FILE_FORMAT=2:4", "INCH,LZ", "T01C0.032", "T02C0.040", "%",
+  EXPECT_EQ(panel.lines, (Lines{"M48", ";FILE_FORMAT=2:4", "INCH,LZ", "T01C0.032", "T02C0.040", "%",
                                 "T01", "G90",
                                 "X021Y012", "X023Y014",  // board 1
                                 "X041Y012", "X043Y014",  // board 2
@@ -73,8 +73,8 @@ TEST(DrillPanelTest, EachBlockRepeatsPerBoardBeforeTheStatementAfterIt) {
                                 "X025Y016", "X045Y016",
                                 "M30"}));
   // clang-format on
-  EXPECT_EQ(panel.BoardHits, 6u);
-  EXPECT_EQ(panel.MarkHits, 0u);
+  EXPECT_EQ(panel.boardHits, 6u);
+  EXPECT_EQ(panel.markHits, 0u);
 }
 
 // A file without a header (or with one after its first coordinates) gets
@@ -82,7 +82,7 @@ TEST(DrillPanelTest, EachBlockRepeatsPerBoardBeforeTheStatementAfterIt) {
 // end is kept.
 TEST(DrillPanelTest, AFileWithoutHeaderGetsOneAndKeepsEveryHit) {
   auto p = [](const char* text) {
-    return panelize(text, {board(1.0, 0.0)}, 0, 0, given("2.4,trailing,inch")).Lines;
+    return panelize(text, {board(1.0, 0.0)}, 0, 0, given("2.4,trailing,inch")).lines;
   };
   EXPECT_EQ(p("X01Y02\nT02\nX03Y04"), (Lines{"M48", ";FILE_FORMAT=2:4", "INCH,LZ", "%", "G90",
                                              "X02Y02", "T02", "X04Y04", "M30"}));
@@ -107,19 +107,19 @@ TEST(DrillPanelTest, MarksGetTheirToolLineAndOneHitPerMarkBoardBeforeTheEnd) {
   DrillPanel panel =
       panelize("M48\nINCH,LZ\n%\nT01\nX001Y001\nM30\n;end\n", boards, 0.1, 0.1, {}, {}, table);
   // clang-format off
-  EXPECT_EQ(Lines(panel.Lines.begin() + 6, panel.Lines.end()),
+  EXPECT_EQ(Lines(panel.lines.begin() + 6, panel.lines.end()),
             (Lines{"X012Y012", "X032Y012",
                    "T01F095S3", "X055Y0425", "X008Y0425",  // M1 in board order
                    "T09", "X007Y0055",                     // M2
                    "M30", ";end"}));
   // clang-format on
-  EXPECT_EQ(panel.BoardHits, 2u);
-  EXPECT_EQ(panel.MarkHits, 3u);
+  EXPECT_EQ(panel.boardHits, 2u);
+  EXPECT_EQ(panel.markHits, 3u);
   // Crosses lie on the plotting area: less the reference minimum.
-  ASSERT_EQ(panel.Crosses.size(), 5u);
-  EXPECT_NEAR(panel.Crosses[0].X, 0.7, 1e-12);
-  EXPECT_NEAR(panel.Crosses[2].X, 5.0, 1e-12);
-  EXPECT_NEAR(panel.Crosses[2].Y, 4.0, 1e-12);
+  ASSERT_EQ(panel.crosses.size(), 5u);
+  EXPECT_NEAR(panel.crosses[0].X, 0.7, 1e-12);
+  EXPECT_NEAR(panel.crosses[2].X, 5.0, 1e-12);
+  EXPECT_NEAR(panel.crosses[2].Y, 4.0, 1e-12);
 
   // Names past the tenth row get the default tool; no mark board, no marks.
   std::vector<Board> many = {board(0.0, 0.0)};
@@ -127,22 +127,22 @@ TEST(DrillPanelTest, MarksGetTheirToolLineAndOneHitPerMarkBoardBeforeTheEnd) {
   MarkDrillTable tens = makeMarkDrillTable(gatherMarkNames(many));
   for (MarkDrill& row : tens) row.MarkDrillTool = "T02";
   panel = panelize("M48\nINCH,LZ\n%\nX001Y001\n", many, 0, 0, {}, {}, tens);
-  EXPECT_EQ(panel.MarkHits, 11u);
-  EXPECT_EQ(std::count(panel.Lines.begin(), panel.Lines.end(), "T02"), 10);
-  EXPECT_EQ(panel.Lines[panel.Lines.size() - 3], "T01F095S3");  // K
-  EXPECT_EQ(panel.Lines.back(), "M30");                         // appended
-  EXPECT_EQ(panelize("M48\nINCH,LZ\n%\nX001Y001\nM30\n", {board(0, 0)}).Lines.size(), 7u);
+  EXPECT_EQ(panel.markHits, 11u);
+  EXPECT_EQ(std::count(panel.lines.begin(), panel.lines.end(), "T02"), 10);
+  EXPECT_EQ(panel.lines[panel.lines.size() - 3], "T01F095S3");  // K
+  EXPECT_EQ(panel.lines.back(), "M30");                         // appended
+  EXPECT_EQ(panelize("M48\nINCH,LZ\n%\nX001Y001\nM30\n", {board(0, 0)}).lines.size(), 7u);
 }
 
 TEST(DrillPanelTest, MillimetreDataShiftsByPositionsInMillimetres) {
   std::vector<Board> boards = {board(1.0, 2.0, 0.1, 0.2), mark("T", 1.0, 1.0)};
   DrillPanel panel = panelize("M48\nMETRIC,TZ\n%\nT1\nX1000Y2000\nM30\n", boards, 0.1);
   // 1 mm + 25.4 mm + 2.54 mm; 2 mm + 50.8 mm; the mark at (1 + 0.1, 1 + 0.2) inch.
-  EXPECT_EQ(Lines(panel.Lines.begin() + 4, panel.Lines.end()),
+  EXPECT_EQ(Lines(panel.lines.begin() + 4, panel.lines.end()),
             (Lines{"T1", "G90", "X28940Y52800", "T01F095S3", "X27940Y30480", "M30"}));
-  ASSERT_EQ(panel.Crosses.size(), 2u);
-  EXPECT_NEAR(panel.Crosses[0].X, 28.94 / 25.4 - 0.1, 1e-12);
-  EXPECT_NEAR(panel.Crosses[1].Y, 1.0, 1e-12);
+  ASSERT_EQ(panel.crosses.size(), 2u);
+  EXPECT_NEAR(panel.crosses[0].X, 28.94 / 25.4 - 0.1, 1e-12);
+  EXPECT_NEAR(panel.crosses[1].Y, 1.0, 1e-12);
 }
 
 // A block of a slot and a route on two boards: each copy moved, arcs keep
@@ -153,7 +153,7 @@ TEST(DrillPanelTest, SlotsAndRoutesMoveWithTheirBoards) {
       "G03X10000Y15000I0J5000\nM16\nM30\n",
       {board(1.0, 0.0), board(2.0, 0.5)});
   // clang-format off
-  EXPECT_EQ(Lines(panel.Lines.begin() + 6, panel.Lines.end()),
+  EXPECT_EQ(Lines(panel.lines.begin() + 6, panel.lines.end()),
             (Lines{"G90",
                    "X10000Y0G85X15000Y0", "G00X10000Y10000", "M15", "G01X15000Y10000",
                    "G03X20000Y15000I0J5000", "M16",
@@ -162,12 +162,12 @@ TEST(DrillPanelTest, SlotsAndRoutesMoveWithTheirBoards) {
                    "G03X30000Y20000I0J5000", "M16",
                    "M30"}));
   // clang-format on
-  EXPECT_EQ(panel.Slots, 2u);
-  EXPECT_EQ(panel.Routes, 2u);
-  ASSERT_EQ(panel.Paths.size(), 4u);
-  EXPECT_DOUBLE_EQ(panel.Paths[0].Diameter, 0.05);
+  EXPECT_EQ(panel.slotCount, 2u);
+  EXPECT_EQ(panel.routeCount, 2u);
+  ASSERT_EQ(panel.paths.size(), 4u);
+  EXPECT_DOUBLE_EQ(panel.paths[0].Diameter, 0.05);
   // The route: its start, the line's end, then the quarter arc in 5-degree steps.
-  const std::vector<DrillPoint>& route = panel.Paths[1].Points;
+  const std::vector<DrillPoint>& route = panel.paths[1].Points;
   ASSERT_EQ(route.size(), 2u + 18u);
   EXPECT_NEAR(route[1].X, 1.5, 1e-12);
   EXPECT_NEAR(route.back().X, 2.0, 1e-12);
@@ -181,23 +181,23 @@ TEST(DrillPanelTest, RoutingAndDrillingModesHoldInTheWrittenFile) {
   DrillPanel panel =
       panelize("M48\nINCH,TZ\n%\nG00X0Y0\nG01X1000\nX1000Y1000G85X2000Y1000\nG01X3000\nG00\nM30\n",
                {board(0.0, 0.0), mark("M", 0.5, 0.0)});
-  EXPECT_EQ(Lines(panel.Lines.begin() + 4, panel.Lines.end()),
+  EXPECT_EQ(Lines(panel.lines.begin() + 4, panel.lines.end()),
             (Lines{"G90", "G00X0Y0", "G01X1000Y0", "G05", "X1000Y1000G85X2000Y1000",
                    "G00X2000Y1000", "G01X3000Y1000", "G00", "T01F095S3", "G05", "X5000Y0", "M30"}));
-  EXPECT_EQ(panel.Routes, 2u);
+  EXPECT_EQ(panel.routeCount, 2u);
 }
 
 TEST(DrillPanelTest, WrittenInTheFormatAskedForWithToolsInItsUnit) {
   EXPECT_EQ(panelize("M48\nMETRIC\nT1C0.800\n%\nT1\nX25.4Y-12.7\nM30\n", {board(0.0, 0.0)}, 0, 0,
                      {}, given("2.4,trailing,inch"))
-                .Lines,
+                .lines,
             (Lines{"M48", ";FILE_FORMAT=2:4", "INCH,LZ", "T1C0.0315", "%", "T1", "G90", "X01Y-005",
                    "M30"}));
   // Integer digits grow until the panel's numbers fit.
   DrillPanel wide = panelize("M48\n;FILE_FORMAT=1:3\nINCH,LZ\n%\nX5Y5\n", {board(8.0, 0.0)});
   EXPECT_EQ(wide.Format.IntDigits, 2);
-  EXPECT_EQ(wide.Lines[1], ";FILE_FORMAT=2:3");
-  EXPECT_EQ(wide.Lines[5], "X13Y05");
+  EXPECT_EQ(wide.lines[1], ";FILE_FORMAT=2:3");
+  EXPECT_EQ(wide.lines[5], "X13Y05");
 }
 
 class DrillPanelFileTest : public testing::Test {
@@ -205,10 +205,10 @@ class DrillPanelFileTest : public testing::Test {
   void SetUp() override {
     dir_ = test::tempDir();
     job_.JobName = (dir_ / "job.wpr").string();
-    job_.Boards = {board(1.0, 1.0), board(3.0, 1.0)};
-    settings_.InputFile = (dir_ / "board.drl").string();
-    settings_.OutputFile = (dir_ / "panel.drl").string();
-    test::writeFile(settings_.InputFile,
+    job_.boards = {board(1.0, 1.0), board(3.0, 1.0)};
+    settings_.inputFile = (dir_ / "board.drl").string();
+    settings_.outputFile = (dir_ / "panel.drl").string();
+    test::writeFile(settings_.inputFile,
                     "M48\r\nINCH,LZ\r\nT01C0.032\r\n%\r\nT01\r\nX001Y001\r\nM30\r\n");
   }
   std::filesystem::path dir_;
@@ -217,10 +217,10 @@ class DrillPanelFileTest : public testing::Test {
 };
 
 TEST_F(DrillPanelFileTest, WritesThePanelThroughATemporaryFile) {
-  test::writeFile(settings_.OutputFile, "old contents that are longer than the new file");
+  test::writeFile(settings_.outputFile, "old contents that are longer than the new file");
   DrillPanelResult result = panelizeDrillFile(job_, settings_);
   ASSERT_EQ(result.Status, DrillPanelStatus::Written);
-  EXPECT_EQ(test::readFile(settings_.OutputFile),
+  EXPECT_EQ(test::readFile(settings_.outputFile),
             "M48\r\n;FILE_FORMAT=2:4\r\nINCH,LZ\r\nT01C0.032\r\n%\r\nT01\r\nG90\r\n"
             "X011Y011\r\nX031Y011\r\nM30\r\n");
   // Only the two drill files are left in the folder.
@@ -229,42 +229,42 @@ TEST_F(DrillPanelFileTest, WritesThePanelThroughATemporaryFile) {
 
 TEST_F(DrillPanelFileTest, NamesEmptyInputsAndFilesWithoutHitsStopWithTheirMessages) {
   DrillPanelSettings s = settings_;
-  s.OutputFile = "p";
+  s.outputFile = "p";
   EXPECT_EQ(panelizeDrillFile(job_, s).Status, DrillPanelStatus::OutputNotSpecified);
   EXPECT_STREQ(toString(DrillPanelStatus::OutputNotSpecified), "Output file is not specified");
 
   s = settings_;
-  s.InputFile = "ab";
+  s.inputFile = "ab";
   EXPECT_EQ(panelizeDrillFile(job_, s).Status, DrillPanelStatus::DataFileEmpty);
-  test::writeFile(settings_.InputFile, "\r\n \r\n");
+  test::writeFile(settings_.inputFile, "\r\n \r\n");
   EXPECT_EQ(panelizeDrillFile(job_, settings_).Status, DrillPanelStatus::DataFileEmpty);
   EXPECT_STREQ(toString(DrillPanelStatus::DataFileEmpty), "Data file is empty");
-  test::writeFile(settings_.InputFile, "M48\r\nMETRIC\r\n%\r\nM30");
+  test::writeFile(settings_.inputFile, "M48\r\nMETRIC\r\n%\r\nM30");
   EXPECT_EQ(panelizeDrillFile(job_, settings_).Status, DrillPanelStatus::NoHits);
   EXPECT_STREQ(toString(DrillPanelStatus::NoHits), "Data file has no hits");
-  EXPECT_FALSE(std::filesystem::exists(settings_.OutputFile));
+  EXPECT_FALSE(std::filesystem::exists(settings_.outputFile));
 
   // A missing input is reported before the output name is looked at.
   s = settings_;
-  s.InputFile = (dir_ / "missing.drl").string();
-  s.OutputFile = "";
+  s.inputFile = (dir_ / "missing.drl").string();
+  s.outputFile = "";
   EXPECT_THROW(panelizeDrillFile(job_, s), IoError);
 }
 
 TEST_F(DrillPanelFileTest, UnreadableInputsUnwritableOutputsAndUnusablePositionsThrow) {
-  test::writeFile(settings_.InputFile, "M48\nINCH,LZ\n%\nX001Y001\nX0#1\n");
+  test::writeFile(settings_.inputFile, "M48\nINCH,LZ\n%\nX001Y001\nX0#1\n");
   EXPECT_THROW(panelizeDrillFile(job_, settings_), FormatError);
-  test::writeFile(settings_.InputFile, "M48\nINCH,LZ\n%\nX001Y001\n");
+  test::writeFile(settings_.inputFile, "M48\nINCH,LZ\n%\nX001Y001\n");
   DrillPanelSettings s = settings_;
-  s.OutputFile = (dir_ / "no-such-folder" / "panel.drl").string();
+  s.outputFile = (dir_ / "no-such-folder" / "panel.drl").string();
   EXPECT_THROW(panelizeDrillFile(job_, s), IoError);
 
-  job_.Boards[1].PosX = std::numeric_limits<double>::quiet_NaN();
+  job_.boards[1].PosX = std::numeric_limits<double>::quiet_NaN();
   test::expectError<FormatError>([&] { panelizeDrillFile(job_, settings_); }, "board 2");
-  job_.Boards[1].PosX = 3.0;
+  job_.boards[1].PosX = 3.0;
   settings_.DrillOffsetY = std::numeric_limits<double>::infinity();
   EXPECT_THROW(panelizeDrillFile(job_, settings_), FormatError);
-  EXPECT_FALSE(std::filesystem::exists(settings_.OutputFile));
+  EXPECT_FALSE(std::filesystem::exists(settings_.outputFile));
 }
 
 constexpr DrillUnit kInch = DrillUnit::Inch, kMm = DrillUnit::Millimetre;

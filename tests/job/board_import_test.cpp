@@ -110,13 +110,13 @@ TEST(BoardImportTest, FolderRolesLayersAndBoard) {
       "one for plated-through holes: b-PTH.drl\n");
 
   Job job;
-  job.Boards.resize(1);  // a board already there stays first and unselected
-  job.Boards[0].Selected = true;
+  job.boards.resize(1);  // a board already there stays first and unselected
+  job.boards[0].Selected = true;
   const size_t index = addImportedBoard(job, plan, kPathText);
   ASSERT_EQ(index, 1u);
-  const Board& b = job.Boards[1];
+  const Board& b = job.boards[1];
   EXPECT_TRUE(b.Selected);
-  EXPECT_FALSE(job.Boards[0].Selected);
+  EXPECT_FALSE(job.boards[0].Selected);
   EXPECT_EQ(b.Caption, (dir / "gerbers/b.GKO").string());
   EXPECT_EQ(b.LayerGerber[0], (dir / "b-F_Cu.gbr").string());
   EXPECT_EQ(b.LayerGerber[17], (dir / "b-PTH.drl").string());
@@ -124,7 +124,7 @@ TEST(BoardImportTest, FolderRolesLayersAndBoard) {
   EXPECT_DOUBLE_EQ(b.DataWidth, 2.0);
   EXPECT_DOUBLE_EQ(b.DataHeight, 1.0);
   EXPECT_DOUBLE_EQ(b.DataMinX, 1.0);
-  EXPECT_DOUBLE_EQ(b.PosX, job.Settings.PlotWidth);
+  EXPECT_DOUBLE_EQ(b.PosX, job.settings.PlotWidth);
   EXPECT_EQ(job.Panel.Gerber, b.LayerGerber);
   // Panelize drill offers the drill file the board remembers.
   EXPECT_EQ(offeredDrillFile(job), (dir / "b-PTH.drl").string());
@@ -137,7 +137,7 @@ TEST(BoardImportTest, FolderRolesLayersAndBoard) {
                 ": files of more than one board? top copper: b-F_Cu.gbr, c-F_Cu.gbr: "
                 "nothing imported; import one board's files at a time");
   EXPECT_THROW(addImportedBoard(job, plan, kPathText), FormatError);
-  EXPECT_EQ(job.Boards.size(), 2u);
+  EXPECT_EQ(job.boards.size(), 2u);
 }
 
 TEST(BoardImportTest, DrillFileKept) {

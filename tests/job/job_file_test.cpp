@@ -165,7 +165,7 @@ TEST(JobFileTest, PartialLastRecordIsReportedAndWrittenOverOnlyWhenAllowed) {
   test::writeFile(file, bytes);
   Job job;
   EXPECT_EQ(openJob(job, file).PartialBytes, 500u);
-  EXPECT_EQ(job.Boards.size(), 2u);
+  EXPECT_EQ(job.boards.size(), 2u);
   test::expectError<FormatError>([&] { saveJob(job, file); },
                                  "ends in a partial record of 500 bytes");
   EXPECT_EQ(test::readFile(file), bytes);
@@ -185,14 +185,14 @@ TEST(JobFileTest, OpenReplacesBoardsLocksThemAndPlacesThemOnScreen) {
 
   Job job;
   job.ScreenScale = 50.0;
-  job.Boards.resize(3);
+  job.boards.resize(3);
   job.Panel.Gerber[0] = "kept";
   openJob(job, dir / "a.wpr");
   EXPECT_EQ(job.JobName, (dir / "a.wpr").string());
-  ASSERT_EQ(job.Boards.size(), 2u);
+  ASSERT_EQ(job.boards.size(), 2u);
   EXPECT_TRUE(job.BoardSelectedOnce);
   EXPECT_EQ(job.Panel.Gerber[0], "kept");  // Open leaves the layer panel alone
-  for (const Board& loaded : job.Boards) {
+  for (const Board& loaded : job.boards) {
     EXPECT_TRUE(loaded.Locked);
     EXPECT_FALSE(loaded.Selected);
     EXPECT_EQ(loaded.color(), kBoardColor);
@@ -203,12 +203,12 @@ TEST(JobFileTest, OpenReplacesBoardsLocksThemAndPlacesThemOnScreen) {
   test::writeFile(dir / "empty.wpr", "");
   job.BoardSelectedOnce = false;
   openJob(job, dir / "empty.wpr");
-  EXPECT_TRUE(job.Boards.empty());
+  EXPECT_TRUE(job.boards.empty());
   EXPECT_FALSE(job.BoardSelectedOnce);  // unchanged by an empty file
 
-  job.Boards.resize(2);
+  job.boards.resize(2);
   test::expectError<IoError>([&] { openJob(job, dir / "missing.wpr"); }, "missing.wpr");
-  EXPECT_EQ(job.Boards.size(), 2u);
+  EXPECT_EQ(job.boards.size(), 2u);
   EXPECT_EQ(job.JobName, (dir / "empty.wpr").string());
 }
 
@@ -219,13 +219,13 @@ TEST(JobFileTest, MarkBoardSurvivesSaveAndOpen) {
   mark.IsMark = true;
   mark.MarkName = "Target";
   mark.LayerGerber.fill("/marks/target.gbr");
-  job.Boards = {mark};
+  job.boards = {mark};
   saveJobAs(job, dir / "m.wpr");
   EXPECT_EQ(job.JobName, (dir / "m.wpr").string());
   Job reopened;
   openJob(reopened, dir / "m.wpr");
-  ASSERT_EQ(reopened.Boards.size(), 1u);
-  const Board& r = reopened.Boards[0];
+  ASSERT_EQ(reopened.boards.size(), 1u);
+  const Board& r = reopened.boards[0];
   EXPECT_EQ(std::tuple(r.IsMark, r.MarkName, r.LayerGerber[17]),
             std::tuple(true, "Target", "/marks/target.gbr"));
 }
@@ -233,7 +233,7 @@ TEST(JobFileTest, MarkBoardSurvivesSaveAndOpen) {
 TEST(JobFileTest, FailedSaveKeepsTheOldFileAndLeavesNoTemporaryFile) {
   auto dir = test::tempDir();
   Job job;
-  job.Boards.resize(1);
+  job.boards.resize(1);
   saveJob(job, dir / "a.wpr");
   std::string before = test::readFile(dir / "a.wpr");
   EXPECT_EQ(before.size(), 9168u);
@@ -245,7 +245,7 @@ TEST(JobFileTest, FailedSaveKeepsTheOldFileAndLeavesNoTemporaryFile) {
   // A folder that does not exist cannot hold the temporary file.
   EXPECT_THROW(saveJob(job, dir / "no" / "such.wpr"), IoError);
 
-  job.Boards.resize(2);
+  job.boards.resize(2);
   saveJob(job, dir / "a.wpr");
   EXPECT_EQ(test::readFile(dir / "a.wpr").size(), 2 * 9168u);
   // a.wpr and busy.wpr: no temporary files left behind.

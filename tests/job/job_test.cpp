@@ -26,37 +26,37 @@ Job jobWithBoards(size_t count) {
     b.DataWidth = b.DataHeight = 1.0;
     b.Screen = boardRect(b, job.ScreenScale);
     b.LayerGerber[0] = "board" + std::to_string(i) + ".gbr";
-    job.Boards.push_back(b);
+    job.boards.push_back(b);
   }
   return job;
 }
 
 TEST(JobTest, SelectingKeepsOneBoardSelectedAndDeleteSelectsTheLastBoardLeft) {
   Job job = jobWithBoards(3);
-  job.Boards[1].Selected = true;  // selected, but not through selectBoard
+  job.boards[1].Selected = true;  // selected, but not through selectBoard
   job.deleteSelected();
-  EXPECT_EQ(job.Boards.size(), 3u);  // no board was ever selected: nothing happens
+  EXPECT_EQ(job.boards.size(), 3u);  // no board was ever selected: nothing happens
 
   job.selectBoard(0);
   job.selectBoard(2);
   EXPECT_TRUE(job.BoardSelectedOnce);
-  EXPECT_FALSE(job.Boards[0].Selected);
-  EXPECT_TRUE(job.Boards[2].Selected);
-  EXPECT_EQ(job.Boards[2].color(), kSelectedBoardColor);
-  EXPECT_EQ(job.Boards[0].color(), kBoardColor);
+  EXPECT_FALSE(job.boards[0].Selected);
+  EXPECT_TRUE(job.boards[2].Selected);
+  EXPECT_EQ(job.boards[2].color(), kSelectedBoardColor);
+  EXPECT_EQ(job.boards[0].color(), kBoardColor);
   EXPECT_EQ(job.Panel.Gerber[0], "board2.gbr");
 
   job.selectBoard(1);
   job.deleteSelected();
-  ASSERT_EQ(job.Boards.size(), 2u);
-  EXPECT_EQ(job.Boards[0].LayerGerber[0], "board0.gbr");
-  EXPECT_TRUE(job.Boards[1].Selected);
-  EXPECT_EQ(job.Boards[1].LayerGerber[0], "board2.gbr");
+  ASSERT_EQ(job.boards.size(), 2u);
+  EXPECT_EQ(job.boards[0].LayerGerber[0], "board0.gbr");
+  EXPECT_TRUE(job.boards[1].Selected);
+  EXPECT_EQ(job.boards[1].LayerGerber[0], "board2.gbr");
   EXPECT_EQ(job.Panel.Gerber[0], "board2.gbr");
 
   job.deleteSelected();
   job.deleteSelected();
-  EXPECT_TRUE(job.Boards.empty());
+  EXPECT_TRUE(job.boards.empty());
   EXPECT_EQ(job.Panel.Gerber[0], "");
 }
 
@@ -65,40 +65,40 @@ TEST(JobTest, RelativeMoveMovesOnlyLockedBoardsAndMoveToPlacesLockedBoards) {
   job.setAllLocked(true);
   job.setLocked(1, false);
   job.relativeMoveLocked(0.5, 0.25);
-  EXPECT_EQ(std::tuple(job.Boards[0].PosX, job.Boards[0].PosY), std::tuple(0.5, 0.25));
-  EXPECT_EQ(job.Boards[0].Screen, (ScreenRect{25, 12, 50, 50}));  // 12.5 rounds to even
-  EXPECT_EQ(job.Boards[1].PosX, 1.0);
-  EXPECT_EQ(job.Boards[1].Screen.Left, 50);
-  EXPECT_EQ(job.Boards[2].PosX, 2.5);
+  EXPECT_EQ(std::tuple(job.boards[0].PosX, job.boards[0].PosY), std::tuple(0.5, 0.25));
+  EXPECT_EQ(job.boards[0].Screen, (ScreenRect{25, 12, 50, 50}));  // 12.5 rounds to even
+  EXPECT_EQ(job.boards[1].PosX, 1.0);
+  EXPECT_EQ(job.boards[1].Screen.Left, 50);
+  EXPECT_EQ(job.boards[2].PosX, 2.5);
 
   job.moveTo(2, 3.0, 0.1);  // locked: moves without a message
-  EXPECT_EQ(job.Boards[2].PosX, 3.0);
-  EXPECT_EQ(job.Boards[2].Screen, (ScreenRect{150, 5, 50, 50}));
+  EXPECT_EQ(job.boards[2].PosX, 3.0);
+  EXPECT_EQ(job.boards[2].Screen, (ScreenRect{150, 5, 50, 50}));
   job.setAllLocked(false);
-  for (const Board& b : job.Boards) EXPECT_FALSE(b.Locked);
+  for (const Board& b : job.boards) EXPECT_FALSE(b.Locked);
 }
 
 TEST(JobTest, DraggingMovesPixelsFirstAndRefusesLockedBoards) {
   Job job = jobWithBoards(1);
   EXPECT_EQ(job.dragBoard(0, 10, 10, 17, 5), DragResult::Moved);
-  EXPECT_EQ(std::tuple(job.Boards[0].Screen.Left, job.Boards[0].Screen.Top), std::tuple(7, -5));
-  EXPECT_EQ(std::tuple(job.Boards[0].PosX, job.Boards[0].PosY), std::tuple(7 / 50.0, -5 / 50.0));
+  EXPECT_EQ(std::tuple(job.boards[0].Screen.Left, job.boards[0].Screen.Top), std::tuple(7, -5));
+  EXPECT_EQ(std::tuple(job.boards[0].PosX, job.boards[0].PosY), std::tuple(7 / 50.0, -5 / 50.0));
   job.setLocked(0, true);
   EXPECT_EQ(job.dragBoard(0, 10, 10, 40, 40), DragResult::Locked);
-  EXPECT_EQ(job.Boards[0].Screen.Left, 7);
+  EXPECT_EQ(job.boards[0].Screen.Left, 7);
 }
 
 TEST(JobTest, CreatedBoardWaitsAtTheFarCornerWithAtLeastFivePixels) {
   Job job = jobWithBoards(1);
   job.selectBoard(0);
-  job.Settings.PlotWidth = 10.0;
-  job.Settings.PlotHeight = 12.0;
+  job.settings.PlotWidth = 10.0;
+  job.settings.PlotHeight = 12.0;
   job.CurrentFormat = {3, 4, 2, 0, 0};
   job.ActiveLayer = 3;
   size_t index = job.createBoard("/data/tiny.gbr", {0.5, -0.25, 0.01, 2.0});
-  const Board& b = job.Boards[index];
+  const Board& b = job.boards[index];
   EXPECT_EQ(index, 1u);
-  EXPECT_FALSE(job.Boards[0].Selected);
+  EXPECT_FALSE(job.boards[0].Selected);
   EXPECT_TRUE(b.Selected);
   EXPECT_FALSE(b.Locked);
   EXPECT_EQ(b.Format, job.CurrentFormat);
@@ -116,8 +116,8 @@ TEST(JobTest, CreatedBoardWaitsAtTheFarCornerWithAtLeastFivePixels) {
   job.ActiveLayer = 0;  // no selection counts as layer 1
   EXPECT_THROW(job.createBoard(std::string(251, 'x'), {}), FormatError);
   EXPECT_THROW(job.addGerberOnActiveLayer(std::string(251, 'x')), FormatError);
-  EXPECT_EQ(job.Boards.size(), 2u);
-  const Board& c = job.Boards[job.createBoard(std::string(250, 'x'), {})];
+  EXPECT_EQ(job.boards.size(), 2u);
+  const Board& c = job.boards[job.createBoard(std::string(250, 'x'), {})];
   EXPECT_EQ(c.LayerGerber[0], std::string(250, 'x'));
   EXPECT_EQ(c.Screen.Width, 5);
 }
@@ -130,15 +130,15 @@ TEST(JobTest, AddGerberNamesTheFileOnSelectedBoardsOnly) {
 
   job.selectBoard(1);
   job.addGerberOnActiveLayer("bottom.gbr");
-  EXPECT_EQ(job.Boards[1].LayerGerber[3], "bottom.gbr");
-  EXPECT_EQ(job.Boards[0].LayerGerber[3], "");
-  EXPECT_EQ(job.Boards[1].DataWidth, 1.0);  // size and origin stay
+  EXPECT_EQ(job.boards[1].LayerGerber[3], "bottom.gbr");
+  EXPECT_EQ(job.boards[0].LayerGerber[3], "");
+  EXPECT_EQ(job.boards[1].DataWidth, 1.0);  // size and origin stay
 
   job.deleteSelected();
   job.unselectAll();
   job.addGerberOnActiveLayer("orphan.gbr");  // no selected board: only the panel changes
   EXPECT_EQ(job.Panel.Gerber[3], "orphan.gbr");
-  EXPECT_EQ(job.Boards[0].LayerGerber[3], "");
+  EXPECT_EQ(job.boards[0].LayerGerber[3], "");
 }
 
 TEST(JobTest, NewAndCloseClearTheBoards) {
@@ -146,7 +146,7 @@ TEST(JobTest, NewAndCloseClearTheBoards) {
   job.JobName = "/jobs/a.wpr";
   job.selectBoard(0);
   job.closeJob();
-  EXPECT_TRUE(job.Boards.empty());
+  EXPECT_TRUE(job.boards.empty());
   EXPECT_EQ(job.JobName, "/jobs/a.wpr");
   EXPECT_TRUE(job.BoardSelectedOnce);
   EXPECT_EQ(job.Panel.Gerber[0], "");
@@ -165,7 +165,7 @@ TEST(JobTest, ImportMeasuresTheMasterFileInTheCurrentFormat) {
   job.JobName = (dir / "job.wpr").string();
   ImportResult result = importMasterGerber(job, "m.gbr");  // relative to the job's folder
   EXPECT_EQ(result.Status, LoadStatus::Ok);
-  const Board& b = job.Boards[result.Index];
+  const Board& b = job.boards[result.Index];
   EXPECT_DOUBLE_EQ(b.DataMinX, 0.01 / 25.4);
   EXPECT_DOUBLE_EQ(b.DataMinY, 0.02 / 25.4);
   EXPECT_DOUBLE_EQ(b.DataWidth, 0.254 / 25.4);
@@ -176,8 +176,8 @@ TEST(JobTest, ImportMeasuresTheMasterFileInTheCurrentFormat) {
   // A file that cannot be read still gives a board, of at least 5 x 5 pixels.
   ImportResult missing = importMasterGerber(job, "missing.gbr");
   EXPECT_EQ(missing.Status, LoadStatus::CannotOpen);
-  EXPECT_GE(job.Boards[missing.Index].Screen.Width, 5);
-  EXPECT_GE(job.Boards[missing.Index].Screen.Height, 5);
+  EXPECT_GE(job.boards[missing.Index].Screen.Width, 5);
+  EXPECT_GE(job.boards[missing.Index].Screen.Height, 5);
 }
 
 TEST(ScreenGeometryTest, ScaleFitsThePlottingAreaIntoTheScreen) {

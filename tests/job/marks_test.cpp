@@ -35,10 +35,10 @@ class InsertMarkTest : public testing::Test {
   void SetUp() override {
     dir_ = test::tempDir();
     job_.JobName = (dir_ / "job.wpr").string();
-    job_.Settings.Marks[0] = {"Ten", "ten.gbr"};
-    job_.Settings.Marks[1] = {"Nine", "nine.gbr"};
-    job_.Settings.Marks[2] = {"Missing", "missing.gbr"};
-    job_.Settings.Marks[3] = {"Short", "x"};
+    job_.settings.marks[0] = {"Ten", "ten.gbr"};
+    job_.settings.marks[1] = {"Nine", "nine.gbr"};
+    job_.settings.marks[2] = {"Missing", "missing.gbr"};
+    job_.settings.marks[3] = {"Short", "x"};
     test::writeFile(dir_ / "ten.gbr", "X10Y10D03*");  // exactly 10 bytes
     test::writeFile(dir_ / "nine.gbr", "X1Y10D03*");  // 9 bytes
     test::writeFile(dir_ / "x", "X1000Y1000D03*X2000Y2000D03*");
@@ -53,22 +53,22 @@ TEST_F(InsertMarkTest, UnusableFilesInsertNothingAndAMarkBoardDrawsOnEveryLayer)
   EXPECT_EQ(insertMark(job_, 3), MarkInsertResult::FileUnusable);  // path under 2 characters
   EXPECT_EQ(insertMark(job_, -1), MarkInsertResult::NotOffered);
   EXPECT_EQ(insertMark(job_, 4), MarkInsertResult::NotOffered);
-  EXPECT_TRUE(job_.Boards.empty());
+  EXPECT_TRUE(job_.boards.empty());
   EXPECT_FALSE(job_.BoardSelectedOnce);
   Job empty;
   EXPECT_EQ(insertMark(empty, 0), MarkInsertResult::NoMarkDefined);
 
   // A usable mark becomes a board that draws it on every layer.
-  job_.Boards.resize(1);
-  job_.Boards[0].Selected = true;
-  job_.Boards[0].LayerAperture[0] = "kept.Env";
-  job_.Settings.PlotWidth = 8.0;
-  job_.Settings.PlotHeight = 9.0;
+  job_.boards.resize(1);
+  job_.boards[0].Selected = true;
+  job_.boards[0].LayerAperture[0] = "kept.Env";
+  job_.settings.PlotWidth = 8.0;
+  job_.settings.PlotHeight = 9.0;
   size_t index = 99;
   ASSERT_EQ(insertMark(job_, 0, &index), MarkInsertResult::Inserted);
   ASSERT_EQ(index, 1u);
-  const Board& mark = job_.Boards[1];
-  EXPECT_FALSE(job_.Boards[0].Selected);
+  const Board& mark = job_.boards[1];
+  EXPECT_FALSE(job_.boards[0].Selected);
   EXPECT_TRUE(mark.Selected);
   EXPECT_TRUE(job_.BoardSelectedOnce);
   EXPECT_EQ(std::tuple(mark.IsMark, mark.MarkName, mark.Caption),
@@ -99,16 +99,16 @@ TEST_F(InsertMarkTest, LongMarkPathSurvivesTheSettingsFileAndIsInsertedWhole) {
   marks[1] = {"Too long", markFile(251)};
   std::filesystem::path settings = dir_ / "GerbPrj.ini";
   writeMarkSettings(settings, marks);
-  job_.Settings = readSettings(settings);
-  EXPECT_EQ(job_.Settings.Marks, marks);
+  job_.settings = readSettings(settings);
+  EXPECT_EQ(job_.settings.marks, marks);
 
   size_t index = 0;
   ASSERT_EQ(insertMark(job_, 0, &index), MarkInsertResult::Inserted);
-  EXPECT_EQ(job_.Boards[index].LayerGerber[17], marks[0].Path);
-  EXPECT_DOUBLE_EQ(job_.Boards[index].DataWidth, 0.5);
+  EXPECT_EQ(job_.boards[index].LayerGerber[17], marks[0].Path);
+  EXPECT_DOUBLE_EQ(job_.boards[index].DataWidth, 0.5);
   // A path longer than a job file holds is refused, never cut.
   EXPECT_THROW(insertMark(job_, 1), FormatError);
-  EXPECT_EQ(job_.Boards.size(), 1u);
+  EXPECT_EQ(job_.boards.size(), 1u);
 }
 
 }  // namespace

@@ -15,8 +15,8 @@ namespace {
 Job jobWithSource() {
   Job job;
   job.ScreenScale = 50.0;
-  job.Settings.PlotWidth = 10.0;
-  job.Settings.PlotHeight = 10.0;
+  job.settings.PlotWidth = 10.0;
+  job.settings.PlotHeight = 10.0;
   Board b;
   std::tie(b.PosX, b.PosY, b.DataWidth, b.DataHeight, b.DataMinX, b.DataMinY) =
       std::tuple(1.0, 2.0, 1.0, 0.5, 0.1, 0.2);
@@ -27,7 +27,7 @@ Job jobWithSource() {
   b.LayerAperture[5] = "six.Env";
   b.Caption = "top.gbr";
   b.Screen = {50, 100, 7, 9};  // the source's current pixel size is what copies get
-  job.Boards.push_back(b);
+  job.boards.push_back(b);
   job.selectBoard(0);
   return job;
 }
@@ -36,8 +36,8 @@ using Positions = std::vector<std::pair<double, double>>;
 
 Positions positions(const Job& job) {
   Positions out;
-  for (size_t i = 1; i < job.Boards.size(); ++i)
-    out.emplace_back(job.Boards[i].PosX, job.Boards[i].PosY);
+  for (size_t i = 1; i < job.boards.size(); ++i)
+    out.emplace_back(job.boards[i].PosX, job.boards[i].PosY);
   return out;
 }
 
@@ -52,11 +52,11 @@ TEST(PanelizeTest, CopiesGoColumnByColumnAtThePitchOfSizeAndGap) {
 
 TEST(PanelizeTest, CopiesAreLockedUnselectedAndCarryEveryField) {
   Job job = jobWithSource();
-  job.Boards[0].Caption = std::string(80, 'c');
+  job.boards[0].Caption = std::string(80, 'c');
   panelize(job, {1, 0, 0.0, 0.0});
-  ASSERT_EQ(job.Boards.size(), 2u);
-  const Board& source = job.Boards[0];
-  const Board& copy = job.Boards[1];
+  ASSERT_EQ(job.boards.size(), 2u);
+  const Board& source = job.boards[0];
+  const Board& copy = job.boards[1];
   EXPECT_TRUE(source.Selected);  // the source stays selected and unchanged
   EXPECT_FALSE(source.Locked);
   EXPECT_TRUE(copy.Locked);
@@ -72,7 +72,7 @@ TEST(PanelizeTest, CopiesAreLockedUnselectedAndCarryEveryField) {
 
 TEST(PanelizeTest, CellsWithTheirCornerOutsideThePlottingAreaAreSkipped) {
   Job job = jobWithSource();
-  job.Settings.PlotHeight = 9.0;
+  job.settings.PlotHeight = 9.0;
   // X pitch 3 inch: x = 1, 4, 7, 10 (10 is on the edge: outside).
   // Y pitch 4 inch: y = 2, 6, 10 (outside).
   EXPECT_EQ(panelize(job, {3, 2, 2 * 25.4, 3.5 * 25.4}), 5);
@@ -94,7 +94,7 @@ TEST(PanelizeTest, NothingHappensWithoutASelectedSourceOrCounts) {
   never.BoardSelectedOnce = false;
   EXPECT_FALSE(canPanelize(never));
   EXPECT_EQ(panelize(never, {2, 2, 5, 5}), 0);
-  EXPECT_EQ(never.Boards.size(), 1u);
+  EXPECT_EQ(never.boards.size(), 1u);
   // A freshly imported board sits outside the area: no room for copies.
   Job fresh;
   fresh.createBoard("new.gbr", {0, 0, 1, 1});

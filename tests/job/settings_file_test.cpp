@@ -24,14 +24,14 @@ JobSettings fromText(const std::string& text) {
 TEST(SettingsFileTest, FirstStartWithoutFileUsesDefaultsAndWritesTheUnit) {
   auto file = test::tempDir() / "sub" / "GerbPrj.ini";
   JobSettings s = loadSettings(file);
-  EXPECT_EQ(std::tuple(s.UnitText, s.UnitCode, s.MemoryMegabytes), std::tuple("Inch", 1, 64));
+  EXPECT_EQ(std::tuple(s.UnitText, s.UnitCode, s.memoryMegabytes), std::tuple("Inch", 1, 64));
   EXPECT_EQ(s.memoryBudgetBytes(), 64 * 1048576 + 1);
   EXPECT_FALSE(s.memoryWarningNeeded());
   EXPECT_DOUBLE_EQ(s.PlotWidth * 25.4, 340.0);
   EXPECT_DOUBLE_EQ(s.PlotHeight * 25.4, 370.0);
-  EXPECT_EQ(s.PanelColor, 0x808080u);
-  EXPECT_EQ(s.Tech, (TechArea{6.35, 0, 0, 0, 0}));
-  for (const MarkEntry& m : s.Marks) EXPECT_EQ(m, MarkEntry{});
+  EXPECT_EQ(s.panelColor, 0x808080u);
+  EXPECT_EQ(s.tech, (TechArea{6.35, 0, 0, 0, 0}));
+  for (const MarkEntry& m : s.marks) EXPECT_EQ(m, MarkEntry{});
   EXPECT_EQ(std::tuple(s.LayerNames[0], s.LayerNames[17]), std::tuple("Lay_1", "Lay_18"));
   const auto& c = s.LayerColors;
   EXPECT_EQ((std::array{c[0], c[1], c[2], c[3], c[4], c[17]}),
@@ -51,27 +51,27 @@ TEST(SettingsFileTest, ValueRules) {
       "Distance=abc\nLeft=1500\nRight=99999999999\nTop= 250 \nNameM1=" +
       std::string(70, 'n') + "\nPathM1=" + std::string(80, 'p') +
       "\n[LAYERS]\nname2=" + std::string(100, 'L') + "\nColor5=255\nColor2=\n");
-  EXPECT_EQ(std::tuple(s.UnitText, s.UnitCode, s.MemoryMegabytes), std::tuple("mm", 0, 32));
+  EXPECT_EQ(std::tuple(s.UnitText, s.UnitCode, s.memoryMegabytes), std::tuple("mm", 0, 32));
   EXPECT_TRUE(s.memoryWarningNeeded());
   EXPECT_EQ(std::tuple(s.PlotWidth, s.PlotHeight), std::tuple(4.0, 4.0));
-  EXPECT_EQ(s.PanelColor, 0xFFu);
-  EXPECT_EQ(s.Tech, (TechArea{6.35, 1.5, 0, 0.25, 0}));
-  EXPECT_EQ(s.Marks[0].Name, std::string(64, 'n'));
-  EXPECT_EQ(s.Marks[0].Path, std::string(80, 'p'));   // mark paths are kept whole
+  EXPECT_EQ(s.panelColor, 0xFFu);
+  EXPECT_EQ(s.tech, (TechArea{6.35, 1.5, 0, 0.25, 0}));
+  EXPECT_EQ(s.marks[0].Name, std::string(64, 'n'));
+  EXPECT_EQ(s.marks[0].Path, std::string(80, 'p'));   // mark paths are kept whole
   EXPECT_EQ(s.LayerNames[1], std::string(100, 'L'));  // layer names are kept whole
   EXPECT_EQ(s.LayerNames[0], "Lay_1");
   EXPECT_EQ(s.LayerColors[4], 255u);
   EXPECT_EQ(s.LayerColors[1], 0x0000FFu);  // empty value: the layer's own default
-  EXPECT_TRUE(s.ReadNotes.empty());
+  EXPECT_TRUE(s.readNotes.empty());
   // A memory value outside 10..768 MB is clamped and said so.
   for (auto [value, used] : {std::pair{"5", 10}, {"4000", 768}}) {
     JobSettings m = fromText(std::string("[Setup]\nmemory=") + value + "\n");
-    EXPECT_EQ(m.MemoryMegabytes, used) << value;
-    ASSERT_EQ(m.ReadNotes.size(), 1u) << value;
-    EXPECT_NE(m.ReadNotes[0].find(std::string("of ") + value + " MB is outside 10 to 768 MB: " +
+    EXPECT_EQ(m.memoryMegabytes, used) << value;
+    ASSERT_EQ(m.readNotes.size(), 1u) << value;
+    EXPECT_NE(m.readNotes[0].find(std::string("of ") + value + " MB is outside 10 to 768 MB: " +
                                   std::to_string(used) + " MB is used"),
               std::string::npos)
-        << m.ReadNotes[0];
+        << m.readNotes[0];
   }
   // The unit text is kept to ten characters; only "Inch" is code 1.
   EXPECT_EQ(fromText("[Setup]\nJednotka=inch\n").UnitCode, 0);
@@ -130,12 +130,12 @@ TEST(SettingsFileTest, EachDialogWritesItsKeysAndKeepsTheRest) {
       << text;
 
   JobSettings s = readSettings(file);
-  EXPECT_EQ(s.MemoryMegabytes, 128);
+  EXPECT_EQ(s.memoryMegabytes, 128);
   EXPECT_DOUBLE_EQ(s.PlotWidth * 25.4, 340.0);
   EXPECT_EQ(s.PlotHeight, 4.0);
-  EXPECT_EQ(s.Tech, (TechArea{6.35, 1.0, 0, 2, 3}));
+  EXPECT_EQ(s.tech, (TechArea{6.35, 1.0, 0, 2, 3}));
   EXPECT_EQ(s.UnitText, "mm");
-  EXPECT_EQ(s.Marks[0], marks[0]);  // the mark path whole
+  EXPECT_EQ(s.marks[0], marks[0]);  // the mark path whole
   EXPECT_EQ(s.LayerNames[0], "Top copper");
   EXPECT_EQ(s.LayerColors[1], 0u);  // written as 0: no longer the default
 }
@@ -168,11 +168,11 @@ TEST(SettingsFileTest, LocationFollowsTheEnvironment) {
   EXPECT_EQ(settingsFilePath(), std::filesystem::path("/x/my.ini"));
   // A DRUMPLOT_SETTINGS that names a missing file: the defaults, and a note.
   JobSettings missing = readSettings(settingsFilePath());
-  ASSERT_EQ(missing.ReadNotes.size(), 1u);
+  ASSERT_EQ(missing.readNotes.size(), 1u);
   EXPECT_EQ(
-      missing.ReadNotes[0],
+      missing.readNotes[0],
       "DRUMPLOT_SETTINGS names /x/my.ini, which does not exist: the default settings are used");
-  EXPECT_EQ(missing.MemoryMegabytes, 64);
+  EXPECT_EQ(missing.memoryMegabytes, 64);
   settings.set(nullptr);
   EXPECT_EQ(settingsFilePath(), std::filesystem::path("/cfg/drumplot/GerbPrj.ini"));
   xdg.set("relative");  // not absolute: ignored

@@ -45,9 +45,9 @@ inline Job twoBoardJob() {
   auto pads =
       gerberFile("pads.gbr", "%ADD10R,0.100X0.100*%\nD10*\nX1000Y1000D03*\nX11000Y6000D03*\n");
   Job job;
-  job.Boards.push_back(boardFor(pads, 0.2, 0.2));
-  job.Boards[0].LayerGerber[1] = pads.string();
-  job.Boards.push_back(boardFor(pads, 1.5, 1.0));
+  job.boards.push_back(boardFor(pads, 0.2, 0.2));
+  job.boards[0].LayerGerber[1] = pads.string();
+  job.boards.push_back(boardFor(pads, 1.5, 1.0));
   return job;
 }
 
@@ -58,8 +58,8 @@ inline Job demoJob() {
   const std::filesystem::path demo =
       std::filesystem::path(DRUMPLOT_SOURCE_DIR) / "examples" / "demo";
   Job job;
-  job.Boards.push_back(boardFor(demo / "demo-top.gbr", 0.5, 0.5));
-  Board& board = job.Boards.back();
+  job.boards.push_back(boardFor(demo / "demo-top.gbr", 0.5, 0.5));
+  Board& board = job.boards.back();
   board.LayerGerber[1] = (demo / "demo-bottom.gbr").string();
   board.LayerGerber[2] = (demo / "demo-silk.pho").string();
   board.LayerAperture[2] = (demo / "demo-silk.Env").string();
@@ -71,7 +71,7 @@ inline Job demoJob() {
     mark.IsMark = true;
     mark.MarkName = "Target";
     mark.LayerGerber.fill((demo / "demo-mark.gbr").string());
-    job.Boards.push_back(mark);
+    job.boards.push_back(mark);
   }
   return job;
 }
@@ -84,13 +84,13 @@ inline Job corpusPanelJob() {
   if (corpus.empty()) return job;
   const std::filesystem::path dir = corpus / "gerbonara/tests/resources/orcad";
   if (!std::filesystem::exists(dir / "LAYER_1.art")) return job;
-  job.Boards.push_back(boardFor(dir / "LAYER_1.art", 0.3, 0.3));
+  job.boards.push_back(boardFor(dir / "LAYER_1.art", 0.3, 0.3));
   const char* layers[] = {"LAYER_2.art", "PWR.art", "Solder_Mask_Bottom.art", "silk_screen_top.art",
                           "silk_screen_bottom.art"};
   for (size_t n = 0; n < std::size(layers); ++n) {
-    job.Boards[0].LayerGerber[n + 1] = (dir / layers[n]).string();
+    job.boards[0].LayerGerber[n + 1] = (dir / layers[n]).string();
   }
-  job.Settings.PlotWidth = 30.0;  // room for the second copy
+  job.settings.PlotWidth = 30.0;  // room for the second copy
   job.selectBoard(0);
   job.BoardSelectedOnce = true;
   panelize(job, {1, 0, 5.0, 5.0});

@@ -36,7 +36,7 @@ FilmSettings filmSettings(const fs::path& file, FilmFormat format, int dpi) {
 Job twoPadJob(double side) {
   const long far = std::lround((0.1 + side) * 10000);
   Job job;
-  job.Boards.push_back(test::boardFor(
+  job.boards.push_back(test::boardFor(
       test::gerberFile("pads.gbr", "%ADD10R,0.1000X0.1000*%\nD10*\nX1000Y1000D03*\nX" +
                                        std::to_string(far) + "Y" + std::to_string(far) + "D03*\n"),
       0.0, 0.0));
@@ -54,7 +54,7 @@ Job hatchJob() {
             std::to_string(std::min(80000, 80000 - x)) + "D01*\n";
   }
   Job job;
-  job.Boards.push_back(test::boardFor(test::gerberFile("hatch.gbr", body), 0.0, 0.0));
+  job.boards.push_back(test::boardFor(test::gerberFile("hatch.gbr", body), 0.0, 0.0));
   return job;
 }
 
@@ -218,7 +218,7 @@ TEST(SplitLayersTest, EachFilmIsItsLayersExportAndNoneIsWrittenUnlessAll) {
 
   const fs::path dir = test::tempDir();
   Job job = demoJob();
-  job.Settings.LayerNames[0] = "Top";
+  job.settings.LayerNames[0] = "Top";
   FilmSettings s = filmSettings(dir / "demo.fpf", FilmFormat::Fpf, 1016);
   s.layers = {};
   s.layers[0] = s.layers[1] = s.layers[2] = true;
@@ -243,7 +243,7 @@ TEST(SplitLayersTest, EachFilmIsItsLayersExportAndNoneIsWrittenUnlessAll) {
   // A layer file that cannot be read: no film is written, the older ones stay.
   const fs::path again = test::tempDir();
   test::writeFile(again / "demo-01-Top.fpf", "older film");
-  job.Boards[0].LayerGerber[2] = (again / "gone.gbr").string();
+  job.boards[0].LayerGerber[2] = (again / "gone.gbr").string();
   s.file = again / "demo.fpf";
   EXPECT_THROW(exportFilms(job, s), IoError);
   EXPECT_EQ(test::readFile(again / "demo-01-Top.fpf"), "older film");

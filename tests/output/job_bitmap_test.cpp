@@ -17,7 +17,7 @@ using Bytes = std::vector<uint8_t>;
 // reaches one inch in both directions.
 Job oneInchJob() {
   Job job;
-  job.Boards.push_back(test::boardFor(
+  job.boards.push_back(test::boardFor(
       test::gerberFile("inch.gbr", "%ADD10C,0.0200*%\nD10*\nX1000Y1000D03*\nX11000Y11000D03*\n"),
       0.0, 0.0));
   return job;
@@ -94,15 +94,15 @@ TEST(JobBitmapTest, SizesAndRefusals) {
   s.budgetBytes = 1375;
   refused(oneInchJob(), s, "less than one row");
   Job far = oneInchJob();
-  far.Boards[0].PosX = far.Boards[0].PosY = 9.0;  // 10 inches: 84,736 pixels a side
+  far.boards[0].PosX = far.boards[0].PosY = 9.0;  // 10 inches: 84,736 pixels a side
   const auto side = static_cast<uint64_t>(jobBitmapSide_px(10.0));
   EXPECT_EQ(planJobBitmap(far, settingsFor(file)).fileBytes, 62 + side * side / 8);
-  far.Boards[0].PosX = far.Boards[0].PosY = 30.0;  // 31 inches: 8 GB
+  far.boards[0].PosX = far.boards[0].PosY = 30.0;  // 31 inches: 8 GB
   refused(far, settingsFor(file), "at most 4294967295 bytes");
 
   // The tech area grows the image by L + R + 2D and T + B + 2D.
   Job tech = oneInchJob();
-  tech.Settings.Tech = {12.7, 25.4, 0.0, 0.0, 50.8};
+  tech.settings.tech = {12.7, 25.4, 0.0, 0.0, 50.8};
   s = settingsFor(file);
   s.techArea = true;
   JobBitmapPlan p = planJobBitmap(tech, s);

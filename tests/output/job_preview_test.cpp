@@ -69,8 +69,8 @@ TEST(PrintFitTest, ReducesAJobLargerThanThePageByTheLargerRatio) {
 // The two boards of twoBoardJob, layer 1 drawn blue and layer 2 red.
 Job twoLayerJob() {
   Job job = twoBoardJob();
-  job.Settings.LayerColors[0] = 0xFF0000;  // $00BBGGRR: blue
-  job.Settings.LayerColors[1] = 0x0000FF;  // red
+  job.settings.LayerColors[0] = 0xFF0000;  // $00BBGGRR: blue
+  job.settings.LayerColors[1] = 0x0000FF;  // red
   return job;
 }
 
@@ -115,7 +115,7 @@ TEST(JobPreviewTest, LayersInTheirColoursAndTheMirrorTurnsThePicture) {
 
 TEST(JobPreviewTest, TheTechAreaFrameFitsInThePicture) {
   Job job = twoLayerJob();
-  job.Settings.Tech = TechArea{6.35, 10.0, 10.0, 10.0, 10.0};
+  job.settings.tech = TechArea{6.35, 10.0, 10.0, 10.0, 10.0};
   JobPreviewSettings settings;
   settings.techArea = true;
   settings.mirror = true;

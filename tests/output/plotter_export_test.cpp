@@ -22,7 +22,7 @@ using Bytes = std::vector<uint8_t>;
 // 1024 x 800 pixels with the pads centred on pixels (230, 100) and (430, 200).
 Job twoPadJob() {
   Job job;
-  job.Boards.push_back(test::boardFor(
+  job.boards.push_back(test::boardFor(
       test::gerberFile("pads.gbr", "%ADD10C,0.0500*%\nD10*\nX1000Y1000D03*\nX3000Y2000D03*\n"),
       0.23, 0.1));
   return job;
@@ -77,7 +77,7 @@ TEST(PlotterExportTest, HeaderOfASmallJob) {
 TEST(PlotterExportTest, HeaderOfALargeJob) {
   // A board 10 inches wide at 6500 dpi: 68896 pixels a row, beyond 65000.
   Job job;
-  job.Boards.push_back(test::boardFor(
+  job.boards.push_back(test::boardFor(
       test::gerberFile("wide.gbr",
                        "%ADD10C,0.0100*%\nD10*\nX100Y100D03*\nX100100Y100D03*\n%KO*%\n"),
       0.0, 0.1));
@@ -175,13 +175,13 @@ TEST(PlotterExportTest, RefusalsCancelAndFailureKeepTheOldFile) {
   refused(s, "fewer than 32 rows");
   refused(settingsFor(file, 65536), "65535 dpi");
   refused(settingsFor(file, 99), "100 to");
-  job.Boards[0].PosX = 300.0;  // 19.5 million pixels a row at 65024 dpi
+  job.boards[0].PosX = 300.0;  // 19.5 million pixels a row at 65024 dpi
   refused(settingsFor(file, 65024), "at most 16777215 pixels");
 
   // A layer file that went missing ends the export.
   Job missing = twoPadJob();
-  missing.Boards.push_back(missing.Boards[0]);
-  missing.Boards[1].LayerGerber[0] = (dir / "gone.gbr").string();
+  missing.boards.push_back(missing.boards[0]);
+  missing.boards[1].LayerGerber[0] = (dir / "gone.gbr").string();
   for (bool reference : {false, true}) {
     PlotterExportSettings t = settingsFor(file, 1000);
     t.reference = reference;
@@ -216,12 +216,12 @@ struct WayCase {
 // that the pad meets must draw it, not only those of the end points.
 Job farReachingPadJob() {
   Job job;
-  job.Boards.push_back(
+  job.boards.push_back(
       test::boardFor(test::gerberFile("far.gbr",
                                       "%ADD10C,2.0000*%\n%ADD11C,0.0200*%\nD11*\nX1000Y1000D03*\n"
                                       "D10*\nX1000Y1000D03*\nD11*\nX6000Y1000D03*\n"),
                      1.2, 2.0));
-  job.Settings.Tech = {6.35, 2.0, 3.0, 4.0, 5.0};
+  job.settings.tech = {6.35, 2.0, 3.0, 4.0, 5.0};
   return job;
 }
 
@@ -234,7 +234,7 @@ Job repeatedFlashesJob() {
             std::to_string(100 + 200 * (k / 5)) + "D03*";
   }
   Job job;
-  job.Boards.push_back(
+  job.boards.push_back(
       test::boardFor(test::gerberFile("repeated.gbr", file + "%SR*%M02*"), 0.2, 0.2));
   return job;
 }
@@ -250,7 +250,7 @@ TEST_P(FastWayTest, GivesTheLiteralWaysBytes) {
   const WayCase& c = GetParam();
   if (c.slow && test::kSanitized) GTEST_SKIP() << "too slow under the sanitizers";
   Job job = c.job();
-  if (job.Boards.empty()) GTEST_SKIP() << "the corpus is absent";
+  if (job.boards.empty()) GTEST_SKIP() << "the corpus is absent";
   const fs::path dir = test::tempDir();
   PlotterExportSettings s = settingsFor(dir / "fast.fpf", c.dpi);
   s.mirror = c.mirror;
@@ -313,15 +313,15 @@ TEST(ExportGeometryTest, ImageAndPreviewSizes) {
 
 TEST(ExportGeometryTest, BoardLayersInDrawingOrder) {
   Job job;
-  job.Boards.resize(3);
-  job.Boards[0].LayerGerber[2] = "/a/3.gbr";
-  job.Boards[0].LayerGerber[0] = "/a/1.gbr";
-  job.Boards[0].LayerAperture[0] = "/a/1.Env";
-  job.Boards[1].LayerGerber[0] = "/b/1.gbr";
-  job.Boards[1].PosX = 2.0;
-  job.Boards[1].PosY = 3.0;
-  job.Boards[1].DataMinX = -1.5;
-  job.Boards[2].LayerGerber[1] = "/c/2.gbr";
+  job.boards.resize(3);
+  job.boards[0].LayerGerber[2] = "/a/3.gbr";
+  job.boards[0].LayerGerber[0] = "/a/1.gbr";
+  job.boards[0].LayerAperture[0] = "/a/1.Env";
+  job.boards[1].LayerGerber[0] = "/b/1.gbr";
+  job.boards[1].PosX = 2.0;
+  job.boards[1].PosY = 3.0;
+  job.boards[1].DataMinX = -1.5;
+  job.boards[2].LayerGerber[1] = "/c/2.gbr";
   OutputLayers layers{};
   layers[0] = layers[2] = true;
   std::vector<BoardLayer> out = outputBoardLayers(job, layers, 0.25, 0.5);

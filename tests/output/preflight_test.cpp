@@ -42,13 +42,13 @@ class PreflightTest : public testing::Test {
     board.PosX = x, board.PosY = y;
     board.DataMinX = m.Extents.MinX, board.DataMinY = m.Extents.MinY;
     board.DataWidth = m.Extents.Width, board.DataHeight = m.Extents.Height;
-    job_.Boards.push_back(board);
-    return job_.Boards.back();
+    job_.boards.push_back(board);
+    return job_.boards.back();
   }
   // Another layer of the last board.
   void addLayer(int n, const std::string& name, const std::string& bytes) {
     if (!bytes.empty()) test::writeFile(dir_ / name, bytes);
-    job_.Boards.back().LayerGerber[static_cast<size_t>(n - 1)] =
+    job_.boards.back().LayerGerber[static_cast<size_t>(n - 1)] =
         name.empty() ? "" : (dir_ / name).string();
   }
 
@@ -110,7 +110,7 @@ TEST_F(PreflightTest, CleanJobHasNoProblemAndItsFilmIsEstimated) {
            4.0, 1.0);
   test::writeFile(dir_ / "rs274d.Env",
                   "[<4\nrs274d.gbr\n2 3 11\n10 1 0.01000 0.01000\n11 1 0.06000 0.06000\n0\n");
-  job_.Boards.back().LayerAperture[0] = (dir_ / "rs274d.Env").string();
+  job_.boards.back().LayerAperture[0] = (dir_ / "rs274d.Env").string();
 
   const PreflightReport report = check(1016);
   EXPECT_TRUE(report.Problems.empty()) << reportText(job_, report);

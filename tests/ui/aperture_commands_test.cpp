@@ -120,7 +120,7 @@ TEST_F(OutputWindowTest, ApertureTableOfAddDefinitionsSavesOnlyTheEditedRows) {
   // Only the edited rows of %ADD apertures are written; row 14 is None.
   EXPECT_EQ(readFile(saved), apertureFile("11 2  0.05500 0.03000\r\n"));
   // The layer keeps its aperture entry (none).
-  EXPECT_EQ(job().Boards[0].LayerAperture[0], "");
+  EXPECT_EQ(job().boards[0].LayerAperture[0], "");
 }
 
 TEST_F(OutputWindowTest, ApertureTableOfAnApertureFileSavesIntoThatFileOnlyWhenAsked) {
@@ -132,8 +132,8 @@ TEST_F(OutputWindowTest, ApertureTableOfAnApertureFileSavesIntoThatFileOnlyWhenA
       apertureFile("10 0  0.02000 0.02000\r\n11 5  0.08000 0.04000 0.03000\r\n");
   writeFile(env, original);
   Job job;
-  job.Boards.push_back(boardFor(gerber, 0.5, 0.5));
-  job.Boards[0].LayerAperture[0] = env.string();
+  job.boards.push_back(boardFor(gerber, 0.5, 0.5));
+  job.boards[0].LayerAperture[0] = env.string();
   openJobFile(job);
   mouseOnBoard(0, QEvent::MouseButtonPress, {2, 2}, Qt::LeftButton, Qt::LeftButton);
   mouseOnBoard(0, QEvent::MouseButtonRelease, {2, 2}, Qt::LeftButton, Qt::NoButton);
@@ -214,8 +214,8 @@ TEST_F(OutputWindowTest, IsoCamListIsConvertedAndAttachedToTheActiveLayer) {
   trigger("&Job", "Import apertures (active layer)");
 
   std::string converted = list.string() + ".Env";
-  EXPECT_EQ(job().Boards[0].LayerAperture[2], converted);
-  EXPECT_EQ(job().Boards[0].LayerAperture[0], "");
+  EXPECT_EQ(job().boards[0].LayerAperture[2], converted);
+  EXPECT_EQ(job().boards[0].LayerAperture[0], "");
   EXPECT_EQ(window_->view()->layerPanel()->apertureCell(3)->text(),
             QString::fromStdString(converted));
   ApertureListConversion expected =
@@ -232,7 +232,7 @@ TEST_F(OutputWindowTest, IsoCamListIsConvertedAndAttachedToTheActiveLayer) {
     importThroughTheDialog(dialog, 0, env);
   });
   popupCommand(0, "Add aperture on  active layer");
-  EXPECT_EQ(job().Boards[0].LayerAperture[2], env.string());
+  EXPECT_EQ(job().boards[0].LayerAperture[2], env.string());
 
   // The converter is not beside the program: said so, nothing attached.
   whenShown<ApertureImportDialog>(
@@ -240,13 +240,13 @@ TEST_F(OutputWindowTest, IsoCamListIsConvertedAndAttachedToTheActiveLayer) {
   toolAction(*window_, "Import apertures (active layer)")->trigger();
   ASSERT_EQ(prompts_.warnings.size(), 1);
   EXPECT_TRUE(prompts_.warnings[0].contains("aptConv")) << prompts_.warnings[0].toStdString();
-  EXPECT_EQ(job().Boards[0].LayerAperture[2], env.string());
+  EXPECT_EQ(job().boards[0].LayerAperture[2], env.string());
 
   // Cancel changes nothing.
   whenShown<ApertureImportDialog>(
       [](ApertureImportDialog& dialog) { button(&dialog, "Cancel")->click(); });
   trigger("&Job", "Import apertures (active layer)");
-  EXPECT_EQ(job().Boards[0].LayerAperture[2], env.string());
+  EXPECT_EQ(job().boards[0].LayerAperture[2], env.string());
 }
 
 TEST_F(OutputWindowTest, GbrShowsTheApertureTableBeforeAddingAGerberFile) {
@@ -265,7 +265,7 @@ TEST_F(OutputWindowTest, GbrShowsTheApertureTableBeforeAddingAGerberFile) {
   prompts_.files.push_back(qstr(demoFile("demo-bottom.gbr")));
   gbr->trigger();
   EXPECT_TRUE(tableShown);
-  EXPECT_EQ(job().Boards[0].LayerGerber[0], demoFile("demo-bottom.gbr").string());
+  EXPECT_EQ(job().boards[0].LayerGerber[0], demoFile("demo-bottom.gbr").string());
 }
 
 }  // namespace

@@ -63,8 +63,8 @@ TEST_F(OutputWindowTest, ImportBoardByMenuAndByDropThenPanelizeDrillOffersItsDri
     dialog.importButton()->click();
   });
   trigger("&Job", "Import board (folder or zip)");
-  ASSERT_EQ(job().Boards.size(), 1u);
-  const Board& board = job().Boards[0];
+  ASSERT_EQ(job().boards.size(), 1u);
+  const Board& board = job().boards[0];
   EXPECT_EQ(board.LayerGerber[0], (folder / "b-F_Cu.gbr").generic_string());
   EXPECT_EQ(board.LayerGerber[16], (folder / "b-Edge_Cuts.gbr").generic_string());
   EXPECT_DOUBLE_EQ(board.DataWidth, 2.0);
@@ -78,10 +78,10 @@ TEST_F(OutputWindowTest, ImportBoardByMenuAndByDropThenPanelizeDrillOffersItsDri
     button(&dialog, "Cancel")->click();
   });
   drop(window_.get(), folder);
-  EXPECT_EQ(job().Boards.size(), 1u);
+  EXPECT_EQ(job().boards.size(), 1u);
 
   whenShown<DrillPanelDialog>([&](DrillPanelDialog& dialog) {
-    EXPECT_EQ(dialog.result().InputFile, (folder / "b-PTH.drl").generic_string());
+    EXPECT_EQ(dialog.result().inputFile, (folder / "b-PTH.drl").generic_string());
     button(&dialog, "&Cancel")->click();
   });
   trigger("&Tools", "Panelize drill");
@@ -92,7 +92,7 @@ TEST_F(OutputWindowTest, CheckMarksBoardsAndTheExportAsksBeforeItStarts) {
   prompts_.files.push_back(qstr(boardFolder(dir_) / "README.txt"));
   whenShown<BoardImportDialog>([](BoardImportDialog& dialog) { dialog.importButton()->click(); });
   trigger("&Job", "Import board (folder or zip)");
-  ASSERT_EQ(job().Boards.size(), 1u);
+  ASSERT_EQ(job().boards.size(), 1u);
 
   // A new board waits at the far corner, beyond the plotting area.
   whenShown<CheckDialog>([](CheckDialog& dialog) {

@@ -214,7 +214,7 @@ TEST_F(OutputWindowTest, JobBitmapGoesToClipBmpInTheProgramFolder) {
   auto pads =
       gerberFile("pads.gbr", "%ADD10R,0.100X0.100*%\nD10*\nX1000Y1000D03*\nX6000Y6000D03*\n");
   Job job;
-  job.Boards.push_back(boardFor(pads, 0.2, 0.2));  // reaches 0.7 inch
+  job.boards.push_back(boardFor(pads, 0.2, 0.2));  // reaches 0.7 inch
   openJobFile(job);
   whenShown<ExportDialog>([](ExportDialog& dialog) {
     EXPECT_FALSE(dialog.resolutionGroup()->button(0)->isVisible());

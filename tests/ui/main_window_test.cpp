@@ -160,14 +160,14 @@ TEST_F(WindowTest, ImportsACorpusFileAsASelectedMasterBoard) {
                          "Excellon data (*.exc)|*.exc", "All extension (*.*)|*.*"}));
   EXPECT_EQ(request.SelectedFilter, 1);
 
-  ASSERT_EQ(job().Boards.size(), 1u);
-  const Board& board = job().Boards[0];
+  ASSERT_EQ(job().boards.size(), 1u);
+  const Board& board = job().boards[0];
   MasterMeasurement measured = measureMasterGerber(file, BoardFormat{});
   EXPECT_EQ(board.DataWidth, measured.Extents.Width);
   EXPECT_EQ(board.DataHeight, measured.Extents.Height);
   EXPECT_GT(board.DataWidth, 2.0);  // a board of about 3 x 3.3 inches
   EXPECT_LT(board.DataWidth, 4.0);
-  EXPECT_EQ(board.PosX, job().Settings.PlotWidth);
+  EXPECT_EQ(board.PosX, job().settings.PlotWidth);
 
   const BoardView& view = boardView(0);
   EXPECT_EQ(view.Rect, QRect(757 - 30, 1, toScreen_px(board.DataWidth, job().ScreenScale),
@@ -187,8 +187,8 @@ TEST_F(WindowTest, ImportGoesToTheActiveLayerAndTinyBoardsShowFivePixels) {
   std::filesystem::path tiny = dir_ / "tiny.gbr";
   writeFile(tiny, "%FSLAX24Y24*%%MOIN*%%ADD10C,0.01*%D10*X0Y0D02*X0100Y0100D01*M02*");
   importMaster(tiny);
-  ASSERT_EQ(job().Boards.size(), 1u);
-  const Board& board = job().Boards[0];
+  ASSERT_EQ(job().boards.size(), 1u);
+  const Board& board = job().boards[0];
   EXPECT_EQ(board.LayerGerber[2], tiny.string());
   EXPECT_EQ(board.LayerGerber[0], "");
   EXPECT_EQ(board.Caption, tiny.string());
@@ -203,8 +203,8 @@ TEST_F(WindowTest, LeftDragMovesAnUnlockedBoardOnly) {
   mouseOnBoard(0, QEvent::MouseButtonPress, {5, 5}, Qt::LeftButton, Qt::LeftButton);
   mouseOnBoard(0, QEvent::MouseMove, {15, 12}, Qt::NoButton, Qt::LeftButton);
   EXPECT_EQ(boardView(0).Rect.topLeft(), before + QPoint(10, 7));
-  EXPECT_DOUBLE_EQ(job().Boards[0].PosX, (before.x() + 10) / job().ScreenScale);
-  EXPECT_DOUBLE_EQ(job().Boards[0].PosY, (before.y() + 7) / job().ScreenScale);
+  EXPECT_DOUBLE_EQ(job().boards[0].PosX, (before.x() + 10) / job().ScreenScale);
+  EXPECT_DOUBLE_EQ(job().boards[0].PosY, (before.y() + 7) / job().ScreenScale);
   // The board keeps the mouse while the button is down, even past its edge.
   mouseOnBoard(0, QEvent::MouseMove, {-25, 5}, Qt::NoButton, Qt::LeftButton);
   EXPECT_EQ(boardView(0).Rect.topLeft(), before + QPoint(-20, 7));
@@ -219,7 +219,7 @@ TEST_F(WindowTest, LeftDragMovesAnUnlockedBoardOnly) {
 
   // Locked through the pop-up: every move event says so, nothing moves.
   popupCommand(0, "Lock");
-  EXPECT_TRUE(job().Boards[0].Locked);
+  EXPECT_TRUE(job().boards[0].Locked);
   mouseOnBoard(0, QEvent::MouseButtonPress, {5, 5}, Qt::LeftButton, Qt::LeftButton);
   mouseOnBoard(0, QEvent::MouseMove, {9, 9}, Qt::NoButton, Qt::LeftButton);
   mouseOnBoard(0, QEvent::MouseMove, {12, 12}, Qt::NoButton, Qt::LeftButton);
@@ -228,7 +228,7 @@ TEST_F(WindowTest, LeftDragMovesAnUnlockedBoardOnly) {
   EXPECT_EQ(boardView(0).Rect.topLeft(), moved);
 
   popupCommand(0, "Unlock");
-  EXPECT_FALSE(job().Boards[0].Locked);
+  EXPECT_FALSE(job().boards[0].Locked);
 }
 
 TEST_F(WindowTest, MoveToTakesMillimetresOrInchesAndPlacesLockedBoards) {
@@ -236,8 +236,8 @@ TEST_F(WindowTest, MoveToTakesMillimetresOrInchesAndPlacesLockedBoards) {
   importMaster(demoFile("demo-top.gbr"));
   popupCommand(0, "Lock");
   moveTo(0, "25.4", "50.8");
-  EXPECT_DOUBLE_EQ(job().Boards[0].PosX, 1.0);
-  EXPECT_DOUBLE_EQ(job().Boards[0].PosY, 2.0);
+  EXPECT_DOUBLE_EQ(job().boards[0].PosX, 1.0);
+  EXPECT_DOUBLE_EQ(job().boards[0].PosY, 2.0);
   double scale = job().ScreenScale;
   EXPECT_EQ(boardView(0).Rect.topLeft(), QPoint(toScreen_px(1.0, scale), toScreen_px(2.0, scale)));
   EXPECT_TRUE(prompts_.messages.isEmpty());
@@ -248,7 +248,7 @@ TEST_F(WindowTest, MoveToTakesMillimetresOrInchesAndPlacesLockedBoards) {
     button(&dialog, "&Ok")->click();
   });
   trigger("&Preference", "&Units");
-  ASSERT_EQ(job().Settings.UnitText, "Inch");
+  ASSERT_EQ(job().settings.UnitText, "Inch");
 
   whenShown<CoordinatesDialog>([](CoordinatesDialog& dialog) {
     EXPECT_EQ(dialog.findChild<QLineEdit*>("X")->text(), "1.0");  // prefilled in inches
@@ -261,8 +261,8 @@ TEST_F(WindowTest, MoveToTakesMillimetresOrInchesAndPlacesLockedBoards) {
     button(&dialog, "&Ok")->click();
   });
   popupCommand(0, "Move to");
-  EXPECT_DOUBLE_EQ(job().Boards[0].PosX, 2.0);
-  EXPECT_DOUBLE_EQ(job().Boards[0].PosY, 1.5);
+  EXPECT_DOUBLE_EQ(job().boards[0].PosX, 2.0);
+  EXPECT_DOUBLE_EQ(job().boards[0].PosY, 1.5);
 
   // Cancel leaves the board where it is.
   whenShown<CoordinatesDialog>([](CoordinatesDialog& dialog) {
@@ -270,7 +270,7 @@ TEST_F(WindowTest, MoveToTakesMillimetresOrInchesAndPlacesLockedBoards) {
     button(&dialog, "&Cancel")->click();
   });
   popupCommand(0, "Move to");
-  EXPECT_DOUBLE_EQ(job().Boards[0].PosX, 2.0);
+  EXPECT_DOUBLE_EQ(job().boards[0].PosX, 2.0);
 }
 
 TEST_F(WindowTest, MousePositionOverThePlottingAreaOnly) {
@@ -278,7 +278,7 @@ TEST_F(WindowTest, MousePositionOverThePlottingAreaOnly) {
   PlotAreaPanel* area = window_->view()->plotArea();
   sendMouse(area, QEvent::MouseMove, {100, 0}, Qt::NoButton, Qt::NoButton);
   EXPECT_EQ(status(JobStatusBar::MousePanel),
-            QString::fromStdString(mousePositionText(100, 0, job().ScreenScale, job().Settings)));
+            QString::fromStdString(mousePositionText(100, 0, job().ScreenScale, job().settings)));
   EXPECT_EQ(status(JobStatusBar::MousePanel), "45 : 0");  // 100 / 56.57 inch = 44.9 mm
   importMaster(demoFile("demo-top.gbr"));
   mouseOnBoard(0, QEvent::MouseMove, {1, 1}, Qt::NoButton, Qt::NoButton);
@@ -298,7 +298,7 @@ TEST_F(WindowTest, PanelizeOneByOneAddsThreeLockedCopiesInOrderThenDeleteSelects
     button(&dialog, "&Cancel")->click();
   });
   trigger("&Tools", "&Panelize board");
-  EXPECT_EQ(job().Boards.size(), 1u);
+  EXPECT_EQ(job().boards.size(), 1u);
   whenShown<PanelizeDialog>([](PanelizeDialog& dialog) {
     EXPECT_EQ(dialog.findChild<QLineEdit*>("Distance X")->text(), "5.0");
     EXPECT_EQ(dialog.findChild<QSpinBox*>("Repeat X")->value(), 0);
@@ -308,14 +308,14 @@ TEST_F(WindowTest, PanelizeOneByOneAddsThreeLockedCopiesInOrderThenDeleteSelects
   });
   toolAction(*window_, "Panelize selected board")->trigger();
 
-  ASSERT_EQ(job().Boards.size(), 4u);
-  const Board& source = job().Boards[0];
+  ASSERT_EQ(job().boards.size(), 4u);
+  const Board& source = job().boards[0];
   double pitchX = source.DataWidth + 5.0 / 25.4;
   double pitchY = source.DataHeight + 5.0 / 25.4;
   const double expected[3][2] = {
       {0.5, 0.5 + pitchY}, {0.5 + pitchX, 0.5}, {0.5 + pitchX, 0.5 + pitchY}};
   for (size_t i = 1; i < 4; ++i) {
-    const Board& copy = job().Boards[i];
+    const Board& copy = job().boards[i];
     EXPECT_NEAR(copy.PosX, expected[i - 1][0], 1e-12) << i;
     EXPECT_NEAR(copy.PosY, expected[i - 1][1], 1e-12) << i;
     EXPECT_TRUE(copy.Locked);
@@ -333,12 +333,12 @@ TEST_F(WindowTest, PanelizeOneByOneAddsThreeLockedCopiesInOrderThenDeleteSelects
     button(&dialog, "&Ok")->click();
   });
   trigger("&Edit", "Relative move of locked boards ");
-  EXPECT_DOUBLE_EQ(job().Boards[0].PosX, 0.5);
-  EXPECT_NEAR(job().Boards[1].PosX, 1.5, 1e-12);
+  EXPECT_DOUBLE_EQ(job().boards[0].PosX, 0.5);
+  EXPECT_NEAR(job().boards[1].PosX, 1.5, 1e-12);
 
   trigger("&Edit", "Delete board");
-  ASSERT_EQ(job().Boards.size(), 3u);
-  EXPECT_TRUE(job().Boards[2].Selected);
+  ASSERT_EQ(job().boards.size(), 3u);
+  EXPECT_TRUE(job().boards[2].Selected);
   EXPECT_EQ(boardView(2).Color, kRed);
   EXPECT_EQ(boardView(0).Color, kGreen);
   EXPECT_EQ(window_->view()->plotArea()->boardCount(), 3u);
@@ -359,15 +359,15 @@ TEST_F(WindowTest, InsertMarkFromTheMarkTable) {
     button(&dialog, "&Select")->click();  // no line chosen: nothing
   });
   trigger("&Edit", "&Insert mark");
-  EXPECT_TRUE(job().Boards.empty());
+  EXPECT_TRUE(job().boards.empty());
 
   whenShown<SelectMarkDialog>([](SelectMarkDialog& dialog) {
     dialog.findChild<QListWidget*>()->item(0)->setSelected(true);
     button(&dialog, "&Select")->click();
   });
   trigger("&Edit", "&Insert mark");
-  ASSERT_EQ(job().Boards.size(), 1u);
-  const Board& board = job().Boards[0];
+  ASSERT_EQ(job().boards.size(), 1u);
+  const Board& board = job().boards[0];
   EXPECT_TRUE(board.IsMark);
   EXPECT_EQ(board.MarkName, "Target");
   LayerPanelView* layers = window_->view()->layerPanel();
@@ -385,35 +385,35 @@ TEST_F(WindowTest, ImportAndAddGerberAskBeforeTakingASizeNoPlotCanMean) {
   writeFile(huge, "X1000Y1000D02*X99999999Y1000D01*M02*");  // 99998.999 inch as 2.3
   prompts_.answers = {Answer::No};
   importMaster(huge);
-  EXPECT_TRUE(job().Boards.empty());
+  EXPECT_TRUE(job().boards.empty());
   EXPECT_TRUE(prompts_.questions.back().startsWith(qstr(huge) + "\rthe data measures 99998.999 x"));
   EXPECT_TRUE(
       prompts_.questions.back().endsWith("check the data format.\rImport it all the same?"));
   prompts_.answers = {Answer::Yes};
   importMaster(huge);
-  ASSERT_EQ(job().Boards.size(), 1u);
+  ASSERT_EQ(job().boards.size(), 1u);
 
   importMaster(demoFile("demo-top.gbr"));
   prompts_.answers = {Answer::No};
   prompts_.files.push_back(qstr(huge));
   trigger("&Job", "Import associated Gerber's (active layer)");
-  EXPECT_EQ(job().Boards[1].LayerGerber[0], demoFile("demo-top.gbr").string());
+  EXPECT_EQ(job().boards[1].LayerGerber[0], demoFile("demo-top.gbr").string());
   prompts_.answers = {Answer::Yes};
   prompts_.files.push_back(qstr(huge));
   trigger("&Job", "Import associated Gerber's (active layer)");
-  EXPECT_EQ(job().Boards[1].LayerGerber[0], huge.string());
+  EXPECT_EQ(job().boards[1].LayerGerber[0], huge.string());
 }
 
 TEST_F(WindowTest, AddGerberNamesTheActiveLayerOfTheSelectedBoard) {
   start();
   trigger("&Job", "Import associated Gerber's (active layer)");  // never selected: nothing
   importMaster(demoFile("demo-top.gbr"));
-  const Board imported = job().Boards[0];
+  const Board imported = job().boards[0];
   window_->view()->layerPanel()->layerCombo()->setCurrentIndex(1);  // layer 2
   QString bottom = qstr(demoFile("demo-bottom.gbr"));
   prompts_.files.push_back(bottom);
   trigger("&Job", "Import associated Gerber's (active layer)");
-  EXPECT_EQ(job().Boards[0].LayerGerber[1], bottom.toStdString());
+  EXPECT_EQ(job().boards[0].LayerGerber[1], bottom.toStdString());
   EXPECT_EQ(window_->view()->layerPanel()->gerberCell(2)->text(), bottom);
 
   // Cancel names nothing: the layer keeps its file. ("Gbr" shows the
@@ -422,16 +422,16 @@ TEST_F(WindowTest, AddGerberNamesTheActiveLayerOfTheSelectedBoard) {
   whenShown<ApertureTableDialog>(
       [](ApertureTableDialog& dialog) { button(&dialog, "&Cancel")->click(); });
   toolAction(*window_, "Import associated Gerber's (active layer)")->trigger();
-  EXPECT_EQ(job().Boards[0].LayerGerber[1], bottom.toStdString());
+  EXPECT_EQ(job().boards[0].LayerGerber[1], bottom.toStdString());
 
   QString silk = qstr(demoFile("demo-silk.pho"));
   prompts_.files.push_back(silk);
   popupCommand(0, "Add gerber on  active layer");
-  EXPECT_EQ(job().Boards[0].LayerGerber[1], silk.toStdString());
+  EXPECT_EQ(job().boards[0].LayerGerber[1], silk.toStdString());
   // The board's size, origin and format stay those of its master file.
-  EXPECT_EQ(job().Boards[0].DataWidth, imported.DataWidth);
-  EXPECT_EQ(job().Boards[0].DataMinX, imported.DataMinX);
-  EXPECT_EQ(job().Boards[0].LayerGerber[0], imported.LayerGerber[0]);
+  EXPECT_EQ(job().boards[0].DataWidth, imported.DataWidth);
+  EXPECT_EQ(job().boards[0].DataMinX, imported.DataMinX);
+  EXPECT_EQ(job().boards[0].LayerGerber[0], imported.LayerGerber[0]);
 }
 
 // Job file flows
@@ -453,11 +453,11 @@ TEST_F(WindowTest, SaveCloseOpenAndNewWithEveryAnswer) {
   prompts_.answers = {Answer::Cancel};
   trigger("&Job", "&Close");
   EXPECT_EQ(prompts_.questions.back(), "File not saved !\rSave it");
-  EXPECT_EQ(job().Boards.size(), 2u);
+  EXPECT_EQ(job().boards.size(), 2u);
 
   prompts_.answers = {Answer::No};
   trigger("&Job", "&Close");
-  EXPECT_TRUE(job().Boards.empty());
+  EXPECT_TRUE(job().boards.empty());
   EXPECT_EQ(window_->view()->plotArea()->boardCount(), 0u);
   EXPECT_EQ(window_->windowTitle(), qstr(first));  // Close keeps the name
   EXPECT_EQ(window_->view()->layerPanel()->gerberCell(1)->text(), "");
@@ -467,9 +467,9 @@ TEST_F(WindowTest, SaveCloseOpenAndNewWithEveryAnswer) {
   trigger("&Job", "&Open");  // no boards: no question
   EXPECT_EQ(prompts_.questions.size(), questions);
   EXPECT_EQ(prompts_.requests.back().Title, "Open project");
-  ASSERT_EQ(job().Boards.size(), 2u);
+  ASSERT_EQ(job().boards.size(), 2u);
   for (size_t i = 0; i < 2; ++i) {
-    EXPECT_TRUE(job().Boards[i].Locked);
+    EXPECT_TRUE(job().boards[i].Locked);
     EXPECT_EQ(boardView(i).Color, kGreen);
   }
   EXPECT_TRUE(job().BoardSelectedOnce);
@@ -478,19 +478,19 @@ TEST_F(WindowTest, SaveCloseOpenAndNewWithEveryAnswer) {
   prompts_.answers = {Answer::No};
   prompts_.files.push_back(QString());
   trigger("&Job", "&Open");
-  EXPECT_EQ(job().Boards.size(), 2u);
+  EXPECT_EQ(job().boards.size(), 2u);
 
   // New, Yes, then Cancel in the save chooser: the job stays.
   prompts_.answers = {Answer::Yes};
   prompts_.files.push_back(QString());
   trigger("&Job", "&New");
-  EXPECT_EQ(job().Boards.size(), 2u);
+  EXPECT_EQ(job().boards.size(), 2u);
 
   std::filesystem::path second = dir_ / "second.wpr";
   prompts_.answers = {Answer::Yes};
   prompts_.files.push_back(qstr(second));
   trigger("&Job", "&New");
-  EXPECT_TRUE(job().Boards.empty());
+  EXPECT_TRUE(job().boards.empty());
   EXPECT_FALSE(job().BoardSelectedOnce);
   EXPECT_EQ(window_->windowTitle(), "NONAME.WPR");
   EXPECT_EQ(std::filesystem::file_size(second), 2 * kBoardRecordSize);
@@ -556,12 +556,12 @@ TEST_F(WindowTest, ClosingTheWindowAsksAndCancelKeepsItOpen) {
   prompts_.answers = {Answer::Cancel};
   trigger("&Job", "&Exit");
   EXPECT_TRUE(window_->isVisible());
-  EXPECT_EQ(job().Boards.size(), 1u);
+  EXPECT_EQ(job().boards.size(), 1u);
 
   prompts_.answers = {Answer::No};
   EXPECT_TRUE(window_->close());
   EXPECT_FALSE(window_->isVisible());
-  EXPECT_TRUE(job().Boards.empty());
+  EXPECT_TRUE(job().boards.empty());
 }
 
 TEST_F(WindowTest, AJobFileThatCannotBeWrittenShowsTheErrorAndKeepsTheJob) {
@@ -572,7 +572,7 @@ TEST_F(WindowTest, AJobFileThatCannotBeWrittenShowsTheErrorAndKeepsTheJob) {
   trigger("&Job", "Save as...");
   ASSERT_EQ(prompts_.warnings.size(), 1);
   EXPECT_TRUE(prompts_.warnings[0].contains("job.wpr"));
-  EXPECT_EQ(job().Boards.size(), 1u);
+  EXPECT_EQ(job().boards.size(), 1u);
   EXPECT_EQ(job().JobName, "NONAME.WPR");
   EXPECT_EQ(window_->windowTitle(), "NONAME.WPR");
 
@@ -581,7 +581,7 @@ TEST_F(WindowTest, AJobFileThatCannotBeWrittenShowsTheErrorAndKeepsTheJob) {
   prompts_.files.push_back(unwritable);
   window_->close();
   EXPECT_TRUE(window_->isVisible());
-  EXPECT_EQ(job().Boards.size(), 1u);
+  EXPECT_EQ(job().boards.size(), 1u);
   EXPECT_EQ(prompts_.warnings.size(), 2);
 }
 

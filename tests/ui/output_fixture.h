@@ -45,7 +45,7 @@ class OutputWindowTest : public WindowTest {
     saveJobAs(job, file);
     prompts_.files.push_back(QString::fromStdString(file.string()));
     trigger("&Job", "&Open");
-    EXPECT_EQ(window_->job().Boards.size(), job.Boards.size());
+    EXPECT_EQ(window_->job().boards.size(), job.boards.size());
     return file;
   }
 

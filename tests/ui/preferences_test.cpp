@@ -35,7 +35,7 @@ TEST_F(WindowTest, UnitChangesCaptionRulersAndStatusAndIsWritten) {
     button(&dialog, "&Cancel")->click();
   });
   trigger("&Preference", "&Units");
-  EXPECT_EQ(job().Settings.UnitText, "mm");
+  EXPECT_EQ(job().settings.UnitText, "mm");
   EXPECT_EQ(readFile(settings_), "[Setup]\nJednotka=mm\n");
 
   whenShown<UnitDialog>([](UnitDialog& dialog) {
@@ -43,7 +43,7 @@ TEST_F(WindowTest, UnitChangesCaptionRulersAndStatusAndIsWritten) {
     button(&dialog, "&Ok")->click();
   });
   trigger("&Preference", "&Units");
-  EXPECT_EQ(job().Settings.UnitCode, 1);
+  EXPECT_EQ(job().settings.UnitCode, 1);
   EXPECT_EQ(readUnitSetting(settings_), "Inch");
   EXPECT_EQ(status(JobStatusBar::UnitPanel), "Inch");
   EXPECT_EQ(area->caption(), "Plotting area (13.39Inch x 14.57Inch)");
@@ -93,8 +93,8 @@ TEST_F(WindowTest, PlottingAreaSizeChecksTypedRangesRescalesAndWrites) {
     button(&dialog, "&Ok")->click();
   });
   trigger("&Preference", "&Plotting area size");
-  EXPECT_DOUBLE_EQ(job().Settings.PlotWidth, 600 / 25.4);
-  EXPECT_DOUBLE_EQ(job().Settings.PlotHeight, 500 / 25.4);
+  EXPECT_DOUBLE_EQ(job().settings.PlotWidth, 600 / 25.4);
+  EXPECT_DOUBLE_EQ(job().settings.PlotHeight, 500 / 25.4);
 }
 
 TEST_F(WindowTest, LayerNamesAndColoursKeepTheActiveLayer) {
@@ -111,7 +111,7 @@ TEST_F(WindowTest, LayerNamesAndColoursKeepTheActiveLayer) {
   });
   trigger("&Preference", "&Colors");
   EXPECT_EQ(readFile(settings_), before);
-  EXPECT_EQ(job().Settings.LayerNames[2], "Lay_3");
+  EXPECT_EQ(job().settings.LayerNames[2], "Lay_3");
 
   prompts_.colors = {QColor(1, 2, 3), std::nullopt};  // the second pick is cancelled
   whenShown<LayerColorsDialog>([](LayerColorsDialog& dialog) {
@@ -143,16 +143,16 @@ TEST_F(WindowTest, MemorySettingIsWrittenOnOkOnly) {
     button(&dialog, "Cancel")->click();
   });
   trigger("&Preference", "Memory settings");
-  EXPECT_EQ(readSettings(settings_).MemoryMegabytes, 64);
+  EXPECT_EQ(readSettings(settings_).memoryMegabytes, 64);
 
   whenShown<MemoryDialog>([](MemoryDialog& dialog) {
     typeInto(dialog.findChild<QSpinBox*>("Spe"), "128");
     button(&dialog, "OK")->click();
   });
   trigger("&Preference", "Memory settings");
-  EXPECT_EQ(job().Settings.MemoryMegabytes, 128);
-  EXPECT_EQ(job().Settings.memoryBudgetBytes(), 128 * 1048576 + 1);
-  EXPECT_EQ(readSettings(settings_).MemoryMegabytes, 128);
+  EXPECT_EQ(job().settings.memoryMegabytes, 128);
+  EXPECT_EQ(job().settings.memoryBudgetBytes(), 128 * 1048576 + 1);
+  EXPECT_EQ(readSettings(settings_).memoryMegabytes, 128);
 }
 
 TEST_F(WindowTest, DataFormatFromTheMenuOrADoubleClickOnTheStatusBar) {
@@ -177,7 +177,7 @@ TEST_F(WindowTest, DataFormatFromTheMenuOrADoubleClickOnTheStatusBar) {
                      Qt::LeftButton);
   EXPECT_EQ(status(JobStatusBar::FormatPanel), "F: RS274 X,D 3:4,Incr mm None");
   importMaster(demoFile("demo-bottom.gbr"));
-  EXPECT_EQ(job().Boards[0].Format, (BoardFormat{3, 4, 2, 0, 0}));
+  EXPECT_EQ(job().boards[0].Format, (BoardFormat{3, 4, 2, 0, 0}));
 }
 
 TEST_F(WindowTest, TechAreaShowsTheDisplayUnitAndWritesMillimetres) {
@@ -189,9 +189,9 @@ TEST_F(WindowTest, TechAreaShowsTheDisplayUnitAndWritesMillimetres) {
     button(&dialog, "&Ok")->click();
   });
   trigger("&Preference", "&Tech area");
-  EXPECT_DOUBLE_EQ(job().Settings.Tech.Left_mm, 2.54);
-  EXPECT_DOUBLE_EQ(job().Settings.Tech.Distance_mm, 6.35);
-  EXPECT_DOUBLE_EQ(readSettings(settings_).Tech.Left_mm, 2.54);
+  EXPECT_DOUBLE_EQ(job().settings.tech.Left_mm, 2.54);
+  EXPECT_DOUBLE_EQ(job().settings.tech.Distance_mm, 6.35);
+  EXPECT_DOUBLE_EQ(readSettings(settings_).tech.Left_mm, 2.54);
 }
 
 TEST_F(WindowTest, MarkTableOkEndsTheCellEditAndCancelDiscardsTheCopy) {
@@ -206,7 +206,7 @@ TEST_F(WindowTest, MarkTableOkEndsTheCellEditAndCancelDiscardsTheCopy) {
   });
   trigger("&Preference", "&Mark");
   EXPECT_EQ(readFile(settings_), before);
-  EXPECT_EQ(job().Settings.Marks[0].Name, "");
+  EXPECT_EQ(job().settings.marks[0].Name, "");
 
   // Paths are kept whole; one a job file cannot hold is refused when it is set.
   QString longPath = "/" + QString(195, 'p') + ".gbr";
@@ -225,13 +225,13 @@ TEST_F(WindowTest, MarkTableOkEndsTheCellEditAndCancelDiscardsTheCopy) {
     button(&dialog, "&Ok")->click();  // the open cell edit counts
   });
   trigger("&Preference", "&Mark");
-  const MarkEntry& entry = job().Settings.Marks[1];
+  const MarkEntry& entry = job().settings.marks[1];
   EXPECT_EQ(entry.Name, "Target");
   EXPECT_EQ(entry.Path, longPath.toStdString());
   ASSERT_EQ(prompts_.warnings.size(), 1);
   EXPECT_TRUE(prompts_.warnings[0].startsWith("Mark 2: /ppp"))
       << prompts_.warnings[0].toStdString();
-  EXPECT_EQ(readSettings(settings_).Marks[1], entry);
+  EXPECT_EQ(readSettings(settings_).marks[1], entry);
   EXPECT_EQ(prompts_.requests.back().Filters, QStringList{"Extended gerber data(RS274X)|*.*"});
 }
 
