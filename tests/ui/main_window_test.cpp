@@ -52,6 +52,27 @@ TEST_F(WindowTest, LowMemoryWarnsOnceAtStartUpAndABlankMarkTableHasNoMark) {
   EXPECT_EQ(prompts_.messages, (QStringList{lowMemory, "No mark defined"}));
 }
 
+// The keys of the menu items that have one.
+TEST_F(WindowTest, MenuShortcuts) {
+  start();
+  const struct {
+    const char* menu;
+    const char* item;
+    const char* key;
+  } keys[] = {
+      // clang-format off
+      {"&Job", "&New", "Ctrl+N"},  {"&Job", "&Open", "F3"},  {"&Job", "&Save", "F2"},
+      {"&Job", "E&xport photoplotter bitmap", "F4"},          {"&Job", "Preview", "F6"},
+      {"&Job", "Import Master Gerber (insert new board)", "Ctrl+I"},
+      {"&Job", "&Exit", "Alt+X"},  {"&Edit", "Delete board", "Ctrl+Del"},
+      {"&Preference", "Data format", "F9"},  {"&Preference", "Aperture table", "F8"},
+      // clang-format on
+  };
+  for (const auto& k : keys) {
+    EXPECT_EQ(menuAction(*window_, k.menu, k.item)->shortcut().toString(), k.key) << k.item;
+  }
+}
+
 // Import, drag and move
 // ============================================================================
 
