@@ -24,55 +24,48 @@ ApertureTable load(const std::string& text) {
 }
 
 // One aperture line after the standard header, and the record of one D code.
-struct LineCase {
-  const char* line;
-  int dCode;
-  ApertureShape shape;
-  double sizeX;
-  double sizeY;
-};
-
-void PrintTo(const LineCase& c, std::ostream* os) {
-  *os << '"' << c.line << '"';
+TEST(ApertureFileTest, RecordOfEachLine) {
+  const struct {
+    const char* line;
+    int dCode;
+    ApertureShape shape;
+    double sizeX;
+    double sizeY;
+  } cases[] = {
+      // clang-format off
+      {"10 0  0.02000 0.02000",     10, ApertureShape::Round,     0.02,  0.02},
+      {"10 15 0.02 0.01",           10, ApertureShape::Round,     0.02,  0.01},
+      {"10-12 1 0.05 0.02",         11, ApertureShape::Square,    0.05,  0.05},
+      {"10-12 1 0.05 0.02",         12, ApertureShape::Square,    0.05,  0.05},
+      {"13 2 0.06 0.03",            13, ApertureShape::Rectangle, 0.06,  0.03},
+      {"14 16 0.07 0.00",           14, ApertureShape::Octagon,   0.07,  0.0},
+      {"15 3 0.09 0.045",           15, ApertureShape::Oblong,    0.09,  0.045},
+      {"15 4 0.09 0.045",           15, ApertureShape::Oblong,    0.09,  0.045},
+      {"20 5 0.06 0.04 0.03",       20, ApertureShape::Thermal,   0.06,  0.03},
+      {"20 5 0.06 0.04",            20, ApertureShape::Thermal,   0.06,  0.04},
+      {"20 5 0.06 0.04 abc",        20, ApertureShape::Thermal,   0.06,  0.04},
+      {"21 6 0.05 0.05",            21, ApertureShape::Target,    0.05,  0.0},
+      {"22 14 0.05 0.01",           22, ApertureShape::Custom,    0.05,  0.05},
+      // Fields are separated by one or more spaces; leading spaces are skipped.
+      {"   30    0    0.1   0.2",   30, ApertureShape::Round,     0.1,   0.2},
+      {"31 0 10 1e-3",              31, ApertureShape::Round,     10.0,  0.001},
+      // The D code is field 1 rounded, halves to even.
+      {"40.6 0 0.01 0.01",          41, ApertureShape::Round,     0.01,  0.01},
+      {"42.5 0 0.01 0.01",          42, ApertureShape::Round,     0.01,  0.01},
+      {"9995-99999 0 0.01 0.01",    9999, ApertureShape::Round,   0.01,  0.01},
+      // clang-format on
+  };
+  for (const auto& c : cases) {
+    ApertureTable table = load(kHeader + c.line + "\r\n" + kTrailerLoad + "}\r\n");
+    const Aperture* a = table.find(c.dCode);
+    ASSERT_NE(a, nullptr) << c.line;
+    EXPECT_EQ(a->Kind, static_cast<uint8_t>(ApertureKind::File));
+    EXPECT_EQ(a->Shape, static_cast<uint8_t>(c.shape)) << c.line;
+    EXPECT_DOUBLE_EQ(a->SizeX, c.sizeX) << c.line;
+    EXPECT_DOUBLE_EQ(a->SizeY, c.sizeY) << c.line;
+    EXPECT_EQ(a->Aux, 0.0);
+  }
 }
-
-class ApertureLineTest : public testing::TestWithParam<LineCase> {};
-
-TEST_P(ApertureLineTest, RecordOfTheLine) {
-  const LineCase& c = GetParam();
-  ApertureTable table = load(kHeader + c.line + "\r\n" + kTrailerLoad + "}\r\n");
-  const Aperture* a = table.find(c.dCode);
-  ASSERT_NE(a, nullptr) << c.line;
-  EXPECT_EQ(a->Kind, static_cast<uint8_t>(ApertureKind::File));
-  EXPECT_EQ(a->Shape, static_cast<uint8_t>(c.shape)) << c.line;
-  EXPECT_DOUBLE_EQ(a->SizeX, c.sizeX) << c.line;
-  EXPECT_DOUBLE_EQ(a->SizeY, c.sizeY) << c.line;
-  EXPECT_EQ(a->Aux, 0.0);
-}
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Lines, ApertureLineTest, testing::Values(
-    LineCase{"10 0  0.02000 0.02000",     10, ApertureShape::Round,     0.02,  0.02},
-    LineCase{"10 15 0.02 0.01",           10, ApertureShape::Round,     0.02,  0.01},
-    LineCase{"10-12 1 0.05 0.02",         11, ApertureShape::Square,    0.05,  0.05},
-    LineCase{"10-12 1 0.05 0.02",         12, ApertureShape::Square,    0.05,  0.05},
-    LineCase{"13 2 0.06 0.03",            13, ApertureShape::Rectangle, 0.06,  0.03},
-    LineCase{"14 16 0.07 0.00",           14, ApertureShape::Octagon,   0.07,  0.0},
-    LineCase{"15 3 0.09 0.045",           15, ApertureShape::Oblong,    0.09,  0.045},
-    LineCase{"15 4 0.09 0.045",           15, ApertureShape::Oblong,    0.09,  0.045},
-    LineCase{"20 5 0.06 0.04 0.03",       20, ApertureShape::Thermal,   0.06,  0.03},
-    LineCase{"20 5 0.06 0.04",            20, ApertureShape::Thermal,   0.06,  0.04},
-    LineCase{"20 5 0.06 0.04 abc",        20, ApertureShape::Thermal,   0.06,  0.04},
-    LineCase{"21 6 0.05 0.05",            21, ApertureShape::Target,    0.05,  0.0},
-    LineCase{"22 14 0.05 0.01",           22, ApertureShape::Custom,    0.05,  0.05},
-    // Fields are separated by one or more spaces; leading spaces are skipped.
-    LineCase{"   30    0    0.1   0.2",   30, ApertureShape::Round,     0.1,   0.2},
-    LineCase{"31 0 10 1e-3",              31, ApertureShape::Round,     10.0,  0.001},
-    // The D code is field 1 rounded, halves to even.
-    LineCase{"40.6 0 0.01 0.01",          41, ApertureShape::Round,     0.01,  0.01},
-    LineCase{"42.5 0 0.01 0.01",          42, ApertureShape::Round,     0.01,  0.01},
-    LineCase{"9995-99999 0 0.01 0.01",    9999, ApertureShape::Round,   0.01,  0.01}));
-// clang-format on
 
 TEST(ApertureFileTest, HeaderLineSetsCentimetreUnits) {
   for (const char* header : {"2 3 12", "2 3 15"}) {
@@ -101,39 +94,35 @@ TEST(ApertureFileTest, WhereTheTableStartsAndEnds) {
 
 // Text that is not an aperture file, or lines that would read as something
 // other than they say, are refused naming the file and line.
-struct RefusedText {
-  std::string text;
-  const char* message;
-};
-
-class RefusedApertureFileTest : public testing::TestWithParam<RefusedText> {};
-
-TEST_P(RefusedApertureFileTest, NamesFileAndLine) {
-  test::expectError<FormatError>([] { load(GetParam().text); }, GetParam().message);
+TEST(ApertureFileTest, RefusalsNameFileAndLine) {
+  const struct {
+    std::string text;
+    const char* message;
+  } cases[] = {
+      // clang-format off
+      {kHeader + "10 x 0.01 0.01\r\n",      "test.Env:4: shape code 'x' is not an integer"},
+      {kHeader + "10 0\r\n",                "test.Env:4: shape code '' is not an integer"},
+      {kHeader + "2 three 11\r\n",          "test.Env:4: header field 'three'"},
+      {kHeader + "10-2x 0 0.01 0.01\r\n",   "test.Env:4: range end '2x'"},
+      {kHeader + "31 0 0.254\r\n",          "test.Env:4: no size"},
+      {kHeader + "32 2 x 0.03mm\r\n",       "test.Env:4: size 'x' is not a number"},
+      {kHeader + "33 0 -0.1 0.1\r\n",       "test.Env:4: size -0.1 is negative"},
+      {kHeader + "34 0 10.5 0.1\r\n",       "test.Env:4: size 10.5 is over 10 inches"},
+      {"2 3 12\r\n35 0 25.5 25.5\r\n",      "test.Env:2: size 25.5 is over 10 inches"},
+      {kHeader + "20 5 0.06 0.04 -0.03\r\n", "test.Env:4: size -0.03 is negative"},
+      // Lines after the end of the table would be lost.
+      {kHeader + "10 0 0.02 0.02\r\n0\r\n11 0 0.02 0.02\r\n",
+       "test.Env:5: this line ends the aperture table, but line 6 defines apertures"},
+      {"10 0 0.254 0.254\r\n2 3 12\r\n11 0 0.254 0.254\r\n", "test.Env:2: this line ends"},
+      // Garbage, nothing, and some other file.
+      {kHeader + "10 0 0.02 \x01\x02\r\n",  "test.Env:4: not an aperture file (binary data)"},
+      {"",                                    "test.Env: the aperture file is empty"},
+      {" \r\n\t\r\n",                        "test.Env: the aperture file is empty"},
+      {"%FSLAX24Y24*%\r\nX100Y100D03*\r\nM02*\r\n", "test.Env: not an aperture file"},
+      // clang-format on
+  };
+  for (const auto& c : cases) test::expectError<FormatError>([&] { load(c.text); }, c.message);
 }
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Texts, RefusedApertureFileTest, testing::Values(
-    RefusedText{kHeader + "10 x 0.01 0.01\r\n",      "test.Env:4: shape code 'x' is not an integer"},
-    RefusedText{kHeader + "10 0\r\n",                "test.Env:4: shape code '' is not an integer"},
-    RefusedText{kHeader + "2 three 11\r\n",          "test.Env:4: header field 'three'"},
-    RefusedText{kHeader + "10-2x 0 0.01 0.01\r\n",   "test.Env:4: range end '2x'"},
-    RefusedText{kHeader + "31 0 0.254\r\n",          "test.Env:4: no size"},
-    RefusedText{kHeader + "32 2 x 0.03mm\r\n",       "test.Env:4: size 'x' is not a number"},
-    RefusedText{kHeader + "33 0 -0.1 0.1\r\n",       "test.Env:4: size -0.1 is negative"},
-    RefusedText{kHeader + "34 0 10.5 0.1\r\n",       "test.Env:4: size 10.5 is over 10 inches"},
-    RefusedText{"2 3 12\r\n35 0 25.5 25.5\r\n",      "test.Env:2: size 25.5 is over 10 inches"},
-    RefusedText{kHeader + "20 5 0.06 0.04 -0.03\r\n", "test.Env:4: size -0.03 is negative"},
-    // Lines after the end of the table would be lost.
-    RefusedText{kHeader + "10 0 0.02 0.02\r\n0\r\n11 0 0.02 0.02\r\n",
-                "test.Env:5: this line ends the aperture table, but line 6 defines apertures"},
-    RefusedText{"10 0 0.254 0.254\r\n2 3 12\r\n11 0 0.254 0.254\r\n", "test.Env:2: this line ends"},
-    // Garbage, nothing, and some other file.
-    RefusedText{kHeader + "10 0 0.02 \x01\x02\r\n",  "test.Env:4: not an aperture file (binary data)"},
-    RefusedText{"",                                    "test.Env: the aperture file is empty"},
-    RefusedText{" \r\n\t\r\n",                        "test.Env: the aperture file is empty"},
-    RefusedText{"%FSLAX24Y24*%\r\nX100Y100D03*\r\nM02*\r\n", "test.Env: not an aperture file"}));
-// clang-format on
 
 TEST(ApertureFileTest, LineEndsAndLongLines) {
   ApertureTable table = load("10 0 0.01 0.01\n11 0 0.02 0.02\r12 0 0.03 0.03");
@@ -164,21 +153,6 @@ TEST(ApertureFileTest, FileReplacesDefinitionsOfTheSameDCodes) {
   // A drawing without the aperture file its layer names would be wrong.
   EXPECT_THROW(apertureFileLoader((test::tempDir() / "missing.Env").string())(reader.Apertures),
                IoError);
-}
-
-TEST(ApertureFileTest, DemoSilkLayerFile) {
-  ApertureTable table;
-  LoadApertureFile(table, std::string(DRUMPLOT_SOURCE_DIR) + "/examples/demo/demo-silk.Env");
-  ASSERT_EQ(table.definedCodes(), (std::vector<int>{10, 11, 12}));
-  WorkingApertureTable rows = buildApertureTable(table);
-  EXPECT_EQ(rows.row(10).Shape, static_cast<int32_t>(ApertureShape::Round));
-  EXPECT_NEAR(rows.row(10).DLX, 8.0, 1e-9);
-  EXPECT_EQ(rows.row(11).Shape, static_cast<int32_t>(ApertureShape::Square));
-  EXPECT_NEAR(rows.row(11).DLX, 40.0, 1e-9);
-  EXPECT_NEAR(rows.row(11).DLY, 40.0, 1e-9);
-  EXPECT_EQ(rows.row(12).Shape, static_cast<int32_t>(ApertureShape::Thermal));
-  EXPECT_NEAR(rows.row(12).DLX, 60.0, 1e-9);
-  EXPECT_NEAR(rows.row(12).DLY, 30.0, 1e-9);
 }
 
 // Saving

@@ -118,48 +118,42 @@ TEST(ApertureListConversionTest, Polski) {
 
 // A list that would give an aperture file its reader refuses (or none) is
 // refused, naming the file and the line; nothing is produced.
-struct RefusedList {
-  ApertureListType type;
-  const char* source;
-  const char* message;
-};
-
-void PrintTo(const RefusedList& c, std::ostream* os) {
-  *os << apertureListTypeName(c.type) << " \"" << c.source << '"';
+TEST(ApertureListConversionTest, RefusalsNameTheFileAndLine) {
+  using T = ApertureListType;
+  const struct {
+    ApertureListType type;
+    const char* source;
+    const char* message;
+  } cases[] = {
+      // clang-format off
+      {T::IsoCam, "x\nD10 ROUND 0.05\n",               "b.lst:2: no size"},
+      {T::IsoCam, "D10 RECTANGLE 1.2.3 0.1\n",         "b.lst:1: size '1.2.3' is not a number"},
+      {T::IsoCam, "D10 OBLONG 0.05 12.5\n",            "b.lst:1: size 12.5 is over 10 inches"},
+      {T::Ecam,   "D22 ROUND 1.2.3 0 0 0\n",           "b.lst:1: size '1.2.3' is not a number"},
+      {T::Ecam,   "D14 RECTANGLE 60\n",                "b.lst:1: no size"},
+      {T::Ecam,   "D11 ROUND 20000 0 0 0\n",           "b.lst:1: size 20000 is over 10 inches"},
+      {T::GcCam,  "CODE\n1 a b c D18 THERMAL 60 MIL x 30 CM\n", "b.lst:2: size 30 in 'CM'"},
+      {T::GcCam,  "CODE\n1 a b c D11 ROUND X MM\n",    "b.lst:2: size 'X' is not a number"},
+      {T::Polski, "t\nROUND DX !200!\n",               "b.lst:2: D code after \" D\" is not a number"},
+      {T::Polski, "ROUND D10 !2x0!\n",                 "b.lst:1: size '2X0' is not a number"},
+      {T::Polski, "ROUND D10 200\n",                   "b.lst:1: size '' is not a number"},
+      {T::Polski, "SQUARE D99999999999999999999 !1!\n", "b.lst:1: D code after"},
+      {T::Polski, "ROUND D5 !500!\n",                  "b.lst:1: D code 5 is not one of 10 to 9999"},
+      {T::Polski, "ROUND D10 !-5!\n",                  "b.lst:1: size -5 is negative"},
+      {T::Polski, "ROUND D10 !200000!\n",              "b.lst:1: size 200000 is over 10 inches"},
+      // Garbage, nothing, and a list of another kind.
+      {T::IsoCam, "D10 ROUND\n\x01\x02\xff\x00 0.1\n", "b.lst:2: not an aperture list (binary data)"},
+      {T::Polski, " \r\n\r\n",                         "b.lst: the aperture list is empty"},
+      {T::Ecam,   "1 ROUND D10 !200!\n",              "no aperture found in it as an ECAM list"},
+      {T::GcCam,  "CODE\n1 a b c D20 CUSTOM 1 MM\n",  "GC-CAM list; is it one? (Aperture : 20, is defined as CUSTOM)"},
+      // clang-format on
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.source);
+    test::expectError<FormatError>([&] { convertApertureList(c.source, c.type, "b.lst"); },
+                                   c.message);
+  }
 }
-
-class RefusedListTest : public testing::TestWithParam<RefusedList> {};
-
-TEST_P(RefusedListTest, NamesTheFileAndLine) {
-  const RefusedList& c = GetParam();
-  test::expectError<FormatError>([&] { convertApertureList(c.source, c.type, "b.lst"); },
-                                 c.message);
-}
-
-using T = ApertureListType;
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Lists, RefusedListTest, testing::Values(
-    RefusedList{T::IsoCam, "x\nD10 ROUND 0.05\n",               "b.lst:2: no size"},
-    RefusedList{T::IsoCam, "D10 RECTANGLE 1.2.3 0.1\n",         "b.lst:1: size '1.2.3' is not a number"},
-    RefusedList{T::IsoCam, "D10 OBLONG 0.05 12.5\n",            "b.lst:1: size 12.5 is over 10 inches"},
-    RefusedList{T::Ecam,   "D22 ROUND 1.2.3 0 0 0\n",           "b.lst:1: size '1.2.3' is not a number"},
-    RefusedList{T::Ecam,   "D14 RECTANGLE 60\n",                "b.lst:1: no size"},
-    RefusedList{T::Ecam,   "D11 ROUND 20000 0 0 0\n",           "b.lst:1: size 20000 is over 10 inches"},
-    RefusedList{T::GcCam,  "CODE\n1 a b c D18 THERMAL 60 MIL x 30 CM\n", "b.lst:2: size 30 in 'CM'"},
-    RefusedList{T::GcCam,  "CODE\n1 a b c D11 ROUND X MM\n",    "b.lst:2: size 'X' is not a number"},
-    RefusedList{T::Polski, "t\nROUND DX !200!\n",               "b.lst:2: D code after \" D\" is not a number"},
-    RefusedList{T::Polski, "ROUND D10 !2x0!\n",                 "b.lst:1: size '2X0' is not a number"},
-    RefusedList{T::Polski, "ROUND D10 200\n",                   "b.lst:1: size '' is not a number"},
-    RefusedList{T::Polski, "SQUARE D99999999999999999999 !1!\n", "b.lst:1: D code after"},
-    RefusedList{T::Polski, "ROUND D5 !500!\n",                  "b.lst:1: D code 5 is not one of 10 to 9999"},
-    RefusedList{T::Polski, "ROUND D10 !-5!\n",                  "b.lst:1: size -5 is negative"},
-    RefusedList{T::Polski, "ROUND D10 !200000!\n",              "b.lst:1: size 200000 is over 10 inches"},
-    // Garbage, nothing, and a list of another kind.
-    RefusedList{T::IsoCam, "D10 ROUND\n\x01\x02\xff\x00 0.1\n", "b.lst:2: not an aperture list (binary data)"},
-    RefusedList{T::Polski, " \r\n\r\n",                         "b.lst: the aperture list is empty"},
-    RefusedList{T::Ecam,   "1 ROUND D10 !200!\n",              "no aperture found in it as an ECAM list"},
-    RefusedList{T::GcCam,  "CODE\n1 a b c D20 CUSTOM 1 MM\n",  "GC-CAM list; is it one? (Aperture : 20, is defined as CUSTOM)"}));
-// clang-format on
 
 TEST(ApertureListConversionTest, FileConversionWritesNothingOnFailure) {
   std::filesystem::path dir = test::tempDir();

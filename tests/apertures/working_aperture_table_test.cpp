@@ -10,51 +10,43 @@
 namespace drumplot {
 namespace {
 
-struct StandardCase {
-  const char* modifiers;
-  double unitScale;
-  ApertureShape shape;
-  double dlx, dly, angle;  // mils
-};
-
-void PrintTo(const StandardCase& c, std::ostream* os) {
-  *os << c.modifiers;
+TEST(WorkingApertureTableTest, StandardApertureShapeAndSizesInMils) {
+  constexpr double kMm = 1.0 / 25.4;
+  const struct {
+    const char* modifiers;
+    double unitScale;
+    ApertureShape shape;
+    double dlx, dly, angle;  // mils
+  } cases[] = {
+      // clang-format off
+      {"C,0.0100",              1.0, ApertureShape::Round,     10, 0,  0},
+      {"C,0.0100X0.0040",       1.0, ApertureShape::Round,     10, 0,  4},
+      {"C,0.254",               kMm, ApertureShape::Round,     10, 0,  0},
+      {"C,.5",                  1.0, ApertureShape::Round,    500, 0,  0},
+      {"C,0.02X0.01X0.005",     1.0, ApertureShape::Round,     20, 0, 10},
+      {"R,0.060X0.060",         1.0, ApertureShape::Square,    60, 60, 0},
+      {"R,0.060X0.030",         1.0, ApertureShape::Rectangle, 60, 30, 0},
+      {"R,0.060",               1.0, ApertureShape::Square,    60, 0,  0},
+      {"R,0.060X0.030X0.010",   1.0, ApertureShape::Rectangle, 60, 30, 10},
+      {"R,0.06X0.03X0.01X0.02", 1.0, ApertureShape::Rectangle, 60, 30, 10},
+      {"O,0.090X0.045",         1.0, ApertureShape::Oblong,    90, 45, 0},
+      {"O,0.090X0.045X0.02",    1.0, ApertureShape::Oblong,    90, 45, 20},
+      {"P,0.0700X8X22.5",       1.0, ApertureShape::Octagon,   70, 0,  0},
+      // Combinations the dialog has no shape for.
+      {"O,0.090",               1.0, ApertureShape::None,      0,  0,  0},
+      {"C,",                    1.0, ApertureShape::None,      0,  0,  0},
+      // clang-format on
+  };
+  for (const auto& c : cases) {
+    ApertureTableRow row = standardApertureRow(c.modifiers, c.unitScale);
+    EXPECT_EQ(row.Kind, static_cast<uint8_t>(ApertureKind::Standard));
+    EXPECT_EQ(row.Shape, static_cast<int32_t>(c.shape)) << c.modifiers;
+    EXPECT_NEAR(row.DLX, c.dlx, 1e-9) << c.modifiers;
+    EXPECT_NEAR(row.DLY, c.dly, 1e-9) << c.modifiers;
+    EXPECT_NEAR(row.Angle, c.angle, 1e-9) << c.modifiers;
+    EXPECT_EQ(row.CustomName, c.modifiers);
+  }
 }
-
-class StandardApertureRowTest : public testing::TestWithParam<StandardCase> {};
-
-TEST_P(StandardApertureRowTest, ShapeAndSizesInMils) {
-  const StandardCase& c = GetParam();
-  ApertureTableRow row = standardApertureRow(c.modifiers, c.unitScale);
-  EXPECT_EQ(row.Kind, static_cast<uint8_t>(ApertureKind::Standard));
-  EXPECT_EQ(row.Shape, static_cast<int32_t>(c.shape)) << c.modifiers;
-  EXPECT_NEAR(row.DLX, c.dlx, 1e-9) << c.modifiers;
-  EXPECT_NEAR(row.DLY, c.dly, 1e-9) << c.modifiers;
-  EXPECT_NEAR(row.Angle, c.angle, 1e-9) << c.modifiers;
-  EXPECT_EQ(row.CustomName, c.modifiers);
-}
-
-constexpr double kMm = 1.0 / 25.4;
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Definitions, StandardApertureRowTest, testing::Values(
-    StandardCase{"C,0.0100",              1.0, ApertureShape::Round,     10, 0,  0},
-    StandardCase{"C,0.0100X0.0040",       1.0, ApertureShape::Round,     10, 0,  4},
-    StandardCase{"C,0.254",               kMm, ApertureShape::Round,     10, 0,  0},
-    StandardCase{"C,.5",                  1.0, ApertureShape::Round,    500, 0,  0},
-    StandardCase{"C,0.02X0.01X0.005",     1.0, ApertureShape::Round,     20, 0, 10},
-    StandardCase{"R,0.060X0.060",         1.0, ApertureShape::Square,    60, 60, 0},
-    StandardCase{"R,0.060X0.030",         1.0, ApertureShape::Rectangle, 60, 30, 0},
-    StandardCase{"R,0.060",               1.0, ApertureShape::Square,    60, 0,  0},
-    StandardCase{"R,0.060X0.030X0.010",   1.0, ApertureShape::Rectangle, 60, 30, 10},
-    StandardCase{"R,0.06X0.03X0.01X0.02", 1.0, ApertureShape::Rectangle, 60, 30, 10},
-    StandardCase{"O,0.090X0.045",         1.0, ApertureShape::Oblong,    90, 45, 0},
-    StandardCase{"O,0.090X0.045X0.02",    1.0, ApertureShape::Oblong,    90, 45, 20},
-    StandardCase{"P,0.0700X8X22.5",       1.0, ApertureShape::Octagon,   70, 0,  0},
-    // Combinations the dialog has no shape for.
-    StandardCase{"O,0.090",               1.0, ApertureShape::None,      0,  0,  0},
-    StandardCase{"C,",                    1.0, ApertureShape::None,      0,  0,  0}));
-// clang-format on
 
 TEST(WorkingApertureTableTest, LongDefinitionTextIsCutToTheNameField) {
   std::string modifiers = "R,0.0100000000X0.0200000000X0.0030000000X0.0040000000";

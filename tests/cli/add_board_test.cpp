@@ -85,102 +85,52 @@ TEST_P(AddBoardCorpusTest, EachFileOnItsLayer) {
 }
 
 // clang-format off
-INSTANTIATE_TEST_SUITE_P(Corpus, AddBoardCorpusTest, testing::Values(
-    CorpusBoard{"KiCadX2Apertures", "gerbonara/tests/resources/kicad-x2-tests/x2ap", true,
-                "Flashpads-B_Cu.gbr=2 Flashpads-B_Mask.gbr=12 Flashpads-B_Silkscreen.gbr=14 "
-                "Flashpads-Edge_Cuts.gbr=17 Flashpads-F_Cu.gbr=1 Flashpads-F_Mask.gbr=11 "
-                "Flashpads-F_Silkscreen.gbr=13 Flashpads-PTH.drl=18"},
-    CorpusBoard{"KiCadX2NoApertures", "gerbonara/tests/resources/kicad-x2-tests/x2noap", true,
-                "Flashpads-B_Cu.gbr=2 Flashpads-B_Paste.gbr=16 Flashpads-Edge_Cuts.gbr=17 "
-                "Flashpads-F_Cu.gbr=1 Flashpads-F_Mask.gbr=11 Flashpads-F_Paste.gbr=15 "
-                "Flashpads-F_Silkscreen.gbr=13 Flashpads-PTH.drl=18"},
-    CorpusBoard{"KiCadNoX2Apertures", "gerbonara/tests/resources/kicad-x2-tests/nox2ap", true,
-                "Flashpads-B_Cu.gbr=2 Flashpads-B_Mask.gbr=12 Flashpads-B_Paste.gbr=16 "
-                "Flashpads-B_Silkscreen.gbr=14 Flashpads-Edge_Cuts.gbr=17 Flashpads-F_Cu.gbr=1 "
-                "Flashpads-F_Mask.gbr=11 Flashpads-F_Silkscreen.gbr=13 Flashpads-PTH.drl=18"},
-    CorpusBoard{"KiCadNoX2NoApertures", "gerbonara/tests/resources/kicad-x2-tests/nox2noap", true,
-                "Flashpads-B_Mask.gbr=12 Flashpads-B_Paste.gbr=16 Flashpads-Edge_Cuts.gbr=17 "
-                "Flashpads-F_Cu.gbr=1 Flashpads-F_Mask.gbr=11 Flashpads-F_Paste.gbr=15 "
-                "Flashpads-F_Silkscreen.gbr=13 Flashpads-PTH.drl=18"},
-    CorpusBoard{"KiCadOlder", "gerbonara/tests/resources/kicad-older", true,
-                "chibi_2024-B.Mask.gbr=12 chibi_2024-Edge.Cuts.gbr=17 chibi_2024.drl=18"},
-    CorpusBoard{"KiCadWorldClock", "gerbonara/tests/resources/world_clock_2", true,
-                "wc2-B_Cu.gbr=2 wc2-B_Mask.gbr=12 wc2-B_Paste.gbr=16 wc2-B_SilkS.gbr=14 "
-                "wc2-Edge_Cuts.gbr=17 wc2-F_Mask.gbr=11 wc2-F_Paste.gbr=15 wc2-F_SilkS.gbr=13"},
-    CorpusBoard{"KiCadZeroLengthLines", "gerbonara/tests/resources/zero-length-lines", true,
-                "charliewatch-v2.panel-B_Mask.gbr=12 charliewatch-v2.panel-Edge_Cuts.gbr=17 "
-                "charliewatch-v2.panel-F_Mask.gbr=11"},
-    CorpusBoard{"KiCadSimple2Layer", "pygerber/test/assets/gerberx3/KicadGerberX2", true,
-                "simple_2layer-B_Mask.gbr=12 simple_2layer-Edge_Cuts.gbr=17 "
-                "simple_2layer-F_Cu.gbr=1 simple_2layer-F_Paste.gbr=15"},
-    CorpusBoard{"KiCadAtmega328", "pygerber/test/assets/gerberx3/ATMEGA328", true,
-                "ATMEGA328_Motor_Board-B.Paste.gbp=16 ATMEGA328_Motor_Board-Edge.Cuts.gm1=17 "
-                "ATMEGA328_Motor_Board-F.Cu.gtl=1 ATMEGA328_Motor_Board-F.Paste.gtp=15 "
-                "ATMEGA328_Motor_Board.drl=18"},
-    CorpusBoard{"KiCadOlinuxino", "pygerber/test/assets/gerberx3/A64_OLinuXino_rev_G", true,
-                "A64-OlinuXino_Rev_G-In4_Cu.gbr=6 A64-OlinuXino_Rev_G-PTH.drl=18"},
-    CorpusBoard{"KiCadArduino", "pygerber/test/assets/gerberx3/kicad/arduino", true,
-                "F_Cu.gbr=1 F_Mask.gbr=11 F_Silkscreen.gbr=13"},
-    CorpusBoard{"KiCadClockblock", "tracespace/packages/fixtures/boards/clockblock", true,
-                "clockblock-B_Cu.gbr=2 clockblock-B_Mask.gbr=12 clockblock-B_SilkS.gbr=14 "
-                "clockblock-Edge_Cuts.gbr=17 clockblock-F_Mask.gbr=11 clockblock-F_Paste.gbr=15 "
-                "clockblock-F_SilkS.gbr=13 clockblock.drl=18"},
-    CorpusBoard{"KiCadMchck", "tracespace/packages/fixtures/boards/mchck", true,
-                "mchck-B_SilkS.pho=14 mchck-Edge_Cuts.pho=17 mchck-F_Cu.pho=1 "
-                "mchck-F_Mask.pho=11 mchck.drl=18"},
-    CorpusBoard{"AltiumCompositeDrill", "gerbonara/tests/resources/altium-composite-drill", true,
-                "Gerber/LimeSDR-QPCIe_1v2.G1=3 Gerber/LimeSDR-QPCIe_1v2.GTL=1 "
-                "Gerber/LimeSDR-QPCIe_1v2.GTS=11"},
-    CorpusBoard{"AltiumX2", "pygerber/test/assets/gerberx3/AltiumGerberX2", true,
-                "PCB1_Copper_Signal_Top.gbr=1 PCB1_Legend_Top.gbr=13 PCB1_Paste_Top.gbr=15 "
-                "PCB1_Profile.gbr=17"},
-    CorpusBoard{"ProtelPickAndPlace", "gerbv/example/protel-pnp", true,
-                "SE_SG_IF_V2.GBL=2 SE_SG_IF_V2.TXT=18"},
-    CorpusBoard{"ProtelPcbTools", "pcb-tools/examples/gerbers", true,
-                "bottom_copper.GBL=2 bottom_mask.GBS=12 copper.GTL=1 soldermask.GTS=11"},
-    CorpusBoard{"ProtelCore", "tracespace/packages/fixtures/boards/core", true,
-                "core.GBL=2 core.GBS=12 core.GTL=1 core.GTO=13 core.GTP=15 core.GTS=11"},
-    CorpusBoard{"ProtelUsbvil", "tracespace/packages/fixtures/boards/usbvil", true,
-                "pic18f14k50.gbl=2 pic18f14k50.gbo=14 pic18f14k50.gko=17 pic18f14k50.gtl=1 "
-                "pic18f14k50.gto=13 pic18f14k50.gts=11 pic18f14k50.txt=18"},
-    CorpusBoard{"ProtelMixtape", "tracespace/packages/fixtures/boards/8bit-mixtape", true,
-                "mixtape.gtl=1 mixtape.gto=13 mixtape.gtp=15 mixtape.gts=11"},
-    CorpusBoard{"EagleNewer", "gerbonara/tests/resources/eagle-newer", true,
-                "copper_top.gbr=1 drills.xln=18 profile.gbr=17 silkscreen_bottom.gbr=14 "
-                "silkscreen_top.gbr=13 soldermask_bottom.gbr=12 soldermask_top.gbr=11 "
-                "solderpaste_bottom.gbr=16 solderpaste_top.gbr=15"},
-    CorpusBoard{"EagleFourLayer", "gerbonara/tests/resources/eagle_files", true,
-                "copper_bottom_l4.gbr=2 copper_inner_l2.gbr=3 copper_inner_l3.gbr=4 "
-                "copper_top_l1.gbr=1 profile.gbr=17 silkscreen_top.gbr=13 "
-                "soldermask_bottom.gbr=12 soldermask_top.gbr=11"},
-    CorpusBoard{"EagleArduinoUno", "tracespace/packages/fixtures/boards/arduino-uno", true,
-                "arduino-uno.cmp=1 arduino-uno.gko=17 arduino-uno.sol=2 arduino-uno.stc=11"},
-    CorpusBoard{"EagleBusPirate", "tracespace/packages/fixtures/boards/bus-pirate", true,
-                "BusPirate-v3.6a-SSOP.gko=17 BusPirate-v3.6a-SSOP.plc=13 "
-                "BusPirate-v3.6a-SSOP.pls=14 BusPirate-v3.6a-SSOP.sol=2 "
-                "BusPirate-v3.6a-SSOP.sts=12"},
-    CorpusBoard{"EagleFreeduino", "tracespace/packages/fixtures/boards/freeduino", true,
-                "freeduino.plc=13 freeduino.sol=2 freeduino.stc=11"},
+const CorpusBoard kBoards[] = {
+    {"KiCadX2Apertures", "gerbonara/tests/resources/kicad-x2-tests/x2ap", true, "Flashpads-B_Cu.gbr=2 Flashpads-B_Mask.gbr=12 Flashpads-B_Silkscreen.gbr=14 Flashpads-Edge_Cuts.gbr=17 Flashpads-F_Cu.gbr=1 Flashpads-F_Mask.gbr=11 Flashpads-F_Silkscreen.gbr=13 Flashpads-PTH.drl=18"},
+    {"KiCadX2NoApertures", "gerbonara/tests/resources/kicad-x2-tests/x2noap", true, "Flashpads-B_Cu.gbr=2 Flashpads-B_Paste.gbr=16 Flashpads-Edge_Cuts.gbr=17 Flashpads-F_Cu.gbr=1 Flashpads-F_Mask.gbr=11 Flashpads-F_Paste.gbr=15 Flashpads-F_Silkscreen.gbr=13 Flashpads-PTH.drl=18"},
+    {"KiCadNoX2Apertures", "gerbonara/tests/resources/kicad-x2-tests/nox2ap", true, "Flashpads-B_Cu.gbr=2 Flashpads-B_Mask.gbr=12 Flashpads-B_Paste.gbr=16 Flashpads-B_Silkscreen.gbr=14 Flashpads-Edge_Cuts.gbr=17 Flashpads-F_Cu.gbr=1 Flashpads-F_Mask.gbr=11 Flashpads-F_Silkscreen.gbr=13 Flashpads-PTH.drl=18"},
+    {"KiCadNoX2NoApertures", "gerbonara/tests/resources/kicad-x2-tests/nox2noap", true, "Flashpads-B_Mask.gbr=12 Flashpads-B_Paste.gbr=16 Flashpads-Edge_Cuts.gbr=17 Flashpads-F_Cu.gbr=1 Flashpads-F_Mask.gbr=11 Flashpads-F_Paste.gbr=15 Flashpads-F_Silkscreen.gbr=13 Flashpads-PTH.drl=18"},
+    {"KiCadOlder", "gerbonara/tests/resources/kicad-older", true, "chibi_2024-B.Mask.gbr=12 chibi_2024-Edge.Cuts.gbr=17 chibi_2024.drl=18"},
+    {"KiCadWorldClock", "gerbonara/tests/resources/world_clock_2", true, "wc2-B_Cu.gbr=2 wc2-B_Mask.gbr=12 wc2-B_Paste.gbr=16 wc2-B_SilkS.gbr=14 wc2-Edge_Cuts.gbr=17 wc2-F_Mask.gbr=11 wc2-F_Paste.gbr=15 wc2-F_SilkS.gbr=13"},
+    {"KiCadZeroLengthLines", "gerbonara/tests/resources/zero-length-lines", true, "charliewatch-v2.panel-B_Mask.gbr=12 charliewatch-v2.panel-Edge_Cuts.gbr=17 charliewatch-v2.panel-F_Mask.gbr=11"},
+    {"KiCadSimple2Layer", "pygerber/test/assets/gerberx3/KicadGerberX2", true, "simple_2layer-B_Mask.gbr=12 simple_2layer-Edge_Cuts.gbr=17 simple_2layer-F_Cu.gbr=1 simple_2layer-F_Paste.gbr=15"},
+    {"KiCadAtmega328", "pygerber/test/assets/gerberx3/ATMEGA328", true, "ATMEGA328_Motor_Board-B.Paste.gbp=16 ATMEGA328_Motor_Board-Edge.Cuts.gm1=17 ATMEGA328_Motor_Board-F.Cu.gtl=1 ATMEGA328_Motor_Board-F.Paste.gtp=15 ATMEGA328_Motor_Board.drl=18"},
+    {"KiCadOlinuxino", "pygerber/test/assets/gerberx3/A64_OLinuXino_rev_G", true, "A64-OlinuXino_Rev_G-In4_Cu.gbr=6 A64-OlinuXino_Rev_G-PTH.drl=18"},
+    {"KiCadArduino", "pygerber/test/assets/gerberx3/kicad/arduino", true, "F_Cu.gbr=1 F_Mask.gbr=11 F_Silkscreen.gbr=13"},
+    {"KiCadClockblock", "tracespace/packages/fixtures/boards/clockblock", true, "clockblock-B_Cu.gbr=2 clockblock-B_Mask.gbr=12 clockblock-B_SilkS.gbr=14 clockblock-Edge_Cuts.gbr=17 clockblock-F_Mask.gbr=11 clockblock-F_Paste.gbr=15 clockblock-F_SilkS.gbr=13 clockblock.drl=18"},
+    {"KiCadMchck", "tracespace/packages/fixtures/boards/mchck", true, "mchck-B_SilkS.pho=14 mchck-Edge_Cuts.pho=17 mchck-F_Cu.pho=1 mchck-F_Mask.pho=11 mchck.drl=18"},
+    {"AltiumCompositeDrill", "gerbonara/tests/resources/altium-composite-drill", true, "Gerber/LimeSDR-QPCIe_1v2.G1=3 Gerber/LimeSDR-QPCIe_1v2.GTL=1 Gerber/LimeSDR-QPCIe_1v2.GTS=11"},
+    {"AltiumX2", "pygerber/test/assets/gerberx3/AltiumGerberX2", true, "PCB1_Copper_Signal_Top.gbr=1 PCB1_Legend_Top.gbr=13 PCB1_Paste_Top.gbr=15 PCB1_Profile.gbr=17"},
+    {"ProtelPickAndPlace", "gerbv/example/protel-pnp", true, "SE_SG_IF_V2.GBL=2 SE_SG_IF_V2.TXT=18"},
+    {"ProtelPcbTools", "pcb-tools/examples/gerbers", true, "bottom_copper.GBL=2 bottom_mask.GBS=12 copper.GTL=1 soldermask.GTS=11"},
+    {"ProtelCore", "tracespace/packages/fixtures/boards/core", true, "core.GBL=2 core.GBS=12 core.GTL=1 core.GTO=13 core.GTP=15 core.GTS=11"},
+    {"ProtelUsbvil", "tracespace/packages/fixtures/boards/usbvil", true, "pic18f14k50.gbl=2 pic18f14k50.gbo=14 pic18f14k50.gko=17 pic18f14k50.gtl=1 pic18f14k50.gto=13 pic18f14k50.gts=11 pic18f14k50.txt=18"},
+    {"ProtelMixtape", "tracespace/packages/fixtures/boards/8bit-mixtape", true, "mixtape.gtl=1 mixtape.gto=13 mixtape.gtp=15 mixtape.gts=11"},
+    {"EagleNewer", "gerbonara/tests/resources/eagle-newer", true, "copper_top.gbr=1 drills.xln=18 profile.gbr=17 silkscreen_bottom.gbr=14 silkscreen_top.gbr=13 soldermask_bottom.gbr=12 soldermask_top.gbr=11 solderpaste_bottom.gbr=16 solderpaste_top.gbr=15"},
+    {"EagleFourLayer", "gerbonara/tests/resources/eagle_files", true, "copper_bottom_l4.gbr=2 copper_inner_l2.gbr=3 copper_inner_l3.gbr=4 copper_top_l1.gbr=1 profile.gbr=17 silkscreen_top.gbr=13 soldermask_bottom.gbr=12 soldermask_top.gbr=11"},
+    {"EagleArduinoUno", "tracespace/packages/fixtures/boards/arduino-uno", true, "arduino-uno.cmp=1 arduino-uno.gko=17 arduino-uno.sol=2 arduino-uno.stc=11"},
+    {"EagleBusPirate", "tracespace/packages/fixtures/boards/bus-pirate", true, "BusPirate-v3.6a-SSOP.gko=17 BusPirate-v3.6a-SSOP.plc=13 BusPirate-v3.6a-SSOP.pls=14 BusPirate-v3.6a-SSOP.sol=2 BusPirate-v3.6a-SSOP.sts=12"},
+    {"EagleFreeduino", "tracespace/packages/fixtures/boards/freeduino", true, "freeduino.plc=13 freeduino.sol=2 freeduino.stc=11"},
     // Refused: two boards in one folder: both claim the copper, masks and silks.
-    CorpusBoard{"GedaTwoBoards", "gerbonara/tests/resources/geda", false,
-                "driver.bottommask.gbr=12 driver.top.gbr=1"},
+    {"GedaTwoBoards", "gerbonara/tests/resources/geda", false, "driver.bottommask.gbr=12 driver.top.gbr=1"},
     // Refused: only the drill file has a role ("group1" is a copper group of either side).
-    CorpusBoard{"GedaHellboard", "gerbv/example/hellboard", false,
-                "hellboard.plated-drill.cnc=18"},
+    {"GedaHellboard", "gerbv/example/hellboard", false, "hellboard.plated-drill.cnc=18"},
     // Refused: only the drill file has a role (an older gEDA naming).
-    CorpusBoard{"GedaNumpres", "gerbv/example/numpres", false,
-                "numpres.pcb.output_plated-drill.grb=18"},
+    {"GedaNumpres", "gerbv/example/numpres", false, "numpres.pcb.output_plated-drill.grb=18"},
     // Refused: artwork names chosen by the designer, no X2.
-    CorpusBoard{"AllegroArtwork", "gerbonara/tests/resources/allegro", false, ""},
+    {"AllegroArtwork", "gerbonara/tests/resources/allegro", false, ""},
     // Refused: artwork names chosen by the designer; drill files without M48.
-    CorpusBoard{"AllegroMinnowMax", "gerbonara/tests/resources/allegro-2", false, ""},
+    {"AllegroMinnowMax", "gerbonara/tests/resources/allegro-2", false, ""},
     // Refused: only the drill file has a role (designer's names: is "LAYER_2" inner?).
-    CorpusBoard{"OrcadArena", "gerbonara/tests/resources/orcad", false,
-                "arena_12-12_v6_L1-L6.drl=18"},
-    CorpusBoard{"OrcadRs232", "gerbv/example/orcad", true,
-                "rs232_cm.bot=2 rs232_cm.smt=11 rs232_cm.ssb=14"}),
-    [](const testing::TestParamInfo<CorpusBoard>& info) { return info.param.name; });
+    {"OrcadArena", "gerbonara/tests/resources/orcad", false, "arena_12-12_v6_L1-L6.drl=18"},
+    {"OrcadRs232", "gerbv/example/orcad", true, "rs232_cm.bot=2 rs232_cm.smt=11 rs232_cm.ssb=14"},
+};
 // clang-format on
+
+INSTANTIATE_TEST_SUITE_P(Corpus, AddBoardCorpusTest, testing::ValuesIn(kBoards),
+                         [](const testing::TestParamInfo<CorpusBoard>& info) {
+                           return info.param.name;
+                         });
 
 }  // namespace
 }  // namespace drumplot

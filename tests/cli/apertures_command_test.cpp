@@ -38,17 +38,6 @@ TEST(AperturesCommandTest, ShowsTheSilkLayerWithItsApertureFile) {
   EXPECT_EQ(std::count(all.begin(), all.end(), '\n'), 991);
 }
 
-TEST(AperturesCommandTest, ShowsStandardAndMacroApertures) {
-  std::string text = show(kDemo + "demo-top.gbr", "");
-  EXPECT_NE(
-      text.find("11      Round          60.00      0.00              30.00  C,0.0600X0.0300\n"),
-      std::string::npos)
-      << text;
-  EXPECT_NE(text.find("Custom          0.00      0.00               0.00  THERM\n"),
-            std::string::npos)
-      << text;
-}
-
 TEST(AperturesCommandTest, ConvertWritesBesideTheSourceOrFailsWithoutItsConverter) {
   std::filesystem::path dir = test::tempDir();
   std::string source = (dir / "board.gap").string(), other = (dir / "board.xyz").string();

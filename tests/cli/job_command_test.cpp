@@ -3,7 +3,6 @@
 // byte against hand-built records, and the command's errors.
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -22,15 +21,8 @@ std::string run(std::vector<std::string> args) {
   return test::runCommand(cli::addJobCommand, std::move(args));
 }
 
+using test::expectSameBytes;
 using test::RecordBytes;
-
-void expectSameBytes(const std::string& actual, const std::string& expected) {
-  ASSERT_EQ(actual.size(), expected.size());
-  for (size_t i = 0; i < actual.size(); ++i) {
-    ASSERT_EQ(static_cast<uint8_t>(actual[i]), static_cast<uint8_t>(expected[i]))
-        << "record " << i / 9168 << ", offset " << i % 9168;
-  }
-}
 
 class JobCommandTest : public testing::Test {
  protected:

@@ -14,11 +14,6 @@ JobSettings inUnit(const std::string& unitText) {
 }
 
 TEST(DisplayTextTest, PlotAreaCaptionInEachUnit) {
-  // Only the unit "Inch" has code 1.
-  EXPECT_EQ(inUnit("Inch").UnitCode, 1);
-  EXPECT_EQ(inUnit("mm").UnitCode, 0);
-  EXPECT_EQ(inUnit("inch").UnitCode, 0);
-  EXPECT_EQ(inUnit("inch").UnitText, "inch");
   // The default area, 340 x 370 mm.
   EXPECT_EQ(plotAreaCaption(inUnit("mm")), "Plotting area (340.00mm x 370.00mm)");
   EXPECT_EQ(plotAreaCaption(inUnit("Inch")), "Plotting area (13.39Inch x 14.57Inch)");

@@ -3,6 +3,8 @@
 // test itself, with doubles given as their IEEE bit patterns.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
 
@@ -29,5 +31,14 @@ class RecordBytes {
  private:
   std::string bytes_;
 };
+
+// Fails at the first byte that differs, naming its record and offset.
+inline void expectSameBytes(const std::string& actual, const std::string& expected) {
+  ASSERT_EQ(actual.size(), expected.size());
+  for (size_t i = 0; i < actual.size(); ++i) {
+    ASSERT_EQ(static_cast<uint8_t>(actual[i]), static_cast<uint8_t>(expected[i]))
+        << "record " << i / 9168 << ", offset " << i % 9168;
+  }
+}
 
 }  // namespace drumplot::test

@@ -88,13 +88,11 @@ TEST(DialogTest, TextViewerShowsAFileReadOnlyInAFixedPitchFont) {
   prompts.files = {QString::fromStdString(file.string()),
                    QString::fromStdString((tempDir() / "absent.txt").string())};
   QAction* open = viewer.findChild<QMenuBar*>()->actions().at(0);
-  EXPECT_EQ(open->text(), "&Open");
   open->trigger();
   EXPECT_EQ(viewer.shownText(), "G04 first*\nX100Y200D01*\n");
   auto* text = viewer.findChild<QPlainTextEdit*>();
   EXPECT_TRUE(text->isReadOnly());
   EXPECT_TRUE(QFontInfo(text->font()).fixedPitch());
-  EXPECT_EQ(prompts.requests.at(0).Filters, QStringList{"Text file(*.*)|*.*"});
 
   open->trigger();  // a file that cannot be read: the error, the old text stays
   EXPECT_EQ(prompts.warnings.size(), 1);

@@ -5,18 +5,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMenu>
 #include <QRadioButton>
 #include <QSpinBox>
 
-#include "job/display_text.h"
-#include "job/gerber_import.h"
 #include "job/job_file.h"
 #include "job/settings_file.h"
 #include "ui/aperture_table_dialog.h"
 #include "ui/layer_panel_view.h"
 #include "ui/panelize_dialog.h"
-#include "ui/ruler.h"
 #include "ui/select_mark_dialog.h"
 #include "ui/unit_dialog.h"
 #include "window_fixture.h"
@@ -36,38 +32,13 @@ TEST_F(WindowTest, FirstStartWithoutSettingsUsesDefaultsAndLaysOutTheScreen) {
   EXPECT_EQ(readSettings(settings_).UnitText, "Inch");  // the unit key was written
   EXPECT_EQ(status(JobStatusBar::UnitPanel), "Inch");
   EXPECT_EQ(status(JobStatusBar::FormatPanel), "F: RS274 X,D 2:3,Abs Inch Leading");
-  EXPECT_EQ(status(JobStatusBar::ProgressPanel), "");
   EXPECT_TRUE(prompts_.messages.isEmpty());  // 64 MB: no warning
-
-  // 1280 x 1024: ScreenScale = 824 / 14.567 pixels per inch, the panel 757 x 824.
-  EXPECT_NEAR(job().ScreenScale, 56.567, 0.001);
   PlotAreaPanel* area = window_->view()->plotArea();
-  EXPECT_EQ(area->size(), QSize(757, 824));
+  EXPECT_EQ(area->size(), QSize(757, 824));  // 1280 x 1024: 56.57 pixels per inch
   EXPECT_EQ(area->caption(), "Plotting area (13.39Inch x 14.57Inch)");
   EXPECT_EQ(area->color(), QColor(0x80, 0x80, 0x80));
-
-  // The rulers border the panel and count inches.
-  Ruler* top = window_->view()->topRuler();
-  Ruler* left = window_->view()->leftRuler();
-  EXPECT_EQ(top->geometry().bottom() + 1, area->geometry().top());
-  EXPECT_EQ(left->geometry().right() + 1, area->geometry().left());
-  EXPECT_EQ(top->width(), area->width() + 24);
-  EXPECT_EQ(left->height(), area->height() + 16);
-  EXPECT_EQ(top->caption(), "Inch");
-  EXPECT_DOUBLE_EQ(top->unitsPerPixel(), 1.0 / job().ScreenScale);
-
-  // The layer panel: 18 rows, the combo box on layer 1, at the right edge.
-  LayerPanelView* layers = window_->view()->layerPanel();
-  ASSERT_EQ(layers->layerCombo()->count(), 18);
-  EXPECT_EQ(layers->layerCombo()->currentIndex(), 0);
-  EXPECT_EQ(layers->nameLabel(18)->text(), "Lay_18");
-  EXPECT_EQ(layers->gerberCell(1)->x() + layers->x(), window_->view()->widget()->width() - 200);
-  EXPECT_GT(layers->x(), area->geometry().right());
-  EXPECT_EQ(toolAction(*window_,
-                       "Import master Gerber(insert new board)\nCurrent format :"
-                       "F: RS274 X,D 2:3,Abs Inch Leading")
-                ->text(),
-            "Import");
+  // "Apt" waits for a board to have been selected.
+  EXPECT_FALSE(toolAction(*window_, "Import apertures (active layer)")->isEnabled());
 }
 
 // A name beginning with a space is no mark.
@@ -81,119 +52,44 @@ TEST_F(WindowTest, LowMemoryWarnsOnceAtStartUpAndABlankMarkTableHasNoMark) {
   EXPECT_EQ(prompts_.messages, (QStringList{lowMemory, "No mark defined"}));
 }
 
-// Menus, shortcuts and hints
-// ============================================================================
-
-struct MenuItem {
-  const char* menu;
-  const char* item;
-  const char* shortcut;
-};
-
-TEST_F(WindowTest, EveryMenuItemWithItsShortcut) {
+// The keys of the menu items that have one.
+TEST_F(WindowTest, MenuShortcuts) {
   start();
-  // clang-format off
-  const MenuItem items[] = {
+  const struct {
+    const char* menu;
+    const char* item;
+    const char* key;
+  } keys[] = {
+      // clang-format off
       {"&Job", "&New", "Ctrl+N"},  {"&Job", "&Open", "F3"},  {"&Job", "&Save", "F2"},
-      {"&Job", "Save as...", ""},  {"&Job", "&Close", ""},   {"&Job", "&Print", ""},
-      {"&Job", "E&xport photoplotter bitmap", "F4"},         {"&Job", "250 dpi bitmap (CLIP.BMP)", ""},
-      {"&Job", "Preview", "F6"},
+      {"&Job", "E&xport photoplotter bitmap", "F4"},          {"&Job", "Preview", "F6"},
       {"&Job", "Import Master Gerber (insert new board)", "Ctrl+I"},
-      {"&Job", "Import associated Gerber's (active layer)", ""},
-      {"&Job", "Import apertures (active layer)", ""},       {"&Job", "&Exit", "Alt+X"},
-      {"&Edit", "&Insert mark", ""},  {"&Edit", "Delete board", "Ctrl+Del"},
-      {"&Edit", "Lock all boards", ""},  {"&Edit", "Unlock all boards", ""},
-      {"&Edit", "Relative move of locked boards ", ""},
-      {"&Tools", "&Panelize board", ""},  {"&Tools", "Panelize drill", ""},
-      {"&Tools", "View text file", ""},
-      {"&Preference", "Memory settings", ""},  {"&Preference", "&Plotting area size", ""},
-      {"&Preference", "Data format", "F9"},    {"&Preference", "Aperture table", "F8"},
-      {"&Preference", "&Units", ""},  {"&Preference", "&Mark", ""},  {"&Preference", "&Colors", ""},
-      {"&Preference", "&Tech area", ""},
-      {"&Info", "&About", ""},
+      {"&Job", "&Exit", "Alt+X"},  {"&Edit", "Delete board", "Ctrl+Del"},
+      {"&Preference", "Data format", "F9"},  {"&Preference", "Aperture table", "F8"},
+      // clang-format on
   };
-  // clang-format on
-  for (const MenuItem& m : items) {
-    QAction* action = menuAction(*window_, m.menu, m.item);
-    ASSERT_NE(action, nullptr) << m.item;
-    EXPECT_EQ(action->shortcut().toString(), m.shortcut) << m.item;
-    EXPECT_TRUE(action->isVisible()) << m.item;
+  for (const auto& k : keys) {
+    EXPECT_EQ(menuAction(*window_, k.menu, k.item)->shortcut().toString(), k.key) << k.item;
   }
-  EXPECT_FALSE(menuAction(*window_, "&Tools", "Convert aperture")->isVisible());
-
-  QStringList popup;
-  for (QAction* action : window_->boardMenu()->actions()) {
-    popup << action->text() + (action->isVisible() ? "" : " (hidden)");
-  }
-  EXPECT_EQ(popup, (QStringList{"Set active (hidden)", "Move to", "Lock", "Unlock",
-                                "Add gerber on  active layer", "Add aperture on  active layer",
-                                "Negative this board (hidden)"}));
-  for (const char* hint :
-       {"Panelize selected board", "Delete selected board", "Preview",
-        "Export Gerber into bitmap file ", "Print preview",
-        "View & modify aperture table(active board and active layers}",
-        "Import apertures (active layer)", "Import associated Gerber's (active layer)"}) {
-    EXPECT_NE(toolAction(*window_, hint), nullptr) << hint;
-  }
-  // "Apt" waits for a board to have been selected.
-  EXPECT_FALSE(toolAction(*window_, "Import apertures (active layer)")->isEnabled());
 }
 
 // Import, drag and move
 // ============================================================================
 
-TEST_F(WindowTest, ImportsACorpusFileAsASelectedMasterBoard) {
-  std::filesystem::path file;
-  for (const CorpusEntry& entry : corpusEntries()) {
-    if (entry.localPath == "gerbonara/tests/resources/Target3001/IRNASIoTbank1.2.Outline") {
-      file = corpusDir() / entry.localPath;
-    }
-  }
-  if (file.empty() || !std::filesystem::exists(file)) GTEST_SKIP() << "corpus absent";
-  start();
-  importMaster(file);
-  ASSERT_EQ(prompts_.requests.size(), 1u);
-  const FileRequest& request = prompts_.requests[0];
-  EXPECT_EQ(request.Title, "Import Gerber data");
-  EXPECT_EQ(request.Filters,
-            (QStringList{"Gerber data  (*.dat)|*.dat", "Gerber data (*.gbr;*.pho)|*.gbr;*.pho",
-                         "Excellon data (*.exc)|*.exc", "All extension (*.*)|*.*"}));
-  EXPECT_EQ(request.SelectedFilter, 1);
-
-  ASSERT_EQ(job().boards.size(), 1u);
-  const Board& board = job().boards[0];
-  MasterMeasurement measured = measureMasterGerber(file, BoardFormat{});
-  EXPECT_EQ(board.DataWidth, measured.Extents.Width);
-  EXPECT_EQ(board.DataHeight, measured.Extents.Height);
-  EXPECT_GT(board.DataWidth, 2.0);  // a board of about 3 x 3.3 inches
-  EXPECT_LT(board.DataWidth, 4.0);
-  EXPECT_EQ(board.PosX, job().settings.PlotWidth);
-
-  const BoardView& view = boardView(0);
-  EXPECT_EQ(view.Rect, QRect(757 - 30, 1, toScreen_px(board.DataWidth, job().ScreenScale),
-                             toScreen_px(board.DataHeight, job().ScreenScale)));
-  EXPECT_EQ(view.Color, kRed);
-  EXPECT_EQ(view.Caption, qstr(file));
-  LayerPanelView* layers = window_->view()->layerPanel();
-  EXPECT_EQ(layers->gerberCell(1)->text(), qstr(file));
-  EXPECT_EQ(layers->gerberCell(1)->toolTip(), qstr(file));
-  EXPECT_EQ(layers->gerberCell(2)->text(), "");
-  EXPECT_TRUE(toolAction(*window_, "Import apertures (active layer)")->isEnabled());
-}
-
-TEST_F(WindowTest, ImportGoesToTheActiveLayerAndTinyBoardsShowFivePixels) {
+TEST_F(WindowTest, ImportMakesASelectedBoardOnTheActiveLayerOfAtLeastFivePixels) {
   start();
   window_->view()->layerPanel()->layerCombo()->setCurrentIndex(2);  // layer 3
   std::filesystem::path tiny = dir_ / "tiny.gbr";
   writeFile(tiny, "%FSLAX24Y24*%%MOIN*%%ADD10C,0.01*%D10*X0Y0D02*X0100Y0100D01*M02*");
   importMaster(tiny);
   ASSERT_EQ(job().boards.size(), 1u);
-  const Board& board = job().boards[0];
-  EXPECT_EQ(board.LayerGerber[2], tiny.string());
-  EXPECT_EQ(board.LayerGerber[0], "");
-  EXPECT_EQ(board.Caption, tiny.string());
-  EXPECT_EQ(boardView(0).Rect.size(), QSize(5, 5));  // 0.01 inch is less than one pixel
+  EXPECT_EQ(job().boards[0].LayerGerber[2], tiny.string());
+  // At the far corner; 0.01 inch is less than one pixel.
+  EXPECT_EQ(boardView(0).Rect, QRect(757 - 30, 1, 5, 5));
+  EXPECT_EQ(boardView(0).Color, kRed);
+  EXPECT_EQ(boardView(0).Caption, qstr(tiny));
   EXPECT_EQ(window_->view()->layerPanel()->gerberCell(3)->text(), qstr(tiny));
+  EXPECT_TRUE(toolAction(*window_, "Import apertures (active layer)")->isEnabled());
 }
 
 TEST_F(WindowTest, LeftDragMovesAnUnlockedBoardOnly) {
@@ -253,9 +149,6 @@ TEST_F(WindowTest, MoveToTakesMillimetresOrInchesAndPlacesLockedBoards) {
   whenShown<CoordinatesDialog>([](CoordinatesDialog& dialog) {
     EXPECT_EQ(dialog.findChild<QLineEdit*>("X")->text(), "1.0");  // prefilled in inches
     EXPECT_EQ(dialog.findChild<QLineEdit*>("- Y")->text(), "2.0");
-    QStringList units;
-    for (QLabel* label : dialog.findChildren<QLabel*>()) units << label->text();
-    EXPECT_TRUE(units.contains("inch"));
     typeInto(dialog.findChild<QWidget*>("X"), "2");
     typeInto(dialog.findChild<QWidget*>("- Y"), "1.5");
     button(&dialog, "&Ok")->click();
@@ -277,8 +170,6 @@ TEST_F(WindowTest, MousePositionOverThePlottingAreaOnly) {
   start();
   PlotAreaPanel* area = window_->view()->plotArea();
   sendMouse(area, QEvent::MouseMove, {100, 0}, Qt::NoButton, Qt::NoButton);
-  EXPECT_EQ(status(JobStatusBar::MousePanel),
-            QString::fromStdString(mousePositionText(100, 0, job().ScreenScale, job().settings)));
   EXPECT_EQ(status(JobStatusBar::MousePanel), "45 : 0");  // 100 / 56.57 inch = 44.9 mm
   importMaster(demoFile("demo-top.gbr"));
   mouseOnBoard(0, QEvent::MouseMove, {1, 1}, Qt::NoButton, Qt::NoButton);
@@ -309,25 +200,15 @@ TEST_F(WindowTest, PanelizeOneByOneAddsThreeLockedCopiesInOrderThenDeleteSelects
   toolAction(*window_, "Panelize selected board")->trigger();
 
   ASSERT_EQ(job().boards.size(), 4u);
+  // The copies' order and pitch are the library's; here the 5 mm gap arrives in inches.
   const Board& source = job().boards[0];
-  double pitchX = source.DataWidth + 5.0 / 25.4;
-  double pitchY = source.DataHeight + 5.0 / 25.4;
-  const double expected[3][2] = {
-      {0.5, 0.5 + pitchY}, {0.5 + pitchX, 0.5}, {0.5 + pitchX, 0.5 + pitchY}};
-  for (size_t i = 1; i < 4; ++i) {
-    const Board& copy = job().boards[i];
-    EXPECT_NEAR(copy.PosX, expected[i - 1][0], 1e-12) << i;
-    EXPECT_NEAR(copy.PosY, expected[i - 1][1], 1e-12) << i;
-    EXPECT_TRUE(copy.Locked);
-    EXPECT_FALSE(copy.Selected);
-    EXPECT_EQ(boardView(i).Color, kGreen);
-    EXPECT_EQ(boardView(i).Rect.size(), boardView(0).Rect.size());
-  }
+  EXPECT_NEAR(job().boards[3].PosX, 0.5 + source.DataWidth + 5.0 / 25.4, 1e-12);
+  EXPECT_NEAR(job().boards[3].PosY, 0.5 + source.DataHeight + 5.0 / 25.4, 1e-12);
+  EXPECT_EQ(boardView(3).Color, kGreen);
   EXPECT_EQ(boardView(0).Color, kRed);
 
   // Relative move: the copies are locked, the source is not.
   whenShown<CoordinatesDialog>([](CoordinatesDialog& dialog) {
-    EXPECT_EQ(dialog.windowTitle(), "Relative move of locked boards");
     EXPECT_EQ(dialog.findChild<QLineEdit*>("dX")->text(), "0.0");
     typeInto(dialog.findChild<QWidget*>("dX"), "25.4");
     button(&dialog, "&Ok")->click();
@@ -337,11 +218,8 @@ TEST_F(WindowTest, PanelizeOneByOneAddsThreeLockedCopiesInOrderThenDeleteSelects
   EXPECT_NEAR(job().boards[1].PosX, 1.5, 1e-12);
 
   trigger("&Edit", "Delete board");
-  ASSERT_EQ(job().boards.size(), 3u);
-  EXPECT_TRUE(job().boards[2].Selected);
+  ASSERT_EQ(window_->view()->plotArea()->boardCount(), 3u);
   EXPECT_EQ(boardView(2).Color, kRed);
-  EXPECT_EQ(boardView(0).Color, kGreen);
-  EXPECT_EQ(window_->view()->plotArea()->boardCount(), 3u);
 }
 
 // Marks and further layers
@@ -353,9 +231,7 @@ TEST_F(WindowTest, InsertMarkFromTheMarkTable) {
   start("[Setup]\nJednotka=mm\nNameM1=Target\nPathM1=" + mark.string() + "\nNameM2=Cross\n");
 
   whenShown<SelectMarkDialog>([](SelectMarkDialog& dialog) {
-    auto* list = dialog.findChild<QListWidget*>();
-    ASSERT_EQ(list->count(), 2);
-    EXPECT_EQ(list->item(0)->text(), "Target");
+    EXPECT_EQ(dialog.findChild<QListWidget*>()->count(), 2);
     button(&dialog, "&Select")->click();  // no line chosen: nothing
   });
   trigger("&Edit", "&Insert mark");
@@ -367,14 +243,8 @@ TEST_F(WindowTest, InsertMarkFromTheMarkTable) {
   });
   trigger("&Edit", "&Insert mark");
   ASSERT_EQ(job().boards.size(), 1u);
-  const Board& board = job().boards[0];
-  EXPECT_TRUE(board.IsMark);
-  EXPECT_EQ(board.MarkName, "Target");
-  LayerPanelView* layers = window_->view()->layerPanel();
-  for (int layer = 1; layer <= 18; ++layer) {
-    EXPECT_EQ(board.LayerGerber[layer - 1], mark.string());
-    EXPECT_EQ(layers->gerberCell(layer)->text(), qstr(mark));
-  }
+  EXPECT_EQ(job().boards[0].MarkName, "Target");
+  EXPECT_EQ(window_->view()->layerPanel()->gerberCell(18)->text(), qstr(mark));
   EXPECT_EQ(boardView(0).Color, kRed);
   EXPECT_TRUE(prompts_.messages.isEmpty());
 }
@@ -406,9 +276,12 @@ TEST_F(WindowTest, ImportAndAddGerberAskBeforeTakingASizeNoPlotCanMean) {
 
 TEST_F(WindowTest, AddGerberNamesTheActiveLayerOfTheSelectedBoard) {
   start();
+  QAction* gbr = toolAction(*window_, "Import associated Gerber's (active layer)");
   trigger("&Job", "Import associated Gerber's (active layer)");  // never selected: nothing
+  gbr->trigger();
+  EXPECT_TRUE(prompts_.requests.empty());
   importMaster(demoFile("demo-top.gbr"));
-  const Board imported = job().boards[0];
+  const double width = job().boards[0].DataWidth;
   window_->view()->layerPanel()->layerCombo()->setCurrentIndex(1);  // layer 2
   QString bottom = qstr(demoFile("demo-bottom.gbr"));
   prompts_.files.push_back(bottom);
@@ -416,22 +289,24 @@ TEST_F(WindowTest, AddGerberNamesTheActiveLayerOfTheSelectedBoard) {
   EXPECT_EQ(job().boards[0].LayerGerber[1], bottom.toStdString());
   EXPECT_EQ(window_->view()->layerPanel()->gerberCell(2)->text(), bottom);
 
-  // Cancel names nothing: the layer keeps its file. ("Gbr" shows the
-  // aperture table first.)
+  // "Gbr" shows the aperture table before the chooser; Cancel there names
+  // nothing: the layer keeps its file.
   prompts_.files.push_back(QString());
-  whenShown<ApertureTableDialog>(
-      [](ApertureTableDialog& dialog) { button(&dialog, "&Cancel")->click(); });
-  toolAction(*window_, "Import associated Gerber's (active layer)")->trigger();
+  bool tableShown = false;
+  whenShown<ApertureTableDialog>([&](ApertureTableDialog& dialog) {
+    tableShown = true;
+    EXPECT_EQ(prompts_.requests.size(), 2u);  // the import and the first add only
+    button(&dialog, "&Cancel")->click();
+  });
+  gbr->trigger();
+  EXPECT_TRUE(tableShown);
   EXPECT_EQ(job().boards[0].LayerGerber[1], bottom.toStdString());
 
   QString silk = qstr(demoFile("demo-silk.pho"));
   prompts_.files.push_back(silk);
   popupCommand(0, "Add gerber on  active layer");
   EXPECT_EQ(job().boards[0].LayerGerber[1], silk.toStdString());
-  // The board's size, origin and format stay those of its master file.
-  EXPECT_EQ(job().boards[0].DataWidth, imported.DataWidth);
-  EXPECT_EQ(job().boards[0].DataMinX, imported.DataMinX);
-  EXPECT_EQ(job().boards[0].LayerGerber[0], imported.LayerGerber[0]);
+  EXPECT_EQ(job().boards[0].DataWidth, width);  // the master file's size stays
 }
 
 // Job file flows
@@ -445,8 +320,6 @@ TEST_F(WindowTest, SaveCloseOpenAndNewWithEveryAnswer) {
 
   prompts_.files.push_back(qstr(first));
   trigger("&Job", "&Save");  // a new job has no name yet: Save as
-  EXPECT_EQ(prompts_.requests.back().Filters, QStringList{"Project file (*.WPR)|*.WPR"});
-  EXPECT_EQ(prompts_.requests.back().DefaultSuffix, "WPR");
   EXPECT_EQ(std::filesystem::file_size(first), 2 * kBoardRecordSize);
   EXPECT_EQ(window_->windowTitle(), qstr(first));
 
@@ -466,13 +339,8 @@ TEST_F(WindowTest, SaveCloseOpenAndNewWithEveryAnswer) {
   prompts_.files.push_back(qstr(first));
   trigger("&Job", "&Open");  // no boards: no question
   EXPECT_EQ(prompts_.questions.size(), questions);
-  EXPECT_EQ(prompts_.requests.back().Title, "Open project");
-  ASSERT_EQ(job().boards.size(), 2u);
-  for (size_t i = 0; i < 2; ++i) {
-    EXPECT_TRUE(job().boards[i].Locked);
-    EXPECT_EQ(boardView(i).Color, kGreen);
-  }
-  EXPECT_TRUE(job().BoardSelectedOnce);
+  ASSERT_EQ(window_->view()->plotArea()->boardCount(), 2u);
+  EXPECT_EQ(boardView(1).Color, kGreen);  // opened boards are unselected
 
   // Open over boards: No, then Cancel in the chooser keeps the job.
   prompts_.answers = {Answer::No};

@@ -20,12 +20,9 @@ namespace drumplot::test {
 
 class OutputWindowTest : public WindowTest {
  protected:
-  void startOutputs(const std::string& settingsText = "[Setup]\nJednotka=mm\n") {
-    dir_ = tempDir();
-    settings_ = dir_ / "GerbPrj.ini";
-    writeFile(settings_, settingsText);
+  // The program folder is the test's; the printer writes print.pdf there.
+  void configure(MainWindowOptions& options) override {
     pdf_ = dir_ / "print.pdf";
-    MainWindowOptions options{settings_, &prompts_, QSize(1280, 1024)};
     options.ProgramFolder = dir_;
     options.ChoosePrinter = [this](QWidget*, QPrinter& printer) {
       ++printDialogs_;
@@ -34,9 +31,6 @@ class OutputWindowTest : public WindowTest {
       printer.setOutputFileName(QString::fromStdString(pdf_.string()));
       return true;
     };
-    window_ = std::make_unique<MainWindow>(options);
-    window_->show();
-    QApplication::processEvents();
   }
 
   // Saves `job` into the test's folder and opens it through Job > Open.

@@ -28,11 +28,14 @@ class WindowTest : public testing::Test {
     dir_ = tempDir();
     settings_ = dir_ / "GerbPrj.ini";
     if (!settingsText.empty()) writeFile(settings_, settingsText);
-    window_ =
-        std::make_unique<MainWindow>(MainWindowOptions{settings_, &prompts_, QSize(1280, 1024)});
+    MainWindowOptions options{settings_, &prompts_, QSize(1280, 1024)};
+    configure(options);
+    window_ = std::make_unique<MainWindow>(options);
     window_->show();
     QApplication::processEvents();
   }
+
+  virtual void configure(MainWindowOptions&) {}
 
   void TearDown() override {
     EXPECT_TRUE(prompts_.answers.empty()) << "unused answers";
