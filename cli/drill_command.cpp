@@ -96,8 +96,8 @@ void addDrillCommand(CLI::App& app, Action& action) {
       openJob(job, o->jobFile);
       DrillPanelSettings settings;
       if (!o->format.empty()) {
-        settings.DataFormat = BoardFormat::fromReaderFormat(parseFormatSpec(o->format));
-        settings.outputFormat = settings.DataFormat;
+        settings.dataFormat = parseFormatSpec(o->format);
+        settings.outputFormat = settings.dataFormat;
       }
       settings.inputFile = o->input.empty() ? offeredDrillFile(job) : o->input;
       if (settings.inputFile.empty()) {

@@ -157,7 +157,7 @@ void printJson(const Job& job, std::ostream& out) {
   out << "{\"job\":" << jsonString(job.JobName) << ",\"boards\":[";
   for (size_t i = 0; i < job.boards.size(); ++i) {
     const Board& b = job.boards[i];
-    const BoardFormat& f = b.Format;
+    const DataFormat& f = b.Format;
     out << (i ? "," : "") << "{\"number\":" << i + 1 << ",\"caption\":" << jsonString(b.Caption)
         << ",\"locked\":" << (b.Locked ? "true" : "false")
         << ",\"selected\":" << (b.Selected ? "true" : "false")
@@ -170,7 +170,8 @@ void printJson(const Job& job, std::ostream& out) {
         << ",\"format\":{\"int_digits\":" << int(f.IntDigits)
         << ",\"dec_digits\":" << int(f.DecDigits)
         << ",\"zero_suppression\":" << int(f.ZeroSuppression) << ",\"absolute\":" << int(f.Absolute)
-        << ",\"inch_units\":" << int(f.InchUnits) << "},\"layer_gerber\":" << strings(b.LayerGerber)
+        << ",\"inch_units\":" << (f.Metric ? 0 : 1)
+        << "},\"layer_gerber\":" << strings(b.LayerGerber)
         << ",\"layer_aperture\":" << strings(b.LayerAperture) << "}";
   }
   out << "]}\n";
@@ -236,7 +237,7 @@ void addAdd(CLI::App& job, Action& action) {
       EditedJob edited(*o, true);
       Job& job = edited.job;
       job.ActiveLayer = o->layer;
-      job.CurrentFormat = BoardFormat::fromReaderFormat(parseFormatSpec(o->format));
+      job.CurrentFormat = parseFormatSpec(o->format);
       ImportResult result = importMasterGerber(job, storedPath(o->gerber, job));
       requireReadData(result.Status, o->gerber);
       if (!result.HasDrawing) {
@@ -529,7 +530,7 @@ void addAddBoard(CLI::App& job, Action& action) {
                                : o->settingsFile.empty() ? settingsFilePath()
                                                          : fs::path(o->settingsFile);
       const LayerMap map = readLayerMap(IniDocument::load(mapFile), mapFile.string());
-      job.CurrentFormat = BoardFormat::fromReaderFormat(parseFormatSpec(o->format));
+      job.CurrentFormat = parseFormatSpec(o->format);
       const BoardImportPlan plan = planBoardImport(o->source, job.CurrentFormat, map, o->unpackTo);
       std::cout << importTable(plan);
       const size_t index = addImportedBoard(

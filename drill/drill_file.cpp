@@ -182,7 +182,7 @@ enum class Motion : uint8_t { Rapid, Line, Clockwise, Counterclockwise };
 
 class DrillReader {
  public:
-  DrillReader(std::string name, const std::optional<BoardFormat>& dataFormat)
+  DrillReader(std::string name, const std::optional<DataFormat>& dataFormat)
       : dataFormat_(dataFormat) {
     file_.Name = std::move(name);
     if (dataFormat) {
@@ -755,7 +755,7 @@ class DrillReader {
     throw FormatError(file_.Name + ":" + std::to_string(line_) + ": '" + shown + "': " + why);
   }
 
-  std::optional<BoardFormat> dataFormat_;
+  std::optional<DataFormat> dataFormat_;
   DrillFile file_;
   size_t line_ = 0;
   std::string_view text_;
@@ -791,11 +791,11 @@ class DrillReader {
 }  // namespace
 
 DrillFile readDrillFile(std::string_view bytes, const std::string& name,
-                        const std::optional<BoardFormat>& dataFormat) {
+                        const std::optional<DataFormat>& dataFormat) {
   return DrillReader(name, dataFormat).read(bytes);
 }
 
-DrillFile loadDrillFile(const std::string& file, const std::optional<BoardFormat>& dataFormat) {
+DrillFile loadDrillFile(const std::string& file, const std::optional<DataFormat>& dataFormat) {
   return readDrillFile(readFileBytes(file), file, dataFormat);
 }
 

@@ -85,10 +85,10 @@ struct DrillFile {
 // "<name>:<line>: ..." for a statement with coordinates that cannot be read
 // as they stand (unknown format, too many digits, unknown codes).
 DrillFile readDrillFile(std::string_view bytes, const std::string& name,
-                        const std::optional<BoardFormat>& dataFormat);
+                        const std::optional<DataFormat>& dataFormat);
 
 // The named file read; IoError naming it when it cannot be read.
-DrillFile loadDrillFile(const std::string& file, const std::optional<BoardFormat>& dataFormat);
+DrillFile loadDrillFile(const std::string& file, const std::optional<DataFormat>& dataFormat);
 
 // The file's non-empty lines (CR, LF or CR LF end a line; the rest after the
 // last end counts too). An empty or blank file has none.

@@ -18,11 +18,11 @@ std::pair<uint8_t, uint8_t> standardDrillDigits(DrillUnit unit) {
                                  : std::pair<uint8_t, uint8_t>{3, 3};
 }
 
-DrillNumberFormat drillFormatOf(const BoardFormat& format) {
+DrillNumberFormat drillFormatOf(const DataFormat& format) {
   const DrillZeros zeros = format.ZeroSuppression == 0   ? DrillZeros::Leading
                            : format.ZeroSuppression == 1 ? DrillZeros::Trailing
                                                          : DrillZeros::None;
-  return {format.InchUnits ? DrillUnit::Inch : DrillUnit::Millimetre, zeros, format.IntDigits,
+  return {format.Metric ? DrillUnit::Millimetre : DrillUnit::Inch, zeros, format.IntDigits,
           format.DecDigits};
 }
 

@@ -42,7 +42,7 @@ double unitsPerInch(DrillUnit unit);
 std::pair<uint8_t, uint8_t> standardDrillDigits(DrillUnit unit);
 
 // The operator's data format (status line, --format) as a drill format.
-DrillNumberFormat drillFormatOf(const BoardFormat& format);
+DrillNumberFormat drillFormatOf(const DataFormat& format);
 
 // "inch 2.4, trailing zeros left out", "mm, decimal point".
 std::string describe(const DrillNumberFormat& format);

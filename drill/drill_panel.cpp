@@ -397,7 +397,7 @@ DrillPanelResult panelizeDrillFile(const Job& job, const DrillPanelSettings& set
   const std::string bytes = settings.inputFile.size() < 3 ? "" : readFileBytes(settings.inputFile);
   if (settings.outputFile.size() < 2) return {DrillPanelStatus::OutputNotSpecified, {}, {}};
   if (!hasDrillLines(bytes)) return {DrillPanelStatus::DataFileEmpty, {}, {}};
-  const DrillFile file = readDrillFile(bytes, settings.inputFile, settings.DataFormat);
+  const DrillFile file = readDrillFile(bytes, settings.inputFile, settings.dataFormat);
   if (!file.hasDrilling()) return {DrillPanelStatus::NoHits, {}, file.formatNote};
   checkShifts(job, settings);
   DrillPanelResult result;

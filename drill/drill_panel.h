@@ -50,9 +50,9 @@ struct DrillPanelSettings {
   MarkDrillTable markDrills;  // from makeMarkDrillTable, tools as the user set them
   // The operator's data format (the status line, --format): read only
   // where the drill file states nothing.
-  std::optional<BoardFormat> DataFormat;
+  std::optional<DataFormat> dataFormat;
   // The format written (--format); without it, the drill file's own.
-  std::optional<BoardFormat> outputFormat;
+  std::optional<DataFormat> outputFormat;
 };
 
 // The panelized file and where its hits, slots and routes lie for the overview.

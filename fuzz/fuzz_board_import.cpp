@@ -74,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } catch (const drumplot::FormatError&) {
   }
   try {
-    checkPlan(drumplot::planBoardImport(source, drumplot::BoardFormat{}, map, folder), root);
+    checkPlan(drumplot::planBoardImport(source, drumplot::DataFormat{}, map, folder), root);
   } catch (const drumplot::IoError&) {
   } catch (const drumplot::FormatError&) {
   }

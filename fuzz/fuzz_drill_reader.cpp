@@ -67,14 +67,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2) return 0;
   // The first two bytes choose the operator's data format, or none: digit
   // counts 1..6 (as the command line allows), zeros, unit, absolute.
-  BoardFormat format;
+  DataFormat format;
   format.IntDigits = static_cast<uint8_t>(1 + data[0] % 6);
   format.DecDigits = static_cast<uint8_t>(1 + (data[0] / 6) % 6);
   format.ZeroSuppression = static_cast<uint8_t>(data[1] % 3);
-  format.InchUnits = static_cast<uint8_t>((data[1] / 3) % 2);
+  format.Metric = static_cast<uint8_t>((data[1] / 3) % 2);
   format.Absolute = static_cast<uint8_t>((data[1] / 6) % 2);
-  const std::optional<BoardFormat> given =
-      (data[1] / 12) % 2 ? std::nullopt : std::optional<BoardFormat>(format);
+  const std::optional<DataFormat> given =
+      (data[1] / 12) % 2 ? std::nullopt : std::optional<DataFormat>(format);
   const std::string_view text(reinterpret_cast<const char*>(data + 2), size - 2);
 
   DrillFile file;

@@ -21,23 +21,8 @@ inline std::string cutText(std::string_view text, size_t maxChars) {
   return std::string(text.substr(0, maxChars));
 }
 
-// A data format as a board stores it: five bytes in this order. The reader's
-// unit byte is the inverse of InchUnits.
-struct BoardFormat {
-  uint8_t IntDigits = 2;
-  uint8_t DecDigits = 3;
-  uint8_t ZeroSuppression = 0;  // 0 Leading, 1 Trailing, 2 None
-  uint8_t Absolute = 1;         // 1 absolute, 0 incremental
-  uint8_t InchUnits = 1;        // 1 inch, 0 mm
-
-  DataFormat readerFormat() const;
-  static BoardFormat fromReaderFormat(const DataFormat& format);
-
-  bool operator==(const BoardFormat&) const = default;
-};
-
 // The status-bar form: "F: RS274 X,D 2:3,Abs Inch Leading".
-std::string formatText(const BoardFormat& format);
+std::string formatText(const DataFormat& format);
 
 // A board's rectangle on the plotting-area panel, in screen pixels. It is
 // state, not derived: the window leaves it as it is when ScreenScale changes.
@@ -70,7 +55,7 @@ struct Board {
   double DataMinX = 0.0;  // data coordinate on the board's left-top corner
   double DataMinY = 0.0;
   bool Selected = false;
-  BoardFormat Format;
+  DataFormat Format;
 
   std::string Caption;  // caption and hint: the master file (a mark: its path)
   ScreenRect Screen;

@@ -81,7 +81,7 @@ DrillPlating drillPlating(std::string_view bytes, std::string_view name) {
 }
 
 // Gives `f` its role from what the file holds and what it is called.
-void classify(BoardFile& f, const std::string& bytes, const BoardFormat& format) {
+void classify(BoardFile& f, const std::string& bytes, const DataFormat& format) {
   if (looksBinary(bytes)) {
     f.Reason = "not a text file";
     return;
@@ -92,7 +92,7 @@ void classify(BoardFile& f, const std::string& bytes, const BoardFormat& format)
     f.Plating = drillPlating(bytes, f.Name);
     return;
   }
-  GerberReader reader(format.readerFormat());
+  GerberReader reader(format);
   reader.FileName = f.File.string();
   try {
     reader.loadBytes(bytes);
@@ -283,7 +283,7 @@ std::string BoardImportPlan::contestedRoles() const {
   return text;
 }
 
-BoardImportPlan planBoardImport(const fs::path& source, const BoardFormat& format,
+BoardImportPlan planBoardImport(const fs::path& source, const DataFormat& format,
                                 const LayerMap& map, const fs::path& unpackFolder) {
   BoardImportPlan plan;
   plan.Source = source;

@@ -52,7 +52,7 @@ struct BoardImportPlan {
 // by default beside it) in `format`, and plans where each goes by `map`.
 // Unreadable or unknown files are listed with their reason. Throws IoError
 // when the folder or zip cannot be read.
-BoardImportPlan planBoardImport(const std::filesystem::path& source, const BoardFormat& format,
+BoardImportPlan planBoardImport(const std::filesystem::path& source, const DataFormat& format,
                                 const LayerMap& map,
                                 const std::filesystem::path& unpackFolder = {});
 

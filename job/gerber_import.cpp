@@ -10,9 +10,9 @@ namespace drumplot {
 // Gerber import - Measuring and creating
 // ============================================================================
 
-MasterMeasurement measureMasterGerber(const std::filesystem::path& file, const BoardFormat& format,
+MasterMeasurement measureMasterGerber(const std::filesystem::path& file, const DataFormat& format,
                                       const JobSettings& settings) {
-  GerberReader reader(format.readerFormat());
+  GerberReader reader(format);
   reader.FileName = file.string();
   MasterMeasurement result;
   result.Status = reader.load();

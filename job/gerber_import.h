@@ -30,7 +30,7 @@ struct MasterMeasurement {
 // Loads `file` with `format` and runs the extents pass; nothing is drawn and
 // nothing throws: an unreadable file measures as the reader reports it. The
 // size is judged against the plotting area of `settings`.
-MasterMeasurement measureMasterGerber(const std::filesystem::path& file, const BoardFormat& format,
+MasterMeasurement measureMasterGerber(const std::filesystem::path& file, const DataFormat& format,
                                       const JobSettings& settings = JobSettings{});
 
 // The refusal that the command line and the window both give for a file

@@ -43,8 +43,8 @@ class Job {
   std::string JobName = kNoNameJob;
   std::vector<Board> boards;  // creation order; saving and deleting use it
   bool BoardSelectedOnce = false;
-  int ActiveLayer = 1;        // 1..18; anything else counts as "no selection": layer 1
-  BoardFormat CurrentFormat;  // copied by new boards
+  int ActiveLayer = 1;       // 1..18; anything else counts as "no selection": layer 1
+  DataFormat CurrentFormat;  // copied by new boards
   JobSettings settings;
   double ScreenScale;  // screen pixels per inch of plotting area
   LayerPanel Panel;

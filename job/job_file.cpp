@@ -102,7 +102,7 @@ std::string encodeBoardRecord(const Board& board) {
   w.byte(kDecDigitsAt, board.Format.DecDigits);
   w.byte(kZeroSuppressionAt, board.Format.ZeroSuppression);
   w.byte(kAbsoluteAt, board.Format.Absolute);
-  w.byte(kInchUnitsAt, board.Format.InchUnits);
+  w.byte(kInchUnitsAt, board.Format.Metric ? 0 : 1);  // InchUnits
   w.real(kDataMinXAt, board.DataMinX);
   w.real(kDataMinYAt, board.DataMinY);
   w.byte(kIsMarkAt, board.IsMark ? 1 : 0);
@@ -129,7 +129,7 @@ Board decodeBoardRecord(std::string_view record) {
   board.Format.DecDigits = r.byte(kDecDigitsAt);
   board.Format.ZeroSuppression = r.byte(kZeroSuppressionAt);
   board.Format.Absolute = r.byte(kAbsoluteAt);
-  board.Format.InchUnits = r.byte(kInchUnitsAt);
+  board.Format.Metric = r.byte(kInchUnitsAt) ? 0 : 1;  // InchUnits
   board.DataMinX = r.real(kDataMinXAt);
   board.DataMinY = r.real(kDataMinYAt);
   board.IsMark = r.byte(kIsMarkAt) != 0;

@@ -45,7 +45,7 @@ std::vector<BoardLayer> outputBoardLayers(const Job& job, const OutputLayers& la
       if (!b.LayerAperture[n - 1].empty()) {
         d.apertureFile = job.resolvePath(b.LayerAperture[n - 1]).string();
       }
-      d.format = b.Format.readerFormat();
+      d.format = b.Format;
       d.dataMinX = b.DataMinX;
       d.dataMinY = b.DataMinY;
       d.x = b.PosX + shiftX;

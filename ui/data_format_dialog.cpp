@@ -72,21 +72,21 @@ DataFormatDialog::DataFormatDialog(QWidget* parent) : QDialog(parent) {
 // DataFormatDialog - Values
 // ============================================================================
 
-void DataFormatDialog::load(const BoardFormat& format) {
+void DataFormatDialog::load(const DataFormat& format) {
   intDigits_->setValue(format.IntDigits);
   decDigits_->setValue(format.DecDigits);
   type_->button(format.Absolute ? 0 : 1)->setChecked(true);
   if (QAbstractButton* zeros = zeros_->button(format.ZeroSuppression)) zeros->setChecked(true);
-  units_->button(format.InchUnits ? 0 : 1)->setChecked(true);
+  units_->button(format.Metric ? 1 : 0)->setChecked(true);
 }
 
-BoardFormat DataFormatDialog::result() const {
-  BoardFormat format;
+DataFormat DataFormatDialog::result() const {
+  DataFormat format;
   format.IntDigits = static_cast<uint8_t>(intDigits_->value());
   format.DecDigits = static_cast<uint8_t>(decDigits_->value());
   format.Absolute = type_->checkedId() == 0 ? 1 : 0;
   format.ZeroSuppression = static_cast<uint8_t>(std::max(zeros_->checkedId(), 0));
-  format.InchUnits = units_->checkedId() == 0 ? 1 : 0;
+  format.Metric = units_->checkedId() == 0 ? 0 : 1;
   return format;
 }
 

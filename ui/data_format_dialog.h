@@ -15,8 +15,8 @@ class DataFormatDialog final : public QDialog {
  public:
   explicit DataFormatDialog(QWidget* parent = nullptr);
 
-  void load(const BoardFormat& format);
-  BoardFormat result() const;
+  void load(const DataFormat& format);
+  DataFormat result() const;
 
  private:
   QSpinBox* intDigits_;

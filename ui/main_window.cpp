@@ -403,7 +403,7 @@ bool MainWindow::saveJobTo(const QString& file, bool saveAs) {
 }
 
 std::optional<MasterMeasurement> MainWindow::measureGerber(const std::string& file,
-                                                           const BoardFormat& format) {
+                                                           const DataFormat& format) {
   std::filesystem::path path = job_.resolvePath(file);
   JobSettings settings = job_.settings;
   MasterMeasurement measured;

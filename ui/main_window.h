@@ -176,8 +176,7 @@ class MainWindow final : public QMainWindow {
   // Reads a Gerber file's extents on a worker thread; nothing when it cannot
   // be read, or the operator declines a file that draws nothing, may be cut
   // off, or has a size no plot can mean.
-  std::optional<MasterMeasurement> measureGerber(const std::string& file,
-                                                 const BoardFormat& format);
+  std::optional<MasterMeasurement> measureGerber(const std::string& file, const DataFormat& format);
   std::optional<size_t> popupBoard() const;
 
   // Bringing the window up to date

@@ -75,7 +75,7 @@ void MainWindow::onImportBoard() {
 }
 
 void MainWindow::importBoard(const fs::path& source) {
-  const BoardFormat format = job_.CurrentFormat;
+  const DataFormat format = job_.CurrentFormat;
   const fs::path settings = options_.SettingsFile;
   BoardImportPlan plan;
   busy_ = true;

@@ -252,7 +252,7 @@ void MainWindow::onApertureTable() {
                                  : job_.resolvePath(board->LayerGerber[layer]).string();
   const std::string apertures =
       apertureFile.empty() ? std::string() : job_.resolvePath(apertureFile).string();
-  const DataFormat format = board->Format.readerFormat();
+  const DataFormat format = board->Format;
 
   WorkingApertureTable table;
   std::string unread;
@@ -348,7 +348,7 @@ void MainWindow::onPanelizeDrill() {
   if (drillPanelDialog_->exec() != QDialog::Accepted) return;
   DrillPanelSettings settings = drillPanelDialog_->result();
   // The status line's data format serves drill files that do not state theirs.
-  settings.DataFormat = job_.CurrentFormat;
+  settings.dataFormat = job_.CurrentFormat;
   DrillPanelResult result;
   if (!runCommand([&] { result = panelizeDrillFile(job_, settings); })) return;
   if (!result.formatNote.empty()) prompts_.inform(this, QString::fromStdString(result.formatNote));

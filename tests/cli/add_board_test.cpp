@@ -48,7 +48,7 @@ TEST_P(AddBoardCorpusTest, EachFileOnItsLayer) {
   const std::map<std::string, int> expected = placedFiles(c.placed);
 
   // The plan: every file of the folder, on its layer or listed with a reason.
-  const BoardImportPlan plan = planBoardImport(folder, BoardFormat{}, LayerMap::defaults());
+  const BoardImportPlan plan = planBoardImport(folder, DataFormat{}, LayerMap::defaults());
   std::map<std::string, int> placed;
   for (const BoardFile& f : plan.Files) {
     if (f.Layer != 0) placed[f.Name] = f.Layer;

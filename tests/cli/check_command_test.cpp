@@ -49,7 +49,7 @@ fs::path twoBoardJob(const fs::path& dir) {
   Job job;
   job.JobName = (dir / "j.wpr").string();
   for (const char* name : {"good.gbr", "bad.gbr"}) {
-    MasterMeasurement m = measureMasterGerber(dir / name, BoardFormat{});
+    MasterMeasurement m = measureMasterGerber(dir / name, DataFormat{});
     job.createBoard(name, m.Extents);
   }
   job.moveTo(0, 1.0, 1.0);

@@ -132,9 +132,9 @@ const CorpusDrill kCorpus[] = {
 };
 // clang-format on
 
-std::optional<BoardFormat> given(const char* spec) {
+std::optional<DataFormat> given(const char* spec) {
   if (*spec == 0) return std::nullopt;
-  return BoardFormat::fromReaderFormat(parseFormatSpec(spec));
+  return parseFormatSpec(spec);
 }
 
 class DrillCorpusTest : public testing::Test {
@@ -198,7 +198,7 @@ TEST_F(DrillCorpusTest, TwoByTwoPanelsReadBackMovedByTheBoardPitch) {
     DrillPanelSettings settings;
     settings.inputFile = pathOf(c);
     settings.outputFile = (test::tempDir() / "panel.drl").string();
-    settings.DataFormat = given(c.dataFormat);
+    settings.dataFormat = given(c.dataFormat);
     const DrillPanelResult result = panelizeDrillFile(job, settings);
     if (c.hits + c.slots + c.routes == 0) {
       EXPECT_EQ(result.Status, DrillPanelStatus::NoHits);

@@ -15,9 +15,9 @@
 namespace drumplot {
 namespace {
 
-std::optional<BoardFormat> given(const char* spec) {
+std::optional<DataFormat> given(const char* spec) {
   if (*spec == 0) return std::nullopt;
-  return BoardFormat::fromReaderFormat(parseFormatSpec(spec));
+  return parseFormatSpec(spec);
 }
 
 constexpr DrillPoint mm(double x, double y) {

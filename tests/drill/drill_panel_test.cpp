@@ -44,13 +44,13 @@ Board mark(const std::string& name, double x, double y) {
   return b;
 }
 
-std::optional<BoardFormat> given(const char* spec) {
-  return BoardFormat::fromReaderFormat(parseFormatSpec(spec));
+std::optional<DataFormat> given(const char* spec) {
+  return parseFormatSpec(spec);
 }
 
 DrillPanel panelize(const char* text, const std::vector<Board>& boards, double dx = 0.0,
-                    double dy = 0.0, const std::optional<BoardFormat>& dataFormat = {},
-                    const std::optional<BoardFormat>& outputFormat = {},
+                    double dy = 0.0, const std::optional<DataFormat>& dataFormat = {},
+                    const std::optional<DataFormat>& outputFormat = {},
                     const std::optional<MarkDrillTable>& marks = {}) {
   const DrillFile file = readDrillFile(text, "board.drl", dataFormat);
   const DrillNumberFormat format = outputFormat ? drillFormatOf(*outputFormat) : file.Format;

@@ -32,7 +32,7 @@ std::string gerber(const std::string& function = "") {
 
 // The plan with the default format and layer map.
 BoardImportPlan planOf(const fs::path& source, const fs::path& unpackTo = {}) {
-  return planBoardImport(source, BoardFormat{}, LayerMap::defaults(), unpackTo);
+  return planBoardImport(source, DataFormat{}, LayerMap::defaults(), unpackTo);
 }
 
 const auto kPathText = [](const fs::path& f) { return f.string(); };

@@ -93,7 +93,7 @@ TEST(JobTest, CreatedBoardWaitsAtTheFarCornerWithAtLeastFivePixels) {
   job.selectBoard(0);
   job.settings.PlotWidth = 10.0;
   job.settings.PlotHeight = 12.0;
-  job.CurrentFormat = {3, 4, 2, 0, 0};
+  job.CurrentFormat = {3, 4, 2, 1, 0};
   job.ActiveLayer = 3;
   size_t index = job.createBoard("/data/tiny.gbr", {0.5, -0.25, 0.01, 2.0});
   const Board& b = job.boards[index];
@@ -161,7 +161,7 @@ TEST(JobTest, ImportMeasuresTheMasterFileInTheCurrentFormat) {
   // No format statements: read as 2.4 leading-zero mm.
   test::writeFile(dir / "m.gbr", "G01*X100Y200D02*X2640Y1470D01*M02*");
   Job job;
-  job.CurrentFormat = {2, 4, 0, 1, 0};
+  job.CurrentFormat = {2, 4, 0, 1, 1};
   job.JobName = (dir / "job.wpr").string();
   ImportResult result = importMasterGerber(job, "m.gbr");  // relative to the job's folder
   EXPECT_EQ(result.Status, LoadStatus::Ok);
@@ -170,7 +170,7 @@ TEST(JobTest, ImportMeasuresTheMasterFileInTheCurrentFormat) {
   EXPECT_DOUBLE_EQ(b.DataMinY, 0.02 / 25.4);
   EXPECT_DOUBLE_EQ(b.DataWidth, 0.254 / 25.4);
   EXPECT_DOUBLE_EQ(b.DataHeight, 0.127 / 25.4);
-  EXPECT_EQ(b.Format.InchUnits, 0);
+  EXPECT_EQ(b.Format.Metric, 1);
   EXPECT_EQ(b.LayerGerber[0], "m.gbr");
 
   // A file that cannot be read still gives a board, of at least 5 x 5 pixels.
@@ -193,22 +193,14 @@ TEST(ScreenGeometryTest, ScaleFitsThePlottingAreaIntoTheScreen) {
   EXPECT_EQ(job.plotAreaHeight_px(), 824);
 }
 
-TEST(BoardFormatTest, TextAndReaderFormat) {
+TEST(DataFormatTest, StatusBarText) {
   // clang-format off
-  const std::pair<BoardFormat, const char*> texts[] = {
-      {{2, 3, 0, 1, 1}, "F: RS274 X,D 2:3,Abs Inch Leading"},
-      {{3, 4, 2, 0, 0}, "F: RS274 X,D 3:4,Incr mm None"},
-      {{5, 0, 1, 1, 0}, "F: RS274 X,D 5:0,Abs mm Trailing"}};
+  const std::pair<DataFormat, const char*> texts[] = {
+      {{2, 3, 0, 0, 1}, "F: RS274 X,D 2:3,Abs Inch Leading"},
+      {{3, 4, 2, 1, 0}, "F: RS274 X,D 3:4,Incr mm None"},
+      {{5, 0, 1, 1, 1}, "F: RS274 X,D 5:0,Abs mm Trailing"}};
   // clang-format on
   for (const auto& [format, text] : texts) EXPECT_EQ(formatText(format), text);
-
-  // The reader's unit is the inverse of InchUnits.
-  BoardFormat inch{2, 4, 1, 0, 1};
-  DataFormat reader = inch.readerFormat();
-  EXPECT_EQ(reader, (DataFormat{2, 4, 1, 0, 0}));
-  EXPECT_EQ(BoardFormat{}.readerFormat().Metric, 0);
-  EXPECT_EQ((BoardFormat{2, 3, 0, 1, 0}).readerFormat().Metric, 1);
-  EXPECT_EQ(BoardFormat::fromReaderFormat(reader), inch);
 }
 
 }  // namespace

@@ -36,7 +36,7 @@ class PreflightTest : public testing::Test {
   Board& addBoard(const std::string& name, const std::string& gerber, double x = 1.0,
                   double y = 1.0) {
     test::writeFile(dir_ / name, gerber);
-    MasterMeasurement m = measureMasterGerber(dir_ / name, BoardFormat{});
+    MasterMeasurement m = measureMasterGerber(dir_ / name, DataFormat{});
     Board board;
     board.LayerGerber[0] = (dir_ / name).string();
     board.PosX = x, board.PosY = y;

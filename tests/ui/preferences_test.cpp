@@ -158,7 +158,7 @@ TEST_F(WindowTest, DataFormatFromTheMenuOrADoubleClickOnTheStatusBar) {
     button(&dialog, "Cancel")->click();
   });
   trigger("&Preference", "Data format");
-  EXPECT_EQ(job().CurrentFormat, BoardFormat{});
+  EXPECT_EQ(job().CurrentFormat, DataFormat{});
 
   whenShown<DataFormatDialog>([](DataFormatDialog& dialog) {
     EXPECT_EQ(dialog.findChild<QSpinBox*>("Integer")->value(), 2);
@@ -173,7 +173,7 @@ TEST_F(WindowTest, DataFormatFromTheMenuOrADoubleClickOnTheStatusBar) {
                      Qt::LeftButton);
   EXPECT_EQ(status(JobStatusBar::FormatPanel), "F: RS274 X,D 3:4,Incr mm None");
   importMaster(demoFile("demo-bottom.gbr"));
-  EXPECT_EQ(job().boards[0].Format, (BoardFormat{3, 4, 2, 0, 0}));
+  EXPECT_EQ(job().boards[0].Format, (DataFormat{3, 4, 2, 1, 0}));
 }
 
 TEST_F(WindowTest, TechAreaShowsTheDisplayUnitAndWritesMillimetres) {
