@@ -53,9 +53,9 @@ ApertureShape shapeOfFileCode(long long code) {
 }
 
 // The code written for a shape; none for None, Custom and values off the list.
-std::optional<int> fileCodeOfShape(int32_t shape) {
+std::optional<int> fileCodeOfShape(ApertureShape shape) {
   for (const FileShapeCode& c : kFileShapeCodes) {
-    if (c.written && static_cast<int32_t>(c.shape) == shape) return c.code;
+    if (c.written && c.shape == shape) return c.code;
   }
   return std::nullopt;
 }
@@ -215,8 +215,8 @@ bool ApertureLineReader::line(std::string_view text, size_t lineNumber) {
   for (int d = first; d <= last; ++d) {
     Aperture& a = apertures_.define(d);
     a.Defined = 1;
-    a.Kind = static_cast<uint8_t>(ApertureKind::File);
-    a.Shape = static_cast<uint8_t>(shape);
+    a.Kind = ApertureKind::File;
+    a.Shape = shape;
     a.SizeX = sizeX;
     a.SizeY = sizeY;
     a.Aux = 0.0;
@@ -323,7 +323,7 @@ std::string apertureFileText(const WorkingApertureTable& table) {
   std::string text = apertureFileHeader();
   for (int d = WorkingApertureTable::kFirstDCode; d <= WorkingApertureTable::kLastDCode; ++d) {
     const ApertureTableRow& row = table.row(d);
-    if (!table.edited(d) && row.Kind != static_cast<uint8_t>(ApertureKind::File)) continue;
+    if (!table.edited(d) && row.Kind != ApertureKind::File) continue;
     if (std::optional<int> code = fileCodeOfShape(row.Shape)) text += apertureLine(d, *code, row);
   }
   return text + apertureFileTrailer(ApertureFileWriter::Table);

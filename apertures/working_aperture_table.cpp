@@ -31,7 +31,7 @@ std::vector<double> modifierList(std::string_view modifiers) {
 
 ApertureTableRow shapeRow(ApertureShape shape, double dlx, double dly, double angle) {
   ApertureTableRow row;
-  row.Shape = static_cast<int32_t>(shape);
+  row.Shape = shape;
   row.DLX = dlx;
   row.DLY = dly;
   row.Angle = angle;
@@ -81,7 +81,7 @@ ApertureTableRow standardApertureRow(std::string_view modifiers, double unitScal
     default:
       break;
   }
-  row.Kind = static_cast<uint8_t>(ApertureKind::Standard);
+  row.Kind = ApertureKind::Standard;
   row.CustomName = cutName(modifiers);
   return row;
 }
@@ -92,18 +92,17 @@ ApertureTableRow standardApertureRow(std::string_view modifiers, double unitScal
 namespace {
 
 ApertureTableRow rowOf(const Aperture& record) {
-  switch (static_cast<ApertureKind>(record.Kind)) {
+  switch (record.Kind) {
     case ApertureKind::File:
-      return shapeRow(static_cast<ApertureShape>(record.Shape), record.SizeX * kMilsPerInch,
-                      record.SizeY * kMilsPerInch, record.Aux * kMilsPerInch);
+      return shapeRow(record.Shape, record.SizeX * kMilsPerInch, record.SizeY * kMilsPerInch,
+                      record.Aux * kMilsPerInch);
     case ApertureKind::Standard:
       return standardApertureRow(record.Modifiers, record.UnitScale);
     case ApertureKind::Macro:
     case ApertureKind::Block: {
       ApertureTableRow row = shapeRow(ApertureShape::Custom, 0.0, 0.0, 0.0);
       row.Kind = record.Kind;
-      row.CustomName = cutName(
-          record.Kind == static_cast<uint8_t>(ApertureKind::Block) ? "block" : record.MacroName);
+      row.CustomName = cutName(record.Kind == ApertureKind::Block ? "block" : record.MacroName);
       return row;
     }
   }

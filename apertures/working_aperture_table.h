@@ -16,8 +16,8 @@ class GerberReader;
 
 // One row of the table. Sizes are mils (thousandths of an inch).
 struct ApertureTableRow {
-  uint8_t Kind = 0;        // ApertureKind of the record the row was built from
-  int32_t Shape = 0;       // ApertureShape, 0 (None) to 8 (Custom)
+  ApertureKind Kind = ApertureKind::File;  // of the record the row was built from
+  ApertureShape Shape = ApertureShape::None;
   double DLX = 0.0;        // mils, first size
   double DLY = 0.0;        // mils, second size
   double Angle = 0.0;      // mils: rotation or inner (hole) diameter

@@ -65,9 +65,8 @@ void runAperturesShow(const AperturesShowOptions& options, std::ostream& out) {
   out << line;
   for (int d = WorkingApertureTable::kFirstDCode; d <= WorkingApertureTable::kLastDCode; ++d) {
     const ApertureTableRow& row = table.row(d);
-    if (!options.all && row.Shape == 0 && row.CustomName.empty()) continue;
-    std::snprintf(line, sizeof line, "%-7d %-10s %9s %9s %18s  ", d,
-                  apertureShapeName(static_cast<uint8_t>(row.Shape)),
+    if (!options.all && row.Shape == ApertureShape::None && row.CustomName.empty()) continue;
+    std::snprintf(line, sizeof line, "%-7d %-10s %9s %9s %18s  ", d, apertureShapeName(row.Shape),
                   formatFixed(row.DLX, 0, 2).c_str(), formatFixed(row.DLY, 0, 2).c_str(),
                   formatFixed(row.Angle, 0, 2).c_str());
     out << line << row.CustomName << "\n";

@@ -15,19 +15,18 @@ namespace drumplot {
 
 namespace {
 
-const char* kindName(uint8_t kind) {
+const char* kindName(ApertureKind kind) {
   switch (kind) {
-    case 0:
+    case ApertureKind::File:
       return "file";
-    case 1:
+    case ApertureKind::Standard:
       return "standard";
-    case 2:
+    case ApertureKind::Macro:
       return "macro";
-    case 3:
+    case ApertureKind::Block:
       return "block";
-    default:
-      return "unknown";
   }
+  return "unknown";
 }
 
 std::string fixed(double v, int decimals = 6) {
@@ -88,7 +87,7 @@ void printText(const GerberReader& reader, const LayerReach& reach, std::ostream
     out << "  D" << d << "  " << kindName(a.Kind);
     if (!a.MacroName.empty()) out << "  " << a.MacroName;
     if (!a.Modifiers.empty()) out << "  " << a.Modifiers;
-    if (a.Kind == 2 && a.Params.size() > 1) {
+    if (a.Kind == ApertureKind::Macro && a.Params.size() > 1) {
       out << "  params";
       for (size_t n = 1; n < a.Params.size(); ++n) out << " $" << n << "=" << a.Params[n];
       out << "  (" << a.MacroTable.size() << " macro lines)";

@@ -10,10 +10,11 @@
 
 namespace drumplot {
 
-const char* apertureShapeName(uint8_t shape) {
+const char* apertureShapeName(ApertureShape shape) {
   static const char* const kNames[] = {"None",   "Round",   "Square", "Rectangle", "Octagon",
                                        "Oblong", "Thermal", "Target", "Custom"};
-  return shape < std::size(kNames) ? kNames[shape] : "Unknown";
+  const auto at = static_cast<size_t>(shape);
+  return at < std::size(kNames) ? kNames[at] : "Unknown";
 }
 
 // ApertureTable
@@ -86,11 +87,11 @@ void parseDefinitions(const StatementList& statements, ApertureTable& apertures,
     aperture.Defined = 1;
     aperture.UnitScale = unitAt(i);
     if (isStandardShapeCode(rest.substr(0, 2))) {
-      aperture.Kind = static_cast<uint8_t>(ApertureKind::Standard);
+      aperture.Kind = ApertureKind::Standard;
       aperture.Modifiers = removeChars(rest, "%*");
       continue;
     }
-    aperture.Kind = static_cast<uint8_t>(ApertureKind::Macro);
+    aperture.Kind = ApertureKind::Macro;
     std::string macroText = removeChars(rest, "*");
     size_t comma = macroText.find(',');
     if (comma == std::string::npos) {

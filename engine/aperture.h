@@ -35,7 +35,7 @@ enum class ApertureShape : uint8_t {
   Custom = 8,
 };
 
-const char* apertureShapeName(uint8_t shape);
+const char* apertureShapeName(ApertureShape shape);
 
 // One row of an evaluated macro: the fields of one body line.
 struct MacroRow {
@@ -53,8 +53,8 @@ using MacroPrimitiveTable = std::vector<MacroRow>;
 
 struct Aperture {
   uint8_t Defined = 0;
-  uint8_t Kind = 0;   // ApertureKind
-  uint8_t Shape = 0;  // ApertureShape, kind 0 only
+  ApertureKind Kind = ApertureKind::File;
+  ApertureShape Shape = ApertureShape::None;  // kind 0 only
   double Aux = 0.0;
   double SizeY = 0.0;              // inches, kind 0
   double SizeX = 0.0;              // inches, kind 0

@@ -335,7 +335,7 @@ void GerberReader::parseDefinitions() {
     if (dCode < 10 || dCode > ApertureTable::kMaxDCode) continue;
     Aperture& a = Apertures.define(dCode);
     a.Defined = 1;
-    a.Kind = static_cast<uint8_t>(ApertureKind::Block);
+    a.Kind = ApertureKind::Block;
   }
 }
 

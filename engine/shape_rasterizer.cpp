@@ -510,7 +510,7 @@ class MacroWriter {
 // None draw nothing.
 bool fileShape(const Aperture& a, const Frame& f, PreparedAperture& out) {
   ModifierValues m;
-  switch (static_cast<ApertureShape>(a.Shape)) {
+  switch (a.Shape) {
     case ApertureShape::Round:
       m.add(a.SizeX);
       return standardShape('C', m, f, out);

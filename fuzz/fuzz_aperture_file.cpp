@@ -36,8 +36,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   drumplot::loadApertureText(saved, reloaded, "saved.Env");
   for (int d = drumplot::WorkingApertureTable::kFirstDCode;
        d <= drumplot::WorkingApertureTable::kLastDCode; ++d) {
-    int32_t shape = table.row(d).Shape;
-    bool written = shape != 0 && shape != static_cast<int32_t>(drumplot::ApertureShape::Custom);
+    drumplot::ApertureShape shape = table.row(d).Shape;
+    bool written =
+        shape != drumplot::ApertureShape::None && shape != drumplot::ApertureShape::Custom;
     const drumplot::Aperture* back = reloaded.find(d);
     if (written != (back != nullptr)) std::abort();
     if (back && back->Shape != shape) std::abort();

@@ -87,9 +87,8 @@ class ApertureTableModel final : public QAbstractTableModel {
       case Column::DCodeColumn:
         return dCodeOfRow(index.row());
       case Column::ShapeColumn:
-        return role == Qt::EditRole ? QVariant(row.Shape)
-                                    : QVariant(QString::fromLatin1(
-                                          apertureShapeName(static_cast<uint8_t>(row.Shape))));
+        return role == Qt::EditRole ? QVariant(static_cast<int>(row.Shape))
+                                    : QVariant(QString::fromLatin1(apertureShapeName(row.Shape)));
       case Column::XColumn:
         return milsText(row.DLX);
       case Column::YColumn:
@@ -115,7 +114,7 @@ class ApertureTableModel final : public QAbstractTableModel {
       case Column::ShapeColumn: {
         int shape = value.toInt(&ok);
         if (!ok || shape < 0 || shape >= kShapeCount) return false;
-        row.Shape = shape;
+        row.Shape = static_cast<ApertureShape>(shape);
         break;
       }
       case Column::XColumn:
@@ -172,7 +171,7 @@ class ApertureCellDelegate final : public QStyledItemDelegate {
     if (index.column() == Column::ShapeColumn) {
       auto* shapes = new QComboBox(parent);
       for (int shape = 0; shape < kShapeCount; ++shape) {
-        shapes->addItem(QString::fromLatin1(apertureShapeName(static_cast<uint8_t>(shape))));
+        shapes->addItem(QString::fromLatin1(apertureShapeName(static_cast<ApertureShape>(shape))));
       }
       return shapes;
     }

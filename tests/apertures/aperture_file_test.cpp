@@ -59,8 +59,8 @@ TEST(ApertureFileTest, RecordOfEachLine) {
     ApertureTable table = load(kHeader + c.line + "\r\n" + kTrailerLoad + "}\r\n");
     const Aperture* a = table.find(c.dCode);
     ASSERT_NE(a, nullptr) << c.line;
-    EXPECT_EQ(a->Kind, static_cast<uint8_t>(ApertureKind::File));
-    EXPECT_EQ(a->Shape, static_cast<uint8_t>(c.shape)) << c.line;
+    EXPECT_EQ(a->Kind, ApertureKind::File);
+    EXPECT_EQ(a->Shape, c.shape) << c.line;
     EXPECT_DOUBLE_EQ(a->SizeX, c.sizeX) << c.line;
     EXPECT_DOUBLE_EQ(a->SizeY, c.sizeY) << c.line;
     EXPECT_EQ(a->Aux, 0.0);
@@ -81,7 +81,7 @@ TEST(ApertureFileTest, WhereTheTableStartsAndEnds) {
   // D code 5 and shape code 7 are passed over before the table...
   ApertureTable before = load(kHeader + "5 0 0.01 0.01\r\n10 7 0.05 0.05\r\n10 0 0.02 0.02\r\n");
   ASSERT_NE(before.find(10), nullptr);
-  EXPECT_EQ(before.find(10)->Shape, static_cast<uint8_t>(ApertureShape::Round));
+  EXPECT_EQ(before.find(10)->Shape, ApertureShape::Round);
   EXPECT_EQ(before.find(5), nullptr);
   // ...and end the load after it.
   for (const char* stop : {"10 7 0.05 0.05", "5 0 0.01 0.01", "0", "10000 0 0.1 0.1"}) {
@@ -141,9 +141,9 @@ TEST(ApertureFileTest, FileReplacesDefinitionsOfTheSameDCodes) {
   reader.computeExtents();
   reader.parseDefinitions();
   LoadApertureFile(reader, env.string());
-  EXPECT_EQ(reader.Apertures.find(10)->Kind, static_cast<uint8_t>(ApertureKind::Standard));
+  EXPECT_EQ(reader.Apertures.find(10)->Kind, ApertureKind::Standard);
   const Aperture* d11 = reader.Apertures.find(11);
-  EXPECT_EQ(d11->Kind, static_cast<uint8_t>(ApertureKind::File));
+  EXPECT_EQ(d11->Kind, ApertureKind::File);
   EXPECT_EQ(d11->Modifiers, "");
   EXPECT_DOUBLE_EQ(d11->SizeY, 0.04);
   // An empty name or a missing file leaves the records alone, without a message.
@@ -160,8 +160,8 @@ TEST(ApertureFileTest, FileReplacesDefinitionsOfTheSameDCodes) {
 
 ApertureTableRow row(ApertureKind kind, ApertureShape shape, double dlx, double dly) {
   ApertureTableRow r;
-  r.Kind = static_cast<uint8_t>(kind);
-  r.Shape = static_cast<int32_t>(shape);
+  r.Kind = kind;
+  r.Shape = shape;
   r.DLX = dlx;
   r.DLY = dly;
   return r;

@@ -217,7 +217,7 @@ TEST(ApertureListCorpusTest, CamThreeFiftyListDrawsItsRsTwoSevenFourDLayer) {
   for (const auto& e : expected) {
     const Aperture* a = table.find(e.d);
     ASSERT_NE(a, nullptr) << e.d;
-    EXPECT_EQ(a->Shape, static_cast<uint8_t>(e.shape)) << e.d;
+    EXPECT_EQ(a->Shape, e.shape) << e.d;
     EXPECT_DOUBLE_EQ(a->SizeX, e.inches) << e.d;
     EXPECT_DOUBLE_EQ(a->SizeY, e.inches) << e.d;
   }
@@ -240,7 +240,7 @@ TEST(ApertureListCorpusTest, CamThreeFiftyListDrawsItsRsTwoSevenFourDLayer) {
     selected.insert(d);
     const Aperture* a = reader.Apertures.find(d);
     ASSERT_NE(a, nullptr) << s;
-    EXPECT_EQ(a->Kind, static_cast<uint8_t>(ApertureKind::File)) << s;
+    EXPECT_EQ(a->Kind, ApertureKind::File) << s;
   }
   EXPECT_EQ(selected.size(), 46u);
   // D18, round 20 mils, flashed at 1000 dpi covers about pi x 10 x 10 pixels.

@@ -19,26 +19,26 @@ TEST(LayerApertureTableTest, TheApertureFileReplacesDefinitionsOfTheSameDCode) {
   writeFile(apertures, "[<4\r\nin.pho\r\n2 3 11\r\n11 1 0.05 0.05\r\n12 0 0.02 0.02\r\n0\r\n");
 
   WorkingApertureTable own = layerApertureTable(gerber.string(), "", DataFormat{});
-  EXPECT_EQ(own.row(10).Shape, 1);  // Round 10 mils: millimetres scaled to mils
+  EXPECT_EQ(own.row(10).Shape, ApertureShape::Round);  // Round 10 mils: millimetres scaled to mils
   EXPECT_NEAR(own.row(10).DLX, 10.0, 1e-9);
-  EXPECT_EQ(own.row(11).Shape, 3);  // Rectangle 60 x 30
+  EXPECT_EQ(own.row(11).Shape, ApertureShape::Rectangle);  // Rectangle 60 x 30
   EXPECT_NEAR(own.row(11).DLY, 30.0, 1e-9);
-  EXPECT_EQ(own.row(12).Shape, 0);
+  EXPECT_EQ(own.row(12).Shape, ApertureShape::None);
 
   WorkingApertureTable both = layerApertureTable(gerber.string(), apertures.string(), DataFormat{});
-  EXPECT_EQ(both.row(10).Kind, 1);
-  EXPECT_EQ(both.row(11).Kind, 0);  // from the aperture file: Square 50
-  EXPECT_EQ(both.row(11).Shape, 2);
+  EXPECT_EQ(both.row(10).Kind, ApertureKind::Standard);
+  EXPECT_EQ(both.row(11).Kind, ApertureKind::File);  // from the aperture file: Square 50
+  EXPECT_EQ(both.row(11).Shape, ApertureShape::Square);
   EXPECT_NEAR(both.row(11).DLX, 50.0, 1e-9);
-  EXPECT_EQ(both.row(12).Shape, 1);
+  EXPECT_EQ(both.row(12).Shape, ApertureShape::Round);
 
   // A layer whose Gerber file is missing shows its aperture file's
   // apertures, and says why.
   std::string unread;
   WorkingApertureTable fileOnly =
       layerApertureTable((dir / "missing.gbr").string(), apertures.string(), DataFormat{}, &unread);
-  EXPECT_EQ(fileOnly.row(10).Shape, 0);
-  EXPECT_EQ(fileOnly.row(12).Shape, 1);
+  EXPECT_EQ(fileOnly.row(10).Shape, ApertureShape::None);
+  EXPECT_EQ(fileOnly.row(12).Shape, ApertureShape::Round);
   EXPECT_EQ(unread, (dir / "missing.gbr").string() +
                         ": cannot open the file; the table shows the aperture file's rows alone");
 

@@ -39,8 +39,8 @@ TEST(WorkingApertureTableTest, StandardApertureShapeAndSizesInMils) {
   };
   for (const auto& c : cases) {
     ApertureTableRow row = standardApertureRow(c.modifiers, c.unitScale);
-    EXPECT_EQ(row.Kind, static_cast<uint8_t>(ApertureKind::Standard));
-    EXPECT_EQ(row.Shape, static_cast<int32_t>(c.shape)) << c.modifiers;
+    EXPECT_EQ(row.Kind, ApertureKind::Standard);
+    EXPECT_EQ(row.Shape, c.shape) << c.modifiers;
     EXPECT_NEAR(row.DLX, c.dlx, 1e-9) << c.modifiers;
     EXPECT_NEAR(row.DLY, c.dly, 1e-9) << c.modifiers;
     EXPECT_NEAR(row.Angle, c.angle, 1e-9) << c.modifiers;
@@ -66,21 +66,21 @@ TEST(WorkingApertureTableTest, BuiltFromDefinitionsAndTheApertureFile) {
   loadApertureText("11 5 0.06 0.04 0.03\r\n", reader.Apertures, "layer.Env");
   WorkingApertureTable t = buildApertureTable(reader);
 
-  EXPECT_EQ(t.row(10).Kind, static_cast<uint8_t>(ApertureKind::Standard));
-  EXPECT_EQ(t.row(10).Shape, static_cast<int32_t>(ApertureShape::Round));
+  EXPECT_EQ(t.row(10).Kind, ApertureKind::Standard);
+  EXPECT_EQ(t.row(10).Shape, ApertureShape::Round);
   // The aperture file replaced D11's definition.
-  EXPECT_EQ(t.row(11).Kind, static_cast<uint8_t>(ApertureKind::File));
-  EXPECT_EQ(t.row(11).Shape, static_cast<int32_t>(ApertureShape::Thermal));
+  EXPECT_EQ(t.row(11).Kind, ApertureKind::File);
+  EXPECT_EQ(t.row(11).Shape, ApertureShape::Thermal);
   EXPECT_NEAR(t.row(11).DLX, 60.0, 1e-9);
   EXPECT_NEAR(t.row(11).DLY, 30.0, 1e-9);
   EXPECT_EQ(t.row(11).CustomName, "");
   // A macro aperture shows Custom with zero sizes and the macro's name.
-  EXPECT_EQ(t.row(12).Kind, static_cast<uint8_t>(ApertureKind::Macro));
-  EXPECT_EQ(t.row(12).Shape, static_cast<int32_t>(ApertureShape::Custom));
+  EXPECT_EQ(t.row(12).Kind, ApertureKind::Macro);
+  EXPECT_EQ(t.row(12).Shape, ApertureShape::Custom);
   EXPECT_EQ(t.row(12).DLX, 0.0);
   EXPECT_EQ(t.row(12).CustomName, "THERM");
   // Undefined rows are None; the table ends at D999; no row starts edited.
-  EXPECT_EQ(t.row(13).Shape, static_cast<int32_t>(ApertureShape::None));
+  EXPECT_EQ(t.row(13).Shape, ApertureShape::None);
   EXPECT_THROW(t.row(1000), std::out_of_range);
   EXPECT_THROW(t.row(9), std::out_of_range);
   for (int d = WorkingApertureTable::kFirstDCode; d <= WorkingApertureTable::kLastDCode; ++d) {

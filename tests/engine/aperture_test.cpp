@@ -25,7 +25,7 @@ TEST(DefinitionsTest, StandardApertures) {
   GerberReader r = define("%ADD10C,0.0100*%%ADD 22 R, 0.060 X 0.030*%ADD23P,.05X6*%");
   const Aperture* d10 = r.Apertures.find(10);
   ASSERT_NE(d10, nullptr);
-  EXPECT_EQ(d10->Kind, 1);
+  EXPECT_EQ(d10->Kind, ApertureKind::Standard);
   EXPECT_EQ(d10->Modifiers, "C,0.0100");
   ASSERT_NE(r.Apertures.find(22), nullptr);
   EXPECT_EQ(r.Apertures.find(22)->Modifiers, "R,0.060X0.030");
@@ -40,7 +40,7 @@ TEST(DefinitionsTest, MacroAperturesGetParametersAndTable) {
       "%ADD30THERM,0.08X0.05*%%ADD31DONUT*%");
   const Aperture* t = r.Apertures.find(30);
   ASSERT_NE(t, nullptr);
-  EXPECT_EQ(t->Kind, 2);
+  EXPECT_EQ(t->Kind, ApertureKind::Macro);
   EXPECT_EQ(t->MacroName, "THERM");
   EXPECT_EQ(t->Modifiers, "0.08X0.05");
   EXPECT_DOUBLE_EQ(t->param(1), 0.08);
@@ -61,7 +61,7 @@ TEST(DefinitionsTest, LongDCodesUndefinedMacrosAndRedefinitions) {
   GerberReader r = define("%ADD12345C,0.01*%%ADD10C,0.01*%%ADD10R,0.02X0.01*%%ADD11NOPE,1*%");
   const Aperture* d1234 = r.Apertures.find(1234);
   ASSERT_NE(d1234, nullptr);
-  EXPECT_EQ(d1234->Kind, 2);
+  EXPECT_EQ(d1234->Kind, ApertureKind::Macro);
   EXPECT_EQ(d1234->MacroName, "5C");
   // A later definition replaces the earlier one.
   EXPECT_EQ(r.Apertures.find(10)->Modifiers, "R,0.02X0.01");

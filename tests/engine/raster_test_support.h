@@ -59,8 +59,8 @@ inline void defineFileAperture(ApertureTable& table, int d, ApertureShape shape,
                                double y) {
   Aperture& a = table.define(d);
   a.Defined = 1;
-  a.Kind = static_cast<uint8_t>(ApertureKind::File);
-  a.Shape = static_cast<uint8_t>(shape);
+  a.Kind = ApertureKind::File;
+  a.Shape = shape;
   a.SizeX = x;
   a.SizeY = y;
 }
