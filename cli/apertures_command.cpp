@@ -56,7 +56,7 @@ void runAperturesShow(const AperturesShowOptions& options, std::ostream& out) {
   WorkingApertureTable table =
       layerApertureTable(options.gerberFile, options.apertureFile, options.preset, &unread);
   if (!unread.empty()) {
-    std::cerr << "drumplot-cli: warning: " << unread << "\n";
+    cli::printWarning(unread);
   }
 
   char line[256];
@@ -118,8 +118,7 @@ void addAperturesCommand(CLI::App& app, Action& action) {
       show->show.preset = parseFormatSpec(show->format);
       const std::string& apertures = show->show.apertureFile;
       if (!apertures.empty() && !std::filesystem::is_regular_file(apertures)) {
-        std::cerr << "drumplot-cli: note: " << apertures
-                  << " cannot be read; the Gerber file's own definitions are shown\n";
+        printNote(apertures + " cannot be read; the Gerber file's own definitions are shown");
       }
       runAperturesShow(show->show, std::cout);
     };

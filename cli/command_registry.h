@@ -5,7 +5,9 @@
 
 #include <CLI/CLI.hpp>
 #include <functional>
+#include <iostream>
 #include <string>
+#include <string_view>
 
 #include "engine/data_format.h"
 #include "job/job_settings.h"
@@ -43,5 +45,11 @@ void addSettingsOption(CLI::App& cmd, std::string& settingsFile);
 // one when that is empty (see settingsFilePath). What reading them noted (a
 // value clamped, a missing DRUMPLOT_SETTINGS file) goes to stderr.
 JobSettings readCommandSettings(const std::string& settingsOption);
+
+// What a command tells the operator beside its output: one line,
+// "drumplot-cli: warning: TEXT" (something is not as it should be) or
+// "drumplot-cli: note: TEXT" (how the command took what it was given).
+void printWarning(std::string_view text, std::ostream& err = std::cerr);
+void printNote(std::string_view text, std::ostream& err = std::cerr);
 
 }  // namespace drumplot::cli

@@ -30,9 +30,16 @@ void addSettingsOption(CLI::App& cmd, std::string& settingsFile) {
 JobSettings readCommandSettings(const std::string& settingsOption) {
   JobSettings settings = readSettings(
       settingsOption.empty() ? settingsFilePath() : std::filesystem::path(settingsOption));
-  for (const std::string& note : settings.readNotes)
-    std::cerr << "drumplot-cli: note: " << note << "\n";
+  for (const std::string& note : settings.readNotes) printNote(note);
   return settings;
+}
+
+void printWarning(std::string_view text, std::ostream& err) {
+  err << "drumplot-cli: warning: " << text << "\n";
+}
+
+void printNote(std::string_view text, std::ostream& err) {
+  err << "drumplot-cli: note: " << text << "\n";
 }
 
 }  // namespace drumplot::cli

@@ -108,8 +108,7 @@ Job openJobWithSettings(const OutputOptions& o) {
   Job job;
   job.settings = readCommandSettings(o.settingsFile);
   if (size_t partial = openJob(job, o.jobFile).PartialBytes) {
-    std::cerr << "drumplot-cli: warning: " << o.jobFile << ": " << partialRecordText(partial)
-              << "\n";
+    printWarning(o.jobFile + ": " + partialRecordText(partial));
   }
   return job;
 }
@@ -229,13 +228,12 @@ void printRunLine(const RasterStats& r, double seconds, uint64_t budget, bool re
       megabytes(r.displayListBytes).c_str(), groups.c_str(),
       static_cast<unsigned long long>(r.drawsLeftOut), seconds,
       megabytes(peakResidentBytes()).c_str(), megabytes(budget).c_str());
-  for (const std::string& w : r.warnings)
-    std::fprintf(stderr, "drumplot-cli: warning: %s\n", w.c_str());
+  std::fflush(stdout);  // the summary line before what follows it on stderr
+  for (const std::string& w : r.warnings) printWarning(w);
   if (r.overBudgetBytes > 0) {
-    std::fprintf(stderr,
-                 "warning: what one piece of the film draws needs %s of recordings, more than the "
-                 "memory setting leaves for them; raise the memory setting to keep within it\n",
-                 megabytes(r.overBudgetBytes).c_str());
+    printWarning("what one piece of the film draws needs " + megabytes(r.overBudgetBytes) +
+                 " of recordings, more than the memory setting leaves for them; raise the memory "
+                 "setting to keep within it");
   }
 }
 

@@ -103,11 +103,11 @@ void runInfo(const InfoOptions& options, std::ostream& out, std::ostream& warnin
   reader.FileName = options.gerberFile;
   reader.prepare();
   for (const std::string& warning : reader.Warnings.messages) {
-    warnings << "drumplot-cli: warning: " << warning << "\n";
+    cli::printWarning(warning, warnings);
   }
   std::string sizeProblem = implausibleSizeText(reader, options.plotWidth, options.plotHeight);
   if (!sizeProblem.empty()) {
-    warnings << "drumplot-cli: warning: " << options.gerberFile << ": " << sizeProblem << "\n";
+    cli::printWarning(options.gerberFile + ": " + sizeProblem, warnings);
   }
   LayerReach reach = measureReach(reader);
   if (reach.empty) reach = {reader.MinX, reader.MinY, reader.MaxX, reader.MaxY, false};

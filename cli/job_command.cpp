@@ -55,7 +55,7 @@ class EditedJob {
                           "; writing the job back would lose it, so nothing was "
                           "written (use --force to write it without that record)");
       }
-      std::cerr << "drumplot-cli: warning: " << text << "\n";
+      printWarning(text);
     }
   }
 
@@ -245,14 +245,13 @@ void addAdd(CLI::App& job, Action& action) {
                           ": no draw or flash statement: the board would draw nothing; nothing "
                           "was added");
       }
-      for (const std::string& w : result.Warnings)
-        std::cerr << "drumplot-cli: warning: " << w << "\n";
+      for (const std::string& w : result.Warnings) printWarning(w);
       if (!result.SizeProblem.empty()) {
         if (!o->force) {
           throw FormatError(o->gerber + ": " + result.SizeProblem +
                             "; nothing was added (use --force to add it all the same)");
         }
-        std::cerr << "drumplot-cli: warning: " << o->gerber << ": " << result.SizeProblem << "\n";
+        printWarning(o->gerber + ": " + result.SizeProblem);
       }
       if (at) job.moveTo(result.Index, at->first, at->second);
       edited.save();

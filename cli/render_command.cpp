@@ -12,7 +12,7 @@ namespace drumplot {
 void runRender(const RenderOptions& options, std::ostream& out, std::ostream& warnings) {
   std::vector<std::string> found;
   MonoImage image = renderLayer(options, &found);
-  for (const std::string& warning : found) warnings << "drumplot-cli: warning: " << warning << "\n";
+  for (const std::string& warning : found) cli::printWarning(warning, warnings);
   if (filmFormatOfName(options.outputFile) == FilmFormat::Tiff) {
     writeTiffImage(options.outputFile, image, options.dpi);
   } else {
