@@ -156,12 +156,12 @@ extern "C" void onInterrupt(int signal) {
 // on a terminal.
 class ProgressDisplay {
  public:
-  explicit ProgressDisplay(ExportProgress& progress) : progress_(progress) {
+  explicit ProgressDisplay(Progress& progress) : progress_(progress) {
     interruptFlag = &progress.cancelled;
     for (size_t i = 0; i < std::size(kCancelSignals); ++i) {
       previous_[i] = std::signal(kCancelSignals[i], onInterrupt);
     }
-    if (::isatty(STDERR_FILENO)) progress.onChange = [this](const ExportProgress& p) { show(p); };
+    if (::isatty(STDERR_FILENO)) progress.onChange = [this](const Progress& p) { show(p); };
   }
   ~ProgressDisplay() {
     progress_.onChange = nullptr;
@@ -174,10 +174,10 @@ class ProgressDisplay {
   ProgressDisplay& operator=(const ProgressDisplay&) = delete;
 
  private:
-  void show(const ExportProgress& p) {
+  void show(const Progress& p) {
     char line[128];
     const double fraction = p.fraction;
-    if (p.phase == ExportProgress::Phase::Reading) {
+    if (p.phase == Progress::Phase::Reading) {
       std::snprintf(line, sizeof line, "Reading layer %lld/%lld", static_cast<long long>(p.step),
                     static_cast<long long>(p.steps));
     } else {
@@ -193,7 +193,7 @@ class ProgressDisplay {
     std::cerr << "\r" << shown_ << "\x1b[K" << std::flush;
   }
 
-  ExportProgress& progress_;
+  Progress& progress_;
   void (*previous_[std::size(kCancelSignals)])(int) = {};
   std::string shown_;
 };
@@ -348,7 +348,7 @@ void addExport(CLI::App& app, Action& action) {
       s.horizontalLine_mils = o->horizontal_mils;
       s.negative = o->negative;
       s.splitLayers = o->splitLayers;
-      ExportProgress progress;
+      Progress progress;
       s.progress = &progress;
       FilmExportSummary r;
       {
@@ -395,7 +395,7 @@ void addBmp(CLI::App& app, Action& action) {
       fillSettings(*o, job, s);
       s.file = o->outputFile;
       s.negative = o->negative;
-      ExportProgress progress;
+      Progress progress;
       s.progress = &progress;
       JobBitmapSummary r;
       {

@@ -12,19 +12,13 @@
 #include <vector>
 
 #include "engine/canvas.h"
+#include "engine/progress.h"
 
 namespace drumplot {
 
 class Canvas;
 class GerberReader;
 class ShapeRasterizer;
-
-// Published while a layer is drawn: safe to read from another thread.
-struct Progress {
-  std::atomic<bool> busy{false};
-  std::atomic<double> fraction{0.0};   // statement index / statement count
-  std::atomic<bool> cancelled{false};  // set by the caller to stop early
-};
 
 // Settings shared with the export: holes and line-width adjustment.
 struct InterpreterSettings {

@@ -39,15 +39,15 @@ std::pair<double, double> coveredExtent(const JobExtents& extents, const RasterS
 // `colourOf` gives its layer. False when cancelled.
 template <typename ColourOf>
 bool drawBoardLayers(const RasterScene& scene, Canvas& canvas, double pixelsPerInch,
-                     ColourOf colourOf, const OutputProgress& report) {
-  auto cancelled = [&] { return report.progress && report.progress->cancelled; };
+                     ColourOf colourOf, Progress* progress) {
+  auto cancelled = [&] { return progress && progress->cancelled; };
   for (const BoardLayer& d : scene.boardLayers) {
     if (cancelled()) return false;
-    if (report.layerStarted) report.layerStarted(d.gerberFile);
+    if (progress && progress->layerStarted) progress->layerStarted(d.gerberFile);
     std::unique_ptr<LayerRenderer> renderer = openLayer(boardLayerOpening(d));
     LayerPlacement placement{d.x, d.y, pixelsPerInch, colourOf(d.layer), std::nullopt};
     interpretLayer(renderer->reader(), renderer->shapes(pixelsPerInch), canvas, placement,
-                   scene.interpreter, report.progress);
+                   scene.interpreter, progress);
   }
   return !cancelled();
 }
@@ -119,8 +119,7 @@ Rgb bgrToRgb(uint32_t bgr) {
 }
 
 JobPreview renderJobPreview(const Job& job, const JobPreviewSettings& settings,
-                            int64_t clientWidth_px, int64_t clientHeight_px,
-                            const OutputProgress& report) {
+                            int64_t clientWidth_px, int64_t clientHeight_px, Progress* progress) {
   JobExtents extents;
   RasterScene scene = outputScene(job, settings, extents);
   auto [width, height] = coveredExtent(extents, scene);
@@ -134,7 +133,7 @@ JobPreview renderJobPreview(const Job& job, const JobPreviewSettings& settings,
   auto layerColour = [&](int layer) {
     return bgrToRgb(job.settings.LayerColors[static_cast<size_t>(layer - 1)]);
   };
-  preview.cancelled = !drawBoardLayers(scene, canvas, fit.pixelsPerInch, layerColour, report);
+  preview.cancelled = !drawBoardLayers(scene, canvas, fit.pixelsPerInch, layerColour, progress);
   if (preview.cancelled) return preview;
   drawTechFrame(scene, canvas, fit.pixelsPerInch);
   if (!settings.mirror) flipUpsideDown(preview.image);
@@ -142,7 +141,7 @@ JobPreview renderJobPreview(const Job& job, const JobPreviewSettings& settings,
 }
 
 JobPrint renderJobPrint(const Job& job, const OutputSettings& settings, const PrinterPage& page,
-                        const OutputProgress& report) {
+                        Progress* progress) {
   JobExtents extents;
   RasterScene scene = outputScene(job, settings, extents);
   auto [width, height] = coveredExtent(extents, scene);
@@ -151,7 +150,7 @@ JobPrint renderJobPrint(const Job& job, const OutputSettings& settings, const Pr
   print.image = BandBitmap(print.fit.width_px, print.fit.height_px);
   Canvas canvas(print.image);
   auto black = [](int) { return kBlack; };
-  print.cancelled = !drawBoardLayers(scene, canvas, print.fit.pixelsPerInch, black, report);
+  print.cancelled = !drawBoardLayers(scene, canvas, print.fit.pixelsPerInch, black, progress);
   if (!print.cancelled) drawTechFrame(scene, canvas, print.fit.pixelsPerInch);
   return print;
 }

@@ -54,14 +54,6 @@ struct PrinterPage {
 // drawn at dpiX / f.
 OutputFit printFit(double jobWidth, double jobHeight, const PrinterPage& page);
 
-// Long work reports here: the layer file being drawn (before it is read)
-// and, through `progress`, how far its drawing is. Setting
-// progress.cancelled stops the drawing at the next check.
-struct OutputProgress {
-  Progress* progress = nullptr;
-  std::function<void(const std::string& gerberFile)> layerStarted;
-};
-
 struct JobPreview {
   RgbSurface image;  // white background, each layer in its colour
   bool cancelled = false;
@@ -71,10 +63,11 @@ struct JobPreview {
 // tech-area frame in black, turned upside down when the mirror is off. The
 // tech area, when in use, is part of the fitted extent. Throws FormatError
 // when no board has a Gerber file on a chosen layer, IoError when a layer
-// file cannot be read.
+// file cannot be read. `progress` hears of each layer file before it is
+// read and of how far its drawing is; its `cancelled` stops the drawing.
 JobPreview renderJobPreview(const Job& job, const JobPreviewSettings& settings,
                             int64_t clientWidth_px, int64_t clientHeight_px,
-                            const OutputProgress& report = {});
+                            Progress* progress = nullptr);
 
 struct JobPrint {
   BandBitmap image;  // 1 bit per pixel, black on white
@@ -85,7 +78,7 @@ struct JobPrint {
 // Print: the job in black fitted to the page, with the tech-area frame.
 // Throws as renderJobPreview.
 JobPrint renderJobPrint(const Job& job, const OutputSettings& settings, const PrinterPage& page,
-                        const OutputProgress& report = {});
+                        Progress* progress = nullptr);
 
 // The job's colours ($00BBGGRR) as drawing colours (0xRRGGBB).
 Rgb bgrToRgb(uint32_t bgr);

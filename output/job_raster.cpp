@@ -23,14 +23,6 @@
 
 namespace drumplot {
 
-void ExportProgress::report(Phase p, int64_t at, int64_t of, double part) {
-  phase = p;
-  step = at;
-  steps = of;
-  fraction = part;
-  if (onChange) onChange(*this);
-}
-
 namespace {
 
 // JobRaster - One board layer
@@ -147,7 +139,7 @@ RasterStats rasterizeLiterally(const RasterScene& scene, BandConsumer& consumer,
       }
       if (options.progress) {
         options.progress->report(
-            ExportProgress::Phase::Drawing, static_cast<int64_t>(i) + 1, g.bandCount,
+            Progress::Phase::Drawing, static_cast<int64_t>(i) + 1, g.bandCount,
             (static_cast<double>(i) + static_cast<double>(j + 1) / static_cast<double>(items)) /
                 static_cast<double>(g.bandCount));
       }
@@ -165,8 +157,7 @@ RasterStats rasterizeLiterally(const RasterScene& scene, BandConsumer& consumer,
   auto write = [&](std::span<const uint8_t> bytes) { consumer.write(bytes, file); };
   auto done = [&](size_t i) {
     if (options.progress) {
-      options.progress->report(ExportProgress::Phase::Drawing, static_cast<int64_t>(i) + 1,
-                               g.bandCount,
+      options.progress->report(Progress::Phase::Drawing, static_cast<int64_t>(i) + 1, g.bandCount,
                                static_cast<double>(i + 1) / static_cast<double>(g.bandCount));
     }
   };
@@ -513,7 +504,7 @@ RasterStats rasterizeFast(const RasterScene& scene, BandConsumer& consumer, Repl
     auto done = [&](size_t k) {
       if (options.progress) {
         options.progress->report(
-            ExportProgress::Phase::Drawing, pieces[group.first + k].band + 1, scene.bands.bandCount,
+            Progress::Phase::Drawing, pieces[group.first + k].band + 1, scene.bands.bandCount,
             static_cast<double>(group.first + k + 1) / static_cast<double>(pieces.size()));
       }
     };
@@ -576,7 +567,7 @@ RasterScene outputScene(const Job& job, const OutputSettings& settings, JobExten
 }
 
 void readSources(RasterScene& scene, double dpi, unsigned threads, uint64_t stampBytes,
-                 ExportProgress* progress) {
+                 Progress* progress) {
   scene.stamps = std::make_shared<StampCache>(stampBytes);
   std::mutex progressMutex;
   int64_t read = 0;
@@ -602,7 +593,7 @@ void readSources(RasterScene& scene, double dpi, unsigned threads, uint64_t stam
     if (progress) {
       std::lock_guard lock(progressMutex);
       ++read;
-      progress->report(ExportProgress::Phase::Reading, read, total,
+      progress->report(Progress::Phase::Reading, read, total,
                        static_cast<double>(read) / static_cast<double>(total));
     }
   });
@@ -641,8 +632,8 @@ RasterStats rasterizeJob(const RasterScene& scene, BandConsumer& consumer, Repla
                                         : rasterizeFast(scene, consumer, file, options);
   stats.warnings = scene.warnings;
   if (options.progress && !stats.cancelled) {
-    options.progress->report(ExportProgress::Phase::Done, scene.bands.bandCount,
-                             scene.bands.bandCount, 1.0);
+    options.progress->report(Progress::Phase::Done, scene.bands.bandCount, scene.bands.bandCount,
+                             1.0);
   }
   return stats;
 }

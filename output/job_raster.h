@@ -25,22 +25,6 @@
 
 namespace drumplot {
 
-// Progress of an output, readable from any thread while it runs. Setting
-// `cancelled` (from any thread, or a signal handler) stops the output:
-// nothing is written and an older file of that name stays.
-struct ExportProgress {
-  enum class Phase : int { Reading, Drawing, Done };
-  std::atomic<Phase> phase{Phase::Reading};
-  std::atomic<int64_t> step{0};   // Reading: layers read; Drawing: the band being written (from 1)
-  std::atomic<int64_t> steps{0};  // Reading: layers to read; Drawing: bands
-  std::atomic<double> fraction{0.0};  // of the phase, 0 to 1
-  std::atomic<bool> cancelled{false};
-  // Called after each step, one call at a time, on one of the output's threads.
-  std::function<void(const ExportProgress&)> onChange;
-
-  void report(Phase p, int64_t at, int64_t of, double part);
-};
-
 // The "D-code without  hole:" field holds at most this many characters.
 inline constexpr size_t kMaxNoHoleText = 250;
 
@@ -57,7 +41,7 @@ struct OutputSettings {
   uint64_t budgetBytes = memoryBudgetBytes(kMemoryDefault_MB);
   bool reference = false;  // the literal way: one thread, each band reads every layer anew
   unsigned threads = 0;    // workers of the fast way; 0: one per processor
-  ExportProgress* progress = nullptr;
+  Progress* progress = nullptr;
 
   static OutputLayers allLayers() {
     OutputLayers all;
@@ -74,7 +58,7 @@ struct RasterOptions {
   // The fast way cuts bands into pieces of about this many bytes, so that
   // a piece is still in the cache when it is coded.
   uint64_t pieceBytes = uint64_t{2} << 20;
-  ExportProgress* progress = nullptr;
+  Progress* progress = nullptr;
 };
 
 // One Gerber file as the boards draw it (its aperture file, format and data
@@ -166,7 +150,7 @@ RasterScene outputScene(const Job& job, const OutputSettings& settings, JobExten
 // cache of `stampBytes`. The readers' warnings go to scene.warnings. Throws IoError or FormatError
 // naming the file that cannot be read.
 void readSources(RasterScene& scene, double dpi, unsigned threads, uint64_t stampBytes,
-                 ExportProgress* progress);
+                 Progress* progress);
 
 // The right and bottom edges (inches) of everything the board layers draw.
 std::pair<double, double> sceneReach(const RasterScene& scene);

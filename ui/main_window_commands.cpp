@@ -51,9 +51,9 @@ bool systemPrintDialog(QWidget* parent, QPrinter& printer) {
 
 // Panel 4 shows `file` and the fraction the output reports, from now until
 // the work ends.
-void watchOutput(MainWindow& window, ExportProgress& output, const std::filesystem::path& file) {
+void watchOutput(MainWindow& window, Progress& output, const std::filesystem::path& file) {
   Progress& shown = window.workProgress();
-  output.onChange = [&shown](const ExportProgress& p) { shown.fraction = p.fraction.load(); };
+  output.onChange = [&shown](const Progress& p) { shown.fraction = p.fraction.load(); };
   window.setWorkFile(toQString(file.string()));
   shown.fraction = 0.0;
   shown.busy = true;
@@ -119,7 +119,7 @@ void MainWindow::onExport() {
   FilmSettings settings = exportDialog_->plotterSettings();
   settings.budgetBytes = memoryBudgetBytes(job_.settings.memoryMegabytes);
   if (!checkBeforeExport(settings)) return;
-  ExportProgress exportProgress;
+  Progress exportProgress;
   settings.progress = &exportProgress;
   watchOutput(*this, exportProgress, settings.file);
   FilmExportSummary summary;
@@ -154,7 +154,7 @@ void MainWindow::onJobBitmap() {
   JobBitmapSettings settings = exportDialog_->jobBitmapSettings();
   settings.file = programFolder() / kJobBitmapFileName;
   settings.budgetBytes = memoryBudgetBytes(job_.settings.memoryMegabytes);
-  ExportProgress exportProgress;
+  Progress exportProgress;
   settings.progress = &exportProgress;
   watchOutput(*this, exportProgress, settings.file);
   JobBitmapSummary summary;
@@ -175,17 +175,14 @@ void MainWindow::onJobBitmap() {
 
 namespace {
 
-// Publishes each layer file for panel 4 (from the worker thread) and the
-// drawing's progress through `progress`.
-OutputProgress layerReport(MainWindow* window, Progress& progress) {
-  OutputProgress report;
-  report.progress = &progress;
-  report.layerStarted = [window](const std::string& file) {
+// Publishes each layer file for panel 4 (from the worker thread); the
+// drawing's progress is the window's own.
+void watchLayers(MainWindow* window, Progress& progress) {
+  progress.layerStarted = [window](const std::string& file) {
     QMetaObject::invokeMethod(
         window, [window, shown = toQString(file)] { window->setWorkFile(shown); },
         Qt::QueuedConnection);
   };
-  return report;
 }
 
 }  // namespace
@@ -196,11 +193,11 @@ void MainWindow::onPreview() {
   JobPreviewSettings settings = exportDialog_->previewSettings();
   QSize area = previewWindow_->imageAreaSize();
   progress_.cancelled = false;
-  OutputProgress report = layerReport(this, progress_);
+  watchLayers(this, progress_);
   JobPreview preview;
   bool drawn = runCommand([&] {
     preview = runWork(QStringLiteral("Preview"), progress_.cancelled, [&] {
-      return renderJobPreview(job_, settings, area.width(), area.height(), report);
+      return renderJobPreview(job_, settings, area.width(), area.height(), &progress_);
     });
   });
   if (!drawn || preview.cancelled) return;
@@ -220,11 +217,11 @@ void MainWindow::onPrint() {
                    static_cast<double>(printer.logicalDpiX()),
                    static_cast<double>(printer.logicalDpiY())};
   progress_.cancelled = false;
-  OutputProgress report = layerReport(this, progress_);
+  watchLayers(this, progress_);
   JobPrint print;
   bool drawn = runCommand([&] {
     print = runWork(QStringLiteral("Print"), progress_.cancelled,
-                    [&] { return renderJobPrint(job_, settings, page, report); });
+                    [&] { return renderJobPrint(job_, settings, page, &progress_); });
   });
   if (!drawn || print.cancelled) return;
   QPainter painter;

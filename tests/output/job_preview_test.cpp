@@ -155,10 +155,10 @@ TEST(JobPreviewTest, NothingToDrawIsAnErrorAndCancellingStops) {
   // Cancelling stops before the next layer.
   Progress progress;
   int layersStarted = 0;
-  OutputProgress report{&progress, [&](const std::string&) {
-                          if (++layersStarted == 1) progress.cancelled = true;
-                        }};
-  JobPreview preview = renderJobPreview(job, JobPreviewSettings{}, 806, 606, report);
+  progress.layerStarted = [&](const std::string&) {
+    if (++layersStarted == 1) progress.cancelled = true;
+  };
+  JobPreview preview = renderJobPreview(job, JobPreviewSettings{}, 806, 606, &progress);
   EXPECT_TRUE(preview.cancelled);
   EXPECT_EQ(layersStarted, 1);
 }

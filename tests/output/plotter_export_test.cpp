@@ -189,9 +189,9 @@ TEST(PlotterExportTest, RefusalsCancelAndFailureKeepTheOldFile) {
     EXPECT_EQ(test::readFile(file), "old contents");
     EXPECT_TRUE(strayFiles(dir, file).empty());
     t.budgetBytes = 96 * 128 + 1;
-    ExportProgress progress;
-    progress.onChange = [&progress](const ExportProgress& p) {
-      if (p.phase == ExportProgress::Phase::Drawing) progress.cancelled = true;
+    Progress progress;
+    progress.onChange = [&progress](const Progress& p) {
+      if (p.phase == Progress::Phase::Drawing) progress.cancelled = true;
     };
     t.progress = &progress;
     EXPECT_TRUE(exportPlotterFile(twoPadJob(), t).cancelled);
