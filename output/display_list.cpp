@@ -3,6 +3,7 @@
 #include "output/display_list.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
 #include <span>
 #include <string>
@@ -32,6 +33,13 @@ void checkIndexable(size_t size, const char* what) {
   }
 }
 
+// The box of a FillRect, FillEllipse or Ellipse.
+const BoxOp& boxOf(const CanvasOp::Payload& payload) {
+  if (const auto* rect = std::get_if<FillRectOp>(&payload)) return *rect;
+  if (const auto* ellipse = std::get_if<FillEllipseOp>(&payload)) return *ellipse;
+  return std::get<EllipseOp>(payload);
+}
+
 }  // namespace
 
 // DisplayList - Recording
@@ -57,35 +65,70 @@ size_t DisplayList::wordsOf(CanvasOp::Kind kind) {
 }
 
 void DisplayList::record(const CanvasOp& op) {
-  int32_t flags = static_cast<int32_t>(op.kind);
+  int32_t flags = static_cast<int32_t>(op.kind());
   if (op.state.penColor == kWhite) flags |= kWhitePen;
   if (op.state.brushColor == kWhite) flags |= kWhiteBrush;
-  if (op.colour == kWhite) flags |= kWhiteColour;
+  auto colour = [&](Rgb c) {
+    if (c == kWhite) flags |= kWhiteColour;
+  };
+  auto stampNumber = [&](const void* what) {
+    auto [known, added] = stampNumbers_.try_emplace(what, stamps_.size());
+    if (added) stamps_.push_back(what);
+    return word(static_cast<int64_t>(known->second));
+  };
+  const CanvasOp::Payload& p = op.payload;
+  std::array<int32_t, 8> payload{};  // the most an arc takes
+  switch (op.kind()) {
+    case CanvasOp::Kind::FillRect:
+    case CanvasOp::Kind::FillEllipse:
+    case CanvasOp::Kind::Ellipse: {
+      const BoxOp& b = boxOf(p);
+      payload = {word(b.x1), word(b.y1), word(b.x2), word(b.y2)};
+      break;
+    }
+    case CanvasOp::Kind::Line: {
+      const LineOp& l = std::get<LineOp>(p);
+      payload = {word(l.from.x), word(l.from.y), word(l.to.x), word(l.to.y)};
+      break;
+    }
+    case CanvasOp::Kind::Arc: {
+      const ArcOp& a = std::get<ArcOp>(p);
+      payload = {word(a.box.x1),  word(a.box.y1),  word(a.box.x2), word(a.box.y2),
+                 word(a.start.x), word(a.start.y), word(a.end.x),  word(a.end.y)};
+      break;
+    }
+    case CanvasOp::Kind::Pixel: {
+      const PixelOp& px = std::get<PixelOp>(p);
+      payload = {word(px.at.x), word(px.at.y)};
+      colour(px.colour);
+      break;
+    }
+    case CanvasOp::Kind::Stamp: {
+      const StampOp& st = std::get<StampOp>(p);
+      payload = {word(st.topLeft.x), word(st.topLeft.y), stampNumber(st.stamp)};
+      colour(st.colour);
+      break;
+    }
+    case CanvasOp::Kind::Shape: {
+      const ShapeOp& sh = std::get<ShapeOp>(p);
+      payload = {word(sh.topLeft.x), word(sh.topLeft.y), stampNumber(sh.shape)};
+      colour(sh.colour);
+      break;
+    }
+    case CanvasOp::Kind::Polygon: {
+      const std::span<const PixelPoint> points = std::get<PolygonOp>(p).points;
+      checkIndexable(points_.size() + points.size(), "polygon points");
+      payload = {static_cast<int32_t>(static_cast<uint32_t>(points_.size())),
+                 static_cast<int32_t>(static_cast<uint32_t>(points.size()))};
+      points_.insert(points_.end(), points.begin(), points.end());
+      break;
+    }
+  }
   stream_.insert(stream_.end(), {flags, word(op.bounds.y0), word(op.bounds.y1), word(op.origin.x),
                                  word(op.origin.y), word(op.state.penWidth_px), word(op.bounds.x0),
                                  word(op.bounds.x1)});
-  const size_t coordinates = wordsOf(op.kind) - kHeaderWords;
-  switch (op.kind) {
-    case CanvasOp::Kind::Polygon:
-      checkIndexable(points_.size() + op.points.size(), "polygon points");
-      stream_.push_back(static_cast<int32_t>(static_cast<uint32_t>(points_.size())));
-      stream_.push_back(static_cast<int32_t>(static_cast<uint32_t>(op.points.size())));
-      points_.insert(points_.end(), op.points.begin(), op.points.end());
-      break;
-    case CanvasOp::Kind::Stamp:
-    case CanvasOp::Kind::Shape: {
-      const void* what = op.kind == CanvasOp::Kind::Stamp ? static_cast<const void*>(op.stamp)
-                                                          : static_cast<const void*>(op.shape);
-      auto [known, added] = stampNumbers_.try_emplace(what, stamps_.size());
-      if (added) stamps_.push_back(what);
-      stream_.insert(stream_.end(),
-                     {word(op.c[0]), word(op.c[1]), word(static_cast<int64_t>(known->second))});
-      break;
-    }
-    default:
-      for (size_t i = 0; i < coordinates; ++i) stream_.push_back(word(op.c[i]));
-      break;
-  }
+  stream_.insert(stream_.end(), payload.begin(),
+                 payload.begin() + static_cast<std::ptrdiff_t>(wordsOf(op.kind()) - kHeaderWords));
   checkIndexable(stream_.size(), "primitives");
   bounds_ = bounds_.united(op.bounds);
   ++count_;
@@ -102,7 +145,9 @@ uint64_t DisplayList::memoryBytes() const {
 uint64_t DisplayList::bytesFor(const CanvasOp& op) {
   // The words, a polygon's points and their segments in two buckets, and
   // an index entry or two.
-  return 4 * wordsOf(op.kind) + (sizeof(PixelPoint) + 8) * op.points.size() + 16;
+  const auto* polygon = std::get_if<PolygonOp>(&op.payload);
+  const size_t points = polygon ? polygon->points.size() : 0;
+  return 4 * wordsOf(op.kind()) + (sizeof(PixelPoint) + 8) * points + 16;
 }
 
 // DisplayList - Index by rows
@@ -250,38 +295,48 @@ void DisplayList::collect(int64_t top, int64_t bottom, int64_t dy, PieceOps& out
 
 void DisplayList::replayAt(Canvas& canvas, const PieceOps& ops, const PieceOps::Op& piece) const {
   const int32_t* w = stream_.data() + piece.offset;
-  CanvasOp op;
+  const int32_t* c = w + kHeaderWords;
   const int32_t flags = w[0];
-  op.kind = static_cast<CanvasOp::Kind>(flags & 0xFF);
+  const Rgb colour = colourOf(flags, kWhiteColour);
+  const BoxOp box{c[0], c[1], c[2], c[3]};
+  auto payload = [&]() -> CanvasOp::Payload {
+    switch (static_cast<CanvasOp::Kind>(flags & 0xFF)) {
+      case CanvasOp::Kind::FillRect:
+        return FillRectOp{box};
+      case CanvasOp::Kind::FillEllipse:
+        return FillEllipseOp{box};
+      case CanvasOp::Kind::Ellipse:
+        return EllipseOp{box};
+      case CanvasOp::Kind::Polygon: {
+        PolygonOp polygon{std::span<const PixelPoint>(points_).subspan(static_cast<uint32_t>(c[0]),
+                                                                       static_cast<uint32_t>(c[1])),
+                          std::nullopt};
+        if (piece.segmentCount != PieceOps::kAllSegments) {
+          polygon.segments =
+              std::span<const uint32_t>(ops.segments).subspan(piece.segmentsAt, piece.segmentCount);
+        }
+        return polygon;
+      }
+      case CanvasOp::Kind::Line:
+        return LineOp{{c[0], c[1]}, {c[2], c[3]}};
+      case CanvasOp::Kind::Arc:
+        return ArcOp{box, {c[4], c[5]}, {c[6], c[7]}};
+      case CanvasOp::Kind::Pixel:
+        return PixelOp{{c[0], c[1]}, colour};
+      case CanvasOp::Kind::Stamp:
+        return StampOp{static_cast<const BandBitmap*>(stamps_[static_cast<size_t>(c[2])]),
+                       PixelPoint{c[0], c[1]}, colour};
+      case CanvasOp::Kind::Shape:
+        return ShapeOp{static_cast<const StampedShape*>(stamps_[static_cast<size_t>(c[2])]),
+                       PixelPoint{c[0], c[1]}, colour};
+    }
+    return FillRectOp{};  // no kind the stream holds
+  };
+  CanvasOp op{payload()};
   op.state.penColor = colourOf(flags, kWhitePen);
   op.state.brushColor = colourOf(flags, kWhiteBrush);
-  op.colour = colourOf(flags, kWhiteColour);
-  op.origin = {w[3], w[4]};
   op.state.penWidth_px = w[5];
-  const int32_t* c = w + kHeaderWords;
-  switch (op.kind) {
-    case CanvasOp::Kind::Polygon:
-      op.points = std::span<const PixelPoint>(points_).subspan(static_cast<uint32_t>(c[0]),
-                                                               static_cast<uint32_t>(c[1]));
-      if (piece.segmentCount != PieceOps::kAllSegments) {
-        op.segments =
-            std::span<const uint32_t>(ops.segments).subspan(piece.segmentsAt, piece.segmentCount);
-      }
-      break;
-    case CanvasOp::Kind::Stamp:
-    case CanvasOp::Kind::Shape:
-      op.c[0] = c[0];
-      op.c[1] = c[1];
-      if (op.kind == CanvasOp::Kind::Stamp) {
-        op.stamp = static_cast<const BandBitmap*>(stamps_[static_cast<size_t>(c[2])]);
-      } else {
-        op.shape = static_cast<const StampedShape*>(stamps_[static_cast<size_t>(c[2])]);
-      }
-      break;
-    default:
-      for (size_t i = 0; i < wordsOf(op.kind) - kHeaderWords; ++i) op.c[i] = c[i];
-      break;
-  }
+  op.origin = {w[3], w[4]};
   canvas.replay(op);
 }
 
