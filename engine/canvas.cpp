@@ -31,20 +31,22 @@ int64_t clampCoordinate(int64_t v) {
   return std::clamp(v, -kCoordinateLimit, kCoordinateLimit);
 }
 
-// What a recorded primitive may touch: its box (x1, y1)-(x2, y2), normalised,
-// grown by `margin` on every side and by `extra` more on the right and
-// bottom (the last column and row of a thin line).
-PixelRect boxReach(int64_t x1, int64_t y1, int64_t x2, int64_t y2, int64_t margin,
-                   int64_t extra = 0) {
-  return {std::min(x1, x2) - margin, std::min(y1, y2) - margin, std::max(x1, x2) + margin + extra,
-          std::max(y1, y2) + margin + extra};
+// The box (x1, y1)-(x2, y2) with each coordinate clamped.
+BoxOp clampedBox(int64_t x1, int64_t y1, int64_t x2, int64_t y2) {
+  return {clampCoordinate(x1), clampCoordinate(y1), clampCoordinate(x2), clampCoordinate(y2)};
 }
 
-CanvasOp opOf(CanvasOp::Kind kind, std::initializer_list<int64_t> coordinates) {
-  CanvasOp op;
-  op.kind = kind;
-  std::copy(coordinates.begin(), coordinates.end(), op.c);
-  return op;
+// What a primitive may touch: its box, normalised, grown by `margin` on
+// every side and by `extra` more on the right and bottom (the last column
+// and row of a thin line).
+PixelRect boxReach(const BoxOp& box, int64_t margin, int64_t extra = 0) {
+  return {std::min(box.x1, box.x2) - margin, std::min(box.y1, box.y2) - margin,
+          std::max(box.x1, box.x2) + margin + extra, std::max(box.y1, box.y2) + margin + extra};
+}
+
+// What a stamp of width x rows with its top left pixel on `topLeft` may touch.
+PixelRect stampReach(PixelPoint topLeft, int64_t width, int64_t rows) {
+  return {topLeft.x, topLeft.y, topLeft.x + width, topLeft.y + rows};
 }
 
 // How far a stroke of pen width w reaches beyond its path's points: w / 2,
@@ -52,6 +54,48 @@ CanvasOp opOf(CanvasOp::Kind kind, std::initializer_list<int64_t> coordinates) {
 // for rounding.
 int64_t strokeMargin(int64_t w) {
   return std::max<int64_t>(w, 1) / 2 + 2;
+}
+
+// An arc's ellipse (cx + a cos t, cy + b sin t) and the parameters t of
+// its radials: it runs from `start` down to start - sweep, since
+// counterclockwise on the canvas (Y down) is decreasing t.
+struct ArcPath {
+  double cx, cy, a, b, start, sweep;
+};
+
+ArcPath arcPath(const ArcOp& arc) {
+  const auto [x1, y1, x2, y2] = arc.box;
+  const double cx = (static_cast<double>(x1) + static_cast<double>(x2)) / 2.0;
+  const double cy = (static_cast<double>(y1) + static_cast<double>(y2)) / 2.0;
+  const double a = static_cast<double>(x2 - x1) / 2.0, b = static_cast<double>(y2 - y1) / 2.0;
+  auto parameter = [&](PixelPoint p) {
+    return std::atan2((static_cast<double>(p.y) - cy) * a, (static_cast<double>(p.x) - cx) * b);
+  };
+  const double start = parameter(arc.start), end = parameter(arc.end);
+  constexpr double kFull = 2.0 * std::numbers::pi;
+  double sweep = start - end;
+  while (sweep <= 0) sweep += kFull;
+  while (sweep > kFull) sweep -= kFull;
+  return {cx, cy, a, b, start, sweep};
+}
+
+// What an arc stroked with pen width w may touch: the part of the ellipse
+// swept (its ends and the axis points it passes), grown by the pen.
+PixelRect arcReach(const ArcOp& arc, int64_t w) {
+  const auto [cx, cy, a, b, start, sweep] = arcPath(arc);
+  double left = HUGE_VAL, top = HUGE_VAL, right = -HUGE_VAL, bottom = -HUGE_VAL;
+  auto take = [&](double t) {
+    const double x = cx + a * std::cos(t), y = cy + b * std::sin(t);
+    left = std::min(left, x), right = std::max(right, x);
+    top = std::min(top, y), bottom = std::max(bottom, y);
+  };
+  take(start);
+  take(start - sweep);
+  const double quarter = std::numbers::pi / 2;
+  for (double t = std::ceil((start - sweep) / quarter) * quarter; t <= start; t += quarter) take(t);
+  const int64_t m = strokeMargin(w) + 1;
+  return {static_cast<int64_t>(std::floor(left)) - m, static_cast<int64_t>(std::floor(top)) - m,
+          static_cast<int64_t>(std::ceil(right)) + m, static_cast<int64_t>(std::ceil(bottom)) + m};
 }
 
 template <class T>
@@ -705,37 +749,18 @@ void Canvas::PolygonEdge::start(int64_t j) {
 }
 
 void Canvas::fillRect(int64_t x1, int64_t y1, int64_t x2, int64_t y2) {
-  x1 = clampCoordinate(x1), y1 = clampCoordinate(y1);
-  x2 = clampCoordinate(x2), y2 = clampCoordinate(y2);
-  if (recorder_) {
-    CanvasOp op = opOf(CanvasOp::Kind::FillRect, {x1, y1, x2, y2});
-    record(op, boxReach(x1, y1, x2, y2, 0));
-    return;
-  }
-  withSpans(state_.brushColor, [&](const auto& spans) { rasterRect(spans, x1, y1, x2, y2); });
+  const BoxOp box = clampedBox(x1, y1, x2, y2);
+  drawOrRecord(CanvasOp(FillRectOp{box}), boxReach(box, 0));
 }
 
 void Canvas::fillEllipse(int64_t x1, int64_t y1, int64_t x2, int64_t y2) {
-  x1 = clampCoordinate(x1), y1 = clampCoordinate(y1);
-  x2 = clampCoordinate(x2), y2 = clampCoordinate(y2);
-  if (recorder_) {
-    CanvasOp op = opOf(CanvasOp::Kind::FillEllipse, {x1, y1, x2, y2});
-    record(op, boxReach(x1, y1, x2, y2, 0));
-    return;
-  }
-  withSpans(state_.brushColor, [&](const auto& spans) { rasterEllipse(spans, x1, y1, x2, y2); });
+  const BoxOp box = clampedBox(x1, y1, x2, y2);
+  drawOrRecord(CanvasOp(FillEllipseOp{box}), boxReach(box, 0));
 }
 
 void Canvas::ellipse(int64_t x1, int64_t y1, int64_t x2, int64_t y2) {
-  if (recorder_) {
-    x1 = clampCoordinate(x1), y1 = clampCoordinate(y1);
-    x2 = clampCoordinate(x2), y2 = clampCoordinate(y2);
-    CanvasOp op = opOf(CanvasOp::Kind::Ellipse, {x1, y1, x2, y2});
-    record(op, boxReach(x1, y1, x2, y2, strokeMargin(state_.penWidth_px)));
-    return;
-  }
-  fillEllipse(x1, y1, x2, y2);
-  strokeArc(x1, y1, x2, y2, 0.0, 2.0 * std::numbers::pi);
+  const BoxOp box = clampedBox(x1, y1, x2, y2);
+  drawOrRecord(CanvasOp(EllipseOp{box}), boxReach(box, strokeMargin(state_.penWidth_px)));
 }
 
 // Even-odd rule on pixel centres with every vertex at p + 0.5: the same as
@@ -744,39 +769,33 @@ void Canvas::ellipse(int64_t x1, int64_t y1, int64_t x2, int64_t y2) {
 // vertex is counted once) at x = xTop + (j - yTop) dx / dy, and the pixels
 // ceil(x_2k) <= i < ceil(x_2k+1) are inside.
 void Canvas::fillPolygon(std::span<const PixelPoint> points) {
-  if (points.empty()) return;
   // A point equal to the one before it only adds a segment of no length,
   // which neither crosses a row nor draws outline: it is left out. Region
   // arcs at low resolutions repeat their points many times.
+  const PixelRect box = clampPoints(points, true);
+  drawOrRecord(CanvasOp(PolygonOp{clampedPoints_, std::nullopt}),
+               box);  // fill and outline lie in the box
+}
+
+void Canvas::fillPolygon(std::span<const PixelPoint> points, std::span<const uint32_t> segments) {
+  const PixelRect box = clampPoints(points, false);  // segments count the points as given
+  drawOrRecord(CanvasOp(PolygonOp{clampedPoints_, segments}), box);
+}
+
+PixelRect Canvas::clampPoints(std::span<const PixelPoint> points, bool dropRepeats) {
   clampedPoints_.clear();
   PixelRect box{kCoordinateLimit, kCoordinateLimit, -kCoordinateLimit, -kCoordinateLimit};
   for (const PixelPoint& point : points) {
     const PixelPoint p{clampCoordinate(point.x), clampCoordinate(point.y)};
-    if (!clampedPoints_.empty() && clampedPoints_.back() == p) continue;
+    if (dropRepeats && !clampedPoints_.empty() && clampedPoints_.back() == p) continue;
     clampedPoints_.push_back(p);
     box = {std::min(box.x0, p.x), std::min(box.y0, p.y), std::max(box.x1, p.x + 1),
            std::max(box.y1, p.y + 1)};
   }
-  if (clampedPoints_.size() > 1 && clampedPoints_.back() == clampedPoints_.front()) {
+  if (dropRepeats && clampedPoints_.size() > 1 && clampedPoints_.back() == clampedPoints_.front()) {
     clampedPoints_.pop_back();
   }
-  if (box.intersected(imageClip()).empty()) return;  // fill and outline lie in the box
-  if (recorder_) {
-    CanvasOp op = opOf(CanvasOp::Kind::Polygon, {});
-    op.points = clampedPoints_;
-    record(op, box);
-    return;
-  }
-  fillSegments(clampedPoints_, {}, true);
-}
-
-void Canvas::fillPolygon(std::span<const PixelPoint> points, std::span<const uint32_t> segments) {
-  if (points.empty()) return;
-  if (recorder_) {
-    fillPolygon(points);  // a recording keeps the whole polygon
-    return;
-  }
-  fillSegments(points, segments, false);
+  return box;
 }
 
 void Canvas::fillSegments(std::span<const PixelPoint> points, std::span<const uint32_t> segments,
@@ -786,9 +805,8 @@ void Canvas::fillSegments(std::span<const PixelPoint> points, std::span<const ui
   // Segment c runs from point k to the next one (the last back to the first).
   auto segment = [&](size_t c, PixelPoint& a, PixelPoint& b) {
     const size_t k = all ? c : segments[c];
-    a = {clampCoordinate(points[k].x), clampCoordinate(points[k].y)};
-    const PixelPoint& p = points[k + 1 == n ? 0 : k + 1];
-    b = {clampCoordinate(p.x), clampCoordinate(p.y)};
+    a = points[k];
+    b = points[k + 1 == n ? 0 : k + 1];
   };
 
   // Only edges meeting the clip's rows can cross a row that is drawn, so a
@@ -860,15 +878,11 @@ void Canvas::moveTo(int64_t x, int64_t y) {
 }
 
 void Canvas::lineTo(int64_t x, int64_t y) {
-  PixelPoint to{clampCoordinate(x), clampCoordinate(y)};
-  if (recorder_) {
-    CanvasOp op = opOf(CanvasOp::Kind::Line, {position_.x, position_.y, to.x, to.y});
-    const int64_t w = state_.penWidth_px;
-    record(op, boxReach(position_.x, position_.y, to.x, to.y, w <= 1 ? 0 : strokeMargin(w), 1));
-  } else {
-    strokeSegment(position_, to);
-  }
-  position_ = to;
+  const LineOp line{position_, {clampCoordinate(x), clampCoordinate(y)}};
+  const int64_t w = state_.penWidth_px;
+  drawOrRecord(CanvasOp(line), boxReach({line.from.x, line.from.y, line.to.x, line.to.y},
+                                        w <= 1 ? 0 : strokeMargin(w), 1));
+  position_ = line.to;
 }
 
 void Canvas::strokeSegment(PixelPoint from, PixelPoint to) {
@@ -887,52 +901,16 @@ void Canvas::strokeSegment(PixelPoint from, PixelPoint to) {
 
 void Canvas::arc(int64_t x1, int64_t y1, int64_t x2, int64_t y2, int64_t x3, int64_t y3, int64_t x4,
                  int64_t y4) {
-  x1 = clampCoordinate(x1), y1 = clampCoordinate(y1);
-  x2 = clampCoordinate(x2), y2 = clampCoordinate(y2);
-  if (x1 > x2) std::swap(x1, x2);
-  if (y1 > y2) std::swap(y1, y2);
-  x3 = clampCoordinate(x3), y3 = clampCoordinate(y3);
-  x4 = clampCoordinate(x4), y4 = clampCoordinate(y4);
-  // Angles of the radials as parameters t of (cx + a cos t, cy + b sin t).
-  const double cx = (static_cast<double>(x1) + static_cast<double>(x2)) / 2.0;
-  const double cy = (static_cast<double>(y1) + static_cast<double>(y2)) / 2.0;
-  const double a = static_cast<double>(x2 - x1) / 2.0, b = static_cast<double>(y2 - y1) / 2.0;
-  auto parameter = [&](int64_t x, int64_t y) {
-    return std::atan2((static_cast<double>(y) - cy) * a, (static_cast<double>(x) - cx) * b);
-  };
-  const double start = parameter(x3, y3), end = parameter(x4, y4);
-  // Counterclockwise on the canvas (Y down) is decreasing t.
-  constexpr double kFull = 2.0 * std::numbers::pi;
-  double sweep = start - end;
-  while (sweep <= 0) sweep += kFull;
-  while (sweep > kFull) sweep -= kFull;
-  if (recorder_) {
-    CanvasOp op = opOf(CanvasOp::Kind::Arc, {x1, y1, x2, y2, x3, y3, x4, y4});
-    // The part of the ellipse swept: its ends and the axis points it passes.
-    double left = HUGE_VAL, top = HUGE_VAL, right = -HUGE_VAL, bottom = -HUGE_VAL;
-    auto take = [&](double t) {
-      const double x = cx + a * std::cos(t), y = cy + b * std::sin(t);
-      left = std::min(left, x), right = std::max(right, x);
-      top = std::min(top, y), bottom = std::max(bottom, y);
-    };
-    take(start);
-    take(start - sweep);
-    const double quarter = std::numbers::pi / 2;
-    for (double t = std::ceil((start - sweep) / quarter) * quarter; t <= start; t += quarter)
-      take(t);
-    const int64_t m = strokeMargin(state_.penWidth_px) + 1;
-    record(
-        op,
-        {static_cast<int64_t>(std::floor(left)) - m, static_cast<int64_t>(std::floor(top)) - m,
-         static_cast<int64_t>(std::ceil(right)) + m, static_cast<int64_t>(std::ceil(bottom)) + m});
-    return;
-  }
-  strokeArc(x1, y1, x2, y2, start, sweep);
+  BoxOp box = clampedBox(x1, y1, x2, y2);
+  if (box.x1 > box.x2) std::swap(box.x1, box.x2);
+  if (box.y1 > box.y2) std::swap(box.y1, box.y2);
+  const ArcOp arc{
+      box, {clampCoordinate(x3), clampCoordinate(y3)}, {clampCoordinate(x4), clampCoordinate(y4)}};
+  drawOrRecord(CanvasOp(arc), arcReach(arc, state_.penWidth_px));
 }
 
-void Canvas::strokeArc(int64_t x1, int64_t y1, int64_t x2, int64_t y2, double start, double sweep) {
-  x1 = clampCoordinate(x1), y1 = clampCoordinate(y1);
-  x2 = clampCoordinate(x2), y2 = clampCoordinate(y2);
+void Canvas::strokeArc(BoxOp box, double start, double sweep) {
+  auto [x1, y1, x2, y2] = box;
   if (x1 > x2) std::swap(x1, x2);
   if (y1 > y2) std::swap(y1, y2);
   if (x1 == x2 || y1 == y2) return;
@@ -956,32 +934,25 @@ void Canvas::strokeArc(int64_t x1, int64_t y1, int64_t x2, int64_t y2, double st
 // ============================================================================
 
 void Canvas::setPixel(int64_t x, int64_t y, Rgb colour) {
-  if (recorder_) {
-    // A recording surface lies within the clamping limits, so a pixel
-    // beyond them is outside it.
-    if (x != clampCoordinate(x) || y != clampCoordinate(y)) return;
-    CanvasOp op = opOf(CanvasOp::Kind::Pixel, {x, y});
-    op.colour = colour;
-    record(op, {x, y, x + 1, y + 1});
-    return;
-  }
-  withSpans(colour, [&](const auto& spans) { spans(y, x, x + 1); });
+  // Every surface lies within the clamping limits, so a pixel beyond them
+  // is outside it.
+  if (x != clampCoordinate(x) || y != clampCoordinate(y)) return;
+  drawOrRecord(CanvasOp(PixelOp{{x, y}, colour}), {x, y, x + 1, y + 1});
 }
 
 void Canvas::transferStamp(const BandBitmap& stamp, int64_t left, int64_t top, Rgb colour) {
-  left = clampCoordinate(left), top = clampCoordinate(top);
-  PixelRect area =
-      PixelRect{left, top, left + stamp.width_px(), top + stamp.rows()}.intersected(imageClip());
+  const StampOp op{&stamp, {clampCoordinate(left), clampCoordinate(top)}, colour};
+  drawOrRecord(CanvasOp(op), stampReach(op.topLeft, stamp.width_px(), stamp.rows()));
+}
+
+void Canvas::drawStamp(const StampOp& op) {
+  const BandBitmap& stamp = *op.stamp;
+  const auto [left, top] = op.topLeft;
+  const PixelRect area =
+      stampReach(op.topLeft, stamp.width_px(), stamp.rows()).intersected(imageClip());
   if (area.empty()) return;
-  if (recorder_) {
-    CanvasOp op = opOf(CanvasOp::Kind::Stamp, {left, top});
-    op.stamp = &stamp;
-    op.colour = colour;
-    record(op, area);
-    return;
-  }
   if (band_) {
-    if (colour == kWhite) {
+    if (op.colour == kWhite) {
       transferBits<BackgroundOp>(stamp, left, top, area, origin_, *band_);
     } else {
       transferBits<ExposeOp>(stamp, left, top, area, origin_, *band_);
@@ -991,89 +962,110 @@ void Canvas::transferStamp(const BandBitmap& stamp, int64_t left, int64_t top, R
   for (int64_t y = area.y0; y < area.y1; ++y) {
     Rgb* row = rgb_->row(y - origin_.y);
     for (int64_t x = area.x0; x < area.x1; ++x) {
-      if (!stamp.isBackground(x - left, y - top)) row[x - origin_.x] = colour;
+      if (!stamp.isBackground(x - left, y - top)) row[x - origin_.x] = op.colour;
     }
   }
 }
 
 void Canvas::drawShape(const StampedShape& shape, int64_t left, int64_t top, Rgb colour) {
-  left = clampCoordinate(left), top = clampCoordinate(top);
+  const ShapeOp op{&shape, {clampCoordinate(left), clampCoordinate(top)}, colour};
+  drawOrRecord(CanvasOp(op), stampReach(op.topLeft, shape.width_px(), shape.rows()));
+}
+
+void Canvas::drawStampedShape(const ShapeOp& op) {
+  const StampedShape& shape = *op.shape;
   const PixelRect area =
-      PixelRect{left, top, left + shape.width_px(), top + shape.rows()}.intersected(imageClip());
+      stampReach(op.topLeft, shape.width_px(), shape.rows()).intersected(imageClip());
   if (area.empty()) return;
-  if (recorder_) {
-    CanvasOp op = opOf(CanvasOp::Kind::Shape, {left, top});
-    op.shape = &shape;
-    op.colour = colour;
-    record(op, area);
-    return;
-  }
   if (std::shared_ptr<const BandBitmap> bits = shape.cache().get(shape)) {
-    transferStamp(*bits, left, top, colour);
+    drawStamp({bits.get(), op.topLeft, op.colour});
     return;
   }
   // Too large to keep: the stamp's rows that this canvas draws, made now.
   BandBitmap rows(shape.width_px(), area.height());
-  shape.drawRows(rows, area.y0 - top);
-  transferStamp(rows, left, area.y0, colour);
+  shape.drawRows(rows, area.y0 - op.topLeft.y);
+  drawStamp({&rows, {op.topLeft.x, area.y0}, op.colour});
 }
 
-// Canvas - Recording and replay
+// Canvas - Recording, drawing and replay
 // ============================================================================
 
-void Canvas::record(CanvasOp& op, PixelRect reach) {
+void Canvas::drawOrRecord(CanvasOp op, const PixelRect& reach) {
+  const PixelRect touched = reach.intersected(imageClip());
+  if (touched.empty()) return;
+  if (!recorder_) {
+    draw(op);
+    return;
+  }
   // Image pixels are surface pixels: the primitive's coordinates minus the origin.
-  reach = {reach.x0 - origin_.x, reach.y0 - origin_.y, reach.x1 - origin_.x, reach.y1 - origin_.y};
-  op.bounds = reach.intersected(clip_);
-  if (op.bounds.empty()) return;
+  op.bounds = {touched.x0 - origin_.x, touched.y0 - origin_.y, touched.x1 - origin_.x,
+               touched.y1 - origin_.y};
   op.state = state_;
   op.origin = origin_;
   recorder_->record(op);
 }
 
+void Canvas::draw(const CanvasOp& op) {
+  const CanvasOp::Payload& payload = op.payload;
+  switch (op.kind()) {
+    case CanvasOp::Kind::FillRect: {
+      const BoxOp& b = std::get<FillRectOp>(payload);
+      withSpans(state_.brushColor,
+                [&](const auto& spans) { rasterRect(spans, b.x1, b.y1, b.x2, b.y2); });
+      break;
+    }
+    case CanvasOp::Kind::FillEllipse:
+      fillEllipseBox(std::get<FillEllipseOp>(payload));
+      break;
+    case CanvasOp::Kind::Ellipse:
+      fillEllipseBox(std::get<EllipseOp>(payload));
+      strokeArc(std::get<EllipseOp>(payload), 0.0, 2.0 * std::numbers::pi);
+      break;
+    case CanvasOp::Kind::Polygon: {
+      const PolygonOp& polygon = std::get<PolygonOp>(payload);
+      if (polygon.segments) {
+        fillSegments(polygon.points, *polygon.segments, false);
+      } else {
+        fillSegments(polygon.points, {}, true);
+      }
+      break;
+    }
+    case CanvasOp::Kind::Line:
+      strokeSegment(std::get<LineOp>(payload).from, std::get<LineOp>(payload).to);
+      break;
+    case CanvasOp::Kind::Arc: {
+      const ArcOp& arc = std::get<ArcOp>(payload);
+      const ArcPath path = arcPath(arc);
+      strokeArc(arc.box, path.start, path.sweep);
+      break;
+    }
+    case CanvasOp::Kind::Pixel: {
+      const PixelOp& pixel = std::get<PixelOp>(payload);
+      withSpans(pixel.colour,
+                [&](const auto& spans) { spans(pixel.at.y, pixel.at.x, pixel.at.x + 1); });
+      break;
+    }
+    case CanvasOp::Kind::Stamp:
+      if (std::get<StampOp>(payload).stamp) drawStamp(std::get<StampOp>(payload));
+      break;
+    case CanvasOp::Kind::Shape:
+      if (std::get<ShapeOp>(payload).shape) drawStampedShape(std::get<ShapeOp>(payload));
+      break;
+  }
+}
+
+void Canvas::fillEllipseBox(const BoxOp& b) {
+  withSpans(state_.brushColor,
+            [&](const auto& spans) { rasterEllipse(spans, b.x1, b.y1, b.x2, b.y2); });
+}
+
 void Canvas::replay(const CanvasOp& op) {
   const PixelPoint savedOrigin = origin_;
-  const PixelPoint savedPosition = position_;
   const CanvasState savedState = state_;
   setWindowOrigin(savedOrigin.x + op.origin.x, savedOrigin.y + op.origin.y);
   setState(op.state);
-  const int64_t* c = op.c;
-  switch (op.kind) {
-    case CanvasOp::Kind::FillRect:
-      fillRect(c[0], c[1], c[2], c[3]);
-      break;
-    case CanvasOp::Kind::FillEllipse:
-      fillEllipse(c[0], c[1], c[2], c[3]);
-      break;
-    case CanvasOp::Kind::Ellipse:
-      ellipse(c[0], c[1], c[2], c[3]);
-      break;
-    case CanvasOp::Kind::Polygon:
-      if (op.segments) {
-        fillPolygon(op.points, *op.segments);
-      } else {
-        fillPolygon(op.points);
-      }
-      break;
-    case CanvasOp::Kind::Line:
-      moveTo(c[0], c[1]);
-      lineTo(c[2], c[3]);
-      break;
-    case CanvasOp::Kind::Arc:
-      arc(c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]);
-      break;
-    case CanvasOp::Kind::Pixel:
-      setPixel(c[0], c[1], op.colour);
-      break;
-    case CanvasOp::Kind::Stamp:
-      if (op.stamp) transferStamp(*op.stamp, c[0], c[1], op.colour);
-      break;
-    case CanvasOp::Kind::Shape:
-      if (op.shape) drawShape(*op.shape, c[0], c[1], op.colour);
-      break;
-  }
+  draw(op);  // recorded clamped
   origin_ = savedOrigin;
-  position_ = savedPosition;
   state_ = savedState;
 }
 

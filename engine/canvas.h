@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <type_traits>
+#include <variant>
 #include <vector>
 
 #include "engine/band_bitmap.h"
@@ -43,35 +45,91 @@ struct CanvasState {
   Rgb brushColor = kBlack;
 };
 
+// A box (x1, y1)-(x2, y2) as a primitive takes it: corners in any order.
+struct BoxOp {
+  int64_t x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+};
+// The box filled; the ellipse inscribed in it filled; that ellipse filled
+// and outlined.
+struct FillRectOp : BoxOp {};
+struct FillEllipseOp : BoxOp {};
+struct EllipseOp : BoxOp {};
+
+// A filled polygon with its outline; when `segments` is set, only those
+// segments are drawn (see fillPolygon).
+struct PolygonOp {
+  std::span<const PixelPoint> points;
+  std::optional<std::span<const uint32_t>> segments;
+};
+
+// A pen stroke from `from` to `to`.
+struct LineOp {
+  PixelPoint from, to;
+};
+
+// The part of the ellipse inscribed in `box` (normalised) that runs
+// counterclockwise from the radial through `start` to the radial through
+// `end`.
+struct ArcOp {
+  BoxOp box;
+  PixelPoint start, end;
+};
+
+// One pixel in `colour`.
+struct PixelOp {
+  PixelPoint at;
+  Rgb colour = kBlack;
+};
+
+// A 1-bit stamp with its top left pixel on `topLeft`, its exposed pixels in
+// `colour`. The stamp must outlive every replay.
+struct StampOp {
+  const BandBitmap* stamp = nullptr;
+  PixelPoint topLeft;
+  Rgb colour = kBlack;
+};
+
+// A stamped shape's stamp with its top left pixel on `topLeft`, in
+// `colour`. The shape must outlive every replay.
+struct ShapeOp {
+  const StampedShape* shape = nullptr;
+  PixelPoint topLeft;
+  Rgb colour = kBlack;
+};
+
 // One drawing primitive as a recording canvas hands it on: everything a
 // replay needs to draw exactly the same pixels onto another canvas.
 struct CanvasOp {
+  // The kinds, in the order of the payloads.
   enum class Kind : uint8_t {
-    FillRect,     // box c[0..3]
-    FillEllipse,  // box c[0..3]
-    Ellipse,      // box c[0..3]: inside and outline
-    Polygon,      // `points`
-    Line,         // from (c[0], c[1]) to (c[2], c[3])
-    Arc,          // box c[0..3], radials (c[4], c[5]) and (c[6], c[7])
-    Pixel,        // (c[0], c[1]) in `colour`
-    Stamp,        // `stamp` with its top left pixel on (c[0], c[1]), in `colour`
-    Shape,        // `shape`'s stamp with its top left pixel on (c[0], c[1]), in `colour`
+    FillRect,     // FillRectOp
+    FillEllipse,  // FillEllipseOp
+    Ellipse,      // EllipseOp: inside and outline
+    Polygon,      // PolygonOp
+    Line,         // LineOp
+    Arc,          // ArcOp
+    Pixel,        // PixelOp
+    Stamp,        // StampOp
+    Shape,        // ShapeOp
   };
-  Kind kind = Kind::FillRect;
+  using Payload = std::variant<FillRectOp, FillEllipseOp, EllipseOp, PolygonOp, LineOp, ArcOp,
+                               PixelOp, StampOp, ShapeOp>;
+
+  explicit CanvasOp(const Payload& payload) : payload(payload) {}
+  Kind kind() const { return static_cast<Kind>(payload.index()); }
+
+  Payload payload;  // coordinates as the primitive clamps them
   CanvasState state;
   // The recording canvas's window origin when the primitive was drawn; the
   // primitive's image pixels are its coordinates minus this origin.
   PixelPoint origin;
-  int64_t c[8] = {};                   // coordinates as the primitive clamps them
-  std::span<const PixelPoint> points;  // Polygon, clamped
-  // Polygon: when set, only these segments are drawn (see fillPolygon).
-  std::optional<std::span<const uint32_t>> segments;
-  const BandBitmap* stamp = nullptr;    // Stamp; must outlive every replay
-  const StampedShape* shape = nullptr;  // Shape; must outlive every replay
-  Rgb colour = kBlack;                  // Pixel and Stamp
   // Every image pixel the primitive may touch (it may touch fewer).
   PixelRect bounds;
 };
+// A kind is the number of its payload.
+static_assert(std::is_same_v<std::variant_alternative_t<static_cast<size_t>(CanvasOp::Kind::Shape),
+                                                        CanvasOp::Payload>,
+                             ShapeOp>);
 
 // Receives the primitives of a recording canvas, in drawing order.
 class CanvasRecorder {
@@ -104,7 +162,7 @@ class CanvasRecorder {
 // - fillPolygon: even-odd rule on pixel centres, each vertex at p + 0.5, plus
 //   the polygon's 1-pixel outline in the pen colour.
 // - On 1-bit surfaces white is background and any other colour exposure.
-// Coordinates beyond +-2^30 are clamped.
+// Coordinates beyond +-2^30 are clamped; a pixel beyond them is left out.
 class Canvas {
  public:
   // The band's canvas starts with its window origin at the band's top row.
@@ -186,13 +244,25 @@ class Canvas {
   void replay(const CanvasOp& op);
 
  private:
-  void record(CanvasOp& op, PixelRect reach);
+  // The one way a primitive leaves a public drawing call, its payload
+  // clamped: handed to the recorder when recording, drawn otherwise.
+  // `reach` holds every image pixel it may touch; nothing is recorded or
+  // drawn when that misses the clip.
+  void drawOrRecord(CanvasOp op, const PixelRect& reach);
+  // Draws a clamped payload with this canvas's pen, brush and origin.
+  void draw(const CanvasOp& op);
+  // Clamps `points` into clampedPoints_, without the repeats of a point
+  // when `dropRepeats`; returns the box of the points.
+  PixelRect clampPoints(std::span<const PixelPoint> points, bool dropRepeats);
   void fillSegments(std::span<const PixelPoint> points, std::span<const uint32_t> segments,
                     bool all);
   template <class Draw>
   void withSpans(Rgb colour, Draw&& draw);
   void strokeSegment(PixelPoint from, PixelPoint to);
-  void strokeArc(int64_t x1, int64_t y1, int64_t x2, int64_t y2, double startAngle, double sweep);
+  void fillEllipseBox(const BoxOp& box);
+  void strokeArc(BoxOp box, double startAngle, double sweep);
+  void drawStamp(const StampOp& op);
+  void drawStampedShape(const ShapeOp& op);
 
   BandBitmap* band_ = nullptr;
   RgbSurface* rgb_ = nullptr;

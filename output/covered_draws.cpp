@@ -15,8 +15,7 @@
 
 namespace drumplot {
 
-using list_words::kHeaderWords, list_words::kWhiteBrush, list_words::kWhiteColour,
-    list_words::kWhitePen;
+using list_words::kWhiteBrush, list_words::kWhiteColour, list_words::kWhitePen, list_words::Record;
 
 // ColumnSet
 // ============================================================================
@@ -108,10 +107,10 @@ void ColumnSet::merge(std::span<const Columns> columns) {
 // of segments cross the first row to the left.
 void DisplayList::polygonColumns(const PieceOps& ops, const PieceOps::Op& op, int64_t top,
                                  int64_t bottom, std::vector<ColumnSet::Columns>& columns) const {
-  const int32_t* w = stream_.data() + op.offset;
-  const PixelPoint origin{w[3], w[4]};  // image pixels are points minus the origin
-  const auto firstPoint = static_cast<uint32_t>(w[kHeaderWords]);
-  const auto count = static_cast<uint32_t>(w[kHeaderWords + 1]);
+  const Record r = recordAt(op.offset);
+  const PixelPoint origin = r.origin();  // image pixels are points minus the origin
+  const uint32_t firstPoint = r.firstPoint();
+  const uint32_t count = r.pointCount();
   const bool all = op.segmentCount == PieceOps::kAllSegments;
   std::vector<ColumnSet::Columns> outline;  // where segments pass, widened by two pixels
   std::vector<double> crossings;            // of the first row
@@ -158,11 +157,11 @@ namespace {
 constexpr int64_t kMargin = 2, kFillingWidth = 64, kPartlyWidth = 256;
 constexpr uint32_t kMaxParts = 4;
 
-// Whether the primitive with header `w` writes only exposure: each colour
-// it draws with is not white.
-bool onlyExposes(const int32_t* w) {
+// Whether the primitive writes only exposure: each colour it draws with is
+// not white.
+bool onlyExposes(Record r) {
   int32_t colours = 0;
-  switch (static_cast<CanvasOp::Kind>(w[0] & 0xFF)) {
+  switch (r.kind()) {
     case CanvasOp::Kind::Line:
     case CanvasOp::Kind::Arc:
       colours = kWhitePen;
@@ -181,27 +180,27 @@ bool onlyExposes(const int32_t* w) {
       colours = kWhiteColour;
       break;
   }
-  return (w[0] & colours) == 0;
+  return (r.flags() & colours) == 0;
 }
 
-bool isFilling(const int32_t* w) {
-  const auto kind = static_cast<CanvasOp::Kind>(w[0] & 0xFF);
+bool isFilling(Record r) {
+  const CanvasOp::Kind kind = r.kind();
   return (kind == CanvasOp::Kind::Polygon || kind == CanvasOp::Kind::FillEllipse) &&
-         w[7] - w[6] >= kFillingWidth;
+         r.columnAfter() - r.firstColumn() >= kFillingWidth;
 }
 
 // The columns that the ellipse inscribed in [x1, x2] x [y1, y2] fills on
 // every one of rows top .. bottom - 1: in row j it fills the pixels i whose
 // centres lie within a sqrt(1 - (d / b)^2) of its centre column, with d the
 // distance of the row's centre from its centre row (a, b its half axes).
-// `w` is the primitive's header.
-void ellipseColumns(const int32_t* w, int64_t top, int64_t bottom,
+void ellipseColumns(Record r, int64_t top, int64_t bottom,
                     std::vector<ColumnSet::Columns>& columns) {
-  const int32_t* c = w + kHeaderWords;
-  const auto x1 = static_cast<double>(std::min(c[0], c[2]) - w[3]);
-  const auto x2 = static_cast<double>(std::max(c[0], c[2]) - w[3]);
-  const auto y1 = static_cast<double>(std::min(c[1], c[3]) - w[4]);
-  const auto y2 = static_cast<double>(std::max(c[1], c[3]) - w[4]);
+  const BoxOp box = r.box();
+  const PixelPoint origin = r.origin();
+  const auto x1 = static_cast<double>(std::min(box.x1, box.x2) - origin.x);
+  const auto x2 = static_cast<double>(std::max(box.x1, box.x2) - origin.x);
+  const auto y1 = static_cast<double>(std::min(box.y1, box.y2) - origin.y);
+  const auto y2 = static_cast<double>(std::max(box.y1, box.y2) - origin.y);
   const double a = (x2 - x1) / 2, b = (y2 - y1) / 2, cx = (x1 + x2) / 2, cy = (y1 + y2) / 2;
   const double d = std::max(std::abs(static_cast<double>(top) + 0.5 - cy),
                             std::abs(static_cast<double>(bottom) - 0.5 - cy));
@@ -220,20 +219,22 @@ namespace {
 // polygon or a stamp and crosses every row of rows top .. bottom - 1: the
 // same key draws the same pixels.
 // `top` and `bottom` are the list's own rows; (dx, dy) moves the list into the image.
-bool crossingKey(const int32_t* w, int64_t dx, int64_t dy, int64_t top, int64_t bottom,
-                 CrossingKey& key) {
-  const auto kind = static_cast<CanvasOp::Kind>(w[0] & 0xFF);
+bool crossingKey(Record r, int64_t dx, int64_t dy, int64_t top, int64_t bottom, CrossingKey& key) {
+  const CanvasOp::Kind kind = r.kind();
   if (kind == CanvasOp::Kind::Polygon || kind == CanvasOp::Kind::Stamp ||
       kind == CanvasOp::Kind::Shape) {
     return false;
   }
-  if (w[1] > top || w[2] < bottom) return false;
+  if (r.firstRow() > top || r.rowAfter() < bottom) return false;
   key.fill(0);
-  key[0] = w[0] & 0xFF;
-  key[1] = w[5];
-  const size_t n = kind == CanvasOp::Kind::Arc ? 8 : kind == CanvasOp::Kind::Pixel ? 2 : 4;
-  for (size_t k = 0; k < n; ++k) {
-    key[2 + k] = static_cast<int32_t>(w[kHeaderWords + k] - w[3 + k % 2] + (k % 2 ? dy : dx));
+  key[0] = static_cast<int32_t>(kind);
+  key[1] = static_cast<int32_t>(r.penWidth());
+  // The coordinates' x, y pairs in the image.
+  const PixelPoint shift{dx - r.origin().x, dy - r.origin().y};
+  const std::span<const int32_t> c = r.coordinates();
+  for (size_t k = 0; k + 1 < c.size(); k += 2) {
+    key[2 + k] = static_cast<int32_t>(c[k] + shift.x);
+    key[3 + k] = static_cast<int32_t>(c[k + 1] + shift.y);
   }
   return true;
 }
@@ -254,14 +255,14 @@ void DisplayList::findHidden(const PieceOps& ops, int64_t dx, int64_t dy, int64_
   };
   for (size_t i = ops.ops.size(); i-- > 0;) {
     const PieceOps::Op& op = ops.ops[i];
-    const int32_t* w = stream_.data() + op.offset;
-    const int64_t x0 = w[6] + dx - kMargin, x1 = w[7] + dx + kMargin;
+    const Record r = recordAt(op.offset);
+    const int64_t x0 = r.firstColumn() + dx - kMargin, x1 = r.columnAfter() + dx + kMargin;
     const auto entry = static_cast<uint32_t>(i);
     if (later.covers(x0, x1)) {
       skips.hidden[i] = 1;
       continue;
     }
-    if (crossingKey(w, dx, dy, listTop, listBottom, key)) {
+    if (crossingKey(r, dx, dy, listTop, listBottom, key)) {
       auto& crossing = laterDrawing.crossing;
       auto same = [&](const CrossingKey& k) { return k[2] == key[2] && k == key; };
       if (std::find_if(crossing.begin(), crossing.end(), same) != crossing.end()) {
@@ -285,12 +286,12 @@ void DisplayList::findHidden(const PieceOps& ops, int64_t dx, int64_t dy, int64_
         skips.columns.resize(at);
       }
     }
-    if (isFilling(w)) {
+    if (isFilling(r)) {
       const auto at = static_cast<uint32_t>(skips.columns.size());
-      if (static_cast<CanvasOp::Kind>(w[0] & 0xFF) == CanvasOp::Kind::Polygon) {
+      if (r.kind() == CanvasOp::Kind::Polygon) {
         polygonColumns(ops, op, listTop, listBottom, skips.columns);
       } else {
-        ellipseColumns(w, listTop, listBottom, skips.columns);
+        ellipseColumns(r, listTop, listBottom, skips.columns);
       }
       moved(skips.columns, at);
       const std::span<const ColumnSet::Columns> filled(skips.columns.begin() + at,
@@ -315,9 +316,9 @@ void DisplayList::findRedundant(const PieceOps& ops, int64_t dx, ColumnSet& expo
   std::vector<ColumnSet::Columns> exposing;
   for (size_t i = 0; i < ops.ops.size(); ++i) {
     if (skips.hidden[i]) continue;
-    const int32_t* w = stream_.data() + ops.ops[i].offset;
-    const bool exposes = onlyExposes(w);
-    const int64_t x0 = w[6] + dx - kMargin, x1 = w[7] + dx + kMargin;
+    const Record r = recordAt(ops.ops[i].offset);
+    const bool exposes = onlyExposes(r);
+    const int64_t x0 = r.firstColumn() + dx - kMargin, x1 = r.columnAfter() + dx + kMargin;
     if (exposes && exposed.covers(x0, x1)) {
       skips.hidden[i] = 1;
       continue;
@@ -328,7 +329,7 @@ void DisplayList::findRedundant(const PieceOps& ops, int64_t dx, ColumnSet& expo
     const auto entry = static_cast<uint32_t>(i);
     const std::span<const ColumnSet::Columns> filled = partOf(fill, skips.fills, entry);
     const std::span<const ColumnSet::Columns> parts = partOf(drawn, skips.drawn, entry);
-    if (filled.empty() || (w[0] & kWhiteBrush) != 0) continue;
+    if (filled.empty() || r.whiteBrush()) continue;
     if (parts.empty()) {
       exposed.add(filled);
       continue;

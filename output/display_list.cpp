@@ -3,6 +3,7 @@
 #include "output/display_list.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
 #include <span>
 #include <string>
@@ -14,7 +15,7 @@
 namespace drumplot {
 
 using list_words::kHeaderWords, list_words::kWhiteBrush, list_words::kWhiteColour,
-    list_words::kWhitePen;
+    list_words::kWhitePen, list_words::Record;
 
 namespace {
 
@@ -32,60 +33,91 @@ void checkIndexable(size_t size, const char* what) {
   }
 }
 
+// The box of a FillRect, FillEllipse or Ellipse.
+const BoxOp& boxOf(const CanvasOp::Payload& payload) {
+  if (const auto* rect = std::get_if<FillRectOp>(&payload)) return *rect;
+  if (const auto* ellipse = std::get_if<FillEllipseOp>(&payload)) return *ellipse;
+  return std::get<EllipseOp>(payload);
+}
+
 }  // namespace
 
 // DisplayList - Recording
 // ============================================================================
 
-size_t DisplayList::wordsOf(CanvasOp::Kind kind) {
-  switch (kind) {
-    case CanvasOp::Kind::FillRect:
-    case CanvasOp::Kind::FillEllipse:
-    case CanvasOp::Kind::Ellipse:
-    case CanvasOp::Kind::Line:
-      return kHeaderWords + 4;
-    case CanvasOp::Kind::Arc:
-      return kHeaderWords + 8;
-    case CanvasOp::Kind::Pixel:
-    case CanvasOp::Kind::Polygon:
-      return kHeaderWords + 2;
-    case CanvasOp::Kind::Stamp:
-    case CanvasOp::Kind::Shape:
-      return kHeaderWords + 3;
-  }
-  return kHeaderWords;
-}
-
 void DisplayList::record(const CanvasOp& op) {
-  int32_t flags = static_cast<int32_t>(op.kind);
+  int32_t flags = static_cast<int32_t>(op.kind());
   if (op.state.penColor == kWhite) flags |= kWhitePen;
   if (op.state.brushColor == kWhite) flags |= kWhiteBrush;
-  if (op.colour == kWhite) flags |= kWhiteColour;
-  stream_.insert(stream_.end(), {flags, word(op.bounds.y0), word(op.bounds.y1), word(op.origin.x),
-                                 word(op.origin.y), word(op.state.penWidth_px), word(op.bounds.x0),
-                                 word(op.bounds.x1)});
-  const size_t coordinates = wordsOf(op.kind) - kHeaderWords;
-  switch (op.kind) {
-    case CanvasOp::Kind::Polygon:
-      checkIndexable(points_.size() + op.points.size(), "polygon points");
-      stream_.push_back(static_cast<int32_t>(static_cast<uint32_t>(points_.size())));
-      stream_.push_back(static_cast<int32_t>(static_cast<uint32_t>(op.points.size())));
-      points_.insert(points_.end(), op.points.begin(), op.points.end());
-      break;
-    case CanvasOp::Kind::Stamp:
-    case CanvasOp::Kind::Shape: {
-      const void* what = op.kind == CanvasOp::Kind::Stamp ? static_cast<const void*>(op.stamp)
-                                                          : static_cast<const void*>(op.shape);
-      auto [known, added] = stampNumbers_.try_emplace(what, stamps_.size());
-      if (added) stamps_.push_back(what);
-      stream_.insert(stream_.end(),
-                     {word(op.c[0]), word(op.c[1]), word(static_cast<int64_t>(known->second))});
+  auto colour = [&](Rgb c) {
+    if (c == kWhite) flags |= kWhiteColour;
+  };
+  auto stampNumber = [&](const void* what) {
+    auto [known, added] = stampNumbers_.try_emplace(what, stamps_.size());
+    if (added) stamps_.push_back(what);
+    return word(static_cast<int64_t>(known->second));
+  };
+  const CanvasOp::Payload& p = op.payload;
+  std::array<int32_t, list_words::payloadWords(CanvasOp::Kind::Arc)> payload{};
+  switch (op.kind()) {
+    case CanvasOp::Kind::FillRect:
+    case CanvasOp::Kind::FillEllipse:
+    case CanvasOp::Kind::Ellipse: {
+      const BoxOp& b = boxOf(p);
+      payload = {word(b.x1), word(b.y1), word(b.x2), word(b.y2)};
       break;
     }
-    default:
-      for (size_t i = 0; i < coordinates; ++i) stream_.push_back(word(op.c[i]));
+    case CanvasOp::Kind::Line: {
+      const LineOp& l = std::get<LineOp>(p);
+      payload = {word(l.from.x), word(l.from.y), word(l.to.x), word(l.to.y)};
       break;
+    }
+    case CanvasOp::Kind::Arc: {
+      const ArcOp& a = std::get<ArcOp>(p);
+      payload = {word(a.box.x1),  word(a.box.y1),  word(a.box.x2), word(a.box.y2),
+                 word(a.start.x), word(a.start.y), word(a.end.x),  word(a.end.y)};
+      break;
+    }
+    case CanvasOp::Kind::Pixel: {
+      const PixelOp& px = std::get<PixelOp>(p);
+      payload = {word(px.at.x), word(px.at.y)};
+      colour(px.colour);
+      break;
+    }
+    case CanvasOp::Kind::Stamp: {
+      const StampOp& st = std::get<StampOp>(p);
+      payload = {word(st.topLeft.x), word(st.topLeft.y), stampNumber(st.stamp)};
+      colour(st.colour);
+      break;
+    }
+    case CanvasOp::Kind::Shape: {
+      const ShapeOp& sh = std::get<ShapeOp>(p);
+      payload = {word(sh.topLeft.x), word(sh.topLeft.y), stampNumber(sh.shape)};
+      colour(sh.colour);
+      break;
+    }
+    case CanvasOp::Kind::Polygon: {
+      const std::span<const PixelPoint> points = std::get<PolygonOp>(p).points;
+      checkIndexable(points_.size() + points.size(), "polygon points");
+      payload = {static_cast<int32_t>(static_cast<uint32_t>(points_.size())),
+                 static_cast<int32_t>(static_cast<uint32_t>(points.size()))};
+      points_.insert(points_.end(), points.begin(), points.end());
+      break;
+    }
   }
+  std::array<int32_t, kHeaderWords> header{};
+  header[list_words::kFlagsWord] = flags;
+  header[list_words::kFirstRowWord] = word(op.bounds.y0);
+  header[list_words::kRowAfterWord] = word(op.bounds.y1);
+  header[list_words::kOriginXWord] = word(op.origin.x);
+  header[list_words::kOriginYWord] = word(op.origin.y);
+  header[list_words::kPenWidthWord] = word(op.state.penWidth_px);
+  header[list_words::kFirstColumnWord] = word(op.bounds.x0);
+  header[list_words::kColumnAfterWord] = word(op.bounds.x1);
+  stream_.insert(stream_.end(), header.begin(), header.end());
+  stream_.insert(
+      stream_.end(), payload.begin(),
+      payload.begin() + static_cast<std::ptrdiff_t>(list_words::payloadWords(op.kind())));
   checkIndexable(stream_.size(), "primitives");
   bounds_ = bounds_.united(op.bounds);
   ++count_;
@@ -102,7 +134,10 @@ uint64_t DisplayList::memoryBytes() const {
 uint64_t DisplayList::bytesFor(const CanvasOp& op) {
   // The words, a polygon's points and their segments in two buckets, and
   // an index entry or two.
-  return 4 * wordsOf(op.kind) + (sizeof(PixelPoint) + 8) * op.points.size() + 16;
+  const auto* polygon = std::get_if<PolygonOp>(&op.payload);
+  const size_t points = polygon ? polygon->points.size() : 0;
+  return 4 * (kHeaderWords + list_words::payloadWords(op.kind())) +
+         (sizeof(PixelPoint) + 8) * points + 16;
 }
 
 // DisplayList - Index by rows
@@ -123,15 +158,13 @@ void DisplayList::index(int64_t bucketRows) {
     for (size_t k = bucketOf(y0); k <= bucketOf(y1 - 1); ++k) visit(k);
   };
   auto each = [&](auto&& visit) {
-    for (size_t offset = 0; offset < stream_.size();
-         offset += wordsOf(static_cast<CanvasOp::Kind>(stream_[offset] & 0xFF))) {
-      visit(offset);
+    for (size_t offset = 0; offset < stream_.size(); offset += recordAt(offset).words()) {
+      visit(offset, recordAt(offset));
     }
   };
   bucketStart_.assign(buckets + 1, 0);
-  each([&](size_t offset) {
-    forEachBucket(stream_[offset + 1], stream_[offset + 2],
-                  [&](size_t k) { ++bucketStart_[k + 1]; });
+  each([&](size_t, Record r) {
+    forEachBucket(r.firstRow(), r.rowAfter(), [&](size_t k) { ++bucketStart_[k + 1]; });
   });
   uint64_t total = 0;
   for (size_t k = 0; k < buckets; ++k) {
@@ -145,22 +178,22 @@ void DisplayList::index(int64_t bucketRows) {
   std::vector<uint32_t> next(bucketStart_.begin(), bucketStart_.end() - (buckets > 0 ? 1 : 0));
   std::vector<size_t> entries;
   std::vector<std::vector<uint32_t>> reaching;  // segments by bucket, from the polygon's first
-  each([&](size_t offset) {
+  each([&](size_t offset, Record r) {
     entries.clear();
     size_t firstBucket = SIZE_MAX;
-    forEachBucket(stream_[offset + 1], stream_[offset + 2], [&](size_t k) {
+    forEachBucket(r.firstRow(), r.rowAfter(), [&](size_t k) {
       firstBucket = std::min(firstBucket, k);
       entries.push_back(next[k]);
       bucketOps_[next[k]++] = static_cast<uint32_t>(offset);
     });
-    const auto kind = static_cast<CanvasOp::Kind>(stream_[offset] & 0xFF);
-    const auto count = static_cast<uint32_t>(stream_[offset + kHeaderWords + 1]);
-    if (kind != CanvasOp::Kind::Polygon || count <= kWholePolygonPoints || entries.size() < 2)
+    if (r.kind() != CanvasOp::Kind::Polygon || r.pointCount() <= kWholePolygonPoints ||
+        entries.size() < 2)
       return;
     // Each segment in the buckets its rows meet (points are in the list's
     // rows less the primitive's origin, which a polygon records as 0).
-    const size_t firstPoint = static_cast<uint32_t>(stream_[offset + kHeaderWords]);
-    const int64_t originY = stream_[offset + 4];
+    const size_t firstPoint = r.firstPoint();
+    const uint32_t count = r.pointCount();
+    const int64_t originY = r.origin().y;
     reaching.resize(std::max(reaching.size(), entries.size()));
     for (size_t i = 0; i < entries.size(); ++i) reaching[i].clear();
     for (uint32_t k = 0; k < count; ++k) {
@@ -191,7 +224,10 @@ void DisplayList::collect(int64_t top, int64_t bottom, int64_t dy, PieceOps& out
   const auto k0 = static_cast<size_t>(std::clamp<int64_t>((t - firstRow_) / bucketRows_, 0, last));
   const auto k1 =
       static_cast<size_t>(std::clamp<int64_t>((b - 1 - firstRow_) / bucketRows_, 0, last));
-  auto meets = [&](uint32_t offset) { return stream_[offset + 1] < b && stream_[offset + 2] > t; };
+  auto meets = [&](uint32_t offset) {
+    const Record r = recordAt(offset);
+    return r.firstRow() < b && r.rowAfter() > t;
+  };
   auto addSegments = [&](PieceOps::Op& op, uint32_t entry) {
     const SegmentRange& r = entrySegments_[entry];
     if (r.count == PieceOps::kAllSegments) return;
@@ -249,39 +285,46 @@ void DisplayList::collect(int64_t top, int64_t bottom, int64_t dy, PieceOps& out
 // ============================================================================
 
 void DisplayList::replayAt(Canvas& canvas, const PieceOps& ops, const PieceOps::Op& piece) const {
-  const int32_t* w = stream_.data() + piece.offset;
-  CanvasOp op;
-  const int32_t flags = w[0];
-  op.kind = static_cast<CanvasOp::Kind>(flags & 0xFF);
-  op.state.penColor = colourOf(flags, kWhitePen);
-  op.state.brushColor = colourOf(flags, kWhiteBrush);
-  op.colour = colourOf(flags, kWhiteColour);
-  op.origin = {w[3], w[4]};
-  op.state.penWidth_px = w[5];
-  const int32_t* c = w + kHeaderWords;
-  switch (op.kind) {
-    case CanvasOp::Kind::Polygon:
-      op.points = std::span<const PixelPoint>(points_).subspan(static_cast<uint32_t>(c[0]),
-                                                               static_cast<uint32_t>(c[1]));
-      if (piece.segmentCount != PieceOps::kAllSegments) {
-        op.segments =
-            std::span<const uint32_t>(ops.segments).subspan(piece.segmentsAt, piece.segmentCount);
+  const Record r = recordAt(piece.offset);
+  const Rgb colour = colourOf(r.flags(), kWhiteColour);
+  auto payload = [&]() -> CanvasOp::Payload {
+    switch (r.kind()) {
+      case CanvasOp::Kind::FillRect:
+        return FillRectOp{r.box()};
+      case CanvasOp::Kind::FillEllipse:
+        return FillEllipseOp{r.box()};
+      case CanvasOp::Kind::Ellipse:
+        return EllipseOp{r.box()};
+      case CanvasOp::Kind::Polygon: {
+        PolygonOp polygon{
+            std::span<const PixelPoint>(points_).subspan(r.firstPoint(), r.pointCount()),
+            std::nullopt};
+        if (piece.segmentCount != PieceOps::kAllSegments) {
+          polygon.segments =
+              std::span<const uint32_t>(ops.segments).subspan(piece.segmentsAt, piece.segmentCount);
+        }
+        return polygon;
       }
-      break;
-    case CanvasOp::Kind::Stamp:
-    case CanvasOp::Kind::Shape:
-      op.c[0] = c[0];
-      op.c[1] = c[1];
-      if (op.kind == CanvasOp::Kind::Stamp) {
-        op.stamp = static_cast<const BandBitmap*>(stamps_[static_cast<size_t>(c[2])]);
-      } else {
-        op.shape = static_cast<const StampedShape*>(stamps_[static_cast<size_t>(c[2])]);
-      }
-      break;
-    default:
-      for (size_t i = 0; i < wordsOf(op.kind) - kHeaderWords; ++i) op.c[i] = c[i];
-      break;
-  }
+      case CanvasOp::Kind::Line:
+        return r.line();
+      case CanvasOp::Kind::Arc:
+        return r.arc();
+      case CanvasOp::Kind::Pixel:
+        return PixelOp{r.pixel(), colour};
+      case CanvasOp::Kind::Stamp:
+        return StampOp{static_cast<const BandBitmap*>(stamps_[r.stampNumber()]), r.topLeft(),
+                       colour};
+      case CanvasOp::Kind::Shape:
+        return ShapeOp{static_cast<const StampedShape*>(stamps_[r.stampNumber()]), r.topLeft(),
+                       colour};
+    }
+    return FillRectOp{};  // no kind the stream holds
+  };
+  CanvasOp op{payload()};
+  op.state.penColor = colourOf(r.flags(), kWhitePen);
+  op.state.brushColor = colourOf(r.flags(), kWhiteBrush);
+  op.state.penWidth_px = r.penWidth();
+  op.origin = r.origin();
   canvas.replay(op);
 }
 
@@ -316,8 +359,7 @@ void DisplayList::replay(Canvas& canvas, const PieceOps& ops, const SpanSkips* s
 }
 
 void DisplayList::replay(Canvas& canvas) const {
-  for (size_t offset = 0; offset < stream_.size();
-       offset += wordsOf(static_cast<CanvasOp::Kind>(stream_[offset] & 0xFF))) {
+  for (size_t offset = 0; offset < stream_.size(); offset += recordAt(offset).words()) {
     replayAt(canvas, offset);
   }
 }

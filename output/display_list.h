@@ -10,6 +10,7 @@
 
 #include "engine/canvas.h"
 #include "output/column_set.h"
+#include "output/display_list_words.h"
 
 namespace drumplot {
 
@@ -86,7 +87,10 @@ class DisplayList final : public CanvasRecorder {
   // Replays the primitive `op` (a large polygon only with its segments).
   void replayAt(Canvas& canvas, const PieceOps& ops, const PieceOps::Op& op) const;
   void replayAt(Canvas& canvas, size_t offset) const;
-  static size_t wordsOf(CanvasOp::Kind kind);
+  // The primitive at `offset` in the stream.
+  list_words::Record recordAt(size_t offset) const {
+    return list_words::Record(stream_.data() + offset);
+  }
   // The columns of list rows top <= y < bottom that the polygon `op` fills
   // on every one of those rows.
   void polygonColumns(const PieceOps& ops, const PieceOps::Op& op, int64_t top, int64_t bottom,
