@@ -82,10 +82,11 @@ ArcPath arcPath(const ArcOp& arc) {
 // What an arc stroked with pen width w may touch: the part of the ellipse
 // swept (its ends and the axis points it passes), grown by the pen.
 PixelRect arcReach(const ArcOp& arc, int64_t w) {
-  const auto [cx, cy, a, b, start, sweep] = arcPath(arc);
+  const ArcPath path = arcPath(arc);
+  const double start = path.start, sweep = path.sweep;
   double left = HUGE_VAL, top = HUGE_VAL, right = -HUGE_VAL, bottom = -HUGE_VAL;
   auto take = [&](double t) {
-    const double x = cx + a * std::cos(t), y = cy + b * std::sin(t);
+    const double x = path.cx + path.a * std::cos(t), y = path.cy + path.b * std::sin(t);
     left = std::min(left, x), right = std::max(right, x);
     top = std::min(top, y), bottom = std::max(bottom, y);
   };
