@@ -155,9 +155,7 @@ bool runChunksInOrder(size_t count, const ChunkLimits& limits, const ProduceChun
       }
     }
   };
-  runWorkers(
-      std::clamp<unsigned>(limits.threads, 1, static_cast<unsigned>(std::max<size_t>(count, 1))),
-      work);
+  runWorkers(limits.threads, count, work);
   if (turns.error) std::rethrow_exception(turns.error);
   return !turns.stopped;
 }

@@ -90,8 +90,7 @@ void parallelFor(size_t count, unsigned threads, const std::atomic<bool>* cancel
       }
     }
   };
-  runWorkers(std::clamp<unsigned>(threads, 1, static_cast<unsigned>(std::max<size_t>(count, 1))),
-             [&](unsigned) { work(); });
+  runWorkers(threads, count, [&](unsigned) { work(); });
   if (error) std::rethrow_exception(error);
 }
 

@@ -12,10 +12,11 @@ unsigned workerCount(unsigned asked) {
   return std::max(asked, 1u);
 }
 
-void runWorkers(unsigned workers, const std::function<void(unsigned worker)>& work) {
+void runWorkers(unsigned workers, size_t items, const std::function<void(unsigned worker)>& work) {
+  workers = std::clamp<unsigned>(workers, 1, static_cast<unsigned>(std::max<size_t>(items, 1)));
   std::vector<std::thread> helpers;
   try {
-    helpers.reserve(workers > 0 ? workers - 1 : 0);
+    helpers.reserve(workers - 1);
     for (unsigned w = 1; w < workers; ++w) helpers.emplace_back(work, w);
   } catch (...) {
     // No further thread: those started and this one do the work.
