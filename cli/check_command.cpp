@@ -143,10 +143,10 @@ void addCheckCommand(CLI::App& app, Action& action) {
       openJob(job, o->jobFile);
       PreflightSettings s;
       s.Export.dpi = o->dpi;
-      s.Export.layers = o->layers.empty() ? layersWithGerber(job) : layerList(o->layers);
-      s.Export.lineWidth_mils = o->lineWidth_mils;
-      s.Export.techArea = o->techArea;
-      s.Export.budgetBytes =
+      s.Export.draw.layers = o->layers.empty() ? layersWithGerber(job) : layerList(o->layers);
+      s.Export.draw.lineWidth_mils = o->lineWidth_mils;
+      s.Export.draw.techArea = o->techArea;
+      s.Export.run.budgetBytes =
           memoryBudgetBytes(o->memory_MB > 0 ? o->memory_MB : job.settings.memoryMegabytes);
       s.Tolerance = o->tolerance;
       const PreflightReport report = checkJob(job, s);

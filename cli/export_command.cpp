@@ -55,7 +55,7 @@ struct OutputOptions {
 // "all", or layer numbers 1..18 separated by commas.
 OutputLayers parseLayers(const std::string& text) {
   OutputLayers layers{};
-  if (text == "all") return OutputSettings::allLayers();
+  if (text == "all") return DrawSettings::allLayers();
   std::stringstream in(text);
   std::string item;
   bool any = false;
@@ -124,15 +124,15 @@ void writeSecondImage(const std::string& file, const MonoImage& image, const std
   std::printf("  overview: %s\n", file.c_str());
 }
 
-void fillSettings(const OutputOptions& o, const Job& job, OutputSettings& s) {
-  s.layers = parseLayers(o.layers);
-  s.techArea = o.techArea;
-  s.lineWidth_mils = o.lineWidth_mils;
-  s.holeDiameter_mils = o.holes_mils;
-  s.noHoleDCodes = o.noHole;
-  s.budgetBytes = memoryBudgetBytes(o.memory_MB > 0 ? o.memory_MB : job.settings.memoryMegabytes);
-  s.threads = o.threads;
-  s.reference = o.reference;
+void fillSettings(const OutputOptions& o, const Job& job, DrawSettings& draw, RunSettings& run) {
+  draw.layers = parseLayers(o.layers);
+  draw.techArea = o.techArea;
+  draw.lineWidth_mils = o.lineWidth_mils;
+  draw.holeDiameter_mils = o.holes_mils;
+  draw.noHoleDCodes = o.noHole;
+  run.budgetBytes = memoryBudgetBytes(o.memory_MB > 0 ? o.memory_MB : job.settings.memoryMegabytes);
+  run.threads = o.threads;
+  run.reference = o.reference;
 }
 
 // drumplot-cli export - Progress and cancel
@@ -337,23 +337,25 @@ void addExport(CLI::App& app, Action& action) {
   cmd->callback([o, cmd, &action] {
     action = [o, cmd] {
       Job job = openJobWithSettings(*o);
-      FilmSettings s;
-      fillSettings(*o, job, s);
-      s.format = chooseFormat(*cmd, o->format, o->outputFile);
-      s.compression = parseTiffCompression(o->compression).value_or(TiffCompression::Group4);
+      FilmSettings settings;
+      PlotterExportSettings& s = settings.plotter;
+      fillSettings(*o, job, s.draw, s.run);
+      settings.format = chooseFormat(*cmd, o->format, o->outputFile);
+      settings.tiff.compression =
+          parseTiffCompression(o->compression).value_or(TiffCompression::Group4);
       s.file = o->outputFile;
       s.dpi = o->dpi;
       s.mirror = o->mirror;
       s.notes = o->notes;
       s.horizontalLine_mils = o->horizontal_mils;
       s.negative = o->negative;
-      s.splitLayers = o->splitLayers;
+      settings.splitLayers = o->splitLayers;
       Progress progress;
-      s.progress = &progress;
+      s.run.progress = &progress;
       FilmExportSummary r;
       {
         ProgressDisplay display(progress);
-        r = exportFilms(job, s);
+        r = exportFilms(job, settings);
       }
       if (r.cancelled)
         throw std::runtime_error(o->outputFile + ": export cancelled; nothing written");
@@ -362,8 +364,8 @@ void addExport(CLI::App& app, Action& action) {
         if (s.negative) std::printf("  negative film\n");
         std::visit(
             [&](const auto& f) {
-              printRunLine(f.raster, r.films.size() == 1 ? r.seconds : f.seconds, s.budgetBytes,
-                           s.reference);
+              printRunLine(f.raster, r.films.size() == 1 ? r.seconds : f.seconds, s.run.budgetBytes,
+                           s.run.reference);
               if (o->overview.empty()) return;
               const std::string overview =
                   film.layer == 0 ? o->overview
@@ -392,11 +394,11 @@ void addBmp(CLI::App& app, Action& action) {
     action = [o] {
       Job job = openJobWithSettings(*o);
       JobBitmapSettings s;
-      fillSettings(*o, job, s);
+      fillSettings(*o, job, s.draw, s.run);
       s.file = o->outputFile;
       s.negative = o->negative;
       Progress progress;
-      s.progress = &progress;
+      s.run.progress = &progress;
       JobBitmapSummary r;
       {
         ProgressDisplay display(progress);
@@ -408,7 +410,7 @@ void addBmp(CLI::App& app, Action& action) {
       std::printf("  %lld x %lld pixels at 8192 dpi, %s, %llu bytes\n",
                   static_cast<long long>(p.width_px), static_cast<long long>(p.height_px),
                   bandsText(p.bands).c_str(), static_cast<unsigned long long>(p.fileBytes));
-      printRunLine(r.raster, r.seconds, s.budgetBytes, s.reference);
+      printRunLine(r.raster, r.seconds, s.run.budgetBytes, s.run.reference);
       if (!o->overview.empty()) writeSecondImage(o->overview, r.overview, o->outputFile);
     };
   });

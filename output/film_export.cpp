@@ -39,26 +39,20 @@ FilmSummary drawFilm(const RasterScene& scene, Plan plan, const FilmSettings& se
                      std::unique_ptr<ReplacingFile>& file) {
   FilmSummary film{file->name(), 0, {}};
   plan.boardLayers = scene.boardLayers.size();
+  const PlotterExportSettings& p = settings.plotter;
   if constexpr (std::is_same_v<Plan, JobBitmapPlan>) {
-    JobBitmapSettings s;
-    static_cast<OutputSettings&>(s) = settings;
-    s.file = file->name();
-    s.negative = settings.negative;
-    film.output = writeJobBitmapFile(scene, plan, s, *file);
+    film.output = writeJobBitmapFile(scene, plan, {p.draw, p.run, film.file, p.negative}, *file);
   } else if (settings.format == FilmFormat::Tiff) {
-    TiffFilmSettings s = settings;
-    s.file = file->name();
     try {
-      film.output = writeTiffFilm(scene, plan, s, *file);
+      film.output = writeTiffFilm(scene, plan, p, settings.tiff, *file);
     } catch (const TiffOutgrewClassic&) {
-      file = std::make_unique<ReplacingFile>(s.file);
-      s.bigTiff = true;
-      film.output = writeTiffFilm(scene, plan, s, *file);
+      file = std::make_unique<ReplacingFile>(film.file);
+      TiffFilmSettings big = settings.tiff;
+      big.bigTiff = true;
+      film.output = writeTiffFilm(scene, plan, p, big, *file);
     }
   } else {
-    PlotterExportSettings s = settings;
-    s.file = file->name();
-    film.output = writePlotterFile(scene, plan, s, *file);
+    film.output = writePlotterFile(scene, plan, p, *file);
   }
   return film;
 }
@@ -86,8 +80,9 @@ FilmExportSummary exportPlanned(const Job& job, const RasterScene& scene, const 
       std::erase_if(part.boardLayers, [&](const BoardLayer& d) { return d.layer != layer; });
     }
     files.push_back(std::make_unique<ReplacingFile>(
-        layer == 0 ? settings.file
-                   : layerFilmName(settings.file, layer, job.settings.LayerNames[layer - 1])));
+        layer == 0
+            ? settings.plotter.file
+            : layerFilmName(settings.plotter.file, layer, job.settings.LayerNames[layer - 1])));
     summary.films.push_back(drawFilm(part, plan, settings, files.back()));
     summary.films.back().layer = layer;
     if (cancelled(summary.films.back())) {
@@ -105,13 +100,12 @@ FilmExportSummary exportFilms(const Job& job, const FilmSettings& settings) {
   const auto start = std::chrono::steady_clock::now();
   RasterScene scene;
   FilmExportSummary summary;
+  const PlotterExportSettings& p = settings.plotter;
   if (settings.format == FilmFormat::Bmp) {
-    JobBitmapSettings bitmap;
-    static_cast<OutputSettings&>(bitmap) = settings;
-    const JobBitmapPlan plan = planJobBitmapScene(job, bitmap, scene);
+    const JobBitmapPlan plan = planJobBitmapScene(job, {p.draw, p.run, p.file, p.negative}, scene);
     summary = exportPlanned(job, scene, plan, settings);
   } else {
-    const PlotterExportPlan plan = planPlotterScene(job, settings, scene);
+    const PlotterExportPlan plan = planPlotterScene(job, p, scene);
     summary = exportPlanned(job, scene, plan, settings);
   }
   summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -23,13 +23,16 @@ enum class FilmFormat { Fpf, Tiff, Bmp };
 // ".tif" or ".tiff", ".bmp"; none for any other.
 std::optional<FilmFormat> filmFormatOfName(const std::filesystem::path& file);
 
-// Everything a film takes. The job bitmap (Bmp) uses the output settings,
-// the file and `negative` only: its resolution and rows are its own.
-struct FilmSettings : TiffFilmSettings {
+// Everything a film takes. The job bitmap (Bmp) uses the plotter's draw
+// and run settings, the file and `negative` only: its resolution and rows
+// are its own.
+struct FilmSettings {
+  PlotterExportSettings plotter;
+  TiffFilmSettings tiff;  // Tiff only
   FilmFormat format = FilmFormat::Fpf;
   // One film per chosen layer that a board has a file on, named after
-  // `file` (layerFilmName). Every film keeps the size of the whole export,
-  // so that the films of a job lie on each other.
+  // plotter.file (layerFilmName). Every film keeps the size of the whole
+  // export, so that the films of a job lie on each other.
   bool splitLayers = false;
 };
 

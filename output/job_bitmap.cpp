@@ -82,10 +82,9 @@ std::array<uint8_t, kJobBitmapHeaderBytes> encodeJobBitmapHeader(uint32_t width_
 JobBitmapPlan planJobBitmapScene(const Job& job, const JobBitmapSettings& settings,
                                  RasterScene& scene) {
   JobExtents extents;
-  scene = outputScene(job, settings, extents);
+  scene = outputScene(job, settings.draw, extents);
   scene.dpi = kJobBitmapDpi;
-  // A quarter of the budget keeps stamps; larger ones are drawn for each band.
-  readSources(scene, kJobBitmapDpi, settings.threads, settings.budgetBytes / 4, settings.progress);
+  readSources(scene, kJobBitmapDpi, settings.run);
   double x = std::max(0.0, extents.MaxX), y = std::max(0.0, extents.MaxY);
   if (scene.tech) {
     x += scene.tech->GrowX;
@@ -113,9 +112,9 @@ JobBitmapPlan planJobBitmapScene(const Job& job, const JobBitmapSettings& settin
   }
   plan.fileBytes = kJobBitmapHeaderBytes + static_cast<uint64_t>(w) / 8 * static_cast<uint64_t>(h);
   const auto rowBytes = static_cast<uint64_t>(w / 8);
-  const uint64_t rows = settings.budgetBytes / rowBytes;
+  const uint64_t rows = settings.run.budgetBytes / rowBytes;
   if (rows == 0) {
-    throw FormatError("the memory budget of " + std::to_string(settings.budgetBytes) +
+    throw FormatError("the memory budget of " + std::to_string(settings.run.budgetBytes) +
                       " bytes holds less than one row of " + std::to_string(rowBytes) +
                       " bytes; raise the memory setting");
   }
@@ -146,7 +145,7 @@ JobBitmapSummary writeJobBitmapFile(const RasterScene& scene, const JobBitmapPla
   JobBitmapWriter writer(settings.negative);
   file.write(encodeJobBitmapHeader(static_cast<uint32_t>(plan.width_px),
                                    static_cast<uint32_t>(plan.height_px)));
-  summary.raster = rasterizeJob(scene, writer, file, rasterOptions(settings));
+  summary.raster = rasterizeJob(scene, writer, file, settings.run);
   summary.cancelled = summary.raster.cancelled;
   if (summary.cancelled) return summary;
   summary.overview = std::move(writer.overview());

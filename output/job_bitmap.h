@@ -21,7 +21,9 @@ inline constexpr size_t kJobBitmapHeaderBytes = 62;
 inline constexpr uint32_t kJobBitmapPixelsPerMetre = 322520;
 
 // What the export dialog hands over in its second mode.
-struct JobBitmapSettings : OutputSettings {
+struct JobBitmapSettings {
+  DrawSettings draw;
+  RunSettings run;
   std::filesystem::path file;
   // A negative film: clear where drawn, exposed elsewhere.
   bool negative = false;

@@ -121,7 +121,7 @@ Rgb bgrToRgb(uint32_t bgr) {
 JobPreview renderJobPreview(const Job& job, const JobPreviewSettings& settings,
                             int64_t clientWidth_px, int64_t clientHeight_px, Progress* progress) {
   JobExtents extents;
-  RasterScene scene = outputScene(job, settings, extents);
+  RasterScene scene = outputScene(job, settings.draw, extents);
   auto [width, height] = coveredExtent(extents, scene);
   OutputFit fit = previewFit(width, height, clientWidth_px, clientHeight_px, settings.zoom);
   if (fit.width_px <= 0 || fit.height_px <= 0) {
@@ -140,10 +140,10 @@ JobPreview renderJobPreview(const Job& job, const JobPreviewSettings& settings,
   return preview;
 }
 
-JobPrint renderJobPrint(const Job& job, const OutputSettings& settings, const PrinterPage& page,
+JobPrint renderJobPrint(const Job& job, const DrawSettings& draw, const PrinterPage& page,
                         Progress* progress) {
   JobExtents extents;
-  RasterScene scene = outputScene(job, settings, extents);
+  RasterScene scene = outputScene(job, draw, extents);
   auto [width, height] = coveredExtent(extents, scene);
   JobPrint print;
   print.fit = printFit(width, height, page);

@@ -16,7 +16,8 @@
 namespace drumplot {
 
 // What the output dialog hands over in its preview mode.
-struct JobPreviewSettings : OutputSettings {
+struct JobPreviewSettings {
+  DrawSettings draw;
   bool mirror = false;  // "Mirror horizontal": off shows the picture upside down
   int zoom = 1;         // "fit page" 1, "2:1" 2, "3:1" 3
 };
@@ -77,7 +78,7 @@ struct JobPrint {
 
 // Print: the job in black fitted to the page, with the tech-area frame.
 // Throws as renderJobPreview.
-JobPrint renderJobPrint(const Job& job, const OutputSettings& settings, const PrinterPage& page,
+JobPrint renderJobPrint(const Job& job, const DrawSettings& draw, const PrinterPage& page,
                         Progress* progress = nullptr);
 
 // The job's colours ($00BBGGRR) as drawing colours (0xRRGGBB).

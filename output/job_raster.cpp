@@ -94,7 +94,7 @@ void parallelFor(size_t count, unsigned threads, const std::atomic<bool>* cancel
   if (error) std::rethrow_exception(error);
 }
 
-bool isCancelled(const RasterOptions& o) {
+bool isCancelled(const RunSettings& o) {
   return o.progress && o.progress->cancelled;
 }
 
@@ -105,7 +105,7 @@ bool isCancelled(const RasterOptions& o) {
 // is read anew and drawn; the first band also draws the overview and the
 // preview with the same reader.
 RasterStats rasterizeLiterally(const RasterScene& scene, BandConsumer& consumer,
-                               ReplacingFile& file, const RasterOptions& options) {
+                               ReplacingFile& file, const RunSettings& options) {
   const BandGeometry& g = scene.bands;
   RasterStats stats;
   stats.pieces = g.bandCount;
@@ -295,7 +295,7 @@ std::vector<Piece> cutBands(const RasterScene& scene, int64_t pieceRows) {
 void recordSources(const RasterScene& scene, std::vector<RecordedSource>& recorded,
                    const std::vector<std::vector<std::pair<int64_t, int64_t>>>& wanted,
                    bool onlyWanted, int64_t bucketRows, unsigned threads,
-                   const RasterOptions& options) {
+                   const RunSettings& options) {
   const std::atomic<bool>* cancelled = options.progress ? &options.progress->cancelled : nullptr;
   InterpreterSettings settings = scene.interpreter;
   settings.cancelled = cancelled;
@@ -343,7 +343,7 @@ void recordSources(const RasterScene& scene, std::vector<RecordedSource>& record
 // them: every board layer drawn onto both, in order, then the tech area's
 // frame. Stops early (drawing less) when cancelled.
 void drawPreviews(const RasterScene& scene, BandBitmap& overview, BandBitmap& preview,
-                  const RasterOptions& options) {
+                  const RunSettings& options) {
   Canvas overviewCanvas(overview);
   Canvas previewCanvas(preview);
   for (const BoardLayer& d : scene.boardLayers) {
@@ -360,7 +360,7 @@ void drawPreviews(const RasterScene& scene, BandBitmap& overview, BandBitmap& pr
 }
 
 RasterStats rasterizeFast(const RasterScene& scene, BandConsumer& consumer, ReplacingFile& file,
-                          const RasterOptions& options) {
+                          const RunSettings& options) {
   RasterStats stats;
   const unsigned asked = workerCount(options.threads);
 
@@ -527,16 +527,16 @@ RasterStats rasterizeFast(const RasterScene& scene, BandConsumer& consumer, Repl
 // JobRaster
 // ============================================================================
 
-RasterScene outputScene(const Job& job, const OutputSettings& settings, JobExtents& extents) {
-  extents = outputExtents(job.boards, settings.layers);
+RasterScene outputScene(const Job& job, const DrawSettings& draw, JobExtents& extents) {
+  extents = outputExtents(job.boards, draw.layers);
   RasterScene scene;
   double shiftX = 0.0, shiftY = 0.0;
-  if (settings.techArea) {
+  if (draw.techArea) {
     scene.tech = techAreaFrame(extents, job.settings.tech);
     shiftX = scene.tech->ShiftX;
     shiftY = scene.tech->ShiftY;
   }
-  scene.boardLayers = outputBoardLayers(job, settings.layers, shiftX, shiftY);
+  scene.boardLayers = outputBoardLayers(job, draw.layers, shiftX, shiftY);
   if (scene.boardLayers.empty()) {
     throw FormatError("no board has a Gerber file on a chosen layer: nothing to output");
   }
@@ -558,16 +558,16 @@ RasterScene outputScene(const Job& job, const OutputSettings& settings, JobExten
     }
     d.source = static_cast<size_t>(it - scene.sources.begin());
   }
-  scene.interpreter.lineWidthAdjust_mils = settings.lineWidth_mils;
-  scene.interpreter.holeDiameter_mils = settings.holeDiameter_mils;
+  scene.interpreter.lineWidthAdjust_mils = draw.lineWidth_mils;
+  scene.interpreter.holeDiameter_mils = draw.holeDiameter_mils;
   scene.interpreter.noHoleDCodes =
-      parseNoHoleList(std::string_view(settings.noHoleDCodes).substr(0, kMaxNoHoleText));
+      parseNoHoleList(std::string_view(draw.noHoleDCodes).substr(0, kMaxNoHoleText));
   return scene;
 }
 
-void readSources(RasterScene& scene, double dpi, unsigned threads, uint64_t stampBytes,
-                 Progress* progress) {
-  scene.stamps = std::make_shared<StampCache>(stampBytes);
+void readSources(RasterScene& scene, double dpi, const RunSettings& run) {
+  scene.stamps = std::make_shared<StampCache>(run.budgetBytes / 4);
+  Progress* const progress = run.progress;
   std::mutex progressMutex;
   int64_t read = 0;
   const auto total = static_cast<int64_t>(scene.sources.size());
@@ -575,7 +575,7 @@ void readSources(RasterScene& scene, double dpi, unsigned threads, uint64_t stam
   InterpreterSettings settings = scene.interpreter;
   settings.cancelled = cancelled;
   std::vector<std::vector<std::string>> warnings(scene.sources.size());
-  parallelFor(scene.sources.size(), workerCount(threads), cancelled, [&](size_t i) {
+  parallelFor(scene.sources.size(), workerCount(run.threads), cancelled, [&](size_t i) {
     LayerSource& source = scene.sources[i];
     source.renderer = openSource(source, scene.stamps.get());
     RecordingBytes bytes(roundHalfEven(source.dataMinY * dpi));
@@ -616,17 +616,8 @@ PixelPoint boardOrigin_px(const BoardLayer& d, double pixelsPerInch) {
   return {roundHalfEven(d.x * pixelsPerInch), roundHalfEven(d.y * pixelsPerInch)};
 }
 
-RasterOptions rasterOptions(const OutputSettings& settings) {
-  RasterOptions o;
-  o.reference = settings.reference;
-  o.threads = settings.threads;
-  o.budgetBytes = settings.budgetBytes;
-  o.progress = settings.progress;
-  return o;
-}
-
 RasterStats rasterizeJob(const RasterScene& scene, BandConsumer& consumer, ReplacingFile& file,
-                         const RasterOptions& options) {
+                         const RunSettings& options) {
   RasterStats stats = options.reference ? rasterizeLiterally(scene, consumer, file, options)
                                         : rasterizeFast(scene, consumer, file, options);
   stats.warnings = scene.warnings;

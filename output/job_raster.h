@@ -28,20 +28,13 @@ namespace drumplot {
 // The "D-code without  hole:" field holds at most this many characters.
 inline constexpr size_t kMaxNoHoleText = 250;
 
-// What the plotter export and the job bitmap both take from the export
-// dialog, and how they run.
-struct OutputSettings {
+// What the outputs draw, as the export dialog sets it.
+struct DrawSettings {
   OutputLayers layers = allLayers();  // the layer check boxes
   double lineWidth_mils = 0.0;        // "Both direction": added to every pen (may be negative)
   int holeDiameter_mils = 0;          // "Hole size in  pads :"; 0: no holes
   std::string noHoleDCodes = "300,500,700";  // "D-code without  hole:"
   bool techArea = false;                     // "Use tech. area"
-  // Everything the output holds: band buffers, stamps and recordings (the
-  // `Memory` setting as memoryBudgetBytes()).
-  uint64_t budgetBytes = memoryBudgetBytes(kMemoryDefault_MB);
-  bool reference = false;  // the literal way: one thread, each band reads every layer anew
-  unsigned threads = 0;    // workers of the fast way; 0: one per processor
-  Progress* progress = nullptr;
 
   static OutputLayers allLayers() {
     OutputLayers all;
@@ -50,11 +43,13 @@ struct OutputSettings {
   }
 };
 
-// How the bands are made.
-struct RasterOptions {
-  bool reference = false;    // the literal way: one thread, each band reads every layer anew
-  unsigned threads = 0;      // workers of the fast way; 0: one per processor
-  uint64_t budgetBytes = 0;  // every band buffer together
+// How an output runs: how its bands are made, within what memory.
+struct RunSettings {
+  // Everything the output holds: band buffers, stamps and recordings (the
+  // `Memory` setting as memoryBudgetBytes()).
+  uint64_t budgetBytes = memoryBudgetBytes(kMemoryDefault_MB);
+  bool reference = false;  // the literal way: one thread, each band reads every layer anew
+  unsigned threads = 0;    // workers of the fast way; 0: one per processor
   // The fast way cuts bands into pieces of about this many bytes, so that
   // a piece is still in the cache when it is coded.
   uint64_t pieceBytes = uint64_t{2} << 20;
@@ -143,14 +138,14 @@ struct RasterStats {
 // board layers (moved by the tech area in use) and their sources, the
 // interpreter settings and the frame, and the extents of the boards output.
 // Throws FormatError when no board has a Gerber file on a chosen layer.
-RasterScene outputScene(const Job& job, const OutputSettings& settings, JobExtents& extents);
+RasterScene outputScene(const Job& job, const DrawSettings& draw, JobExtents& extents);
 
 // Reads each source of the scene once and measures what it draws at `dpi`
-// (several sources at once on `threads` workers); their stamps share one
-// cache of `stampBytes`. The readers' warnings go to scene.warnings. Throws IoError or FormatError
+// (several sources at once on the run's workers); their stamps share one
+// cache of a quarter of the budget (larger ones are drawn for each band).
+// The readers' warnings go to scene.warnings. Throws IoError or FormatError
 // naming the file that cannot be read.
-void readSources(RasterScene& scene, double dpi, unsigned threads, uint64_t stampBytes,
-                 Progress* progress);
+void readSources(RasterScene& scene, double dpi, const RunSettings& run);
 
 // The right and bottom edges (inches) of everything the board layers draw.
 std::pair<double, double> sceneReach(const RasterScene& scene);
@@ -160,12 +155,10 @@ std::pair<double, double> sceneReach(const RasterScene& scene);
 // the same pixels moved by whole pixels.
 PixelPoint boardOrigin_px(const BoardLayer& d, double pixelsPerInch);
 
-RasterOptions rasterOptions(const OutputSettings& settings);
-
 // Draws the scene band by band into `file` through `consumer`. Throws
 // IoError or FormatError (a layer file that cannot be read, a shape too
 // large); returns with `cancelled` set when the progress was cancelled.
 RasterStats rasterizeJob(const RasterScene& scene, BandConsumer& consumer, ReplacingFile& file,
-                         const RasterOptions& options);
+                         const RunSettings& options);
 
 }  // namespace drumplot

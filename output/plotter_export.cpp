@@ -172,10 +172,9 @@ PlotterExportPlan planPlotterScene(const Job& job, const PlotterExportSettings& 
                       std::to_string(kMaxPlotterDpi) + " dpi");
   }
   JobExtents extents;
-  scene = outputScene(job, settings, extents);
+  scene = outputScene(job, settings.draw, extents);
   scene.dpi = settings.dpi;
-  // A quarter of the budget keeps stamps; larger ones are drawn for each band.
-  readSources(scene, settings.dpi, settings.threads, settings.budgetBytes / 4, settings.progress);
+  readSources(scene, settings.dpi, settings.run);
   double x = extents.MaxX, y = extents.MaxY;
   if (scene.tech) {
     x += scene.tech->GrowX;
@@ -204,7 +203,7 @@ PlotterExportPlan planPlotterScene(const Job& job, const PlotterExportSettings& 
   }
   plan.large = plan.width_px > kFpfLargeLimit || plan.height_px > kFpfLargeLimit;
   plan.preview = previewSize(plan.width_px, plan.height_px, settings.dpi);
-  plan.bands = computeBandGeometry(settings.budgetBytes, plan.width_px, plan.height_px);
+  plan.bands = computeBandGeometry(settings.run.budgetBytes, plan.width_px, plan.height_px);
 
   scene.dpi = settings.dpi;
   scene.width_px = plan.width_px;
@@ -246,11 +245,11 @@ PlotterExportSummary writePlotterFile(const RasterScene& scene, const PlotterExp
   // The literal way codes pixel by pixel up to 8000 dpi, above it 32 pixels
   // at a time; the fast way 64 at a time. All give the same bytes.
   GroupCoder coder = encodeGroupWide;
-  if (settings.reference) coder = settings.dpi <= 8000 ? encodeGroupPerPixel : encodeGroupWords;
+  if (settings.run.reference) coder = settings.dpi <= 8000 ? encodeGroupPerPixel : encodeGroupWords;
   PlotterFileWriter writer(settings.mirror, settings.negative, horizontalLinePixels(settings),
                            coder);
   file.write(encodeFpfHeader(header));
-  summary.raster = rasterizeJob(scene, writer, file, rasterOptions(settings));
+  summary.raster = rasterizeJob(scene, writer, file, settings.run);
   summary.cancelled = summary.raster.cancelled;
   if (summary.cancelled) return summary;
   summary.overview = std::move(writer.overview());

@@ -20,7 +20,9 @@
 namespace drumplot {
 
 // What the export dialog hands over on OK (in export mode).
-struct PlotterExportSettings : OutputSettings {
+struct PlotterExportSettings {
+  DrawSettings draw;
+  RunSettings run;
   std::filesystem::path file;                           // the export name
   int dpi = kResolutionValues[kDefaultResolutionItem];  // 100 .. 65535
   double horizontalLine_mils = 0.0;  // "Horizontal line": grows or shrinks runs at their right end

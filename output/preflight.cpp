@@ -414,7 +414,7 @@ PreflightReport checkJob(const Job& job, const PreflightSettings& settings) {
   PreflightReport report;
   const PlotterExportSettings& ex = settings.Export;
   for (int n = 1; n <= kLayerCount; ++n) {
-    if (ex.layers[static_cast<size_t>(n - 1)]) report.Layers.push_back(n);
+    if (ex.draw.layers[static_cast<size_t>(n - 1)]) report.Layers.push_back(n);
   }
   auto jobProblem = [&report](const std::string& message) {
     CheckProblem p;
@@ -427,7 +427,7 @@ PreflightReport checkJob(const Job& job, const PreflightSettings& settings) {
   JobExtents extents;
   RasterScene scene;
   try {
-    scene = outputScene(job, ex, extents);
+    scene = outputScene(job, ex.draw, extents);
   } catch (const FormatError& e) {
     jobProblem(e.what());
     return report;
@@ -515,9 +515,9 @@ PreflightReport checkJob(const Job& job, const PreflightSettings& settings) {
     film.RowsPerBand = plan->bands.rowsPerBand;
     const uint64_t imageBytes =
         static_cast<uint64_t>(plan->width_px / 8) * static_cast<uint64_t>(plan->height_px);
-    film.MemoryBytes = std::min<uint64_t>(ex.budgetBytes, imageBytes);
+    film.MemoryBytes = std::min<uint64_t>(ex.run.budgetBytes, imageBytes);
     film.FileBytes = estimateFileBytes(sample, *plan, sampleDpi);
-    film.Seconds = estimateSeconds(*plan, film.FileBytes, readSeconds, ex.threads);
+    film.Seconds = estimateSeconds(*plan, film.FileBytes, readSeconds, ex.run.threads);
     report.Film = film;
   }
   // Board by board, layer by layer; what concerns the job comes last.

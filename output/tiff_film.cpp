@@ -436,7 +436,8 @@ class TiffFilmWriter final : public BandConsumer {
 // ============================================================================
 
 TiffFilmSummary writeTiffFilm(const RasterScene& planned, const PlotterExportPlan& plan,
-                              const TiffFilmSettings& settings, ReplacingFile& file) {
+                              const PlotterExportSettings& settings, const TiffFilmSettings& film,
+                              ReplacingFile& file) {
   const auto start = std::chrono::steady_clock::now();
   TiffFilmSummary summary;
   summary.plan = plan;
@@ -452,14 +453,14 @@ TiffFilmSummary writeTiffFilm(const RasterScene& planned, const PlotterExportPla
   layout.height = static_cast<uint32_t>(plan.height_px);
   layout.stripRows = static_cast<uint32_t>(summary.stripRows);
   layout.dpi = plan.dpi;
-  layout.compression = settings.compression;
+  layout.compression = film.compression;
   layout.description = settings.notes;
-  summary.bigTiff = settings.bigTiff || couldPassClassic(layout, settings.classicLimitBytes);
+  summary.bigTiff = film.bigTiff || couldPassClassic(layout, film.classicLimitBytes);
 
-  TiffFile tiff(file, layout, summary.bigTiff, settings.classicLimitBytes);
+  TiffFile tiff(file, layout, summary.bigTiff, film.classicLimitBytes);
   TiffFilmWriter writer(tiff, layout, settings.mirror, settings.negative,
                         horizontalLinePixels(settings));
-  summary.raster = rasterizeJob(scene, writer, file, rasterOptions(settings));
+  summary.raster = rasterizeJob(scene, writer, file, settings.run);
   summary.cancelled = summary.raster.cancelled;
   if (summary.cancelled) return summary;
   if (!writer.complete()) throw std::logic_error("a strip of the film was not written");

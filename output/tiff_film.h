@@ -26,7 +26,8 @@ std::optional<TiffCompression> parseTiffCompression(std::string_view text);
 // The last byte a classic TIFF can address (its offsets are 32 bits).
 inline constexpr uint64_t kClassicTiffLimit = 0xFFFFFFFF;
 
-struct TiffFilmSettings : PlotterExportSettings {
+// What a TIFF film takes besides the plotter export's settings.
+struct TiffFilmSettings {
   TiffCompression compression = TiffCompression::Group4;
   // A film whose uncompressed strips and directory could pass this many
   // bytes is written as BigTIFF.
@@ -50,15 +51,16 @@ struct TiffOutgrewClassic : FormatError {
 // when 0) and keeps a strip's uncompressed rows within 1 MB; at least 1.
 int64_t tiffStripRows(int64_t rowBytes, int64_t rowsPerBand);
 
-// Draws the planned scene (planPlotterScene) into `file` as a TIFF film;
-// the caller commits the file. The film holds the plotter file's image in
-// its order: with the mirror off the image's bottom row is the film's
-// first. Exposure is a set bit, shown black (PhotometricInterpretation
-// WhiteIsZero); resolution in pixels per inch; each strip is compressed on
-// the worker that draws it. Throws IoError / FormatError, and
-// TiffOutgrewClassic.
+// Draws the planned scene (planPlotterScene) into `file` as a TIFF film
+// (`settings` as for the plotter file, `film` the TIFF's own); the caller
+// commits the file. The film holds the plotter file's image in its order:
+// with the mirror off the image's bottom row is the film's first. Exposure
+// is a set bit, shown black (PhotometricInterpretation WhiteIsZero);
+// resolution in pixels per inch; each strip is compressed on the worker
+// that draws it. Throws IoError / FormatError, and TiffOutgrewClassic.
 TiffFilmSummary writeTiffFilm(const RasterScene& scene, const PlotterExportPlan& plan,
-                              const TiffFilmSettings& settings, ReplacingFile& file);
+                              const PlotterExportSettings& settings, const TiffFilmSettings& film,
+                              ReplacingFile& file);
 
 // A whole image (a clear bit is exposure) as a TIFF in the same form,
 // through a temporary file; `dpi` 0 states no resolution.

@@ -190,8 +190,8 @@ void ExportDialog::load(Mode mode, const std::array<std::string, kLayerCount>& l
   adjustSize();
 }
 
-OutputSettings ExportDialog::outputSettings() const {
-  OutputSettings s;
+DrawSettings ExportDialog::drawSettings() const {
+  DrawSettings s;
   for (size_t n = 0; n < layers_.size(); ++n) s.layers[n] = layers_[n]->isChecked();
   s.lineWidth_mils = bothDirections_->value();
   s.holeDiameter_mils = holeSize_->value();
@@ -201,30 +201,31 @@ OutputSettings ExportDialog::outputSettings() const {
 }
 
 FilmSettings ExportDialog::plotterSettings() const {
-  FilmSettings s;
-  static_cast<OutputSettings&>(s) = outputSettings();
+  FilmSettings film;
+  PlotterExportSettings& s = film.plotter;
+  s.draw = drawSettings();
   s.file = exportName_;
   s.dpi = resolutionOfItem(resolution_->checkedId(), other_->value());
   s.horizontalLine_mils = horizontal_->value();
   s.notes = toStdString(notes_->text());
   s.mirror = mirror_->isChecked();
   s.negative = negative_->isChecked();
-  s.format = static_cast<FilmFormat>(format_->currentData().toInt());
-  s.compression = static_cast<TiffCompression>(compression_->currentData().toInt());
-  s.splitLayers = splitLayers_->isChecked();
-  return s;
+  film.format = static_cast<FilmFormat>(format_->currentData().toInt());
+  film.tiff.compression = static_cast<TiffCompression>(compression_->currentData().toInt());
+  film.splitLayers = splitLayers_->isChecked();
+  return film;
 }
 
 JobBitmapSettings ExportDialog::jobBitmapSettings() const {
   JobBitmapSettings s;
-  static_cast<OutputSettings&>(s) = outputSettings();
+  s.draw = drawSettings();
   s.negative = negative_->isChecked();
   return s;
 }
 
 JobPreviewSettings ExportDialog::previewSettings() const {
   JobPreviewSettings s;
-  static_cast<OutputSettings&>(s) = outputSettings();
+  s.draw = drawSettings();
   s.mirror = mirror_->isChecked();
   s.zoom = zoom_->checkedId();
   return s;

@@ -49,7 +49,7 @@ class ExportDialog final : public QDialog {
   FilmSettings plotterSettings() const;
   JobBitmapSettings jobBitmapSettings() const;
   JobPreviewSettings previewSettings() const;
-  OutputSettings outputSettings() const;
+  DrawSettings drawSettings() const;
 
   // The widgets, for the tests that drive them.
   QCheckBox* layerBox(int layer) const { return layers_.at(static_cast<size_t>(layer - 1)); }

@@ -111,7 +111,7 @@ void MainWindow::dropEvent(QDropEvent* event) {
 PreflightReport MainWindow::runCheck(const PlotterExportSettings& settings) {
   PreflightSettings check;
   check.Export = settings;
-  check.Export.budgetBytes = memoryBudgetBytes(job_.settings.memoryMegabytes);
+  check.Export.run.budgetBytes = memoryBudgetBytes(job_.settings.memoryMegabytes);
   PreflightReport report;
   busy_ = true;
   runCommand([&] { report = runInBackground([&] { return checkJob(job_, check); }); });
@@ -123,10 +123,10 @@ PreflightReport MainWindow::runCheck(const PlotterExportSettings& settings) {
 void MainWindow::onCheckJob() {
   // The export dialog's resolution, layers (every layer with Gerber data
   // while none is chosen there) and holes; its line widths start at 0.
-  PlotterExportSettings settings = exportDialog_->plotterSettings();
-  settings.lineWidth_mils = 0.0;
+  PlotterExportSettings settings = exportDialog_->plotterSettings().plotter;
+  settings.draw.lineWidth_mils = 0.0;
   settings.horizontalLine_mils = 0.0;
-  if (settings.layers == OutputLayers{}) settings.layers = layersWithGerber(job_);
+  if (settings.draw.layers == OutputLayers{}) settings.draw.layers = layersWithGerber(job_);
   const PreflightReport report = runCheck(settings);
   checkDialog_->load(CheckDialog::Mode::Report, report, settings.dpi);
   checkDialog_->exec();

@@ -117,11 +117,11 @@ void MainWindow::onExport() {
   exportDialog_->load(ExportDialog::Mode::Export, job_.settings.LayerNames);
   if (exportDialog_->exec() != QDialog::Accepted) return;
   FilmSettings settings = exportDialog_->plotterSettings();
-  settings.budgetBytes = memoryBudgetBytes(job_.settings.memoryMegabytes);
-  if (!checkBeforeExport(settings)) return;
+  settings.plotter.run.budgetBytes = memoryBudgetBytes(job_.settings.memoryMegabytes);
+  if (!checkBeforeExport(settings.plotter)) return;
   Progress exportProgress;
-  settings.progress = &exportProgress;
-  watchOutput(*this, exportProgress, settings.file);
+  settings.plotter.run.progress = &exportProgress;
+  watchOutput(*this, exportProgress, settings.plotter.file);
   FilmExportSummary summary;
   bool written = runCommand([&] {
     summary = runWork(QStringLiteral("Export photoplotter bitmap"), exportProgress.cancelled,
@@ -143,8 +143,8 @@ void MainWindow::onExport() {
         film.output);
   }
   if (!warnings.empty()) {
-    prompts_.inform(this, toQString(settings.file.string()) + QStringLiteral(" was written.\r") +
-                              warningLines(warnings));
+    prompts_.inform(this, toQString(settings.plotter.file.string()) +
+                              QStringLiteral(" was written.\r") + warningLines(warnings));
   }
 }
 
@@ -153,9 +153,9 @@ void MainWindow::onJobBitmap() {
   if (exportDialog_->exec() != QDialog::Accepted) return;
   JobBitmapSettings settings = exportDialog_->jobBitmapSettings();
   settings.file = programFolder() / kJobBitmapFileName;
-  settings.budgetBytes = memoryBudgetBytes(job_.settings.memoryMegabytes);
+  settings.run.budgetBytes = memoryBudgetBytes(job_.settings.memoryMegabytes);
   Progress exportProgress;
-  settings.progress = &exportProgress;
+  settings.run.progress = &exportProgress;
   watchOutput(*this, exportProgress, settings.file);
   JobBitmapSummary summary;
   bool written = runCommand([&] {
@@ -211,7 +211,7 @@ void MainWindow::onPrint() {
   if (!choosePrinter(this, printer)) return;
   exportDialog_->load(ExportDialog::Mode::Preview, job_.settings.LayerNames);
   if (exportDialog_->exec() != QDialog::Accepted) return;
-  OutputSettings settings = exportDialog_->outputSettings();
+  DrawSettings settings = exportDialog_->drawSettings();
   QRect printable = printer.pageLayout().paintRectPixels(printer.resolution());
   PrinterPage page{printable.width(), printable.height(),
                    static_cast<double>(printer.logicalDpiX()),

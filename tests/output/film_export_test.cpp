@@ -25,9 +25,9 @@ namespace fs = std::filesystem;
 
 FilmSettings filmSettings(const fs::path& file, FilmFormat format, int dpi) {
   FilmSettings s;
-  s.file = file;
+  s.plotter.file = file;
   s.format = format;
-  s.dpi = dpi;
+  s.plotter.dpi = dpi;
   return s;
 }
 
@@ -81,20 +81,20 @@ TEST_P(TiffFilmTest, ReadBackEqualsTheDecodedPlotterFile) {
   const fs::path dir = test::tempDir();
   const Job job = c.job();
   FilmSettings s = filmSettings(dir / "film.fpf", FilmFormat::Fpf, c.dpi);
-  s.mirror = c.mirror;
-  s.techArea = c.techArea;
-  s.budgetBytes = c.budgetBytes;
-  s.reference = c.reference;
-  s.horizontalLine_mils = c.horizontal_mils;
-  s.compression = c.compression;
-  s.notes = "film notes";
+  s.plotter.mirror = c.mirror;
+  s.plotter.draw.techArea = c.techArea;
+  s.plotter.run.budgetBytes = c.budgetBytes;
+  s.plotter.run.reference = c.reference;
+  s.plotter.horizontalLine_mils = c.horizontal_mils;
+  s.tiff.compression = c.compression;
+  s.plotter.notes = "film notes";
   const FilmExportSummary fpf = exportFilms(job, s);
   s.format = FilmFormat::Tiff;
-  s.file = dir / "film.tif";
-  if (c.limit == TiffCase::BelowTheFilm) s.classicLimitBytes = 1000;
+  s.plotter.file = dir / "film.tif";
+  if (c.limit == TiffCase::BelowTheFilm) s.tiff.classicLimitBytes = 1000;
   if (c.limit == TiffCase::TheClassicFilmsSize) {
     // Room for the film as estimated from its raw size, not for its strips.
-    s.classicLimitBytes =
+    s.tiff.classicLimitBytes =
         std::get<TiffFilmSummary>(exportFilms(job, s).films.at(0).output).fileBytes;
   }
   const FilmExportSummary tiff = exportFilms(job, s);
@@ -102,7 +102,7 @@ TEST_P(TiffFilmTest, ReadBackEqualsTheDecodedPlotterFile) {
 
   const FpfContents plotted = readFpf(dir / "film.fpf");
   test::TiffFacts facts;
-  const MonoImage read = test::readTiff(s.file, &facts);
+  const MonoImage read = test::readTiff(s.plotter.file, &facts);
   ASSERT_EQ(read.width, plotted.image.width);
   ASSERT_EQ(read.height, plotted.image.height);
   EXPECT_TRUE(read.bits == plotted.image.bits)
@@ -147,18 +147,19 @@ TEST(TiffFilmBigTest, FilmPast4GBReadsBackAsThePlotterFile) {
   const fs::path dir = test::tempDir();
   const Job job = twoPadJob(2.4);
   FilmSettings s = filmSettings(dir / "big.fpf", FilmFormat::Fpf, 65024);
-  s.budgetBytes = 256 << 20;
+  s.plotter.run.budgetBytes = 256 << 20;
   exportFilms(job, s);
-  const FpfContents plotted = readFpf(s.file);
+  const FpfContents plotted = readFpf(s.plotter.file);
   ASSERT_EQ(plotted.image.width, 195072u);
   for (TiffCompression compression : {TiffCompression::None, TiffCompression::Group4}) {
     s.format = FilmFormat::Tiff;
-    s.compression = compression;
-    s.file = dir / "big.tif";
+    s.tiff.compression = compression;
+    s.plotter.file = dir / "big.tif";
     exportFilms(job, s);
     uint64_t exposed = 0;
     const test::TiffFacts facts = test::readTiffStrips(
-        s.file, [&](const test::TiffFacts&, uint32_t first, uint32_t count, const uint8_t* bits) {
+        s.plotter.file,
+        [&](const test::TiffFacts&, uint32_t first, uint32_t count, const uint8_t* bits) {
           const size_t bytes = count * plotted.image.stride();
           ASSERT_TRUE(std::equal(bits, bits + bytes, plotted.image.row(first)))
               << "rows from " << first;
@@ -169,7 +170,7 @@ TEST(TiffFilmBigTest, FilmPast4GBReadsBackAsThePlotterFile) {
     EXPECT_EQ(facts.height, plotted.image.height);
     EXPECT_EQ(exposed, plotted.image.exposedCount());
     if (compression == TiffCompression::None) {
-      EXPECT_GT(fs::file_size(s.file), uint64_t{1} << 32);
+      EXPECT_GT(fs::file_size(s.plotter.file), uint64_t{1} << 32);
     }
   }
 }
@@ -181,11 +182,11 @@ TEST(NegativeFilmTest, EveryPixelIsTurnedOverInEachFormat) {
     std::pair<fs::path, fs::path> files{dir / (std::string("positive.") + extension),
                                         dir / (std::string("negative.") + extension)};
     FilmSettings s = filmSettings(files.first, format, 1000);
-    s.horizontalLine_mils = 3.0;  // acts on the drawing, before it is turned over
-    s.techArea = true;
+    s.plotter.horizontalLine_mils = 3.0;  // acts on the drawing, before it is turned over
+    s.plotter.draw.techArea = true;
     exportFilms(job, s);
-    s.file = files.second;
-    s.negative = true;
+    s.plotter.file = files.second;
+    s.plotter.negative = true;
     exportFilms(job, s);
     return files;
   };
@@ -220,20 +221,20 @@ TEST(SplitLayersTest, EachFilmIsItsLayersExportAndNoneIsWrittenUnlessAll) {
   Job job = demoJob();
   job.settings.LayerNames[0] = "Top";
   FilmSettings s = filmSettings(dir / "demo.fpf", FilmFormat::Fpf, 1016);
-  s.layers = {};
-  s.layers[0] = s.layers[1] = s.layers[2] = true;
+  s.plotter.draw.layers = {};
+  s.plotter.draw.layers[0] = s.plotter.draw.layers[1] = s.plotter.draw.layers[2] = true;
   s.splitLayers = true;
-  s.mirror = true;
+  s.plotter.mirror = true;
   const FilmExportSummary split = exportFilms(job, s);
   ASSERT_EQ(split.films.size(), 3u);
   const fs::path names[] = {"demo-01-Top.fpf", "demo-02-Lay_2.fpf", "demo-03-Lay_3.fpf"};
   for (int layer = 1; layer <= 3; ++layer) {
     EXPECT_EQ(split.films[layer - 1].file, dir / names[layer - 1]);
     EXPECT_EQ(split.films[layer - 1].layer, layer);
-    PlotterExportSettings one = s;
+    PlotterExportSettings one = s.plotter;
     one.file = dir / "one.fpf";
-    one.layers = {};
-    one.layers[layer - 1] = true;
+    one.draw.layers = {};
+    one.draw.layers[layer - 1] = true;
     exportPlotterFile(job, one);
     EXPECT_TRUE(test::readFile(dir / names[layer - 1]) == test::readFile(one.file))
         << "layer " << layer;
@@ -244,7 +245,7 @@ TEST(SplitLayersTest, EachFilmIsItsLayersExportAndNoneIsWrittenUnlessAll) {
   const fs::path again = test::tempDir();
   test::writeFile(again / "demo-01-Top.fpf", "older film");
   job.boards[0].LayerGerber[2] = (again / "gone.gbr").string();
-  s.file = again / "demo.fpf";
+  s.plotter.file = again / "demo.fpf";
   EXPECT_THROW(exportFilms(job, s), IoError);
   EXPECT_EQ(test::readFile(again / "demo-01-Top.fpf"), "older film");
   EXPECT_EQ(std::distance(fs::directory_iterator(again), fs::directory_iterator()), 1);

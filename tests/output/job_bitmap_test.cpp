@@ -37,7 +37,7 @@ uint32_t le32(const std::string& b, size_t at) {
 TEST(JobBitmapTest, OneInchJobFileAndHeader) {
   const fs::path dir = test::tempDir();
   JobBitmapSettings s = settingsFor(dir / "Clip.Bmp");
-  s.budgetBytes = 1000 * 1376 + 5;  // 1000 rows a band: 12 bands, the last of 8 rows
+  s.run.budgetBytes = 1000 * 1376 + 5;  // 1000 rows a band: 12 bands, the last of 8 rows
   JobBitmapSummary r = writeJobBitmap(oneInchJob(), s);
   EXPECT_EQ(r.plan.width_px, 11008);
   EXPECT_EQ(r.plan.height_px, 11008);
@@ -70,7 +70,7 @@ TEST(JobBitmapTest, OneInchJobFileAndHeader) {
 
   // The literal way writes the same bytes.
   s.file = dir / "literal.bmp";
-  s.reference = true;
+  s.run.reference = true;
   writeJobBitmap(oneInchJob(), s);
   EXPECT_TRUE(test::readFile(s.file) == b);
 }
@@ -87,11 +87,11 @@ TEST(JobBitmapTest, SizesAndRefusals) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
   };
   JobBitmapSettings s = settingsFor(file);
-  s.layers = {};
-  s.layers[1] = true;
+  s.draw.layers = {};
+  s.draw.layers[1] = true;
   refused(oneInchJob(), s, "no board has a Gerber file on a chosen layer");
   s = settingsFor(file);
-  s.budgetBytes = 1375;
+  s.run.budgetBytes = 1375;
   refused(oneInchJob(), s, "less than one row");
   Job far = oneInchJob();
   far.boards[0].PosX = far.boards[0].PosY = 9.0;  // 10 inches: 84,736 pixels a side
@@ -104,7 +104,7 @@ TEST(JobBitmapTest, SizesAndRefusals) {
   Job tech = oneInchJob();
   tech.settings.tech = {12.7, 25.4, 0.0, 0.0, 50.8};
   s = settingsFor(file);
-  s.techArea = true;
+  s.draw.techArea = true;
   JobBitmapPlan p = planJobBitmap(tech, s);
   EXPECT_EQ(p.width_px, jobBitmapSide_px(1.0 + 1.0 + 0.0 + 1.0));
   EXPECT_EQ(p.height_px, jobBitmapSide_px(1.0 + 0.0 + 2.0 + 1.0));

@@ -85,8 +85,8 @@ std::set<Rgb> colours(const RgbSurface& image) {
 TEST(JobPreviewTest, LayersInTheirColoursAndTheMirrorTurnsThePicture) {
   Job job = twoLayerJob();
   JobPreviewSettings settings;
-  settings.layers.fill(false);
-  settings.layers[0] = true;
+  settings.draw.layers.fill(false);
+  settings.draw.layers[0] = true;
   settings.mirror = true;
 
   JobPreview onlyFirst = renderJobPreview(job, settings, 806, 606);
@@ -95,7 +95,7 @@ TEST(JobPreviewTest, LayersInTheirColoursAndTheMirrorTurnsThePicture) {
   EXPECT_EQ(onlyFirst.image.rows(), 480);
   EXPECT_EQ(colours(onlyFirst.image), (std::set<Rgb>{kWhite, 0x0000FF}));
 
-  settings.layers[1] = true;
+  settings.draw.layers[1] = true;
   JobPreview both = renderJobPreview(job, settings, 806, 606);
   EXPECT_EQ(colours(both.image), (std::set<Rgb>{kWhite, 0x0000FF, 0xFF0000}));
   // The first board's first pad (0.15 .. 0.25 inch) is drawn last, in red.
@@ -117,7 +117,7 @@ TEST(JobPreviewTest, TheTechAreaFrameFitsInThePicture) {
   Job job = twoLayerJob();
   job.settings.tech = TechArea{6.35, 10.0, 10.0, 10.0, 10.0};
   JobPreviewSettings settings;
-  settings.techArea = true;
+  settings.draw.techArea = true;
   settings.mirror = true;
   JobPreview preview = renderJobPreview(job, settings, 806, 606);
   // The frame's bottom strip reaches 98 % of the height, not past the picture.
@@ -133,7 +133,7 @@ TEST(JobPreviewTest, TheTechAreaFrameFitsInThePicture) {
 
 TEST(JobPrintTest, TheJobInBlackAtThePagesResolution) {
   Job job = twoLayerJob();
-  OutputSettings settings;
+  DrawSettings settings;
   JobPrint print = renderJobPrint(job, settings, PrinterPage{2000, 2000, 300.0, 300.0});
   EXPECT_EQ(print.fit, (OutputFit{752, 452, 300.0}));  // 2.5 x 1.5 inches
   ASSERT_EQ(print.image.width_px(), 752);
@@ -147,10 +147,11 @@ TEST(JobPrintTest, TheJobInBlackAtThePagesResolution) {
 TEST(JobPreviewTest, NothingToDrawIsAnErrorAndCancellingStops) {
   Job job = twoLayerJob();
   JobPreviewSettings settings;
-  settings.layers.fill(false);
-  settings.layers[5] = true;
+  settings.draw.layers.fill(false);
+  settings.draw.layers[5] = true;
   EXPECT_THROW(renderJobPreview(job, settings, 806, 606), FormatError);
-  EXPECT_THROW(renderJobPrint(job, settings, PrinterPage{2000, 2000, 300.0, 300.0}), FormatError);
+  EXPECT_THROW(renderJobPrint(job, settings.draw, PrinterPage{2000, 2000, 300.0, 300.0}),
+               FormatError);
 
   // Cancelling stops before the next layer.
   Progress progress;

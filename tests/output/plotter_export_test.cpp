@@ -110,7 +110,8 @@ TEST(PlotterExportTest, MirrorOffWritesTheImageFromTheBottomUp) {
   PlotterExportSettings on = settingsFor(dir / "on.fpf", 1000),
                         off = settingsFor(dir / "off.fpf", 1000);
   on.mirror = true;
-  on.budgetBytes = off.budgetBytes = 96 * 128 + 1;  // bands of 96 rows: 9 bands, the last of 32
+  // bands of 96 rows: 9 bands, the last of 32
+  on.run.budgetBytes = off.run.budgetBytes = 96 * 128 + 1;
   PlotterExportSummary r = exportPlotterFile(twoPadJob(), on);
   ASSERT_EQ(r.plan.bands.bandCount, 9);
   exportPlotterFile(twoPadJob(), off);
@@ -167,11 +168,11 @@ TEST(PlotterExportTest, RefusalsCancelAndFailureKeepTheOldFile) {
     EXPECT_TRUE(strayFiles(dir, file).empty());
   };
   PlotterExportSettings s = settingsFor(file, 1000);
-  s.layers = {};
-  s.layers[4] = true;
+  s.draw.layers = {};
+  s.draw.layers[4] = true;
   refused(s, "no board has a Gerber file on a chosen layer");
   s = settingsFor(file, 1000);
-  s.budgetBytes = 31 * 128;
+  s.run.budgetBytes = 31 * 128;
   refused(s, "fewer than 32 rows");
   refused(settingsFor(file, 65536), "65535 dpi");
   refused(settingsFor(file, 99), "100 to");
@@ -184,16 +185,16 @@ TEST(PlotterExportTest, RefusalsCancelAndFailureKeepTheOldFile) {
   missing.boards[1].LayerGerber[0] = (dir / "gone.gbr").string();
   for (bool reference : {false, true}) {
     PlotterExportSettings t = settingsFor(file, 1000);
-    t.reference = reference;
+    t.run.reference = reference;
     EXPECT_THROW(exportPlotterFile(missing, t), IoError);
     EXPECT_EQ(test::readFile(file), "old contents");
     EXPECT_TRUE(strayFiles(dir, file).empty());
-    t.budgetBytes = 96 * 128 + 1;
+    t.run.budgetBytes = 96 * 128 + 1;
     Progress progress;
     progress.onChange = [&progress](const Progress& p) {
       if (p.phase == Progress::Phase::Drawing) progress.cancelled = true;
     };
-    t.progress = &progress;
+    t.run.progress = &progress;
     EXPECT_TRUE(exportPlotterFile(twoPadJob(), t).cancelled);
     EXPECT_EQ(test::readFile(file), "old contents");
     EXPECT_TRUE(strayFiles(dir, file).empty());
@@ -254,13 +255,13 @@ TEST_P(FastWayTest, GivesTheLiteralWaysBytes) {
   const fs::path dir = test::tempDir();
   PlotterExportSettings s = settingsFor(dir / "fast.fpf", c.dpi);
   s.mirror = c.mirror;
-  s.techArea = c.techArea;
-  s.budgetBytes = c.budgetBytes;
-  s.threads = c.threads;
+  s.draw.techArea = c.techArea;
+  s.run.budgetBytes = c.budgetBytes;
+  s.run.threads = c.threads;
   if (c.extras) {
-    s.holeDiameter_mils = 20;
-    s.noHoleDCodes = "10, 11,x,5";
-    s.lineWidth_mils = 1.5;
+    s.draw.holeDiameter_mils = 20;
+    s.draw.noHoleDCodes = "10, 11,x,5";
+    s.draw.lineWidth_mils = 1.5;
     s.horizontalLine_mils = -0.8;
   }
   PlotterExportSummary fast = exportPlotterFile(job, s);
@@ -270,7 +271,7 @@ TEST_P(FastWayTest, GivesTheLiteralWaysBytes) {
     EXPECT_GT(fast.raster.groups, 1);
   }
   s.file = dir / "literal.fpf";
-  s.reference = true;
+  s.run.reference = true;
   PlotterExportSummary literal = exportPlotterFile(job, s);
   const Bytes a = fileBytes(dir / "fast.fpf"), b = fileBytes(dir / "literal.fpf");
   ASSERT_EQ(a.size(), b.size());

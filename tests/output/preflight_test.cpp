@@ -55,8 +55,8 @@ class PreflightTest : public testing::Test {
   PreflightReport check(int dpi = 2032) {
     PreflightSettings s;
     s.Export.dpi = dpi;
-    s.Export.layers = layersWithGerber(job_);
-    s.Export.layers[1] = true;  // layer 2 also when it holds a drill file
+    s.Export.draw.layers = layersWithGerber(job_);
+    s.Export.draw.layers[1] = true;  // layer 2 also when it holds a drill file
     return checkJob(job_, s);
   }
 
@@ -118,7 +118,7 @@ TEST_F(PreflightTest, CleanJobHasNoProblemAndItsFilmIsEstimated) {
   ASSERT_TRUE(report.Film);
   PlotterExportSettings s;
   s.dpi = 1016;
-  s.layers = layersWithGerber(job_);
+  s.draw.layers = layersWithGerber(job_);
   s.file = dir_ / "clean.FPF";
   const PlotterExportSummary exported = exportPlotterFile(job_, s);
   EXPECT_EQ(report.Film->Width_px, exported.plan.width_px);
