@@ -201,7 +201,7 @@ class DrillReader {
     });
     // Excellon coordinates are absolute unless the file says otherwise; the
     // operator's choice serves a file without a header.
-    absolute_ = dataFormat_ && !hasHeader ? dataFormat_->Absolute != 0 : true;
+    absolute_ = dataFormat_ && !hasHeader ? dataFormat_->Absolute : true;
     forEachLine(text, [&](size_t number, std::string_view line) { readLine(number, line); });
     finish();
     return std::move(file_);

@@ -19,9 +19,10 @@ std::pair<uint8_t, uint8_t> standardDrillDigits(DrillUnit unit) {
 }
 
 DrillNumberFormat drillFormatOf(const DataFormat& format) {
-  const DrillZeros zeros = format.ZeroSuppression == 0   ? DrillZeros::Leading
-                           : format.ZeroSuppression == 1 ? DrillZeros::Trailing
-                                                         : DrillZeros::None;
+  const DrillZeros zeros = format.ZeroSuppression == ZeroSuppression::Leading ? DrillZeros::Leading
+                           : format.ZeroSuppression == ZeroSuppression::Trailing
+                               ? DrillZeros::Trailing
+                               : DrillZeros::None;
   return {format.Metric ? DrillUnit::Millimetre : DrillUnit::Inch, zeros, format.IntDigits,
           format.DecDigits};
 }

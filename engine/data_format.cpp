@@ -13,22 +13,24 @@ namespace drumplot {
 
 bool applyFormatStatement(std::string_view s, DataFormat& format) {
   bool matched = false;
-  if (startsWith(s, "G70")) format.Metric = 0, matched = true;
-  if (startsWith(s, "G71")) format.Metric = 1, matched = true;
-  if (startsWith(s, "G91")) format.Absolute = 0, matched = true;
-  if (startsWith(s, "G90")) format.Absolute = 1, matched = true;
-  if (startsWith(s, "%MOIN") || startsWith(s, "MOIN")) format.Metric = 0, matched = true;
-  if (startsWith(s, "%MOMM") || startsWith(s, "MOMM")) format.Metric = 1, matched = true;
+  if (startsWith(s, "G70")) format.Metric = false, matched = true;
+  if (startsWith(s, "G71")) format.Metric = true, matched = true;
+  if (startsWith(s, "G91")) format.Absolute = false, matched = true;
+  if (startsWith(s, "G90")) format.Absolute = true, matched = true;
+  if (startsWith(s, "%MOIN") || startsWith(s, "MOIN")) format.Metric = false, matched = true;
+  if (startsWith(s, "%MOMM") || startsWith(s, "MOMM")) format.Metric = true, matched = true;
   if (startsWith(s, "%FS") || startsWith(s, "FS")) {
     matched = true;
     // The letters before "X": L or T for the zeros left out, A or I for
     // absolute or incremental; "T" wins when both zero letters occur.
     size_t x = s.find('X');
     std::string_view letters = s.substr(0, x);
-    if (letters.find('L') != std::string_view::npos) format.ZeroSuppression = 0;
-    if (letters.find('T') != std::string_view::npos) format.ZeroSuppression = 1;
-    if (letters.find('A', 1) != std::string_view::npos) format.Absolute = 1;
-    if (letters.find('I') != std::string_view::npos) format.Absolute = 0;
+    if (letters.find('L') != std::string_view::npos)
+      format.ZeroSuppression = ZeroSuppression::Leading;
+    if (letters.find('T') != std::string_view::npos)
+      format.ZeroSuppression = ZeroSuppression::Trailing;
+    if (letters.find('A', 1) != std::string_view::npos) format.Absolute = true;
+    if (letters.find('I') != std::string_view::npos) format.Absolute = false;
     // Digits are taken as characters minus '0', whatever they are; the
     // parser only honours counts of 1 to 6. The Y digits are not read.
     if (x != std::string_view::npos && x + 1 < s.size()) {
@@ -73,7 +75,7 @@ CoordinateRead readCoordinate(std::string_view s, size_t letterPos, const DataFo
   double divisor =
       (format.DecDigits >= 1 && format.DecDigits <= 6) ? kPowersOfTen[format.DecDigits] : 1.0;
   double correction = 1.0;
-  if (format.ZeroSuppression == 1) {
+  if (format.ZeroSuppression == ZeroSuppression::Trailing) {
     // Trailing zeros omitted: restore them. The count wraps like a byte.
     auto k = static_cast<uint8_t>(format.IntDigits + format.DecDigits - digitCount);
     if (k >= 1 && k <= 6) correction = kPowersOfTen[k];
@@ -125,19 +127,19 @@ DataFormat parseFormatSpec(std::string_view spec) {
   for (size_t i = 1; i < parts.size(); ++i) {
     std::string_view p = parts[i];
     if (p == "leading")
-      format.ZeroSuppression = 0;
+      format.ZeroSuppression = ZeroSuppression::Leading;
     else if (p == "trailing")
-      format.ZeroSuppression = 1;
+      format.ZeroSuppression = ZeroSuppression::Trailing;
     else if (p == "none")
-      format.ZeroSuppression = 2;
+      format.ZeroSuppression = ZeroSuppression::None;
     else if (p == "abs")
-      format.Absolute = 1;
+      format.Absolute = true;
     else if (p == "inc")
-      format.Absolute = 0;
+      format.Absolute = false;
     else if (p == "inch")
-      format.Metric = 0;
+      format.Metric = false;
     else if (p == "mm")
-      format.Metric = 1;
+      format.Metric = true;
     else
       throw std::invalid_argument("data format '" + std::string(spec) + "': unknown word '" +
                                   std::string(p) +
@@ -146,17 +148,16 @@ DataFormat parseFormatSpec(std::string_view spec) {
   return format;
 }
 
-const char* zeroSuppressionName(uint8_t zeroSuppression) {
+const char* zeroSuppressionName(ZeroSuppression zeroSuppression) {
   switch (zeroSuppression) {
-    case 0:
+    case ZeroSuppression::Leading:
       return "leading";
-    case 1:
+    case ZeroSuppression::Trailing:
       return "trailing";
-    case 2:
+    case ZeroSuppression::None:
       return "none";
-    default:
-      return "unknown";
   }
+  return "unknown";
 }
 
 std::string formatSpecText(const DataFormat& format) {

@@ -25,9 +25,10 @@ inline constexpr double kInchesPerMillimetre = 1.0 / 25.4;
 struct DataFormat {
   uint8_t IntDigits = 2;
   uint8_t DecDigits = 3;
-  uint8_t ZeroSuppression = 0;  // 0 leading, 1 trailing, 2 none
-  uint8_t Metric = 0;           // 0 inch, 1 millimetre
-  uint8_t Absolute = 1;         // 1 absolute, 0 incremental
+  // The member shares its type's name: the type is named in full here.
+  drumplot::ZeroSuppression ZeroSuppression = drumplot::ZeroSuppression::Leading;
+  bool Metric = false;   // millimetres, else inches
+  bool Absolute = true;  // else incremental
 
   // File units to inches, derived from Metric.
   double unitScale() const { return Metric ? kInchesPerMillimetre : 1.0; }
@@ -89,6 +90,6 @@ inline constexpr int kMaxDecDigits = 5;
 DataFormat parseFormatSpec(std::string_view spec);
 std::string formatSpecText(const DataFormat& format);
 
-const char* zeroSuppressionName(uint8_t zeroSuppression);
+const char* zeroSuppressionName(ZeroSuppression zeroSuppression);
 
 }  // namespace drumplot

@@ -535,7 +535,7 @@ void Decoder::data(size_t, std::string_view s) {
     }
   }
   if (hasD || hasCoordinates || operate.has(GerberOp::kHasI) || operate.has(GerberOp::kHasJ)) {
-    if (format_.Absolute == 0) operate.flags |= GerberOp::kIncremental;
+    if (!format_.Absolute) operate.flags |= GerberOp::kIncremental;
     const int8_t mode = hasD ? operate.dCode : modes_.dMode;
     if ((mode == 1 || mode == 3) && blocks_.empty()) program_.hasDrawing = true;
     emit(operate);

@@ -70,9 +70,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   DataFormat format;
   format.IntDigits = static_cast<uint8_t>(1 + data[0] % 6);
   format.DecDigits = static_cast<uint8_t>(1 + (data[0] / 6) % 6);
-  format.ZeroSuppression = static_cast<uint8_t>(data[1] % 3);
-  format.Metric = static_cast<uint8_t>((data[1] / 3) % 2);
-  format.Absolute = static_cast<uint8_t>((data[1] / 6) % 2);
+  format.ZeroSuppression = static_cast<drumplot::ZeroSuppression>(data[1] % 3);
+  format.Metric = (data[1] / 3) % 2 != 0;
+  format.Absolute = (data[1] / 6) % 2 != 0;
   const std::optional<DataFormat> given =
       (data[1] / 12) % 2 ? std::nullopt : std::optional<DataFormat>(format);
   const std::string_view text(reinterpret_cast<const char*>(data + 2), size - 2);

@@ -27,8 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   drumplot::DataFormat preset;
   preset.IntDigits = static_cast<uint8_t>(1 + options % 6);
   preset.DecDigits = static_cast<uint8_t>(1 + (options / 6) % 6);
-  preset.ZeroSuppression = static_cast<uint8_t>((options >> 5) % 3);
-  preset.Metric = (options >> 7) & 1;
+  preset.ZeroSuppression = static_cast<drumplot::ZeroSuppression>((options >> 5) % 3);
+  preset.Metric = ((options >> 7) & 1) != 0;
   drumplot::StatementLimits limits;
   limits.maxStatements = 200000;
   limits.maxMacroLines = 200000;

@@ -8,9 +8,9 @@ namespace drumplot {
 // ============================================================================
 
 std::string formatText(const DataFormat& format) {
-  const char* zeros = format.ZeroSuppression == 0   ? "Leading"
-                      : format.ZeroSuppression == 1 ? "Trailing"
-                                                    : "None";
+  const char* zeros = format.ZeroSuppression == ZeroSuppression::Leading    ? "Leading"
+                      : format.ZeroSuppression == ZeroSuppression::Trailing ? "Trailing"
+                                                                            : "None";
   return "F: RS274 X,D " + std::to_string(format.IntDigits) + ":" +
          std::to_string(format.DecDigits) + "," + (format.Absolute ? "Abs" : "Incr") + " " +
          (format.Metric ? "mm" : "Inch") + " " + zeros;

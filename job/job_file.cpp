@@ -100,8 +100,8 @@ std::string encodeBoardRecord(const Board& board) {
   w.byte(kSelectedAt, board.Selected ? 1 : 0);
   w.byte(kIntDigitsAt, board.Format.IntDigits);
   w.byte(kDecDigitsAt, board.Format.DecDigits);
-  w.byte(kZeroSuppressionAt, board.Format.ZeroSuppression);
-  w.byte(kAbsoluteAt, board.Format.Absolute);
+  w.byte(kZeroSuppressionAt, static_cast<uint8_t>(board.Format.ZeroSuppression));
+  w.byte(kAbsoluteAt, board.Format.Absolute ? 1 : 0);
   w.byte(kInchUnitsAt, board.Format.Metric ? 0 : 1);  // InchUnits
   w.real(kDataMinXAt, board.DataMinX);
   w.real(kDataMinYAt, board.DataMinY);
@@ -127,9 +127,9 @@ Board decodeBoardRecord(std::string_view record) {
   board.DataHeight = r.real(kDataHeightAt);
   board.Format.IntDigits = r.byte(kIntDigitsAt);
   board.Format.DecDigits = r.byte(kDecDigitsAt);
-  board.Format.ZeroSuppression = r.byte(kZeroSuppressionAt);
-  board.Format.Absolute = r.byte(kAbsoluteAt);
-  board.Format.Metric = r.byte(kInchUnitsAt) ? 0 : 1;  // InchUnits
+  board.Format.ZeroSuppression = static_cast<ZeroSuppression>(r.byte(kZeroSuppressionAt));
+  board.Format.Absolute = r.byte(kAbsoluteAt) != 0;
+  board.Format.Metric = r.byte(kInchUnitsAt) == 0;  // InchUnits
   board.DataMinX = r.real(kDataMinXAt);
   board.DataMinY = r.real(kDataMinYAt);
   board.IsMark = r.byte(kIsMarkAt) != 0;

@@ -76,7 +76,8 @@ void DataFormatDialog::load(const DataFormat& format) {
   intDigits_->setValue(format.IntDigits);
   decDigits_->setValue(format.DecDigits);
   type_->button(format.Absolute ? 0 : 1)->setChecked(true);
-  if (QAbstractButton* zeros = zeros_->button(format.ZeroSuppression)) zeros->setChecked(true);
+  if (QAbstractButton* zeros = zeros_->button(static_cast<int>(format.ZeroSuppression)))
+    zeros->setChecked(true);
   units_->button(format.Metric ? 1 : 0)->setChecked(true);
 }
 
@@ -84,9 +85,9 @@ DataFormat DataFormatDialog::result() const {
   DataFormat format;
   format.IntDigits = static_cast<uint8_t>(intDigits_->value());
   format.DecDigits = static_cast<uint8_t>(decDigits_->value());
-  format.Absolute = type_->checkedId() == 0 ? 1 : 0;
-  format.ZeroSuppression = static_cast<uint8_t>(std::max(zeros_->checkedId(), 0));
-  format.Metric = units_->checkedId() == 0 ? 0 : 1;
+  format.Absolute = type_->checkedId() == 0;
+  format.ZeroSuppression = static_cast<ZeroSuppression>(std::max(zeros_->checkedId(), 0));
+  format.Metric = units_->checkedId() != 0;
   return format;
 }
 

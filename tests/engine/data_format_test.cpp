@@ -45,8 +45,8 @@ TEST(CoordinateTest, ReadsTheNumberAfterX) {
     DataFormat f;
     f.IntDigits = static_cast<uint8_t>(c.intDigits);
     f.DecDigits = static_cast<uint8_t>(c.decDigits);
-    f.ZeroSuppression = static_cast<uint8_t>(c.zeros);
-    f.Metric = static_cast<uint8_t>(c.metric);
+    f.ZeroSuppression = static_cast<ZeroSuppression>(c.zeros);
+    f.Metric = c.metric != 0;
     const std::string s = c.statement;
     EXPECT_NEAR(parseCoordinate(s, s.find_first_of("XY"), f, f.unitScale()), c.expected, 1e-12)
         << s << " in " << c.intDigits << "." << c.decDigits << ", zeros " << c.zeros;
@@ -57,21 +57,21 @@ TEST(FormatStatementTest, FsAndUnitStatements) {
   DataFormat f;
   applyFormatStatement("%FSLAX24Y24*", f);
   EXPECT_EQ(std::tuple(f.ZeroSuppression, f.Absolute, f.IntDigits, f.DecDigits),
-            std::tuple(0, 1, 2, 4));
+            std::tuple(ZeroSuppression::Leading, true, 2, 4));
   applyFormatStatement("%FSTIX34Y34*", f);
   EXPECT_EQ(std::tuple(f.ZeroSuppression, f.Absolute, f.IntDigits, f.DecDigits),
-            std::tuple(1, 0, 3, 4));
+            std::tuple(ZeroSuppression::Trailing, false, 3, 4));
 
   // "T" wins over "L"; the Y digits are not read.
   applyFormatStatement("FSLTAX25Y36*", f);
-  EXPECT_EQ(f.ZeroSuppression, 1);
+  EXPECT_EQ(f.ZeroSuppression, ZeroSuppression::Trailing);
   EXPECT_EQ(f.DecDigits, 5);
 
   // Neither L nor T keeps the preset, so "none" comes only from the preset.
   DataFormat none;
-  none.ZeroSuppression = 2;
+  none.ZeroSuppression = ZeroSuppression::None;
   applyFormatStatement("%FSAX23Y23*", none);
-  EXPECT_EQ(none.ZeroSuppression, 2);
+  EXPECT_EQ(none.ZeroSuppression, ZeroSuppression::None);
 
   // Units and absolute mode, each statement after the one before.
   // clang-format off
@@ -98,7 +98,7 @@ TEST(FormatStatementTest, DigitsThatAreNotDigitsAreTakenAsTheyAre) {
 TEST(FormatSpecTest, CommandLineForm) {
   DataFormat f = parseFormatSpec("2.4,trailing,inc,mm");
   EXPECT_EQ(std::tuple(f.IntDigits, f.DecDigits, f.ZeroSuppression, f.Absolute, f.Metric),
-            std::tuple(2, 4, 1, 0, 1));
+            std::tuple(2, 4, ZeroSuppression::Trailing, false, true));
   EXPECT_EQ(parseFormatSpec(formatSpecText(f)), f);
   EXPECT_EQ(parseFormatSpec("2.3"), DataFormat{});
   EXPECT_THROW(parseFormatSpec("2,3"), std::invalid_argument);

@@ -95,7 +95,7 @@ TEST(ExtentsTest, IncrementalDataAccumulates) {
   // The operator's incremental format holds where the file says nothing;
   // the file's own G90 wins, for what comes before it too.
   DataFormat preset;
-  preset.Absolute = 0;
+  preset.Absolute = false;
   EXPECT_DOUBLE_EQ(scan("X1000Y1000D02*X1000Y1000D01*", preset).Width, 1.0);
   EXPECT_DOUBLE_EQ(scan("X1000Y1000D02*G90*X1000Y1000D01*", preset).Width, 0.0);
 }

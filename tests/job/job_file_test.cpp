@@ -29,7 +29,7 @@ Board sampleBoard() {
   b.DataWidth = 0.1;
   b.DataHeight = 3.0;
   b.Selected = true;
-  b.Format = {3, 4, 1, 1, 0};
+  b.Format = {3, 4, ZeroSuppression::Trailing, true, false};
   b.DataMinX = -0.5;
   b.DataMinY = 0.25;
   b.IsMark = true;

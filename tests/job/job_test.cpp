@@ -93,7 +93,7 @@ TEST(JobTest, CreatedBoardWaitsAtTheFarCornerWithAtLeastFivePixels) {
   job.selectBoard(0);
   job.settings.PlotWidth = 10.0;
   job.settings.PlotHeight = 12.0;
-  job.CurrentFormat = {3, 4, 2, 1, 0};
+  job.CurrentFormat = {3, 4, ZeroSuppression::None, true, false};
   job.ActiveLayer = 3;
   size_t index = job.createBoard("/data/tiny.gbr", {0.5, -0.25, 0.01, 2.0});
   const Board& b = job.boards[index];
@@ -161,7 +161,7 @@ TEST(JobTest, ImportMeasuresTheMasterFileInTheCurrentFormat) {
   // No format statements: read as 2.4 leading-zero mm.
   test::writeFile(dir / "m.gbr", "G01*X100Y200D02*X2640Y1470D01*M02*");
   Job job;
-  job.CurrentFormat = {2, 4, 0, 1, 1};
+  job.CurrentFormat = {2, 4, ZeroSuppression::Leading, true, true};
   job.JobName = (dir / "job.wpr").string();
   ImportResult result = importMasterGerber(job, "m.gbr");  // relative to the job's folder
   EXPECT_EQ(result.Status, LoadStatus::Ok);
@@ -170,7 +170,7 @@ TEST(JobTest, ImportMeasuresTheMasterFileInTheCurrentFormat) {
   EXPECT_DOUBLE_EQ(b.DataMinY, 0.02 / 25.4);
   EXPECT_DOUBLE_EQ(b.DataWidth, 0.254 / 25.4);
   EXPECT_DOUBLE_EQ(b.DataHeight, 0.127 / 25.4);
-  EXPECT_EQ(b.Format.Metric, 1);
+  EXPECT_TRUE(b.Format.Metric);
   EXPECT_EQ(b.LayerGerber[0], "m.gbr");
 
   // A file that cannot be read still gives a board, of at least 5 x 5 pixels.
@@ -196,9 +196,9 @@ TEST(ScreenGeometryTest, ScaleFitsThePlottingAreaIntoTheScreen) {
 TEST(DataFormatTest, StatusBarText) {
   // clang-format off
   const std::pair<DataFormat, const char*> texts[] = {
-      {{2, 3, 0, 0, 1}, "F: RS274 X,D 2:3,Abs Inch Leading"},
-      {{3, 4, 2, 1, 0}, "F: RS274 X,D 3:4,Incr mm None"},
-      {{5, 0, 1, 1, 1}, "F: RS274 X,D 5:0,Abs mm Trailing"}};
+      {{2, 3, ZeroSuppression::Leading, false, true}, "F: RS274 X,D 2:3,Abs Inch Leading"},
+      {{3, 4, ZeroSuppression::None, true, false}, "F: RS274 X,D 3:4,Incr mm None"},
+      {{5, 0, ZeroSuppression::Trailing, true, true}, "F: RS274 X,D 5:0,Abs mm Trailing"}};
   // clang-format on
   for (const auto& [format, text] : texts) EXPECT_EQ(formatText(format), text);
 }

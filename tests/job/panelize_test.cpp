@@ -20,7 +20,7 @@ Job jobWithSource() {
   Board b;
   std::tie(b.PosX, b.PosY, b.DataWidth, b.DataHeight, b.DataMinX, b.DataMinY) =
       std::tuple(1.0, 2.0, 1.0, 0.5, 0.1, 0.2);
-  b.Format = {3, 4, 1, 1, 0};
+  b.Format = {3, 4, ZeroSuppression::Trailing, true, false};
   b.IsMark = true;
   b.MarkName = "Target";
   b.LayerGerber[0] = "top.gbr";

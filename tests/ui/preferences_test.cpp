@@ -173,7 +173,7 @@ TEST_F(WindowTest, DataFormatFromTheMenuOrADoubleClickOnTheStatusBar) {
                      Qt::LeftButton);
   EXPECT_EQ(status(JobStatusBar::FormatPanel), "F: RS274 X,D 3:4,Incr mm None");
   importMaster(demoFile("demo-bottom.gbr"));
-  EXPECT_EQ(job().boards[0].Format, (DataFormat{3, 4, 2, 1, 0}));
+  EXPECT_EQ(job().boards[0].Format, (DataFormat{3, 4, ZeroSuppression::None, true, false}));
 }
 
 TEST_F(WindowTest, TechAreaShowsTheDisplayUnitAndWritesMillimetres) {
