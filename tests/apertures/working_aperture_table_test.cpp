@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include "apertures/aperture_file.h"
 #include "engine/gerber_reader.h"
 
 namespace drumplot {
@@ -55,7 +54,7 @@ TEST(WorkingApertureTableTest, LongDefinitionTextIsCutToTheNameField) {
   EXPECT_NEAR(row.Angle, 3.0, 1e-9);
 }
 
-TEST(WorkingApertureTableTest, BuiltFromDefinitionsAndTheApertureFile) {
+TEST(WorkingApertureTableTest, BuiltFromTheDefinitions) {
   GerberReader reader;
   reader.FileName = "layer.gbr";
   reader.loadBytes(
@@ -63,17 +62,10 @@ TEST(WorkingApertureTableTest, BuiltFromDefinitionsAndTheApertureFile) {
       "%ADD10C,0.0100*%%ADD11R,0.060X0.030*%%ADD12THERM,0.08X0.05*%%ADD1000C,0.5*%");
   reader.computeExtents();
   reader.parseDefinitions();
-  loadApertureText("11 5 0.06 0.04 0.03\r\n", reader.Apertures, "layer.Env");
   WorkingApertureTable t = buildApertureTable(reader);
 
   EXPECT_EQ(t.row(10).Kind, ApertureKind::Standard);
   EXPECT_EQ(t.row(10).Shape, ApertureShape::Round);
-  // The aperture file replaced D11's definition.
-  EXPECT_EQ(t.row(11).Kind, ApertureKind::File);
-  EXPECT_EQ(t.row(11).Shape, ApertureShape::Thermal);
-  EXPECT_NEAR(t.row(11).DLX, 60.0, 1e-9);
-  EXPECT_NEAR(t.row(11).DLY, 30.0, 1e-9);
-  EXPECT_EQ(t.row(11).CustomName, "");
   // A macro aperture shows Custom with zero sizes and the macro's name.
   EXPECT_EQ(t.row(12).Kind, ApertureKind::Macro);
   EXPECT_EQ(t.row(12).Shape, ApertureShape::Custom);
@@ -86,16 +78,6 @@ TEST(WorkingApertureTableTest, BuiltFromDefinitionsAndTheApertureFile) {
   for (int d = WorkingApertureTable::kFirstDCode; d <= WorkingApertureTable::kLastDCode; ++d) {
     ASSERT_FALSE(t.edited(d)) << d;
   }
-
-  // Only the aperture-file row and the edited %ADD row are saved; never the macro.
-  t.markEdited(11);
-  t.markEdited(12);
-  std::string text = apertureFileText(t);
-  EXPECT_EQ(text.find("10 "), std::string::npos) << text;
-  EXPECT_NE(text.find("11 5  0.06000 0.03000\r\n"), std::string::npos) << text;
-  EXPECT_EQ(text.find("12 "), std::string::npos) << text;
-  t.markEdited(10);
-  EXPECT_NE(apertureFileText(t).find("\r\n10 0  0.01000 0.00000\r\n"), std::string::npos);
 }
 
 }  // namespace

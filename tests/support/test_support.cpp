@@ -29,20 +29,9 @@ std::vector<CorpusEntry> corpusEntries() {
     std::stringstream ss(line);
     std::string col;
     while (std::getline(ss, col, '\t')) cols.push_back(col);
-    cols.resize(15);
-    CorpusEntry e;
-    e.localPath = cols[3];
-    e.kind = cols[5];
-    e.features = cols[6];
-    e.goldenPng = cols[8];
+    cols.resize(12);
     auto num = [](const std::string& s) { return s.empty() ? 0.0 : std::atof(s.c_str()); };
-    e.goldenDpi = num(cols[9]);
-    e.originX = num(cols[10]);
-    e.originY = num(cols[11]);
-    e.goldenW = static_cast<long>(num(cols[12]));
-    e.goldenH = static_cast<long>(num(cols[13]));
-    e.goldenExposed = static_cast<long>(num(cols[14]));
-    entries.push_back(e);
+    entries.push_back({cols[3], cols[5], cols[8], num(cols[9]), num(cols[10]), num(cols[11])});
   }
   return entries;
 }

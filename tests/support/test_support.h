@@ -18,11 +18,9 @@ std::filesystem::path corpusDir();
 struct CorpusEntry {
   std::string localPath;  // below corpusDir()
   std::string kind;       // gerber-274x, gerber-274d, drill, aperture-list, ...
-  std::string features;
   std::string goldenPng;
   double goldenDpi = 0.0;
   double originX = 0.0, originY = 0.0;
-  long goldenW = 0, goldenH = 0, goldenExposed = 0;
 };
 
 std::vector<CorpusEntry> corpusEntries();
