@@ -92,11 +92,12 @@ TEST(ReplacingFileTest, WritesThroughLinksAndRefusesWhatItMayNotReplace) {
   EXPECT_EQ(entries(dir / "real"), std::set<std::string>{"t.fpf"});
 
   fs::permissions(dir / "real" / "t.fpf", fs::perms::owner_read | fs::perms::group_read);
-  for (const auto& [target, why] : {std::pair{dir / "real" / "t.fpf", "the file is read-only"},
-                                    {dir / "link.fpf", "the file is read-only"},
-                                    {dir / "real", "not a regular file"}}) {
-    test::expectError<IoError>([&] { writeFileAtomically(target, "replaced"); },
-                               target.string() + ": " + why + "; it is not replaced");
+  for (const auto& refused : {std::pair{dir / "real" / "t.fpf", "the file is read-only"},
+                              {dir / "link.fpf", "the file is read-only"},
+                              {dir / "real", "not a regular file"}}) {
+    test::expectError<IoError>(
+        [&] { writeFileAtomically(refused.first, "replaced"); },
+        refused.first.string() + ": " + refused.second + "; it is not replaced");
   }
   EXPECT_EQ(test::readFile(dir / "real" / "t.fpf"), "new");
 }
