@@ -56,28 +56,28 @@ std::string boxJson(const InchBox& b) {
 }
 
 std::string problemJson(const CheckProblem& p) {
-  std::string out = std::string("{\"severity\":\"") + severityKey(p.Severity) + "\",\"kind\":\"" +
+  std::string out = std::string("{\"severity\":\"") + severityKey(p.severity) + "\",\"kind\":\"" +
                     kindKey(p.Kind) +
-                    "\",\"board\":" + (p.Board ? std::to_string(*p.Board + 1) : "null") +
-                    ",\"layer\":" + (p.Layer ? std::to_string(p.Layer) : "null") +
-                    ",\"file\":" + (p.File.empty() ? "null" : jsonString(p.File)) +
-                    ",\"message\":" + jsonString(p.Message);
+                    "\",\"board\":" + (p.board ? std::to_string(*p.board + 1) : "null") +
+                    ",\"layer\":" + (p.layer ? std::to_string(p.layer) : "null") +
+                    ",\"file\":" + (p.file.empty() ? "null" : jsonString(p.file)) +
+                    ",\"message\":" + jsonString(p.message);
   switch (p.Kind) {
     case CheckKind::UndefinedDCode:
-      out += ",\"d_code\":" + std::to_string(p.DCode) + ",\"count\":" + std::to_string(p.Count) +
-             ",\"line\":" + std::to_string(p.FirstLine);
+      out += ",\"d_code\":" + std::to_string(p.dCode) + ",\"count\":" + std::to_string(p.Count) +
+             ",\"line\":" + std::to_string(p.firstLine);
       break;
     case CheckKind::PenWidened:
-      out += ",\"d_code\":" + std::to_string(p.DCode) + ",\"count\":" + std::to_string(p.Count) +
-             ",\"pen_px\":" + jsonNumber(p.Pen_px) +
-             ",\"drawn_px\":" + std::to_string(p.DrawnWidth_px);
+      out += ",\"d_code\":" + std::to_string(p.dCode) + ",\"count\":" + std::to_string(p.Count) +
+             ",\"pen_px\":" + jsonNumber(p.pen_px) +
+             ",\"drawn_px\":" + std::to_string(p.drawnWidth_px);
       break;
     case CheckKind::BoardOverlap:
-      out += ",\"other_board\":" + std::to_string(*p.OtherBoard + 1);
+      out += ",\"other_board\":" + std::to_string(*p.otherBoard + 1);
       [[fallthrough]];
     case CheckKind::OutsidePlotArea:
     case CheckKind::LayerMisaligned:
-      out += ",\"box\":" + boxJson(p.Box) + ",\"off_in\":" + jsonNumber(p.Off);
+      out += ",\"box\":" + boxJson(p.box) + ",\"off_in\":" + jsonNumber(p.off);
       break;
     default:
       break;
@@ -87,18 +87,18 @@ std::string problemJson(const CheckProblem& p) {
 
 void printJson(const Job& job, const CheckOptions& o, const PreflightReport& r, std::ostream& out) {
   out << "{\"job\":" << jsonString(job.JobName) << ",\"dpi\":" << o.dpi << ",\"layers\":[";
-  for (size_t i = 0; i < r.Layers.size(); ++i) out << (i ? "," : "") << r.Layers[i];
+  for (size_t i = 0; i < r.layers.size(); ++i) out << (i ? "," : "") << r.layers[i];
   out << "],\"tolerance_in\":" << jsonNumber(o.tolerance)
       << ",\"line_width_mils\":" << jsonNumber(o.lineWidth_mils) << ",\"errors\":" << r.errors()
       << ",\"warnings\":" << r.warnings() << ",\"problems\":[";
-  for (size_t i = 0; i < r.Problems.size(); ++i)
-    out << (i ? "," : "") << problemJson(r.Problems[i]);
+  for (size_t i = 0; i < r.problems.size(); ++i)
+    out << (i ? "," : "") << problemJson(r.problems[i]);
   out << "],\"film\":";
-  if (const std::optional<FilmEstimate>& f = r.Film) {
-    out << "{\"width_px\":" << f->Width_px << ",\"height_px\":" << f->Height_px
-        << ",\"dpi\":" << f->Dpi << ",\"file_bytes\":" << f->FileBytes
-        << ",\"memory_bytes\":" << f->MemoryBytes << ",\"bands\":" << f->Bands
-        << ",\"rows_per_band\":" << f->RowsPerBand << ",\"seconds\":" << jsonNumber(f->Seconds)
+  if (const std::optional<FilmEstimate>& f = r.film) {
+    out << "{\"width_px\":" << f->width_px << ",\"height_px\":" << f->height_px
+        << ",\"dpi\":" << f->dpi << ",\"file_bytes\":" << f->fileBytes
+        << ",\"memory_bytes\":" << f->memoryBytes << ",\"bands\":" << f->bands
+        << ",\"rows_per_band\":" << f->rowsPerBand << ",\"seconds\":" << jsonNumber(f->seconds)
         << "}";
   } else {
     out << "null";
@@ -142,13 +142,14 @@ void addCheckCommand(CLI::App& app, Action& action) {
           readSettings(o->settingsFile.empty() ? settingsFilePath() : fs::path(o->settingsFile));
       openJob(job, o->jobFile);
       PreflightSettings s;
-      s.Export.dpi = o->dpi;
-      s.Export.draw.layers = o->layers.empty() ? layersWithGerber(job) : layerList(o->layers);
-      s.Export.draw.lineWidth_mils = o->lineWidth_mils;
-      s.Export.draw.techArea = o->techArea;
-      s.Export.run.budgetBytes =
+      s.exportSettings.dpi = o->dpi;
+      s.exportSettings.draw.layers =
+          o->layers.empty() ? layersWithGerber(job) : layerList(o->layers);
+      s.exportSettings.draw.lineWidth_mils = o->lineWidth_mils;
+      s.exportSettings.draw.techArea = o->techArea;
+      s.exportSettings.run.budgetBytes =
           memoryBudgetBytes(o->memory_MB > 0 ? o->memory_MB : job.settings.memoryMegabytes);
-      s.Tolerance = o->tolerance;
+      s.tolerance = o->tolerance;
       const PreflightReport report = checkJob(job, s);
       if (o->json) {
         printJson(job, *o, report, std::cout);

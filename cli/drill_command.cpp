@@ -114,14 +114,14 @@ void addDrillCommand(CLI::App& app, Action& action) {
 
       DrillPanelResult result = panelizeDrillFile(job, settings);
       if (!result.formatNote.empty()) std::cout << result.formatNote << "\n";
-      if (result.Status != DrillPanelStatus::Written) {
-        throw std::runtime_error(toString(result.Status));
+      if (result.status != DrillPanelStatus::Written) {
+        throw std::runtime_error(toString(result.status));
       }
-      const DrillPanel& panel = result.Panel;
+      const DrillPanel& panel = result.panel;
       std::cout << o->output << ": " << panel.lines.size() << " lines, " << panel.boardHits
                 << " board hits, " << panel.slotCount << " slots, " << panel.routeCount
                 << " routes, " << panel.markHits << " mark hits, written in "
-                << describe(panel.Format) << "\n";
+                << describe(panel.format) << "\n";
       if (!o->overview.empty()) {
         MonoImage image = drillOverview(job.boards, panel.crosses, panel.paths);
         writePng(o->overview, image);

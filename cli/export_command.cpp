@@ -107,7 +107,7 @@ void addOutputOptions(CLI::App& cmd, OutputOptions& o) {
 Job openJobWithSettings(const OutputOptions& o) {
   Job job;
   job.settings = readCommandSettings(o.settingsFile);
-  if (size_t partial = openJob(job, o.jobFile).PartialBytes) {
+  if (size_t partial = openJob(job, o.jobFile).partialBytes) {
     printWarning(o.jobFile + ": " + partialRecordText(partial));
   }
   return job;

@@ -36,9 +36,9 @@ std::string fixed(double v, int decimals = 6) {
 }
 
 void printJson(const GerberReader& reader, const LayerReach& reach, std::ostream& out) {
-  const DataFormat& f = reader.Format;
+  const DataFormat& f = reader.format;
   out << "{\"file\":" << jsonString(reader.FileName)
-      << ",\"statements\":" << reader.Program.expandedStatements << ",\"format\":{"
+      << ",\"statements\":" << reader.program.expandedStatements << ",\"format\":{"
       << "\"int_digits\":" << int(f.IntDigits) << ",\"dec_digits\":" << int(f.DecDigits)
       << ",\"zero_suppression\":" << jsonString(zeroSuppressionName(f.ZeroSuppression))
       << ",\"metric\":" << (f.Metric ? "true" : "false")
@@ -66,9 +66,9 @@ void printJson(const GerberReader& reader, const LayerReach& reach, std::ostream
 }
 
 void printText(const GerberReader& reader, const LayerReach& reach, std::ostream& out) {
-  const DataFormat& f = reader.Format;
+  const DataFormat& f = reader.format;
   out << "File:        " << reader.FileName << "\n"
-      << "Statements:  " << reader.Program.expandedStatements
+      << "Statements:  " << reader.program.expandedStatements
       << (reader.Statements.truncated() ? " (cut at the statement limit)" : "") << "\n"
       << "Format:      " << int(f.IntDigits) << "." << int(f.DecDigits) << ", "
       << zeroSuppressionName(f.ZeroSuppression) << " zero suppression, "
@@ -102,7 +102,7 @@ void runInfo(const InfoOptions& options, std::ostream& out, std::ostream& warnin
   GerberReader reader(options.preset);
   reader.FileName = options.gerberFile;
   reader.prepare();
-  for (const std::string& warning : reader.Warnings.messages) {
+  for (const std::string& warning : reader.warnings.messages) {
     cli::printWarning(warning, warnings);
   }
   std::string sizeProblem = implausibleSizeText(reader, options.plotWidth, options.plotHeight);

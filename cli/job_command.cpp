@@ -48,7 +48,7 @@ class EditedJob {
     job.settings = readCommandSettings(options.settingsFile);
     if (!edit_.exists()) throw IoError(options.jobFile + ": cannot open: no such file");
     edit_.openInto(job);
-    if (size_t partial = edit_.info().PartialBytes) {
+    if (size_t partial = edit_.info().partialBytes) {
       std::string text = options.jobFile + ": " + partialRecordText(partial);
       if (writesBack && !force_) {
         throw FormatError(text +
@@ -120,7 +120,7 @@ std::string inches(double value) {
 
 std::string describe(const Job& job, size_t index) {
   const Board& b = job.boards[index];
-  return "Board " + std::to_string(index + 1) + ": " + b.Caption + " (" + inches(b.DataWidth) +
+  return "Board " + std::to_string(index + 1) + ": " + b.caption + " (" + inches(b.DataWidth) +
          " x " + inches(b.DataHeight) + " inch at " + inches(b.PosX) + ", " + inches(b.PosY) + ")";
 }
 
@@ -131,11 +131,11 @@ void printText(const Job& job, std::ostream& out) {
   out << "Job: " << job.JobName << " (" << job.boards.size() << " boards)\n";
   for (size_t i = 0; i < job.boards.size(); ++i) {
     const Board& b = job.boards[i];
-    out << "Board " << i + 1 << ": " << b.Caption << "\n"
+    out << "Board " << i + 1 << ": " << b.caption << "\n"
         << "  Position:   " << inches(b.PosX) << ", " << inches(b.PosY) << " inch\n"
         << "  Data size:  " << inches(b.DataWidth) << " x " << inches(b.DataHeight)
         << " inch, origin " << inches(b.DataMinX) << ", " << inches(b.DataMinY) << "\n"
-        << "  Format:     " << formatText(b.Format) << "\n";
+        << "  Format:     " << formatText(b.format) << "\n";
     if (b.IsMark) out << "  Mark:       " << b.MarkName << "\n";
     for (int n = 1; n <= kLayerCount; ++n) {
       const std::string& gerber = b.LayerGerber[n - 1];
@@ -157,8 +157,8 @@ void printJson(const Job& job, std::ostream& out) {
   out << "{\"job\":" << jsonString(job.JobName) << ",\"boards\":[";
   for (size_t i = 0; i < job.boards.size(); ++i) {
     const Board& b = job.boards[i];
-    const DataFormat& f = b.Format;
-    out << (i ? "," : "") << "{\"number\":" << i + 1 << ",\"caption\":" << jsonString(b.Caption)
+    const DataFormat& f = b.format;
+    out << (i ? "," : "") << "{\"number\":" << i + 1 << ",\"caption\":" << jsonString(b.caption)
         << ",\"locked\":" << (b.Locked ? "true" : "false")
         << ",\"selected\":" << (b.Selected ? "true" : "false")
         << ",\"is_mark\":" << (b.IsMark ? "true" : "false")
@@ -236,26 +236,26 @@ void addAdd(CLI::App& job, Action& action) {
       if (!o->at.empty()) at = parsePair(o->at, "--at");
       EditedJob edited(*o, true);
       Job& job = edited.job;
-      job.ActiveLayer = o->layer;
+      job.storedActiveLayer = o->layer;
       job.CurrentFormat = parseFormatSpec(o->format);
       ImportResult result = importMasterGerber(job, storedPath(o->gerber, job));
-      requireReadData(result.Status, o->gerber);
-      if (!result.HasDrawing) {
+      requireReadData(result.status, o->gerber);
+      if (!result.hasDrawing) {
         throw FormatError(o->gerber +
                           ": no draw or flash statement: the board would draw nothing; nothing "
                           "was added");
       }
-      for (const std::string& w : result.Warnings) printWarning(w);
-      if (!result.SizeProblem.empty()) {
+      for (const std::string& w : result.warnings) printWarning(w);
+      if (!result.sizeProblem.empty()) {
         if (!o->force) {
-          throw FormatError(o->gerber + ": " + result.SizeProblem +
+          throw FormatError(o->gerber + ": " + result.sizeProblem +
                             "; nothing was added (use --force to add it all the same)");
         }
-        printWarning(o->gerber + ": " + result.SizeProblem);
+        printWarning(o->gerber + ": " + result.sizeProblem);
       }
-      if (at) job.moveTo(result.Index, at->first, at->second);
+      if (at) job.moveTo(result.index, at->first, at->second);
       edited.save();
-      std::cout << describe(job, result.Index) << "\n";
+      std::cout << describe(job, result.index) << "\n";
     };
   });
 }
@@ -284,7 +284,7 @@ void addLayer(CLI::App& job, Action& action) {
       std::string gerber = storedPath(o->gerber, job);
       std::string apertures = o->apertures.empty() ? "" : storedPath(o->apertures, job);
       job.selectBoard(index);
-      job.ActiveLayer = o->layer;
+      job.storedActiveLayer = o->layer;
       job.addGerberOnActiveLayer(gerber);
       if (!apertures.empty()) job.boards[index].LayerAperture[o->layer - 1] = apertures;
       edited.save();
@@ -457,7 +457,7 @@ void addMark(CLI::App& job, Action& action) {
         }
         case MarkInsertResult::FileUnusable:
           throw IoError(
-              job.resolvePath(job.settings.marks[static_cast<size_t>(choice)].Path).string() +
+              job.resolvePath(job.settings.marks[static_cast<size_t>(choice)].path).string() +
               ": mark file missing or shorter than 10 bytes");
       }
       if (at) job.moveTo(index, at->first, at->second);
@@ -536,7 +536,7 @@ void addAddBoard(CLI::App& job, Action& action) {
           job, plan, [&job](const fs::path& file) { return storedPath(file.string(), job); });
       if (at) job.moveTo(index, at->first, at->second);
       edited.save();
-      std::cout << plan.placedCount() << " of " << plan.Files.size() << " files placed\n"
+      std::cout << plan.placedCount() << " of " << plan.files.size() << " files placed\n"
                 << describe(job, index) << "\n";
     };
   });

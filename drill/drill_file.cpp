@@ -17,7 +17,7 @@ std::vector<DrillPoint> DrillFile::hitPoints() const {
   std::vector<DrillPoint> hits;
   for (const DrillStatement& s : Statements) {
     if (s.Kind == DrillStatementKind::Hits)
-      hits.insert(hits.end(), s.Points.begin(), s.Points.end());
+      hits.insert(hits.end(), s.points.begin(), s.points.end());
   }
   return hits;
 }
@@ -80,8 +80,8 @@ void forEachLine(std::string_view text, F&& f) {
 // ============================================================================
 
 struct Token {
-  char Letter;
-  std::string_view Value;
+  char letter;
+  std::string_view value;
 };
 
 bool isNumberChar(char c) {
@@ -184,17 +184,17 @@ class DrillReader {
  public:
   DrillReader(std::string name, const std::optional<DataFormat>& dataFormat)
       : dataFormat_(dataFormat) {
-    file_.Name = std::move(name);
+    file_.name = std::move(name);
     if (dataFormat) {
       const DrillNumberFormat f = drillFormatOf(*dataFormat);
-      unit_ = f.Unit;
-      zeros_ = f.Zeros;
+      unit_ = f.unit;
+      zeros_ = f.zeros;
       digits_ = {f.IntDigits, f.DecDigits};
     }
   }
 
   DrillFile read(std::string_view bytes) {
-    const std::string_view text = textOf(bytes, file_.Name);
+    const std::string_view text = textOf(bytes, file_.name);
     bool hasHeader = false;
     forEachLine(text, [&](size_t, std::string_view line) {
       hasHeader = hasHeader || compactStatement(line) == "M48";
@@ -320,24 +320,24 @@ class DrillReader {
 
   void codeStatement(std::vector<Token> tokens) {
     bool hasCoordinates = false;
-    for (const Token& t : tokens) hasCoordinates |= isCoordinateLetter(t.Letter);
+    for (const Token& t : tokens) hasCoordinates |= isCoordinateLetter(t.letter);
     // A statement with coordinates may end the program as well: "X1Y2M30".
     std::optional<std::string> endAfter;
-    if (hasCoordinates && tokens.back().Letter == 'M' &&
-        (tokens.back().Value == "30" || tokens.back().Value == "00")) {
-      endAfter = "M" + std::string(tokens.back().Value);
+    if (hasCoordinates && tokens.back().letter == 'M' &&
+        (tokens.back().value == "30" || tokens.back().value == "00")) {
+      endAfter = "M" + std::string(tokens.back().value);
       tokens.pop_back();
     }
     for (const Token& t : tokens) {
-      if ((t.Letter == 'G' || t.Letter == 'M' || t.Letter == 'T' || t.Letter == 'R') &&
-          !codeNumber(t.Value)) {
+      if ((t.letter == 'G' || t.letter == 'M' || t.letter == 'T' || t.letter == 'R') &&
+          !codeNumber(t.value)) {
         if (hasCoordinates)
-          fail("'" + std::string(1, t.Letter) + std::string(t.Value) + "' is no code");
+          fail("'" + std::string(1, t.letter) + std::string(t.value) + "' is no code");
         add(routeOpen_ ? DrillStatementKind::RouteText : DrillStatementKind::Text);
         return;
       }
     }
-    if (tokens.front().Letter == 'T') {
+    if (tokens.front().letter == 'T') {
       if (hasCoordinates) fail("a tool code with coordinates is not supported");
       tool(tokens);
     } else if (hasCoordinates) {
@@ -347,17 +347,17 @@ class DrillReader {
     }
     if (endAfter) {
       routing_ = false;
-      add(DrillStatementKind::End).Text = *endAfter;
+      add(DrillStatementKind::End).text = *endAfter;
     }
   }
 
   // "T01", "T1C0.8", "T01F095S3", "T1F00S00C0.300": a definition when it has
   // a diameter; in the body it also selects the tool.
   void tool(const std::vector<Token>& tokens) {
-    const long long number = *codeNumber(tokens[0].Value);
+    const long long number = *codeNumber(tokens[0].value);
     const Token* size = nullptr;
     for (const Token& t : tokens) {
-      if (t.Letter == 'C') size = &t;
+      if (t.letter == 'C') size = &t;
     }
     if (!inHeader_) routing_ = false;  // a new tool drills until a route starts
     if (!size) {
@@ -365,18 +365,18 @@ class DrillReader {
       add(DrillStatementKind::Text);
       return;
     }
-    std::optional<double> value = parseDecimal(size->Value);
-    if (!isNumber(size->Value) || !value || *value < 0.0)
+    std::optional<double> value = parseDecimal(size->value);
+    if (!isNumber(size->value) || !value || *value < 0.0)
       fail("the tool's diameter cannot be read");
     tools_[number] = {*value, unit_};
     DrillStatement& s = add(DrillStatementKind::Tool);
-    s.Text = compactStatement(text_);
-    s.Diameter = toolDiameter(number);
+    s.text = compactStatement(text_);
+    s.diameter = toolDiameter(number);
     if (!unit_) unitlessTools_.push_back(file_.Statements.size() - 1);
-    s.SizeBegin = s.Text.find('C') + 1;
-    s.SizeEnd = s.SizeBegin;
-    while (s.SizeEnd < s.Text.size() && isNumberChar(s.Text[s.SizeEnd])) ++s.SizeEnd;
-    if (!inHeader_) diameter_ = s.Diameter;
+    s.sizeBegin = s.text.find('C') + 1;
+    s.sizeEnd = s.sizeBegin;
+    while (s.sizeEnd < s.text.size() && isNumberChar(s.text[s.sizeEnd])) ++s.sizeEnd;
+    if (!inHeader_) diameter_ = s.diameter;
   }
 
   double toolDiameter(long long number) const {
@@ -390,7 +390,7 @@ class DrillReader {
     DrillStatementKind kind = DrillStatementKind::Format;
     bool format = false, other = false;
     for (const Token& t : tokens) {
-      const DrillStatementKind k = code(t.Letter, t.Value);
+      const DrillStatementKind k = code(t.letter, t.value);
       (k == DrillStatementKind::Format ? format : other) = true;
       // The strongest effect names the statement: End over RouteEnd over
       // DrillMode over text.
@@ -464,7 +464,7 @@ class DrillReader {
 
   // The coordinate codes of one point: X, Y, and for arcs I, J or A.
   struct Axes {
-    std::optional<std::string_view> X, Y, I, J, A;
+    std::optional<std::string_view> x, y, i, j, a;
   };
 
   void coordinates(const std::vector<Token>& tokens) {
@@ -476,36 +476,36 @@ class DrillReader {
     for (size_t k = 0; k < tokens.size(); ++k) {
       const Token& t = tokens[k];
       Axes& axes = slot ? second : first;
-      std::optional<std::string_view>* axis = t.Letter == 'X'   ? &axes.X
-                                              : t.Letter == 'Y' ? &axes.Y
-                                              : t.Letter == 'I' ? &axes.I
-                                              : t.Letter == 'J' ? &axes.J
-                                              : t.Letter == 'A' ? &axes.A
+      std::optional<std::string_view>* axis = t.letter == 'X'   ? &axes.x
+                                              : t.letter == 'Y' ? &axes.y
+                                              : t.letter == 'I' ? &axes.i
+                                              : t.letter == 'J' ? &axes.j
+                                              : t.letter == 'A' ? &axes.a
                                                                 : nullptr;
       if (axis) {
-        if (*axis) fail(std::string(1, t.Letter) + " given twice");
-        *axis = t.Value;
+        if (*axis) fail(std::string(1, t.letter) + " given twice");
+        *axis = t.value;
         continue;
       }
-      if (t.Letter != 'G' && t.Letter != 'R') {
-        fail(std::string(1, t.Letter) + " with coordinates is not supported");
+      if (t.letter != 'G' && t.letter != 'R') {
+        fail(std::string(1, t.letter) + " with coordinates is not supported");
       }
-      const long long n = *codeNumber(t.Value);
-      if (t.Letter == 'R' && k == 0) {
+      const long long n = *codeNumber(t.value);
+      if (t.letter == 'R' && k == 0) {
         if (n < 1 || n > kMaxRepeat) fail("a repeat count runs from 1 to 9999");
         repeat = n;
-      } else if (t.Letter == 'G' && n <= 3) {
+      } else if (t.letter == 'G' && n <= 3) {
         motion = static_cast<Motion>(n);
-      } else if (t.Letter == 'G' && n == 5) {
+      } else if (t.letter == 'G' && n == 5) {
         drill = true;
-      } else if (t.Letter == 'G' && n == 85 && !slot) {
+      } else if (t.letter == 'G' && n == 85 && !slot) {
         slot = true;
-      } else if (t.Letter == 'G' && (n == 90 || n == 91)) {
+      } else if (t.letter == 'G' && (n == 90 || n == 91)) {
         absolute_ = n == 90;
-      } else if (t.Letter == 'G' && n == 93) {
+      } else if (t.letter == 'G' && n == 93) {
         origin = true;
       } else {
-        fail(std::string(1, t.Letter) + std::string(t.Value) +
+        fail(std::string(1, t.letter) + std::string(t.value) +
              " with coordinates is not supported");
       }
     }
@@ -518,14 +518,14 @@ class DrillReader {
     if (repeat && routing_) fail("a repeat code belongs to drilling, not to a route");
     const bool arc =
         routing_ && (motion_ == Motion::Clockwise || motion_ == Motion::Counterclockwise);
-    if (!arc && (first.I || first.J || first.A)) fail("I, J and A belong to arcs (G02, G03)");
-    if (second.I || second.J || second.A) fail("I, J and A belong to arcs (G02, G03)");
+    if (!arc && (first.i || first.j || first.a)) fail("I, J and A belong to arcs (G02, G03)");
+    if (second.i || second.j || second.a) fail("I, J and A belong to arcs (G02, G03)");
     if (int(slot) + int(origin) + int(repeat.has_value()) + int(motion.has_value()) > 1) {
       fail("this combination of codes is not supported");
     }
     if (origin) {
       // G93: later absolute coordinates are measured from this point.
-      origin_ = {first.X ? number(*first.X) : 0.0, first.Y ? number(*first.Y) : 0.0};
+      origin_ = {first.x ? number(*first.x) : 0.0, first.y ? number(*first.y) : 0.0};
       add(DrillStatementKind::Format);
     } else if (slot) {
       slotStatement(first, second);
@@ -541,10 +541,10 @@ class DrillReader {
     std::vector<DrillPoint> points;
     if (repeat) {
       // R: the hit before is repeated, each time moved by X and Y.
-      const DrillPoint step{axes.X ? number(*axes.X) : 0.0, axes.Y ? number(*axes.Y) : 0.0};
+      const DrillPoint step{axes.x ? number(*axes.x) : 0.0, axes.y ? number(*axes.y) : 0.0};
       DrillPoint p = position_;
       for (long long k = 0; k < *repeat; ++k) {
-        p = checked({p.X + step.X, p.Y + step.Y});
+        p = checked({p.x + step.x, p.y + step.y});
         points.push_back(p);
       }
     } else {
@@ -572,7 +572,7 @@ class DrillReader {
     position_ = end;
     // A coordinate after the tool lifted, without G01..G03, only moves it.
     if (motion_ == Motion::Rapid || (!routeOpen_ && !explicitMotion)) {
-      if (axes.I || axes.J || axes.A) fail("I, J and A belong to arcs (G02, G03)");
+      if (axes.i || axes.j || axes.a) fail("I, J and A belong to arcs (G02, G03)");
       routeOpen_ = true;
       routeCuts_ = 0;
       geometry(DrillStatementKind::RouteStart, {end});
@@ -584,16 +584,16 @@ class DrillReader {
     }
     if (routeCuts_++ == 0) ++file_.routeCount;
     DrillStatement& s = geometry(DrillStatementKind::RouteCut, {end});
-    s.Start = start;
-    s.Motion = motion_ == Motion::Line        ? RouteMotion::Line
+    s.start = start;
+    s.motion = motion_ == Motion::Line        ? RouteMotion::Line
                : motion_ == Motion::Clockwise ? RouteMotion::Clockwise
                                               : RouteMotion::Counterclockwise;
-    if (s.Motion == RouteMotion::Line) return;
-    if (axes.A) {
-      if (axes.I || axes.J) fail("an arc has A or I and J, not both");
-      s.Radius = number(*axes.A);
-    } else if (axes.I || axes.J) {
-      s.Centre = DrillPoint{axes.I ? number(*axes.I) : 0.0, axes.J ? number(*axes.J) : 0.0};
+    if (s.motion == RouteMotion::Line) return;
+    if (axes.a) {
+      if (axes.i || axes.j) fail("an arc has A or I and J, not both");
+      s.radius = number(*axes.a);
+    } else if (axes.i || axes.j) {
+      s.centre = DrillPoint{axes.i ? number(*axes.i) : 0.0, axes.j ? number(*axes.j) : 0.0};
     } else {
       fail("an arc needs its radius (A) or its centre (I, J)");
     }
@@ -603,13 +603,13 @@ class DrillReader {
   // coordinates.
   DrillPoint moveTo(const Axes& axes, DrillPoint from) {
     DrillPoint p = from;
-    if (axes.X) p.X = (absolute_ ? origin_.X : from.X) + number(*axes.X);
-    if (axes.Y) p.Y = (absolute_ ? origin_.Y : from.Y) + number(*axes.Y);
+    if (axes.x) p.x = (absolute_ ? origin_.x : from.x) + number(*axes.x);
+    if (axes.y) p.y = (absolute_ ? origin_.y : from.y) + number(*axes.y);
     return checked(p);
   }
 
   DrillPoint checked(DrillPoint p) const {
-    if (!(std::fabs(p.X) <= kMaxDrillInches && std::fabs(p.Y) <= kMaxDrillInches)) {
+    if (!(std::fabs(p.x) <= kMaxDrillInches && std::fabs(p.y) <= kMaxDrillInches)) {
       fail("a position beyond 10000 inches");
     }
     return p;
@@ -703,11 +703,11 @@ class DrillReader {
     s.Kind = kind;
     // A route ends at any statement that is not part of it.
     if (!s.isGeometry() && kind != DrillStatementKind::Format) closeRoute();
-    s.Line = line_;
-    s.Text = std::string(text_);
-    s.Unit = unit_.value_or(DrillUnit::Inch);
-    s.RoutMode = routing_;
-    s.Diameter = diameter_;
+    s.line = line_;
+    s.text = std::string(text_);
+    s.unit = unit_.value_or(DrillUnit::Inch);
+    s.routMode = routing_;
+    s.diameter = diameter_;
     return s;
   }
 
@@ -716,34 +716,34 @@ class DrillReader {
     if (points_ > kMaxDrillPoints) fail("more than a million positions in one file");
     noteFormat();
     DrillStatement& s = add(kind);
-    s.Points = std::move(points);
+    s.points = std::move(points);
     return s;
   }
 
   void closeRoute() { routeOpen_ = false; }
 
   void finish() {
-    DrillNumberFormat& f = file_.Format;
-    f.Unit = usedUnit_ ? *usedUnit_ : unit_.value_or(DrillUnit::Inch);
-    const std::pair<uint8_t, uint8_t> digits = usedDigits_.value_or(standardDrillDigits(f.Unit));
+    DrillNumberFormat& f = file_.format;
+    f.unit = usedUnit_ ? *usedUnit_ : unit_.value_or(DrillUnit::Inch);
+    const std::pair<uint8_t, uint8_t> digits = usedDigits_.value_or(standardDrillDigits(f.unit));
     f.IntDigits = digits.first;
     f.DecDigits = digits.second;
-    f.Zeros = usedZeros_.value_or(DrillZeros::None);
-    if (decimalSeen_ || f.Zeros == DrillZeros::Decimal) {
-      f.Zeros = DrillZeros::Decimal;
+    f.zeros = usedZeros_.value_or(DrillZeros::None);
+    if (decimalSeen_ || f.zeros == DrillZeros::Decimal) {
+      f.zeros = DrillZeros::Decimal;
       f.DecDigits = std::max(f.DecDigits, uint8_t(std::min<size_t>(maxDecimals_, 9)));
     }
     for (size_t i : unitlessTools_) {
       DrillStatement& s = file_.Statements[i];
-      s.Unit = f.Unit;
-      s.Diameter =
-          *parseDecimal(std::string_view(s.Text).substr(s.SizeBegin, s.SizeEnd - s.SizeBegin)) /
-          unitsPerInch(f.Unit);
+      s.unit = f.unit;
+      s.diameter =
+          *parseDecimal(std::string_view(s.text).substr(s.sizeBegin, s.sizeEnd - s.sizeBegin)) /
+          unitsPerInch(f.unit);
     }
     if (dataFormat_ && formatNoted_) {
       const DrillNumberFormat given = drillFormatOf(*dataFormat_);
       if (describe(f) != describe(given)) {
-        file_.formatNote = file_.Name + ": read in the file's own format (" + describe(f) +
+        file_.formatNote = file_.name + ": read in the file's own format (" + describe(f) +
                            "), not in the given data format (" + describe(given) + ")";
       }
     }
@@ -752,7 +752,7 @@ class DrillReader {
   [[noreturn]] void fail(const std::string& why) const {
     std::string shown(text_.substr(0, 80));
     if (text_.size() > 80) shown += "...";
-    throw FormatError(file_.Name + ":" + std::to_string(line_) + ": '" + shown + "': " + why);
+    throw FormatError(file_.name + ":" + std::to_string(line_) + ": '" + shown + "': " + why);
   }
 
   std::optional<DataFormat> dataFormat_;

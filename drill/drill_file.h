@@ -16,8 +16,8 @@
 namespace drumplot {
 
 struct DrillPoint {
-  double X = 0.0;  // inches
-  double Y = 0.0;
+  double x = 0.0;  // inches
+  double y = 0.0;
 };
 
 enum class DrillStatementKind : uint8_t {
@@ -40,19 +40,19 @@ enum class RouteMotion : uint8_t { Line, Clockwise, Counterclockwise };
 
 struct DrillStatement {
   DrillStatementKind Kind = DrillStatementKind::Text;
-  size_t Line = 0;                 // in the file, from 1
-  std::string Text;                // as the file has it
-  DrillUnit Unit{};                // in force here
-  bool RoutMode = false;           // rout mode (G00..G03, not yet G05 or a new tool) after it
-  double Diameter = 0.0;           // inches: Tool's, and the tool's of geometry (0: not given)
-  std::vector<DrillPoint> Points;  // absolute, inches
+  size_t line = 0;                 // in the file, from 1
+  std::string text;                // as the file has it
+  DrillUnit unit{};                // in force here
+  bool routMode = false;           // rout mode (G00..G03, not yet G05 or a new tool) after it
+  double diameter = 0.0;           // inches: Tool's, and the tool's of geometry (0: not given)
+  std::vector<DrillPoint> points;  // absolute, inches
   // RouteCut:
-  DrillPoint Start;
-  RouteMotion Motion = RouteMotion::Line;
-  std::optional<DrillPoint> Centre;  // I, J: from Start to the arc's centre
-  std::optional<double> Radius;      // A
+  DrillPoint start;
+  RouteMotion motion = RouteMotion::Line;
+  std::optional<DrillPoint> centre;  // I, J: from Start to the arc's centre
+  std::optional<double> radius;      // A
   // Tool: Text[SizeBegin, SizeEnd) is the diameter's number after "C".
-  size_t SizeBegin = 0, SizeEnd = 0;
+  size_t sizeBegin = 0, sizeEnd = 0;
 
   bool isGeometry() const {
     return Kind >= DrillStatementKind::Hits && Kind <= DrillStatementKind::RouteEnd;
@@ -60,11 +60,11 @@ struct DrillStatement {
 };
 
 struct DrillFile {
-  std::string Name;
+  std::string name;
   std::vector<DrillStatement> Statements;
   // How the coordinates are written (from the first one on); for Decimal,
   // the most decimals any of them has, at least the unit's standard.
-  DrillNumberFormat Format;
+  DrillNumberFormat format;
   // Set when the operator's data format was given and differs from what was
   // used: which format the file was read in, and that it was not the given one.
   std::string formatNote;

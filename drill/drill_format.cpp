@@ -28,10 +28,10 @@ DrillNumberFormat drillFormatOf(const DataFormat& format) {
 }
 
 std::string describe(const DrillNumberFormat& format) {
-  std::string text = format.Unit == DrillUnit::Inch ? "inch" : "mm";
-  if (format.Zeros == DrillZeros::Decimal) return text + ", decimal point";
+  std::string text = format.unit == DrillUnit::Inch ? "inch" : "mm";
+  if (format.zeros == DrillZeros::Decimal) return text + ", decimal point";
   text += " " + std::to_string(format.IntDigits) + "." + std::to_string(format.DecDigits) + ", ";
-  switch (format.Zeros) {
+  switch (format.zeros) {
     case DrillZeros::Leading:
       return text + "leading zeros left out";
     case DrillZeros::Trailing:
@@ -55,7 +55,7 @@ double powerOfTen(int n) {
 std::string writeDrillNumber(double value, const DrillNumberFormat& format) {
   char buffer[400];  // the digits of any finite double
   std::string text;
-  if (format.Zeros == DrillZeros::Decimal) {
+  if (format.zeros == DrillZeros::Decimal) {
     std::snprintf(buffer, sizeof buffer, "%.*f", int{format.DecDigits}, std::fabs(value));
     text = buffer;
   } else {
@@ -65,10 +65,10 @@ std::string writeDrillNumber(double value, const DrillNumberFormat& format) {
     std::snprintf(buffer, sizeof buffer, "%.0f", scaled);
     text = buffer;
     const size_t width = size_t{format.IntDigits} + format.DecDigits;
-    if (format.Zeros != DrillZeros::Leading && text.size() < width) {
+    if (format.zeros != DrillZeros::Leading && text.size() < width) {
       text.insert(0, width - text.size(), '0');
     }
-    if (format.Zeros == DrillZeros::Trailing) {
+    if (format.zeros == DrillZeros::Trailing) {
       const size_t last = text.find_last_not_of('0');
       text = last == std::string::npos ? std::string(width, '0') : text.substr(0, last + 1);
     }
@@ -79,10 +79,10 @@ std::string writeDrillNumber(double value, const DrillNumberFormat& format) {
 }
 
 std::vector<std::string> drillFormatStatements(const DrillNumberFormat& format) {
-  const char* zeros = format.Zeros == DrillZeros::Trailing ? ",LZ" : ",TZ";
+  const char* zeros = format.zeros == DrillZeros::Trailing ? ",LZ" : ",TZ";
   return {
       ";FILE_FORMAT=" + std::to_string(format.IntDigits) + ":" + std::to_string(format.DecDigits),
-      (format.Unit == DrillUnit::Inch ? "INCH" : "METRIC") + std::string(zeros)};
+      (format.unit == DrillUnit::Inch ? "INCH" : "METRIC") + std::string(zeros)};
 }
 
 }  // namespace drumplot

@@ -23,8 +23,8 @@ enum class DrillZeros : uint8_t {
 };
 
 struct DrillNumberFormat {
-  DrillUnit Unit = DrillUnit::Inch;
-  DrillZeros Zeros = DrillZeros::Leading;
+  DrillUnit unit = DrillUnit::Inch;
+  DrillZeros zeros = DrillZeros::Leading;
   uint8_t IntDigits = 2;
   uint8_t DecDigits = 4;  // Decimal: the decimals written
 

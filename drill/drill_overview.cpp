@@ -26,8 +26,8 @@ int64_t penWidth_px(double diameter) {
 }  // namespace
 
 void drawDrillCross(Canvas& canvas, const DrillPoint& point) {
-  const int64_t x = toOverview_px(point.X);
-  const int64_t y = toOverview_px(point.Y);
+  const int64_t x = toOverview_px(point.x);
+  const int64_t y = toOverview_px(point.y);
   canvas.setPenColor(kBlack);
   canvas.setPenWidth(1);
   canvas.moveTo(x - 3, y);
@@ -37,12 +37,12 @@ void drawDrillCross(Canvas& canvas, const DrillPoint& point) {
 }
 
 void drawDrillPath(Canvas& canvas, const DrillPath& path) {
-  if (path.Points.empty()) return;
+  if (path.points.empty()) return;
   canvas.setPenColor(kBlack);
-  canvas.setPenWidth(penWidth_px(path.Diameter));
-  canvas.moveTo(toOverview_px(path.Points[0].X), toOverview_px(path.Points[0].Y));
-  for (size_t i = 1; i < path.Points.size(); ++i) {
-    canvas.lineTo(toOverview_px(path.Points[i].X), toOverview_px(path.Points[i].Y));
+  canvas.setPenWidth(penWidth_px(path.diameter));
+  canvas.moveTo(toOverview_px(path.points[0].x), toOverview_px(path.points[0].y));
+  for (size_t i = 1; i < path.points.size(); ++i) {
+    canvas.lineTo(toOverview_px(path.points[i].x), toOverview_px(path.points[i].y));
   }
 }
 
@@ -58,14 +58,14 @@ MonoImage drillOverview(const std::vector<Board>& boards, const std::vector<Dril
     bottom = std::max(bottom, toOverview_px(b.PosY + b.DataHeight) + 1);
   }
   for (const DrillPoint& p : crosses) {
-    right = std::max(right, toOverview_px(p.X) + 4);
-    bottom = std::max(bottom, toOverview_px(p.Y) + 4);
+    right = std::max(right, toOverview_px(p.x) + 4);
+    bottom = std::max(bottom, toOverview_px(p.y) + 4);
   }
   for (const DrillPath& path : paths) {
-    const int64_t reach = penWidth_px(path.Diameter) / 2 + 1;
-    for (const DrillPoint& p : path.Points) {
-      right = std::max(right, toOverview_px(p.X) + reach);
-      bottom = std::max(bottom, toOverview_px(p.Y) + reach);
+    const int64_t reach = penWidth_px(path.diameter) / 2 + 1;
+    for (const DrillPoint& p : path.points) {
+      right = std::max(right, toOverview_px(p.x) + reach);
+      bottom = std::max(bottom, toOverview_px(p.y) + reach);
     }
   }
   const int64_t width = std::clamp<int64_t>(right + 8, 32, kMaxDrillOverviewSide_px);

@@ -27,8 +27,8 @@ void drawDrillCross(Canvas& canvas, const DrillPoint& point);
 // A slot or a route: the tool's path in inches on the plotting area, and
 // the tool's diameter (0 when the file gives none).
 struct DrillPath {
-  std::vector<DrillPoint> Points;
-  double Diameter = 0.0;
+  std::vector<DrillPoint> points;
+  double diameter = 0.0;
 };
 
 // The path stroked with a pen as wide as the tool (at least 1 pixel).

@@ -53,30 +53,30 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 
 DrillPoint plus(DrillPoint a, DrillPoint b) {
-  return {a.X + b.X, a.Y + b.Y};
+  return {a.x + b.x, a.y + b.y};
 }
 
 // The arc of a route cut as points after its start, 5 degrees or less
 // apart. With a radius, the centre is the one of the shorter arc.
 void appendArc(std::vector<DrillPoint>& path, DrillPoint from, DrillPoint to,
                const DrillStatement& cut) {
-  const bool clockwise = cut.Motion == RouteMotion::Clockwise;
+  const bool clockwise = cut.motion == RouteMotion::Clockwise;
   DrillPoint centre;
-  if (cut.Centre) {
-    centre = plus(from, *cut.Centre);
+  if (cut.centre) {
+    centre = plus(from, *cut.centre);
   } else {
-    const double dx = to.X - from.X, dy = to.Y - from.Y;
+    const double dx = to.x - from.x, dy = to.y - from.y;
     const double chord = std::hypot(dx, dy);
     if (chord == 0.0) return;
-    const double r = std::max(std::fabs(*cut.Radius), chord / 2);
+    const double r = std::max(std::fabs(*cut.radius), chord / 2);
     const double h = std::sqrt(std::max(0.0, r * r - chord * chord / 4)) * (clockwise ? -1 : 1);
     // Left of the chord for a counterclockwise short arc, right for clockwise.
-    centre = {(from.X + to.X) / 2 - h * dy / chord, (from.Y + to.Y) / 2 + h * dx / chord};
+    centre = {(from.x + to.x) / 2 - h * dy / chord, (from.y + to.y) / 2 + h * dx / chord};
   }
-  const double r0 = std::hypot(from.X - centre.X, from.Y - centre.Y);
-  const double r1 = std::hypot(to.X - centre.X, to.Y - centre.Y);
-  const double a0 = std::atan2(from.Y - centre.Y, from.X - centre.X);
-  double sweep = std::atan2(to.Y - centre.Y, to.X - centre.X) - a0;
+  const double r0 = std::hypot(from.x - centre.x, from.y - centre.y);
+  const double r1 = std::hypot(to.x - centre.x, to.y - centre.y);
+  const double a0 = std::atan2(from.y - centre.y, from.x - centre.x);
+  double sweep = std::atan2(to.y - centre.y, to.x - centre.x) - a0;
   // Counterclockwise sweeps run (0, 2 pi], clockwise ones [-2 pi, 0): the
   // same start and end make a whole circle.
   if (clockwise) {
@@ -89,7 +89,7 @@ void appendArc(std::vector<DrillPoint>& path, DrillPoint from, DrillPoint to,
     const double t = double(k) / steps;
     const double r = r0 + (r1 - r0) * t;
     path.push_back(
-        {centre.X + r * std::cos(a0 + sweep * t), centre.Y + r * std::sin(a0 + sweep * t)});
+        {centre.x + r * std::cos(a0 + sweep * t), centre.y + r * std::sin(a0 + sweep * t)});
   }
 }
 
@@ -103,8 +103,8 @@ class PanelWriter {
       reference_ = {board.DataMinX, board.DataMinY};
       break;
     }
-    panel_.Format = format;
-    panel_.Format.IntDigits = std::max(format.IntDigits, integerDigitsNeeded());
+    panel_.format = format;
+    panel_.format.IntDigits = std::max(format.IntDigits, integerDigitsNeeded());
   }
 
   DrillPanel write() {
@@ -123,11 +123,11 @@ class PanelWriter {
         marks();
         marksWritten = true;
       }
-      line(s.Kind == DrillStatementKind::Tool ? toolText(s) : s.Text);
+      line(s.Kind == DrillStatementKind::Tool ? toolText(s) : s.text);
       if (s.Kind == DrillStatementKind::HeaderStart) formatStatements();
       // Where the file's statements stand, the written file is in the same
       // mode as the file, so the file's own mode changes hold.
-      routing_ = s.RoutMode;
+      routing_ = s.routMode;
     }
     writeBlock(block);
     if (!marksWritten) {
@@ -151,24 +151,24 @@ class PanelWriter {
   }
 
   void formatStatements() {
-    for (std::string& text : drillFormatStatements(panel_.Format)) line(std::move(text));
+    for (std::string& text : drillFormatStatements(panel_.format)) line(std::move(text));
   }
 
   std::string number(double inches) const {
-    return writeDrillNumber(inches * unitsPerInch(panel_.Format.Unit), panel_.Format);
+    return writeDrillNumber(inches * unitsPerInch(panel_.format.unit), panel_.format);
   }
-  std::string xy(DrillPoint p) const { return "X" + number(p.X) + "Y" + number(p.Y); }
-  DrillPoint onPlottingArea(DrillPoint p) const { return {p.X - reference_.X, p.Y - reference_.Y}; }
+  std::string xy(DrillPoint p) const { return "X" + number(p.x) + "Y" + number(p.y); }
+  DrillPoint onPlottingArea(DrillPoint p) const { return {p.x - reference_.x, p.y - reference_.y}; }
 
   // A tool defined in another unit than the one written gets its diameter
   // in the written unit.
   std::string toolText(const DrillStatement& s) const {
-    if (s.Unit == panel_.Format.Unit || s.SizeEnd == s.SizeBegin) return s.Text;
-    const bool inch = panel_.Format.Unit == DrillUnit::Inch;
+    if (s.unit == panel_.format.unit || s.sizeEnd == s.sizeBegin) return s.text;
+    const bool inch = panel_.format.unit == DrillUnit::Inch;
     char size[400];
     std::snprintf(size, sizeof size, "%.*f", inch ? 4 : 3,
-                  s.Diameter * unitsPerInch(panel_.Format.Unit));
-    return s.Text.substr(0, s.SizeBegin) + size + s.Text.substr(s.SizeEnd);
+                  s.diameter * unitsPerInch(panel_.format.unit));
+    return s.text.substr(0, s.sizeBegin) + size + s.text.substr(s.sizeEnd);
   }
 
   // Coordinates are written absolute, and hits and slots in drill mode,
@@ -195,7 +195,7 @@ class PanelWriter {
     if (block.empty()) return;
     for (const Board& board : boards_) {
       if (board.IsMark) continue;
-      const DrillPoint shift{board.PosX + offset_.X, board.PosY + offset_.Y};
+      const DrillPoint shift{board.PosX + offset_.x, board.PosY + offset_.y};
       routeOpen_ = false;
       for (const DrillStatement* s : block) writeShifted(*s, shift);
       endPath();
@@ -206,31 +206,31 @@ class PanelWriter {
   void writeShifted(const DrillStatement& s, DrillPoint shift) {
     switch (s.Kind) {
       case DrillStatementKind::Hits:
-        for (const DrillPoint& p : s.Points) {
+        for (const DrillPoint& p : s.points) {
           hit(plus(p, shift));
           ++panel_.boardHits;
         }
         break;
       case DrillStatementKind::Slot: {
-        const DrillPoint from = plus(s.Points[0], shift), to = plus(s.Points[1], shift);
+        const DrillPoint from = plus(s.points[0], shift), to = plus(s.points[1], shift);
         beforeCoordinates(true);
         line(xy(from) + "G85" + xy(to));
-        panel_.paths.push_back({{onPlottingArea(from), onPlottingArea(to)}, s.Diameter});
+        panel_.paths.push_back({{onPlottingArea(from), onPlottingArea(to)}, s.diameter});
         ++panel_.slotCount;
         break;
       }
       case DrillStatementKind::RouteStart:
-        routeStart(plus(s.Points[0], shift), s.Diameter);
+        routeStart(plus(s.points[0], shift), s.diameter);
         break;
       case DrillStatementKind::RouteCut:
         routeCut(s, shift);
         break;
       case DrillStatementKind::RouteEnd:
-        line(s.Text);
+        line(s.text);
         endPath();
         break;
       default:  // RouteText
-        line(s.Text);
+        line(s.text);
         break;
     }
   }
@@ -245,21 +245,21 @@ class PanelWriter {
   }
 
   void routeCut(const DrillStatement& s, DrillPoint shift) {
-    const DrillPoint from = plus(s.Start, shift), to = plus(s.Points[0], shift);
+    const DrillPoint from = plus(s.start, shift), to = plus(s.points[0], shift);
     // A cut that the file starts from where the tool was gets its start
     // here: the tool was elsewhere on the board before.
-    if (!routeOpen_) routeStart(from, s.Diameter);
-    std::string text = s.Motion == RouteMotion::Line        ? "G01"
-                       : s.Motion == RouteMotion::Clockwise ? "G02"
+    if (!routeOpen_) routeStart(from, s.diameter);
+    std::string text = s.motion == RouteMotion::Line        ? "G01"
+                       : s.motion == RouteMotion::Clockwise ? "G02"
                                                             : "G03";
     text += xy(to);
-    if (s.Centre) text += "I" + number(s.Centre->X) + "J" + number(s.Centre->Y);
-    if (s.Radius) text += "A" + number(*s.Radius);
+    if (s.centre) text += "I" + number(s.centre->x) + "J" + number(s.centre->y);
+    if (s.radius) text += "A" + number(*s.radius);
     line(std::move(text));
-    if (s.Motion == RouteMotion::Line) {
-      path_.Points.push_back(onPlottingArea(to));
+    if (s.motion == RouteMotion::Line) {
+      path_.points.push_back(onPlottingArea(to));
     } else {
-      appendArc(path_.Points, onPlottingArea(from), onPlottingArea(to), s);
+      appendArc(path_.points, onPlottingArea(from), onPlottingArea(to), s);
     }
     ++pathCuts_;
   }
@@ -299,31 +299,31 @@ class PanelWriter {
     DrillPoint low{0, 0}, high{0, 0};
     bool any = false;
     auto extend = [&](DrillPoint p) {
-      low = any ? DrillPoint{std::min(low.X, p.X), std::min(low.Y, p.Y)} : p;
-      high = any ? DrillPoint{std::max(high.X, p.X), std::max(high.Y, p.Y)} : p;
+      low = any ? DrillPoint{std::min(low.x, p.x), std::min(low.y, p.y)} : p;
+      high = any ? DrillPoint{std::max(high.x, p.x), std::max(high.y, p.y)} : p;
       any = true;
     };
     for (const DrillStatement& s : file_.Statements) {
-      for (const DrillPoint& p : s.Points) extend(p);
+      for (const DrillPoint& p : s.points) extend(p);
       if (s.Kind != DrillStatementKind::RouteCut) continue;
-      extend(s.Start);
-      if (s.Centre) take(std::max(std::fabs(s.Centre->X), std::fabs(s.Centre->Y)));
-      if (s.Radius) take(*s.Radius);
+      extend(s.start);
+      if (s.centre) take(std::max(std::fabs(s.centre->x), std::fabs(s.centre->y)));
+      if (s.radius) take(*s.radius);
     }
     for (const Board& b : boards_) {
       if (b.IsMark) {
-        take(b.PosX + reference_.X);
-        take(b.PosY + reference_.Y);
+        take(b.PosX + reference_.x);
+        take(b.PosY + reference_.y);
       } else if (any) {
-        for (double x : {low.X, high.X}) take(x + b.PosX + offset_.X);
-        for (double y : {low.Y, high.Y}) take(y + b.PosY + offset_.Y);
+        for (double x : {low.x, high.x}) take(x + b.PosX + offset_.x);
+        for (double y : {low.y, high.y}) take(y + b.PosY + offset_.y);
       }
     }
     // Its integer part once rounded to the written decimals.
-    const double units = largest * unitsPerInch(panel_.Format.Unit);
+    const double units = largest * unitsPerInch(panel_.format.unit);
     char text[400];  // the digits of any finite double
     std::snprintf(text, sizeof text, "%.0f",
-                  std::floor(units + 0.5 / std::pow(10.0, panel_.Format.DecDigits)));
+                  std::floor(units + 0.5 / std::pow(10.0, panel_.format.DecDigits)));
     return uint8_t(std::min<size_t>(std::strlen(text), 255));
   }
 
@@ -403,10 +403,10 @@ DrillPanelResult panelizeDrillFile(const Job& job, const DrillPanelSettings& set
   DrillPanelResult result;
   result.formatNote = file.formatNote;
   const DrillNumberFormat format =
-      settings.outputFormat ? drillFormatOf(*settings.outputFormat) : file.Format;
-  result.Panel = panelizeDrill(file, job.boards, format, settings.DrillOffsetX,
+      settings.outputFormat ? drillFormatOf(*settings.outputFormat) : file.format;
+  result.panel = panelizeDrill(file, job.boards, format, settings.DrillOffsetX,
                                settings.DrillOffsetY, settings.markDrills);
-  writeFileAtomically(settings.outputFile, result.Panel.text());
+  writeFileAtomically(settings.outputFile, result.panel.text());
   return result;
 }
 

@@ -58,7 +58,7 @@ struct DrillPanelSettings {
 // The panelized file and where its hits, slots and routes lie for the overview.
 struct DrillPanel {
   std::vector<std::string> lines;
-  DrillNumberFormat Format;  // the numbers' (integer digits grown to fit)
+  DrillNumberFormat format;  // the numbers' (integer digits grown to fit)
   // In inches on the plotting area: the position less the reference
   // minimum (the data origin of the first board that is not a mark).
   std::vector<DrillPoint> crosses;  // one per hit written
@@ -103,8 +103,8 @@ enum class DrillPanelStatus {
 const char* toString(DrillPanelStatus status);
 
 struct DrillPanelResult {
-  DrillPanelStatus Status = DrillPanelStatus::Written;
-  DrillPanel Panel;        // empty unless written
+  DrillPanelStatus status = DrillPanelStatus::Written;
+  DrillPanel panel;        // empty unless written
   std::string formatNote;  // the reader's, when the data format was not the one used
 };
 

@@ -67,14 +67,14 @@ CoordinateRead readCoordinate(std::string_view statement, size_t letterPos,
 
 // Running position of incremental data on one axis.
 struct IncrementalAxis {
-  double Inc = 0.0;  // inches
+  double inc = 0.0;  // inches
   // Turns a parsed value into the coordinate: absolute values pass through;
   // incremental values are added to the running sum, which they become.
   // "No value" stays "no value" and leaves the sum alone.
   double resolve(double parsed, bool absolute) {
     if (absolute || !hasValue(parsed)) return parsed;
-    Inc += parsed;
-    return Inc;
+    inc += parsed;
+    return inc;
   }
 };
 

@@ -34,7 +34,7 @@ std::string implausibleSizeText(const GerberReader& reader, double plotWidth, do
                 "the data measures %.3f x %.3f inch (%.1f x %.1f mm), far more than a plotting "
                 "area of %.3f x %.3f inch can take; read as %s: check the data format",
                 box.width(), box.height(), box.width() * 25.4, box.height() * 25.4, plotWidth,
-                plotHeight, formatSpecText(reader.Format).c_str());
+                plotHeight, formatSpecText(reader.format).c_str());
   return text;
 }
 

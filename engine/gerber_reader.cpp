@@ -35,7 +35,7 @@ void throwIfUnreadable(LoadStatus status, const std::string& fileName) {
 }
 
 GerberReader::GerberReader(DataFormat preset, StatementLimits limits)
-    : Format(preset),
+    : format(preset),
       UnitScale(preset.unitScale()),
       Statements(limits),
       preset_(preset),
@@ -286,19 +286,19 @@ class ExtentsPass {
 void GerberReader::computeExtents() {
   CurrentAperture = 10;
   DarkPolarity = 1;
-  Program = decodeProgram(Statements, preset_, FileName, Warnings);
-  Format = Program.format;
-  UnitScale = Program.unitScale;
+  program = decodeProgram(Statements, preset_, FileName, warnings);
+  format = program.format;
+  UnitScale = program.unitScale;
 
-  ExtentsPass pass(Program, limits_.maxRepeatCopies);  // walked copy by copy: at most these
+  ExtentsPass pass(program, limits_.maxRepeatCopies);  // walked copy by copy: at most these
   pass.run();
   MinX = pass.x().min, MaxX = pass.x().max, MinY = pass.y().min, MaxY = pass.y().max;
   if (pass.cut()) {
-    Warnings.add(FileName + ": step-and-repeat copies past " +
+    warnings.add(FileName + ": step-and-repeat copies past " +
                  std::to_string(limits_.maxRepeatCopies) + " were not measured");
   }
   // Justification moves the image by its own extents.
-  ImageStatements& image = Program.image;
+  ImageStatements& image = program.image;
   auto justify = [](int mode, double offset, double& min, double& max) {
     const double shift = mode == 1 ? offset - min : mode == 2 ? -(min + max) / 2 : 0.0;
     min += shift;
@@ -315,23 +315,23 @@ void GerberReader::computeExtents() {
 
 void GerberReader::warnAboutContent() {
   if (Statements.truncated()) {
-    Warnings.add(FileName + ": only the first " + std::to_string(Statements.size()) +
+    warnings.add(FileName + ": only the first " + std::to_string(Statements.size()) +
                  " statements were read (the statement limit)");
   }
-  if (!Program.hasDrawing) {
-    Warnings.add(FileName + ": no draw or flash statement: the layer draws nothing");
-  } else if (!Program.hasEnd) {
-    Warnings.add(FileName + ": no M02 at the end: the file may be cut off");
+  if (!program.hasDrawing) {
+    warnings.add(FileName + ": no draw or flash statement: the layer draws nothing");
+  } else if (!program.hasEnd) {
+    warnings.add(FileName + ": no M02 at the end: the file may be cut off");
   }
 }
 
 void GerberReader::parseDefinitions() {
-  const auto& units = Program.definitionUnits;
+  const auto& units = program.definitionUnits;
   drumplot::parseDefinitions(Statements, Apertures, FileName, [&units](size_t i) {
     auto it = units.find(i);
     return it == units.end() ? 1.0 : it->second;
   });
-  for (const auto& [dCode, ops] : Program.blocks) {
+  for (const auto& [dCode, ops] : program.blocks) {
     if (dCode < 10 || dCode > ApertureTable::kMaxDCode) continue;
     Aperture& a = Apertures.define(dCode);
     a.Defined = 1;

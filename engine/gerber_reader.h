@@ -61,12 +61,12 @@ class GerberReader {
   void prepare();
 
   std::string FileName;
-  DataFormat Format;       // preset by the caller; as the file leaves it after the extents pass
+  DataFormat format;       // preset by the caller; as the file leaves it after the extents pass
   double UnitScale = 1.0;  // file units to inches at the end of the file
   StatementList Statements;
-  GerberProgram Program;
+  GerberProgram program;
   ApertureTable Apertures;
-  ReadWarnings Warnings;  // what reading found to say, file and line named
+  ReadWarnings warnings;  // what reading found to say, file and line named
 
   // Extents in inches: only the end points of moves, draws and flashes.
   double MinX = 0.0, MinY = 0.0, MaxX = 0.0, MaxY = 0.0, Width = 0.0, Height = 0.0;

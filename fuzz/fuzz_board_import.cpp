@@ -30,11 +30,11 @@ void write(const fs::path& file, std::string_view bytes) {
 
 void checkPlan(const drumplot::BoardImportPlan& plan, const fs::path& root) {
   std::set<int> layers;
-  for (const drumplot::BoardFile& f : plan.Files) {
-    const std::string inside = fs::weakly_canonical(f.File).string();
+  for (const drumplot::BoardFile& f : plan.files) {
+    const std::string inside = fs::weakly_canonical(f.file).string();
     if (inside.rfind(fs::weakly_canonical(root).string(), 0) != 0) std::abort();
-    if (f.Layer == 0 && f.Reason.empty()) std::abort();
-    if (f.Layer != 0 && (f.Layer > drumplot::kLayerCount || !layers.insert(f.Layer).second))
+    if (f.layer == 0 && f.reason.empty()) std::abort();
+    if (f.layer != 0 && (f.layer > drumplot::kLayerCount || !layers.insert(f.layer).second))
       std::abort();
   }
 }

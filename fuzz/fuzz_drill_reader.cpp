@@ -36,8 +36,8 @@ std::vector<DrillPoint> expectedHits(const DrillFile& file, const std::vector<Bo
       if (b.IsMark) continue;
       for (const DrillStatement* s : block) {
         if (s->Kind != DrillStatementKind::Hits) continue;
-        for (const DrillPoint& p : s->Points) {
-          hits.push_back({p.X + b.PosX + offset.X, p.Y + b.PosY + offset.Y});
+        for (const DrillPoint& p : s->points) {
+          hits.push_back({p.x + b.PosX + offset.x, p.y + b.PosY + offset.y});
         }
       }
     }
@@ -86,11 +86,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   size_t hits = 0, slots = 0;
   double largest = 0.0;
   for (const DrillStatement& s : file.Statements) {
-    if (s.Kind == DrillStatementKind::Hits) hits += s.Points.size();
-    if (s.Kind == DrillStatementKind::Slot) ++slots, check(s.Points.size() == 2);
-    for (const DrillPoint& p : s.Points) {
-      check(std::isfinite(p.X) && std::isfinite(p.Y));
-      largest = std::max({largest, std::fabs(p.X), std::fabs(p.Y)});
+    if (s.Kind == DrillStatementKind::Hits) hits += s.points.size();
+    if (s.Kind == DrillStatementKind::Slot) ++slots, check(s.points.size() == 2);
+    for (const DrillPoint& p : s.points) {
+      check(std::isfinite(p.x) && std::isfinite(p.y));
+      largest = std::max({largest, std::fabs(p.x), std::fabs(p.y)});
     }
   }
   check(hits == file.hitCount && slots == file.slotCount);
@@ -105,14 +105,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   boards[2].PosX = 0.5;
   const DrillPoint offset{0.125, -0.5};
   const DrillPanel panel =
-      panelizeDrill(file, boards, file.Format, offset.X, offset.Y, makeMarkDrillTable({"M"}));
+      panelizeDrill(file, boards, file.format, offset.x, offset.y, makeMarkDrillTable({"M"}));
   check(panel.boardHits == 2 * file.hitCount && panel.markHits == 1);
   check(panel.slotCount == 2 * file.slotCount && panel.routeCount == 2 * file.routeCount);
   check(panel.crosses.size() == panel.boardHits + panel.markHits);
   check(panel.paths.size() == panel.slotCount + panel.routeCount);
 
   // Read back what fits a drill number of at most 15 digits.
-  if (largest > 1000.0 || panel.Format.IntDigits + panel.Format.DecDigits > kMaxDrillDigits) {
+  if (largest > 1000.0 || panel.format.IntDigits + panel.format.DecDigits > kMaxDrillDigits) {
     return 0;
   }
   const DrillFile back = readDrillFile(panel.text(), "panel.drl", std::nullopt);
@@ -123,10 +123,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   check(got.size() == want.size());
   // Half the last written digit, in inches.
   const double precision =
-      0.5 / std::pow(10.0, panel.Format.DecDigits) / unitsPerInch(panel.Format.Unit) + 1e-9;
+      0.5 / std::pow(10.0, panel.format.DecDigits) / unitsPerInch(panel.format.unit) + 1e-9;
   for (size_t i = 0; i < got.size(); ++i) {
-    check(std::fabs(got[i].X - want[i].X) <= precision);
-    check(std::fabs(got[i].Y - want[i].Y) <= precision);
+    check(std::fabs(got[i].x - want[i].x) <= precision);
+    check(std::fabs(got[i].y - want[i].y) <= precision);
   }
   return 0;
 }

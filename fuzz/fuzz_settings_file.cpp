@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::abort();
   }
   for (const drumplot::MarkEntry& m : before.marks) {
-    if (m.Name.size() > drumplot::kMaxMarkChars) std::abort();
+    if (m.name.size() > drumplot::kMaxMarkChars) std::abort();
   }
   if (before.memoryMegabytes < drumplot::kMinMemory_MB ||
       before.memoryMegabytes > drumplot::kMaxMemory_MB) {
@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   drumplot::IniDocument marks = ini;
   marks.set("Setup", "PathM3", path);
-  if (drumplot::readSettings(drumplot::IniDocument::parse(marks.text())).marks[2].Path != path) {
+  if (drumplot::readSettings(drumplot::IniDocument::parse(marks.text())).marks[2].path != path) {
     std::abort();
   }
   ini.set("Setup", "Sirka", "2540000");
@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (after.PlotWidth != 2540000 / 10000.0 / drumplot::kMillimetresPerInch ||
       after.LayerNames[6] != "seven")
     std::abort();
-  if (after.UnitText != before.UnitText || after.tech != before.tech ||
+  if (after.unitText != before.unitText || after.tech != before.tech ||
       after.marks != before.marks || after.PlotHeight != before.PlotHeight) {
     std::abort();
   }

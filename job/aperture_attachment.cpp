@@ -9,7 +9,7 @@ namespace drumplot {
 void attachApertureFile(Job& job, std::string_view file) {
   const std::string stored = storedFileName(file);
   size_t layer = static_cast<size_t>(job.activeLayer() - 1);
-  job.Panel.Aperture[layer] = stored;
+  job.panel.aperture[layer] = stored;
   for (Board& board : job.boards) {
     if (board.Selected) board.LayerAperture[layer] = stored;
   }

@@ -27,8 +27,8 @@ std::string formatText(const DataFormat& format);
 // A board's rectangle on the plotting-area panel, in screen pixels. It is
 // state, not derived: the window leaves it as it is when ScreenScale changes.
 struct ScreenRect {
-  int32_t Left = 0;
-  int32_t Top = 0;
+  int32_t left = 0;
+  int32_t top = 0;
   int32_t Width = 0;
   int32_t Height = 0;
 
@@ -55,10 +55,10 @@ struct Board {
   double DataMinX = 0.0;  // data coordinate on the board's left-top corner
   double DataMinY = 0.0;
   bool Selected = false;
-  DataFormat Format;
+  DataFormat format;
 
-  std::string Caption;  // caption and hint: the master file (a mark: its path)
-  ScreenRect Screen;
+  std::string caption;  // caption and hint: the master file (a mark: its path)
+  ScreenRect screen;
 
   uint32_t color() const { return Selected ? kSelectedBoardColor : kBoardColor; }
 };
@@ -66,13 +66,13 @@ struct Board {
 // The 18 rows of Gerber and aperture cells beside the plotting area. It shows
 // the board selected last and keeps its text when that board goes (Open).
 struct LayerPanel {
-  LayerFiles Gerber;
-  LayerFiles Aperture;
+  LayerFiles gerber;
+  LayerFiles aperture;
 
   void clear() { *this = LayerPanel{}; }
   void show(const Board& board) {
-    Gerber = board.LayerGerber;
-    Aperture = board.LayerAperture;
+    gerber = board.LayerGerber;
+    aperture = board.LayerAperture;
   }
 };
 

@@ -91,7 +91,7 @@ std::vector<ArchiveEntry> readZipEntries(const fs::path& zip, const ArchiveLimit
     std::unique_ptr<zip_file_t, EntryCloser> file(zip_fopen_index(archive.get(), index, 0));
     if (!file) throw IoError(name + ": " + entry + ": " + zip_strerror(archive.get()));
     ArchiveEntry read{entry, std::string(stat.size, '\0')};
-    const zip_int64_t got = zip_fread(file.get(), read.Bytes.data(), stat.size);
+    const zip_int64_t got = zip_fread(file.get(), read.bytes.data(), stat.size);
     char extra;
     if (got < 0 || static_cast<zip_uint64_t>(got) != stat.size ||
         zip_fread(file.get(), &extra, 1) != 0) {
@@ -116,10 +116,10 @@ std::vector<fs::path> unpackZip(const fs::path& zip, const fs::path& folder,
   std::vector<fs::path> files;
   std::vector<bool> present;
   for (const ArchiveEntry& entry : entries) {
-    files.push_back(folder / fs::path(entry.Name));
+    files.push_back(folder / fs::path(entry.name));
     std::error_code ec;
     const bool exists = fs::exists(files.back(), ec);
-    if (exists && readFileBytes(files.back()) != entry.Bytes) {
+    if (exists && readFileBytes(files.back()) != entry.bytes) {
       throw IoError(files.back().string() + ": already there with other content than " +
                     zip.string() + " holds; move it away or unpack elsewhere");
     }
@@ -131,7 +131,7 @@ std::vector<fs::path> unpackZip(const fs::path& zip, const fs::path& folder,
     fs::create_directories(files[i].parent_path(), ec);
     if (ec)
       throw IoError(files[i].parent_path().string() + ": cannot make the folder: " + ec.message());
-    writeFileAtomically(files[i], entries[i].Bytes);
+    writeFileAtomically(files[i], entries[i].bytes);
   }
   return files;
 }

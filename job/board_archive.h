@@ -11,8 +11,8 @@
 namespace drumplot {
 
 struct ArchiveEntry {
-  std::string Name;  // its path inside the zip, "/"-separated, never leaving it
-  std::string Bytes;
+  std::string name;  // its path inside the zip, "/"-separated, never leaving it
+  std::string bytes;
 };
 
 struct ArchiveLimits {

@@ -83,49 +83,49 @@ DrillPlating drillPlating(std::string_view bytes, std::string_view name) {
 // Gives `f` its role from what the file holds and what it is called.
 void classify(BoardFile& f, const std::string& bytes, const DataFormat& format) {
   if (looksBinary(bytes)) {
-    f.Reason = "not a text file";
+    f.reason = "not a text file";
     return;
   }
   if (hasDrillHeader(bytes)) {
-    f.Role = BoardRole{LayerRole::Drill, 0};
-    f.Source = RoleSource::DrillHeader;
-    f.Plating = drillPlating(bytes, f.Name);
+    f.role = BoardRole{LayerRole::Drill, 0};
+    f.source = RoleSource::DrillHeader;
+    f.plating = drillPlating(bytes, f.name);
     return;
   }
   GerberReader reader(format);
-  reader.FileName = f.File.string();
+  reader.FileName = f.file.string();
   try {
     reader.loadBytes(bytes);
     reader.computeExtents();
   } catch (const FormatError& e) {
-    f.Reason = std::string("cannot be read as Gerber data: ") + e.what();
+    f.reason = std::string("cannot be read as Gerber data: ") + e.what();
     return;
   }
-  const GerberProgram& program = reader.Program;
+  const GerberProgram& program = reader.program;
   if (!program.hasDrawing && !program.hasEnd && program.fileAttributes.empty()) {
-    f.Reason = "neither Gerber data nor a drill file with an M48 header";
+    f.reason = "neither Gerber data nor a drill file with an M48 header";
     return;
   }
-  f.Drawing = program.hasDrawing;
-  f.Extents = {reader.MinX, reader.MinY, reader.Width, reader.Height};
+  f.drawing = program.hasDrawing;
+  f.extents = {reader.MinX, reader.MinY, reader.Width, reader.Height};
   if (const std::string* function = program.fileAttribute(".FileFunction")) {
-    f.FileFunction = *function;
+    f.fileFunction = *function;
     if (std::optional<FileFunctionRole> x2 = roleFromFileFunction(*function)) {
-      if (!x2->Role) {
-        f.Reason = "X2 file function " + *function + " has no layer role";
+      if (!x2->role) {
+        f.reason = "X2 file function " + *function + " has no layer role";
         return;
       }
-      f.Role = x2->Role;
-      f.Source = RoleSource::FileFunction;
+      f.role = x2->role;
+      f.source = RoleSource::FileFunction;
       return;
     }
   }
-  if (std::optional<NamedRole> named = roleFromFileName(f.Name)) {
-    f.Role = named->Role;
-    f.Source = named->Source;
+  if (std::optional<NamedRole> named = roleFromFileName(f.name)) {
+    f.role = named->role;
+    f.source = named->source;
     return;
   }
-  f.Reason = "no role in its X2 attributes or its name";
+  f.reason = "no role in its X2 attributes or its name";
 }
 
 // Of several drill files the board keeps the one for plated-through holes:
@@ -142,12 +142,12 @@ void chooseDrill(std::vector<BoardFile*>& drills) {
     }
     return found;
   };
-  BoardFile* kept = only([](const BoardFile& f) { return f.Plating == DrillPlating::Plated; });
-  if (!kept) kept = only([](const BoardFile& f) { return f.Plating != DrillPlating::NonPlated; });
+  BoardFile* kept = only([](const BoardFile& f) { return f.plating == DrillPlating::Plated; });
+  if (!kept) kept = only([](const BoardFile& f) { return f.plating != DrillPlating::NonPlated; });
   for (BoardFile* f : drills) {
     if (f == kept) continue;
-    f->Reason =
-        kept ? "the board keeps one drill file, the one for plated-through holes: " + kept->Name
+    f->reason =
+        kept ? "the board keeps one drill file, the one for plated-through holes: " + kept->name
              : std::to_string(drills.size()) +
                    " drill files and none of them alone for plated-through holes: name the "
                    "one to keep on a layer of its own";
@@ -160,31 +160,31 @@ void chooseDrill(std::vector<BoardFile*>& drills) {
 // gives a layer.
 void place(BoardImportPlan& plan, const LayerMap& map) {
   std::map<std::string, std::vector<BoardFile*>> byRole;
-  for (BoardFile& f : plan.Files) {
-    if (f.Role) byRole[LayerMap::keyOf(*f.Role)].push_back(&f);
+  for (BoardFile& f : plan.files) {
+    if (f.role) byRole[LayerMap::keyOf(*f.role)].push_back(&f);
   }
   for (auto& [key, files] : byRole) {
-    if (files.front()->Role->Role == LayerRole::Drill) chooseDrill(files);
+    if (files.front()->role->role == LayerRole::Drill) chooseDrill(files);
     if (files.size() > 1) {
       for (BoardFile* f : files) {
         std::string others;
         for (BoardFile* g : files) {
-          if (g != f) others += (others.empty() ? "" : ", ") + g->Name;
+          if (g != f) others += (others.empty() ? "" : ", ") + g->name;
         }
-        f->Reason = roleName(*f->Role) + " also claimed by " + others;
-        f->Contested = true;
+        f->reason = roleName(*f->role) + " also claimed by " + others;
+        f->contested = true;
       }
       continue;
     }
     if (files.empty()) continue;
     BoardFile& f = *files.front();
-    f.Layer = map.layerOf(*f.Role);
-    if (f.Layer == 0) {
-      f.Reason = "the layer map gives " + roleName(*f.Role) + " no layer ([" + kLayerMapSection +
-                 "] " + LayerMap::keyOf(*f.Role) + ")";
+    f.layer = map.layerOf(*f.role);
+    if (f.layer == 0) {
+      f.reason = "the layer map gives " + roleName(*f.role) + " no layer ([" + kLayerMapSection +
+                 "] " + LayerMap::keyOf(*f.role) + ")";
       continue;
     }
-    plan.Layers[static_cast<size_t>(f.Layer - 1)] = f.File.string();
+    plan.layers[static_cast<size_t>(f.layer - 1)] = f.file.string();
   }
 }
 
@@ -192,9 +192,9 @@ void place(BoardImportPlan& plan, const LayerMap& map) {
 // copper, then the lowest layer that draws.
 std::optional<size_t> chooseMaster(const BoardImportPlan& plan) {
   auto drawn = [&](LayerRole role) -> std::optional<size_t> {
-    for (size_t i = 0; i < plan.Files.size(); ++i) {
-      const BoardFile& f = plan.Files[i];
-      if (f.Layer != 0 && f.Drawing && f.Role->Role == role) return i;
+    for (size_t i = 0; i < plan.files.size(); ++i) {
+      const BoardFile& f = plan.files[i];
+      if (f.layer != 0 && f.drawing && f.role->role == role) return i;
     }
     return std::nullopt;
   };
@@ -202,9 +202,9 @@ std::optional<size_t> chooseMaster(const BoardImportPlan& plan) {
     if (auto i = drawn(role)) return i;
   }
   std::optional<size_t> lowest;
-  for (size_t i = 0; i < plan.Files.size(); ++i) {
-    const BoardFile& f = plan.Files[i];
-    if (f.Layer != 0 && f.Drawing && (!lowest || f.Layer < plan.Files[*lowest].Layer)) lowest = i;
+  for (size_t i = 0; i < plan.files.size(); ++i) {
+    const BoardFile& f = plan.files[i];
+    if (f.layer != 0 && f.drawing && (!lowest || f.layer < plan.files[*lowest].layer)) lowest = i;
   }
   return lowest;
 }
@@ -268,15 +268,15 @@ std::string offeredDrillFile(const Job& job) {
 
 size_t BoardImportPlan::placedCount() const {
   return static_cast<size_t>(
-      std::count_if(Files.begin(), Files.end(), [](const BoardFile& f) { return f.Layer != 0; }));
+      std::count_if(files.begin(), files.end(), [](const BoardFile& f) { return f.layer != 0; }));
 }
 
 std::string BoardImportPlan::contestedRoles() const {
   std::map<std::string, std::string> byRole;
-  for (const BoardFile& f : Files) {
-    if (!f.Contested) continue;
-    std::string& names = byRole[roleName(*f.Role)];
-    names += (names.empty() ? "" : ", ") + f.Name;
+  for (const BoardFile& f : files) {
+    if (!f.contested) continue;
+    std::string& names = byRole[roleName(*f.role)];
+    names += (names.empty() ? "" : ", ") + f.name;
   }
   std::string text;
   for (const auto& [role, names] : byRole) text += (text.empty() ? "" : "; ") + role + ": " + names;
@@ -286,29 +286,29 @@ std::string BoardImportPlan::contestedRoles() const {
 BoardImportPlan planBoardImport(const fs::path& source, const DataFormat& format,
                                 const LayerMap& map, const fs::path& unpackFolder) {
   BoardImportPlan plan;
-  plan.Source = source;
+  plan.source = source;
   std::error_code ec;
   std::vector<fs::path> files;
   if (fs::is_directory(source, ec)) {
-    plan.Folder = source;
+    plan.folder = source;
     files = filesBelow(source);
   } else if (isZipFile(source)) {
-    plan.Folder = unpackFolder.empty() ? defaultUnpackFolder(source) : unpackFolder;
-    files = unpackZip(source, plan.Folder);
+    plan.folder = unpackFolder.empty() ? defaultUnpackFolder(source) : unpackFolder;
+    files = unpackZip(source, plan.folder);
   } else {
     throw IoError(source.string() + ": neither a folder nor a zip file");
   }
   for (const fs::path& file : files) {
     BoardFile f;
-    f.File = file;
-    f.Name = file.lexically_relative(plan.Folder).generic_string();
+    f.file = file;
+    f.name = file.lexically_relative(plan.folder).generic_string();
     classify(f, readFileBytes(file), format);
-    plan.Files.push_back(std::move(f));
+    plan.files.push_back(std::move(f));
   }
-  std::sort(plan.Files.begin(), plan.Files.end(),
-            [](const BoardFile& a, const BoardFile& b) { return a.Name < b.Name; });
+  std::sort(plan.files.begin(), plan.files.end(),
+            [](const BoardFile& a, const BoardFile& b) { return a.name < b.name; });
   place(plan, map);
-  plan.Master = chooseMaster(plan);
+  plan.master = chooseMaster(plan);
   return plan;
 }
 
@@ -317,12 +317,12 @@ BoardImportPlan planBoardImport(const fs::path& source, const DataFormat& format
 
 std::string importProblem(const BoardImportPlan& plan) {
   if (const std::string contested = plan.contestedRoles(); !contested.empty()) {
-    return plan.Source.string() + ": files of more than one board? " + contested +
+    return plan.source.string() + ": files of more than one board? " + contested +
            ": nothing imported; import one board's files at a time";
   }
-  if (!plan.Master) {
-    return plan.Source.string() + ": no file of a board's layers found (" +
-           std::to_string(plan.Files.size()) + " files, none placed with data to draw)";
+  if (!plan.master) {
+    return plan.source.string() + ": no file of a board's layers found (" +
+           std::to_string(plan.files.size()) + " files, none placed with data to draw)";
   }
   return {};
 }
@@ -332,20 +332,20 @@ size_t addImportedBoard(Job& job, const BoardImportPlan& plan,
   if (const std::string problem = importProblem(plan); !problem.empty()) throw FormatError(problem);
   LayerFiles layers;
   std::string master;
-  for (size_t i = 0; i < plan.Files.size(); ++i) {
-    const BoardFile& f = plan.Files[i];
-    if (f.Layer == 0) continue;
-    std::string stored = storedName(f.File);
+  for (size_t i = 0; i < plan.files.size(); ++i) {
+    const BoardFile& f = plan.files[i];
+    if (f.layer == 0) continue;
+    std::string stored = storedName(f.file);
     if (stored.size() > kMaxFileNameChars) {
       throw FormatError(stored + ": a job file holds file names of at most 250 characters");
     }
-    if (i == *plan.Master) master = stored;
-    layers[static_cast<size_t>(f.Layer - 1)] = std::move(stored);
+    if (i == *plan.master) master = stored;
+    layers[static_cast<size_t>(f.layer - 1)] = std::move(stored);
   }
-  const size_t index = job.createBoard(master, plan.Files[*plan.Master].Extents);
+  const size_t index = job.createBoard(master, plan.files[*plan.master].extents);
   Board& board = job.boards[index];
   board.LayerGerber = layers;
-  job.Panel.show(board);
+  job.panel.show(board);
   return index;
 }
 
@@ -353,19 +353,19 @@ size_t addImportedBoard(Job& job, const BoardImportPlan& plan,
 // ============================================================================
 
 std::string placementNote(const BoardImportPlan& plan, size_t index) {
-  const BoardFile& f = plan.Files.at(index);
-  if (f.Layer == 0) return "not placed: " + f.Reason;
-  std::string note = toString(*f.Source);
-  if (*f.Source == RoleSource::FileFunction) note += " " + f.FileFunction;
-  if (plan.Master == index) note += "; sizes the board";
+  const BoardFile& f = plan.files.at(index);
+  if (f.layer == 0) return "not placed: " + f.reason;
+  std::string note = toString(*f.source);
+  if (*f.source == RoleSource::FileFunction) note += " " + f.fileFunction;
+  if (plan.master == index) note += "; sizes the board";
   return note;
 }
 
 std::string importTable(const BoardImportPlan& plan) {
   size_t nameWidth = 4, roleWidth = 4;
-  for (const BoardFile& f : plan.Files) {
-    nameWidth = std::max(nameWidth, f.Name.size());
-    if (f.Role) roleWidth = std::max(roleWidth, roleName(*f.Role).size());
+  for (const BoardFile& f : plan.files) {
+    nameWidth = std::max(nameWidth, f.name.size());
+    if (f.role) roleWidth = std::max(roleWidth, roleName(*f.role).size());
   }
   auto pad = [](std::string text, size_t width) {
     text.resize(std::max(text.size(), width), ' ');
@@ -373,11 +373,11 @@ std::string importTable(const BoardImportPlan& plan) {
   };
   std::string out = pad("File", nameWidth) + "  " + pad("Role", roleWidth) + "  Layer\n";
   for (bool placed : {true, false}) {
-    for (size_t i = 0; i < plan.Files.size(); ++i) {
-      const BoardFile& f = plan.Files[i];
-      if ((f.Layer != 0) != placed) continue;
-      out += pad(f.Name, nameWidth) + "  " + pad(f.Role ? roleName(*f.Role) : "-", roleWidth) +
-             "  " + pad(f.Layer ? std::to_string(f.Layer) : "-", 5) + "  " +
+    for (size_t i = 0; i < plan.files.size(); ++i) {
+      const BoardFile& f = plan.files[i];
+      if ((f.layer != 0) != placed) continue;
+      out += pad(f.name, nameWidth) + "  " + pad(f.role ? roleName(*f.role) : "-", roleWidth) +
+             "  " + pad(f.layer ? std::to_string(f.layer) : "-", 5) + "  " +
              placementNote(plan, i) + "\n";
     }
   }

@@ -22,25 +22,25 @@ namespace drumplot {
 enum class DrillPlating : uint8_t { Unknown, Plated, NonPlated };
 
 struct BoardFile {
-  std::filesystem::path File;  // as found (zip: where it was unpacked)
-  std::string Name;            // relative to the imported folder, "/"-separated
-  std::optional<BoardRole> Role;
-  std::optional<RoleSource> Source;
-  std::string FileFunction;                      // the X2 attribute's value, when the file has one
-  DrillPlating Plating = DrillPlating::Unknown;  // drill files
-  int Layer = 0;                                 // where it goes; 0: not placed
-  std::string Reason;                            // why it is not placed
-  bool Contested = false;  // another file claims its role (not a drill file's)
-  bool Drawing = false;    // Gerber data that draws something
-  MasterExtents Extents;   // Gerber data: its extents, read in the board's format
+  std::filesystem::path file;  // as found (zip: where it was unpacked)
+  std::string name;            // relative to the imported folder, "/"-separated
+  std::optional<BoardRole> role;
+  std::optional<RoleSource> source;
+  std::string fileFunction;                      // the X2 attribute's value, when the file has one
+  DrillPlating plating = DrillPlating::Unknown;  // drill files
+  int layer = 0;                                 // where it goes; 0: not placed
+  std::string reason;                            // why it is not placed
+  bool contested = false;  // another file claims its role (not a drill file's)
+  bool drawing = false;    // Gerber data that draws something
+  MasterExtents extents;   // Gerber data: its extents, read in the board's format
 };
 
 struct BoardImportPlan {
-  std::filesystem::path Source;  // the folder or zip named
-  std::filesystem::path Folder;  // where the files are
-  std::vector<BoardFile> Files;  // by name
-  std::optional<size_t> Master;  // the file that sizes the board: outline, else copper
-  LayerFiles Layers;             // the placed files by layer (paths as found)
+  std::filesystem::path source;  // the folder or zip named
+  std::filesystem::path folder;  // where the files are
+  std::vector<BoardFile> files;  // by name
+  std::optional<size_t> master;  // the file that sizes the board: outline, else copper
+  LayerFiles layers;             // the placed files by layer (paths as found)
 
   size_t placedCount() const;
   // "bottom copper: a.gbr, b.gbr; top silkscreen: ...": the roles that

@@ -10,7 +10,7 @@ namespace drumplot {
 namespace {
 
 bool inInches(const JobSettings& settings) {
-  return settings.UnitText == "Inch";
+  return settings.unitText == "Inch";
 }
 
 }  // namespace
@@ -23,7 +23,7 @@ std::string plotAreaCaption(const JobSettings& settings) {
     return inInches(settings) ? formatFixed(inches, 5, 2)
                               : formatFixed(inches * kMillimetresPerInch, 6, 2);
   };
-  const std::string& unit = settings.UnitText;
+  const std::string& unit = settings.unitText;
   return "Plotting area (" + side(settings.PlotWidth) + unit + " x " + side(settings.PlotHeight) +
          unit + ")";
 }

@@ -15,12 +15,12 @@ MasterMeasurement measureMasterGerber(const std::filesystem::path& file, const D
   GerberReader reader(format);
   reader.FileName = file.string();
   MasterMeasurement result;
-  result.Status = reader.load();
+  result.status = reader.load();
   reader.computeExtents();
-  result.Extents = {reader.MinX, reader.MinY, reader.Width, reader.Height};
-  result.SizeProblem = implausibleSizeText(reader, settings.PlotWidth, settings.PlotHeight);
-  result.Warnings = std::move(reader.Warnings.messages);
-  result.HasDrawing = reader.Program.hasDrawing;
+  result.extents = {reader.MinX, reader.MinY, reader.Width, reader.Height};
+  result.sizeProblem = implausibleSizeText(reader, settings.PlotWidth, settings.PlotHeight);
+  result.warnings = std::move(reader.warnings.messages);
+  result.hasDrawing = reader.program.hasDrawing;
   return result;
 }
 
@@ -34,8 +34,8 @@ void requireReadData(LoadStatus status, const std::string& file) {
 ImportResult importMasterGerber(Job& job, std::string_view file) {
   MasterMeasurement measured =
       measureMasterGerber(job.resolvePath(file), job.CurrentFormat, job.settings);
-  return {job.createBoard(file, measured.Extents), measured.Status, std::move(measured.SizeProblem),
-          std::move(measured.Warnings), measured.HasDrawing};
+  return {job.createBoard(file, measured.extents), measured.status, std::move(measured.sizeProblem),
+          std::move(measured.warnings), measured.hasDrawing};
 }
 
 }  // namespace drumplot

@@ -15,16 +15,16 @@
 namespace drumplot {
 
 struct MasterMeasurement {
-  MasterExtents Extents;
-  LoadStatus Status = LoadStatus::Ok;  // anything but Ok: the extents of no data
+  MasterExtents extents;
+  LoadStatus status = LoadStatus::Ok;  // anything but Ok: the extents of no data
   // Data larger than any plot on the job's plotting area can mean (read in
   // the wrong format?): what to tell the operator, who decides. Empty when
   // the size can be meant.
-  std::string SizeProblem;
+  std::string sizeProblem;
   // What reading found to say (no drawing, no M02 at the end...), each naming
   // the file.
-  std::vector<std::string> Warnings;
-  bool HasDrawing = false;  // a draw or flash statement: the layer shows something
+  std::vector<std::string> warnings;
+  bool hasDrawing = false;  // a draw or flash statement: the layer shows something
 };
 
 // Loads `file` with `format` and runs the extents pass; nothing is drawn and
@@ -39,11 +39,11 @@ MasterMeasurement measureMasterGerber(const std::filesystem::path& file, const D
 void requireReadData(LoadStatus status, const std::string& file);
 
 struct ImportResult {
-  size_t Index = 0;  // the new board in job.boards
-  LoadStatus Status = LoadStatus::Ok;
-  std::string SizeProblem;  // as MasterMeasurement
-  std::vector<std::string> Warnings;
-  bool HasDrawing = false;
+  size_t index = 0;  // the new board in job.boards
+  LoadStatus status = LoadStatus::Ok;
+  std::string sizeProblem;  // as MasterMeasurement
+  std::vector<std::string> warnings;
+  bool hasDrawing = false;
 };
 
 // Import Master Gerber: measures the file (a relative path against the job's

@@ -64,8 +64,8 @@ std::filesystem::path Job::resolvePath(std::string_view storedPath) const {
 }
 
 void Job::placeOnScreen(Board& board) const {
-  board.Screen.Left = toScreen_px(board.PosX, ScreenScale);
-  board.Screen.Top = toScreen_px(board.PosY, ScreenScale);
+  board.screen.left = toScreen_px(board.PosX, ScreenScale);
+  board.screen.top = toScreen_px(board.PosY, ScreenScale);
 }
 
 // Job - Selection and deletion
@@ -79,7 +79,7 @@ void Job::selectBoard(size_t index) {
   unselectAll();
   boards.at(index).Selected = true;
   BoardSelectedOnce = true;
-  Panel.show(boards[index]);
+  panel.show(boards[index]);
 }
 
 std::optional<size_t> Job::lastSelected() const {
@@ -92,7 +92,7 @@ std::optional<size_t> Job::lastSelected() const {
 void Job::deleteSelected() {
   if (!BoardSelectedOnce) return;
   std::erase_if(boards, [](const Board& board) { return board.Selected; });
-  Panel.clear();
+  panel.clear();
   if (!boards.empty()) selectBoard(boards.size() - 1);
 }
 
@@ -128,10 +128,10 @@ DragResult Job::dragBoard(size_t index, int32_t pressX_px, int32_t pressY_px, in
   Board& board = boards.at(index);
   if (board.Locked) return DragResult::Locked;
   // The stored position follows the pixels, not the other way round.
-  board.Screen.Left += mouseX_px - pressX_px;
-  board.Screen.Top += mouseY_px - pressY_px;
-  board.PosX = board.Screen.Left / ScreenScale;
-  board.PosY = board.Screen.Top / ScreenScale;
+  board.screen.left += mouseX_px - pressX_px;
+  board.screen.top += mouseY_px - pressY_px;
+  board.PosX = board.screen.left / ScreenScale;
+  board.PosY = board.screen.top / ScreenScale;
   return DragResult::Moved;
 }
 
@@ -151,24 +151,24 @@ size_t Job::createBoard(std::string_view file, const MasterExtents& extents) {
   std::string stored = storedFileName(file);
   unselectAll();
   Board board;
-  board.Format = CurrentFormat;
+  board.format = CurrentFormat;
   board.Selected = true;
-  board.Caption = std::string(file);
+  board.caption = std::string(file);
   board.DataWidth = extents.Width;
   board.DataHeight = extents.Height;
   board.DataMinX = extents.MinX;
   board.DataMinY = extents.MinY;
   // The screen shows the new board at the right edge, top row; its stored
   // position is the plotting area's far corner until it is moved.
-  board.Screen.Left = plotAreaWidth_px() - kNewBoardInset_px;
-  board.Screen.Top = 1;
-  board.Screen.Width = std::max(toScreen_px(extents.Width, ScreenScale), kMinNewBoardSide_px);
-  board.Screen.Height = std::max(toScreen_px(extents.Height, ScreenScale), kMinNewBoardSide_px);
+  board.screen.left = plotAreaWidth_px() - kNewBoardInset_px;
+  board.screen.top = 1;
+  board.screen.Width = std::max(toScreen_px(extents.Width, ScreenScale), kMinNewBoardSide_px);
+  board.screen.Height = std::max(toScreen_px(extents.Height, ScreenScale), kMinNewBoardSide_px);
   board.PosX = settings.PlotWidth;
   board.PosY = settings.PlotHeight;
   board.LayerGerber[activeLayer() - 1] = stored;
   boards.push_back(std::move(board));
-  Panel.show(boards.back());
+  panel.show(boards.back());
   BoardSelectedOnce = true;
   return boards.size() - 1;
 }
@@ -177,7 +177,7 @@ void Job::addGerberOnActiveLayer(std::string_view file) {
   if (!BoardSelectedOnce) return;
   std::string stored = storedFileName(file);
   int layer = activeLayer();
-  Panel.Gerber[layer - 1] = stored;
+  panel.gerber[layer - 1] = stored;
   for (Board& board : boards) {
     if (board.Selected) board.LayerGerber[layer - 1] = stored;
   }
@@ -194,12 +194,12 @@ void Job::newJob() {
   JobName = kNoNameJob;
   boards.clear();
   BoardSelectedOnce = false;
-  Panel.clear();
+  panel.clear();
 }
 
 void Job::closeJob() {
   boards.clear();
-  Panel.clear();
+  panel.clear();
 }
 
 }  // namespace drumplot

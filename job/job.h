@@ -43,14 +43,14 @@ class Job {
   std::string JobName = kNoNameJob;
   std::vector<Board> boards;  // creation order; saving and deleting use it
   bool BoardSelectedOnce = false;
-  int ActiveLayer = 1;       // 1..18; anything else counts as "no selection": layer 1
-  DataFormat CurrentFormat;  // copied by new boards
+  int storedActiveLayer = 1;  // 1..18; anything else counts as "no selection": layer 1
+  DataFormat CurrentFormat;   // copied by new boards
   JobSettings settings;
   double ScreenScale;  // screen pixels per inch of plotting area
-  LayerPanel Panel;
+  LayerPanel panel;
 
   int activeLayer() const {
-    return ActiveLayer >= 1 && ActiveLayer <= kLayerCount ? ActiveLayer : 1;
+    return storedActiveLayer >= 1 && storedActiveLayer <= kLayerCount ? storedActiveLayer : 1;
   }
   bool isUnnamed() const { return JobName == kNoNameJob; }
   int32_t plotAreaWidth_px() const;

@@ -98,11 +98,11 @@ std::string encodeBoardRecord(const Board& board) {
   w.real(kDataWidthAt, board.DataWidth);
   w.real(kDataHeightAt, board.DataHeight);
   w.byte(kSelectedAt, board.Selected ? 1 : 0);
-  w.byte(kIntDigitsAt, board.Format.IntDigits);
-  w.byte(kDecDigitsAt, board.Format.DecDigits);
-  w.byte(kZeroSuppressionAt, static_cast<uint8_t>(board.Format.ZeroSuppression));
-  w.byte(kAbsoluteAt, board.Format.Absolute ? 1 : 0);
-  w.byte(kInchUnitsAt, board.Format.Metric ? 0 : 1);  // InchUnits
+  w.byte(kIntDigitsAt, board.format.IntDigits);
+  w.byte(kDecDigitsAt, board.format.DecDigits);
+  w.byte(kZeroSuppressionAt, static_cast<uint8_t>(board.format.ZeroSuppression));
+  w.byte(kAbsoluteAt, board.format.Absolute ? 1 : 0);
+  w.byte(kInchUnitsAt, board.format.Metric ? 0 : 1);  // InchUnits
   w.real(kDataMinXAt, board.DataMinX);
   w.real(kDataMinYAt, board.DataMinY);
   w.byte(kIsMarkAt, board.IsMark ? 1 : 0);
@@ -125,11 +125,11 @@ Board decodeBoardRecord(std::string_view record) {
   board.PosY = r.real(kPosYAt);
   board.DataWidth = r.real(kDataWidthAt);
   board.DataHeight = r.real(kDataHeightAt);
-  board.Format.IntDigits = r.byte(kIntDigitsAt);
-  board.Format.DecDigits = r.byte(kDecDigitsAt);
-  board.Format.ZeroSuppression = static_cast<ZeroSuppression>(r.byte(kZeroSuppressionAt));
-  board.Format.Absolute = r.byte(kAbsoluteAt) != 0;
-  board.Format.Metric = r.byte(kInchUnitsAt) == 0;  // InchUnits
+  board.format.IntDigits = r.byte(kIntDigitsAt);
+  board.format.DecDigits = r.byte(kDecDigitsAt);
+  board.format.ZeroSuppression = static_cast<ZeroSuppression>(r.byte(kZeroSuppressionAt));
+  board.format.Absolute = r.byte(kAbsoluteAt) != 0;
+  board.format.Metric = r.byte(kInchUnitsAt) == 0;  // InchUnits
   board.DataMinX = r.real(kDataMinXAt);
   board.DataMinY = r.real(kDataMinYAt);
   board.IsMark = r.byte(kIsMarkAt) != 0;
@@ -139,7 +139,7 @@ Board decodeBoardRecord(std::string_view record) {
   board.Selected = false;
   for (const std::string& file : board.LayerGerber) {
     if (file.size() >= kMinCaptionChars) {
-      board.Caption = file;
+      board.caption = file;
       break;
     }
   }
@@ -251,14 +251,14 @@ std::optional<std::string> notAJobFile(std::string_view bytes) {
 
 JobFileEdit::JobFileEdit(const std::filesystem::path& file)
     : file_(file), lock_(file, kJobFileLockWait) {
-  info_.Stamp = fileStamp(file);
-  if (!info_.Stamp.exists) return;
+  info_.stamp = fileStamp(file);
+  if (!info_.stamp.exists) return;
   std::error_code ec;
   if (!std::filesystem::is_regular_file(file, ec)) throw IoError(file.string() + ": not a file");
   std::string bytes = readFileBytes(file);
   if (auto problem = notAJobFile(bytes)) throw FormatError(file.string() + ": " + *problem);
   boards_ = decodeJob(bytes);
-  info_.PartialBytes = bytes.size() % kBoardRecordSize;
+  info_.partialBytes = bytes.size() % kBoardRecordSize;
 }
 
 void JobFileEdit::openInto(Job& job) const {
@@ -267,13 +267,13 @@ void JobFileEdit::openInto(Job& job) const {
   if (!boards_.empty()) job.BoardSelectedOnce = true;
   for (const Board& record : boards_) {
     Board& board = job.boards.emplace_back(record);
-    board.Screen = boardRect(board, job.ScreenScale);
+    board.screen = boardRect(board, job.ScreenScale);
   }
 }
 
 void JobFileEdit::save(const Job& job, bool dropPartialRecord) {
-  if (info_.PartialBytes > 0 && !dropPartialRecord) {
-    throw FormatError(file_.string() + ": " + partialRecordText(info_.PartialBytes) +
+  if (info_.partialBytes > 0 && !dropPartialRecord) {
+    throw FormatError(file_.string() + ": " + partialRecordText(info_.partialBytes) +
                       "; it is not written over");
   }
   writeFileAtomically(file_, encodeJob(job.boards));

@@ -47,8 +47,8 @@ inline constexpr std::chrono::seconds kJobFileLockWait{10};
 struct JobFileInfo {
   // Bytes of a cut-off last record: that board is left out, and lost when
   // the file is written back.
-  size_t PartialBytes = 0;
-  FileStamp Stamp;  // the version read or written
+  size_t partialBytes = 0;
+  FileStamp stamp;  // the version read or written
 };
 
 // One edit of a job file: the file is locked (flock) before it is read and
@@ -61,7 +61,7 @@ class JobFileEdit {
   // unreadable) or FormatError naming the file when it is not a job file.
   explicit JobFileEdit(const std::filesystem::path& file);
 
-  bool exists() const { return info_.Stamp.exists; }
+  bool exists() const { return info_.stamp.exists; }
   const JobFileInfo& info() const { return info_; }
 
   // Open: JobName becomes the file, the boards go (the layer panel stays),

@@ -21,18 +21,18 @@ inline constexpr int32_t kMaxMemory_MB = 768;
 
 // The technological border around the boards, millimetres.
 struct TechArea {
-  double Distance_mm = 6.35;  // gap between the boards and the strips
-  double Left_mm = 0.0;
-  double Right_mm = 0.0;
-  double Top_mm = 0.0;
-  double Bottom_mm = 0.0;
+  double distance_mm = 6.35;  // gap between the boards and the strips
+  double left_mm = 0.0;
+  double right_mm = 0.0;
+  double top_mm = 0.0;
+  double bottom_mm = 0.0;
 
   bool operator==(const TechArea&) const = default;
 };
 
 struct MarkEntry {
-  std::string Name;  // at most 64 characters
-  std::string Path;  // kept whole; a mark board stores it, so at most 250 characters are usable
+  std::string name;  // at most 64 characters
+  std::string path;  // kept whole; a mark board stores it, so at most 250 characters are usable
 
   bool operator==(const MarkEntry&) const = default;
 };
@@ -42,8 +42,8 @@ using MarkTable = std::array<MarkEntry, kMarkCount>;
 
 struct JobSettings {
   // The display unit: code 0 "mm", code 1 "Inch"; the text is kept as read.
-  int UnitCode = 1;
-  std::string UnitText = "Inch";
+  int unitCode = 1;
+  std::string unitText = "Inch";
   int32_t memoryMegabytes = 64;                                 // 10..768
   double PlotWidth = 3400000 / 10000.0 / kMillimetresPerInch;   // drum circumference, inches
   double PlotHeight = 3700000 / 10000.0 / kMillimetresPerInch;  // drum axis, inches
@@ -61,17 +61,17 @@ struct JobSettings {
   bool memoryWarningNeeded() const { return memoryMegabytes < 64; }
 
   // The display unit by its text: code 1 for "Inch", otherwise 0.
-  void setUnit(std::string unitText) {
-    UnitCode = unitText == "Inch" ? 1 : 0;
-    UnitText = std::move(unitText);
+  void setUnit(std::string text) {
+    unitCode = text == "Inch" ? 1 : 0;
+    unitText = std::move(text);
   }
 
   // Display values to inches and back, by the unit code (25.4 mm to the inch).
   double toInches(double displayValue) const {
-    return UnitCode == 1 ? displayValue : displayValue / kMillimetresPerInch;
+    return unitCode == 1 ? displayValue : displayValue / kMillimetresPerInch;
   }
   double toDisplay(double inches) const {
-    return UnitCode == 1 ? inches : inches * kMillimetresPerInch;
+    return unitCode == 1 ? inches : inches * kMillimetresPerInch;
   }
 
   static std::array<std::string, kLayerCount> defaultLayerNames() {

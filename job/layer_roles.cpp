@@ -94,8 +94,8 @@ constexpr std::array<RoleText, 11> kRoleTexts = {{{"top copper", "TopCopper"},
 
 // The text, followed by the number of an inner copper layer.
 std::string roleText(const BoardRole& r, const char* RoleText::*field) {
-  std::string text = kRoleTexts.at(static_cast<size_t>(r.Role)).*field;
-  return r.Role == LayerRole::InnerCopper ? text + std::to_string(r.Inner) : text;
+  std::string text = kRoleTexts.at(static_cast<size_t>(r.role)).*field;
+  return r.role == LayerRole::InnerCopper ? text + std::to_string(r.inner) : text;
 }
 
 }  // namespace
@@ -137,18 +137,18 @@ std::optional<FileFunctionRole> roleFromFileFunction(std::string_view value) {
   if (f[0] == "Copper") {
     std::optional<int> position = numberAfter(field(1), "L");
     if (field(2) == "Inr" && position && *position >= 2) {
-      found.Role = inner(*position - 1);
+      found.role = inner(*position - 1);
     } else if (position) {
-      found.Role = side(field(2), LayerRole::TopCopper, LayerRole::BottomCopper);
+      found.role = side(field(2), LayerRole::TopCopper, LayerRole::BottomCopper);
     }
   } else if (f[0] == "Soldermask" && firstOfSide) {
-    found.Role = side(field(1), LayerRole::TopMask, LayerRole::BottomMask);
+    found.role = side(field(1), LayerRole::TopMask, LayerRole::BottomMask);
   } else if (f[0] == "Legend" && firstOfSide) {
-    found.Role = side(field(1), LayerRole::TopSilk, LayerRole::BottomSilk);
+    found.role = side(field(1), LayerRole::TopSilk, LayerRole::BottomSilk);
   } else if (f[0] == "Paste") {
-    found.Role = side(field(1), LayerRole::TopPaste, LayerRole::BottomPaste);
+    found.role = side(field(1), LayerRole::TopPaste, LayerRole::BottomPaste);
   } else if (f[0] == "Profile") {
-    found.Role = role(LayerRole::Outline);
+    found.role = role(LayerRole::Outline);
   }
   return found;
 }
@@ -303,11 +303,11 @@ BoardRole LayerMap::roleAt(size_t index) {
 }
 
 std::optional<size_t> LayerMap::indexOf(const BoardRole& r) {
-  if (r.Role == LayerRole::InnerCopper) {
-    if (r.Inner < 1 || r.Inner > kMaxInnerCopper) return std::nullopt;
-    return kFirstInner + static_cast<size_t>(r.Inner - 1);
+  if (r.role == LayerRole::InnerCopper) {
+    if (r.inner < 1 || r.inner > kMaxInnerCopper) return std::nullopt;
+    return kFirstInner + static_cast<size_t>(r.inner - 1);
   }
-  auto at = std::find(kSingleRoles.begin(), kSingleRoles.end(), r.Role);
+  auto at = std::find(kSingleRoles.begin(), kSingleRoles.end(), r.role);
   auto i = static_cast<size_t>(at - kSingleRoles.begin());
   return i < kFirstInner ? i : i + kMaxInnerCopper;
 }

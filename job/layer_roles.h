@@ -35,8 +35,8 @@ enum class LayerRole : uint8_t {
 inline constexpr int kMaxInnerCopper = 16;
 
 struct BoardRole {
-  LayerRole Role = LayerRole::TopCopper;
-  int Inner = 0;  // InnerCopper only: 1 .. kMaxInnerCopper (more is recognised, never placed)
+  LayerRole role = LayerRole::TopCopper;
+  int inner = 0;  // InnerCopper only: 1 .. kMaxInnerCopper (more is recognised, never placed)
 
   bool operator==(const BoardRole&) const = default;
 };
@@ -58,7 +58,7 @@ const char* toString(RoleSource source);
 
 // What a .FileFunction value ("Copper,L1,Top", "Soldermask,Bot") says.
 struct FileFunctionRole {
-  std::optional<BoardRole> Role;  // empty: a function without a layer role
+  std::optional<BoardRole> role;  // empty: a function without a layer role
                                   // of ours (assembly drawing, Gerber drill data, ...)
 };
 // Empty when `value` names no function at all (the caller then goes on to
@@ -66,8 +66,8 @@ struct FileFunctionRole {
 std::optional<FileFunctionRole> roleFromFileFunction(std::string_view value);
 
 struct NamedRole {
-  BoardRole Role;
-  RoleSource Source;
+  BoardRole role;
+  RoleSource source;
 };
 // The role the file name gives under one of the conventions, or nothing.
 // Only names that say one role without doubt count: gEDA "groupN" files,

@@ -14,8 +14,8 @@ namespace drumplot {
 std::vector<std::string> markChoices(const MarkTable& marks) {
   std::vector<std::string> names;
   for (const MarkEntry& entry : marks) {
-    if (entry.Name.empty() || entry.Name.front() == ' ') break;
-    names.push_back(entry.Name);
+    if (entry.name.empty() || entry.name.front() == ' ') break;
+    names.push_back(entry.name);
   }
   return names;
 }
@@ -43,16 +43,16 @@ MarkInsertResult insertMark(Job& job, int choice, size_t* index) {
     return MarkInsertResult::NotOffered;
   }
   const MarkEntry& entry = job.settings.marks[static_cast<size_t>(choice)];
-  if (!usableMarkFile(job, entry.Path)) return MarkInsertResult::FileUnusable;
-  std::string path = storedFileName(entry.Path);
+  if (!usableMarkFile(job, entry.path)) return MarkInsertResult::FileUnusable;
+  std::string path = storedFileName(entry.path);
 
-  size_t created = importMasterGerber(job, entry.Path).Index;
+  size_t created = importMasterGerber(job, entry.path).index;
   Board& board = job.boards[created];
   board.IsMark = true;
-  board.MarkName = cutText(entry.Name, kMaxMarkChars);
+  board.MarkName = cutText(entry.name, kMaxMarkChars);
   board.LayerGerber.fill(path);
   board.LayerAperture.fill(std::string());
-  job.Panel.show(board);
+  job.panel.show(board);
   if (index) *index = created;
   return MarkInsertResult::Inserted;
 }

@@ -34,13 +34,13 @@ bool canPanelize(const Job& job) {
 int panelize(Job& job, const PanelizeRequest& request) {
   std::optional<size_t> sourceIndex = job.lastSelected();
   if (!sourceIndex || !job.BoardSelectedOnce) return 0;
-  if (request.RepeatX == 0 && request.RepeatY == 0) return 0;
+  if (request.repeatX == 0 && request.repeatY == 0) return 0;
   const Board source = job.boards[*sourceIndex];  // a copy: appending moves the list
-  double dx = request.DistanceX_mm / kMillimetresPerInch;
-  double dy = request.DistanceY_mm / kMillimetresPerInch;
+  double dx = request.distanceX_mm / kMillimetresPerInch;
+  double dy = request.distanceY_mm / kMillimetresPerInch;
   int copies = 0;
-  for (int i = 0; i <= request.RepeatX; ++i) {
-    for (int j = 0; j <= request.RepeatY; ++j) {
+  for (int i = 0; i <= request.repeatX; ++i) {
+    for (int j = 0; j <= request.repeatY; ++j) {
       if (i == 0 && j == 0) continue;  // the source itself
       // Only the corner must lie inside; a copy may reach past the edges.
       double x = (source.DataWidth + dx) * i + source.PosX;
@@ -52,9 +52,9 @@ int panelize(Job& job, const PanelizeRequest& request) {
       copy.PosY = y;
       copy.Locked = true;
       copy.Selected = false;
-      copy.Caption = cutText(source.Caption, kMaxCopyCaptionChars);
-      copy.Screen.Left = toScreen_px(x, job.ScreenScale);
-      copy.Screen.Top = toScreen_px(y, job.ScreenScale);
+      copy.caption = cutText(source.caption, kMaxCopyCaptionChars);
+      copy.screen.left = toScreen_px(x, job.ScreenScale);
+      copy.screen.top = toScreen_px(y, job.ScreenScale);
       job.boards.push_back(std::move(copy));
       ++copies;
     }

@@ -11,10 +11,10 @@ namespace drumplot {
 // What the Panelize dialog hands back on Ok: further copies to the right (X)
 // and downwards (Y), and the gaps between neighbours in millimetres.
 struct PanelizeRequest {
-  int RepeatX = 0;  // 0..100
-  int RepeatY = 0;
-  double DistanceX_mm = 5.0;
-  double DistanceY_mm = 5.0;
+  int repeatX = 0;  // 0..100
+  int repeatY = 0;
+  double distanceX_mm = 5.0;
+  double distanceY_mm = 5.0;
 };
 
 // The dialog's distance fields: 5.0 for the unit "mm", otherwise 0.2 (inch).

@@ -134,16 +134,16 @@ JobSettings readSettings(const IniDocument& ini, bool* unitKeyAbsent) {
   s.PlotHeight = plotSide(read.integer(kSetup, "Vyska", 3700000));
   s.panelColor = static_cast<uint32_t>(read.integer(kSetup, "Color_Panel", 0x808080));
 
-  s.tech.Distance_mm = read.integer(kSetup, "Distance", 6350) / 1000.0;
-  s.tech.Left_mm = read.integer(kSetup, "Left", 0) / 1000.0;
-  s.tech.Right_mm = read.integer(kSetup, "Right", 0) / 1000.0;
-  s.tech.Top_mm = read.integer(kSetup, "Top", 0) / 1000.0;
-  s.tech.Bottom_mm = read.integer(kSetup, "Bottom", 0) / 1000.0;
+  s.tech.distance_mm = read.integer(kSetup, "Distance", 6350) / 1000.0;
+  s.tech.left_mm = read.integer(kSetup, "Left", 0) / 1000.0;
+  s.tech.right_mm = read.integer(kSetup, "Right", 0) / 1000.0;
+  s.tech.top_mm = read.integer(kSetup, "Top", 0) / 1000.0;
+  s.tech.bottom_mm = read.integer(kSetup, "Bottom", 0) / 1000.0;
 
   for (int i = 1; i <= kMarkCount; ++i) {
     MarkEntry& mark = s.marks[i - 1];
-    mark.Name = cutText(read.text(kSetup, indexedKey("NameM", i), ""), kMaxMarkChars);
-    mark.Path = read.text(kSetup, indexedKey("PathM", i), "");
+    mark.name = cutText(read.text(kSetup, indexedKey("NameM", i), ""), kMaxMarkChars);
+    mark.path = read.text(kSetup, indexedKey("PathM", i), "");
   }
 
   // Every layer colour defaults to 0 at first; the first four are then read
@@ -228,19 +228,19 @@ void writePlotAreaSettings(const std::filesystem::path& file, double plotWidth, 
 
 void writeTechAreaSettings(const std::filesystem::path& file, const TechArea& tech) {
   updateFile(file, [&](IniDocument& ini) {
-    ini.set(kSetup, "Distance", std::to_string(toMicrometres(tech.Distance_mm)));
-    ini.set(kSetup, "Left", std::to_string(toMicrometres(tech.Left_mm)));
-    ini.set(kSetup, "Right", std::to_string(toMicrometres(tech.Right_mm)));
-    ini.set(kSetup, "Top", std::to_string(toMicrometres(tech.Top_mm)));
-    ini.set(kSetup, "Bottom", std::to_string(toMicrometres(tech.Bottom_mm)));
+    ini.set(kSetup, "Distance", std::to_string(toMicrometres(tech.distance_mm)));
+    ini.set(kSetup, "Left", std::to_string(toMicrometres(tech.left_mm)));
+    ini.set(kSetup, "Right", std::to_string(toMicrometres(tech.right_mm)));
+    ini.set(kSetup, "Top", std::to_string(toMicrometres(tech.top_mm)));
+    ini.set(kSetup, "Bottom", std::to_string(toMicrometres(tech.bottom_mm)));
   });
 }
 
 void writeMarkSettings(const std::filesystem::path& file, const MarkTable& marks) {
   updateFile(file, [&](IniDocument& ini) {
     for (int i = 1; i <= kMarkCount; ++i) {
-      ini.set(kSetup, indexedKey("NameM", i), cutText(marks[i - 1].Name, kMaxMarkChars));
-      ini.set(kSetup, indexedKey("PathM", i), marks[i - 1].Path);
+      ini.set(kSetup, indexedKey("NameM", i), cutText(marks[i - 1].name, kMaxMarkChars));
+      ini.set(kSetup, indexedKey("PathM", i), marks[i - 1].path);
     }
   });
 }

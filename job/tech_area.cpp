@@ -43,22 +43,22 @@ JobExtents outputExtents(const std::vector<Board>& boards, const OutputLayers& l
 //    |    +----------------------------+    |  maxY + T + 2D
 //    +----+---------- bottom ----------+----+  maxY + T + B + 2D
 TechAreaFrame techAreaFrame(const JobExtents& e, const TechArea& tech) {
-  double d = tech.Distance_mm / kMillimetresPerInch;
-  double l = tech.Left_mm / kMillimetresPerInch;
-  double r = tech.Right_mm / kMillimetresPerInch;
-  double t = tech.Top_mm / kMillimetresPerInch;
-  double b = tech.Bottom_mm / kMillimetresPerInch;
+  double d = tech.distance_mm / kMillimetresPerInch;
+  double l = tech.left_mm / kMillimetresPerInch;
+  double r = tech.right_mm / kMillimetresPerInch;
+  double t = tech.top_mm / kMillimetresPerInch;
+  double b = tech.bottom_mm / kMillimetresPerInch;
   double right = e.MaxX + l + r + 2 * d;
   double bottom = e.MaxY + t + b + 2 * d;
   TechAreaFrame frame;
-  frame.Strips[0] = {e.MinX, e.MinY, e.MinX + l, bottom};
-  frame.Strips[1] = {e.MinX, e.MinY, right, e.MinY + t};
-  frame.Strips[2] = {e.MaxX + l + 2 * d, e.MinY, right, bottom};
-  frame.Strips[3] = {e.MinX, e.MaxY + t + 2 * d, right, bottom};
-  frame.ShiftX = d + l;
-  frame.ShiftY = d + t;
-  frame.GrowX = l + r + 2 * d;
-  frame.GrowY = t + b + 2 * d;
+  frame.strips[0] = {e.MinX, e.MinY, e.MinX + l, bottom};
+  frame.strips[1] = {e.MinX, e.MinY, right, e.MinY + t};
+  frame.strips[2] = {e.MaxX + l + 2 * d, e.MinY, right, bottom};
+  frame.strips[3] = {e.MinX, e.MaxY + t + 2 * d, right, bottom};
+  frame.shiftX = d + l;
+  frame.shiftY = d + t;
+  frame.growX = l + r + 2 * d;
+  frame.growY = t + b + 2 * d;
   return frame;
 }
 

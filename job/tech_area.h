@@ -13,10 +13,10 @@ namespace drumplot {
 
 // A rectangle by its left-top and right-bottom corners, inches.
 struct InchRect {
-  double Left = 0.0;
-  double Top = 0.0;
-  double Right = 0.0;
-  double Bottom = 0.0;
+  double left = 0.0;
+  double top = 0.0;
+  double right = 0.0;
+  double bottom = 0.0;
 
   bool operator==(const InchRect&) const = default;
 };
@@ -37,11 +37,11 @@ using OutputLayers = std::array<bool, kLayerCount>;
 JobExtents outputExtents(const std::vector<Board>& boards, const OutputLayers& layers);
 
 struct TechAreaFrame {
-  std::array<InchRect, 4> Strips;  // left, top, right, bottom
-  double ShiftX = 0.0;             // every board is drawn this much right ...
-  double ShiftY = 0.0;             // ... and down from its PosX, PosY
-  double GrowX = 0.0;              // the image grows by L + R + 2D in width
-  double GrowY = 0.0;              // and by T + B + 2D in height
+  std::array<InchRect, 4> strips;  // left, top, right, bottom
+  double shiftX = 0.0;             // every board is drawn this much right ...
+  double shiftY = 0.0;             // ... and down from its PosX, PosY
+  double growX = 0.0;              // the image grows by L + R + 2D in width
+  double growY = 0.0;              // and by T + B + 2D in height
 };
 
 TechAreaFrame techAreaFrame(const JobExtents& extents, const TechArea& tech);

@@ -45,7 +45,7 @@ std::vector<BoardLayer> outputBoardLayers(const Job& job, const OutputLayers& la
       if (!b.LayerAperture[n - 1].empty()) {
         d.apertureFile = job.resolvePath(b.LayerAperture[n - 1]).string();
       }
-      d.format = b.Format;
+      d.format = b.format;
       d.dataMinX = b.DataMinX;
       d.dataMinY = b.DataMinY;
       d.x = b.PosX + shiftX;
@@ -85,9 +85,9 @@ int64_t jobBitmapSide_px(double extent) {
 std::array<PixelRect, 4> techFrameRects(const TechAreaFrame& frame, double dpi) {
   std::array<PixelRect, 4> rects;
   for (size_t i = 0; i < 4; ++i) {
-    const InchRect& s = frame.Strips[i];
-    rects[i] = {roundHalfEven(s.Left * dpi), roundHalfEven(s.Top * dpi),
-                roundHalfEven(s.Right * dpi), roundHalfEven(s.Bottom * dpi)};
+    const InchRect& s = frame.strips[i];
+    rects[i] = {roundHalfEven(s.left * dpi), roundHalfEven(s.top * dpi),
+                roundHalfEven(s.right * dpi), roundHalfEven(s.bottom * dpi)};
   }
   return rects;
 }

@@ -87,8 +87,8 @@ JobBitmapPlan planJobBitmapScene(const Job& job, const JobBitmapSettings& settin
   readSources(scene, kJobBitmapDpi, settings.run);
   double x = std::max(0.0, extents.MaxX), y = std::max(0.0, extents.MaxY);
   if (scene.tech) {
-    x += scene.tech->GrowX;
-    y += scene.tech->GrowY;
+    x += scene.tech->growX;
+    y += scene.tech->growY;
   }
   JobBitmapPlan plan;
   // The boards' extents and the allowance, or more where a layer draws beyond them.

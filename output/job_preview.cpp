@@ -29,8 +29,8 @@ int64_t evenDown(int64_t n) {
 std::pair<double, double> coveredExtent(const JobExtents& extents, const RasterScene& scene) {
   double width = extents.MaxX, height = extents.MaxY;
   if (scene.tech) {
-    width += scene.tech->GrowX;
-    height += scene.tech->GrowY;
+    width += scene.tech->growX;
+    height += scene.tech->growY;
   }
   return {width, height};
 }

@@ -533,8 +533,8 @@ RasterScene outputScene(const Job& job, const DrawSettings& draw, JobExtents& ex
   double shiftX = 0.0, shiftY = 0.0;
   if (draw.techArea) {
     scene.tech = techAreaFrame(extents, job.settings.tech);
-    shiftX = scene.tech->ShiftX;
-    shiftY = scene.tech->ShiftY;
+    shiftX = scene.tech->shiftX;
+    shiftY = scene.tech->shiftY;
   }
   scene.boardLayers = outputBoardLayers(job, draw.layers, shiftX, shiftY);
   if (scene.boardLayers.empty()) {
@@ -582,7 +582,7 @@ void readSources(RasterScene& scene, double dpi, const RunSettings& run) {
     source.reach =
         measureReach(source.renderer->reader(), source.renderer->shapes(dpi), settings, &bytes);
     bytes.settle(source);
-    std::vector<std::string> found = source.renderer->reader().Warnings.messages;
+    std::vector<std::string> found = source.renderer->reader().warnings.messages;
     if (source.reach.cutShort) {
       found.push_back(source.gerberFile + ": drawing stopped at the limit of " +
                       std::to_string(source.renderer->reader().limits().maxOperations) +

@@ -32,7 +32,7 @@ MonoImage renderLayer(const RenderOptions& o, std::vector<std::string>* warnings
   std::unique_ptr<LayerRenderer> layer = openLayer(opening);
   GerberReader& reader = layer->reader();
   ShapeRasterizer& shapes = layer->shapes(o.dpi);
-  if (warnings) *warnings = reader.Warnings.messages;
+  if (warnings) *warnings = reader.warnings.messages;
 
   // The picture holds everything the layer draws (its reach) and the margin.
   LayerReach reach = measureReach(reader, shapes, o.interpreter);

@@ -177,8 +177,8 @@ PlotterExportPlan planPlotterScene(const Job& job, const PlotterExportSettings& 
   readSources(scene, settings.dpi, settings.run);
   double x = extents.MaxX, y = extents.MaxY;
   if (scene.tech) {
-    x += scene.tech->GrowX;
-    y += scene.tech->GrowY;
+    x += scene.tech->growX;
+    y += scene.tech->growY;
   }
   PlotterExportPlan plan;
   plan.dpi = settings.dpi;

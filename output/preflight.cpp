@@ -158,22 +158,22 @@ struct LayerCheck {
 
   void problem(CheckSeverity severity, CheckKind kind, std::string message,
                CheckProblem detail = {}) {
-    detail.Severity = severity;
+    detail.severity = severity;
     detail.Kind = kind;
-    detail.Board = d.board;
-    detail.Layer = d.layer;
-    detail.File = d.gerberFile;
-    detail.Message = std::move(message);
-    report.Problems.push_back(std::move(detail));
+    detail.board = d.board;
+    detail.layer = d.layer;
+    detail.file = d.gerberFile;
+    detail.message = std::move(message);
+    report.problems.push_back(std::move(detail));
   }
 
   void undefinedDCodes(const GerberReader& reader, const std::map<int, ApertureUse>& uses) {
     for (const auto& [dCode, use] : uses) {
       if (reader.Apertures.find(dCode)) continue;
       CheckProblem p;
-      p.DCode = dCode;
+      p.dCode = dCode;
       p.Count = use.uses;
-      p.FirstLine = use.firstLine;
+      p.firstLine = use.firstLine;
       problem(CheckSeverity::Error, CheckKind::UndefinedDCode,
               d.gerberFile + ":" + std::to_string(use.firstLine) + ": D" + std::to_string(dCode) +
                   " is used " +
@@ -186,13 +186,13 @@ struct LayerCheck {
 
   void widenedStrokes(const GerberReader& reader, ShapeRasterizer& shapes,
                       const std::map<int, ApertureUse>& uses) {
-    const double dpi = settings.Export.dpi;
+    const double dpi = settings.exportSettings.dpi;
     for (const auto& [dCode, use] : uses) {
       if (use.penStrokes == 0 || !reader.Apertures.find(dCode)) continue;
-      if (reader.Program.blocks.count(dCode)) continue;  // a block draws its own statements
+      if (reader.program.blocks.count(dCode)) continue;  // a block draws its own statements
       std::optional<double> measured;
       try {
-        measured = shapes.measure(dCode, reader.Program.transforms[use.transform].linear());
+        measured = shapes.measure(dCode, reader.program.transforms[use.transform].linear());
       } catch (const FormatError&) {
         continue;
       }
@@ -200,16 +200,16 @@ struct LayerCheck {
           measured.value_or(1.0) + interpreter.lineWidthAdjust_mils * dpi / 1000.0;
       if (pen_px >= static_cast<double>(kMinPen_px)) continue;
       CheckProblem p;
-      p.DCode = dCode;
+      p.dCode = dCode;
       p.Count = use.penStrokes;
-      p.Pen_px = std::max(pen_px, 0.0);
-      p.DrawnWidth_px = kMinPen_px;
+      p.pen_px = std::max(pen_px, 0.0);
+      p.drawnWidth_px = kMinPen_px;
       std::ostringstream pen;
-      pen << p.Pen_px;
+      pen << p.pen_px;
       problem(CheckSeverity::Warning, CheckKind::PenWidened,
               d.gerberFile + ": " + std::to_string(use.penStrokes) + " strokes of D" +
                   std::to_string(dCode) + " (a pen of " + pen.str() + " pixels at " +
-                  std::to_string(settings.Export.dpi) + " dpi) are drawn " +
+                  std::to_string(settings.exportSettings.dpi) + " dpi) are drawn " +
                   std::to_string(kMinPen_px) + " pixels (" + milsText(kMinPen_px * 1000.0 / dpi) +
                   " mil) wide",
               p);
@@ -218,15 +218,15 @@ struct LayerCheck {
 
   // The layer's own extents against the board's master data.
   void alignment(const GerberReader& reader, const Board& board) {
-    if (!reader.Program.hasDrawing) return;
+    if (!reader.program.hasDrawing) return;
     const InchBox layer{reader.MinX, reader.MinY, reader.MaxX, reader.MaxY};
     const double off = std::max({board.DataMinX - layer.MinX, board.DataMinY - layer.MinY,
                                  layer.MaxX - (board.DataMinX + board.DataWidth),
                                  layer.MaxY - (board.DataMinY + board.DataHeight)});
-    if (off <= settings.Tolerance) return;
+    if (off <= settings.tolerance) return;
     CheckProblem p;
-    p.Box = layer;
-    p.Off = off;
+    p.box = layer;
+    p.off = off;
     problem(CheckSeverity::Warning, CheckKind::LayerMisaligned,
             d.gerberFile + ": its data reach " + inchText(off) +
                 " inch beyond the board's master data (" + inchText(board.DataMinX) + ", " +
@@ -301,16 +301,16 @@ void checkPlacement(const Job& job, const std::vector<size_t>& boards,
     const double off = std::max({-b.MinX, -b.MinY, b.MaxX - width, b.MaxY - height});
     if (off > kEpsilon) {
       CheckProblem p;
-      p.Severity = CheckSeverity::Error;
+      p.severity = CheckSeverity::Error;
       p.Kind = CheckKind::OutsidePlotArea;
-      p.Board = boards[k];
-      p.Box = b;
-      p.Off = off;
-      p.Message = "Board " + std::to_string(boards[k] + 1) + " reaches " + inchText(off) +
+      p.board = boards[k];
+      p.box = b;
+      p.off = off;
+      p.message = "Board " + std::to_string(boards[k] + 1) + " reaches " + inchText(off) +
                   " inch beyond the plotting area (" + inchText(b.MinX) + ", " + inchText(b.MinY) +
                   " to " + inchText(b.MaxX) + ", " + inchText(b.MaxY) + " inch; the area is " +
                   inchText(width) + " x " + inchText(height) + " inch)";
-      report.Problems.push_back(std::move(p));
+      report.problems.push_back(std::move(p));
     }
     for (size_t j = k + 1; j < boards.size(); ++j) {
       const InchBox overlap{std::max(b.MinX, boxes[j].MinX), std::max(b.MinY, boxes[j].MinY),
@@ -319,14 +319,14 @@ void checkPlacement(const Job& job, const std::vector<size_t>& boards,
       if (across <= kEpsilon) continue;
       CheckProblem p;
       p.Kind = CheckKind::BoardOverlap;
-      p.Board = boards[k];
-      p.OtherBoard = boards[j];
-      p.Box = overlap;
-      p.Off = across;
-      p.Message = "Board " + std::to_string(boards[k] + 1) + " overlaps board " +
+      p.board = boards[k];
+      p.otherBoard = boards[j];
+      p.box = overlap;
+      p.off = across;
+      p.message = "Board " + std::to_string(boards[k] + 1) + " overlaps board " +
                   std::to_string(boards[j] + 1) + " by " + inchText(overlap.MaxX - overlap.MinX) +
                   " x " + inchText(overlap.MaxY - overlap.MinY) + " inch";
-      report.Problems.push_back(std::move(p));
+      report.problems.push_back(std::move(p));
     }
   }
 }
@@ -369,29 +369,29 @@ const char* severityKey(CheckSeverity severity) {
 
 size_t PreflightReport::errors() const {
   return static_cast<size_t>(
-      std::count_if(Problems.begin(), Problems.end(),
-                    [](const CheckProblem& p) { return p.Severity == CheckSeverity::Error; }));
+      std::count_if(problems.begin(), problems.end(),
+                    [](const CheckProblem& p) { return p.severity == CheckSeverity::Error; }));
 }
 
 size_t PreflightReport::warnings() const {
-  return Problems.size() - errors();
+  return problems.size() - errors();
 }
 
 std::optional<CheckSeverity> PreflightReport::boardSeverity(size_t board) const {
   std::optional<CheckSeverity> worst;
-  for (const CheckProblem& p : Problems) {
-    if (p.Board != board && p.OtherBoard != board) continue;
-    if (p.Severity == CheckSeverity::Error) return p.Severity;
-    worst = p.Severity;
+  for (const CheckProblem& p : problems) {
+    if (p.board != board && p.otherBoard != board) continue;
+    if (p.severity == CheckSeverity::Error) return p.severity;
+    worst = p.severity;
   }
   return worst;
 }
 
 std::string PreflightReport::boardText(size_t board) const {
   std::string text;
-  for (const CheckProblem& p : Problems) {
-    if (p.Board != board && p.OtherBoard != board) continue;
-    text += std::string(text.empty() ? "" : "\n") + severityKey(p.Severity) + ": " + p.Message;
+  for (const CheckProblem& p : problems) {
+    if (p.board != board && p.otherBoard != board) continue;
+    text += std::string(text.empty() ? "" : "\n") + severityKey(p.severity) + ": " + p.message;
   }
   return text;
 }
@@ -412,16 +412,16 @@ OutputLayers layersWithGerber(const Job& job) {
 
 PreflightReport checkJob(const Job& job, const PreflightSettings& settings) {
   PreflightReport report;
-  const PlotterExportSettings& ex = settings.Export;
+  const PlotterExportSettings& ex = settings.exportSettings;
   for (int n = 1; n <= kLayerCount; ++n) {
-    if (ex.draw.layers[static_cast<size_t>(n - 1)]) report.Layers.push_back(n);
+    if (ex.draw.layers[static_cast<size_t>(n - 1)]) report.layers.push_back(n);
   }
   auto jobProblem = [&report](const std::string& message) {
     CheckProblem p;
-    p.Severity = CheckSeverity::Error;
+    p.severity = CheckSeverity::Error;
     p.Kind = CheckKind::FilmImpossible;
-    p.Message = message;
-    report.Problems.push_back(std::move(p));
+    p.message = message;
+    report.problems.push_back(std::move(p));
   };
 
   JobExtents extents;
@@ -466,12 +466,12 @@ PreflightReport checkJob(const Job& job, const PreflightSettings& settings) {
       std::unique_ptr<LayerRenderer> renderer = openLayer(opening);
       GerberReader& reader = renderer->reader();
       ShapeRasterizer& shapes = renderer->shapes(ex.dpi);
-      UseCounter counter(reader.Program, shapes);
-      counter.walk(reader.Program.ops);
-      for (const auto& [dCode, ops] : reader.Program.blocks) counter.walk(ops);
+      UseCounter counter(reader.program, shapes);
+      counter.walk(reader.program.ops);
+      for (const auto& [dCode, ops] : reader.program.blocks) counter.walk(ops);
       check.undefinedDCodes(reader, counter.uses);
       check.widenedStrokes(reader, shapes, counter.uses);
-      for (const std::string& message : reader.Warnings.messages) {
+      for (const std::string& message : reader.warnings.messages) {
         check.problem(CheckSeverity::Warning, CheckKind::ReadWarning, message);
       }
       const LayerReach r = measureReach(reader, shapes, scene.interpreter);
@@ -497,8 +497,8 @@ PreflightReport checkJob(const Job& job, const PreflightSettings& settings) {
 
   std::vector<size_t> boards;
   std::vector<InchBox> boxes;
-  const double shiftX = scene.tech ? scene.tech->ShiftX : 0.0;
-  const double shiftY = scene.tech ? scene.tech->ShiftY : 0.0;
+  const double shiftX = scene.tech ? scene.tech->shiftX : 0.0;
+  const double shiftY = scene.tech ? scene.tech->shiftY : 0.0;
   for (const BoardLayer& d : scene.boardLayers) {
     if (std::find(boards.begin(), boards.end(), d.board) != boards.end()) continue;
     boards.push_back(d.board);
@@ -508,24 +508,24 @@ PreflightReport checkJob(const Job& job, const PreflightSettings& settings) {
 
   if (plan) {
     FilmEstimate film;
-    film.Width_px = plan->width_px;
-    film.Height_px = plan->height_px;
-    film.Dpi = plan->dpi;
-    film.Bands = plan->bands.bandCount;
-    film.RowsPerBand = plan->bands.rowsPerBand;
+    film.width_px = plan->width_px;
+    film.height_px = plan->height_px;
+    film.dpi = plan->dpi;
+    film.bands = plan->bands.bandCount;
+    film.rowsPerBand = plan->bands.rowsPerBand;
     const uint64_t imageBytes =
         static_cast<uint64_t>(plan->width_px / 8) * static_cast<uint64_t>(plan->height_px);
-    film.MemoryBytes = std::min<uint64_t>(ex.run.budgetBytes, imageBytes);
-    film.FileBytes = estimateFileBytes(sample, *plan, sampleDpi);
-    film.Seconds = estimateSeconds(*plan, film.FileBytes, readSeconds, ex.run.threads);
-    report.Film = film;
+    film.memoryBytes = std::min<uint64_t>(ex.run.budgetBytes, imageBytes);
+    film.fileBytes = estimateFileBytes(sample, *plan, sampleDpi);
+    film.seconds = estimateSeconds(*plan, film.fileBytes, readSeconds, ex.run.threads);
+    report.film = film;
   }
   // Board by board, layer by layer; what concerns the job comes last.
-  std::stable_sort(report.Problems.begin(), report.Problems.end(),
+  std::stable_sort(report.problems.begin(), report.problems.end(),
                    [](const CheckProblem& a, const CheckProblem& b) {
                      const size_t none = SIZE_MAX;
-                     return std::pair(a.Board.value_or(none), a.Layer) <
-                            std::pair(b.Board.value_or(none), b.Layer);
+                     return std::pair(a.board.value_or(none), a.layer) <
+                            std::pair(b.board.value_or(none), b.layer);
                    });
   return report;
 }
@@ -535,32 +535,32 @@ PreflightReport checkJob(const Job& job, const PreflightSettings& settings) {
 
 std::string reportText(const Job& job, const PreflightReport& report) {
   std::string text = "Layers checked:";
-  for (int n : report.Layers) text += " " + std::to_string(n);
+  for (int n : report.layers) text += " " + std::to_string(n);
   text += "\n";
   std::optional<size_t> board;
   bool first = true;
-  for (const CheckProblem& p : report.Problems) {
-    if (first || p.Board != board) {
-      board = p.Board;
+  for (const CheckProblem& p : report.problems) {
+    if (first || p.board != board) {
+      board = p.board;
       first = false;
       text += board
-                  ? "Board " + std::to_string(*board + 1) + ": " + job.boards[*board].Caption + "\n"
+                  ? "Board " + std::to_string(*board + 1) + ": " + job.boards[*board].caption + "\n"
                   : std::string("Job:\n");
     }
-    text += std::string("  ") + (p.Severity == CheckSeverity::Error ? "error   " : "warning ") +
-            (p.Layer ? "layer " + std::to_string(p.Layer) + ": " : std::string()) + p.Message +
+    text += std::string("  ") + (p.severity == CheckSeverity::Error ? "error   " : "warning ") +
+            (p.layer ? "layer " + std::to_string(p.layer) + ": " : std::string()) + p.message +
             "\n";
   }
-  if (const std::optional<FilmEstimate>& f = report.Film) {
+  if (const std::optional<FilmEstimate>& f = report.film) {
     std::ostringstream film;
     film.precision(1);
-    film << std::fixed << "Film: " << f->Width_px << " x " << f->Height_px << " pixels ("
-         << inchText(static_cast<double>(f->Width_px) / f->Dpi) << " x "
-         << inchText(static_cast<double>(f->Height_px) / f->Dpi) << " inch) at " << f->Dpi
-         << " dpi, about " << static_cast<double>(f->FileBytes) / 1048576.0 << " MB, "
-         << static_cast<double>(f->MemoryBytes) / 1048576.0 << " MB of memory for " << f->Bands
-         << (f->Bands == 1 ? " band" : " bands") << " of " << std::min(f->RowsPerBand, f->Height_px)
-         << " rows, about " << f->Seconds << " s\n";
+    film << std::fixed << "Film: " << f->width_px << " x " << f->height_px << " pixels ("
+         << inchText(static_cast<double>(f->width_px) / f->dpi) << " x "
+         << inchText(static_cast<double>(f->height_px) / f->dpi) << " inch) at " << f->dpi
+         << " dpi, about " << static_cast<double>(f->fileBytes) / 1048576.0 << " MB, "
+         << static_cast<double>(f->memoryBytes) / 1048576.0 << " MB of memory for " << f->bands
+         << (f->bands == 1 ? " band" : " bands") << " of " << std::min(f->rowsPerBand, f->height_px)
+         << " rows, about " << f->seconds << " s\n";
     text += film.str();
   }
   text += std::to_string(report.errors()) + (report.errors() == 1 ? " error, " : " errors, ") +

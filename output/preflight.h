@@ -43,45 +43,45 @@ struct InchBox {
 };
 
 struct CheckProblem {
-  CheckSeverity Severity = CheckSeverity::Warning;
+  CheckSeverity severity = CheckSeverity::Warning;
   CheckKind Kind = CheckKind::ReadWarning;
-  std::optional<size_t> Board;  // index in Job::Boards; none: the job as a whole
-  int Layer = 0;                // 1..18; 0: the board as a whole
-  std::string File;             // the layer file, as the job resolves it
-  std::string Message;          // one line, naming the file (and line) where there is one
+  std::optional<size_t> board;  // index in Job::Boards; none: the job as a whole
+  int layer = 0;                // 1..18; 0: the board as a whole
+  std::string file;             // the layer file, as the job resolves it
+  std::string message;          // one line, naming the file (and line) where there is one
 
   // Details, by kind.
-  int DCode = 0;                     // UndefinedDCode, PenWidened
+  int dCode = 0;                     // UndefinedDCode, PenWidened
   uint64_t Count = 0;                // uses (UndefinedDCode), strokes (PenWidened)
-  size_t FirstLine = 0;              // UndefinedDCode: the file line of the first use
-  double Pen_px = 0.0;               // PenWidened: the aperture's pen at this resolution
-  int64_t DrawnWidth_px = 0;         // PenWidened: the pen drawn
-  std::optional<size_t> OtherBoard;  // BoardOverlap
-  InchBox Box;                       // OutsidePlotArea, BoardOverlap: plotting-area inches;
+  size_t firstLine = 0;              // UndefinedDCode: the file line of the first use
+  double pen_px = 0.0;               // PenWidened: the aperture's pen at this resolution
+  int64_t drawnWidth_px = 0;         // PenWidened: the pen drawn
+  std::optional<size_t> otherBoard;  // BoardOverlap
+  InchBox box;                       // OutsidePlotArea, BoardOverlap: plotting-area inches;
                                      // LayerMisaligned: the layer's extents (data inches)
-  double Off = 0.0;                  // inches beyond the area, overlap or misalignment
+  double off = 0.0;                  // inches beyond the area, overlap or misalignment
 };
 
 struct FilmEstimate {
-  int64_t Width_px = 0;
-  int64_t Height_px = 0;
-  int Dpi = 0;
-  uint64_t FileBytes = 0;    // estimated from the job drawn at a coarse resolution
-  uint64_t MemoryBytes = 0;  // band buffers: at most the memory budget
-  int64_t Bands = 0;
-  int64_t RowsPerBand = 0;
-  double Seconds = 0.0;  // estimated for this machine
+  int64_t width_px = 0;
+  int64_t height_px = 0;
+  int dpi = 0;
+  uint64_t fileBytes = 0;    // estimated from the job drawn at a coarse resolution
+  uint64_t memoryBytes = 0;  // band buffers: at most the memory budget
+  int64_t bands = 0;
+  int64_t rowsPerBand = 0;
+  double seconds = 0.0;  // estimated for this machine
 };
 
 struct PreflightSettings {
-  PlotterExportSettings Export;  // resolution, layers, line width, tech area, budget
-  double Tolerance = 0.05;       // inches a layer may stick out of its master data
+  PlotterExportSettings exportSettings;  // resolution, layers, line width, tech area, budget
+  double tolerance = 0.05;               // inches a layer may stick out of its master data
 };
 
 struct PreflightReport {
-  std::vector<CheckProblem> Problems;  // board by board, layer by layer; the job's at the end
-  std::optional<FilmEstimate> Film;    // none when the export cannot be planned
-  std::vector<int> Layers;             // the layers checked
+  std::vector<CheckProblem> problems;  // board by board, layer by layer; the job's at the end
+  std::optional<FilmEstimate> film;    // none when the export cannot be planned
+  std::vector<int> layers;             // the layers checked
 
   size_t errors() const;
   size_t warnings() const;

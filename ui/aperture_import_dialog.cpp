@@ -99,8 +99,8 @@ ApertureImportDialog::ApertureImportDialog(QWidget* parent)
   layout->addWidget(converter_);
 
   DialogButtons buttons = dialogButtons(this, QStringLiteral("OK"), QStringLiteral("Cancel"));
-  connect(buttons.Ok, &QPushButton::clicked, this, &QDialog::accept);
-  layout->addLayout(buttons.Row);
+  connect(buttons.ok, &QPushButton::clicked, this, &QDialog::accept);
+  layout->addLayout(buttons.row);
 
   connect(types_, &QComboBox::currentIndexChanged, this, &ApertureImportDialog::typeChosen);
   connect(tree_, &QTreeView::clicked, this,
@@ -124,9 +124,9 @@ void ApertureImportDialog::load() {
 ApertureImportChoice ApertureImportDialog::result() const {
   ApertureImportChoice choice;
   QModelIndexList selected = files_->selectionModel()->selectedIndexes();
-  if (!selected.isEmpty()) choice.File = fileModel_->filePath(selected.constFirst());
-  choice.FilterIndex = types_->currentIndex();
-  choice.UseConverter = converter_->isChecked();
+  if (!selected.isEmpty()) choice.file = fileModel_->filePath(selected.constFirst());
+  choice.filterIndex = types_->currentIndex();
+  choice.useConverter = converter_->isChecked();
   return choice;
 }
 

@@ -17,9 +17,9 @@ namespace drumplot {
 
 // What the dialog hands over on OK.
 struct ApertureImportChoice {
-  QString File;               // the selected file's full path; empty when none
-  int FilterIndex = 0;        // the "Aperture type" entry, 0 to 5
-  bool UseConverter = false;  // the hidden "Use aperture converter"
+  QString file;               // the selected file's full path; empty when none
+  int filterIndex = 0;        // the "Aperture type" entry, 0 to 5
+  bool useConverter = false;  // the hidden "Use aperture converter"
 };
 
 class ApertureImportDialog final : public QDialog {

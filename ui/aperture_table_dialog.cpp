@@ -264,12 +264,12 @@ ApertureTableDialog::ApertureTableDialog(UserPrompts& prompts, QWidget* parent)
 
   DialogButtons buttons = dialogButtons(this, QStringLiteral("&Save"), QStringLiteral("&Cancel"));
   // Enter belongs to the table, where it moves to the next cell.
-  for (QPushButton* button : {buttons.Ok, buttons.Cancel}) {
+  for (QPushButton* button : {buttons.ok, buttons.cancel}) {
     button->setDefault(false);
     button->setAutoDefault(false);
   }
-  connect(buttons.Ok, &QPushButton::clicked, this, &ApertureTableDialog::askToSave);
-  layout->addLayout(buttons.Row);
+  connect(buttons.ok, &QPushButton::clicked, this, &ApertureTableDialog::askToSave);
+  layout->addLayout(buttons.row);
 }
 
 ApertureTableDialog::~ApertureTableDialog() = default;

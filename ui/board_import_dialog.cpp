@@ -34,21 +34,21 @@ BoardImportDialog::BoardImportDialog(QWidget* parent) : QDialog(parent) {
   note_->setWordWrap(true);
   layout->addWidget(note_);
   DialogButtons buttons = dialogButtons(this, QStringLiteral("Import"), QStringLiteral("Cancel"));
-  import_ = buttons.Ok;
+  import_ = buttons.ok;
   connect(import_, &QPushButton::clicked, this, &QDialog::accept);
-  layout->addLayout(buttons.Row);
+  layout->addLayout(buttons.row);
   resize(800, 420);
 }
 
 void BoardImportDialog::load(const BoardImportPlan& plan) {
-  table_->setRowCount(static_cast<int>(plan.Files.size()));
-  for (size_t i = 0; i < plan.Files.size(); ++i) {
-    const BoardFile& f = plan.Files[i];
+  table_->setRowCount(static_cast<int>(plan.files.size()));
+  for (size_t i = 0; i < plan.files.size(); ++i) {
+    const BoardFile& f = plan.files[i];
     const auto row = static_cast<int>(i);
-    table_->setItem(row, kFile, new QTableWidgetItem(toQString(f.Name)));
-    table_->setItem(row, kRole, new QTableWidgetItem(f.Role ? toQString(roleName(*f.Role)) : "-"));
+    table_->setItem(row, kFile, new QTableWidgetItem(toQString(f.name)));
+    table_->setItem(row, kRole, new QTableWidgetItem(f.role ? toQString(roleName(*f.role)) : "-"));
     table_->setItem(row, kLayer,
-                    new QTableWidgetItem(f.Layer ? QString::number(f.Layer) : QStringLiteral("-")));
+                    new QTableWidgetItem(f.layer ? QString::number(f.layer) : QStringLiteral("-")));
     table_->setItem(row, kHow, new QTableWidgetItem(toQString(placementNote(plan, i))));
   }
   table_->resizeColumnsToContents();
@@ -56,7 +56,7 @@ void BoardImportDialog::load(const BoardImportPlan& plan) {
   const std::string problem = importProblem(plan);
   note_->setText(QStringLiteral("%1 of %2 files placed. %3")
                      .arg(plan.placedCount())
-                     .arg(plan.Files.size())
+                     .arg(plan.files.size())
                      .arg(toQString(problem)));
   import_->setEnabled(problem.empty());
 }

@@ -58,24 +58,24 @@ void CheckDialog::load(Mode mode, const PreflightReport& report, int dpi) {
   stop_->setText(exporting ? QStringLiteral("Stop") : QStringLiteral("Close"));
   stop_->setDefault(true);
 
-  table_->setRowCount(static_cast<int>(report.Problems.size()));
-  for (size_t i = 0; i < report.Problems.size(); ++i) {
-    const CheckProblem& p = report.Problems[i];
+  table_->setRowCount(static_cast<int>(report.problems.size()));
+  for (size_t i = 0; i < report.problems.size(); ++i) {
+    const CheckProblem& p = report.problems[i];
     const auto row = static_cast<int>(i);
-    auto* severity = new QTableWidgetItem(QString::fromLatin1(severityKey(p.Severity)));
-    severity->setForeground(p.Severity == CheckSeverity::Error ? kErrorColor : kWarningColor);
+    auto* severity = new QTableWidgetItem(QString::fromLatin1(severityKey(p.severity)));
+    severity->setForeground(p.severity == CheckSeverity::Error ? kErrorColor : kWarningColor);
     table_->setItem(row, kSeverity, severity);
     table_->setItem(row, kBoard,
-                    new QTableWidgetItem(p.Board ? QString::number(*p.Board + 1) : QString()));
+                    new QTableWidgetItem(p.board ? QString::number(*p.board + 1) : QString()));
     table_->setItem(row, kLayer,
-                    new QTableWidgetItem(p.Layer ? QString::number(p.Layer) : QString()));
-    table_->setItem(row, kMessage, new QTableWidgetItem(toQString(p.Message)));
+                    new QTableWidgetItem(p.layer ? QString::number(p.layer) : QString()));
+    table_->setItem(row, kMessage, new QTableWidgetItem(toQString(p.message)));
   }
   table_->resizeColumnsToContents();
-  table_->setVisible(!report.Problems.empty());
+  table_->setVisible(!report.problems.empty());
 
   QString layers;
-  for (int n : report.Layers) layers += (layers.isEmpty() ? "" : ", ") + QString::number(n);
+  for (int n : report.layers) layers += (layers.isEmpty() ? "" : ", ") + QString::number(n);
   auto count = [](size_t n, const char* what) {
     return QStringLiteral("%1 %2%3").arg(n).arg(QLatin1String(what)).arg(n == 1 ? "" : "s");
   };
@@ -83,18 +83,18 @@ void CheckDialog::load(Mode mode, const PreflightReport& report, int dpi) {
                      .arg(dpi)
                      .arg(layers.isEmpty() ? QStringLiteral("none") : layers)
                      .arg(count(report.errors(), "error"), count(report.warnings(), "warning"));
-  if (const std::optional<FilmEstimate>& f = report.Film) {
+  if (const std::optional<FilmEstimate>& f = report.film) {
     text += QStringLiteral(
                 "\nFilm: %1 x %2 pixels (%3 x %4 inch), about %5 MB; %6 MB of memory "
                 "for %7 band(s); about %8 s.")
-                .arg(f->Width_px)
-                .arg(f->Height_px)
-                .arg(static_cast<double>(f->Width_px) / f->Dpi, 0, 'f', 2)
-                .arg(static_cast<double>(f->Height_px) / f->Dpi, 0, 'f', 2)
-                .arg(static_cast<double>(f->FileBytes) / 1048576.0, 0, 'f', 1)
-                .arg(static_cast<double>(f->MemoryBytes) / 1048576.0, 0, 'f', 1)
-                .arg(f->Bands)
-                .arg(f->Seconds, 0, 'f', 1);
+                .arg(f->width_px)
+                .arg(f->height_px)
+                .arg(static_cast<double>(f->width_px) / f->dpi, 0, 'f', 2)
+                .arg(static_cast<double>(f->height_px) / f->dpi, 0, 'f', 2)
+                .arg(static_cast<double>(f->fileBytes) / 1048576.0, 0, 'f', 1)
+                .arg(static_cast<double>(f->memoryBytes) / 1048576.0, 0, 'f', 1)
+                .arg(f->bands)
+                .arg(f->seconds, 0, 'f', 1);
   }
   if (exporting && report.errors() > 0) {
     text += QStringLiteral("\nThe film would not be what the data asks for.");

@@ -34,15 +34,15 @@ CoordinatesDialog::CoordinatesDialog(const QString& title, const QString& xLabel
   layout->addLayout(grid);
   if (!note.isEmpty()) layout->addWidget(new QLabel(note, this));
   DialogButtons buttons = dialogButtons(this, QStringLiteral("&Ok"), QStringLiteral("&Cancel"));
-  connect(buttons.Ok, &QPushButton::clicked, this, &CoordinatesDialog::acceptTyped);
-  layout->addLayout(buttons.Row);
+  connect(buttons.ok, &QPushButton::clicked, this, &CoordinatesDialog::acceptTyped);
+  layout->addLayout(buttons.row);
 }
 
 void CoordinatesDialog::load(InchPoint inches, const JobSettings& settings) {
   settings_ = settings;
-  x_->setValue(settings.toDisplay(inches.X));
-  y_->setValue(settings.toDisplay(inches.Y));
-  QString unit = settings.UnitCode == 1 ? QStringLiteral("inch") : QStringLiteral("mm");
+  x_->setValue(settings.toDisplay(inches.x));
+  y_->setValue(settings.toDisplay(inches.y));
+  QString unit = settings.unitCode == 1 ? QStringLiteral("inch") : QStringLiteral("mm");
   xUnit_->setText(unit);
   yUnit_->setText(unit);
 }

@@ -16,8 +16,8 @@ class NumberField;
 
 // A position or a shift, inches.
 struct InchPoint {
-  double X = 0.0;
-  double Y = 0.0;
+  double x = 0.0;
+  double y = 0.0;
 };
 
 class CoordinatesDialog final : public QDialog {

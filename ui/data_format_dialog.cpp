@@ -65,8 +65,8 @@ DataFormatDialog::DataFormatDialog(QWidget* parent) : QDialog(parent) {
   layout->addLayout(choices);
 
   DialogButtons buttons = dialogButtons(this, QStringLiteral("OK"), QStringLiteral("Cancel"));
-  connect(buttons.Ok, &QPushButton::clicked, this, &QDialog::accept);
-  layout->addLayout(buttons.Row);
+  connect(buttons.ok, &QPushButton::clicked, this, &QDialog::accept);
+  layout->addLayout(buttons.row);
 }
 
 // DataFormatDialog - Values

@@ -11,11 +11,11 @@ namespace drumplot {
 DialogButtons dialogButtons(QDialog* dialog, const QString& okText, const QString& cancelText) {
   DialogButtons buttons{new QHBoxLayout, new QPushButton(okText, dialog),
                         new QPushButton(cancelText, dialog)};
-  buttons.Ok->setDefault(true);
-  buttons.Row->addStretch();
-  buttons.Row->addWidget(buttons.Ok);
-  buttons.Row->addWidget(buttons.Cancel);
-  QObject::connect(buttons.Cancel, &QPushButton::clicked, dialog, &QDialog::reject);
+  buttons.ok->setDefault(true);
+  buttons.row->addStretch();
+  buttons.row->addWidget(buttons.ok);
+  buttons.row->addWidget(buttons.cancel);
+  QObject::connect(buttons.cancel, &QPushButton::clicked, dialog, &QDialog::reject);
   return buttons;
 }
 

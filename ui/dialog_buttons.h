@@ -11,9 +11,9 @@ class QPushButton;
 namespace drumplot {
 
 struct DialogButtons {
-  QHBoxLayout* Row;
-  QPushButton* Ok;
-  QPushButton* Cancel;
+  QHBoxLayout* row;
+  QPushButton* ok;
+  QPushButton* cancel;
 };
 
 // Two buttons with the given texts, right-aligned; Ok is the default button

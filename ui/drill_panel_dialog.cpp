@@ -61,8 +61,8 @@ DrillPanelDialog::DrillPanelDialog(UserPrompts& prompts, QWidget* parent)
   layout->addWidget(caution);
 
   DialogButtons buttons = dialogButtons(this, QStringLiteral("&Ok"), QStringLiteral("&Cancel"));
-  connect(buttons.Ok, &QPushButton::clicked, this, &DrillPanelDialog::acceptTyped);
-  layout->addLayout(buttons.Row);
+  connect(buttons.ok, &QPushButton::clicked, this, &DrillPanelDialog::acceptTyped);
+  layout->addLayout(buttons.row);
 
   connect(importButton, &QPushButton::clicked, this, &DrillPanelDialog::chooseInput);
   connect(exportButton, &QPushButton::clicked, this, &DrillPanelDialog::chooseOutput);
@@ -102,10 +102,10 @@ DrillPanelSettings DrillPanelDialog::result() const {
 
 void DrillPanelDialog::chooseInput() {
   FileRequest request;
-  request.Title = QStringLiteral("Import file");
-  request.Filters = {QStringLiteral("Excellon dril (*.drl)|*.DRL"),
+  request.title = QStringLiteral("Import file");
+  request.filters = {QStringLiteral("Excellon dril (*.drl)|*.DRL"),
                      QStringLiteral("All drill extension (*.*)|*.*")};
-  request.DefaultSuffix = QStringLiteral("drl");
+  request.defaultSuffix = QStringLiteral("drl");
   QString file = prompts_.openFileName(this, request);
   if (file.isEmpty()) return;
   settings_.inputFile = toStdString(file);
@@ -114,10 +114,10 @@ void DrillPanelDialog::chooseInput() {
 
 void DrillPanelDialog::chooseOutput() {
   FileRequest request;
-  request.Title = QStringLiteral("Export file");
-  request.Filters = {QStringLiteral("Excellon drill (*.drl)|*.drl"),
+  request.title = QStringLiteral("Export file");
+  request.filters = {QStringLiteral("Excellon drill (*.drl)|*.drl"),
                      QStringLiteral("All drill extension(*.*}|*.*")};
-  request.DefaultSuffix = QStringLiteral("drl");
+  request.defaultSuffix = QStringLiteral("drl");
   QString file = prompts_.saveFileName(this, request);
   if (file.isEmpty()) return;
   settings_.outputFile = toStdString(file);

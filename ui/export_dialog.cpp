@@ -163,8 +163,8 @@ ExportDialog::ExportDialog(UserPrompts& prompts, QWidget* parent)
   options->addStretch();
 
   DialogButtons buttons = dialogButtons(this, QStringLiteral("OK"), QStringLiteral("Cancel"));
-  connect(buttons.Ok, &QPushButton::clicked, this, &ExportDialog::acceptTyped);
-  layout->addLayout(buttons.Row);
+  connect(buttons.ok, &QPushButton::clicked, this, &ExportDialog::acceptTyped);
+  layout->addLayout(buttons.row);
 }
 
 // ExportDialog - Values
@@ -237,10 +237,10 @@ JobPreviewSettings ExportDialog::previewSettings() const {
 void ExportDialog::chooseExportName() {
   const bool tiff = format_->currentData().toInt() == static_cast<int>(FilmFormat::Tiff);
   FileRequest request;
-  request.Title = QStringLiteral("Export name");
-  request.Filters = {tiff ? QStringLiteral("TIFF film(*.tif)|*.tif")
+  request.title = QStringLiteral("Export name");
+  request.filters = {tiff ? QStringLiteral("TIFF film(*.tif)|*.tif")
                           : QStringLiteral("Photoplotter  Bitmap(*.FPF)|*.FPF")};
-  request.DefaultSuffix = tiff ? QStringLiteral("tif") : QStringLiteral("FPF");
+  request.defaultSuffix = tiff ? QStringLiteral("tif") : QStringLiteral("FPF");
   QString file = prompts_.saveFileName(this, request);
   if (file.isEmpty()) return;
   setExportName(toPath(file));

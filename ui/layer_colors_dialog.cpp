@@ -78,16 +78,16 @@ LayerColorsDialog::LayerColorsDialog(UserPrompts& prompts, QWidget* parent)
 
 void LayerColorsDialog::load(const LayerLook& look) {
   for (size_t i = 0; i < names_.size(); ++i) {
-    names_[i]->setText(toQString(look.Names[i]));
-    swatches_[i]->setColor(look.Colors[i]);
+    names_[i]->setText(toQString(look.names[i]));
+    swatches_[i]->setColor(look.colors[i]);
   }
 }
 
 LayerLook LayerColorsDialog::result() const {
   LayerLook look;
   for (size_t i = 0; i < names_.size(); ++i) {
-    look.Names[i] = toStdString(names_[i]->text());
-    look.Colors[i] = swatches_[i]->color();
+    look.names[i] = toStdString(names_[i]->text());
+    look.colors[i] = swatches_[i]->color();
   }
   return look;
 }

@@ -18,8 +18,8 @@ class ColorSwatch;
 class UserPrompts;
 
 struct LayerLook {
-  std::array<std::string, kLayerCount> Names;  // [n - 1] is layer n
-  std::array<uint32_t, kLayerCount> Colors;    // $00BBGGRR
+  std::array<std::string, kLayerCount> names;  // [n - 1] is layer n
+  std::array<uint32_t, kLayerCount> colors;    // $00BBGGRR
 };
 
 class LayerColorsDialog final : public QDialog {

@@ -119,8 +119,8 @@ void LayerPanelView::setNames(const std::array<std::string, kLayerCount>& names)
 
 void LayerPanelView::showFiles(const LayerPanel& panel) {
   for (size_t i = 0; i < gerber_.size(); ++i) {
-    QString gerber = toQString(panel.Gerber[i]);
-    QString aperture = toQString(panel.Aperture[i]);
+    QString gerber = toQString(panel.gerber[i]);
+    QString aperture = toQString(panel.aperture[i]);
     gerber_[i]->setText(gerber);
     gerber_[i]->setToolTip(gerber);
     aperture_[i]->setText(aperture);

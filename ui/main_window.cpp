@@ -55,21 +55,21 @@ constexpr int kProgressInterval_ms = 333;
 
 FileRequest projectRequest(const QString& title) {
   FileRequest request;
-  request.Title = title;
-  request.Filters = {QStringLiteral("Project file (*.WPR)|*.WPR")};
-  request.DefaultSuffix = QStringLiteral("WPR");
+  request.title = title;
+  request.filters = {QStringLiteral("Project file (*.WPR)|*.WPR")};
+  request.defaultSuffix = QStringLiteral("WPR");
   return request;
 }
 
 FileRequest gerberRequest() {
   FileRequest request;
-  request.Title = QStringLiteral("Import Gerber data");
-  request.Filters = {QStringLiteral("Gerber data  (*.dat)|*.dat"),
+  request.title = QStringLiteral("Import Gerber data");
+  request.filters = {QStringLiteral("Gerber data  (*.dat)|*.dat"),
                      QStringLiteral("Gerber data (*.gbr;*.pho)|*.gbr;*.pho"),
                      QStringLiteral("Excellon data (*.exc)|*.exc"),
                      QStringLiteral("All extension (*.*)|*.*")};
-  request.SelectedFilter = 1;
-  request.DefaultSuffix = QStringLiteral("dat");
+  request.selectedFilter = 1;
+  request.defaultSuffix = QStringLiteral("dat");
   return request;
 }
 
@@ -86,8 +86,8 @@ std::unique_ptr<UserPrompts> desktopPromptsUnless(UserPrompts* given) {
 MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
     : QMainWindow(parent),
       options_(std::move(options)),
-      ownPrompts_(desktopPromptsUnless(options_.Prompts)),
-      prompts_(options_.Prompts ? *options_.Prompts : *ownPrompts_),
+      ownPrompts_(desktopPromptsUnless(options_.prompts)),
+      prompts_(options_.prompts ? *options_.prompts : *ownPrompts_),
       view_(new JobView(this)),
       status_(new JobStatusBar(this)),
       dataFormatDialog_(new DataFormatDialog(this)),
@@ -257,7 +257,7 @@ void MainWindow::connectView() {
   connect(area, &PlotAreaPanel::boardDragged, this, &MainWindow::onBoardDragged);
   connect(area, &PlotAreaPanel::mouseMoved, this, &MainWindow::onMouseOverPlotArea);
   connect(view_->layerPanel(), &LayerPanelView::activeLayerChanged, this,
-          [this](int layer) { job_.ActiveLayer = layer; });
+          [this](int layer) { job_.storedActiveLayer = layer; });
   connect(status_, &JobStatusBar::doubleClicked, this, &MainWindow::onDataFormat);
 }
 
@@ -348,10 +348,10 @@ void MainWindow::onOpen() {
   if (file.isEmpty()) return;
   JobFileInfo opened;
   if (runCommand([&] { opened = openJob(job_, toPath(file)); })) {
-    jobFileStamp_ = opened.Stamp;
-    if (opened.PartialBytes > 0) {
+    jobFileStamp_ = opened.stamp;
+    if (opened.partialBytes > 0) {
       prompts_.inform(this, file + QStringLiteral("\r") +
-                                toQString(partialRecordText(opened.PartialBytes)) +
+                                toQString(partialRecordText(opened.partialBytes)) +
                                 QStringLiteral("."));
     }
   }
@@ -382,23 +382,23 @@ bool MainWindow::saveJobTo(const QString& file, bool saveAs) {
   JobFileInfo onDisk;
   if (!runCommand([&] { onDisk = JobFileEdit(path).info(); })) return false;
   const bool sameFile = path.string() == job_.JobName && !job_.isUnnamed();
-  if (sameFile && onDisk.Stamp.exists && jobFileStamp_.exists && onDisk.Stamp != jobFileStamp_ &&
+  if (sameFile && onDisk.stamp.exists && jobFileStamp_.exists && onDisk.stamp != jobFileStamp_ &&
       !confirm(file, kJobChangedFinding, kOverwriteQuestion)) {
     return false;
   }
-  if (onDisk.PartialBytes > 0 &&
-      !confirm(file, partialRecordText(onDisk.PartialBytes), kSaveWithoutQuestion)) {
+  if (onDisk.partialBytes > 0 &&
+      !confirm(file, partialRecordText(onDisk.partialBytes), kSaveWithoutQuestion)) {
     return false;
   }
   JobFileInfo written;
-  const bool dropPartialRecord = onDisk.PartialBytes > 0;
+  const bool dropPartialRecord = onDisk.partialBytes > 0;
   if (!runCommand([&] {
         written = saveAs ? saveJobAs(job_, path, dropPartialRecord)
                          : saveJob(job_, path, dropPartialRecord);
       })) {
     return false;
   }
-  jobFileStamp_ = written.Stamp;
+  jobFileStamp_ = written.stamp;
   return true;
 }
 
@@ -412,18 +412,18 @@ std::optional<MasterMeasurement> MainWindow::measureGerber(const std::string& fi
   bool read = runCommand([&] {
     measured = runInBackground(
         [path, format, settings] { return measureMasterGerber(path, format, settings); });
-    requireReadData(measured.Status, file);
+    requireReadData(measured.status, file);
   });
   busy_ = false;
   if (!read) return std::nullopt;
   // A file that draws nothing, or may be cut off, is the operator's to judge.
-  if (!measured.Warnings.empty()) {
+  if (!measured.warnings.empty()) {
     std::string findings;
-    for (const std::string& w : measured.Warnings) findings += (findings.empty() ? "" : "\r") + w;
+    for (const std::string& w : measured.warnings) findings += (findings.empty() ? "" : "\r") + w;
     if (!confirm(toQString(file), findings, kImportAnywayQuestion)) return std::nullopt;
   }
-  if (!measured.SizeProblem.empty() &&
-      !confirm(toQString(file), measured.SizeProblem, kImportAnywayQuestion)) {
+  if (!measured.sizeProblem.empty() &&
+      !confirm(toQString(file), measured.sizeProblem, kImportAnywayQuestion)) {
     return std::nullopt;
   }
   return measured;
@@ -434,7 +434,7 @@ void MainWindow::onImportMaster() {
   if (chosen.isEmpty()) return;
   std::string file = toStdString(chosen);
   if (std::optional<MasterMeasurement> measured = measureGerber(file, job_.CurrentFormat)) {
-    runCommand([&] { job_.createBoard(file, measured->Extents); });
+    runCommand([&] { job_.createBoard(file, measured->extents); });
   }
   showBoards();
 }
@@ -446,7 +446,7 @@ void MainWindow::onAddGerber() {
   std::string file = toStdString(chosen);
   // The layer is read in the format of the board that draws it.
   std::optional<size_t> board = job_.lastSelected();
-  if (!board || measureGerber(file, job_.boards[*board].Format)) {
+  if (!board || measureGerber(file, job_.boards[*board].format)) {
     runCommand([&] { job_.addGerberOnActiveLayer(file); });
   }
   showBoards();
@@ -483,7 +483,7 @@ void MainWindow::onRelativeMove() {
   relativeMoveDialog_->load({0.0, 0.0}, job_.settings);
   if (relativeMoveDialog_->exec() != QDialog::Accepted) return;
   InchPoint shift = relativeMoveDialog_->result();
-  job_.relativeMoveLocked(shift.X, shift.Y);
+  job_.relativeMoveLocked(shift.x, shift.y);
   showBoards();
 }
 
@@ -492,7 +492,7 @@ void MainWindow::onRelativeMove() {
 
 void MainWindow::onPanelize() {
   if (!canPanelize(job_)) return;
-  panelizeDialog_->load(job_.settings.UnitText);
+  panelizeDialog_->load(job_.settings.unitText);
   if (panelizeDialog_->exec() != QDialog::Accepted) return;
   panelize(job_, panelizeDialog_->result());
   showBoards();
@@ -509,7 +509,7 @@ void MainWindow::onMemory() {
   memoryDialog_->load(job_.settings.memoryMegabytes);
   if (memoryDialog_->exec() != QDialog::Accepted) return;
   job_.settings.memoryMegabytes = memoryDialog_->result();
-  runCommand([&] { writeMemorySetting(options_.SettingsFile, job_.settings.memoryMegabytes); });
+  runCommand([&] { writeMemorySetting(options_.settingsFile, job_.settings.memoryMegabytes); });
 }
 
 void MainWindow::onPlotArea() {
@@ -517,7 +517,7 @@ void MainWindow::onPlotArea() {
   if (plotAreaDialog_->exec() == QDialog::Accepted) {
     PlotAreaSize size = plotAreaDialog_->result();
     runCommand(
-        [&] { writePlotAreaSettings(options_.SettingsFile, size.PlotWidth, size.PlotHeight); });
+        [&] { writePlotAreaSettings(options_.settingsFile, size.PlotWidth, size.PlotHeight); });
   }
   // Ok or Cancel: the window takes its settings from the file again.
   readSettings();
@@ -533,11 +533,11 @@ void MainWindow::onDataFormat() {
 
 void MainWindow::onUnits() {
   std::string unitText;
-  if (!runCommand([&] { unitText = readUnitSetting(options_.SettingsFile); })) return;
+  if (!runCommand([&] { unitText = readUnitSetting(options_.settingsFile); })) return;
   unitDialog_->load(unitText);
   if (unitDialog_->exec() != QDialog::Accepted) return;
   job_.settings.setUnit(unitDialog_->result());
-  runCommand([&] { writeUnitSetting(options_.SettingsFile, job_.settings.UnitText); });
+  runCommand([&] { writeUnitSetting(options_.settingsFile, job_.settings.unitText); });
   showUnit();
   showFormatText();
 }
@@ -546,24 +546,24 @@ void MainWindow::onMarks() {
   markTableDialog_->load(job_.settings.marks);
   if (markTableDialog_->exec() != QDialog::Accepted) return;
   job_.settings.marks = markTableDialog_->result();
-  runCommand([&] { writeMarkSettings(options_.SettingsFile, job_.settings.marks); });
+  runCommand([&] { writeMarkSettings(options_.settingsFile, job_.settings.marks); });
 }
 
 void MainWindow::onColors() {
   layerColorsDialog_->load({job_.settings.LayerNames, job_.settings.LayerColors});
   if (layerColorsDialog_->exec() != QDialog::Accepted) return;
   LayerLook look = layerColorsDialog_->result();
-  job_.settings.LayerNames = look.Names;
-  job_.settings.LayerColors = look.Colors;
-  runCommand([&] { writeLayerSettings(options_.SettingsFile, look.Names, look.Colors); });
-  view_->layerPanel()->setNames(look.Names);
+  job_.settings.LayerNames = look.names;
+  job_.settings.LayerColors = look.colors;
+  runCommand([&] { writeLayerSettings(options_.settingsFile, look.names, look.colors); });
+  view_->layerPanel()->setNames(look.names);
 }
 
 void MainWindow::onTechArea() {
-  techAreaDialog_->load(job_.settings.tech, job_.settings.UnitText);
+  techAreaDialog_->load(job_.settings.tech, job_.settings.unitText);
   if (techAreaDialog_->exec() != QDialog::Accepted) return;
   job_.settings.tech = techAreaDialog_->result();
-  runCommand([&] { writeTechAreaSettings(options_.SettingsFile, job_.settings.tech); });
+  runCommand([&] { writeTechAreaSettings(options_.settingsFile, job_.settings.tech); });
 }
 
 void MainWindow::onAbout() {
@@ -582,7 +582,7 @@ void MainWindow::onBoardPressed(size_t index, Qt::MouseButton button, QPoint pos
   if (button == Qt::RightButton) {
     popupBoard_ = index;
     PlotAreaPanel* area = view_->plotArea();
-    boardMenu_->popup(area->mapToGlobal(area->board(index).Rect.topLeft() + position));
+    boardMenu_->popup(area->mapToGlobal(area->board(index).rect.topLeft() + position));
   }
 }
 
@@ -617,7 +617,7 @@ void MainWindow::onMoveTo() {
   moveToDialog_->load({board.PosX, board.PosY}, job_.settings);
   if (moveToDialog_->exec() != QDialog::Accepted) return;
   InchPoint to = moveToDialog_->result();
-  job_.moveTo(*index, to.X, to.Y);
+  job_.moveTo(*index, to.x, to.y);
   showBoards();
 }
 
@@ -634,10 +634,10 @@ void MainWindow::onSetActive() {
 // ============================================================================
 
 void MainWindow::readSettings() {
-  bool loaded = runCommand([&] { job_.settings = loadSettings(options_.SettingsFile); });
+  bool loaded = runCommand([&] { job_.settings = loadSettings(options_.settingsFile); });
   if (!loaded) {
     // The unit key could not be written: the values read still serve.
-    runCommand([&] { job_.settings = drumplot::readSettings(options_.SettingsFile); });
+    runCommand([&] { job_.settings = drumplot::readSettings(options_.settingsFile); });
   }
   for (const std::string& note : job_.settings.readNotes) prompts_.inform(this, toQString(note));
   view_->layerPanel()->setNames(job_.settings.LayerNames);
@@ -645,7 +645,7 @@ void MainWindow::readSettings() {
 }
 
 void MainWindow::updateScreenScale() {
-  QSize screenSize = options_.Screen;
+  QSize screenSize = options_.screen;
   if (!screenSize.isValid()) screenSize = screen()->size();
   job_.ScreenScale = screenScale(screenSize.width(), screenSize.height(), job_.settings.PlotWidth,
                                  job_.settings.PlotHeight);
@@ -656,13 +656,13 @@ void MainWindow::updateScreenScale() {
 void MainWindow::showBoards() {
   clearStaleMarks();
   view_->plotArea()->showBoards(job_.boards);
-  view_->layerPanel()->showFiles(job_.Panel);
+  view_->layerPanel()->showFiles(job_.panel);
   aptTool_->setEnabled(job_.BoardSelectedOnce);
 }
 
 void MainWindow::showUnit() {
   const JobSettings& settings = job_.settings;
-  QString unit = toQString(settings.UnitText);
+  QString unit = toQString(settings.unitText);
   status_->setPanelText(JobStatusBar::UnitPanel, unit);
   view_->plotArea()->setLook(toQString(plotAreaCaption(settings)), toQColor(settings.panelColor));
   double unitsPerPixel = settings.toDisplay(1.0 / job_.ScreenScale);

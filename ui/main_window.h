@@ -52,14 +52,14 @@ struct PlotterExportSettings;
 struct PreflightReport;
 
 struct MainWindowOptions {
-  std::filesystem::path SettingsFile;  // GerbPrj.ini
-  UserPrompts* Prompts = nullptr;      // not owned; the desktop's own when null
-  QSize Screen;  // screen size for ScreenScale; the window's screen when empty
+  std::filesystem::path settingsFile;  // GerbPrj.ini
+  UserPrompts* prompts = nullptr;      // not owned; the desktop's own when null
+  QSize screen;  // screen size for ScreenScale; the window's screen when empty
   // The program's folder (the default export name, Clip.Bmp); when empty,
   // the executable's folder if it is writable, else the settings file's.
-  std::filesystem::path ProgramFolder = {};
+  std::filesystem::path programFolder = {};
   // Sets up the printer for Print; the system print dialog when empty.
-  std::function<bool(QWidget* parent, QPrinter& printer)> ChoosePrinter = {};
+  std::function<bool(QWidget* parent, QPrinter& printer)> choosePrinter = {};
 };
 
 // Texts of the window's own messages.

@@ -54,7 +54,7 @@ bool sameForCheck(const std::vector<Board>& a, const std::vector<Board>& b) {
     return x.PosX == y.PosX && x.PosY == y.PosY && x.DataWidth == y.DataWidth &&
            x.DataHeight == y.DataHeight && x.DataMinX == y.DataMinX && x.DataMinY == y.DataMinY &&
            x.LayerGerber == y.LayerGerber && x.LayerAperture == y.LayerAperture &&
-           x.Format == y.Format;
+           x.format == y.format;
   });
 }
 
@@ -65,8 +65,8 @@ bool sameForCheck(const std::vector<Board>& a, const std::vector<Board>& b) {
 
 void MainWindow::onImportBoard() {
   FileRequest request;
-  request.Title = QStringLiteral("Import board: its zip file, or any file in its folder");
-  request.Filters = {QStringLiteral("Board zip file (*.zip)|*.zip"),
+  request.title = QStringLiteral("Import board: its zip file, or any file in its folder");
+  request.filters = {QStringLiteral("Board zip file (*.zip)|*.zip"),
                      QStringLiteral("Any file in the board's folder (*.*)|*.*")};
   const QString chosen = prompts_.openFileName(this, request);
   if (chosen.isEmpty()) return;
@@ -76,7 +76,7 @@ void MainWindow::onImportBoard() {
 
 void MainWindow::importBoard(const fs::path& source) {
   const DataFormat format = job_.CurrentFormat;
-  const fs::path settings = options_.SettingsFile;
+  const fs::path settings = options_.settingsFile;
   BoardImportPlan plan;
   busy_ = true;
   const bool planned = runCommand([&] {
@@ -110,8 +110,8 @@ void MainWindow::dropEvent(QDropEvent* event) {
 
 PreflightReport MainWindow::runCheck(const PlotterExportSettings& settings) {
   PreflightSettings check;
-  check.Export = settings;
-  check.Export.run.budgetBytes = memoryBudgetBytes(job_.settings.memoryMegabytes);
+  check.exportSettings = settings;
+  check.exportSettings.run.budgetBytes = memoryBudgetBytes(job_.settings.memoryMegabytes);
   PreflightReport report;
   busy_ = true;
   runCommand([&] { report = runInBackground([&] { return checkJob(job_, check); }); });
@@ -136,9 +136,9 @@ bool MainWindow::checkBeforeExport(const PlotterExportSettings& settings) {
   const PreflightReport report = runCheck(settings);
   // A film that cannot be made is for the export itself to say.
   const bool filmImpossible =
-      std::any_of(report.Problems.begin(), report.Problems.end(),
+      std::any_of(report.problems.begin(), report.problems.end(),
                   [](const CheckProblem& p) { return p.Kind == CheckKind::FilmImpossible; });
-  if (report.Problems.empty() || filmImpossible) return true;
+  if (report.problems.empty() || filmImpossible) return true;
   checkDialog_->load(CheckDialog::Mode::BeforeExport, report, settings.dpi);
   return checkDialog_->exec() == QDialog::Accepted;
 }
@@ -147,8 +147,8 @@ void MainWindow::markCheckedBoards(const PreflightReport& report) {
   std::vector<BoardMark> marks(job_.boards.size());
   for (size_t i = 0; i < marks.size(); ++i) {
     if (std::optional<CheckSeverity> worst = report.boardSeverity(i)) {
-      marks[i].Outline = *worst == CheckSeverity::Error ? kErrorMark : kWarningMark;
-      marks[i].Text = toQString(report.boardText(i));
+      marks[i].outline = *worst == CheckSeverity::Error ? kErrorMark : kWarningMark;
+      marks[i].text = toQString(report.boardText(i));
     }
   }
   checkedBoards_ = job_.boards;

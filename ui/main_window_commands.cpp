@@ -93,10 +93,10 @@ auto MainWindow::runWork(const QString& title, std::atomic<bool>& cancelled, Wor
 }
 
 std::filesystem::path MainWindow::programFolder() const {
-  if (!options_.ProgramFolder.empty()) return options_.ProgramFolder;
+  if (!options_.programFolder.empty()) return options_.programFolder;
   std::filesystem::path folder = programDirectory();
   if (!folder.empty() && ::access(folder.c_str(), W_OK) == 0) return folder;
-  return options_.SettingsFile.parent_path();
+  return options_.settingsFile.parent_path();
 }
 
 // MainWindow - Photoplotter export and job bitmap
@@ -207,7 +207,7 @@ void MainWindow::onPreview() {
 
 void MainWindow::onPrint() {
   QPrinter printer(QPrinter::HighResolution);
-  auto choosePrinter = options_.ChoosePrinter ? options_.ChoosePrinter : systemPrintDialog;
+  auto choosePrinter = options_.choosePrinter ? options_.choosePrinter : systemPrintDialog;
   if (!choosePrinter(this, printer)) return;
   exportDialog_->load(ExportDialog::Mode::Preview, job_.settings.LayerNames);
   if (exportDialog_->exec() != QDialog::Accepted) return;
@@ -249,7 +249,7 @@ void MainWindow::onApertureTable() {
                                  : job_.resolvePath(board->LayerGerber[layer]).string();
   const std::string apertures =
       apertureFile.empty() ? std::string() : job_.resolvePath(apertureFile).string();
-  const DataFormat format = board->Format;
+  const DataFormat format = board->format;
 
   WorkingApertureTable table;
   std::string unread;
@@ -269,9 +269,9 @@ void MainWindow::onApertureTable() {
   std::string target = apertures;
   if (target.empty()) {
     FileRequest request;
-    request.Title = QStringLiteral("Save aperture file");
-    request.Filters = {QStringLiteral("Aperture file|*.Env"), QStringLiteral("All files|*.*")};
-    request.DefaultSuffix = QStringLiteral("env");
+    request.title = QStringLiteral("Save aperture file");
+    request.filters = {QStringLiteral("Aperture file|*.Env"), QStringLiteral("All files|*.*")};
+    request.defaultSuffix = QStringLiteral("env");
     target = toStdString(prompts_.saveFileName(this, request));
     if (target.empty()) return;
   }
@@ -288,10 +288,10 @@ void MainWindow::onImportApertures() {
   apertureImportDialog_->load();
   if (apertureImportDialog_->exec() != QDialog::Accepted) return;
   ApertureImportChoice choice = apertureImportDialog_->result();
-  const std::string file = toStdString(choice.File);
+  const std::string file = toStdString(choice.file);
   std::string attached;
   bool imported = runCommand([&] {
-    switch (apertureImportAction(choice.FilterIndex, choice.UseConverter)) {
+    switch (apertureImportAction(choice.filterIndex, choice.useConverter)) {
       case ApertureImportAction::AttachUnchanged: {
         // Read as every drawing will read it: a file that is no aperture file is refused now.
         ApertureTable check;
@@ -302,7 +302,7 @@ void MainWindow::onImportApertures() {
       case ApertureImportAction::ConvertList: {
         std::string target = convertedApertureFileName(file);
         ApertureListConversion conversion = convertApertureListFile(
-            file, static_cast<ApertureListType>(choice.FilterIndex), target);
+            file, static_cast<ApertureListType>(choice.filterIndex), target);
         attached = target;
         if (std::string message = conversion.customMessage(); !message.empty()) {
           prompts_.inform(this, toQString(message));
@@ -328,8 +328,8 @@ void MainWindow::onImportApertures() {
 
 void MainWindow::onConvertAperture() {
   FileRequest request;
-  request.Title = QStringLiteral("Convert aperture");
-  request.Filters = {QStringLiteral("file of aperture|*.*")};
+  request.title = QStringLiteral("Convert aperture");
+  request.filters = {QStringLiteral("file of aperture|*.*")};
   QString file = prompts_.openFileName(this, request);
   if (file.isEmpty()) return;
   // Started and not waited for.
@@ -340,7 +340,7 @@ void MainWindow::onConvertAperture() {
 // ============================================================================
 
 void MainWindow::onPanelizeDrill() {
-  drillPanelDialog_->load(job_.settings.UnitText, makeMarkDrillTable(gatherMarkNames(job_.boards)));
+  drillPanelDialog_->load(job_.settings.unitText, makeMarkDrillTable(gatherMarkNames(job_.boards)));
   drillPanelDialog_->offerInput(offeredDrillFile(job_));
   if (drillPanelDialog_->exec() != QDialog::Accepted) return;
   DrillPanelSettings settings = drillPanelDialog_->result();
@@ -349,11 +349,11 @@ void MainWindow::onPanelizeDrill() {
   DrillPanelResult result;
   if (!runCommand([&] { result = panelizeDrillFile(job_, settings); })) return;
   if (!result.formatNote.empty()) prompts_.inform(this, QString::fromStdString(result.formatNote));
-  if (result.Status != DrillPanelStatus::Written) {
-    prompts_.inform(this, QString::fromLatin1(toString(result.Status)));
+  if (result.status != DrillPanelStatus::Written) {
+    prompts_.inform(this, QString::fromLatin1(toString(result.status)));
     return;
   }
-  const DrillPanel& panel = result.Panel;
+  const DrillPanel& panel = result.panel;
   previewWindow_->showImage(toQImage(drillOverview(job_.boards, panel.crosses, panel.paths)));
 }
 

@@ -30,8 +30,8 @@ MarkDrillDialog::MarkDrillDialog(QWidget* parent) : QDialog(parent) {
   }
   layout->addLayout(grid);
   DialogButtons buttons = dialogButtons(this, QStringLiteral("&Ok"), QStringLiteral("&Cancel"));
-  connect(buttons.Ok, &QPushButton::clicked, this, &QDialog::accept);
-  layout->addLayout(buttons.Row);
+  connect(buttons.ok, &QPushButton::clicked, this, &QDialog::accept);
+  layout->addLayout(buttons.row);
 }
 
 void MarkDrillDialog::load(const MarkDrillTable& table) {

@@ -81,9 +81,9 @@ MarkTableDialog::MarkTableDialog(UserPrompts& prompts, QWidget* parent)
   auto* setPath = new QPushButton(QStringLiteral("&Set Path-Name"), this);
   connect(setPath, &QPushButton::clicked, this, &MarkTableDialog::setPathName);
   DialogButtons buttons = dialogButtons(this, QStringLiteral("&Ok"), QStringLiteral("&Cancel"));
-  buttons.Row->insertWidget(0, setPath);
-  connect(buttons.Ok, &QPushButton::clicked, this, &MarkTableDialog::accept);
-  layout->addLayout(buttons.Row);
+  buttons.row->insertWidget(0, setPath);
+  connect(buttons.ok, &QPushButton::clicked, this, &MarkTableDialog::accept);
+  layout->addLayout(buttons.row);
 }
 
 // MarkTableDialog - Values and commands
@@ -92,8 +92,8 @@ MarkTableDialog::MarkTableDialog(UserPrompts& prompts, QWidget* parent)
 void MarkTableDialog::load(const MarkTable& marks) {
   for (int row = 0; row < kMarkCount; ++row) {
     const MarkEntry& entry = marks[static_cast<size_t>(row)];
-    table_->setItem(row, kNameColumn, new QTableWidgetItem(toQString(entry.Name)));
-    table_->setItem(row, kPathColumn, new QTableWidgetItem(toQString(entry.Path)));
+    table_->setItem(row, kNameColumn, new QTableWidgetItem(toQString(entry.name)));
+    table_->setItem(row, kPathColumn, new QTableWidgetItem(toQString(entry.path)));
   }
   table_->setCurrentCell(0, kNameColumn);
 }
@@ -102,16 +102,16 @@ MarkTable MarkTableDialog::result() const {
   MarkTable marks;
   for (int row = 0; row < kMarkCount; ++row) {
     MarkEntry& entry = marks[static_cast<size_t>(row)];
-    entry.Name = cutText(toStdString(cellText(table_, row, kNameColumn)), kMaxMarkChars);
-    entry.Path = toStdString(cellText(table_, row, kPathColumn));
+    entry.name = cutText(toStdString(cellText(table_, row, kNameColumn)), kMaxMarkChars);
+    entry.path = toStdString(cellText(table_, row, kPathColumn));
   }
   return marks;
 }
 
 void MarkTableDialog::setPathName() {
   FileRequest request;
-  request.Title = QStringLiteral("Open");
-  request.Filters = {QStringLiteral("Extended gerber data(RS274X)|*.*")};
+  request.title = QStringLiteral("Open");
+  request.filters = {QStringLiteral("Extended gerber data(RS274X)|*.*")};
   QString file = prompts_.openFileName(this, request);
   if (file.isEmpty()) return;
   endCellEdit();

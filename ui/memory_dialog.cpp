@@ -26,8 +26,8 @@ MemoryDialog::MemoryDialog(QWidget* parent) : QDialog(parent) {
   layout->addWidget(new QLabel(
       QStringLiteral("Used memory = approx ( computer RAM memory - 384MB )(max 768 MB)"), this));
   DialogButtons buttons = dialogButtons(this, QStringLiteral("OK"), QStringLiteral("Cancel"));
-  connect(buttons.Ok, &QPushButton::clicked, this, &QDialog::accept);
-  layout->addLayout(buttons.Row);
+  connect(buttons.ok, &QPushButton::clicked, this, &QDialog::accept);
+  layout->addLayout(buttons.row);
 }
 
 void MemoryDialog::load(int32_t megabytes) {

@@ -50,14 +50,14 @@ PanelizeDialog::PanelizeDialog(QWidget* parent) : QDialog(parent) {
 
   DialogButtons buttons = dialogButtons(this, QStringLiteral("&Ok"), QStringLiteral("&Cancel"));
   // Enter belongs to the fields, so neither button is pressed by it.
-  for (QPushButton* button : {buttons.Ok, buttons.Cancel}) {
+  for (QPushButton* button : {buttons.ok, buttons.cancel}) {
     button->setDefault(false);
     button->setAutoDefault(false);
   }
-  connect(buttons.Ok, &QPushButton::clicked, this, &PanelizeDialog::acceptTyped);
-  disconnect(buttons.Cancel, &QPushButton::clicked, this, &QDialog::reject);
-  connect(buttons.Cancel, &QPushButton::clicked, this, [this] { done(Rejected); });
-  layout->addLayout(buttons.Row);
+  connect(buttons.ok, &QPushButton::clicked, this, &PanelizeDialog::acceptTyped);
+  disconnect(buttons.cancel, &QPushButton::clicked, this, &QDialog::reject);
+  connect(buttons.cancel, &QPushButton::clicked, this, [this] { done(Rejected); });
+  layout->addLayout(buttons.row);
 }
 
 void PanelizeDialog::reject() {}
@@ -86,10 +86,10 @@ void PanelizeDialog::load(const std::string& unitText) {
 
 PanelizeRequest PanelizeDialog::result() const {
   PanelizeRequest request;
-  request.RepeatX = repeatX_->value();
-  request.RepeatY = repeatY_->value();
-  request.DistanceX_mm = panelizeDistanceToMm(distanceX_->value(), unitText_);
-  request.DistanceY_mm = panelizeDistanceToMm(distanceY_->value(), unitText_);
+  request.repeatX = repeatX_->value();
+  request.repeatY = repeatY_->value();
+  request.distanceX_mm = panelizeDistanceToMm(distanceX_->value(), unitText_);
+  request.distanceY_mm = panelizeDistanceToMm(distanceY_->value(), unitText_);
   return request;
 }
 

@@ -16,7 +16,7 @@ namespace drumplot {
 namespace {
 
 struct SideLimits {
-  double Minimum, MaximumCircumference, MaximumAxis;
+  double minimum, maximumCircumference, maximumAxis;
 };
 constexpr SideLimits kInchLimits{4.0, 25.0, 25.0};
 constexpr SideLimits kMillimetreLimits{100.0, 650.0, 520.0};
@@ -44,8 +44,8 @@ PlotAreaDialog::PlotAreaDialog(QWidget* parent) : QDialog(parent) {
   grid->addWidget(axisUnit_, 1, 2);
   layout->addLayout(grid);
   DialogButtons buttons = dialogButtons(this, QStringLiteral("&Ok"), QStringLiteral("&Cancel"));
-  connect(buttons.Ok, &QPushButton::clicked, this, &PlotAreaDialog::acceptTyped);
-  layout->addLayout(buttons.Row);
+  connect(buttons.ok, &QPushButton::clicked, this, &PlotAreaDialog::acceptTyped);
+  layout->addLayout(buttons.row);
 }
 
 // PlotAreaDialog - Values
@@ -53,13 +53,13 @@ PlotAreaDialog::PlotAreaDialog(QWidget* parent) : QDialog(parent) {
 
 void PlotAreaDialog::load(const JobSettings& settings) {
   settings_ = settings;
-  const SideLimits& limits = settings.UnitText == "Inch" ? kInchLimits : kMillimetreLimits;
-  circumference_->setRange(limits.Minimum, limits.MaximumCircumference);
-  axis_->setRange(limits.Minimum, limits.MaximumAxis);
+  const SideLimits& limits = settings.unitText == "Inch" ? kInchLimits : kMillimetreLimits;
+  circumference_->setRange(limits.minimum, limits.maximumCircumference);
+  axis_->setRange(limits.minimum, limits.maximumAxis);
   circumference_->setValue(settings.toDisplay(settings.PlotWidth));
   axis_->setValue(settings.toDisplay(settings.PlotHeight));
-  circumferenceUnit_->setText(toQString(settings.UnitText));
-  axisUnit_->setText(toQString(settings.UnitText));
+  circumferenceUnit_->setText(toQString(settings.unitText));
+  axisUnit_->setText(toQString(settings.unitText));
 }
 
 PlotAreaSize PlotAreaDialog::result() const {

@@ -16,19 +16,19 @@ namespace drumplot {
 namespace {
 
 BoardView viewOf(const Board& board) {
-  const ScreenRect& r = board.Screen;
-  return {QRect(r.Left, r.Top, r.Width, r.Height), toQColor(board.color()),
-          toQString(board.Caption)};
+  const ScreenRect& r = board.screen;
+  return {QRect(r.left, r.top, r.Width, r.Height), toQColor(board.color()),
+          toQString(board.caption)};
 }
 
 void drawBoard(QPainter& painter, const BoardView& board) {
-  const QRect& all = board.Rect;
-  painter.fillRect(all, board.Color);
+  const QRect& all = board.rect;
+  painter.fillRect(all, board.color);
   // A raised bevel of 1 pixel.
-  painter.setPen(board.Color.lighter(160));
+  painter.setPen(board.color.lighter(160));
   painter.drawLine(all.topLeft(), all.topRight());
   painter.drawLine(all.topLeft(), all.bottomLeft());
-  painter.setPen(board.Color.darker(200));
+  painter.setPen(board.color.darker(200));
   painter.drawLine(all.bottomLeft(), all.bottomRight());
   painter.drawLine(all.topRight(), all.bottomRight());
   QRect inside = all.adjusted(2, 1, -2, -1);
@@ -36,7 +36,7 @@ void drawBoard(QPainter& painter, const BoardView& board) {
   if (inside.width() < metrics.averageCharWidth() * 3) return;  // no room for a caption
   painter.setPen(Qt::white);
   painter.drawText(inside, Qt::AlignCenter,
-                   metrics.elidedText(board.Caption, Qt::ElideLeft, inside.width()));
+                   metrics.elidedText(board.caption, Qt::ElideLeft, inside.width()));
 }
 
 }  // namespace
@@ -64,9 +64,9 @@ void PlotAreaPanel::showBoards(const std::vector<Board>& boards) {
 
 void PlotAreaPanel::showBoard(size_t index, const Board& board) {
   BoardView& view = boards_.at(index);
-  update(view.Rect.adjusted(-3, -3, 3, 3));
+  update(view.rect.adjusted(-3, -3, 3, 3));
   view = viewOf(board);
-  update(view.Rect.adjusted(-3, -3, 3, 3));
+  update(view.rect.adjusted(-3, -3, 3, 3));
 }
 
 void PlotAreaPanel::setMarks(std::vector<BoardMark> marks) {
@@ -75,12 +75,12 @@ void PlotAreaPanel::setMarks(std::vector<BoardMark> marks) {
 }
 
 const BoardMark* PlotAreaPanel::mark(size_t index) const {
-  return index < marks_.size() && marks_[index].Outline.isValid() ? &marks_[index] : nullptr;
+  return index < marks_.size() && marks_[index].outline.isValid() ? &marks_[index] : nullptr;
 }
 
 std::optional<size_t> PlotAreaPanel::boardAt(QPoint position) const {
   for (size_t i = boards_.size(); i-- > 0;) {
-    if (boards_[i].Rect.contains(position)) return i;
+    if (boards_[i].rect.contains(position)) return i;
   }
   return std::nullopt;
 }
@@ -94,14 +94,14 @@ void PlotAreaPanel::paintEvent(QPaintEvent* event) {
   painter.setPen(color_.lightness() < 128 ? Qt::white : Qt::black);
   painter.drawText(rect(), Qt::AlignCenter, caption_);
   for (const BoardView& board : boards_) {
-    if (board.Rect.intersects(event->rect())) drawBoard(painter, board);
+    if (board.rect.intersects(event->rect())) drawBoard(painter, board);
   }
   // Marks go around the boards, over whatever lies next to them.
   for (size_t i = 0; i < boards_.size(); ++i) {
     if (const BoardMark* m = mark(i)) {
-      painter.setPen(QPen(m->Outline, 2));
+      painter.setPen(QPen(m->outline, 2));
       painter.setBrush(Qt::NoBrush);
-      painter.drawRect(boards_[i].Rect.adjusted(-2, -2, 1, 1));
+      painter.drawRect(boards_[i].rect.adjusted(-2, -2, 1, 1));
     }
   }
 }
@@ -110,12 +110,12 @@ bool PlotAreaPanel::event(QEvent* event) {
   if (event->type() != QEvent::ToolTip) return QWidget::event(event);
   auto* help = static_cast<QHelpEvent*>(event);
   std::optional<size_t> index = boardAt(help->pos());
-  QString hint = index ? boards_[*index].Caption : QString();
+  QString hint = index ? boards_[*index].caption : QString();
   if (const BoardMark* m = index ? mark(*index) : nullptr) {
-    hint += (hint.isEmpty() ? QString() : QStringLiteral("\n")) + m->Text;
+    hint += (hint.isEmpty() ? QString() : QStringLiteral("\n")) + m->text;
   }
   if (!hint.isEmpty()) {
-    QToolTip::showText(help->globalPos(), hint, this, boards_[*index].Rect);
+    QToolTip::showText(help->globalPos(), hint, this, boards_[*index].rect);
   } else {
     QToolTip::hideText();
     event->ignore();
@@ -132,7 +132,7 @@ void PlotAreaPanel::mousePressEvent(QMouseEvent* event) {
   if (event->buttons() == event->button()) pressed_ = boardAt(at);
   if (!pressed_) return;
   size_t index = *pressed_;
-  emit boardPressed(index, event->button(), at - boards_.at(index).Rect.topLeft());
+  emit boardPressed(index, event->button(), at - boards_.at(index).rect.topLeft());
 }
 
 void PlotAreaPanel::mouseMoveEvent(QMouseEvent* event) {
@@ -144,7 +144,7 @@ void PlotAreaPanel::mouseMoveEvent(QMouseEvent* event) {
   }
   if (event->buttons() == Qt::LeftButton && event->modifiers() == Qt::NoModifier) {
     size_t index = *pressed_;
-    emit boardDragged(index, at - boards_.at(index).Rect.topLeft());
+    emit boardDragged(index, at - boards_.at(index).rect.topLeft());
   }
 }
 

@@ -20,16 +20,16 @@ namespace drumplot {
 
 // A board as the panel draws it.
 struct BoardView {
-  QRect Rect;  // Board::Screen
-  QColor Color;
-  QString Caption;
+  QRect rect;  // Board::Screen
+  QColor color;
+  QString caption;
 };
 
 // A board the check found problems with: an outline in the colour of the
 // worst one, and the problems in its hint.
 struct BoardMark {
-  QColor Outline;  // invalid: the board is not marked
-  QString Text;
+  QColor outline;  // invalid: the board is not marked
+  QString text;
 };
 
 class PlotAreaPanel final : public QWidget {

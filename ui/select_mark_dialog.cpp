@@ -17,8 +17,8 @@ SelectMarkDialog::SelectMarkDialog(QWidget* parent) : QDialog(parent) {
   list_ = new QListWidget(this);
   layout->addWidget(list_);
   DialogButtons buttons = dialogButtons(this, QStringLiteral("&Select"), QStringLiteral("&Cancel"));
-  connect(buttons.Ok, &QPushButton::clicked, this, &QDialog::accept);
-  layout->addLayout(buttons.Row);
+  connect(buttons.ok, &QPushButton::clicked, this, &QDialog::accept);
+  layout->addLayout(buttons.row);
 }
 
 void SelectMarkDialog::load(const std::vector<std::string>& names) {

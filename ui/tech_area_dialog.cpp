@@ -32,14 +32,14 @@ TechAreaDialog::TechAreaDialog(QWidget* parent) : QDialog(parent) {
   }
   layout->addLayout(grid);
   DialogButtons buttons = dialogButtons(this, QStringLiteral("&Ok"), QStringLiteral("&Cancel"));
-  connect(buttons.Ok, &QPushButton::clicked, this, &TechAreaDialog::acceptTyped);
-  layout->addLayout(buttons.Row);
+  connect(buttons.ok, &QPushButton::clicked, this, &TechAreaDialog::acceptTyped);
+  layout->addLayout(buttons.row);
 }
 
 void TechAreaDialog::load(const TechArea& tech, const std::string& unitText) {
   unitText_ = unitText;
-  const std::array<double, 5> values_mm = {tech.Distance_mm, tech.Left_mm, tech.Right_mm,
-                                           tech.Top_mm, tech.Bottom_mm};
+  const std::array<double, 5> values_mm = {tech.distance_mm, tech.left_mm, tech.right_mm,
+                                           tech.top_mm, tech.bottom_mm};
   QString unit = unitText == "mm" ? QStringLiteral("mm") : QStringLiteral("inch");
   for (size_t i = 0; i < fields_.size(); ++i) {
     fields_[i]->setValue(techAreaToDisplay(values_mm[i], unitText));

@@ -44,8 +44,8 @@ QString TextViewer::shownText() const {
 
 void TextViewer::open() {
   FileRequest request;
-  request.Title = QStringLiteral("Open");
-  request.Filters = {QStringLiteral("Text file(*.*)|*.*")};
+  request.title = QStringLiteral("Open");
+  request.filters = {QStringLiteral("Text file(*.*)|*.*")};
   QString file = prompts_.openFileName(this, request);
   if (file.isEmpty()) return;
   try {

@@ -23,8 +23,8 @@ UnitDialog::UnitDialog(QWidget* parent) : QDialog(parent) {
   groupLayout->addWidget(inch_);
   layout->addWidget(group);
   DialogButtons buttons = dialogButtons(this, QStringLiteral("&Ok"), QStringLiteral("&Cancel"));
-  connect(buttons.Ok, &QPushButton::clicked, this, &QDialog::accept);
-  layout->addLayout(buttons.Row);
+  connect(buttons.ok, &QPushButton::clicked, this, &QDialog::accept);
+  layout->addLayout(buttons.row);
 }
 
 void UnitDialog::load(const std::string& unitText) {

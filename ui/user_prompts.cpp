@@ -33,13 +33,13 @@ namespace {
 
 void prepare(QFileDialog& dialog, const FileRequest& request) {
   QStringList filters;
-  for (const QString& filter : request.Filters) filters << qtNameFilter(filter);
-  dialog.setWindowTitle(request.Title);
+  for (const QString& filter : request.filters) filters << qtNameFilter(filter);
+  dialog.setWindowTitle(request.title);
   dialog.setNameFilters(filters);
-  if (request.SelectedFilter >= 0 && request.SelectedFilter < filters.size()) {
-    dialog.selectNameFilter(filters[request.SelectedFilter]);
+  if (request.selectedFilter >= 0 && request.selectedFilter < filters.size()) {
+    dialog.selectNameFilter(filters[request.selectedFilter]);
   }
-  dialog.setDefaultSuffix(request.DefaultSuffix);
+  dialog.setDefaultSuffix(request.defaultSuffix);
 }
 
 QString chosenFile(QFileDialog& dialog) {

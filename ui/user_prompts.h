@@ -18,10 +18,10 @@ enum class Answer { Yes, No, Cancel };
 // A file chooser. Filters are written "Description|patterns", patterns
 // separated by ";" ("Gerber data (*.gbr;*.pho)|*.gbr;*.pho").
 struct FileRequest {
-  QString Title;
-  QStringList Filters;
-  int SelectedFilter = 0;
-  QString DefaultSuffix;  // added to a saved name without one
+  QString title;
+  QStringList filters;
+  int selectedFilter = 0;
+  QString defaultSuffix;  // added to a saved name without one
 };
 
 class UserPrompts {

@@ -50,9 +50,9 @@ TEST_P(AddBoardCorpusTest, EachFileOnItsLayer) {
   // The plan: every file of the folder, on its layer or listed with a reason.
   const BoardImportPlan plan = planBoardImport(folder, DataFormat{}, LayerMap::defaults());
   std::map<std::string, int> placed;
-  for (const BoardFile& f : plan.Files) {
-    if (f.Layer != 0) placed[f.Name] = f.Layer;
-    EXPECT_NE(f.Layer == 0, f.Reason.empty()) << f.Name;
+  for (const BoardFile& f : plan.files) {
+    if (f.layer != 0) placed[f.name] = f.layer;
+    EXPECT_NE(f.layer == 0, f.reason.empty()) << f.name;
   }
   EXPECT_EQ(placed, expected);
 
@@ -71,8 +71,8 @@ TEST_P(AddBoardCorpusTest, EachFileOnItsLayer) {
     return;
   }
   const std::string out = run({"job", "add-board", job, folder.string()});
-  for (const BoardFile& f : plan.Files)
-    EXPECT_NE(out.find(f.Name + " "), std::string::npos) << f.Name;
+  for (const BoardFile& f : plan.files)
+    EXPECT_NE(out.find(f.name + " "), std::string::npos) << f.name;
   const std::vector<Board> boards = decodeJob(test::readFile(job));
   ASSERT_EQ(boards.size(), 1u);
   std::map<int, std::string> want, got;

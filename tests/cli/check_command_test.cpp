@@ -50,7 +50,7 @@ fs::path twoBoardJob(const fs::path& dir) {
   job.JobName = (dir / "j.wpr").string();
   for (const char* name : {"good.gbr", "bad.gbr"}) {
     MasterMeasurement m = measureMasterGerber(dir / name, DataFormat{});
-    job.createBoard(name, m.Extents);
+    job.createBoard(name, m.extents);
   }
   job.moveTo(0, 1.0, 1.0);
   saveJob(job, job.JobName);

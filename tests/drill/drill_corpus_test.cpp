@@ -167,10 +167,10 @@ TEST_F(DrillCorpusTest, ReadsTheCountsAndTheFirstAndLastHit) {
               (std::tuple{c.hits, c.slots, c.routes}));
     const std::vector<DrillPoint> hits = file.hitPoints();
     if (hits.empty()) continue;
-    EXPECT_NEAR(hits.front().X, c.first.X, 1e-9);
-    EXPECT_NEAR(hits.front().Y, c.first.Y, 1e-9);
-    EXPECT_NEAR(hits.back().X, c.last.X, 1e-9);
-    EXPECT_NEAR(hits.back().Y, c.last.Y, 1e-9);
+    EXPECT_NEAR(hits.front().x, c.first.x, 1e-9);
+    EXPECT_NEAR(hits.front().y, c.first.y, 1e-9);
+    EXPECT_NEAR(hits.back().x, c.last.x, 1e-9);
+    EXPECT_NEAR(hits.back().y, c.last.y, 1e-9);
   }
 }
 
@@ -190,7 +190,7 @@ TEST_F(DrillCorpusTest, TwoByTwoPanelsReadBackMovedByTheBoardPitch) {
   }
   // Keys to a micro-inch: the written numbers are exact in every format.
   auto key = [](DrillPoint p) {
-    return std::pair{std::llround(p.X * 1e6), std::llround(p.Y * 1e6)};
+    return std::pair{std::llround(p.x * 1e6), std::llround(p.y * 1e6)};
   };
   for (const CorpusDrill& c : kCorpus) {
     SCOPED_TRACE(c.path);
@@ -201,16 +201,16 @@ TEST_F(DrillCorpusTest, TwoByTwoPanelsReadBackMovedByTheBoardPitch) {
     settings.dataFormat = given(c.dataFormat);
     const DrillPanelResult result = panelizeDrillFile(job, settings);
     if (c.hits + c.slots + c.routes == 0) {
-      EXPECT_EQ(result.Status, DrillPanelStatus::NoHits);
+      EXPECT_EQ(result.status, DrillPanelStatus::NoHits);
       continue;
     }
-    ASSERT_EQ(result.Status, DrillPanelStatus::Written);
+    ASSERT_EQ(result.status, DrillPanelStatus::Written);
     const DrillFile panel = loadDrillFile(settings.outputFile, std::nullopt);
     EXPECT_EQ((std::tuple{panel.hitCount, panel.slotCount, panel.routeCount}),
               (std::tuple{4 * c.hits, 4 * c.slots, 4 * c.routes}));
     std::vector<std::pair<long long, long long>> want, got;
     for (const DrillPoint& p : loadDrillFile(pathOf(c), given(c.dataFormat)).hitPoints()) {
-      for (const Board& b : job.boards) want.push_back(key({p.X + b.PosX, p.Y + b.PosY}));
+      for (const Board& b : job.boards) want.push_back(key({p.x + b.PosX, p.y + b.PosY}));
     }
     for (const DrillPoint& p : panel.hitPoints()) got.push_back(key(p));
     std::sort(want.begin(), want.end());

@@ -40,14 +40,14 @@ TEST_P(DrillDialectTest, ReadsHitsSlotsAndRoutesWhereTheFileSays) {
   DrillFile file = readDrillFile(c.text, "board.drl", given(c.dataFormat));
   EXPECT_EQ((std::tuple{file.hitCount, file.slotCount, file.routeCount}),
             (std::tuple{c.hits, c.slots, c.routes}));
-  EXPECT_EQ(describe(file.Format), c.format);
+  EXPECT_EQ(describe(file.format), c.format);
   std::vector<DrillPoint> hits = file.hitPoints();
   ASSERT_EQ(hits.size(), c.hits);
   if (hits.empty()) return;
-  EXPECT_NEAR(hits.front().X, c.first.X, 1e-9);
-  EXPECT_NEAR(hits.front().Y, c.first.Y, 1e-9);
-  EXPECT_NEAR(hits.back().X, c.last.X, 1e-9);
-  EXPECT_NEAR(hits.back().Y, c.last.Y, 1e-9);
+  EXPECT_NEAR(hits.front().x, c.first.x, 1e-9);
+  EXPECT_NEAR(hits.front().y, c.first.y, 1e-9);
+  EXPECT_NEAR(hits.back().x, c.last.x, 1e-9);
+  EXPECT_NEAR(hits.back().y, c.last.y, 1e-9);
 }
 
 // clang-format off

@@ -53,7 +53,7 @@ DrillPanel panelize(const char* text, const std::vector<Board>& boards, double d
                     const std::optional<DataFormat>& outputFormat = {},
                     const std::optional<MarkDrillTable>& marks = {}) {
   const DrillFile file = readDrillFile(text, "board.drl", dataFormat);
-  const DrillNumberFormat format = outputFormat ? drillFormatOf(*outputFormat) : file.Format;
+  const DrillNumberFormat format = outputFormat ? drillFormatOf(*outputFormat) : file.format;
   return panelizeDrill(file, boards, format, dx, dy,
                        marks.value_or(makeMarkDrillTable(gatherMarkNames(boards))));
 }
@@ -117,9 +117,9 @@ TEST(DrillPanelTest, MarksGetTheirToolLineAndOneHitPerMarkBoardBeforeTheEnd) {
   EXPECT_EQ(panel.markHits, 3u);
   // Crosses lie on the plotting area: less the reference minimum.
   ASSERT_EQ(panel.crosses.size(), 5u);
-  EXPECT_NEAR(panel.crosses[0].X, 0.7, 1e-12);
-  EXPECT_NEAR(panel.crosses[2].X, 5.0, 1e-12);
-  EXPECT_NEAR(panel.crosses[2].Y, 4.0, 1e-12);
+  EXPECT_NEAR(panel.crosses[0].x, 0.7, 1e-12);
+  EXPECT_NEAR(panel.crosses[2].x, 5.0, 1e-12);
+  EXPECT_NEAR(panel.crosses[2].y, 4.0, 1e-12);
 
   // Names past the tenth row get the default tool; no mark board, no marks.
   std::vector<Board> many = {board(0.0, 0.0)};
@@ -141,8 +141,8 @@ TEST(DrillPanelTest, MillimetreDataShiftsByPositionsInMillimetres) {
   EXPECT_EQ(Lines(panel.lines.begin() + 4, panel.lines.end()),
             (Lines{"T1", "G90", "X28940Y52800", "T01F095S3", "X27940Y30480", "M30"}));
   ASSERT_EQ(panel.crosses.size(), 2u);
-  EXPECT_NEAR(panel.crosses[0].X, 28.94 / 25.4 - 0.1, 1e-12);
-  EXPECT_NEAR(panel.crosses[1].Y, 1.0, 1e-12);
+  EXPECT_NEAR(panel.crosses[0].x, 28.94 / 25.4 - 0.1, 1e-12);
+  EXPECT_NEAR(panel.crosses[1].y, 1.0, 1e-12);
 }
 
 // A block of a slot and a route on two boards: each copy moved, arcs keep
@@ -165,14 +165,14 @@ TEST(DrillPanelTest, SlotsAndRoutesMoveWithTheirBoards) {
   EXPECT_EQ(panel.slotCount, 2u);
   EXPECT_EQ(panel.routeCount, 2u);
   ASSERT_EQ(panel.paths.size(), 4u);
-  EXPECT_DOUBLE_EQ(panel.paths[0].Diameter, 0.05);
+  EXPECT_DOUBLE_EQ(panel.paths[0].diameter, 0.05);
   // The route: its start, the line's end, then the quarter arc in 5-degree steps.
-  const std::vector<DrillPoint>& route = panel.paths[1].Points;
+  const std::vector<DrillPoint>& route = panel.paths[1].points;
   ASSERT_EQ(route.size(), 2u + 18u);
-  EXPECT_NEAR(route[1].X, 1.5, 1e-12);
-  EXPECT_NEAR(route.back().X, 2.0, 1e-12);
-  EXPECT_NEAR(route.back().Y, 1.5, 1e-12);
-  EXPECT_NEAR(route[10].X, 1.5 + 0.5 * std::sin(3.14159265358979 / 4), 1e-12);
+  EXPECT_NEAR(route[1].x, 1.5, 1e-12);
+  EXPECT_NEAR(route.back().x, 2.0, 1e-12);
+  EXPECT_NEAR(route.back().y, 1.5, 1e-12);
+  EXPECT_NEAR(route[10].x, 1.5 + 0.5 * std::sin(3.14159265358979 / 4), 1e-12);
 }
 
 // A slot ends a route and drills; a cut after it starts a route where the
@@ -195,7 +195,7 @@ TEST(DrillPanelTest, WrittenInTheFormatAskedForWithToolsInItsUnit) {
                    "M30"}));
   // Integer digits grow until the panel's numbers fit.
   DrillPanel wide = panelize("M48\n;FILE_FORMAT=1:3\nINCH,LZ\n%\nX5Y5\n", {board(8.0, 0.0)});
-  EXPECT_EQ(wide.Format.IntDigits, 2);
+  EXPECT_EQ(wide.format.IntDigits, 2);
   EXPECT_EQ(wide.lines[1], ";FILE_FORMAT=2:3");
   EXPECT_EQ(wide.lines[5], "X13Y05");
 }
@@ -219,7 +219,7 @@ class DrillPanelFileTest : public testing::Test {
 TEST_F(DrillPanelFileTest, WritesThePanelThroughATemporaryFile) {
   test::writeFile(settings_.outputFile, "old contents that are longer than the new file");
   DrillPanelResult result = panelizeDrillFile(job_, settings_);
-  ASSERT_EQ(result.Status, DrillPanelStatus::Written);
+  ASSERT_EQ(result.status, DrillPanelStatus::Written);
   EXPECT_EQ(test::readFile(settings_.outputFile),
             "M48\r\n;FILE_FORMAT=2:4\r\nINCH,LZ\r\nT01C0.032\r\n%\r\nT01\r\nG90\r\n"
             "X011Y011\r\nX031Y011\r\nM30\r\n");
@@ -230,17 +230,17 @@ TEST_F(DrillPanelFileTest, WritesThePanelThroughATemporaryFile) {
 TEST_F(DrillPanelFileTest, NamesEmptyInputsAndFilesWithoutHitsStopWithTheirMessages) {
   DrillPanelSettings s = settings_;
   s.outputFile = "p";
-  EXPECT_EQ(panelizeDrillFile(job_, s).Status, DrillPanelStatus::OutputNotSpecified);
+  EXPECT_EQ(panelizeDrillFile(job_, s).status, DrillPanelStatus::OutputNotSpecified);
   EXPECT_STREQ(toString(DrillPanelStatus::OutputNotSpecified), "Output file is not specified");
 
   s = settings_;
   s.inputFile = "ab";
-  EXPECT_EQ(panelizeDrillFile(job_, s).Status, DrillPanelStatus::DataFileEmpty);
+  EXPECT_EQ(panelizeDrillFile(job_, s).status, DrillPanelStatus::DataFileEmpty);
   test::writeFile(settings_.inputFile, "\r\n \r\n");
-  EXPECT_EQ(panelizeDrillFile(job_, settings_).Status, DrillPanelStatus::DataFileEmpty);
+  EXPECT_EQ(panelizeDrillFile(job_, settings_).status, DrillPanelStatus::DataFileEmpty);
   EXPECT_STREQ(toString(DrillPanelStatus::DataFileEmpty), "Data file is empty");
   test::writeFile(settings_.inputFile, "M48\r\nMETRIC\r\n%\r\nM30");
-  EXPECT_EQ(panelizeDrillFile(job_, settings_).Status, DrillPanelStatus::NoHits);
+  EXPECT_EQ(panelizeDrillFile(job_, settings_).status, DrillPanelStatus::NoHits);
   EXPECT_STREQ(toString(DrillPanelStatus::NoHits), "Data file has no hits");
   EXPECT_FALSE(std::filesystem::exists(settings_.outputFile));
 

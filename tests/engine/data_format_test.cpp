@@ -123,7 +123,7 @@ TEST(IncrementalAxisTest, AccumulatesOnlyRealValues) {
   EXPECT_EQ(axis.resolve(kNoCoordinate, false), kNoCoordinate);
   EXPECT_EQ(axis.resolve(-0.5, false), 1.0);
   EXPECT_EQ(axis.resolve(3.0, true), 3.0);
-  EXPECT_EQ(axis.Inc, 1.0);
+  EXPECT_EQ(axis.inc, 1.0);
 }
 
 }  // namespace

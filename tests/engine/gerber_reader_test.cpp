@@ -36,7 +36,7 @@ void expectBox(const GerberReader& r, double minX, double minY, double maxX, dou
 TEST(ExtentsTest, EndPointsOfTheDataWithTheFileFormat) {
   GerberReader r = scan("%FSLAX24Y24*%%MOIN*%X10000Y5000D02*X30000Y25000D01*X-5000Y7000D03*M02*");
   expectBox(r, -0.5, 0.5, 3.0, 2.5);
-  EXPECT_EQ(std::tuple(r.Format.IntDigits, r.Format.DecDigits), std::tuple(2, 4));
+  EXPECT_EQ(std::tuple(r.format.IntDigits, r.format.DecDigits), std::tuple(2, 4));
 }
 
 TEST(ExtentsTest, ZeroCountsOnlyWhileDrawing) {
@@ -62,7 +62,7 @@ TEST(ExtentsTest, UnitStatementsTakeEffectWhereTheyStand) {
   GerberReader r =
       scan("%FSLAX24Y24*%X20000Y20000D03*%MOIN*%X10000Y10000D03*%MOMM*%X254000Y254000D03*");
   expectBox(r, 1.0, 1.0, 2.0, 2.0);
-  EXPECT_EQ(r.Format.Metric, 1);  // as the file leaves it
+  EXPECT_EQ(r.format.Metric, 1);  // as the file leaves it
   // Apertures take the unit in force where they are defined.
   GerberReader a = scan("%MOMM*%%ADD10C,0.254*%%MOIN*%%ADD11C,0.01*%X1Y1D03*");
   a.parseDefinitions();
@@ -164,19 +164,19 @@ TEST(DecodeTest, FileAttributesAreKeptAndDrawNothing) {
       "%TF.Part,Single*%\n%TA.AperFunction,SMDPad*%"
       "%FSLAX24Y24*%%ADD10C,0.01*%%TO.C,R1*%D10*X1000Y1000D03*%TD*%M02*");
   reader.computeExtents();
-  ASSERT_NE(reader.Program.fileAttribute(".FileFunction"), nullptr);
-  EXPECT_EQ(*reader.Program.fileAttribute(".FileFunction"), "Soldermask,Bot");
-  EXPECT_EQ(*reader.Program.fileAttribute(".Part"), "Single");
-  EXPECT_EQ(*reader.Program.fileAttribute(".FilePolarity"), "Positive");
+  ASSERT_NE(reader.program.fileAttribute(".FileFunction"), nullptr);
+  EXPECT_EQ(*reader.program.fileAttribute(".FileFunction"), "Soldermask,Bot");
+  EXPECT_EQ(*reader.program.fileAttribute(".Part"), "Single");
+  EXPECT_EQ(*reader.program.fileAttribute(".FilePolarity"), "Positive");
   EXPECT_DOUBLE_EQ(reader.MinX, 0.1);
-  EXPECT_TRUE(reader.Warnings.messages.empty());
+  EXPECT_TRUE(reader.warnings.messages.empty());
 }
 
 TEST(StepAndRepeatTest, BlockIsKeptOnceWithItsCounts) {
   GerberReader reader;
   reader.loadBytes("%SRX2Y3I1.0J0.5*%\nX100Y100D03*\nX200Y200D03*\n%SR*%\nM02*\n");
   reader.computeExtents();
-  const GerberProgram& p = reader.Program;
+  const GerberProgram& p = reader.program;
   ASSERT_EQ(p.repeats.size(), 1u);
   EXPECT_EQ(p.repeats[0].nx, 2);
   EXPECT_EQ(p.repeats[0].ny, 3);
@@ -196,7 +196,7 @@ TEST(StepAndRepeatTest, ExtentsOfManyCopiesAreComputedNotWalked) {
   EXPECT_NEAR(reader.MinX, 0.01, 1e-12);
   EXPECT_NEAR(reader.MaxX, 1.0 + 999999 * 0.01, 1e-6);
   EXPECT_NEAR(reader.MaxY, 999 * 0.02, 1e-9);
-  EXPECT_EQ(reader.Program.expandedStatements, 2u + 1000000000ull * 3u + 3u);
+  EXPECT_EQ(reader.program.expandedStatements, 2u + 1000000000ull * 3u + 3u);
 }
 
 }  // namespace

@@ -251,7 +251,7 @@ TEST(InterpreterTest, EveryCopyOfAStepAndRepeatBlockIsDrawn) {
   LayerRenderer layer({}, StatementLimits{100});
   prepare(layer, kHeader + "%SRX100Y100I0.001J0.001*%G54D11*X0Y0D03*X1Y1D03*%SR*%M02*",
           "repeat.gbr");
-  EXPECT_EQ(layer.reader().Program.expandedStatements, 10u + 100u * 100u * 4u + 3u);
+  EXPECT_EQ(layer.reader().program.expandedStatements, 10u + 100u * 100u * 4u + 3u);
   BandBitmap band(128, 128);
   Canvas canvas(band);
   const GerberReader& r = layer.reader();  // its data point (0, 0) on pixel (0, 0)

@@ -16,23 +16,23 @@ TEST(ApertureAttachmentTest, GoesToTheActiveLayerOfSelectedBoardsWhole) {
   job.boards.resize(3);
   job.boards[0].Selected = true;
   job.boards[2].Selected = true;
-  job.ActiveLayer = 4;
+  job.storedActiveLayer = 4;
   std::string longName = "/apertures/" + std::string(235, 'a') + ".Env";  // 250 characters
   attachApertureFile(job, longName);
   EXPECT_EQ(job.boards[0].LayerAperture[3], longName);
   EXPECT_EQ(job.boards[2].LayerAperture[3], longName);
   EXPECT_EQ(job.boards[1].LayerAperture[3], "");
   EXPECT_EQ(job.boards[0].LayerAperture[0], "");
-  EXPECT_EQ(job.Panel.Aperture[3], longName);
+  EXPECT_EQ(job.panel.aperture[3], longName);
   // A name a job file cannot hold whole is refused, and nothing changes.
   EXPECT_THROW(attachApertureFile(job, longName + "x"), FormatError);
   EXPECT_EQ(job.boards[0].LayerAperture[3], longName);
 
   attachApertureFile(job, "");  // no case of the import applied: the entry is cleared
   EXPECT_EQ(job.boards[0].LayerAperture[3], "");
-  EXPECT_EQ(job.Panel.Aperture[3], "");
+  EXPECT_EQ(job.panel.aperture[3], "");
 
-  job.ActiveLayer = 0;  // no layer chosen counts as layer 1
+  job.storedActiveLayer = 0;  // no layer chosen counts as layer 1
   attachApertureFile(job, "b.Env");
   EXPECT_EQ(job.boards[2].LayerAperture[0], "b.Env");
 }

@@ -104,7 +104,7 @@ TEST(BoardImportTest, FolderRolesLayersAndBoard) {
   const Board& b = job.boards[1];
   EXPECT_TRUE(b.Selected);
   EXPECT_FALSE(job.boards[0].Selected);
-  EXPECT_EQ(b.Caption, (dir / "gerbers/b.GKO").string());
+  EXPECT_EQ(b.caption, (dir / "gerbers/b.GKO").string());
   EXPECT_EQ(b.LayerGerber[0], (dir / "b-F_Cu.gbr").string());
   EXPECT_EQ(b.LayerGerber[17], (dir / "b-PTH.drl").string());
   EXPECT_TRUE(b.LayerGerber[2].empty());
@@ -112,7 +112,7 @@ TEST(BoardImportTest, FolderRolesLayersAndBoard) {
   EXPECT_DOUBLE_EQ(b.DataHeight, 1.0);
   EXPECT_DOUBLE_EQ(b.DataMinX, 1.0);
   EXPECT_DOUBLE_EQ(b.PosX, job.settings.PlotWidth);
-  EXPECT_EQ(job.Panel.Gerber, b.LayerGerber);
+  EXPECT_EQ(job.panel.gerber, b.LayerGerber);
   // Panelize drill offers the drill file the board remembers.
   EXPECT_EQ(offeredDrillFile(job), (dir / "b-PTH.drl").string());
 
@@ -132,8 +132,8 @@ TEST(BoardImportTest, DrillFileKept) {
     Files files = drills;
     files.emplace_back("x-F_Cu.gbr", gerber());
     BoardImportPlan plan = planOf(folderWith(files));
-    return plan.Layers[17].empty() ? std::string("none")
-                                   : fs::path(plan.Layers[17]).filename().string();
+    return plan.layers[17].empty() ? std::string("none")
+                                   : fs::path(plan.layers[17]).filename().string();
   };
   const std::string plated = "M48\n;TYPE=PLATED\nINCH\n%\nM30\n";
   const std::string x2Unplated = "M48\n; #@! TF.FileFunction,NonPlated,1,2,NPTH\n%\nM30\n";
@@ -155,8 +155,8 @@ TEST(BoardImportTest, ZipUnpackedBesideItAndItsRefusals) {
   writeZip(zip, kBoard);
   EXPECT_TRUE(isZipFile(zip));
   BoardImportPlan plan = planOf(zip);
-  EXPECT_EQ(plan.Folder, dir / "board");
-  EXPECT_EQ(plan.Layers[16], (dir / "board/gerbers/b.GKO").string());
+  EXPECT_EQ(plan.folder, dir / "board");
+  EXPECT_EQ(plan.layers[16], (dir / "board/gerbers/b.GKO").string());
   EXPECT_EQ(test::readFile(dir / "board/b-F_Cu.gbr"), gerber("Copper,L1,Top"));
   EXPECT_EQ(plan.placedCount(), 6u);
 

@@ -20,7 +20,7 @@ TEST(DisplayTextTest, PlotAreaCaptionInEachUnit) {
   JobSettings small = inUnit("Inch");
   small.PlotWidth = small.PlotHeight = 4.0;
   EXPECT_EQ(plotAreaCaption(small), "Plotting area ( 4.00Inch x  4.00Inch)");
-  small.UnitText = "mm";
+  small.unitText = "mm";
   EXPECT_EQ(plotAreaCaption(small), "Plotting area (101.60mm x 101.60mm)");
   // Any unit text but "Inch" shows millimetres under its own text.
   JobSettings odd = inUnit("cm");

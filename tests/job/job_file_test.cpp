@@ -29,13 +29,13 @@ Board sampleBoard() {
   b.DataWidth = 0.1;
   b.DataHeight = 3.0;
   b.Selected = true;
-  b.Format = {3, 4, ZeroSuppression::Trailing, true, false};
+  b.format = {3, 4, ZeroSuppression::Trailing, true, false};
   b.DataMinX = -0.5;
   b.DataMinY = 0.25;
   b.IsMark = true;
   b.MarkName = std::string(70, 'm');  // cut to 64
   b.Locked = false;                   // not stored
-  b.Caption = "not stored";
+  b.caption = "not stored";
   return b;
 }
 
@@ -73,7 +73,7 @@ TEST(JobFileTest, DecodedRecordIsLockedUnselectedWithEveryField) {
   Board b = decodeBoardRecord(sampleRecord().str());
   EXPECT_TRUE(b.Locked);
   EXPECT_FALSE(b.Selected);
-  EXPECT_EQ(b.Caption, "top.gbr");
+  EXPECT_EQ(b.caption, "top.gbr");
   std::string first = encodeJob({sampleBoard(), b});
   std::string second = encodeJob(decodeJob(first));
   EXPECT_EQ(second[9072], 0);
@@ -93,8 +93,8 @@ TEST(JobFileTest, BytesAfterTextsAreIgnoredAndLongLengthBytesStayInTheirField) {
   EXPECT_EQ(b.LayerAperture[1].size(), 250u);
   // The caption is the first layer name longer than four characters.
   r = RecordBytes().text(0, "a.gb").text(251, "").text(2 * 251, "b.gbr").text(3 * 251, "c.gbr");
-  EXPECT_EQ(decodeBoardRecord(r.str()).Caption, "b.gbr");
-  EXPECT_EQ(decodeBoardRecord(RecordBytes().text(0, "abcd").str()).Caption, "");
+  EXPECT_EQ(decodeBoardRecord(r.str()).caption, "b.gbr");
+  EXPECT_EQ(decodeBoardRecord(RecordBytes().text(0, "abcd").str()).caption, "");
 }
 
 TEST(JobFileTest, ShortFilesKeepOnlyWholeRecords) {
@@ -144,14 +144,14 @@ TEST(JobFileTest, PartialLastRecordIsReportedAndWrittenOverOnlyWhenAllowed) {
       encodeJob({sampleBoard(), sampleBoard()}) + sampleRecord().str().substr(0, 500);
   test::writeFile(file, bytes);
   Job job;
-  EXPECT_EQ(openJob(job, file).PartialBytes, 500u);
+  EXPECT_EQ(openJob(job, file).partialBytes, 500u);
   EXPECT_EQ(job.boards.size(), 2u);
   test::expectError<FormatError>([&] { saveJob(job, file); },
                                  "ends in a partial record of 500 bytes");
   EXPECT_EQ(test::readFile(file), bytes);
   JobFileInfo written = saveJob(job, file, true);
-  EXPECT_EQ(written.PartialBytes, 0u);
-  EXPECT_EQ(written.Stamp, fileStamp(file));
+  EXPECT_EQ(written.partialBytes, 0u);
+  EXPECT_EQ(written.stamp, fileStamp(file));
   EXPECT_EQ(test::readFile(file).size(), 2 * 9168u);
 }
 
@@ -166,17 +166,17 @@ TEST(JobFileTest, OpenReplacesBoardsLocksThemAndPlacesThemOnScreen) {
   Job job;
   job.ScreenScale = 50.0;
   job.boards.resize(3);
-  job.Panel.Gerber[0] = "kept";
+  job.panel.gerber[0] = "kept";
   openJob(job, dir / "a.wpr");
   EXPECT_EQ(job.JobName, (dir / "a.wpr").string());
   ASSERT_EQ(job.boards.size(), 2u);
   EXPECT_TRUE(job.BoardSelectedOnce);
-  EXPECT_EQ(job.Panel.Gerber[0], "kept");  // Open leaves the layer panel alone
+  EXPECT_EQ(job.panel.gerber[0], "kept");  // Open leaves the layer panel alone
   for (const Board& loaded : job.boards) {
     EXPECT_TRUE(loaded.Locked);
     EXPECT_FALSE(loaded.Selected);
     EXPECT_EQ(loaded.color(), kBoardColor);
-    EXPECT_EQ(loaded.Screen, (ScreenRect{100, 50, 0, 150}));
+    EXPECT_EQ(loaded.screen, (ScreenRect{100, 50, 0, 150}));
   }
 
   // An empty file opens as an empty job; a missing one changes nothing.

@@ -24,7 +24,7 @@ Job jobWithBoards(size_t count) {
     Board b;
     b.PosX = static_cast<double>(i);
     b.DataWidth = b.DataHeight = 1.0;
-    b.Screen = boardRect(b, job.ScreenScale);
+    b.screen = boardRect(b, job.ScreenScale);
     b.LayerGerber[0] = "board" + std::to_string(i) + ".gbr";
     job.boards.push_back(b);
   }
@@ -44,7 +44,7 @@ TEST(JobTest, SelectingKeepsOneBoardSelectedAndDeleteSelectsTheLastBoardLeft) {
   EXPECT_TRUE(job.boards[2].Selected);
   EXPECT_EQ(job.boards[2].color(), kSelectedBoardColor);
   EXPECT_EQ(job.boards[0].color(), kBoardColor);
-  EXPECT_EQ(job.Panel.Gerber[0], "board2.gbr");
+  EXPECT_EQ(job.panel.gerber[0], "board2.gbr");
 
   job.selectBoard(1);
   job.deleteSelected();
@@ -52,12 +52,12 @@ TEST(JobTest, SelectingKeepsOneBoardSelectedAndDeleteSelectsTheLastBoardLeft) {
   EXPECT_EQ(job.boards[0].LayerGerber[0], "board0.gbr");
   EXPECT_TRUE(job.boards[1].Selected);
   EXPECT_EQ(job.boards[1].LayerGerber[0], "board2.gbr");
-  EXPECT_EQ(job.Panel.Gerber[0], "board2.gbr");
+  EXPECT_EQ(job.panel.gerber[0], "board2.gbr");
 
   job.deleteSelected();
   job.deleteSelected();
   EXPECT_TRUE(job.boards.empty());
-  EXPECT_EQ(job.Panel.Gerber[0], "");
+  EXPECT_EQ(job.panel.gerber[0], "");
 }
 
 TEST(JobTest, RelativeMoveMovesOnlyLockedBoardsAndMoveToPlacesLockedBoards) {
@@ -66,14 +66,14 @@ TEST(JobTest, RelativeMoveMovesOnlyLockedBoardsAndMoveToPlacesLockedBoards) {
   job.setLocked(1, false);
   job.relativeMoveLocked(0.5, 0.25);
   EXPECT_EQ(std::tuple(job.boards[0].PosX, job.boards[0].PosY), std::tuple(0.5, 0.25));
-  EXPECT_EQ(job.boards[0].Screen, (ScreenRect{25, 12, 50, 50}));  // 12.5 rounds to even
+  EXPECT_EQ(job.boards[0].screen, (ScreenRect{25, 12, 50, 50}));  // 12.5 rounds to even
   EXPECT_EQ(job.boards[1].PosX, 1.0);
-  EXPECT_EQ(job.boards[1].Screen.Left, 50);
+  EXPECT_EQ(job.boards[1].screen.left, 50);
   EXPECT_EQ(job.boards[2].PosX, 2.5);
 
   job.moveTo(2, 3.0, 0.1);  // locked: moves without a message
   EXPECT_EQ(job.boards[2].PosX, 3.0);
-  EXPECT_EQ(job.boards[2].Screen, (ScreenRect{150, 5, 50, 50}));
+  EXPECT_EQ(job.boards[2].screen, (ScreenRect{150, 5, 50, 50}));
   job.setAllLocked(false);
   for (const Board& b : job.boards) EXPECT_FALSE(b.Locked);
 }
@@ -81,11 +81,11 @@ TEST(JobTest, RelativeMoveMovesOnlyLockedBoardsAndMoveToPlacesLockedBoards) {
 TEST(JobTest, DraggingMovesPixelsFirstAndRefusesLockedBoards) {
   Job job = jobWithBoards(1);
   EXPECT_EQ(job.dragBoard(0, 10, 10, 17, 5), DragResult::Moved);
-  EXPECT_EQ(std::tuple(job.boards[0].Screen.Left, job.boards[0].Screen.Top), std::tuple(7, -5));
+  EXPECT_EQ(std::tuple(job.boards[0].screen.left, job.boards[0].screen.top), std::tuple(7, -5));
   EXPECT_EQ(std::tuple(job.boards[0].PosX, job.boards[0].PosY), std::tuple(7 / 50.0, -5 / 50.0));
   job.setLocked(0, true);
   EXPECT_EQ(job.dragBoard(0, 10, 10, 40, 40), DragResult::Locked);
-  EXPECT_EQ(job.boards[0].Screen.Left, 7);
+  EXPECT_EQ(job.boards[0].screen.left, 7);
 }
 
 TEST(JobTest, CreatedBoardWaitsAtTheFarCornerWithAtLeastFivePixels) {
@@ -94,39 +94,39 @@ TEST(JobTest, CreatedBoardWaitsAtTheFarCornerWithAtLeastFivePixels) {
   job.settings.PlotWidth = 10.0;
   job.settings.PlotHeight = 12.0;
   job.CurrentFormat = {3, 4, ZeroSuppression::None, true, false};
-  job.ActiveLayer = 3;
+  job.storedActiveLayer = 3;
   size_t index = job.createBoard("/data/tiny.gbr", {0.5, -0.25, 0.01, 2.0});
   const Board& b = job.boards[index];
   EXPECT_EQ(index, 1u);
   EXPECT_FALSE(job.boards[0].Selected);
   EXPECT_TRUE(b.Selected);
   EXPECT_FALSE(b.Locked);
-  EXPECT_EQ(b.Format, job.CurrentFormat);
-  EXPECT_EQ(b.Caption, "/data/tiny.gbr");
+  EXPECT_EQ(b.format, job.CurrentFormat);
+  EXPECT_EQ(b.caption, "/data/tiny.gbr");
   EXPECT_EQ(std::tuple(b.PosX, b.PosY), std::tuple(10.0, 12.0));
-  EXPECT_EQ(b.Screen, (ScreenRect{500 - 30, 1, 5, 100}));
+  EXPECT_EQ(b.screen, (ScreenRect{500 - 30, 1, 5, 100}));
   EXPECT_EQ(std::tuple(b.DataMinX, b.DataMinY, b.DataWidth, b.DataHeight),
             std::tuple(0.5, -0.25, 0.01, 2.0));
   for (int n = 1; n <= kLayerCount; ++n) {
     EXPECT_EQ(b.LayerGerber[n - 1], n == 3 ? "/data/tiny.gbr" : "") << "layer " << n;
     EXPECT_EQ(b.LayerAperture[n - 1], "");
-    EXPECT_EQ(job.Panel.Gerber[n - 1], b.LayerGerber[n - 1]);
+    EXPECT_EQ(job.panel.gerber[n - 1], b.LayerGerber[n - 1]);
   }
   // A name a job file cannot hold whole is refused, not cut; 250 characters fit.
-  job.ActiveLayer = 0;  // no selection counts as layer 1
+  job.storedActiveLayer = 0;  // no selection counts as layer 1
   EXPECT_THROW(job.createBoard(std::string(251, 'x'), {}), FormatError);
   EXPECT_THROW(job.addGerberOnActiveLayer(std::string(251, 'x')), FormatError);
   EXPECT_EQ(job.boards.size(), 2u);
   const Board& c = job.boards[job.createBoard(std::string(250, 'x'), {})];
   EXPECT_EQ(c.LayerGerber[0], std::string(250, 'x'));
-  EXPECT_EQ(c.Screen.Width, 5);
+  EXPECT_EQ(c.screen.Width, 5);
 }
 
 TEST(JobTest, AddGerberNamesTheFileOnSelectedBoardsOnly) {
   Job job = jobWithBoards(2);
-  job.ActiveLayer = 4;
+  job.storedActiveLayer = 4;
   job.addGerberOnActiveLayer("early.gbr");  // never selected: nothing happens
-  EXPECT_EQ(job.Panel.Gerber[3], "");
+  EXPECT_EQ(job.panel.gerber[3], "");
 
   job.selectBoard(1);
   job.addGerberOnActiveLayer("bottom.gbr");
@@ -137,7 +137,7 @@ TEST(JobTest, AddGerberNamesTheFileOnSelectedBoardsOnly) {
   job.deleteSelected();
   job.unselectAll();
   job.addGerberOnActiveLayer("orphan.gbr");  // no selected board: only the panel changes
-  EXPECT_EQ(job.Panel.Gerber[3], "orphan.gbr");
+  EXPECT_EQ(job.panel.gerber[3], "orphan.gbr");
   EXPECT_EQ(job.boards[0].LayerGerber[3], "");
 }
 
@@ -149,7 +149,7 @@ TEST(JobTest, NewAndCloseClearTheBoards) {
   EXPECT_TRUE(job.boards.empty());
   EXPECT_EQ(job.JobName, "/jobs/a.wpr");
   EXPECT_TRUE(job.BoardSelectedOnce);
-  EXPECT_EQ(job.Panel.Gerber[0], "");
+  EXPECT_EQ(job.panel.gerber[0], "");
   job.newJob();
   EXPECT_EQ(job.JobName, "NONAME.WPR");
   EXPECT_TRUE(job.isUnnamed());
@@ -164,20 +164,20 @@ TEST(JobTest, ImportMeasuresTheMasterFileInTheCurrentFormat) {
   job.CurrentFormat = {2, 4, ZeroSuppression::Leading, true, true};
   job.JobName = (dir / "job.wpr").string();
   ImportResult result = importMasterGerber(job, "m.gbr");  // relative to the job's folder
-  EXPECT_EQ(result.Status, LoadStatus::Ok);
-  const Board& b = job.boards[result.Index];
+  EXPECT_EQ(result.status, LoadStatus::Ok);
+  const Board& b = job.boards[result.index];
   EXPECT_DOUBLE_EQ(b.DataMinX, 0.01 / 25.4);
   EXPECT_DOUBLE_EQ(b.DataMinY, 0.02 / 25.4);
   EXPECT_DOUBLE_EQ(b.DataWidth, 0.254 / 25.4);
   EXPECT_DOUBLE_EQ(b.DataHeight, 0.127 / 25.4);
-  EXPECT_TRUE(b.Format.Metric);
+  EXPECT_TRUE(b.format.Metric);
   EXPECT_EQ(b.LayerGerber[0], "m.gbr");
 
   // A file that cannot be read still gives a board, of at least 5 x 5 pixels.
   ImportResult missing = importMasterGerber(job, "missing.gbr");
-  EXPECT_EQ(missing.Status, LoadStatus::CannotOpen);
-  EXPECT_GE(job.boards[missing.Index].Screen.Width, 5);
-  EXPECT_GE(job.boards[missing.Index].Screen.Height, 5);
+  EXPECT_EQ(missing.status, LoadStatus::CannotOpen);
+  EXPECT_GE(job.boards[missing.index].screen.Width, 5);
+  EXPECT_GE(job.boards[missing.index].screen.Height, 5);
 }
 
 TEST(ScreenGeometryTest, ScaleFitsThePlottingAreaIntoTheScreen) {

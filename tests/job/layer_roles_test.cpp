@@ -57,9 +57,9 @@ TEST(FileNameRoleTest, Conventions) {
   };
   for (const auto& c : cases) {
     std::optional<NamedRole> found = roleFromFileName(c.file);
-    EXPECT_EQ(nameOf(found ? std::optional(found->Role) : std::nullopt), c.role) << c.file;
+    EXPECT_EQ(nameOf(found ? std::optional(found->role) : std::nullopt), c.role) << c.file;
     if (found) {
-      EXPECT_EQ(found->Source, c.source) << c.file << ": " << toString(found->Source);
+      EXPECT_EQ(found->source, c.source) << c.file << ": " << toString(found->source);
     }
   }
 }
@@ -67,7 +67,7 @@ TEST(FileNameRoleTest, Conventions) {
 TEST(FileFunctionRoleTest, Roles) {
   auto role = [](const char* value) {
     std::optional<FileFunctionRole> f = roleFromFileFunction(value);
-    return f ? nameOf(f->Role) : "no function";
+    return f ? nameOf(f->role) : "no function";
   };
   // clang-format off
   const std::pair<const char*, const char*> cases[] = {

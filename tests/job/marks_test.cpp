@@ -18,15 +18,15 @@ namespace {
 
 TEST(MarkChoicesTest, ListStopsAtTheFirstEmptyOrSpaceLedName) {
   MarkTable marks;
-  marks[0].Name = "Cross";
-  marks[1].Name = "Target";
-  marks[3].Name = "Hidden";
+  marks[0].name = "Cross";
+  marks[1].name = "Target";
+  marks[3].name = "Hidden";
   EXPECT_EQ(markChoices(marks), (std::vector<std::string>{"Cross", "Target"}));
-  marks[1].Name = " Target";
+  marks[1].name = " Target";
   EXPECT_EQ(markChoices(marks), (std::vector<std::string>{"Cross"}));
-  marks[0].Name = "";
+  marks[0].name = "";
   EXPECT_TRUE(markChoices(marks).empty());
-  for (int i = 0; i < kMarkCount; ++i) marks[i].Name = "M" + std::to_string(i + 1);
+  for (int i = 0; i < kMarkCount; ++i) marks[i].name = "M" + std::to_string(i + 1);
   EXPECT_EQ(markChoices(marks).size(), 10u);
 }
 
@@ -71,16 +71,16 @@ TEST_F(InsertMarkTest, UnusableFilesInsertNothingAndAMarkBoardDrawsOnEveryLayer)
   EXPECT_FALSE(job_.boards[0].Selected);
   EXPECT_TRUE(mark.Selected);
   EXPECT_TRUE(job_.BoardSelectedOnce);
-  EXPECT_EQ(std::tuple(mark.IsMark, mark.MarkName, mark.Caption),
+  EXPECT_EQ(std::tuple(mark.IsMark, mark.MarkName, mark.caption),
             std::tuple(true, "Ten", "ten.gbr"));
   EXPECT_EQ(std::tuple(mark.PosX, mark.PosY), std::tuple(8.0, 9.0));
-  EXPECT_GE(mark.Screen.Width, 5);
-  EXPECT_EQ(mark.Screen.Top, 1);
+  EXPECT_GE(mark.screen.Width, 5);
+  EXPECT_EQ(mark.screen.top, 1);
   for (int n = 0; n < kLayerCount; ++n) {
     EXPECT_EQ(mark.LayerGerber[n], "ten.gbr");
     EXPECT_EQ(mark.LayerAperture[n], "");
-    EXPECT_EQ(job_.Panel.Gerber[n], "ten.gbr");
-    EXPECT_EQ(job_.Panel.Aperture[n], "");
+    EXPECT_EQ(job_.panel.gerber[n], "ten.gbr");
+    EXPECT_EQ(job_.panel.aperture[n], "");
   }
 }
 
@@ -104,7 +104,7 @@ TEST_F(InsertMarkTest, LongMarkPathSurvivesTheSettingsFileAndIsInsertedWhole) {
 
   size_t index = 0;
   ASSERT_EQ(insertMark(job_, 0, &index), MarkInsertResult::Inserted);
-  EXPECT_EQ(job_.boards[index].LayerGerber[17], marks[0].Path);
+  EXPECT_EQ(job_.boards[index].LayerGerber[17], marks[0].path);
   EXPECT_DOUBLE_EQ(job_.boards[index].DataWidth, 0.5);
   // A path longer than a job file holds is refused, never cut.
   EXPECT_THROW(insertMark(job_, 1), FormatError);

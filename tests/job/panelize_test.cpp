@@ -20,13 +20,13 @@ Job jobWithSource() {
   Board b;
   std::tie(b.PosX, b.PosY, b.DataWidth, b.DataHeight, b.DataMinX, b.DataMinY) =
       std::tuple(1.0, 2.0, 1.0, 0.5, 0.1, 0.2);
-  b.Format = {3, 4, ZeroSuppression::Trailing, true, false};
+  b.format = {3, 4, ZeroSuppression::Trailing, true, false};
   b.IsMark = true;
   b.MarkName = "Target";
   b.LayerGerber[0] = "top.gbr";
   b.LayerAperture[5] = "six.Env";
-  b.Caption = "top.gbr";
-  b.Screen = {50, 100, 7, 9};  // the source's current pixel size is what copies get
+  b.caption = "top.gbr";
+  b.screen = {50, 100, 7, 9};  // the source's current pixel size is what copies get
   job.boards.push_back(b);
   job.selectBoard(0);
   return job;
@@ -52,7 +52,7 @@ TEST(PanelizeTest, CopiesGoColumnByColumnAtThePitchOfSizeAndGap) {
 
 TEST(PanelizeTest, CopiesAreLockedUnselectedAndCarryEveryField) {
   Job job = jobWithSource();
-  job.boards[0].Caption = std::string(80, 'c');
+  job.boards[0].caption = std::string(80, 'c');
   panelize(job, {1, 0, 0.0, 0.0});
   ASSERT_EQ(job.boards.size(), 2u);
   const Board& source = job.boards[0];
@@ -61,10 +61,10 @@ TEST(PanelizeTest, CopiesAreLockedUnselectedAndCarryEveryField) {
   EXPECT_FALSE(source.Locked);
   EXPECT_TRUE(copy.Locked);
   EXPECT_FALSE(copy.Selected);
-  EXPECT_EQ(copy.Caption, std::string(64, 'c'));
-  EXPECT_EQ(copy.Screen, (ScreenRect{100, 100, 7, 9}));
+  EXPECT_EQ(copy.caption, std::string(64, 'c'));
+  EXPECT_EQ(copy.screen, (ScreenRect{100, 100, 7, 9}));
   EXPECT_EQ(std::tuple(copy.DataMinX, copy.DataMinY, copy.DataWidth), std::tuple(0.1, 0.2, 1.0));
-  EXPECT_EQ(copy.Format, source.Format);
+  EXPECT_EQ(copy.format, source.format);
   EXPECT_EQ(std::tuple(copy.IsMark, copy.MarkName), std::tuple(true, "Target"));
   EXPECT_EQ(copy.LayerGerber, source.LayerGerber);
   EXPECT_EQ(copy.LayerAperture, source.LayerAperture);

@@ -24,7 +24,7 @@ JobSettings fromText(const std::string& text) {
 TEST(SettingsFileTest, FirstStartWithoutFileUsesDefaultsAndWritesTheUnit) {
   auto file = test::tempDir() / "sub" / "GerbPrj.ini";
   JobSettings s = loadSettings(file);
-  EXPECT_EQ(std::tuple(s.UnitText, s.UnitCode, s.memoryMegabytes), std::tuple("Inch", 1, 64));
+  EXPECT_EQ(std::tuple(s.unitText, s.unitCode, s.memoryMegabytes), std::tuple("Inch", 1, 64));
   EXPECT_EQ(s.memoryBudgetBytes(), 64 * 1048576 + 1);
   EXPECT_FALSE(s.memoryWarningNeeded());
   EXPECT_DOUBLE_EQ(s.PlotWidth * 25.4, 340.0);
@@ -39,7 +39,7 @@ TEST(SettingsFileTest, FirstStartWithoutFileUsesDefaultsAndWritesTheUnit) {
   EXPECT_EQ(test::readFile(file), "[Setup]\nJednotka=Inch\n");
   // A plain read with the same defaults never writes.
   auto other = test::tempDir() / "GerbPrj.ini";
-  EXPECT_EQ(readSettings(other).UnitText, "Inch");
+  EXPECT_EQ(readSettings(other).unitText, "Inch");
   EXPECT_FALSE(std::filesystem::exists(other));
 }
 
@@ -51,13 +51,13 @@ TEST(SettingsFileTest, ValueRules) {
       "Distance=abc\nLeft=1500\nRight=99999999999\nTop= 250 \nNameM1=" +
       std::string(70, 'n') + "\nPathM1=" + std::string(80, 'p') +
       "\n[LAYERS]\nname2=" + std::string(100, 'L') + "\nColor5=255\nColor2=\n");
-  EXPECT_EQ(std::tuple(s.UnitText, s.UnitCode, s.memoryMegabytes), std::tuple("mm", 0, 32));
+  EXPECT_EQ(std::tuple(s.unitText, s.unitCode, s.memoryMegabytes), std::tuple("mm", 0, 32));
   EXPECT_TRUE(s.memoryWarningNeeded());
   EXPECT_EQ(std::tuple(s.PlotWidth, s.PlotHeight), std::tuple(4.0, 4.0));
   EXPECT_EQ(s.panelColor, 0xFFu);
   EXPECT_EQ(s.tech, (TechArea{6.35, 1.5, 0, 0.25, 0}));
-  EXPECT_EQ(s.marks[0].Name, std::string(64, 'n'));
-  EXPECT_EQ(s.marks[0].Path, std::string(80, 'p'));   // mark paths are kept whole
+  EXPECT_EQ(s.marks[0].name, std::string(64, 'n'));
+  EXPECT_EQ(s.marks[0].path, std::string(80, 'p'));   // mark paths are kept whole
   EXPECT_EQ(s.LayerNames[1], std::string(100, 'L'));  // layer names are kept whole
   EXPECT_EQ(s.LayerNames[0], "Lay_1");
   EXPECT_EQ(s.LayerColors[4], 255u);
@@ -74,11 +74,11 @@ TEST(SettingsFileTest, ValueRules) {
         << m.readNotes[0];
   }
   // The unit text is kept to ten characters; only "Inch" is code 1.
-  EXPECT_EQ(fromText("[Setup]\nJednotka=inch\n").UnitCode, 0);
-  EXPECT_EQ(fromText("[Setup]\nJednotka=Inch\n").UnitCode, 1);
-  EXPECT_EQ(fromText("[Setup]\nJednotka=Centimetres\n").UnitText, "Centimetre");
+  EXPECT_EQ(fromText("[Setup]\nJednotka=inch\n").unitCode, 0);
+  EXPECT_EQ(fromText("[Setup]\nJednotka=Inch\n").unitCode, 1);
+  EXPECT_EQ(fromText("[Setup]\nJednotka=Centimetres\n").unitText, "Centimetre");
   // The absent-key marker itself reads as "Inch".
-  EXPECT_EQ(fromText("[Setup]\nJednotka=Neni\n").UnitText, "Inch");
+  EXPECT_EQ(fromText("[Setup]\nJednotka=Neni\n").unitText, "Inch");
   // Plot area sides at or below four inches become four.
   EXPECT_EQ(fromText("[Setup]\nSirka=0\n").PlotWidth, 4.0);
   EXPECT_EQ(fromText("[Setup]\nSirka=1016000\n").PlotWidth, 4.0);  // exactly 4.0 inch
@@ -134,7 +134,7 @@ TEST(SettingsFileTest, EachDialogWritesItsKeysAndKeepsTheRest) {
   EXPECT_DOUBLE_EQ(s.PlotWidth * 25.4, 340.0);
   EXPECT_EQ(s.PlotHeight, 4.0);
   EXPECT_EQ(s.tech, (TechArea{6.35, 1.0, 0, 2, 3}));
-  EXPECT_EQ(s.UnitText, "mm");
+  EXPECT_EQ(s.unitText, "mm");
   EXPECT_EQ(s.marks[0], marks[0]);  // the mark path whole
   EXPECT_EQ(s.LayerNames[0], "Top copper");
   EXPECT_EQ(s.LayerColors[1], 0u);  // written as 0: no longer the default

@@ -35,15 +35,15 @@ TEST(TechAreaTest, FrameStripsAndShift) {
   TechArea tech{25.4, 50.8, 12.7, 101.6, 203.2};
   JobExtents e{1.0, 2.0, 11.0, 22.0};
   TechAreaFrame f = techAreaFrame(e, tech);
-  EXPECT_EQ(f.Strips[0], (InchRect{1, 2, 3, 36}));      // left: to minX + L, maxY + T + B + 2D
-  EXPECT_EQ(f.Strips[1], (InchRect{1, 2, 15.5, 6}));    // top: to maxX + L + R + 2D, minY + T
-  EXPECT_EQ(f.Strips[2], (InchRect{15, 2, 15.5, 36}));  // right: from maxX + L + 2D
-  EXPECT_EQ(f.Strips[3], (InchRect{1, 28, 15.5, 36}));  // bottom: from maxY + T + 2D
-  EXPECT_EQ(std::tuple(f.ShiftX, f.ShiftY, f.GrowX, f.GrowY), std::tuple(3.0, 5.0, 4.5, 14.0));
+  EXPECT_EQ(f.strips[0], (InchRect{1, 2, 3, 36}));      // left: to minX + L, maxY + T + B + 2D
+  EXPECT_EQ(f.strips[1], (InchRect{1, 2, 15.5, 6}));    // top: to maxX + L + R + 2D, minY + T
+  EXPECT_EQ(f.strips[2], (InchRect{15, 2, 15.5, 36}));  // right: from maxX + L + 2D
+  EXPECT_EQ(f.strips[3], (InchRect{1, 28, 15.5, 36}));  // bottom: from maxY + T + 2D
+  EXPECT_EQ(std::tuple(f.shiftX, f.shiftY, f.growX, f.growY), std::tuple(3.0, 5.0, 4.5, 14.0));
   // The boards, shifted, sit D inside the strips: the first board's corner
   // (minX + D + L) is D right of the left strip's edge.
-  EXPECT_EQ(e.MinX + f.ShiftX - f.Strips[0].Right, 1.0);
-  EXPECT_EQ(f.Strips[2].Left - (e.MaxX + f.ShiftX), 1.0);
+  EXPECT_EQ(e.MinX + f.shiftX - f.strips[0].right, 1.0);
+  EXPECT_EQ(f.strips[2].left - (e.MaxX + f.shiftX), 1.0);
   // The default distance shows as a quarter inch.
   EXPECT_DOUBLE_EQ(techAreaToDisplay(6.35, "Inch"), 0.25);
   EXPECT_EQ(techAreaToDisplay(6.35, "mm"), 6.35);

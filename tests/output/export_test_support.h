@@ -19,15 +19,15 @@ namespace drumplot::test {
 // its left-top corner at (x, y) inches.
 inline Board boardFor(const std::filesystem::path& gerber, double x, double y) {
   Board b;
-  MasterMeasurement m = measureMasterGerber(gerber, b.Format);
+  MasterMeasurement m = measureMasterGerber(gerber, b.format);
   b.PosX = x;
   b.PosY = y;
-  b.DataMinX = m.Extents.MinX;
-  b.DataMinY = m.Extents.MinY;
-  b.DataWidth = m.Extents.Width;
-  b.DataHeight = m.Extents.Height;
+  b.DataMinX = m.extents.MinX;
+  b.DataMinY = m.extents.MinY;
+  b.DataWidth = m.extents.Width;
+  b.DataHeight = m.extents.Height;
   b.LayerGerber[0] = gerber.string();
-  b.Caption = gerber.string();
+  b.caption = gerber.string();
   return b;
 }
 

@@ -339,8 +339,8 @@ TEST(ExportGeometryTest, BoardLayersInDrawingOrder) {
 
 TEST(ExportGeometryTest, FrameAndBandReach) {
   TechAreaFrame frame;
-  frame.Strips[0] = {0.0, 0.0, 0.1, 2.0};
-  frame.Strips[3] = {0.0, 1.9, 2.0, 2.0};
+  frame.strips[0] = {0.0, 0.0, 0.1, 2.0};
+  frame.strips[3] = {0.0, 1.9, 2.0, 2.0};
   std::array<PixelRect, 4> r = techFrameRects(frame, 1000);
   EXPECT_EQ(r[0], (PixelRect{0, 0, 100, 2000}));
   EXPECT_EQ(r[3], (PixelRect{0, 1900, 2000, 2000}));

@@ -47,9 +47,9 @@ class PreflightTest : public testing::Test {
 
   PreflightReport check(int dpi = 2032) {
     PreflightSettings s;
-    s.Export.dpi = dpi;
-    s.Export.draw.layers = layersWithGerber(job_);
-    s.Export.draw.layers[1] = true;  // layer 2 also when it holds a drill file
+    s.exportSettings.dpi = dpi;
+    s.exportSettings.draw.layers = layersWithGerber(job_);
+    s.exportSettings.draw.layers[1] = true;  // layer 2 also when it holds a drill file
     return checkJob(job_, s);
   }
 
@@ -72,11 +72,11 @@ TEST_P(PreflightProblemTest, FoundAloneInAJobMadeToHaveIt) {
   const ProblemCase& c = GetParam();
   c.make(*this);
   const PreflightReport report = check();
-  ASSERT_EQ(report.Problems.size(), 1u) << reportText(job_, report);
-  const CheckProblem& p = report.Problems[0];
+  ASSERT_EQ(report.problems.size(), 1u) << reportText(job_, report);
+  const CheckProblem& p = report.problems[0];
   EXPECT_EQ(kindKey(p.Kind), std::string(kindKey(c.kind)));
-  EXPECT_EQ(p.Severity, c.severity);
-  EXPECT_NE(p.Message.find(c.message), std::string::npos) << p.Message;
+  EXPECT_EQ(p.severity, c.severity);
+  EXPECT_NE(p.message.find(c.message), std::string::npos) << p.message;
   EXPECT_EQ(report.boardSeverity(0),
             c.kind == CheckKind::FilmImpossible ? std::nullopt : std::optional(c.severity));
 }
@@ -106,22 +106,22 @@ TEST_F(PreflightTest, CleanJobHasNoProblemAndItsFilmIsEstimated) {
   job_.boards.back().LayerAperture[0] = (dir_ / "rs274d.Env").string();
 
   const PreflightReport report = check(1016);
-  EXPECT_TRUE(report.Problems.empty()) << reportText(job_, report);
-  EXPECT_EQ(report.Layers, std::vector<int>({1, 2}));
-  ASSERT_TRUE(report.Film);
+  EXPECT_TRUE(report.problems.empty()) << reportText(job_, report);
+  EXPECT_EQ(report.layers, std::vector<int>({1, 2}));
+  ASSERT_TRUE(report.film);
   PlotterExportSettings s;
   s.dpi = 1016;
   s.draw.layers = layersWithGerber(job_);
   s.file = dir_ / "clean.FPF";
   const PlotterExportSummary exported = exportPlotterFile(job_, s);
-  EXPECT_EQ(report.Film->Width_px, exported.plan.width_px);
-  EXPECT_EQ(report.Film->Height_px, exported.plan.height_px);
-  EXPECT_EQ(report.Film->Bands, exported.plan.bands.bandCount);
-  EXPECT_NEAR(static_cast<double>(report.Film->FileBytes), static_cast<double>(exported.fileBytes),
+  EXPECT_EQ(report.film->width_px, exported.plan.width_px);
+  EXPECT_EQ(report.film->height_px, exported.plan.height_px);
+  EXPECT_EQ(report.film->bands, exported.plan.bands.bandCount);
+  EXPECT_NEAR(static_cast<double>(report.film->fileBytes), static_cast<double>(exported.fileBytes),
               0.1 * static_cast<double>(exported.fileBytes));
-  EXPECT_EQ(report.Film->MemoryBytes,
+  EXPECT_EQ(report.film->memoryBytes,
             static_cast<uint64_t>(exported.plan.width_px / 8 * exported.plan.height_px));
-  EXPECT_GT(report.Film->Seconds, 0.0);
+  EXPECT_GT(report.film->seconds, 0.0);
   EXPECT_EQ(reportText(job_, report).substr(0, 19), "Layers checked: 1 2");
 }
 

@@ -106,8 +106,8 @@ TEST_F(OutputWindowTest, CheckMarksBoardsAndTheExportAsksBeforeItStarts) {
   trigger("&Job", "Check job");
   const BoardMark* mark = window_->view()->plotArea()->mark(0);
   ASSERT_NE(mark, nullptr);
-  EXPECT_EQ(mark->Outline, QColor(0xFF, 0x00, 0xFF));
-  EXPECT_TRUE(mark->Text.startsWith("error: Board 1 reaches"));
+  EXPECT_EQ(mark->outline, QColor(0xFF, 0x00, 0xFF));
+  EXPECT_TRUE(mark->text.startsWith("error: Board 1 reaches"));
 
   // The export: Stop writes nothing; Go on writes the film.
   const fs::path film = dir_ / "board.FPF";

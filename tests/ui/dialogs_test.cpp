@@ -30,7 +30,7 @@ TEST(DialogTest, PanelizeIsLeftOnlyByOkOrCancelAndEnterMovesOn) {
   dialog.show();
   EXPECT_EQ(dialog.findChild<QLineEdit*>("Distance X")->text(), "0.2");
   PanelizeRequest preset = dialog.result();
-  EXPECT_DOUBLE_EQ(preset.DistanceX_mm, 5.08);
+  EXPECT_DOUBLE_EQ(preset.distanceX_mm, 5.08);
 
   QTest::keyClick(&dialog, Qt::Key_Escape);
   dialog.close();
@@ -44,7 +44,7 @@ TEST(DialogTest, PanelizeIsLeftOnlyByOkOrCancelAndEnterMovesOn) {
 
   button(&dialog, "&Cancel")->click();
   EXPECT_FALSE(dialog.isVisible());
-  EXPECT_EQ(dialog.result().RepeatX, 0);
+  EXPECT_EQ(dialog.result().repeatX, 0);
 }
 
 TEST(DialogTest, NumberFieldsShowSetValuesAsTheyAreAndCheckWhatIsTyped) {

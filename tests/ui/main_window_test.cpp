@@ -29,7 +29,7 @@ const QColor kGreen(0, 128, 0);
 TEST_F(WindowTest, FirstStartWithoutSettingsUsesDefaultsAndLaysOutTheScreen) {
   start("");
   EXPECT_EQ(window_->windowTitle(), "NONAME.WPR");
-  EXPECT_EQ(readSettings(settings_).UnitText, "Inch");  // the unit key was written
+  EXPECT_EQ(readSettings(settings_).unitText, "Inch");  // the unit key was written
   EXPECT_EQ(status(JobStatusBar::UnitPanel), "Inch");
   EXPECT_EQ(status(JobStatusBar::FormatPanel), "F: RS274 X,D 2:3,Abs Inch Leading");
   EXPECT_TRUE(prompts_.messages.isEmpty());  // 64 MB: no warning
@@ -85,9 +85,9 @@ TEST_F(WindowTest, ImportMakesASelectedBoardOnTheActiveLayerOfAtLeastFivePixels)
   ASSERT_EQ(job().boards.size(), 1u);
   EXPECT_EQ(job().boards[0].LayerGerber[2], tiny.string());
   // At the far corner; 0.01 inch is less than one pixel.
-  EXPECT_EQ(boardView(0).Rect, QRect(757 - 30, 1, 5, 5));
-  EXPECT_EQ(boardView(0).Color, kRed);
-  EXPECT_EQ(boardView(0).Caption, qstr(tiny));
+  EXPECT_EQ(boardView(0).rect, QRect(757 - 30, 1, 5, 5));
+  EXPECT_EQ(boardView(0).color, kRed);
+  EXPECT_EQ(boardView(0).caption, qstr(tiny));
   EXPECT_EQ(window_->view()->layerPanel()->gerberCell(3)->text(), qstr(tiny));
   EXPECT_TRUE(toolAction(*window_, "Import apertures (active layer)")->isEnabled());
 }
@@ -95,20 +95,20 @@ TEST_F(WindowTest, ImportMakesASelectedBoardOnTheActiveLayerOfAtLeastFivePixels)
 TEST_F(WindowTest, LeftDragMovesAnUnlockedBoardOnly) {
   start();
   importMaster(demoFile("demo-top.gbr"));
-  QPoint before = boardView(0).Rect.topLeft();
+  QPoint before = boardView(0).rect.topLeft();
   mouseOnBoard(0, QEvent::MouseButtonPress, {5, 5}, Qt::LeftButton, Qt::LeftButton);
   mouseOnBoard(0, QEvent::MouseMove, {15, 12}, Qt::NoButton, Qt::LeftButton);
-  EXPECT_EQ(boardView(0).Rect.topLeft(), before + QPoint(10, 7));
+  EXPECT_EQ(boardView(0).rect.topLeft(), before + QPoint(10, 7));
   // The board keeps the mouse while the button is down, even past its edge.
   mouseOnBoard(0, QEvent::MouseMove, {-25, 5}, Qt::NoButton, Qt::LeftButton);
-  EXPECT_EQ(boardView(0).Rect.topLeft(), before + QPoint(-20, 7));
+  EXPECT_EQ(boardView(0).rect.topLeft(), before + QPoint(-20, 7));
 
   // Shift, or a second button held, moves nothing and says nothing.
-  QPoint moved = boardView(0).Rect.topLeft();
+  QPoint moved = boardView(0).rect.topLeft();
   mouseOnBoard(0, QEvent::MouseMove, {30, 30}, Qt::NoButton, Qt::LeftButton, Qt::ShiftModifier);
   mouseOnBoard(0, QEvent::MouseMove, {30, 30}, Qt::NoButton, Qt::LeftButton | Qt::RightButton);
   mouseOnBoard(0, QEvent::MouseButtonRelease, {30, 30}, Qt::LeftButton, Qt::NoButton);
-  EXPECT_EQ(boardView(0).Rect.topLeft(), moved);
+  EXPECT_EQ(boardView(0).rect.topLeft(), moved);
   EXPECT_TRUE(prompts_.messages.isEmpty());
 
   // Locked through the pop-up: every move event says so, nothing moves.
@@ -119,7 +119,7 @@ TEST_F(WindowTest, LeftDragMovesAnUnlockedBoardOnly) {
   mouseOnBoard(0, QEvent::MouseMove, {12, 12}, Qt::NoButton, Qt::LeftButton);
   mouseOnBoard(0, QEvent::MouseButtonRelease, {12, 12}, Qt::LeftButton, Qt::NoButton);
   EXPECT_EQ(prompts_.messages, QStringList(2, "This board is locked"));
-  EXPECT_EQ(boardView(0).Rect.topLeft(), moved);
+  EXPECT_EQ(boardView(0).rect.topLeft(), moved);
 
   popupCommand(0, "Unlock");
   EXPECT_FALSE(job().boards[0].Locked);
@@ -133,7 +133,7 @@ TEST_F(WindowTest, MoveToTakesMillimetresOrInchesAndPlacesLockedBoards) {
   EXPECT_DOUBLE_EQ(job().boards[0].PosX, 1.0);
   EXPECT_DOUBLE_EQ(job().boards[0].PosY, 2.0);
   double scale = job().ScreenScale;
-  EXPECT_EQ(boardView(0).Rect.topLeft(), QPoint(toScreen_px(1.0, scale), toScreen_px(2.0, scale)));
+  EXPECT_EQ(boardView(0).rect.topLeft(), QPoint(toScreen_px(1.0, scale), toScreen_px(2.0, scale)));
   EXPECT_TRUE(prompts_.messages.isEmpty());
 
   whenShown<UnitDialog>([](UnitDialog& dialog) {
@@ -142,7 +142,7 @@ TEST_F(WindowTest, MoveToTakesMillimetresOrInchesAndPlacesLockedBoards) {
     button(&dialog, "&Ok")->click();
   });
   trigger("&Preference", "&Units");
-  ASSERT_EQ(job().settings.UnitText, "Inch");
+  ASSERT_EQ(job().settings.unitText, "Inch");
 
   whenShown<CoordinatesDialog>([](CoordinatesDialog& dialog) {
     EXPECT_EQ(dialog.findChild<QLineEdit*>("X")->text(), "1.0");  // prefilled in inches
@@ -202,8 +202,8 @@ TEST_F(WindowTest, PanelizeOneByOneAddsThreeLockedCopiesInOrderThenDeleteSelects
   const Board& source = job().boards[0];
   EXPECT_NEAR(job().boards[3].PosX, 0.5 + source.DataWidth + 5.0 / 25.4, 1e-12);
   EXPECT_NEAR(job().boards[3].PosY, 0.5 + source.DataHeight + 5.0 / 25.4, 1e-12);
-  EXPECT_EQ(boardView(3).Color, kGreen);
-  EXPECT_EQ(boardView(0).Color, kRed);
+  EXPECT_EQ(boardView(3).color, kGreen);
+  EXPECT_EQ(boardView(0).color, kRed);
 
   // Relative move: the copies are locked, the source is not.
   whenShown<CoordinatesDialog>([](CoordinatesDialog& dialog) {
@@ -217,7 +217,7 @@ TEST_F(WindowTest, PanelizeOneByOneAddsThreeLockedCopiesInOrderThenDeleteSelects
 
   trigger("&Edit", "Delete board");
   ASSERT_EQ(window_->view()->plotArea()->boardCount(), 3u);
-  EXPECT_EQ(boardView(2).Color, kRed);
+  EXPECT_EQ(boardView(2).color, kRed);
 }
 
 // Marks and further layers
@@ -243,7 +243,7 @@ TEST_F(WindowTest, InsertMarkFromTheMarkTable) {
   ASSERT_EQ(job().boards.size(), 1u);
   EXPECT_EQ(job().boards[0].MarkName, "Target");
   EXPECT_EQ(window_->view()->layerPanel()->gerberCell(18)->text(), qstr(mark));
-  EXPECT_EQ(boardView(0).Color, kRed);
+  EXPECT_EQ(boardView(0).color, kRed);
   EXPECT_TRUE(prompts_.messages.isEmpty());
 }
 
@@ -338,7 +338,7 @@ TEST_F(WindowTest, SaveCloseOpenAndNewWithEveryAnswer) {
   trigger("&Job", "&Open");  // no boards: no question
   EXPECT_EQ(prompts_.questions.size(), questions);
   ASSERT_EQ(window_->view()->plotArea()->boardCount(), 2u);
-  EXPECT_EQ(boardView(1).Color, kGreen);  // opened boards are unselected
+  EXPECT_EQ(boardView(1).color, kGreen);  // opened boards are unselected
 
   // Open over boards: No, then Cancel in the chooser keeps the job.
   prompts_.answers = {Answer::No};

@@ -23,8 +23,8 @@ class OutputWindowTest : public WindowTest {
   // The program folder is the test's; the printer writes print.pdf there.
   void configure(MainWindowOptions& options) override {
     pdf_ = dir_ / "print.pdf";
-    options.ProgramFolder = dir_;
-    options.ChoosePrinter = [this](QWidget*, QPrinter& printer) {
+    options.programFolder = dir_;
+    options.choosePrinter = [this](QWidget*, QPrinter& printer) {
       ++printDialogs_;
       if (!printerAccepts_) return false;
       printer.setOutputFormat(QPrinter::PdfFormat);

@@ -34,7 +34,7 @@ TEST_F(WindowTest, UnitChangesCaptionRulersAndStatusAndIsWritten) {
     button(&dialog, "&Cancel")->click();
   });
   trigger("&Preference", "&Units");
-  EXPECT_EQ(job().settings.UnitText, "mm");
+  EXPECT_EQ(job().settings.unitText, "mm");
   EXPECT_EQ(readFile(settings_), "[Setup]\nJednotka=mm\n");
 
   whenShown<UnitDialog>([](UnitDialog& dialog) {
@@ -42,7 +42,7 @@ TEST_F(WindowTest, UnitChangesCaptionRulersAndStatusAndIsWritten) {
     button(&dialog, "&Ok")->click();
   });
   trigger("&Preference", "&Units");
-  EXPECT_EQ(job().settings.UnitCode, 1);
+  EXPECT_EQ(job().settings.unitCode, 1);
   EXPECT_EQ(readUnitSetting(settings_), "Inch");
   EXPECT_EQ(status(JobStatusBar::UnitPanel), "Inch");
   EXPECT_EQ(area->caption(), "Plotting area (13.39Inch x 14.57Inch)");
@@ -122,7 +122,7 @@ TEST_F(WindowTest, LayerNamesAndColoursKeepTheActiveLayer) {
   EXPECT_EQ(layers->layerCombo()->currentIndex(), 2);
   EXPECT_EQ(layers->layerCombo()->currentText(), "Copper");
   EXPECT_EQ(layers->nameLabel(3)->text(), "Copper");
-  EXPECT_EQ(job().ActiveLayer, 3);
+  EXPECT_EQ(job().storedActiveLayer, 3);
   JobSettings written = readSettings(settings_);
   EXPECT_EQ(written.LayerNames[2], "Copper");
   EXPECT_EQ(written.LayerColors[2], 0x030201u);
@@ -173,7 +173,7 @@ TEST_F(WindowTest, DataFormatFromTheMenuOrADoubleClickOnTheStatusBar) {
                      Qt::LeftButton);
   EXPECT_EQ(status(JobStatusBar::FormatPanel), "F: RS274 X,D 3:4,Incr mm None");
   importMaster(demoFile("demo-bottom.gbr"));
-  EXPECT_EQ(job().boards[0].Format, (DataFormat{3, 4, ZeroSuppression::None, true, false}));
+  EXPECT_EQ(job().boards[0].format, (DataFormat{3, 4, ZeroSuppression::None, true, false}));
 }
 
 TEST_F(WindowTest, TechAreaShowsTheDisplayUnitAndWritesMillimetres) {
@@ -184,9 +184,9 @@ TEST_F(WindowTest, TechAreaShowsTheDisplayUnitAndWritesMillimetres) {
     button(&dialog, "&Ok")->click();
   });
   trigger("&Preference", "&Tech area");
-  EXPECT_DOUBLE_EQ(job().settings.tech.Left_mm, 2.54);
-  EXPECT_DOUBLE_EQ(job().settings.tech.Distance_mm, 6.35);
-  EXPECT_DOUBLE_EQ(readSettings(settings_).tech.Left_mm, 2.54);
+  EXPECT_DOUBLE_EQ(job().settings.tech.left_mm, 2.54);
+  EXPECT_DOUBLE_EQ(job().settings.tech.distance_mm, 6.35);
+  EXPECT_DOUBLE_EQ(readSettings(settings_).tech.left_mm, 2.54);
 }
 
 TEST_F(WindowTest, MarkTableOkEndsTheCellEditAndCancelDiscardsTheCopy) {
@@ -201,7 +201,7 @@ TEST_F(WindowTest, MarkTableOkEndsTheCellEditAndCancelDiscardsTheCopy) {
   });
   trigger("&Preference", "&Mark");
   EXPECT_EQ(readFile(settings_), before);
-  EXPECT_EQ(job().settings.marks[0].Name, "");
+  EXPECT_EQ(job().settings.marks[0].name, "");
 
   // Paths are kept whole; one a job file cannot hold is refused when it is set.
   QString longPath = "/" + QString(195, 'p') + ".gbr";
@@ -219,8 +219,8 @@ TEST_F(WindowTest, MarkTableOkEndsTheCellEditAndCancelDiscardsTheCopy) {
   });
   trigger("&Preference", "&Mark");
   const MarkEntry& entry = job().settings.marks[1];
-  EXPECT_EQ(entry.Name, "Target");
-  EXPECT_EQ(entry.Path, longPath.toStdString());
+  EXPECT_EQ(entry.name, "Target");
+  EXPECT_EQ(entry.path, longPath.toStdString());
   ASSERT_EQ(prompts_.warnings.size(), 1);
   EXPECT_TRUE(prompts_.warnings[0].startsWith("Mark 2: /ppp"))
       << prompts_.warnings[0].toStdString();

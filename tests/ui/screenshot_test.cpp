@@ -40,7 +40,7 @@ void openAndSelect(MainWindow& window, ScriptedPrompts& prompts, const char* job
   menuAction(window, "&Job", "&Open")->trigger();
   PlotAreaPanel* area = window.view()->plotArea();
   ASSERT_GT(area->boardCount(), 0u);
-  QPoint first = area->board(0).Rect.topLeft() + QPoint(3, 3);
+  QPoint first = area->board(0).rect.topLeft() + QPoint(3, 3);
   sendMouse(area, QEvent::MouseButtonPress, first, Qt::LeftButton, Qt::LeftButton);
   sendMouse(area, QEvent::MouseButtonRelease, first, Qt::LeftButton, Qt::NoButton);
 }

@@ -68,7 +68,7 @@ class ScriptedPrompts final : public UserPrompts {
   QString file(const FileRequest& request) {
     requests.push_back(request);
     if (files.empty()) {
-      ADD_FAILURE() << "unexpected file chooser: " << request.Title.toStdString();
+      ADD_FAILURE() << "unexpected file chooser: " << request.title.toStdString();
       return {};
     }
     QString f = files.front();

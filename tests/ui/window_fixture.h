@@ -49,7 +49,7 @@ class WindowTest : public testing::Test {
   // A mouse event on the plotting area at `position` within a board.
   void mouseOnBoard(size_t index, QEvent::Type type, QPoint position, Qt::MouseButton button,
                     Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    sendMouse(window_->view()->plotArea(), type, boardView(index).Rect.topLeft() + position, button,
+    sendMouse(window_->view()->plotArea(), type, boardView(index).rect.topLeft() + position, button,
               buttons, modifiers);
   }
   QString status(JobStatusBar::Panel panel) const {
