@@ -105,7 +105,7 @@ bool isCancelled(const RunSettings& o) {
 // is read anew and drawn; the first band also draws the overview and the
 // preview with the same reader.
 RasterStats rasterizeLiterally(const RasterScene& scene, BandConsumer& consumer,
-                               ReplacingFile& file, const RunSettings& options) {
+                               ReplacingFile& file, const RunSettings& run) {
   const BandGeometry& g = scene.bands;
   RasterStats stats;
   stats.pieces = g.bandCount;
@@ -119,7 +119,7 @@ RasterStats rasterizeLiterally(const RasterScene& scene, BandConsumer& consumer,
     Canvas overviewCanvas(overview);
     Canvas previewCanvas(preview);
     for (int64_t j = 0; j < items; ++j) {
-      if (isCancelled(options)) return;
+      if (isCancelled(run)) return;
       const BoardLayer& d = scene.boardLayers[static_cast<size_t>(j)];
       const bool first = i == 0;
       if (scene.cullBoards && !first) {
@@ -136,8 +136,8 @@ RasterStats rasterizeLiterally(const RasterScene& scene, BandConsumer& consumer,
           drawBoardLayer(*renderer, d, previewCanvas, scene.preview.dpi, scene.interpreter);
         }
       }
-      if (options.progress) {
-        options.progress->report(
+      if (run.progress) {
+        run.progress->report(
             Progress::Phase::Drawing, static_cast<int64_t>(i) + 1, g.bandCount,
             (static_cast<double>(i) + static_cast<double>(j + 1) / static_cast<double>(items)) /
                 static_cast<double>(g.bandCount));
@@ -155,12 +155,12 @@ RasterStats rasterizeLiterally(const RasterScene& scene, BandConsumer& consumer,
   };
   auto write = [&](std::span<const uint8_t> bytes) { consumer.write(bytes, file); };
   auto done = [&](size_t i) {
-    if (options.progress) {
-      options.progress->report(Progress::Phase::Drawing, static_cast<int64_t>(i) + 1, g.bandCount,
-                               static_cast<double>(i + 1) / static_cast<double>(g.bandCount));
+    if (run.progress) {
+      run.progress->report(Progress::Phase::Drawing, static_cast<int64_t>(i) + 1, g.bandCount,
+                           static_cast<double>(i + 1) / static_cast<double>(g.bandCount));
     }
   };
-  const std::atomic<bool>* cancelled = options.progress ? &options.progress->cancelled : nullptr;
+  const std::atomic<bool>* cancelled = run.progress ? &run.progress->cancelled : nullptr;
   stats.cancelled =
       !runChunksInOrder(static_cast<size_t>(g.bandCount), {}, produce, write, done, cancelled);
   return stats;
@@ -294,9 +294,8 @@ std::vector<Piece> cutBands(const RasterScene& scene, int64_t pieceRows) {
 // the source's own pixels; all its rows unless `onlyWanted`).
 void recordSources(const RasterScene& scene, std::vector<RecordedSource>& recorded,
                    const std::vector<std::vector<std::pair<int64_t, int64_t>>>& wanted,
-                   bool onlyWanted, int64_t bucketRows, unsigned threads,
-                   const RunSettings& options) {
-  const std::atomic<bool>* cancelled = options.progress ? &options.progress->cancelled : nullptr;
+                   bool onlyWanted, int64_t bucketRows, unsigned threads, const RunSettings& run) {
+  const std::atomic<bool>* cancelled = run.progress ? &run.progress->cancelled : nullptr;
   InterpreterSettings settings = scene.interpreter;
   settings.cancelled = cancelled;
   // The largest files first, so that no worker is left with a large one
@@ -343,11 +342,11 @@ void recordSources(const RasterScene& scene, std::vector<RecordedSource>& record
 // them: every board layer drawn onto both, in order, then the tech area's
 // frame. Stops early (drawing less) when cancelled.
 void drawPreviews(const RasterScene& scene, BandBitmap& overview, BandBitmap& preview,
-                  const RunSettings& options) {
+                  const RunSettings& run) {
   Canvas overviewCanvas(overview);
   Canvas previewCanvas(preview);
   for (const BoardLayer& d : scene.boardLayers) {
-    if (isCancelled(options)) return;
+    if (isCancelled(run)) return;
     LayerRenderer& renderer = *scene.sources[d.source].renderer;
     drawBoardLayer(renderer, d, overviewCanvas, scene.overviewDpi, scene.interpreter);
     if (hasPreview(scene))
@@ -360,9 +359,9 @@ void drawPreviews(const RasterScene& scene, BandBitmap& overview, BandBitmap& pr
 }
 
 RasterStats rasterizeFast(const RasterScene& scene, BandConsumer& consumer, ReplacingFile& file,
-                          const RunSettings& options) {
+                          const RunSettings& run) {
   RasterStats stats;
-  const unsigned asked = workerCount(options.threads);
+  const unsigned asked = workerCount(run.threads);
 
   // Pieces small enough to stay in the cache. Each worker keeps two piece
   // bitmaps and up to three pieces' bytes wait for their turn per worker
@@ -370,14 +369,13 @@ RasterStats rasterizeFast(const RasterScene& scene, BandConsumer& consumer, Repl
   const int64_t rowBytes = scene.width_px / 8;
   const int64_t align = std::max<int64_t>(scene.rowAlign, 1);
   constexpr uint64_t kPiecesPerWorker = 5;
-  const uint64_t perPiece =
-      std::min(options.budgetBytes / (kPiecesPerWorker * asked), options.pieceBytes);
+  const uint64_t perPiece = std::min(run.budgetBytes / (kPiecesPerWorker * asked), run.pieceBytes);
   int64_t pieceRows =
       static_cast<int64_t>(perPiece / static_cast<uint64_t>(rowBytes)) / align * align;
   pieceRows = std::clamp(pieceRows, align, std::max(scene.bands.rowsPerBand, align));
   const auto pieceBytes = static_cast<uint64_t>(pieceRows * rowBytes);
   stats.threads = static_cast<unsigned>(
-      std::clamp<uint64_t>(options.budgetBytes / (kPiecesPerWorker * pieceBytes), 1, asked));
+      std::clamp<uint64_t>(run.budgetBytes / (kPiecesPerWorker * pieceBytes), 1, asked));
   std::vector<Piece> pieces = cutBands(scene, pieceRows);
   stats.pieces = static_cast<int64_t>(pieces.size());
 
@@ -390,9 +388,8 @@ RasterStats rasterizeFast(const RasterScene& scene, BandConsumer& consumer, Repl
   // one group.
   const uint64_t piecesBytes = kPiecesPerWorker * stats.threads * pieceBytes;
   const uint64_t stampsBytes = scene.stamps ? scene.stamps->capacity() : 0;
-  const uint64_t listBudget =
-      std::max(options.budgetBytes - std::min(options.budgetBytes, piecesBytes + stampsBytes),
-               options.budgetBytes / 4);
+  const uint64_t listBudget = std::max(
+      run.budgetBytes - std::min(run.budgetBytes, piecesBytes + stampsBytes), run.budgetBytes / 4);
   std::vector<SourceBytes> tallies;
   for (const LayerSource& source : scene.sources) tallies.emplace_back(source);
   auto groupBytes = [&](int64_t top, int64_t bottom) {
@@ -432,7 +429,7 @@ RasterStats rasterizeFast(const RasterScene& scene, BandConsumer& consumer, Repl
   auto previews = [&] {
     BandBitmap overview(kOverviewSide_px, kOverviewSide_px);
     BandBitmap preview(scene.preview.width_px, scene.preview.height_px);
-    drawPreviews(scene, overview, preview, options);
+    drawPreviews(scene, overview, preview, run);
     const std::vector<uint8_t> blocks = consumer.previewsDrawn(overview, preview);
     if (blocks.size() != consumer.previewBytes()) {
       throw std::logic_error("the preview blocks do not fill their place in the file");
@@ -449,7 +446,7 @@ RasterStats rasterizeFast(const RasterScene& scene, BandConsumer& consumer, Repl
   };
   std::vector<Scratch> scratch(stats.threads);
   std::atomic<uint64_t> leftOut{0};
-  const std::atomic<bool>* cancelled = options.progress ? &options.progress->cancelled : nullptr;
+  const std::atomic<bool>* cancelled = run.progress ? &run.progress->cancelled : nullptr;
   for (const Group& group : groups) {
     // Each source recorded for the rows its board layers draw in the group.
     std::vector<RecordedSource> recorded(scene.sources.size());
@@ -459,8 +456,8 @@ RasterStats rasterizeFast(const RasterScene& scene, BandConsumer& consumer, Repl
           {group.top - origins[i].y, group.bottom - origins[i].y});
     }
     recordSources(scene, recorded, wanted, groups.size() > 1, std::max<int64_t>(pieceRows, 256),
-                  asked, options);
-    if (isCancelled(options)) {
+                  asked, run);
+    if (isCancelled(run)) {
       stats.cancelled = true;
       return stats;
     }
@@ -501,8 +498,8 @@ RasterStats rasterizeFast(const RasterScene& scene, BandConsumer& consumer, Repl
     };
     auto write = [&](std::span<const uint8_t> bytes) { consumer.write(bytes, file); };
     auto done = [&](size_t k) {
-      if (options.progress) {
-        options.progress->report(
+      if (run.progress) {
+        run.progress->report(
             Progress::Phase::Drawing, pieces[group.first + k].band + 1, scene.bands.bandCount,
             static_cast<double>(group.first + k + 1) / static_cast<double>(pieces.size()));
       }
@@ -617,13 +614,12 @@ PixelPoint boardOrigin_px(const BoardLayer& d, double pixelsPerInch) {
 }
 
 RasterStats rasterizeJob(const RasterScene& scene, BandConsumer& consumer, ReplacingFile& file,
-                         const RunSettings& options) {
-  RasterStats stats = options.reference ? rasterizeLiterally(scene, consumer, file, options)
-                                        : rasterizeFast(scene, consumer, file, options);
+                         const RunSettings& run) {
+  RasterStats stats = run.reference ? rasterizeLiterally(scene, consumer, file, run)
+                                    : rasterizeFast(scene, consumer, file, run);
   stats.warnings = scene.warnings;
-  if (options.progress && !stats.cancelled) {
-    options.progress->report(Progress::Phase::Done, scene.bands.bandCount, scene.bands.bandCount,
-                             1.0);
+  if (run.progress && !stats.cancelled) {
+    run.progress->report(Progress::Phase::Done, scene.bands.bandCount, scene.bands.bandCount, 1.0);
   }
   return stats;
 }

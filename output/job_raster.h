@@ -159,6 +159,6 @@ PixelPoint boardOrigin_px(const BoardLayer& d, double pixelsPerInch);
 // IoError or FormatError (a layer file that cannot be read, a shape too
 // large); returns with `cancelled` set when the progress was cancelled.
 RasterStats rasterizeJob(const RasterScene& scene, BandConsumer& consumer, ReplacingFile& file,
-                         const RunSettings& options);
+                         const RunSettings& run);
 
 }  // namespace drumplot
