@@ -9,10 +9,9 @@
 #include <sstream>
 
 #include "apertures/aperture_file.h"
-#include "engine/band_bitmap.h"
-#include "engine/canvas.h"
 #include "engine/errors.h"
 #include "engine/layer_renderer.h"
+#include "engine/raster_test_support.h"
 #include "support/test_support.h"
 
 namespace drumplot {
@@ -248,11 +247,7 @@ TEST(ApertureListCorpusTest, CamThreeFiftyListDrawsItsRsTwoSevenFourDLayer) {
   band.fill(kWhite);
   Canvas canvas(band);
   ASSERT_TRUE(layer.shapes(1000.0).flash(canvas, 18, 0.032, 0.032, kBlack).has_value());
-  long exposed = 0;
-  for (int64_t y = 0; y < band.rows(); ++y) {
-    for (int64_t x = 0; x < band.width_px(); ++x) exposed += band.isBackground(x, y) ? 0 : 1;
-  }
-  EXPECT_NEAR(static_cast<double>(exposed), 314.0, 30.0);
+  EXPECT_NEAR(static_cast<double>(test::exposedCount(band)), 314.0, 30.0);
 }
 
 TEST(ApertureListCorpusTest, TargetListThroughTheIsoCamConversionCopiesSizeTexts) {
