@@ -3,6 +3,7 @@
 // random scenes of every primitive and aperture.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <random>
@@ -47,11 +48,7 @@ inline std::string rows(std::initializer_list<const char*> lines) {
 
 // Exposed pixels of a band.
 inline int64_t exposedCount(const BandBitmap& band) {
-  int64_t n = 0;
-  for (int64_t y = 0; y < band.rows(); ++y) {
-    for (int64_t x = 0; x < band.width_px(); ++x) n += band.isBackground(x, y) ? 0 : 1;
-  }
-  return n;
+  return std::ranges::count(picture(band), '#');
 }
 
 // Defines D`d` as an aperture-file aperture of `shape` and sizes x, y (inches).
