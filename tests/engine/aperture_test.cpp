@@ -47,9 +47,8 @@ TEST(DefinitionsTest, MacroAperturesGetParametersAndTable) {
   EXPECT_FLOAT_EQ(static_cast<float>(t->MacroTable[0].value(7)), 45.0f);
   // Without parameters every variable stays 0.
   const Aperture* d = r.Apertures.find(31);
-  EXPECT_EQ(d->MacroName, "DONUT");
-  EXPECT_EQ(d->param(1), 0.0);
-  EXPECT_EQ(d->MacroTable[0].value(3), 0.0);
+  EXPECT_EQ(std::tuple(d->MacroName, d->param(1), d->MacroTable[0].value(3)),
+            std::tuple("DONUT", 0.0, 0.0));
 }
 
 TEST(DefinitionsTest, LongDCodesUndefinedMacrosAndRedefinitions) {

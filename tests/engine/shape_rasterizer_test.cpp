@@ -76,9 +76,8 @@ TEST(StandardApertureTest, CircleBoxAndTinyRectangle) {
   // A solid rectangle below one pixel is still 2 x 2.
   EXPECT_EQ(flashPicture(r.Apertures, 11, 4, 4, 2, 2), rows({"....", ".##.", ".##.", "...."}));
   ShapeRasterizer shapes(r.Apertures, kDpi);
-  EXPECT_EQ(shapes.measure(10), 6.0);
-  EXPECT_EQ(shapes.measure(11), 2.0);
-  EXPECT_EQ(shapes.measure(12), std::nullopt);
+  EXPECT_EQ(std::tuple(shapes.measure(10), shapes.measure(11), shapes.measure(12)),
+            std::tuple(6.0, 2.0, std::nullopt));
   BandBitmap band(8, 8);
   Canvas canvas(band);
   EXPECT_EQ(shapes.flash(canvas, 12, 0.004, 0.004, kBlack), std::nullopt);  // undefined: nothing
@@ -134,8 +133,7 @@ TEST(StandardApertureTest, PolygonVerticesStartAtTheRotationAngle) {
   ShapeRasterizer shapes(r.Apertures, kDpi);
   const auto& zero = shapes.prepare(10)->steps.at(0).points;
   ASSERT_EQ(zero.size(), 32u);  // a vertex count of 0 draws 32
-  EXPECT_EQ(zero[0], (PixelPoint{20, 0}));
-  EXPECT_EQ(zero[8], (PixelPoint{0, 20}));
+  EXPECT_EQ(std::tuple(zero[0], zero[8]), std::tuple(PixelPoint{20, 0}, PixelPoint{0, 20}));
   const auto& turned = shapes.prepare(11)->steps.at(0).points;
   ASSERT_EQ(turned.size(), 4u);
   EXPECT_EQ(turned[0], (PixelPoint{14, 14}));                      // 45 degrees
@@ -287,8 +285,7 @@ TEST(MacroApertureTest, SizeIsTheLargerSideOfWhatIsExposed) {
       "%AMPAIR*1,1,0.010,-0.010,0*1,1,0.010,0.010,0*%%AMEMPTY*0 nothing here*%"
       "%ADD10PAIR*%%ADD11EMPTY*%");
   ShapeRasterizer shapes(r.Apertures, kDpi);
-  EXPECT_EQ(shapes.measure(10), 30.0);
-  EXPECT_EQ(shapes.measure(11), 0.0);
+  EXPECT_EQ(std::tuple(shapes.measure(10), shapes.measure(11)), std::tuple(30.0, 0.0));
   EXPECT_EQ(test::exposedCount(flashed(shapes, 11, 8, 8, 0.004, 0.004)), 0);
 }
 
