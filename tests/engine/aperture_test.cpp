@@ -33,8 +33,7 @@ TEST(DefinitionsTest, StandardApertures) {
 
 TEST(DefinitionsTest, MacroAperturesGetParametersAndTable) {
   GerberReader r = define(
-      "%AMTHERM*7,0,0,$1,$2,0.01,45*%%AMDONUT*1,1,$1,0,0*%"
-      "%ADD30THERM,0.08X0.05*%%ADD31DONUT*%");
+      "%AMTHERM*7,0,0,$1,$2,0.01,45*%%AMDONUT*1,1,$1,0,0*%%ADD30THERM,0.08X0.05*%%ADD31DONUT*%");
   const Aperture* t = r.Apertures.find(30);
   ASSERT_NE(t, nullptr);
   EXPECT_EQ(std::tuple(t->Kind, t->MacroName, t->Modifiers),

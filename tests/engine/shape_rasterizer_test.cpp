@@ -156,16 +156,12 @@ TEST(StandardApertureTest, ObroundEndsAndSizes) {
 
 TEST(MacroApertureTest, CirclesLinesAndOutlinesAgainstPictures) {
   GerberReader r = readerOf(
-      "%MOIN*%"
-      "%AMCIRCLE*1,1,0.006,0.002,0*%"
-      "%AMVECTOR*20,1,0.004,0,0,0.006,0*%"
-      "%AMCENTRE*21,1,0.006,0.004,0,0,0*%"
-      "%AMLOWERLEFT*22,1,0.006,0.004,-0.003,-0.002,0*%"
+      "%MOIN*%%AMCIRCLE*1,1,0.006,0.002,0*%%AMVECTOR*20,1,0.004,0,0,0.006,0*%"
+      "%AMCENTRE*21,1,0.006,0.004,0,0,0*%%AMLOWERLEFT*22,1,0.006,0.004,-0.003,-0.002,0*%"
       "%AMOUTLINE*4,1,4,-0.003,-0.002,0.003,-0.002,0.003,0.002,-0.003,0.002,-0.003,-0.002,0*%"
       "%AMTURNED*4,1,4,-0.003,-0.002,0.003,-0.002,0.003,0.002,-0.003,0.002,-0.003,-0.002,90*%"
-      "%AMDIAMOND*5,1,4,0,0,0.008,0*%"
-      "%ADD10CIRCLE*%%ADD11VECTOR*%%ADD12CENTRE*%%ADD13LOWERLEFT*%%ADD14OUTLINE*%"
-      "%ADD15TURNED*%%ADD16DIAMOND*%");
+      "%AMDIAMOND*5,1,4,0,0,0.008,0*%%ADD10CIRCLE*%%ADD11VECTOR*%%ADD12CENTRE*%"
+      "%ADD13LOWERLEFT*%%ADD14OUTLINE*%%ADD15TURNED*%%ADD16DIAMOND*%");
   // Diameter 6 at (2, 0) from the centre (4, 4).
   EXPECT_EQ(flashPicture(r.Apertures, 10, 10, 8, 4, 4),
             rows({"..........", "....####..", "...######.", "...######.", "...######.",
@@ -193,9 +189,7 @@ TEST(MacroApertureTest, CirclesLinesAndOutlinesAgainstPictures) {
 // the outline's last point closes it.
 TEST(MacroApertureTest, RotationIsAboutTheMacroOriginAndOutlinesCloseThroughTheirLastPoint) {
   GerberReader r = readerOf(
-      "%MOIN*%"
-      "%AMPOLY*5,1,4,0.010,0,0.006,90*%"
-      "%AMCENTRE*21,1,0.004,0.004,0.010,0,90*%"
+      "%MOIN*%%AMPOLY*5,1,4,0.010,0,0.006,90*%%AMCENTRE*21,1,0.004,0.004,0.010,0,90*%"
       "%AMLOWERLEFT*22,1,0.004,0.004,0.008,-0.002,90*%"
       "%AMSQUARE*4,1,3,0,0,0.006,0,0.006,0.006,0,0.006,0*%"
       "%ADD10POLY*%%ADD11CENTRE*%%ADD12LOWERLEFT*%%ADD13SQUARE*%");
@@ -214,8 +208,7 @@ TEST(MacroApertureTest, RotationIsAboutTheMacroOriginAndOutlinesCloseThroughThei
 TEST(MacroApertureTest, ExposureOffClearsEarlierPrimitivesInsideTheStamp) {
   GerberReader r = readerOf(
       "%AMDONUT*1,1,0.010,0,0*1,0,0.004,0,0*%"
-      "%AMTOGGLE*1,1,0.010,0,0*1,2,0.004,0,0*1,2,0.002,0,0*%"
-      "%ADD10DONUT*%%ADD11TOGGLE*%");
+      "%AMTOGGLE*1,1,0.010,0,0*1,2,0.004,0,0*1,2,0.002,0,0*%%ADD10DONUT*%%ADD11TOGGLE*%");
   ShapeRasterizer shapes(r.Apertures, kDpi);
   BandBitmap donut = flashed(shapes, 10, 20, 20, 0.010, 0.010);
   BandBitmap under = flashed(shapes, 10, 20, 20, 0.010, 0.010, kBlack,
@@ -318,9 +311,8 @@ TEST(ApertureStampTest, KeptByTheCacheOrDrawnRowByRowWhenTooLarge) {
 }
 
 TEST(FileApertureTest, ShapesDrawAsTheirStandardEquivalents) {
-  GerberReader standard = readerOf(
-      "%ADD10C,0.010*%%ADD11R,0.012X0.012*%%ADD12R,0.050X0.020*%"
-      "%ADD13O,0.030X0.014*%");
+  GerberReader standard =
+      readerOf("%ADD10C,0.010*%%ADD11R,0.012X0.012*%%ADD12R,0.050X0.020*%%ADD13O,0.030X0.014*%");
   ApertureTable file;
   auto define = [&file](auto... args) { test::defineFileAperture(file, args...); };
   define(10, ApertureShape::Round, 0.010, 0.010);
