@@ -23,26 +23,21 @@ GerberReader define(std::string_view bytes) {
 
 TEST(DefinitionsTest, StandardApertures) {
   GerberReader r = define("%ADD10C,0.0100*%%ADD 22 R, 0.060 X 0.030*%ADD23P,.05X6*%");
-  const Aperture* d10 = r.Apertures.find(10);
-  ASSERT_NE(d10, nullptr);
-  EXPECT_EQ(d10->Kind, ApertureKind::Standard);
-  EXPECT_EQ(d10->Modifiers, "C,0.0100");
-  ASSERT_NE(r.Apertures.find(22), nullptr);
-  EXPECT_EQ(r.Apertures.find(22)->Modifiers, "R,0.060X0.030");
-  EXPECT_EQ(r.Apertures.find(23)->Modifiers, "P,.05X6");
+  ASSERT_EQ(r.Apertures.definedCodes(), (std::vector<int>{10, 22, 23}));
   EXPECT_EQ(r.Apertures.find(11), nullptr);
-  EXPECT_EQ((r.Apertures.definedCodes()), (std::vector<int>{10, 22, 23}));
+  EXPECT_EQ(r.Apertures.find(10)->Kind, ApertureKind::Standard);
+  EXPECT_EQ(std::tuple(r.Apertures.find(10)->Modifiers, r.Apertures.find(22)->Modifiers,
+                       r.Apertures.find(23)->Modifiers),
+            std::tuple("C,0.0100", "R,0.060X0.030", "P,.05X6"));
 }
 
 TEST(DefinitionsTest, MacroAperturesGetParametersAndTable) {
   GerberReader r = define(
-      "%AMTHERM*7,0,0,$1,$2,0.01,45*%%AMDONUT*1,1,$1,0,0*%"
-      "%ADD30THERM,0.08X0.05*%%ADD31DONUT*%");
+      "%AMTHERM*7,0,0,$1,$2,0.01,45*%%AMDONUT*1,1,$1,0,0*%%ADD30THERM,0.08X0.05*%%ADD31DONUT*%");
   const Aperture* t = r.Apertures.find(30);
   ASSERT_NE(t, nullptr);
-  EXPECT_EQ(t->Kind, ApertureKind::Macro);
-  EXPECT_EQ(t->MacroName, "THERM");
-  EXPECT_EQ(t->Modifiers, "0.08X0.05");
+  EXPECT_EQ(std::tuple(t->Kind, t->MacroName, t->Modifiers),
+            std::tuple(ApertureKind::Macro, "THERM", "0.08X0.05"));
   EXPECT_DOUBLE_EQ(t->param(1), 0.08);
   EXPECT_DOUBLE_EQ(t->param(2), 0.05);
   ASSERT_EQ(t->MacroTable.size(), 1u);
@@ -51,9 +46,8 @@ TEST(DefinitionsTest, MacroAperturesGetParametersAndTable) {
   EXPECT_FLOAT_EQ(static_cast<float>(t->MacroTable[0].value(7)), 45.0f);
   // Without parameters every variable stays 0.
   const Aperture* d = r.Apertures.find(31);
-  EXPECT_EQ(d->MacroName, "DONUT");
-  EXPECT_EQ(d->param(1), 0.0);
-  EXPECT_EQ(d->MacroTable[0].value(3), 0.0);
+  EXPECT_EQ(std::tuple(d->MacroName, d->param(1), d->MacroTable[0].value(3)),
+            std::tuple("DONUT", 0.0, 0.0));
 }
 
 TEST(DefinitionsTest, LongDCodesUndefinedMacrosAndRedefinitions) {
@@ -61,15 +55,13 @@ TEST(DefinitionsTest, LongDCodesUndefinedMacrosAndRedefinitions) {
   GerberReader r = define("%ADD12345C,0.01*%%ADD10C,0.01*%%ADD10R,0.02X0.01*%%ADD11NOPE,1*%");
   const Aperture* d1234 = r.Apertures.find(1234);
   ASSERT_NE(d1234, nullptr);
-  EXPECT_EQ(d1234->Kind, ApertureKind::Macro);
-  EXPECT_EQ(d1234->MacroName, "5C");
+  EXPECT_EQ(std::tuple(d1234->Kind, d1234->MacroName), std::tuple(ApertureKind::Macro, "5C"));
   // A later definition replaces the earlier one.
   EXPECT_EQ(r.Apertures.find(10)->Modifiers, "R,0.02X0.01");
   // A macro that is never defined leaves an empty table.
   EXPECT_TRUE(r.Apertures.find(11)->MacroTable.empty());
   // A comment holding a definition's text defines nothing.
-  GerberReader g = define("G04 %ADD10C,0.1*%");
-  EXPECT_EQ(g.Apertures.find(10), nullptr);
+  EXPECT_EQ(define("G04 %ADD10C,0.1*%").Apertures.find(10), nullptr);
 }
 
 TEST(DefinitionsTest, DCodeThatIsNotANumberNamesTheFile) {

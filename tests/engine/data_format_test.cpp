@@ -64,8 +64,7 @@ TEST(FormatStatementTest, FsAndUnitStatements) {
 
   // "T" wins over "L"; the Y digits are not read.
   applyFormatStatement("FSLTAX25Y36*", f);
-  EXPECT_EQ(f.ZeroSuppression, ZeroSuppression::Trailing);
-  EXPECT_EQ(f.DecDigits, 5);
+  EXPECT_EQ(std::tuple(f.ZeroSuppression, f.DecDigits), std::tuple(ZeroSuppression::Trailing, 5));
 
   // Neither L nor T keeps the preset, so "none" comes only from the preset.
   DataFormat none;
@@ -88,8 +87,7 @@ TEST(FormatStatementTest, FsAndUnitStatements) {
 TEST(FormatStatementTest, DigitsThatAreNotDigitsAreTakenAsTheyAre) {
   DataFormat f;
   applyFormatStatement("%FSLAX:9Y99*", f);
-  EXPECT_EQ(f.IntDigits, ':' - '0');
-  EXPECT_EQ(f.DecDigits, 9);
+  EXPECT_EQ(std::tuple(f.IntDigits, f.DecDigits), std::tuple(':' - '0', 9));
   // The parser then uses divisor 1 for a decimal count outside 1 to 6.
   std::string s = "X1234*";
   EXPECT_EQ(parseCoordinate(s, 0, f, 1.0), 1234.0);

@@ -47,8 +47,7 @@ TEST(ExtentsTest, ZeroCountsOnlyWhileDrawing) {
   EXPECT_NEAR(drawn.MinX, 0.0, 1e-6);
   EXPECT_NEAR(drawn.MinY, 0.0, 1e-6);
   // A flash after a draw still counts as drawing: the flag follows D01/D02 only.
-  GerberReader flash = scan("X1000Y1000D01*X0Y0D03*");
-  EXPECT_NEAR(flash.MinX, 0.0, 1e-6);
+  EXPECT_NEAR(scan("X1000Y1000D01*X0Y0D03*").MinX, 0.0, 1e-6);
 }
 
 TEST(ExtentsTest, AxisWithoutCoordinatesIsZeroToPointThreeFive) {
@@ -86,8 +85,7 @@ TEST(ExtentsTest, ImageStatementsMoveThePicture) {
   EXPECT_EQ(at("%IR90*%"), std::pair(-0.2, 0.5));
   EXPECT_EQ(at("%IJALB0.1*%"), std::pair(0.0, 0.1));
   // %LN names a layer and ends nothing: the block repeats to its end.
-  GerberReader named = scan("%FSLAX23Y23*%%SRX3Y1I1J0*%%LNtop*%X500Y200D03*%SR*%M02*");
-  EXPECT_DOUBLE_EQ(named.MaxX, 2.5);
+  EXPECT_DOUBLE_EQ(scan("%FSLAX23Y23*%%SRX3Y1I1J0*%%LNtop*%X500Y200D03*%SR*%M02*").MaxX, 2.5);
 }
 
 TEST(ExtentsTest, IncrementalDataAccumulates) {
@@ -104,11 +102,9 @@ TEST(ExtentsTest, StepAndRepeatCopiesAndCommentsWithParameters) {
   expectBox(scan("%FSLAX24Y24*%%SRX3Y2I1.0J0.5*%X10000Y10000D03*%SRX1Y1I0J0*%M02*"), 1.0, 1.0, 3.0,
             1.5);
   // A "%" in a comment is text: the format written after it does not count.
-  GerberReader c = scan("G04 legacy %FSLAX24Y24*X10000Y10000D03*");
-  EXPECT_DOUBLE_EQ(c.MaxX, 10.0);
+  EXPECT_DOUBLE_EQ(scan("G04 legacy %FSLAX24Y24*X10000Y10000D03*").MaxX, 10.0);
   // Coordinates inside ordinary comments do not count.
-  GerberReader ignored = scan("G04 X99999Y99999*X1000Y1000D03*");
-  EXPECT_DOUBLE_EQ(ignored.MaxX, 1.0);
+  EXPECT_DOUBLE_EQ(scan("G04 X99999Y99999*X1000Y1000D03*").MaxX, 1.0);
 }
 
 std::vector<std::string> load(std::string_view bytes) {
@@ -158,12 +154,10 @@ TEST(LoadTest, TinyMissingAndBinaryFiles) {
 }
 
 TEST(DecodeTest, FileAttributesAreKeptAndDrawNothing) {
-  GerberReader reader;
-  reader.loadBytes(
+  const GerberReader reader = scan(
       "G04 #@! TF.FileFunction,Soldermask,Bot*\nG04 #@! %TF.FilePolarity,Positive*\n"
       "%TF.Part,Single*%\n%TA.AperFunction,SMDPad*%"
       "%FSLAX24Y24*%%ADD10C,0.01*%%TO.C,R1*%D10*X1000Y1000D03*%TD*%M02*");
-  reader.computeExtents();
   ASSERT_NE(reader.program.fileAttribute(".FileFunction"), nullptr);
   EXPECT_EQ(*reader.program.fileAttribute(".FileFunction"), "Soldermask,Bot");
   EXPECT_EQ(*reader.program.fileAttribute(".Part"), "Single");
@@ -173,13 +167,10 @@ TEST(DecodeTest, FileAttributesAreKeptAndDrawNothing) {
 }
 
 TEST(StepAndRepeatTest, BlockIsKeptOnceWithItsCounts) {
-  GerberReader reader;
-  reader.loadBytes("%SRX2Y3I1.0J0.5*%\nX100Y100D03*\nX200Y200D03*\n%SR*%\nM02*\n");
-  reader.computeExtents();
+  const GerberReader reader = scan("%SRX2Y3I1.0J0.5*%\nX100Y100D03*\nX200Y200D03*\n%SR*%\nM02*\n");
   const GerberProgram& p = reader.program;
   ASSERT_EQ(p.repeats.size(), 1u);
-  EXPECT_EQ(p.repeats[0].nx, 2);
-  EXPECT_EQ(p.repeats[0].ny, 3);
+  EXPECT_EQ(std::tuple(p.repeats[0].nx, p.repeats[0].ny), std::tuple(2, 3));
   // One placing statement and the two flashes per copy, then "%SR*", "%" and "M02*".
   EXPECT_EQ(p.expandedStatements, 6u * 3u + 3u);
   // Copies (i, j) land at (i, 0.5 j) inches from the block's statements.
@@ -189,9 +180,8 @@ TEST(StepAndRepeatTest, BlockIsKeptOnceWithItsCounts) {
 }
 
 TEST(StepAndRepeatTest, ExtentsOfManyCopiesAreComputedNotWalked) {
-  GerberReader reader;
-  reader.loadBytes("%FSLAX24Y24*%%SRX1000000Y1000I0.01J0.02*%X0Y0D02*X10000Y0D01*%SR*%M02*");
-  reader.computeExtents();
+  const GerberReader reader =
+      scan("%FSLAX24Y24*%%SRX1000000Y1000I0.01J0.02*%X0Y0D02*X10000Y0D01*%SR*%M02*");
   // The move to 0 counts in every copy but the first (it does not draw).
   EXPECT_NEAR(reader.MinX, 0.01, 1e-12);
   EXPECT_NEAR(reader.MaxX, 1.0 + 999999 * 0.01, 1e-6);

@@ -16,8 +16,8 @@
 namespace drumplot {
 namespace {
 
-// A layer drawn at `ppi` with its data point (0, 0) on pixel (0, 0): pixel
-// = round(coordinate x ppi).
+// A layer drawn at 1000 ppi with its data point (0, 0) on pixel (0, 0):
+// pixel = round(coordinate x 1000).
 struct Drawn {
   BandBitmap band;
   Progress progress;
@@ -33,14 +33,11 @@ struct Drawn {
   // Exposed pixels of one row, as x ranges "a-b,c-d".
   std::string rowRuns(int64_t y) const {
     std::string s;
-    for (int64_t x = 0; x < band.width_px();) {
-      if (!exposed(x, y)) {
-        ++x;
-        continue;
-      }
-      int64_t start = x;
-      while (x < band.width_px() && exposed(x, y)) ++x;
-      s += (s.empty() ? "" : ",") + std::to_string(start) + "-" + std::to_string(x - 1);
+    for (int64_t x = 0; x < band.width_px(); ++x) {
+      if (!exposed(x, y)) continue;
+      const int64_t start = x;
+      while (x + 1 < band.width_px() && exposed(x + 1, y)) ++x;
+      s += (s.empty() ? "" : ",") + std::to_string(start) + "-" + std::to_string(x);
     }
     return s;
   }
@@ -54,18 +51,21 @@ void prepare(LayerRenderer& layer, const std::string& gerber, const char* name =
   layer.makeStamps();
 }
 
-std::unique_ptr<Drawn> draw(const std::string& gerber, int64_t size = 128, double ppi = 1000.0,
-                            InterpreterSettings settings = {}, int64_t top = 0, int64_t rows = -1) {
+// The placement of the data point (0, 0) of `layer` on pixel (0, 0), at 1000 ppi.
+LayerPlacement atOrigin(const LayerRenderer& layer) {
+  return {layer.reader().MinX, layer.reader().MinY, 1000.0, kBlack, std::nullopt};
+}
+
+// Rows top .. top + rows - 1 of `gerber` drawn 128 pixels wide.
+std::unique_ptr<Drawn> draw(const std::string& gerber, InterpreterSettings settings = {},
+                            int64_t top = 0, int64_t rows = 128) {
   auto d = std::make_unique<Drawn>();
   LayerRenderer layer;
   prepare(layer, gerber);
-  d->band = BandBitmap(size, rows < 0 ? size : rows, top);
+  d->band = BandBitmap(128, rows, top);
   Canvas canvas(d->band);
-  LayerPlacement placement;
-  placement.boardX = layer.reader().MinX;  // data point (0, 0) on pixel (0, 0)
-  placement.boardY = layer.reader().MinY;
-  placement.pixelsPerInch = ppi;
-  interpretLayer(layer.reader(), layer.shapes(ppi), canvas, placement, settings, &d->progress);
+  interpretLayer(layer.reader(), layer.shapes(1000.0), canvas, atOrigin(layer), settings,
+                 &d->progress);
   return d;
 }
 
@@ -254,8 +254,7 @@ TEST(InterpreterTest, EveryCopyOfAStepAndRepeatBlockIsDrawn) {
   EXPECT_EQ(layer.reader().program.expandedStatements, 10u + 100u * 100u * 4u + 3u);
   BandBitmap band(128, 128);
   Canvas canvas(band);
-  const GerberReader& r = layer.reader();  // its data point (0, 0) on pixel (0, 0)
-  interpretLayer(r, layer.shapes(1000.0), canvas, {r.MinX, r.MinY, 1000.0, kBlack, std::nullopt});
+  interpretLayer(layer.reader(), layer.shapes(1000.0), canvas, atOrigin(layer));
   EXPECT_FALSE(band.isBackground(100, 100));  // the last copy's second flash
   EXPECT_FALSE(band.isBackground(50, 99));
 }
@@ -271,13 +270,10 @@ TEST(InterpreterTest, NegativeLayersExposeTheirAreaAndClearWhatTheyDraw) {
 }
 
 TEST(InterpreterTest, HolesArePunchedAfterEverything) {
-  InterpreterSettings settings;
-  settings.holeDiameter_mils = 20;
-  settings.noHoleDCodes = {11};
   auto d = draw(
       "%FSLAX23Y23*%%ADD12R,0.050X0.050*%%ADD11C,0.040*%"
       "G54D12*X40Y40D03*G54D11*X100Y40D03*G54D12*X60Y40D03*M02*",
-      128, 1000.0, settings);
+      {.holeDiameter_mils = 20, .noHoleDCodes = {11}});
   // Radius-10 hole at both D12 flashes, even where the later flash covers the first hole.
   EXPECT_FALSE(d->exposed(40, 40));
   EXPECT_FALSE(d->exposed(49, 40));
@@ -295,7 +291,7 @@ TEST(InterpreterTest, BandsGiveTheSameRows) {
   for (int64_t bandRows : {1, 7, 32, 64}) {
     for (int64_t top = 0; top < 128; top += bandRows) {
       int64_t rows = std::min<int64_t>(bandRows, 128 - top);
-      auto band = draw(file, 128, 1000.0, {}, top, rows);
+      auto band = draw(file, {}, top, rows);
       for (int64_t y = 0; y < rows; ++y) {
         ASSERT_EQ(band->rowRuns(y), whole->rowRuns(top + y))
             << "band " << bandRows << " row " << top + y;
@@ -309,13 +305,10 @@ TEST(InterpreterTest, BandsGiveTheSameRows) {
 TEST(InterpreterTest, EveryRunStartsFromTheExtentsPassState) {
   LayerRenderer layer;
   prepare(layer, kHeader + "X40Y40D03*%LPC*%G54D12*X90Y90D03*M02*");
-  LayerPlacement placement;
-  placement.boardX = layer.reader().MinX;
-  placement.boardY = layer.reader().MinY;
   BandBitmap first(128, 128), second(128, 128);
   for (BandBitmap* band : {&first, &second}) {
     Canvas canvas(*band);
-    interpretLayer(layer.reader(), layer.shapes(1000.0), canvas, placement);
+    interpretLayer(layer.reader(), layer.shapes(1000.0), canvas, atOrigin(layer));
   }
   EXPECT_FALSE(first.isBackground(40, 40));  // D10, the aperture after the extents pass
   EXPECT_TRUE(std::ranges::equal(first.bytes(), second.bytes()));

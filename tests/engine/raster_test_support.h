@@ -3,6 +3,7 @@
 // random scenes of every primitive and aperture.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <random>
@@ -47,11 +48,7 @@ inline std::string rows(std::initializer_list<const char*> lines) {
 
 // Exposed pixels of a band.
 inline int64_t exposedCount(const BandBitmap& band) {
-  int64_t n = 0;
-  for (int64_t y = 0; y < band.rows(); ++y) {
-    for (int64_t x = 0; x < band.width_px(); ++x) n += band.isBackground(x, y) ? 0 : 1;
-  }
-  return n;
+  return std::ranges::count(picture(band), '#');
 }
 
 // Defines D`d` as an aperture-file aperture of `shape` and sizes x, y (inches).
@@ -89,11 +86,9 @@ inline GerberReader allApertures() {
   GerberReader reader;
   reader.FileName = "all.gbr";
   reader.loadBytes(
-      "%MOIN*%"
-      "%AMC1*1,1,0.012,0.004,-0.003,30*%"
+      "%MOIN*%%AMC1*1,1,0.012,0.004,-0.003,30*%"
       "%AMV20*20,1,0.004,-0.010,-0.006,0.009,0.007,15*2,0,0.002,-0.010,0.006,0.010,-0.006,0*%"
-      "%AMR21*21,1,0.020,0.006,0.001,0.002,33*%"
-      "%AMR22*22,1,0.016,0.005,-0.004,-0.003,-20*%"
+      "%AMR21*21,1,0.020,0.006,0.001,0.002,33*%%AMR22*22,1,0.016,0.005,-0.004,-0.003,-20*%"
       "%AMOUT*4,1,5,-0.008,-0.006,0.009,-0.004,0.004,0.008,-0.002,0.001,-0.009,0.005,-0.008,"
       "-0.006,12*4,0,3,0,0,0.003,0,0,0.003,0,0*%"
       "%AMPOLY*5,1,7,0.001,-0.002,0.018,10*5,2,3,0,0,0.006,0*%"
@@ -104,9 +99,8 @@ inline GerberReader allApertures() {
       "%ADD13R,0.0004X0.0003*%%ADD14R,0.023X0.044*%%ADD15R,0.030X0.020X0.008*%"
       "%ADD16R,0.030X0.024X0.006X0.010*%%ADD17O,0.031X0.012*%%ADD18O,0.010X0.027X0.004*%"
       "%ADD19O,0.030X0.018X0.006X0.004*%%ADD20P,0.025X0*%%ADD21P,0.030X5X17X0.006*%"
-      "%ADD22P,0.030X6X0X0.008X0.004*%"
-      "%ADD30C1*%%ADD31V20*%%ADD32R21*%%ADD33R22*%%ADD34OUT*%%ADD35POLY*%%ADD36MOIRE*%"
-      "%ADD37THERM*%%ADD38MIX*%");
+      "%ADD22P,0.030X6X0X0.008X0.004*%%ADD30C1*%%ADD31V20*%%ADD32R21*%%ADD33R22*%%ADD34OUT*%"
+      "%ADD35POLY*%%ADD36MOIRE*%%ADD37THERM*%%ADD38MIX*%");
   reader.computeExtents();
   reader.parseDefinitions();
   auto define = [&reader](auto... args) { defineFileAperture(reader.Apertures, args...); };

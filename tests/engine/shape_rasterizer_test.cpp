@@ -76,9 +76,8 @@ TEST(StandardApertureTest, CircleBoxAndTinyRectangle) {
   // A solid rectangle below one pixel is still 2 x 2.
   EXPECT_EQ(flashPicture(r.Apertures, 11, 4, 4, 2, 2), rows({"....", ".##.", ".##.", "...."}));
   ShapeRasterizer shapes(r.Apertures, kDpi);
-  EXPECT_EQ(shapes.measure(10), 6.0);
-  EXPECT_EQ(shapes.measure(11), 2.0);
-  EXPECT_EQ(shapes.measure(12), std::nullopt);
+  EXPECT_EQ(std::tuple(shapes.measure(10), shapes.measure(11), shapes.measure(12)),
+            std::tuple(6.0, 2.0, std::nullopt));
   BandBitmap band(8, 8);
   Canvas canvas(band);
   EXPECT_EQ(shapes.flash(canvas, 12, 0.004, 0.004, kBlack), std::nullopt);  // undefined: nothing
@@ -134,8 +133,7 @@ TEST(StandardApertureTest, PolygonVerticesStartAtTheRotationAngle) {
   ShapeRasterizer shapes(r.Apertures, kDpi);
   const auto& zero = shapes.prepare(10)->steps.at(0).points;
   ASSERT_EQ(zero.size(), 32u);  // a vertex count of 0 draws 32
-  EXPECT_EQ(zero[0], (PixelPoint{20, 0}));
-  EXPECT_EQ(zero[8], (PixelPoint{0, 20}));
+  EXPECT_EQ(std::tuple(zero[0], zero[8]), std::tuple(PixelPoint{20, 0}, PixelPoint{0, 20}));
   const auto& turned = shapes.prepare(11)->steps.at(0).points;
   ASSERT_EQ(turned.size(), 4u);
   EXPECT_EQ(turned[0], (PixelPoint{14, 14}));                      // 45 degrees
@@ -158,16 +156,12 @@ TEST(StandardApertureTest, ObroundEndsAndSizes) {
 
 TEST(MacroApertureTest, CirclesLinesAndOutlinesAgainstPictures) {
   GerberReader r = readerOf(
-      "%MOIN*%"
-      "%AMCIRCLE*1,1,0.006,0.002,0*%"
-      "%AMVECTOR*20,1,0.004,0,0,0.006,0*%"
-      "%AMCENTRE*21,1,0.006,0.004,0,0,0*%"
-      "%AMLOWERLEFT*22,1,0.006,0.004,-0.003,-0.002,0*%"
+      "%MOIN*%%AMCIRCLE*1,1,0.006,0.002,0*%%AMVECTOR*20,1,0.004,0,0,0.006,0*%"
+      "%AMCENTRE*21,1,0.006,0.004,0,0,0*%%AMLOWERLEFT*22,1,0.006,0.004,-0.003,-0.002,0*%"
       "%AMOUTLINE*4,1,4,-0.003,-0.002,0.003,-0.002,0.003,0.002,-0.003,0.002,-0.003,-0.002,0*%"
       "%AMTURNED*4,1,4,-0.003,-0.002,0.003,-0.002,0.003,0.002,-0.003,0.002,-0.003,-0.002,90*%"
-      "%AMDIAMOND*5,1,4,0,0,0.008,0*%"
-      "%ADD10CIRCLE*%%ADD11VECTOR*%%ADD12CENTRE*%%ADD13LOWERLEFT*%%ADD14OUTLINE*%"
-      "%ADD15TURNED*%%ADD16DIAMOND*%");
+      "%AMDIAMOND*5,1,4,0,0,0.008,0*%%ADD10CIRCLE*%%ADD11VECTOR*%%ADD12CENTRE*%"
+      "%ADD13LOWERLEFT*%%ADD14OUTLINE*%%ADD15TURNED*%%ADD16DIAMOND*%");
   // Diameter 6 at (2, 0) from the centre (4, 4).
   EXPECT_EQ(flashPicture(r.Apertures, 10, 10, 8, 4, 4),
             rows({"..........", "....####..", "...######.", "...######.", "...######.",
@@ -195,9 +189,7 @@ TEST(MacroApertureTest, CirclesLinesAndOutlinesAgainstPictures) {
 // the outline's last point closes it.
 TEST(MacroApertureTest, RotationIsAboutTheMacroOriginAndOutlinesCloseThroughTheirLastPoint) {
   GerberReader r = readerOf(
-      "%MOIN*%"
-      "%AMPOLY*5,1,4,0.010,0,0.006,90*%"
-      "%AMCENTRE*21,1,0.004,0.004,0.010,0,90*%"
+      "%MOIN*%%AMPOLY*5,1,4,0.010,0,0.006,90*%%AMCENTRE*21,1,0.004,0.004,0.010,0,90*%"
       "%AMLOWERLEFT*22,1,0.004,0.004,0.008,-0.002,90*%"
       "%AMSQUARE*4,1,3,0,0,0.006,0,0.006,0.006,0,0.006,0*%"
       "%ADD10POLY*%%ADD11CENTRE*%%ADD12LOWERLEFT*%%ADD13SQUARE*%");
@@ -216,8 +208,7 @@ TEST(MacroApertureTest, RotationIsAboutTheMacroOriginAndOutlinesCloseThroughThei
 TEST(MacroApertureTest, ExposureOffClearsEarlierPrimitivesInsideTheStamp) {
   GerberReader r = readerOf(
       "%AMDONUT*1,1,0.010,0,0*1,0,0.004,0,0*%"
-      "%AMTOGGLE*1,1,0.010,0,0*1,2,0.004,0,0*1,2,0.002,0,0*%"
-      "%ADD10DONUT*%%ADD11TOGGLE*%");
+      "%AMTOGGLE*1,1,0.010,0,0*1,2,0.004,0,0*1,2,0.002,0,0*%%ADD10DONUT*%%ADD11TOGGLE*%");
   ShapeRasterizer shapes(r.Apertures, kDpi);
   BandBitmap donut = flashed(shapes, 10, 20, 20, 0.010, 0.010);
   BandBitmap under = flashed(shapes, 10, 20, 20, 0.010, 0.010, kBlack,
@@ -287,8 +278,7 @@ TEST(MacroApertureTest, SizeIsTheLargerSideOfWhatIsExposed) {
       "%AMPAIR*1,1,0.010,-0.010,0*1,1,0.010,0.010,0*%%AMEMPTY*0 nothing here*%"
       "%ADD10PAIR*%%ADD11EMPTY*%");
   ShapeRasterizer shapes(r.Apertures, kDpi);
-  EXPECT_EQ(shapes.measure(10), 30.0);
-  EXPECT_EQ(shapes.measure(11), 0.0);
+  EXPECT_EQ(std::tuple(shapes.measure(10), shapes.measure(11)), std::tuple(30.0, 0.0));
   EXPECT_EQ(test::exposedCount(flashed(shapes, 11, 8, 8, 0.004, 0.004)), 0);
 }
 
@@ -314,22 +304,15 @@ TEST(ApertureStampTest, KeptByTheCacheOrDrawnRowByRowWhenTooLarge) {
   // A cache too small for it: drawn in the rows of each band only, the same pixels.
   StampCache tiny(1000);
   ShapeRasterizer limited(r.Apertures, kDpi, &tiny);
-  BandBitmap whole(600, 600);
-  for (int64_t top = 0; top < 600; top += 64) {
-    BandBitmap band(600, std::min<int64_t>(64, 600 - top), top);
-    Canvas canvas(band);
-    limited.flash(canvas, 11, 0.3, 0.3, kBlack);
-    std::copy(band.bytes().begin(), band.bytes().end(),
-              reinterpret_cast<uint8_t*>(whole.rowWords(top)));
-  }
-  EXPECT_EQ(test::picture(whole), test::picture(direct));
+  const std::vector<uint8_t> banded =
+      test::drawInBands(600, 600, {64}, [&](Canvas& c) { limited.flash(c, 11, 0.3, 0.3, kBlack); });
+  EXPECT_TRUE(std::ranges::equal(banded, direct.bytes()));
   EXPECT_EQ(tiny.built(), 0u);
 }
 
 TEST(FileApertureTest, ShapesDrawAsTheirStandardEquivalents) {
-  GerberReader standard = readerOf(
-      "%ADD10C,0.010*%%ADD11R,0.012X0.012*%%ADD12R,0.050X0.020*%"
-      "%ADD13O,0.030X0.014*%");
+  GerberReader standard =
+      readerOf("%ADD10C,0.010*%%ADD11R,0.012X0.012*%%ADD12R,0.050X0.020*%%ADD13O,0.030X0.014*%");
   ApertureTable file;
   auto define = [&file](auto... args) { test::defineFileAperture(file, args...); };
   define(10, ApertureShape::Round, 0.010, 0.010);

@@ -35,10 +35,6 @@ std::vector<int64_t> randomSpanTops(std::mt19937& random) {
   return tops;
 }
 
-std::vector<uint8_t> bytesOf(const BandBitmap& b) {
-  return {b.bytes().begin(), b.bytes().end()};
-}
-
 // Every pixel a recorded primitive draws lies in the bounds it was recorded
 // with: a piece leaves out what later fills cover by those bounds.
 TEST(DisplayListTest, RecordedBoundsHoldEveryPixelDrawn) {
@@ -197,10 +193,10 @@ TEST(DisplayListTest, DrawingSpansLeavesOutOnlyWhatChangesNoPixel) {
         auto* bytes = reinterpret_cast<uint8_t*>(band.rowWords(0));
         for (size_t b = 0; b < band.bytes().size(); ++b) bytes[b] = static_cast<uint8_t>(random());
         leftOut += drawSpan(drawn, tops[k], band, drawing);
-        const std::vector<uint8_t> b = bytesOf(band);
-        bands.insert(bands.end(), b.begin(), b.end());
+        bands.insert(bands.end(), band.bytes().begin(), band.bytes().end());
       }
-      ASSERT_EQ(bands, bytesOf(whole)) << "seed " << seed << ", split " << split;
+      ASSERT_EQ(bands, std::vector<uint8_t>(whole.bytes().begin(), whole.bytes().end()))
+          << "seed " << seed << ", split " << split;
     }
   }
   EXPECT_GT(leftOut, 0u);

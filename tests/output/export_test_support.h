@@ -38,6 +38,14 @@ inline std::filesystem::path gerberFile(const std::string& name, const std::stri
   return path;
 }
 
+// A job of one board at (x, y) inches for the Gerber file `name` holding
+// `body` (see gerberFile).
+inline Job oneBoardJob(const std::string& name, const std::string& body, double x, double y) {
+  Job job;
+  job.boards.push_back(boardFor(gerberFile(name, body), x, y));
+  return job;
+}
+
 // Two boards of two square pads, the first with the pads on layers 1 and 2
 // at (0.2, 0.2), the second on layer 1 at (1.5, 1.0): a job reaching 2.5 x
 // 1.5 inches.

@@ -34,13 +34,10 @@ FilmSettings filmSettings(const fs::path& file, FilmFormat format, int dpi) {
 // A pad of 0.1 inch at data point (0.1, 0.1) and one at (0.1 + side,
 // 0.1 + side); the board at (0, 0).
 Job twoPadJob(double side) {
-  const long far = std::lround((0.1 + side) * 10000);
-  Job job;
-  job.boards.push_back(test::boardFor(
-      test::gerberFile("pads.gbr", "%ADD10R,0.1000X0.1000*%\nD10*\nX1000Y1000D03*\nX" +
-                                       std::to_string(far) + "Y" + std::to_string(far) + "D03*\n"),
-      0.0, 0.0));
-  return job;
+  const std::string far = std::to_string(std::lround((0.1 + side) * 10000));
+  return test::oneBoardJob(
+      "pads.gbr", "%ADD10R,0.1000X0.1000*%\nD10*\nX1000Y1000D03*\nX" + far + "Y" + far + "D03*\n",
+      0.0, 0.0);
 }
 
 // Eight inches square of 45-degree strokes 4 pixels apart at 100 dpi:
@@ -53,9 +50,7 @@ Job hatchJob() {
     body += "X" + std::to_string(std::min(80000, 80000 + x)) + "Y" +
             std::to_string(std::min(80000, 80000 - x)) + "D01*\n";
   }
-  Job job;
-  job.boards.push_back(test::boardFor(test::gerberFile("hatch.gbr", body), 0.0, 0.0));
-  return job;
+  return test::oneBoardJob("hatch.gbr", body, 0.0, 0.0);
 }
 
 using test::demoJob;
@@ -108,8 +103,7 @@ TEST_P(TiffFilmTest, ReadBackEqualsTheDecodedPlotterFile) {
   EXPECT_TRUE(read.bits == plotted.image.bits)
       << "the TIFF's pixels differ from the plotter file's";
   EXPECT_GT(read.exposedCount(), 0u);
-  EXPECT_EQ(facts.bigTiff, c.bigTiff);
-  EXPECT_EQ(film.bigTiff, c.bigTiff);
+  EXPECT_EQ(std::tuple(facts.bigTiff, film.bigTiff), std::tuple(c.bigTiff, c.bigTiff));
   EXPECT_EQ(facts.photometric, PHOTOMETRIC_MINISWHITE);
   EXPECT_EQ(facts.compression, c.compression == TiffCompression::Group4     ? COMPRESSION_CCITTFAX4
                                : c.compression == TiffCompression::PackBits ? COMPRESSION_PACKBITS
@@ -264,8 +258,7 @@ TEST(MonoImageTest, PngRoundTripAndPbmBytes) {
   auto dir = test::tempDir();
   writeImage(dir / "a.png", image);
   MonoImage back = readPng(dir / "a.png");
-  EXPECT_EQ(back.width, 13u);
-  EXPECT_EQ(back.height, 13u);
+  EXPECT_EQ(std::tuple(back.width, back.height), std::tuple(13u, 13u));
   EXPECT_EQ(back.bits, image.bits);
 
   writeImage(dir / "a.pbm", square(8, 0, 0, 1));
@@ -285,16 +278,14 @@ TEST(ImageCompareTest, EdgeNoiseErodesAwayButMissingShapesRemain) {
   MonoImage reference = square(40, 10, 10, 20);
   // One pixel wider on two sides: only a thin XOR, which the erosion removes.
   MonoImage wider = square(40, 9, 9, 21);
-  ImageDifference edge = compareImages(wider, reference, 0, 0);
-  EXPECT_EQ(edge.differing, 41u);
-  EXPECT_EQ(edge.residual, 0u);
+  const ImageDifference edge = compareImages(wider, reference, 0, 0);
+  EXPECT_EQ(std::tuple(edge.differing, edge.residual), std::tuple(41u, 0u));
   // The same square in a frame shifted by 5 pixels lines up when shifted back.
   MonoImage shifted = square(40, 5, 5, 20);
   EXPECT_EQ(compareImages(shifted, reference, 5, 5).differing, 0u);
   // A missing square leaves its inside.
-  ImageDifference missing = compareImages(MonoImage(40, 40), reference, 0, 0);
-  EXPECT_EQ(missing.differing, 400u);
-  EXPECT_EQ(missing.residual, 16u * 16u);
+  const ImageDifference missing = compareImages(MonoImage(40, 40), reference, 0, 0);
+  EXPECT_EQ(std::tuple(missing.differing, missing.residual), std::tuple(400u, 16u * 16u));
 }
 
 }  // namespace

@@ -16,11 +16,8 @@ using Bytes = std::vector<uint8_t>;
 // Pads at data points (0.1, 0.1) and (1.1, 1.1); the board at (0, 0)
 // reaches one inch in both directions.
 Job oneInchJob() {
-  Job job;
-  job.boards.push_back(test::boardFor(
-      test::gerberFile("inch.gbr", "%ADD10C,0.0200*%\nD10*\nX1000Y1000D03*\nX11000Y11000D03*\n"),
-      0.0, 0.0));
-  return job;
+  return test::oneBoardJob("inch.gbr", "%ADD10C,0.0200*%\nD10*\nX1000Y1000D03*\nX11000Y11000D03*\n",
+                           0.0, 0.0);
 }
 
 JobBitmapSettings settingsFor(const fs::path& file) {
@@ -39,10 +36,9 @@ TEST(JobBitmapTest, OneInchJobFileAndHeader) {
   JobBitmapSettings s = settingsFor(dir / "Clip.Bmp");
   s.run.budgetBytes = 1000 * 1376 + 5;  // 1000 rows a band: 12 bands, the last of 8 rows
   JobBitmapSummary r = writeJobBitmap(oneInchJob(), s);
-  EXPECT_EQ(r.plan.width_px, 11008);
-  EXPECT_EQ(r.plan.height_px, 11008);
-  EXPECT_EQ(r.plan.bands.rowsPerBand, 1000);
-  EXPECT_EQ(r.plan.bands.bandCount, 12);
+  EXPECT_EQ(std::tuple(r.plan.width_px, r.plan.height_px, r.plan.bands.rowsPerBand,
+                       r.plan.bands.bandCount),
+            std::tuple(11008, 11008, 1000, 12));
   EXPECT_EQ(r.plan.bands.band(11, BandOrder::TopDown), (BandSpan{11000, 8}));
   const std::string b = test::readFile(s.file);
   ASSERT_EQ(b.size(), 15147070u);

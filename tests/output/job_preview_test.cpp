@@ -46,11 +46,7 @@ TEST(PreviewFitTest, Size) {
 TEST(PrintFitTest, ReducesAJobLargerThanThePageByTheLargerRatio) {
   // A job 10 inches wide at 600 dpi on a page 4800 pixels wide: f = 6000 / 4770.
   PrinterPage page{4800, 6000, 600.0, 600.0};
-  OutputFit wide = printFit(10.0, 5.0, page);
-  const double f = 6000.0 / 4770.0;
-  EXPECT_EQ(wide.width_px, 4770 + 2);
-  EXPECT_EQ(wide.height_px, 2385 + 2);
-  EXPECT_DOUBLE_EQ(wide.pixelsPerInch, 600.0 / f);
+  EXPECT_EQ(printFit(10.0, 5.0, page), (OutputFit{4770 + 2, 2385 + 2, 600.0 / (6000.0 / 4770.0)}));
 
   // Too high by more than too wide: the height decides.
   OutputFit high = printFit(9.0, 12.0, page);
@@ -58,12 +54,10 @@ TEST(PrintFitTest, ReducesAJobLargerThanThePageByTheLargerRatio) {
   EXPECT_DOUBLE_EQ(high.pixelsPerInch, 600.0 / (7200.0 / 5970.0));
 
   // A job that fits is printed at the printer's resolution.
-  OutputFit fits = printFit(2.0, 3.0, page);
-  EXPECT_EQ(fits, (OutputFit{1202, 1802, 600.0}));
+  EXPECT_EQ(printFit(2.0, 3.0, page), (OutputFit{1202, 1802, 600.0}));
 
   // Different resolutions: each direction's size in its own, drawn at dpiX.
-  OutputFit mixed = printFit(2.0, 3.0, PrinterPage{4800, 6000, 600.0, 300.0});
-  EXPECT_EQ(mixed, (OutputFit{1202, 902, 600.0}));
+  EXPECT_EQ(printFit(2.0, 3.0, {4800, 6000, 600.0, 300.0}), (OutputFit{1202, 902, 600.0}));
 }
 
 // The two boards of twoBoardJob, layer 1 drawn blue and layer 2 red.
@@ -91,8 +85,7 @@ TEST(JobPreviewTest, LayersInTheirColoursAndTheMirrorTurnsThePicture) {
 
   JobPreview onlyFirst = renderJobPreview(job, settings, 806, 606);
   // The job reaches 2.5 x 1.5 inches: a = 1.67 > 1.33, the width fills.
-  EXPECT_EQ(onlyFirst.image.width_px(), 800);
-  EXPECT_EQ(onlyFirst.image.rows(), 480);
+  EXPECT_EQ(std::tuple(onlyFirst.image.width_px(), onlyFirst.image.rows()), std::tuple(800, 480));
   EXPECT_EQ(colours(onlyFirst.image), (std::set<Rgb>{kWhite, 0x0000FF}));
 
   settings.draw.layers[1] = true;
@@ -136,8 +129,7 @@ TEST(JobPrintTest, TheJobInBlackAtThePagesResolution) {
   DrawSettings settings;
   JobPrint print = renderJobPrint(job, settings, PrinterPage{2000, 2000, 300.0, 300.0});
   EXPECT_EQ(print.fit, (OutputFit{752, 452, 300.0}));  // 2.5 x 1.5 inches
-  ASSERT_EQ(print.image.width_px(), 752);
-  ASSERT_EQ(print.image.rows(), 452);
+  ASSERT_EQ(std::tuple(print.image.width_px(), print.image.rows()), std::tuple(752, 452));
   // The first board's first pad covers 0.15 .. 0.25 inch: pixels 45 to 74.
   EXPECT_FALSE(print.image.isBackground(60, 60));
   EXPECT_TRUE(print.image.isBackground(40, 60));

@@ -21,11 +21,8 @@ using Bytes = std::vector<uint8_t>;
 // at (0.23, 0.1) reaches x = 0.43 and y = 0.2: at 1000 dpi an image of
 // 1024 x 800 pixels with the pads centred on pixels (230, 100) and (430, 200).
 Job twoPadJob() {
-  Job job;
-  job.boards.push_back(test::boardFor(
-      test::gerberFile("pads.gbr", "%ADD10C,0.0500*%\nD10*\nX1000Y1000D03*\nX3000Y2000D03*\n"),
-      0.23, 0.1));
-  return job;
+  return test::oneBoardJob("pads.gbr", "%ADD10C,0.0500*%\nD10*\nX1000Y1000D03*\nX3000Y2000D03*\n",
+                           0.23, 0.1);
 }
 
 PlotterExportSettings settingsFor(const fs::path& file, int dpi) {
@@ -76,11 +73,8 @@ TEST(PlotterExportTest, HeaderOfASmallJob) {
 
 TEST(PlotterExportTest, HeaderOfALargeJob) {
   // A board 10 inches wide at 6500 dpi: 68896 pixels a row, beyond 65000.
-  Job job;
-  job.boards.push_back(test::boardFor(
-      test::gerberFile("wide.gbr",
-                       "%ADD10C,0.0100*%\nD10*\nX100Y100D03*\nX100100Y100D03*\n%KO*%\n"),
-      0.0, 0.1));
+  const Job job = test::oneBoardJob(
+      "wide.gbr", "%ADD10C,0.0100*%\nD10*\nX100Y100D03*\nX100100Y100D03*\n%KO*%\n", 0.0, 0.1);
   const fs::path file = test::tempDir() / "large.fpf";
   PlotterExportSummary r = exportPlotterFile(job, settingsFor(file, 6500));
   ASSERT_TRUE(r.plan.large);
@@ -216,12 +210,10 @@ struct WayCase {
 // A board whose 2-inch pad reaches far beyond the data's extents: every band
 // that the pad meets must draw it, not only those of the end points.
 Job farReachingPadJob() {
-  Job job;
-  job.boards.push_back(
-      test::boardFor(test::gerberFile("far.gbr",
-                                      "%ADD10C,2.0000*%\n%ADD11C,0.0200*%\nD11*\nX1000Y1000D03*\n"
-                                      "D10*\nX1000Y1000D03*\nD11*\nX6000Y1000D03*\n"),
-                     1.2, 2.0));
+  Job job = test::oneBoardJob("far.gbr",
+                              "%ADD10C,2.0000*%\n%ADD11C,0.0200*%\nD11*\nX1000Y1000D03*\n"
+                              "D10*\nX1000Y1000D03*\nD11*\nX6000Y1000D03*\n",
+                              1.2, 2.0);
   job.settings.tech = {6.35, 2.0, 3.0, 4.0, 5.0};
   return job;
 }
@@ -234,10 +226,7 @@ Job repeatedFlashesJob() {
     file += "D1" + std::to_string(k % 2) + "*X" + std::to_string(100 + 40 * (k % 5)) + "Y" +
             std::to_string(100 + 200 * (k / 5)) + "D03*";
   }
-  Job job;
-  job.boards.push_back(
-      test::boardFor(test::gerberFile("repeated.gbr", file + "%SR*%M02*"), 0.2, 0.2));
-  return job;
+  return test::oneBoardJob("repeated.gbr", file + "%SR*%M02*", 0.2, 0.2);
 }
 
 using test::corpusPanelJob;
@@ -327,13 +316,9 @@ TEST(ExportGeometryTest, BoardLayersInDrawingOrder) {
   layers[0] = layers[2] = true;
   std::vector<BoardLayer> out = outputBoardLayers(job, layers, 0.25, 0.5);
   ASSERT_EQ(out.size(), 3u);  // layer 1: boards 1 and 2; layer 3: board 1
-  EXPECT_EQ(out[0].gerberFile, "/a/1.gbr");
-  EXPECT_EQ(out[0].apertureFile, "/a/1.Env");
-  EXPECT_EQ(out[1].board, 1u);
-  EXPECT_EQ(out[1].x, 2.25);
-  EXPECT_EQ(out[1].y, 3.5);
-  EXPECT_EQ(out[1].dataMinX, -1.5);
-  EXPECT_EQ(out[1].apertureFile, "");
+  EXPECT_EQ(std::tuple(out[0].gerberFile, out[0].apertureFile), std::tuple("/a/1.gbr", "/a/1.Env"));
+  EXPECT_EQ(std::tuple(out[1].board, out[1].x, out[1].y, out[1].dataMinX, out[1].apertureFile),
+            std::tuple(1u, 2.25, 3.5, -1.5, ""));
   EXPECT_EQ(out[2].layer, 3);
 }
 
