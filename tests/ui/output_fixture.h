@@ -5,7 +5,6 @@
 // drumplot-cli on the same job for comparison.
 #pragma once
 
-#include <QCheckBox>
 #include <QPrinter>
 #include <QProcess>
 #include <QtTest/QTest>
@@ -64,15 +63,6 @@ T* childOf(QObject* parent) {
     if (auto* found = dynamic_cast<T*>(child)) return found;
   }
   ADD_FAILURE() << "no such child";
-  return nullptr;
-}
-
-// The check box of `parent` whose text is `text`.
-inline QCheckBox* checkBox(QWidget* parent, const QString& text) {
-  for (QCheckBox* box : parent->findChildren<QCheckBox*>()) {
-    if (box->text() == text) return box;
-  }
-  ADD_FAILURE() << "no check box " << text.toStdString();
   return nullptr;
 }
 

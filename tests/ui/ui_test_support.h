@@ -8,10 +8,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QColor>
 #include <QDeadlineTimer>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTimer>
 #include <deque>
 #include <filesystem>
@@ -97,8 +99,24 @@ void whenShown(Action action) {
   poll->start(10);
 }
 
-// The push button of `parent` whose text is `text`.
-QPushButton* button(QWidget* parent, const QString& text);
+// The child of `parent` of the class T whose text is `text`.
+template <typename T>
+T* withText(QWidget* parent, const QString& text) {
+  for (T* child : parent->findChildren<T*>()) {
+    if (child->text() == text) return child;
+  }
+  ADD_FAILURE() << "no " << T::staticMetaObject.className() << " " << text.toStdString();
+  return nullptr;
+}
+inline QPushButton* button(QWidget* parent, const QString& text) {
+  return withText<QPushButton>(parent, text);
+}
+inline QCheckBox* checkBox(QWidget* parent, const QString& text) {
+  return withText<QCheckBox>(parent, text);
+}
+inline void clickRadio(QWidget* parent, const QString& text) {
+  if (QRadioButton* radio = withText<QRadioButton>(parent, text)) radio->click();
+}
 // Replaces a field's text as typed by the user.
 void typeInto(QWidget* field, const QString& text);
 
@@ -112,8 +130,6 @@ QAction* popupAction(MainWindow& window, const QString& item);
 void sendMouse(QWidget* widget, QEvent::Type type, QPoint position, Qt::MouseButton button,
                Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 
-// Clicks the radio button of `parent` whose text is `text`.
-void clickRadio(QWidget* parent, const QString& text);
 // Leaves a window by the first item of its menu bar ("&Exit").
 void exitByMenu(QWidget* window);
 
