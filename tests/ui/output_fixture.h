@@ -13,6 +13,7 @@
 
 #include "job/job_file.h"
 #include "output/export_test_support.h"
+#include "ui/preview_window.h"
 #include "window_fixture.h"
 
 namespace drumplot::test {
@@ -36,7 +37,7 @@ class OutputWindowTest : public WindowTest {
   std::filesystem::path openJobFile(Job job, const char* name = "job.wpr") {
     std::filesystem::path file = dir_ / name;
     saveJobAs(job, file);
-    prompts_.files.push_back(QString::fromStdString(file.string()));
+    prompts_.files.push_back(qstr(file));
     trigger("&Job", "&Open");
     EXPECT_EQ(window_->job().boards.size(), job.boards.size());
     return file;
@@ -54,6 +55,14 @@ class OutputWindowTest : public WindowTest {
   bool printerAccepts_ = true;
   int printDialogs_ = 0;
 };
+
+// Closes the next preview once it is shown, keeping its picture in `shown`.
+inline void closePreviewWhenShown(QImage* shown = nullptr) {
+  whenShown<PreviewWindow>([shown](PreviewWindow& preview) {
+    if (shown) *shown = preview.shownImage();
+    exitByMenu(&preview);
+  });
+}
 
 // The child of `parent` of the class T; findChild() cannot tell apart
 // classes that declare no Q_OBJECT of their own.
