@@ -19,9 +19,6 @@
 namespace drumplot::test {
 namespace {
 
-// The output dialog
-// ============================================================================
-
 TEST(ExportDialogTest, ModesShowTheirFieldsAndOpeningResetsTheLineWidths) {
   ScriptedPrompts prompts;
   ExportDialog dialog(prompts);
@@ -77,9 +74,6 @@ TEST(ExportDialogTest, ModesShowTheirFieldsAndOpeningResetsTheLineWidths) {
   EXPECT_EQ(dialog.previewSettings().zoom, 3);
   EXPECT_DOUBLE_EQ(dialog.plotterSettings().plotter.horizontalLine_mils, 0.0);
 }
-
-// The photoplotter export
-// ============================================================================
 
 TEST_F(OutputWindowTest, ExportThroughTheDialogWritesWhatTheCliWrites) {
   start("[Setup]\nJednotka=mm\nMemory=10\n");
@@ -174,9 +168,6 @@ TEST_F(OutputWindowTest, AnExportWithoutLayersSaysSoAndWritesNothing) {
   EXPECT_EQ(prompts_.warnings.size(), 1);
 }
 
-// The job bitmap
-// ============================================================================
-
 TEST_F(OutputWindowTest, JobBitmapGoesToClipBmpInTheProgramFolder) {
   start();
   auto pads =
@@ -195,9 +186,6 @@ TEST_F(OutputWindowTest, JobBitmapGoesToClipBmpInTheProgramFolder) {
   EXPECT_EQ(reader.format(), "bmp");
   EXPECT_EQ(reader.size(), QSize(8448, 8448));
 }
-
-// Preview and print
-// ============================================================================
 
 TEST_F(OutputWindowTest, PreviewIsTurnedUpsideDownUnlessMirrored) {
   start();
