@@ -18,6 +18,7 @@
 #include <deque>
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "ui/user_prompts.h"
@@ -47,35 +48,28 @@ class ScriptedPrompts final : public UserPrompts {
   QString openFileName(QWidget*, const FileRequest& request) override { return file(request); }
   QString saveFileName(QWidget*, const FileRequest& request) override { return file(request); }
   std::optional<QColor> chooseColor(QWidget*, const QColor&) override {
-    if (colors.empty()) {
-      ADD_FAILURE() << "unexpected colour picker";
-      return std::nullopt;
-    }
-    auto color = colors.front();
-    colors.pop_front();
-    return color;
+    return next(colors, "colour picker", std::optional<QColor>());
   }
 
  private:
   Answer answer(const QString& text) {
     questions << text;
-    if (answers.empty()) {
-      ADD_FAILURE() << "unexpected question: " << text.toStdString();
-      return Answer::Cancel;
-    }
-    Answer a = answers.front();
-    answers.pop_front();
-    return a;
+    return next(answers, "question: " + text.toStdString(), Answer::Cancel);
   }
   QString file(const FileRequest& request) {
     requests.push_back(request);
-    if (files.empty()) {
-      ADD_FAILURE() << "unexpected file chooser: " << request.title.toStdString();
-      return {};
+    return next(files, "file chooser: " + request.title.toStdString(), QString());
+  }
+  // The first of `queue`, taken from it; `none` and a failure when it is empty.
+  template <typename T>
+  static T next(std::deque<T>& queue, const std::string& what, T none) {
+    if (queue.empty()) {
+      ADD_FAILURE() << "unexpected " << what;
+      return none;
     }
-    QString f = files.front();
-    files.pop_front();
-    return f;
+    T first = queue.front();
+    queue.pop_front();
+    return first;
   }
 };
 
