@@ -17,12 +17,8 @@ namespace {
 const std::string kDemo = std::string(DRUMPLOT_SOURCE_DIR) + "/examples/demo/";
 
 std::string show(const std::string& gerber, const std::string& apertures, bool all = false) {
-  AperturesShowOptions options;
-  options.gerberFile = gerber;
-  options.apertureFile = apertures;
-  options.all = all;
   std::ostringstream out;
-  runAperturesShow(options, out);
+  runAperturesShow({gerber, apertures, DataFormat{}, all}, out);
   return out.str();
 }
 

@@ -40,11 +40,10 @@ ProgramRun runProgram(const std::string& args) {
 // A job of two boards: the first sound, at (1, 1); the second with an
 // undefined D code, waiting at the plotting area's far corner.
 fs::path twoBoardJob(const fs::path& dir) {
-  test::writeFile(dir / "good.gbr",
-                  "%FSLAX24Y24*%%MOIN*%%ADD10C,0.010*%D10*X10000Y10000D02*X30000Y10000D01*M02*");
-  test::writeFile(dir / "bad.gbr",
-                  "%FSLAX24Y24*%%MOIN*%%ADD10C,0.010*%D10*X10000Y10000D02*X30000Y10000D01*"
-                  "D12*X20000Y10000D03*M02*");
+  const std::string line =
+      "%FSLAX24Y24*%%MOIN*%%ADD10C,0.010*%D10*X10000Y10000D02*X30000Y10000D01*";
+  test::writeFile(dir / "good.gbr", line + "M02*");
+  test::writeFile(dir / "bad.gbr", line + "D12*X20000Y10000D03*M02*");
   test::writeFile(dir / "GerbPrj.ini", "[Setup]\nMemory=64\n");
   Job job;
   job.JobName = (dir / "j.wpr").string();

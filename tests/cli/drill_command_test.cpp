@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/errors.h"
@@ -30,12 +31,9 @@ class DrillCommandTest : public testing::Test {
     in_ = (dir_ / "board.drl").string();
     out_ = (dir_ / "out.drl").string();
     Job job;
-    for (double x : {1.0, 3.0}) {
+    for (double x : {1.0, 3.0}) {  // 1.5 x 1 inch at (x, 1)
       Board& b = job.boards.emplace_back();
-      b.PosX = x;
-      b.PosY = 1.0;
-      b.DataWidth = 1.5;
-      b.DataHeight = 1.0;
+      std::tie(b.PosX, b.PosY, b.DataWidth, b.DataHeight) = std::tuple(x, 1.0, 1.5, 1.0);
     }
     Board& mark = job.boards.emplace_back();
     mark.IsMark = true;

@@ -44,9 +44,6 @@ std::string apertureFile(const std::string& lines) {
   return apertureFileHeader() + lines + apertureFileTrailer(ApertureFileWriter::Table);
 }
 
-// The aperture table
-// ============================================================================
-
 TEST_F(OutputWindowTest, ApertureTableOfAddDefinitionsSavesOnlyTheEditedRows) {
   start();
   auto gerber = dir_ / "layer.gbr";
@@ -154,9 +151,6 @@ TEST_F(OutputWindowTest, ApertureTableOfAnApertureFileSavesIntoThatFileOnlyWhenA
   EXPECT_TRUE(prompts_.requests.size() == 1u);  // only the job's Open
   EXPECT_EQ(readFile(env), apertureFile("10 1  0.02000 0.02000\r\n11 5  0.08000 0.03000\r\n"));
 }
-
-// The aperture import
-// ============================================================================
 
 // Chooses the entry and the file in the "Import aperture" dialog and
 // presses OK.

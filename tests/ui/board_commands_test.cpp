@@ -11,7 +11,6 @@
 #include "ui/check_dialog.h"
 #include "ui/drill_panel_dialog.h"
 #include "ui/export_dialog.h"
-#include "ui/preview_window.h"
 
 namespace drumplot::test {
 namespace {
@@ -117,9 +116,7 @@ TEST_F(OutputWindowTest, CheckMarksBoardsAndTheExportAsksBeforeItStarts) {
       if (!goOn) dialog.layerBox(1)->click();
       button(&dialog, "&Export name")->click();
       whenShown<CheckDialog>([goOn](CheckDialog& check) {
-        if (goOn) {
-          whenShown<PreviewWindow>([](PreviewWindow& preview) { exitByMenu(&preview); });
-        }
+        if (goOn) closePreviewWhenShown();
         (goOn ? check.goOnButton() : check.stopButton())->click();
       });
       button(&dialog, "OK")->click();

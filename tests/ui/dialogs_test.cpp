@@ -29,8 +29,7 @@ TEST(DialogTest, PanelizeIsLeftOnlyByOkOrCancelAndEnterMovesOn) {
   dialog.load("Inch");
   dialog.show();
   EXPECT_EQ(dialog.findChild<QLineEdit*>("Distance X")->text(), "0.2");
-  PanelizeRequest preset = dialog.result();
-  EXPECT_DOUBLE_EQ(preset.distanceX_mm, 5.08);
+  EXPECT_DOUBLE_EQ(dialog.result().distanceX_mm, 5.08);
 
   QTest::keyClick(&dialog, Qt::Key_Escape);
   dialog.close();
@@ -85,8 +84,7 @@ TEST(DialogTest, TextViewerShowsAFileReadOnlyInAFixedPitchFont) {
   TextViewer viewer(prompts);
   std::filesystem::path file = tempDir() / "notes.txt";
   writeFile(file, "G04 first*\nX100Y200D01*\n");
-  prompts.files = {QString::fromStdString(file.string()),
-                   QString::fromStdString((tempDir() / "absent.txt").string())};
+  prompts.files = {qstr(file), qstr(tempDir() / "absent.txt")};
   QAction* open = viewer.findChild<QMenuBar*>()->actions().at(0);
   open->trigger();
   EXPECT_EQ(viewer.shownText(), "G04 first*\nX100Y200D01*\n");

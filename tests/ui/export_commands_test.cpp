@@ -14,24 +14,16 @@
 #include "output_fixture.h"
 #include "ui/check_dialog.h"
 #include "ui/export_dialog.h"
-#include "ui/preview_window.h"
 #include "ui/work_dialog.h"
 
 namespace drumplot::test {
 namespace {
 
-std::array<std::string, kLayerCount> layerNames() {
-  return JobSettings::defaultLayerNames();
-}
-
-// The output dialog
-// ============================================================================
-
 TEST(ExportDialogTest, ModesShowTheirFieldsAndOpeningResetsTheLineWidths) {
   ScriptedPrompts prompts;
   ExportDialog dialog(prompts);
   dialog.setExportName("/plots/TEST.FPF");
-  dialog.load(ExportDialog::Mode::Export, layerNames());
+  dialog.load(ExportDialog::Mode::Export, JobSettings::defaultLayerNames());
   dialog.show();
   EXPECT_EQ(dialog.exportNameLabel()->text(), "/plots/TEST.FPF");
   EXPECT_FALSE(dialog.zoomGroup()->button(1)->isVisible());
@@ -67,7 +59,7 @@ TEST(ExportDialogTest, ModesShowTheirFieldsAndOpeningResetsTheLineWidths) {
 
   // The next opening, as the job bitmap: the line widths and "Other.."
   // start again, the rest is kept; zoom shown, resolution and notes hidden.
-  dialog.load(ExportDialog::Mode::JobBitmap, layerNames());
+  dialog.load(ExportDialog::Mode::JobBitmap, JobSettings::defaultLayerNames());
   EXPECT_FALSE(dialog.exportNameLabel()->isVisible());
   EXPECT_FALSE(dialog.resolutionGroup()->button(0)->isVisible());
   EXPECT_FALSE(dialog.findChild<QWidget*>("User notes")->isVisible());
@@ -82,9 +74,6 @@ TEST(ExportDialogTest, ModesShowTheirFieldsAndOpeningResetsTheLineWidths) {
   EXPECT_EQ(dialog.previewSettings().zoom, 3);
   EXPECT_DOUBLE_EQ(dialog.plotterSettings().plotter.horizontalLine_mils, 0.0);
 }
-
-// The photoplotter export
-// ============================================================================
 
 TEST_F(OutputWindowTest, ExportThroughTheDialogWritesWhatTheCliWrites) {
   start("[Setup]\nJednotka=mm\nMemory=10\n");
@@ -109,10 +98,7 @@ TEST_F(OutputWindowTest, ExportThroughTheDialogWritesWhatTheCliWrites) {
     checkBox(&dialog, "Mirror horizontal")->click();
     // The check finds the demo's silk reaching beyond its board: go on.
     whenShown<CheckDialog>([](CheckDialog& check) { check.goOnButton()->click(); });
-    whenShown<PreviewWindow>([&](PreviewWindow& preview) {
-      overview = preview.shownImage();
-      exitByMenu(&preview);
-    });
+    closePreviewWhenShown(&overview);
     button(&dialog, "OK")->click();
   });
   trigger("&Job", "E&xport photoplotter bitmap");
@@ -182,9 +168,6 @@ TEST_F(OutputWindowTest, AnExportWithoutLayersSaysSoAndWritesNothing) {
   EXPECT_EQ(prompts_.warnings.size(), 1);
 }
 
-// The job bitmap
-// ============================================================================
-
 TEST_F(OutputWindowTest, JobBitmapGoesToClipBmpInTheProgramFolder) {
   start();
   auto pads =
@@ -204,9 +187,6 @@ TEST_F(OutputWindowTest, JobBitmapGoesToClipBmpInTheProgramFolder) {
   EXPECT_EQ(reader.size(), QSize(8448, 8448));
 }
 
-// Preview and print
-// ============================================================================
-
 TEST_F(OutputWindowTest, PreviewIsTurnedUpsideDownUnlessMirrored) {
   start();
   openJobFile(twoBoardJob());
@@ -217,10 +197,7 @@ TEST_F(OutputWindowTest, PreviewIsTurnedUpsideDownUnlessMirrored) {
       dialog.layerBox(1)->setChecked(true);
       dialog.layerBox(2)->setChecked(true);
       checkBox(&dialog, "Mirror horizontal")->setChecked(mirror);
-      whenShown<PreviewWindow>([&](PreviewWindow& window) {
-        shown = window.shownImage();
-        exitByMenu(&window);
-      });
+      closePreviewWhenShown(&shown);
       button(&dialog, "OK")->click();
     });
     menuAction(*window_, "&Job", "Preview")->trigger();

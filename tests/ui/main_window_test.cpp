@@ -23,9 +23,6 @@ namespace {
 const QColor kRed(255, 0, 0);
 const QColor kGreen(0, 128, 0);
 
-// Start-up
-// ============================================================================
-
 TEST_F(WindowTest, FirstStartWithoutSettingsUsesDefaultsAndLaysOutTheScreen) {
   start("");
   EXPECT_EQ(window_->windowTitle(), "NONAME.WPR");
@@ -72,9 +69,6 @@ TEST_F(WindowTest, MenuShortcuts) {
     EXPECT_EQ(menuAction(*window_, k.menu, k.item)->shortcut().toString(), k.key) << k.item;
   }
 }
-
-// Import, drag and move
-// ============================================================================
 
 TEST_F(WindowTest, ImportMakesASelectedBoardOnTheActiveLayerOfAtLeastFivePixels) {
   start();
@@ -174,9 +168,6 @@ TEST_F(WindowTest, MousePositionOverThePlottingAreaOnly) {
   EXPECT_EQ(status(JobStatusBar::MousePanel), "45 : 0");  // over a board: unchanged
 }
 
-// Panelize, relative move, delete
-// ============================================================================
-
 TEST_F(WindowTest, PanelizeOneByOneAddsThreeLockedCopiesInOrderThenDeleteSelectsTheLast) {
   start();
   trigger("&Tools", "&Panelize board");  // no board selected: a dialog here would wait for ever
@@ -219,9 +210,6 @@ TEST_F(WindowTest, PanelizeOneByOneAddsThreeLockedCopiesInOrderThenDeleteSelects
   ASSERT_EQ(window_->view()->plotArea()->boardCount(), 3u);
   EXPECT_EQ(boardView(2).color, kRed);
 }
-
-// Marks and further layers
-// ============================================================================
 
 TEST_F(WindowTest, InsertMarkFromTheMarkTable) {
   std::filesystem::path mark = tempDir() / "mark.gbr";
@@ -306,9 +294,6 @@ TEST_F(WindowTest, AddGerberNamesTheActiveLayerOfTheSelectedBoard) {
   EXPECT_EQ(job().boards[0].LayerGerber[1], silk.toStdString());
   EXPECT_EQ(job().boards[0].DataWidth, width);  // the master file's size stays
 }
-
-// Job file flows
-// ============================================================================
 
 TEST_F(WindowTest, SaveCloseOpenAndNewWithEveryAnswer) {
   start();

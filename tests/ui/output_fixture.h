@@ -5,7 +5,6 @@
 // drumplot-cli on the same job for comparison.
 #pragma once
 
-#include <QCheckBox>
 #include <QPrinter>
 #include <QProcess>
 #include <QtTest/QTest>
@@ -14,6 +13,7 @@
 
 #include "job/job_file.h"
 #include "output/export_test_support.h"
+#include "ui/preview_window.h"
 #include "window_fixture.h"
 
 namespace drumplot::test {
@@ -37,7 +37,7 @@ class OutputWindowTest : public WindowTest {
   std::filesystem::path openJobFile(Job job, const char* name = "job.wpr") {
     std::filesystem::path file = dir_ / name;
     saveJobAs(job, file);
-    prompts_.files.push_back(QString::fromStdString(file.string()));
+    prompts_.files.push_back(qstr(file));
     trigger("&Job", "&Open");
     EXPECT_EQ(window_->job().boards.size(), job.boards.size());
     return file;
@@ -56,6 +56,14 @@ class OutputWindowTest : public WindowTest {
   int printDialogs_ = 0;
 };
 
+// Closes the next preview once it is shown, keeping its picture in `shown`.
+inline void closePreviewWhenShown(QImage* shown = nullptr) {
+  whenShown<PreviewWindow>([shown](PreviewWindow& preview) {
+    if (shown) *shown = preview.shownImage();
+    exitByMenu(&preview);
+  });
+}
+
 // The child of `parent` of the class T; findChild() cannot tell apart
 // classes that declare no Q_OBJECT of their own.
 template <typename T>
@@ -64,15 +72,6 @@ T* childOf(QObject* parent) {
     if (auto* found = dynamic_cast<T*>(child)) return found;
   }
   ADD_FAILURE() << "no such child";
-  return nullptr;
-}
-
-// The check box of `parent` whose text is `text`.
-inline QCheckBox* checkBox(QWidget* parent, const QString& text) {
-  for (QCheckBox* box : parent->findChildren<QCheckBox*>()) {
-    if (box->text() == text) return box;
-  }
-  ADD_FAILURE() << "no check box " << text.toStdString();
   return nullptr;
 }
 

@@ -3,7 +3,6 @@
 // panelized demo job: the main window with its first board selected, the
 // output dialog, the aperture table and the preview. Without the script's
 // environment the tests are skipped.
-#include <QCheckBox>
 #include <QPixmap>
 #include <QScreen>
 #include <QtTest/QTest>
@@ -85,9 +84,7 @@ TEST(OutputScreenshotTest, ExportDialogApertureTableAndPreview) {
 
   // The preview of the three layers in their colours, mirrored (as drawn).
   whenShown<ExportDialog>([&](ExportDialog& dialog) {
-    for (QCheckBox* box : dialog.findChildren<QCheckBox*>()) {
-      if (box->text() == "Mirror horizontal") box->setChecked(true);
-    }
+    checkBox(&dialog, "Mirror horizontal")->setChecked(true);
     whenShown<PreviewWindow>([&](PreviewWindow& preview) {
       saveShot(preview, out / "preview.png");
       exitByMenu(&preview);

@@ -7,21 +7,12 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
-#include <QRadioButton>
 #include <QToolBar>
 #include <QtTest/QTest>
 
 #include "ui/main_window.h"
 
 namespace drumplot::test {
-
-QPushButton* button(QWidget* parent, const QString& text) {
-  for (QPushButton* candidate : parent->findChildren<QPushButton*>()) {
-    if (candidate->text() == text) return candidate;
-  }
-  ADD_FAILURE() << "no button " << text.toStdString();
-  return nullptr;
-}
 
 void typeInto(QWidget* field, const QString& text) {
   field->setFocus();
@@ -64,16 +55,6 @@ void sendMouse(QWidget* widget, QEvent::Type type, QPoint position, Qt::MouseBut
   QMouseEvent event(type, QPointF(position), QPointF(widget->mapToGlobal(position)), button,
                     buttons, modifiers);
   QApplication::sendEvent(widget, &event);
-}
-
-void clickRadio(QWidget* parent, const QString& text) {
-  for (QRadioButton* radio : parent->findChildren<QRadioButton*>()) {
-    if (radio->text() == text) {
-      radio->click();
-      return;
-    }
-  }
-  ADD_FAILURE() << "no radio button " << text.toStdString();
 }
 
 void exitByMenu(QWidget* window) {

@@ -8,14 +8,17 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QColor>
 #include <QDeadlineTimer>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTimer>
 #include <deque>
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "ui/user_prompts.h"
@@ -45,35 +48,28 @@ class ScriptedPrompts final : public UserPrompts {
   QString openFileName(QWidget*, const FileRequest& request) override { return file(request); }
   QString saveFileName(QWidget*, const FileRequest& request) override { return file(request); }
   std::optional<QColor> chooseColor(QWidget*, const QColor&) override {
-    if (colors.empty()) {
-      ADD_FAILURE() << "unexpected colour picker";
-      return std::nullopt;
-    }
-    auto color = colors.front();
-    colors.pop_front();
-    return color;
+    return next(colors, "colour picker", std::optional<QColor>());
   }
 
  private:
   Answer answer(const QString& text) {
     questions << text;
-    if (answers.empty()) {
-      ADD_FAILURE() << "unexpected question: " << text.toStdString();
-      return Answer::Cancel;
-    }
-    Answer a = answers.front();
-    answers.pop_front();
-    return a;
+    return next(answers, "question: " + text.toStdString(), Answer::Cancel);
   }
   QString file(const FileRequest& request) {
     requests.push_back(request);
-    if (files.empty()) {
-      ADD_FAILURE() << "unexpected file chooser: " << request.title.toStdString();
-      return {};
+    return next(files, "file chooser: " + request.title.toStdString(), QString());
+  }
+  // The first of `queue`, taken from it; `none` and a failure when it is empty.
+  template <typename T>
+  static T next(std::deque<T>& queue, const std::string& what, T none) {
+    if (queue.empty()) {
+      ADD_FAILURE() << "unexpected " << what;
+      return none;
     }
-    QString f = files.front();
-    files.pop_front();
-    return f;
+    T first = queue.front();
+    queue.pop_front();
+    return first;
   }
 };
 
@@ -97,8 +93,24 @@ void whenShown(Action action) {
   poll->start(10);
 }
 
-// The push button of `parent` whose text is `text`.
-QPushButton* button(QWidget* parent, const QString& text);
+// The child of `parent` of the class T whose text is `text`.
+template <typename T>
+T* withText(QWidget* parent, const QString& text) {
+  for (T* child : parent->findChildren<T*>()) {
+    if (child->text() == text) return child;
+  }
+  ADD_FAILURE() << "no " << T::staticMetaObject.className() << " " << text.toStdString();
+  return nullptr;
+}
+inline QPushButton* button(QWidget* parent, const QString& text) {
+  return withText<QPushButton>(parent, text);
+}
+inline QCheckBox* checkBox(QWidget* parent, const QString& text) {
+  return withText<QCheckBox>(parent, text);
+}
+inline void clickRadio(QWidget* parent, const QString& text) {
+  if (QRadioButton* radio = withText<QRadioButton>(parent, text)) radio->click();
+}
 // Replaces a field's text as typed by the user.
 void typeInto(QWidget* field, const QString& text);
 
@@ -112,8 +124,6 @@ QAction* popupAction(MainWindow& window, const QString& item);
 void sendMouse(QWidget* widget, QEvent::Type type, QPoint position, Qt::MouseButton button,
                Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 
-// Clicks the radio button of `parent` whose text is `text`.
-void clickRadio(QWidget* parent, const QString& text);
 // Leaves a window by the first item of its menu bar ("&Exit").
 void exitByMenu(QWidget* window);
 
