@@ -93,7 +93,7 @@ TEST(DialogTest, TextViewerShowsAFileReadOnlyInAFixedPitchFont) {
   EXPECT_TRUE(QFontInfo(text->font()).fixedPitch());
 
   open->trigger();  // a file that cannot be read: the error, the old text stays
-  EXPECT_EQ(prompts.warnings.size(), 1);
+  ASSERT_EQ(prompts.warnings.size(), 1);
   EXPECT_TRUE(prompts.warnings[0].contains("absent.txt"));
   EXPECT_EQ(viewer.shownText(), "G04 first*\nX100Y200D01*\n");
 }
