@@ -200,7 +200,7 @@ DrawSettings ExportDialog::drawSettings() const {
   return s;
 }
 
-FilmSettings ExportDialog::plotterSettings() const {
+FilmSettings ExportDialog::filmSettings() const {
   FilmSettings film;
   PlotterExportSettings& s = film.plotter;
   s.draw = drawSettings();

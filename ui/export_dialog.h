@@ -46,7 +46,7 @@ class ExportDialog final : public QDialog {
   void load(Mode mode, const std::array<std::string, kLayerCount>& layerNames);
 
   // What was chosen: every field in its own terms.
-  FilmSettings plotterSettings() const;
+  FilmSettings filmSettings() const;
   JobBitmapSettings jobBitmapSettings() const;
   JobPreviewSettings previewSettings() const;
   DrawSettings drawSettings() const;

@@ -123,7 +123,7 @@ PreflightReport MainWindow::runCheck(const PlotterExportSettings& settings) {
 void MainWindow::onCheckJob() {
   // The export dialog's resolution, layers (every layer with Gerber data
   // while none is chosen there) and holes; its line widths start at 0.
-  PlotterExportSettings settings = exportDialog_->plotterSettings().plotter;
+  PlotterExportSettings settings = exportDialog_->filmSettings().plotter;
   settings.draw.lineWidth_mils = 0.0;
   settings.horizontalLine_mils = 0.0;
   if (settings.draw.layers == OutputLayers{}) settings.draw.layers = layersWithGerber(job_);

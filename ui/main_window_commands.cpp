@@ -116,7 +116,7 @@ QString warningLines(const std::vector<std::string>& warnings) {
 void MainWindow::onExport() {
   exportDialog_->load(ExportDialog::Mode::Export, job_.settings.LayerNames);
   if (exportDialog_->exec() != QDialog::Accepted) return;
-  FilmSettings settings = exportDialog_->plotterSettings();
+  FilmSettings settings = exportDialog_->filmSettings();
   settings.plotter.run.budgetBytes = memoryBudgetBytes(job_.settings.memoryMegabytes);
   if (!checkBeforeExport(settings.plotter)) return;
   Progress exportProgress;

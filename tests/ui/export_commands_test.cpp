@@ -30,7 +30,7 @@ TEST(ExportDialogTest, ModesShowTheirFieldsAndOpeningResetsTheLineWidths) {
   ASSERT_EQ(dialog.resolutionGroup()->buttons().size(), 11);
   EXPECT_EQ(dialog.findChild<QLineEdit*>("D-code without  hole:")->text(), "300,500,700");
 
-  PlotterExportSettings preset = dialog.plotterSettings().plotter;
+  PlotterExportSettings preset = dialog.filmSettings().plotter;
   EXPECT_EQ(preset.dpi, 2032);
   EXPECT_EQ(preset.draw.layers, OutputLayers{});  // no layer checked
   EXPECT_EQ(preset.file, "/plots/TEST.FPF");
@@ -40,11 +40,11 @@ TEST(ExportDialogTest, ModesShowTheirFieldsAndOpeningResetsTheLineWidths) {
   // "Other.." takes the field's value, which it first sets to 3048.
   dialog.resolutionGroup()->button(1)->click();
   EXPECT_EQ(dialog.otherResolution()->value(), 1625);
-  EXPECT_EQ(dialog.plotterSettings().plotter.dpi, 1625);
+  EXPECT_EQ(dialog.filmSettings().plotter.dpi, 1625);
   dialog.resolutionGroup()->button(10)->click();
   EXPECT_EQ(dialog.otherResolution()->value(), 3048);
   typeInto(dialog.otherResolution(), "4800");
-  EXPECT_EQ(dialog.plotterSettings().plotter.dpi, 4800);
+  EXPECT_EQ(dialog.filmSettings().plotter.dpi, 4800);
 
   dialog.layerBox(2)->click();
   typeInto(dialog.findChild<QWidget*>("Both direction"), "-1.5");
@@ -52,7 +52,7 @@ TEST(ExportDialogTest, ModesShowTheirFieldsAndOpeningResetsTheLineWidths) {
   typeInto(dialog.findChild<QWidget*>("User notes"), std::string(70, 'n').c_str());
   checkBox(&dialog, "Mirror horizontal")->click();
   checkBox(&dialog, "Use tech. area")->click();
-  PlotterExportSettings chosen = dialog.plotterSettings().plotter;
+  PlotterExportSettings chosen = dialog.filmSettings().plotter;
   EXPECT_DOUBLE_EQ(chosen.draw.lineWidth_mils, -1.5);
   EXPECT_EQ(chosen.notes, std::string(63, 'n'));  // 63 characters are kept
   EXPECT_TRUE(chosen.draw.techArea);
@@ -72,7 +72,7 @@ TEST(ExportDialogTest, ModesShowTheirFieldsAndOpeningResetsTheLineWidths) {
   EXPECT_EQ(again.zoom, 1);
   clickRadio(&dialog, "3:1");
   EXPECT_EQ(dialog.previewSettings().zoom, 3);
-  EXPECT_DOUBLE_EQ(dialog.plotterSettings().plotter.horizontalLine_mils, 0.0);
+  EXPECT_DOUBLE_EQ(dialog.filmSettings().plotter.horizontalLine_mils, 0.0);
 }
 
 TEST_F(OutputWindowTest, ExportThroughTheDialogWritesWhatTheCliWrites) {
