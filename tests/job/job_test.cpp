@@ -40,10 +40,9 @@ TEST(JobTest, SelectingKeepsOneBoardSelectedAndDeleteSelectsTheLastBoardLeft) {
   job.selectBoard(0);
   job.selectBoard(2);
   EXPECT_TRUE(job.BoardSelectedOnce);
-  EXPECT_FALSE(job.boards[0].Selected);
-  EXPECT_TRUE(job.boards[2].Selected);
-  EXPECT_EQ(job.boards[2].color(), kSelectedBoardColor);
-  EXPECT_EQ(job.boards[0].color(), kBoardColor);
+  EXPECT_EQ(std::tuple(job.boards[0].Selected, job.boards[2].Selected), std::tuple(false, true));
+  EXPECT_EQ(std::tuple(job.boards[0].color(), job.boards[2].color()),
+            std::tuple(kBoardColor, kSelectedBoardColor));
   EXPECT_EQ(job.panel.gerber[0], "board2.gbr");
 
   job.selectBoard(1);
@@ -98,12 +97,10 @@ TEST(JobTest, CreatedBoardWaitsAtTheFarCornerWithAtLeastFivePixels) {
   size_t index = job.createBoard("/data/tiny.gbr", {0.5, -0.25, 0.01, 2.0});
   const Board& b = job.boards[index];
   EXPECT_EQ(index, 1u);
-  EXPECT_FALSE(job.boards[0].Selected);
-  EXPECT_TRUE(b.Selected);
-  EXPECT_FALSE(b.Locked);
+  EXPECT_EQ(std::tuple(job.boards[0].Selected, b.Selected, b.Locked),
+            std::tuple(false, true, false));
   EXPECT_EQ(b.format, job.CurrentFormat);
-  EXPECT_EQ(b.caption, "/data/tiny.gbr");
-  EXPECT_EQ(std::tuple(b.PosX, b.PosY), std::tuple(10.0, 12.0));
+  EXPECT_EQ(std::tuple(b.caption, b.PosX, b.PosY), std::tuple("/data/tiny.gbr", 10.0, 12.0));
   EXPECT_EQ(b.screen, (ScreenRect{500 - 30, 1, 5, 100}));
   EXPECT_EQ(std::tuple(b.DataMinX, b.DataMinY, b.DataWidth, b.DataHeight),
             std::tuple(0.5, -0.25, 0.01, 2.0));
