@@ -12,6 +12,7 @@
 #include <limits>
 #include <set>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -28,12 +29,8 @@ using Lines = std::vector<std::string>;
 
 Board board(double x, double y, double minX = 0.0, double minY = 0.0) {
   Board b;
-  b.PosX = x;
-  b.PosY = y;
-  b.DataMinX = minX;
-  b.DataMinY = minY;
-  b.DataWidth = 1.0;
-  b.DataHeight = 1.0;
+  std::tie(b.PosX, b.PosY, b.DataMinX, b.DataMinY) = std::tuple(x, y, minX, minY);
+  b.DataWidth = b.DataHeight = 1.0;
   return b;
 }
 
@@ -337,10 +334,7 @@ TEST(DrillOverviewTest, CrossIsSevenPixelsEachWayAt180Dpi) {
 }
 
 TEST(DrillOverviewTest, BoardOutlinesAndCrossesFitTheImage) {
-  Board b;
-  b.PosX = 0.5;
-  b.PosY = 0.25;
-  b.DataWidth = 1.0;
+  Board b = board(0.5, 0.25);
   b.DataHeight = 0.5;
   // One cross inside the board, one beyond it, one left of the plotting area.
   MonoImage image = drillOverview({b}, {{1.0, 0.5}, {2.0, 0.5}, {-1.0, 0.5}}, {});
