@@ -133,8 +133,7 @@ const CorpusDrill kCorpus[] = {
 // clang-format on
 
 std::optional<DataFormat> given(const char* spec) {
-  if (*spec == 0) return std::nullopt;
-  return parseFormatSpec(spec);
+  return *spec ? std::optional(parseFormatSpec(spec)) : std::nullopt;
 }
 
 class DrillCorpusTest : public testing::Test {

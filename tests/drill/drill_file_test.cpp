@@ -16,8 +16,7 @@ namespace drumplot {
 namespace {
 
 std::optional<DataFormat> given(const char* spec) {
-  if (*spec == 0) return std::nullopt;
-  return parseFormatSpec(spec);
+  return *spec ? std::optional(parseFormatSpec(spec)) : std::nullopt;
 }
 
 constexpr DrillPoint mm(double x, double y) {
