@@ -68,9 +68,7 @@ TEST(JobFileTest, RecordHasEveryFieldAtItsOffset) {
 // byte of a board written again differs.
 TEST(JobFileTest, DecodedRecordIsLockedUnselectedWithEveryField) {
   Board b = decodeBoardRecord(sampleRecord().str());
-  EXPECT_TRUE(b.Locked);
-  EXPECT_FALSE(b.Selected);
-  EXPECT_EQ(b.caption, "top.gbr");
+  EXPECT_EQ(std::tuple(b.Locked, b.Selected, b.caption), std::tuple(true, false, "top.gbr"));
   std::string first = encodeJob({sampleBoard(), b});
   std::string second = encodeJob(decodeJob(first));
   EXPECT_EQ(second[9072], 0);
@@ -168,9 +166,8 @@ TEST(JobFileTest, OpenReplacesBoardsLocksThemAndPlacesThemOnScreen) {
   EXPECT_TRUE(job.BoardSelectedOnce);
   EXPECT_EQ(job.panel.gerber[0], "kept");  // Open leaves the layer panel alone
   for (const Board& loaded : job.boards) {
-    EXPECT_TRUE(loaded.Locked);
-    EXPECT_FALSE(loaded.Selected);
-    EXPECT_EQ(loaded.color(), kBoardColor);
+    EXPECT_EQ(std::tuple(loaded.Locked, loaded.Selected, loaded.color()),
+              std::tuple(true, false, kBoardColor));
     EXPECT_EQ(loaded.screen, (ScreenRect{100, 50, 0, 150}));
   }
 

@@ -66,8 +66,7 @@ TEST(JobTest, RelativeMoveMovesOnlyLockedBoardsAndMoveToPlacesLockedBoards) {
   job.relativeMoveLocked(0.5, 0.25);
   EXPECT_EQ(std::tuple(job.boards[0].PosX, job.boards[0].PosY), std::tuple(0.5, 0.25));
   EXPECT_EQ(job.boards[0].screen, (ScreenRect{25, 12, 50, 50}));  // 12.5 rounds to even
-  EXPECT_EQ(job.boards[1].PosX, 1.0);
-  EXPECT_EQ(job.boards[1].screen.left, 50);
+  EXPECT_EQ(std::tuple(job.boards[1].PosX, job.boards[1].screen.left), std::tuple(1.0, 50));
   EXPECT_EQ(job.boards[2].PosX, 2.5);
 
   job.moveTo(2, 3.0, 0.1);  // locked: moves without a message
@@ -144,13 +143,11 @@ TEST(JobTest, NewAndCloseClearTheBoards) {
   job.selectBoard(0);
   job.closeJob();
   EXPECT_TRUE(job.boards.empty());
-  EXPECT_EQ(job.JobName, "/jobs/a.wpr");
-  EXPECT_TRUE(job.BoardSelectedOnce);
-  EXPECT_EQ(job.panel.gerber[0], "");
+  EXPECT_EQ(std::tuple(job.JobName, job.BoardSelectedOnce, job.panel.gerber[0]),
+            std::tuple("/jobs/a.wpr", true, ""));
   job.newJob();
-  EXPECT_EQ(job.JobName, "NONAME.WPR");
-  EXPECT_TRUE(job.isUnnamed());
-  EXPECT_FALSE(job.BoardSelectedOnce);
+  EXPECT_EQ(std::tuple(job.JobName, job.isUnnamed(), job.BoardSelectedOnce),
+            std::tuple("NONAME.WPR", true, false));
 }
 
 TEST(JobTest, ImportMeasuresTheMasterFileInTheCurrentFormat) {
