@@ -132,8 +132,8 @@ const CorpusDrill kCorpus[] = {
 };
 // clang-format on
 
-std::optional<DataFormat> given(const char* spec) {
-  return *spec ? std::optional(parseFormatSpec(spec)) : std::nullopt;
+std::optional<DataFormat> given(const char* format) {
+  return *format ? std::optional(parseFormatSpec(format)) : std::nullopt;
 }
 
 class DrillCorpusTest : public testing::Test {

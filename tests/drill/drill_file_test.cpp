@@ -15,8 +15,8 @@
 namespace drumplot {
 namespace {
 
-std::optional<DataFormat> given(const char* spec) {
-  return *spec ? std::optional(parseFormatSpec(spec)) : std::nullopt;
+std::optional<DataFormat> given(const char* format) {
+  return *format ? std::optional(parseFormatSpec(format)) : std::nullopt;
 }
 
 constexpr DrillPoint mm(double x, double y) {
