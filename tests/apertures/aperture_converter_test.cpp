@@ -38,8 +38,7 @@ TEST(ApertureConverterTest, ArgumentsArePassedAsTheyAreWithoutAShell) {
   fs::path programDir = fakeConverter();
   fs::path work = test::tempDir();
   std::string tricky = "board list; touch injected $(echo x) *.apl";
-  ConverterProcess converter = startConverter(programDir, {tricky, "second"}, work);
-  EXPECT_EQ(converter.wait(), 0);
+  EXPECT_EQ(startConverter(programDir, {tricky, "second"}, work).wait(), 0);
   EXPECT_EQ(test::readFile(work / "args.txt"), tricky + "\nsecond\n");
   EXPECT_FALSE(fs::exists(work / "injected"));
 }
@@ -49,8 +48,7 @@ TEST(ApertureConverterTest, ImportThroughTheConverter) {
   fs::path work = test::tempDir();
   std::string source = foreignList("10 0 0.01 0.01\r\n");
   test::writeFile(work / "apert.env", "stale");
-  ConverterProcess converter = beginExternalConversion(source, programDir, work);
-  EXPECT_EQ(converter.wait(), 0);
+  EXPECT_EQ(beginExternalConversion(source, programDir, work).wait(), 0);
   EXPECT_EQ(test::readFile(work / "args.txt"), "apert.txt\n");
   std::string target = source + ".Env";
   finishExternalConversion(target, work);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "apertures/working_aperture_table.h"
 #include "engine/errors.h"
@@ -59,11 +60,10 @@ TEST(ApertureFileTest, RecordOfEachLine) {
     ApertureTable table = load(kHeader + c.line + "\r\n" + kTrailerLoad + "}\r\n");
     const Aperture* a = table.find(c.dCode);
     ASSERT_NE(a, nullptr) << c.line;
-    EXPECT_EQ(a->Kind, ApertureKind::File);
-    EXPECT_EQ(a->Shape, c.shape) << c.line;
+    EXPECT_EQ(std::tuple(a->Kind, a->Shape, a->Aux), std::tuple(ApertureKind::File, c.shape, 0.0))
+        << c.line;
     EXPECT_DOUBLE_EQ(a->SizeX, c.sizeX) << c.line;
     EXPECT_DOUBLE_EQ(a->SizeY, c.sizeY) << c.line;
-    EXPECT_EQ(a->Aux, 0.0);
   }
 }
 
@@ -143,8 +143,7 @@ TEST(ApertureFileTest, FileReplacesDefinitionsOfTheSameDCodes) {
   LoadApertureFile(reader, env.string());
   EXPECT_EQ(reader.Apertures.find(10)->Kind, ApertureKind::Standard);
   const Aperture* d11 = reader.Apertures.find(11);
-  EXPECT_EQ(d11->Kind, ApertureKind::File);
-  EXPECT_EQ(d11->Modifiers, "");
+  EXPECT_EQ(std::tuple(d11->Kind, d11->Modifiers), std::tuple(ApertureKind::File, ""));
   EXPECT_DOUBLE_EQ(d11->SizeY, 0.04);
   // An empty name or a missing file leaves the records alone, without a message.
   LoadApertureFile(reader, "");
@@ -159,12 +158,7 @@ TEST(ApertureFileTest, FileReplacesDefinitionsOfTheSameDCodes) {
 // ============================================================================
 
 ApertureTableRow row(ApertureKind kind, ApertureShape shape, double dlx, double dly) {
-  ApertureTableRow r;
-  r.Kind = kind;
-  r.Shape = shape;
-  r.DLX = dlx;
-  r.DLY = dly;
-  return r;
+  return {kind, shape, dlx, dly, 0.0, ""};  // no angle, no name
 }
 
 TEST(SaveApertureFileTest, EmptyTableIsHeaderAndTrailerAndLoadsAsNothing) {

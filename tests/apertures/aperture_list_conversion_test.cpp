@@ -44,16 +44,12 @@ std::vector<std::string> convert(const std::string& source, ApertureListType typ
 using Lines = std::vector<std::string>;
 
 TEST(ApertureListConversionTest, IsoCam) {
-  EXPECT_EQ(convert("D10 ROUND 0.010 0.010\r\n"
-                    "d12 rectangle 0.060 0.030\r\n"
-                    "12 SQUARE 0.05\r\n"
-                    "D13 OBLONG 0.09 X 0.045 inch\r\n"
-                    "D0014 ANNULUS 0.08 0.04\r\n"
+  EXPECT_EQ(convert("D10 ROUND 0.010 0.010\r\nd12 rectangle 0.060 0.030\r\n12 SQUARE 0.05\r\n"
+                    "D13 OBLONG 0.09 X 0.045 inch\r\nD0014 ANNULUS 0.08 0.04\r\n"
                     "D15 ROUNDED 0.01 0.01\r\n"  // not a shape word of the list
                     "D16 THERMAL 0.06 0.04\r\n"
                     "D5 ROUND 0.01 0.01\r\n"  // D codes below 10 and above 9999 are skipped
-                    "10000 ROUND 0.01 0.01\r\n"
-                    "NO NUMBER HERE\r\n",
+                    "10000 ROUND 0.01 0.01\r\nNO NUMBER HERE\r\n",
                     ApertureListType::IsoCam),
             (Lines{"10 0 0.010 0.010", "12 2 0.060 0.030", "12 2 0.05 0.05", "13 3 0.09 0.045",
                    "0014 0 0.08 0.04"}));
@@ -62,17 +58,12 @@ TEST(ApertureListConversionTest, IsoCam) {
 TEST(ApertureListConversionTest, Ecam) {
   ApertureListConversion result = convertApertureList(
       "! GAPFile Version 1.0\n"
-      "D11 ROUND 20.00 0.508 0.00 0.000\n"
-      "D12 SQUARE 24.00 0.610 0.00 0.000\n"
-      "D13 OCTAGON 50.00 1.270 0.00 0.000\n"
-      "D14 RECTANGLE 60.00 1.524 30.00 0.762\n"
-      "D15 OBLONG 90 2.286 45 1.143\n"
-      "D16 DONUT 80 0 40 0\n"
-      "D17 TARGET 50 0 10 0\n"
-      "D18 THERMAL 60 0 30 0\n"
+      "D11 ROUND 20.00 0.508 0.00 0.000\nD12 SQUARE 24.00 0.610 0.00 0.000\n"
+      "D13 OCTAGON 50.00 1.270 0.00 0.000\nD14 RECTANGLE 60.00 1.524 30.00 0.762\n"
+      "D15 OBLONG 90 2.286 45 1.143\nD16 DONUT 80 0 40 0\n"
+      "D17 TARGET 50 0 10 0\nD18 THERMAL 60 0 30 0\n"
       "D19 ANNULUS 80 0 40 0\n"  // GC-CAM's word, not ECAM's
-      "D20 CUSTOM 10 0 0 0\n"
-      "D21 custom 10 0 0 0\n"
+      "D20 CUSTOM 10 0 0 0\nD21 custom 10 0 0 0\n"
       "D5 CUSTOM 10 0 0 0\n",  // outside 10..9999: not in the CUSTOM list either
       ApertureListType::Ecam, "list.gap");
   EXPECT_EQ(apertureLines(result),
@@ -86,17 +77,12 @@ TEST(ApertureListConversionTest, GcCam) {
   ApertureListConversion result = convertApertureList(
       "GC-CAM aperture list\n"
       "D 11 ROUND 0.508 MM\n"  // before the CODE line: passed over
-      "No Pos Type Tool CODE SHAPE SIZE UNIT\n"
-      "1 a b c D11 ROUND 0.508 MM x 0.508 MM\n"
-      "2 a b c 12 SQUARE 24 MIL x 0 MIL\n"
-      "3 a b c D13 RECTANGLE 0.06 \" x 0.03 \"\n"
-      "4 a b c D14 DRAW 8 mil\n"
-      "5 a b c D15 ANNULUS 80 MIL x 40 MIL\n"
+      "No Pos Type Tool CODE SHAPE SIZE UNIT\n1 a b c D11 ROUND 0.508 MM x 0.508 MM\n"
+      "2 a b c 12 SQUARE 24 MIL x 0 MIL\n3 a b c D13 RECTANGLE 0.06 \" x 0.03 \"\n"
+      "4 a b c D14 DRAW 8 mil\n5 a b c D15 ANNULUS 80 MIL x 40 MIL\n"
       "6 a b c D16 DONUT 80 MIL x 40 MIL\n"  // ECAM's word, not GC-CAM's
       "7 a b c D17 OCTAGON 50 MIL x 1 CM\n"  // a unit is looked at only where a size is used
-      "9 a b c D0020 CUSTOM 1 MM\n"
-      "10 a b c D21 CUSTOM 1 MM\n"
-      "11 a b c D10000 ROUND 1 MM\n"
+      "9 a b c D0020 CUSTOM 1 MM\n10 a b c D21 CUSTOM 1 MM\n11 a b c D10000 ROUND 1 MM\n"
       "12\ta b c D22 ROUND 1 MM\n",  // the tab is removed: "12a" is one token
       ApertureListType::GcCam, "list.lst");
   EXPECT_EQ(apertureLines(result),
@@ -106,9 +92,7 @@ TEST(ApertureListConversionTest, GcCam) {
 }
 
 TEST(ApertureListConversionTest, Polski) {
-  EXPECT_EQ(convert("Apertury\n"
-                    "1 ROUND D10 !200! x\n"
-                    "2 square D11 !500!\n"
+  EXPECT_EQ(convert("Apertury\n1 ROUND D10 !200! x\n2 square D11 !500!\n"
                     "4 THERMAL D12 !200!\n"  // neither ROUND nor SQUARE
                     "5 ROUND 12 !200!\n",    // no " D"
                     ApertureListType::Polski),

@@ -132,9 +132,8 @@ const CorpusDrill kCorpus[] = {
 };
 // clang-format on
 
-std::optional<DataFormat> given(const char* spec) {
-  if (*spec == 0) return std::nullopt;
-  return parseFormatSpec(spec);
+std::optional<DataFormat> given(const char* format) {
+  return *format ? std::optional(parseFormatSpec(format)) : std::nullopt;
 }
 
 class DrillCorpusTest : public testing::Test {
@@ -180,13 +179,9 @@ TEST_F(DrillCorpusTest, ReadsTheCountsAndTheFirstAndLastHit) {
 TEST_F(DrillCorpusTest, TwoByTwoPanelsReadBackMovedByTheBoardPitch) {
   const double pitchX = 3.0, pitchY = 2.5;  // inches: whole in every written format
   Job job;
-  for (int row = 0; row < 2; ++row) {
-    for (int col = 0; col < 2; ++col) {
-      Board b;
-      b.PosX = 0.5 + col * pitchX;
-      b.PosY = 0.25 + row * pitchY;
-      job.boards.push_back(b);
-    }
+  for (int i = 0; i < 4; ++i) {  // row by row
+    Board& b = job.boards.emplace_back();
+    std::tie(b.PosX, b.PosY) = std::tuple(0.5 + (i % 2) * pitchX, 0.25 + (i / 2) * pitchY);
   }
   // Keys to a micro-inch: the written numbers are exact in every format.
   auto key = [](DrillPoint p) {

@@ -15,9 +15,8 @@
 namespace drumplot {
 namespace {
 
-std::optional<DataFormat> given(const char* spec) {
-  if (*spec == 0) return std::nullopt;
-  return parseFormatSpec(spec);
+std::optional<DataFormat> given(const char* format) {
+  return *format ? std::optional(parseFormatSpec(format)) : std::nullopt;
 }
 
 constexpr DrillPoint mm(double x, double y) {

@@ -12,6 +12,7 @@
 #include <limits>
 #include <set>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -28,12 +29,8 @@ using Lines = std::vector<std::string>;
 
 Board board(double x, double y, double minX = 0.0, double minY = 0.0) {
   Board b;
-  b.PosX = x;
-  b.PosY = y;
-  b.DataMinX = minX;
-  b.DataMinY = minY;
-  b.DataWidth = 1.0;
-  b.DataHeight = 1.0;
+  std::tie(b.PosX, b.PosY, b.DataMinX, b.DataMinY) = std::tuple(x, y, minX, minY);
+  b.DataWidth = b.DataHeight = 1.0;
   return b;
 }
 
@@ -42,10 +39,6 @@ Board mark(const std::string& name, double x, double y) {
   b.IsMark = true;
   b.MarkName = name;
   return b;
-}
-
-std::optional<DataFormat> given(const char* spec) {
-  return parseFormatSpec(spec);
 }
 
 DrillPanel panelize(const char* text, const std::vector<Board>& boards, double dx = 0.0,
@@ -73,8 +66,7 @@ TEST(DrillPanelTest, EachBlockRepeatsPerBoardBeforeTheStatementAfterIt) {
                                 "X025Y016", "X045Y016",
                                 "M30"}));
   // clang-format on
-  EXPECT_EQ(panel.boardHits, 6u);
-  EXPECT_EQ(panel.markHits, 0u);
+  EXPECT_EQ(std::tuple(panel.boardHits, panel.markHits), std::tuple(6u, 0u));
 }
 
 // A file without a header (or with one after its first coordinates) gets
@@ -82,7 +74,7 @@ TEST(DrillPanelTest, EachBlockRepeatsPerBoardBeforeTheStatementAfterIt) {
 // end is kept.
 TEST(DrillPanelTest, AFileWithoutHeaderGetsOneAndKeepsEveryHit) {
   auto p = [](const char* text) {
-    return panelize(text, {board(1.0, 0.0)}, 0, 0, given("2.4,trailing,inch")).lines;
+    return panelize(text, {board(1.0, 0.0)}, 0, 0, parseFormatSpec("2.4,trailing,inch")).lines;
   };
   EXPECT_EQ(p("X01Y02\nT02\nX03Y04"), (Lines{"M48", ";FILE_FORMAT=2:4", "INCH,LZ", "%", "G90",
                                              "X02Y02", "T02", "X04Y04", "M30"}));
@@ -113,8 +105,7 @@ TEST(DrillPanelTest, MarksGetTheirToolLineAndOneHitPerMarkBoardBeforeTheEnd) {
                    "T09", "X007Y0055",                     // M2
                    "M30", ";end"}));
   // clang-format on
-  EXPECT_EQ(panel.boardHits, 2u);
-  EXPECT_EQ(panel.markHits, 3u);
+  EXPECT_EQ(std::tuple(panel.boardHits, panel.markHits), std::tuple(2u, 3u));
   // Crosses lie on the plotting area: less the reference minimum.
   ASSERT_EQ(panel.crosses.size(), 5u);
   EXPECT_NEAR(panel.crosses[0].x, 0.7, 1e-12);
@@ -162,8 +153,7 @@ TEST(DrillPanelTest, SlotsAndRoutesMoveWithTheirBoards) {
                    "G03X30000Y20000I0J5000", "M16",
                    "M30"}));
   // clang-format on
-  EXPECT_EQ(panel.slotCount, 2u);
-  EXPECT_EQ(panel.routeCount, 2u);
+  EXPECT_EQ(std::tuple(panel.slotCount, panel.routeCount), std::tuple(2u, 2u));
   ASSERT_EQ(panel.paths.size(), 4u);
   EXPECT_DOUBLE_EQ(panel.paths[0].diameter, 0.05);
   // The route: its start, the line's end, then the quarter arc in 5-degree steps.
@@ -189,7 +179,7 @@ TEST(DrillPanelTest, RoutingAndDrillingModesHoldInTheWrittenFile) {
 
 TEST(DrillPanelTest, WrittenInTheFormatAskedForWithToolsInItsUnit) {
   EXPECT_EQ(panelize("M48\nMETRIC\nT1C0.800\n%\nT1\nX25.4Y-12.7\nM30\n", {board(0.0, 0.0)}, 0, 0,
-                     {}, given("2.4,trailing,inch"))
+                     {}, parseFormatSpec("2.4,trailing,inch"))
                 .lines,
             (Lines{"M48", ";FILE_FORMAT=2:4", "INCH,LZ", "T1C0.0315", "%", "T1", "G90", "X01Y-005",
                    "M30"}));
@@ -337,10 +327,7 @@ TEST(DrillOverviewTest, CrossIsSevenPixelsEachWayAt180Dpi) {
 }
 
 TEST(DrillOverviewTest, BoardOutlinesAndCrossesFitTheImage) {
-  Board b;
-  b.PosX = 0.5;
-  b.PosY = 0.25;
-  b.DataWidth = 1.0;
+  Board b = board(0.5, 0.25);
   b.DataHeight = 0.5;
   // One cross inside the board, one beyond it, one left of the plotting area.
   MonoImage image = drillOverview({b}, {{1.0, 0.5}, {2.0, 0.5}, {-1.0, 0.5}}, {});

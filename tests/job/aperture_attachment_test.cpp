@@ -14,8 +14,7 @@ namespace {
 TEST(ApertureAttachmentTest, GoesToTheActiveLayerOfSelectedBoardsWhole) {
   Job job;
   job.boards.resize(3);
-  job.boards[0].Selected = true;
-  job.boards[2].Selected = true;
+  job.boards[0].Selected = job.boards[2].Selected = true;
   job.storedActiveLayer = 4;
   std::string longName = "/apertures/" + std::string(235, 'a') + ".Env";  // 250 characters
   attachApertureFile(job, longName);

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <iterator>
 #include <string>
+#include <tuple>
 
 #include "engine/errors.h"
 #include "support/record_bytes.h"
@@ -24,14 +25,10 @@ Board sampleBoard() {
   b.LayerGerber[17] = std::string(260, 'g');  // cut to 250
   b.LayerAperture[2] = "a.Env";
   b.LayerAperture[17] = "last.Env";
-  b.PosX = 1.5;
-  b.PosY = -2.25;
-  b.DataWidth = 0.1;
-  b.DataHeight = 3.0;
+  std::tie(b.PosX, b.PosY, b.DataWidth, b.DataHeight, b.DataMinX, b.DataMinY) =
+      std::tuple(1.5, -2.25, 0.1, 3.0, -0.5, 0.25);
   b.Selected = true;
   b.format = {3, 4, ZeroSuppression::Trailing, true, false};
-  b.DataMinX = -0.5;
-  b.DataMinY = 0.25;
   b.IsMark = true;
   b.MarkName = std::string(70, 'm');  // cut to 64
   b.Locked = false;                   // not stored
@@ -71,9 +68,7 @@ TEST(JobFileTest, RecordHasEveryFieldAtItsOffset) {
 // byte of a board written again differs.
 TEST(JobFileTest, DecodedRecordIsLockedUnselectedWithEveryField) {
   Board b = decodeBoardRecord(sampleRecord().str());
-  EXPECT_TRUE(b.Locked);
-  EXPECT_FALSE(b.Selected);
-  EXPECT_EQ(b.caption, "top.gbr");
+  EXPECT_EQ(std::tuple(b.Locked, b.Selected, b.caption), std::tuple(true, false, "top.gbr"));
   std::string first = encodeJob({sampleBoard(), b});
   std::string second = encodeJob(decodeJob(first));
   EXPECT_EQ(second[9072], 0);
@@ -158,9 +153,7 @@ TEST(JobFileTest, PartialLastRecordIsReportedAndWrittenOverOnlyWhenAllowed) {
 TEST(JobFileTest, OpenReplacesBoardsLocksThemAndPlacesThemOnScreen) {
   auto dir = test::tempDir();
   Board b = sampleBoard();
-  b.PosX = 2.0;
-  b.PosY = 1.0;
-  b.DataWidth = 0.01;  // no 5-pixel minimum for loaded boards
+  std::tie(b.PosX, b.PosY, b.DataWidth) = std::tuple(2.0, 1.0, 0.01);  // opened: no 5-pixel minimum
   test::writeFile(dir / "a.wpr", encodeJob({b, b}) + "partial");
 
   Job job;
@@ -173,9 +166,8 @@ TEST(JobFileTest, OpenReplacesBoardsLocksThemAndPlacesThemOnScreen) {
   EXPECT_TRUE(job.BoardSelectedOnce);
   EXPECT_EQ(job.panel.gerber[0], "kept");  // Open leaves the layer panel alone
   for (const Board& loaded : job.boards) {
-    EXPECT_TRUE(loaded.Locked);
-    EXPECT_FALSE(loaded.Selected);
-    EXPECT_EQ(loaded.color(), kBoardColor);
+    EXPECT_EQ(std::tuple(loaded.Locked, loaded.Selected, loaded.color()),
+              std::tuple(true, false, kBoardColor));
     EXPECT_EQ(loaded.screen, (ScreenRect{100, 50, 0, 150}));
   }
 

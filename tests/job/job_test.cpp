@@ -40,10 +40,9 @@ TEST(JobTest, SelectingKeepsOneBoardSelectedAndDeleteSelectsTheLastBoardLeft) {
   job.selectBoard(0);
   job.selectBoard(2);
   EXPECT_TRUE(job.BoardSelectedOnce);
-  EXPECT_FALSE(job.boards[0].Selected);
-  EXPECT_TRUE(job.boards[2].Selected);
-  EXPECT_EQ(job.boards[2].color(), kSelectedBoardColor);
-  EXPECT_EQ(job.boards[0].color(), kBoardColor);
+  EXPECT_EQ(std::tuple(job.boards[0].Selected, job.boards[2].Selected), std::tuple(false, true));
+  EXPECT_EQ(std::tuple(job.boards[0].color(), job.boards[2].color()),
+            std::tuple(kBoardColor, kSelectedBoardColor));
   EXPECT_EQ(job.panel.gerber[0], "board2.gbr");
 
   job.selectBoard(1);
@@ -67,8 +66,7 @@ TEST(JobTest, RelativeMoveMovesOnlyLockedBoardsAndMoveToPlacesLockedBoards) {
   job.relativeMoveLocked(0.5, 0.25);
   EXPECT_EQ(std::tuple(job.boards[0].PosX, job.boards[0].PosY), std::tuple(0.5, 0.25));
   EXPECT_EQ(job.boards[0].screen, (ScreenRect{25, 12, 50, 50}));  // 12.5 rounds to even
-  EXPECT_EQ(job.boards[1].PosX, 1.0);
-  EXPECT_EQ(job.boards[1].screen.left, 50);
+  EXPECT_EQ(std::tuple(job.boards[1].PosX, job.boards[1].screen.left), std::tuple(1.0, 50));
   EXPECT_EQ(job.boards[2].PosX, 2.5);
 
   job.moveTo(2, 3.0, 0.1);  // locked: moves without a message
@@ -98,12 +96,10 @@ TEST(JobTest, CreatedBoardWaitsAtTheFarCornerWithAtLeastFivePixels) {
   size_t index = job.createBoard("/data/tiny.gbr", {0.5, -0.25, 0.01, 2.0});
   const Board& b = job.boards[index];
   EXPECT_EQ(index, 1u);
-  EXPECT_FALSE(job.boards[0].Selected);
-  EXPECT_TRUE(b.Selected);
-  EXPECT_FALSE(b.Locked);
+  EXPECT_EQ(std::tuple(job.boards[0].Selected, b.Selected, b.Locked),
+            std::tuple(false, true, false));
   EXPECT_EQ(b.format, job.CurrentFormat);
-  EXPECT_EQ(b.caption, "/data/tiny.gbr");
-  EXPECT_EQ(std::tuple(b.PosX, b.PosY), std::tuple(10.0, 12.0));
+  EXPECT_EQ(std::tuple(b.caption, b.PosX, b.PosY), std::tuple("/data/tiny.gbr", 10.0, 12.0));
   EXPECT_EQ(b.screen, (ScreenRect{500 - 30, 1, 5, 100}));
   EXPECT_EQ(std::tuple(b.DataMinX, b.DataMinY, b.DataWidth, b.DataHeight),
             std::tuple(0.5, -0.25, 0.01, 2.0));
@@ -147,13 +143,11 @@ TEST(JobTest, NewAndCloseClearTheBoards) {
   job.selectBoard(0);
   job.closeJob();
   EXPECT_TRUE(job.boards.empty());
-  EXPECT_EQ(job.JobName, "/jobs/a.wpr");
-  EXPECT_TRUE(job.BoardSelectedOnce);
-  EXPECT_EQ(job.panel.gerber[0], "");
+  EXPECT_EQ(std::tuple(job.JobName, job.BoardSelectedOnce, job.panel.gerber[0]),
+            std::tuple("/jobs/a.wpr", true, ""));
   job.newJob();
-  EXPECT_EQ(job.JobName, "NONAME.WPR");
-  EXPECT_TRUE(job.isUnnamed());
-  EXPECT_FALSE(job.BoardSelectedOnce);
+  EXPECT_EQ(std::tuple(job.JobName, job.isUnnamed(), job.BoardSelectedOnce),
+            std::tuple("NONAME.WPR", true, false));
 }
 
 TEST(JobTest, ImportMeasuresTheMasterFileInTheCurrentFormat) {

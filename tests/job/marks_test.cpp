@@ -48,11 +48,9 @@ class InsertMarkTest : public testing::Test {
 };
 
 TEST_F(InsertMarkTest, UnusableFilesInsertNothingAndAMarkBoardDrawsOnEveryLayer) {
-  EXPECT_EQ(insertMark(job_, 1), MarkInsertResult::FileUnusable);
-  EXPECT_EQ(insertMark(job_, 2), MarkInsertResult::FileUnusable);
-  EXPECT_EQ(insertMark(job_, 3), MarkInsertResult::FileUnusable);  // path under 2 characters
-  EXPECT_EQ(insertMark(job_, -1), MarkInsertResult::NotOffered);
-  EXPECT_EQ(insertMark(job_, 4), MarkInsertResult::NotOffered);
+  // 9 bytes, missing, a path under 2 characters; then rows not offered.
+  for (int i : {1, 2, 3}) EXPECT_EQ(insertMark(job_, i), MarkInsertResult::FileUnusable) << i;
+  for (int i : {-1, 4}) EXPECT_EQ(insertMark(job_, i), MarkInsertResult::NotOffered) << i;
   EXPECT_TRUE(job_.boards.empty());
   EXPECT_FALSE(job_.BoardSelectedOnce);
   Job empty;
@@ -68,9 +66,8 @@ TEST_F(InsertMarkTest, UnusableFilesInsertNothingAndAMarkBoardDrawsOnEveryLayer)
   ASSERT_EQ(insertMark(job_, 0, &index), MarkInsertResult::Inserted);
   ASSERT_EQ(index, 1u);
   const Board& mark = job_.boards[1];
-  EXPECT_FALSE(job_.boards[0].Selected);
-  EXPECT_TRUE(mark.Selected);
-  EXPECT_TRUE(job_.BoardSelectedOnce);
+  EXPECT_EQ(std::tuple(job_.boards[0].Selected, mark.Selected, job_.BoardSelectedOnce),
+            std::tuple(false, true, true));
   EXPECT_EQ(std::tuple(mark.IsMark, mark.MarkName, mark.caption),
             std::tuple(true, "Ten", "ten.gbr"));
   EXPECT_EQ(std::tuple(mark.PosX, mark.PosY), std::tuple(8.0, 9.0));

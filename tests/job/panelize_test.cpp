@@ -57,10 +57,9 @@ TEST(PanelizeTest, CopiesAreLockedUnselectedAndCarryEveryField) {
   ASSERT_EQ(job.boards.size(), 2u);
   const Board& source = job.boards[0];
   const Board& copy = job.boards[1];
-  EXPECT_TRUE(source.Selected);  // the source stays selected and unchanged
-  EXPECT_FALSE(source.Locked);
-  EXPECT_TRUE(copy.Locked);
-  EXPECT_FALSE(copy.Selected);
+  // The source stays selected and unchanged.
+  EXPECT_EQ(std::tuple(source.Selected, source.Locked, copy.Selected, copy.Locked),
+            std::tuple(true, false, false, true));
   EXPECT_EQ(copy.caption, std::string(64, 'c'));
   EXPECT_EQ(copy.screen, (ScreenRect{100, 100, 7, 9}));
   EXPECT_EQ(std::tuple(copy.DataMinX, copy.DataMinY, copy.DataWidth), std::tuple(0.1, 0.2, 1.0));

@@ -130,13 +130,11 @@ TEST(SettingsFileTest, EachDialogWritesItsKeysAndKeepsTheRest) {
       << text;
 
   JobSettings s = readSettings(file);
-  EXPECT_EQ(s.memoryMegabytes, 128);
+  EXPECT_EQ(std::tuple(s.memoryMegabytes, s.PlotHeight, s.unitText, s.LayerNames[0]),
+            std::tuple(128, 4.0, "mm", "Top copper"));
   EXPECT_DOUBLE_EQ(s.PlotWidth * 25.4, 340.0);
-  EXPECT_EQ(s.PlotHeight, 4.0);
   EXPECT_EQ(s.tech, (TechArea{6.35, 1.0, 0, 2, 3}));
-  EXPECT_EQ(s.unitText, "mm");
   EXPECT_EQ(s.marks[0], marks[0]);  // the mark path whole
-  EXPECT_EQ(s.LayerNames[0], "Top copper");
   EXPECT_EQ(s.LayerColors[1], 0u);  // written as 0: no longer the default
 }
 

@@ -11,10 +11,7 @@ namespace {
 
 Board boardAt(double x, double y, double w, double h, int layerWithFile) {
   Board b;
-  b.PosX = x;
-  b.PosY = y;
-  b.DataWidth = w;
-  b.DataHeight = h;
+  std::tie(b.PosX, b.PosY, b.DataWidth, b.DataHeight) = std::tuple(x, y, w, h);
   b.LayerGerber[layerWithFile - 1] = "l.gbr";
   return b;
 }
