@@ -35,7 +35,7 @@ TEST(JobTest, SelectingKeepsOneBoardSelectedAndDeleteSelectsTheLastBoardLeft) {
   Job job = jobWithBoards(3);
   job.boards[1].Selected = true;  // selected, but not through selectBoard
   job.deleteSelected();
-  EXPECT_EQ(job.boards.size(), 3u);  // no board was ever selected: nothing happens
+  ASSERT_EQ(job.boards.size(), 3u);  // no board was ever selected: nothing happens
 
   job.selectBoard(0);
   job.selectBoard(2);
