@@ -170,11 +170,9 @@ TEST_F(OutputWindowTest, AnExportWithoutLayersSaysSoAndWritesNothing) {
 
 TEST_F(OutputWindowTest, JobBitmapGoesToClipBmpInTheProgramFolder) {
   start();
-  auto pads =
-      gerberFile("pads.gbr", "%ADD10R,0.100X0.100*%\nD10*\nX1000Y1000D03*\nX6000Y6000D03*\n");
-  Job job;
-  job.boards.push_back(boardFor(pads, 0.2, 0.2));  // reaches 0.7 inch
-  openJobFile(job);
+  // Reaches 0.7 inch.
+  openJobFile(oneBoardJob(
+      "pads.gbr", "%ADD10R,0.100X0.100*%\nD10*\nX1000Y1000D03*\nX6000Y6000D03*\n", 0.2, 0.2));
   whenShown<ExportDialog>([](ExportDialog& dialog) {
     dialog.layerBox(1)->click();
     button(&dialog, "OK")->click();
