@@ -50,6 +50,7 @@ struct OutputOptions {
   std::string overview;
   bool reference = false;
   bool negative = false;
+  bool force = false;
 };
 
 // "all", or layer numbers 1..18 separated by commas.
@@ -102,6 +103,9 @@ void addOutputOptions(CLI::App& cmd, OutputOptions& o) {
   cmd.add_flag("--reference", o.reference,
                "The literal way: one thread, every band reads every layer anew (slow; the "
                "same bytes)");
+  cmd.add_flag("--force", o.force,
+               "Draw a layer file all the same when step and repeat and aperture blocks expand "
+               "it to more than 2^30 operations (it takes long; progress and Ctrl-C as ever)");
 }
 
 Job openJobWithSettings(const OutputOptions& o) {
@@ -133,6 +137,7 @@ void fillSettings(const OutputOptions& o, const Job& job, DrawSettings& draw, Ru
   run.budgetBytes = memoryBudgetBytes(o.memory_MB > 0 ? o.memory_MB : job.settings.memoryMegabytes);
   run.threads = o.threads;
   run.reference = o.reference;
+  if (o.force) run.maxOperations = UINT64_MAX;
 }
 
 // drumplot-cli export - Progress and cancel
@@ -222,18 +227,19 @@ void printRunLine(const RasterStats& r, double seconds, uint64_t budget, bool re
       r.groups > 1 ? ", recorded in " + std::to_string(r.groups) + " groups of pieces" : "";
   std::printf(
       "  %s, %u thread%s, %lld pieces, %llu primitives (%s of display lists%s, %llu "
-      "covered draws left out); time %.3f s, peak memory %s, budget %s\n",
+      "covered draws left out, %s of decoded files); time %.3f s, peak memory %s, budget %s\n",
       reference ? "literal way" : "fast way", r.threads, r.threads == 1 ? "" : "s",
       static_cast<long long>(r.pieces), static_cast<unsigned long long>(r.primitives),
       megabytes(r.displayListBytes).c_str(), groups.c_str(),
-      static_cast<unsigned long long>(r.drawsLeftOut), seconds,
+      static_cast<unsigned long long>(r.drawsLeftOut), megabytes(r.decodedBytes).c_str(), seconds,
       megabytes(peakResidentBytes()).c_str(), megabytes(budget).c_str());
   std::fflush(stdout);  // the summary line before what follows it on stderr
   for (const std::string& w : r.warnings) printWarning(w);
   if (r.overBudgetBytes > 0) {
     printWarning("what one piece of the film draws needs " + megabytes(r.overBudgetBytes) +
-                 " of recordings, more than the memory setting leaves for them; raise the memory "
-                 "setting to keep within it");
+                 " of recordings, more than the memory setting leaves for them: those pieces "
+                 "were drawn straight from the files (slower); a higher memory setting records "
+                 "them");
   }
 }
 

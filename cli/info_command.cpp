@@ -7,9 +7,12 @@
 
 #include "cli/command_registry.h"
 #include "cli/json_writer.h"
+#include "engine/aperture_stamp.h"
+#include "engine/band_geometry.h"
 #include "engine/data_size.h"
 #include "engine/gerber_reader.h"
 #include "engine/interpreter.h"
+#include "engine/shape_rasterizer.h"
 
 namespace drumplot {
 
@@ -35,10 +38,31 @@ std::string fixed(double v, int decimals = 6) {
   return buffer;
 }
 
+// Why the reach was not measured (the file cannot be drawn), or empty.
+std::string unmeasuredReason(const GerberReader& reader) {
+  if (const auto& r = reader.Operations.recursiveBlock) {
+    return "aperture block D" + std::to_string(r->dCode) + " flashes itself (line " +
+           std::to_string(r->line) + ")";
+  }
+  if (reader.Operations.exceeds(kMaxDrawnOperations)) {
+    return "the file expands past " + groupedCount(kMaxDrawnOperations) + " operations";
+  }
+  return {};
+}
+
 void printJson(const GerberReader& reader, const LayerReach& reach, std::ostream& out) {
   const DataFormat& f = reader.format;
+  const OperationCount& ops = reader.Operations;
   out << "{\"file\":" << jsonString(reader.FileName)
-      << ",\"statements\":" << reader.program.expandedStatements << ",\"format\":{"
+      << ",\"statements\":" << reader.program.expandedStatements
+      << ",\"operations\":" << ops.operations << ",\"recursive_block\":";
+  if (ops.recursiveBlock) {
+    out << "{\"d\":" << ops.recursiveBlock->dCode << ",\"line\":" << ops.recursiveBlock->line
+        << "}";
+  } else {
+    out << "null";
+  }
+  out << ",\"format\":{"
       << "\"int_digits\":" << int(f.IntDigits) << ",\"dec_digits\":" << int(f.DecDigits)
       << ",\"zero_suppression\":" << jsonString(zeroSuppressionName(f.ZeroSuppression))
       << ",\"metric\":" << (f.Metric ? "true" : "false")
@@ -47,9 +71,15 @@ void printJson(const GerberReader& reader, const LayerReach& reach, std::ostream
       << "\"min_x\":" << jsonNumber(reader.MinX) << ",\"min_y\":" << jsonNumber(reader.MinY)
       << ",\"max_x\":" << jsonNumber(reader.MaxX) << ",\"max_y\":" << jsonNumber(reader.MaxY)
       << ",\"width\":" << jsonNumber(reader.Width) << ",\"height\":" << jsonNumber(reader.Height)
-      << "},\"reach\":{\"min_x\":" << jsonNumber(reach.minX)
-      << ",\"min_y\":" << jsonNumber(reach.minY) << ",\"max_x\":" << jsonNumber(reach.maxX)
-      << ",\"max_y\":" << jsonNumber(reach.maxY) << "},\"apertures\":[";
+      << "},\"reach\":";
+  if (unmeasuredReason(reader).empty()) {
+    out << "{\"min_x\":" << jsonNumber(reach.minX) << ",\"min_y\":" << jsonNumber(reach.minY)
+        << ",\"max_x\":" << jsonNumber(reach.maxX) << ",\"max_y\":" << jsonNumber(reach.maxY)
+        << "}";
+  } else {
+    out << "null";
+  }
+  out << ",\"apertures\":[";
   bool first = true;
   for (int d : reader.Apertures.definedCodes()) {
     const Aperture& a = *reader.Apertures.find(d);
@@ -70,16 +100,26 @@ void printText(const GerberReader& reader, const LayerReach& reach, std::ostream
   out << "File:        " << reader.FileName << "\n"
       << "Statements:  " << reader.program.expandedStatements
       << (reader.Statements.truncated() ? " (cut at the statement limit)" : "") << "\n"
-      << "Format:      " << int(f.IntDigits) << "." << int(f.DecDigits) << ", "
+      << "Operations:  " << groupedCount(reader.Operations.operations)
+      << " (flashes and draws, every copy counted)\n";
+  if (const auto& r = reader.Operations.recursiveBlock) {
+    out << "Blocks:      D" << r->dCode << " flashes itself (line " << r->line
+        << "): the file cannot be drawn\n";
+  }
+  out << "Format:      " << int(f.IntDigits) << "." << int(f.DecDigits) << ", "
       << zeroSuppressionName(f.ZeroSuppression) << " zero suppression, "
       << (f.Absolute ? "absolute" : "incremental") << ", " << (f.Metric ? "mm" : "inch") << "\n"
       << "Unit scale:  " << fixed(reader.UnitScale, 17) << "\n"
       << "Extents:     X " << fixed(reader.MinX) << " .. " << fixed(reader.MaxX) << "  Y "
       << fixed(reader.MinY) << " .. " << fixed(reader.MaxY) << " inch\n"
       << "Size:        " << fixed(reader.Width) << " x " << fixed(reader.Height) << " inch ("
-      << fixed(reader.Width * 25.4, 3) << " x " << fixed(reader.Height * 25.4, 3) << " mm)\n"
-      << "Reach:       X " << fixed(reach.minX) << " .. " << fixed(reach.maxX) << "  Y "
-      << fixed(reach.minY) << " .. " << fixed(reach.maxY) << " inch (what it draws)\n";
+      << fixed(reader.Width * 25.4, 3) << " x " << fixed(reader.Height * 25.4, 3) << " mm)\n";
+  if (const std::string why = unmeasuredReason(reader); !why.empty()) {
+    out << "Reach:       not measured: " << why << "\n";
+  } else {
+    out << "Reach:       X " << fixed(reach.minX) << " .. " << fixed(reach.maxX) << "  Y "
+        << fixed(reach.minY) << " .. " << fixed(reach.maxY) << " inch (what it draws)\n";
+  }
   auto codes = reader.Apertures.definedCodes();
   out << "Apertures:   " << codes.size() << "\n";
   for (int d : codes) {
@@ -109,7 +149,15 @@ void runInfo(const InfoOptions& options, std::ostream& out, std::ostream& warnin
   if (!sizeProblem.empty()) {
     cli::printWarning(options.gerberFile + ": " + sizeProblem, warnings);
   }
-  LayerReach reach = measureReach(reader);
+  // The reach is drawn for: only of a file that can be drawn. Its stamps
+  // keep within a quarter of the memory setting, as an export's do.
+  LayerReach reach;
+  if (unmeasuredReason(reader).empty()) {
+    StampCache stamps(
+        memoryBudgetBytes(options.memory_MB > 0 ? options.memory_MB : kMemoryDefault_MB) / 4);
+    ShapeRasterizer shapes(reader.Apertures, 1000.0, &stamps);
+    reach = measureReach(reader, shapes);
+  }
   if (reach.empty) reach = {reader.MinX, reader.MinY, reader.MaxX, reader.MaxY, false};
   if (options.json) {
     printJson(reader, reach, out);
@@ -137,12 +185,17 @@ void addInfoCommand(CLI::App& app, Action& action) {
       ->required();
   cmd->add_option("--format", options->format, kFormatHelp)->check(FormatSpecValidator());
   cmd->add_flag("--json", options->info.json, "Print one JSON object instead of text");
+  cmd->add_option("--memory", options->info.memory_MB,
+                  "Memory for the aperture stamps the reach is measured with, MB (default: the "
+                  "settings' Memory)")
+      ->check(CLI::Range(1, 1 << 20));
   cmd->callback([options, &action] {
     action = [options] {
       options->info.preset = parseFormatSpec(options->format);
       JobSettings settings = readCommandSettings("");
       options->info.plotWidth = settings.PlotWidth;
       options->info.plotHeight = settings.PlotHeight;
+      if (options->info.memory_MB == 0) options->info.memory_MB = settings.memoryMegabytes;
       runInfo(options->info, std::cout, std::cerr);
     };
   });

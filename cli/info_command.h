@@ -15,6 +15,7 @@ struct InfoOptions {
   bool json = false;
   double plotWidth = 0.0;  // inches: the plotting area the data's size is judged against
   double plotHeight = 0.0;
+  int memory_MB = 0;  // 0: the default; the stamps the reach is measured with keep within it
 };
 
 // Loads, pre-scans and parses the definitions of the file and prints the

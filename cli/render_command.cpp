@@ -34,6 +34,7 @@ void addRenderCommand(CLI::App& app, Action& action) {
     RenderOptions render;
     std::string format = "2.3,leading,abs,inch";
     std::string noHole = "300,500,700";
+    int memory_MB = 0;  // 0: the settings' Memory
   };
   auto options = std::make_shared<Options>();
   auto* cmd = app.add_subcommand(
@@ -61,7 +62,13 @@ void addRenderCommand(CLI::App& app, Action& action) {
                   "D codes whose flashes get no hole, comma-separated (default 300,500,700)");
   cmd->add_flag("--force", r.force,
                 "Draw all the same when the data's size is more than any plot can mean (100 "
-                "inches, or 4 times the plotting area) or the picture has more than 2^31 pixels");
+                "inches, or 4 times the plotting area), the picture has more than 2^31 pixels, "
+                "or step and repeat and aperture blocks expand the file to more than 2^30 "
+                "operations");
+  cmd->add_option("--memory", options->memory_MB,
+                  "Memory for the aperture stamps, MB (default: the settings' Memory); the "
+                  "picture itself comes on top")
+      ->check(CLI::Range(1, 1 << 20));
   cmd->add_flag("--as-plotted", r.asPlotted,
                 "Y grows downwards, as the plotter's bands draw the layer (the picture upside "
                 "down against a viewer's)");
@@ -75,6 +82,8 @@ void addRenderCommand(CLI::App& app, Action& action) {
       options->render.plotWidth = settings.PlotWidth;
       options->render.plotHeight = settings.PlotHeight;
       options->render.interpreter.noHoleDCodes = parseNoHoleList(options->noHole);
+      options->render.budgetBytes =
+          memoryBudgetBytes(options->memory_MB > 0 ? options->memory_MB : settings.memoryMegabytes);
       runRender(options->render, std::cout);
     };
   });

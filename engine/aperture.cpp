@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "engine/aperture.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "engine/aperture_macro.h"
@@ -66,7 +67,9 @@ void parseParameters(Aperture& aperture, std::string_view text) {
 }
 
 void parseDefinitions(const StatementList& statements, ApertureTable& apertures,
-                      std::string_view fileName, const std::function<double(size_t)>& unitAt) {
+                      std::string_view fileName, const std::function<double(size_t)>& unitAt,
+                      std::vector<DefinitionFault>* faults) {
+  std::vector<MacroFaultAt> found;
   std::optional<MacroIndex> macros;  // built on the first macro aperture
   size_t macroLinesLeft = statements.limits().maxMacroLines;
   for (size_t i = 0; i < statements.size(); ++i) {
@@ -102,7 +105,16 @@ void parseDefinitions(const StatementList& statements, ApertureTable& apertures,
     }
     if (!aperture.Modifiers.empty()) parseParameters(aperture, aperture.Modifiers);
     if (!macros) macros.emplace(statements);
-    expandMacro(statements, *macros, aperture, aperture.MacroName, macroLinesLeft);
+    found.clear();
+    expandMacro(statements, *macros, aperture, aperture.MacroName, macroLinesLeft, &found);
+    for (MacroFaultAt& f : found) {
+      const bool tooDeep = f.fault.fault == ExpressionFault::TooDeep;
+      auto same = [&](const DefinitionFault& d) {
+        return d.line == f.line && d.field == f.fault.field && d.tooDeep == tooDeep;
+      };
+      if (!faults || std::any_of(faults->begin(), faults->end(), same)) continue;
+      faults->push_back({dCode, aperture.MacroName, f.line, std::move(f.fault.field), tooDeep});
+    }
   }
 }
 

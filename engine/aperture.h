@@ -104,9 +104,18 @@ class ApertureTable {
 // expanded from the list's %AM blocks. `unitAt` gives the unit (inches per
 // file unit) in force at a statement, by its index. Throws FormatError
 // (naming `fileName`) when the D code of a definition is not a number.
+// Macro fields that cannot be evaluated go to `faults` (each once).
+struct DefinitionFault {
+  int dCode = 0;
+  std::string macro;
+  uint32_t line = 0;  // the macro's body line
+  std::string field;
+  bool tooDeep = false;  // nested past the limit; else unreadable
+};
 void parseDefinitions(
     const StatementList& statements, ApertureTable& apertures, std::string_view fileName,
-    const std::function<double(size_t)>& unitAt = [](size_t) { return 1.0; });
+    const std::function<double(size_t)>& unitAt = [](size_t) { return 1.0; },
+    std::vector<DefinitionFault>* faults = nullptr);
 
 // Splits a parameter text at each "X" and stores the numbers in Params[1..].
 void parseParameters(Aperture& aperture, std::string_view parameterText);

@@ -35,31 +35,39 @@ namespace {
 // The body of the definition at `start`: the statements after it up to the
 // first one that is exactly "%".
 void appendBody(const StatementList& statements, size_t start, std::vector<std::string>& lines,
-                size_t linesLeft) {
+                std::vector<uint32_t>& fileLines, size_t linesLeft) {
   for (size_t i = start + 1; i < statements.size() && statements[i] != "%"; ++i) {
     if (lines.size() > linesLeft) return;  // over budget: the caller gives up
     lines.push_back(removeChars(statements[i], "*"));
+    fileLines.push_back(statements.line(i));
   }
 }
 
 }  // namespace
 
 bool expandMacro(const StatementList& statements, const MacroIndex& index, Aperture& aperture,
-                 const std::string& name, size_t& linesLeft) {
+                 const std::string& name, size_t& linesLeft, std::vector<MacroFaultAt>* faults) {
   aperture.MacroTable.clear();
   const auto* starts = index.find(name);
   if (!starts) return true;
-  // Each definition of the name adds its lines, and the whole is evaluated again.
+  // Each definition of the name adds its lines, and the whole is evaluated
+  // again; the faults of the last evaluation are the ones that stand.
   std::vector<std::string> lines;
+  std::vector<uint32_t> fileLines;
+  std::vector<MacroFault> found;
   for (size_t start : *starts) {
-    appendBody(statements, start, lines, linesLeft);
+    appendBody(statements, start, lines, fileLines, linesLeft);
     if (lines.size() > linesLeft) {
       aperture.MacroTable.clear();
       linesLeft = 0;
       return false;
     }
     linesLeft -= lines.size();
-    evaluateMacroBody(lines, aperture);
+    found.clear();
+    evaluateMacroBody(lines, aperture, &found);
+  }
+  if (faults) {
+    for (MacroFault& f : found) faults->push_back({fileLines[f.row], std::move(f)});
   }
   return true;
 }
@@ -105,7 +113,8 @@ float toSingle(double v) {
 
 }  // namespace
 
-void evaluateMacroBody(const std::vector<std::string>& lines, Aperture& aperture) {
+void evaluateMacroBody(const std::vector<std::string>& lines, Aperture& aperture,
+                       std::vector<MacroFault>* faults) {
   aperture.MacroTable.assign(lines.size(), MacroRow{});
   for (size_t r = 0; r < lines.size(); ++r) {
     std::string_view line = lines[r];
@@ -113,23 +122,32 @@ void evaluateMacroBody(const std::vector<std::string>& lines, Aperture& aperture
     if (!line.empty() && line.back() == ',') line.remove_suffix(1);
     auto fields = splitFields(line);
     MacroRow& row = aperture.MacroTable[r];
+    auto value = [&](std::string_view text) {
+      ExpressionFault fault = ExpressionFault::None;
+      const double v = evaluateValue(text, aperture, &fault);
+      if (fault != ExpressionFault::None && faults) {
+        faults->push_back({r, std::string(trimSpaces(text)), fault});
+      }
+      return v;
+    };
     for (size_t f = 0; f < fields.size(); ++f) {
       std::string_view field = fields[f];
       if (size_t equals = field.find('='); equals != std::string_view::npos) {
         if (auto n = assignedVariable(field.substr(0, equals))) {
-          aperture.setParam(*n, evaluateValue(field.substr(equals + 1), aperture));
+          aperture.setParam(*n, value(field.substr(equals + 1)));
         }
         continue;
       }
       if (row.Values.size() != fields.size()) row.Values.assign(fields.size(), 0.0f);
-      row.Values[f] = toSingle(evaluateValue(field, aperture));
+      row.Values[f] = toSingle(value(field));
       row.Count = static_cast<int32_t>(fields.size());
     }
   }
 }
 
-double evaluateValue(std::string_view field, const Aperture& aperture) {
-  return evaluateExpression(field, [&aperture](size_t n) { return aperture.param(n); });
+double evaluateValue(std::string_view field, const Aperture& aperture, ExpressionFault* fault) {
+  return evaluateExpression(
+      field, [&aperture](size_t n) { return aperture.param(n); }, fault);
 }
 
 // ApertureMacro - Expression evaluator
@@ -154,10 +172,11 @@ class ExpressionReader {
     if (failed_ || pos_ != text_.size()) return std::nullopt;
     return v;
   }
+  bool tooDeep() const { return tooDeep_; }
 
  private:
   // Deeper nesting than this is not a macro anybody wrote; it only costs stack.
-  static constexpr int kMaxDepth = 64;
+  static constexpr int kMaxDepth = kMaxExpressionDepth;
 
   void skipSpaces() {
     while (pos_ < text_.size() && text_[pos_] == ' ') ++pos_;
@@ -200,7 +219,10 @@ class ExpressionReader {
   }
 
   double factor(int depth) {
-    if (depth > kMaxDepth) return fail();
+    if (depth > kMaxDepth) {
+      tooDeep_ = true;
+      return fail();
+    }
     if (take('-')) return -factor(depth + 1);
     if (take('+')) return factor(depth + 1);
     if (take('(')) {
@@ -234,12 +256,17 @@ class ExpressionReader {
   const std::function<double(size_t)>& variable_;
   size_t pos_ = 0;
   bool failed_ = false;
+  bool tooDeep_ = false;
 };
 
 }  // namespace
 
-double evaluateExpression(std::string_view text, const std::function<double(size_t)>& variable) {
-  auto v = ExpressionReader(text, variable).read();
+double evaluateExpression(std::string_view text, const std::function<double(size_t)>& variable,
+                          ExpressionFault* fault) {
+  ExpressionReader reader(text, variable);
+  auto v = reader.read();
+  if (!v && fault)
+    *fault = reader.tooDeep() ? ExpressionFault::TooDeep : ExpressionFault::Unreadable;
   if (!v || !std::isfinite(*v)) return 0.0;
   return *v;
 }

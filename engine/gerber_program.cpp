@@ -13,6 +13,13 @@
 
 namespace drumplot {
 
+uint64_t GerberProgram::decodedBytes() const {
+  uint64_t bytes = ops.capacity() * sizeof(GerberOp) + repeats.capacity() * sizeof(RepeatBlock) +
+                   transforms.capacity() * sizeof(ApertureTransform);
+  for (const auto& [dCode, block] : blocks) bytes += block.capacity() * sizeof(GerberOp) + 64;
+  return bytes;
+}
+
 // GerberProgram - Transforms
 // ============================================================================
 

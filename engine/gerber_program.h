@@ -125,10 +125,22 @@ struct RepeatBlock {
   static double offset(int64_t k, double step, double unitScale);
 };
 
+// What a drawing leaves out because the file cannot be read there as it
+// stands: a warning where the file is drawn, an error of the check.
+enum class DrawingFault : uint8_t {
+  None,                  // a plain warning
+  UnreadableExpression,  // a macro field that is no expression reads as 0
+  NestingTooDeep,        // an expression or a block flash nested past the limit
+};
+
 // What reading a file found to say: each message names the file and line.
 struct ReadWarnings {
   std::vector<std::string> messages;
-  void add(std::string message) { messages.push_back(std::move(message)); }
+  std::vector<DrawingFault> faults;  // by message
+  void add(std::string message, DrawingFault fault = DrawingFault::None) {
+    messages.push_back(std::move(message));
+    faults.push_back(fault);
+  }
 };
 
 struct GerberProgram {
@@ -160,6 +172,9 @@ struct GerberProgram {
   std::vector<std::pair<std::string, std::string>> fileAttributes;
   bool hasDrawing = false;  // a draw or flash statement outside blocks
   bool hasEnd = false;      // M02 seen
+
+  // The bytes the decoded operations hold (what a drawing keeps of the file).
+  uint64_t decodedBytes() const;
 };
 
 // Decodes the statements. The preset is the operator's format: it serves

@@ -6,6 +6,7 @@
 #include <span>
 #include <vector>
 
+#include "engine/aperture_macro.h"
 #include "engine/errors.h"
 #include "engine/text.h"
 
@@ -289,6 +290,16 @@ void GerberReader::computeExtents() {
   program = decodeProgram(Statements, preset_, FileName, warnings);
   format = program.format;
   UnitScale = program.unitScale;
+  // (A forced drawing still notes where the usual limit is passed.)
+  Operations = countOperations(program, std::min(limits_.maxOperations, kMaxDrawnOperations));
+  // (A block that flashes itself nests past the limit too: that is said
+  // when it is refused.)
+  if (const auto& deep = Operations.nestedTooDeep; deep && !Operations.recursiveBlock) {
+    warnings.add(FileName + ": line " + std::to_string(deep->line) + ": aperture block D" +
+                     std::to_string(deep->dCode) + " is flashed inside more than " +
+                     std::to_string(kMaxBlockDepth) + " nested blocks: that flash draws nothing",
+                 DrawingFault::NestingTooDeep);
+  }
 
   ExtentsPass pass(program, limits_.maxRepeatCopies);  // walked copy by copy: at most these
   pass.run();
@@ -313,6 +324,27 @@ void GerberReader::computeExtents() {
   warnAboutContent();
 }
 
+std::string GerberReader::undrawableText(uint64_t maxOperations) const {
+  if (const auto& r = Operations.recursiveBlock) {
+    return FileName + ": line " + std::to_string(r->line) + ": aperture block D" +
+           std::to_string(r->dCode) +
+           " flashes itself (directly or through other blocks): the file cannot be drawn";
+  }
+  if (Operations.exceeds(maxOperations)) {
+    return FileName + ": line " + std::to_string(Operations.passesLimitAt) +
+           ": step and repeat and aperture blocks expand the file to " +
+           groupedCount(Operations.operations) + " operations (" +
+           groupedCount(Operations.statements) + " statements), more than the " +
+           groupedCount(maxOperations) +
+           " operations a drawing takes; --force draws it all the same";
+  }
+  return {};
+}
+
+void GerberReader::refuseUndrawable() const {
+  if (std::string why = undrawableText(limits_.maxOperations); !why.empty()) throw FormatError(why);
+}
+
 void GerberReader::warnAboutContent() {
   if (Statements.truncated()) {
     warnings.add(FileName + ": only the first " + std::to_string(Statements.size()) +
@@ -327,10 +359,23 @@ void GerberReader::warnAboutContent() {
 
 void GerberReader::parseDefinitions() {
   const auto& units = program.definitionUnits;
-  drumplot::parseDefinitions(Statements, Apertures, FileName, [&units](size_t i) {
-    auto it = units.find(i);
-    return it == units.end() ? 1.0 : it->second;
-  });
+  std::vector<DefinitionFault> faults;
+  drumplot::parseDefinitions(
+      Statements, Apertures, FileName,
+      [&units](size_t i) {
+        auto it = units.find(i);
+        return it == units.end() ? 1.0 : it->second;
+      },
+      &faults);
+  for (const DefinitionFault& f : faults) {
+    warnings.add(
+        FileName + ": line " + std::to_string(f.line) + ": macro " + f.macro + " (D" +
+            std::to_string(f.dCode) + "): the expression '" + f.field +
+            (f.tooDeep ? "' nests deeper than " + std::to_string(kMaxExpressionDepth) + " levels"
+                       : "' cannot be read") +
+            "; it counts as 0, so the pad may lack a shape",
+        f.tooDeep ? DrawingFault::NestingTooDeep : DrawingFault::UnreadableExpression);
+  }
   for (const auto& [dCode, ops] : program.blocks) {
     if (dCode < 10 || dCode > ApertureTable::kMaxDCode) continue;
     Aperture& a = Apertures.define(dCode);

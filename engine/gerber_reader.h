@@ -12,6 +12,7 @@
 #include "engine/aperture.h"
 #include "engine/data_format.h"
 #include "engine/gerber_program.h"
+#include "engine/operation_count.h"
 #include "engine/statement_list.h"
 
 namespace drumplot {
@@ -60,13 +61,21 @@ class GerberReader {
   // read and FormatError when it is not a Gerber file.
   void prepare();
 
+  // Throws FormatError, naming the file, the statement and the figure, when
+  // the file cannot be drawn: an aperture block that flashes itself, or more
+  // operations than the limit (kMaxDrawnOperations unless forced) allows.
+  void refuseUndrawable() const;
+  // Why, judged against `maxOperations`; empty when it can be drawn.
+  std::string undrawableText(uint64_t maxOperations) const;
+
   std::string FileName;
   DataFormat format;       // preset by the caller; as the file leaves it after the extents pass
   double UnitScale = 1.0;  // file units to inches at the end of the file
   StatementList Statements;
   GerberProgram program;
   ApertureTable Apertures;
-  ReadWarnings warnings;  // what reading found to say, file and line named
+  ReadWarnings warnings;      // what reading found to say, file and line named
+  OperationCount Operations;  // after the extents pass
 
   // Extents in inches: only the end points of moves, draws and flashes.
   double MinX = 0.0, MinY = 0.0, MaxX = 0.0, MaxY = 0.0, Width = 0.0, Height = 0.0;

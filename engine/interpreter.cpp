@@ -9,6 +9,7 @@
 
 #include "engine/canvas.h"
 #include "engine/gerber_reader.h"
+#include "engine/operation_count.h"
 #include "engine/rounding.h"
 #include "engine/shape_rasterizer.h"
 #include "engine/text.h"
@@ -18,10 +19,6 @@ namespace drumplot {
 namespace {
 
 constexpr double kPi = std::numbers::pi;
-
-// Blocks flashed inside blocks deeper than this draw nothing: a block that
-// flashes itself would never end.
-constexpr int kMaxBlockDepth = 32;
 
 // The angle of (x, y) in [0, 2 pi).
 double angleOf(double x, double y) {
@@ -103,8 +100,7 @@ class Interpreter {
         offY_(placement.boardY - reader.MinY),
         negativeArea_(placement.negativeArea) {}
 
-  // Returns false when the operation limit cut the drawing short.
-  bool run();
+  void run();
 
  private:
   // Where the statements being run land, and how their apertures turn.
@@ -190,15 +186,15 @@ class Interpreter {
   Frame frame_;
   State state_;
   bool stopped_ = false;
-  bool cut_ = false;       // the operation limit stopped the drawing
-  uint64_t executed_ = 0;  // operations run, for progress, cancel and the limit
+  uint64_t executed_ = 0;  // statements run, for cancel
+  uint64_t operated_ = 0;  // flashes and draws made, for progress
   std::vector<PixelPoint> holes_;
 };
 
 // Interpreter - Operation loop
 // ============================================================================
 
-bool Interpreter::run() {
+void Interpreter::run() {
   if (progress_) progress_->busy = true;
   frame_.placement = program_.image.placement();
   frame_.apertures = program_.image.apertureLinear();
@@ -218,19 +214,14 @@ bool Interpreter::run() {
     progress_->fraction = 1.0;
     progress_->busy = false;
   }
-  return !cut_;
 }
 
 void Interpreter::runOps(std::span<const GerberOp> ops) {
   for (size_t i = 0; i < ops.size() && !stopped_; ++i) {
-    if (++executed_ > reader_.limits().maxOperations) {
-      stopped_ = true;
-      cut_ = true;
-      return;
-    }
-    if (executed_ % 4096 == 0) {
-      if (progress_ && frame_.depth == 0 && ops.data() == program_.ops.data()) {
-        progress_->fraction = static_cast<double>(i) / static_cast<double>(ops.size());
+    if (++executed_ % 4096 == 0) {
+      if (progress_ && reader_.Operations.operations > 0) {
+        progress_->fraction = std::min(1.0, static_cast<double>(operated_) /
+                                                static_cast<double>(reader_.Operations.operations));
       }
       if ((progress_ && progress_->cancelled) || (settings_.cancelled && *settings_.cancelled)) {
         stopped_ = true;
@@ -328,6 +319,7 @@ void Interpreter::operate(const GerberOp& op) {
   const PixelPoint target = toPixel(state_.lastX, state_.lastY);
   const bool moves = op.has(GerberOp::kHasX) || op.has(GerberOp::kHasY);
 
+  if (mode == 1 || mode == 3) ++operated_;
   if (state_.regionMode && !(mode == 3 && !moves)) {
     addRegionPoints(op, mode, fromX, fromY);
   } else {
@@ -588,6 +580,11 @@ void Interpreter::recordHole(int64_t x, int64_t y) {
   if (settings_.holeDiameter_mils <= 0.0) return;
   const auto& skip = settings_.noHoleDCodes;
   if (std::find(skip.begin(), skip.end(), state_.aperture) != skip.end()) return;
+  // Only holes that can reach the canvas are kept: a band of a file of a
+  // billion flashes keeps its own few.
+  const int64_t r = roundHalfEven(settings_.holeDiameter_mils * ppi_ / 2000.0) + 1;
+  const PixelRect clip = canvas_.imageClip();
+  if (x + r < clip.x0 || x - r > clip.x1 || y + r < clip.y0 || y - r > clip.y1) return;
   holes_.push_back({x, y});
 }
 
@@ -649,10 +646,10 @@ std::vector<int> parseNoHoleList(std::string_view text) {
   return codes;
 }
 
-bool interpretLayer(const GerberReader& reader, ShapeRasterizer& shapes, Canvas& canvas,
+void interpretLayer(const GerberReader& reader, ShapeRasterizer& shapes, Canvas& canvas,
                     const LayerPlacement& placement, const InterpreterSettings& settings,
                     Progress* progress) {
-  return Interpreter(reader, shapes, canvas, placement, settings, progress).run();
+  Interpreter(reader, shapes, canvas, placement, settings, progress).run();
 }
 
 LayerReach measureReach(const GerberReader& reader, double pixelsPerInch,
@@ -672,7 +669,7 @@ LayerReach measureReach(const GerberReader& reader, ShapeRasterizer& shapes,
   canvas.setWindowOrigin(-kHalf, -kHalf);
   LayerPlacement placement{reader.MinX, reader.MinY, ppi, kBlack, PixelRect{}};
   LayerReach reach;
-  reach.cutShort = !interpretLayer(reader, shapes, canvas, placement, settings);
+  interpretLayer(reader, shapes, canvas, placement, settings);
   if (bounds.bounds.empty()) return reach;
   const PixelRect& b = bounds.bounds;
   constexpr int64_t kGrow = 2;

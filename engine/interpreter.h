@@ -48,8 +48,9 @@ struct LayerPlacement {
 // pre-scanned and have its apertures defined; its MinX and MinY give the data
 // point that lands on the board position. `shapes` flashes the reader's
 // apertures at placement.pixelsPerInch (its stamps serve every band).
-// Returns false when the reader's limit on operations cut the drawing short.
-bool interpretLayer(const GerberReader& reader, ShapeRasterizer& shapes, Canvas& canvas,
+// A file the reader refuses to draw (refuseUndrawable) must not come here:
+// the interpreter walks every copy it makes.
+void interpretLayer(const GerberReader& reader, ShapeRasterizer& shapes, Canvas& canvas,
                     const LayerPlacement& placement, const InterpreterSettings& settings = {},
                     Progress* progress = nullptr);
 
@@ -59,7 +60,6 @@ bool interpretLayer(const GerberReader& reader, ShapeRasterizer& shapes, Canvas&
 struct LayerReach {
   double minX = 0.0, minY = 0.0, maxX = 0.0, maxY = 0.0;
   bool empty = true;
-  bool cutShort = false;  // the limit on operations stopped the drawing
 };
 LayerReach measureReach(const GerberReader& reader, double pixelsPerInch = 1000.0,
                         const InterpreterSettings& settings = {});

@@ -60,9 +60,12 @@ ShapeRasterizer& LayerRenderer::shapes(double pixelsPerInch) {
 }
 
 std::unique_ptr<LayerRenderer> openLayer(const LayerOpening& layer) {
-  auto renderer = std::make_unique<LayerRenderer>(layer.format);
+  StatementLimits limits;
+  limits.maxOperations = layer.maxOperations;
+  auto renderer = std::make_unique<LayerRenderer>(layer.format, limits);
   renderer->setFileName(layer.gerberFile);
   renderer->loadAndPrescan();
+  renderer->reader().refuseUndrawable();
   if (layer.afterPrescan) layer.afterPrescan(renderer->reader());
   if (layer.dataMinX) renderer->reader().MinX = *layer.dataMinX;
   if (layer.dataMinY) renderer->reader().MinY = *layer.dataMinY;

@@ -82,10 +82,14 @@ struct LayerOpening {
   // alignment check may throw there, before the stamps cost anything.
   std::function<void(const GerberReader&)> afterPrescan;
   StampCache* stamps = nullptr;  // as LayerRenderer::makeStamps
+  // Operations the drawing may make (--force: UINT64_MAX); a file that
+  // expands to more is refused before anything is drawn.
+  uint64_t maxOperations = kMaxDrawnOperations;
 };
 
 // The one way every output opens a layer: steps 3 to 6 in order, the layer
-// ready to draw. Throws as the steps do, naming the file.
+// ready to draw. Throws as the steps do, naming the file, and as
+// GerberReader::refuseUndrawable() does.
 std::unique_ptr<LayerRenderer> openLayer(const LayerOpening& layer);
 
 }  // namespace drumplot

@@ -20,9 +20,10 @@ struct StatementLimits {
   // Copies of step-and-repeat blocks the extents pass walks one by one
   // (blocks with incremental coordinates); past it they are not measured.
   uint64_t maxRepeatCopies = uint64_t{1} << 24;
-  // Operations one drawing of a layer runs, repeated ones counted each time;
-  // past it the drawing stops (and says so).
-  uint64_t maxOperations = uint64_t{1} << 42;
+  // Flashes and draws one drawing of a layer makes, repeated ones counted
+  // each time; past it the file is refused before it is drawn (--force
+  // lifts it). The same figure as kMaxDrawnOperations.
+  uint64_t maxOperations = uint64_t{1} << 30;
 };
 
 // Statements are stored once, in one text arena; the list holds (offset,

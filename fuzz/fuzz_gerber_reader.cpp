@@ -33,13 +33,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   limits.maxStatements = 200000;
   limits.maxMacroLines = 200000;
   limits.maxRepeatCopies = 20000;
-  limits.maxOperations = 200000;  // repeated blocks and nested block flashes stay small
+  limits.maxOperations = 200000;  // larger expansions are refused before drawing
   drumplot::GerberReader reader(preset, limits);
   reader.FileName = "fuzz.gbr";
   reader.loadBytes(std::string_view(reinterpret_cast<const char*>(data), size - 1));
   try {
     reader.computeExtents();
     reader.parseDefinitions();
+    reader.refuseUndrawable();  // as every drawing does
   } catch (const drumplot::FormatError&) {
     return 0;  // a D code or a coordinate that cannot be read ends the reading: expected
   }

@@ -33,9 +33,11 @@ namespace {
 // that every layer of a board lines up), its apertures defined. The
 // statement texts go once the definitions are read: the drawing needs only
 // the decoded operations.
-std::unique_ptr<LayerRenderer> openSource(const LayerSource& source, StampCache* stamps) {
+std::unique_ptr<LayerRenderer> openSource(const LayerSource& source, StampCache* stamps,
+                                          uint64_t maxOperations) {
   LayerOpening opening = boardLayerOpening(source);
   opening.stamps = stamps;
+  opening.maxOperations = maxOperations;
   std::unique_ptr<LayerRenderer> renderer = openLayer(opening);
   renderer->reader().Statements = StatementList();
   return renderer;
@@ -128,7 +130,7 @@ RasterStats rasterizeLiterally(const RasterScene& scene, BandConsumer& consumer,
         if (bottom <= span.topRow || top >= span.topRow + span.rows) continue;
       }
       std::unique_ptr<LayerRenderer> renderer =
-          openSource(scene.sources[d.source], scene.stamps.get());
+          openSource(scene.sources[d.source], scene.stamps.get(), run.maxOperations);
       drawBoardLayer(*renderer, d, canvas, scene.dpi, scene.interpreter);
       if (first) {
         drawBoardLayer(*renderer, d, overviewCanvas, scene.overviewDpi, scene.interpreter);
@@ -170,7 +172,10 @@ RasterStats rasterizeLiterally(const RasterScene& scene, BandConsumer& consumer,
 // ============================================================================
 
 // Tallies what a source's primitives would take in a recording, by the
-// buckets of rows they begin and end in.
+// buckets of rows they begin and end in. The tallies are kept as they come,
+// never the primitives: a file of a billion flashes costs its buckets only.
+// Buckets start at 64 rows and double (neighbours merged) while there would
+// be more than kMaxBuckets of them.
 class RecordingBytes final : public CanvasRecorder {
  public:
   // Rows arrive in the file's frame plus 2^29; `dataMinRow` is the data
@@ -178,52 +183,81 @@ class RecordingBytes final : public CanvasRecorder {
   explicit RecordingBytes(int64_t dataMinRow) : shift_((int64_t{1} << 29) + dataMinRow) {}
   void record(const CanvasOp& op) override {
     const int64_t y0 = op.bounds.y0 - shift_, y1 = op.bounds.y1 - shift_;
-    ops_.push_back({y0, y1, DisplayList::bytesFor(op)});
-    first_ = std::min(first_, y0);
+    const uint64_t bytes = DisplayList::bytesFor(op);
+    add(begin_, y0, bytes);
+    add(end_, std::max(y0, y1 - 1), bytes);
   }
   void settle(LayerSource& source) const {
-    const int64_t b = LayerSource::kRecordingBucketRows;
-    source.firstRow = ops_.empty() ? 0 : first_;
-    source.beginBytes.clear();
-    source.endBytes.clear();
-    auto add = [&](std::vector<uint64_t>& v, int64_t row, uint64_t bytes) {
-      const auto k = static_cast<size_t>((row - source.firstRow) / b);
-      if (v.size() <= k) v.resize(k + 1, 0);
-      v[k] += bytes;
-    };
-    for (const Op& op : ops_) {
-      add(source.beginBytes, op.y0, op.bytes);
-      add(source.endBytes, std::max(op.y0, op.y1 - 1), op.bytes);
-    }
-    const size_t n = std::max(source.beginBytes.size(), source.endBytes.size());
-    source.beginBytes.resize(n, 0);
-    source.endBytes.resize(n, 0);
+    source.firstRow = first_;
+    source.bucketRows = bucketRows_;
+    source.beginBytes = begin_;
+    source.endBytes = end_;
   }
 
  private:
-  struct Op {
-    int64_t y0, y1;
-    uint64_t bytes;
-  };
+  static constexpr size_t kMaxBuckets = size_t{1} << 16;
+
+  void add(std::vector<uint64_t>& tally, int64_t row, uint64_t bytes) {
+    if (begin_.empty()) first_ = floorTo(row, bucketRows_);
+    if (row < first_) {
+      // Room below, at least as much again as there is, so that growing
+      // downwards row by row costs no more than growing upwards.
+      const int64_t wanted = (first_ - floorTo(row, bucketRows_)) / bucketRows_;
+      const auto more =
+          static_cast<size_t>(std::max<int64_t>(wanted, static_cast<int64_t>(begin_.size())));
+      begin_.insert(begin_.begin(), more, 0);
+      end_.insert(end_.begin(), more, 0);
+      first_ -= static_cast<int64_t>(more) * bucketRows_;
+    }
+    const auto k = static_cast<size_t>((row - first_) / bucketRows_);
+    if (k >= begin_.size()) {
+      begin_.resize(k + 1, 0);
+      end_.resize(k + 1, 0);
+    }
+    tally[k] += bytes;
+    while (begin_.size() > kMaxBuckets) mergeBuckets();
+  }
+  // Buckets twice as tall: each new one holds two neighbours.
+  void mergeBuckets() {
+    if (floorTo(first_, 2 * bucketRows_) != first_) {
+      begin_.insert(begin_.begin(), 0);
+      end_.insert(end_.begin(), 0);
+      first_ -= bucketRows_;
+    }
+    for (std::vector<uint64_t>* v : {&begin_, &end_}) {
+      for (size_t k = 0; k < v->size(); k += 2) {
+        (*v)[k / 2] = (*v)[k] + (k + 1 < v->size() ? (*v)[k + 1] : 0);
+      }
+      v->resize((v->size() + 1) / 2);
+    }
+    bucketRows_ *= 2;
+  }
+  static int64_t floorTo(int64_t row, int64_t step) {
+    const int64_t q = row / step;
+    return (q * step > row ? q - 1 : q) * step;
+  }
+
   int64_t shift_;
-  int64_t first_ = INT64_MAX;
-  std::vector<Op> ops_;
+  int64_t bucketRows_ = 64;
+  int64_t first_ = 0;  // the first row of bucket 0
+  std::vector<uint64_t> begin_, end_;
 };
 
 // The bytes a source's recording takes for its rows y0 <= y < y1 (about:
 // by buckets of rows), from running sums of the tallies.
 struct SourceBytes {
   int64_t firstRow = 0;
+  int64_t bucketRows = 64;
   std::vector<uint64_t> begun, ended;  // [k]: the primitives begun (ended) in buckets before k
 
-  explicit SourceBytes(const LayerSource& s) : firstRow(s.firstRow) {
+  explicit SourceBytes(const LayerSource& s) : firstRow(s.firstRow), bucketRows(s.bucketRows) {
     begun.assign(s.beginBytes.size() + 1, 0);
     ended.assign(s.endBytes.size() + 1, 0);
     for (size_t k = 0; k < s.beginBytes.size(); ++k) begun[k + 1] = begun[k] + s.beginBytes[k];
     for (size_t k = 0; k < s.endBytes.size(); ++k) ended[k + 1] = ended[k] + s.endBytes[k];
   }
   uint64_t rows(int64_t y0, int64_t y1) const {
-    const int64_t b = LayerSource::kRecordingBucketRows, n = static_cast<int64_t>(begun.size()) - 1;
+    const int64_t b = bucketRows, n = static_cast<int64_t>(begun.size()) - 1;
     auto bucket = [&](int64_t y) { return std::clamp<int64_t>((y - firstRow) / b, 0, n); };
     if (n == 0 || y1 <= firstRow) return 0;
     // Begun before the last bucket's end, less ended before the first bucket.
@@ -399,25 +433,29 @@ RasterStats rasterizeFast(const RasterScene& scene, BandConsumer& consumer, Repl
     }
     return total;
   };
+  // A piece whose recordings alone would pass that is drawn straight from
+  // the files (the literal way, one worker): slower, but within the budget
+  // whatever a file holds.
   struct Group {
     size_t first, end;    // pieces[first, end)
     int64_t top, bottom;  // the image rows they cover
+    bool direct = false;  // drawn from the files, not recorded
   };
   std::vector<Group> groups;
   for (size_t k = 0; k < pieces.size(); ++k) {
     const Piece& p = pieces[k];
-    if (!groups.empty()) {
+    const uint64_t alone = groupBytes(p.top, p.top + p.rows);
+    const bool direct = alone > listBudget;
+    if (!groups.empty() && groups.back().direct == direct) {
       Group& g = groups.back();
       const int64_t top = std::min(g.top, p.top), bottom = std::max(g.bottom, p.top + p.rows);
-      if (groupBytes(top, bottom) <= listBudget) {
-        g = {g.first, k + 1, top, bottom};
+      if (direct || groupBytes(top, bottom) <= listBudget) {
+        g = {g.first, k + 1, top, bottom, direct};
         continue;
       }
     }
-    groups.push_back({k, k + 1, p.top, p.top + p.rows});
-    stats.overBudgetBytes = std::max(
-        stats.overBudgetBytes,
-        groupBytes(p.top, p.top + p.rows) > listBudget ? groupBytes(p.top, p.top + p.rows) : 0);
+    groups.push_back({k, k + 1, p.top, p.top + p.rows, direct});
+    if (direct) stats.overBudgetBytes = std::max(stats.overBudgetBytes, alone);
   }
   stats.groups = static_cast<int64_t>(groups.size());
 
@@ -447,7 +485,46 @@ RasterStats rasterizeFast(const RasterScene& scene, BandConsumer& consumer, Repl
   std::vector<Scratch> scratch(stats.threads);
   std::atomic<uint64_t> leftOut{0};
   const std::atomic<bool>* cancelled = run.progress ? &run.progress->cancelled : nullptr;
+  InterpreterSettings direct = scene.interpreter;
+  direct.cancelled = cancelled;
+  auto produceDirect = [&](const Piece& p, ChunkSink& sink) {
+    BandBitmap band(scene.width_px, p.rows, p.top);
+    Canvas canvas(band);
+    for (const BoardLayer& d : scene.boardLayers) {
+      const auto [top, bottom] = layerRows(scene, d);
+      if (bottom <= p.top || top >= p.top + p.rows) continue;
+      drawBoardLayer(*scene.sources[d.source].renderer, d, canvas, scene.dpi, direct);
+    }
+    if (scene.tech) drawTechFrame(canvas, *scene.tech, scene.dpi);
+    consumer.encode(band, sink);
+  };
   for (const Group& group : groups) {
+    if (group.direct) {
+      auto write = [&](std::span<const uint8_t> bytes) { consumer.write(bytes, file); };
+      auto done = [&](size_t k) {
+        if (run.progress) {
+          run.progress->report(
+              Progress::Phase::Drawing, pieces[group.first + k].band + 1, scene.bands.bandCount,
+              static_cast<double>(group.first + k + 1) / static_cast<double>(pieces.size()));
+        }
+      };
+      ChunkLimits one;
+      one.threads = 1;
+      one.holdBytes = static_cast<size_t>(pieceBytes);
+      const bool firstGroup = &group == &groups.front();
+      if (!runChunksInOrder(
+              group.end - group.first, one,
+              [&](size_t k, unsigned, ChunkSink& sink) {
+                produceDirect(pieces[group.first + k], sink);
+              },
+              write, done, cancelled,
+              firstGroup ? std::function<void()>(previews) : std::function<void()>()) ||
+          isCancelled(run)) {
+        stats.cancelled = true;
+        return stats;
+      }
+      continue;
+    }
     // Each source recorded for the rows its board layers draw in the group.
     std::vector<RecordedSource> recorded(scene.sources.size());
     std::vector<std::vector<std::pair<int64_t, int64_t>>> wanted(scene.sources.size());
@@ -574,18 +651,12 @@ void readSources(RasterScene& scene, double dpi, const RunSettings& run) {
   std::vector<std::vector<std::string>> warnings(scene.sources.size());
   parallelFor(scene.sources.size(), workerCount(run.threads), cancelled, [&](size_t i) {
     LayerSource& source = scene.sources[i];
-    source.renderer = openSource(source, scene.stamps.get());
+    source.renderer = openSource(source, scene.stamps.get(), run.maxOperations);
     RecordingBytes bytes(roundHalfEven(source.dataMinY * dpi));
     source.reach =
         measureReach(source.renderer->reader(), source.renderer->shapes(dpi), settings, &bytes);
     bytes.settle(source);
-    std::vector<std::string> found = source.renderer->reader().warnings.messages;
-    if (source.reach.cutShort) {
-      found.push_back(source.gerberFile + ": drawing stopped at the limit of " +
-                      std::to_string(source.renderer->reader().limits().maxOperations) +
-                      " operations: the layer is drawn in part");
-    }
-    warnings[i] = std::move(found);
+    warnings[i] = source.renderer->reader().warnings.messages;
     if (progress) {
       std::lock_guard lock(progressMutex);
       ++read;
@@ -595,6 +666,16 @@ void readSources(RasterScene& scene, double dpi, const RunSettings& run) {
   });
   for (auto& found : warnings) {
     for (std::string& w : found) scene.warnings.push_back(std::move(w));
+  }
+  scene.decodedBytes = 0;
+  for (const LayerSource& source : scene.sources) {
+    if (source.renderer) scene.decodedBytes += source.renderer->reader().program.decodedBytes();
+  }
+  if (scene.decodedBytes > run.budgetBytes) {
+    throw FormatError("the job's layer files take " + groupedCount(scene.decodedBytes / 1048576) +
+                      " MB decoded, more than the memory setting of " +
+                      groupedCount(run.budgetBytes / 1048576) +
+                      " MB holds; raise the memory setting (--memory)");
   }
 }
 
@@ -618,6 +699,7 @@ RasterStats rasterizeJob(const RasterScene& scene, BandConsumer& consumer, Repla
   RasterStats stats = run.reference ? rasterizeLiterally(scene, consumer, file, run)
                                     : rasterizeFast(scene, consumer, file, run);
   stats.warnings = scene.warnings;
+  stats.decodedBytes = scene.decodedBytes;
   if (run.progress && !stats.cancelled) {
     run.progress->report(Progress::Phase::Done, scene.bands.bandCount, scene.bands.bandCount, 1.0);
   }

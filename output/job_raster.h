@@ -49,7 +49,10 @@ struct RunSettings {
   // `Memory` setting as memoryBudgetBytes()).
   uint64_t budgetBytes = memoryBudgetBytes(kMemoryDefault_MB);
   bool reference = false;  // the literal way: one thread, each band reads every layer anew
-  unsigned threads = 0;    // workers of the fast way; 0: one per processor
+  // Operations a layer file may expand to; a file above it is refused before
+  // anything is drawn (--force: UINT64_MAX).
+  uint64_t maxOperations = kMaxDrawnOperations;
+  unsigned threads = 0;  // workers of the fast way; 0: one per processor
   // The fast way cuts bands into pieces of about this many bytes, so that
   // a piece is still in the cache when it is coded.
   uint64_t pieceBytes = uint64_t{2} << 20;
@@ -69,9 +72,9 @@ struct LayerSource {
   LayerReach reach;  // what it draws, inches in the file's frame, at the scene's dpi
   // About the bytes its recording takes, by the rows of its own pixels
   // (its data origin on row 0): of the primitives that begin, and that end,
-  // in each bucket of kRecordingBucketRows rows from row `firstRow`.
-  static constexpr int64_t kRecordingBucketRows = 64;
+  // in each bucket of `bucketRows` rows from row `firstRow`.
   int64_t firstRow = 0;
+  int64_t bucketRows = 64;
   std::vector<uint64_t> beginBytes, endBytes;
 };
 
@@ -97,6 +100,7 @@ struct RasterScene {
   // What reading the sources found to say (a limit that cut a file, no
   // drawing, no M02), each naming the file; once per source.
   std::vector<std::string> warnings;
+  uint64_t decodedBytes = 0;  // what the sources' decoded operations hold
 };
 
 // The output's side: its file blocks and how a band becomes bytes.
@@ -131,6 +135,7 @@ struct RasterStats {
   uint64_t overBudgetBytes = 0;
   uint64_t drawsLeftOut = 0;  // primitives' draws into pieces that would change no pixel
   bool cancelled = false;
+  uint64_t decodedBytes = 0;          // the sources' decoded operations
   std::vector<std::string> warnings;  // the scene's
 };
 
@@ -144,7 +149,8 @@ RasterScene outputScene(const Job& job, const DrawSettings& draw, JobExtents& ex
 // (several sources at once on the run's workers); their stamps share one
 // cache of a quarter of the budget (larger ones are drawn for each band).
 // The readers' warnings go to scene.warnings. Throws IoError or FormatError
-// naming the file that cannot be read.
+// naming the file that cannot be read or drawn, and FormatError when the
+// decoded files alone take more than the memory setting.
 void readSources(RasterScene& scene, double dpi, const RunSettings& run);
 
 // The right and bottom edges (inches) of everything the board layers draw.

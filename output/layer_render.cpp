@@ -22,6 +22,9 @@ MonoImage renderLayer(const RenderOptions& o, std::vector<std::string>* warnings
   if (!(o.margin >= 0.0)) throw FormatError("margin must not be negative");
   LayerOpening opening(o.gerberFile, o.preset);
   opening.apertureFile = apertureFileLoader(o.apertureFile);
+  if (o.force) opening.maxOperations = UINT64_MAX;
+  StampCache stamps(o.budgetBytes / 4);
+  opening.stamps = &stamps;
   opening.afterPrescan = [&](const GerberReader& reader) {
     std::string problem = implausibleSizeText(reader, o.plotWidth, o.plotHeight);
     if (!problem.empty() && !o.force) {

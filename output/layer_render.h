@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/band_geometry.h"
 #include "engine/data_format.h"
 #include "engine/interpreter.h"
 #include "output/mono_image.h"
@@ -24,7 +25,11 @@ struct RenderOptions {
   int64_t bandRows = 0;    // 0: the whole image in one band
   double plotWidth = 0.0;  // inches: the plotting area the data's size is judged against
   double plotHeight = 0.0;
-  bool force = false;  // draw data of a size no plot can mean, or a picture over 2^31 pixels
+  // Draw data of a size no plot can mean, a picture over 2^31 pixels, or a
+  // file that expands to more than kMaxDrawnOperations operations.
+  bool force = false;
+  // The aperture stamps keep within a quarter of it (the picture is apart).
+  uint64_t budgetBytes = memoryBudgetBytes(kMemoryDefault_MB);
   // Y grows downwards, as the plotter's bands draw the layer.
   bool asPlotted = false;
 };

@@ -167,6 +167,36 @@ struct LayerCheck {
     report.problems.push_back(std::move(detail));
   }
 
+  // What reading said; what a drawing leaves out is an error of its kind.
+  void readWarnings(const ReadWarnings& warnings) {
+    for (size_t i = 0; i < warnings.messages.size(); ++i) {
+      switch (warnings.faults[i]) {
+        case DrawingFault::None:
+          problem(CheckSeverity::Warning, CheckKind::ReadWarning, warnings.messages[i]);
+          break;
+        case DrawingFault::UnreadableExpression:
+          problem(CheckSeverity::Error, CheckKind::UnreadableExpression, warnings.messages[i]);
+          break;
+        case DrawingFault::NestingTooDeep:
+          problem(CheckSeverity::Error, CheckKind::NestingTooDeep, warnings.messages[i]);
+          break;
+      }
+    }
+  }
+
+  // A file no drawing takes (an aperture block that flashes itself, more
+  // operations than the limit) is an error, and is looked at no further:
+  // measuring it would walk every copy.
+  bool drawable(const GerberReader& reader) {
+    std::string why = reader.undrawableText(kMaxDrawnOperations);
+    if (why.empty()) return true;
+    problem(
+        CheckSeverity::Error,
+        reader.Operations.recursiveBlock ? CheckKind::RecursiveBlock : CheckKind::ExpansionTooLarge,
+        std::move(why));
+    return false;
+  }
+
   void undefinedDCodes(const GerberReader& reader, const std::map<int, ApertureUse>& uses) {
     for (const auto& [dCode, use] : uses) {
       if (reader.Apertures.find(dCode)) continue;
@@ -356,6 +386,14 @@ const char* kindKey(CheckKind kind) {
       return "layer-misaligned";
     case CheckKind::ReadWarning:
       return "read-warning";
+    case CheckKind::UnreadableExpression:
+      return "unreadable-expression";
+    case CheckKind::NestingTooDeep:
+      return "nesting-too-deep";
+    case CheckKind::RecursiveBlock:
+      return "recursive-block";
+    case CheckKind::ExpansionTooLarge:
+      return "expansion-too-large";
   }
   return "?";
 }
@@ -433,12 +471,13 @@ PreflightReport checkJob(const Job& job, const PreflightSettings& settings) {
     return report;
   }
   std::optional<PlotterExportPlan> plan;
+  std::string planProblem;  // said after the layers, unless one of them says it
   try {
     plan = planPlotterExport(job, ex);
   } catch (const IoError&) {
     // A layer file that cannot be read: the check of each layer below names it.
   } catch (const FormatError& e) {
-    jobProblem(e.what());
+    planProblem = e.what();
   }
   const double sampleDpi = std::min<double>(kSampleDpi, ex.dpi);
   BandBitmap sample;
@@ -463,17 +502,18 @@ PreflightReport checkJob(const Job& job, const PreflightSettings& settings) {
       opening.afterPrescan = [&](const GerberReader& r) {
         check.alignment(r, job.boards[d.board]);
       };
+      // Opened whatever it expands to: the check says what no drawing takes.
+      opening.maxOperations = UINT64_MAX;
       std::unique_ptr<LayerRenderer> renderer = openLayer(opening);
       GerberReader& reader = renderer->reader();
+      if (!check.drawable(reader)) continue;
       ShapeRasterizer& shapes = renderer->shapes(ex.dpi);
       UseCounter counter(reader.program, shapes);
       counter.walk(reader.program.ops);
       for (const auto& [dCode, ops] : reader.program.blocks) counter.walk(ops);
       check.undefinedDCodes(reader, counter.uses);
       check.widenedStrokes(reader, shapes, counter.uses);
-      for (const std::string& message : reader.warnings.messages) {
-        check.problem(CheckSeverity::Warning, CheckKind::ReadWarning, message);
-      }
+      check.readWarnings(reader.warnings);
       const LayerReach r = measureReach(reader, shapes, scene.interpreter);
       if (!r.empty) {
         const InchBox placed{d.x + r.minX - d.dataMinX, d.y + r.minY - d.dataMinY,
@@ -494,6 +534,11 @@ PreflightReport checkJob(const Job& job, const PreflightSettings& settings) {
   }
   const double readSeconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  if (!planProblem.empty() &&
+      std::none_of(report.problems.begin(), report.problems.end(),
+                   [&](const CheckProblem& p) { return p.message == planProblem; })) {
+    jobProblem(planProblem);
+  }
 
   std::vector<size_t> boards;
   std::vector<InchBox> boxes;

@@ -23,15 +23,19 @@ enum class CheckSeverity : uint8_t {
 };
 
 enum class CheckKind : uint8_t {
-  UnreadableFile,    // error: a layer file cannot be read as Gerber data
-  DrillFileOnLayer,  // error: an Excellon file on a layer to plot (it draws nothing)
-  UndefinedDCode,    // error: flashes draw nothing, lines are drawn 1 pixel wide
-  OutsidePlotArea,   // error: part of a board lies beyond the plotting area
-  FilmImpossible,    // error: the export cannot be planned as set
-  PenWidened,        // warning: strokes thinner than the narrowest pen
-  BoardOverlap,      // warning
-  LayerMisaligned,   // warning: a layer's extents stick out of the master data's
-  ReadWarning,       // warning: what reading the file said
+  UnreadableFile,        // error: a layer file cannot be read as Gerber data
+  DrillFileOnLayer,      // error: an Excellon file on a layer to plot (it draws nothing)
+  UndefinedDCode,        // error: flashes draw nothing, lines are drawn 1 pixel wide
+  OutsidePlotArea,       // error: part of a board lies beyond the plotting area
+  FilmImpossible,        // error: the export cannot be planned as set
+  PenWidened,            // warning: strokes thinner than the narrowest pen
+  BoardOverlap,          // warning
+  LayerMisaligned,       // warning: a layer's extents stick out of the master data's
+  ReadWarning,           // warning: what reading the file said
+  UnreadableExpression,  // error: a macro field that is no expression (the pad may lack a shape)
+  NestingTooDeep,        // error: an expression or block flash nested past the limit draws nothing
+  RecursiveBlock,        // error: an aperture block that flashes itself
+  ExpansionTooLarge,     // error: step and repeat and blocks expand past what a drawing takes
 };
 
 // "undefined-d-code", "pen-widened", ...: the kind as the JSON report names it.
