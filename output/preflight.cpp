@@ -31,9 +31,9 @@ constexpr double kSampleDpi = 100.0;
 // slantwise makes runs of mixed columns: measured, about this many bytes
 // more per edge and group than the sample's straight edge.
 constexpr double kEdgeBytes = 3.5;
-// What the export costs, measured on two cores: per byte written, per pixel
-// of the film, and its reading against the check's (it also records
-// display lists).
+// What the export costs on one core, measured: per byte written, per pixel
+// of the film, per span and pixel drawn, and its reading against the
+// check's (it also records display lists).
 constexpr double kSecondsPerByte = 4e-9;
 constexpr double kSecondsPerPixel = 1.5e-11;
 constexpr double kSecondsPerSpan = 1e-8;
@@ -238,21 +238,20 @@ std::optional<CheckProblem> misalignment(const InchBox& layer, const Board& boar
   return p;
 }
 
-// What the export draws of a layer file at its resolution: its primitives,
-// the rows they cross (a span to fill in each) and the pixels they cover.
+// What the export draws of a layer file at its resolution: the rows its
+// primitives cross (a span to fill in each) and the pixels they cover.
 class DrawnWork final : public CanvasRecorder {
  public:
   void record(const CanvasOp& op) override {
     const auto rows = static_cast<double>(op.bounds.height());
-    primitives += 1.0;
     spans += rows;
     pixels += rows * static_cast<double>(op.bounds.width());
   }
   DrawnWork& operator+=(const DrawnWork& o) {
-    primitives += o.primitives, spans += o.spans, pixels += o.pixels;
+    spans += o.spans, pixels += o.pixels;
     return *this;
   }
-  double primitives = 0.0, spans = 0.0, pixels = 0.0;
+  double spans = 0.0, pixels = 0.0;
 };
 
 // The job drawn at a coarse resolution to estimate the film's bytes: only
