@@ -137,3 +137,20 @@ for layer in $(seq 2 18); do
 done
 "$cli" job panelize "$work/pads.wpr" --board 1 --repeat 1,0 "${j[@]}" > /dev/null
 echo "At 65024 dpi, pads 2 boards x 18 layers: $(peakOf "$work/pads.wpr") (budget $memory MB, limit $((memory + 64)) MB)"
+
+# The stamp cache: 200 thermal macros of distinct sizes (0.040 to 0.239
+# inch), each flashed three times in a 30 x 20 grid, at 32512 dpi with a
+# small memory and the usual one: more memory must never be slower.
+awk 'BEGIN {
+  print "%FSLAX24Y24*%"; print "%MOIN*%"
+  for (i = 0; i < 200; i++) {
+    d = 0.040 + 0.001 * i
+    printf "%%AMTH%d*7,0,0,%.4f,%.4f,%.4f,45*%%\n%%ADD%dTH%d*%%\n", i, d, 0.7 * d, 0.2 * d, 10 + i, i
+  }
+  for (k = 0; k < 600; k++) printf "D%d*X%dY%dD03*\n", 10 + k % 200, 1500 + 2600 * (k % 30), 1500 + 2600 * int(k / 30)
+  print "M02*"
+}' > "$work/thermals.gbr"
+"$cli" job new --force "$work/thermals.wpr" "${j[@]}" > /dev/null
+"$cli" job add "$work/thermals.wpr" "$work/thermals.gbr" --layer 1 --at 0.3,0.3 "${j[@]}" > /dev/null
+read -r small usual < <(pair "$work/thermals.wpr --dpi 32512 --memory 10" "$work/thermals.wpr --dpi 32512")
+echo "Stamp cache at 32512 dpi, 200 thermals x 3: --memory 10 $small s, --memory $memory $usual s: $(ratio "$usual" "$small")x the small memory's time"

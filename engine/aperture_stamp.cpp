@@ -134,9 +134,14 @@ void StampedShape::drawRows(BandBitmap& bits, int64_t first) const {
 // StampCache
 // ============================================================================
 
-std::shared_ptr<const BandBitmap> StampCache::get(const StampedShape& shape) {
+bool StampCache::pays(const StampedShape& shape, int64_t bandRows) const {
+  return shape.rows() <= kRowsPerBandRow * bandRows &&
+         shape.bytes() <= capacity_ / kShareOfCapacity;
+}
+
+std::shared_ptr<const BandBitmap> StampCache::get(const StampedShape& shape, int64_t bandRows) {
+  if (!pays(shape, bandRows)) return nullptr;
   const uint64_t need = shape.bytes();
-  if (need > capacity_) return nullptr;
   {
     std::lock_guard lock(mutex_);
     if (auto it = byKey_.find(shape.key()); it != byKey_.end()) {

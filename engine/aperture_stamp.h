@@ -57,7 +57,7 @@ class StampCache;
 // see-through. Stamp pixel (0, 0) lies at `area`'s corner relative to the
 // flash centre; the stamp covers `area`, which should hold every exposed
 // step (what lies outside is cut off). The stamp itself is kept by a cache;
-// one too large for it is drawn, for each band, in the band's rows only.
+// one the cache does not keep is drawn, for each band, in the band's rows only.
 class StampedShape {
  public:
   StampedShape(ShapeSteps steps, const PixelRect& area, StampCache& cache);
@@ -85,20 +85,31 @@ class StampedShape {
 
 // Stamps kept for one output, shared by its board layers and threads: the
 // least recently used go when they would together pass `capacity` bytes.
+// A stamp is kept only where that pays: a whole stamp costs as much to make
+// as drawing all its rows, so one much taller than the band it is drawn in
+// is drawn in the band's rows instead (when bands are short, a stamp that
+// crosses many of them would be made again for each band once other stamps
+// pushed it out); and one stamp never takes more than a part of the cache.
 class StampCache {
  public:
   explicit StampCache(uint64_t capacityBytes) : capacity_(capacityBytes) {}
   StampCache(const StampCache&) = delete;
   StampCache& operator=(const StampCache&) = delete;
 
-  // The stamp of `shape`, built when it is not kept; null when it alone
-  // would pass the capacity.
-  std::shared_ptr<const BandBitmap> get(const StampedShape& shape);
+  // The stamp of `shape` for a band of `bandRows` rows, built when it is not
+  // kept; null when it is better drawn in the band's rows.
+  std::shared_ptr<const BandBitmap> get(const StampedShape& shape, int64_t bandRows);
   uint64_t capacity() const { return capacity_; }
   uint64_t bytes() const;
   uint64_t built() const;  // stamps built so far, rebuilt ones again
 
  private:
+  // A kept stamp is at most this many times the band's rows, and at most
+  // this share of the capacity.
+  static constexpr int64_t kRowsPerBandRow = 2;
+  static constexpr uint64_t kShareOfCapacity = 8;
+  bool pays(const StampedShape& shape, int64_t bandRows) const;
+
   struct Entry {
     std::string key;
     std::shared_ptr<const BandBitmap> bits;

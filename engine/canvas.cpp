@@ -978,11 +978,11 @@ void Canvas::drawStampedShape(const ShapeOp& op) {
   const PixelRect area =
       stampReach(op.topLeft, shape.width_px(), shape.rows()).intersected(imageClip());
   if (area.empty()) return;
-  if (std::shared_ptr<const BandBitmap> bits = shape.cache().get(shape)) {
+  if (std::shared_ptr<const BandBitmap> bits = shape.cache().get(shape, imageClip().height())) {
     drawStamp({bits.get(), op.topLeft, op.colour});
     return;
   }
-  // Too large to keep: the stamp's rows that this canvas draws, made now.
+  // Not kept: the stamp's rows that this canvas draws, made now.
   BandBitmap rows(shape.width_px(), area.height());
   shape.drawRows(rows, area.y0 - op.topLeft.y);
   drawStamp({&rows, {op.topLeft.x, area.y0}, op.colour});

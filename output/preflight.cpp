@@ -31,13 +31,14 @@ constexpr double kSampleDpi = 100.0;
 // slantwise makes runs of mixed columns: measured, about this many bytes
 // more per edge and group than the sample's straight edge.
 constexpr double kEdgeBytes = 3.5;
-// What the export costs, measured on two cores: per byte written, per pixel
-// of the film, and its reading against the check's (it also records
-// display lists).
-constexpr double kSecondsPerByte = 4e-8;
+// What the export costs on one core, measured: per byte written, per pixel
+// of the film, per span and pixel drawn, and its reading against the
+// check's (it also records display lists).
+constexpr double kSecondsPerByte = 4e-9;
 constexpr double kSecondsPerPixel = 1.5e-11;
-constexpr double kReadFactor = 1.5;
-constexpr double kMeasuredCores = 2.0;
+constexpr double kSecondsPerSpan = 1e-8;
+constexpr double kSecondsPerDrawnPixel = 1e-11;
+constexpr double kReadFactor = 2.0;
 constexpr double kFixedSeconds = 0.05;
 
 std::string inchText(double inches) {
@@ -149,22 +150,21 @@ class UseCounter {
   ShapeRasterizer& shapes_;
 };
 
-// One board layer read as the export reads it.
+// One layer file read as the export reads it: what it finds holds for
+// every board layer that draws the file.
 struct LayerCheck {
-  const BoardLayer& d;
+  const std::string& file;
   const PreflightSettings& settings;
   const InterpreterSettings& interpreter;
-  PreflightReport& report;
+  std::vector<CheckProblem>& problems;
 
   void problem(CheckSeverity severity, CheckKind kind, std::string message,
                CheckProblem detail = {}) {
     detail.severity = severity;
     detail.Kind = kind;
-    detail.board = d.board;
-    detail.layer = d.layer;
-    detail.file = d.gerberFile;
+    detail.file = file;
     detail.message = std::move(message);
-    report.problems.push_back(std::move(detail));
+    problems.push_back(std::move(detail));
   }
 
   // What reading said; what a drawing leaves out is an error of its kind.
@@ -205,7 +205,7 @@ struct LayerCheck {
       p.Count = use.uses;
       p.firstLine = use.firstLine;
       problem(CheckSeverity::Error, CheckKind::UndefinedDCode,
-              d.gerberFile + ":" + std::to_string(use.firstLine) + ": D" + std::to_string(dCode) +
+              file + ":" + std::to_string(use.firstLine) + ": D" + std::to_string(dCode) +
                   " is used " +
                   (use.uses == 1 ? std::string("once") : std::to_string(use.uses) + " times") +
                   " but defined neither in the file nor in an aperture file: its flashes "
@@ -237,7 +237,7 @@ struct LayerCheck {
       std::ostringstream pen;
       pen << p.pen_px;
       problem(CheckSeverity::Warning, CheckKind::PenWidened,
-              d.gerberFile + ": " + std::to_string(use.penStrokes) + " strokes of D" +
+              file + ": " + std::to_string(use.penStrokes) + " strokes of D" +
                   std::to_string(dCode) + " (a pen of " + pen.str() + " pixels at " +
                   std::to_string(settings.exportSettings.dpi) + " dpi) are drawn " +
                   std::to_string(kMinPen_px) + " pixels (" + milsText(kMinPen_px * 1000.0 / dpi) +
@@ -245,72 +245,143 @@ struct LayerCheck {
               p);
     }
   }
-
-  // The layer's own extents against the board's master data.
-  void alignment(const GerberReader& reader, const Board& board) {
-    if (!reader.program.hasDrawing) return;
-    const InchBox layer{reader.MinX, reader.MinY, reader.MaxX, reader.MaxY};
-    const double off = std::max({board.DataMinX - layer.MinX, board.DataMinY - layer.MinY,
-                                 layer.MaxX - (board.DataMinX + board.DataWidth),
-                                 layer.MaxY - (board.DataMinY + board.DataHeight)});
-    if (off <= settings.tolerance) return;
-    CheckProblem p;
-    p.box = layer;
-    p.off = off;
-    problem(CheckSeverity::Warning, CheckKind::LayerMisaligned,
-            d.gerberFile + ": its data reach " + inchText(off) +
-                " inch beyond the board's master data (" + inchText(board.DataMinX) + ", " +
-                inchText(board.DataMinY) + " to " + inchText(board.DataMinX + board.DataWidth) +
-                ", " + inchText(board.DataMinY + board.DataHeight) +
-                " inch): another board's "
-                "layer, another origin or another unit?",
-            p);
-  }
 };
 
-// The film's bytes, estimated from the job drawn at the sample resolution:
-// each run of a sample row costs what the plotter file's run coding takes
-// for it at the export's resolution, once for every group of four rows the
-// sample row stands for.
-uint64_t estimateFileBytes(const BandBitmap& sample, const PlotterExportPlan& plan,
-                           double sampleDpi) {
-  const double ratio = plan.dpi / sampleDpi;
+// A layer's own extents (data inches) against its board's master data.
+std::optional<CheckProblem> misalignment(const InchBox& layer, const Board& board,
+                                         const PreflightSettings& settings,
+                                         const std::string& file) {
+  const double off = std::max({board.DataMinX - layer.MinX, board.DataMinY - layer.MinY,
+                               layer.MaxX - (board.DataMinX + board.DataWidth),
+                               layer.MaxY - (board.DataMinY + board.DataHeight)});
+  if (off <= settings.tolerance) return std::nullopt;
+  CheckProblem p;
+  p.Kind = CheckKind::LayerMisaligned;
+  p.file = file;
+  p.box = layer;
+  p.off = off;
+  p.message = file + ": its data reach " + inchText(off) +
+              " inch beyond the board's master data (" + inchText(board.DataMinX) + ", " +
+              inchText(board.DataMinY) + " to " + inchText(board.DataMinX + board.DataWidth) +
+              ", " + inchText(board.DataMinY + board.DataHeight) +
+              " inch): another board's layer, another origin or another unit?";
+  return p;
+}
+
+// What the export draws of a layer file at its resolution: the rows its
+// primitives cross (a span to fill in each) and the pixels they cover.
+class DrawnWork final : public CanvasRecorder {
+ public:
+  void record(const CanvasOp& op) override {
+    const auto rows = static_cast<double>(op.bounds.height());
+    spans += rows;
+    pixels += rows * static_cast<double>(op.bounds.width());
+  }
+  DrawnWork& operator+=(const DrawnWork& o) {
+    spans += o.spans, pixels += o.pixels;
+    return *this;
+  }
+  double spans = 0.0, pixels = 0.0;
+};
+
+// The job drawn at a coarse resolution to estimate the film's bytes: only
+// where the boards draw (the rest of the film is background), at
+// `dpi` pixels per inch; pixel (0, 0) is the film's pixel (x0, y0) at that
+// resolution.
+struct FilmSample {
+  BandBitmap bits;
+  double dpi = 0.0;
+  int64_t x0 = 0, y0 = 0;
+};
+
+// The sample of what `drawn` covers (inches on the film) within the
+// film, at kSampleDpi or coarser, so that it takes at most `maxBytes`.
+FilmSample sampleWindow(const PlotterExportPlan& plan, const std::optional<InchBox>& drawn,
+                        uint64_t maxBytes) {
+  FilmSample s;
+  s.dpi = std::min<double>(kSampleDpi, plan.dpi);
+  if (!drawn) return s;
+  const double filmWidth = static_cast<double>(plan.width_px) / plan.dpi;
+  const double filmHeight = static_cast<double>(plan.height_px) / plan.dpi;
+  const InchBox in{
+      std::clamp(drawn->MinX, 0.0, filmWidth), std::clamp(drawn->MinY, 0.0, filmHeight),
+      std::clamp(drawn->MaxX, 0.0, filmWidth), std::clamp(drawn->MaxY, 0.0, filmHeight)};
+  // A pixel more on each side for rounding.
+  const double bytes =
+      ((in.MaxX - in.MinX) * s.dpi + 3.0) * ((in.MaxY - in.MinY) * s.dpi + 3.0) / 8.0;
+  if (bytes > static_cast<double>(maxBytes)) {
+    s.dpi = std::max(s.dpi * std::sqrt(static_cast<double>(maxBytes) / bytes), 1e-3);
+  }
+  auto pixel = [&](double inches) { return static_cast<int64_t>(std::floor(inches * s.dpi)); };
+  s.x0 = std::max<int64_t>(pixel(in.MinX) - 1, 0);
+  s.y0 = std::max<int64_t>(pixel(in.MinY) - 1, 0);
+  s.bits = BandBitmap(std::max<int64_t>(pixel(in.MaxX) + 2 - s.x0, 0),
+                      std::max<int64_t>(pixel(in.MaxY) + 2 - s.y0, 0));
+  return s;
+}
+
+// The film's bytes, estimated from the sample: each run of a sample row
+// costs what the plotter file's run coding takes for it at the export's
+// resolution, once for every group of four rows the sample row stands for;
+// the film's rows beside the sample are background.
+uint64_t estimateFileBytes(const FilmSample& sample, const PlotterExportPlan& plan) {
+  const double ratio = plan.dpi / sample.dpi;
   std::vector<uint8_t> scratch;
-  double groups = 0.0;
-  for (int64_t y = 0; y < sample.rows(); ++y) {
+  auto runBytes = [&](bool background, int64_t pixels) {
+    scratch.clear();
+    appendRun(background ? 15 : 0, static_cast<uint64_t>(std::max<int64_t>(pixels, 0)), scratch);
+    return scratch.size();
+  };
+  const BandBitmap& bits = sample.bits;
+  const int64_t x1 = sample.x0 + bits.width_px();
+  auto background = [&](int64_t x, int64_t y) {
+    return x < sample.x0 || x >= x1 || bits.isBackground(x - sample.x0, y);
+  };
+  auto filmColumn = [&](int64_t x) {
+    return std::min(roundHalfEven(static_cast<double>(x) * ratio), plan.width_px);
+  };
+  const auto lastColumn =
+      static_cast<int64_t>(std::ceil(static_cast<double>(plan.width_px) / ratio)) - 1;
+  double groups = 0.0, sampledRows = 0.0;
+  for (int64_t y = 0; y < bits.rows(); ++y) {
     uint64_t rowBytes = 1;  // the group's end mark
     double edgeBytes = 0.0;
+    // Runs begin at column 0 and where the colour changes; the last ends
+    // at the film's edge.
     int64_t start = 0;
-    for (int64_t x = 1; x <= sample.width_px(); ++x) {
-      if (x < sample.width_px() && sample.isBackground(x, y) == sample.isBackground(start, y))
-        continue;
-      const int64_t from = roundHalfEven(static_cast<double>(start) * ratio);
-      const int64_t to =
-          x == sample.width_px() ? plan.width_px : roundHalfEven(static_cast<double>(x) * ratio);
-      scratch.clear();
-      appendRun(sample.isBackground(start, y) ? 15 : 0,
-                static_cast<uint64_t>(std::max<int64_t>(to - from, 0)), scratch);
-      rowBytes += scratch.size();
-      if (x < sample.width_px()) edgeBytes += kEdgeBytes;
+    bool colour = background(0, y);
+    for (int64_t x = std::max<int64_t>(sample.x0, 1); x <= std::min(x1, lastColumn); ++x) {
+      if (background(x, y) == colour) continue;
+      rowBytes += runBytes(colour, filmColumn(x) - filmColumn(start));
+      edgeBytes += kEdgeBytes;
       start = x;
+      colour = !colour;
     }
-    const double top =
-        std::min(static_cast<double>(y) * ratio, static_cast<double>(plan.height_px));
-    const double bottom =
-        std::min(static_cast<double>(y + 1) * ratio, static_cast<double>(plan.height_px));
-    groups += (static_cast<double>(rowBytes) + edgeBytes) * (bottom - top) / 4.0;
+    rowBytes += runBytes(colour, plan.width_px - filmColumn(start));
+    const double filmRows =
+        std::min(static_cast<double>(sample.y0 + y + 1) * ratio,
+                 static_cast<double>(plan.height_px)) -
+        std::min(static_cast<double>(sample.y0 + y) * ratio, static_cast<double>(plan.height_px));
+    groups += (static_cast<double>(rowBytes) + edgeBytes) * filmRows / 4.0;
+    sampledRows += filmRows;
   }
+  const double emptyRows = static_cast<double>(plan.height_px) - sampledRows;
+  groups += static_cast<double>(1 + runBytes(true, plan.width_px)) * emptyRows / 4.0;
   return kFpfImageOffset + static_cast<uint64_t>(std::llround(groups));
 }
 
-// Reading every layer (as long as this check took to read them), and the
-// bands: their bytes and pixels, shared among the cores.
+// Reading every layer file (as long as this check took to read them; the
+// export reads them and then records them), and the bands: the film's
+// pixels coded, the spans and pixels drawn and the bytes written, shared
+// among the cores.
 double estimateSeconds(const PlotterExportPlan& plan, uint64_t fileBytes, double readSeconds,
-                       unsigned threads) {
+                       const DrawnWork& work, unsigned threads) {
   const double cores = workerCount(threads);
   const double pixels = static_cast<double>(plan.width_px) * static_cast<double>(plan.height_px);
-  const double bands = static_cast<double>(fileBytes) * kSecondsPerByte + pixels * kSecondsPerPixel;
-  return kFixedSeconds + kReadFactor * readSeconds + bands * kMeasuredCores / cores;
+  const double bands = static_cast<double>(fileBytes) * kSecondsPerByte +
+                       pixels * kSecondsPerPixel + work.spans * kSecondsPerSpan +
+                       work.pixels * kSecondsPerDrawnPixel;
+  return kFixedSeconds + kReadFactor * readSeconds + bands / cores;
 }
 
 // Where a board's drawing lies on the plotting area: its layers' reach,
@@ -479,61 +550,92 @@ PreflightReport checkJob(const Job& job, const PreflightSettings& settings) {
   } catch (const FormatError& e) {
     planProblem = e.what();
   }
-  const double sampleDpi = std::min<double>(kSampleDpi, ex.dpi);
-  BandBitmap sample;
-  if (plan) {
-    sample = BandBitmap(
-        static_cast<int64_t>(std::ceil(static_cast<double>(plan->width_px) * sampleDpi / ex.dpi)),
-        static_cast<int64_t>(std::ceil(static_cast<double>(plan->height_px) * sampleDpi / ex.dpi)));
-  }
 
-  std::vector<std::optional<InchBox>> reach(job.boards.size());
+  // Each layer file read once, as the export reads it, its stamps within
+  // the export's share of the memory.
+  struct SourceCheck {
+    std::optional<InchBox> extents;      // the pre-scanned data's, when it draws
+    std::vector<CheckProblem> problems;  // for each board layer that draws it
+    std::unique_ptr<LayerRenderer> renderer;
+    LayerReach reach;
+    DrawnWork work;
+  };
+  StampCache stamps(ex.run.budgetBytes / 4);
+  std::vector<SourceCheck> sources(scene.sources.size());
   const auto start = std::chrono::steady_clock::now();
-  for (const BoardLayer& d : scene.boardLayers) {
-    LayerCheck check{d, settings, scene.interpreter, report};
-    if (isDrillFile(d.gerberFile)) {
-      check.problem(CheckSeverity::Error, CheckKind::DrillFileOnLayer,
-                    d.gerberFile + ": an Excellon drill file on layer " + std::to_string(d.layer) +
-                        ": a film of it draws nothing (leave the layer out)");
-      continue;
-    }
+  for (size_t i = 0; i < sources.size(); ++i) {
+    const LayerSource& source = scene.sources[i];
+    SourceCheck& out = sources[i];
+    LayerCheck check{source.gerberFile, settings, scene.interpreter, out.problems};
+    if (isDrillFile(source.gerberFile)) continue;  // said for each board layer
     try {
-      LayerOpening opening = boardLayerOpening(d);
+      LayerOpening opening = boardLayerOpening(source);
+      opening.stamps = &stamps;
       opening.afterPrescan = [&](const GerberReader& r) {
-        check.alignment(r, job.boards[d.board]);
+        if (r.program.hasDrawing) out.extents = InchBox{r.MinX, r.MinY, r.MaxX, r.MaxY};
       };
       // Opened whatever it expands to: the check says what no drawing takes.
       opening.maxOperations = UINT64_MAX;
-      std::unique_ptr<LayerRenderer> renderer = openLayer(opening);
-      GerberReader& reader = renderer->reader();
-      if (!check.drawable(reader)) continue;
-      ShapeRasterizer& shapes = renderer->shapes(ex.dpi);
+      out.renderer = openLayer(opening);
+      GerberReader& reader = out.renderer->reader();
+      if (!check.drawable(reader)) {
+        out.renderer.reset();
+        continue;
+      }
+      ShapeRasterizer& shapes = out.renderer->shapes(ex.dpi);
       UseCounter counter(reader.program, shapes);
       counter.walk(reader.program.ops);
       for (const auto& [dCode, ops] : reader.program.blocks) counter.walk(ops);
       check.undefinedDCodes(reader, counter.uses);
       check.widenedStrokes(reader, shapes, counter.uses);
       check.readWarnings(reader.warnings);
-      const LayerReach r = measureReach(reader, shapes, scene.interpreter);
-      if (!r.empty) {
-        const InchBox placed{d.x + r.minX - d.dataMinX, d.y + r.minY - d.dataMinY,
-                             d.x + r.maxX - d.dataMinX, d.y + r.maxY - d.dataMinY};
-        std::optional<InchBox>& box = reach[d.board];
-        box = box ? unite(*box, placed) : placed;
-      }
-      if (plan) {
-        Canvas canvas(sample);
-        interpretLayer(reader, renderer->shapes(sampleDpi), canvas,
-                       {d.x, d.y, sampleDpi, kBlack, std::nullopt}, scene.interpreter);
-      }
+      out.reach = measureReach(reader, shapes, scene.interpreter, &out.work);
     } catch (const IoError& e) {
+      out.renderer.reset();
       check.problem(CheckSeverity::Error, CheckKind::UnreadableFile, e.what());
     } catch (const FormatError& e) {
+      out.renderer.reset();
       check.problem(CheckSeverity::Error, CheckKind::UnreadableFile, e.what());
     }
   }
   const double readSeconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+  // What each board layer finds, and where its board draws.
+  std::vector<std::optional<InchBox>> reach(job.boards.size());
+  std::optional<InchBox> drawn;
+  DrawnWork work;
+  for (const BoardLayer& d : scene.boardLayers) {
+    const SourceCheck& source = sources[d.source];
+    auto add = [&](CheckProblem p) {
+      p.board = d.board;
+      p.layer = d.layer;
+      report.problems.push_back(std::move(p));
+    };
+    if (isDrillFile(d.gerberFile)) {
+      CheckProblem p;
+      p.severity = CheckSeverity::Error;
+      p.Kind = CheckKind::DrillFileOnLayer;
+      p.file = d.gerberFile;
+      p.message = d.gerberFile + ": an Excellon drill file on layer " + std::to_string(d.layer) +
+                  ": a film of it draws nothing (leave the layer out)";
+      add(std::move(p));
+      continue;
+    }
+    if (source.extents) {
+      if (auto p = misalignment(*source.extents, job.boards[d.board], settings, d.gerberFile))
+        add(std::move(*p));
+    }
+    for (const CheckProblem& p : source.problems) add(p);
+    work += source.work;
+    const LayerReach& r = source.reach;
+    if (!source.renderer || r.empty) continue;
+    const InchBox placed{d.x + r.minX - d.dataMinX, d.y + r.minY - d.dataMinY,
+                         d.x + r.maxX - d.dataMinX, d.y + r.maxY - d.dataMinY};
+    std::optional<InchBox>& box = reach[d.board];
+    box = box ? unite(*box, placed) : placed;
+    drawn = drawn ? unite(*drawn, placed) : placed;
+  }
   if (!planProblem.empty() &&
       std::none_of(report.problems.begin(), report.problems.end(),
                    [&](const CheckProblem& p) { return p.message == planProblem; })) {
@@ -552,6 +654,20 @@ PreflightReport checkJob(const Job& job, const PreflightSettings& settings) {
   checkPlacement(job, boards, boxes, report);
 
   if (plan) {
+    // The sample takes at most what the export's stamps may.
+    FilmSample sample = sampleWindow(*plan, drawn, ex.run.budgetBytes / 4);
+    Canvas canvas(sample.bits);
+    canvas.setWindowOrigin(sample.x0, sample.y0);
+    for (const BoardLayer& d : scene.boardLayers) {
+      const SourceCheck& source = sources[d.source];
+      if (!source.renderer || source.reach.empty) continue;
+      try {
+        interpretLayer(source.renderer->reader(), source.renderer->shapes(sample.dpi), canvas,
+                       {d.x, d.y, sample.dpi, kBlack, std::nullopt}, scene.interpreter);
+      } catch (const FormatError&) {
+        // Measured at the export's resolution above; the estimate goes without it.
+      }
+    }
     FilmEstimate film;
     film.width_px = plan->width_px;
     film.height_px = plan->height_px;
@@ -561,8 +677,8 @@ PreflightReport checkJob(const Job& job, const PreflightSettings& settings) {
     const uint64_t imageBytes =
         static_cast<uint64_t>(plan->width_px / 8) * static_cast<uint64_t>(plan->height_px);
     film.memoryBytes = std::min<uint64_t>(ex.run.budgetBytes, imageBytes);
-    film.fileBytes = estimateFileBytes(sample, *plan, sampleDpi);
-    film.seconds = estimateSeconds(*plan, film.fileBytes, readSeconds, ex.run.threads);
+    film.fileBytes = estimateFileBytes(sample, *plan);
+    film.seconds = estimateSeconds(*plan, film.fileBytes, readSeconds, work, ex.run.threads);
     report.film = film;
   }
   // Board by board, layer by layer; what concerns the job comes last.

@@ -301,13 +301,16 @@ TEST(ApertureStampTest, KeptByTheCacheOrDrawnRowByRowWhenTooLarge) {
   EXPECT_EQ(test::picture(stamped), test::picture(direct));
   EXPECT_EQ(shared.built(), 1u);
   EXPECT_EQ(a.prepare(10), a.prepare(10));
-  // A cache too small for it: drawn in the rows of each band only, the same pixels.
-  StampCache tiny(1000);
-  ShapeRasterizer limited(r.Apertures, kDpi, &tiny);
-  const std::vector<uint8_t> banded =
-      test::drawInBands(600, 600, {64}, [&](Canvas& c) { limited.flash(c, 11, 0.3, 0.3, kBlack); });
-  EXPECT_TRUE(std::ranges::equal(banded, direct.bytes()));
-  EXPECT_EQ(tiny.built(), 0u);
+  // A cache too small for it, or bands far shorter than it: drawn in the
+  // rows of each band only, the same pixels.
+  for (uint64_t capacity : {uint64_t{1000}, uint64_t{1} << 20}) {
+    StampCache cache(capacity);
+    ShapeRasterizer limited(r.Apertures, kDpi, &cache);
+    const std::vector<uint8_t> banded = test::drawInBands(
+        600, 600, {64}, [&](Canvas& c) { limited.flash(c, 11, 0.3, 0.3, kBlack); });
+    EXPECT_TRUE(std::ranges::equal(banded, direct.bytes()));
+    EXPECT_EQ(cache.built(), 0u) << capacity;
+  }
 }
 
 TEST(FileApertureTest, ShapesDrawAsTheirStandardEquivalents) {

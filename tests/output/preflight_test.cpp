@@ -125,5 +125,21 @@ TEST_F(PreflightTest, CleanJobHasNoProblemAndItsFilmIsEstimated) {
   EXPECT_EQ(reportText(job_, report).substr(0, 19), "Layers checked: 1 2");
 }
 
+TEST_F(PreflightTest, KeepsWithinTheMemorySettingOnJobsThatReachFar) {
+  if (test::kSanitized) GTEST_SKIP() << "the sanitizers hold memory of their own";
+  // An arc of radius 1000 inch (82 bytes), and a board moved to 3000, 3000 inch.
+  const std::string arc =
+      "%FSLAX25Y25*%\n%MOIN*%\n%ADD10C,0.01*%\nD10*\nX0Y0D02*\nG75*\nG03X0Y0I1000.0J0D01*\nM02*\n";
+  for (const auto& [gerber, at] : {std::pair(arc, 0.3), std::pair(layer(), 3000.0)}) {
+    job_.boards.clear();
+    addBoard("far.gbr", gerber, at, at);
+    PreflightSettings s;
+    s.exportSettings.draw.layers = layersWithGerber(job_);
+    s.exportSettings.run.budgetBytes = memoryBudgetBytes(64);
+    const uint64_t peak = test::childPeakBytes([&] { return checkJob(job_, s).film.has_value(); });
+    EXPECT_LT(peak, s.exportSettings.run.budgetBytes + (uint64_t{64} << 20)) << gerber;
+  }
+}
+
 }  // namespace
 }  // namespace drumplot

@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "support/test_support.h"
 
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 
 namespace drumplot::test {
 
@@ -34,6 +37,26 @@ std::vector<CorpusEntry> corpusEntries() {
     entries.push_back({cols[3], cols[5], cols[8], num(cols[9]), num(cols[10]), num(cols[11])});
   }
   return entries;
+}
+
+uint64_t childPeakBytes(const std::function<bool()>& action) {
+  const pid_t child = ::fork();
+  if (child < 0) throw std::runtime_error("fork failed");
+  if (child == 0) {
+    bool done = false;
+    try {
+      done = action();
+    } catch (...) {
+    }
+    ::_exit(done ? 0 : 1);
+  }
+  int status = 0;
+  rusage usage{};
+  if (::wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) ||
+      WEXITSTATUS(status) != 0) {
+    throw std::runtime_error("the child process failed");
+  }
+  return static_cast<uint64_t>(usage.ru_maxrss) * 1024;  // kilobytes on Linux
 }
 
 namespace {

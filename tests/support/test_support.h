@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +32,11 @@ std::filesystem::path tempDir();
 
 std::string readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const std::string& bytes);
+
+// The peak resident bytes of a child process that runs `action` and ends
+// (what this process held when it forked counts too). Throws when the
+// child fails or `action` returns false.
+uint64_t childPeakBytes(const std::function<bool()>& action);
 
 // Runs `action` and expects it to throw an `Error` whose message holds `part`.
 template <typename Error, typename Action>
