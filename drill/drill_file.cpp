@@ -739,6 +739,16 @@ class DrillReader {
     points_ += points.size();
     if (points_ > kMaxDrillPoints) fail("more than a million positions in one file");
     noteFormat();
+    // Hits in a row under the same tool and unit make one statement: a
+    // file's hits cost their points, not a statement each.
+    if (kind == DrillStatementKind::Hits && !file_.Statements.empty()) {
+      DrillStatement& last = file_.Statements.back();
+      if (last.Kind == kind && last.unit == unit_.value_or(DrillUnit::Inch) &&
+          last.diameter == diameter_ && last.routMode == routing_) {
+        last.points.insert(last.points.end(), points.begin(), points.end());
+        return last;
+      }
+    }
     DrillStatement& s = add(kind);
     s.points = std::move(points);
     return s;

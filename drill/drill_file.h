@@ -32,7 +32,7 @@ enum class DrillStatementKind : uint8_t {
                 // written file states its own instead
   Tool,         // a tool definition with a diameter (T..C..), header or body
   DrillMode,    // "G05": routing ends, drilling goes on
-  Hits,         // one hit, or several from a repeat code
+  Hits,         // hits in a row (a line each, or a repeat code): their first line
   Slot,         // a G85 slot from Points[0] to Points[1]
   RouteStart,   // the tool moved up to Points[0], where a route starts
   RouteCut,     // a line or an arc of a route from Start to Points[0]
