@@ -258,67 +258,43 @@ TEST_F(DrillPanelFileTest, UnreadableInputsUnwritableOutputsAndUnusablePositions
   EXPECT_FALSE(std::filesystem::exists(settings_.outputFile));
 }
 
-// What the command refuses (nothing written) or warns of, naming file and
-// line where there is one, and what it writes then.
+// What the command refuses (nothing written) or warns of, and writes then.
 struct HostileCase {
-  const char* name;
-  std::string text;
+  std::string body;     // after a header of tools T1 and T2, inch 2.4, TZ
   double secondBoardX;  // the boards stand at (1, 1) and (this, 1)
-  bool refused;
   const char* message;
-  const char* written = "";  // a part of the panel written
+  const char* written;  // a part of the panel; nullptr: refused
 };
 
-std::string repeated(const std::string& line, int times) {
-  std::string text;
-  for (int i = 0; i < times; ++i) text += line;
-  return text;
-}
-
-const char* const kHeader = "M48\nINCH,TZ\nT1C0.01\nT2C0.02\n%\nT1\n";
-
 TEST_F(DrillPanelFileTest, RefusesOrWarnsOfHostileInputs) {
+  std::string repeats = "X0Y0\n";
+  for (int i = 0; i < 100; ++i) repeats += "R9999X0001\n";
+  // clang-format off
   const std::vector<HostileCase> cases = {
-      {"RouteLeftCutAtAToolChange",
-       std::string(kHeader) + "G00X0Y0\nM15\nG01X1000\nT2\nX0Y0\nM30\n", 3.0, false,
-       "board.drl:10: 'T2': the route has no M16 or M17: it is closed (M16) before this statement",
-       "G01X11000Y10000\r\nM16\r\nG00X30000Y10000\r\nM15\r\nG01X31000Y10000\r\nM16\r\nT2\r\n"},
-      {"RouteLeftCutAtTheEnd", std::string(kHeader) + "G00X0Y0\nG01X1000\n", 3.0, false,
-       "board.drl:8: 'G01X1000': the route has no M16 or M17: it is closed (M16) at the end of "
-       "the file",
-       "G01X31000Y10000\r\nM16\r\nM30\r\n"},
-      {"UndefinedTool", std::string(kHeader) + "T3\nX0Y0\nT3\nM30\n", 3.0, false,
-       "board.drl:7: 'T3': tool T3 is not defined"},
-      {"UnitStatedAgain", std::string(kHeader) + "X0Y0\nM71\nX25400Y0\nM30\n", 3.0, false,
-       "board.drl:8: 'M71': the unit changes to mm here; the numbers from here on are read in it",
-       "X10000Y10000\r\nX20000Y10000\r\nX30000Y10000\r\nX40000Y10000\r\n"},
-      {"M70InFormat2", std::string(kHeader) + "M70\nX0Y0\n", 3.0, true,
-       "board.drl:7: 'M70': M70 alone is the inch mode of a format 1 file (FMAT,1) only"},
-      {"RepeatsOverAMillionPositions",
-       std::string(kHeader) + "X0Y0\n" + repeated("R9999X0001\n", 100), 3.0, true,
-       "board.drl: the panel holds 1999802 positions (999901 on each of 2 boards, 0 marks), more "
-       "than the 1000000 a drill file may hold; nothing is written"},
-      {"BeyondTenThousandInches", std::string(kHeader) + "X10000Y0\n", 9999.5, true,
-       "board.drl: the panel reaches 10000.5000 inches from the origin, beyond the 10000 a drill "
-       "file may hold; nothing is written"},
-      {"MoreDigitsThanANumberHolds", "M48\n;FILE_FORMAT=1:14\nINCH,LZ\n%\nX1Y1\n", 12.0, true,
-       "board.drl: the panel's numbers need 2.14 digits, more than the 15 a drill number may "
-       "hold; nothing is written"},
+      {"G00X0Y0\nM15\nG01X1000\nT2\nX0Y0\nM30\n", 3.0, "board.drl:10: 'T2': the route has no M16 or M17: it is closed (M16) before this statement", "G01X11000Y10000\r\nM16\r\nG00X30000Y10000\r\nM15\r\nG01X31000Y10000\r\nM16\r\nT2\r\n"},
+      {"G00X0Y0\nG01X1000\n", 3.0, "board.drl:8: 'G01X1000': the route has no M16 or M17: it is closed (M16) at the end of the file", "G01X31000Y10000\r\nM16\r\nM30\r\n"},
+      {"T3\nX0Y0\nT3\nM30\n", 3.0, "board.drl:7: 'T3': tool T3 is not defined", ""},
+      {"X0Y0\nM71\nX25400Y0\nM30\n", 3.0, "board.drl:8: 'M71': the unit changes to mm here; the numbers from here on are read in it", "X10000Y10000\r\nX20000Y10000\r\nX30000Y10000\r\nX40000Y10000\r\n"},
+      {"M70\nX0Y0\n", 3.0, "board.drl:7: 'M70': M70 alone is the inch mode of a format 1 file (FMAT,1) only", nullptr},
+      {repeats, 3.0, "board.drl: the panel holds 1999802 positions (999901 on each of 2 boards, 0 marks), more than the 1000000 a drill file may hold; nothing is written", nullptr},
+      {"X10000Y0\n", 9999.5, "board.drl: the panel reaches 10000.5000 inches from the origin, beyond the 10000 a drill file may hold", nullptr},
+      {";FILE_FORMAT=1:14\nX1Y1\n", 12.0, "board.drl: the panel's numbers need 2.14 digits, more than the 15 a drill number may hold", nullptr},
   };
+  // clang-format on
   for (const HostileCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    test::writeFile(settings_.inputFile, c.text);
+    SCOPED_TRACE(c.message);
+    test::writeFile(settings_.inputFile, "M48\nINCH,TZ\nT1C0.01\nT2C0.02\n%\nT1\n" + c.body);
     job_.boards[1].PosX = c.secondBoardX;
-    if (c.refused) {
+    if (!c.written) {
       test::expectError<FormatError>([&] { panelizeDrillFile(job_, settings_); }, c.message);
       EXPECT_FALSE(std::filesystem::exists(settings_.outputFile));
       continue;
     }
-    const DrillPanelResult result = panelizeDrillFile(job_, settings_);
-    ASSERT_EQ(result.warnings.size(), 1u);
-    EXPECT_NE(result.warnings[0].find(c.message), std::string::npos) << result.warnings[0];
-    EXPECT_NE(test::readFile(settings_.outputFile).find(c.written), std::string::npos)
-        << test::readFile(settings_.outputFile);
+    const std::vector<std::string> warnings = panelizeDrillFile(job_, settings_).warnings;
+    EXPECT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings.at(0).find(c.message), std::string::npos) << warnings.at(0);
+    const std::string written = test::readFile(settings_.outputFile);
+    EXPECT_NE(written.find(c.written), std::string::npos) << written;
     std::filesystem::remove(settings_.outputFile);
   }
 }
