@@ -114,11 +114,12 @@ void addDrillCommand(CLI::App& app, Action& action) {
 
       DrillPanelResult result = panelizeDrillFile(job, settings);
       if (!result.formatNote.empty()) std::cout << result.formatNote << "\n";
+      for (const std::string& warning : result.warnings) printWarning(warning);
       if (result.status != DrillPanelStatus::Written) {
         throw std::runtime_error(toString(result.status));
       }
       const DrillPanel& panel = result.panel;
-      std::cout << o->output << ": " << panel.lines.size() << " lines, " << panel.boardHits
+      std::cout << o->output << ": " << panel.lineCount << " lines, " << panel.boardHits
                 << " board hits, " << panel.slotCount << " slots, " << panel.routeCount
                 << " routes, " << panel.markHits << " mark hits, written in "
                 << describe(panel.format) << "\n";

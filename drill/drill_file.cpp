@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <map>
+#include <set>
 #include <utility>
 
 #include "engine/errors.h"
@@ -24,8 +25,6 @@ std::vector<DrillPoint> DrillFile::hitPoints() const {
 
 namespace {
 
-constexpr double kMaxDrillInches = 10000.0;  // far beyond any board
-constexpr size_t kMaxDrillPoints = 1000000;
 constexpr long long kMaxRepeat = 9999;
 
 // DrillFile - Lines
@@ -313,6 +312,9 @@ class DrillReader {
       return true;
     }
     if (word == "M97" || word == "M98") fail("canned text is not supported");
+    if (word == "FMAT" && parts.size() == 2 && (parts[1] == "1" || parts[1] == "2")) {
+      format1_ = parts[1] == "1";
+    }
     if (parts.size() == 1) return false;
     add(routeOpen_ ? DrillStatementKind::RouteText : DrillStatementKind::Text);
     return true;
@@ -361,7 +363,12 @@ class DrillReader {
     }
     if (!inHeader_) routing_ = false;  // a new tool drills until a route starts
     if (!size) {
-      if (!inHeader_) diameter_ = toolDiameter(number);
+      if (!inHeader_) {
+        diameter_ = toolDiameter(number);
+        // T0 unloads the tool.
+        if (number != 0 && !tools_.contains(number) && undefinedTools_.insert(number).second)
+          warn("tool T" + std::to_string(number) + " is not defined");
+      }
       add(DrillStatementKind::Text);
       return;
     }
@@ -433,21 +440,29 @@ class DrillReader {
         case 72:
           setUnit(n == 72 ? DrillUnit::Inch : DrillUnit::Millimetre);
           return DrillStatementKind::Format;
+        case 15:
+          toolDown_ = routeOpen_;
+          return inside;
         case 16:
         case 17:
           if (!routeOpen_) return DrillStatementKind::Text;
-          closeRoute();
+          routeOpen_ = toolDown_ = false;
           return DrillStatementKind::RouteEnd;
         case 30:
         case 0:
           routing_ = false;
           return DrillStatementKind::End;
-        // Patterns, step and repeat; swapped and mirrored axes.
+        case 70:
+          // In format 1 "M70" alone is the inch mode; format 2 swaps the
+          // axes with it in a pattern (M02X..Y..M70).
+          if (!format1_) fail("M70 alone is the inch mode of a format 1 file (FMAT,1) only");
+          setUnit(DrillUnit::Inch);
+          return DrillStatementKind::Format;
+        // Patterns, step and repeat; mirrored axes.
         case 1:
         case 2:
         case 8:
         case 25:
-        case 70:
         case 80:
         case 90:
           fail("M" + std::string(value) + " moves the hits after it; it is not supported");
@@ -583,6 +598,7 @@ class DrillReader {
       routeCuts_ = 0;
     }
     if (routeCuts_++ == 0) ++file_.routeCount;
+    toolDown_ = true;
     DrillStatement& s = geometry(DrillStatementKind::RouteCut, {end});
     s.start = start;
     s.motion = motion_ == Motion::Line        ? RouteMotion::Line
@@ -675,6 +691,11 @@ class DrillReader {
 
   // A unit without stated digits has the standard's.
   void setUnit(DrillUnit unit) {
+    if (statedUnit_ && *statedUnit_ != unit) {
+      warn(std::string("the unit changes to ") + (unit == DrillUnit::Inch ? "inch" : "mm") +
+           " here; the numbers from here on are read in it");
+    }
+    statedUnit_ = unit;
     unit_ = unit;
     if (!digitsStated_) {
       digits_ = standardDrillDigits(unit);
@@ -699,10 +720,13 @@ class DrillReader {
   // --------------------------------------------------------------------------
 
   DrillStatement& add(DrillStatementKind kind) {
+    // A route ends at any statement that is not part of it.
+    if ((kind < DrillStatementKind::Hits || kind > DrillStatementKind::RouteEnd) &&
+        kind != DrillStatementKind::Format) {
+      closeRoute();
+    }
     DrillStatement& s = file_.Statements.emplace_back();
     s.Kind = kind;
-    // A route ends at any statement that is not part of it.
-    if (!s.isGeometry() && kind != DrillStatementKind::Format) closeRoute();
     s.line = line_;
     s.text = std::string(text_);
     s.unit = unit_.value_or(DrillUnit::Inch);
@@ -715,14 +739,34 @@ class DrillReader {
     points_ += points.size();
     if (points_ > kMaxDrillPoints) fail("more than a million positions in one file");
     noteFormat();
+    // Hits in a row under the same tool and unit make one statement: a
+    // file's hits cost their points, not a statement each.
+    if (kind == DrillStatementKind::Hits && !file_.Statements.empty()) {
+      DrillStatement& last = file_.Statements.back();
+      if (last.Kind == kind && last.unit == unit_.value_or(DrillUnit::Inch) &&
+          last.diameter == diameter_ && last.routMode == routing_) {
+        last.points.insert(last.points.end(), points.begin(), points.end());
+        return last;
+      }
+    }
     DrillStatement& s = add(kind);
     s.points = std::move(points);
     return s;
   }
 
-  void closeRoute() { routeOpen_ = false; }
+  // A route whose tool is still down gets its "M16" here: the tool lifts
+  // before what comes next (another tool, a hit, the next board's copy).
+  void closeRoute(const char* where = "before this statement") {
+    if (routeOpen_ && toolDown_) {
+      warn(std::string("the route has no M16 or M17: it is closed (M16) ") + where);
+      routeOpen_ = false;
+      add(DrillStatementKind::RouteEnd).text = "M16";
+    }
+    routeOpen_ = toolDown_ = false;
+  }
 
   void finish() {
+    closeRoute("at the end of the file");
     DrillNumberFormat& f = file_.format;
     f.unit = usedUnit_ ? *usedUnit_ : unit_.value_or(DrillUnit::Inch);
     const std::pair<uint8_t, uint8_t> digits = usedDigits_.value_or(standardDrillDigits(f.unit));
@@ -749,11 +793,14 @@ class DrillReader {
     }
   }
 
-  [[noreturn]] void fail(const std::string& why) const {
+  // "<name>:<line>: '<statement>': why".
+  std::string atLine(const std::string& why) const {
     std::string shown(text_.substr(0, 80));
     if (text_.size() > 80) shown += "...";
-    throw FormatError(file_.name + ":" + std::to_string(line_) + ": '" + shown + "': " + why);
+    return file_.name + ":" + std::to_string(line_) + ": '" + shown + "': " + why;
   }
+  [[noreturn]] void fail(const std::string& why) const { throw FormatError(atLine(why)); }
+  void warn(const std::string& why) { file_.warnings.push_back(atLine(why)); }
 
   std::optional<DataFormat> dataFormat_;
   DrillFile file_;
@@ -775,8 +822,11 @@ class DrillReader {
   size_t maxDecimals_ = 0;
 
   bool inHeader_ = false;
+  bool format1_ = false;  // FMAT,1: the older command set
+  std::optional<DrillUnit> statedUnit_;
   bool routing_ = false;    // rout mode (G00..G03) until G05 or a new tool
   bool routeOpen_ = false;  // a route started and the tool has not lifted
+  bool toolDown_ = false;   // the open route has been cut (or M15)
   size_t routeCuts_ = 0;
   Motion motion_ = Motion::Rapid;
   DrillPoint position_;
@@ -785,7 +835,8 @@ class DrillReader {
   // Tool number to its diameter in the unit in force where it was defined.
   std::map<long long, std::pair<double, std::optional<DrillUnit>>> tools_;
   std::vector<size_t> unitlessTools_;
-  double diameter_ = 0.0;  // the selected tool's, inches
+  std::set<long long> undefinedTools_;  // warned once each
+  double diameter_ = 0.0;               // the selected tool's, inches
 };
 
 }  // namespace

@@ -15,6 +15,11 @@
 
 namespace drumplot {
 
+// What the reader accepts: positions within this many inches of the origin,
+// and this many positions (hits, slot ends, route points) in one file.
+inline constexpr double kMaxDrillInches = 10000.0;
+inline constexpr size_t kMaxDrillPoints = 1000000;
+
 struct DrillPoint {
   double x = 0.0;  // inches
   double y = 0.0;
@@ -27,7 +32,7 @@ enum class DrillStatementKind : uint8_t {
                 // written file states its own instead
   Tool,         // a tool definition with a diameter (T..C..), header or body
   DrillMode,    // "G05": routing ends, drilling goes on
-  Hits,         // one hit, or several from a repeat code
+  Hits,         // hits in a row (a line each, or a repeat code): their first line
   Slot,         // a G85 slot from Points[0] to Points[1]
   RouteStart,   // the tool moved up to Points[0], where a route starts
   RouteCut,     // a line or an arc of a route from Start to Points[0]
@@ -71,6 +76,9 @@ struct DrillFile {
   size_t hitCount = 0;
   size_t slotCount = 0;
   size_t routeCount = 0;  // routes with at least one cut
+  // "<name>:<line>: '<statement>': ..." for what was read with a doubt: an
+  // undefined tool, a unit changed, a route closed that the file left cut.
+  std::vector<std::string> warnings;
 
   bool hasDrilling() const { return hitCount + slotCount + routeCount > 0; }
   std::vector<DrillPoint> hitPoints() const;

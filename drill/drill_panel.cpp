@@ -12,6 +12,7 @@
 #include "engine/errors.h"
 #include "engine/text.h"
 #include "io/file_io.h"
+#include "io/replacing_file.h"
 #include "job/job_settings.h"
 
 namespace drumplot {
@@ -95,16 +96,19 @@ void appendArc(std::vector<DrillPoint>& path, DrillPoint from, DrillPoint to,
 
 class PanelWriter {
  public:
+  // Counts the panel and refuses one that its own reader would refuse,
+  // before a line is written.
   PanelWriter(const DrillFile& file, const std::vector<Board>& boards, DrillNumberFormat format,
-              DrillPoint offset, const MarkDrillTable& markDrills)
-      : file_(file), boards_(boards), offset_(offset), markDrills_(markDrills) {
+              DrillPoint offset, const MarkDrillTable& markDrills, const DrillLineSink& sink)
+      : file_(file), boards_(boards), offset_(offset), markDrills_(markDrills), sink_(sink) {
     for (const Board& board : boards) {
       if (board.IsMark) continue;
       reference_ = {board.DataMinX, board.DataMinY};
       break;
     }
     panel_.format = format;
-    panel_.format.IntDigits = std::max(format.IntDigits, integerDigitsNeeded());
+    checkPositions();
+    checkNumbers();
   }
 
   DrillPanel write() {
@@ -138,7 +142,57 @@ class PanelWriter {
   }
 
  private:
-  void line(std::string text) { panel_.lines.push_back(std::move(text)); }
+  void line(const std::string& text) {
+    ++panel_.lineCount;
+    sink_(text);
+  }
+
+  // DrillPanel - Limits
+  // --------------------------------------------------------------------------
+
+  [[noreturn]] void refuse(const std::string& why) const {
+    throw FormatError(file_.name + ": " + why + "; nothing is written");
+  }
+
+  // Every board's copy writes as many positions as the first: the file's,
+  // plus a start for each route cut that follows no start in its block.
+  void checkPositions() {
+    size_t perBoard = 0, boardCount = 0, marks = 0;
+    bool routeOpen = false;
+    for (const DrillStatement& s : file_.Statements) {
+      if (s.Kind == DrillStatementKind::Format) continue;  // no block ends there
+      perBoard += s.points.size() + (s.Kind == DrillStatementKind::RouteCut && !routeOpen);
+      routeOpen = s.Kind == DrillStatementKind::RouteStart ||
+                  s.Kind == DrillStatementKind::RouteCut ||
+                  (routeOpen && s.Kind == DrillStatementKind::RouteText);
+    }
+    for (const Board& b : boards_) ++(b.IsMark ? marks : boardCount);
+    panel_.positions = perBoard * boardCount + marks;
+    if (panel_.positions > kMaxDrillPoints) {
+      refuse("the panel holds " + std::to_string(panel_.positions) + " positions (" +
+             std::to_string(perBoard) + " on each of " + std::to_string(boardCount) + " boards, " +
+             std::to_string(marks) + " marks), more than the " + std::to_string(kMaxDrillPoints) +
+             " a drill file may hold");
+    }
+  }
+
+  // Every position within the reader's reach, every number within its digits.
+  void checkNumbers() {
+    const double largest = largestNumber();
+    if (!(largest <= kMaxDrillInches)) {
+      char text[400];
+      std::snprintf(text, sizeof text, "%.4f", largest);
+      refuse(std::string("the panel reaches ") + text + " inches from the origin, beyond the " +
+             std::to_string(int(kMaxDrillInches)) + " a drill file may hold");
+    }
+    DrillNumberFormat& f = panel_.format;
+    f.IntDigits = std::max(f.IntDigits, integerDigits(largest));
+    if (f.zeros != DrillZeros::Decimal && f.IntDigits + f.DecDigits > kMaxDrillDigits) {
+      refuse("the panel's numbers need " + std::to_string(f.IntDigits) + "." +
+             std::to_string(f.DecDigits) + " digits, more than the " +
+             std::to_string(kMaxDrillDigits) + " a drill number may hold");
+    }
+  }
 
   // Numbers and tools come after a header that states the format: a file
   // without one before them gets one there.
@@ -292,9 +346,9 @@ class PanelWriter {
     }
   }
 
-  // The integer digits that the largest number written needs.
-  uint8_t integerDigitsNeeded() const {
-    double largest = 0.0;  // inches
+  // The largest number written, in inches.
+  double largestNumber() const {
+    double largest = 0.0;
     auto take = [&](double v) { largest = std::max(largest, std::fabs(v)); };
     DrillPoint low{0, 0}, high{0, 0};
     bool any = false;
@@ -319,8 +373,12 @@ class PanelWriter {
         for (double y : {low.y, high.y}) take(y + b.PosY + offset_.y);
       }
     }
-    // Its integer part once rounded to the written decimals.
-    const double units = largest * unitsPerInch(panel_.format.unit);
+    return largest;
+  }
+
+  // The integer digits a number needs once rounded to the written decimals.
+  uint8_t integerDigits(double inches) const {
+    const double units = inches * unitsPerInch(panel_.format.unit);
     char text[400];  // the digits of any finite double
     std::snprintf(text, sizeof text, "%.0f",
                   std::floor(units + 0.5 / std::pow(10.0, panel_.format.DecDigits)));
@@ -331,6 +389,7 @@ class PanelWriter {
   const std::vector<Board>& boards_;
   const DrillPoint offset_;
   const MarkDrillTable& markDrills_;
+  const DrillLineSink& sink_;
   DrillPoint reference_;
   DrillPanel panel_;
   bool formatStated_ = false;  // after an "M48" and its format statements
@@ -345,8 +404,18 @@ class PanelWriter {
 
 DrillPanel panelizeDrill(const DrillFile& file, const std::vector<Board>& boards,
                          DrillNumberFormat format, double drillOffsetX, double drillOffsetY,
+                         const MarkDrillTable& markDrills, const DrillLineSink& sink) {
+  return PanelWriter(file, boards, format, {drillOffsetX, drillOffsetY}, markDrills, sink).write();
+}
+
+DrillPanel panelizeDrill(const DrillFile& file, const std::vector<Board>& boards,
+                         DrillNumberFormat format, double drillOffsetX, double drillOffsetY,
                          const MarkDrillTable& markDrills) {
-  return PanelWriter(file, boards, format, {drillOffsetX, drillOffsetY}, markDrills).write();
+  std::vector<std::string> lines;
+  DrillPanel panel = panelizeDrill(file, boards, format, drillOffsetX, drillOffsetY, markDrills,
+                                   [&](const std::string& line) { lines.push_back(line); });
+  panel.lines = std::move(lines);
+  return panel;
 }
 
 // DrillPanel - Command
@@ -371,6 +440,7 @@ namespace {
 // Far beyond any plotting area, near enough that hit sums and their drill
 // numbers stay finite in every data format.
 constexpr double kMaxDrillShift = 1.0e12;  // inches
+constexpr size_t kFlushBytes = size_t{1} << 20;
 
 bool usableShift(double value) {
   return std::isfinite(value) && std::fabs(value) <= kMaxDrillShift;
@@ -395,18 +465,34 @@ void checkShifts(const Job& job, const DrillPanelSettings& settings) {
 DrillPanelResult panelizeDrillFile(const Job& job, const DrillPanelSettings& settings) {
   // An input name under 3 characters reads as no lines.
   const std::string bytes = settings.inputFile.size() < 3 ? "" : readFileBytes(settings.inputFile);
-  if (settings.outputFile.size() < 2) return {DrillPanelStatus::OutputNotSpecified, {}, {}};
-  if (!hasDrillLines(bytes)) return {DrillPanelStatus::DataFileEmpty, {}, {}};
+  if (settings.outputFile.size() < 2) return {DrillPanelStatus::OutputNotSpecified, {}, {}, {}};
+  if (!hasDrillLines(bytes)) return {DrillPanelStatus::DataFileEmpty, {}, {}, {}};
   const DrillFile file = readDrillFile(bytes, settings.inputFile, settings.dataFormat);
-  if (!file.hasDrilling()) return {DrillPanelStatus::NoHits, {}, file.formatNote};
+  if (!file.hasDrilling()) return {DrillPanelStatus::NoHits, {}, file.formatNote, file.warnings};
   checkShifts(job, settings);
   DrillPanelResult result;
   result.formatNote = file.formatNote;
+  result.warnings = file.warnings;
   const DrillNumberFormat format =
       settings.outputFormat ? drillFormatOf(*settings.outputFormat) : file.format;
-  result.panel = panelizeDrill(file, job.boards, format, settings.DrillOffsetX,
-                               settings.DrillOffsetY, settings.markDrills);
-  writeFileAtomically(settings.outputFile, result.panel.text());
+  // Streamed: the output is opened at its first line, after the panel was
+  // counted, and written a megabyte at a time.
+  std::optional<ReplacingFile> out;
+  std::string buffer;
+  auto flush = [&] {
+    out->write({reinterpret_cast<const uint8_t*>(buffer.data()), buffer.size()});
+    buffer.clear();
+  };
+  result.panel =
+      panelizeDrill(file, job.boards, format, settings.DrillOffsetX, settings.DrillOffsetY,
+                    settings.markDrills, [&](const std::string& line) {
+                      if (!out) out.emplace(settings.outputFile);
+                      buffer += line;
+                      buffer += "\r\n";
+                      if (buffer.size() >= kFlushBytes) flush();
+                    });
+  flush();
+  out->commit();
   return result;
 }
 

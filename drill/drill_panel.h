@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -57,7 +58,9 @@ struct DrillPanelSettings {
 
 // The panelized file and where its hits, slots and routes lie for the overview.
 struct DrillPanel {
-  std::vector<std::string> lines;
+  std::vector<std::string> lines;  // kept only when written into memory
+  size_t lineCount = 0;
+  size_t positions = 0;      // hits, slot ends and route points: what its reader counts
   DrillNumberFormat format;  // the numbers' (integer digits grown to fit)
   // In inches on the plotting area: the position less the reference
   // minimum (the data origin of the first board that is not a mark).
@@ -88,6 +91,16 @@ struct DrillPanel {
 // board of that name at its position plus the reference minimum, without
 // the offset, all right before the program's end ("M30", "M00"); a file
 // without one gets "M30" appended. Board positions and offsets must be finite.
+// Each line goes to `sink` (without its end) as it is made; before the
+// first, the panel is counted, and one that a drill file cannot hold (more
+// than kMaxDrillPoints positions, a position beyond kMaxDrillInches, numbers
+// of more than kMaxDrillDigits digits) throws FormatError naming the file
+// and the figure.
+using DrillLineSink = std::function<void(const std::string&)>;
+DrillPanel panelizeDrill(const DrillFile& file, const std::vector<Board>& boards,
+                         DrillNumberFormat format, double drillOffsetX, double drillOffsetY,
+                         const MarkDrillTable& markDrills, const DrillLineSink& sink);
+// The same with the lines kept in `lines`.
 DrillPanel panelizeDrill(const DrillFile& file, const std::vector<Board>& boards,
                          DrillNumberFormat format, double drillOffsetX, double drillOffsetY,
                          const MarkDrillTable& markDrills);
@@ -104,15 +117,17 @@ const char* toString(DrillPanelStatus status);
 
 struct DrillPanelResult {
   DrillPanelStatus status = DrillPanelStatus::Written;
-  DrillPanel panel;        // empty unless written
-  std::string formatNote;  // the reader's, when the data format was not the one used
+  DrillPanel panel;                   // empty unless written
+  std::string formatNote;             // the reader's, when the data format was not the one used
+  std::vector<std::string> warnings;  // the reader's
 };
 
 // The command: reads the input file (IoError naming it when it cannot be
 // read), checks the names and lines, reads the file (FormatError naming file
 // and line for what cannot be read), runs the main pass over the job's
-// boards, and writes the output through a temporary file renamed over it
-// (IoError naming it on failure). A board position or offset that cannot be
+// boards, and streams the output through a temporary file renamed over it
+// (IoError naming it on failure); a panel that a drill file cannot hold is
+// refused before the output is opened. A board position or offset that cannot be
 // written as a drill number throws FormatError naming the job.
 DrillPanelResult panelizeDrillFile(const Job& job, const DrillPanelSettings& settings);
 

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Fuzz target: the Excellon reader on any bytes, with or without a data
 // format, then the panel of what it read over two boards and a mark, read
-// back by the same reader: every count doubles, every hit lands moved by its
-// board, to the written precision.
+// back by the same reader: a panel is refused or read back whole, every count
+// doubles, every hit lands moved by its board, to the written precision, and
+// no route is left cut.
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -84,13 +85,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   size_t hits = 0, slots = 0;
-  double largest = 0.0;
   for (const DrillStatement& s : file.Statements) {
     if (s.Kind == DrillStatementKind::Hits) hits += s.points.size();
     if (s.Kind == DrillStatementKind::Slot) ++slots, check(s.points.size() == 2);
     for (const DrillPoint& p : s.points) {
       check(std::isfinite(p.x) && std::isfinite(p.y));
-      largest = std::max({largest, std::fabs(p.x), std::fabs(p.y)});
     }
   }
   check(hits == file.hitCount && slots == file.slotCount);
@@ -104,20 +103,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   boards[2].MarkName.assign(1, 'M');  // not = "M": GCC 12 warns falsely (-Wrestrict)
   boards[2].PosX = 0.5;
   const DrillPoint offset{0.125, -0.5};
-  const DrillPanel panel =
-      panelizeDrill(file, boards, file.format, offset.x, offset.y, makeMarkDrillTable({"M"}));
+  DrillPanel panel;
+  try {
+    panel = panelizeDrill(file, boards, file.format, offset.x, offset.y, makeMarkDrillTable({"M"}));
+  } catch (const FormatError&) {
+    return 0;  // more than a drill file holds
+  }
   check(panel.boardHits == 2 * file.hitCount && panel.markHits == 1);
   check(panel.slotCount == 2 * file.slotCount && panel.routeCount == 2 * file.routeCount);
   check(panel.crosses.size() == panel.boardHits + panel.markHits);
   check(panel.paths.size() == panel.slotCount + panel.routeCount);
 
-  // Read back what fits a drill number of at most 15 digits.
-  if (largest > 1000.0 || panel.format.IntDigits + panel.format.DecDigits > kMaxDrillDigits) {
-    return 0;
-  }
   const DrillFile back = readDrillFile(panel.text(), "panel.drl", std::nullopt);
   check(back.hitCount == panel.boardHits + 1 && back.slotCount == panel.slotCount &&
         back.routeCount == panel.routeCount);
+  size_t positions = 0;
+  for (const DrillStatement& s : back.Statements) positions += s.points.size();
+  check(positions == panel.positions);
+  for (const std::string& warning : back.warnings)
+    check(warning.find("route") == std::string::npos);
   const std::vector<DrillPoint> want = expectedHits(file, boards, offset, {0.5, 0.0});
   const std::vector<DrillPoint> got = back.hitPoints();
   check(got.size() == want.size());

@@ -355,6 +355,10 @@ void MainWindow::onPanelizeDrill() {
   }
   const DrillPanel& panel = result.panel;
   previewWindow_->showImage(toQImage(drillOverview(job_.boards, panel.crosses, panel.paths)));
+  if (!result.warnings.empty()) {
+    prompts_.inform(this, toQString(settings.outputFile) + QStringLiteral(" was written.\r") +
+                              warningLines(result.warnings));
+  }
 }
 
 }  // namespace drumplot

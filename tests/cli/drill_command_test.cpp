@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: MIT
 // drumplot-cli drill: a panel written from a job file with offset, format,
-// mark tools and overview, and the command's refusals.
+// mark tools and overview, the command's refusals, and its peak memory.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -98,6 +102,34 @@ TEST_F(DrillCommandTest, RefusesUnknownMarksShortNamesAndBadFormats) {
   EXPECT_THROW(run({"drill", job_, "--in", in_, "--out", out_, "--format", "2.9"}),
                CLI::ValidationError);
   EXPECT_FALSE(fs::exists(out_));
+}
+
+// 50 boards of 979,903 hits from 1.6 KB are refused; 50 x 19,999 are streamed.
+TEST_F(DrillCommandTest, LargePanelsStayWithinTheirMemory) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "peak memory is not measured under the sanitizers";
+#endif
+  Job job;
+  job.boards.resize(50);
+  saveJob(job, job_);
+  for (int repeats : {98, 2}) {
+    std::string text = "M48\nINCH,TZ\nT1C0.010\n%\nT1\nX0Y0\n";
+    for (int i = 0; i < repeats; ++i) text += "R9999X0001Y0001\n";
+    test::writeFile(in_, text);
+    const pid_t pid = fork();
+    if (pid == 0) {
+      dup2(open("/dev/null", O_WRONLY), 1), dup2(1, 2);
+      const char* program = DRUMPLOT_BINARY_DIR "/cli/drumplot-cli";
+      execl(program, program, "drill", job_.c_str(), "--in", in_.c_str(), "--out", out_.c_str(),
+            nullptr);
+      _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    ASSERT_EQ(::wait4(pid, &status, 0, &usage), pid);
+    EXPECT_EQ(WEXITSTATUS(status), repeats == 2 ? 0 : 1);
+    EXPECT_LT(usage.ru_maxrss / 1024, 64) << "MB for " << repeats << " repeats";
+  }
 }
 
 }  // namespace

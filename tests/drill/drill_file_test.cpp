@@ -66,6 +66,7 @@ INSTANTIATE_TEST_SUITE_P(Dialects, DrillDialectTest, testing::Values(
     DialectCase{"MissingAxisKeepsItsValue", "M48\nINCH,LZ\n%\nX01Y02\nX03\nY04\nM30\n", "", 3, 0, 0, {1, 2}, {3, 4}, "inch 2.4, trailing zeros left out"},
     DialectCase{"IncrementalG91", "M48\nINCH,TZ\n%\nX10000Y10000\nG91\nX5000Y-2500\nX5000\nM30\n", "", 3, 0, 0, {1, 1}, {2, 0.75}, "inch 2.4, leading zeros left out"},
     DialectCase{"IncrementalIciOn", "M48\nICI,ON\nINCH,TZ\n%\nX10000Y10000\nX5000\nM30\n", "", 2, 0, 0, {1, 1}, {1.5, 1}, "inch 2.4, leading zeros left out"},
+    DialectCase{"PulsonixFormat1InchM70", "M48\n;Pulsonix\nFMAT,1\nINCH,TZ\nT1C0.0280\n%\nG81\nM70\nT1\nX15000Y2500\nX20000Y10000\nM30\n", "", 2, 0, 0, {1.5, 0.25}, {2, 1}, "inch 2.4, leading zeros left out"},
     DialectCase{"UnitsSwitchedInTheBody", "M48\nM71\nT1C1.0\n%\nX25.4Y0\nM72\nX1.5Y0.5\nM30\n", "", 2, 0, 0, {1, 0}, {1.5, 0.5}, "mm, decimal point"},
     DialectCase{"G93Origin", "M48\nINCH,TZ\n%\nG93X10000Y20000\nX5000Y5000\nM30\n", "", 1, 0, 0, {1.5, 2.5}, {1.5, 2.5}, "inch 2.4, leading zeros left out"},
     DialectCase{"CommentsSpacesCrLinesAndEndOnAHit", "M48\r;X9Y9 in a comment\r(X8 too)\rINCH,LZ\r%\rX-01 Y03 ;hit\r\rX02Y03M30\r", "", 2, 0, 0, {-1, 3}, {2, 3}, "inch 2.4, trailing zeros left out"},

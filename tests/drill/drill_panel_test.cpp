@@ -165,15 +165,16 @@ TEST(DrillPanelTest, SlotsAndRoutesMoveWithTheirBoards) {
   EXPECT_NEAR(route[10].x, 1.5 + 0.5 * std::sin(3.14159265358979 / 4), 1e-12);
 }
 
-// A slot ends a route and drills; a cut after it starts a route where the
-// tool is; a mark after "G00" is drilled after "G05".
+// A slot ends a route (the tool lifts first) and drills; a cut after it
+// starts a route where the tool is; a mark after "G00" is drilled after "G05".
 TEST(DrillPanelTest, RoutingAndDrillingModesHoldInTheWrittenFile) {
   DrillPanel panel =
       panelize("M48\nINCH,TZ\n%\nG00X0Y0\nG01X1000\nX1000Y1000G85X2000Y1000\nG01X3000\nG00\nM30\n",
                {board(0.0, 0.0), mark("M", 0.5, 0.0)});
   EXPECT_EQ(Lines(panel.lines.begin() + 4, panel.lines.end()),
-            (Lines{"G90", "G00X0Y0", "G01X1000Y0", "G05", "X1000Y1000G85X2000Y1000",
-                   "G00X2000Y1000", "G01X3000Y1000", "G00", "T01F095S3", "G05", "X5000Y0", "M30"}));
+            (Lines{"G90", "G00X0Y0", "G01X1000Y0", "M16", "G05", "X1000Y1000G85X2000Y1000",
+                   "G00X2000Y1000", "G01X3000Y1000", "G00", "M16", "T01F095S3", "G05", "X5000Y0",
+                   "M30"}));
   EXPECT_EQ(panel.routeCount, 2u);
 }
 
@@ -255,6 +256,47 @@ TEST_F(DrillPanelFileTest, UnreadableInputsUnwritableOutputsAndUnusablePositions
   settings_.DrillOffsetY = std::numeric_limits<double>::infinity();
   EXPECT_THROW(panelizeDrillFile(job_, settings_), FormatError);
   EXPECT_FALSE(std::filesystem::exists(settings_.outputFile));
+}
+
+// What the command refuses (nothing written) or warns of, and writes then.
+struct HostileCase {
+  std::string body;     // after a header of tools T1 and T2, inch 2.4, TZ
+  double secondBoardX;  // the boards stand at (1, 1) and (this, 1)
+  const char* message;
+  const char* written;  // a part of the panel; nullptr: refused
+};
+
+TEST_F(DrillPanelFileTest, RefusesOrWarnsOfHostileInputs) {
+  std::string repeats = "X0Y0\n";
+  for (int i = 0; i < 100; ++i) repeats += "R9999X0001\n";
+  // clang-format off
+  const std::vector<HostileCase> cases = {
+      {"G00X0Y0\nM15\nG01X1000\nT2\nX0Y0\nM30\n", 3.0, "board.drl:10: 'T2': the route has no M16 or M17: it is closed (M16) before this statement", "G01X11000Y10000\r\nM16\r\nG00X30000Y10000\r\nM15\r\nG01X31000Y10000\r\nM16\r\nT2\r\n"},
+      {"G00X0Y0\nG01X1000\n", 3.0, "board.drl:8: 'G01X1000': the route has no M16 or M17: it is closed (M16) at the end of the file", "G01X31000Y10000\r\nM16\r\nM30\r\n"},
+      {"T3\nX0Y0\nT3\nM30\n", 3.0, "board.drl:7: 'T3': tool T3 is not defined", ""},
+      {"X0Y0\nM71\nX25400Y0\nM30\n", 3.0, "board.drl:8: 'M71': the unit changes to mm here; the numbers from here on are read in it", "X10000Y10000\r\nX20000Y10000\r\nX30000Y10000\r\nX40000Y10000\r\n"},
+      {"M70\nX0Y0\n", 3.0, "board.drl:7: 'M70': M70 alone is the inch mode of a format 1 file (FMAT,1) only", nullptr},
+      {repeats, 3.0, "board.drl: the panel holds 1999802 positions (999901 on each of 2 boards, 0 marks), more than the 1000000 a drill file may hold; nothing is written", nullptr},
+      {"X10000Y0\n", 9999.5, "board.drl: the panel reaches 10000.5000 inches from the origin, beyond the 10000 a drill file may hold", nullptr},
+      {";FILE_FORMAT=1:14\nX1Y1\n", 12.0, "board.drl: the panel's numbers need 2.14 digits, more than the 15 a drill number may hold", nullptr},
+  };
+  // clang-format on
+  for (const HostileCase& c : cases) {
+    SCOPED_TRACE(c.message);
+    test::writeFile(settings_.inputFile, "M48\nINCH,TZ\nT1C0.01\nT2C0.02\n%\nT1\n" + c.body);
+    job_.boards[1].PosX = c.secondBoardX;
+    if (!c.written) {
+      test::expectError<FormatError>([&] { panelizeDrillFile(job_, settings_); }, c.message);
+      EXPECT_FALSE(std::filesystem::exists(settings_.outputFile));
+      continue;
+    }
+    const std::vector<std::string> warnings = panelizeDrillFile(job_, settings_).warnings;
+    EXPECT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings.at(0).find(c.message), std::string::npos) << warnings.at(0);
+    const std::string written = test::readFile(settings_.outputFile);
+    EXPECT_NE(written.find(c.written), std::string::npos) << written;
+    std::filesystem::remove(settings_.outputFile);
+  }
 }
 
 constexpr DrillUnit kInch = DrillUnit::Inch, kMm = DrillUnit::Millimetre;
