@@ -496,6 +496,9 @@ void addFpf(CLI::App& app, Action& action) {
       if (d->part == "image") {
         std::cout << ", " << c.records << " records"
                   << (c.complete ? "" : " (the last one cut short)");
+        const uint64_t groups = (uint64_t{c.header.height} + 3) / 4;
+        if (c.records < groups)
+          std::cout << " of the image's " << groups << ": the file ends early";
       }
       std::cout << "\n";
     };
