@@ -42,9 +42,10 @@ FileStamp fileStamp(const std::filesystem::path& file) {
 
 bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
   const std::filesystem::path realA = replacedFile(a), realB = replacedFile(b);
-  struct stat sa {
-  }, sb{};
-  const bool existsA = ::stat(realA.c_str(), &sa) == 0, existsB = ::stat(realB.c_str(), &sb) == 0;
+  struct stat sa {};
+  struct stat sb {};
+  const bool existsA = ::stat(realA.c_str(), &sa) == 0;
+  const bool existsB = ::stat(realB.c_str(), &sb) == 0;
   if (existsA || existsB)
     return existsA && existsB && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
   // Neither exists yet: the folders' links resolved, the names compared.

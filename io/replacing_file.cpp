@@ -289,9 +289,9 @@ void commitTogether(std::span<ReplacingFile* const> files) {
       if (i != at || !back) state += (state.empty() ? "" : ", ") + file.name_.string() + done;
       syncFolder(file.target_);
     }
-    throw IoError(std::string(e.what()) + (state.empty() ? ""
-                                           : allBack     ? "; nothing replaced: " + state
-                                                     : "; not all could be put back: " + state));
+    if (state.empty()) throw;
+    throw IoError(std::string(e.what()) +
+                  (allBack ? "; nothing replaced: " : "; not all could be put back: ") + state);
   }
   for (const fs::path& older : kept) {
     if (!older.empty()) ::unlink(older.c_str());

@@ -79,11 +79,11 @@ bool cancelled(const FilmSummary& film) {
 }
 
 template <typename Plan>
-FilmExportSummary exportPlanned(const Job& job, const RasterScene& scene, const Plan& plan,
-                                const FilmSettings& settings) {
+FilmExportSummary exportPlanned(const std::vector<FilmName>& names, const RasterScene& scene,
+                                const Plan& plan, const FilmSettings& settings) {
   FilmExportSummary summary;
   std::vector<std::unique_ptr<ReplacingFile>> files;
-  for (const FilmName& name : filmNames(job, settings)) {
+  for (const FilmName& name : names) {
     RasterScene part = scene;
     if (name.layer != 0) {
       std::erase_if(part.boardLayers, [&](const BoardLayer& d) { return d.layer != name.layer; });
@@ -106,18 +106,19 @@ FilmExportSummary exportPlanned(const Job& job, const RasterScene& scene, const 
 
 FilmExportSummary exportFilms(const Job& job, const FilmSettings& settings) {
   const auto start = std::chrono::steady_clock::now();
+  const std::vector<FilmName> names = filmNames(job, settings);
   std::vector<std::filesystem::path> files;
-  for (const FilmName& name : filmNames(job, settings)) files.push_back(name.file);
+  for (const FilmName& name : names) files.push_back(name.file);
   refuseSameFile(files);
   RasterScene scene;
   FilmExportSummary summary;
   const PlotterExportSettings& p = settings.plotter;
   if (settings.format == FilmFormat::Bmp) {
     const JobBitmapPlan plan = planJobBitmapScene(job, {p.draw, p.run, p.file, p.negative}, scene);
-    summary = exportPlanned(job, scene, plan, settings);
+    summary = exportPlanned(names, scene, plan, settings);
   } else {
     const PlotterExportPlan plan = planPlotterScene(job, p, scene);
-    summary = exportPlanned(job, scene, plan, settings);
+    summary = exportPlanned(names, scene, plan, settings);
   }
   summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   return summary;
