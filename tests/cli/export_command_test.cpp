@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "cli/command_registry.h"
-#include "job/job_file.h"
 #include "support/cli_runner.h"
 #include "support/test_support.h"
 
@@ -41,8 +40,8 @@ TEST(ExportCommandTest, FormatFollowsTheNameOrFormatAndForeignOptionsAreRefused)
   EXPECT_FALSE(std::filesystem::exists(dir / "refused.fpf"));
 }
 
-// Each case names a film that exists ("older") and another output that is
-// the same file by name, through a link, or once both are written.
+// Two outputs that are one file: by name, through a symbolic or a hard link,
+// or by a path through another folder; the files that exist stay as they were.
 TEST(ExportCommandTest, OutputsThatAreOneFileAreRefusedAndTheFilmStays) {
   namespace fs = std::filesystem;
   const fs::path dir = test::tempDir();
