@@ -10,6 +10,7 @@
 #include "cli/command_registry.h"
 #include "drill/drill_overview.h"
 #include "drill/drill_panel.h"
+#include "io/file_io.h"
 #include "job/board_import.h"
 #include "job/job_file.h"
 
@@ -92,6 +93,7 @@ void addDrillCommand(CLI::App& app, Action& action) {
                   "Write the overview PNG: board outlines and a cross at every hit, 180 dpi");
   cmd->callback([o, &action] {
     action = [o] {
+      if (!o->overview.empty()) refuseSameFile({o->output, o->overview});
       Job job;
       openJob(job, o->jobFile);
       DrillPanelSettings settings;

@@ -20,6 +20,7 @@
 #include "cli/json_writer.h"
 #include "engine/errors.h"
 #include "engine/text.h"
+#include "io/file_io.h"
 #include "job/job_file.h"
 #include "job/settings_file.h"
 #include "output/film_export.h"
@@ -138,6 +139,13 @@ void fillSettings(const OutputOptions& o, const Job& job, DrawSettings& draw, Ru
   run.threads = o.threads;
   run.reference = o.reference;
   if (o.force) run.maxOperations = UINT64_MAX;
+}
+
+// The overview written beside a film: --overview, with the film's layer
+// added as to the film's name when there is one film per layer.
+std::filesystem::path overviewName(const std::string& overview, const Job& job, int layer) {
+  if (layer == 0) return overview;
+  return layerFilmName(overview, layer, job.settings.LayerNames[layer - 1]);
 }
 
 // drumplot-cli export - Progress and cancel
@@ -356,6 +364,12 @@ void addExport(CLI::App& app, Action& action) {
       s.horizontalLine_mils = o->horizontal_mils;
       s.negative = o->negative;
       settings.splitLayers = o->splitLayers;
+      std::vector<fs::path> outputs;
+      for (const FilmName& film : filmNames(job, settings)) {
+        outputs.push_back(film.file);
+        if (!o->overview.empty()) outputs.push_back(overviewName(o->overview, job, film.layer));
+      }
+      refuseSameFile(outputs);
       Progress progress;
       s.run.progress = &progress;
       FilmExportSummary r;
@@ -373,12 +387,8 @@ void addExport(CLI::App& app, Action& action) {
               printRunLine(f.raster, r.films.size() == 1 ? r.seconds : f.seconds, s.run.budgetBytes,
                            s.run.reference);
               if (o->overview.empty()) return;
-              const std::string overview =
-                  film.layer == 0 ? o->overview
-                                  : layerFilmName(o->overview, film.layer,
-                                                  job.settings.LayerNames[film.layer - 1])
-                                        .string();
-              writeSecondImage(overview, f.overview, film.file.string());
+              writeSecondImage(overviewName(o->overview, job, film.layer).string(), f.overview,
+                               film.file.string());
             },
             film.output);
       }
@@ -403,6 +413,7 @@ void addBmp(CLI::App& app, Action& action) {
       fillSettings(*o, job, s.draw, s.run);
       s.file = o->outputFile;
       s.negative = o->negative;
+      if (!o->overview.empty()) refuseSameFile({o->outputFile, o->overview});
       Progress progress;
       s.run.progress = &progress;
       JobBitmapSummary r;
@@ -473,7 +484,15 @@ void addFpf(CLI::App& app, Action& action) {
       ->check(CLI::IsMember({"image", "preview", "thumbnail"}));
   decode->callback([d, &action] {
     action = [d] {
-      FpfContents c = readFpf(d->file, d->part == "image");
+      FpfContents c = readFpf(d->file, false);
+      if (d->part == "image") {
+        // A picture no PNG can hold is refused before it is decoded.
+        std::string extension = fs::path(d->output).extension().string();
+        for (char& ch : extension)
+          ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        if (extension == ".png") checkPngSize(d->output, c.header.width, c.header.height);
+        c = readFpf(d->file);
+      }
       const MonoImage& image = d->part == "image"     ? c.image
                                : d->part == "preview" ? c.preview
                                                       : c.thumbnail;
@@ -483,6 +502,9 @@ void addFpf(CLI::App& app, Action& action) {
       if (d->part == "image") {
         std::cout << ", " << c.records << " records"
                   << (c.complete ? "" : " (the last one cut short)");
+        const uint64_t groups = (uint64_t{c.header.height} + 3) / 4;
+        if (c.records < groups)
+          std::cout << " of the image's " << groups << ": the file ends early";
       }
       std::cout << "\n";
     };

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Whole-file reading, one-step replacing and file stamps.
+// Whole-file reading, one-step replacing, file stamps and file identity.
 #include "io/file_io.h"
 
 #include <sys/stat.h>
@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <stdexcept>
+#include <system_error>
 
 #include "io/io_error.h"
 #include "io/replacing_file.h"
@@ -36,6 +38,36 @@ FileStamp fileStamp(const std::filesystem::path& file) {
   if (::stat(file.c_str(), &st) != 0) return {};
   return {true, static_cast<uint64_t>(st.st_ino), static_cast<uint64_t>(st.st_size),
           static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+  const std::filesystem::path realA = replacedFile(a), realB = replacedFile(b);
+  struct stat sa {};
+  struct stat sb {};
+  const bool existsA = ::stat(realA.c_str(), &sa) == 0;
+  const bool existsB = ::stat(realB.c_str(), &sb) == 0;
+  if (existsA || existsB)
+    return existsA && existsB && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  // Neither exists yet: the folders' links resolved, the names compared.
+  std::error_code ec;
+  auto canonical = [&](const std::filesystem::path& p) {
+    std::filesystem::path c =
+        std::filesystem::weakly_canonical(std::filesystem::absolute(p, ec), ec);
+    return ec ? std::filesystem::absolute(p, ec).lexically_normal() : c;
+  };
+  return canonical(realA) == canonical(realB);
+}
+
+void refuseSameFile(const std::vector<std::filesystem::path>& outputs) {
+  for (size_t i = 0; i < outputs.size(); ++i) {
+    for (size_t j = i + 1; j < outputs.size(); ++j) {
+      if (sameFile(outputs[i], outputs[j])) {
+        throw std::invalid_argument(outputs[i].string() + " and " + outputs[j].string() +
+                                    " are the same file: one output would replace the other; "
+                                    "nothing written");
+      }
+    }
+  }
 }
 
 }  // namespace drumplot

@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: MIT
-// Reading a whole file, replacing a file in one step, and telling whether a
-// file changed since it was last seen.
+// Reading a whole file, replacing a file in one step, telling whether a
+// file changed since it was last seen, and whether two names are one file.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace drumplot {
 
@@ -30,5 +31,16 @@ struct FileStamp {
 
 // The stamp of the file a path names now (through its links).
 FileStamp fileStamp(const std::filesystem::path& file);
+
+// Whether writing `a` and writing `b` would replace one file: both followed
+// through their symbolic links as a ReplacingFile follows them, then the same
+// device and inode when the file exists (hard links included), the same
+// canonical path when it does not.
+bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+
+// The outputs of one command, before any is written: throws
+// std::invalid_argument (a command that cannot run as given) naming the
+// first two that are one file, since the later would replace the earlier.
+void refuseSameFile(const std::vector<std::filesystem::path>& outputs);
 
 }  // namespace drumplot

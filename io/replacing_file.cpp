@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 #include "io/io_error.h"
 
@@ -92,9 +93,20 @@ bool processAlive(pid_t pid) {
   return ::kill(pid, 0) == 0 || errno != ESRCH;
 }
 
-// `file` through its symbolic links: the file that a write really replaces.
-fs::path followLinks(const fs::path& file) {
-  fs::path p = file;
+// The folder of `file`, made durable: a rename into it survives a crash.
+void syncFolder(const fs::path& file) {
+  fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
+  int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
+}
+
+}  // namespace
+
+fs::path replacedFile(const fs::path& target) {
+  fs::path p = target;
   for (int hop = 0; hop < kMaxLinkHops; ++hop) {
     std::error_code ec;
     if (!fs::is_symlink(fs::symlink_status(p, ec)) || ec) return p;
@@ -102,10 +114,8 @@ fs::path followLinks(const fs::path& file) {
     if (ec) return p;
     p = link.is_absolute() ? link : p.parent_path() / link;
   }
-  throw IoError(file.string() + ": too many levels of symbolic links");
+  throw IoError(target.string() + ": too many levels of symbolic links");
 }
-
-}  // namespace
 
 int removeStaleTemporaryFiles(const fs::path& target) {
   const std::string prefix = tempPrefix(target);
@@ -128,7 +138,7 @@ int removeStaleTemporaryFiles(const fs::path& target) {
 
 ReplacingFile::ReplacingFile(const fs::path& target) : name_(target) {
   if (name_.filename().empty()) throw IoError(name_.string() + ": not a file name");
-  target_ = followLinks(name_);
+  target_ = replacedFile(name_);
   struct stat old {};
   if (::stat(target_.c_str(), &old) == 0) {
     if (!S_ISREG(old.st_mode)) fail("not a regular file; it is not replaced", 0);
@@ -193,7 +203,7 @@ void ReplacingFile::writeAt(uint64_t offset, std::span<const uint8_t> bytes) {
 // ReplacingFile - Commit
 // ============================================================================
 
-void ReplacingFile::commit() {
+void ReplacingFile::finishWriting() {
   if (fd_ < 0) fail("write error", EBADF);
   // A replaced file keeps its permissions; a new one gets the usual ones.
   struct stat old {};
@@ -204,15 +214,89 @@ void ReplacingFile::commit() {
   int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0) fail("write error", errno);
+}
+
+void ReplacingFile::replaceTarget() {
   if (::rename(temp_.c_str(), target_.c_str()) != 0) fail("cannot replace the file", errno);
   temp_.clear();
-  // The rename itself is made durable with the folder.
-  fs::path folder = target_.parent_path().empty() ? fs::path(".") : target_.parent_path();
-  int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    ::fsync(dir);
-    ::close(dir);
+}
+
+void ReplacingFile::commit() {
+  finishWriting();
+  replaceTarget();
+  syncFolder(target_);
+}
+
+// ReplacingFile - Committing several files as one
+// ============================================================================
+
+namespace {
+
+// A second name beside `target` for its older file, so that it can be put
+// back: a hard link, or the file itself moved there where the folder takes
+// no links. Empty when there is no older file.
+fs::path keepOlderFile(const fs::path& target, const fs::path& name) {
+  const std::string stem = tempPrefix(target) + std::to_string(::getpid()) + ".";
+  for (int attempt = 0;; ++attempt) {
+    fs::path kept = target.parent_path() / (stem + randomPart() + std::string(kTempSuffix));
+    if (::link(target.c_str(), kept.c_str()) == 0) return kept;
+    const int error = errno;
+    if (error == ENOENT) return {};
+    if (error == EEXIST && attempt < 100) continue;
+    if ((error == EPERM || error == ENOTSUP || error == EMLINK || error == ENOSYS) &&
+        ::rename(target.c_str(), kept.c_str()) == 0) {
+      return kept;
+    }
+    throw IoError(name.string() + ": cannot keep the older file until the others are written: " +
+                  std::strerror(error));
   }
+}
+
+}  // namespace
+
+void commitTogether(std::span<ReplacingFile* const> files) {
+  for (ReplacingFile* file : files) file->finishWriting();
+  std::vector<fs::path> kept;  // kept[i]: files[i]'s older file, under its second name
+  size_t at = 0;
+  try {
+    for (; at < files.size(); ++at) {
+      kept.push_back(keepOlderFile(files[at]->target_, files[at]->name_));
+      files[at]->replaceTarget();
+    }
+  } catch (const IoError& e) {
+    // Every target back as it was; what cannot be is said.
+    std::string state;
+    bool allBack = true;
+    for (size_t i = 0; i < files.size(); ++i) {
+      const ReplacingFile& file = *files[i];
+      const fs::path older = i < kept.size() ? kept[i] : fs::path();
+      const bool replaced = i < at;
+      std::string done;
+      bool back = false;
+      if (!older.empty() && ::rename(older.c_str(), file.target_.c_str()) != 0) {
+        done = (replaced ? " is the new file; its older one is kept as "
+                         : " is missing; its older file is kept as ") +
+               older.filename().string() + " (" + std::strerror(errno) + ")";
+      } else if (replaced && older.empty() && ::unlink(file.target_.c_str()) != 0) {
+        done = std::string(" is the new file and cannot be removed (") + std::strerror(errno) + ")";
+      } else {
+        if (!older.empty())
+          ::unlink(older.c_str());  // still there when it was a link of the target
+        done = !replaced ? " not replaced" : older.empty() ? " removed again" : " put back";
+        back = true;
+      }
+      allBack = allBack && back;
+      if (i != at || !back) state += (state.empty() ? "" : ", ") + file.name_.string() + done;
+      syncFolder(file.target_);
+    }
+    if (state.empty()) throw;
+    throw IoError(std::string(e.what()) +
+                  (allBack ? "; nothing replaced: " : "; not all could be put back: ") + state);
+  }
+  for (const fs::path& older : kept) {
+    if (!older.empty()) ::unlink(older.c_str());
+  }
+  for (ReplacingFile* file : files) syncFolder(file->target_);
 }
 
 }  // namespace drumplot

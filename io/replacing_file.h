@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <span>
+#include <string>
 
 namespace drumplot {
 
@@ -42,7 +43,11 @@ class ReplacingFile {
   const std::filesystem::path& name() const { return name_; }  // the target as given
 
  private:
+  friend void commitTogether(std::span<ReplacingFile* const> files);
+
   [[noreturn]] void fail(const std::string& what, int error) const;
+  void finishWriting();  // permissions, fsync, close: ready to be renamed
+  void replaceTarget();  // the rename over the target
 
   std::filesystem::path name_;    // as given, for messages
   std::filesystem::path target_;  // the file replaced: `name_` through its links
@@ -50,6 +55,20 @@ class ReplacingFile {
   int fd_ = -1;
   std::atomic<uint64_t> written_{0};  // read by writeAt() beside write()
 };
+
+// Commits several files as one: all are finished first, then renamed over
+// their targets one by one while the older files are kept under a second
+// name (a hard link; a rename where the folder has no links). When a rename
+// fails, every target already replaced gets its older file back (one that
+// had none is removed again) and the IoError names the file that failed
+// and the state of the others. A run killed between the renames leaves
+// some targets new; their older files stay as temporary files of the form
+// above until the next write of the target.
+void commitTogether(std::span<ReplacingFile* const> files);
+
+// The file that writing `target` replaces: `target` followed through its
+// symbolic links.
+std::filesystem::path replacedFile(const std::filesystem::path& target);
 
 // Removes the temporary files beside `target` that runs killed while writing
 // it left behind: those of the form above whose PID is no longer alive.

@@ -9,6 +9,9 @@
 #include <memory>
 #include <type_traits>
 
+#include "io/file_io.h"
+#include "output/export_geometry.h"
+
 namespace drumplot {
 
 std::optional<FilmFormat> filmFormatOfName(const std::filesystem::path& file) {
@@ -28,6 +31,20 @@ std::filesystem::path layerFilmName(const std::filesystem::path& file, int layer
   for (unsigned char c : name)
     added += std::isalnum(c) || c == '-' || c == '_' ? static_cast<char>(c) : '_';
   return file.parent_path() / (file.stem().string() + added + file.extension().string());
+}
+
+std::vector<FilmName> filmNames(const Job& job, const FilmSettings& settings) {
+  if (!settings.splitLayers) return {{0, settings.plotter.file}};
+  const std::vector<BoardLayer> drawn = outputBoardLayers(job, settings.plotter.draw.layers, 0, 0);
+  std::vector<FilmName> films;
+  for (int layer = 1; layer <= kLayerCount; ++layer) {
+    if (std::any_of(drawn.begin(), drawn.end(),
+                    [&](const BoardLayer& d) { return d.layer == layer; })) {
+      films.push_back(
+          {layer, layerFilmName(settings.plotter.file, layer, job.settings.LayerNames[layer - 1])});
+    }
+  }
+  return films;
 }
 
 namespace {
@@ -62,35 +79,26 @@ bool cancelled(const FilmSummary& film) {
 }
 
 template <typename Plan>
-FilmExportSummary exportPlanned(const Job& job, const RasterScene& scene, const Plan& plan,
-                                const FilmSettings& settings) {
+FilmExportSummary exportPlanned(const std::vector<FilmName>& names, const RasterScene& scene,
+                                const Plan& plan, const FilmSettings& settings) {
   FilmExportSummary summary;
-  std::vector<int> layers;  // 0: every chosen layer on one film
-  if (!settings.splitLayers) layers.push_back(0);
-  for (int layer = 1; settings.splitLayers && layer <= kLayerCount; ++layer) {
-    if (std::any_of(scene.boardLayers.begin(), scene.boardLayers.end(),
-                    [&](const BoardLayer& d) { return d.layer == layer; })) {
-      layers.push_back(layer);
-    }
-  }
   std::vector<std::unique_ptr<ReplacingFile>> files;
-  for (int layer : layers) {
+  for (const FilmName& name : names) {
     RasterScene part = scene;
-    if (layer != 0) {
-      std::erase_if(part.boardLayers, [&](const BoardLayer& d) { return d.layer != layer; });
+    if (name.layer != 0) {
+      std::erase_if(part.boardLayers, [&](const BoardLayer& d) { return d.layer != name.layer; });
     }
-    files.push_back(std::make_unique<ReplacingFile>(
-        layer == 0
-            ? settings.plotter.file
-            : layerFilmName(settings.plotter.file, layer, job.settings.LayerNames[layer - 1])));
+    files.push_back(std::make_unique<ReplacingFile>(name.file));
     summary.films.push_back(drawFilm(part, plan, settings, files.back()));
-    summary.films.back().layer = layer;
+    summary.films.back().layer = name.layer;
     if (cancelled(summary.films.back())) {
       summary.cancelled = true;
       return summary;  // the temporary files go with `files`
     }
   }
-  for (auto& file : files) file->commit();
+  std::vector<ReplacingFile*> all;
+  for (auto& file : files) all.push_back(file.get());
+  commitTogether(all);
   return summary;
 }
 
@@ -98,15 +106,19 @@ FilmExportSummary exportPlanned(const Job& job, const RasterScene& scene, const 
 
 FilmExportSummary exportFilms(const Job& job, const FilmSettings& settings) {
   const auto start = std::chrono::steady_clock::now();
+  const std::vector<FilmName> names = filmNames(job, settings);
+  std::vector<std::filesystem::path> files;
+  for (const FilmName& name : names) files.push_back(name.file);
+  refuseSameFile(files);
   RasterScene scene;
   FilmExportSummary summary;
   const PlotterExportSettings& p = settings.plotter;
   if (settings.format == FilmFormat::Bmp) {
     const JobBitmapPlan plan = planJobBitmapScene(job, {p.draw, p.run, p.file, p.negative}, scene);
-    summary = exportPlanned(job, scene, plan, settings);
+    summary = exportPlanned(names, scene, plan, settings);
   } else {
     const PlotterExportPlan plan = planPlotterScene(job, p, scene);
-    summary = exportPlanned(job, scene, plan, settings);
+    summary = exportPlanned(names, scene, plan, settings);
   }
   summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   return summary;

@@ -55,9 +55,19 @@ struct FilmExportSummary {
 std::filesystem::path layerFilmName(const std::filesystem::path& file, int layer,
                                     const std::string& name);
 
-// Writes the films. None is committed before all are written, so a failed
-// or cancelled run leaves every older file of those names as it was. Throws
-// IoError / FormatError.
+// The films exportFilms writes, in layer order (layer 0: the one film of
+// every chosen layer), known before anything is drawn.
+struct FilmName {
+  int layer = 0;
+  std::filesystem::path file;
+};
+std::vector<FilmName> filmNames(const Job& job, const FilmSettings& settings);
+
+// Writes the films. None is committed before all are written, and they are
+// committed together (commitTogether), so a failed or cancelled run leaves
+// every older file of those names as it was. Throws IoError / FormatError,
+// and std::invalid_argument before anything is drawn when two films would
+// be one file (through links).
 FilmExportSummary exportFilms(const Job& job, const FilmSettings& settings);
 
 }  // namespace drumplot

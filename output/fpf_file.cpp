@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "output/fpf_file.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <fstream>
-#include <iterator>
+#include <streambuf>
 
 #include "engine/errors.h"
 
@@ -95,69 +97,84 @@ MonoImage blockImage(const std::vector<uint8_t>& in, size_t offset, uint32_t w, 
   return image;
 }
 
-// One record's runs: column values for `width` columns, then 0xFF.
-// Returns the number of bytes used, or 0 when the data ends first.
-size_t decodeRecord(const uint8_t* p, size_t available, uint32_t width, uint8_t* values) {
-  size_t used = 0;
-  uint64_t x = 0;
-  while (used < available) {
-    uint8_t b = p[used++];
-    if (b == 0xFF) return used;
-    uint8_t v = b & 0x0F;
-    uint64_t count = 0;
-    switch (b >> 4) {
-      case 0xE:
-        count = 128;
-        break;
-      case 0xD:
-        count = 64;
-        break;
-      case 0xC:
-        count = 32;
-        break;
-      case 0xB:
-        count = 16;
-        break;
-      case 0xA:
-        count = 10;
-        break;
-      case 0xF:
-        count = 0;
-        break;  // 0xF0..0xFE do not occur
-      default:
-        count = b >> 4;
-        break;
-    }
-    for (uint64_t k = 0; k < count && x < width; ++k) values[x++] = v;
+// Columns of one run byte (count x 16 + v), from the largest step down.
+uint64_t runColumns(uint8_t code) {
+  switch (code >> 4) {
+    case 0xE:
+      return 128;
+    case 0xD:
+      return 64;
+    case 0xC:
+      return 32;
+    case 0xB:
+      return 16;
+    case 0xA:
+      return 10;
+    default:
+      return code >> 4;
   }
-  return 0;
 }
 
-}  // namespace
+enum class RecordRead { Whole, CutShort, NoMore };
 
-FpfContents readFpf(const std::filesystem::path& path, bool decodeImage, uint64_t maxPixels) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw IoError(path.string() + ": cannot open the file");
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                             std::istreambuf_iterator<char>());
-  return decodeFpf(bytes, path.string(), decodeImage, maxPixels);
+// One record's runs, the column values of a row of `width` pixels, then
+// 0xFF. Throws FormatError saying what is damaged when the runs do not make
+// the row exactly or a code no record holds (0xF0 to 0xFE) comes.
+RecordRead decodeRecord(std::streambuf& in, uint32_t width, uint8_t* values) {
+  uint64_t x = 0;
+  bool started = false;
+  for (auto c = in.sbumpc(); c != std::streambuf::traits_type::eof(); c = in.sbumpc()) {
+    started = true;
+    const auto code = static_cast<uint8_t>(c);
+    if (code == 0xFF) {
+      if (x == width) return RecordRead::Whole;
+      throw FormatError("its runs make " + std::to_string(x) + " of the row's " +
+                        std::to_string(width) + " pixels");
+    }
+    if (code >= 0xF0) {
+      char text[8];
+      std::snprintf(text, sizeof text, "0x%02X", code);
+      throw FormatError(std::string("code ") + text + ", which no record holds");
+    }
+    const uint64_t count = runColumns(code);
+    if (x + count > width) {
+      throw FormatError("its runs make more than the row's " + std::to_string(width) + " pixels");
+    }
+    std::fill_n(values + x, count, static_cast<uint8_t>(code & 0x0F));
+    x += count;
+  }
+  return started ? RecordRead::CutShort : RecordRead::NoMore;
 }
 
-FpfContents decodeFpf(const std::vector<uint8_t>& bytes, const std::string& name, bool decodeImage,
-                      uint64_t maxPixels) {
+// A whole file in memory, read as a stream.
+struct MemoryBuffer : std::streambuf {
+  explicit MemoryBuffer(const std::vector<uint8_t>& bytes) {
+    char* begin = reinterpret_cast<char*>(const_cast<uint8_t*>(bytes.data()));
+    setg(begin, begin, begin + bytes.size());
+  }
+};
+
+// The file from its start: the header, the thumbnail and preview blocks,
+// then (with `decodeImage`) the records, read as they come.
+FpfContents readFpfFrom(std::streambuf& in, const std::string& name, bool decodeImage,
+                        uint64_t maxPixels) {
   FpfContents c;
+  std::vector<uint8_t> head(kFpfImageOffset);
+  head.resize(static_cast<size_t>(std::max<std::streamsize>(
+      in.sgetn(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size())),
+      0)));
   try {
-    c.header = decodeFpfHeader(bytes, &c.signature);
+    c.header = decodeFpfHeader(head, &c.signature);
   } catch (const FormatError& e) {
     throw FormatError(name + ": " + e.what());
   }
-  if (bytes.size() < kFpfImageOffset) {
+  if (head.size() < kFpfImageOffset) {
     throw FormatError(name + ": the file ends inside the thumbnail or preview block");
   }
-  c.thumbnail = blockImage(bytes, kFpfHeaderBytes, 200, 200, 25);
+  c.thumbnail = blockImage(head, kFpfHeaderBytes, 200, 200, 25);
   uint32_t pw = std::min<uint32_t>(c.header.previewWidth, 800);
   uint32_t ph = std::min<uint32_t>(c.header.previewHeight, 800);
-  c.preview = blockImage(bytes, kFpfHeaderBytes + kFpfThumbnailBytes, pw, ph, 100);
+  c.preview = blockImage(head, kFpfHeaderBytes + kFpfThumbnailBytes, pw, ph, 100);
   if (!decodeImage) return c;
 
   const uint32_t w = c.header.width;
@@ -170,26 +187,42 @@ FpfContents decodeFpf(const std::vector<uint8_t>& bytes, const std::string& name
   }
   c.image = MonoImage(w, c.header.height);
   std::vector<uint8_t> values(w);
-  size_t pos = kFpfImageOffset;
-  uint32_t row = 0;
-  while (pos < bytes.size()) {
-    // Records past the image's last row are counted, not drawn.
-    const bool drawn = row < c.header.height;
-    if (drawn) std::fill(values.begin(), values.end(), 0x0F);
-    size_t used =
-        decodeRecord(bytes.data() + pos, bytes.size() - pos, drawn ? w : 0, values.data());
-    if (used == 0) {
-      c.complete = false;
-      break;
+  for (uint64_t row = 0;; row += 4) {
+    RecordRead read = RecordRead::NoMore;
+    try {
+      read = decodeRecord(in, w, values.data());
+    } catch (const FormatError& e) {
+      throw FormatError(name + ": damaged plotter file: record " + std::to_string(c.records + 1) +
+                        " (rows " + std::to_string(row) + " to " + std::to_string(row + 3) +
+                        "): " + e.what());
     }
-    pos += used;
+    if (read != RecordRead::Whole) {
+      c.complete = read == RecordRead::NoMore;
+      return c;
+    }
     ++c.records;
-    for (uint32_t k = 0; drawn && k < 4 && row + k < c.header.height; ++k) {
-      for (uint32_t x = 0; x < w; ++x) c.image.setExposed(x, row + k, !((values[x] >> k) & 1));
+    // Records past the image's last row are counted, not drawn.
+    for (uint64_t k = 0; k < 4 && row + k < c.header.height; ++k) {
+      const auto y = static_cast<uint32_t>(row + k);
+      for (uint32_t x = 0; x < w; ++x) c.image.setExposed(x, y, !((values[x] >> k) & 1));
     }
-    if (drawn) row += 4;
   }
-  return c;
+}
+
+}  // namespace
+
+FpfContents readFpf(const std::filesystem::path& path, bool decodeImage, uint64_t maxPixels) {
+  std::filebuf in;
+  if (!in.open(path, std::ios::in | std::ios::binary)) {
+    throw IoError(path.string() + ": cannot open the file");
+  }
+  return readFpfFrom(in, path.string(), decodeImage, maxPixels);
+}
+
+FpfContents decodeFpf(const std::vector<uint8_t>& bytes, const std::string& name, bool decodeImage,
+                      uint64_t maxPixels) {
+  MemoryBuffer in(bytes);
+  return readFpfFrom(in, name, decodeImage, maxPixels);
 }
 
 }  // namespace drumplot

@@ -47,10 +47,13 @@ struct FpfContents {
 // far larger; its header and preview still read.
 inline constexpr uint64_t kMaxDecodedFpfPixels = uint64_t{1} << 31;
 
-// Reads a plotter file. Image records are decoded in file order: record k
-// fills rows 4k .. 4k+3 with bit k' of each value in row 4k + k'. Throws
-// IoError / FormatError naming the file; FormatError before anything is
-// decoded when the header's image has more than `maxPixels` pixels.
+// Reads a plotter file: without `decodeImage` only its header, thumbnail
+// and preview blocks; with it the image records too, read as they come.
+// Record k fills rows 4k .. 4k+3 with bit k' of each value in row 4k + k'.
+// Throws IoError / FormatError naming the file; FormatError before anything
+// is decoded when the header's image has more than `maxPixels` pixels, and
+// "damaged plotter file" naming the record and its rows when a record's runs
+// do not make a row of the header's width or hold a code 0xF0 to 0xFE.
 FpfContents readFpf(const std::filesystem::path& path, bool decodeImage = true,
                     uint64_t maxPixels = kMaxDecodedFpfPixels);
 

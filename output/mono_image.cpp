@@ -81,7 +81,16 @@ struct FileCloser {
 
 }  // namespace
 
+void checkPngSize(const std::filesystem::path& path, uint32_t width, uint32_t height) {
+  if (width <= kMaxPngSide && height <= kMaxPngSide) return;
+  throw FormatError(path.string() + ": a picture of " + std::to_string(width) + " x " +
+                    std::to_string(height) + " pixels is larger than a PNG file may be (" +
+                    std::to_string(kMaxPngSide) +
+                    " pixels a side); write it as a .pbm file, which holds any size");
+}
+
 void writePng(const std::filesystem::path& path, const MonoImage& image) {
+  checkPngSize(path, image.width, image.height);
   ReplacingFile out(path);
   PngWriteState state;
   state.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);

@@ -34,7 +34,16 @@ struct MonoImage {
   uint64_t exposedCount() const;
 };
 
-// 1-bit grayscale PNG (white = background). Written through a temporary file.
+// The widest and tallest PNG that libpng writes and reads by default;
+// a PBM holds any size.
+inline constexpr uint32_t kMaxPngSide = 1000000;
+
+// Throws FormatError naming `path` when a `width` x `height` picture is
+// larger than a PNG may be, with what to write instead.
+void checkPngSize(const std::filesystem::path& path, uint32_t width, uint32_t height);
+
+// 1-bit grayscale PNG (white = background), at most kMaxPngSide pixels a
+// side (checkPngSize). Written through a temporary file.
 void writePng(const std::filesystem::path& path, const MonoImage& image);
 // Binary PBM (P4: a set bit is black). Written through a temporary file.
 void writePbm(const std::filesystem::path& path, const MonoImage& image);

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
-// drumplot-cli export: the film format from --format or the name, and the
-// options a format does not take refused.
+// drumplot-cli export: the film format from --format or the name, the
+// options a format does not take refused, and two outputs of one command
+// (export, bmp, drill) that are one file refused before anything is written.
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "cli/command_registry.h"
 #include "support/cli_runner.h"
@@ -35,6 +38,54 @@ TEST(ExportCommandTest, FormatFollowsTheNameOrFormatAndForeignOptionsAreRefused)
   EXPECT_THROW(run("refused.fpf", {"--compression", "none"}), std::invalid_argument);
   EXPECT_THROW(run("refused.bmp", {"--dpi", "4064"}), std::invalid_argument);
   EXPECT_FALSE(std::filesystem::exists(dir / "refused.fpf"));
+}
+
+// Two outputs that are one file: by name, through a symbolic or a hard link,
+// or by a path through another folder; the files that exist stay as they were.
+TEST(ExportCommandTest, OutputsThatAreOneFileAreRefusedAndTheFilmStays) {
+  namespace fs = std::filesystem;
+  const fs::path dir = test::tempDir();
+  const std::string job = (dir / "job.wpr").string(), settings = (dir / "GerbPrj.ini").string();
+  test::writeFile(settings, "[Setup]\nJednotka=mm\n");
+  test::writeFile(dir / "pad.gbr", "%FSLAX24Y24*%%MOIN*%%ADD10C,0.05*%D10*X1000Y1000D03*M02*");
+  test::runCommand(cli::addJobCommand, {"job", "new", job, "--settings", settings});
+  test::runCommand(cli::addJobCommand, {"job", "add", job, (dir / "pad.gbr").string(), "--at",
+                                        "0.1,0.1", "--settings", settings});
+  test::writeFile(dir / "board.drl", "M48\nINCH,LZ\nT01C0.032\n%\nT01\nX003Y018\nM30\n");
+  for (const char* film : {"a.fpf", "a.bmp", "a-01-Lay_1.png", "x.png"})
+    test::writeFile(dir / film, "older");
+  fs::create_symlink("a.fpf", dir / "link.png");
+  fs::create_hard_link(dir / "a.fpf", dir / "hard.png");
+  fs::create_directory(dir / "sub");
+
+  const std::string d = dir.string() + "/";
+  const std::vector<std::string> cases[] = {
+      // clang-format off
+      {"-o", d + "a.fpf",    "--overview", d + "a.fpf"},
+      {"-o", d + "a.fpf",    "--overview", d + "link.png"},
+      {"-o", d + "link.png", "--overview", d + "hard.png"},
+      {"-o", d + "a.png",    "--overview", d + "a.png", "--split-layers"},  // a-01-Lay_1.png twice
+      {"-o", d + "a.bmp",    "--overview", d + "sub/../a.bmp"},
+      {"-o", d + "new.fpf",  "--overview", d + "sub/../new.fpf"},  // neither exists
+      // clang-format on
+  };
+  for (const std::vector<std::string>& outputs : cases) {
+    std::vector<std::string> args{"export", job, "--settings", settings};
+    args.insert(args.end(), outputs.begin(), outputs.end());
+    EXPECT_THROW(test::runCommand(cli::addExportCommand, args), std::invalid_argument)
+        << outputs[1] << " " << outputs[3];
+  }
+  const std::vector<std::string> bmp{"bmp", job,         "--settings", settings,
+                                     "-o",  d + "a.bmp", "--overview", d + "a.bmp"};
+  EXPECT_THROW(test::runCommand(cli::addExportCommand, bmp), std::invalid_argument);
+  EXPECT_THROW(
+      test::runCommand(cli::addDrillCommand, {"drill", job, "--in", d + "board.drl", "--out",
+                                              d + "x.png", "--overview", d + "x.png"}),
+      std::invalid_argument);
+  for (const char* film : {"a.fpf", "a.bmp", "a-01-Lay_1.png", "x.png"})
+    EXPECT_EQ(test::readFile(dir / film), "older") << film;
+  EXPECT_FALSE(fs::exists(dir / "new.fpf"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 11);
 }
 
 }  // namespace

@@ -245,6 +245,32 @@ TEST(SplitLayersTest, EachFilmIsItsLayersExportAndNoneIsWrittenUnlessAll) {
   EXPECT_EQ(std::distance(fs::directory_iterator(again), fs::directory_iterator()), 1);
 }
 
+// The third film's temporary file goes while it is drawn, so its rename
+// fails after the first two were committed: they are put back as they were.
+TEST(SplitLayersTest, AFailedRenamePutsTheFilmsAlreadyCommittedBack) {
+  const fs::path dir = test::tempDir();
+  Job job = demoJob();
+  FilmSettings s = filmSettings(dir / "demo.fpf", FilmFormat::Fpf, 1016);
+  s.plotter.draw.layers = {};
+  s.plotter.draw.layers[0] = s.plotter.draw.layers[1] = s.plotter.draw.layers[2] = true;
+  s.splitLayers = true;
+  test::writeFile(dir / "demo-01-Lay_1.fpf", "older film");
+  Progress progress;
+  progress.onChange = [&](const Progress&) {
+    for (const auto& entry : fs::directory_iterator(dir)) {
+      if (entry.path().filename().string().starts_with(".demo-03-")) fs::remove(entry.path());
+    }
+  };
+  s.plotter.run.progress = &progress;
+  test::expectError<IoError>([&] { exportFilms(job, s); },
+                             "demo-03-Lay_3.fpf: cannot replace the file: No such file or "
+                             "directory; nothing replaced: " +
+                                 (dir / "demo-01-Lay_1.fpf").string() + " put back, " +
+                                 (dir / "demo-02-Lay_2.fpf").string() + " removed again");
+  EXPECT_EQ(test::readFile(dir / "demo-01-Lay_1.fpf"), "older film");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+}
+
 MonoImage square(uint32_t size, uint32_t x0, uint32_t y0, uint32_t side) {
   MonoImage image(size, size);
   for (uint32_t y = y0; y < y0 + side; ++y)
@@ -271,6 +297,9 @@ TEST(MonoImageTest, WritingNeverLeavesAPartialFile) {
   auto dir = test::tempDir();
   EXPECT_THROW(writeImage(dir / "missing" / "a.png", square(8, 0, 0, 1)), IoError);
   EXPECT_THROW(writeImage(dir / "a.gif", square(8, 0, 0, 1)), FormatError);
+  test::expectError<FormatError>([&] { writeImage(dir / "a.png", MonoImage(kMaxPngSide + 1, 1)); },
+                                 "larger than a PNG file may be (1000000 pixels a side); write it "
+                                 "as a .pbm file");
   EXPECT_TRUE(std::filesystem::is_empty(dir));
 }
 

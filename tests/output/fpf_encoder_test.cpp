@@ -113,6 +113,37 @@ TEST(FpfHeaderTest, ImageSizeIsCheckedBeforeDecoding) {
   EXPECT_TRUE(c.image.exposed(0, 0) && c.image.exposed(1, 4));
 }
 
+// Records that no writer makes: the file is damaged, and the message says
+// where; nothing of it is taken as an image.
+TEST(FpfHeaderTest, DamagedRecordsAreReportedWithTheirRows) {
+  struct Case {
+    Bytes records;  // of a 16 x 8 image
+    std::string message;
+  };
+  std::vector<Case> cases = {
+      // clang-format off
+      {{0x5F, 0xFF},                   "record 1 (rows 0 to 3): its runs make 5 of the row's 16 pixels"},
+      {{0xFF},                         "record 1 (rows 0 to 3): its runs make 0 of the row's 16 pixels"},
+      {{0xBF, 0x1F, 0xFF},             "record 1 (rows 0 to 3): its runs make more than the row's 16"},
+      {{0xBF, 0xFF, 0xA0, 0x70, 0xFF}, "record 2 (rows 4 to 7): its runs make more than the row's 16"},
+      {{0xBF, 0xFF, 0xBF, 0xFF, 0xCF}, "record 3 (rows 8 to 11): its runs make more than"},  // past the image
+      // clang-format on
+  };
+  for (uint8_t code = 0xF0; code < 0xFF; ++code) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02X", code);
+    cases.push_back(
+        {{0x8F, code, 0x8F, 0xFF}, std::string("record 1 (rows 0 to 3): code ") + text});
+  }
+  for (const Case& c : cases) {
+    Bytes file = encodeFpfHeader({16, 8, 1016, 0, 0, ""});
+    file.resize(kFpfImageOffset, 0);
+    file.insert(file.end(), c.records.begin(), c.records.end());
+    test::expectError<FormatError>([&] { decodeFpf(file, "hostile.fpf"); },
+                                   "hostile.fpf: damaged plotter file: " + c.message);
+  }
+}
+
 std::string pixels(const Bytes& row, uint32_t width) {
   std::string s;
   for (uint32_t x = 0; x < width; ++x) s += ((row[x >> 3] >> (7 - (x & 7))) & 1) ? '.' : '#';
