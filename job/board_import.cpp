@@ -294,7 +294,16 @@ BoardImportPlan planBoardImport(const fs::path& source, const DataFormat& format
     files = filesBelow(source);
   } else if (isZipFile(source)) {
     plan.folder = unpackFolder.empty() ? defaultUnpackFolder(source) : unpackFolder;
-    files = unpackZip(source, plan.folder);
+    UnpackedZip unpacked = unpackZip(source, plan.folder);
+    files = std::move(unpacked.files);
+    plan.unpacked = std::move(unpacked.made);
+    for (UnpackedZip::LeftOut& entry : unpacked.leftOut) {
+      BoardFile f;
+      f.file = plan.folder / entry.name;
+      f.name = std::move(entry.name);
+      f.reason = std::move(entry.reason);
+      plan.files.push_back(std::move(f));
+    }
   } else {
     throw IoError(source.string() + ": neither a folder nor a zip file");
   }
