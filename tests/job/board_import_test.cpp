@@ -5,15 +5,21 @@
 #include "job/board_import.h"
 
 #include <gtest/gtest.h>
-#include <zip.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <functional>
+#include <set>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "engine/errors.h"
 #include "job/board_archive.h"
+#include "support/board_zip.h"
 #include "support/test_support.h"
 
 namespace drumplot {
@@ -39,7 +45,8 @@ const auto kPathText = [](const fs::path& f) { return f.string(); };
 
 const std::string kDrill = "M48\nINCH\nT1C0.030\n%\nT1\nX015000Y015000\nM30\n";
 
-using Files = std::vector<std::pair<std::string, std::string>>;
+using Files = test::ZipFiles;
+using test::writeZip;
 
 fs::path folderWith(const Files& files) {
   fs::path dir = test::tempDir() / "board";
@@ -48,17 +55,6 @@ fs::path folderWith(const Files& files) {
     test::writeFile(dir / name, bytes);
   }
   return dir;
-}
-
-void writeZip(const fs::path& zip, const Files& files) {
-  int error = 0;
-  zip_t* archive = zip_open(zip.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-  ASSERT_NE(archive, nullptr);
-  for (const auto& [name, bytes] : files) {
-    zip_source_t* source = zip_source_buffer(archive, bytes.data(), bytes.size(), 0);
-    ASSERT_GE(zip_file_add(archive, name.c_str(), source, ZIP_FL_ENC_UTF_8), 0) << name;
-  }
-  ASSERT_EQ(zip_close(archive), 0);
 }
 
 const Files kBoard = {
@@ -167,6 +163,7 @@ TEST(BoardImportTest, ZipUnpackedBesideItAndItsRefusals) {
   fs::remove(dir / "board/b-F_Cu.gbr");
   EXPECT_THROW(planOf(zip), IoError);
   EXPECT_FALSE(fs::exists(dir / "board/b-F_Cu.gbr"));
+  EXPECT_EQ(test::readFile(dir / "board/b-B_Cu.gbr"), "changed");
   // Elsewhere, when asked.
   EXPECT_EQ(planOf(zip, dir / "other").placedCount(), 6u);
 
@@ -177,6 +174,155 @@ TEST(BoardImportTest, ZipUnpackedBesideItAndItsRefusals) {
   }
   EXPECT_FALSE(fs::exists(dir / "evil.gbr"));
   EXPECT_THROW(planOf(dir / "board/README.txt"), IoError);
+}
+
+// Every path below `dir`, links not followed.
+std::set<std::string> listing(const fs::path& dir) {
+  std::set<std::string> paths;
+  for (const auto& entry : fs::recursive_directory_iterator(dir))
+    paths.insert(entry.path().lexically_relative(dir).generic_string());
+  return paths;
+}
+
+// States `size` as the unpacked size of the entry `name` in the zip's
+// central directory, where libzip reads it.
+void stateSize(const fs::path& zip, const std::string& name, uint32_t size) {
+  std::string bytes = test::readFile(zip);
+  for (size_t at = bytes.find("PK\1\2"); at != std::string::npos;
+       at = bytes.find("PK\1\2", at + 4)) {
+    const size_t nameLength =
+        static_cast<uint8_t>(bytes[at + 28]) | static_cast<uint8_t>(bytes[at + 29]) << 8;
+    if (bytes.compare(at + 46, nameLength, name) != 0) continue;
+    for (int i = 0; i < 4; ++i) bytes[at + 24 + i] = static_cast<char>(size >> (8 * i));
+  }
+  test::writeFile(zip, bytes);
+}
+
+struct HostileZip {
+  const char* what;
+  Files files;
+  std::function<void(const fs::path& dir)> alter;  // the zip "h.zip" or what is beside it
+  const char* expected;  // part of the refusal, or of the table when `imported`
+  bool imported = false;
+};
+
+Files withBoard(Files more) {
+  more.insert(more.end(), kBoard.begin(), kBoard.end());
+  return more;
+}
+
+Files manyFiles(int count) {
+  Files files;
+  for (int i = 0; i < count; ++i) files.emplace_back("f" + std::to_string(i), "x");
+  return files;
+}
+
+const auto kNothing = [](const fs::path&) {};
+
+TEST(BoardImportTest, HostileZips) {
+  const HostileZip cases[] = {
+      {"too many entries", manyFiles(2001), kNothing,
+       "h.zip: 2001 entries, more than the 2000 a board's zip may hold; nothing unpacked"},
+      {"stated sizes beyond 1 GB", kBoard,
+       [](const fs::path& dir) {
+         stateSize(dir / "h.zip", "b-F_Cu.gbr", 0x7FFFFFFF);
+         stateSize(dir / "h.zip", "b-B_Cu.gbr", 0x7FFFFFFF);
+       },
+       "h.zip: its files unpack to 4294968133 bytes, more than the 1073741824 a board's zip may "
+       "hold; nothing unpacked"},
+      {"an entry holding more than it states, after others were written", kBoard,
+       [](const fs::path& dir) { stateSize(dir / "h.zip", "README.txt", 3); },
+       "h.zip: entry \"README.txt\" holds more than the 3 bytes it states"},
+      {"a link inside the unpack folder", kBoard,
+       [](const fs::path& dir) {
+         fs::create_directories(dir / "outside");
+         fs::create_directories(dir / "h");
+         fs::create_directory_symlink(dir / "outside", dir / "h/gerbers");
+       },
+       "h/gerbers: a symbolic link where the zip is unpacked; its files could land outside"},
+      {"the unpack folder a link", kBoard,
+       [](const fs::path& dir) {
+         fs::create_directories(dir / "outside");
+         fs::create_directory_symlink(dir / "outside", dir / "h");
+       },
+       "h: a symbolic link where the zip is unpacked"},
+      {"control characters in names",
+       withBoard({{"a\tb.gbr", gerber()}, {"new\nline.gbr", gerber()}, {"del\x7F", "x"}}), kNothing,
+       "a\\x09b.gbr       -                   -      not placed: its name holds a control "
+       "character: not unpacked\n",
+       true},
+  };
+  for (const HostileZip& c : cases) {
+    SCOPED_TRACE(c.what);
+    const fs::path dir = test::tempDir();
+    writeZip(dir / "h.zip", c.files);
+    c.alter(dir);
+    const std::set<std::string> before = listing(dir);
+    if (c.imported) {
+      const BoardImportPlan plan = planOf(dir / "h.zip");
+      EXPECT_EQ(plan.placedCount(), 6u);
+      EXPECT_NE(importTable(plan).find(c.expected), std::string::npos) << importTable(plan);
+      EXPECT_EQ(listing(dir / "h").size(), kBoard.size() + 1);  // and the folder "gerbers"
+      continue;
+    }
+    try {
+      planOf(dir / "h.zip");
+      ADD_FAILURE() << "imported";
+    } catch (const std::runtime_error& e) {
+      EXPECT_NE(std::string(e.what()).find(c.expected), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(listing(dir), before);
+  }
+}
+
+TEST(BoardImportTest, ZipWithoutExtensionAndWhatAPlanLeaves) {
+  const fs::path dir = test::tempDir();
+  writeZip(dir / "h", kBoard);
+  fs::create_directories(dir / "h-files");
+  test::writeFile(dir / "h-files/notes.txt", "mine");
+  test::writeFile(dir / "h-files/b.gtl", gerber("Soldermask,Bot"));  // as the zip holds it
+  {
+    const BoardImportPlan plan = planOf(dir / "h");
+    EXPECT_EQ(plan.folder, dir / "h-files");
+    EXPECT_EQ(plan.placedCount(), 6u);
+  }
+  // Dropped (the import refused or cancelled): only what it made goes.
+  EXPECT_EQ(listing(dir),
+            (std::set<std::string>{"h", "h-files", "h-files/b.gtl", "h-files/notes.txt"}));
+  // Kept once the board is added.
+  BoardImportPlan plan = planOf(dir / "h");
+  plan.unpacked.keep();
+  plan = {};
+  EXPECT_EQ(listing(dir / "h-files").size(), kBoard.size() + 2);
+}
+
+// Two entries of 64 MB of zeros (64 KB each in the zip) unpack within
+// 32 MB: the bytes pass through a fixed buffer.
+TEST(BoardImportTest, ZipEntriesStreamedToDisk) {
+  if (test::kSanitized) GTEST_SKIP() << "memory is not measured under the sanitizers";
+  const fs::path dir = test::tempDir();
+  {
+    const std::string zeros(size_t{64} << 20, '\0');
+    writeZip(dir / "big.zip", {{"a.gbr", zeros}, {"b.gbr", zeros}});
+  }
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    try {
+      UnpackedZip unpacked = unpackZip(dir / "big.zip", dir / "big");
+      unpacked.made.keep();
+      _exit(0);
+    } catch (...) {
+      _exit(1);
+    }
+  }
+  int status = 0;
+  rusage usage{};
+  ASSERT_EQ(wait4(child, &status, 0, &usage), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(fs::file_size(dir / "big/b.gbr"), size_t{64} << 20);
+  EXPECT_LT(usage.ru_maxrss, 32 << 10) << "kilobytes";  // today: 128 MB and more
+  fs::remove_all(dir);
 }
 
 }  // namespace
