@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <set>
@@ -112,13 +113,19 @@ TEST(BoardImportTest, FolderRolesLayersAndBoard) {
   // Panelize drill offers the drill file the board remembers.
   EXPECT_EQ(offeredDrillFile(job), (dir / "b-PTH.drl").string());
 
-  // Files of two boards in one folder: nothing is added.
-  test::writeFile(dir / "c-F_Cu.gbr", gerber());
+  // Files of several boards in one folder: nothing is added; each file
+  // names three of the others.
+  for (const char* other : {"c-F_Cu.gbr", "d-F_Cu.gbr", "e-F_Cu.gbr", "f-F_Cu.gbr"})
+    test::writeFile(dir / other, gerber());
   plan = planOf(dir);
-  EXPECT_EQ(importProblem(plan),
-            dir.string() +
-                ": files of more than one board? top copper: b-F_Cu.gbr, c-F_Cu.gbr: "
-                "nothing imported; import one board's files at a time");
+  EXPECT_EQ(importProblem(plan), dir.string() +
+                                     ": files of more than one board? top copper: b-F_Cu.gbr, "
+                                     "c-F_Cu.gbr, d-F_Cu.gbr, e-F_Cu.gbr, f-F_Cu.gbr: "
+                                     "nothing imported; import one board's files at a time");
+  const auto c = std::find_if(plan.files.begin(), plan.files.end(),
+                              [](const BoardFile& f) { return f.name == "c-F_Cu.gbr"; });
+  EXPECT_EQ(placementNote(plan, static_cast<size_t>(c - plan.files.begin())),
+            "not placed: top copper also claimed by b-F_Cu.gbr, d-F_Cu.gbr, e-F_Cu.gbr and 1 more");
   EXPECT_THROW(addImportedBoard(job, plan, kPathText), FormatError);
   EXPECT_EQ(job.boards.size(), 2u);
 }
