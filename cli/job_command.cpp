@@ -530,12 +530,13 @@ void addAddBoard(CLI::App& job, Action& action) {
                                                          : fs::path(o->settingsFile);
       const LayerMap map = readLayerMap(IniDocument::load(mapFile), mapFile.string());
       job.CurrentFormat = parseFormatSpec(o->format);
-      const BoardImportPlan plan = planBoardImport(o->source, job.CurrentFormat, map, o->unpackTo);
+      BoardImportPlan plan = planBoardImport(o->source, job.CurrentFormat, map, o->unpackTo);
       std::cout << importTable(plan);
       const size_t index = addImportedBoard(
           job, plan, [&job](const fs::path& file) { return storedPath(file.string(), job); });
       if (at) job.moveTo(index, at->first, at->second);
       edited.save();
+      plan.unpacked.keep();  // refused before this: the zip's files go again
       std::cout << plan.placedCount() << " of " << plan.files.size() << " files placed\n"
                 << describe(job, index) << "\n";
     };

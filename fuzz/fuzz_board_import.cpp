@@ -3,7 +3,7 @@
 // with "PK") or as files of a folder (the input cut at "\n---\n", each
 // piece "name\n" then its bytes), and the layer map read from the same
 // text. Nothing may land outside the unpack folder, a layer takes one
-// file, and every file left out says why.
+// file, every file left out says why, and nothing unpacked outlives the plan.
 #include <unistd.h>
 
 #include <cstddef>
@@ -78,5 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } catch (const drumplot::IoError&) {
   } catch (const drumplot::FormatError&) {
   }
+  // A zip's plan, dropped or refused, takes away all it unpacked.
+  if (source != folder && fs::exists(folder)) std::abort();
   return 0;
 }

@@ -156,6 +156,22 @@ void chooseDrill(std::vector<BoardFile*>& drills) {
   if (kept) drills.push_back(kept);
 }
 
+// "a.gbr, b.gbr, c.gbr and 1996 more": the first three of the files but `f`,
+// so that many files claiming one role cost no more than their count.
+std::string otherClaimants(const std::vector<BoardFile*>& files, const BoardFile* f) {
+  constexpr size_t kNamed = 3;
+  std::string others;
+  size_t named = 0;
+  for (size_t i = 0; i < files.size() && named < kNamed; ++i) {
+    if (files[i] == f) continue;
+    others += (named++ == 0 ? "" : ", ") + files[i]->name;
+  }
+  if (files.size() - 1 > kNamed) {
+    others += " and " + std::to_string(files.size() - 1 - kNamed) + " more";
+  }
+  return others;
+}
+
 // Places every file with a role that no other file claims and that the map
 // gives a layer.
 void place(BoardImportPlan& plan, const LayerMap& map) {
@@ -167,11 +183,7 @@ void place(BoardImportPlan& plan, const LayerMap& map) {
     if (files.front()->role->role == LayerRole::Drill) chooseDrill(files);
     if (files.size() > 1) {
       for (BoardFile* f : files) {
-        std::string others;
-        for (BoardFile* g : files) {
-          if (g != f) others += (others.empty() ? "" : ", ") + g->name;
-        }
-        f->reason = roleName(*f->role) + " also claimed by " + others;
+        f->reason = roleName(*f->role) + " also claimed by " + otherClaimants(files, f);
         f->contested = true;
       }
       continue;
@@ -294,7 +306,16 @@ BoardImportPlan planBoardImport(const fs::path& source, const DataFormat& format
     files = filesBelow(source);
   } else if (isZipFile(source)) {
     plan.folder = unpackFolder.empty() ? defaultUnpackFolder(source) : unpackFolder;
-    files = unpackZip(source, plan.folder);
+    UnpackedZip unpacked = unpackZip(source, plan.folder);
+    files = std::move(unpacked.files);
+    plan.unpacked = std::move(unpacked.made);
+    for (UnpackedZip::LeftOut& entry : unpacked.leftOut) {
+      BoardFile f;
+      f.file = plan.folder / entry.name;
+      f.name = std::move(entry.name);
+      f.reason = std::move(entry.reason);
+      plan.files.push_back(std::move(f));
+    }
   } else {
     throw IoError(source.string() + ": neither a folder nor a zip file");
   }

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "job/board_archive.h"
 #include "job/job.h"
 #include "job/layer_roles.h"
 
@@ -41,6 +42,9 @@ struct BoardImportPlan {
   std::vector<BoardFile> files;  // by name
   std::optional<size_t> master;  // the file that sizes the board: outline, else copper
   LayerFiles layers;             // the placed files by layer (paths as found)
+  // A zip's files and folders this import made: removed with the plan
+  // unless kept once the board is added.
+  UnpackedFiles unpacked;
 
   size_t placedCount() const;
   // "bottom copper: a.gbr, b.gbr; top silkscreen: ...": the roles that
@@ -50,8 +54,9 @@ struct BoardImportPlan {
 
 // Reads every file below `folder` (a zip: unpacked first into `unpackFolder`,
 // by default beside it) in `format`, and plans where each goes by `map`.
-// Unreadable or unknown files are listed with their reason. Throws IoError
-// when the folder or zip cannot be read.
+// Unreadable or unknown files, and zip entries left out, are listed with
+// their reason. Throws IoError when the folder or zip cannot be read, and
+// as unpackZip() does.
 BoardImportPlan planBoardImport(const std::filesystem::path& source, const DataFormat& format,
                                 const LayerMap& map,
                                 const std::filesystem::path& unpackFolder = {});

@@ -90,6 +90,7 @@ void MainWindow::importBoard(const fs::path& source) {
     addImportedBoard(job_, plan, [](const fs::path& file) {
       return fs::absolute(file).lexically_normal().generic_string();
     });
+    plan.unpacked.keep();  // refused or cancelled: the zip's files go with the plan
   });
   showBoards();
 }

@@ -13,6 +13,7 @@
 #include "engine/errors.h"
 #include "job/board_import.h"
 #include "job/job_file.h"
+#include "support/board_zip.h"
 #include "support/cli_runner.h"
 #include "support/test_support.h"
 
@@ -82,6 +83,27 @@ TEST_P(AddBoardCorpusTest, EachFileOnItsLayer) {
     if (!file.empty()) got[n] = fs::path(file).lexically_relative(folder).generic_string();
   }
   EXPECT_EQ(got, want);
+}
+
+// A zip's unpacked files stay once the job file holds the board.
+TEST(AddBoardTest, ZipFilesStayWithTheBoard) {
+  const fs::path corpus = test::corpusDir();
+  if (corpus.empty()) GTEST_SKIP() << "no corpus";
+  test::ZipFiles files;
+  for (const auto& entry :
+       fs::directory_iterator(corpus / "tracespace/packages/fixtures/boards/core"))
+    files.emplace_back(entry.path().filename().string(), test::readFile(entry.path()));
+  const fs::path dir = test::tempDir();
+  test::writeZip(dir / "core.zip", files);
+  test::writeFile(dir / "s.ini", "");
+  for (const char* command : {"new", "add-board"}) {
+    std::vector<std::string> args = {"job", command, (dir / "j.wpr").string(), "--settings",
+                                     (dir / "s.ini").string()};
+    if (args[1] == "add-board") args.push_back((dir / "core.zip").string());
+    test::runCommand(cli::addJobCommand, args);
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir / "core"), fs::directory_iterator()),
+            static_cast<std::ptrdiff_t>(files.size()));
 }
 
 // clang-format off

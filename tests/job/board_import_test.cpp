@@ -5,15 +5,22 @@
 #include "job/board_import.h"
 
 #include <gtest/gtest.h>
-#include <zip.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
+#include <set>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "engine/errors.h"
 #include "job/board_archive.h"
+#include "support/board_zip.h"
 #include "support/test_support.h"
 
 namespace drumplot {
@@ -39,7 +46,8 @@ const auto kPathText = [](const fs::path& f) { return f.string(); };
 
 const std::string kDrill = "M48\nINCH\nT1C0.030\n%\nT1\nX015000Y015000\nM30\n";
 
-using Files = std::vector<std::pair<std::string, std::string>>;
+using Files = test::ZipFiles;
+using test::writeZip;
 
 fs::path folderWith(const Files& files) {
   fs::path dir = test::tempDir() / "board";
@@ -48,17 +56,6 @@ fs::path folderWith(const Files& files) {
     test::writeFile(dir / name, bytes);
   }
   return dir;
-}
-
-void writeZip(const fs::path& zip, const Files& files) {
-  int error = 0;
-  zip_t* archive = zip_open(zip.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-  ASSERT_NE(archive, nullptr);
-  for (const auto& [name, bytes] : files) {
-    zip_source_t* source = zip_source_buffer(archive, bytes.data(), bytes.size(), 0);
-    ASSERT_GE(zip_file_add(archive, name.c_str(), source, ZIP_FL_ENC_UTF_8), 0) << name;
-  }
-  ASSERT_EQ(zip_close(archive), 0);
 }
 
 const Files kBoard = {
@@ -116,13 +113,19 @@ TEST(BoardImportTest, FolderRolesLayersAndBoard) {
   // Panelize drill offers the drill file the board remembers.
   EXPECT_EQ(offeredDrillFile(job), (dir / "b-PTH.drl").string());
 
-  // Files of two boards in one folder: nothing is added.
-  test::writeFile(dir / "c-F_Cu.gbr", gerber());
+  // Files of several boards in one folder: nothing is added; each file
+  // names three of the others.
+  for (const char* other : {"c-F_Cu.gbr", "d-F_Cu.gbr", "e-F_Cu.gbr", "f-F_Cu.gbr"})
+    test::writeFile(dir / other, gerber());
   plan = planOf(dir);
-  EXPECT_EQ(importProblem(plan),
-            dir.string() +
-                ": files of more than one board? top copper: b-F_Cu.gbr, c-F_Cu.gbr: "
-                "nothing imported; import one board's files at a time");
+  EXPECT_EQ(importProblem(plan), dir.string() +
+                                     ": files of more than one board? top copper: b-F_Cu.gbr, "
+                                     "c-F_Cu.gbr, d-F_Cu.gbr, e-F_Cu.gbr, f-F_Cu.gbr: "
+                                     "nothing imported; import one board's files at a time");
+  const auto c = std::find_if(plan.files.begin(), plan.files.end(),
+                              [](const BoardFile& f) { return f.name == "c-F_Cu.gbr"; });
+  EXPECT_EQ(placementNote(plan, static_cast<size_t>(c - plan.files.begin())),
+            "not placed: top copper also claimed by b-F_Cu.gbr, d-F_Cu.gbr, e-F_Cu.gbr and 1 more");
   EXPECT_THROW(addImportedBoard(job, plan, kPathText), FormatError);
   EXPECT_EQ(job.boards.size(), 2u);
 }
@@ -167,8 +170,12 @@ TEST(BoardImportTest, ZipUnpackedBesideItAndItsRefusals) {
   fs::remove(dir / "board/b-F_Cu.gbr");
   EXPECT_THROW(planOf(zip), IoError);
   EXPECT_FALSE(fs::exists(dir / "board/b-F_Cu.gbr"));
+  EXPECT_EQ(test::readFile(dir / "board/b-B_Cu.gbr"), "changed");
   // Elsewhere, when asked.
   EXPECT_EQ(planOf(zip, dir / "other").placedCount(), 6u);
+  // Without an extension: "-files" added.
+  fs::copy_file(zip, dir / "plain");
+  EXPECT_EQ(planOf(dir / "plain").folder, dir / "plain-files");
 
   // Names that would leave the folder, and what is neither zip nor folder.
   for (const char* name : {"../evil.gbr", "a/../../evil.gbr", "/etc/evil.gbr", "c:evil.gbr"}) {
@@ -177,6 +184,105 @@ TEST(BoardImportTest, ZipUnpackedBesideItAndItsRefusals) {
   }
   EXPECT_FALSE(fs::exists(dir / "evil.gbr"));
   EXPECT_THROW(planOf(dir / "board/README.txt"), IoError);
+}
+
+// Every path below `dir`, links not followed.
+std::set<std::string> listing(const fs::path& dir) {
+  std::set<std::string> paths;
+  for (const auto& entry : fs::recursive_directory_iterator(dir))
+    paths.insert(entry.path().lexically_relative(dir).generic_string());
+  return paths;
+}
+
+// States `size` as the unpacked size of entry `name` where libzip reads it:
+// in the central directory, whose entry's name comes last in the file.
+void stateSize(const fs::path& zip, const std::string& name, uint32_t size) {
+  std::string bytes = test::readFile(zip);
+  const size_t at = bytes.rfind(name) - 22;
+  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(size >> (8 * i));
+  test::writeFile(zip, bytes);
+}
+
+struct HostileZip {
+  const char* what;
+  Files files;
+  std::function<void(const fs::path& dir)> alter;  // the zip "h.zip", or beside it
+  const char* expected;  // part of the refusal, or of the table when imported
+  bool imported = false;
+};
+
+TEST(BoardImportTest, HostileZips) {
+  Files many, controls = kBoard;
+  for (int i = 0; i < 2001; ++i) many.emplace_back("f" + std::to_string(i), "x");
+  controls.insert(controls.end(), {{"a\tb.gbr", gerber()}, {"new\nline", "x"}, {"del\x7F", "x"}});
+  const HostileZip cases[] = {
+      {"too many entries", many, nullptr,
+       "h.zip: 2001 entries, more than the 2000 a board's zip may hold; nothing unpacked"},
+      {"stated sizes beyond 1 GB", kBoard,
+       [](const fs::path& dir) { stateSize(dir / "h.zip", "b-F_Cu.gbr", 0x7FFFFFFF); },
+       "h.zip: its files unpack to 2147484611 bytes, more than the 1073741824 a board's zip may "
+       "hold; nothing unpacked"},
+      {"an entry holding more than it states, after others were written", kBoard,
+       [](const fs::path& dir) {
+         stateSize(dir / "h.zip", "README.txt", 3);
+         fs::create_directory(dir / "h");  // what was there stays
+         test::writeFile(dir / "h/notes.txt", "mine");
+         test::writeFile(dir / "h/b.gtl", gerber("Soldermask,Bot"));  // as the zip holds it
+       },
+       "h.zip: entry \"README.txt\" holds more than the 3 bytes it states"},
+      {"a link inside the unpack folder", kBoard,
+       [](const fs::path& dir) {
+         fs::create_directories(dir / "outside");
+         fs::create_directories(dir / "h");
+         fs::create_directory_symlink(dir / "outside", dir / "h/gerbers");
+       },
+       "h/gerbers: a symbolic link where the zip is unpacked; its files could land outside"},
+      {"control characters in names", controls, nullptr,
+       "a\\x09b.gbr     -                   -      not placed: its name holds a control "
+       "character: not unpacked\n",
+       true},
+  };
+  for (const HostileZip& c : cases) {
+    SCOPED_TRACE(c.what);
+    const fs::path dir = test::tempDir();
+    writeZip(dir / "h.zip", c.files);
+    if (c.alter) c.alter(dir);
+    const std::set<std::string> before = listing(dir);
+    if (c.imported) {
+      const BoardImportPlan plan = planOf(dir / "h.zip");
+      EXPECT_NE(importTable(plan).find(c.expected), std::string::npos) << importTable(plan);
+      EXPECT_EQ(listing(dir / "h").size(), kBoard.size() + 1);  // and the folder "gerbers"
+    } else {
+      test::expectError<std::runtime_error>([&] { planOf(dir / "h.zip"); }, c.expected);
+    }
+    EXPECT_EQ(listing(dir), before);  // refused, or the plan dropped: all it made is gone
+  }
+}
+
+// Two entries of 64 MB of zeros (64 KB each in the zip) unpack within
+// 32 MB: they pass through a fixed buffer.
+TEST(BoardImportTest, ZipEntriesStreamedToDisk) {
+  if (test::kSanitized) GTEST_SKIP() << "memory is not measured under the sanitizers";
+  const fs::path dir = test::tempDir();
+  const size_t size = size_t{64} << 20;
+  writeZip(dir / "big.zip",
+           {{"a.gbr", std::string(size, '\0')}, {"b.gbr", std::string(size, '\0')}});
+  const pid_t child = fork();
+  if (child == 0) {
+    try {
+      unpackZip(dir / "big.zip", dir / "big").made.keep();
+    } catch (...) {
+      _exit(1);
+    }
+    _exit(0);
+  }
+  int status = 0;
+  rusage usage{};
+  ASSERT_EQ(wait4(child, &status, 0, &usage), child);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(fs::file_size(dir / "big/b.gbr"), size);
+  EXPECT_LT(usage.ru_maxrss, 32 << 10) << "kilobytes";  // whole entries in memory: 128 MB
+  fs::remove_all(dir);
 }
 
 }  // namespace

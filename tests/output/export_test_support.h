@@ -105,12 +105,4 @@ inline Job corpusPanelJob() {
   return job;
 }
 
-// Whether the tests run under a sanitizer (ten times slower or more).
-inline constexpr bool kSanitized =
-#if defined(__SANITIZE_ADDRESS__)
-    true;
-#else
-    false;
-#endif
-
 }  // namespace drumplot::test

@@ -13,6 +13,14 @@
 
 namespace drumplot::test {
 
+// Whether the tests run under a sanitizer (ten times slower or more).
+inline constexpr bool kSanitized =
+#if defined(__SANITIZE_ADDRESS__)
+    true;
+#else
+    false;
+#endif
+
 // The shared corpus of real-world files, or an empty path when it is absent.
 std::filesystem::path corpusDir();
 
