@@ -114,10 +114,10 @@ TEST(JobFileTest, AFileThatIsNoJobFileIsRefusedAndLeftAlone) {
   };
   const Case cases[] = {
       {"top.gbr", "%FSLAX24Y24*%\r\nX0Y0D02*\r\nM02*\r\n", "less than one board record"},
-      {"big.gbr", gerber, "in board record 1, layer 1's Gerber file holds control characters"},
+      {"big.gbr", gerber, "not a job file: in board record 1, layer 1's Gerber file \"1000Y"},
       {"noise.bin", std::string(9168, '\xff'), "layer 1's Gerber file is 255 characters long"},
       {"format.wpr", sampleRecord().u8(9075, 3).str(), "ZeroSuppression is 3 (at most 2)"},
-      {"nan.wpr", sampleRecord().le64(9048, 0x7FF8000000000000).str(), "PosY is not a length"},
+      {"nan.wpr", sampleRecord().le64(9048, 0x7FF8000000000000).str(), "a damaged job file: in board record 1, PosY nan is not"},
       {"second.wpr", record + RecordBytes().u8(9096, 2).str(), "in board record 2, IsMark is 2"},
       {"tail.wpr", record + std::string(300, '\xfe'), "record 2, layer 1's Gerber file is 254"},
   };
@@ -126,8 +126,7 @@ TEST(JobFileTest, AFileThatIsNoJobFileIsRefusedAndLeftAlone) {
     const std::filesystem::path file = dir / c.name;
     test::writeFile(file, c.bytes);
     Job job;
-    test::expectError<FormatError>([&] { openJob(job, file); },
-                                   file.string() + ": not a job file: ");
+    test::expectError<FormatError>([&] { openJob(job, file); }, file.string() + ": ");
     test::expectError<FormatError>([&] { saveJob(job, file); }, c.problem);
     EXPECT_EQ(test::readFile(file), c.bytes) << c.name;
   }
