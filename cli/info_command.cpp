@@ -37,7 +37,7 @@ std::string fixed(double v, int decimals = 6) {
 
 void printJson(const GerberReader& reader, const LayerReach& reach, std::ostream& out) {
   const DataFormat& f = reader.format;
-  out << "{\"file\":" << jsonString(reader.FileName)
+  out << "{" << jsonName("file", reader.FileName)
       << ",\"statements\":" << reader.program.expandedStatements << ",\"format\":{"
       << "\"int_digits\":" << int(f.IntDigits) << ",\"dec_digits\":" << int(f.DecDigits)
       << ",\"zero_suppression\":" << jsonString(zeroSuppressionName(f.ZeroSuppression))
