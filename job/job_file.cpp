@@ -464,9 +464,12 @@ bool mendRecord(std::string& record, const std::vector<FieldProblem>& problems) 
   RecordWriter w(record);
   for (const FieldProblem& p : problems) {
     switch (p.mend) {
-      case JobMend::ClearText:
-        w.text(p.at, "", 0);
+      case JobMend::ClearText: {
+        // The length byte and the characters: the refused text leaves no trace.
+        const size_t length = 1 + static_cast<uint8_t>(record[p.at]);
+        record.replace(p.at, length, length, '\0');
         break;
+      }
       case JobMend::ZeroPosition:
         w.real(p.at, 0.0);
         break;
