@@ -528,10 +528,11 @@ void addRepair(CLI::App& job, Action& action) {
         std::cout << o->jobFile << ": nothing to mend\n";
       } else if (!o->write) {
         std::cout.flush();
-        throw FormatError(o->jobFile + ": " + std::to_string(repair.findings.size()) +
-                          " to mend; nothing was written (--write mends them and keeps the old "
-                          "file as " +
-                          o->jobFile + ".bak)");
+        throw FormatError(
+            o->jobFile + ": " + std::to_string(repair.findings.size()) +
+            " faults to mend; nothing was written (--write mends them and keeps the old "
+            "file as " +
+            o->jobFile + ".bak)");
       } else {
         std::cout << "Mended " << o->jobFile << "; the old file is " << repair.backup.string()
                   << "\n";

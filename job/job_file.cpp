@@ -4,9 +4,9 @@
 
 #include <algorithm>
 #include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <sstream>
 #include <stdexcept>
 #include <system_error>
 #include <utility>
@@ -209,10 +209,11 @@ std::optional<std::string> controlCharacter(std::string_view text) {
   return std::nullopt;
 }
 
+// The shortest text that reads back as `value` ("1e+10", "nan", "-inf").
 std::string number(double value) {
-  std::ostringstream out;
-  out << value;
-  return out.str();
+  char text[32];
+  auto [end, ec] = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, ec == std::errc() ? end : text);
 }
 
 // How job repair mends a field that the reader refuses.

@@ -165,7 +165,7 @@ TEST_F(CliProgramTest, JobRepairMendsAJobAndKeepsTheOldFile) {
         "cleared\n",
         "board record 2: PosX 1e+10 is not a length: set to 0\n",
         "board record 3: DataWidth nan is not a length: the board is dropped\n",
-        "partial record of 100 bytes", "4 to mend; nothing was written"}) {
+        "partial record of 100 bytes", "4 faults to mend; nothing was written"}) {
     EXPECT_NE(test::readFile(log_).find(finding), std::string::npos) << finding;
   }
 
