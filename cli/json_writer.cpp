@@ -3,7 +3,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdint>
 #include <cstdio>
 
 #include "job/job_file.h"

@@ -19,8 +19,8 @@ std::string jsonNumber(double value);
 
 bool isUtf8(std::string_view text);
 // `"key":"name"`, and for a name that is not UTF-8 also `,"key_raw":"..."`:
-// its bytes percent-encoded (%XX for every byte outside printable ASCII and
-// for %), so that it still names its file.
+// its bytes percent-encoded (%XX for the space, % and every byte outside
+// printable ASCII), so that it still names its file.
 std::string jsonName(std::string_view key, std::string_view name);
 // The same for a list of names: `"key_raw"` lists every name percent-encoded
 // when one of them is not UTF-8.
