@@ -140,7 +140,12 @@ void addCheckCommand(CLI::App& app, Action& action) {
       Job job;
       job.settings =
           readSettings(o->settingsFile.empty() ? settingsFilePath() : fs::path(o->settingsFile));
-      openJob(job, o->jobFile);
+      try {
+        openJob(job, o->jobFile);
+      } catch (const std::exception& e) {
+        if (o->json) std::cout << jsonJobError(e, o->jobFile) << std::flush;
+        throw;
+      }
       PreflightSettings s;
       s.exportSettings.dpi = o->dpi;
       s.exportSettings.draw.layers =

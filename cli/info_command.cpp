@@ -53,7 +53,7 @@ std::string unmeasuredReason(const GerberReader& reader) {
 void printJson(const GerberReader& reader, const LayerReach& reach, std::ostream& out) {
   const DataFormat& f = reader.format;
   const OperationCount& ops = reader.Operations;
-  out << "{\"file\":" << jsonString(reader.FileName)
+  out << "{" << jsonName("file", reader.FileName)
       << ",\"statements\":" << reader.program.expandedStatements
       << ",\"operations\":" << ops.operations << ",\"recursive_block\":";
   if (ops.recursiveBlock) {

@@ -36,6 +36,18 @@ struct JobOptions {
   bool force = false;        // write back a job file that ends in a partial record
 };
 
+// The job file of a command, locked and read; a job file that job repair
+// can mend is refused with a word saying so.
+JobFileEdit lockJobFile(const std::string& file) {
+  try {
+    return JobFileEdit(file);
+  } catch (const JobFileError& e) {
+    if (!e.mendable) throw;
+    throw JobFileError(e.file, e.record,
+                       e.problem + " (drumplot-cli job repair " + file + " mends it)", true);
+  }
+}
+
 // The job of one command, read from its job file, which stays locked until
 // the command has written it back (or ends), so that commands running at
 // the same time on one file take turns instead of losing boards.
@@ -44,7 +56,7 @@ class EditedJob {
   // `writesBack`: a job file that ends in a partial record is refused
   // without --force; a command that only reads it says so.
   EditedJob(const JobOptions& options, bool writesBack)
-      : edit_(options.jobFile), force_(options.force) {
+      : edit_(lockJobFile(options.jobFile)), force_(options.force) {
     job.settings = readCommandSettings(options.settingsFile);
     if (!edit_.exists()) throw IoError(options.jobFile + ": cannot open: no such file");
     edit_.openInto(job);
@@ -149,20 +161,15 @@ void printText(const Job& job, std::ostream& out) {
 }
 
 void printJson(const Job& job, std::ostream& out) {
-  auto strings = [](const LayerFiles& files) {
-    std::string list = "[";
-    for (size_t n = 0; n < files.size(); ++n) list += (n ? "," : "") + jsonString(files[n]);
-    return list + "]";
-  };
-  out << "{\"job\":" << jsonString(job.JobName) << ",\"boards\":[";
+  out << "{" << jsonName("job", job.JobName) << ",\"boards\":[";
   for (size_t i = 0; i < job.boards.size(); ++i) {
     const Board& b = job.boards[i];
     const DataFormat& f = b.format;
-    out << (i ? "," : "") << "{\"number\":" << i + 1 << ",\"caption\":" << jsonString(b.caption)
+    out << (i ? "," : "") << "{\"number\":" << i + 1 << "," << jsonName("caption", b.caption)
         << ",\"locked\":" << (b.Locked ? "true" : "false")
         << ",\"selected\":" << (b.Selected ? "true" : "false")
-        << ",\"is_mark\":" << (b.IsMark ? "true" : "false")
-        << ",\"mark_name\":" << jsonString(b.MarkName) << ",\"pos_x\":" << jsonNumber(b.PosX)
+        << ",\"is_mark\":" << (b.IsMark ? "true" : "false") << ","
+        << jsonName("mark_name", b.MarkName) << ",\"pos_x\":" << jsonNumber(b.PosX)
         << ",\"pos_y\":" << jsonNumber(b.PosY) << ",\"data_width\":" << jsonNumber(b.DataWidth)
         << ",\"data_height\":" << jsonNumber(b.DataHeight)
         << ",\"data_min_x\":" << jsonNumber(b.DataMinX)
@@ -170,9 +177,9 @@ void printJson(const Job& job, std::ostream& out) {
         << ",\"format\":{\"int_digits\":" << int(f.IntDigits)
         << ",\"dec_digits\":" << int(f.DecDigits)
         << ",\"zero_suppression\":" << int(f.ZeroSuppression) << ",\"absolute\":" << int(f.Absolute)
-        << ",\"inch_units\":" << (f.Metric ? 0 : 1)
-        << "},\"layer_gerber\":" << strings(b.LayerGerber)
-        << ",\"layer_aperture\":" << strings(b.LayerAperture) << "}";
+        << ",\"inch_units\":" << (f.Metric ? 0 : 1) << "},"
+        << jsonNames("layer_gerber", b.LayerGerber) << ","
+        << jsonNames("layer_aperture", b.LayerAperture) << "}";
   }
   out << "]}\n";
 }
@@ -201,7 +208,7 @@ void addNew(CLI::App& job, Action& action) {
                    "Replace an existing job file (a file that is no job file is never replaced)")
       ->callback([o, &action] {
         action = [o] {
-          JobFileEdit edit(o->jobFile);  // refuses a file that is no job file
+          JobFileEdit edit = lockJobFile(o->jobFile);  // refuses a file that is no job file
           if (edit.exists() && !o->force) {
             throw IoError(o->jobFile + ": already exists (use --force to replace it)");
           }
@@ -476,12 +483,59 @@ void addList(CLI::App& job, Action& action) {
   cmd->add_flag("--json", o->json, "Print one JSON object instead of text");
   cmd->callback([o, &action] {
     action = [o] {
-      EditedJob edited(*o, false);
-      const Job& job = edited.job;
+      std::optional<EditedJob> edited;
+      try {
+        edited.emplace(*o, false);
+      } catch (const std::exception& e) {
+        if (o->json) std::cout << jsonJobError(e, o->jobFile) << std::flush;
+        throw;
+      }
+      const Job& job = edited->job;
       if (o->json) {
         printJson(job, std::cout);
       } else {
         printText(job, std::cout);
+      }
+    };
+  });
+}
+
+// drumplot-cli job repair
+// ============================================================================
+
+void addRepair(CLI::App& job, Action& action) {
+  struct Options {
+    std::string jobFile;
+    bool write = false;
+  };
+  auto o = std::make_shared<Options>();
+  auto* cmd = job.add_subcommand(
+      "repair",
+      "Mend a job file that earlier versions wrote with values that every command refuses: "
+      "prints each such field and what mending does to it. Without --write nothing is "
+      "written: exit status 0 when there is nothing to mend, 1 when there is");
+  cmd->add_option("JOB", o->jobFile, "Job file (.wpr)")->required();
+  cmd->add_flag("--write", o->write,
+                "Mend the job: a text holding control characters is cleared, a position that is "
+                "not a length or lies outside -1000 .. 1000 inch is set to 0, a board whose data "
+                "size or origin is not a length is dropped, a cut-off last record is left out. "
+                "The old file is kept beside it as JOB.bak (refused when that exists)");
+  cmd->callback([o, &action] {
+    action = [o] {
+      const JobRepair repair = repairJobFile(o->jobFile, o->write);
+      for (const std::string& finding : repair.findings) std::cout << finding << "\n";
+      if (repair.findings.empty()) {
+        std::cout << o->jobFile << ": nothing to mend\n";
+      } else if (!o->write) {
+        std::cout.flush();
+        throw FormatError(
+            o->jobFile + ": " + std::to_string(repair.findings.size()) +
+            " faults to mend; nothing was written (--write mends them and keeps the old "
+            "file as " +
+            o->jobFile + ".bak)");
+      } else {
+        std::cout << "Mended " << o->jobFile << "; the old file is " << repair.backup.string()
+                  << "\n";
       }
     };
   });
@@ -563,6 +617,7 @@ void addJobCommand(CLI::App& app, Action& action) {
   addPanelize(*job, action);
   addMark(*job, action);
   addList(*job, action);
+  addRepair(*job, action);
 }
 
 }  // namespace drumplot::cli

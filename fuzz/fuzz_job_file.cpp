@@ -30,5 +30,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   // Boards written from what passed the check pass it again.
   if (!drumplot::notAJobFile(bytes) && drumplot::notAJobFile(once)) std::abort();
+  // The writer refuses what the reader took only for a position beyond 1000 inch.
+  if (!drumplot::notAJobFile(bytes)) {
+    for (const std::string& problem : drumplot::unwritableValues(boards)) {
+      if (problem.find(" is outside -1000 .. 1000 inch") == std::string::npos) std::abort();
+    }
+  }
   return 0;
 }

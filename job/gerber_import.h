@@ -18,8 +18,9 @@ struct MasterMeasurement {
   MasterExtents extents;
   LoadStatus status = LoadStatus::Ok;  // anything but Ok: the extents of no data
   // Data larger than any plot on the job's plotting area can mean (read in
-  // the wrong format?): what to tell the operator, who decides. Empty when
-  // the size can be meant.
+  // the wrong format?), or drawing that lands further from the board's
+  // corner than such a plot reaches (%OF, %SF): what to tell the operator,
+  // who decides. Empty when the size and the place can be meant.
   std::string sizeProblem;
   // What reading found to say (no drawing, no M02 at the end...), each naming
   // the file.

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/errors.h"
 #include "io/file_io.h"
 #include "io/file_lock.h"
 #include "job/job.h"
@@ -39,6 +40,26 @@ std::vector<Board> decodeJob(std::string_view bytes);
 // and the bytes of the data format, Selected and IsMark in their ranges. The
 // reserved bytes are not looked at (older writers left anything there).
 std::optional<std::string> notAJobFile(std::string_view bytes);
+
+// What the job file reader would refuse in `boards` once written, or what
+// writing would change: a text longer than its field or holding a control
+// character, a position outside -1000 .. 1000 inch, a length that is not
+// finite, a data format byte out of its range; each names the board (from 1)
+// and the value. Empty: the boards can be written and read back. Every save
+// runs it before writing a byte.
+std::vector<std::string> unwritableValues(const std::vector<Board>& boards);
+
+// A job file its reader refuses. `record` is the board record at fault (from
+// 1; 0 for the file as a whole); `mendable`: repairJobFile mends it.
+class JobFileError : public FormatError {
+ public:
+  JobFileError(const std::filesystem::path& file, size_t record, const std::string& problem,
+               bool mendable);
+  std::string file;
+  std::string problem;  // the message without the file name
+  size_t record;
+  bool mendable;
+};
 
 // How long a job command waits for another one editing the same job file.
 inline constexpr std::chrono::seconds kJobFileLockWait{10};
@@ -94,5 +115,23 @@ JobFileInfo saveJob(const Job& job, const std::filesystem::path& file,
                     bool dropPartialRecord = false);
 // Save as: writes, then `file` becomes JobName.
 JobFileInfo saveJobAs(Job& job, const std::filesystem::path& file, bool dropPartialRecord = false);
+
+// What repairJobFile found, each finding naming the board record and what
+// is done: a text with control characters is cleared, a position that is not
+// a length or outside -1000 .. 1000 inch is set to 0, a board whose data
+// size or origin is not a length is dropped, a cut-off last record is left
+// out.
+struct JobRepair {
+  std::vector<std::string> findings;
+  std::filesystem::path backup;  // the old file's copy, when one was written
+};
+
+// Mends a job file that earlier versions wrote with values their reader
+// refuses. With `write` and something to mend, the old file is first copied
+// to FILE.bak (refused when that exists), then the mended job replaces it,
+// under the job file lock. A file with faults that no version wrote (a text
+// longer than its field, a format byte out of range) is no job file:
+// JobFileError, nothing written.
+JobRepair repairJobFile(const std::filesystem::path& file, bool write);
 
 }  // namespace drumplot

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/record_bytes.h"
 #include "support/test_support.h"
 
 extern char** environ;
@@ -140,6 +141,41 @@ TEST_F(CliProgramTest, ASignalMidExportLeavesNoTemporaryFile) {
   EXPECT_EQ(run({"export", path("small.wpr"), "-o", path("out.fpf"), "--settings", settings_}), 0);
   EXPECT_EQ(temporaryFiles(), 0u);
   EXPECT_TRUE(fs::exists(dir_ / "out.fpf"));
+}
+
+// A job that earlier versions wrote with values its reader refuses: job
+// repair reports, then mends it keeping the old file, and the job reads again.
+TEST_F(CliProgramTest, JobRepairMendsAJobAndKeepsTheOldFile) {
+  const std::string job = path("old.wpr");
+  const std::string good = test::RecordBytes().text(0, "good.gbr").str();
+  test::RecordBytes tab;
+  tab.text(0, "a\tb.gbr").text(251, "keep.gbr");
+  tab.le64(9040, 0x4202A05F20000000);                                                 // PosX 1e10
+  const std::string lost = test::RecordBytes().le64(9056, 0x7FF8000000000000).str();  // NaN
+  const std::string before = good + tab.str() + lost + std::string(100, '\0');
+  test::writeFile(job, before);
+
+  EXPECT_EQ(run({"job", "list", job, "--json", "--settings", settings_}), 1);
+  EXPECT_NE(test::readFile(log_).find(",\"line\":null,\"record\":2}}\n"), std::string::npos)
+      << test::readFile(log_);
+  EXPECT_EQ(run({"job", "repair", job}), 1);
+  EXPECT_EQ(test::readFile(job), before);
+  for (const char* finding :
+       {"board record 2: layer 1's Gerber file \"a\\tb.gbr\" holds a control character (TAB): "
+        "cleared\n",
+        "board record 2: PosX 1e+10 is not a length: set to 0\n",
+        "board record 3: DataWidth nan is not a length: the board is dropped\n",
+        "partial record of 100 bytes", "4 faults to mend; nothing was written"}) {
+    EXPECT_NE(test::readFile(log_).find(finding), std::string::npos) << finding;
+  }
+
+  EXPECT_EQ(run({"job", "repair", job, "--write"}), 0);
+  EXPECT_EQ(test::readFile(job + ".bak"), before);
+  test::expectSameBytes(test::readFile(job),
+                        good + test::RecordBytes().text(251, "keep.gbr").str());
+  EXPECT_EQ(run({"job", "repair", job, "--write"}), 0);  // nothing left to mend: nothing written
+  EXPECT_EQ(test::readFile(job + ".bak"), before);
+  EXPECT_EQ(run({"job", "list", job, "--settings", settings_}), 0);
 }
 
 }  // namespace

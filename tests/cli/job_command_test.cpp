@@ -177,5 +177,57 @@ TEST_F(JobCommandTest, ForceGoesOnWithAPartialRecordOrASizeThatCannotBeMeant) {
   EXPECT_EQ(test::readFile(job_).size(), 9168u);
 }
 
+// Names are UTF-8 in JSON; a name that is not keeps its bytes beside it.
+TEST_F(JobCommandTest, JsonNamesAreUtf8AndRawBesideWhenTheyAreNot) {
+  run({"job", "new", job_});
+  run({"job", "add", job_, path("master.gbr"), "--settings", settings_});
+  for (const char* name : {"caf\xC3\xA9.gbr", "caf\xE9.gbr"}) {
+    test::writeFile(dir_ / name, "X0Y0D03*M02*");
+  }
+  run({"job", "layer", job_, "--board", "1", "--layer", "2", path("caf\xC3\xA9.gbr"), "--apertures",
+       path("caf\xE9.gbr"), "--settings", settings_});
+  const std::string list = run({"job", "list", job_, "--json", "--settings", settings_});
+  for (const char* part : {"/caf\xC3\xA9.gbr\",\"\",", "/caf\xEF\xBF\xBD.gbr\",\"\",",
+                           "\"layer_aperture_raw\":[\"\",\"", "/caf%E9.gbr\",\"\","}) {
+    EXPECT_NE(list.find(part), std::string::npos) << part << "\n" << list;
+  }
+  EXPECT_EQ(list.find("layer_gerber_raw"), std::string::npos) << list;
+}
+
+// A job file its own reader would refuse is never written: each command is
+// refused, naming the value, and the job stays as it was.
+TEST_F(JobCommandTest, ValuesTheReaderRefusesAreNeverWritten) {
+  run({"job", "new", job_});
+  run({"job", "add", job_, path("master.gbr"), "--at", "1,1", "--settings", settings_});
+  const std::string before = test::readFile(job_);
+  for (const char* name : {"a\tb.gbr", "c\nd.gbr", "e\x7f.gbr"}) {
+    test::writeFile(dir_ / name, test::readFile(path("master.gbr")));
+  }
+  // Drawing that %OF or %SF throws 20000 inch away, while the extents stay put.
+  test::writeFile(dir_ / "offset.gbr",
+                  "%FSLAX24Y24*%%MOIN*%%OFA20000B0*%%ADD10C,0.01*%D10*X10000Y10000D02*"
+                  "X20000Y10000D01*M02*");
+  test::writeFile(dir_ / "scaled.gbr",
+                  "%FSLAX24Y24*%%MOIN*%%SFA20000B1*%%ADD10C,0.01*%D10*X10000Y10000D02*"
+                  "X20000Y10000D01*M02*");
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"add", job_, path("a\tb.gbr")}, "a\\tb.gbr\" holds a control character (TAB)"},
+      {{"add", job_, path("c\nd.gbr")}, "holds a control character (LF)"},
+      {{"add", job_, path("e\x7f.gbr")}, "e\\x7f.gbr\" holds a control character (DEL)"},
+      {{"add", job_, path("master.gbr"), "--at", "1000.5,0"}, "board 2: PosX 1000.5 is outside"},
+      {{"move", job_, "--board", "1", "--to", "1e10,0"}, "board 1: PosX 1e+10 is not a length"},
+      {{"relative-move", job_, "--by", "0,-2000"}, "board 1: PosY -1999 is outside -1000 .. 1000"},
+      {{"mark", job_, "--name", "Cross", "--at", "0,5000"}, "board 2: PosY 5000 is outside"},
+      {{"add", job_, path("offset.gbr")}, "lands from 20000.950, -0.050 to 20002.060, 0.060 inch"},
+      {{"add", job_, path("scaled.gbr")}, "lands from 19999.950, -0.050 to 40000.060"},
+  };
+  for (auto [args, text] : cases) {
+    args.insert(args.begin(), "job");
+    args.insert(args.end(), {"--settings", settings_});
+    test::expectError<FormatError>([&] { run(args); }, text);
+    EXPECT_EQ(test::readFile(job_), before) << text;
+  }
+}
+
 }  // namespace
 }  // namespace drumplot

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <iterator>
 #include <string>
@@ -114,10 +115,11 @@ TEST(JobFileTest, AFileThatIsNoJobFileIsRefusedAndLeftAlone) {
   };
   const Case cases[] = {
       {"top.gbr", "%FSLAX24Y24*%\r\nX0Y0D02*\r\nM02*\r\n", "less than one board record"},
-      {"big.gbr", gerber, "in board record 1, layer 1's Gerber file holds control characters"},
+      {"big.gbr", gerber, "not a job file: in board record 1, layer 1's Gerber file \"1000Y"},
       {"noise.bin", std::string(9168, '\xff'), "layer 1's Gerber file is 255 characters long"},
       {"format.wpr", sampleRecord().u8(9075, 3).str(), "ZeroSuppression is 3 (at most 2)"},
-      {"nan.wpr", sampleRecord().le64(9048, 0x7FF8000000000000).str(), "PosY is not a length"},
+      {"nan.wpr", sampleRecord().le64(9048, 0x7FF8000000000000).str(),
+       "a damaged job file: in board record 1, PosY nan is not"},
       {"second.wpr", record + RecordBytes().u8(9096, 2).str(), "in board record 2, IsMark is 2"},
       {"tail.wpr", record + std::string(300, '\xfe'), "record 2, layer 1's Gerber file is 254"},
   };
@@ -126,10 +128,35 @@ TEST(JobFileTest, AFileThatIsNoJobFileIsRefusedAndLeftAlone) {
     const std::filesystem::path file = dir / c.name;
     test::writeFile(file, c.bytes);
     Job job;
-    test::expectError<FormatError>([&] { openJob(job, file); },
-                                   file.string() + ": not a job file: ");
+    test::expectError<FormatError>([&] { openJob(job, file); }, file.string() + ": ");
     test::expectError<FormatError>([&] { saveJob(job, file); }, c.problem);
     EXPECT_EQ(test::readFile(file), c.bytes) << c.name;
+  }
+}
+
+// The window's Save and every command write through saveJob: a value the
+// reader would refuse, or one the record would cut, is named and nothing is
+// written.
+TEST(JobFileTest, SaveRefusesValuesTheReaderWouldRefuse) {
+  const std::filesystem::path file = test::tempDir() / "a.wpr";
+  Job job;
+  job.boards.resize(2);
+  saveJob(job, file);
+  const std::string before = test::readFile(file);
+  const std::pair<void (*)(Board&), const char*> cases[] = {
+      {[](Board& b) { b.LayerAperture[4] = "x\x1b"; },
+       "layer 5's aperture file \"x\\x1b\" holds a control character (byte 27)"},
+      {[](Board& b) { b.MarkName = std::string(65, 'm'); },
+       "MarkName is 65 characters long (at most 64)"},
+      {[](Board& b) { b.DataMinY = -INFINITY; }, "DataMinY -inf is not a length"},
+      {[](Board& b) { b.format.IntDigits = 12; }, "IntDigits is 12 (at most 9)"},
+      {[](Board& b) { b.PosX = b.PosY = NAN; }, "PosX nan is not a length (and 1 more)"},
+  };
+  for (auto [spoil, text] : cases) {
+    Job spoilt = job;
+    spoil(spoilt.boards[1]);
+    test::expectError<FormatError>([&] { saveJob(spoilt, file); }, std::string("board 2: ") + text);
+    EXPECT_EQ(test::readFile(file), before) << text;
   }
 }
 
