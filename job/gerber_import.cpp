@@ -24,6 +24,9 @@ constexpr double kReachCheck_ppi = 100.0;
 // left-top corner than largestMeantSide() along either axis: a text saying
 // where it lands. Empty otherwise.
 std::string implausibleReachText(const GerberReader& reader, const JobSettings& settings) {
+  // A file no drawing takes is not walked (every copy would be): the
+  // drawings refuse it, naming why.
+  if (!reader.undrawableText(kMaxDrawnOperations).empty()) return {};
   const LayerReach reach = measureReach(reader, kReachCheck_ppi);
   if (reach.empty) return {};
   const double left = reach.minX - reader.MinX, right = reach.maxX - reader.MinX;

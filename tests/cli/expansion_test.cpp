@@ -47,7 +47,7 @@ TEST(ExpansionTest, RefusedByEveryDrawingReportedByInfo) {
        "l.gbr: line 5: step and repeat and aperture blocks expand the file to 10,000,000,000 operations",
        "Operations:  10,000,000,000"},
       {"%ABD11*%\nD12*\nX0Y0D03*\nX100Y0D03*\n%AB*%\n%ABD12*%\nD11*\nX0Y0D03*\nX0Y100D03*\n%AB*%\nD11*\nX0Y0D03*\n",
-       "l.gbr: line 12: aperture block D11 flashes itself", "Blocks:      D11 flashes itself (line 12)"},
+       "l.gbr: line 11: aperture block D11 flashes itself", "Blocks:      D11 flashes itself (line 11)"},
   };
   // clang-format on
   for (const auto& c : cases) {
