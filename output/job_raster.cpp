@@ -499,62 +499,43 @@ RasterStats rasterizeFast(const RasterScene& scene, BandConsumer& consumer, Repl
     consumer.encode(band, sink);
   };
   for (const Group& group : groups) {
-    if (group.direct) {
-      auto write = [&](std::span<const uint8_t> bytes) { consumer.write(bytes, file); };
-      auto done = [&](size_t k) {
-        if (run.progress) {
-          run.progress->report(
-              Progress::Phase::Drawing, pieces[group.first + k].band + 1, scene.bands.bandCount,
-              static_cast<double>(group.first + k + 1) / static_cast<double>(pieces.size()));
-        }
-      };
-      ChunkLimits one;
-      one.threads = 1;
-      one.holdBytes = static_cast<size_t>(pieceBytes);
-      const bool firstGroup = &group == &groups.front();
-      if (!runChunksInOrder(
-              group.end - group.first, one,
-              [&](size_t k, unsigned, ChunkSink& sink) {
-                produceDirect(pieces[group.first + k], sink);
-              },
-              write, done, cancelled,
-              firstGroup ? std::function<void()>(previews) : std::function<void()>()) ||
-          isCancelled(run)) {
+    // Each source recorded for the rows its board layers draw in the group
+    // (none for a group drawn from the files).
+    std::vector<RecordedSource> recorded(group.direct ? 0 : scene.sources.size());
+    std::vector<ListPlacement> placed;
+    std::vector<std::pair<int64_t, int64_t>> rows;  // the image rows each may draw in
+    if (!group.direct) {
+      std::vector<std::vector<std::pair<int64_t, int64_t>>> wanted(scene.sources.size());
+      for (size_t i = 0; i < scene.boardLayers.size(); ++i) {
+        wanted[scene.boardLayers[i].source].push_back(
+            {group.top - origins[i].y, group.bottom - origins[i].y});
+      }
+      recordSources(scene, recorded, wanted, groups.size() > 1, std::max<int64_t>(pieceRows, 256),
+                    asked, run);
+      if (isCancelled(run)) {
         stats.cancelled = true;
         return stats;
       }
-      continue;
-    }
-    // Each source recorded for the rows its board layers draw in the group.
-    std::vector<RecordedSource> recorded(scene.sources.size());
-    std::vector<std::vector<std::pair<int64_t, int64_t>>> wanted(scene.sources.size());
-    for (size_t i = 0; i < scene.boardLayers.size(); ++i) {
-      wanted[scene.boardLayers[i].source].push_back(
-          {group.top - origins[i].y, group.bottom - origins[i].y});
-    }
-    recordSources(scene, recorded, wanted, groups.size() > 1, std::max<int64_t>(pieceRows, 256),
-                  asked, run);
-    if (isCancelled(run)) {
-      stats.cancelled = true;
-      return stats;
-    }
-    uint64_t listBytes = 0;
-    for (const RecordedSource& r : recorded) {
-      stats.primitives += r.image.size();
-      listBytes += r.image.memoryBytes();
-    }
-    stats.displayListBytes = std::max(stats.displayListBytes, listBytes);
-    std::vector<ListPlacement> placed;
-    std::vector<std::pair<int64_t, int64_t>> rows;  // the image rows each may draw in
-    for (size_t i = 0; i < scene.boardLayers.size(); ++i) {
-      const RecordedSource& r = recorded[scene.boardLayers[i].source];
-      placed.push_back({&r.image, origins[i].x + r.base.x, origins[i].y + r.base.y});
-      rows.push_back(r.image.size() == 0 ? std::pair<int64_t, int64_t>{0, 0}
-                                         : std::pair{r.image.bounds().y0 + placed.back().dy,
-                                                     r.image.bounds().y1 + placed.back().dy});
+      uint64_t listBytes = 0;
+      for (const RecordedSource& r : recorded) {
+        stats.primitives += r.image.size();
+        listBytes += r.image.memoryBytes();
+      }
+      stats.displayListBytes = std::max(stats.displayListBytes, listBytes);
+      for (size_t i = 0; i < scene.boardLayers.size(); ++i) {
+        const RecordedSource& r = recorded[scene.boardLayers[i].source];
+        placed.push_back({&r.image, origins[i].x + r.base.x, origins[i].y + r.base.y});
+        rows.push_back(r.image.size() == 0 ? std::pair<int64_t, int64_t>{0, 0}
+                                           : std::pair{r.image.bounds().y0 + placed.back().dy,
+                                                       r.image.bounds().y1 + placed.back().dy});
+      }
     }
     auto produce = [&](size_t k, unsigned worker, ChunkSink& sink) {
       const Piece& p = pieces[group.first + k];
+      if (group.direct) {
+        produceDirect(p, sink);
+        return;
+      }
       Scratch& s = scratch[worker];
       s.lists.clear();
       for (size_t i = 0; i < placed.size(); ++i) {
@@ -581,13 +562,18 @@ RasterStats rasterizeFast(const RasterScene& scene, BandConsumer& consumer, Repl
             static_cast<double>(group.first + k + 1) / static_cast<double>(pieces.size()));
       }
     };
+    // A group drawn from the files runs on one worker: the sources'
+    // readers and stamps are not shared between threads.
     ChunkLimits limits;
-    limits.threads = stats.threads;
+    limits.threads = group.direct ? 1 : stats.threads;
     limits.holdBytes = static_cast<size_t>(pieceBytes);
-    limits.maxAhead = 2 * size_t{stats.threads};
+    limits.maxAhead = 2 * size_t{limits.threads};
     const bool firstGroup = &group == &groups.front();
+    // A drawing from the files stops half way when cancelled: its piece is
+    // not whole even when the scheduler finished it.
     if (!runChunksInOrder(group.end - group.first, limits, produce, write, done, cancelled,
-                          firstGroup ? std::function<void()>(previews) : std::function<void()>())) {
+                          firstGroup ? std::function<void()>(previews) : std::function<void()>()) ||
+        (group.direct && isCancelled(run))) {
       stats.cancelled = true;
       return stats;
     }
