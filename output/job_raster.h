@@ -130,8 +130,9 @@ struct RasterStats {
   uint64_t primitives = 0;        // recorded by the fast way (in all groups of pieces)
   uint64_t displayListBytes = 0;  // the most the recordings of one group of pieces held
   int64_t groups = 0;             // groups of pieces recorded one after another within the budget
-  // The recordings of a single piece needed more than the budget allows:
-  // this many bytes (0: they kept within it).
+  // The recordings of a single piece would need more than the budget allows:
+  // this many bytes (0: they kept within it); such pieces were drawn
+  // straight from the files.
   uint64_t overBudgetBytes = 0;
   uint64_t drawsLeftOut = 0;  // primitives' draws into pieces that would change no pixel
   bool cancelled = false;

@@ -15,14 +15,20 @@
 namespace drumplot {
 namespace {
 
-TEST(ExportCommandTest, FormatFollowsTheNameOrFormatAndForeignOptionsAreRefused) {
-  const auto dir = test::tempDir();
+// A job of one pad at (0.1, 0.1) in `dir`: job.wpr, with its GerbPrj.ini.
+void padJob(const std::filesystem::path& dir) {
   const std::string job = (dir / "job.wpr").string(), settings = (dir / "GerbPrj.ini").string();
   test::writeFile(settings, "[Setup]\nJednotka=mm\n");
   test::writeFile(dir / "pad.gbr", "%FSLAX24Y24*%%MOIN*%%ADD10C,0.05*%D10*X1000Y1000D03*M02*");
   test::runCommand(cli::addJobCommand, {"job", "new", job, "--settings", settings});
   test::runCommand(cli::addJobCommand, {"job", "add", job, (dir / "pad.gbr").string(), "--at",
                                         "0.1,0.1", "--settings", settings});
+}
+
+TEST(ExportCommandTest, FormatFollowsTheNameOrFormatAndForeignOptionsAreRefused) {
+  const auto dir = test::tempDir();
+  const std::string job = (dir / "job.wpr").string(), settings = (dir / "GerbPrj.ini").string();
+  padJob(dir);
   auto run = [&](const std::string& out, std::vector<std::string> more) {
     std::vector<std::string> args{"export",     job,     "-o", (dir / out).string(),
                                   "--settings", settings};
@@ -46,11 +52,7 @@ TEST(ExportCommandTest, OutputsThatAreOneFileAreRefusedAndTheFilmStays) {
   namespace fs = std::filesystem;
   const fs::path dir = test::tempDir();
   const std::string job = (dir / "job.wpr").string(), settings = (dir / "GerbPrj.ini").string();
-  test::writeFile(settings, "[Setup]\nJednotka=mm\n");
-  test::writeFile(dir / "pad.gbr", "%FSLAX24Y24*%%MOIN*%%ADD10C,0.05*%D10*X1000Y1000D03*M02*");
-  test::runCommand(cli::addJobCommand, {"job", "new", job, "--settings", settings});
-  test::runCommand(cli::addJobCommand, {"job", "add", job, (dir / "pad.gbr").string(), "--at",
-                                        "0.1,0.1", "--settings", settings});
+  padJob(dir);
   test::writeFile(dir / "board.drl", "M48\nINCH,LZ\nT01C0.032\n%\nT01\nX003Y018\nM30\n");
   for (const char* film : {"a.fpf", "a.bmp", "a-01-Lay_1.png", "x.png"})
     test::writeFile(dir / film, "older");
