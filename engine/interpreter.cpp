@@ -186,8 +186,9 @@ class Interpreter {
   Frame frame_;
   State state_;
   bool stopped_ = false;
-  uint64_t executed_ = 0;  // statements run, for cancel
-  uint64_t operated_ = 0;  // flashes and draws made, for progress
+  uint64_t executed_ = 0;   // statements run, for cancel
+  uint64_t operated_ = 0;   // flashes and draws made, for progress
+  int64_t holeRadius_ = 0;  // pixels
   std::vector<PixelPoint> holes_;
 };
 
@@ -196,6 +197,7 @@ class Interpreter {
 
 void Interpreter::run() {
   if (progress_) progress_->busy = true;
+  holeRadius_ = roundHalfEven(settings_.holeDiameter_mils * ppi_ / 2000.0);
   frame_.placement = program_.image.placement();
   frame_.apertures = program_.image.apertureLinear();
   if (negative_) exposeNegativeArea();
@@ -582,7 +584,7 @@ void Interpreter::recordHole(int64_t x, int64_t y) {
   if (std::find(skip.begin(), skip.end(), state_.aperture) != skip.end()) return;
   // Only holes that can reach the canvas are kept: a band of a file of a
   // billion flashes keeps its own few.
-  const int64_t r = roundHalfEven(settings_.holeDiameter_mils * ppi_ / 2000.0) + 1;
+  const int64_t r = holeRadius_ + 1;
   const PixelRect clip = canvas_.imageClip();
   if (x + r < clip.x0 || x - r > clip.x1 || y + r < clip.y0 || y - r > clip.y1) return;
   holes_.push_back({x, y});
@@ -590,7 +592,7 @@ void Interpreter::recordHole(int64_t x, int64_t y) {
 
 void Interpreter::punchHoles() {
   if (holes_.empty() || settings_.holeDiameter_mils <= 0.0) return;
-  int64_t r = roundHalfEven(settings_.holeDiameter_mils * ppi_ / 2000.0);
+  const int64_t r = holeRadius_;
   // Holes are the layer's background, whatever polarity the file ended in.
   canvas_.setColor(clearColour_);
   int64_t width = canvas_.penWidth_px();
