@@ -160,6 +160,7 @@ class Counter {
     for (uint64_t done = 0; done < copies;) {
       const State start = s;
       Walk copy = walk(body, s, depth, false);
+      ++copy.tally.statements;  // each copy costs a step, even of an empty body
       w.tally.add(copy.tally);
       ++done;
       if (copy.stopped) {

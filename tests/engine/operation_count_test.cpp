@@ -72,6 +72,7 @@ const CountCase kCounts[] = {
     // 2^31 flashes from 31 nested blocks, each flashing the next twice.
     {"DeepButFiniteBlocks", "", uint64_t{1} << 31, {}, "2,147,483,648 operations"},
     {"CopiedMovesCostTime", "D10*%SRX100000Y100000I1J1*%X0Y0D02*%SR*%", 0, {}, "operations ("},
+    {"CopiesOfNothingCostTime", "%SRX3Y2000000000I1J1*%%SR*%", 0, {}, "(6,000,000,000 statements)"},
 };
 
 class OperationCountTest : public testing::TestWithParam<CountCase> {};
