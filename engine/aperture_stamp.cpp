@@ -125,9 +125,9 @@ uint64_t StampedShape::bytes() const {
   return stampBytes(area_);
 }
 
-void StampedShape::drawRows(BandBitmap& bits, int64_t first) const {
+void StampedShape::drawRows(BandBitmap& bits, int64_t first, int64_t firstColumn) const {
   Canvas canvas(bits);
-  canvas.setWindowOrigin(area_.x0, area_.y0 + first);
+  canvas.setWindowOrigin(area_.x0 + firstColumn, area_.y0 + first);
   drawShapeSteps(canvas, steps_, {0, 0}, kBlack);
 }
 

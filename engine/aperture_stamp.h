@@ -70,8 +70,9 @@ class StampedShape {
   int64_t width_px() const { return area_.width(); }
   int64_t rows() const { return area_.height(); }
   uint64_t bytes() const;
-  // Draws stamp rows first .. first + bits.rows() - 1 into `bits`.
-  void drawRows(BandBitmap& bits, int64_t first) const;
+  // Draws stamp rows first .. first + bits.rows() - 1, from stamp column
+  // `firstColumn` on, into `bits`.
+  void drawRows(BandBitmap& bits, int64_t first, int64_t firstColumn = 0) const;
   StampCache& cache() const { return cache_; }
   // What makes the stamp: equal keys draw equal stamps.
   const std::string& key() const { return key_; }

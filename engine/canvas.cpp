@@ -982,10 +982,12 @@ void Canvas::drawStampedShape(const ShapeOp& op) {
     drawStamp({bits.get(), op.topLeft, op.colour});
     return;
   }
-  // Not kept: the stamp's rows that this canvas draws, made now.
-  BandBitmap rows(shape.width_px(), area.height());
-  shape.drawRows(rows, area.y0 - op.topLeft.y);
-  drawStamp({&rows, {op.topLeft.x, area.y0}, op.colour});
+  // Not kept: the part of the stamp that this canvas draws (its rows and
+  // columns: a stamp far wider than the canvas costs only what it shows),
+  // made now.
+  BandBitmap part(area.width(), area.height());
+  shape.drawRows(part, area.y0 - op.topLeft.y, area.x0 - op.topLeft.x);
+  drawStamp({&part, {area.x0, area.y0}, op.colour});
 }
 
 // Canvas - Recording, drawing and replay
