@@ -16,6 +16,7 @@
 #include "cli/command_registry.h"
 #include "engine/gerber_reader.h"
 #include "engine/text.h"
+#include "io/file_io.h"
 
 namespace drumplot {
 
@@ -39,6 +40,7 @@ void convertExternally(const std::string& source, const std::string& target, std
 void runAperturesConvert(const AperturesConvertOptions& options, std::ostream& out) {
   std::string target =
       options.target.empty() ? convertedApertureFileName(options.source) : options.target;
+  refuseOverwritingInput({target}, {options.source});
   if (options.type == kExternalType) {
     convertExternally(options.source, target, out);
     return;

@@ -105,6 +105,11 @@ void addDrillCommand(CLI::App& app, Action& action) {
       if (settings.inputFile.empty()) {
         throw std::invalid_argument("--in: no board of " + o->jobFile + " remembers a drill file");
       }
+      if (!o->overview.empty()) {
+        std::vector<std::filesystem::path> inputs = job.inputFiles();
+        inputs.emplace_back(settings.inputFile);
+        refuseOverwritingInput({o->overview}, inputs);
+      }
       settings.outputFile = o->output;
       settings.DrillOffsetX = drillOffsetInches(o->offset.first, o->unit);
       settings.DrillOffsetY = drillOffsetInches(o->offset.second, o->unit);

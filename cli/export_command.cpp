@@ -370,6 +370,7 @@ void addExport(CLI::App& app, Action& action) {
         if (!o->overview.empty()) outputs.push_back(overviewName(o->overview, job, film.layer));
       }
       refuseSameFile(outputs);
+      refuseOverwritingInput(outputs, job.inputFiles());
       Progress progress;
       s.run.progress = &progress;
       FilmExportSummary r;
@@ -413,7 +414,10 @@ void addBmp(CLI::App& app, Action& action) {
       fillSettings(*o, job, s.draw, s.run);
       s.file = o->outputFile;
       s.negative = o->negative;
-      if (!o->overview.empty()) refuseSameFile({o->outputFile, o->overview});
+      std::vector<fs::path> outputs{o->outputFile};
+      if (!o->overview.empty()) outputs.emplace_back(o->overview);
+      refuseSameFile(outputs);
+      refuseOverwritingInput(outputs, job.inputFiles());
       Progress progress;
       s.run.progress = &progress;
       JobBitmapSummary r;
@@ -484,6 +488,7 @@ void addFpf(CLI::App& app, Action& action) {
       ->check(CLI::IsMember({"image", "preview", "thumbnail"}));
   decode->callback([d, &action] {
     action = [d] {
+      refuseOverwritingInput({d->output}, {d->file});
       FpfContents c = readFpf(d->file, false);
       if (d->part == "image") {
         // A picture no PNG can hold is refused before it is decoded.

@@ -5,11 +5,13 @@
 #include <memory>
 
 #include "cli/command_registry.h"
+#include "io/file_io.h"
 #include "output/film_export.h"
 
 namespace drumplot {
 
 void runRender(const RenderOptions& options, std::ostream& out, std::ostream& warnings) {
+  refuseOverwritingInput({options.outputFile}, {options.gerberFile, options.apertureFile});
   std::vector<std::string> found;
   MonoImage image = renderLayer(options, &found);
   for (const std::string& warning : found) cli::printWarning(warning, warnings);

@@ -466,6 +466,9 @@ DrillPanelResult panelizeDrillFile(const Job& job, const DrillPanelSettings& set
   // An input name under 3 characters reads as no lines.
   const std::string bytes = settings.inputFile.size() < 3 ? "" : readFileBytes(settings.inputFile);
   if (settings.outputFile.size() < 2) return {DrillPanelStatus::OutputNotSpecified, {}, {}, {}};
+  std::vector<std::filesystem::path> inputs = job.inputFiles();
+  inputs.emplace_back(settings.inputFile);
+  refuseOverwritingInput({settings.outputFile}, inputs);
   if (!hasDrillLines(bytes)) return {DrillPanelStatus::DataFileEmpty, {}, {}, {}};
   const DrillFile file = readDrillFile(bytes, settings.inputFile, settings.dataFormat);
   if (!file.hasDrilling()) return {DrillPanelStatus::NoHits, {}, file.formatNote, file.warnings};

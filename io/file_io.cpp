@@ -70,4 +70,19 @@ void refuseSameFile(const std::vector<std::filesystem::path>& outputs) {
   }
 }
 
+void refuseOverwritingInput(const std::vector<std::filesystem::path>& outputs,
+                            const std::vector<std::filesystem::path>& inputs) {
+  for (const std::filesystem::path& output : outputs) {
+    for (const std::filesystem::path& input : inputs) {
+      if (!input.empty() && sameFile(output, input)) {
+        const std::string named =
+            output == input ? output.string() : output.string() + " (" + input.string() + ")";
+        throw std::invalid_argument(named +
+                                    " is a file this command reads: writing it as an output "
+                                    "would destroy it; nothing written");
+      }
+    }
+  }
+}
+
 }  // namespace drumplot

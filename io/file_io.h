@@ -43,4 +43,10 @@ bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b);
 // first two that are one file, since the later would replace the earlier.
 void refuseSameFile(const std::vector<std::filesystem::path>& outputs);
 
+// The outputs of one command against the files it reads, before any is
+// written: throws std::invalid_argument naming the first output that is one
+// of the inputs, since writing it would destroy what it is made from.
+void refuseOverwritingInput(const std::vector<std::filesystem::path>& outputs,
+                            const std::vector<std::filesystem::path>& inputs);
+
 }  // namespace drumplot

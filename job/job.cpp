@@ -63,6 +63,18 @@ std::filesystem::path Job::resolvePath(std::string_view storedPath) const {
   return std::filesystem::path(JobName).parent_path() / path;
 }
 
+std::vector<std::filesystem::path> Job::inputFiles() const {
+  std::vector<std::filesystem::path> files;
+  if (!isUnnamed()) files.emplace_back(JobName);
+  for (const Board& board : boards) {
+    for (const LayerFiles* layerFiles : {&board.LayerGerber, &board.LayerAperture}) {
+      for (const std::string& file : *layerFiles)
+        if (!file.empty()) files.push_back(resolvePath(file));
+    }
+  }
+  return files;
+}
+
 void Job::placeOnScreen(Board& board) const {
   board.screen.left = toScreen_px(board.PosX, ScreenScale);
   board.screen.top = toScreen_px(board.PosY, ScreenScale);

@@ -60,6 +60,10 @@ class Job {
   // the folder of the job file (a new job: the working folder).
   std::filesystem::path resolvePath(std::string_view storedPath) const;
 
+  // The files a drawing of the job reads: the job file (when it has one) and
+  // every board's Gerber and aperture files. No output may be one of them.
+  std::vector<std::filesystem::path> inputFiles() const;
+
   // Selection, deletion, locks and moves. `index` is a position in boards.
   void selectBoard(size_t index);
   void unselectAll();

@@ -110,6 +110,7 @@ FilmExportSummary exportFilms(const Job& job, const FilmSettings& settings) {
   std::vector<std::filesystem::path> files;
   for (const FilmName& name : names) files.push_back(name.file);
   refuseSameFile(files);
+  refuseOverwritingInput(files, job.inputFiles());
   RasterScene scene;
   FilmExportSummary summary;
   const PlotterExportSettings& p = settings.plotter;

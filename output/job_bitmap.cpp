@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine/errors.h"
+#include "io/file_io.h"
 #include "output/plotter_export.h"
 
 namespace drumplot {
@@ -156,6 +157,7 @@ JobBitmapSummary writeJobBitmapFile(const RasterScene& scene, const JobBitmapPla
 
 JobBitmapSummary writeJobBitmap(const Job& job, const JobBitmapSettings& settings) {
   const auto start = std::chrono::steady_clock::now();
+  refuseOverwritingInput({settings.file}, job.inputFiles());
   RasterScene scene;
   const JobBitmapPlan plan = planJobBitmapScene(job, settings, scene);
   ReplacingFile file(settings.file);

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // drumplot-cli export: the film format from --format or the name, the
 // options a format does not take refused, and two outputs of one command
-// (export, bmp, drill) that are one file refused before anything is written.
+// (export, bmp, drill), or an output and an input, that are one file refused
+// before anything is written.
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -46,13 +47,15 @@ TEST(ExportCommandTest, FormatFollowsTheNameOrFormatAndForeignOptionsAreRefused)
   EXPECT_FALSE(std::filesystem::exists(dir / "refused.fpf"));
 }
 
-// Two outputs that are one file: by name, through a symbolic or a hard link,
-// or by a path through another folder; the files that exist stay as they were.
+// Two outputs that are one file, or an output that is a file the command
+// reads: by name, through a symbolic or a hard link, or by a path through
+// another folder; the files that exist stay as they were.
 TEST(ExportCommandTest, OutputsThatAreOneFileAreRefusedAndTheFilmStays) {
   namespace fs = std::filesystem;
   const fs::path dir = test::tempDir();
   const std::string job = (dir / "job.wpr").string(), settings = (dir / "GerbPrj.ini").string();
   padJob(dir);
+  const std::string jobBytes = test::readFile(dir / "job.wpr");
   test::writeFile(dir / "board.drl", "M48\nINCH,LZ\nT01C0.032\n%\nT01\nX003Y018\nM30\n");
   for (const char* film : {"a.fpf", "a.bmp", "a-01-Lay_1.png", "x.png"})
     test::writeFile(dir / film, "older");
@@ -69,6 +72,8 @@ TEST(ExportCommandTest, OutputsThatAreOneFileAreRefusedAndTheFilmStays) {
       {"-o", d + "a.png",    "--overview", d + "a.png", "--split-layers"},  // a-01-Lay_1.png twice
       {"-o", d + "a.bmp",    "--overview", d + "sub/../a.bmp"},
       {"-o", d + "new.fpf",  "--overview", d + "sub/../new.fpf"},  // neither exists
+      {"-o", d + "job.wpr",  "--overview", d + "x.png"},
+      {"-o", d + "a.fpf",    "--overview", d + "sub/../pad.gbr"},
       // clang-format on
   };
   for (const std::vector<std::string>& outputs : cases) {
@@ -77,13 +82,27 @@ TEST(ExportCommandTest, OutputsThatAreOneFileAreRefusedAndTheFilmStays) {
     EXPECT_THROW(test::runCommand(cli::addExportCommand, args), std::invalid_argument)
         << outputs[1] << " " << outputs[3];
   }
-  const std::vector<std::string> bmp{"bmp", job,         "--settings", settings,
-                                     "-o",  d + "a.bmp", "--overview", d + "a.bmp"};
-  EXPECT_THROW(test::runCommand(cli::addExportCommand, bmp), std::invalid_argument);
-  EXPECT_THROW(
-      test::runCommand(cli::addDrillCommand, {"drill", job, "--in", d + "board.drl", "--out",
-                                              d + "x.png", "--overview", d + "x.png"}),
-      std::invalid_argument);
+  const std::vector<std::string> refused[] = {
+      // clang-format off
+      {"bmp", job, "--settings", settings, "-o", d + "a.bmp", "--overview", d + "a.bmp"},
+      {"bmp", job, "--settings", settings, "-o", d + "sub/../job.wpr"},
+      {"bmp", job, "--settings", settings, "-o", d + "pad.gbr"},
+      {"fpf", "decode", d + "a.fpf", "-o", d + "link.png"},
+      {"drill", job, "--in", d + "board.drl", "--out", d + "x.png", "--overview", d + "x.png"},
+      {"drill", job, "--in", d + "board.drl", "--out", d + "board.drl"},
+      {"drill", job, "--in", d + "board.drl", "--out", d + "x.drl", "--overview", d + "job.wpr"},
+      {"render", d + "pad.gbr", "-o", d + "pad.gbr"},
+      // clang-format on
+  };
+  for (const std::vector<std::string>& args : refused) {
+    const auto command = args[0] == "drill"    ? cli::addDrillCommand
+                         : args[0] == "render" ? cli::addRenderCommand
+                                               : cli::addExportCommand;
+    EXPECT_THROW(test::runCommand(command, args), std::invalid_argument) << args.back();
+  }
+  EXPECT_EQ(test::readFile(dir / "job.wpr"), jobBytes);
+  EXPECT_EQ(test::readFile(dir / "board.drl").substr(0, 3), "M48");
+  EXPECT_EQ(test::readFile(dir / "pad.gbr").substr(0, 5), "%FSLA");
   for (const char* film : {"a.fpf", "a.bmp", "a-01-Lay_1.png", "x.png"})
     EXPECT_EQ(test::readFile(dir / film), "older") << film;
   EXPECT_FALSE(fs::exists(dir / "new.fpf"));
