@@ -139,7 +139,11 @@ void printText(const GerberReader& reader, const LayerReach& reach, std::ostream
 }  // namespace
 
 void runInfo(const InfoOptions& options, std::ostream& out, std::ostream& warnings) {
-  GerberReader reader(options.preset);
+  const uint64_t budget =
+      memoryBudgetBytes(options.memory_MB > 0 ? options.memory_MB : kMemoryDefault_MB);
+  StatementLimits limits;
+  limits.maxTextBytes = budget;
+  GerberReader reader(options.preset, limits);
   reader.FileName = options.gerberFile;
   reader.prepare();
   for (const std::string& warning : reader.warnings.messages) {
@@ -153,8 +157,7 @@ void runInfo(const InfoOptions& options, std::ostream& out, std::ostream& warnin
   // keep within a quarter of the memory setting, as an export's do.
   LayerReach reach;
   if (unmeasuredReason(reader).empty()) {
-    StampCache stamps(
-        memoryBudgetBytes(options.memory_MB > 0 ? options.memory_MB : kMemoryDefault_MB) / 4);
+    StampCache stamps(budget / 4);
     ShapeRasterizer shapes(reader.Apertures, 1000.0, &stamps);
     reach = measureReach(reader, shapes);
   }

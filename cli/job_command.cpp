@@ -584,7 +584,9 @@ void addAddBoard(CLI::App& job, Action& action) {
                                                          : fs::path(o->settingsFile);
       const LayerMap map = readLayerMap(IniDocument::load(mapFile), mapFile.string());
       job.CurrentFormat = parseFormatSpec(o->format);
-      BoardImportPlan plan = planBoardImport(o->source, job.CurrentFormat, map, o->unpackTo);
+      BoardImportPlan plan =
+          planBoardImport(o->source, job.CurrentFormat, map, o->unpackTo,
+                          static_cast<uint64_t>(job.settings.memoryBudgetBytes()));
       std::cout << importTable(plan);
       const size_t index = addImportedBoard(
           job, plan, [&job](const fs::path& file) { return storedPath(file.string(), job); });

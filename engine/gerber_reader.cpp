@@ -42,65 +42,113 @@ GerberReader::GerberReader(DataFormat preset, StatementLimits limits)
       preset_(preset),
       limits_(limits) {}
 
+namespace {
+
+// Whether text read a block at a time holds binary data. Old files end with
+// a DOS end-of-file mark or are padded with zero bytes to a whole block, so
+// a run of those and line ends is judged only once text follows it;
+// comments may hold any 8-bit text, but not much.
+class BinaryTest {
+ public:
+  void feed(std::string_view bytes) {
+    for (const char ch : bytes) {
+      const auto c = static_cast<unsigned char>(ch);
+      if (c == '\x1A' || c == '\0' || c == '\n' || c == '\r') {
+        ++trailing_;
+        trailingControl_ = trailingControl_ || c == '\x1A' || c == '\0';
+        continue;
+      }
+      control_ = control_ || trailingControl_;
+      text_ += trailing_ + 1;
+      trailing_ = 0;
+      trailingControl_ = false;
+      if (c >= 0x80)
+        ++high_;
+      else if ((c < 32 && c != '\t' && c != '\f') || c == 0x7F)
+        control_ = true;
+    }
+  }
+  bool binary() const { return control_ || high_ * 10 > text_; }
+
+ private:
+  uint64_t text_ = 0, high_ = 0, trailing_ = 0;
+  bool trailingControl_ = false, control_ = false;
+};
+
+// Cuts Gerber text into statements as it comes: "*" ends a statement, "%"
+// opens and closes parameter blocks, line ends only count lines.
+class StatementCutter {
+ public:
+  explicit StatementCutter(StatementList& statements) : statements_(statements) {}
+
+  void feed(std::string_view bytes) {
+    for (const char ch : bytes) {
+      const auto c = static_cast<unsigned char>(ch);
+      if (c == '\n') ++line_;
+      if (c < 32) continue;  // line ends, tabs and other control bytes
+      if (c == '%') {
+        // A "%" in a comment is text (X2 attributes in comments hold them).
+        if (percentCount_ % 2 == 0 && startsWith(current_, "G04")) {
+          append(ch);
+          continue;
+        }
+        // Odd "%" opens a parameter block and stays on its first statement;
+        // even "%" closes it and becomes a statement of its own.
+        if (++percentCount_ % 2 == 1) {
+          append('%');
+        } else {
+          if (!current_.empty()) statements_.addStatement(current_, startLine_);
+          current_.clear();
+          statements_.addStatement("%", line_);
+        }
+      } else if (c == '*') {
+        append('*');
+        if (current_ != "*") statements_.addStatement(current_, startLine_);
+        current_.clear();
+      } else {
+        append(ch);
+      }
+    }
+    // Text after the last "*" is dropped when the file ends.
+  }
+  uint32_t line() const { return line_; }
+
+ private:
+  void append(char c) {
+    if (current_.empty()) startLine_ = line_;
+    current_.push_back(c);
+  }
+
+  StatementList& statements_;
+  std::string current_;
+  uint32_t line_ = 1, startLine_ = 1;
+  uint64_t percentCount_ = 0;
+};
+
+}  // namespace
+
+bool looksBinary(std::string_view bytes) {
+  BinaryTest test;
+  test.feed(bytes);
+  return test.binary();
+}
+
 // GerberReader - Load
 // ============================================================================
 
-bool looksBinary(std::string_view bytes) {
-  // Old files end with a DOS end-of-file mark or are padded with zero
-  // bytes to a whole block; comments may hold any 8-bit text, but not much.
-  size_t end = bytes.size();
-  while (end > 0 && (bytes[end - 1] == '\x1A' || bytes[end - 1] == '\0' || bytes[end - 1] == '\n' ||
-                     bytes[end - 1] == '\r')) {
-    --end;
-  }
-  size_t high = 0;
-  for (size_t i = 0; i < end; ++i) {
-    const auto c = static_cast<unsigned char>(bytes[i]);
-    if (c >= 0x80)
-      ++high;
-    else if ((c < 32 && c != '\t' && c != '\n' && c != '\r' && c != '\f') || c == 0x7F)
-      return true;
-  }
-  return high * 10 > end;
+void GerberReader::refuseTooLarge(uint32_t line) const {
+  if (!Statements.tooLarge()) return;
+  throw FormatError(FileName + ": line " + std::to_string(line) +
+                    ": the file's statements take more than the " +
+                    groupedCount(limits_.maxTextBytes / 1048576) +
+                    " MB the memory setting holds; raise the memory setting (--memory)");
 }
 
 void GerberReader::loadBytes(std::string_view bytes) {
   Statements = StatementList(limits_);
-  std::string current;
-  uint32_t line = 1, startLine = 1;
-  uint64_t percentCount = 0;
-  auto append = [&](char c) {
-    if (current.empty()) startLine = line;
-    current.push_back(c);
-  };
-  for (const char ch : bytes) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c == '\n') ++line;
-    if (c < 32) continue;  // line ends, tabs and other control bytes
-    if (c == '%') {
-      // A "%" in a comment is text (X2 attributes in comments hold them).
-      if (percentCount % 2 == 0 && startsWith(current, "G04")) {
-        append(ch);
-        continue;
-      }
-      // Odd "%" opens a parameter block and stays on its first statement;
-      // even "%" closes it and becomes a statement of its own.
-      if (++percentCount % 2 == 1) {
-        append('%');
-      } else {
-        if (!current.empty()) Statements.addStatement(current, startLine);
-        current.clear();
-        Statements.addStatement("%", line);
-      }
-    } else if (c == '*') {
-      append('*');
-      if (current != "*") Statements.addStatement(current, startLine);
-      current.clear();
-    } else {
-      append(ch);
-    }
-  }
-  // Text after the last "*" is dropped.
+  StatementCutter cutter(Statements);
+  cutter.feed(bytes);
+  refuseTooLarge(cutter.line());
 }
 
 LoadStatus GerberReader::load() {
@@ -108,16 +156,28 @@ LoadStatus GerberReader::load() {
   if (FileName.size() < 3) return LoadStatus::NameTooShort;
   std::ifstream in(FileName, std::ios::binary);
   if (!in) return LoadStatus::CannotOpen;
-  std::string bytes;
-  char block[1 << 16];
-  while (in.read(block, sizeof block) || in.gcount() > 0) {
-    bytes.append(block, static_cast<size_t>(in.gcount()));
+  // Read a block at a time: the file's text is never held whole.
+  StatementCutter cutter(Statements);
+  BinaryTest binary;
+  uint64_t size = 0;
+  std::vector<char> block(size_t{1} << 16);
+  while (!Statements.tooLarge() &&
+         (in.read(block.data(), static_cast<std::streamsize>(block.size())) || in.gcount() > 0)) {
+    const std::string_view bytes(block.data(), static_cast<size_t>(in.gcount()));
+    size += bytes.size();
+    binary.feed(bytes);
+    cutter.feed(bytes);
   }
   if (in.bad()) return LoadStatus::CannotOpen;
-  if (bytes.size() < 5) return LoadStatus::TooShort;
-  if (looksBinary(bytes)) return LoadStatus::NotGerber;
-  loadBytes(bytes);
-  return LoadStatus::Ok;
+  LoadStatus status = size < 5          ? LoadStatus::TooShort
+                      : binary.binary() ? LoadStatus::NotGerber
+                                        : LoadStatus::Ok;
+  if (status != LoadStatus::Ok) {
+    Statements = StatementList(limits_);
+    return status;
+  }
+  refuseTooLarge(cutter.line());
+  return status;
 }
 
 void GerberReader::prepare() {

@@ -41,10 +41,12 @@ class GerberReader {
  public:
   explicit GerberReader(DataFormat preset = {}, StatementLimits limits = {});
 
-  // Load: reads `FileName` into statements. An unreadable, missing or tiny
-  // file yields an empty list; the status tells which.
+  // Load: reads `FileName` into statements, a block at a time. An
+  // unreadable, missing or tiny file yields an empty list; the status tells
+  // which. Throws FormatError, naming the file and line, when the statements
+  // would take more than the limits' maxTextBytes.
   LoadStatus load();
-  // Load from bytes already in memory (tests, fuzzing, the file loader).
+  // Load from bytes already in memory (tests, fuzzing).
   void loadBytes(std::string_view bytes);
 
   // The extents pass: decodes the statements (the format statements take
@@ -87,6 +89,7 @@ class GerberReader {
 
  private:
   void warnAboutContent();
+  void refuseTooLarge(uint32_t line) const;  // FormatError when the statements stopped
 
   DataFormat preset_;
   StatementLimits limits_;

@@ -62,6 +62,7 @@ ShapeRasterizer& LayerRenderer::shapes(double pixelsPerInch) {
 std::unique_ptr<LayerRenderer> openLayer(const LayerOpening& layer) {
   StatementLimits limits;
   limits.maxOperations = layer.maxOperations;
+  limits.maxTextBytes = layer.maxTextBytes;
   auto renderer = std::make_unique<LayerRenderer>(layer.format, limits);
   renderer->setFileName(layer.gerberFile);
   renderer->loadAndPrescan();

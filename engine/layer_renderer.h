@@ -85,6 +85,9 @@ struct LayerOpening {
   // Operations the drawing may make (--force: UINT64_MAX); a file that
   // expands to more is refused before anything is drawn.
   uint64_t maxOperations = kMaxDrawnOperations;
+  // Bytes the file's statement texts may take while it is opened (the
+  // memory setting); a larger file is refused before it is decoded.
+  uint64_t maxTextBytes = UINT64_MAX;
 };
 
 // The one way every output opens a layer: steps 3 to 6 in order, the layer

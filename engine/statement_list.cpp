@@ -25,6 +25,10 @@ void StatementList::addStatement(std::string_view text, uint32_t line) {
     truncated_ = true;
     return;
   }
+  if (tooLarge_ || bytes() + text.size() + sizeof(Entry) > limits_.maxTextBytes) {
+    tooLarge_ = true;
+    return;
+  }
   entries_.push_back({arena_.size(), static_cast<uint32_t>(text.size()), line});
   arena_.append(text);
 }

@@ -24,6 +24,9 @@ struct StatementLimits {
   // each time; past it the file is refused before it is drawn (--force
   // lifts it). The same figure as kMaxDrawnOperations.
   uint64_t maxOperations = uint64_t{1} << 30;
+  // Bytes the statement texts and their entries may take (the memory
+  // setting); past it the list stops growing and the file is refused.
+  uint64_t maxTextBytes = UINT64_MAX;
 };
 
 // Statements are stored once, in one text arena; the list holds (offset,
@@ -47,6 +50,9 @@ class StatementList {
 
   // True when the limit on statements cut the list short.
   bool truncated() const { return truncated_; }
+  // True when the texts would pass maxTextBytes: the list stopped there.
+  bool tooLarge() const { return tooLarge_; }
+  uint64_t bytes() const { return arena_.size() + entries_.size() * sizeof(Entry); }
 
   const StatementLimits& limits() const { return limits_; }
 
@@ -61,6 +67,7 @@ class StatementList {
   std::string arena_;
   std::vector<Entry> entries_;
   bool truncated_ = false;
+  bool tooLarge_ = false;
 };
 
 }  // namespace drumplot

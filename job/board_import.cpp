@@ -81,21 +81,31 @@ DrillPlating drillPlating(std::string_view bytes, std::string_view name) {
 }
 
 // Gives `f` its role from what the file holds and what it is called.
-void classify(BoardFile& f, const std::string& bytes, const DataFormat& format) {
-  if (looksBinary(bytes)) {
-    f.reason = "not a text file";
-    return;
+// A drill file is known by its head; a Gerber file is read a block at a time
+// and its statements may take at most `maxTextBytes`.
+void classify(BoardFile& f, const DataFormat& format, uint64_t maxTextBytes) {
+  std::string head(size_t{1} << 16, '\0');
+  {
+    std::ifstream in(f.file, std::ios::binary);
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<size_t>(in.gcount()));
   }
-  if (hasDrillHeader(bytes)) {
+  if (hasDrillHeader(head) && !looksBinary(head)) {
     f.role = BoardRole{LayerRole::Drill, 0};
     f.source = RoleSource::DrillHeader;
-    f.plating = drillPlating(bytes, f.name);
+    f.plating = drillPlating(head, f.name);
     return;
   }
-  GerberReader reader(format);
+  StatementLimits limits;
+  limits.maxTextBytes = maxTextBytes;
+  GerberReader reader(format, limits);
   reader.FileName = f.file.string();
   try {
-    reader.loadBytes(bytes);
+    const LoadStatus status = reader.load();
+    if (status == LoadStatus::NotGerber || status == LoadStatus::CannotOpen) {
+      f.reason = status == LoadStatus::NotGerber ? "not a text file" : toString(status);
+      return;
+    }
     reader.computeExtents();
   } catch (const FormatError& e) {
     f.reason = std::string("cannot be read as Gerber data: ") + e.what();
@@ -296,7 +306,8 @@ std::string BoardImportPlan::contestedRoles() const {
 }
 
 BoardImportPlan planBoardImport(const fs::path& source, const DataFormat& format,
-                                const LayerMap& map, const fs::path& unpackFolder) {
+                                const LayerMap& map, const fs::path& unpackFolder,
+                                uint64_t budgetBytes) {
   BoardImportPlan plan;
   plan.source = source;
   std::error_code ec;
@@ -323,7 +334,7 @@ BoardImportPlan planBoardImport(const fs::path& source, const DataFormat& format
     BoardFile f;
     f.file = file;
     f.name = file.lexically_relative(plan.folder).generic_string();
-    classify(f, readFileBytes(file), format);
+    classify(f, format, budgetBytes);
     plan.files.push_back(std::move(f));
   }
   std::sort(plan.files.begin(), plan.files.end(),

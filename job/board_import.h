@@ -55,11 +55,12 @@ struct BoardImportPlan {
 // Reads every file below `folder` (a zip: unpacked first into `unpackFolder`,
 // by default beside it) in `format`, and plans where each goes by `map`.
 // Unreadable or unknown files, and zip entries left out, are listed with
-// their reason. Throws IoError when the folder or zip cannot be read, and
-// as unpackZip() does.
+// their reason; so is a file whose statements would take more than
+// `budgetBytes` (the memory setting). Throws IoError when the folder or zip
+// cannot be read, and as unpackZip() does.
 BoardImportPlan planBoardImport(const std::filesystem::path& source, const DataFormat& format,
-                                const LayerMap& map,
-                                const std::filesystem::path& unpackFolder = {});
+                                const LayerMap& map, const std::filesystem::path& unpackFolder = {},
+                                uint64_t budgetBytes = UINT64_MAX);
 
 // Adds the board: sized by the master file, in CurrentFormat, selected and
 // waiting at the plotting area's far corner, each placed file on its layer

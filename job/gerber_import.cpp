@@ -48,7 +48,9 @@ std::string implausibleReachText(const GerberReader& reader, const JobSettings& 
 
 MasterMeasurement measureMasterGerber(const std::filesystem::path& file, const DataFormat& format,
                                       const JobSettings& settings) {
-  GerberReader reader(format);
+  StatementLimits limits;
+  limits.maxTextBytes = static_cast<uint64_t>(settings.memoryBudgetBytes());
+  GerberReader reader(format, limits);
   reader.FileName = file.string();
   MasterMeasurement result;
   result.status = reader.load();

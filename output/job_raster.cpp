@@ -34,10 +34,11 @@ namespace {
 // statement texts go once the definitions are read: the drawing needs only
 // the decoded operations.
 std::unique_ptr<LayerRenderer> openSource(const LayerSource& source, StampCache* stamps,
-                                          uint64_t maxOperations) {
+                                          const RunSettings& run) {
   LayerOpening opening = boardLayerOpening(source);
   opening.stamps = stamps;
-  opening.maxOperations = maxOperations;
+  opening.maxOperations = run.maxOperations;
+  opening.maxTextBytes = run.budgetBytes;
   std::unique_ptr<LayerRenderer> renderer = openLayer(opening);
   renderer->reader().Statements = StatementList();
   return renderer;
@@ -130,7 +131,7 @@ RasterStats rasterizeLiterally(const RasterScene& scene, BandConsumer& consumer,
         if (bottom <= span.topRow || top >= span.topRow + span.rows) continue;
       }
       std::unique_ptr<LayerRenderer> renderer =
-          openSource(scene.sources[d.source], scene.stamps.get(), run.maxOperations);
+          openSource(scene.sources[d.source], scene.stamps.get(), run);
       drawBoardLayer(*renderer, d, canvas, scene.dpi, scene.interpreter);
       if (first) {
         drawBoardLayer(*renderer, d, overviewCanvas, scene.overviewDpi, scene.interpreter);
@@ -637,7 +638,7 @@ void readSources(RasterScene& scene, double dpi, const RunSettings& run) {
   std::vector<std::vector<std::string>> warnings(scene.sources.size());
   parallelFor(scene.sources.size(), workerCount(run.threads), cancelled, [&](size_t i) {
     LayerSource& source = scene.sources[i];
-    source.renderer = openSource(source, scene.stamps.get(), run.maxOperations);
+    source.renderer = openSource(source, scene.stamps.get(), run);
     RecordingBytes bytes(roundHalfEven(source.dataMinY * dpi));
     source.reach =
         measureReach(source.renderer->reader(), source.renderer->shapes(dpi), settings, &bytes);

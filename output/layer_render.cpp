@@ -23,6 +23,7 @@ MonoImage renderLayer(const RenderOptions& o, std::vector<std::string>* warnings
   LayerOpening opening(o.gerberFile, o.preset);
   opening.apertureFile = apertureFileLoader(o.apertureFile);
   if (o.force) opening.maxOperations = UINT64_MAX;
+  opening.maxTextBytes = o.budgetBytes;
   StampCache stamps(o.budgetBytes / 4);
   opening.stamps = &stamps;
   opening.afterPrescan = [&](const GerberReader& reader) {

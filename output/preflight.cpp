@@ -576,6 +576,7 @@ PreflightReport checkJob(const Job& job, const PreflightSettings& settings) {
       };
       // Opened whatever it expands to: the check says what no drawing takes.
       opening.maxOperations = UINT64_MAX;
+      opening.maxTextBytes = ex.run.budgetBytes;
       out.renderer = openLayer(opening);
       GerberReader& reader = out.renderer->reader();
       if (!check.drawable(reader)) {

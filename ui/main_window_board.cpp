@@ -77,10 +77,12 @@ void MainWindow::onImportBoard() {
 void MainWindow::importBoard(const fs::path& source) {
   const DataFormat format = job_.CurrentFormat;
   const fs::path settings = options_.settingsFile;
+  const uint64_t budget = static_cast<uint64_t>(job_.settings.memoryBudgetBytes());
   BoardImportPlan plan;
   busy_ = true;
   const bool planned = runCommand([&] {
-    plan = runInBackground([&] { return planBoardImport(source, format, loadLayerMap(settings)); });
+    plan = runInBackground(
+        [&] { return planBoardImport(source, format, loadLayerMap(settings), {}, budget); });
   });
   busy_ = false;
   if (!planned) return;

@@ -9,6 +9,7 @@
 #include "cli/info_command.h"
 #include "cli/render_command.h"
 #include "engine/errors.h"
+#include "job/board_import.h"
 #include "job/gerber_import.h"
 #include "job/job_file.h"
 #include "support/cli_runner.h"
@@ -77,6 +78,40 @@ TEST(ExpansionTest, RefusedByEveryDrawingReportedByInfo) {
     });
     EXPECT_NE(check.find("the check found 1 error"), std::string::npos) << check;
   }
+}
+
+// A file whose statements alone pass the memory setting is refused before it
+// is decoded, by every command that reads it, naming the file and the line;
+// a board folder lists it with that reason.
+TEST(ExpansionTest, StatementsPastTheMemorySettingAreRefused) {
+  const fs::path dir = test::tempDir();
+  std::string body;
+  for (int i = 0; i < 500000; ++i) body += "X0Y0D03*\n";  // 12 MB of statements
+  const std::string job = jobOf(dir, "D10*\n" + body), ini = (dir / "GerbPrj.ini").string();
+  const std::string gerber = (dir / "l.gbr").string();
+  const char* refused = "MB the memory setting holds; raise the memory setting (--memory)";
+  for (std::vector<std::string> args : {
+           std::vector<std::string>{"info", gerber, "--memory", "10"},
+           std::vector<std::string>{"render", gerber, "-o", (dir / "r.png").string(), "--memory",
+                                    "10"},
+           std::vector<std::string>{"export", job, "-o", (dir / "f.fpf").string(), "--settings",
+                                    ini},
+       }) {
+    const std::string why = failure([&] {
+      return args[0] == "info"     ? test::runCommand(cli::addInfoCommand, args)
+             : args[0] == "render" ? test::runCommand(cli::addRenderCommand, args)
+                                   : test::runCommand(cli::addExportCommand, args);
+    });
+    EXPECT_EQ(why.rfind(gerber + ": line ", 0), 0u) << why;
+    EXPECT_NE(why.find(refused), std::string::npos) << args[0] << ": " << why;
+  }
+  EXPECT_FALSE(fs::exists(dir / "r.png") || fs::exists(dir / "f.fpf"));
+  fs::create_directory(dir / "board");
+  fs::rename(dir / "l.gbr", dir / "board" / "board-F_Cu.gbr");
+  const BoardImportPlan plan =
+      planBoardImport(dir / "board", DataFormat{}, LayerMap::defaults(), {}, uint64_t{10} << 20);
+  ASSERT_EQ(plan.files.size(), 1u);
+  EXPECT_NE(plan.files[0].reason.find(refused), std::string::npos) << plan.files[0].reason;
 }
 
 // Four million flashes on one spot: their recordings would take about
