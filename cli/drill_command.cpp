@@ -134,7 +134,10 @@ void addDrillCommand(CLI::App& app, Action& action) {
         MonoImage image = drillOverview(job.boards, panel.crosses, panel.paths);
         writePng(o->overview, image);
         std::cout << o->overview << ": " << image.width << " x " << image.height
-                  << " pixels at 180 dpi\n";
+                  << " pixels at 180 dpi"
+                  << (panel.arcsAsChords ? " (arcs past its first 2,000,000 points drawn as chords)"
+                                         : "")
+                  << "\n";
       }
     };
   });

@@ -57,10 +57,15 @@ DrillPoint plus(DrillPoint a, DrillPoint b) {
   return {a.x + b.x, a.y + b.y};
 }
 
-// The arc of a route cut as points after its start, 5 degrees or less
-// apart. With a radius, the centre is the one of the shorter arc.
-void appendArc(std::vector<DrillPoint>& path, DrillPoint from, DrillPoint to,
-               const DrillStatement& cut) {
+// Points the overview keeps for the arcs of one panel (16 bytes each);
+// arcs past them are drawn as chords.
+constexpr int64_t kMaxOverviewArcPoints = 2000000;
+
+// The arc of a route cut as points after its start, 5 degrees or less apart
+// and no closer than 2 pixels of the overview, at most `maxSteps` of them;
+// returns how many. With a radius, the centre is the one of the shorter arc.
+int64_t appendArc(std::vector<DrillPoint>& path, DrillPoint from, DrillPoint to,
+                  const DrillStatement& cut, int64_t maxSteps) {
   const bool clockwise = cut.motion == RouteMotion::Clockwise;
   DrillPoint centre;
   if (cut.centre) {
@@ -68,7 +73,7 @@ void appendArc(std::vector<DrillPoint>& path, DrillPoint from, DrillPoint to,
   } else {
     const double dx = to.x - from.x, dy = to.y - from.y;
     const double chord = std::hypot(dx, dy);
-    if (chord == 0.0) return;
+    if (chord == 0.0) return 0;
     const double r = std::max(std::fabs(*cut.radius), chord / 2);
     const double h = std::sqrt(std::max(0.0, r * r - chord * chord / 4)) * (clockwise ? -1 : 1);
     // Left of the chord for a counterclockwise short arc, right for clockwise.
@@ -85,13 +90,18 @@ void appendArc(std::vector<DrillPoint>& path, DrillPoint from, DrillPoint to,
   } else {
     while (sweep <= 0) sweep += 2 * kPi;
   }
-  const int steps = std::max(1, static_cast<int>(std::ceil(std::fabs(sweep) / (kPi / 36))));
-  for (int k = 1; k <= steps; ++k) {
-    const double t = double(k) / steps;
+  const double length_px = std::fabs(sweep) * std::max(r0, r1) * kDrillOverviewDpi;
+  const int64_t steps =
+      std::clamp<int64_t>(static_cast<int64_t>(std::min(std::ceil(std::fabs(sweep) / (kPi / 36)),
+                                                        std::ceil(length_px / 2))),
+                          1, std::max<int64_t>(1, maxSteps));
+  for (int64_t k = 1; k <= steps; ++k) {
+    const double t = double(k) / double(steps);
     const double r = r0 + (r1 - r0) * t;
     path.push_back(
         {centre.x + r * std::cos(a0 + sweep * t), centre.y + r * std::sin(a0 + sweep * t)});
   }
+  return steps;
 }
 
 class PanelWriter {
@@ -313,7 +323,9 @@ class PanelWriter {
     if (s.motion == RouteMotion::Line) {
       path_.points.push_back(onPlottingArea(to));
     } else {
-      appendArc(path_.points, onPlottingArea(from), onPlottingArea(to), s);
+      arcPointsLeft_ -=
+          appendArc(path_.points, onPlottingArea(from), onPlottingArea(to), s, arcPointsLeft_);
+      if (arcPointsLeft_ <= 0) panel_.arcsAsChords = true;
     }
     ++pathCuts_;
   }
@@ -397,6 +409,7 @@ class PanelWriter {
   bool routing_ = false;    // the written file is in rout mode
   bool routeOpen_ = false;  // this board's copy has started a route
   DrillPath path_;
+  int64_t arcPointsLeft_ = kMaxOverviewArcPoints;
   size_t pathCuts_ = 0;
 };
 

@@ -66,6 +66,7 @@ struct DrillPanel {
   // minimum (the data origin of the first board that is not a mark).
   std::vector<DrillPoint> crosses;  // one per hit written
   std::vector<DrillPath> paths;     // one per slot and route written
+  bool arcsAsChords = false;        // the overview's budget of arc points ran out
   size_t boardHits = 0;             // hits written for the boards
   size_t markHits = 0;              // hits written for the mark boards
   size_t slotCount = 0;

@@ -104,6 +104,17 @@ TEST_F(DrillCommandTest, RefusesUnknownMarksShortNamesAndBadFormats) {
   EXPECT_FALSE(fs::exists(out_));
 }
 
+// Arcs whose points would pass what the overview keeps are drawn as chords
+// past it, and the command says so.
+TEST_F(DrillCommandTest, OverviewKeepsItsArcPointsBounded) {
+  std::string text = "M48\nINCH,LZ\nT01C0.125\n%\nG90\nT01\nG00X010000Y005000\nM15\n";
+  for (int i = 0; i < 20000; ++i) text += "G03X010000Y005000I-005000J000000\n";
+  test::writeFile(in_, text + "M16\nM30\n");
+  const std::string png = (dir_ / "overview.png").string();
+  const std::string out = run({"drill", job_, "--in", in_, "--out", out_, "--overview", png});
+  EXPECT_NE(out.find("2,000,000 points drawn as chords"), std::string::npos) << out;
+}
+
 // 50 boards of 979,903 hits from 1.6 KB are refused; 50 x 19,999 are streamed.
 TEST_F(DrillCommandTest, LargePanelsStayWithinTheirMemory) {
 #if defined(__SANITIZE_ADDRESS__)
