@@ -27,6 +27,7 @@
 #include "output/fpf_file.h"
 #include "output/job_bitmap.h"
 #include "output/plotter_export.h"
+#include "output/preflight.h"
 
 namespace drumplot::cli {
 
@@ -129,8 +130,69 @@ void writeSecondImage(const std::string& file, const MonoImage& image, const std
   std::printf("  overview: %s\n", file.c_str());
 }
 
+// The layers to draw: `all` is every layer with a Gerber file on some board
+// (drill files are the drill command's). A layer named that a board lacks is
+// a note; a layer named that no board but the marks holds is an error.
+OutputLayers askedLayers(const OutputOptions& o, const Job& job) {
+  if (o.layers == "all") return layersWithGerber(job);
+  const OutputLayers layers = parseLayers(o.layers);
+  for (int n = 1; n <= kLayerCount; ++n) {
+    if (!layers[static_cast<size_t>(n - 1)]) continue;
+    const std::string layer = "layer " + std::to_string(n) + " (" +
+                              job.settings.LayerNames[static_cast<size_t>(n - 1)] + ")";
+    std::vector<size_t> lacking;
+    size_t boards = 0;
+    for (size_t i = 0; i < job.boards.size(); ++i) {
+      if (job.boards[i].IsMark) continue;
+      ++boards;
+      if (job.boards[i].LayerGerber[static_cast<size_t>(n - 1)].empty()) lacking.push_back(i);
+    }
+    if (lacking.size() == boards) {
+      throw FormatError(o.jobFile + ": --layers " + o.layers + ": no board has a file on " + layer +
+                        "; nothing written");
+    }
+    for (size_t i : lacking)
+      printNote("board " + std::to_string(i + 1) + " has no Gerber file on " + layer);
+  }
+  return layers;
+}
+
+// The check runs before anything is drawn: its errors stop the export
+// (--force: it goes on), its warnings are said. What reading a file says and
+// a film that cannot be planned are for the export itself to say.
+void checkBeforeExport(const Job& job, const OutputOptions& o, const PlotterExportSettings& s) {
+  PreflightSettings check;
+  check.exportSettings = s;
+  check.exportSettings.run.progress = nullptr;
+  const PreflightReport report = checkJob(job, check);
+  size_t errors = 0;
+  std::string errorLines;
+  for (const CheckProblem& p : report.problems) {
+    if (p.Kind == CheckKind::ReadWarning || p.Kind == CheckKind::FilmImpossible) continue;
+    const std::string text = (p.board && !p.message.starts_with("Board ")
+                                  ? "board " + std::to_string(*p.board + 1) + ": "
+                                  : std::string()) +
+                             (p.layer ? "layer " + std::to_string(p.layer) + ": " : std::string()) +
+                             p.message;
+    if (p.severity == CheckSeverity::Error) {
+      ++errors;
+      errorLines += "\n  " + text;
+    } else {
+      printWarning("check: " + text);
+    }
+  }
+  if (errors == 0) return;
+  const std::string found =
+      "the check found " + std::to_string(errors) + (errors == 1 ? " error" : " errors");
+  if (!o.force) {
+    throw FormatError(o.jobFile + ": " + found +
+                      "; nothing written (--force exports all the same):" + errorLines);
+  }
+  printWarning(o.jobFile + ": " + found + "; exported all the same (--force):" + errorLines);
+}
+
 void fillSettings(const OutputOptions& o, const Job& job, DrawSettings& draw, RunSettings& run) {
-  draw.layers = parseLayers(o.layers);
+  draw.layers = askedLayers(o, job);
   draw.techArea = o.techArea;
   draw.lineWidth_mils = o.lineWidth_mils;
   draw.holeDiameter_mils = o.holes_mils;
@@ -324,6 +386,11 @@ void addExport(CLI::App& app, Action& action) {
       "resolution into a plotter file (.FPF) with its thumbnail and preview, or the same image "
       "as a 1-bit TIFF film (.tif), or the job bitmap (.bmp)");
   addOutputOptions(*cmd, *o);
+  cmd->get_option("--force")->description(
+      "Export all the same when the check that runs first finds errors (a board off the "
+      "plotting area, undefined D codes, a drill file on a layer asked for, ...), and draw a "
+      "layer file that step and repeat and aperture blocks expand to more than 2^30 operations "
+      "(it takes long; progress and Ctrl-C as ever)");
   cmd->add_option("--dpi", o->dpi,
                   "Resolution: 1016, 1625, 2032 (default), 4064, 8128, 16256, 25400, 32512, 40640, "
                   "65024 or any other from 100 to 65535")
@@ -371,6 +438,7 @@ void addExport(CLI::App& app, Action& action) {
       }
       refuseSameFile(outputs);
       refuseOverwritingInput(outputs, job.inputFiles());
+      checkBeforeExport(job, *o, s);
       Progress progress;
       s.run.progress = &progress;
       FilmExportSummary r;

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "engine/rounding.h"
+#include "job/board_import.h"
 
 namespace drumplot {
 
@@ -42,6 +43,8 @@ std::vector<BoardLayer> outputBoardLayers(const Job& job, const OutputLayers& la
       d.layer = n;
       d.board = i;
       d.gerberFile = job.resolvePath(b.LayerGerber[n - 1]).string();
+      // A drill file on a layer draws nothing on a film: the drill panel is its output.
+      if (isDrillFile(d.gerberFile)) continue;
       if (!b.LayerAperture[n - 1].empty()) {
         d.apertureFile = job.resolvePath(b.LayerAperture[n - 1]).string();
       }

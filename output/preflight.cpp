@@ -567,7 +567,6 @@ PreflightReport checkJob(const Job& job, const PreflightSettings& settings) {
     const LayerSource& source = scene.sources[i];
     SourceCheck& out = sources[i];
     LayerCheck check{source.gerberFile, settings, scene.interpreter, out.problems};
-    if (isDrillFile(source.gerberFile)) continue;  // said for each board layer
     try {
       LayerOpening opening = boardLayerOpening(source);
       opening.stamps = &stamps;
@@ -602,6 +601,24 @@ PreflightReport checkJob(const Job& job, const PreflightSettings& settings) {
   const double readSeconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
+  // A drill file on a layer asked for: the films leave it out.
+  for (size_t i = 0; i < job.boards.size(); ++i) {
+    for (int n : report.layers) {
+      const std::string& stored = job.boards[i].LayerGerber[static_cast<size_t>(n - 1)];
+      if (stored.empty() || !isDrillFile(job.resolvePath(stored))) continue;
+      CheckProblem p;
+      p.severity = CheckSeverity::Error;
+      p.Kind = CheckKind::DrillFileOnLayer;
+      p.board = i;
+      p.layer = n;
+      p.file = job.resolvePath(stored).string();
+      p.message = p.file + ": an Excellon drill file on layer " + std::to_string(n) +
+                  ": a film of it draws nothing; leave the layer out and panelize the drill file "
+                  "with drumplot-cli drill";
+      report.problems.push_back(std::move(p));
+    }
+  }
+
   // What each board layer finds, and where its board draws.
   std::vector<std::optional<InchBox>> reach(job.boards.size());
   std::optional<InchBox> drawn;
@@ -613,16 +630,6 @@ PreflightReport checkJob(const Job& job, const PreflightSettings& settings) {
       p.layer = d.layer;
       report.problems.push_back(std::move(p));
     };
-    if (isDrillFile(d.gerberFile)) {
-      CheckProblem p;
-      p.severity = CheckSeverity::Error;
-      p.Kind = CheckKind::DrillFileOnLayer;
-      p.file = d.gerberFile;
-      p.message = d.gerberFile + ": an Excellon drill file on layer " + std::to_string(d.layer) +
-                  ": a film of it draws nothing (leave the layer out)";
-      add(std::move(p));
-      continue;
-    }
     if (source.extents) {
       if (auto p = misalignment(*source.extents, job.boards[d.board], settings, d.gerberFile))
         add(std::move(*p));

@@ -107,8 +107,8 @@ TEST_F(CliProgramTest, ASignalMidExportLeavesNoTemporaryFile) {
         run({"job", "add", job, path(board) + ".gbr", "--at", "0,0", "--settings", settings_}), 0);
   }
   const std::vector<std::string> exportBig = {
-      "export", path("big.wpr"), "-o", path("out.fpf"), "--dpi",
-      "65024",  "--threads",     "1",  "--settings",    settings_};
+      "export", path("big.wpr"), "-o",      path("out.fpf"), "--dpi", "65024", "--threads",
+      "1",      "--settings",    settings_, "--force"};
   auto temporaryFiles = [&] {
     size_t count = 0;
     for (const auto& entry : fs::directory_iterator(dir_))
@@ -138,7 +138,9 @@ TEST_F(CliProgramTest, ASignalMidExportLeavesNoTemporaryFile) {
   ::kill(killed, SIGKILL);
   EXPECT_EQ(finish(killed), 128 + SIGKILL);
   EXPECT_EQ(temporaryFiles(), 1u);
-  EXPECT_EQ(run({"export", path("small.wpr"), "-o", path("out.fpf"), "--settings", settings_}), 0);
+  EXPECT_EQ(
+      run({"export", path("small.wpr"), "-o", path("out.fpf"), "--settings", settings_, "--force"}),
+      0);
   EXPECT_EQ(temporaryFiles(), 0u);
   EXPECT_TRUE(fs::exists(dir_ / "out.fpf"));
 }

@@ -69,7 +69,7 @@ TEST(ExpansionTest, RefusedByEveryDrawingReportedByInfo) {
         return args[0] == "render" ? test::runCommand(cli::addRenderCommand, args)
                                    : test::runCommand(cli::addExportCommand, args);
       });
-      EXPECT_EQ(why.rfind(gerber.substr(0, gerber.size() - 5), 0), 0u) << why;
+      EXPECT_NE(why.find(gerber + ": line "), std::string::npos) << why;
       EXPECT_NE(why.find(c.refused), std::string::npos) << args[0] << ": " << why;
     }
     EXPECT_FALSE(fs::exists(dir / "r.png") || fs::exists(dir / "f.fpf"));
@@ -102,7 +102,7 @@ TEST(ExpansionTest, StatementsPastTheMemorySettingAreRefused) {
              : args[0] == "render" ? test::runCommand(cli::addRenderCommand, args)
                                    : test::runCommand(cli::addExportCommand, args);
     });
-    EXPECT_EQ(why.rfind(gerber + ": line ", 0), 0u) << why;
+    EXPECT_NE(why.find(gerber + ": line "), std::string::npos) << why;
     EXPECT_NE(why.find(refused), std::string::npos) << args[0] << ": " << why;
   }
   EXPECT_FALSE(fs::exists(dir / "r.png") || fs::exists(dir / "f.fpf"));

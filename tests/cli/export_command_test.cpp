@@ -47,6 +47,56 @@ TEST(ExportCommandTest, FormatFollowsTheNameOrFormatAndForeignOptionsAreRefused)
   EXPECT_FALSE(std::filesystem::exists(dir / "refused.fpf"));
 }
 
+// The check runs first: its errors stop the export (--force goes on); the
+// layers asked for must hold a file; `all` leaves drill files out, and a
+// layer named that holds one is the check's error.
+TEST(ExportCommandTest, CheckAndAskedLayersDecideWhatIsWritten) {
+  const auto dir = test::tempDir();
+  const std::string job = (dir / "job.wpr").string(), settings = (dir / "GerbPrj.ini").string();
+  const std::string film = (dir / "f.fpf").string();
+  padJob(dir);
+  test::writeFile(dir / "board.drl", "M48\nINCH,LZ\nT01C0.032\n%\nT01\nX003Y018\nM30\n");
+  auto editJob = [&](std::vector<std::string> args) {
+    args.insert(args.begin() + 2, job);
+    args.insert(args.end(), {"--settings", settings});
+    test::runCommand(cli::addJobCommand, args);
+  };
+  editJob({"job", "layer", "--board", "1", "--layer", "12", (dir / "board.drl").string()});
+  // clang-format off
+  const struct { std::vector<std::string> args; const char* result; } cases[] = {
+      {{}, "written"},
+      {{"--layers", "1,12"}, "board.drl: an Excellon drill file on layer 12: a film of it draws "
+                             "nothing; leave the layer out and panelize the drill file with "
+                             "drumplot-cli drill"},
+      {{"--layers", "2"}, "no board has a file on layer 2 (Lay_2); nothing written"},
+      {{"--split-layers"}, "written"},
+      {{"--at", "20,20"}, "the check found 1 error; nothing written (--force exports all the "
+                          "same):\n  Board 1 reaches"},
+      {{"--force"}, "written"},
+  };
+  // clang-format on
+  for (const auto& c : cases) {
+    std::filesystem::remove(film);
+    std::vector<std::string> args{"export", job, "-o", film, "--settings", settings};
+    if (c.args.size() == 2 && c.args[0] == "--at") {
+      editJob({"job", "move", "--board", "1", "--to", c.args[1]});
+    } else {
+      args.insert(args.end(), c.args.begin(), c.args.end());
+    }
+    std::string result = "written";
+    try {
+      test::runCommand(cli::addExportCommand, args);
+    } catch (const std::exception& e) {
+      result = e.what();
+    }
+    EXPECT_NE(result.find(c.result), std::string::npos) << args.back() << ": " << result;
+    EXPECT_EQ(std::filesystem::exists(film), result == "written" && args.back() != "--split-layers")
+        << args.back();
+  }
+  EXPECT_TRUE(std::filesystem::exists(dir / "f-01-Lay_1.fpf"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "f-12-Lay_12.fpf"));
+}
+
 // Two outputs that are one file, or an output that is a file the command
 // reads: by name, through a symbolic or a hard link, or by a path through
 // another folder; the files that exist stay as they were.
