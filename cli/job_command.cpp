@@ -15,6 +15,7 @@
 #include "engine/errors.h"
 #include "engine/text.h"
 #include "job/board_import.h"
+#include "job/free_place.h"
 #include "job/gerber_import.h"
 #include "job/job_file.h"
 #include "job/marks.h"
@@ -136,6 +137,23 @@ std::string describe(const Job& job, size_t index) {
          " x " + inches(b.DataHeight) + " inch at " + inches(b.PosX) + ", " + inches(b.PosY) + ")";
 }
 
+// A board added without --at goes to the first free place on the plotting
+// area (the command line has no dragging); when none fits, it waits at the
+// far corner, as the window parks a new board, and the operator is told.
+void placeNewBoard(Job& job, size_t index, const std::optional<std::pair<double, double>>& at) {
+  if (at) {
+    job.moveTo(index, at->first, at->second);
+  } else if (const auto place = firstFreePlace(job, index)) {
+    job.moveTo(index, place->first, place->second);
+    std::cout << "Placed at the first free place: " << inches(place->first) << ", "
+              << inches(place->second) << " inch\n";
+  } else {
+    printNote("board " + std::to_string(index + 1) +
+              " fits nowhere free on the plotting area: it waits at the far corner; move it "
+              "with drumplot-cli job move");
+  }
+}
+
 // drumplot-cli job list
 // ============================================================================
 
@@ -234,8 +252,10 @@ void addAdd(CLI::App& job, Action& action) {
   cmd->add_option("--layer", o->layer, "Layer that gets the file (default 1)")
       ->check(CLI::Range(1, kLayerCount));
   cmd->add_option("--at", o->at,
-                  "Move the board to X,Y inches (left-top corner); without it the board "
-                  "waits at the plotting area's far corner, as an import does");
+                  "Move the board to X,Y inches (left-top corner); without it the board goes "
+                  "to the first free place: at the area's left-top corner or 5 mm right of or "
+                  "below another board, the topmost then leftmost where what it draws fits "
+                  "(when none fits it waits at the far corner, as an import does)");
   cmd->add_option("--format", o->format, kFormatHelp)->check(FormatSpecValidator());
   cmd->callback([o, &action] {
     action = [o] {
@@ -260,7 +280,7 @@ void addAdd(CLI::App& job, Action& action) {
         }
         printWarning(o->gerber + ": " + result.sizeProblem);
       }
-      if (at) job.moveTo(result.index, at->first, at->second);
+      placeNewBoard(job, result.index, at);
       edited.save();
       std::cout << describe(job, result.index) << "\n";
     };
@@ -563,7 +583,9 @@ void addAddBoard(CLI::App& job, Action& action) {
   cmd->add_option("PATH", o->source, "Folder or zip file with the board's files")
       ->required()
       ->check(CLI::ExistingPath);
-  cmd->add_option("--at", o->at, "Move the board to X,Y inches (left-top corner)");
+  cmd->add_option("--at", o->at,
+                  "Move the board to X,Y inches (left-top corner); without it the board goes to "
+                  "the first free place, as for job add");
   cmd->add_option("--map", o->map,
                   "Layer map: the [BoardLayers] section of this INI file (default: the settings "
                   "file's; keys absent take the defaults TopCopper=1, BottomCopper=2, "
@@ -588,9 +610,11 @@ void addAddBoard(CLI::App& job, Action& action) {
           planBoardImport(o->source, job.CurrentFormat, map, o->unpackTo,
                           static_cast<uint64_t>(job.settings.memoryBudgetBytes()));
       std::cout << importTable(plan);
+      if (const std::string missing = plan.missingUsualLayers(); !missing.empty())
+        std::cout << "Not found: " << missing << "\n";
       const size_t index = addImportedBoard(
           job, plan, [&job](const fs::path& file) { return storedPath(file.string(), job); });
-      if (at) job.moveTo(index, at->first, at->second);
+      placeNewBoard(job, index, at);
       edited.save();
       plan.unpacked.keep();  // refused before this: the zip's files go again
       std::cout << plan.placedCount() << " of " << plan.files.size() << " files placed\n"

@@ -250,7 +250,8 @@ std::vector<fs::path> filesBelow(const fs::path& folder) {
 
 bool hasDrillHeader(std::string_view bytes) {
   for (std::string_view line : headerLines(bytes.substr(0, 4096), 64)) {
-    if (line.front() == ';') continue;
+    // Comments, and a rewind stop before the header (Eagle writes one).
+    if (line.front() == ';' || line == "%") continue;
     return startsWith(line, "M48") && (line.size() == 3 || trimSpaces(line.substr(3)).empty() ||
                                        trimSpaces(line.substr(3)).front() == ';');
   }
@@ -291,6 +292,19 @@ std::string offeredDrillFile(const Job& job) {
 size_t BoardImportPlan::placedCount() const {
   return static_cast<size_t>(
       std::count_if(files.begin(), files.end(), [](const BoardFile& f) { return f.layer != 0; }));
+}
+
+std::string BoardImportPlan::missingUsualLayers() const {
+  std::string text;
+  for (LayerRole role :
+       {LayerRole::TopCopper, LayerRole::BottomCopper, LayerRole::TopMask, LayerRole::BottomMask,
+        LayerRole::TopSilk, LayerRole::Outline, LayerRole::Drill}) {
+    const bool found = std::any_of(files.begin(), files.end(), [role](const BoardFile& f) {
+      return f.role && f.role->role == role && f.reason.empty();
+    });
+    if (!found) text += (text.empty() ? "" : ", ") + roleName(BoardRole{role, 0});
+  }
+  return text;
 }
 
 std::string BoardImportPlan::contestedRoles() const {

@@ -47,6 +47,9 @@ struct BoardImportPlan {
   UnpackedFiles unpacked;
 
   size_t placedCount() const;
+  // "bottom copper, drill": the layers most boards have that no file of
+  // this one gives (copper, masks, top silkscreen, outline, drill).
+  std::string missingUsualLayers() const;
   // "bottom copper: a.gbr, b.gbr; top silkscreen: ...": the roles that
   // several files claim; empty when none does.
   std::string contestedRoles() const;

@@ -83,8 +83,8 @@ TEST_F(JobCommandTest, RelativeNamesAreStoredRelativeToTheJobFolder) {
   run({"job", "add", job_, relative.string(), "--settings", settings_});
   std::string list = run({"job", "list", job_, "--json", "--settings", settings_});
   EXPECT_NE(list.find("\"layer_gerber\":[\"master.gbr\","), std::string::npos) << list;
-  // Freshly imported: it waits at the far corner (340 x 370 mm by default).
-  EXPECT_NE(list.find("\"pos_x\":13.385826771653"), std::string::npos) << list;
+  // Added without --at: at the first free place, what it draws at the area's corner.
+  EXPECT_NE(list.find("\"pos_x\":0.05"), std::string::npos) << list;
 }
 
 TEST_F(JobCommandTest, PanelizeDeleteMoveAndRelativeMove) {
