@@ -409,40 +409,114 @@ void addDelete(CLI::App& job, Action& action) {
   });
 }
 
+// --panel COLSxROWS: the whole panel, the source board counted.
+std::pair<int, int> parsePanel(const std::string& text) {
+  const size_t x = text.find_first_of("xX");
+  const std::optional<long long> cols =
+      x == std::string::npos ? std::nullopt : parseInteger(text.substr(0, x));
+  const std::optional<long long> rows =
+      x == std::string::npos ? std::nullopt : parseInteger(text.substr(x + 1));
+  if (!cols || !rows || *cols < 1 || *rows < 1 || *cols > 101 || *rows > 101) {
+    throw std::invalid_argument("--panel '" + text +
+                                "': expected COLSxROWS, each 1..101, the board itself counted "
+                                "(2x2 is four boards)");
+  }
+  return {static_cast<int>(*cols), static_cast<int>(*rows)};
+}
+
+// Refuses a panel whose boards would not all lie on the plotting area by
+// what they draw, saying how many columns and rows fit.
+void requirePanelFits(const Job& job, size_t index, const PanelizeRequest& request,
+                      const std::string& asked) {
+  const Board& b = job.boards[index];
+  const BoardReach r = boardReach(job, index);
+  const double pitchX = b.DataWidth + request.distanceX_mm / kMillimetresPerInch;
+  const double pitchY = b.DataHeight + request.distanceY_mm / kMillimetresPerInch;
+  auto fits = [](double low, double high, double limit) {
+    return low >= -1e-9 && high <= limit + 1e-9;
+  };
+  int cols = 0, rows = 0;
+  while (cols <= request.repeatX &&
+         fits(r.left + pitchX * cols, r.right + pitchX * cols, job.settings.PlotWidth)) {
+    ++cols;
+  }
+  while (rows <= request.repeatY &&
+         fits(r.top + pitchY * rows, r.bottom + pitchY * rows, job.settings.PlotHeight)) {
+    ++rows;
+  }
+  if (cols > request.repeatX && rows > request.repeatY) return;
+  throw FormatError("--panel " + asked + ": only " + std::to_string(cols) + "x" +
+                    std::to_string(rows) + " boards of board " + std::to_string(index + 1) +
+                    " fit on the plotting area (" + inches(job.settings.PlotWidth) + " x " +
+                    inches(job.settings.PlotHeight) +
+                    " inch) by what they draw, from where it lies; nothing added");
+}
+
 void addPanelize(CLI::App& job, Action& action) {
   struct Options : JobOptions {
     int board = 0;
     std::string repeat;
+    std::string panel;
     std::string gap = "5,5";
   };
   auto o = std::make_shared<Options>();
   auto* cmd = addJobSubcommand(
       job, "panelize",
-      "Repeat a board: locked copies to the right and downwards, those whose left-top corner "
-      "lies on the plotting area",
+      "Repeat a board into a panel of locked copies to the right and downwards, each the "
+      "board's data size plus the gap from the next",
       *o);
   cmd->add_option("--board", o->board, "Board number (from 1)")->required();
-  cmd->add_option("--repeat", o->repeat, "Further copies NX,NY, each 0..100")->required();
+  auto* panel = cmd->add_option(
+      "--panel", o->panel,
+      "The whole panel COLSxROWS, the board itself counted (2x2: the board and three copies); "
+      "refused, nothing added, unless every board of it lies on the plotting area by what it "
+      "draws");
+  auto* repeat = cmd->add_option(
+      "--repeat", o->repeat,
+      "Further copies NX,NY (each 0..100) beside the board, which is not counted (1,1 is a 2x2 "
+      "panel); copies whose left-top corner falls off the plotting area are left out, as the "
+      "window's Panelize does");
+  panel->excludes(repeat);
   cmd->add_option("--gap", o->gap, "Gap between neighbours DX,DY in millimetres (default 5,5)");
   cmd->callback([o, &action] {
     action = [o] {
-      auto [nx, ny] = parsePair(o->repeat, "--repeat");
+      if (o->panel.empty() == o->repeat.empty())
+        throw std::invalid_argument("job panelize: give --panel COLSxROWS or --repeat NX,NY");
       auto [dx, dy] = parsePair(o->gap, "--gap");
+      PanelizeRequest request{0, 0, dx, dy};
+      if (!o->panel.empty()) {
+        const auto [cols, rows] = parsePanel(o->panel);
+        request.repeatX = cols - 1;
+        request.repeatY = rows - 1;
+      } else {
+        auto [nx, ny] = parsePair(o->repeat, "--repeat");
+        auto count = [](double n) {
+          if (n < 0 || n > 100 || n != static_cast<int>(n)) {
+            throw std::invalid_argument("--repeat: counts are whole numbers 0..100");
+          }
+          return static_cast<int>(n);
+        };
+        request.repeatX = count(nx);
+        request.repeatY = count(ny);
+      }
       EditedJob edited(*o, true);
       Job& job = edited.job;
       size_t index = boardIndex(job, o->board);
-      auto count = [](double n) {
-        if (n < 0 || n > 100 || n != static_cast<int>(n)) {
-          throw std::invalid_argument("--repeat: counts are whole numbers 0..100");
-        }
-        return static_cast<int>(n);
-      };
-      PanelizeRequest request{count(nx), count(ny), dx, dy};
+      if (!o->panel.empty()) requirePanelFits(job, index, request, o->panel);
       job.selectBoard(index);
-      int copies = panelize(job, request);
+      const int copies = panelize(job, request);
+      if (copies == 0) {
+        throw FormatError("board " + std::to_string(o->board) + ": no copy added: " +
+                          (request.repeatX == 0 && request.repeatY == 0
+                               ? std::string("the panel is the board alone")
+                               : "every copy's left-top corner would lie off the plotting area (" +
+                                     inches(job.settings.PlotWidth) + " x " +
+                                     inches(job.settings.PlotHeight) + " inch)") +
+                          "; the job is unchanged");
+      }
       edited.save();
-      std::cout << "Board " << o->board << ": " << copies << " copies added; " << job.boards.size()
-                << " boards\n";
+      std::cout << "Board " << o->board << ": " << copies << (copies == 1 ? " copy" : " copies")
+                << " added; " << job.boards.size() << " boards\n";
     };
   });
 }
@@ -451,16 +525,23 @@ void addMark(CLI::App& job, Action& action) {
   struct Options : JobOptions {
     std::string name;
     std::string at;
+    std::string target;
   };
   auto o = std::make_shared<Options>();
   auto* cmd =
       addJobSubcommand(job, "mark", "Insert a registration mark from the settings' mark table", *o);
   cmd->add_option("--name", o->name, "Mark name (NameM1..NameM10)")->required();
-  cmd->add_option("--at", o->at, "Move the mark to X,Y inches");
+  auto* atOption = cmd->add_option("--at", o->at, "Move the mark's left-top corner to X,Y inches");
+  cmd->add_option("--target", o->target,
+                  "Move the mark so that its target, the centre of the mark file's extents "
+                  "(where the drill panel puts its hit and the registration pin goes), lies at "
+                  "X,Y inches")
+      ->excludes(atOption);
   cmd->callback([o, &action] {
     action = [o] {
-      std::optional<std::pair<double, double>> at;
+      std::optional<std::pair<double, double>> at, target;
       if (!o->at.empty()) at = parsePair(o->at, "--at");
+      if (!o->target.empty()) target = parsePair(o->target, "--target");
       EditedJob edited(*o, true);
       Job& job = edited.job;
       std::vector<std::string> names = markChoices(job.settings.marks);
@@ -487,9 +568,12 @@ void addMark(CLI::App& job, Action& action) {
               job.resolvePath(job.settings.marks[static_cast<size_t>(choice)].path).string() +
               ": mark file missing or shorter than 10 bytes");
       }
+      const Board& mark = job.boards[index];
+      if (target) at = {target->first - mark.DataWidth / 2, target->second - mark.DataHeight / 2};
       if (at) job.moveTo(index, at->first, at->second);
       edited.save();
-      std::cout << describe(job, index) << "\n";
+      std::cout << describe(job, index) << ", target at " << inches(mark.PosX + mark.DataWidth / 2)
+                << ", " << inches(mark.PosY + mark.DataHeight / 2) << "\n";
     };
   });
 }

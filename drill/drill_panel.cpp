@@ -57,6 +57,10 @@ DrillPoint plus(DrillPoint a, DrillPoint b) {
   return {a.x + b.x, a.y + b.y};
 }
 
+DrillPoint markTarget(const Board& mark) {
+  return {mark.PosX + mark.DataWidth / 2, mark.PosY + mark.DataHeight / 2};
+}
+
 // Points the overview keeps for the arcs of one panel (16 bytes each);
 // arcs past them are drawn as chords.
 constexpr int64_t kMaxOverviewArcPoints = 2000000;
@@ -344,7 +348,10 @@ class PanelWriter {
   // --------------------------------------------------------------------------
 
   // Each gathered mark name's tool line and one hit per mark board of that
-  // name at its position plus the reference minimum; no offset.
+  // name on its target, where the registration pin goes: the centre of the
+  // mark file's extents, moved as a board's corner is (the reference
+  // minimum added); no offset. A mark of one flash has its target on its
+  // corner.
   void marks() {
     const std::vector<std::string> markNames = gatherMarkNames(boards_);
     if (!markNames.empty()) stateFormat();
@@ -352,7 +359,7 @@ class PanelWriter {
       line(n < markDrills_.size() ? markDrills_[n].MarkDrillTool : kDefaultMarkDrillTool);
       for (const Board& board : boards_) {
         if (!board.IsMark || board.MarkName != markNames[n]) continue;
-        hit(plus({board.PosX, board.PosY}, reference_));
+        hit(plus(markTarget(board), reference_));
         ++panel_.markHits;
       }
     }
@@ -378,8 +385,8 @@ class PanelWriter {
     }
     for (const Board& b : boards_) {
       if (b.IsMark) {
-        take(b.PosX + reference_.x);
-        take(b.PosY + reference_.y);
+        take(markTarget(b).x + reference_.x);
+        take(markTarget(b).y + reference_.y);
       } else if (any) {
         for (double x : {low.x, high.x}) take(x + b.PosX + offset_.x);
         for (double y : {low.y, high.y}) take(y + b.PosY + offset_.y);

@@ -229,5 +229,30 @@ TEST_F(JobCommandTest, ValuesTheReaderRefusesAreNeverWritten) {
   }
 }
 
+// A panel asked for as a whole is refused unless all of it fits, saying
+// what fits; a panel that adds nothing says why; a mark goes by its target.
+TEST_F(JobCommandTest, PanelsAndMarksSayWhatTheyDo) {
+  run({"job", "new", job_});
+  run({"job", "add", job_, path("master.gbr"), "--at", "1,1", "--settings", settings_});
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"panelize", job_, "--board", "1", "--panel", "6x1"}, "only 5x1 boards of board 1 fit"},
+      {{"panelize", job_, "--board", "1", "--repeat", "0,0"}, "the panel is the board alone"},
+      {{"panelize", job_, "--board", "1", "--panel", "2x2"}, "Board 1: 3 copies added; 4 boards"},
+      {{"mark", job_, "--name", "Cross", "--target", "5,5"},
+       "(0.500000 x 0.500000 inch at 4.750000, 4.750000), target at 5.000000, 5.000000"},
+  };
+  for (auto [args, text] : cases) {
+    args.insert(args.begin(), "job");
+    args.insert(args.end(), {"--settings", settings_});
+    std::string out;
+    try {
+      out = run(args);
+    } catch (const std::exception& e) {
+      out = e.what();
+    }
+    EXPECT_NE(out.find(text), std::string::npos) << out;
+  }
+}
+
 }  // namespace
 }  // namespace drumplot

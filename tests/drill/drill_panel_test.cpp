@@ -34,8 +34,10 @@ Board board(double x, double y, double minX = 0.0, double minY = 0.0) {
   return b;
 }
 
+// A mark drawn as one flash: its target on its corner.
 Board mark(const std::string& name, double x, double y) {
   Board b = board(x, y);
+  b.DataWidth = b.DataHeight = 0.0;
   b.IsMark = true;
   b.MarkName = name;
   return b;
@@ -123,6 +125,12 @@ TEST(DrillPanelTest, MarksGetTheirToolLineAndOneHitPerMarkBoardBeforeTheEnd) {
   EXPECT_EQ(panel.lines[panel.lines.size() - 3], "T01F095S3");  // K
   EXPECT_EQ(panel.lines.back(), "M30");                         // appended
   EXPECT_EQ(panelize("M48\nINCH,LZ\n%\nX001Y001\nM30\n", {board(0, 0)}).lines.size(), 7u);
+  // A mark drawn as a ring and a cross: the hit on the centre of its extents.
+  Board ring = mark("M1", 1.0, 1.0);
+  ring.DataWidth = ring.DataHeight = 0.12;
+  const DrillPanel centred = panelize("M48\nINCH,LZ\n%\nT01\nX001Y001\nM30\n", {board(0, 0), ring});
+  EXPECT_NEAR(centred.crosses.back().x, 1.06, 1e-12);
+  EXPECT_NEAR(centred.crosses.back().y, 1.06, 1e-12);
 }
 
 TEST(DrillPanelTest, MillimetreDataShiftsByPositionsInMillimetres) {
