@@ -508,6 +508,7 @@ std::string PreflightReport::boardText(size_t board) const {
 OutputLayers layersWithGerber(const Job& job) {
   OutputLayers layers{};
   for (const Board& board : job.boards) {
+    if (board.IsMark) continue;  // a mark lies on every layer
     for (size_t n = 0; n < layers.size(); ++n) {
       const std::string& file = board.LayerGerber[n];
       if (!file.empty() && !layers[n] && !isDrillFile(job.resolvePath(file))) layers[n] = true;

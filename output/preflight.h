@@ -100,7 +100,8 @@ struct PreflightReport {
 PreflightReport checkJob(const Job& job, const PreflightSettings& settings);
 
 // The layers that hold a layer file (an Excellon file does not count) on
-// some board: what is checked when no layers are named.
+// some board other than a mark (marks lie on every layer): what is checked
+// and exported when no layers are named.
 OutputLayers layersWithGerber(const Job& job);
 
 // The report as text: the problems board by board, the film, the counts.

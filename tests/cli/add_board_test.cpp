@@ -154,5 +154,30 @@ INSTANTIATE_TEST_SUITE_P(Corpus, AddBoardCorpusTest, testing::ValuesIn(kBoards),
                            return info.param.name;
                          });
 
+// The operator's path on the bundled board: imported without a position,
+// made a 2 x 2 panel with a mark, it passes the check and exports; its drill
+// file stays on its layer and out of the films.
+TEST(AddBoardTest, AFreshBoardPanelAndMarkPassTheCheck) {
+  const fs::path dir = test::tempDir();
+  const std::string job = (dir / "job.wpr").string(), ini = (dir / "GerbPrj.ini").string();
+  test::writeFile(ini, std::string("[Setup]\nNameM1=Target\nPathM1=") + DRUMPLOT_SOURCE_DIR +
+                           "/examples/demo/demo-mark.gbr\n");
+  auto run = [&](void (*add)(CLI::App&, cli::Action&), std::vector<std::string> args) {
+    args.insert(args.end(), {"--settings", ini});
+    return test::runCommand(add, args);
+  };
+  run(cli::addJobCommand, {"job", "new", job});
+  const std::string added = run(
+      cli::addJobCommand, {"job", "add-board", job, DRUMPLOT_SOURCE_DIR "/examples/particle-core"});
+  EXPECT_NE(added.find("Placed at the first free place"), std::string::npos) << added;
+  EXPECT_NE(added.find("Not found: outline\n"), std::string::npos) << added;
+  run(cli::addJobCommand, {"job", "panelize", job, "--board", "1", "--panel", "2x2"});
+  run(cli::addJobCommand, {"job", "mark", job, "--name", "Target", "--target", "2.5,0.3"});
+  EXPECT_NE(run(cli::addCheckCommand, {"check", job}).find("0 errors, 0 warnings"),
+            std::string::npos);
+  run(cli::addExportCommand, {"export", job, "-o", (dir / "f.tif").string(), "--split-layers"});
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2 + 5);
+}
+
 }  // namespace
 }  // namespace drumplot
