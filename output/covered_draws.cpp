@@ -11,11 +11,12 @@
 #include <iterator>
 
 #include "engine/band_bitmap.h"
-#include "output/display_list_words.h"
+#include "output/display_list_records.h"
 
 namespace drumplot {
 
-using list_words::kWhiteBrush, list_words::kWhiteColour, list_words::kWhitePen, list_words::Record;
+using list_records::kWhiteBrush, list_records::kWhiteColour, list_records::kWhitePen,
+    list_records::Record;
 
 // ColumnSet
 // ============================================================================
@@ -109,8 +110,8 @@ void DisplayList::polygonColumns(const PieceOps& ops, const PieceOps::Op& op, in
                                  int64_t bottom, std::vector<ColumnSet::Columns>& columns) const {
   const Record r = recordAt(op.offset);
   const PixelPoint origin = r.origin();  // image pixels are points minus the origin
-  const uint32_t firstPoint = r.firstPoint();
-  const uint32_t count = r.pointCount();
+  const uint32_t firstPoint = r.as<list_records::PolygonRecord>().firstPoint;
+  const uint32_t count = r.as<list_records::PolygonRecord>().pointCount;
   const bool all = op.segmentCount == PieceOps::kAllSegments;
   std::vector<ColumnSet::Columns> outline;  // where segments pass, widened by two pixels
   std::vector<double> crossings;            // of the first row
@@ -160,7 +161,7 @@ constexpr uint32_t kMaxParts = 4;
 // Whether the primitive writes only exposure: each colour it draws with is
 // not white.
 bool onlyExposes(Record r) {
-  int32_t colours = 0;
+  uint8_t colours = 0;
   switch (r.kind()) {
     case CanvasOp::Kind::Line:
     case CanvasOp::Kind::Arc:
@@ -180,13 +181,13 @@ bool onlyExposes(Record r) {
       colours = kWhiteColour;
       break;
   }
-  return (r.flags() & colours) == 0;
+  return !r.white(colours);
 }
 
 bool isFilling(Record r) {
   const CanvasOp::Kind kind = r.kind();
   return (kind == CanvasOp::Kind::Polygon || kind == CanvasOp::Kind::FillEllipse) &&
-         r.columnAfter() - r.firstColumn() >= kFillingWidth;
+         r.header().columnAfter - r.header().firstColumn >= kFillingWidth;
 }
 
 // The columns that the ellipse inscribed in [x1, x2] x [y1, y2] fills on
@@ -225,10 +226,10 @@ bool crossingKey(Record r, int64_t dx, int64_t dy, int64_t top, int64_t bottom, 
       kind == CanvasOp::Kind::Shape) {
     return false;
   }
-  if (r.firstRow() > top || r.rowAfter() < bottom) return false;
+  if (r.header().firstRow > top || r.header().rowAfter < bottom) return false;
   key.fill(0);
   key[0] = static_cast<int32_t>(kind);
-  key[1] = static_cast<int32_t>(r.penWidth());
+  key[1] = static_cast<int32_t>(r.header().penWidth);
   // The coordinates' x, y pairs in the image.
   const PixelPoint shift{dx - r.origin().x, dy - r.origin().y};
   const std::span<const int32_t> c = r.coordinates();
@@ -256,7 +257,8 @@ void DisplayList::findHidden(const PieceOps& ops, int64_t dx, int64_t dy, int64_
   for (size_t i = ops.ops.size(); i-- > 0;) {
     const PieceOps::Op& op = ops.ops[i];
     const Record r = recordAt(op.offset);
-    const int64_t x0 = r.firstColumn() + dx - kMargin, x1 = r.columnAfter() + dx + kMargin;
+    const int64_t x0 = r.header().firstColumn + dx - kMargin,
+                  x1 = r.header().columnAfter + dx + kMargin;
     const auto entry = static_cast<uint32_t>(i);
     if (later.covers(x0, x1)) {
       skips.hidden[i] = 1;
@@ -318,7 +320,8 @@ void DisplayList::findRedundant(const PieceOps& ops, int64_t dx, ColumnSet& expo
     if (skips.hidden[i]) continue;
     const Record r = recordAt(ops.ops[i].offset);
     const bool exposes = onlyExposes(r);
-    const int64_t x0 = r.firstColumn() + dx - kMargin, x1 = r.columnAfter() + dx + kMargin;
+    const int64_t x0 = r.header().firstColumn + dx - kMargin,
+                  x1 = r.header().columnAfter + dx + kMargin;
     if (exposes && exposed.covers(x0, x1)) {
       skips.hidden[i] = 1;
       continue;
@@ -329,7 +332,7 @@ void DisplayList::findRedundant(const PieceOps& ops, int64_t dx, ColumnSet& expo
     const auto entry = static_cast<uint32_t>(i);
     const std::span<const ColumnSet::Columns> filled = partOf(fill, skips.fills, entry);
     const std::span<const ColumnSet::Columns> parts = partOf(drawn, skips.drawn, entry);
-    if (filled.empty() || r.whiteBrush()) continue;
+    if (filled.empty() || r.white(kWhiteBrush)) continue;
     if (parts.empty()) {
       exposed.add(filled);
       continue;

@@ -3,7 +3,6 @@
 // that the piece draws, and drawing the piece without it.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -12,29 +11,6 @@
 #include "output/display_list.h"
 
 namespace drumplot {
-
-// What of the primitives one piece draws from one list need not be drawn:
-// one flag for each in order, the columns that its large fills fill on
-// every row of the piece, and the only columns that partly covered
-// primitives are drawn in (each kept as `count` columns from `first`, the
-// last primitive first).
-struct SpanSkips {
-  std::vector<uint8_t> hidden;
-  struct Part {
-    uint32_t entry, first, count;  // the primitive's place; columns[first, first + count)
-  };
-  std::vector<Part> fills, drawn;
-  std::vector<ColumnSet::Columns> columns;
-};
-
-// What is drawn after the lists not yet walked: the columns that fills
-// cover on every row of the piece, and the primitives (but polygons and
-// stamps) that cross all its rows, by kind, pen and image coordinates.
-using CrossingKey = std::array<int32_t, 10>;
-struct LaterDrawing {
-  ColumnSet fills;
-  std::vector<CrossingKey> crossing;
-};
 
 // A list as one board layer draws it: moved by (dx, dy) pixels.
 struct ListPlacement {

@@ -3,19 +3,18 @@
 #include "output/display_list.h"
 
 #include <algorithm>
-#include <array>
+#include <cstring>
 #include <limits>
 #include <span>
 #include <string>
+#include <type_traits>
 
 #include "engine/errors.h"
-#include "output/covered_draws.h"
-#include "output/display_list_words.h"
+#include "output/display_list_records.h"
 
 namespace drumplot {
 
-using list_words::kHeaderWords, list_words::kWhiteBrush, list_words::kWhiteColour,
-    list_words::kWhitePen, list_words::Record;
+using list_records::Record;
 
 namespace {
 
@@ -23,8 +22,8 @@ int32_t word(int64_t v) {
   return static_cast<int32_t>(v);
 }
 
-Rgb colourOf(int32_t flags, int32_t bit) {
-  return (flags & bit) ? kWhite : kBlack;
+Rgb colourOf(const Record& r, uint8_t colour) {
+  return r.white(colour) ? kWhite : kBlack;
 }
 
 void checkIndexable(size_t size, const char* what) {
@@ -40,104 +39,124 @@ const BoxOp& boxOf(const CanvasOp::Payload& payload) {
   return std::get<EllipseOp>(payload);
 }
 
+// The record's bytes for a primitive of `kind`.
+size_t recordBytes(CanvasOp::Kind kind) {
+  switch (kind) {
+    case CanvasOp::Kind::FillRect:
+    case CanvasOp::Kind::FillEllipse:
+    case CanvasOp::Kind::Ellipse:
+    case CanvasOp::Kind::Line:
+      return sizeof(list_records::BoxRecord);
+    case CanvasOp::Kind::Arc:
+      return sizeof(list_records::ArcRecord);
+    case CanvasOp::Kind::Pixel:
+      return sizeof(list_records::PixelRecord);
+    case CanvasOp::Kind::Polygon:
+      return sizeof(list_records::PolygonRecord);
+    case CanvasOp::Kind::Stamp:
+      return sizeof(list_records::StampRecord);
+    case CanvasOp::Kind::Shape:
+      return sizeof(list_records::ShapeRecord);
+  }
+  return 0;
+}
+
 }  // namespace
 
 // DisplayList - Recording
 // ============================================================================
 
+template <typename R>
+void DisplayList::append(const R& record) {
+  static_assert(sizeof(R) % 8 == 0 && std::is_trivially_copyable_v<R>);
+  const size_t at = arena_.size();
+  checkIndexable(at + sizeof(R), "primitives");
+  arena_.resize(at + sizeof(R));
+  std::memcpy(arena_.data() + at, &record, sizeof(R));
+  reinterpret_cast<list_records::Header*>(arena_.data() + at)->bytes = sizeof(R);
+}
+
 void DisplayList::record(const CanvasOp& op) {
-  int32_t flags = static_cast<int32_t>(op.kind());
-  if (op.state.penColor == kWhite) flags |= kWhitePen;
-  if (op.state.brushColor == kWhite) flags |= kWhiteBrush;
+  using namespace list_records;
+  Header h;
+  h.kind = op.kind();
+  if (op.state.penColor == kWhite) h.white |= kWhitePen;
+  if (op.state.brushColor == kWhite) h.white |= kWhiteBrush;
   auto colour = [&](Rgb c) {
-    if (c == kWhite) flags |= kWhiteColour;
+    if (c == kWhite) h.white |= kWhiteColour;
   };
-  auto stampNumber = [&](const void* what) {
-    auto [known, added] = stampNumbers_.try_emplace(what, stamps_.size());
-    if (added) stamps_.push_back(what);
-    return word(static_cast<int64_t>(known->second));
-  };
+  h.firstRow = word(op.bounds.y0);
+  h.rowAfter = word(op.bounds.y1);
+  h.firstColumn = word(op.bounds.x0);
+  h.columnAfter = word(op.bounds.x1);
+  h.originX = word(op.origin.x);
+  h.originY = word(op.origin.y);
+  h.penWidth = word(op.state.penWidth_px);
   const CanvasOp::Payload& p = op.payload;
-  std::array<int32_t, list_words::payloadWords(CanvasOp::Kind::Arc)> payload{};
   switch (op.kind()) {
     case CanvasOp::Kind::FillRect:
     case CanvasOp::Kind::FillEllipse:
     case CanvasOp::Kind::Ellipse: {
       const BoxOp& b = boxOf(p);
-      payload = {word(b.x1), word(b.y1), word(b.x2), word(b.y2)};
+      append(BoxRecord{h, {word(b.x1), word(b.y1), word(b.x2), word(b.y2)}});
       break;
     }
     case CanvasOp::Kind::Line: {
       const LineOp& l = std::get<LineOp>(p);
-      payload = {word(l.from.x), word(l.from.y), word(l.to.x), word(l.to.y)};
+      append(LineRecord{h, {word(l.from.x), word(l.from.y), word(l.to.x), word(l.to.y)}});
       break;
     }
     case CanvasOp::Kind::Arc: {
       const ArcOp& a = std::get<ArcOp>(p);
-      payload = {word(a.box.x1),  word(a.box.y1),  word(a.box.x2), word(a.box.y2),
-                 word(a.start.x), word(a.start.y), word(a.end.x),  word(a.end.y)};
+      append(ArcRecord{h,
+                       {word(a.box.x1), word(a.box.y1), word(a.box.x2), word(a.box.y2),
+                        word(a.start.x), word(a.start.y), word(a.end.x), word(a.end.y)}});
       break;
     }
     case CanvasOp::Kind::Pixel: {
       const PixelOp& px = std::get<PixelOp>(p);
-      payload = {word(px.at.x), word(px.at.y)};
       colour(px.colour);
+      append(PixelRecord{h, {word(px.at.x), word(px.at.y)}});
       break;
     }
     case CanvasOp::Kind::Stamp: {
       const StampOp& st = std::get<StampOp>(p);
-      payload = {word(st.topLeft.x), word(st.topLeft.y), stampNumber(st.stamp)};
       colour(st.colour);
+      append(StampRecord{h, word(st.topLeft.x), word(st.topLeft.y), st.stamp});
       break;
     }
     case CanvasOp::Kind::Shape: {
       const ShapeOp& sh = std::get<ShapeOp>(p);
-      payload = {word(sh.topLeft.x), word(sh.topLeft.y), stampNumber(sh.shape)};
       colour(sh.colour);
+      append(ShapeRecord{h, word(sh.topLeft.x), word(sh.topLeft.y), sh.shape});
       break;
     }
     case CanvasOp::Kind::Polygon: {
       const std::span<const PixelPoint> points = std::get<PolygonOp>(p).points;
       checkIndexable(points_.size() + points.size(), "polygon points");
-      payload = {static_cast<int32_t>(static_cast<uint32_t>(points_.size())),
-                 static_cast<int32_t>(static_cast<uint32_t>(points.size()))};
+      append(PolygonRecord{h, static_cast<uint32_t>(points_.size()),
+                           static_cast<uint32_t>(points.size())});
       points_.insert(points_.end(), points.begin(), points.end());
       break;
     }
   }
-  std::array<int32_t, kHeaderWords> header{};
-  header[list_words::kFlagsWord] = flags;
-  header[list_words::kFirstRowWord] = word(op.bounds.y0);
-  header[list_words::kRowAfterWord] = word(op.bounds.y1);
-  header[list_words::kOriginXWord] = word(op.origin.x);
-  header[list_words::kOriginYWord] = word(op.origin.y);
-  header[list_words::kPenWidthWord] = word(op.state.penWidth_px);
-  header[list_words::kFirstColumnWord] = word(op.bounds.x0);
-  header[list_words::kColumnAfterWord] = word(op.bounds.x1);
-  stream_.insert(stream_.end(), header.begin(), header.end());
-  stream_.insert(
-      stream_.end(), payload.begin(),
-      payload.begin() + static_cast<std::ptrdiff_t>(list_words::payloadWords(op.kind())));
-  checkIndexable(stream_.size(), "primitives");
   bounds_ = bounds_.united(op.bounds);
   ++count_;
 }
 
 uint64_t DisplayList::memoryBytes() const {
-  return stream_.capacity() * sizeof(int32_t) + points_.capacity() * sizeof(PixelPoint) +
-         stamps_.capacity() * sizeof(void*) +
+  return arena_.capacity() + points_.capacity() * sizeof(PixelPoint) +
          (bucketStart_.capacity() + bucketOps_.capacity() + segments_.capacity()) *
              sizeof(uint32_t) +
          entrySegments_.capacity() * sizeof(SegmentRange);
 }
 
 uint64_t DisplayList::bytesFor(const CanvasOp& op) {
-  // The words, a polygon's points and their segments in two buckets, and
+  // The record, a polygon's points and their segments in two buckets, and
   // an index entry or two.
   const auto* polygon = std::get_if<PolygonOp>(&op.payload);
   const size_t points = polygon ? polygon->points.size() : 0;
-  return 4 * (kHeaderWords + list_words::payloadWords(op.kind())) +
-         (sizeof(PixelPoint) + 8) * points + 16;
+  return recordBytes(op.kind()) + (sizeof(PixelPoint) + 8) * points + 16;
 }
 
 // DisplayList - Index by rows
@@ -158,13 +177,14 @@ void DisplayList::index(int64_t bucketRows) {
     for (size_t k = bucketOf(y0); k <= bucketOf(y1 - 1); ++k) visit(k);
   };
   auto each = [&](auto&& visit) {
-    for (size_t offset = 0; offset < stream_.size(); offset += recordAt(offset).words()) {
+    for (size_t offset = 0; offset < arena_.size(); offset += recordAt(offset).bytes()) {
       visit(offset, recordAt(offset));
     }
   };
   bucketStart_.assign(buckets + 1, 0);
   each([&](size_t, Record r) {
-    forEachBucket(r.firstRow(), r.rowAfter(), [&](size_t k) { ++bucketStart_[k + 1]; });
+    forEachBucket(r.header().firstRow, r.header().rowAfter,
+                  [&](size_t k) { ++bucketStart_[k + 1]; });
   });
   uint64_t total = 0;
   for (size_t k = 0; k < buckets; ++k) {
@@ -181,18 +201,18 @@ void DisplayList::index(int64_t bucketRows) {
   each([&](size_t offset, Record r) {
     entries.clear();
     size_t firstBucket = SIZE_MAX;
-    forEachBucket(r.firstRow(), r.rowAfter(), [&](size_t k) {
+    forEachBucket(r.header().firstRow, r.header().rowAfter, [&](size_t k) {
       firstBucket = std::min(firstBucket, k);
       entries.push_back(next[k]);
       bucketOps_[next[k]++] = static_cast<uint32_t>(offset);
     });
-    if (r.kind() != CanvasOp::Kind::Polygon || r.pointCount() <= kWholePolygonPoints ||
-        entries.size() < 2)
+    if (r.kind() != CanvasOp::Kind::Polygon ||
+        r.as<list_records::PolygonRecord>().pointCount <= kWholePolygonPoints || entries.size() < 2)
       return;
     // Each segment in the buckets its rows meet (points are in the list's
     // rows less the primitive's origin, which a polygon records as 0).
-    const size_t firstPoint = r.firstPoint();
-    const uint32_t count = r.pointCount();
+    const size_t firstPoint = r.as<list_records::PolygonRecord>().firstPoint;
+    const uint32_t count = r.as<list_records::PolygonRecord>().pointCount;
     const int64_t originY = r.origin().y;
     reaching.resize(std::max(reaching.size(), entries.size()));
     for (size_t i = 0; i < entries.size(); ++i) reaching[i].clear();
@@ -225,8 +245,8 @@ void DisplayList::collect(int64_t top, int64_t bottom, int64_t dy, PieceOps& out
   const auto k1 =
       static_cast<size_t>(std::clamp<int64_t>((b - 1 - firstRow_) / bucketRows_, 0, last));
   auto meets = [&](uint32_t offset) {
-    const Record r = recordAt(offset);
-    return r.firstRow() < b && r.rowAfter() > t;
+    const list_records::Header& h = recordAt(offset).header();
+    return h.firstRow < b && h.rowAfter > t;
   };
   auto addSegments = [&](PieceOps::Op& op, uint32_t entry) {
     const SegmentRange& r = entrySegments_[entry];
@@ -285,8 +305,10 @@ void DisplayList::collect(int64_t top, int64_t bottom, int64_t dy, PieceOps& out
 // ============================================================================
 
 void DisplayList::replayAt(Canvas& canvas, const PieceOps& ops, const PieceOps::Op& piece) const {
+  using namespace list_records;
   const Record r = recordAt(piece.offset);
-  const Rgb colour = colourOf(r.flags(), kWhiteColour);
+  const Rgb colour = colourOf(r, kWhiteColour);
+  auto point = [](const auto& xy, size_t k) { return PixelPoint{xy[k], xy[k + 1]}; };
   auto payload = [&]() -> CanvasOp::Payload {
     switch (r.kind()) {
       case CanvasOp::Kind::FillRect:
@@ -296,8 +318,9 @@ void DisplayList::replayAt(Canvas& canvas, const PieceOps& ops, const PieceOps::
       case CanvasOp::Kind::Ellipse:
         return EllipseOp{r.box()};
       case CanvasOp::Kind::Polygon: {
+        const PolygonRecord& rec = r.as<PolygonRecord>();
         PolygonOp polygon{
-            std::span<const PixelPoint>(points_).subspan(r.firstPoint(), r.pointCount()),
+            std::span<const PixelPoint>(points_).subspan(rec.firstPoint, rec.pointCount),
             std::nullopt};
         if (piece.segmentCount != PieceOps::kAllSegments) {
           polygon.segments =
@@ -305,25 +328,31 @@ void DisplayList::replayAt(Canvas& canvas, const PieceOps& ops, const PieceOps::
         }
         return polygon;
       }
-      case CanvasOp::Kind::Line:
-        return r.line();
-      case CanvasOp::Kind::Arc:
-        return r.arc();
+      case CanvasOp::Kind::Line: {
+        const auto& xy = r.as<LineRecord>().xy;
+        return LineOp{point(xy, 0), point(xy, 2)};
+      }
+      case CanvasOp::Kind::Arc: {
+        const auto& xy = r.as<ArcRecord>().xy;
+        return ArcOp{{xy[0], xy[1], xy[2], xy[3]}, point(xy, 4), point(xy, 6)};
+      }
       case CanvasOp::Kind::Pixel:
-        return PixelOp{r.pixel(), colour};
-      case CanvasOp::Kind::Stamp:
-        return StampOp{static_cast<const BandBitmap*>(stamps_[r.stampNumber()]), r.topLeft(),
-                       colour};
-      case CanvasOp::Kind::Shape:
-        return ShapeOp{static_cast<const StampedShape*>(stamps_[r.stampNumber()]), r.topLeft(),
-                       colour};
+        return PixelOp{point(r.as<PixelRecord>().xy, 0), colour};
+      case CanvasOp::Kind::Stamp: {
+        const StampRecord& rec = r.as<StampRecord>();
+        return StampOp{rec.stamp, {rec.left, rec.top}, colour};
+      }
+      case CanvasOp::Kind::Shape: {
+        const ShapeRecord& rec = r.as<ShapeRecord>();
+        return ShapeOp{rec.shape, {rec.left, rec.top}, colour};
+      }
     }
-    return FillRectOp{};  // no kind the stream holds
+    return FillRectOp{};  // no kind the arena holds
   };
   CanvasOp op{payload()};
-  op.state.penColor = colourOf(r.flags(), kWhitePen);
-  op.state.brushColor = colourOf(r.flags(), kWhiteBrush);
-  op.state.penWidth_px = r.penWidth();
+  op.state.penColor = colourOf(r, kWhitePen);
+  op.state.brushColor = colourOf(r, kWhiteBrush);
+  op.state.penWidth_px = r.header().penWidth;
   op.origin = r.origin();
   canvas.replay(op);
 }
@@ -359,7 +388,7 @@ void DisplayList::replay(Canvas& canvas, const PieceOps& ops, const SpanSkips* s
 }
 
 void DisplayList::replay(Canvas& canvas) const {
-  for (size_t offset = 0; offset < stream_.size(); offset += recordAt(offset).words()) {
+  for (size_t offset = 0; offset < arena_.size(); offset += recordAt(offset).bytes()) {
     replayAt(canvas, offset);
   }
 }

@@ -3,19 +3,39 @@
 // and replayed band by band, each band drawing only what meets it.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
-#include <unordered_map>
 #include <vector>
 
 #include "engine/canvas.h"
 #include "output/column_set.h"
-#include "output/display_list_words.h"
+#include "output/display_list_records.h"
 
 namespace drumplot {
 
-struct LaterDrawing;
-struct SpanSkips;
+// What of the primitives one piece draws from one list need not be drawn:
+// one flag for each in order, the columns that its large fills fill on
+// every row of the piece, and the only columns that partly covered
+// primitives are drawn in (each kept as `count` columns from `first`, the
+// last primitive first).
+struct SpanSkips {
+  std::vector<uint8_t> hidden;
+  struct Part {
+    uint32_t entry, first, count;  // the primitive's place; columns[first, first + count)
+  };
+  std::vector<Part> fills, drawn;
+  std::vector<ColumnSet::Columns> columns;
+};
+
+// What is drawn after the lists not yet walked: the columns that fills
+// cover on every row of the piece, and the primitives (but polygons and
+// stamps) that cross all its rows, by kind, pen and image coordinates.
+using CrossingKey = std::array<int32_t, 10>;
+struct LaterDrawing {
+  ColumnSet fills;
+  std::vector<CrossingKey> crossing;
+};
 
 // The primitives of one list that meet one piece, in recording order: each
 // at its offset in the list, a large polygon with the segments that reach
@@ -87,10 +107,13 @@ class DisplayList final : public CanvasRecorder {
   // Replays the primitive `op` (a large polygon only with its segments).
   void replayAt(Canvas& canvas, const PieceOps& ops, const PieceOps::Op& op) const;
   void replayAt(Canvas& canvas, size_t offset) const;
-  // The primitive at `offset` in the stream.
-  list_words::Record recordAt(size_t offset) const {
-    return list_words::Record(stream_.data() + offset);
+  // The primitive at `offset` in the arena.
+  list_records::Record recordAt(size_t offset) const {
+    return list_records::Record(arena_.data() + offset);
   }
+  // Appends a record (its header filled but for its size) to the arena.
+  template <typename R>
+  void append(const R& record);
   // The columns of list rows top <= y < bottom that the polygon `op` fills
   // on every one of those rows.
   void polygonColumns(const PieceOps& ops, const PieceOps::Op& op, int64_t top, int64_t bottom,
@@ -99,16 +122,14 @@ class DisplayList final : public CanvasRecorder {
   // reach each bucket.
   static constexpr uint32_t kWholePolygonPoints = 64;
 
-  std::vector<int32_t> stream_;      // primitives, one after another
-  std::vector<PixelPoint> points_;   // polygon points
-  std::vector<const void*> stamps_;  // stamps' bitmaps and stamped shapes
-  std::unordered_map<const void*, size_t> stampNumbers_;
+  std::vector<std::byte> arena_;    // records, one after another
+  std::vector<PixelPoint> points_;  // polygon points
   size_t count_ = 0;
   PixelRect bounds_;
   int64_t bucketRows_ = 0;
   int64_t firstRow_ = 0;               // bucket k holds rows firstRow_ + k bucketRows_ ...
   std::vector<uint32_t> bucketStart_;  // bucketOps_[bucketStart_[k] .. bucketStart_[k + 1])
-  std::vector<uint32_t> bucketOps_;    // offsets in stream_
+  std::vector<uint32_t> bucketOps_;    // offsets in arena_
   // For each entry of bucketOps_ that is a large polygon: its segments that
   // reach the bucket, as `count` numbers from `first` in segments_.
   struct SegmentRange {
