@@ -10,7 +10,7 @@
 
 #include "engine/errors.h"
 #include "io/file_io.h"
-#include "output/plotter_export.h"
+#include "output/band_image.h"
 
 namespace drumplot {
 

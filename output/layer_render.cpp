@@ -13,7 +13,7 @@
 #include "engine/data_size.h"
 #include "engine/errors.h"
 #include "engine/layer_renderer.h"
-#include "output/plotter_export.h"
+#include "output/band_image.h"
 
 namespace drumplot {
 

@@ -11,6 +11,7 @@
 
 #include "engine/errors.h"
 #include "engine/rounding.h"
+#include "output/band_image.h"
 #include "output/fpf_encoder.h"
 #include "output/fpf_file.h"
 #include "output/group_coder.h"
@@ -121,43 +122,6 @@ std::vector<uint8_t> previewBlock(const BandBitmap& preview) {
     std::memcpy(block.data() + static_cast<size_t>(k) * 100, preview.rowBytes(k), bytes);
   }
   return block;
-}
-
-void flipOverviewTop(MonoImage& overview) {
-  int64_t last = -1;
-  for (uint32_t y = 0; y < overview.height; ++y) {
-    const uint8_t* row = overview.row(y);
-    if (std::any_of(row, row + overview.stride(), [](uint8_t b) { return b != 0xFF; })) last = y;
-  }
-  flipImageRows(overview, static_cast<uint32_t>(std::min<int64_t>(last + 2, overview.height)));
-}
-
-void flipImageRows(MonoImage& image, uint32_t rows) {
-  for (uint32_t k = 0; k < rows / 2; ++k) {
-    std::swap_ranges(image.row(k), image.row(k) + image.stride(), image.row(rows - 1 - k));
-  }
-}
-
-void adjustBandLines(BandBitmap& band, int64_t horizontal_px) {
-  if (horizontal_px == 0) return;
-  for (int64_t y = 0; y < band.rows(); ++y) {
-    adjustHorizontalLines(reinterpret_cast<uint8_t*>(band.rowWords(y)),
-                          static_cast<uint32_t>(band.width_px()), horizontal_px);
-  }
-}
-
-void invertBand(BandBitmap& band) {
-  const size_t words = band.wordsPerRow() * static_cast<size_t>(band.rows());
-  uint32_t* w = band.rowWords(0);
-  for (size_t i = 0; i < words; ++i) w[i] = ~w[i];
-}
-
-MonoImage toMonoImage(const BandBitmap& bitmap) {
-  MonoImage image(static_cast<uint32_t>(bitmap.width_px()), static_cast<uint32_t>(bitmap.rows()));
-  for (uint32_t y = 0; y < image.height; ++y) {
-    std::memcpy(image.row(y), bitmap.rowBytes(y), image.stride());
-  }
-  return image;
 }
 
 // PlotterExport - Plan and export

@@ -77,11 +77,6 @@ PlotterExportSummary exportPlotterFile(const Job& job, const PlotterExportSettin
 // "Horizontal line" in pixels: round(mils x dpm).
 int64_t horizontalLinePixels(const PlotterExportSettings& settings);
 
-// The horizontal line-width adjustment on every row of a band.
-void adjustBandLines(BandBitmap& band, int64_t horizontal_px);
-// A negative film's band: every pixel turned over.
-void invertBand(BandBitmap& band);
-
 // A coder of one group's record: encodeGroupPerPixel, encodeGroupWords or
 // encodeGroupWide, which give the same bytes.
 using GroupCoder = void (*)(const RowGroup&, std::vector<uint8_t>&);
@@ -100,14 +95,5 @@ void encodeBandGroups(BandBitmap& band, bool mirror, int64_t horizontal_px, Grou
 // (100 bytes a row) with the preview at its top left; background elsewhere.
 std::vector<uint8_t> thumbnailBlock(const BandBitmap& preview);
 std::vector<uint8_t> previewBlock(const BandBitmap& preview);
-
-// The overview as shown with "Mirror horizontal" off: its top part, down to
-// two rows below the last row with exposure, turned upside down.
-void flipOverviewTop(MonoImage& overview);
-// Swaps rows k and rows - 1 - k of the first `rows` rows.
-void flipImageRows(MonoImage& image, uint32_t rows);
-
-// The rows of a 1-bit bitmap as a MonoImage.
-MonoImage toMonoImage(const BandBitmap& bitmap);
 
 }  // namespace drumplot

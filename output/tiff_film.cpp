@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "output/band_image.h"
+
 namespace drumplot {
 
 const char* toString(TiffCompression compression) {

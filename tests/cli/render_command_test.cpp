@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "engine/errors.h"
-#include "output/plotter_export.h"
+#include "output/band_image.h"
 #include "support/test_support.h"
 #include "support/tiff_reader.h"
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/errors.h"
+#include "output/band_image.h"
 #include "output/export_geometry.h"
 #include "output/export_test_support.h"
 #include "output/fpf_file.h"
