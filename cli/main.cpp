@@ -4,8 +4,10 @@
 #include <iostream>
 #include <new>
 #include <stdexcept>
+#include <string>
 
 #include "cli/command_registry.h"
+#include "cli/usage_hints.h"
 
 namespace {
 
@@ -36,7 +38,13 @@ int main(int argc, char** argv) {
   } catch (const CLI::Success& e) {
     return app.exit(e);  // --help, --version
   } catch (const CLI::ParseError& e) {
-    app.exit(e);
+    // A mistyped command or option is said as such, with the nearest one.
+    const std::string hint = drumplot::cli::unknownWordHint(app, {argv + 1, argv + argc});
+    if (hint.empty()) {
+      app.exit(e);
+    } else {
+      std::cerr << "drumplot-cli: " << hint << "\nRun with --help for more information.\n";
+    }
     return kUsage;
   }
 
