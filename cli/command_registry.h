@@ -46,6 +46,17 @@ void addSettingsOption(CLI::App& cmd, std::string& settingsFile);
 // value clamped, a missing DRUMPLOT_SETTINGS file) goes to stderr.
 JobSettings readCommandSettings(const std::string& settingsOption);
 
+// The JOB argument of `command` ("export", "job add"): a job file that
+// exists. A missing one, a folder, or a Gerber or drill file in its place is
+// refused (std::invalid_argument) saying what to run instead; when `other`,
+// the command's next file argument, is the job, the two were swapped and the
+// message shows them in their order.
+void requireJobFile(const std::string& file, const std::string& command,
+                    const std::string& other = "");
+// The GERBER argument of `command`: a job file given in its place is
+// refused, saying which commands take a job.
+void requireGerberFile(const std::string& file, const std::string& command);
+
 // What a command tells the operator beside its output: one line,
 // "drumplot-cli: warning: TEXT" (something is not as it should be) or
 // "drumplot-cli: note: TEXT" (how the command took what it was given).

@@ -68,7 +68,7 @@ void addDrillCommand(CLI::App& app, Action& action) {
       "Panelize drill: repeat one board's Excellon file (hits, G85 slots and routes) for every "
       "board of the job, shifted by the board's position and the offset, and add one hit per "
       "mark board");
-  cmd->add_option("JOB", o->jobFile, "Job file (.wpr)")->required()->check(CLI::ExistingFile);
+  cmd->add_option("JOB", o->jobFile, "Job file (.wpr)")->required();
   cmd->add_option("--in", o->input,
                   "Drill file of one board (.drl); default: the drill file a board imported with "
                   "job add-board remembers");
@@ -93,6 +93,7 @@ void addDrillCommand(CLI::App& app, Action& action) {
                   "Write the overview PNG: board outlines and a cross at every hit, 180 dpi");
   cmd->callback([o, &action] {
     action = [o] {
+      requireJobFile(o->jobFile, "drill");
       if (!o->overview.empty()) refuseSameFile({o->output, o->overview});
       Job job;
       openJob(job, o->jobFile);

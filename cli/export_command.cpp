@@ -78,7 +78,7 @@ OutputLayers parseLayers(const std::string& text) {
 }
 
 void addOutputOptions(CLI::App& cmd, OutputOptions& o) {
-  cmd.add_option("JOB", o.jobFile, "Job file (.wpr)")->required()->check(CLI::ExistingFile);
+  cmd.add_option("JOB", o.jobFile, "Job file (.wpr)")->required();
   cmd.add_option("-o,--output", o.outputFile, "File to write (replaced only when complete)")
       ->required();
   cmd.add_option("--layers", o.layers, "Layers to output: 1,2,... or all (default all)");
@@ -109,7 +109,8 @@ void addOutputOptions(CLI::App& cmd, OutputOptions& o) {
                "it to more than 2^30 operations (it takes long; progress and Ctrl-C as ever)");
 }
 
-Job openJobWithSettings(const OutputOptions& o) {
+Job openJobWithSettings(const OutputOptions& o, const char* command) {
+  requireJobFile(o.jobFile, command);
   Job job;
   job.settings = readCommandSettings(o.settingsFile);
   if (size_t partial = openJob(job, o.jobFile).partialBytes) {
@@ -350,7 +351,7 @@ void addExport(CLI::App& app, Action& action) {
                 "written unless all are");
   cmd->callback([o, cmd, &action] {
     action = [o, cmd] {
-      Job job = openJobWithSettings(*o);
+      Job job = openJobWithSettings(*o, "export");
       FilmSettings settings;
       PlotterExportSettings& s = settings.plotter;
       fillSettings(*o, job, s.draw, s.run);
@@ -409,7 +410,7 @@ void addBmp(CLI::App& app, Action& action) {
   addOutputOptions(*cmd, *o);
   cmd->callback([o, &action] {
     action = [o] {
-      Job job = openJobWithSettings(*o);
+      Job job = openJobWithSettings(*o, "bmp");
       JobBitmapSettings s;
       fillSettings(*o, job, s.draw, s.run);
       s.file = o->outputFile;

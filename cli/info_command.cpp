@@ -194,6 +194,7 @@ void addInfoCommand(CLI::App& app, Action& action) {
       ->check(CLI::Range(1, 1 << 20));
   cmd->callback([options, &action] {
     action = [options] {
+      requireGerberFile(options->info.gerberFile, "info");
       options->info.preset = parseFormatSpec(options->format);
       JobSettings settings = readCommandSettings("");
       options->info.plotWidth = settings.PlotWidth;

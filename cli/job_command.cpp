@@ -32,8 +32,10 @@ namespace fs = std::filesystem;
 
 struct JobOptions {
   std::string jobFile;
-  std::string settingsFile;  // empty: the usual settings location
-  bool force = false;        // write back a job file that ends in a partial record
+  std::string command;                    // "job add", for the messages
+  const std::string* dataFile = nullptr;  // the file argument after JOB, if any
+  std::string settingsFile;               // empty: the usual settings location
+  bool force = false;                     // write back a job file that ends in a partial record
 };
 
 // The job file of a command, locked and read; a job file that job repair
@@ -56,7 +58,7 @@ class EditedJob {
   // `writesBack`: a job file that ends in a partial record is refused
   // without --force; a command that only reads it says so.
   EditedJob(const JobOptions& options, bool writesBack)
-      : edit_(lockJobFile(options.jobFile)), force_(options.force) {
+      : edit_(lockJobFile(checkedJobFile(options))), force_(options.force) {
     job.settings = readCommandSettings(options.settingsFile);
     if (!edit_.exists()) throw IoError(options.jobFile + ": cannot open: no such file");
     edit_.openInto(job);
@@ -76,6 +78,11 @@ class EditedJob {
   Job job;
 
  private:
+  static const std::string& checkedJobFile(const JobOptions& options) {
+    requireJobFile(options.jobFile, options.command, options.dataFile ? *options.dataFile : "");
+    return options.jobFile;
+  }
+
   JobFileEdit edit_;
   bool force_;
 };
@@ -196,6 +203,7 @@ constexpr const char* kForceHelp =
 CLI::App* addJobSubcommand(CLI::App& job, const char* name, const char* help, JobOptions& options,
                            const char* forceHelp = kForceHelp) {
   CLI::App* cmd = job.add_subcommand(name, help);
+  options.command = std::string("job ") + name;
   cmd->add_option("JOB", options.jobFile, "Job file (.wpr)")->required();
   addSettingsOption(*cmd, options.settingsFile);
   if (forceHelp) cmd->add_flag("--force", options.force, forceHelp);
@@ -231,6 +239,7 @@ void addAdd(CLI::App& job, Action& action) {
       "Go on with a Gerber file whose size no plot can mean (read in the wrong format?), and "
       "write back a job file that ends in a partial record (left out)");
   cmd->add_option("GERBER", o->gerber, "Master Gerber file")->required();
+  o->dataFile = &o->gerber;
   cmd->add_option("--layer", o->layer, "Layer that gets the file (default 1)")
       ->check(CLI::Range(1, kLayerCount));
   cmd->add_option("--at", o->at,
@@ -282,6 +291,7 @@ void addLayer(CLI::App& job, Action& action) {
       ->required()
       ->check(CLI::Range(1, kLayerCount));
   cmd->add_option("GERBER", o->gerber, "Gerber file of the layer")->required();
+  o->dataFile = &o->gerber;
   cmd->add_option("--apertures", o->apertures, "Aperture file (.Env) of the layer");
   cmd->callback([o, &action] {
     action = [o] {
@@ -560,9 +570,8 @@ void addAddBoard(CLI::App& job, Action& action) {
       "their M48 header; each role on the layer the layer map gives it. Prints file -> role -> "
       "layer; files it cannot place are listed, not guessed",
       *o);
-  cmd->add_option("PATH", o->source, "Folder or zip file with the board's files")
-      ->required()
-      ->check(CLI::ExistingPath);
+  cmd->add_option("PATH", o->source, "Folder or zip file with the board's files")->required();
+  o->dataFile = &o->source;
   cmd->add_option("--at", o->at, "Move the board to X,Y inches (left-top corner)");
   cmd->add_option("--map", o->map,
                   "Layer map: the [BoardLayers] section of this INI file (default: the settings "

@@ -79,6 +79,7 @@ void addRenderCommand(CLI::App& app, Action& action) {
       ->check(CLI::Range(int64_t{1}, int64_t{1} << 40));
   cmd->callback([options, &action] {
     action = [options] {
+      requireGerberFile(options->render.gerberFile, "render");
       options->render.preset = parseFormatSpec(options->format);
       JobSettings settings = readCommandSettings("");
       options->render.plotWidth = settings.PlotWidth;
