@@ -26,6 +26,7 @@ void addDrillCommand(CLI::App& app, Action& action);
 // export, bmp and fpf.
 void addExportCommand(CLI::App& app, Action& action);
 void addCheckCommand(CLI::App& app, Action& action);
+void addSettingsCommand(CLI::App& app, Action& action);
 
 // Shared option help and check for the data format text.
 inline constexpr const char* kFormatHelp =

@@ -61,6 +61,7 @@ void addDrillCommand(CLI::App& app, Action& action) {
     std::string format;
     std::vector<std::string> markTools;
     std::string overview;
+    std::string settingsFile;
   };
   auto o = std::make_shared<Options>();
   auto* cmd = app.add_subcommand(
@@ -91,11 +92,13 @@ void addDrillCommand(CLI::App& app, Action& action) {
                   "(default T01F095S3); may be repeated");
   cmd->add_option("--overview", o->overview,
                   "Write the overview PNG: board outlines and a cross at every hit, 180 dpi");
+  addSettingsOption(*cmd, o->settingsFile);
   cmd->callback([o, &action] {
     action = [o] {
       requireJobFile(o->jobFile, "drill");
       if (!o->overview.empty()) refuseSameFile({o->output, o->overview});
       Job job;
+      job.settings = readCommandSettings(o->settingsFile);
       openJob(job, o->jobFile);
       DrillPanelSettings settings;
       if (!o->format.empty()) {

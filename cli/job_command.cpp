@@ -443,8 +443,14 @@ void addMark(CLI::App& job, Action& action) {
     std::string at;
   };
   auto o = std::make_shared<Options>();
-  auto* cmd =
-      addJobSubcommand(job, "mark", "Insert a registration mark from the settings' mark table", *o);
+  auto* cmd = addJobSubcommand(
+      job, "mark",
+      "Insert a registration mark from the settings' mark table. A mark is defined in the "
+      "[Setup] section of the settings file (GerbPrj.ini, see --settings) by a name and a "
+      "Gerber file: NameM1=Target and PathM1=/path/to/demo-mark.gbr, up to NameM10/PathM10; "
+      "drumplot-cli settings init writes a file to fill in. A relative PathMn is read from "
+      "the job file's folder",
+      *o);
   cmd->add_option("--name", o->name, "Mark name (NameM1..NameM10)")->required();
   cmd->add_option("--at", o->at, "Move the mark to X,Y inches");
   cmd->callback([o, &action] {
@@ -460,12 +466,21 @@ void addMark(CLI::App& job, Action& action) {
       }
       std::string settings =
           o->settingsFile.empty() ? settingsFilePath().string() : o->settingsFile;
+      std::error_code ec;
+      if (!fs::exists(settings, ec)) {
+        throw IoError(settings +
+                      ": no such settings file; the marks are defined in its [Setup] section "
+                      "(NameM1=NAME, PathM1=MARK.gbr): `drumplot-cli settings init " +
+                      settings + "` writes one to fill in");
+      }
       size_t index = 0;
       switch (insertMark(job, choice, &index)) {
         case MarkInsertResult::Inserted:
           break;
         case MarkInsertResult::NoMarkDefined:
-          throw FormatError(settings + ": " + kNoMarkDefined);
+          throw FormatError(settings + ": " + kNoMarkDefined +
+                            " (define one in its [Setup] section: NameM1=NAME and "
+                            "PathM1=MARK.gbr; see drumplot-cli job mark --help)");
         case MarkInsertResult::NotOffered: {
           std::string offered;
           for (const std::string& n : names) offered += (offered.empty() ? "" : ", ") + n;

@@ -32,6 +32,7 @@ int main(int argc, char** argv) {
   drumplot::cli::addDrillCommand(app, action);
   drumplot::cli::addExportCommand(app, action);
   drumplot::cli::addCheckCommand(app, action);
+  drumplot::cli::addSettingsCommand(app, action);
 
   try {
     app.parse(argc, argv);
