@@ -120,6 +120,7 @@ void addCheckCommand(CLI::App& app, Action& action) {
       "cannot be made)");
   cmd->add_option("JOB", o->jobFile, "Job file (.wpr)")->required();
   cmd->add_option("--dpi", o->dpi, "Resolution of the export (default 2032)")
+      ->check(WholeNumberValidator("a resolution is dots per inch, such as 2032"))
       ->check(CLI::Range(kOtherResolutionMin, kMaxPlotterDpi));
   cmd->add_option("--layers", o->layers,
                   "Layers to check, 1,2,... (default: every layer with Gerber data on some board)");

@@ -5,6 +5,7 @@
 
 #include <CLI/CLI.hpp>
 #include <functional>
+#include <initializer_list>
 #include <iostream>
 #include <string>
 #include <string_view>
@@ -57,6 +58,17 @@ void requireJobFile(const std::string& file, const std::string& command,
 // The GERBER argument of `command`: a job file given in its place is
 // refused, saying which commands take a job.
 void requireGerberFile(const std::string& file, const std::string& command);
+
+// An output name whose extension is none of `extensions` (".png"; matched
+// without regard to case) is refused before any work; `writes` says what
+// the option writes, under which names.
+void requireExtension(const char* option, const std::string& file,
+                      std::initializer_list<const char*> extensions, const char* writes);
+
+// --dpi and the like: a whole number, said so when it is not.
+struct WholeNumberValidator : CLI::Validator {
+  explicit WholeNumberValidator(const char* what);
+};
 
 // What a command tells the operator beside its output: one line,
 // "drumplot-cli: warning: TEXT" (something is not as it should be) or

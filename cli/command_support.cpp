@@ -117,6 +117,24 @@ void requireGerberFile(const std::string& file, const std::string& command) {
                               " -o FILM.fpf` plots it");
 }
 
+void requireExtension(const char* option, const std::string& file,
+                      std::initializer_list<const char*> extensions, const char* writes) {
+  std::string extension = std::filesystem::path(file).extension().string();
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (const char* e : extensions) {
+    if (extension == e) return;
+  }
+  throw std::invalid_argument(std::string(option) + " " + file + ": " + writes);
+}
+
+WholeNumberValidator::WholeNumberValidator(const char* what) {
+  name_ = "WHOLE";
+  func_ = [what](const std::string& text) {
+    const bool whole = !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+    return whole ? std::string() : "'" + text + "' is not a whole number: " + what;
+  };
+}
+
 void printWarning(std::string_view text, std::ostream& err) {
   err << "drumplot-cli: warning: " << text << "\n";
 }

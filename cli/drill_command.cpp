@@ -96,7 +96,11 @@ void addDrillCommand(CLI::App& app, Action& action) {
   cmd->callback([o, &action] {
     action = [o] {
       requireJobFile(o->jobFile, "drill");
-      if (!o->overview.empty()) refuseSameFile({o->output, o->overview});
+      if (!o->overview.empty()) {
+        requireExtension("--overview", o->overview, {".png"},
+                         "the overview is a PNG (.png) picture");
+        refuseSameFile({o->output, o->overview});
+      }
       Job job;
       job.settings = readCommandSettings(o->settingsFile);
       openJob(job, o->jobFile);

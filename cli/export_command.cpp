@@ -4,6 +4,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <fstream>
@@ -111,6 +112,9 @@ void addOutputOptions(CLI::App& cmd, OutputOptions& o) {
 
 Job openJobWithSettings(const OutputOptions& o, const char* command) {
   requireJobFile(o.jobFile, command);
+  if (!o.overview.empty())
+    requireExtension("--overview", o.overview, {".png", ".pbm"},
+                     "the overview is a PNG (.png) or PBM (.pbm) picture");
   Job job;
   job.settings = readCommandSettings(o.settingsFile);
   if (size_t partial = openJob(job, o.jobFile).partialBytes) {
@@ -290,7 +294,14 @@ void printFilm(const FilmSummary& film, bool mirror) {
 
 // The film format: --format, else the output's extension, else the plotter
 // file. Options that the format does not take are refused, not ignored.
-FilmFormat chooseFormat(const CLI::App& cmd, const std::string& format, const std::string& output) {
+FilmFormat chooseFormat(const CLI::App& cmd, const std::string& format, const std::string& output,
+                        int dpi) {
+  if (format.empty()) {
+    requireExtension("-o", output, {".fpf", ".tif", ".tiff", ".bmp"},
+                     "export writes a plotter file (.fpf), a TIFF film (.tif or .tiff) or the "
+                     "job bitmap (.bmp) after the name's extension; with another name, say which "
+                     "with --format fpf|tiff|bmp");
+  }
   FilmFormat f = format == "tiff"  ? FilmFormat::Tiff
                  : format == "bmp" ? FilmFormat::Bmp
                  : format == "fpf" ? FilmFormat::Fpf
@@ -304,6 +315,13 @@ FilmFormat chooseFormat(const CLI::App& cmd, const std::string& format, const st
           option + " does not apply to " +
           (f == FilmFormat::Bmp ? "the job bitmap (8192 dpi, rows as drawn)" : "a plotter file"));
     }
+  }
+  if (f != FilmFormat::Bmp && std::find(kResolutionValues.begin(), kResolutionValues.end(), dpi) ==
+                                  kResolutionValues.end()) {
+    printNote(std::to_string(dpi) +
+              " dpi is none of the export dialog's resolutions (1016, 1625, 2032, 4064, 8128, "
+              "16256, 25400, 32512, 40640, 65024): the film is made at " +
+              std::to_string(dpi) + " dpi as asked");
   }
   return f;
 }
@@ -328,6 +346,7 @@ void addExport(CLI::App& app, Action& action) {
   cmd->add_option("--dpi", o->dpi,
                   "Resolution: 1016, 1625, 2032 (default), 4064, 8128, 16256, 25400, 32512, 40640, "
                   "65024 or any other from 100 to 65535")
+      ->check(WholeNumberValidator("a resolution is dots per inch, such as 2032"))
       ->check(CLI::Range(kOtherResolutionMin, kMaxPlotterDpi));
   cmd->add_flag("--mirror", o->mirror,
                 "Mirror horizontal: rows from the top of the image down (default: from the bottom "
@@ -355,7 +374,7 @@ void addExport(CLI::App& app, Action& action) {
       FilmSettings settings;
       PlotterExportSettings& s = settings.plotter;
       fillSettings(*o, job, s.draw, s.run);
-      settings.format = chooseFormat(*cmd, o->format, o->outputFile);
+      settings.format = chooseFormat(*cmd, o->format, o->outputFile, o->dpi);
       settings.tiff.compression =
           parseTiffCompression(o->compression).value_or(TiffCompression::Group4);
       s.file = o->outputFile;
@@ -410,6 +429,7 @@ void addBmp(CLI::App& app, Action& action) {
   addOutputOptions(*cmd, *o);
   cmd->callback([o, &action] {
     action = [o] {
+      requireExtension("-o", o->outputFile, {".bmp"}, "bmp writes the job bitmap, a .bmp file");
       Job job = openJobWithSettings(*o, "bmp");
       JobBitmapSettings s;
       fillSettings(*o, job, s.draw, s.run);
@@ -489,6 +509,8 @@ void addFpf(CLI::App& app, Action& action) {
       ->check(CLI::IsMember({"image", "preview", "thumbnail"}));
   decode->callback([d, &action] {
     action = [d] {
+      requireExtension("-o", d->output, {".png", ".pbm"},
+                       "fpf decode writes a PNG (.png) or PBM (.pbm) picture");
       refuseOverwritingInput({d->output}, {d->file});
       FpfContents c = readFpf(d->file, false);
       if (d->part == "image") {

@@ -82,6 +82,8 @@ void addRenderCommand(CLI::App& app, Action& action) {
   cmd->callback([options, &action] {
     action = [options] {
       requireGerberFile(options->render.gerberFile, "render");
+      requireExtension("-o", options->render.outputFile, {".png", ".pbm", ".tif", ".tiff"},
+                       "render writes a PNG (.png), PBM (.pbm) or TIFF (.tif, .tiff) picture");
       options->render.preset = parseFormatSpec(options->format);
       JobSettings settings = readCommandSettings(options->settingsFile);
       options->render.plotWidth = settings.PlotWidth;
