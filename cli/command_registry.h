@@ -70,6 +70,11 @@ struct WholeNumberValidator : CLI::Validator {
   explicit WholeNumberValidator(const char* what);
 };
 
+// "1 board", "3 boards": a count with its noun.
+inline std::string counted(long long n, const std::string& noun) {
+  return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
+}
+
 // What a command tells the operator beside its output: one line,
 // "drumplot-cli: warning: TEXT" (something is not as it should be) or
 // "drumplot-cli: note: TEXT" (how the command took what it was given).

@@ -134,10 +134,13 @@ void addDrillCommand(CLI::App& app, Action& action) {
         throw std::runtime_error(toString(result.status));
       }
       const DrillPanel& panel = result.panel;
-      std::cout << o->output << ": " << panel.lineCount << " lines, " << panel.boardHits
-                << " board hits, " << panel.slotCount << " slots, " << panel.routeCount
-                << " routes, " << panel.markHits << " mark hits, written in "
-                << describe(panel.format) << "\n";
+      auto n = [](size_t count, const char* noun) {
+        return counted(static_cast<long long>(count), noun);
+      };
+      std::cout << o->output << ": " << n(panel.lineCount, "line") << ", "
+                << n(panel.boardHits, "board hit") << ", " << n(panel.slotCount, "slot") << ", "
+                << n(panel.routeCount, "route") << ", " << n(panel.markHits, "mark hit")
+                << ", written in " << describe(panel.format) << "\n";
       if (!o->overview.empty()) {
         MonoImage image = drillOverview(job.boards, panel.crosses, panel.paths);
         writePng(o->overview, image);

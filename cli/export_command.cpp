@@ -53,6 +53,7 @@ struct OutputOptions {
   bool reference = false;
   bool negative = false;
   bool force = false;
+  bool verbose = false;
 };
 
 // "all", or layer numbers 1..18 separated by commas.
@@ -105,6 +106,9 @@ void addOutputOptions(CLI::App& cmd, OutputOptions& o) {
   cmd.add_flag("--reference", o.reference,
                "The literal way: one thread, every band reads every layer anew (slow; the "
                "same bytes)");
+  cmd.add_flag("--verbose", o.verbose,
+               "Also print the engine's figures: bands, pieces, primitives, display lists, "
+               "covered draws, decoded files, peak memory and budget");
   cmd.add_flag("--force", o.force,
                "Draw a layer file all the same when step and repeat and aperture blocks expand "
                "it to more than 2^30 operations (it takes long; progress and Ctrl-C as ever)");
@@ -235,17 +239,21 @@ uint64_t peakResidentBytes() {
   return static_cast<uint64_t>(usage.ru_maxrss) * 1024;  // kilobytes on Linux
 }
 
-void printRunLine(const RasterStats& r, double seconds, uint64_t budget, bool reference) {
+// The engine's figures (--verbose), then what the operator must know always.
+void printRunLine(const RasterStats& r, double seconds, uint64_t budget, bool reference,
+                  bool verbose) {
   const std::string groups =
       r.groups > 1 ? ", recorded in " + std::to_string(r.groups) + " groups of pieces" : "";
-  std::printf(
-      "  %s, %u thread%s, %lld pieces, %llu primitives (%s of display lists%s, %llu "
-      "covered draws left out, %s of decoded files); time %.3f s, peak memory %s, budget %s\n",
-      reference ? "literal way" : "fast way", r.threads, r.threads == 1 ? "" : "s",
-      static_cast<long long>(r.pieces), static_cast<unsigned long long>(r.primitives),
-      megabytes(r.displayListBytes).c_str(), groups.c_str(),
-      static_cast<unsigned long long>(r.drawsLeftOut), megabytes(r.decodedBytes).c_str(), seconds,
-      megabytes(peakResidentBytes()).c_str(), megabytes(budget).c_str());
+  if (verbose) {
+    std::printf(
+        "  %s, %u thread%s, %s, %llu primitives (%s of display lists%s, %llu "
+        "covered draws left out, %s of decoded files); time %.3f s, peak memory %s, budget %s\n",
+        reference ? "literal way" : "fast way", r.threads, r.threads == 1 ? "" : "s",
+        counted(r.pieces, "piece").c_str(), static_cast<unsigned long long>(r.primitives),
+        megabytes(r.displayListBytes).c_str(), groups.c_str(),
+        static_cast<unsigned long long>(r.drawsLeftOut), megabytes(r.decodedBytes).c_str(), seconds,
+        megabytes(peakResidentBytes()).c_str(), megabytes(budget).c_str());
+  }
   std::fflush(stdout);  // the summary line before what follows it on stderr
   for (const std::string& w : r.warnings) printWarning(w);
   if (r.overBudgetBytes > 0) {
@@ -259,9 +267,35 @@ void printRunLine(const RasterStats& r, double seconds, uint64_t budget, bool re
 // drumplot-cli export
 // ============================================================================
 
-// A film's summary, as its format has it.
-void printFilm(const FilmSummary& film, bool mirror) {
+// What the operator reads: the film's size, resolution, file and time.
+void printFilmForOperator(const std::string& file, const char* kind, int64_t width_px,
+                          int64_t height_px, int dpi, uint64_t bytes, double seconds,
+                          const std::string& more) {
+  const double width = static_cast<double>(width_px) / dpi,
+               height = static_cast<double>(height_px) / dpi;
+  const std::string size =
+      bytes < 1048576 ? std::to_string((bytes + 1023) / 1024) + " KB" : megabytes(bytes);
+  std::printf("%s: %s, %.3f x %.3f inch (%.1f x %.1f mm) at %d dpi%s, %s, written in %.2f s\n",
+              file.c_str(), kind, width, height, width * 25.4, height * 25.4, dpi, more.c_str(),
+              size.c_str(), seconds);
+}
+
+// A film's summary: the operator's line, and with --verbose as its format has it.
+void printFilm(const FilmSummary& film, bool mirror, bool negative, double seconds, bool verbose) {
   const std::string name = film.file.string();
+  const std::string look = std::string(mirror ? ", mirrored" : "") + (negative ? ", negative" : "");
+  if (const auto* r = std::get_if<JobBitmapSummary>(&film.output)) {
+    printFilmForOperator(name, "job bitmap", r->plan.width_px, r->plan.height_px, 8192,
+                         r->plan.fileBytes, seconds, negative ? ", negative" : "");
+  } else if (const auto* t = std::get_if<TiffFilmSummary>(&film.output)) {
+    printFilmForOperator(name, "TIFF film", t->plan.width_px, t->plan.height_px, t->plan.dpi,
+                         t->fileBytes, seconds, look);
+  } else {
+    const auto& f = std::get<PlotterExportSummary>(film.output);
+    printFilmForOperator(name, "plotter file", f.plan.width_px, f.plan.height_px, f.plan.dpi,
+                         f.fileBytes, seconds, look);
+  }
+  if (!verbose) return;
   if (const auto* r = std::get_if<JobBitmapSummary>(&film.output)) {
     const JobBitmapPlan& p = r->plan;
     std::printf("%s%s\n", kJobBitmapMessage, name.c_str());
@@ -401,12 +435,11 @@ void addExport(CLI::App& app, Action& action) {
       if (r.cancelled)
         throw std::runtime_error(o->outputFile + ": export cancelled; nothing written");
       for (const FilmSummary& film : r.films) {
-        printFilm(film, s.mirror);
-        if (s.negative) std::printf("  negative film\n");
         std::visit(
             [&](const auto& f) {
-              printRunLine(f.raster, r.films.size() == 1 ? r.seconds : f.seconds, s.run.budgetBytes,
-                           s.run.reference);
+              const double seconds = r.films.size() == 1 ? r.seconds : f.seconds;
+              printFilm(film, s.mirror, s.negative, seconds, o->verbose);
+              printRunLine(f.raster, seconds, s.run.budgetBytes, s.run.reference, o->verbose);
               if (o->overview.empty()) return;
               writeSecondImage(overviewName(o->overview, job, film.layer).string(), f.overview,
                                film.file.string());
@@ -447,12 +480,8 @@ void addBmp(CLI::App& app, Action& action) {
         r = writeJobBitmap(job, s);
       }
       if (r.cancelled) throw std::runtime_error(o->outputFile + ": cancelled; nothing written");
-      const JobBitmapPlan& p = r.plan;
-      std::printf("%s%s\n", kJobBitmapMessage, o->outputFile.c_str());
-      std::printf("  %lld x %lld pixels at 8192 dpi, %s, %llu bytes\n",
-                  static_cast<long long>(p.width_px), static_cast<long long>(p.height_px),
-                  bandsText(p.bands).c_str(), static_cast<unsigned long long>(p.fileBytes));
-      printRunLine(r.raster, r.seconds, s.run.budgetBytes, s.run.reference);
+      printFilm({o->outputFile, 0, r}, false, s.negative, r.seconds, o->verbose);
+      printRunLine(r.raster, r.seconds, s.run.budgetBytes, s.run.reference, o->verbose);
       if (!o->overview.empty()) writeSecondImage(o->overview, r.overview, o->outputFile);
     };
   });

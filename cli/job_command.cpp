@@ -104,9 +104,9 @@ std::pair<double, double> parsePair(const std::string& text, const char* option)
 
 size_t boardIndex(const Job& job, int number) {
   if (number < 1 || static_cast<size_t>(number) > job.boards.size()) {
-    throw std::invalid_argument(job.JobName + ": no board " + std::to_string(number) +
-                                " (the job has " + std::to_string(job.boards.size()) +
-                                " boards, numbered from 1)");
+    throw std::invalid_argument(
+        job.JobName + ": no board " + std::to_string(number) + " (the job has " +
+        counted(static_cast<long long>(job.boards.size()), "board") + ", numbered from 1)");
   }
   return static_cast<size_t>(number - 1);
 }
@@ -147,7 +147,8 @@ std::string describe(const Job& job, size_t index) {
 // ============================================================================
 
 void printText(const Job& job, std::ostream& out) {
-  out << "Job: " << job.JobName << " (" << job.boards.size() << " boards)\n";
+  out << "Job: " << job.JobName << " ("
+      << counted(static_cast<long long>(job.boards.size()), "board") << ")\n";
   for (size_t i = 0; i < job.boards.size(); ++i) {
     const Board& b = job.boards[i];
     out << "Board " << i + 1 << ": " << b.caption << "\n"
@@ -394,7 +395,8 @@ void addDelete(CLI::App& job, Action& action) {
       job.selectBoard(boardIndex(job, o->board));
       job.deleteSelected();
       edited.save();
-      std::cout << "Board " << o->board << " deleted; " << job.boards.size() << " boards left\n";
+      std::cout << "Board " << o->board << " deleted; "
+                << counted(static_cast<long long>(job.boards.size()), "board") << " left\n";
     };
   });
 }
@@ -431,8 +433,9 @@ void addPanelize(CLI::App& job, Action& action) {
       job.selectBoard(index);
       int copies = panelize(job, request);
       edited.save();
-      std::cout << "Board " << o->board << ": " << copies << " copies added; " << job.boards.size()
-                << " boards\n";
+      std::cout << "Board " << o->board << ": "
+                << (copies == 1 ? "1 copy" : std::to_string(copies) + " copies") << " added; "
+                << counted(static_cast<long long>(job.boards.size()), "board") << "\n";
     };
   });
 }
