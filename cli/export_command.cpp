@@ -379,7 +379,8 @@ void addExport(CLI::App& app, Action& action) {
   addOutputOptions(*cmd, *o);
   cmd->add_option("--dpi", o->dpi,
                   "Resolution: 1016, 1625, 2032 (default), 4064, 8128, 16256, 25400, 32512, 40640, "
-                  "65024 or any other from 100 to 65535")
+                  "65024 or any other whole number from 100 to 65535 (a note says it is none of "
+                  "the dialog's)")
       ->check(WholeNumberValidator("a resolution is dots per inch, such as 2032"))
       ->check(CLI::Range(kOtherResolutionMin, kMaxPlotterDpi));
   cmd->add_flag("--mirror", o->mirror,
@@ -393,7 +394,8 @@ void addExport(CLI::App& app, Action& action) {
                   "end");
   cmd->add_option("--format", o->format,
                   "fpf (plotter file), tiff (1-bit TIFF film) or bmp (the job bitmap at 8192 dpi); "
-                  "default: after OUT's extension (.fpf, .tif/.tiff, .bmp), else fpf")
+                  "default: after OUT's extension (.fpf, .tif/.tiff, .bmp); with it any name "
+                  "goes")
       ->check(CLI::IsMember({"fpf", "tiff", "bmp"}));
   cmd->add_option("--compression", o->compression,
                   "TIFF strips: g4 (CCITT Group 4, default), packbits or none")

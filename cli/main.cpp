@@ -2,6 +2,7 @@
 // drumplot-cli: the engine for scripts and batch work.
 #include <exception>
 #include <iostream>
+#include <memory>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -21,6 +22,7 @@ int main(int argc, char** argv) {
       "drumplot-cli: turns Gerber photoplot data into exposure bitmaps for a drum laser "
       "photoplotter.\nCommands read files and write new ones; an error names the file and "
       "ends with exit status 1, a command line that cannot be used as given with exit status 2."};
+  app.formatter(std::make_shared<drumplot::cli::WrappingFormatter>());
   app.require_subcommand(1);
   app.set_version_flag("--version", "drumplot-cli 0.1.0");
 
@@ -33,6 +35,7 @@ int main(int argc, char** argv) {
   drumplot::cli::addExportCommand(app, action);
   drumplot::cli::addCheckCommand(app, action);
   drumplot::cli::addSettingsCommand(app, action);
+  drumplot::cli::addHelpExamples(app);
 
   try {
     app.parse(argc, argv);

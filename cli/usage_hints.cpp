@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <numeric>
+#include <sstream>
+#include <utility>
 
 namespace drumplot::cli {
 
@@ -118,6 +120,141 @@ std::string unknownWordHint(const CLI::App& app, const std::vector<std::string>&
     return hint + "; did you mean '" + meant + "'?\n  " + commandLine(args, i, meant);
   }
   return {};
+}
+
+// Help pages - Wrapping
+// ============================================================================
+
+namespace {
+
+constexpr size_t kHelpWidth = 80;
+constexpr size_t kNameColumn = 30;
+
+}  // namespace
+
+std::string wrapText(const std::string& text, size_t width) {
+  std::string out;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    size_t column = 0;
+    std::istringstream words(line);
+    for (std::string word; words >> word;) {
+      if (column > 0 && column + 1 + word.size() > width) {
+        out += '\n';
+        column = 0;
+      } else if (column > 0) {
+        out += ' ';
+        ++column;
+      }
+      out += word;
+      column += word.size();
+    }
+    out += '\n';
+  }
+  if (!text.empty() && text.back() != '\n' && !out.empty()) out.pop_back();
+  return out;
+}
+
+WrappingFormatter::WrappingFormatter() {
+  column_width(kNameColumn);
+}
+
+std::string WrappingFormatter::make_description(const CLI::App* app) const {
+  return wrapText(CLI::Formatter::make_description(app), kHelpWidth - 2);
+}
+
+std::string WrappingFormatter::make_subcommand(const CLI::App* sub) const {
+  std::stringstream out;
+  CLI::detail::format_help(out, sub->get_display_name(true),
+                           wrapText(sub->get_description(), kHelpWidth - kNameColumn),
+                           get_column_width());
+  return out.str();
+}
+
+std::string WrappingFormatter::make_option_desc(const CLI::Option* option) const {
+  return wrapText(option->get_description(), kHelpWidth - kNameColumn);
+}
+
+// Help pages - Examples
+// ============================================================================
+
+void addHelpExamples(CLI::App& app) {
+  const std::pair<const char*, const char*> examples[] = {
+      {"info",
+       "drumplot-cli info core.GTL\ndrumplot-cli info --json --format 2.4,trailing core.GTL"},
+      {"render",
+       "drumplot-cli render core.GTO -o silk.png --dpi 2032\n"
+       "drumplot-cli render demo-silk.pho --apertures demo-silk.Env -o silk.tif"},
+      {"job",
+       "drumplot-cli job new panel.wpr\ndrumplot-cli job add-board panel.wpr kicad-board/ --at "
+       "0.4,0.4"},
+      {"job new", "drumplot-cli job new panel.wpr"},
+      {"job add",
+       "drumplot-cli job add panel.wpr core.GTL --layer 1 --at 0.4,0.4\n"
+       "drumplot-cli job add panel.wpr old.pho --format 2.4,trailing,abs,inch"},
+      {"job add-board",
+       "drumplot-cli job add-board panel.wpr kicad-board/ --at 0.4,0.4\n"
+       "drumplot-cli job add-board panel.wpr gerbers.zip --map layers.ini"},
+      {"job layer",
+       "drumplot-cli job layer panel.wpr --board 1 --layer 2 core.GBL\n"
+       "drumplot-cli job layer panel.wpr --board 1 --layer 5 silk.pho --apertures silk.Env"},
+      {"job move", "drumplot-cli job move panel.wpr --board 2 --to 3.5,0.4"},
+      {"job relative-move", "drumplot-cli job relative-move panel.wpr --by 0.5,0"},
+      {"job lock", "drumplot-cli job lock panel.wpr --board 1"},
+      {"job unlock", "drumplot-cli job unlock panel.wpr"},
+      {"job delete", "drumplot-cli job delete panel.wpr --board 3"},
+      {"job panelize",
+       "drumplot-cli job panelize panel.wpr --board 1 --repeat 1,1 --gap 5,5   "
+       "(a 2 x 2 panel)"},
+      {"job mark",
+       "drumplot-cli settings init GerbPrj.ini\n"
+       "  then in its [Setup]: NameM1=Target and PathM1=/path/to/examples/demo/demo-mark.gbr\n"
+       "drumplot-cli job mark panel.wpr --name Target --at 0.1,0.1 --settings GerbPrj.ini"},
+      {"job list", "drumplot-cli job list panel.wpr\ndrumplot-cli job list --json panel.wpr"},
+      {"job repair", "drumplot-cli job repair old.wpr\ndrumplot-cli job repair old.wpr --write"},
+      {"apertures",
+       "drumplot-cli apertures convert --type isocam board.apl\n"
+       "drumplot-cli apertures show silk.pho --apertures silk.Env"},
+      {"apertures convert", "drumplot-cli apertures convert --type ecam board.gap -o board.Env"},
+      {"apertures show", "drumplot-cli apertures show silk.pho --apertures silk.Env --all"},
+      {"drill",
+       "drumplot-cli drill panel.wpr --in core.TXT --out panel.drl\n"
+       "drumplot-cli drill panel.wpr --out panel.drl --offset 0.5,0 --unit mm "
+       "--mark-tool Target=T09C0.125 --overview drill.png"},
+      {"export",
+       "drumplot-cli export panel.wpr -o top.fpf --layers 1 --dpi 4064 --mirror\n"
+       "drumplot-cli export panel.wpr -o panel.tif --layers 1,2 --split-layers --tech-area"},
+      {"bmp", "drumplot-cli bmp panel.wpr -o Clip.bmp --layers 1"},
+      {"fpf",
+       "drumplot-cli fpf info top.fpf\ndrumplot-cli fpf decode top.fpf --part preview -o "
+       "preview.png"},
+      {"fpf info", "drumplot-cli fpf info top.fpf"},
+      {"fpf decode",
+       "drumplot-cli fpf decode top.fpf -o top.pbm\n"
+       "drumplot-cli fpf decode top.fpf --part preview -o preview.png"},
+      {"check",
+       "drumplot-cli check panel.wpr --dpi 4064 --layers 1,2\n"
+       "drumplot-cli check --json panel.wpr"},
+      {"settings", "drumplot-cli settings init GerbPrj.ini\ndrumplot-cli settings show"},
+      {"settings init", "drumplot-cli settings init ~/.config/drumplot/GerbPrj.ini"},
+      {"settings show", "drumplot-cli settings show --settings GerbPrj.ini"},
+  };
+  for (const auto& [path, text] : examples) {
+    CLI::App* command = &app;
+    std::istringstream words(path);
+    for (std::string word; words >> word && command != nullptr;) {
+      CLI::App* next = nullptr;
+      for (CLI::App* sub : command->get_subcommands({})) {
+        if (sub->get_name() == word) next = sub;
+      }
+      command = next;
+    }
+    if (command == nullptr) continue;  // a command this program is built without
+    std::string footer = "Examples:";
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) footer += "\n  " + line;
+    command->footer(footer);
+  }
 }
 
 }  // namespace drumplot::cli

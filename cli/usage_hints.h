@@ -19,4 +19,19 @@ size_t editDistance(std::string_view a, std::string_view b);
 // as it would read with that one; empty when every word is known.
 std::string unknownWordHint(const CLI::App& app, const std::vector<std::string>& args);
 
+// `--help` pages whose descriptions are wrapped to the terminal's 80 columns.
+class WrappingFormatter : public CLI::Formatter {
+ public:
+  WrappingFormatter();
+  std::string make_description(const CLI::App* app) const override;
+  std::string make_subcommand(const CLI::App* sub) const override;
+  std::string make_option_desc(const CLI::Option* option) const override;
+};
+
+// `text` with its lines broken at spaces to at most `width` characters.
+std::string wrapText(const std::string& text, size_t width);
+
+// Gives every command's --help page examples of real use.
+void addHelpExamples(CLI::App& app);
+
 }  // namespace drumplot::cli

@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "cli/command_registry.h"
+#include "cli/usage_hints.h"
 #include "job/settings_file.h"
 #include "support/record_bytes.h"
 #include "support/test_support.h"
@@ -228,6 +230,23 @@ TEST_F(CliProgramTest, MistakesSayWhatToDo) {
   EXPECT_EQ(read.panelColor, defaults.panelColor);
   EXPECT_EQ(read.tech, defaults.tech);
   EXPECT_EQ(readLayerMap(IniDocument::load(path("init.ini")), "init.ini"), LayerMap::defaults());
+}
+
+// Every command's --help page shows examples; a new command without them fails.
+TEST(CliHelpTest, EveryCommandHasExamples) {
+  CLI::App app;
+  cli::Action action;
+  for (auto add :
+       {cli::addInfoCommand, cli::addRenderCommand, cli::addJobCommand, cli::addAperturesCommand,
+        cli::addDrillCommand, cli::addExportCommand, cli::addCheckCommand, cli::addSettingsCommand})
+    add(app, action);
+  cli::addHelpExamples(app);
+  std::vector<CLI::App*> commands = app.get_subcommands({});
+  for (size_t i = 0; i < commands.size(); ++i) {
+    EXPECT_NE(commands[i]->get_footer().find("Examples:\n  drumplot-cli"), std::string::npos)
+        << commands[i]->get_name();
+    for (CLI::App* sub : commands[i]->get_subcommands({})) commands.push_back(sub);
+  }
 }
 
 }  // namespace
