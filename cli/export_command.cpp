@@ -154,7 +154,7 @@ void fillSettings(const OutputOptions& o, const Job& job, DrawSettings& draw, Ru
 // added as to the film's name when there is one film per layer.
 std::filesystem::path overviewName(const std::string& overview, const Job& job, int layer) {
   if (layer == 0) return overview;
-  return layerFilmName(overview, layer, job.settings.LayerNames[layer - 1]);
+  return layerFilmName(overview, layer, filmLayerName(job, layer));
 }
 
 // drumplot-cli export - Progress and cancel
@@ -402,7 +402,8 @@ void addExport(CLI::App& app, Action& action) {
       ->check(CLI::IsMember({"g4", "packbits", "none"}));
   cmd->add_flag("--split-layers", o->splitLayers,
                 "One film per chosen layer, named OUT with the layer's number and name added "
-                "(board.tif -> board-01-Top.tif), all of the whole export's size; none is "
+                "(board.tif -> board-01-top-copper.tif: the role its files' names tell, else "
+                "the layer's name in the settings), all of the whole export's size; none is "
                 "written unless all are");
   cmd->callback([o, cmd, &action] {
     action = [o, cmd] {
