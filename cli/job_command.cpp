@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // drumplot-cli job: builds and edits job files. Every subcommand reads the
 // job file, runs one job operation and writes the file back.
+#include <fstream>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -146,6 +147,29 @@ std::string describe(const Job& job, size_t index) {
 // drumplot-cli job list
 // ============================================================================
 
+// The data format a Gerber file states in its first 64 KB (%FS digits,
+// zeros and notation; %MO or G70/G71 unit), as --format writes it; empty
+// when it states none or cannot be read.
+std::string statedFormat(const fs::path& file) {
+  std::string head(size_t{1} << 16, '\0');
+  std::ifstream in(file, std::ios::binary);
+  in.read(head.data(), static_cast<std::streamsize>(head.size()));
+  head.resize(static_cast<size_t>(in.gcount()));
+  DataFormat format;
+  bool digits = false, unit = false;
+  std::stringstream statements(head);
+  for (std::string s; std::getline(statements, s, '*');) {
+    s.erase(0, s.find_first_not_of("% \t\r\n"));
+    if (startsWith(s, "FS")) digits = true;
+    if (startsWith(s, "MO") || startsWith(s, "G70") || startsWith(s, "G71")) unit = true;
+    applyFormatStatement(s, format);
+  }
+  if (!digits) return unit ? (format.Metric ? "mm" : "inch") : "";
+  std::string text = formatSpecText(format);
+  if (!unit) text = text.substr(0, text.rfind(','));  // the unit is not stated
+  return text;
+}
+
 void printText(const Job& job, std::ostream& out) {
   out << "Job: " << job.JobName << " ("
       << counted(static_cast<long long>(job.boards.size()), "board") << ")\n";
@@ -163,6 +187,8 @@ void printText(const Job& job, std::ostream& out) {
       if (gerber.empty() && aperture.empty()) continue;
       out << "  Layer " << n << (n < 10 ? ":    " : ":   ") << gerber;
       if (!aperture.empty()) out << "  apertures " << aperture;
+      const std::string stated = gerber.empty() ? "" : statedFormat(job.resolvePath(gerber));
+      if (!stated.empty()) out << "  (the file states " << stated << ")";
       out << "\n";
     }
   }

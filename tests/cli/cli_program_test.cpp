@@ -215,6 +215,7 @@ TEST_F(CliProgramTest, MistakesSayWhatToDo) {
       {{"job", "mark", job, "--name", "Target"}, "missing.ini: no such settings file", 1},
       {{"job", "mark", job, "--name", "Target", "--settings", path("init.ini")}, "NameM1=NAME", 1},
       {{"settings", "init", path("init.ini")}, "already exists (use --force", 1},
+      {{"job", "list", job}, "a.gbr  (the file states 2.4,leading,abs,inch)", 0},
       {{"job", "new", "/sys/drumplot.wpr"}, "cannot write into the folder /sys", 1},
   };
   for (const auto& c : cases) {
