@@ -61,7 +61,7 @@ pair() {
   for ((i = 0; i < runs; i++)); do
     for side in first second; do
       local -n args=$side
-      out=$("$cli" export "${args[0]}" -o "$work/out.fpf" "${j[@]}" "${args[@]:1}")
+      out=$("$cli" export --verbose "${args[0]}" -o "$work/out.fpf" "${j[@]}" "${args[@]:1}")
       t=$(sed -n 's/.*time \([0-9.]*\) s.*/\1/p' <<< "$out")
       sed -n 's/.*peak memory \([0-9.]*\) MB.*/\1/p' <<< "$out" >> "$work/peaks"
       if [[ $side == first ]]; then
@@ -73,7 +73,7 @@ pair() {
   done
   echo "$a $b"
 }
-bands() { "$cli" export "$@" -o "$work/out.fpf" "${j[@]}" | sed -n 's/.*, \([0-9]*\) bands* of.*/\1/p'; }
+bands() { "$cli" export --verbose "$@" -o "$work/out.fpf" "${j[@]}" | sed -n 's/.*, \([0-9]*\) bands* of.*/\1/p'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f", a / b }'; }
 
 echo "Job: $board (6 layers), 2 x 1 panel; memory budget $memory MB; $(nproc) processors; best of $runs; files in $tmp"
@@ -90,13 +90,13 @@ echo "At $dpi dpi: --threads 1 $one s, --threads 2 $two s: $(ratio "$one" "$two"
 # The same film as a TIFF (Group 4 strips, compressed on the workers) next
 # to the plotter file, and both files' sizes.
 read -r fpf tiff < <(pair "$panel --dpi $dpi --threads 2" "$panel --dpi $dpi --threads 2 --format tiff")
-bytes() { "$cli" export "$@" "${j[@]}" | sed -n 's/.*, \([0-9]*\) bytes$/\1/p'; }
+bytes() { "$cli" export --verbose "$@" "${j[@]}" | sed -n 's/.*, \([0-9]*\) bytes$/\1/p'; }
 fpfBytes=$(bytes "$panel" --dpi $dpi -o "$work/out.fpf")
 tiffBytes=$(bytes "$panel" --dpi $dpi -o "$work/out.tif")
 echo "At $dpi dpi: plotter file $fpf s ($fpfBytes bytes), TIFF Group 4 $tiff s ($tiffBytes bytes): the TIFF takes $(ratio "$tiff" "$fpf")x the plotter file's time"
 
 read -r panel2 floor < <(pair "$panel --dpi $dpi --threads 2" "$empty --dpi $dpi --threads 2")
-size=$("$cli" export "$empty" -o "$work/out.fpf" --dpi $dpi "${j[@]}" | sed -n 's/.*: QK., \([0-9]* x [0-9]*\) pixels.*/\1/p')
+size=$("$cli" export --verbose "$empty" -o "$work/out.fpf" --dpi $dpi "${j[@]}" | sed -n 's/.*: QK., \([0-9]* x [0-9]*\) pixels.*/\1/p')
 echo "Floor at $dpi dpi: the empty job of the same size ($size pixels) $floor s; the panel $panel2 s: $(ratio "$panel2" "$floor")x the floor"
 
 # A film carries one layer: each of the six as the operator plots it, the
@@ -116,7 +116,7 @@ echo "Peak resident memory: $peak MB with a budget of $memory MB (limit $((memor
 # thermal on 2 boards x 18 layers (each layer its own file).
 peakOf() {
   local out
-  out=$("$cli" export "$1" -o "$work/out.fpf" --dpi 65024 "${j[@]}")
+  out=$("$cli" export --verbose "$1" -o "$work/out.fpf" --dpi 65024 "${j[@]}")
   echo "$(sed -n 's/.*time \([0-9.]*\) s.*/\1/p' <<< "$out") s, peak $(sed -n 's/.*peak memory \([0-9.]*\) MB.*/\1/p' <<< "$out") MB"
 }
 pour=$(find "$corpus" -name 'ATMEGA328_Motor_Board-F.Cu.gtl' | head -1)

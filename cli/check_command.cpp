@@ -118,8 +118,9 @@ void addCheckCommand(CLI::App& app, Action& action) {
       "file size, memory and time. Exit status 1 when it finds an error (undefined D codes, "
       "unreadable files, drill files on a layer, boards beyond the plotting area, a film that "
       "cannot be made)");
-  cmd->add_option("JOB", o->jobFile, "Job file (.wpr)")->required()->check(CLI::ExistingFile);
+  cmd->add_option("JOB", o->jobFile, "Job file (.wpr)")->required();
   cmd->add_option("--dpi", o->dpi, "Resolution of the export (default 2032)")
+      ->check(WholeNumberValidator("a resolution is dots per inch, such as 2032"))
       ->check(CLI::Range(kOtherResolutionMin, kMaxPlotterDpi));
   cmd->add_option("--layers", o->layers,
                   "Layers to check, 1,2,... (default: every layer with Gerber data on some board)");
@@ -137,6 +138,7 @@ void addCheckCommand(CLI::App& app, Action& action) {
   addSettingsOption(*cmd, o->settingsFile);
   cmd->callback([o, &action] {
     action = [o] {
+      requireJobFile(o->jobFile, "check");
       Job job;
       job.settings =
           readSettings(o->settingsFile.empty() ? settingsFilePath() : fs::path(o->settingsFile));

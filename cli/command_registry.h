@@ -5,6 +5,7 @@
 
 #include <CLI/CLI.hpp>
 #include <functional>
+#include <initializer_list>
 #include <iostream>
 #include <string>
 #include <string_view>
@@ -26,6 +27,7 @@ void addDrillCommand(CLI::App& app, Action& action);
 // export, bmp and fpf.
 void addExportCommand(CLI::App& app, Action& action);
 void addCheckCommand(CLI::App& app, Action& action);
+void addSettingsCommand(CLI::App& app, Action& action);
 
 // Shared option help and check for the data format text.
 inline constexpr const char* kFormatHelp =
@@ -45,6 +47,33 @@ void addSettingsOption(CLI::App& cmd, std::string& settingsFile);
 // one when that is empty (see settingsFilePath). What reading them noted (a
 // value clamped, a missing DRUMPLOT_SETTINGS file) goes to stderr.
 JobSettings readCommandSettings(const std::string& settingsOption);
+
+// The JOB argument of `command` ("export", "job add"): a job file that
+// exists. A missing one, a folder, or a Gerber or drill file in its place is
+// refused (std::invalid_argument) saying what to run instead; when `other`,
+// the command's next file argument, is the job, the two were swapped and the
+// message shows them in their order.
+void requireJobFile(const std::string& file, const std::string& command,
+                    const std::string& other = "");
+// The GERBER argument of `command`: a job file given in its place is
+// refused, saying which commands take a job.
+void requireGerberFile(const std::string& file, const std::string& command);
+
+// An output name whose extension is none of `extensions` (".png"; matched
+// without regard to case) is refused before any work; `writes` says what
+// the option writes, under which names.
+void requireExtension(const char* option, const std::string& file,
+                      std::initializer_list<const char*> extensions, const char* writes);
+
+// --dpi and the like: a whole number, said so when it is not.
+struct WholeNumberValidator : CLI::Validator {
+  explicit WholeNumberValidator(const char* what);
+};
+
+// "1 board", "3 boards": a count with its noun.
+inline std::string counted(long long n, const std::string& noun) {
+  return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
+}
 
 // What a command tells the operator beside its output: one line,
 // "drumplot-cli: warning: TEXT" (something is not as it should be) or

@@ -61,6 +61,7 @@ void addDrillCommand(CLI::App& app, Action& action) {
     std::string format;
     std::vector<std::string> markTools;
     std::string overview;
+    std::string settingsFile;
   };
   auto o = std::make_shared<Options>();
   auto* cmd = app.add_subcommand(
@@ -68,7 +69,7 @@ void addDrillCommand(CLI::App& app, Action& action) {
       "Panelize drill: repeat one board's Excellon file (hits, G85 slots and routes) for every "
       "board of the job, shifted by the board's position and the offset, and add one hit per "
       "mark board");
-  cmd->add_option("JOB", o->jobFile, "Job file (.wpr)")->required()->check(CLI::ExistingFile);
+  cmd->add_option("JOB", o->jobFile, "Job file (.wpr)")->required();
   cmd->add_option("--in", o->input,
                   "Drill file of one board (.drl); default: the drill file a board imported with "
                   "job add-board remembers");
@@ -91,10 +92,17 @@ void addDrillCommand(CLI::App& app, Action& action) {
                   "(default T01F095S3); may be repeated");
   cmd->add_option("--overview", o->overview,
                   "Write the overview PNG: board outlines and a cross at every hit, 180 dpi");
+  addSettingsOption(*cmd, o->settingsFile);
   cmd->callback([o, &action] {
     action = [o] {
-      if (!o->overview.empty()) refuseSameFile({o->output, o->overview});
+      requireJobFile(o->jobFile, "drill");
+      if (!o->overview.empty()) {
+        requireExtension("--overview", o->overview, {".png"},
+                         "the overview is a PNG (.png) picture");
+        refuseSameFile({o->output, o->overview});
+      }
       Job job;
+      job.settings = readCommandSettings(o->settingsFile);
       openJob(job, o->jobFile);
       DrillPanelSettings settings;
       if (!o->format.empty()) {
@@ -126,10 +134,13 @@ void addDrillCommand(CLI::App& app, Action& action) {
         throw std::runtime_error(toString(result.status));
       }
       const DrillPanel& panel = result.panel;
-      std::cout << o->output << ": " << panel.lineCount << " lines, " << panel.boardHits
-                << " board hits, " << panel.slotCount << " slots, " << panel.routeCount
-                << " routes, " << panel.markHits << " mark hits, written in "
-                << describe(panel.format) << "\n";
+      auto n = [](size_t count, const char* noun) {
+        return counted(static_cast<long long>(count), noun);
+      };
+      std::cout << o->output << ": " << n(panel.lineCount, "line") << ", "
+                << n(panel.boardHits, "board hit") << ", " << n(panel.slotCount, "slot") << ", "
+                << n(panel.routeCount, "route") << ", " << n(panel.markHits, "mark hit")
+                << ", written in " << describe(panel.format) << "\n";
       if (!o->overview.empty()) {
         MonoImage image = drillOverview(job.boards, panel.crosses, panel.paths);
         writePng(o->overview, image);

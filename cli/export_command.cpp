@@ -4,6 +4,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <fstream>
@@ -53,6 +54,7 @@ struct OutputOptions {
   bool reference = false;
   bool negative = false;
   bool force = false;
+  bool verbose = false;
 };
 
 // "all", or layer numbers 1..18 separated by commas.
@@ -79,7 +81,7 @@ OutputLayers parseLayers(const std::string& text) {
 }
 
 void addOutputOptions(CLI::App& cmd, OutputOptions& o) {
-  cmd.add_option("JOB", o.jobFile, "Job file (.wpr)")->required()->check(CLI::ExistingFile);
+  cmd.add_option("JOB", o.jobFile, "Job file (.wpr)")->required();
   cmd.add_option("-o,--output", o.outputFile, "File to write (replaced only when complete)")
       ->required();
   cmd.add_option("--layers", o.layers, "Layers to output: 1,2,... or all (default all)");
@@ -105,12 +107,19 @@ void addOutputOptions(CLI::App& cmd, OutputOptions& o) {
   cmd.add_flag("--reference", o.reference,
                "The literal way: one thread, every band reads every layer anew (slow; the "
                "same bytes)");
+  cmd.add_flag("--verbose", o.verbose,
+               "Also print the engine's figures: bands, pieces, primitives, display lists, "
+               "covered draws, decoded files, peak memory and budget");
   cmd.add_flag("--force", o.force,
                "Draw a layer file all the same when step and repeat and aperture blocks expand "
                "it to more than 2^30 operations (it takes long; progress and Ctrl-C as ever)");
 }
 
-Job openJobWithSettings(const OutputOptions& o) {
+Job openJobWithSettings(const OutputOptions& o, const char* command) {
+  requireJobFile(o.jobFile, command);
+  if (!o.overview.empty())
+    requireExtension("--overview", o.overview, {".png", ".pbm"},
+                     "the overview is a PNG (.png) or PBM (.pbm) picture");
   Job job;
   job.settings = readCommandSettings(o.settingsFile);
   if (size_t partial = openJob(job, o.jobFile).partialBytes) {
@@ -207,7 +216,7 @@ void fillSettings(const OutputOptions& o, const Job& job, DrawSettings& draw, Ru
 // added as to the film's name when there is one film per layer.
 std::filesystem::path overviewName(const std::string& overview, const Job& job, int layer) {
   if (layer == 0) return overview;
-  return layerFilmName(overview, layer, job.settings.LayerNames[layer - 1]);
+  return layerFilmName(overview, layer, filmLayerName(job, layer));
 }
 
 // drumplot-cli export - Progress and cancel
@@ -292,17 +301,21 @@ uint64_t peakResidentBytes() {
   return static_cast<uint64_t>(usage.ru_maxrss) * 1024;  // kilobytes on Linux
 }
 
-void printRunLine(const RasterStats& r, double seconds, uint64_t budget, bool reference) {
+// The engine's figures (--verbose), then what the operator must know always.
+void printRunLine(const RasterStats& r, double seconds, uint64_t budget, bool reference,
+                  bool verbose) {
   const std::string groups =
       r.groups > 1 ? ", recorded in " + std::to_string(r.groups) + " groups of pieces" : "";
-  std::printf(
-      "  %s, %u thread%s, %lld pieces, %llu primitives (%s of display lists%s, %llu "
-      "covered draws left out, %s of decoded files); time %.3f s, peak memory %s, budget %s\n",
-      reference ? "literal way" : "fast way", r.threads, r.threads == 1 ? "" : "s",
-      static_cast<long long>(r.pieces), static_cast<unsigned long long>(r.primitives),
-      megabytes(r.displayListBytes).c_str(), groups.c_str(),
-      static_cast<unsigned long long>(r.drawsLeftOut), megabytes(r.decodedBytes).c_str(), seconds,
-      megabytes(peakResidentBytes()).c_str(), megabytes(budget).c_str());
+  if (verbose) {
+    std::printf(
+        "  %s, %u thread%s, %s, %llu primitives (%s of display lists%s, %llu "
+        "covered draws left out, %s of decoded files); time %.3f s, peak memory %s, budget %s\n",
+        reference ? "literal way" : "fast way", r.threads, r.threads == 1 ? "" : "s",
+        counted(r.pieces, "piece").c_str(), static_cast<unsigned long long>(r.primitives),
+        megabytes(r.displayListBytes).c_str(), groups.c_str(),
+        static_cast<unsigned long long>(r.drawsLeftOut), megabytes(r.decodedBytes).c_str(), seconds,
+        megabytes(peakResidentBytes()).c_str(), megabytes(budget).c_str());
+  }
   std::fflush(stdout);  // the summary line before what follows it on stderr
   for (const std::string& w : r.warnings) printWarning(w);
   if (r.overBudgetBytes > 0) {
@@ -316,9 +329,35 @@ void printRunLine(const RasterStats& r, double seconds, uint64_t budget, bool re
 // drumplot-cli export
 // ============================================================================
 
-// A film's summary, as its format has it.
-void printFilm(const FilmSummary& film, bool mirror) {
+// What the operator reads: the film's size, resolution, file and time.
+void printFilmForOperator(const std::string& file, const char* kind, int64_t width_px,
+                          int64_t height_px, int dpi, uint64_t bytes, double seconds,
+                          const std::string& more) {
+  const double width = static_cast<double>(width_px) / dpi,
+               height = static_cast<double>(height_px) / dpi;
+  const std::string size =
+      bytes < 1048576 ? std::to_string((bytes + 1023) / 1024) + " KB" : megabytes(bytes);
+  std::printf("%s: %s, %.3f x %.3f inch (%.1f x %.1f mm) at %d dpi%s, %s, written in %.2f s\n",
+              file.c_str(), kind, width, height, width * 25.4, height * 25.4, dpi, more.c_str(),
+              size.c_str(), seconds);
+}
+
+// A film's summary: the operator's line, and with --verbose as its format has it.
+void printFilm(const FilmSummary& film, bool mirror, bool negative, double seconds, bool verbose) {
   const std::string name = film.file.string();
+  const std::string look = std::string(mirror ? ", mirrored" : "") + (negative ? ", negative" : "");
+  if (const auto* r = std::get_if<JobBitmapSummary>(&film.output)) {
+    printFilmForOperator(name, "job bitmap", r->plan.width_px, r->plan.height_px, 8192,
+                         r->plan.fileBytes, seconds, negative ? ", negative" : "");
+  } else if (const auto* t = std::get_if<TiffFilmSummary>(&film.output)) {
+    printFilmForOperator(name, "TIFF film", t->plan.width_px, t->plan.height_px, t->plan.dpi,
+                         t->fileBytes, seconds, look);
+  } else {
+    const auto& f = std::get<PlotterExportSummary>(film.output);
+    printFilmForOperator(name, "plotter file", f.plan.width_px, f.plan.height_px, f.plan.dpi,
+                         f.fileBytes, seconds, look);
+  }
+  if (!verbose) return;
   if (const auto* r = std::get_if<JobBitmapSummary>(&film.output)) {
     const JobBitmapPlan& p = r->plan;
     std::printf("%s%s\n", kJobBitmapMessage, name.c_str());
@@ -351,7 +390,14 @@ void printFilm(const FilmSummary& film, bool mirror) {
 
 // The film format: --format, else the output's extension, else the plotter
 // file. Options that the format does not take are refused, not ignored.
-FilmFormat chooseFormat(const CLI::App& cmd, const std::string& format, const std::string& output) {
+FilmFormat chooseFormat(const CLI::App& cmd, const std::string& format, const std::string& output,
+                        int dpi) {
+  if (format.empty()) {
+    requireExtension("-o", output, {".fpf", ".tif", ".tiff", ".bmp"},
+                     "export writes a plotter file (.fpf), a TIFF film (.tif or .tiff) or the "
+                     "job bitmap (.bmp) after the name's extension; with another name, say which "
+                     "with --format fpf|tiff|bmp");
+  }
   FilmFormat f = format == "tiff"  ? FilmFormat::Tiff
                  : format == "bmp" ? FilmFormat::Bmp
                  : format == "fpf" ? FilmFormat::Fpf
@@ -365,6 +411,13 @@ FilmFormat chooseFormat(const CLI::App& cmd, const std::string& format, const st
           option + " does not apply to " +
           (f == FilmFormat::Bmp ? "the job bitmap (8192 dpi, rows as drawn)" : "a plotter file"));
     }
+  }
+  if (f != FilmFormat::Bmp && std::find(kResolutionValues.begin(), kResolutionValues.end(), dpi) ==
+                                  kResolutionValues.end()) {
+    printNote(std::to_string(dpi) +
+              " dpi is none of the export dialog's resolutions (1016, 1625, 2032, 4064, 8128, "
+              "16256, 25400, 32512, 40640, 65024): the film is made at " +
+              std::to_string(dpi) + " dpi as asked");
   }
   return f;
 }
@@ -393,7 +446,9 @@ void addExport(CLI::App& app, Action& action) {
       "(it takes long; progress and Ctrl-C as ever)");
   cmd->add_option("--dpi", o->dpi,
                   "Resolution: 1016, 1625, 2032 (default), 4064, 8128, 16256, 25400, 32512, 40640, "
-                  "65024 or any other from 100 to 65535")
+                  "65024 or any other whole number from 100 to 65535 (a note says it is none of "
+                  "the dialog's)")
+      ->check(WholeNumberValidator("a resolution is dots per inch, such as 2032"))
       ->check(CLI::Range(kOtherResolutionMin, kMaxPlotterDpi));
   cmd->add_flag("--mirror", o->mirror,
                 "Mirror horizontal: rows from the top of the image down (default: from the bottom "
@@ -406,22 +461,24 @@ void addExport(CLI::App& app, Action& action) {
                   "end");
   cmd->add_option("--format", o->format,
                   "fpf (plotter file), tiff (1-bit TIFF film) or bmp (the job bitmap at 8192 dpi); "
-                  "default: after OUT's extension (.fpf, .tif/.tiff, .bmp), else fpf")
+                  "default: after OUT's extension (.fpf, .tif/.tiff, .bmp); with it any name "
+                  "goes")
       ->check(CLI::IsMember({"fpf", "tiff", "bmp"}));
   cmd->add_option("--compression", o->compression,
                   "TIFF strips: g4 (CCITT Group 4, default), packbits or none")
       ->check(CLI::IsMember({"g4", "packbits", "none"}));
   cmd->add_flag("--split-layers", o->splitLayers,
                 "One film per chosen layer, named OUT with the layer's number and name added "
-                "(board.tif -> board-01-Top.tif), all of the whole export's size; none is "
+                "(board.tif -> board-01-top-copper.tif: the role its files' names tell, else "
+                "the layer's name in the settings), all of the whole export's size; none is "
                 "written unless all are");
   cmd->callback([o, cmd, &action] {
     action = [o, cmd] {
-      Job job = openJobWithSettings(*o);
+      Job job = openJobWithSettings(*o, "export");
       FilmSettings settings;
       PlotterExportSettings& s = settings.plotter;
       fillSettings(*o, job, s.draw, s.run);
-      settings.format = chooseFormat(*cmd, o->format, o->outputFile);
+      settings.format = chooseFormat(*cmd, o->format, o->outputFile, o->dpi);
       settings.tiff.compression =
           parseTiffCompression(o->compression).value_or(TiffCompression::Group4);
       s.file = o->outputFile;
@@ -449,12 +506,11 @@ void addExport(CLI::App& app, Action& action) {
       if (r.cancelled)
         throw std::runtime_error(o->outputFile + ": export cancelled; nothing written");
       for (const FilmSummary& film : r.films) {
-        printFilm(film, s.mirror);
-        if (s.negative) std::printf("  negative film\n");
         std::visit(
             [&](const auto& f) {
-              printRunLine(f.raster, r.films.size() == 1 ? r.seconds : f.seconds, s.run.budgetBytes,
-                           s.run.reference);
+              const double seconds = r.films.size() == 1 ? r.seconds : f.seconds;
+              printFilm(film, s.mirror, s.negative, seconds, o->verbose);
+              printRunLine(f.raster, seconds, s.run.budgetBytes, s.run.reference, o->verbose);
               if (o->overview.empty()) return;
               writeSecondImage(overviewName(o->overview, job, film.layer).string(), f.overview,
                                film.file.string());
@@ -477,7 +533,8 @@ void addBmp(CLI::App& app, Action& action) {
   addOutputOptions(*cmd, *o);
   cmd->callback([o, &action] {
     action = [o] {
-      Job job = openJobWithSettings(*o);
+      requireExtension("-o", o->outputFile, {".bmp"}, "bmp writes the job bitmap, a .bmp file");
+      Job job = openJobWithSettings(*o, "bmp");
       JobBitmapSettings s;
       fillSettings(*o, job, s.draw, s.run);
       s.file = o->outputFile;
@@ -494,12 +551,8 @@ void addBmp(CLI::App& app, Action& action) {
         r = writeJobBitmap(job, s);
       }
       if (r.cancelled) throw std::runtime_error(o->outputFile + ": cancelled; nothing written");
-      const JobBitmapPlan& p = r.plan;
-      std::printf("%s%s\n", kJobBitmapMessage, o->outputFile.c_str());
-      std::printf("  %lld x %lld pixels at 8192 dpi, %s, %llu bytes\n",
-                  static_cast<long long>(p.width_px), static_cast<long long>(p.height_px),
-                  bandsText(p.bands).c_str(), static_cast<unsigned long long>(p.fileBytes));
-      printRunLine(r.raster, r.seconds, s.run.budgetBytes, s.run.reference);
+      printFilm({o->outputFile, 0, r}, false, s.negative, r.seconds, o->verbose);
+      printRunLine(r.raster, r.seconds, s.run.budgetBytes, s.run.reference, o->verbose);
       if (!o->overview.empty()) writeSecondImage(o->overview, r.overview, o->outputFile);
     };
   });
@@ -556,6 +609,8 @@ void addFpf(CLI::App& app, Action& action) {
       ->check(CLI::IsMember({"image", "preview", "thumbnail"}));
   decode->callback([d, &action] {
     action = [d] {
+      requireExtension("-o", d->output, {".png", ".pbm"},
+                       "fpf decode writes a PNG (.png) or PBM (.pbm) picture");
       refuseOverwritingInput({d->output}, {d->file});
       FpfContents c = readFpf(d->file, false);
       if (d->part == "image") {

@@ -180,6 +180,7 @@ void addInfoCommand(CLI::App& app, Action& action) {
   struct Options {
     InfoOptions info;
     std::string format = "2.3,leading,abs,inch";
+    std::string settingsFile;
   };
   auto options = std::make_shared<Options>();
   auto* cmd = app.add_subcommand(
@@ -192,10 +193,12 @@ void addInfoCommand(CLI::App& app, Action& action) {
                   "Memory for the aperture stamps the reach is measured with, MB (default: the "
                   "settings' Memory)")
       ->check(CLI::Range(1, 1 << 20));
+  addSettingsOption(*cmd, options->settingsFile);
   cmd->callback([options, &action] {
     action = [options] {
+      requireGerberFile(options->info.gerberFile, "info");
       options->info.preset = parseFormatSpec(options->format);
-      JobSettings settings = readCommandSettings("");
+      JobSettings settings = readCommandSettings(options->settingsFile);
       options->info.plotWidth = settings.PlotWidth;
       options->info.plotHeight = settings.PlotHeight;
       if (options->info.memory_MB == 0) options->info.memory_MB = settings.memoryMegabytes;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // drumplot-cli job: builds and edits job files. Every subcommand reads the
 // job file, runs one job operation and writes the file back.
+#include <fstream>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -33,8 +34,10 @@ namespace fs = std::filesystem;
 
 struct JobOptions {
   std::string jobFile;
-  std::string settingsFile;  // empty: the usual settings location
-  bool force = false;        // write back a job file that ends in a partial record
+  std::string command;                    // "job add", for the messages
+  const std::string* dataFile = nullptr;  // the file argument after JOB, if any
+  std::string settingsFile;               // empty: the usual settings location
+  bool force = false;                     // write back a job file that ends in a partial record
 };
 
 // The job file of a command, locked and read; a job file that job repair
@@ -57,7 +60,7 @@ class EditedJob {
   // `writesBack`: a job file that ends in a partial record is refused
   // without --force; a command that only reads it says so.
   EditedJob(const JobOptions& options, bool writesBack)
-      : edit_(lockJobFile(options.jobFile)), force_(options.force) {
+      : edit_(lockJobFile(checkedJobFile(options))), force_(options.force) {
     job.settings = readCommandSettings(options.settingsFile);
     if (!edit_.exists()) throw IoError(options.jobFile + ": cannot open: no such file");
     edit_.openInto(job);
@@ -77,6 +80,11 @@ class EditedJob {
   Job job;
 
  private:
+  static const std::string& checkedJobFile(const JobOptions& options) {
+    requireJobFile(options.jobFile, options.command, options.dataFile ? *options.dataFile : "");
+    return options.jobFile;
+  }
+
   JobFileEdit edit_;
   bool force_;
 };
@@ -98,9 +106,9 @@ std::pair<double, double> parsePair(const std::string& text, const char* option)
 
 size_t boardIndex(const Job& job, int number) {
   if (number < 1 || static_cast<size_t>(number) > job.boards.size()) {
-    throw std::invalid_argument(job.JobName + ": no board " + std::to_string(number) +
-                                " (the job has " + std::to_string(job.boards.size()) +
-                                " boards, numbered from 1)");
+    throw std::invalid_argument(
+        job.JobName + ": no board " + std::to_string(number) + " (the job has " +
+        counted(static_cast<long long>(job.boards.size()), "board") + ", numbered from 1)");
   }
   return static_cast<size_t>(number - 1);
 }
@@ -157,8 +165,32 @@ void placeNewBoard(Job& job, size_t index, const std::optional<std::pair<double,
 // drumplot-cli job list
 // ============================================================================
 
+// The data format a Gerber file states in its first 64 KB (%FS digits,
+// zeros and notation; %MO or G70/G71 unit), as --format writes it; empty
+// when it states none or cannot be read.
+std::string statedFormat(const fs::path& file) {
+  std::string head(size_t{1} << 16, '\0');
+  std::ifstream in(file, std::ios::binary);
+  in.read(head.data(), static_cast<std::streamsize>(head.size()));
+  head.resize(static_cast<size_t>(in.gcount()));
+  DataFormat format;
+  bool digits = false, unit = false;
+  std::stringstream statements(head);
+  for (std::string s; std::getline(statements, s, '*');) {
+    s.erase(0, s.find_first_not_of("% \t\r\n"));
+    if (startsWith(s, "FS")) digits = true;
+    if (startsWith(s, "MO") || startsWith(s, "G70") || startsWith(s, "G71")) unit = true;
+    applyFormatStatement(s, format);
+  }
+  if (!digits) return unit ? (format.Metric ? "mm" : "inch") : "";
+  std::string text = formatSpecText(format);
+  if (!unit) text = text.substr(0, text.rfind(','));  // the unit is not stated
+  return text;
+}
+
 void printText(const Job& job, std::ostream& out) {
-  out << "Job: " << job.JobName << " (" << job.boards.size() << " boards)\n";
+  out << "Job: " << job.JobName << " ("
+      << counted(static_cast<long long>(job.boards.size()), "board") << ")\n";
   for (size_t i = 0; i < job.boards.size(); ++i) {
     const Board& b = job.boards[i];
     out << "Board " << i + 1 << ": " << b.caption << "\n"
@@ -173,6 +205,8 @@ void printText(const Job& job, std::ostream& out) {
       if (gerber.empty() && aperture.empty()) continue;
       out << "  Layer " << n << (n < 10 ? ":    " : ":   ") << gerber;
       if (!aperture.empty()) out << "  apertures " << aperture;
+      const std::string stated = gerber.empty() ? "" : statedFormat(job.resolvePath(gerber));
+      if (!stated.empty()) out << "  (the file states " << stated << ")";
       out << "\n";
     }
   }
@@ -214,6 +248,7 @@ constexpr const char* kForceHelp =
 CLI::App* addJobSubcommand(CLI::App& job, const char* name, const char* help, JobOptions& options,
                            const char* forceHelp = kForceHelp) {
   CLI::App* cmd = job.add_subcommand(name, help);
+  options.command = std::string("job ") + name;
   cmd->add_option("JOB", options.jobFile, "Job file (.wpr)")->required();
   addSettingsOption(*cmd, options.settingsFile);
   if (forceHelp) cmd->add_flag("--force", options.force, forceHelp);
@@ -249,6 +284,7 @@ void addAdd(CLI::App& job, Action& action) {
       "Go on with a Gerber file whose size no plot can mean (read in the wrong format?), and "
       "write back a job file that ends in a partial record (left out)");
   cmd->add_option("GERBER", o->gerber, "Master Gerber file")->required();
+  o->dataFile = &o->gerber;
   cmd->add_option("--layer", o->layer, "Layer that gets the file (default 1)")
       ->check(CLI::Range(1, kLayerCount));
   cmd->add_option("--at", o->at,
@@ -302,6 +338,7 @@ void addLayer(CLI::App& job, Action& action) {
       ->required()
       ->check(CLI::Range(1, kLayerCount));
   cmd->add_option("GERBER", o->gerber, "Gerber file of the layer")->required();
+  o->dataFile = &o->gerber;
   cmd->add_option("--apertures", o->apertures, "Aperture file (.Env) of the layer");
   cmd->callback([o, &action] {
     action = [o] {
@@ -404,7 +441,8 @@ void addDelete(CLI::App& job, Action& action) {
       job.selectBoard(boardIndex(job, o->board));
       job.deleteSelected();
       edited.save();
-      std::cout << "Board " << o->board << " deleted; " << job.boards.size() << " boards left\n";
+      std::cout << "Board " << o->board << " deleted; "
+                << counted(static_cast<long long>(job.boards.size()), "board") << " left\n";
     };
   });
 }
@@ -515,8 +553,9 @@ void addPanelize(CLI::App& job, Action& action) {
                           "; the job is unchanged");
       }
       edited.save();
-      std::cout << "Board " << o->board << ": " << copies << (copies == 1 ? " copy" : " copies")
-                << " added; " << job.boards.size() << " boards\n";
+      std::cout << "Board " << o->board << ": "
+                << (copies == 1 ? "1 copy" : std::to_string(copies) + " copies") << " added; "
+                << counted(static_cast<long long>(job.boards.size()), "board") << "\n";
     };
   });
 }
@@ -528,8 +567,14 @@ void addMark(CLI::App& job, Action& action) {
     std::string target;
   };
   auto o = std::make_shared<Options>();
-  auto* cmd =
-      addJobSubcommand(job, "mark", "Insert a registration mark from the settings' mark table", *o);
+  auto* cmd = addJobSubcommand(
+      job, "mark",
+      "Insert a registration mark from the settings' mark table. A mark is defined in the "
+      "[Setup] section of the settings file (GerbPrj.ini, see --settings) by a name and a "
+      "Gerber file: NameM1=Target and PathM1=/path/to/demo-mark.gbr, up to NameM10/PathM10; "
+      "drumplot-cli settings init writes a file to fill in. A relative PathMn is read from "
+      "the job file's folder",
+      *o);
   cmd->add_option("--name", o->name, "Mark name (NameM1..NameM10)")->required();
   auto* atOption = cmd->add_option("--at", o->at, "Move the mark's left-top corner to X,Y inches");
   cmd->add_option("--target", o->target,
@@ -551,12 +596,21 @@ void addMark(CLI::App& job, Action& action) {
       }
       std::string settings =
           o->settingsFile.empty() ? settingsFilePath().string() : o->settingsFile;
+      std::error_code ec;
+      if (!fs::exists(settings, ec)) {
+        throw IoError(settings +
+                      ": no such settings file; the marks are defined in its [Setup] section "
+                      "(NameM1=NAME, PathM1=MARK.gbr): `drumplot-cli settings init " +
+                      settings + "` writes one to fill in");
+      }
       size_t index = 0;
       switch (insertMark(job, choice, &index)) {
         case MarkInsertResult::Inserted:
           break;
         case MarkInsertResult::NoMarkDefined:
-          throw FormatError(settings + ": " + kNoMarkDefined);
+          throw FormatError(settings + ": " + kNoMarkDefined +
+                            " (define one in its [Setup] section: NameM1=NAME and "
+                            "PathM1=MARK.gbr; see drumplot-cli job mark --help)");
         case MarkInsertResult::NotOffered: {
           std::string offered;
           for (const std::string& n : names) offered += (offered.empty() ? "" : ", ") + n;
@@ -664,9 +718,8 @@ void addAddBoard(CLI::App& job, Action& action) {
       "their M48 header; each role on the layer the layer map gives it. Prints file -> role -> "
       "layer; files it cannot place are listed, not guessed",
       *o);
-  cmd->add_option("PATH", o->source, "Folder or zip file with the board's files")
-      ->required()
-      ->check(CLI::ExistingPath);
+  cmd->add_option("PATH", o->source, "Folder or zip file with the board's files")->required();
+  o->dataFile = &o->source;
   cmd->add_option("--at", o->at,
                   "Move the board to X,Y inches (left-top corner); without it the board goes to "
                   "the first free place, as for job add");

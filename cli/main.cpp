@@ -2,10 +2,13 @@
 // drumplot-cli: the engine for scripts and batch work.
 #include <exception>
 #include <iostream>
+#include <memory>
 #include <new>
 #include <stdexcept>
+#include <string>
 
 #include "cli/command_registry.h"
+#include "cli/usage_hints.h"
 
 namespace {
 
@@ -19,6 +22,7 @@ int main(int argc, char** argv) {
       "drumplot-cli: turns Gerber photoplot data into exposure bitmaps for a drum laser "
       "photoplotter.\nCommands read files and write new ones; an error names the file and "
       "ends with exit status 1, a command line that cannot be used as given with exit status 2."};
+  app.formatter(std::make_shared<drumplot::cli::WrappingFormatter>());
   app.require_subcommand(1);
   app.set_version_flag("--version", "drumplot-cli 0.1.0");
 
@@ -30,13 +34,21 @@ int main(int argc, char** argv) {
   drumplot::cli::addDrillCommand(app, action);
   drumplot::cli::addExportCommand(app, action);
   drumplot::cli::addCheckCommand(app, action);
+  drumplot::cli::addSettingsCommand(app, action);
+  drumplot::cli::addHelpExamples(app);
 
   try {
     app.parse(argc, argv);
   } catch (const CLI::Success& e) {
     return app.exit(e);  // --help, --version
   } catch (const CLI::ParseError& e) {
-    app.exit(e);
+    // A mistyped command or option is said as such, with the nearest one.
+    const std::string hint = drumplot::cli::unknownWordHint(app, {argv + 1, argv + argc});
+    if (hint.empty()) {
+      app.exit(e);
+    } else {
+      std::cerr << "drumplot-cli: " << hint << "\nRun with --help for more information.\n";
+    }
     return kUsage;
   }
 

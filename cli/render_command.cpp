@@ -37,6 +37,7 @@ void addRenderCommand(CLI::App& app, Action& action) {
     std::string format = "2.3,leading,abs,inch";
     std::string noHole = "300,500,700";
     int memory_MB = 0;  // 0: the settings' Memory
+    std::string settingsFile;
   };
   auto options = std::make_shared<Options>();
   auto* cmd = app.add_subcommand(
@@ -77,10 +78,14 @@ void addRenderCommand(CLI::App& app, Action& action) {
   cmd->add_option("--band-rows", r.bandRows,
                   "Draw through bands of this many rows (default: one band); the image is the same")
       ->check(CLI::Range(int64_t{1}, int64_t{1} << 40));
+  addSettingsOption(*cmd, options->settingsFile);
   cmd->callback([options, &action] {
     action = [options] {
+      requireGerberFile(options->render.gerberFile, "render");
+      requireExtension("-o", options->render.outputFile, {".png", ".pbm", ".tif", ".tiff"},
+                       "render writes a PNG (.png), PBM (.pbm) or TIFF (.tif, .tiff) picture");
       options->render.preset = parseFormatSpec(options->format);
-      JobSettings settings = readCommandSettings("");
+      JobSettings settings = readCommandSettings(options->settingsFile);
       options->render.plotWidth = settings.PlotWidth;
       options->render.plotHeight = settings.PlotHeight;
       options->render.interpreter.noHoleDCodes = parseNoHoleList(options->noHole);

@@ -155,10 +155,9 @@ ReplacingFile::ReplacingFile(const fs::path& target) : name_(target) {
     // O_EXCL: a name already there is never reused.
     fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd_ < 0 && (errno != EEXIST || attempt == 100)) {
-      int error = errno;
-      fs::path temp = std::move(temp_);
+      const int error = errno;
       temp_.clear();
-      fail("cannot create " + temp.filename().string(), error);
+      failInFolder(error);
     }
   }
 }
@@ -166,6 +165,28 @@ ReplacingFile::ReplacingFile(const fs::path& target) : name_(target) {
 ReplacingFile::~ReplacingFile() {
   if (fd_ >= 0) ::close(fd_);
   if (!temp_.empty()) ::unlink(temp_.c_str());
+}
+
+// The file is written beside its target: what stops that is the folder's.
+void ReplacingFile::failInFolder(int error) const {
+  const fs::path parent = target_.parent_path();
+  const std::string folder = parent.empty() ? std::string(".") : parent.string();
+  switch (error) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      fail("cannot write into the folder " + folder + " (" + std::strerror(error) +
+               "): write the file into another folder, or make this one writable",
+           0);
+    case ENOENT: {
+      std::error_code ec;
+      if (!fs::is_directory(parent.empty() ? fs::path(".") : parent, ec))
+        fail("the folder " + folder + " does not exist", 0);
+      [[fallthrough]];
+    }
+    default:
+      fail("cannot write a file into the folder " + folder, error);
+  }
 }
 
 void ReplacingFile::fail(const std::string& what, int error) const {

@@ -46,6 +46,7 @@ class ReplacingFile {
   friend void commitTogether(std::span<ReplacingFile* const> files);
 
   [[noreturn]] void fail(const std::string& what, int error) const;
+  [[noreturn]] void failInFolder(int error) const;  // the temporary file cannot be made
   void finishWriting();  // permissions, fsync, close: ready to be renamed
   void replaceTarget();  // the rename over the target
 

@@ -3,6 +3,7 @@
 #include "job/settings_file.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <optional>
@@ -195,6 +196,79 @@ JobSettings loadSettings(const std::filesystem::path& file) {
     ini.save(file);
   }
   return settings;
+}
+
+// Settings file - Every key
+// ============================================================================
+
+namespace {
+
+std::string colorText(uint32_t color) {
+  char text[16];
+  std::snprintf(text, sizeof text, "$%08X", static_cast<unsigned>(color));
+  return text;
+}
+
+}  // namespace
+
+std::vector<SettingsKey> settingsKeys(const JobSettings& s, const LayerMap& map) {
+  std::vector<SettingsKey> keys;
+  auto add = [&](const char* section, std::string key, std::string value, std::string meaning) {
+    keys.push_back({section, std::move(key), std::move(value), std::move(meaning)});
+  };
+  add(kSetup, kUnitKey, s.unitText, "display unit of the window: mm or Inch");
+  add(kSetup, "Memory", std::to_string(s.memoryMegabytes),
+      "memory for rasterizing, MB (10 to 768): bands, stamps and recordings of an export");
+  add(kSetup, "Sirka", std::to_string(toTenthMicrometres(s.PlotWidth)),
+      "plotting area width (the drum circumference), 0.0001 mm: 3400000 is 340 mm");
+  add(kSetup, "Vyska", std::to_string(toTenthMicrometres(s.PlotHeight)),
+      "plotting area height (along the drum axis), 0.0001 mm");
+  add(kSetup, "Color_Panel", colorText(s.panelColor), "colour of the plotting area, $00BBGGRR");
+  add(kSetup, "Distance", std::to_string(toMicrometres(s.tech.distance_mm)),
+      "tech area: distance from the boards, micrometres");
+  add(kSetup, "Left", std::to_string(toMicrometres(s.tech.left_mm)),
+      "tech area: width of the left strip, micrometres (0: none)");
+  add(kSetup, "Right", std::to_string(toMicrometres(s.tech.right_mm)),
+      "tech area: width of the right strip, micrometres");
+  add(kSetup, "Top", std::to_string(toMicrometres(s.tech.top_mm)),
+      "tech area: width of the top strip, micrometres");
+  add(kSetup, "Bottom", std::to_string(toMicrometres(s.tech.bottom_mm)),
+      "tech area: width of the bottom strip, micrometres");
+  for (int i = 1; i <= kMarkCount; ++i) {
+    const MarkEntry& mark = s.marks[i - 1];
+    add(kSetup, indexedKey("NameM", i), mark.name,
+        "mark " + std::to_string(i) + ": the name `drumplot-cli job mark --name NAME` takes");
+    add(kSetup, indexedKey("PathM", i), mark.path,
+        "mark " + std::to_string(i) +
+            ": its Gerber file (a relative name is read from the job file's folder)");
+  }
+  for (int n = 1; n <= kLayerCount; ++n) {
+    add(kLayers, indexedKey("Color", n), colorText(s.LayerColors[n - 1]),
+        "layer " + std::to_string(n) + ": preview colour, $00BBGGRR");
+    add(kLayers, indexedKey("Name", n), s.LayerNames[n - 1],
+        "layer " + std::to_string(n) + ": its name in the window and in split films' names");
+  }
+  for (size_t i = 0; i < LayerMap::kRoleCount; ++i) {
+    const BoardRole role = LayerMap::roleAt(i);
+    add(kLayerMapSection, LayerMap::keyOf(role), std::to_string(map.layerOf(role)),
+        "the layer job add-board puts the " + roleName(role) + " on (0: none)");
+  }
+  return keys;
+}
+
+std::string defaultSettingsText() {
+  std::string text =
+      "; drumplot settings (GerbPrj.ini). Every key with its default; a comment stands on a\n"
+      "; line of its own, since whatever follows \"=\" is the value.\n";
+  std::string section;
+  for (const SettingsKey& k : settingsKeys(JobSettings{}, LayerMap::defaults())) {
+    if (k.section != section) {
+      section = k.section;
+      text += "\n[" + section + "]\n";
+    }
+    text += "; " + k.meaning + "\n" + k.key + "=" + k.value + "\n";
+  }
+  return text;
 }
 
 // Settings file - Writing each dialog's keys

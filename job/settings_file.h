@@ -7,9 +7,11 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "job/ini_document.h"
 #include "job/job_settings.h"
+#include "job/layer_roles.h"
 
 namespace drumplot {
 
@@ -31,6 +33,22 @@ JobSettings readSettings(const std::filesystem::path& file);
 // The window's read when it is first shown: readSettings, and "Jednotka" =
 // "Inch" written into the file when that key was absent.
 JobSettings loadSettings(const std::filesystem::path& file);
+
+// One key of the settings file as the settings hold it: its section, key,
+// value as the file writes it, and what it means.
+struct SettingsKey {
+  std::string section;
+  std::string key;
+  std::string value;
+  std::string meaning;
+};
+// Every key of the sections Setup, Layers and BoardLayers, in file order,
+// with the values of `settings` and `map`.
+std::vector<SettingsKey> settingsKeys(const JobSettings& settings, const LayerMap& map);
+// A settings file of every key with its default, each after a comment line
+// that says what it means (comments stand on lines of their own: the reader
+// keeps whatever follows "=" as the value).
+std::string defaultSettingsText();
 
 // The unit dialog's preset: "Jednotka" read afresh, "mm" when absent.
 std::string readUnitSetting(const std::filesystem::path& file);

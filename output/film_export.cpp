@@ -10,6 +10,7 @@
 #include <type_traits>
 
 #include "io/file_io.h"
+#include "job/layer_roles.h"
 #include "output/export_geometry.h"
 
 namespace drumplot {
@@ -33,6 +34,22 @@ std::filesystem::path layerFilmName(const std::filesystem::path& file, int layer
   return file.parent_path() / (file.stem().string() + added + file.extension().string());
 }
 
+std::string filmLayerName(const Job& job, int layer) {
+  std::optional<BoardRole> role;
+  for (const Board& board : job.boards) {
+    const std::string& file = board.LayerGerber[layer - 1];
+    if (board.IsMark || file.empty()) continue;
+    const std::optional<NamedRole> told =
+        roleFromFileName(std::filesystem::path(file).filename().string());
+    if (!told || (role && !(*role == told->role))) return job.settings.LayerNames[layer - 1];
+    role = told->role;
+  }
+  if (!role) return job.settings.LayerNames[layer - 1];
+  std::string text = roleName(*role);
+  std::replace(text.begin(), text.end(), ' ', '-');
+  return text;
+}
+
 std::vector<FilmName> filmNames(const Job& job, const FilmSettings& settings) {
   if (!settings.splitLayers) return {{0, settings.plotter.file}};
   const std::vector<BoardLayer> drawn = outputBoardLayers(job, settings.plotter.draw.layers, 0, 0);
@@ -41,7 +58,7 @@ std::vector<FilmName> filmNames(const Job& job, const FilmSettings& settings) {
     if (std::any_of(drawn.begin(), drawn.end(),
                     [&](const BoardLayer& d) { return d.layer == layer; })) {
       films.push_back(
-          {layer, layerFilmName(settings.plotter.file, layer, job.settings.LayerNames[layer - 1])});
+          {layer, layerFilmName(settings.plotter.file, layer, filmLayerName(job, layer))});
     }
   }
   return films;

@@ -55,6 +55,12 @@ struct FilmExportSummary {
 std::filesystem::path layerFilmName(const std::filesystem::path& file, int layer,
                                     const std::string& name);
 
+// The name a layer's film carries: the layer's role ("top-copper") when the
+// names of its files (every board's but the marks') tell that one role, as
+// the CAD programs name them (core.GTL, board-F_Cu.gbr); else the layer's
+// name in the settings ("Lay_3" unless the operator named it).
+std::string filmLayerName(const Job& job, int layer);
+
 // The films exportFilms writes, in layer order (layer 0: the one film of
 // every chosen layer), known before anything is drawn.
 struct FilmName {

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// drumplot-cli as a program: its exit statuses, the signals that end an
+// drumplot-cli as a program: its exit statuses, what it says of a mistake,
+// the signals that end an
 // export, and job commands that run at the same time on one job file.
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -13,6 +14,9 @@
 #include <thread>
 #include <vector>
 
+#include "cli/command_registry.h"
+#include "cli/usage_hints.h"
+#include "job/settings_file.h"
 #include "support/record_bytes.h"
 #include "support/test_support.h"
 
@@ -178,6 +182,74 @@ TEST_F(CliProgramTest, JobRepairMendsAJobAndKeepsTheOldFile) {
   EXPECT_EQ(run({"job", "repair", job, "--write"}), 0);  // nothing left to mend: nothing written
   EXPECT_EQ(test::readFile(job + ".bak"), before);
   EXPECT_EQ(run({"job", "list", job, "--settings", settings_}), 0);
+}
+
+// Each mistake an operator makes says what to do instead, with its status.
+TEST_F(CliProgramTest, MistakesSayWhatToDo) {
+  const std::string job = path("j.wpr"), gerber = path("a.gbr"), film = path("f.fpf");
+  test::writeFile(gerber, "%FSLAX24Y24*%%MOIN*%%ADD10C,0.01*%D10*X100Y100D03*M02*");
+  ASSERT_EQ(run({"job", "new", job}), 0);
+  ASSERT_EQ(run({"job", "add", job, gerber, "--at", "0.5,0.5", "--settings", settings_}), 0);
+  ASSERT_EQ(run({"settings", "init", path("init.ini")}), 0);
+  ::setenv("DRUMPLOT_SETTINGS", path("missing.ini").c_str(), 1);
+  const struct {
+    std::vector<std::string> args;
+    std::string says;
+    int status;
+  } cases[] = {
+      {{"exprot", job},
+       "no command 'exprot'; did you mean 'export'?\n  drumplot-cli export " + job,
+       2},
+      {{"job", "panelise", job}, "did you mean 'panelize'?", 2},
+      {{"export", job, "-o", film, "--layer", "1"},
+       "has no option --layer; did you mean --layers?\n  drumplot-cli export " + job + " -o " +
+           film + " --layers 1",
+       2},
+      {{"job", "list", path("none.wpr")},
+       "no such job file; create it with\n  drumplot-cli job new",
+       2},
+      {{"export", gerber, "-o", film}, "is a Gerber file, not a job file", 2},
+      {{"job", "add", gerber, job}, "the job comes first:\n  drumplot-cli job add " + job, 2},
+      {{"info", job}, "is a job file, not a Gerber file", 2},
+      {{"export", job, "-o", path("f.pdf")}, "--format fpf|tiff|bmp", 2},
+      {{"export", job, "-o", film, "--dpi", "2032.5"}, "'2032.5' is not a whole number", 2},
+      {{"export", job, "-o", film, "--dpi", "2000"}, "none of the export dialog's resolutions", 0},
+      {{"job", "mark", job, "--name", "Target"}, "missing.ini: no such settings file", 1},
+      {{"job", "mark", job, "--name", "Target", "--settings", path("init.ini")}, "NameM1=NAME", 1},
+      {{"settings", "init", path("init.ini")}, "already exists (use --force", 1},
+      {{"job", "list", job}, "a.gbr  (the file states 2.4,leading,abs,inch)", 0},
+      {{"job", "new", "/sys/drumplot.wpr"}, "cannot write into the folder /sys", 1},
+  };
+  for (const auto& c : cases) {
+    fs::remove(log_);
+    EXPECT_EQ(run(c.args), c.status) << c.args[0] << " " << c.args[1];
+    EXPECT_NE(test::readFile(log_).find(c.says), std::string::npos) << test::readFile(log_);
+  }
+  ::unsetenv("DRUMPLOT_SETTINGS");
+  // The file settings init writes reads back as every default, comments and all.
+  const JobSettings read = readSettings(path("init.ini")), defaults;
+  EXPECT_EQ(read.LayerNames, defaults.LayerNames);
+  EXPECT_EQ(read.LayerColors, defaults.LayerColors);
+  EXPECT_EQ(read.panelColor, defaults.panelColor);
+  EXPECT_EQ(read.tech, defaults.tech);
+  EXPECT_EQ(readLayerMap(IniDocument::load(path("init.ini")), "init.ini"), LayerMap::defaults());
+}
+
+// Every command's --help page shows examples; a new command without them fails.
+TEST(CliHelpTest, EveryCommandHasExamples) {
+  CLI::App app;
+  cli::Action action;
+  for (auto add :
+       {cli::addInfoCommand, cli::addRenderCommand, cli::addJobCommand, cli::addAperturesCommand,
+        cli::addDrillCommand, cli::addExportCommand, cli::addCheckCommand, cli::addSettingsCommand})
+    add(app, action);
+  cli::addHelpExamples(app);
+  std::vector<CLI::App*> commands = app.get_subcommands({});
+  for (size_t i = 0; i < commands.size(); ++i) {
+    EXPECT_NE(commands[i]->get_footer().find("Examples:\n  drumplot-cli"), std::string::npos)
+        << commands[i]->get_name();
+    for (CLI::App* sub : commands[i]->get_subcommands({})) commands.push_back(sub);
+  }
 }
 
 }  // namespace

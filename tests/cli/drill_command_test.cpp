@@ -60,7 +60,7 @@ TEST_F(DrillCommandTest, WritesThePanelTheMarksAndTheOverview) {
             "M48\r\n;FILE_FORMAT=2:4\r\nINCH,LZ\r\nT01C0.032\r\n%\r\nT01\r\nG90\r\n"
             "X018Y027\r\nX0205Y027\r\nX038Y027\r\nX0405Y027\r\n"
             "T02F095S3\r\nX002Y002\r\nM30\r\n");
-  EXPECT_NE(printed.find("4 board hits, 0 slots, 0 routes, 1 mark hits, written in inch 2.4, "
+  EXPECT_NE(printed.find("4 board hits, 0 slots, 0 routes, 1 mark hit, written in inch 2.4, "
                          "trailing zeros left out"),
             std::string::npos)
       << printed;

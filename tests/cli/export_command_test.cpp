@@ -40,7 +40,8 @@ TEST(ExportCommandTest, FormatFollowsTheNameOrFormatAndForeignOptionsAreRefused)
   EXPECT_EQ(run("film.TIF", {}), std::string("II*\0", 4));
   EXPECT_EQ(run("film.fpf", {"--format", "tiff", "--compression", "packbits"}),
             std::string("II*\0", 4));
-  EXPECT_EQ(run("film.plt", {}).substr(0, 3), "QKS");
+  EXPECT_EQ(run("film.plt", {"--format", "fpf"}).substr(0, 3), "QKS");
+  EXPECT_THROW(run("film.plt", {}), std::invalid_argument);  // no format of that name
   EXPECT_EQ(run("film.bmp", {"--negative"}).substr(0, 2), "BM");
   EXPECT_THROW(run("refused.fpf", {"--compression", "none"}), std::invalid_argument);
   EXPECT_THROW(run("refused.bmp", {"--dpi", "4064"}), std::invalid_argument);

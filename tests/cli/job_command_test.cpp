@@ -150,7 +150,7 @@ TEST_F(JobCommandTest, ErrorsNameTheFileAndWriteNothing) {
   for (const char* gerber : {"master.gbr", "big.gbr"}) {
     const std::string before = test::readFile(path(gerber));
     expectError({"job", "add", path(gerber), job_, "--force", "--settings", settings_},
-                path(gerber) + ": not a job file");
+                "the job comes first:\n  drumplot-cli job add " + job_ + " " + path(gerber));
     expectError({"job", "new", path(gerber), "--force"}, path(gerber) + ": not a job file");
     EXPECT_EQ(test::readFile(path(gerber)), before);
   }

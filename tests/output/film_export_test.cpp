@@ -210,6 +210,16 @@ TEST(SplitLayersTest, EachFilmIsItsLayersExportAndNoneIsWrittenUnlessAll) {
   EXPECT_EQ(layerFilmName("out/panel.tif", 3, "Bottom copper/2"),
             "out/panel-03-Bottom_copper_2.tif");
   EXPECT_EQ(layerFilmName("panel", 12, ""), "panel-12");
+  // A film is named by the role its files' names tell, else by the settings' name.
+  Job named;
+  named.boards.resize(2);
+  named.boards[0].LayerGerber[0] = named.boards[1].LayerGerber[0] = "cad/core.GTL";
+  named.boards[0].LayerGerber[1] = "board-B_Cu.gbr";
+  named.boards[1].LayerGerber[1] = "board-F_Cu.gbr";  // two roles on one layer
+  named.boards[0].LayerGerber[2] = "silk.pho";
+  EXPECT_EQ(filmLayerName(named, 1), "top-copper");
+  EXPECT_EQ(filmLayerName(named, 2), "Lay_2");
+  EXPECT_EQ(filmLayerName(named, 3), "Lay_3");
 
   const fs::path dir = test::tempDir();
   Job job = demoJob();
