@@ -78,11 +78,13 @@ TEST(ExportDialogTest, ModesShowTheirFieldsAndOpeningResetsTheLineWidths) {
 TEST_F(OutputWindowTest, ExportThroughTheDialogWritesWhatTheCliWrites) {
   start("[Setup]\nJednotka=mm\nMemory=10\n");
   std::filesystem::path jobFile = openJobFile(demoJob());
-  std::filesystem::path exported = dir_ / "window.tif";  // window.FPF, then the film format
+  std::filesystem::create_directory(dir_ / "films");
+  // window.FPF, then the film format
+  std::filesystem::path exported = dir_ / "films" / "window.tif";
   EXPECT_EQ(childOf<ExportDialog>(window_.get())->exportNameLabel()->text(),
             qstr(dir_ / "TEST.FPF"));
 
-  prompts_.files.push_back(qstr(dir_ / "window.FPF"));
+  prompts_.files.push_back(qstr(dir_ / "films" / "window.FPF"));
   QImage overview;
   whenShown<ExportDialog>([&](ExportDialog& dialog) {
     for (int layer : {1, 3}) dialog.layerBox(layer)->click();
@@ -105,6 +107,17 @@ TEST_F(OutputWindowTest, ExportThroughTheDialogWritesWhatTheCliWrites) {
   EXPECT_TRUE(prompts_.warnings.isEmpty()) << prompts_.warnings.join("; ").toStdString();
   EXPECT_EQ(overview.size(), QSize(400, 400));
   EXPECT_EQ(status(JobStatusBar::ProgressPanel), "");
+  // The name chooser opened in the program's folder; the next one opens where
+  // the film went.
+  prompts_.files.push_back(QString());
+  whenShown<ExportDialog>([&](ExportDialog& dialog) {
+    button(&dialog, "&Export name")->click();
+    button(&dialog, "Cancel")->click();
+  });
+  trigger("&Job", "E&xport photoplotter bitmap");
+  ASSERT_EQ(prompts_.requests.size(), 3u);  // Open, then the two choosers
+  EXPECT_EQ(prompts_.requests[1].startFile, qstr(dir_ / "TEST.FPF"));
+  EXPECT_EQ(prompts_.requests[2].startFile, qstr(exported));
 
   std::filesystem::path fromCli = dir_ / "cli.tif";
   // clang-format off
