@@ -35,6 +35,7 @@
 #include "ui/export_dialog.h"
 #include "ui/image_conversion.h"
 #include "ui/main_window.h"
+#include "ui/plot_area_panel.h"
 #include "ui/preview_window.h"
 #include "ui/qt_conversions.h"
 #include "ui/user_prompts.h"
@@ -250,6 +251,9 @@ void MainWindow::onApertureTable() {
   const std::string apertures =
       apertureFile.empty() ? std::string() : job_.resolvePath(apertureFile).string();
   const DataFormat format = board->format;
+  const QString listed = QStringLiteral("Board ") + boardLabel(*board, *selected) +
+                         QStringLiteral(", layer ") + QString::number(layer + 1) +
+                         QLatin1Char(' ') + toQString(job_.settings.LayerNames[layer]);
 
   WorkingApertureTable table;
   std::string unread;
@@ -262,7 +266,7 @@ void MainWindow::onApertureTable() {
   if (!unread.empty()) {
     prompts_.warn(this, toQString(unread));
   }
-  apertureTableDialog_->load(table);
+  apertureTableDialog_->load(table, listed);
   apertureTableDialog_->exec();
   if (!apertureTableDialog_->saveRequested()) return;
 

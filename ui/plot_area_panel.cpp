@@ -25,10 +25,7 @@ QString fileNameOf(const QString& path) {
 BoardView viewOf(const Board& board, size_t index) {
   const ScreenRect& r = board.screen;
   BoardView view{QRect(r.left, r.top, r.Width, r.Height), toQColor(board.color()),
-                 toQString(board.caption), QString(), board.IsMark};
-  QString name = board.IsMark && !board.MarkName.empty() ? toQString(board.MarkName)
-                                                         : fileNameOf(view.caption);
-  view.label = QString::number(index + 1) + QLatin1Char(' ') + name;
+                 toQString(board.caption), boardLabel(board, index), board.IsMark};
   if (board.IsMark) {
     // Grown about its centre: a drag moves the true place by the same pixels.
     int growX = std::max(kMinMarkSide_px - view.rect.width(), 0);
@@ -108,6 +105,12 @@ void drawMark(QPainter& painter, const BoardView& mark, const QRect& panel, cons
 }
 
 }  // namespace
+
+QString boardLabel(const Board& board, size_t index) {
+  QString name = board.IsMark && !board.MarkName.empty() ? toQString(board.MarkName)
+                                                         : fileNameOf(toQString(board.caption));
+  return QString::number(index + 1) + QLatin1Char(' ') + name;
+}
 
 PlotAreaPanel::PlotAreaPanel(QWidget* parent) : QWidget(parent) {
   setMouseTracking(true);

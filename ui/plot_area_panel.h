@@ -29,6 +29,10 @@ struct BoardView {
   bool isMark = false;
 };
 
+// "1 core.GTL": the board's number in job order (from 1) and its master
+// file's name, or a mark's mark name.
+QString boardLabel(const Board& board, size_t index);
+
 // The least width and height a mark is drawn with, in pixels: the bundled
 // mark is 0.12 inch across, 7 pixels at the usual scale.
 inline constexpr int kMinMarkSide_px = 16;
