@@ -201,26 +201,38 @@ TEST_F(OutputWindowTest, JobBitmapGoesToClipBmpInTheProgramFolder) {
 TEST_F(OutputWindowTest, PreviewIsTurnedUpsideDownUnlessMirrored) {
   start();
   openJobFile(twoBoardJob());
+  PreviewLegend legend;
   auto preview = [&](bool mirror) {
     QImage shown;
     whenShown<ExportDialog>([&](ExportDialog& dialog) {
       EXPECT_TRUE(dialog.zoomGroup()->button(1)->isVisible());  // loaded as the preview
       dialog.layerBox(1)->setChecked(true);
       dialog.layerBox(2)->setChecked(true);
+      dialog.layerBox(3)->setChecked(true);  // no board has a file there
       checkBox(&dialog, "Mirror horizontal")->setChecked(mirror);
-      closePreviewWhenShown(&shown);
+      whenShown<PreviewWindow>([&](PreviewWindow& window) {
+        shown = window.shownImage();
+        legend = window.legend();
+        exitByMenu(&window);
+      });
       button(&dialog, "OK")->click();
     });
     menuAction(*window_, "&Job", "Preview")->trigger();
     return shown;
   };
   QImage mirrored = preview(true);
+  EXPECT_TRUE(legend.mirror.startsWith("Mirrored: ")) << legend.mirror.toStdString();
   QImage turned = preview(false);
+  EXPECT_TRUE(legend.mirror.startsWith("Not mirrored: ")) << legend.mirror.toStdString();
+  // The legend: the layers drawn, in their colours.
+  ASSERT_EQ(legend.layers.size(), 2u);
+  EXPECT_EQ(legend.layers[0].name, "1 Lay_1");
+  EXPECT_EQ(legend.layers[1].color, QColor(Qt::red));
   ASSERT_FALSE(mirrored.isNull());
   EXPECT_EQ(turned, mirrored.mirrored(false, true));
   EXPECT_NE(turned, mirrored);
   // Fitted to the window: the job is wider than the window's shape.
-  QSize area = childOf<PreviewWindow>(window_.get())->imageAreaSize();
+  QSize area = childOf<PreviewWindow>(window_.get())->previewAreaSize();
   EXPECT_EQ(mirrored.width(), area.width() - 6);
   // Layer 1 blue and layer 2 red, as the settings' defaults say.
   EXPECT_FALSE(mirrored.allGray());
