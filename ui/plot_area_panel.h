@@ -2,10 +2,10 @@
 // PlotAreaPanel: the plotting area at screen scale, in the panel colour with
 // its caption, and the boards of the job drawn on it as bevelled rectangles
 // (red when selected, green otherwise), each labelled with its number and
-// the master file's name (a mark: its mark name), the whole path in its hint.
-// Marks are drawn at least kMinMarkSide_px wide, around their true place. It reports presses and
-// left-button drags on boards, and the mouse position where no board is; the window turns them into
-// job operations.
+// the master file's name (a mark: its mark name), the whole path in its
+// hint; marks at least kMinMarkSide_px wide, around their true place. It
+// reports presses and left-button drags on boards, and the mouse position
+// where no board is; the window turns them into job operations.
 #pragma once
 
 #include <QColor>
