@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDoubleValidator>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
@@ -30,6 +31,7 @@ namespace {
 using Column = ApertureTableDialog::Column;
 
 // Heading and width in pixels of each column; the row heading is 15 wide.
+// The size columns say their unit on a second line.
 struct ColumnLook {
   const char* heading;
   int width_px;
@@ -37,9 +39,9 @@ struct ColumnLook {
 constexpr std::array<ColumnLook, ApertureTableDialog::ColumnCount> kColumns = {{
     {"D-code", 46},
     {"Shape", 91},
-    {"X", 66},
-    {"Y", 64},
-    {"Rotation/Int.Dia.", 145},
+    {"X\n[mils]", 66},
+    {"Y\n[mils]", 64},
+    {"Rotation/Int.Dia.\n[mils]", 145},
     {"Custom Name", 147},
 }};
 constexpr int kRowHeading_px = 15;
@@ -227,9 +229,14 @@ ApertureTableDialog::ApertureTableDialog(UserPrompts& prompts, QWidget* parent)
     : QDialog(parent),
       prompts_(prompts),
       model_(new ApertureTableModel(this)),
+      title_(new QLabel(this)),
       view_(new FrozenColumnTable(this)) {
   setWindowTitle(QStringLiteral("Aperture table"));
   auto* layout = new QVBoxLayout(this);
+  QFont bold = title_->font();
+  bold.setBold(true);
+  title_->setFont(bold);
+  layout->addWidget(title_);
 
   view_->setObjectName(QStringLiteral("Aperture table"));
   view_->attachModel(model_);
@@ -277,7 +284,8 @@ ApertureTableDialog::~ApertureTableDialog() = default;
 // ApertureTableDialog - Values
 // ============================================================================
 
-void ApertureTableDialog::load(const WorkingApertureTable& table) {
+void ApertureTableDialog::load(const WorkingApertureTable& table, const QString& listed) {
+  title_->setText(listed);
   model_->load(table);
   save_ = false;
   view_->scrollToTop();

@@ -8,6 +8,8 @@
 
 #include "apertures/working_aperture_table.h"
 
+class QLabel;
+
 namespace drumplot {
 
 class ApertureTableModel;
@@ -25,19 +27,22 @@ class ApertureTableDialog final : public QDialog {
   ~ApertureTableDialog() override;
 
   // A fresh table: no row edited, the save flag cleared, the cursor on the
-  // first row's "D-code" cell.
-  void load(const WorkingApertureTable& table);
+  // first row's "D-code" cell. The line above the table names what it lists
+  // (`listed`: "Board 1 core.GTL, layer 1 Top_copper").
+  void load(const WorkingApertureTable& table, const QString& listed);
   const WorkingApertureTable& result() const;
   // Set only when "&Save" was answered with Yes.
   bool saveRequested() const { return save_; }
 
   FrozenColumnTable* table() const { return view_; }
+  QLabel* title() const { return title_; }
 
  private:
   void askToSave();
 
   UserPrompts& prompts_;
   ApertureTableModel* model_;
+  QLabel* title_;
   FrozenColumnTable* view_;
   bool save_ = false;
 };

@@ -241,6 +241,8 @@ void ExportDialog::chooseExportName() {
   request.filters = {tiff ? QStringLiteral("TIFF film(*.tif)|*.tif")
                           : QStringLiteral("Photoplotter  Bitmap(*.FPF)|*.FPF")};
   request.defaultSuffix = tiff ? QStringLiteral("tif") : QStringLiteral("FPF");
+  // The folder of the name in force: after an export, the last folder used.
+  request.startFile = toQString(exportName_.string());
   QString file = prompts_.saveFileName(this, request);
   if (file.isEmpty()) return;
   setExportName(toPath(file));

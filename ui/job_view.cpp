@@ -55,6 +55,7 @@ JobView::JobView(QWidget* parent) : QScrollArea(parent), sheet_(new QWidget) {
   leftRuler_ = new Ruler(Qt::Vertical, sheet_);
   plotArea_ = new PlotAreaPanel(sheet_);
   layerPanel_ = new LayerPanelView(sheet_);
+  connect(layerPanel_, &LayerPanelView::widthChanged, this, &JobView::relayout);
   setWidget(sheet_);  // the scroll area owns the sheet from here
 }
 
@@ -80,13 +81,13 @@ void JobView::relayout() {
 
   // The sheet fills the client area, or more when the content needs it.
   QSize client = viewport()->size();
-  int contentWidth = panelAt.x() + panelWidth + kMarginRight_px + LayerPanelView::kWidth_px;
+  const int layers_px = layerPanel_->width_px();
+  int contentWidth = panelAt.x() + panelWidth + kMarginRight_px + layers_px;
   int contentHeight =
       std::max(panelAt.y() + panelHeight + kLeftRulerExtra_px, layerPanel_->minimumHeight()) +
       kMarginRight_px;
   sheet_->resize(std::max(client.width(), contentWidth), std::max(client.height(), contentHeight));
-  layerPanel_->setGeometry(sheet_->width() - LayerPanelView::kWidth_px, 0,
-                           LayerPanelView::kWidth_px, sheet_->height());
+  layerPanel_->setGeometry(sheet_->width() - layers_px, 0, layers_px, sheet_->height());
 }
 
 void JobView::resizeEvent(QResizeEvent* event) {

@@ -14,7 +14,6 @@ namespace drumplot {
 namespace {
 
 // Window positions, as offsets from the client area's right edge.
-constexpr int kNameFromRight_px = 250;
 constexpr int kGerberFromRight_px = 200;
 constexpr int kApertureFromRight_px = 100;
 constexpr int kComboFromRight_px = 30;
@@ -24,10 +23,13 @@ constexpr int kRowPitch_px = 22;  // row n at top 90 + 22 x n
 constexpr int kCellWidth_px = 80;
 constexpr int kRowHeight_px = 18;
 constexpr int kComboTop_px = 50;
-
-int fromRight(int offset_px) {
-  return LayerPanelView::kWidth_px - offset_px;
-}
+// The name column ends 2 pixels before the Gerber cells. It is 48 pixels wide
+// (from client width - 250) unless a name needs more, up to a limit beyond
+// which names are cut (their hint holds all of them).
+constexpr int kNameGap_px = 2;
+constexpr int kMinNameColumn_px = 48;
+constexpr int kMaxNameColumn_px = 240;
+constexpr int kNameMargin_px = 10;  // left of the names
 
 // A file cell: white, showing the end of the path (the file's name) when
 // the whole path does not fit; the hint holds all of it.
@@ -50,30 +52,22 @@ class FileCell final : public QLabel {
 // LayerPanelView - Layout
 // ============================================================================
 
-LayerPanelView::LayerPanelView(QWidget* parent) : QWidget(parent) {
+LayerPanelView::LayerPanelView(QWidget* parent)
+    : QWidget(parent), nameColumn_px_(kMinNameColumn_px) {
   QFont headingFont(QStringLiteral("Arial"));
   headingFont.setPixelSize(16);
   headingFont.setBold(true);
-  auto heading = [&](const QString& text, int fromRight_px) {
-    auto* label = new QLabel(text, this);
-    label->setFont(headingFont);
-    label->move(fromRight(fromRight_px), kHeadingsTop_px);
-  };
-  heading(QStringLiteral("Gerber"), kGerberFromRight_px);
-  heading(QStringLiteral("Aperture"), kApertureFromRight_px);
+  gerberHeading_ = new QLabel(QStringLiteral("Gerber"), this);
+  apertureHeading_ = new QLabel(QStringLiteral("Aperture"), this);
+  for (QLabel* heading : {gerberHeading_, apertureHeading_}) heading->setFont(headingFont);
 
   QPalette redText = palette();
   redText.setColor(QPalette::WindowText, Qt::red);
   for (size_t i = 0; i < names_.size(); ++i) {
-    int top = kHeadingsTop_px + kRowPitch_px * static_cast<int>(i + 1);
     names_[i] = new QLabel(this);
     names_[i]->setPalette(redText);
-    names_[i]->setGeometry(fromRight(kNameFromRight_px), top,
-                           kNameFromRight_px - kGerberFromRight_px - 2, kRowHeight_px);
     gerber_[i] = new FileCell(this);
-    gerber_[i]->setGeometry(fromRight(kGerberFromRight_px), top, kCellWidth_px, kRowHeight_px);
     aperture_[i] = new FileCell(this);
-    aperture_[i]->setGeometry(fromRight(kApertureFromRight_px), top, kCellWidth_px, kRowHeight_px);
   }
 
   combo_ = new QComboBox(this);
@@ -82,13 +76,34 @@ LayerPanelView::LayerPanelView(QWidget* parent) : QWidget(parent) {
   connect(combo_, &QComboBox::currentIndexChanged, this,
           [this](int index) { emit activeLayerChanged(index + 1); });
   setMinimumHeight(kHeadingsTop_px + kRowPitch_px * (kLayerCount + 1) + kRowHeight_px);
+  placeRows();
   placeCombo();
+}
+
+int LayerPanelView::width_px() const {
+  return kGerberFromRight_px + kNameGap_px + nameColumn_px_ + kNameMargin_px;
+}
+
+// Everything keeps its distance from the right edge.
+void LayerPanelView::placeRows() {
+  auto fromRight = [this](int offset_px) { return width() - offset_px; };
+  gerberHeading_->adjustSize();
+  apertureHeading_->adjustSize();
+  gerberHeading_->move(fromRight(kGerberFromRight_px), kHeadingsTop_px);
+  apertureHeading_->move(fromRight(kApertureFromRight_px), kHeadingsTop_px);
+  const int nameLeft = fromRight(kGerberFromRight_px) - kNameGap_px - nameColumn_px_;
+  for (size_t i = 0; i < names_.size(); ++i) {
+    int top = kHeadingsTop_px + kRowPitch_px * static_cast<int>(i + 1);
+    names_[i]->setGeometry(nameLeft, top, nameColumn_px_, kRowHeight_px);
+    gerber_[i]->setGeometry(fromRight(kGerberFromRight_px), top, kCellWidth_px, kRowHeight_px);
+    aperture_[i]->setGeometry(fromRight(kApertureFromRight_px), top, kCellWidth_px, kRowHeight_px);
+  }
 }
 
 void LayerPanelView::placeCombo() {
   combo_->adjustSize();
   comboLabel_->adjustSize();
-  int comboLeft = kWidth_px - combo_->width() - kComboFromRight_px;
+  int comboLeft = width() - combo_->width() - kComboFromRight_px;
   combo_->move(comboLeft, kComboTop_px);
   comboLabel_->move(comboLeft - kComboLabelGap_px - comboLabel_->width(),
                     kComboTop_px + (combo_->height() - comboLabel_->height()) / 2);
@@ -96,6 +111,7 @@ void LayerPanelView::placeCombo() {
 
 void LayerPanelView::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
+  placeRows();
   placeCombo();
 }
 
@@ -104,17 +120,25 @@ void LayerPanelView::resizeEvent(QResizeEvent* event) {
 
 void LayerPanelView::setNames(const std::array<std::string, kLayerCount>& names) {
   int index = std::max(combo_->currentIndex(), 0);
+  int widest_px = kMinNameColumn_px;
   {
     QSignalBlocker quiet(combo_);
     combo_->clear();
     for (size_t i = 0; i < names.size(); ++i) {
       QString name = toQString(names[i]);
       combo_->addItem(name);
-      names_[i]->setText(name);
+      widest_px = std::max(widest_px, names_[i]->fontMetrics().horizontalAdvance(name));
+      // A name past the limit is cut at its end; the hint holds all of it.
+      names_[i]->setText(
+          names_[i]->fontMetrics().elidedText(name, Qt::ElideRight, kMaxNameColumn_px));
+      names_[i]->setToolTip(name);
     }
     combo_->setCurrentIndex(index);
   }
+  nameColumn_px_ = std::min(widest_px, kMaxNameColumn_px);
+  placeRows();
   placeCombo();
+  emit widthChanged();
 }
 
 void LayerPanelView::showFiles(const LayerPanel& panel) {

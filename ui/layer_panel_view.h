@@ -19,10 +19,11 @@ class LayerPanelView final : public QWidget {
   Q_OBJECT
 
  public:
-  // The view spans from client width - kWidth_px to the client's right edge.
-  static constexpr int kWidth_px = 260;
-
   explicit LayerPanelView(QWidget* parent);
+
+  // The view spans from client width - width_px() to the client's right
+  // edge; it grows to the left with the longest layer name.
+  int width_px() const;
 
   // Renames the rows and refills the combo box, keeping its index.
   void setNames(const std::array<std::string, kLayerCount>& names);
@@ -37,13 +38,19 @@ class LayerPanelView final : public QWidget {
 
  signals:
   void activeLayerChanged(int layer);
+  // The names were set and the view's width may have changed.
+  void widthChanged();
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  void placeRows();
   void placeCombo();
 
+  int nameColumn_px_;  // wide enough for the longest name
+  QLabel* gerberHeading_;
+  QLabel* apertureHeading_;
   QComboBox* combo_;
   QLabel* comboLabel_;
   std::array<QLabel*, kLayerCount> names_;

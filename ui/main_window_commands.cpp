@@ -35,6 +35,7 @@
 #include "ui/export_dialog.h"
 #include "ui/image_conversion.h"
 #include "ui/main_window.h"
+#include "ui/plot_area_panel.h"
 #include "ui/preview_window.h"
 #include "ui/qt_conversions.h"
 #include "ui/user_prompts.h"
@@ -185,13 +186,37 @@ void watchLayers(MainWindow* window, Progress& progress) {
   };
 }
 
+// The chosen layers that some board draws on, in their colours, and
+// whether the picture is mirrored.
+PreviewLegend previewLegend(const Job& job, const JobPreviewSettings& settings) {
+  PreviewLegend legend;
+  for (size_t n = 0; n < settings.draw.layers.size(); ++n) {
+    const bool drawn = std::any_of(job.boards.begin(), job.boards.end(), [n](const Board& board) {
+      return !board.LayerGerber[n].empty();
+    });
+    if (!settings.draw.layers[n] || !drawn) continue;
+    legend.layers.push_back(
+        {toQColor(job.settings.LayerColors[n]),
+         QString::number(n + 1) + QLatin1Char(' ') + toQString(job.settings.LayerNames[n])});
+  }
+  // The data are drawn with Y growing downwards, so "on" shows them turned
+  // top to bottom and "off" (which turns the picture) as a viewer shows them.
+  legend.mirror = settings.mirror ? QStringLiteral(
+                                        "Mirrored: \"Mirror horizontal\" is on (top "
+                                        "and bottom swapped against the Gerber data)")
+                                  : QStringLiteral(
+                                        "Not mirrored: \"Mirror horizontal\" is off "
+                                        "(the Gerber data as a viewer shows them)");
+  return legend;
+}
+
 }  // namespace
 
 void MainWindow::onPreview() {
   exportDialog_->load(ExportDialog::Mode::Preview, job_.settings.LayerNames);
   if (exportDialog_->exec() != QDialog::Accepted) return;
   JobPreviewSettings settings = exportDialog_->previewSettings();
-  QSize area = previewWindow_->imageAreaSize();
+  QSize area = previewWindow_->previewAreaSize();
   progress_.cancelled = false;
   watchLayers(this, progress_);
   JobPreview preview;
@@ -202,7 +227,8 @@ void MainWindow::onPreview() {
   });
   if (!drawn || preview.cancelled) return;
   QApplication::beep();
-  previewWindow_->showImage(toQImage(preview.image));
+  previewWindow_->showPreview(toQImage(preview.image), previewLegend(job_, settings),
+                              settings.zoom == 1);
 }
 
 void MainWindow::onPrint() {
@@ -250,6 +276,9 @@ void MainWindow::onApertureTable() {
   const std::string apertures =
       apertureFile.empty() ? std::string() : job_.resolvePath(apertureFile).string();
   const DataFormat format = board->format;
+  const QString listed = QStringLiteral("Board ") + boardLabel(*board, *selected) +
+                         QStringLiteral(", layer ") + QString::number(layer + 1) +
+                         QLatin1Char(' ') + toQString(job_.settings.LayerNames[layer]);
 
   WorkingApertureTable table;
   std::string unread;
@@ -262,7 +291,7 @@ void MainWindow::onApertureTable() {
   if (!unread.empty()) {
     prompts_.warn(this, toQString(unread));
   }
-  apertureTableDialog_->load(table);
+  apertureTableDialog_->load(table, listed);
   apertureTableDialog_->exec();
   if (!apertureTableDialog_->saveRequested()) return;
 

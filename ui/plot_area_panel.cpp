@@ -7,7 +7,9 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPen>
+#include <QRegularExpression>
 #include <QToolTip>
+#include <algorithm>
 
 #include "ui/qt_conversions.h"
 
@@ -15,13 +17,25 @@ namespace drumplot {
 
 namespace {
 
-BoardView viewOf(const Board& board) {
-  const ScreenRect& r = board.screen;
-  return {QRect(r.left, r.top, r.Width, r.Height), toQColor(board.color()),
-          toQString(board.caption)};
+// The file's name without its folders ('/' or '\' before it).
+QString fileNameOf(const QString& path) {
+  return path.mid(path.lastIndexOf(QRegularExpression(QStringLiteral("[/\\\\]"))) + 1);
 }
 
-void drawBoard(QPainter& painter, const BoardView& board) {
+BoardView viewOf(const Board& board, size_t index) {
+  const ScreenRect& r = board.screen;
+  BoardView view{QRect(r.left, r.top, r.Width, r.Height), toQColor(board.color()),
+                 toQString(board.caption), boardLabel(board, index), board.IsMark};
+  if (board.IsMark) {
+    // Grown about its centre: a drag moves the true place by the same pixels.
+    int growX = std::max(kMinMarkSide_px - view.rect.width(), 0);
+    int growY = std::max(kMinMarkSide_px - view.rect.height(), 0);
+    view.rect.adjust(-growX / 2, -growY / 2, growX - growX / 2, growY - growY / 2);
+  }
+  return view;
+}
+
+void drawBevel(QPainter& painter, const BoardView& board) {
   const QRect& all = board.rect;
   painter.fillRect(all, board.color);
   // A raised bevel of 1 pixel.
@@ -31,15 +45,72 @@ void drawBoard(QPainter& painter, const BoardView& board) {
   painter.setPen(board.color.darker(200));
   painter.drawLine(all.bottomLeft(), all.bottomRight());
   painter.drawLine(all.topRight(), all.bottomRight());
-  QRect inside = all.adjusted(2, 1, -2, -1);
-  QFontMetrics metrics = painter.fontMetrics();
-  if (inside.width() < metrics.averageCharWidth() * 3) return;  // no room for a caption
+}
+
+// The label inside the board: on one line when it fits, else the number
+// over the name in a font made smaller down to kMinLabelFont_px, the name
+// cut at its start when it still does not fit.
+constexpr int kMinLabelFont_px = 8;
+
+void drawBoardLabel(QPainter& painter, const BoardView& board) {
+  QRect inside = board.rect.adjusted(2, 1, -2, -1);
   painter.setPen(Qt::white);
-  painter.drawText(inside, Qt::AlignCenter,
-                   metrics.elidedText(board.caption, Qt::ElideLeft, inside.width()));
+  if (painter.fontMetrics().horizontalAdvance(board.label) <= inside.width()) {
+    painter.drawText(inside, Qt::AlignCenter, board.label);
+    return;
+  }
+  const qsizetype space = board.label.indexOf(QLatin1Char(' '));
+  const QString number = board.label.left(space);
+  const QString name = board.label.mid(space + 1);
+  QFont font = painter.font();
+  int size_px = QFontInfo(font).pixelSize();
+  while (size_px > kMinLabelFont_px &&
+         QFontMetrics(font).horizontalAdvance(name) > inside.width()) {
+    font.setPixelSize(--size_px);
+  }
+  QFontMetrics metrics(font);
+  if (inside.width() < metrics.averageCharWidth() * 3 || inside.height() < metrics.height() * 2) {
+    return;  // no room for a label
+  }
+  painter.save();
+  painter.setFont(font);
+  painter.drawText(
+      inside, Qt::AlignCenter,
+      number + QLatin1Char('\n') + metrics.elidedText(name, Qt::ElideLeft, inside.width()));
+  painter.restore();
+}
+
+// A mark: a ring and a cross on the board colour, its label beside it (left
+// of it when the right side has no room) in the panel's text colour.
+void drawMark(QPainter& painter, const BoardView& mark, const QRect& panel, const QColor& text) {
+  const QRect& all = mark.rect;
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(QPen(Qt::white, 1));
+  painter.setBrush(Qt::NoBrush);
+  QRectF ring = QRectF(all).adjusted(3.5, 3.5, -3.5, -3.5);
+  painter.drawEllipse(ring);
+  QPointF centre = QRectF(all).center();
+  painter.drawLine(QPointF(all.left() + 1.5, centre.y()), QPointF(all.right() - 0.5, centre.y()));
+  painter.drawLine(QPointF(centre.x(), all.top() + 1.5), QPointF(centre.x(), all.bottom() - 0.5));
+  painter.restore();
+  const QFontMetrics metrics = painter.fontMetrics();
+  const int width_px = metrics.horizontalAdvance(mark.label);
+  const int gap_px = 3;
+  QRect label(all.right() + 1 + gap_px, all.center().y() - metrics.height() / 2, width_px,
+              metrics.height());
+  if (label.right() > panel.right()) label.moveRight(all.left() - 1 - gap_px);
+  painter.setPen(text);
+  painter.drawText(label, Qt::AlignLeft | Qt::AlignVCenter, mark.label);
 }
 
 }  // namespace
+
+QString boardLabel(const Board& board, size_t index) {
+  QString name = board.IsMark && !board.MarkName.empty() ? toQString(board.MarkName)
+                                                         : fileNameOf(toQString(board.caption));
+  return QString::number(index + 1) + QLatin1Char(' ') + name;
+}
 
 PlotAreaPanel::PlotAreaPanel(QWidget* parent) : QWidget(parent) {
   setMouseTracking(true);
@@ -57,15 +128,20 @@ void PlotAreaPanel::setLook(const QString& caption, const QColor& color) {
 void PlotAreaPanel::showBoards(const std::vector<Board>& boards) {
   boards_.clear();
   boards_.reserve(boards.size());
-  for (const Board& board : boards) boards_.push_back(viewOf(board));
+  for (size_t i = 0; i < boards.size(); ++i) boards_.push_back(viewOf(boards[i], i));
   if (pressed_ && *pressed_ >= boards_.size()) pressed_.reset();
   update();
 }
 
 void PlotAreaPanel::showBoard(size_t index, const Board& board) {
   BoardView& view = boards_.at(index);
+  if (view.isMark) {
+    view = viewOf(board, index);
+    update();  // its label lies beside it
+    return;
+  }
   update(view.rect.adjusted(-3, -3, 3, 3));
-  view = viewOf(board);
+  view = viewOf(board, index);
   update(view.rect.adjusted(-3, -3, 3, 3));
 }
 
@@ -91,10 +167,17 @@ std::optional<size_t> PlotAreaPanel::boardAt(QPoint position) const {
 void PlotAreaPanel::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
   painter.fillRect(rect(), color_);
-  painter.setPen(color_.lightness() < 128 ? Qt::white : Qt::black);
+  const QColor text = color_.lightness() < 128 ? Qt::white : Qt::black;
+  painter.setPen(text);
   painter.drawText(rect(), Qt::AlignCenter, caption_);
   for (const BoardView& board : boards_) {
-    if (board.rect.intersects(event->rect())) drawBoard(painter, board);
+    if (board.isMark) {
+      drawBevel(painter, board);
+      drawMark(painter, board, rect(), text);
+    } else if (board.rect.intersects(event->rect())) {
+      drawBevel(painter, board);
+      drawBoardLabel(painter, board);
+    }
   }
   // Marks go around the boards, over whatever lies next to them.
   for (size_t i = 0; i < boards_.size(); ++i) {

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 // PlotAreaPanel: the plotting area at screen scale, in the panel colour with
 // its caption, and the boards of the job drawn on it as bevelled rectangles
-// (red when selected, green otherwise) with the master file as caption and
-// hint. It reports presses and left-button drags on boards, and the mouse
-// position where no board is; the window turns them into job operations.
+// (red when selected, green otherwise), each labelled with its number and
+// the master file's name (a mark: its mark name), the whole path in its
+// hint; marks at least kMinMarkSide_px wide, around their true place. It
+// reports presses and left-button drags on boards, and the mouse position
+// where no board is; the window turns them into job operations.
 #pragma once
 
 #include <QColor>
@@ -20,10 +22,20 @@ namespace drumplot {
 
 // A board as the panel draws it.
 struct BoardView {
-  QRect rect;  // Board::Screen
+  QRect rect;  // Board::Screen; a mark's grown to the least size that shows
   QColor color;
-  QString caption;
+  QString caption;  // the hint
+  QString label;    // "1 core.GTL": the number in job order and the name
+  bool isMark = false;
 };
+
+// "1 core.GTL": the board's number in job order (from 1) and its master
+// file's name, or a mark's mark name.
+QString boardLabel(const Board& board, size_t index);
+
+// The least width and height a mark is drawn with, in pixels: the bundled
+// mark is 0.12 inch across, 7 pixels at the usual scale.
+inline constexpr int kMinMarkSide_px = 16;
 
 // A board the check found problems with: an outline in the colour of the
 // worst one, and the problems in its hint.

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 
 #include "ui/qt_conversions.h"
@@ -40,6 +41,11 @@ void prepare(QFileDialog& dialog, const FileRequest& request) {
     dialog.selectNameFilter(filters[request.selectedFilter]);
   }
   dialog.setDefaultSuffix(request.defaultSuffix);
+  if (!request.startFile.isEmpty()) {
+    const QFileInfo start(request.startFile);
+    dialog.setDirectory(start.absolutePath());
+    dialog.selectFile(start.fileName());
+  }
 }
 
 QString chosenFile(QFileDialog& dialog) {

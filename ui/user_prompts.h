@@ -22,6 +22,7 @@ struct FileRequest {
   QStringList filters;
   int selectedFilter = 0;
   QString defaultSuffix;  // added to a saved name without one
+  QString startFile;      // when set, the chooser opens in its folder, offering its name
 };
 
 class UserPrompts {

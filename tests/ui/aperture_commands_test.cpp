@@ -124,6 +124,7 @@ TEST_F(OutputWindowTest, ApertureTableOfAnApertureFileSavesIntoThatFileOnlyWhenA
   // "&Save" answered No: nothing is written.
   prompts_.answers.push_back(Answer::No);
   whenShown<ApertureTableDialog>([](ApertureTableDialog& dialog) {
+    EXPECT_EQ(dialog.title()->text(), "Board 1 rs274d.pho, layer 1 Lay_1");
     EXPECT_EQ(cell(dialog, 11, Column::ShapeColumn), "Thermal");
     EXPECT_EQ(cell(dialog, 11, Column::YColumn), "30.00");
     typeIntoCell(dialog, 10, Column::XColumn, "25");

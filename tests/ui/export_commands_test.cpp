@@ -78,11 +78,13 @@ TEST(ExportDialogTest, ModesShowTheirFieldsAndOpeningResetsTheLineWidths) {
 TEST_F(OutputWindowTest, ExportThroughTheDialogWritesWhatTheCliWrites) {
   start("[Setup]\nJednotka=mm\nMemory=10\n");
   std::filesystem::path jobFile = openJobFile(demoJob());
-  std::filesystem::path exported = dir_ / "window.tif";  // window.FPF, then the film format
+  std::filesystem::create_directory(dir_ / "films");
+  // window.FPF, then the film format
+  std::filesystem::path exported = dir_ / "films" / "window.tif";
   EXPECT_EQ(childOf<ExportDialog>(window_.get())->exportNameLabel()->text(),
             qstr(dir_ / "TEST.FPF"));
 
-  prompts_.files.push_back(qstr(dir_ / "window.FPF"));
+  prompts_.files.push_back(qstr(dir_ / "films" / "window.FPF"));
   QImage overview;
   whenShown<ExportDialog>([&](ExportDialog& dialog) {
     for (int layer : {1, 3}) dialog.layerBox(layer)->click();
@@ -105,6 +107,17 @@ TEST_F(OutputWindowTest, ExportThroughTheDialogWritesWhatTheCliWrites) {
   EXPECT_TRUE(prompts_.warnings.isEmpty()) << prompts_.warnings.join("; ").toStdString();
   EXPECT_EQ(overview.size(), QSize(400, 400));
   EXPECT_EQ(status(JobStatusBar::ProgressPanel), "");
+  // The name chooser opened in the program's folder; the next one opens where
+  // the film went.
+  prompts_.files.push_back(QString());
+  whenShown<ExportDialog>([&](ExportDialog& dialog) {
+    button(&dialog, "&Export name")->click();
+    button(&dialog, "Cancel")->click();
+  });
+  trigger("&Job", "E&xport photoplotter bitmap");
+  ASSERT_EQ(prompts_.requests.size(), 3u);  // Open, then the two choosers
+  EXPECT_EQ(prompts_.requests[1].startFile, qstr(dir_ / "TEST.FPF"));
+  EXPECT_EQ(prompts_.requests[2].startFile, qstr(exported));
 
   std::filesystem::path fromCli = dir_ / "cli.tif";
   // clang-format off
@@ -188,26 +201,38 @@ TEST_F(OutputWindowTest, JobBitmapGoesToClipBmpInTheProgramFolder) {
 TEST_F(OutputWindowTest, PreviewIsTurnedUpsideDownUnlessMirrored) {
   start();
   openJobFile(twoBoardJob());
+  PreviewLegend legend;
   auto preview = [&](bool mirror) {
     QImage shown;
     whenShown<ExportDialog>([&](ExportDialog& dialog) {
       EXPECT_TRUE(dialog.zoomGroup()->button(1)->isVisible());  // loaded as the preview
       dialog.layerBox(1)->setChecked(true);
       dialog.layerBox(2)->setChecked(true);
+      dialog.layerBox(3)->setChecked(true);  // no board has a file there
       checkBox(&dialog, "Mirror horizontal")->setChecked(mirror);
-      closePreviewWhenShown(&shown);
+      whenShown<PreviewWindow>([&](PreviewWindow& window) {
+        shown = window.shownImage();
+        legend = window.legend();
+        exitByMenu(&window);
+      });
       button(&dialog, "OK")->click();
     });
     menuAction(*window_, "&Job", "Preview")->trigger();
     return shown;
   };
   QImage mirrored = preview(true);
+  EXPECT_TRUE(legend.mirror.startsWith("Mirrored: ")) << legend.mirror.toStdString();
   QImage turned = preview(false);
+  EXPECT_TRUE(legend.mirror.startsWith("Not mirrored: ")) << legend.mirror.toStdString();
+  // The legend: the layers drawn, in their colours.
+  ASSERT_EQ(legend.layers.size(), 2u);
+  EXPECT_EQ(legend.layers[0].name, "1 Lay_1");
+  EXPECT_EQ(legend.layers[1].color, QColor(Qt::red));
   ASSERT_FALSE(mirrored.isNull());
   EXPECT_EQ(turned, mirrored.mirrored(false, true));
   EXPECT_NE(turned, mirrored);
   // Fitted to the window: the job is wider than the window's shape.
-  QSize area = childOf<PreviewWindow>(window_.get())->imageAreaSize();
+  QSize area = childOf<PreviewWindow>(window_.get())->previewAreaSize();
   EXPECT_EQ(mirrored.width(), area.width() - 6);
   // Layer 1 blue and layer 2 red, as the settings' defaults say.
   EXPECT_FALSE(mirrored.allGray());

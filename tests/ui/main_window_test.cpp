@@ -82,6 +82,7 @@ TEST_F(WindowTest, ImportMakesASelectedBoardOnTheActiveLayerOfAtLeastFivePixels)
   EXPECT_EQ(boardView(0).rect, QRect(757 - 30, 1, 5, 5));
   EXPECT_EQ(boardView(0).color, kRed);
   EXPECT_EQ(boardView(0).caption, qstr(tiny));
+  EXPECT_EQ(boardView(0).label, "1 tiny.gbr");
   EXPECT_EQ(window_->view()->layerPanel()->gerberCell(3)->text(), qstr(tiny));
   EXPECT_TRUE(toolAction(*window_, "Import apertures (active layer)")->isEnabled());
 }
@@ -230,6 +231,12 @@ TEST_F(WindowTest, InsertMarkFromTheMarkTable) {
   trigger("&Edit", "&Insert mark");
   ASSERT_EQ(job().boards.size(), 1u);
   EXPECT_EQ(job().boards[0].MarkName, "Target");
+  // Labelled with its mark name, and large enough to see and to take with the mouse.
+  EXPECT_EQ(boardView(0).label, "1 Target");
+  const QRect& shown = boardView(0).rect;
+  EXPECT_EQ(shown.size(), QSize(kMinMarkSide_px, kMinMarkSide_px));
+  const ScreenRect& place = job().boards[0].screen;
+  EXPECT_EQ(shown.center(), QRect(place.left, place.top, place.Width, place.Height).center());
   EXPECT_EQ(window_->view()->layerPanel()->gerberCell(18)->text(), qstr(mark));
   EXPECT_EQ(boardView(0).color, kRed);
   EXPECT_TRUE(prompts_.messages.isEmpty());

@@ -102,7 +102,7 @@ TEST_F(WindowTest, LayerNamesAndColoursKeepTheActiveLayer) {
 
   prompts_.colors = {QColor(1, 2, 3)};
   whenShown<LayerColorsDialog>([](LayerColorsDialog& dialog) {
-    typeInto(dialog.findChild<QWidget*>("Name3"), "Copper");
+    typeInto(dialog.findChild<QWidget*>("Name3"), "Top_copper_outer");
     dialog.findChild<QAbstractButton*>("Color3")->click();
     button(&dialog, "&Cancel")->click();
   });
@@ -113,18 +113,23 @@ TEST_F(WindowTest, LayerNamesAndColoursKeepTheActiveLayer) {
   prompts_.colors = {QColor(1, 2, 3), std::nullopt};  // the second pick is cancelled
   whenShown<LayerColorsDialog>([](LayerColorsDialog& dialog) {
     EXPECT_EQ(dialog.findChild<QLineEdit*>("Name3")->text(), "Lay_3");  // loaded afresh
-    typeInto(dialog.findChild<QWidget*>("Name3"), "Copper");
+    typeInto(dialog.findChild<QWidget*>("Name3"), "Top_copper_outer");
     dialog.findChild<QAbstractButton*>("Color3")->click();
     dialog.findChild<QAbstractButton*>("Color1")->click();
     button(&dialog, "&Ok")->click();
   });
   trigger("&Preference", "&Colors");
   EXPECT_EQ(layers->layerCombo()->currentIndex(), 2);
-  EXPECT_EQ(layers->layerCombo()->currentText(), "Copper");
-  EXPECT_EQ(layers->nameLabel(3)->text(), "Copper");
+  EXPECT_EQ(layers->layerCombo()->currentText(), "Top_copper_outer");
+  EXPECT_EQ(layers->nameLabel(3)->text(), "Top_copper_outer");
+  // The name column fits the longest name, and the Gerber cells keep their place.
+  QLabel* name = layers->nameLabel(3);
+  EXPECT_GE(name->width(), name->fontMetrics().horizontalAdvance(name->text()));
+  EXPECT_LE(name->geometry().right(), layers->gerberCell(3)->x());
+  EXPECT_EQ(layers->width() - layers->gerberCell(3)->x(), 200);
   EXPECT_EQ(job().storedActiveLayer, 3);
   JobSettings written = readSettings(settings_);
-  EXPECT_EQ(written.LayerNames[2], "Copper");
+  EXPECT_EQ(written.LayerNames[2], "Top_copper_outer");
   EXPECT_EQ(written.LayerColors[2], 0x030201u);
   EXPECT_EQ(written.LayerColors[0], 0xFF0000u);  // kept
 }
