@@ -8,11 +8,10 @@
 #include <QDialog>
 #include <QMetaObject>
 #include <atomic>
-#include <exception>
 #include <functional>
-#include <optional>
-#include <thread>
 #include <type_traits>
+
+#include "ui/background_work.h"
 
 class QLabel;
 class QPushButton;
@@ -45,24 +44,14 @@ class WorkDialog final : public QDialog {
 template <typename Work>
 auto runCancellable(QWidget* parent, const QString& title, std::function<QString()> status,
                     std::atomic<bool>& cancelled, Work work) -> std::invoke_result_t<Work&> {
-  using Result = std::invoke_result_t<Work&>;
-  std::optional<Result> result;
-  std::exception_ptr failure;
   WorkDialog dialog(title, std::move(status), cancelled, parent);
-  std::thread worker([&] {
-    try {
-      result.emplace(work());
-    } catch (...) {
-      failure = std::current_exception();
-    }
-    // Queued: it runs inside dialog.exec(), even when posted before it starts.
-    QMetaObject::invokeMethod(
-        &dialog, [&dialog] { dialog.done(QDialog::Accepted); }, Qt::QueuedConnection);
-  });
-  dialog.exec();
-  worker.join();
-  if (failure) std::rethrow_exception(failure);
-  return std::move(*result);
+  return runOnWorker(
+      work, [&dialog] { dialog.exec(); },
+      // Queued: it runs inside dialog.exec(), even when posted before it starts.
+      [&dialog] {
+        QMetaObject::invokeMethod(
+            &dialog, [&dialog] { dialog.done(QDialog::Accepted); }, Qt::QueuedConnection);
+      });
 }
 
 }  // namespace drumplot
