@@ -172,7 +172,6 @@ OutputLayers askedLayers(const OutputOptions& o, const Job& job) {
 void checkBeforeExport(const Job& job, const OutputOptions& o, const PlotterExportSettings& s) {
   PreflightSettings check;
   check.exportSettings = s;
-  check.exportSettings.run.progress = nullptr;
   const PreflightReport report = checkJob(job, check);
   size_t errors = 0;
   std::string errorLines;

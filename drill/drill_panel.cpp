@@ -385,8 +385,9 @@ class PanelWriter {
     }
     for (const Board& b : boards_) {
       if (b.IsMark) {
-        take(markTarget(b).x + reference_.x);
-        take(markTarget(b).y + reference_.y);
+        const DrillPoint hit = plus(markTarget(b), reference_);
+        take(hit.x);
+        take(hit.y);
       } else if (any) {
         for (double x : {low.x, high.x}) take(x + b.PosX + offset_.x);
         for (double y : {low.y, high.y}) take(y + b.PosY + offset_.y);
