@@ -29,6 +29,7 @@
 #include "output/job_bitmap.h"
 #include "output/plotter_export.h"
 #include "output/preflight.h"
+#include "output/prepared_job.h"
 
 namespace drumplot::cli {
 
@@ -494,6 +495,9 @@ void addExport(CLI::App& app, Action& action) {
       }
       refuseSameFile(outputs);
       refuseOverwritingInput(outputs, job.inputFiles());
+      // The check reads every file; the export draws from what it read.
+      PreparedJob prepared(s.run.budgetBytes);
+      s.run.prepared = &prepared;
       checkBeforeExport(job, *o, s);
       Progress progress;
       s.run.progress = &progress;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <mutex>
 #include <span>
 #include <vector>
 
@@ -151,9 +152,27 @@ void GerberReader::loadBytes(std::string_view bytes) {
   refuseTooLarge(cutter.line());
 }
 
+namespace {
+
+std::mutex loadsMutex;
+std::map<std::string, int> loads;
+
+void noteLoad(const std::string& file) {
+  std::lock_guard lock(loadsMutex);
+  ++loads[file];
+}
+
+}  // namespace
+
+std::map<std::string, int> gerberFileLoads() {
+  std::lock_guard lock(loadsMutex);
+  return loads;
+}
+
 LoadStatus GerberReader::load() {
   Statements = StatementList(limits_);
   if (FileName.size() < 3) return LoadStatus::NameTooShort;
+  noteLoad(FileName);
   std::ifstream in(FileName, std::ios::binary);
   if (!in) return LoadStatus::CannotOpen;
   // Read a block at a time: the file's text is never held whole.

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -94,5 +95,9 @@ class GerberReader {
   DataFormat preset_;
   StatementLimits limits_;
 };
+
+// How many times this process has loaded each Gerber file from disk, by
+// the name it was loaded under: what tests of "each file read once" count.
+std::map<std::string, int> gerberFileLoads();
 
 }  // namespace drumplot

@@ -12,6 +12,7 @@
 #include "engine/layer_renderer.h"
 #include "engine/rounding.h"
 #include "output/export_geometry.h"
+#include "output/prepared_job.h"
 
 namespace drumplot {
 
@@ -39,12 +40,17 @@ std::pair<double, double> coveredExtent(const JobExtents& extents, const RasterS
 // `colourOf` gives its layer. False when cancelled.
 template <typename ColourOf>
 bool drawBoardLayers(const RasterScene& scene, Canvas& canvas, double pixelsPerInch,
-                     ColourOf colourOf, Progress* progress) {
+                     ColourOf colourOf, PreparedJob* prepared, Progress* progress) {
+  std::optional<PreparedJob> own;
+  if (!prepared) prepared = &own.emplace(memoryBudgetBytes(kMemoryDefault_MB));
   auto cancelled = [&] { return progress && progress->cancelled; };
   for (const BoardLayer& d : scene.boardLayers) {
     if (cancelled()) return false;
     if (progress && progress->layerStarted) progress->layerStarted(d.gerberFile);
-    std::unique_ptr<LayerRenderer> renderer = openLayer(boardLayerOpening(d));
+    const std::shared_ptr<LayerRenderer> renderer = prepared->open(scene.sources[d.source]);
+    if (std::string why = renderer->reader().undrawableText(kMaxDrawnOperations); !why.empty()) {
+      throw FormatError(why);
+    }
     LayerPlacement placement{d.x, d.y, pixelsPerInch, colourOf(d.layer), std::nullopt};
     interpretLayer(renderer->reader(), renderer->shapes(pixelsPerInch), canvas, placement,
                    scene.interpreter, progress);
@@ -119,7 +125,8 @@ Rgb bgrToRgb(uint32_t bgr) {
 }
 
 JobPreview renderJobPreview(const Job& job, const JobPreviewSettings& settings,
-                            int64_t clientWidth_px, int64_t clientHeight_px, Progress* progress) {
+                            int64_t clientWidth_px, int64_t clientHeight_px, Progress* progress,
+                            PreparedJob* prepared) {
   JobExtents extents;
   RasterScene scene = outputScene(job, settings.draw, extents);
   auto [width, height] = coveredExtent(extents, scene);
@@ -133,7 +140,8 @@ JobPreview renderJobPreview(const Job& job, const JobPreviewSettings& settings,
   auto layerColour = [&](int layer) {
     return bgrToRgb(job.settings.LayerColors[static_cast<size_t>(layer - 1)]);
   };
-  preview.cancelled = !drawBoardLayers(scene, canvas, fit.pixelsPerInch, layerColour, progress);
+  preview.cancelled =
+      !drawBoardLayers(scene, canvas, fit.pixelsPerInch, layerColour, prepared, progress);
   if (preview.cancelled) return preview;
   drawTechFrame(scene, canvas, fit.pixelsPerInch);
   if (!settings.mirror) flipUpsideDown(preview.image);
@@ -141,7 +149,7 @@ JobPreview renderJobPreview(const Job& job, const JobPreviewSettings& settings,
 }
 
 JobPrint renderJobPrint(const Job& job, const DrawSettings& draw, const PrinterPage& page,
-                        Progress* progress) {
+                        Progress* progress, PreparedJob* prepared) {
   JobExtents extents;
   RasterScene scene = outputScene(job, draw, extents);
   auto [width, height] = coveredExtent(extents, scene);
@@ -150,7 +158,8 @@ JobPrint renderJobPrint(const Job& job, const DrawSettings& draw, const PrinterP
   print.image = BandBitmap(print.fit.width_px, print.fit.height_px);
   Canvas canvas(print.image);
   auto black = [](int) { return kBlack; };
-  print.cancelled = !drawBoardLayers(scene, canvas, print.fit.pixelsPerInch, black, progress);
+  print.cancelled =
+      !drawBoardLayers(scene, canvas, print.fit.pixelsPerInch, black, prepared, progress);
   if (!print.cancelled) drawTechFrame(scene, canvas, print.fit.pixelsPerInch);
   return print;
 }

@@ -66,9 +66,10 @@ struct JobPreview {
 // when no board has a Gerber file on a chosen layer, IoError when a layer
 // file cannot be read. `progress` hears of each layer file before it is
 // read and of how far its drawing is; its `cancelled` stops the drawing.
+// The files come from `prepared` when given (read there when not yet).
 JobPreview renderJobPreview(const Job& job, const JobPreviewSettings& settings,
                             int64_t clientWidth_px, int64_t clientHeight_px,
-                            Progress* progress = nullptr);
+                            Progress* progress = nullptr, PreparedJob* prepared = nullptr);
 
 struct JobPrint {
   BandBitmap image;  // 1 bit per pixel, black on white
@@ -79,7 +80,7 @@ struct JobPrint {
 // Print: the job in black fitted to the page, with the tech-area frame.
 // Throws as renderJobPreview.
 JobPrint renderJobPrint(const Job& job, const DrawSettings& draw, const PrinterPage& page,
-                        Progress* progress = nullptr);
+                        Progress* progress = nullptr, PreparedJob* prepared = nullptr);
 
 // The job's colours ($00BBGGRR) as drawing colours (0xRRGGBB).
 Rgb bgrToRgb(uint32_t bgr);

@@ -19,6 +19,7 @@
 #include "engine/rounding.h"
 #include "output/covered_draws.h"
 #include "output/display_list.h"
+#include "output/prepared_job.h"
 #include "output/workers.h"
 
 namespace drumplot {
@@ -171,78 +172,6 @@ RasterStats rasterizeLiterally(const RasterScene& scene, BandConsumer& consumer,
 
 // JobRaster - The fast way
 // ============================================================================
-
-// Tallies what a source's primitives would take in a recording, by the
-// buckets of rows they begin and end in. The tallies are kept as they come,
-// never the primitives: a file of a billion flashes costs its buckets only.
-// Buckets start at 64 rows and double (neighbours merged) while there would
-// be more than kMaxBuckets of them.
-class RecordingBytes final : public CanvasRecorder {
- public:
-  // Rows arrive in the file's frame plus 2^29; `dataMinRow` is the data
-  // origin's row in it (without the 2^29).
-  explicit RecordingBytes(int64_t dataMinRow) : shift_((int64_t{1} << 29) + dataMinRow) {}
-  void record(const CanvasOp& op) override {
-    const int64_t y0 = op.bounds.y0 - shift_, y1 = op.bounds.y1 - shift_;
-    const uint64_t bytes = DisplayList::bytesFor(op);
-    add(begin_, y0, bytes);
-    add(end_, std::max(y0, y1 - 1), bytes);
-  }
-  void settle(LayerSource& source) const {
-    source.firstRow = first_;
-    source.bucketRows = bucketRows_;
-    source.beginBytes = begin_;
-    source.endBytes = end_;
-  }
-
- private:
-  static constexpr size_t kMaxBuckets = size_t{1} << 16;
-
-  void add(std::vector<uint64_t>& tally, int64_t row, uint64_t bytes) {
-    if (begin_.empty()) first_ = floorTo(row, bucketRows_);
-    if (row < first_) {
-      // Room below, at least as much again as there is, so that growing
-      // downwards row by row costs no more than growing upwards.
-      const int64_t wanted = (first_ - floorTo(row, bucketRows_)) / bucketRows_;
-      const auto more =
-          static_cast<size_t>(std::max<int64_t>(wanted, static_cast<int64_t>(begin_.size())));
-      begin_.insert(begin_.begin(), more, 0);
-      end_.insert(end_.begin(), more, 0);
-      first_ -= static_cast<int64_t>(more) * bucketRows_;
-    }
-    const auto k = static_cast<size_t>((row - first_) / bucketRows_);
-    if (k >= begin_.size()) {
-      begin_.resize(k + 1, 0);
-      end_.resize(k + 1, 0);
-    }
-    tally[k] += bytes;
-    while (begin_.size() > kMaxBuckets) mergeBuckets();
-  }
-  // Buckets twice as tall: each new one holds two neighbours.
-  void mergeBuckets() {
-    if (floorTo(first_, 2 * bucketRows_) != first_) {
-      begin_.insert(begin_.begin(), 0);
-      end_.insert(end_.begin(), 0);
-      first_ -= bucketRows_;
-    }
-    for (std::vector<uint64_t>* v : {&begin_, &end_}) {
-      for (size_t k = 0; k < v->size(); k += 2) {
-        (*v)[k / 2] = (*v)[k] + (k + 1 < v->size() ? (*v)[k + 1] : 0);
-      }
-      v->resize((v->size() + 1) / 2);
-    }
-    bucketRows_ *= 2;
-  }
-  static int64_t floorTo(int64_t row, int64_t step) {
-    const int64_t q = row / step;
-    return (q * step > row ? q - 1 : q) * step;
-  }
-
-  int64_t shift_;
-  int64_t bucketRows_ = 64;
-  int64_t first_ = 0;  // the first row of bucket 0
-  std::vector<uint64_t> begin_, end_;
-};
 
 // The bytes a source's recording takes for its rows y0 <= y < y1 (about:
 // by buckets of rows), from running sums of the tallies.
@@ -627,7 +556,9 @@ RasterScene outputScene(const Job& job, const DrawSettings& draw, JobExtents& ex
 }
 
 void readSources(RasterScene& scene, double dpi, const RunSettings& run) {
-  scene.stamps = std::make_shared<StampCache>(run.budgetBytes / 4);
+  std::optional<PreparedJob> own;
+  PreparedJob& prepared = run.prepared ? *run.prepared : own.emplace(run.budgetBytes);
+  scene.stamps = prepared.stamps();
   Progress* const progress = run.progress;
   std::mutex progressMutex;
   int64_t read = 0;
@@ -638,12 +569,18 @@ void readSources(RasterScene& scene, double dpi, const RunSettings& run) {
   std::vector<std::vector<std::string>> warnings(scene.sources.size());
   parallelFor(scene.sources.size(), workerCount(run.threads), cancelled, [&](size_t i) {
     LayerSource& source = scene.sources[i];
-    source.renderer = openSource(source, scene.stamps.get(), run);
-    RecordingBytes bytes(roundHalfEven(source.dataMinY * dpi));
-    source.reach =
-        measureReach(source.renderer->reader(), source.renderer->shapes(dpi), settings, &bytes);
-    bytes.settle(source);
-    warnings[i] = source.renderer->reader().warnings.messages;
+    source.renderer = prepared.open(source);
+    const GerberReader& reader = source.renderer->reader();
+    if (std::string why = reader.undrawableText(run.maxOperations); !why.empty()) {
+      throw FormatError(why);
+    }
+    const std::shared_ptr<const SourceMeasure> measured = prepared.measure(source, dpi, settings);
+    source.reach = measured->reach;
+    source.firstRow = measured->firstRow;
+    source.bucketRows = measured->bucketRows;
+    source.beginBytes = measured->beginBytes;
+    source.endBytes = measured->endBytes;
+    warnings[i] = reader.warnings.messages;
     if (progress) {
       std::lock_guard lock(progressMutex);
       ++read;

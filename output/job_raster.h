@@ -25,6 +25,8 @@
 
 namespace drumplot {
 
+class PreparedJob;
+
 // The "D-code without  hole:" field holds at most this many characters.
 inline constexpr size_t kMaxNoHoleText = 250;
 
@@ -57,6 +59,9 @@ struct RunSettings {
   // a piece is still in the cache when it is coded.
   uint64_t pieceBytes = uint64_t{2} << 20;
   Progress* progress = nullptr;
+  // The files read for earlier outputs of the same job (a check before the
+  // export, the window's commands); none: read for this output alone.
+  PreparedJob* prepared = nullptr;
 };
 
 // One Gerber file as the boards draw it (its aperture file, format and data
@@ -67,7 +72,8 @@ struct LayerSource {
   std::string apertureFile;
   DataFormat format;
   double dataMinX = 0.0, dataMinY = 0.0;
-  // Read once for the whole output (decoded statements, apertures, stamps).
+  // Read once for the whole output, or kept from earlier ones (decoded
+  // operations, apertures, stamps).
   std::shared_ptr<LayerRenderer> renderer;
   LayerReach reach;  // what it draws, inches in the file's frame, at the scene's dpi
   // About the bytes its recording takes, by the rows of its own pixels
@@ -146,12 +152,14 @@ struct RasterStats {
 // Throws FormatError when no board has a Gerber file on a chosen layer.
 RasterScene outputScene(const Job& job, const DrawSettings& draw, JobExtents& extents);
 
-// Reads each source of the scene once and measures what it draws at `dpi`
-// (several sources at once on the run's workers); their stamps share one
-// cache of a quarter of the budget (larger ones are drawn for each band).
-// The readers' warnings go to scene.warnings. Throws IoError or FormatError
-// naming the file that cannot be read or drawn, and FormatError when the
-// decoded files alone take more than the memory setting.
+// Reads each source of the scene once (or takes it from run.prepared) and
+// measures what it draws at `dpi` (several sources at once on the run's
+// workers); their stamps share one cache of a quarter of the budget
+// (larger ones are drawn for each band). The readers' warnings go to
+// scene.warnings. Throws IoError or FormatError naming the file that
+// cannot be read or drawn (more operations than run.maxOperations), and
+// FormatError when the decoded files alone take more than the memory
+// setting.
 void readSources(RasterScene& scene, double dpi, const RunSettings& run);
 
 // The right and bottom edges (inches) of everything the board layers draw.

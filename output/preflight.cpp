@@ -17,6 +17,7 @@
 #include "output/fpf_encoder.h"
 #include "output/fpf_file.h"
 #include "output/job_raster.h"
+#include "output/prepared_job.h"
 #include "output/workers.h"
 
 namespace drumplot {
@@ -268,22 +269,6 @@ std::optional<CheckProblem> misalignment(const InchBox& layer, const Board& boar
   return p;
 }
 
-// What the export draws of a layer file at its resolution: the rows its
-// primitives cross (a span to fill in each) and the pixels they cover.
-class DrawnWork final : public CanvasRecorder {
- public:
-  void record(const CanvasOp& op) override {
-    const auto rows = static_cast<double>(op.bounds.height());
-    spans += rows;
-    pixels += rows * static_cast<double>(op.bounds.width());
-  }
-  DrawnWork& operator+=(const DrawnWork& o) {
-    spans += o.spans, pixels += o.pixels;
-    return *this;
-  }
-  double spans = 0.0, pixels = 0.0;
-};
-
 // The job drawn at a coarse resolution to estimate the film's bytes: only
 // where the boards draw (the rest of the film is background), at
 // `dpi` pixels per inch; pixel (0, 0) is the film's pixel (x0, y0) at that
@@ -375,12 +360,12 @@ uint64_t estimateFileBytes(const FilmSample& sample, const PlotterExportPlan& pl
 // pixels coded, the spans and pixels drawn and the bytes written, shared
 // among the cores.
 double estimateSeconds(const PlotterExportPlan& plan, uint64_t fileBytes, double readSeconds,
-                       const DrawnWork& work, unsigned threads) {
+                       double spans, double drawnPixels, unsigned threads) {
   const double cores = workerCount(threads);
   const double pixels = static_cast<double>(plan.width_px) * static_cast<double>(plan.height_px);
   const double bands = static_cast<double>(fileBytes) * kSecondsPerByte +
-                       pixels * kSecondsPerPixel + work.spans * kSecondsPerSpan +
-                       work.pixels * kSecondsPerDrawnPixel;
+                       pixels * kSecondsPerPixel + spans * kSecondsPerSpan +
+                       drawnPixels * kSecondsPerDrawnPixel;
   return kFixedSeconds + kReadFactor * readSeconds + bands / cores;
 }
 
@@ -534,6 +519,13 @@ PreflightReport checkJob(const Job& job, const PreflightSettings& settings) {
     report.problems.push_back(std::move(p));
   };
 
+  // Every file is read once, for the check and for the plan: the export
+  // that follows with the same prepared job reads nothing again.
+  std::optional<PreparedJob> own;
+  PlotterExportSettings planned = ex;
+  if (!planned.run.prepared) planned.run.prepared = &own.emplace(ex.run.budgetBytes);
+  PreparedJob& prepared = *planned.run.prepared;
+
   JobExtents extents;
   RasterScene scene;
   try {
@@ -545,39 +537,31 @@ PreflightReport checkJob(const Job& job, const PreflightSettings& settings) {
   std::optional<PlotterExportPlan> plan;
   std::string planProblem;  // said after the layers, unless one of them says it
   try {
-    plan = planPlotterExport(job, ex);
+    plan = planPlotterExport(job, planned);
   } catch (const IoError&) {
     // A layer file that cannot be read: the check of each layer below names it.
   } catch (const FormatError& e) {
     planProblem = e.what();
   }
 
-  // Each layer file read once, as the export reads it, its stamps within
-  // the export's share of the memory.
+  // Each layer file as the export reads it.
   struct SourceCheck {
     std::optional<InchBox> extents;      // the pre-scanned data's, when it draws
     std::vector<CheckProblem> problems;  // for each board layer that draws it
-    std::unique_ptr<LayerRenderer> renderer;
-    LayerReach reach;
-    DrawnWork work;
+    std::shared_ptr<LayerRenderer> renderer;
+    std::shared_ptr<const SourceMeasure> measured;
   };
-  StampCache stamps(ex.run.budgetBytes / 4);
   std::vector<SourceCheck> sources(scene.sources.size());
-  const auto start = std::chrono::steady_clock::now();
   for (size_t i = 0; i < sources.size(); ++i) {
     const LayerSource& source = scene.sources[i];
     SourceCheck& out = sources[i];
     LayerCheck check{source.gerberFile, settings, scene.interpreter, out.problems};
     try {
-      LayerOpening opening = boardLayerOpening(source);
-      opening.stamps = &stamps;
-      opening.afterPrescan = [&](const GerberReader& r) {
-        if (r.program.hasDrawing) out.extents = InchBox{r.MinX, r.MinY, r.MaxX, r.MaxY};
-      };
       // Opened whatever it expands to: the check says what no drawing takes.
-      opening.maxOperations = UINT64_MAX;
-      opening.maxTextBytes = ex.run.budgetBytes;
-      out.renderer = openLayer(opening);
+      out.renderer = prepared.open(source);
+      if (const LayerReach data = prepared.dataExtents(source); !data.empty) {
+        out.extents = InchBox{data.minX, data.minY, data.maxX, data.maxY};
+      }
       GerberReader& reader = out.renderer->reader();
       if (!check.drawable(reader)) {
         out.renderer.reset();
@@ -590,7 +574,7 @@ PreflightReport checkJob(const Job& job, const PreflightSettings& settings) {
       check.undefinedDCodes(reader, counter.uses);
       check.widenedStrokes(reader, shapes, counter.uses);
       check.readWarnings(reader.warnings);
-      out.reach = measureReach(reader, shapes, scene.interpreter, &out.work);
+      out.measured = prepared.measure(source, ex.dpi, scene.interpreter);
     } catch (const IoError& e) {
       out.renderer.reset();
       check.problem(CheckSeverity::Error, CheckKind::UnreadableFile, e.what());
@@ -599,8 +583,6 @@ PreflightReport checkJob(const Job& job, const PreflightSettings& settings) {
       check.problem(CheckSeverity::Error, CheckKind::UnreadableFile, e.what());
     }
   }
-  const double readSeconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
   // A drill file on a layer asked for: the films leave it out.
   for (size_t i = 0; i < job.boards.size(); ++i) {
@@ -623,7 +605,7 @@ PreflightReport checkJob(const Job& job, const PreflightSettings& settings) {
   // What each board layer finds, and where its board draws.
   std::vector<std::optional<InchBox>> reach(job.boards.size());
   std::optional<InchBox> drawn;
-  DrawnWork work;
+  double spans = 0.0, pixels = 0.0;
   for (const BoardLayer& d : scene.boardLayers) {
     const SourceCheck& source = sources[d.source];
     auto add = [&](CheckProblem p) {
@@ -636,9 +618,10 @@ PreflightReport checkJob(const Job& job, const PreflightSettings& settings) {
         add(std::move(*p));
     }
     for (const CheckProblem& p : source.problems) add(p);
-    work += source.work;
-    const LayerReach& r = source.reach;
-    if (!source.renderer || r.empty) continue;
+    if (!source.renderer || source.measured->reach.empty) continue;
+    spans += source.measured->spans;
+    pixels += source.measured->pixels;
+    const LayerReach& r = source.measured->reach;
     const InchBox placed{d.x + r.minX - d.dataMinX, d.y + r.minY - d.dataMinY,
                          d.x + r.maxX - d.dataMinX, d.y + r.maxY - d.dataMinY};
     std::optional<InchBox>& box = reach[d.board];
@@ -669,7 +652,7 @@ PreflightReport checkJob(const Job& job, const PreflightSettings& settings) {
     canvas.setWindowOrigin(sample.x0, sample.y0);
     for (const BoardLayer& d : scene.boardLayers) {
       const SourceCheck& source = sources[d.source];
-      if (!source.renderer || source.reach.empty) continue;
+      if (!source.renderer || source.measured->reach.empty) continue;
       try {
         interpretLayer(source.renderer->reader(), source.renderer->shapes(sample.dpi), canvas,
                        {d.x, d.y, sample.dpi, kBlack, std::nullopt}, scene.interpreter);
@@ -687,7 +670,8 @@ PreflightReport checkJob(const Job& job, const PreflightSettings& settings) {
         static_cast<uint64_t>(plan->width_px / 8) * static_cast<uint64_t>(plan->height_px);
     film.memoryBytes = std::min<uint64_t>(ex.run.budgetBytes, imageBytes);
     film.fileBytes = estimateFileBytes(sample, *plan);
-    film.seconds = estimateSeconds(*plan, film.fileBytes, readSeconds, work, ex.run.threads);
+    film.seconds = estimateSeconds(*plan, film.fileBytes, prepared.readSeconds(), spans, pixels,
+                                   ex.run.threads);
     report.film = film;
   }
   // Board by board, layer by layer; what concerns the job comes last.

@@ -19,6 +19,7 @@
 #include "job/marks.h"
 #include "job/panelize.h"
 #include "job/settings_file.h"
+#include "output/prepared_job.h"
 #include "ui/about_dialog.h"
 #include "ui/aperture_import_dialog.h"
 #include "ui/aperture_table_dialog.h"
@@ -302,16 +303,31 @@ bool MainWindow::settleUnsavedJob() {
 }
 
 bool MainWindow::runCommand(const std::function<void()>& command) {
+  struct Settle {
+    std::unique_ptr<PreparedJob>& prepared;
+    ~Settle() {
+      if (prepared && prepared->decodedBytes() > prepared->budgetBytes()) prepared.reset();
+    }
+  } settle{prepared_};
   try {
     command();
     return true;
   } catch (const std::bad_alloc&) {
+    prepared_.reset();
     prompts_.warn(this, QString::fromLatin1(kNotEnoughMemory));
     return false;
   } catch (const std::exception& error) {
     prompts_.warn(this, QString::fromStdString(error.what()));
     return false;
   }
+}
+
+PreparedJob& MainWindow::preparedJob() {
+  const uint64_t budget = memoryBudgetBytes(job_.settings.memoryMegabytes);
+  if (!prepared_ || prepared_->budgetBytes() != budget) {
+    prepared_ = std::make_unique<PreparedJob>(budget);
+  }
+  return *prepared_;
 }
 
 bool MainWindow::confirm(const QString& file, const std::string& finding, const char* question) {
@@ -326,6 +342,7 @@ bool MainWindow::confirm(const QString& file, const std::string& finding, const 
 void MainWindow::onNew() {
   if (job_.boards.empty() || !settleUnsavedJob()) return;
   job_.newJob();
+  prepared_.reset();
   jobFileStamp_ = {};
   popupBoard_.reset();
   showBoards();
@@ -335,6 +352,7 @@ void MainWindow::onNew() {
 void MainWindow::onClose() {
   if (job_.boards.empty() || !settleUnsavedJob()) return;
   job_.closeJob();
+  prepared_.reset();
   popupBoard_.reset();
   showBoards();
 }
@@ -347,6 +365,7 @@ void MainWindow::onOpen() {
   QString file = prompts_.openFileName(this, projectRequest(QStringLiteral("Open project")));
   if (file.isEmpty()) return;
   JobFileInfo opened;
+  prepared_.reset();
   if (runCommand([&] { opened = openJob(job_, toPath(file)); })) {
     jobFileStamp_ = opened.stamp;
     if (opened.partialBytes > 0) {

@@ -48,6 +48,7 @@ class TextViewer;
 class UnitDialog;
 class UserPrompts;
 
+class PreparedJob;
 struct PlotterExportSettings;
 struct PreflightReport;
 
@@ -168,7 +169,12 @@ class MainWindow final : public QMainWindow {
   // the flow goes on (No, or Yes and the job was saved).
   bool settleUnsavedJob();
   // Runs one command's file work; an error is shown and false returned.
+  // Afterwards the prepared job is let go when it holds more than the
+  // memory setting.
   bool runCommand(const std::function<void()>& command);
+  // The layer files as earlier commands read them, for the next one: kept
+  // while the files and the memory setting stay as they were.
+  PreparedJob& preparedJob();
   // Asks "<file>\r<finding>.\r<question>"; true on Yes.
   bool confirm(const QString& file, const std::string& finding, const char* question);
   // Save and Save as: true when the job was written.
@@ -200,6 +206,7 @@ class MainWindow final : public QMainWindow {
   bool started_ = false;
   bool busy_ = false;                 // long work is running: the window cannot close
   std::vector<Board> checkedBoards_;  // the boards as the marks' check saw them
+  std::unique_ptr<PreparedJob> prepared_;
 
   JobView* view_;
   JobStatusBar* status_;

@@ -14,6 +14,7 @@
 #include "job/board_import.h"
 #include "job/layer_roles.h"
 #include "output/preflight.h"
+#include "output/prepared_job.h"
 #include "ui/background_work.h"
 #include "ui/board_import_dialog.h"
 #include "ui/check_dialog.h"
@@ -115,6 +116,7 @@ PreflightReport MainWindow::runCheck(const PlotterExportSettings& settings) {
   PreflightSettings check;
   check.exportSettings = settings;
   check.exportSettings.run.budgetBytes = memoryBudgetBytes(job_.settings.memoryMegabytes);
+  check.exportSettings.run.prepared = &preparedJob();
   PreflightReport report;
   busy_ = true;
   runCommand([&] { report = runInBackground([&] { return checkJob(job_, check); }); });

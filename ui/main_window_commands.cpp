@@ -28,6 +28,7 @@
 #include "output/job_bitmap.h"
 #include "output/job_preview.h"
 #include "output/plotter_export.h"
+#include "output/prepared_job.h"
 #include "ui/aperture_import_dialog.h"
 #include "ui/aperture_table_dialog.h"
 #include "ui/background_work.h"
@@ -122,6 +123,7 @@ void MainWindow::onExport() {
   if (!checkBeforeExport(settings.plotter)) return;
   Progress exportProgress;
   settings.plotter.run.progress = &exportProgress;
+  settings.plotter.run.prepared = &preparedJob();
   watchOutput(*this, exportProgress, settings.plotter.file);
   FilmExportSummary summary;
   bool written = runCommand([&] {
@@ -157,6 +159,7 @@ void MainWindow::onJobBitmap() {
   settings.run.budgetBytes = memoryBudgetBytes(job_.settings.memoryMegabytes);
   Progress exportProgress;
   settings.run.progress = &exportProgress;
+  settings.run.prepared = &preparedJob();
   watchOutput(*this, exportProgress, settings.file);
   JobBitmapSummary summary;
   bool written = runCommand([&] {
@@ -220,9 +223,10 @@ void MainWindow::onPreview() {
   progress_.cancelled = false;
   watchLayers(this, progress_);
   JobPreview preview;
+  PreparedJob& prepared = preparedJob();
   bool drawn = runCommand([&] {
     preview = runWork(QStringLiteral("Preview"), progress_.cancelled, [&] {
-      return renderJobPreview(job_, settings, area.width(), area.height(), &progress_);
+      return renderJobPreview(job_, settings, area.width(), area.height(), &progress_, &prepared);
     });
   });
   if (!drawn || preview.cancelled) return;
@@ -245,9 +249,10 @@ void MainWindow::onPrint() {
   progress_.cancelled = false;
   watchLayers(this, progress_);
   JobPrint print;
+  PreparedJob& prepared = preparedJob();
   bool drawn = runCommand([&] {
     print = runWork(QStringLiteral("Print"), progress_.cancelled,
-                    [&] { return renderJobPrint(job_, settings, page, &progress_); });
+                    [&] { return renderJobPrint(job_, settings, page, &progress_, &prepared); });
   });
   if (!drawn || print.cancelled) return;
   QPainter painter;

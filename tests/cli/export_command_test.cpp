@@ -5,11 +5,14 @@
 // before anything is written.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "cli/command_registry.h"
+#include "engine/gerber_reader.h"
 #include "support/cli_runner.h"
 #include "support/test_support.h"
 
@@ -85,12 +88,19 @@ TEST(ExportCommandTest, CheckAndAskedLayersDecideWhatIsWritten) {
       args.insert(args.end(), c.args.begin(), c.args.end());
     }
     std::string result = "written";
+    std::map<std::string, int> loads = gerberFileLoads();
     try {
       test::runCommand(cli::addExportCommand, args);
     } catch (const std::exception& e) {
       result = e.what();
     }
     EXPECT_NE(result.find(c.result), std::string::npos) << args.back() << ": " << result;
+    // The check and the export read the layer file once between them.
+    int reads = 0;
+    for (const auto& [file, n] : gerberFileLoads()) {
+      if (file.starts_with(dir.string()) && file.ends_with("pad.gbr")) reads += n - loads[file];
+    }
+    EXPECT_EQ(reads, result == "written" ? 1 : std::min(reads, 1)) << args.back();
     EXPECT_EQ(std::filesystem::exists(film), result == "written" && args.back() != "--split-layers")
         << args.back();
   }

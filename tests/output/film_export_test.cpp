@@ -11,10 +11,14 @@
 #include <cstdlib>
 
 #include "engine/errors.h"
+#include "engine/gerber_reader.h"
 #include "output/export_test_support.h"
 #include "output/fpf_file.h"
 #include "output/image_compare.h"
+#include "output/job_preview.h"
 #include "output/mono_image.h"
+#include "output/preflight.h"
+#include "output/prepared_job.h"
 #include "support/test_support.h"
 #include "support/tiff_reader.h"
 
@@ -253,6 +257,47 @@ TEST(SplitLayersTest, EachFilmIsItsLayersExportAndNoneIsWrittenUnlessAll) {
   EXPECT_THROW(exportFilms(job, s), IoError);
   EXPECT_EQ(test::readFile(again / "demo-01-Top.fpf"), "older film");
   EXPECT_EQ(std::distance(fs::directory_iterator(again), fs::directory_iterator()), 1);
+}
+
+// The check, the films of every layer, the job bitmap and the preview drawn
+// from one prepared job read each layer file once; a file changed on disk
+// is read again, and the film shows the change.
+TEST(PreparedJobTest, EachFileIsReadOnceUntilItChanges) {
+  Job job = test::twoBoardJob();
+  const fs::path line =
+      test::gerberFile("line.gbr", "%ADD11C,0.010*%\nD11*\nX0Y0D02*\nX5000Y0D01*\n");
+  job.boards[0].LayerGerber[2] = line.string();
+  const fs::path dir = test::tempDir();
+  PreparedJob prepared(memoryBudgetBytes(10));
+  FilmSettings s = filmSettings(dir / "panel.tif", FilmFormat::Tiff, 1016);
+  s.splitLayers = true;
+  s.plotter.run.budgetBytes = prepared.budgetBytes();
+  s.plotter.run.prepared = &prepared;
+  auto loadsSince = [](const std::map<std::string, int>& before) {
+    std::map<std::string, int> loads;
+    for (const auto& [file, n] : gerberFileLoads()) {
+      if (const auto it = before.find(file); n > (it == before.end() ? 0 : it->second))
+        loads[file] = n - (it == before.end() ? 0 : it->second);
+    }
+    return loads;
+  };
+  const std::map<std::string, int> once{{job.boards[0].LayerGerber[0], 1}, {line.string(), 1}};
+
+  std::map<std::string, int> before = gerberFileLoads();
+  checkJob(job, {s.plotter, 0.05});
+  const FilmExportSummary films = exportFilms(job, s);
+  EXPECT_EQ(films.films.size(), 3u);
+  writeJobBitmap(job, {s.plotter.draw, s.plotter.run, dir / "clip.bmp", false});
+  renderJobPreview(job, {}, 300, 200, nullptr, &prepared);
+  EXPECT_EQ(loadsSince(before), once);
+
+  const std::string film = test::readFile(films.films[2].file);
+  test::writeFile(line,
+                  "%FSLAX24Y24*%\n%MOIN*%\n%ADD11C,0.0200*%\nD11*\nX0Y0D02*\nX5000Y0D01*\nM02*\n");
+  before = gerberFileLoads();
+  exportFilms(job, s);
+  EXPECT_EQ(loadsSince(before), (std::map<std::string, int>{{line.string(), 1}}));
+  EXPECT_NE(test::readFile(films.films[2].file), film);
 }
 
 // The third film's temporary file goes while it is drawn, so its rename

@@ -6,6 +6,7 @@
 #include <QTableWidget>
 #include <QUrl>
 
+#include "engine/gerber_reader.h"
 #include "output_fixture.h"
 #include "ui/board_import_dialog.h"
 #include "ui/check_dialog.h"
@@ -94,6 +95,7 @@ TEST_F(OutputWindowTest, CheckMarksBoardsAndTheExportAsksBeforeItStarts) {
   ASSERT_EQ(job().boards.size(), 1u);
 
   // A new board waits at the far corner, beyond the plotting area.
+  const std::map<std::string, int> loadsBefore = gerberFileLoads();
   whenShown<CheckDialog>([](CheckDialog& dialog) {
     EXPECT_FALSE(dialog.goOnButton()->isVisible());
     EXPECT_EQ(column(dialog.table(), 0), QStringList{"error"});
@@ -124,6 +126,16 @@ TEST_F(OutputWindowTest, CheckMarksBoardsAndTheExportAsksBeforeItStarts) {
     trigger("&Job", "E&xport photoplotter bitmap");
     EXPECT_EQ(fs::exists(film), goOn);
   }
+  // Check job and the two exports after it (each checking first) read each
+  // layer file once.
+  int filesRead = 0;
+  for (const auto& [file, loads] : gerberFileLoads()) {
+    const auto it = loadsBefore.find(file);
+    const int read = loads - (it == loadsBefore.end() ? 0 : it->second);
+    filesRead += read > 0;
+    EXPECT_LE(read, 1) << file;
+  }
+  EXPECT_GE(filesRead, 2);
 
   // Moving the board clears its mark: the check saw it elsewhere.
   moveTo(0, "25.4", "25.4");
