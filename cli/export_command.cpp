@@ -30,6 +30,7 @@
 #include "output/plotter_export.h"
 #include "output/preflight.h"
 #include "output/prepared_job.h"
+#include "output/workers.h"
 
 namespace drumplot::cli {
 
@@ -495,9 +496,12 @@ void addExport(CLI::App& app, Action& action) {
       }
       refuseSameFile(outputs);
       refuseOverwritingInput(outputs, job.inputFiles());
-      // The check reads every file; the export draws from what it read.
+      // The check reads every file; the export draws from what it read,
+      // on the same workers.
       PreparedJob prepared(s.run.budgetBytes);
+      std::optional<WorkerPool> workers;
       s.run.prepared = &prepared;
+      if (!s.run.reference) s.run.workers = &workers.emplace(s.run.threads);
       checkBeforeExport(job, *o, s);
       Progress progress;
       s.run.progress = &progress;

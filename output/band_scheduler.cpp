@@ -155,7 +155,7 @@ bool runChunksInOrder(size_t count, const ChunkLimits& limits, const ProduceChun
       }
     }
   };
-  runWorkers(limits.threads, count, work);
+  runWorkers(limits.pool, limits.threads, count, work);
   if (turns.error) std::rethrow_exception(turns.error);
   return !turns.stopped;
 }

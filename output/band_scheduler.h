@@ -46,10 +46,13 @@ using ProduceChunk = std::function<void(size_t chunk, unsigned worker, ChunkSink
 using WriteBytes = std::function<void(std::span<const uint8_t> bytes)>;
 using ChunkDone = std::function<void(size_t chunk)>;
 
+class WorkerPool;
+
 struct ChunkLimits {
   unsigned threads = 1;
   size_t holdBytes = size_t{1} << 20;  // bytes a piece may keep before its turn
   size_t maxAhead = 2;                 // pieces begun past the next one to write
+  WorkerPool* pool = nullptr;          // runs the workers; none: threads started for the run
 };
 
 // Runs produce(k, worker, sink) for pieces k = 0 .. count - 1 on

@@ -12,6 +12,7 @@
 #include "io/file_io.h"
 #include "job/layer_roles.h"
 #include "output/export_geometry.h"
+#include "output/workers.h"
 
 namespace drumplot {
 
@@ -128,15 +129,21 @@ FilmExportSummary exportFilms(const Job& job, const FilmSettings& settings) {
   for (const FilmName& name : names) files.push_back(name.file);
   refuseSameFile(files);
   refuseOverwritingInput(files, job.inputFiles());
+  // One set of workers reads the files and draws every film.
+  FilmSettings pooled = settings;
+  std::optional<WorkerPool> workers;
+  if (!pooled.plotter.run.workers && !pooled.plotter.run.reference) {
+    pooled.plotter.run.workers = &workers.emplace(pooled.plotter.run.threads);
+  }
   RasterScene scene;
   FilmExportSummary summary;
-  const PlotterExportSettings& p = settings.plotter;
+  const PlotterExportSettings& p = pooled.plotter;
   if (settings.format == FilmFormat::Bmp) {
     const JobBitmapPlan plan = planJobBitmapScene(job, {p.draw, p.run, p.file, p.negative}, scene);
-    summary = exportPlanned(names, scene, plan, settings);
+    summary = exportPlanned(names, scene, plan, pooled);
   } else {
     const PlotterExportPlan plan = planPlotterScene(job, p, scene);
-    summary = exportPlanned(names, scene, plan, settings);
+    summary = exportPlanned(names, scene, plan, pooled);
   }
   summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   return summary;

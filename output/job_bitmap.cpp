@@ -11,6 +11,7 @@
 #include "engine/errors.h"
 #include "io/file_io.h"
 #include "output/band_image.h"
+#include "output/workers.h"
 
 namespace drumplot {
 
@@ -158,10 +159,16 @@ JobBitmapSummary writeJobBitmapFile(const RasterScene& scene, const JobBitmapPla
 JobBitmapSummary writeJobBitmap(const Job& job, const JobBitmapSettings& settings) {
   const auto start = std::chrono::steady_clock::now();
   refuseOverwritingInput({settings.file}, job.inputFiles());
+  // One set of workers reads the files and draws the bands.
+  JobBitmapSettings pooled = settings;
+  std::optional<WorkerPool> workers;
+  if (!pooled.run.workers && !pooled.run.reference) {
+    pooled.run.workers = &workers.emplace(pooled.run.threads);
+  }
   RasterScene scene;
-  const JobBitmapPlan plan = planJobBitmapScene(job, settings, scene);
+  const JobBitmapPlan plan = planJobBitmapScene(job, pooled, scene);
   ReplacingFile file(settings.file);
-  JobBitmapSummary summary = writeJobBitmapFile(scene, plan, settings, file);
+  JobBitmapSummary summary = writeJobBitmapFile(scene, plan, pooled, file);
   if (summary.cancelled) return summary;
   file.commit();
   summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -75,10 +75,11 @@ bool hasPreview(const RasterScene& s) {
   return s.preview.width_px > 0 && s.preview.height_px > 0;
 }
 
-// Runs body(i) for i = 0 .. count - 1 on `threads` workers; stops at the
-// first exception (rethrown) or when `cancelled` becomes true.
+// Runs body(i) for i = 0 .. count - 1 on `threads` workers of `pool`;
+// stops at the first exception (rethrown) or when `cancelled` becomes true.
 template <class Body>
-void parallelFor(size_t count, unsigned threads, const std::atomic<bool>* cancelled, Body&& body) {
+void parallelFor(size_t count, unsigned threads, WorkerPool* pool,
+                 const std::atomic<bool>* cancelled, Body&& body) {
   std::atomic<size_t> next{0};
   std::atomic<bool> failed{false};
   std::exception_ptr error;
@@ -94,7 +95,7 @@ void parallelFor(size_t count, unsigned threads, const std::atomic<bool>* cancel
       }
     }
   };
-  runWorkers(threads, count, [&](unsigned) { work(); });
+  runWorkers(pool, threads, count, [&](unsigned) { work(); });
   if (error) std::rethrow_exception(error);
 }
 
@@ -272,7 +273,7 @@ void recordSources(const RasterScene& scene, std::vector<RecordedSource>& record
     order.emplace_back(unknown ? 0 : size, i);
   }
   std::stable_sort(order.begin(), order.end(), [](auto& a, auto& b) { return a.first > b.first; });
-  parallelFor(order.size(), threads, cancelled, [&](size_t k) {
+  parallelFor(order.size(), threads, run.workers, cancelled, [&](size_t k) {
     const size_t i = order[k].second;
     const LayerSource& source = scene.sources[i];
     RecordedSource& out = recorded[i];
@@ -496,6 +497,7 @@ RasterStats rasterizeFast(const RasterScene& scene, BandConsumer& consumer, Repl
     // readers and stamps are not shared between threads.
     ChunkLimits limits;
     limits.threads = group.direct ? 1 : stats.threads;
+    limits.pool = run.workers;
     limits.holdBytes = static_cast<size_t>(pieceBytes);
     limits.maxAhead = 2 * size_t{limits.threads};
     const bool firstGroup = &group == &groups.front();
@@ -567,27 +569,29 @@ void readSources(RasterScene& scene, double dpi, const RunSettings& run) {
   InterpreterSettings settings = scene.interpreter;
   settings.cancelled = cancelled;
   std::vector<std::vector<std::string>> warnings(scene.sources.size());
-  parallelFor(scene.sources.size(), workerCount(run.threads), cancelled, [&](size_t i) {
-    LayerSource& source = scene.sources[i];
-    source.renderer = prepared.open(source);
-    const GerberReader& reader = source.renderer->reader();
-    if (std::string why = reader.undrawableText(run.maxOperations); !why.empty()) {
-      throw FormatError(why);
-    }
-    const std::shared_ptr<const SourceMeasure> measured = prepared.measure(source, dpi, settings);
-    source.reach = measured->reach;
-    source.firstRow = measured->firstRow;
-    source.bucketRows = measured->bucketRows;
-    source.beginBytes = measured->beginBytes;
-    source.endBytes = measured->endBytes;
-    warnings[i] = reader.warnings.messages;
-    if (progress) {
-      std::lock_guard lock(progressMutex);
-      ++read;
-      progress->report(Progress::Phase::Reading, read, total,
-                       static_cast<double>(read) / static_cast<double>(total));
-    }
-  });
+  parallelFor(scene.sources.size(), workerCount(run.threads), run.workers, cancelled,
+              [&](size_t i) {
+                LayerSource& source = scene.sources[i];
+                source.renderer = prepared.open(source);
+                const GerberReader& reader = source.renderer->reader();
+                if (std::string why = reader.undrawableText(run.maxOperations); !why.empty()) {
+                  throw FormatError(why);
+                }
+                const std::shared_ptr<const SourceMeasure> measured =
+                    prepared.measure(source, dpi, settings);
+                source.reach = measured->reach;
+                source.firstRow = measured->firstRow;
+                source.bucketRows = measured->bucketRows;
+                source.beginBytes = measured->beginBytes;
+                source.endBytes = measured->endBytes;
+                warnings[i] = reader.warnings.messages;
+                if (progress) {
+                  std::lock_guard lock(progressMutex);
+                  ++read;
+                  progress->report(Progress::Phase::Reading, read, total,
+                                   static_cast<double>(read) / static_cast<double>(total));
+                }
+              });
   for (auto& found : warnings) {
     for (std::string& w : found) scene.warnings.push_back(std::move(w));
   }
@@ -620,8 +624,11 @@ PixelPoint boardOrigin_px(const BoardLayer& d, double pixelsPerInch) {
 
 RasterStats rasterizeJob(const RasterScene& scene, BandConsumer& consumer, ReplacingFile& file,
                          const RunSettings& run) {
+  std::optional<WorkerPool> own;
+  RunSettings pooled = run;
+  if (!run.reference && !run.workers) pooled.workers = &own.emplace(run.threads);
   RasterStats stats = run.reference ? rasterizeLiterally(scene, consumer, file, run)
-                                    : rasterizeFast(scene, consumer, file, run);
+                                    : rasterizeFast(scene, consumer, file, pooled);
   stats.warnings = scene.warnings;
   stats.decodedBytes = scene.decodedBytes;
   if (run.progress && !stats.cancelled) {

@@ -26,6 +26,7 @@
 namespace drumplot {
 
 class PreparedJob;
+class WorkerPool;
 
 // The "D-code without  hole:" field holds at most this many characters.
 inline constexpr size_t kMaxNoHoleText = 250;
@@ -62,6 +63,9 @@ struct RunSettings {
   // The files read for earlier outputs of the same job (a check before the
   // export, the window's commands); none: read for this output alone.
   PreparedJob* prepared = nullptr;
+  // The threads the fast way runs on, started once for the export (or the
+  // window); none: rasterizeJob starts its own for the output.
+  WorkerPool* workers = nullptr;
 };
 
 // One Gerber file as the boards draw it (its aperture file, format and data

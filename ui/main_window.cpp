@@ -20,6 +20,7 @@
 #include "job/panelize.h"
 #include "job/settings_file.h"
 #include "output/prepared_job.h"
+#include "output/workers.h"
 #include "ui/about_dialog.h"
 #include "ui/aperture_import_dialog.h"
 #include "ui/aperture_table_dialog.h"
@@ -115,6 +116,7 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
       drillPanelDialog_(new DrillPanelDialog(prompts_, this)),
       boardImportDialog_(new BoardImportDialog(this)),
       checkDialog_(new CheckDialog(this)) {
+  workers_ = std::make_unique<WorkerPool>(0);
   setAcceptDrops(true);
   setCentralWidget(view_);
   setStatusBar(status_);

@@ -49,6 +49,7 @@ class UnitDialog;
 class UserPrompts;
 
 class PreparedJob;
+class WorkerPool;
 struct PlotterExportSettings;
 struct PreflightReport;
 
@@ -207,6 +208,7 @@ class MainWindow final : public QMainWindow {
   bool busy_ = false;                 // long work is running: the window cannot close
   std::vector<Board> checkedBoards_;  // the boards as the marks' check saw them
   std::unique_ptr<PreparedJob> prepared_;
+  std::unique_ptr<WorkerPool> workers_;  // the outputs' threads, started once
 
   JobView* view_;
   JobStatusBar* status_;

@@ -117,6 +117,7 @@ PreflightReport MainWindow::runCheck(const PlotterExportSettings& settings) {
   check.exportSettings = settings;
   check.exportSettings.run.budgetBytes = memoryBudgetBytes(job_.settings.memoryMegabytes);
   check.exportSettings.run.prepared = &preparedJob();
+  check.exportSettings.run.workers = workers_.get();
   PreflightReport report;
   busy_ = true;
   runCommand([&] { report = runInBackground([&] { return checkJob(job_, check); }); });

@@ -124,6 +124,7 @@ void MainWindow::onExport() {
   Progress exportProgress;
   settings.plotter.run.progress = &exportProgress;
   settings.plotter.run.prepared = &preparedJob();
+  settings.plotter.run.workers = workers_.get();
   watchOutput(*this, exportProgress, settings.plotter.file);
   FilmExportSummary summary;
   bool written = runCommand([&] {
@@ -160,6 +161,7 @@ void MainWindow::onJobBitmap() {
   Progress exportProgress;
   settings.run.progress = &exportProgress;
   settings.run.prepared = &preparedJob();
+  settings.run.workers = workers_.get();
   watchOutput(*this, exportProgress, settings.file);
   JobBitmapSummary summary;
   bool written = runCommand([&] {

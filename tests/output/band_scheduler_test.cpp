@@ -6,9 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <mutex>
 #include <random>
+#include <set>
 #include <stdexcept>
 #include <thread>
+
+#include "output/workers.h"
 
 namespace drumplot {
 namespace {
@@ -98,6 +102,39 @@ TEST(BandSchedulerTest, PiecesComeOutInOrderBesideASideTask) {
                    60, {2, 2, 4}, produceNumbered, [](std::span<const uint8_t>) {}, [](size_t) {},
                    nullptr, failing),
                std::runtime_error);
+}
+
+// A pool's threads serve one run after another (groups of pieces, then the
+// next film): no thread is started for a run; a run handed over from inside
+// a run gets threads of its own and still finishes.
+TEST(WorkerPoolTest, ThreadsStartOnceAndServeEveryRun) {
+  WorkerPool pool(3);
+  ASSERT_EQ(pool.workers(), 3u);
+  // Runs served by the helper thread that served most: a thread started for
+  // one run serves one.
+  std::atomic<int> mostRuns{0};
+  std::atomic<int> inner{0};
+  for (int run = 0; run < 20; ++run) {
+    ChunkLimits limits{3, 64, 6, &pool};
+    std::vector<uint8_t> out;
+    ASSERT_TRUE(runChunksInOrder(
+        30, limits,
+        [&](size_t k, unsigned w, ChunkSink& sink) {
+          thread_local int lastRun = -1, runs = 0;
+          if (std::this_thread::get_id() != mainThread && lastRun != run) {
+            lastRun = run;
+            mostRuns = std::max(mostRuns.load(), ++runs);
+          }
+          if (k == 0) pool.run(2, 2, [&](unsigned) { ++inner; });
+          produceNumbered(k, w, sink);
+        },
+        [&](std::span<const uint8_t> b) { out.insert(out.end(), b.begin(), b.end()); },
+        [](size_t) {}, nullptr));
+    ASSERT_EQ(out.size(), 120u);
+    for (size_t i = 0; i < out.size(); ++i) ASSERT_EQ(out[i], i / 4);
+  }
+  EXPECT_GT(mostRuns, 1);
+  EXPECT_EQ(inner, 40);
 }
 
 }  // namespace
