@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <fstream>
 #include <map>
+#include <mutex>
 #include <system_error>
 
 #include "engine/errors.h"
@@ -259,11 +260,26 @@ bool hasDrillHeader(std::string_view bytes) {
 }
 
 bool isDrillFile(const fs::path& file) {
+  // Asked for every copy of a board and by every output: each version of a
+  // file (its stamp) is looked into once.
+  static std::mutex mutex;
+  static std::map<std::string, std::pair<FileStamp, bool>> seen;
+  const FileStamp stamp = fileStamp(file);
+  {
+    std::lock_guard lock(mutex);
+    if (auto it = seen.find(file.string()); it != seen.end() && it->second.first == stamp) {
+      return it->second.second;
+    }
+  }
   std::ifstream in(file, std::ios::binary);
   std::string head(4096, '\0');
   in.read(head.data(), static_cast<std::streamsize>(head.size()));
   head.resize(static_cast<size_t>(in.gcount()));
-  return hasDrillHeader(head);
+  const bool drill = hasDrillHeader(head);
+  std::lock_guard lock(mutex);
+  if (seen.size() >= 4096) seen.clear();
+  seen[file.string()] = {stamp, drill};
+  return drill;
 }
 
 std::string boardDrillFile(const Job& job, const Board& board) {
