@@ -15,6 +15,7 @@
 #include "output/fpf_file.h"
 #include "output/image_compare.h"
 #include "output/mono_image.h"
+#include "output/plotter_export.h"
 #include "support/test_support.h"
 #include "support/tiff_reader.h"
 
@@ -90,7 +91,7 @@ TEST_P(TiffFilmTest, ReadBackEqualsTheDecodedPlotterFile) {
   if (c.limit == TiffCase::TheClassicFilmsSize) {
     // Room for the film as estimated from its raw size, not for its strips.
     s.tiff.classicLimitBytes =
-        std::get<TiffFilmSummary>(exportFilms(job, s).films.at(0).output).fileBytes;
+        std::get<TiffFilmSummary>(exportFilms(job, s).films.at(0).output).exported.fileBytes;
   }
   const FilmExportSummary tiff = exportFilms(job, s);
   const auto& film = std::get<TiffFilmSummary>(tiff.films.at(0).output);
@@ -115,7 +116,7 @@ TEST_P(TiffFilmTest, ReadBackEqualsTheDecodedPlotterFile) {
   if (c.budgetBytes < (1u << 20)) {
     EXPECT_GT(facts.strips, 8u);
   }
-  EXPECT_EQ(film.overview.bits, std::get<PlotterExportSummary>(fpf.films[0].output).overview.bits);
+  EXPECT_EQ(film.exported.overview.bits, fpf.films[0].overview().bits);
 }
 
 constexpr uint64_t kSmall = 256 * 1024;  // bands of a few hundred rows
