@@ -8,6 +8,7 @@
 #include <mutex>
 #include <optional>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "io/io_error.h"
@@ -49,7 +50,8 @@ class ByteSink {
   std::optional<IoError> failure_;
 };
 
-// The bytes in memory, in a vector the caller owns (and may reuse).
+// The bytes in memory, in a vector the caller owns (and may reuse);
+// bytesWritten() is for the thread that appends.
 class MemorySink final : public ByteSink {
  public:
   MemorySink(std::vector<uint8_t>& bytes, std::filesystem::path name)
