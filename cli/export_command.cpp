@@ -351,8 +351,9 @@ void printFilm(const FilmSummary& film, bool mirror, bool negative, double secon
     printFilmForOperator(name, "job bitmap", r->plan.width_px, r->plan.height_px, 8192,
                          r->plan.fileBytes, seconds, negative ? ", negative" : "");
   } else if (const auto* t = std::get_if<TiffFilmSummary>(&film.output)) {
-    printFilmForOperator(name, "TIFF film", t->plan.width_px, t->plan.height_px, t->plan.dpi,
-                         t->fileBytes, seconds, look);
+    const PlotterExportSummary& f = t->exported;
+    printFilmForOperator(name, "TIFF film", f.plan.width_px, f.plan.height_px, f.plan.dpi,
+                         f.fileBytes, seconds, look);
   } else {
     const auto& f = std::get<PlotterExportSummary>(film.output);
     printFilmForOperator(name, "plotter file", f.plan.width_px, f.plan.height_px, f.plan.dpi,
@@ -368,14 +369,14 @@ void printFilm(const FilmSummary& film, bool mirror, bool negative, double secon
     return;
   }
   if (const auto* r = std::get_if<TiffFilmSummary>(&film.output)) {
-    const PlotterExportPlan& p = r->plan;
+    const PlotterExportPlan& p = r->exported.plan;
     std::printf(
         "%s: %s, %lld x %lld pixels at %d dpi, %s (mirror %s), strips of %lld rows, "
         "%llu bytes\n",
         name.c_str(), r->bigTiff ? "BigTIFF" : "TIFF", static_cast<long long>(p.width_px),
         static_cast<long long>(p.height_px), p.dpi, bandsText(p.bands).c_str(),
         mirror ? "on" : "off", static_cast<long long>(r->stripRows),
-        static_cast<unsigned long long>(r->fileBytes));
+        static_cast<unsigned long long>(r->exported.fileBytes));
     return;
   }
   const auto& r = std::get<PlotterExportSummary>(film.output);
@@ -513,16 +514,12 @@ void addExport(CLI::App& app, Action& action) {
       if (r.cancelled)
         throw std::runtime_error(o->outputFile + ": export cancelled; nothing written");
       for (const FilmSummary& film : r.films) {
-        std::visit(
-            [&](const auto& f) {
-              const double seconds = r.films.size() == 1 ? r.seconds : f.seconds;
-              printFilm(film, s.mirror, s.negative, seconds, o->verbose);
-              printRunLine(f.raster, seconds, s.run.budgetBytes, s.run.reference, o->verbose);
-              if (o->overview.empty()) return;
-              writeSecondImage(overviewName(o->overview, job, film.layer).string(), f.overview,
-                               film.file.string());
-            },
-            film.output);
+        const double seconds = r.films.size() == 1 ? r.seconds : film.seconds();
+        printFilm(film, s.mirror, s.negative, seconds, o->verbose);
+        printRunLine(film.raster(), seconds, s.run.budgetBytes, s.run.reference, o->verbose);
+        if (o->overview.empty()) continue;
+        writeSecondImage(overviewName(o->overview, job, film.layer).string(), film.overview(),
+                         film.file.string());
       }
     };
   });

@@ -194,7 +194,7 @@ void ReplacingFile::fail(const std::string& what, int error) const {
                 (error ? std::string(": ") + std::strerror(error) : ""));
 }
 
-void ReplacingFile::write(std::span<const uint8_t> bytes) {
+void ReplacingFile::append(std::span<const uint8_t> bytes) {
   if (fd_ < 0) fail("write error", EBADF);
   while (!bytes.empty()) {
     ssize_t n = ::write(fd_, bytes.data(), bytes.size());
@@ -207,7 +207,7 @@ void ReplacingFile::write(std::span<const uint8_t> bytes) {
   }
 }
 
-void ReplacingFile::writeAt(uint64_t offset, std::span<const uint8_t> bytes) {
+void ReplacingFile::overwrite(uint64_t offset, std::span<const uint8_t> bytes) {
   if (fd_ < 0) fail("write error", EBADF);
   if (offset + bytes.size() > written_) fail("write error", EINVAL);
   while (!bytes.empty()) {
@@ -225,6 +225,7 @@ void ReplacingFile::writeAt(uint64_t offset, std::span<const uint8_t> bytes) {
 // ============================================================================
 
 void ReplacingFile::finishWriting() {
+  refuseAfterFailure();
   if (fd_ < 0) fail("write error", EBADF);
   // A replaced file keeps its permissions; a new one gets the usual ones.
   struct stat old {};

@@ -10,6 +10,8 @@
 #include <span>
 #include <string>
 
+#include "io/byte_sink.h"
+
 namespace drumplot {
 
 // The target as given is followed through symbolic links: the file a link
@@ -25,24 +27,23 @@ namespace drumplot {
 // commit() makes the file durable and renames it over the target, which keeps
 // the permissions of the file it replaces; a ReplacingFile destroyed without
 // commit() removes its temporary file, so a failed or cancelled write leaves
-// the older file as it was. Errors throw IoError naming the target as given.
-class ReplacingFile {
+// the older file as it was, and one whose write failed is never committed.
+// Errors throw IoError naming the target as given.
+class ReplacingFile final : public ByteSink {
  public:
   explicit ReplacingFile(const std::filesystem::path& target);
   ~ReplacingFile();
   ReplacingFile(const ReplacingFile&) = delete;
   ReplacingFile& operator=(const ReplacingFile&) = delete;
 
-  void write(std::span<const uint8_t> bytes);
-  // Overwrites bytes already written, from `offset` on; may run beside
-  // write() on another thread, and leaves bytesWritten() as it is.
-  void writeAt(uint64_t offset, std::span<const uint8_t> bytes);
   void commit();
 
-  uint64_t bytesWritten() const { return written_.load(); }
-  const std::filesystem::path& name() const { return name_; }  // the target as given
+  uint64_t bytesWritten() const override { return written_.load(); }
+  const std::filesystem::path& name() const override { return name_; }  // the target as given
 
  private:
+  void append(std::span<const uint8_t> bytes) override;
+  void overwrite(uint64_t offset, std::span<const uint8_t> bytes) override;
   friend void commitTogether(std::span<ReplacingFile* const> files);
 
   [[noreturn]] void fail(const std::string& what, int error) const;
@@ -54,7 +55,7 @@ class ReplacingFile {
   std::filesystem::path target_;  // the file replaced: `name_` through its links
   std::filesystem::path temp_;
   int fd_ = -1;
-  std::atomic<uint64_t> written_{0};  // read by writeAt() beside write()
+  std::atomic<uint64_t> written_{0};  // read beside the writes
 };
 
 // Commits several files as one: all are finished first, then renamed over

@@ -37,6 +37,14 @@ void invertBand(BandBitmap& band) {
   for (size_t i = 0; i < words; ++i) w[i] = ~w[i];
 }
 
+void flipBandRows(BandBitmap& band) {
+  const int64_t rows = band.rows();
+  for (int64_t k = 0; k < rows / 2; ++k) {
+    std::swap_ranges(band.rowWords(k), band.rowWords(k) + band.wordsPerRow(),
+                     band.rowWords(rows - 1 - k));
+  }
+}
+
 MonoImage toMonoImage(const BandBitmap& bitmap) {
   MonoImage image(static_cast<uint32_t>(bitmap.width_px()), static_cast<uint32_t>(bitmap.rows()));
   for (uint32_t y = 0; y < image.height; ++y) {

@@ -15,6 +15,8 @@ namespace drumplot {
 void adjustBandLines(BandBitmap& band, int64_t horizontal_px);
 // A negative film's band: every pixel turned over.
 void invertBand(BandBitmap& band);
+// The band's rows in the other vertical order.
+void flipBandRows(BandBitmap& band);
 
 // The overview as shown with "Mirror horizontal" off: its top part, down to
 // two rows below the last row with exposure, turned upside down.

@@ -10,8 +10,10 @@
 #include <type_traits>
 
 #include "io/file_io.h"
+#include "io/replacing_file.h"
 #include "job/layer_roles.h"
 #include "output/export_geometry.h"
+#include "output/plotter_export.h"
 #include "output/workers.h"
 
 namespace drumplot {
@@ -78,22 +80,18 @@ FilmSummary drawFilm(const RasterScene& scene, Plan plan, const FilmSettings& se
   if constexpr (std::is_same_v<Plan, JobBitmapPlan>) {
     film.output = writeJobBitmapFile(scene, plan, {p.draw, p.run, film.file, p.negative}, *file);
   } else if (settings.format == FilmFormat::Tiff) {
-    try {
-      film.output = writeTiffFilm(scene, plan, p, settings.tiff, *file);
-    } catch (const TiffOutgrewClassic&) {
+    TiffFilmSummary tiff = writeTiffFilm(scene, plan, p, settings.tiff, *file);
+    if (tiff.outgrewClassic) {
       file = std::make_unique<ReplacingFile>(film.file);
       TiffFilmSettings big = settings.tiff;
       big.bigTiff = true;
-      film.output = writeTiffFilm(scene, plan, p, big, *file);
+      tiff = writeTiffFilm(scene, plan, p, big, *file);
     }
+    film.output = std::move(tiff);
   } else {
     film.output = writePlotterFile(scene, plan, p, *file);
   }
   return film;
-}
-
-bool cancelled(const FilmSummary& film) {
-  return std::visit([](const auto& output) { return output.cancelled; }, film.output);
 }
 
 template <typename Plan>
@@ -109,7 +107,7 @@ FilmExportSummary exportPlanned(const std::vector<FilmName>& names, const Raster
     files.push_back(std::make_unique<ReplacingFile>(name.file));
     summary.films.push_back(drawFilm(part, plan, settings, files.back()));
     summary.films.back().layer = name.layer;
-    if (cancelled(summary.films.back())) {
+    if (summary.films.back().cancelled()) {
       summary.cancelled = true;
       return summary;  // the temporary files go with `files`
     }
@@ -120,7 +118,33 @@ FilmExportSummary exportPlanned(const std::vector<FilmName>& names, const Raster
   return summary;
 }
 
+// What every format's summary holds: the TIFF film's holds it as a plotter
+// file's.
+template <typename Summary>
+const Summary& shared(const Summary& summary) {
+  return summary;
+}
+const PlotterExportSummary& shared(const TiffFilmSummary& summary) {
+  return summary.exported;
+}
+
 }  // namespace
+
+const MonoImage& FilmSummary::overview() const {
+  return std::visit([](const auto& s) -> const MonoImage& { return shared(s).overview; }, output);
+}
+
+const RasterStats& FilmSummary::raster() const {
+  return std::visit([](const auto& s) -> const RasterStats& { return shared(s).raster; }, output);
+}
+
+bool FilmSummary::cancelled() const {
+  return std::visit([](const auto& s) { return shared(s).cancelled; }, output);
+}
+
+double FilmSummary::seconds() const {
+  return std::visit([](const auto& s) { return shared(s).seconds; }, output);
+}
 
 FilmExportSummary exportFilms(const Job& job, const FilmSettings& settings) {
   const auto start = std::chrono::steady_clock::now();

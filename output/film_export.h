@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "job/job.h"
+#include "output/film_settings.h"
 #include "output/job_bitmap.h"
-#include "output/plotter_export.h"
 #include "output/tiff_film.h"
 
 namespace drumplot {
@@ -40,6 +40,12 @@ struct FilmSummary {
   std::filesystem::path file;
   int layer = 0;  // the one layer the film carries; 0: every chosen layer
   std::variant<PlotterExportSummary, TiffFilmSummary, JobBitmapSummary> output;
+
+  // What every format tells.
+  const MonoImage& overview() const;
+  const RasterStats& raster() const;
+  bool cancelled() const;
+  double seconds() const;
 };
 
 struct FilmExportSummary {

@@ -10,6 +10,7 @@
 
 #include "engine/errors.h"
 #include "io/file_io.h"
+#include "io/replacing_file.h"
 #include "output/band_image.h"
 #include "output/workers.h"
 
@@ -28,9 +29,14 @@ void putLE32(uint8_t* at, uint32_t v) {
 }
 
 // The band rows go out as they are: W / 8 bytes a row, top row first.
-class JobBitmapWriter final : public BandConsumer {
+class JobBitmapWriter final : public FilmWriter {
  public:
-  explicit JobBitmapWriter(bool negative) : negative_(negative) {}
+  JobBitmapWriter(const JobBitmapPlan& plan, bool negative) : plan_(plan), negative_(negative) {}
+
+  void begin(ByteSink& file) override {
+    file.write(encodeJobBitmapHeader(static_cast<uint32_t>(plan_.width_px),
+                                     static_cast<uint32_t>(plan_.height_px)));
+  }
 
   size_t previewBytes() const override { return 0; }
   std::vector<uint8_t> previewsDrawn(BandBitmap& overview, BandBitmap&) override {
@@ -45,6 +51,7 @@ class JobBitmapWriter final : public BandConsumer {
   MonoImage& overview() { return overview_; }
 
  private:
+  JobBitmapPlan plan_;
   MonoImage overview_;
   bool negative_;
 };
@@ -140,13 +147,11 @@ JobBitmapPlan planJobBitmap(const Job& job, const JobBitmapSettings& settings) {
 }
 
 JobBitmapSummary writeJobBitmapFile(const RasterScene& scene, const JobBitmapPlan& plan,
-                                    const JobBitmapSettings& settings, ReplacingFile& file) {
+                                    const JobBitmapSettings& settings, ByteSink& file) {
   const auto start = std::chrono::steady_clock::now();
   JobBitmapSummary summary;
   summary.plan = plan;
-  JobBitmapWriter writer(settings.negative);
-  file.write(encodeJobBitmapHeader(static_cast<uint32_t>(plan.width_px),
-                                   static_cast<uint32_t>(plan.height_px)));
+  JobBitmapWriter writer(plan, settings.negative);
   summary.raster = rasterizeJob(scene, writer, file, settings.run);
   summary.cancelled = summary.raster.cancelled;
   if (summary.cancelled) return summary;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 
+#include "io/byte_sink.h"
 #include "job/job.h"
 #include "output/job_raster.h"
 #include "output/mono_image.h"
@@ -64,7 +65,7 @@ JobBitmapPlan planJobBitmapScene(const Job& job, const JobBitmapSettings& settin
 // Draws the planned scene into `file` as a job bitmap; the caller commits
 // the file. Throws IoError / FormatError.
 JobBitmapSummary writeJobBitmapFile(const RasterScene& scene, const JobBitmapPlan& plan,
-                                    const JobBitmapSettings& settings, ReplacingFile& file);
+                                    const JobBitmapSettings& settings, ByteSink& file);
 
 // Writes the file (through a temporary file renamed over settings.file at
 // the end): rows band 0 first, each band from its top row down. Throws

@@ -109,8 +109,8 @@ bool isCancelled(const RunSettings& o) {
 // Band by band, one thread; in each band every board layer that reaches it
 // is read anew and drawn; the first band also draws the overview and the
 // preview with the same reader.
-RasterStats rasterizeLiterally(const RasterScene& scene, BandConsumer& consumer,
-                               ReplacingFile& file, const RunSettings& run) {
+RasterStats rasterizeLiterally(const RasterScene& scene, FilmWriter& consumer, ByteSink& file,
+                               const RunSettings& run) {
   const BandGeometry& g = scene.bands;
   RasterStats stats;
   stats.pieces = g.bandCount;
@@ -323,7 +323,7 @@ void drawPreviews(const RasterScene& scene, BandBitmap& overview, BandBitmap& pr
   }
 }
 
-RasterStats rasterizeFast(const RasterScene& scene, BandConsumer& consumer, ReplacingFile& file,
+RasterStats rasterizeFast(const RasterScene& scene, FilmWriter& consumer, ByteSink& file,
                           const RunSettings& run) {
   RasterStats stats;
   const unsigned asked = workerCount(run.threads);
@@ -622,13 +622,15 @@ PixelPoint boardOrigin_px(const BoardLayer& d, double pixelsPerInch) {
   return {roundHalfEven(d.x * pixelsPerInch), roundHalfEven(d.y * pixelsPerInch)};
 }
 
-RasterStats rasterizeJob(const RasterScene& scene, BandConsumer& consumer, ReplacingFile& file,
+RasterStats rasterizeJob(const RasterScene& scene, FilmWriter& writer, ByteSink& file,
                          const RunSettings& run) {
   std::optional<WorkerPool> own;
   RunSettings pooled = run;
   if (!run.reference && !run.workers) pooled.workers = &own.emplace(run.threads);
-  RasterStats stats = run.reference ? rasterizeLiterally(scene, consumer, file, run)
-                                    : rasterizeFast(scene, consumer, file, pooled);
+  writer.begin(file);
+  RasterStats stats = run.reference ? rasterizeLiterally(scene, writer, file, run)
+                                    : rasterizeFast(scene, writer, file, pooled);
+  if (!stats.cancelled) writer.finish(file);
   stats.warnings = scene.warnings;
   stats.decodedBytes = scene.decodedBytes;
   if (run.progress && !stats.cancelled) {

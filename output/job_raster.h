@@ -17,11 +17,11 @@
 #include "engine/band_geometry.h"
 #include "engine/interpreter.h"
 #include "engine/layer_renderer.h"
-#include "io/replacing_file.h"
 #include "job/job.h"
 #include "job/tech_area.h"
 #include "output/band_scheduler.h"
 #include "output/export_geometry.h"
+#include "output/film_writer.h"
 
 namespace drumplot {
 
@@ -113,27 +113,6 @@ struct RasterScene {
   uint64_t decodedBytes = 0;  // what the sources' decoded operations hold
 };
 
-// The output's side: its file blocks and how a band becomes bytes.
-class BandConsumer {
- public:
-  // The bytes the overview and preview give, placed before the first
-  // band's bytes: the same number for every job.
-  virtual size_t previewBytes() const = 0;
-  // Once: the overview and preview drawn; returns previewBytes() bytes.
-  // May run beside encode().
-  virtual std::vector<uint8_t> previewsDrawn(BandBitmap& overview, BandBitmap& preview) = 0;
-  // One band, or a piece of one; called from several threads at once.
-  virtual void encode(BandBitmap& band, ChunkSink& sink) const = 0;
-  // The bands' bytes in file order, one call at a time; what one encode()
-  // put into sink.buffer() alone arrives in one call. They go into the
-  // file as they are, unless the output has its own way (the TIFF film's
-  // strips go through libtiff).
-  virtual void write(std::span<const uint8_t> bytes, ReplacingFile& file) { file.write(bytes); }
-
- protected:
-  ~BandConsumer() = default;
-};
-
 struct RasterStats {
   int64_t pieces = 0;  // bands, or the pieces the fast way cut them into
   unsigned threads = 1;
@@ -174,10 +153,11 @@ std::pair<double, double> sceneReach(const RasterScene& scene);
 // the same pixels moved by whole pixels.
 PixelPoint boardOrigin_px(const BoardLayer& d, double pixelsPerInch);
 
-// Draws the scene band by band into `file` through `consumer`. Throws
-// IoError or FormatError (a layer file that cannot be read, a shape too
-// large); returns with `cancelled` set when the progress was cancelled.
-RasterStats rasterizeJob(const RasterScene& scene, BandConsumer& consumer, ReplacingFile& file,
+// Draws the scene band by band into `file` through `writer`, from its
+// begin() to its finish(). Throws IoError or FormatError (a layer file that
+// cannot be read, a shape too large); returns with `cancelled` set when the
+// progress was cancelled, the film unfinished.
+RasterStats rasterizeJob(const RasterScene& scene, FilmWriter& writer, ByteSink& file,
                          const RunSettings& run);
 
 }  // namespace drumplot

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "engine/errors.h"
-#include "engine/rounding.h"
+#include "io/replacing_file.h"
 #include "output/band_image.h"
 #include "output/fpf_encoder.h"
 #include "output/fpf_file.h"
@@ -22,29 +22,28 @@ namespace {
 
 constexpr size_t kMaxNotesKept = 63;
 
-// Swaps rows k and rows - 1 - k of the first `rows` rows.
-void flipRows(BandBitmap& bitmap, int64_t rows) {
-  for (int64_t k = 0; k < rows / 2; ++k) {
-    std::swap_ranges(bitmap.rowWords(k), bitmap.rowWords(k) + bitmap.wordsPerRow(),
-                     bitmap.rowWords(rows - 1 - k));
-  }
-}
-
 // PlotterExport - Writing bands
 // ============================================================================
 
 // The plotter file's side of the bands.
-class PlotterFileWriter final : public BandConsumer {
+class PlotterFileWriter final : public FilmWriter {
  public:
-  PlotterFileWriter(bool mirror, bool negative, int64_t horizontal_px, GroupCoder coder)
-      : mirror_(mirror), negative_(negative), horizontal_px_(horizontal_px), coder_(coder) {}
+  PlotterFileWriter(const FpfHeader& header, bool mirror, bool negative, int64_t horizontal_px,
+                    GroupCoder coder)
+      : header_(header),
+        mirror_(mirror),
+        negative_(negative),
+        horizontal_px_(horizontal_px),
+        coder_(coder) {}
+
+  void begin(ByteSink& file) override { file.write(encodeFpfHeader(header_)); }
 
   size_t previewBytes() const override { return kFpfThumbnailBytes + kFpfPreviewBytes; }
 
   std::vector<uint8_t> previewsDrawn(BandBitmap& overview, BandBitmap& preview) override {
     overview_ = toMonoImage(overview);
     // The preview in the vertical order of the image data, and as the film.
-    if (!mirror_) flipRows(preview, preview.rows());
+    if (!mirror_) flipBandRows(preview);
     if (negative_) invertBand(preview);
     std::vector<uint8_t> blocks = thumbnailBlock(preview);
     const std::vector<uint8_t> image = previewBlock(preview);
@@ -65,6 +64,7 @@ class PlotterFileWriter final : public BandConsumer {
   MonoImage& overview() { return overview_; }
 
  private:
+  FpfHeader header_;
   MonoImage overview_;
   bool mirror_;
   bool negative_;
@@ -188,12 +188,8 @@ PlotterExportPlan planPlotterExport(const Job& job, const PlotterExportSettings&
   return planPlotterScene(job, settings, scene);
 }
 
-int64_t horizontalLinePixels(const PlotterExportSettings& settings) {
-  return roundHalfEven(settings.horizontalLine_mils * settings.dpi / 1000.0);
-}
-
 PlotterExportSummary writePlotterFile(const RasterScene& scene, const PlotterExportPlan& plan,
-                                      const PlotterExportSettings& settings, ReplacingFile& file) {
+                                      const PlotterExportSettings& settings, ByteSink& file) {
   const auto start = std::chrono::steady_clock::now();
   PlotterExportSummary summary;
   summary.plan = plan;
@@ -210,9 +206,8 @@ PlotterExportSummary writePlotterFile(const RasterScene& scene, const PlotterExp
   // at a time; the fast way 64 at a time. All give the same bytes.
   GroupCoder coder = encodeGroupWide;
   if (settings.run.reference) coder = settings.dpi <= 8000 ? encodeGroupPerPixel : encodeGroupWords;
-  PlotterFileWriter writer(settings.mirror, settings.negative, horizontalLinePixels(settings),
-                           coder);
-  file.write(encodeFpfHeader(header));
+  PlotterFileWriter writer(header, settings.mirror, settings.negative,
+                           horizontalLinePixels(settings), coder);
   summary.raster = rasterizeJob(scene, writer, file, settings.run);
   summary.cancelled = summary.raster.cancelled;
   if (summary.cancelled) return summary;

@@ -5,52 +5,17 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <functional>
-#include <string>
 #include <vector>
 
 #include "engine/band_bitmap.h"
+#include "io/byte_sink.h"
 #include "job/job.h"
-#include "output/export_geometry.h"
+#include "output/film_settings.h"
 #include "output/fpf_encoder.h"
 #include "output/job_raster.h"
-#include "output/mono_image.h"
 
 namespace drumplot {
-
-// What the export dialog hands over on OK (in export mode).
-struct PlotterExportSettings {
-  DrawSettings draw;
-  RunSettings run;
-  std::filesystem::path file;                           // the export name
-  int dpi = kResolutionValues[kDefaultResolutionItem];  // 100 .. 65535
-  double horizontalLine_mils = 0.0;  // "Horizontal line": grows or shrinks runs at their right end
-  std::string notes;                 // "User notes": 63 characters kept, 50 written
-  bool mirror = false;               // "Mirror horizontal"
-  // "Negative film": clear where drawn, exposed elsewhere.
-  bool negative = false;
-};
-
-// The image and its bands, known before anything is drawn.
-struct PlotterExportPlan {
-  int64_t width_px = 0;   // W, a multiple of 32
-  int64_t height_px = 0;  // H, a multiple of 32
-  int dpi = 0;
-  PreviewSize preview;
-  BandGeometry bands;
-  bool large = false;  // "QK2": W or H above 65000
-  size_t boardLayers = 0;
-};
-
-struct PlotterExportSummary {
-  PlotterExportPlan plan;
-  uint64_t fileBytes = 0;
-  MonoImage overview;  // 400 x 400, as the "Preview exported data" window shows it
-  RasterStats raster;
-  bool cancelled = false;  // nothing was written
-  double seconds = 0.0;
-};
 
 // Sizes and bands of the export. Throws FormatError, before anything is
 // written, when no board has a Gerber file on a chosen layer, the
@@ -67,15 +32,12 @@ PlotterExportPlan planPlotterScene(const Job& job, const PlotterExportSettings& 
 // Draws the planned scene into `file` as a plotter file; the caller
 // commits the file. Throws IoError / FormatError.
 PlotterExportSummary writePlotterFile(const RasterScene& scene, const PlotterExportPlan& plan,
-                                      const PlotterExportSettings& settings, ReplacingFile& file);
+                                      const PlotterExportSettings& settings, ByteSink& file);
 
 // Writes the plotter file (through a temporary file renamed over
 // settings.file at the end). Throws IoError / FormatError; a failed or
 // cancelled export leaves no file and keeps an older one of that name.
 PlotterExportSummary exportPlotterFile(const Job& job, const PlotterExportSettings& settings);
-
-// "Horizontal line" in pixels: round(mils x dpm).
-int64_t horizontalLinePixels(const PlotterExportSettings& settings);
 
 // A coder of one group's record: encodeGroupPerPixel, encodeGroupWords or
 // encodeGroupWide, which give the same bytes.

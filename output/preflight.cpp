@@ -17,6 +17,7 @@
 #include "output/fpf_encoder.h"
 #include "output/fpf_file.h"
 #include "output/job_raster.h"
+#include "output/plotter_export.h"
 #include "output/prepared_job.h"
 #include "output/workers.h"
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "job/job.h"
-#include "output/plotter_export.h"
+#include "output/film_settings.h"
 
 namespace drumplot {
 

@@ -6,6 +6,7 @@
 #include <tiffio.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
@@ -17,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/errors.h"
+#include "io/replacing_file.h"
 #include "output/band_image.h"
 
 namespace drumplot {
@@ -56,11 +59,10 @@ namespace {
 // TiffFilm - Where libtiff writes
 // ============================================================================
 
-// libtiff's file: the film (a ReplacingFile), or a buffer that receives the
-// strips of one piece while they are compressed. `at` is libtiff's place.
+// libtiff's file: the film, or a buffer that receives the strips of one
+// piece while they are compressed. `at` is libtiff's place.
 struct TiffSink {
-  ReplacingFile* file = nullptr;
-  std::vector<uint8_t>* buffer = nullptr;
+  ByteSink* out = nullptr;
   uint64_t at = 0;
   bool discard = false;      // the output is given up: nothing more is written
   std::exception_ptr error;  // what a write threw
@@ -68,21 +70,13 @@ struct TiffSink {
 };
 
 uint64_t sinkSize(const TiffSink& s) {
-  return s.file ? s.file->bytesWritten() : s.buffer->size();
+  return s.out->bytesWritten();
 }
 
 // Writes at `at`: over bytes already written, after them, or beyond the end
 // (libtiff starts a directory on an even offset) with the gap filled with 0.
 void writeSinkAt(TiffSink& s, uint64_t at, std::span<const uint8_t> bytes) {
-  if (s.buffer) {
-    std::vector<uint8_t>& b = *s.buffer;
-    if (at > b.size()) b.resize(at);
-    const auto over = static_cast<size_t>(std::min<uint64_t>(bytes.size(), b.size() - at));
-    std::copy(bytes.begin(), bytes.begin() + over, b.begin() + static_cast<ptrdiff_t>(at));
-    b.insert(b.end(), bytes.begin() + over, bytes.end());
-    return;
-  }
-  ReplacingFile& f = *s.file;
+  ByteSink& f = *s.out;
   if (at > f.bytesWritten()) f.write(std::vector<uint8_t>(at - f.bytesWritten(), 0));
   const auto over = static_cast<size_t>(std::min<uint64_t>(bytes.size(), f.bytesWritten() - at));
   if (over > 0) f.writeAt(at, bytes.first(over));
@@ -248,8 +242,9 @@ void appendPiece(const TiffLayout& layout, uint8_t* data, uint32_t rows,
   thread_local std::vector<uint8_t> tiff;
   if (tiff.capacity() > kKeptBytes) std::vector<uint8_t>().swap(tiff);
   tiff.clear();
+  MemorySink buffer(tiff, film);
   TiffSink sink;
-  sink.buffer = &tiff;
+  sink.out = &buffer;
   TiffHandle tif = openTiff(sink, false);
   auto fail = [&] {
     throw FormatError(film.string() + ": cannot compress the film: " + sink.message);
@@ -286,12 +281,12 @@ void appendPiece(const TiffLayout& layout, uint8_t* data, uint32_t rows,
 // ============================================================================
 
 // The film's TIFF: libtiff writes the header, the strips as they come and
-// the directory into the ReplacingFile.
+// the directory into the file.
 class TiffFile {
  public:
-  TiffFile(ReplacingFile& file, const TiffLayout& layout, bool bigTiff, uint64_t classicLimit)
+  TiffFile(ByteSink& file, const TiffLayout& layout, bool bigTiff, uint64_t classicLimit)
       : file_(file), layout_(layout), bigTiff_(bigTiff), classicLimit_(classicLimit) {
-    sink_.file = &file;
+    sink_.out = &file;
     tif_ = openTiff(sink_, bigTiff);
     if (!tif_ || !setFields(tif_.get(), layout, layout.height)) {
       sink_.discard = true;
@@ -302,15 +297,17 @@ class TiffFile {
   TiffFile(const TiffFile&) = delete;
   TiffFile& operator=(const TiffFile&) = delete;
 
-  void writeCompressedStrip(uint32_t strip, const uint8_t* bytes, uint64_t size) {
+  // False, with nothing written, when the strip would take a classic
+  // TIFF past its limit.
+  bool writeCompressedStrip(uint32_t strip, const uint8_t* bytes, uint64_t size) {
     if (!bigTiff_ && file_.bytesWritten() + size + directoryRoom(layout_) > classicLimit_) {
-      throw TiffOutgrewClassic(file_.name().string() +
-                               ": the compressed film outgrows a classic TIFF");
+      return false;
     }
     if (TIFFWriteRawStrip(tif_.get(), strip, const_cast<uint8_t*>(bytes),
                           static_cast<tmsize_t>(size)) < 0) {
       fail("write error");
     }
+    return true;
   }
 
   void writeStrip(uint32_t strip, uint8_t* rows, size_t bytes) {
@@ -333,7 +330,7 @@ class TiffFile {
     throw IoError(file_.name().string() + ": " + what + ": " + sink_.message);
   }
 
-  ReplacingFile& file_;
+  ByteSink& file_;
   TiffLayout layout_;
   bool bigTiff_;
   uint64_t classicLimit_;
@@ -348,16 +345,21 @@ class TiffFile {
 // The film's side of the bands. Each piece becomes film rows in place (the
 // line widths, the film's order, a set bit for exposure) and is compressed
 // into its strips by the worker that drew it; the pieces come back in file
-// order, and their strips go into the film through libtiff.
-class TiffFilmWriter final : public BandConsumer {
+// order, and their strips go into the film through libtiff. A classic film
+// whose strips outgrow its limit is given up there: the rest is drawn but
+// neither compressed nor written, and the film gets no directory.
+class TiffFilmWriter final : public FilmWriter {
  public:
-  TiffFilmWriter(TiffFile& file, const TiffLayout& layout, bool mirror, bool negative,
-                 int64_t horizontal_px)
-      : file_(file),
-        layout_(layout),
+  TiffFilmWriter(const TiffLayout& layout, bool bigTiff, uint64_t classicLimit, bool mirror,
+                 bool negative, int64_t horizontal_px)
+      : layout_(layout),
+        bigTiff_(bigTiff),
+        classicLimit_(classicLimit),
         mirror_(mirror),
         negative_(negative),
         horizontal_px_(horizontal_px) {}
+
+  void begin(ByteSink& file) override { file_.emplace(file, layout_, bigTiff_, classicLimit_); }
 
   size_t previewBytes() const override { return 0; }
 
@@ -367,6 +369,7 @@ class TiffFilmWriter final : public BandConsumer {
   }
 
   void encode(BandBitmap& band, ChunkSink& sink) const override {
+    if (outgrewClassic_) return;
     const int64_t rows = band.rows();
     adjustBandLines(band, horizontal_px_);
     // The band's exposure is a clear bit, the film's a set one (a negative
@@ -388,11 +391,11 @@ class TiffFilmWriter final : public BandConsumer {
       }
     }
     appendPiece(layout_, reinterpret_cast<uint8_t*>(band.rowWords(0)), static_cast<uint32_t>(rows),
-                file_.target(), sink.buffer());
+                file_->target(), sink.buffer());
   }
 
-  void write(std::span<const uint8_t> bytes, ReplacingFile&) override {
-    while (!bytes.empty()) {
+  void write(std::span<const uint8_t> bytes, ByteSink&) override {
+    while (!bytes.empty() && !outgrewClassic_) {
       PieceHeader header;
       if (bytes.size() < sizeof header) throw std::logic_error("a piece of the film is cut");
       std::memcpy(&header, bytes.data(), sizeof header);
@@ -409,7 +412,10 @@ class TiffFilmWriter final : public BandConsumer {
         uint64_t size = 0;
         std::memcpy(&size, bytes.data() + sizeof header + sizeof size * k, sizeof size);
         if (strips.size() < size) throw std::logic_error("a piece of the film is cut");
-        file_.writeCompressedStrip(strip_++, strips.data(), size);
+        if (!file_->writeCompressedStrip(strip_++, strips.data(), size)) {
+          outgrewClassic_ = true;
+          return;
+        }
         strips = strips.subspan(static_cast<size_t>(size));
       }
       rows_ += header.rows;
@@ -417,13 +423,23 @@ class TiffFilmWriter final : public BandConsumer {
     }
   }
 
-  // Every row and strip was written.
-  bool complete() const { return rows_ == layout_.height && strip_ == layout_.strips(); }
+  void finish(ByteSink&) override {
+    if (outgrewClassic_) return;
+    if (rows_ != layout_.height || strip_ != layout_.strips()) {
+      throw std::logic_error("a strip of the film was not written");
+    }
+    file_->finish();
+  }
+
+  bool outgrewClassic() const { return outgrewClassic_; }
   MonoImage& overview() { return overview_; }
 
  private:
-  TiffFile& file_;
+  std::optional<TiffFile> file_;  // from begin()
   TiffLayout layout_;
+  bool bigTiff_;
+  uint64_t classicLimit_;
+  std::atomic<bool> outgrewClassic_{false};  // read by encode() on the workers
   bool mirror_;
   bool negative_;
   int64_t horizontal_px_;
@@ -439,10 +455,11 @@ class TiffFilmWriter final : public BandConsumer {
 
 TiffFilmSummary writeTiffFilm(const RasterScene& planned, const PlotterExportPlan& plan,
                               const PlotterExportSettings& settings, const TiffFilmSettings& film,
-                              ReplacingFile& file) {
+                              ByteSink& file) {
   const auto start = std::chrono::steady_clock::now();
   TiffFilmSummary summary;
-  summary.plan = plan;
+  PlotterExportSummary& exported = summary.exported;
+  exported.plan = plan;
   summary.stripRows = tiffStripRows(plan.width_px / 8, plan.bands.rowsPerBand);
   // Pieces of whole strips (the bands are whole strips already); no
   // preview: the film holds the image alone.
@@ -459,18 +476,17 @@ TiffFilmSummary writeTiffFilm(const RasterScene& planned, const PlotterExportPla
   layout.description = settings.notes;
   summary.bigTiff = film.bigTiff || couldPassClassic(layout, film.classicLimitBytes);
 
-  TiffFile tiff(file, layout, summary.bigTiff, film.classicLimitBytes);
-  TiffFilmWriter writer(tiff, layout, settings.mirror, settings.negative,
-                        horizontalLinePixels(settings));
-  summary.raster = rasterizeJob(scene, writer, file, settings.run);
-  summary.cancelled = summary.raster.cancelled;
-  if (summary.cancelled) return summary;
-  if (!writer.complete()) throw std::logic_error("a strip of the film was not written");
-  tiff.finish();
-  summary.overview = std::move(writer.overview());
-  if (!settings.mirror) flipOverviewTop(summary.overview);
-  summary.fileBytes = file.bytesWritten();
-  summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  TiffFilmWriter writer(layout, summary.bigTiff, film.classicLimitBytes, settings.mirror,
+                        settings.negative, horizontalLinePixels(settings));
+  exported.raster = rasterizeJob(scene, writer, file, settings.run);
+  exported.cancelled = exported.raster.cancelled;
+  summary.outgrewClassic = writer.outgrewClassic();
+  if (exported.cancelled || summary.outgrewClassic) return summary;
+  exported.overview = std::move(writer.overview());
+  if (!settings.mirror) flipOverviewTop(exported.overview);
+  exported.fileBytes = file.bytesWritten();
+  exported.seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   return summary;
 }
 

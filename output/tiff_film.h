@@ -9,11 +9,10 @@
 #include <optional>
 #include <string_view>
 
-#include "engine/errors.h"
-#include "io/replacing_file.h"
+#include "io/byte_sink.h"
+#include "output/film_settings.h"
 #include "output/job_raster.h"
 #include "output/mono_image.h"
-#include "output/plotter_export.h"
 
 namespace drumplot {
 
@@ -35,16 +34,14 @@ struct TiffFilmSettings {
   bool bigTiff = false;  // BigTIFF whatever the size
 };
 
-struct TiffFilmSummary : PlotterExportSummary {
+struct TiffFilmSummary {
+  PlotterExportSummary exported;  // as a plotter file's
   int64_t stripRows = 0;
   bool bigTiff = false;
-};
-
-// Thrown when the compressed strips of a classic TIFF outgrow its limit (a
-// film that compresses worse than not at all); the film is then written
-// again as BigTIFF.
-struct TiffOutgrewClassic : FormatError {
-  using FormatError::FormatError;
+  // The compressed strips of a classic TIFF outgrew its limit (a film that
+  // compresses worse than not at all): the film was given up unfinished,
+  // to be written again as BigTIFF.
+  bool outgrewClassic = false;
 };
 
 // Rows per strip: the largest power of two that divides `rowsPerBand` (any
@@ -57,10 +54,10 @@ int64_t tiffStripRows(int64_t rowBytes, int64_t rowsPerBand);
 // with the mirror off the image's bottom row is the film's first. Exposure
 // is a set bit, shown black (PhotometricInterpretation WhiteIsZero);
 // resolution in pixels per inch; each strip is compressed on the worker
-// that draws it. Throws IoError / FormatError, and TiffOutgrewClassic.
+// that draws it. Throws IoError / FormatError.
 TiffFilmSummary writeTiffFilm(const RasterScene& scene, const PlotterExportPlan& plan,
                               const PlotterExportSettings& settings, const TiffFilmSettings& film,
-                              ReplacingFile& file);
+                              ByteSink& file);
 
 // A whole image (a clear bit is exposure) as a TIFF in the same form,
 // through a temporary file; `dpi` 0 states no resolution.

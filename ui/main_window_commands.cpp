@@ -133,18 +133,12 @@ void MainWindow::onExport() {
   });
   if (!written || summary.cancelled || summary.films.empty()) return;
   // The overview of the first film (of all chosen layers, unless one per layer).
-  std::visit([&](const auto& film) { previewWindow_->showImage(toQImage(film.overview)); },
-             summary.films.front().output);
+  previewWindow_->showImage(toQImage(summary.films.front().overview()));
   std::vector<std::string> warnings;
   for (const FilmSummary& film : summary.films) {
-    std::visit(
-        [&](const auto& f) {
-          for (const std::string& w : f.raster.warnings) {
-            if (std::find(warnings.begin(), warnings.end(), w) == warnings.end())
-              warnings.push_back(w);
-          }
-        },
-        film.output);
+    for (const std::string& w : film.raster().warnings) {
+      if (std::find(warnings.begin(), warnings.end(), w) == warnings.end()) warnings.push_back(w);
+    }
   }
   if (!warnings.empty()) {
     prompts_.inform(this, toQString(settings.plotter.file.string()) +

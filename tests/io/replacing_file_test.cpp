@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <functional>
 #include <set>
 #include <string>
 
@@ -40,7 +41,9 @@ long deadPid() {
   return pidMax > 0 ? pidMax : 4194304;
 }
 
-TEST(ReplacingFileTest, WriteAtFillsAKeptPlaceAndNothingPastTheEnd) {
+// A failed write is latched: the file takes nothing more and is never
+// committed, whatever comes after.
+TEST(ReplacingFileTest, WriteAtFillsAKeptPlaceAndAFailedWriteIsNeverCommitted) {
   const fs::path target = test::tempDir() / "kept.fpf";
   test::writeFile(target, "older");
   ReplacingFile file(target);
@@ -49,10 +52,21 @@ TEST(ReplacingFileTest, WriteAtFillsAKeptPlaceAndNothingPastTheEnd) {
   const uint8_t middle[] = {'a', 'b', 'c'};
   file.writeAt(1, middle);
   EXPECT_EQ(file.bytesWritten(), 5u);
-  EXPECT_THROW(file.writeAt(3, middle), IoError);  // would run past the bytes written
+  auto failure = [](const std::function<void()>& call) -> std::string {
+    try {
+      call();
+    } catch (const IoError& e) {
+      return e.what();
+    }
+    return "no error";
+  };
+  const std::string first = failure([&] { file.writeAt(3, middle); });  // past the bytes written
+  EXPECT_EQ(first.rfind(target.string() + ": write error", 0), 0u) << first;
+  EXPECT_EQ(failure([&] { file.write(head); }), first);
+  EXPECT_EQ(failure([&] { file.writeAt(0, head); }), first);
+  EXPECT_EQ(failure([&] { file.commit(); }), first);
+  EXPECT_EQ(file.bytesWritten(), 5u);
   EXPECT_EQ(test::readFile(target), "older");
-  file.commit();
-  EXPECT_EQ(test::readFile(target), "HabcT");
 }
 
 TEST(ReplacingFileTest, OldFileStaysUntilCommitKeepsItsPermissionsAndNothingIsLeft) {

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Films: the TIFF read back through libtiff against the decoded plotter
-// file, negative films, one film per layer, and a film past 4 GB; 1-bit
-// image files and the geometry comparison.
+// file, negative films, one film per layer, and a film past 4 GB; every
+// format into a byte sink that fails, and the chain of output/'s headers;
+// 1-bit image files and the geometry comparison.
 #include "output/film_export.h"
 
 #include <gtest/gtest.h>
@@ -9,14 +10,20 @@
 #include <bit>
 #include <cmath>
 #include <cstdlib>
+#include <map>
+#include <set>
+#include <sstream>
 
 #include "engine/errors.h"
 #include "engine/gerber_reader.h"
+#include "io/byte_sink.h"
+#include "io/io_error.h"
 #include "output/export_test_support.h"
 #include "output/fpf_file.h"
 #include "output/image_compare.h"
 #include "output/job_preview.h"
 #include "output/mono_image.h"
+#include "output/plotter_export.h"
 #include "output/preflight.h"
 #include "output/prepared_job.h"
 #include "support/test_support.h"
@@ -94,7 +101,7 @@ TEST_P(TiffFilmTest, ReadBackEqualsTheDecodedPlotterFile) {
   if (c.limit == TiffCase::TheClassicFilmsSize) {
     // Room for the film as estimated from its raw size, not for its strips.
     s.tiff.classicLimitBytes =
-        std::get<TiffFilmSummary>(exportFilms(job, s).films.at(0).output).fileBytes;
+        std::get<TiffFilmSummary>(exportFilms(job, s).films.at(0).output).exported.fileBytes;
   }
   const FilmExportSummary tiff = exportFilms(job, s);
   const auto& film = std::get<TiffFilmSummary>(tiff.films.at(0).output);
@@ -119,7 +126,7 @@ TEST_P(TiffFilmTest, ReadBackEqualsTheDecodedPlotterFile) {
   if (c.budgetBytes < (1u << 20)) {
     EXPECT_GT(facts.strips, 8u);
   }
-  EXPECT_EQ(film.overview.bits, std::get<PlotterExportSummary>(fpf.films[0].output).overview.bits);
+  EXPECT_EQ(film.exported.overview.bits, fpf.films[0].overview().bits);
 }
 
 constexpr uint64_t kSmall = 256 * 1024;  // bands of a few hundred rows
@@ -370,6 +377,123 @@ TEST(ImageCompareTest, EdgeNoiseErodesAwayButMissingShapesRemain) {
   // A missing square leaves its inside.
   const ImageDifference missing = compareImages(MonoImage(40, 40), reference, 0, 0);
   EXPECT_EQ(std::tuple(missing.differing, missing.residual), std::tuple(400u, 16u * 16u));
+}
+
+// Film writers - Byte sinks and the header chain
+// ============================================================================
+
+// Takes `limit` bytes, then fails as a full disk does; counts the calls
+// that reach it after that.
+class FailingSink final : public ByteSink {
+ public:
+  explicit FailingSink(uint64_t limit) : limit_(limit) {}
+  uint64_t bytesWritten() const override { return bytes_.size(); }
+  const fs::path& name() const override { return name_; }
+  int callsAfterFailure = 0;
+
+ private:
+  void append(std::span<const uint8_t> bytes) override {
+    callsAfterFailure += failed_;
+    failed_ = failed_ || bytes_.size() + bytes.size() > limit_;
+    if (failed_) throw IoError("film: write error: No space left on device");
+    bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
+  }
+  void overwrite(uint64_t offset, std::span<const uint8_t> bytes) override {
+    callsAfterFailure += failed_;
+    std::copy(bytes.begin(), bytes.end(), bytes_.begin() + static_cast<ptrdiff_t>(offset));
+  }
+
+  uint64_t limit_;
+  bool failed_ = false;
+  std::vector<uint8_t> bytes_;
+  fs::path name_ = "film";
+};
+
+// The film of `s` drawn into `sink` as exportFilms draws it into its file.
+void drawFilm(const Job& job, const FilmSettings& s, ByteSink& sink) {
+  RasterScene scene;
+  const PlotterExportSettings& p = s.plotter;
+  if (s.format == FilmFormat::Bmp) {
+    const JobBitmapSettings b{p.draw, p.run, p.file, p.negative};
+    const JobBitmapPlan plan = planJobBitmapScene(job, b, scene);
+    writeJobBitmapFile(scene, plan, b, sink);
+    return;
+  }
+  const PlotterExportPlan plan = planPlotterScene(job, p, scene);
+  if (s.format == FilmFormat::Tiff) {
+    writeTiffFilm(scene, plan, p, s.tiff, sink);
+  } else {
+    writePlotterFile(scene, plan, p, sink);
+  }
+}
+
+// Every format gives the file's bytes in memory, and stops at the first
+// write that fails (in the header, among the bands, in the last block)
+// with that write's error: nothing more reaches the sink.
+TEST(FilmWriterTest, EveryFormatWritesItsFileIntoASinkAndStopsAtItsFailure) {
+  const Job job = twoPadJob(0.2);
+  for (FilmFormat format : {FilmFormat::Fpf, FilmFormat::Tiff, FilmFormat::Bmp}) {
+    FilmSettings s = filmSettings(test::tempDir() / "film", format, 4064);
+    s.plotter.run.budgetBytes = 64 * 1024;  // many bands
+    exportFilms(job, s);
+    std::vector<uint8_t> bytes;
+    MemorySink memory(bytes, "film");
+    drawFilm(job, s, memory);
+    ASSERT_TRUE(std::string(bytes.begin(), bytes.end()) == test::readFile(s.plotter.file))
+        << "format " << static_cast<int>(format);
+    for (uint64_t limit : {uint64_t{0}, bytes.size() / 2, bytes.size() - 1}) {
+      FailingSink failing(limit);
+      test::expectError<IoError>([&] { drawFilm(job, s, failing); },
+                                 "film: write error: No space left on device");
+      EXPECT_EQ(failing.callsAfterFailure, 0) << "format " << static_cast<int>(format);
+    }
+  }
+}
+
+// The headers of output/ include each other one way (byte sink, film
+// writer, formats, the films of one export); the file a film is written
+// into is named only where the outputs are opened.
+TEST(FilmWriterTest, OutputHeadersFormAChainWithoutCycles) {
+  std::map<std::string, std::set<std::string>> includes;  // file -> what it includes
+  std::map<std::string, std::string> headers;             // header -> its text
+  for (const auto& entry : fs::directory_iterator(fs::path(DRUMPLOT_SOURCE_DIR) / "output")) {
+    const std::string name = entry.path().filename().string(), text = test::readFile(entry.path());
+    if (entry.path().extension() == ".h") headers[name] = text;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+      if (line.rfind("#include \"", 0) == 0)
+        includes[name].insert(line.substr(10, line.size() - 11));
+    }
+  }
+  for (const auto& [name, text] : headers) {
+    EXPECT_EQ(text.find("ReplacingFile"), std::string::npos) << name;
+  }
+  for (const char* format : {"output/plotter_export.h", "output/tiff_film.h", "output/job_bitmap.h",
+                             "output/film_export.h", "io/replacing_file.h"}) {
+    EXPECT_EQ(includes["job_raster.h"].count(format), 0u) << format;
+  }
+  std::set<std::string> plotterFile;  // who writes or reads plotter files
+  for (const auto& [name, included] : includes) {
+    if (included.count("output/plotter_export.h")) plotterFile.insert(name);
+  }
+  EXPECT_EQ(plotterFile,
+            (std::set<std::string>{"film_export.cpp", "plotter_export.cpp", "preflight.cpp"}));
+  // Headers that include no header left are taken away until none is left:
+  // any left over lie on a cycle.
+  std::set<std::string> left;
+  for (const auto& [name, text] : headers) left.insert(name);
+  for (bool taken = true; taken;) {
+    taken = false;
+    for (auto it = left.begin(); it != left.end();) {
+      const bool free =
+          std::none_of(includes[*it].begin(), includes[*it].end(), [&](const std::string& i) {
+            return i.rfind("output/", 0) == 0 && left.count(i.substr(7));
+          });
+      it = free ? left.erase(it) : std::next(it);
+      taken = taken || free;
+    }
+  }
+  EXPECT_TRUE(left.empty()) << "on a cycle or above one: " << *left.begin();
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "output/export_test_support.h"
+#include "output/plotter_export.h"
 
 namespace drumplot {
 namespace {
