@@ -212,24 +212,25 @@ std::shared_ptr<const SourceMeasure> PreparedJob::measure(const LayerSource& sou
   return measure;
 }
 
-uint64_t PreparedJob::decodedBytes() const {
+template <typename T, typename Of>
+T PreparedJob::sum(Of of) const {
   std::lock_guard lock(mutex_);
-  uint64_t bytes = 0;
+  T total = 0;
   for (const auto& e : entries_) {
     std::lock_guard entryLock(e->mutex);
-    if (e->renderer) bytes += e->renderer->reader().program.decodedBytes();
+    total += of(*e);
   }
-  return bytes;
+  return total;
+}
+
+uint64_t PreparedJob::decodedBytes() const {
+  return sum<uint64_t>([](const Entry& e) -> uint64_t {
+    return e.renderer ? e.renderer->reader().program.decodedBytes() : 0;
+  });
 }
 
 double PreparedJob::readSeconds() const {
-  std::lock_guard lock(mutex_);
-  double seconds = 0.0;
-  for (const auto& e : entries_) {
-    std::lock_guard entryLock(e->mutex);
-    seconds += e->seconds;
-  }
-  return seconds;
+  return sum<double>([](const Entry& e) { return e.seconds; });
 }
 
 }  // namespace drumplot

@@ -66,6 +66,9 @@ class PreparedJob {
  private:
   struct Entry;
   Entry& entry(const LayerSource& source);
+  // `of` summed over the entries.
+  template <typename T, typename Of>
+  T sum(Of of) const;
 
   uint64_t budgetBytes_;
   std::shared_ptr<StampCache> stamps_;
