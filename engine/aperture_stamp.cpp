@@ -97,7 +97,8 @@ uint64_t stampBytes(const PixelRect& area) {
   constexpr int64_t kSide = int64_t{1} << 40;  // beyond any stamp; keeps the product in range
   if (area.width() > kSide || area.height() > kSide) return UINT64_MAX;
   auto words = (static_cast<uint64_t>(area.width()) + 31) / 32;
-  return words * 4 * static_cast<uint64_t>(area.height());
+  // Each row's words and its drawn words.
+  return (words * 4 + sizeof(BandBitmap::DrawnWords)) * static_cast<uint64_t>(area.height());
 }
 
 namespace {

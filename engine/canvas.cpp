@@ -134,28 +134,38 @@ void spanOfCentres(const Spans& spans, int64_t y, double xl, double xr) {
 // Span writers
 // ============================================================================
 
-// Fills spans of a 1-bit surface with Op; spans arrive in image coordinates.
+// Fills spans of a 1-bit surface with Op, widening each row's drawn words;
+// spans arrive in image coordinates.
 template <class Op>
 struct BitSpans {
   PixelRect clip;  // image coordinates
   PixelPoint origin;
   uint32_t* words;
   size_t wordsPerRow;
+  BandBitmap::DrawnWords* drawn;  // by surface row
 
   void operator()(int64_t y, int64_t x0, int64_t x1) const {
     if (y < clip.y0 || y >= clip.y1) return;
     x0 = std::max(x0, clip.x0);
     x1 = std::min(x1, clip.x1);
     if (x0 >= x1) return;
-    fillSpan<Op>(words + static_cast<size_t>(y - origin.y) * wordsPerRow, x0 - origin.x,
-                 x1 - origin.x);
+    const auto row = static_cast<size_t>(y - origin.y);
+    fillSpan<Op>(words + row * wordsPerRow, x0 - origin.x, x1 - origin.x);
+    mark(row, static_cast<uint32_t>((x0 - origin.x) >> 5),
+         static_cast<uint32_t>(((x1 - 1 - origin.x) >> 5) + 1));
   }
   // One pixel that lies inside the clip.
   void pixel(int64_t y, int64_t x) const {
     const int64_t col = x - origin.x;
-    Op::apply(
-        words[static_cast<size_t>(y - origin.y) * wordsPerRow + static_cast<size_t>(col >> 5)],
-        toMemoryOrder(0x80000000u >> (col & 31)));
+    const auto row = static_cast<size_t>(y - origin.y);
+    Op::apply(words[row * wordsPerRow + static_cast<size_t>(col >> 5)],
+              toMemoryOrder(0x80000000u >> (col & 31)));
+    mark(row, static_cast<uint32_t>(col >> 5), static_cast<uint32_t>((col >> 5) + 1));
+  }
+  void mark(size_t row, uint32_t first, uint32_t end) const {
+    BandBitmap::DrawnWords& d = drawn[row];
+    d.first = std::min(d.first, first);
+    d.end = std::max(d.end, end);
   }
 };
 
@@ -633,6 +643,7 @@ void transferBits(const BandBitmap& stamp, int64_t left, int64_t top, const Pixe
   for (int64_t y = area.y0; y < area.y1; ++y) {
     const uint32_t* src = stamp.rowWords(y - top);
     uint32_t* dst = target.rowWords(y - origin.y);
+    target.markDrawn(y - origin.y, static_cast<size_t>(w0), static_cast<size_t>(w1 + 1));
     auto word = [&](int64_t k) { return k >= 0 && k < words ? fromMemoryOrder(src[k]) : ~0u; };
     auto exposed = [&](int64_t w) {  // the stamp's exposed pixels over target word w
       const int64_t k = w + kOff;
@@ -728,9 +739,11 @@ void Canvas::withSpans(Rgb colour, Draw&& draw) {
   if (clip.empty()) return;
   if (band_) {
     if (colour == kWhite) {
-      draw(BitSpans<BackgroundOp>{clip, origin_, band_->rowWords(0), band_->wordsPerRow()});
+      draw(BitSpans<BackgroundOp>{clip, origin_, band_->rowWords(0), band_->wordsPerRow(),
+                                  band_->drawnRows()});
     } else {
-      draw(BitSpans<ExposeOp>{clip, origin_, band_->rowWords(0), band_->wordsPerRow()});
+      draw(BitSpans<ExposeOp>{clip, origin_, band_->rowWords(0), band_->wordsPerRow(),
+                              band_->drawnRows()});
     }
   } else {
     draw(RgbSpans{clip, origin_, rgb_->row(0), static_cast<size_t>(surfaceWidth_), colour});

@@ -350,7 +350,9 @@ void DisplayList::findRedundant(const PieceOps& ops, int64_t dx, ColumnSet& expo
 
 namespace {
 
-// Makes the band background but for the columns `covered` (in whole bytes).
+// Makes the band background but for the columns `covered` (in whole bytes),
+// touching only each row's drawn words. What stays of them lies within the
+// covered columns, which the fills draw over on every row.
 void clearUncovered(BandBitmap& band, const ColumnSet& covered) {
   const int64_t width = band.width_px();
   std::vector<std::pair<size_t, size_t>> bytes;  // [first, end) of each stretch to clear
@@ -366,9 +368,30 @@ void clearUncovered(BandBitmap& band, const ColumnSet& covered) {
     from = std::max(from, c.x1);
   }
   clear(width);
+  // The words that may keep something: those the stretches leave out.
+  BandBitmap::DrawnWords kept{UINT32_MAX, 0};
+  size_t at = 0;
+  auto keep = [&](size_t first) {
+    if (first <= at) return;
+    kept.first = std::min(kept.first, static_cast<uint32_t>(at / 4));
+    kept.end = static_cast<uint32_t>((first + 3) / 4);
+  };
+  for (auto [first, end] : bytes) {
+    keep(first);
+    at = end;
+  }
+  keep(band.bytesPerRow());
   for (int64_t y = 0; y < band.rows(); ++y) {
+    const BandBitmap::DrawnWords drawn = band.drawnWords(y);
+    if (drawn.first >= drawn.end) continue;
+    const size_t lo = size_t{drawn.first} * 4, hi = size_t{drawn.end} * 4;
     auto* row = reinterpret_cast<uint8_t*>(band.rowWords(y));
-    for (auto [first, end] : bytes) std::memset(row + first, 0xFF, end - first);
+    for (auto [first, end] : bytes) {
+      first = std::max(first, lo);
+      end = std::min(end, hi);
+      if (first < end) std::memset(row + first, 0xFF, end - first);
+    }
+    band.setDrawnWords(y, {std::max(drawn.first, kept.first), std::min(drawn.end, kept.end)});
   }
 }
 
