@@ -99,6 +99,46 @@ void ColumnSet::merge(std::span<const Columns> columns) {
   columns_.swap(merged_);
 }
 
+// CrossingKeys
+// ============================================================================
+
+void CrossingKeys::clear() {
+  keys_.clear();
+  ++round_;
+}
+
+bool CrossingKeys::insert(const CrossingKey& key) {
+  const size_t mask = slots_.size() - 1;
+  auto slotOf = [&](const CrossingKey& k) {
+    uint64_t h = 0;
+    for (int32_t v : k) h = (h ^ static_cast<uint32_t>(v)) * 0x9E3779B97F4A7C15u;
+    return static_cast<size_t>(h >> 32) & mask;
+  };
+  // The slot's key, or none (-1) when the slot is empty in this round.
+  auto keyAt = [&](size_t at) {
+    return slots_[at] >> 32 == round_ ? static_cast<int64_t>(slots_[at] & 0xFFFFFFFF) - 1 : -1;
+  };
+  if (2 * (keys_.size() + 1) > slots_.size()) {
+    // Twice as many slots, and every key placed again.
+    slots_.assign(std::max<size_t>(64, 2 * slots_.size()), 0);
+    return rehashThenInsert(key);
+  }
+  size_t at = slotOf(key);
+  for (int64_t k; (k = keyAt(at)) >= 0; at = (at + 1) & mask) {
+    if (keys_[static_cast<size_t>(k)] == key) return false;
+  }
+  keys_.push_back(key);
+  slots_[at] = round_ << 32 | keys_.size();
+  return true;
+}
+
+bool CrossingKeys::rehashThenInsert(const CrossingKey& key) {
+  std::vector<CrossingKey> keys;
+  keys.swap(keys_);
+  for (const CrossingKey& k : keys) insert(k);
+  return insert(key);
+}
+
 // DisplayList - What later drawing hides
 // ============================================================================
 
@@ -265,13 +305,10 @@ void DisplayList::findHidden(const PieceOps& ops, int64_t dx, int64_t dy, int64_
       continue;
     }
     if (crossingKey(r, dx, dy, listTop, listBottom, key)) {
-      auto& crossing = laterDrawing.crossing;
-      auto same = [&](const CrossingKey& k) { return k[2] == key[2] && k == key; };
-      if (std::find_if(crossing.begin(), crossing.end(), same) != crossing.end()) {
+      if (!laterDrawing.crossing.insert(key)) {
         skips.hidden[i] = 1;  // drawn again later, pixel for pixel
         continue;
       }
-      crossing.push_back(key);
     }
     if (x1 - x0 >= kPartlyWidth) {
       // Drawn only where no later fill covers it, when that saves much.
