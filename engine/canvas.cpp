@@ -250,10 +250,13 @@ struct EllipseProfile {
   std::vector<std::pair<int64_t, int64_t>> rows;  // rows 0 .. (H - 1) / 2: [from, to)
 };
 
-const std::vector<std::pair<int64_t, int64_t>>& ellipseProfile(int64_t w, int64_t h) {
+// The profile of a W x H box, or null when it is not kept and building it
+// would cost more than the `rows` drawn now (a piece of a tall pad).
+const std::vector<std::pair<int64_t, int64_t>>* ellipseProfile(int64_t w, int64_t h, int64_t rows) {
   thread_local std::array<EllipseProfile, 64> recent;
   EllipseProfile& p = recent[static_cast<size_t>(w * 31 + h) % recent.size()];
   if (p.w != w || p.h != h) {
+    if (4 * rows < h) return nullptr;
     const int64_t w2 = w * w, h2 = h * h;
     const double inverseH2 = 1.0 / static_cast<double>(h2);
     p.rows.resize(static_cast<size_t>((h + 1) / 2));
@@ -265,7 +268,7 @@ const std::vector<std::pair<int64_t, int64_t>>& ellipseProfile(int64_t w, int64_
     p.w = w;
     p.h = h;
   }
-  return p.rows;
+  return &p.rows;
 }
 
 template <class Spans>
@@ -276,15 +279,17 @@ void rasterEllipse(const Spans& spans, int64_t x1, int64_t y1, int64_t x2, int64
   // Below 2^15 pixels a side every product fits 64 bits.
   constexpr int64_t kSmall = int64_t{1} << 15;
   const int64_t w = x2 - x1, h = y2 - y1;
-  if (w < kSmall && h <= kProfileRows) {
-    const std::vector<std::pair<int64_t, int64_t>>& rows = ellipseProfile(w, h);
-    const int64_t bottom = std::min(y2, spans.clip.y1);
-    for (int64_t j = std::max(y1, spans.clip.y0); j < bottom; ++j) {
+  const int64_t top = std::max(y1, spans.clip.y0), bottom = std::min(y2, spans.clip.y1);
+  const std::vector<std::pair<int64_t, int64_t>>* profile =
+      w < kSmall && h <= kProfileRows ? ellipseProfile(w, h, bottom - top) : nullptr;
+  if (profile) {
+    for (int64_t j = top; j < bottom; ++j) {
       const int64_t k = j - y1;
-      const auto [from, to] = rows[static_cast<size_t>(std::min(k, h - 1 - k))];
+      const auto [from, to] = (*profile)[static_cast<size_t>(std::min(k, h - 1 - k))];
       spans(j, x1 + from, x1 + to);
     }
   } else if (w < kSmall && h < kSmall) {
+    // The same rows as a profile gives.
     ellipseRows<int64_t>(spans, x1, y1, x2, y2);
   } else {
     ellipseRows<Int128>(spans, x1, y1, x2, y2);
