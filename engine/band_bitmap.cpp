@@ -44,21 +44,27 @@ BandBitmap::BandBitmap(int64_t width_px, int64_t rows, int64_t topRow) : topRow_
   rows_ = rows;
   wordsPerRow_ = static_cast<size_t>(words);
   words_ = std::make_unique_for_overwrite<uint32_t[]>(bytes / 4);
-  drawn_ = std::make_unique_for_overwrite<DrawnWords[]>(static_cast<size_t>(rows));
+  drawn_ = std::make_unique_for_overwrite<DrawnWords[]>(drawnBlocks());
   fill(kWhite);
 }
 
 void BandBitmap::fill(Rgb colour) {
   std::memset(words_.get(), colour == kWhite ? 0xFF : 0x00, bytes().size());
   if (colour == kWhite) {
-    std::fill_n(drawn_.get(), rows_, DrawnWords{UINT32_MAX, 0});
+    std::fill_n(drawn_.get(), drawnBlocks(), DrawnWords{UINT32_MAX, 0});
   } else {
     markAllDrawn();
   }
 }
 
 void BandBitmap::markAllDrawn() {
-  std::fill_n(drawn_.get(), rows_, DrawnWords{0, static_cast<uint32_t>(wordsPerRow_)});
+  std::fill_n(drawn_.get(), drawnBlocks(), DrawnWords{0, static_cast<uint32_t>(wordsPerRow_)});
+}
+
+void BandBitmap::keepDrawnWithin(DrawnWords words) {
+  for (size_t b = 0; b < drawnBlocks(); ++b) {
+    drawn_[b] = {std::max(drawn_[b].first, words.first), std::min(drawn_[b].end, words.end)};
+  }
 }
 
 // RgbSurface - Allocation and fill

@@ -134,38 +134,28 @@ void spanOfCentres(const Spans& spans, int64_t y, double xl, double xr) {
 // Span writers
 // ============================================================================
 
-// Fills spans of a 1-bit surface with Op, widening each row's drawn words;
-// spans arrive in image coordinates.
+// Fills spans of a 1-bit surface with Op; spans arrive in image coordinates.
 template <class Op>
 struct BitSpans {
   PixelRect clip;  // image coordinates
   PixelPoint origin;
   uint32_t* words;
   size_t wordsPerRow;
-  BandBitmap::DrawnWords* drawn;  // by surface row
 
   void operator()(int64_t y, int64_t x0, int64_t x1) const {
     if (y < clip.y0 || y >= clip.y1) return;
     x0 = std::max(x0, clip.x0);
     x1 = std::min(x1, clip.x1);
     if (x0 >= x1) return;
-    const auto row = static_cast<size_t>(y - origin.y);
-    fillSpan<Op>(words + row * wordsPerRow, x0 - origin.x, x1 - origin.x);
-    mark(row, static_cast<uint32_t>((x0 - origin.x) >> 5),
-         static_cast<uint32_t>(((x1 - 1 - origin.x) >> 5) + 1));
+    fillSpan<Op>(words + static_cast<size_t>(y - origin.y) * wordsPerRow, x0 - origin.x,
+                 x1 - origin.x);
   }
   // One pixel that lies inside the clip.
   void pixel(int64_t y, int64_t x) const {
     const int64_t col = x - origin.x;
-    const auto row = static_cast<size_t>(y - origin.y);
-    Op::apply(words[row * wordsPerRow + static_cast<size_t>(col >> 5)],
-              toMemoryOrder(0x80000000u >> (col & 31)));
-    mark(row, static_cast<uint32_t>(col >> 5), static_cast<uint32_t>((col >> 5) + 1));
-  }
-  void mark(size_t row, uint32_t first, uint32_t end) const {
-    BandBitmap::DrawnWords& d = drawn[row];
-    d.first = std::min(d.first, first);
-    d.end = std::max(d.end, end);
+    Op::apply(
+        words[static_cast<size_t>(y - origin.y) * wordsPerRow + static_cast<size_t>(col >> 5)],
+        toMemoryOrder(0x80000000u >> (col & 31)));
   }
 };
 
@@ -648,7 +638,6 @@ void transferBits(const BandBitmap& stamp, int64_t left, int64_t top, const Pixe
   for (int64_t y = area.y0; y < area.y1; ++y) {
     const uint32_t* src = stamp.rowWords(y - top);
     uint32_t* dst = target.rowWords(y - origin.y);
-    target.markDrawn(y - origin.y, static_cast<size_t>(w0), static_cast<size_t>(w1 + 1));
     auto word = [&](int64_t k) { return k >= 0 && k < words ? fromMemoryOrder(src[k]) : ~0u; };
     auto exposed = [&](int64_t w) {  // the stamp's exposed pixels over target word w
       const int64_t k = w + kOff;
@@ -744,11 +733,9 @@ void Canvas::withSpans(Rgb colour, Draw&& draw) {
   if (clip.empty()) return;
   if (band_) {
     if (colour == kWhite) {
-      draw(BitSpans<BackgroundOp>{clip, origin_, band_->rowWords(0), band_->wordsPerRow(),
-                                  band_->drawnRows()});
+      draw(BitSpans<BackgroundOp>{clip, origin_, band_->rowWords(0), band_->wordsPerRow()});
     } else {
-      draw(BitSpans<ExposeOp>{clip, origin_, band_->rowWords(0), band_->wordsPerRow(),
-                              band_->drawnRows()});
+      draw(BitSpans<ExposeOp>{clip, origin_, band_->rowWords(0), band_->wordsPerRow()});
     }
   } else {
     draw(RgbSpans{clip, origin_, rgb_->row(0), static_cast<size_t>(surfaceWidth_), colour});
@@ -1015,6 +1002,7 @@ void Canvas::drawOrRecord(CanvasOp op, const PixelRect& reach) {
   const PixelRect touched = reach.intersected(imageClip());
   if (touched.empty()) return;
   if (!recorder_) {
+    markDrawn(touched);
     draw(op);
     return;
   }
@@ -1024,6 +1012,15 @@ void Canvas::drawOrRecord(CanvasOp op, const PixelRect& reach) {
   op.state = state_;
   op.origin = origin_;
   recorder_->record(op);
+}
+
+void Canvas::markDrawn(const PixelRect& reach) {
+  if (!band_) return;
+  const PixelRect r = reach.intersected(imageClip());
+  if (r.empty()) return;
+  const auto first = static_cast<size_t>((r.x0 - origin_.x) >> 5);
+  const auto end = static_cast<size_t>(((r.x1 - 1 - origin_.x) >> 5) + 1);
+  band_->markDrawn(r.y0 - origin_.y, r.y1 - origin_.y, first, end);
 }
 
 void Canvas::draw(const CanvasOp& op) {
@@ -1085,6 +1082,10 @@ void Canvas::replay(const CanvasOp& op) {
   const CanvasState savedState = state_;
   setWindowOrigin(savedOrigin.x + op.origin.x, savedOrigin.y + op.origin.y);
   setState(op.state);
+  // The recorded bounds are image pixels of the recording: its coordinates
+  // less its origin.
+  markDrawn({op.bounds.x0 + op.origin.x, op.bounds.y0 + op.origin.y, op.bounds.x1 + op.origin.x,
+             op.bounds.y1 + op.origin.y});
   draw(op);  // recorded clamped
   origin_ = savedOrigin;
   state_ = savedState;

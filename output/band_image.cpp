@@ -31,7 +31,8 @@ void adjustRowLines(BandBitmap& band, int64_t row, int64_t horizontal_px) {
   const BandBitmap::DrawnWords drawn = band.drawnWords(row);
   if (horizontal_px > 0 && drawn.first < drawn.end) {
     const auto more = static_cast<uint64_t>(horizontal_px + 31) / 32;
-    band.markDrawn(row, drawn.first, std::min<uint64_t>(drawn.end + more, band.wordsPerRow()));
+    band.markDrawn(row, row + 1, drawn.first,
+                   std::min<uint64_t>(drawn.end + more, band.wordsPerRow()));
   }
 }
 

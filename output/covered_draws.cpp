@@ -428,8 +428,8 @@ void clearUncovered(BandBitmap& band, const ColumnSet& covered) {
       end = std::min(end, hi);
       if (first < end) std::memset(row + first, 0xFF, end - first);
     }
-    band.setDrawnWords(y, {std::max(drawn.first, kept.first), std::min(drawn.end, kept.end)});
   }
+  band.keepDrawnWithin(kept);
 }
 
 }  // namespace

@@ -197,7 +197,7 @@ TEST(DisplayListTest, DrawingSpansLeavesOutOnlyWhatChangesNoPixel) {
           const size_t first = random() % (words + 1), last = random() % (words + 1);
           for (size_t w = first; w < last; ++w)
             band.rowWords(y)[w] = static_cast<uint32_t>(random());
-          band.markDrawn(y, first, last);
+          band.markDrawn(y, y + 1, first, last);
         }
         leftOut += drawSpan(drawn, tops[k], band, drawing);
         for (int64_t y = 0; y < band.rows(); ++y) {
