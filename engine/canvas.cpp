@@ -238,15 +238,19 @@ constexpr int64_t kProfileRows = 4096;
 struct EllipseProfile {
   int64_t w = -1, h = -1;
   std::vector<std::pair<int64_t, int64_t>> rows;  // rows 0 .. (H - 1) / 2: [from, to)
+  // A box asked for while another is kept, and the rows drawn of it since.
+  int64_t askedW = -1, askedH = -1, askedRows = 0;
 };
 
-// The profile of a W x H box, or null when it is not kept and building it
-// would cost more than the `rows` drawn now (a piece of a tall pad).
+// The profile of a W x H box, or null while building it would cost more
+// than the rows drawn of the box so far (pieces of a pad met once).
 const std::vector<std::pair<int64_t, int64_t>>* ellipseProfile(int64_t w, int64_t h, int64_t rows) {
   thread_local std::array<EllipseProfile, 64> recent;
   EllipseProfile& p = recent[static_cast<size_t>(w * 31 + h) % recent.size()];
   if (p.w != w || p.h != h) {
-    if (4 * rows < h) return nullptr;
+    if (p.askedW != w || p.askedH != h) p.askedW = w, p.askedH = h, p.askedRows = 0;
+    p.askedRows += rows;
+    if (2 * p.askedRows < h) return nullptr;
     const int64_t w2 = w * w, h2 = h * h;
     const double inverseH2 = 1.0 / static_cast<double>(h2);
     p.rows.resize(static_cast<size_t>((h + 1) / 2));

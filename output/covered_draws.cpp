@@ -110,9 +110,11 @@ void CrossingKeys::clear() {
 bool CrossingKeys::insert(const CrossingKey& key) {
   const size_t mask = slots_.size() - 1;
   auto slotOf = [&](const CrossingKey& k) {
-    uint64_t h = 0;
-    for (int32_t v : k) h = (h ^ static_cast<uint32_t>(v)) * 0x9E3779B97F4A7C15u;
-    return static_cast<size_t>(h >> 32) & mask;
+    // Each number times its own odd factor, summed: no multiplication waits
+    // for another.
+    uint64_t h = 0, factor = 0x9E3779B97F4A7C15u;
+    for (int32_t v : k) h += static_cast<uint32_t>(v) * (factor += 0x632BE59BD9B4E01Au);
+    return static_cast<size_t>(h >> 40) & mask;
   };
   // The slot's key, or none (-1) when the slot is empty in this round.
   auto keyAt = [&](size_t at) {
