@@ -22,6 +22,9 @@ inline constexpr Rgb kBlack = 0x000000;
 // byte is the leftmost pixel, a set bit is background and a clear bit is
 // exposure. A fresh band is all background (every byte 0xFF).
 //
+//   byte 0 of a row:  bit 7 6 5 4 3 2 1 0
+//                     px  0 1 2 3 4 5 6 7
+//
 // Each block of four rows (a group of the plotter file) keeps the words that
 // drawing may have changed in it, [first, end): every word outside them is
 // background, so that clearing a band for reuse and coding its rows need

@@ -249,7 +249,7 @@ const std::vector<std::pair<int64_t, int64_t>>* ellipseProfile(int64_t w, int64_
   EllipseProfile& p = recent[static_cast<size_t>(w * 31 + h) % recent.size()];
   if (p.w != w || p.h != h) {
     if (p.askedW != w || p.askedH != h) p.askedW = w, p.askedH = h, p.askedRows = 0;
-    p.askedRows += rows;
+    p.askedRows += std::max<int64_t>(rows, 0);
     if (2 * p.askedRows < h) return nullptr;
     const int64_t w2 = w * w, h2 = h * h;
     const double inverseH2 = 1.0 / static_cast<double>(h2);
