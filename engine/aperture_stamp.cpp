@@ -97,7 +97,10 @@ uint64_t stampBytes(const PixelRect& area) {
   constexpr int64_t kSide = int64_t{1} << 40;  // beyond any stamp; keeps the product in range
   if (area.width() > kSide || area.height() > kSide) return UINT64_MAX;
   auto words = (static_cast<uint64_t>(area.width()) + 31) / 32;
-  return words * 4 * static_cast<uint64_t>(area.height());
+  // The rows' words, and the drawn words of each block of rows.
+  const auto rows = static_cast<uint64_t>(area.height());
+  const auto blocks = (rows + BandBitmap::kDrawnBlockRows - 1) / BandBitmap::kDrawnBlockRows;
+  return words * 4 * rows + sizeof(BandBitmap::DrawnWords) * blocks;
 }
 
 namespace {

@@ -24,8 +24,9 @@ size_t checkedSurfaceBytes(const char* what, int64_t width_px, int64_t rows, uin
     return FormatError(std::string(what) + " of " + std::to_string(width_px) + " x " +
                        std::to_string(rows) + " pixels cannot be allocated");
   };
-  if (width_px < 0 || rows < 0) throw fail();
-  uint64_t rowBytes = unitsPerRow * unitBytes;  // unitsPerRow < 2^59, unitBytes <= 4
+  if (width_px < 0 || rows < 0 || unitsPerRow > UINT32_MAX) throw fail();
+  uint64_t rowBytes = unitsPerRow * unitBytes;  // unitsPerRow < 2^32 (a row's words are
+                                                // counted in 32 bits), unitBytes <= 4
   if (rowBytes > kMaxSurfaceBytes) throw fail();
   if (rows != 0 && rowBytes > kMaxSurfaceBytes / static_cast<uint64_t>(rows)) throw fail();
   return static_cast<size_t>(rowBytes * static_cast<uint64_t>(rows));
@@ -43,11 +44,27 @@ BandBitmap::BandBitmap(int64_t width_px, int64_t rows, int64_t topRow) : topRow_
   rows_ = rows;
   wordsPerRow_ = static_cast<size_t>(words);
   words_ = std::make_unique_for_overwrite<uint32_t[]>(bytes / 4);
+  drawn_ = std::make_unique_for_overwrite<DrawnWords[]>(drawnBlocks());
   fill(kWhite);
 }
 
 void BandBitmap::fill(Rgb colour) {
   std::memset(words_.get(), colour == kWhite ? 0xFF : 0x00, bytes().size());
+  if (colour == kWhite) {
+    std::fill_n(drawn_.get(), drawnBlocks(), DrawnWords{UINT32_MAX, 0});
+  } else {
+    markAllDrawn();
+  }
+}
+
+void BandBitmap::markAllDrawn() {
+  std::fill_n(drawn_.get(), drawnBlocks(), DrawnWords{0, static_cast<uint32_t>(wordsPerRow_)});
+}
+
+void BandBitmap::keepDrawnWithin(DrawnWords words) {
+  for (size_t b = 0; b < drawnBlocks(); ++b) {
+    drawn_[b] = {std::max(drawn_[b].first, words.first), std::min(drawn_[b].end, words.end)};
+  }
 }
 
 // RgbSurface - Allocation and fill

@@ -2,6 +2,7 @@
 // The drawing surfaces: the 1-bit band of the plotter image and the RGB surface of the preview.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -23,6 +24,12 @@ inline constexpr Rgb kBlack = 0x000000;
 //
 //   byte 0 of a row:  bit 7 6 5 4 3 2 1 0
 //                     px  0 1 2 3 4 5 6 7
+//
+// Each block of four rows (a group of the plotter file) keeps the words that
+// drawing may have changed in it, [first, end): every word outside them is
+// background, so that clearing a band for reuse and coding its rows need
+// touch only those. The canvas marks what it draws; whoever writes through
+// rowWords() otherwise marks the words it wrote.
 class BandBitmap {
  public:
   BandBitmap() = default;
@@ -55,12 +62,41 @@ class BandBitmap {
   }
   void fill(Rgb colour);
 
+  // The words of a row (and of the other rows of its block) that may hold
+  // exposure; first >= end when none may.
+  struct DrawnWords {
+    uint32_t first, end;
+  };
+  static constexpr int64_t kDrawnBlockRows = 4;
+  DrawnWords drawnWords(int64_t row) const {
+    return drawn_[static_cast<size_t>(row / kDrawnBlockRows)];
+  }
+  // Words first <= w < end of rows y0 <= y < y1 may have been written.
+  void markDrawn(int64_t y0, int64_t y1, size_t first, size_t end) {
+    for (int64_t b = y0 / kDrawnBlockRows; b <= (y1 - 1) / kDrawnBlockRows; ++b) {
+      DrawnWords& d = drawn_[static_cast<size_t>(b)];
+      d.first = std::min(d.first, static_cast<uint32_t>(first));
+      d.end = std::max(d.end, static_cast<uint32_t>(end));
+    }
+  }
+  // Every word of every row may have been written (the band turned over, or
+  // written whole).
+  void markAllDrawn();
+  // For a caller that has made every word outside `words` background in
+  // every row: the drawn words shrink to those.
+  void keepDrawnWithin(DrawnWords words);
+
  private:
+  size_t drawnBlocks() const {
+    return static_cast<size_t>((rows_ + kDrawnBlockRows - 1) / kDrawnBlockRows);
+  }
+
   int64_t width_ = 0;
   int64_t rows_ = 0;
   int64_t topRow_ = 0;
   size_t wordsPerRow_ = 0;
   std::unique_ptr<uint32_t[]> words_;
+  std::unique_ptr<DrawnWords[]> drawn_;  // by block of rows
 };
 
 // An RGB surface for the coloured preview: one 0xRRGGBB word per pixel,

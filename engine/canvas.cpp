@@ -238,12 +238,19 @@ constexpr int64_t kProfileRows = 4096;
 struct EllipseProfile {
   int64_t w = -1, h = -1;
   std::vector<std::pair<int64_t, int64_t>> rows;  // rows 0 .. (H - 1) / 2: [from, to)
+  // A box asked for while another is kept, and the rows drawn of it since.
+  int64_t askedW = -1, askedH = -1, askedRows = 0;
 };
 
-const std::vector<std::pair<int64_t, int64_t>>& ellipseProfile(int64_t w, int64_t h) {
+// The profile of a W x H box, or null while building it would cost more
+// than the rows drawn of the box so far (pieces of a pad met once).
+const std::vector<std::pair<int64_t, int64_t>>* ellipseProfile(int64_t w, int64_t h, int64_t rows) {
   thread_local std::array<EllipseProfile, 64> recent;
   EllipseProfile& p = recent[static_cast<size_t>(w * 31 + h) % recent.size()];
   if (p.w != w || p.h != h) {
+    if (p.askedW != w || p.askedH != h) p.askedW = w, p.askedH = h, p.askedRows = 0;
+    p.askedRows += std::max<int64_t>(rows, 0);
+    if (2 * p.askedRows < h) return nullptr;
     const int64_t w2 = w * w, h2 = h * h;
     const double inverseH2 = 1.0 / static_cast<double>(h2);
     p.rows.resize(static_cast<size_t>((h + 1) / 2));
@@ -255,7 +262,7 @@ const std::vector<std::pair<int64_t, int64_t>>& ellipseProfile(int64_t w, int64_
     p.w = w;
     p.h = h;
   }
-  return p.rows;
+  return &p.rows;
 }
 
 template <class Spans>
@@ -266,15 +273,17 @@ void rasterEllipse(const Spans& spans, int64_t x1, int64_t y1, int64_t x2, int64
   // Below 2^15 pixels a side every product fits 64 bits.
   constexpr int64_t kSmall = int64_t{1} << 15;
   const int64_t w = x2 - x1, h = y2 - y1;
-  if (w < kSmall && h <= kProfileRows) {
-    const std::vector<std::pair<int64_t, int64_t>>& rows = ellipseProfile(w, h);
-    const int64_t bottom = std::min(y2, spans.clip.y1);
-    for (int64_t j = std::max(y1, spans.clip.y0); j < bottom; ++j) {
+  const int64_t top = std::max(y1, spans.clip.y0), bottom = std::min(y2, spans.clip.y1);
+  const std::vector<std::pair<int64_t, int64_t>>* profile =
+      w < kSmall && h <= kProfileRows ? ellipseProfile(w, h, bottom - top) : nullptr;
+  if (profile) {
+    for (int64_t j = top; j < bottom; ++j) {
       const int64_t k = j - y1;
-      const auto [from, to] = rows[static_cast<size_t>(std::min(k, h - 1 - k))];
+      const auto [from, to] = (*profile)[static_cast<size_t>(std::min(k, h - 1 - k))];
       spans(j, x1 + from, x1 + to);
     }
   } else if (w < kSmall && h < kSmall) {
+    // The same rows as a profile gives.
     ellipseRows<int64_t>(spans, x1, y1, x2, y2);
   } else {
     ellipseRows<Int128>(spans, x1, y1, x2, y2);
@@ -997,6 +1006,7 @@ void Canvas::drawOrRecord(CanvasOp op, const PixelRect& reach) {
   const PixelRect touched = reach.intersected(imageClip());
   if (touched.empty()) return;
   if (!recorder_) {
+    markDrawn(touched);
     draw(op);
     return;
   }
@@ -1006,6 +1016,15 @@ void Canvas::drawOrRecord(CanvasOp op, const PixelRect& reach) {
   op.state = state_;
   op.origin = origin_;
   recorder_->record(op);
+}
+
+void Canvas::markDrawn(const PixelRect& reach) {
+  if (!band_) return;
+  const PixelRect r = reach.intersected(imageClip());
+  if (r.empty()) return;
+  const auto first = static_cast<size_t>((r.x0 - origin_.x) >> 5);
+  const auto end = static_cast<size_t>(((r.x1 - 1 - origin_.x) >> 5) + 1);
+  band_->markDrawn(r.y0 - origin_.y, r.y1 - origin_.y, first, end);
 }
 
 void Canvas::draw(const CanvasOp& op) {
@@ -1067,6 +1086,10 @@ void Canvas::replay(const CanvasOp& op) {
   const CanvasState savedState = state_;
   setWindowOrigin(savedOrigin.x + op.origin.x, savedOrigin.y + op.origin.y);
   setState(op.state);
+  // The recorded bounds are image pixels of the recording: its coordinates
+  // less its origin.
+  markDrawn({op.bounds.x0 + op.origin.x, op.bounds.y0 + op.origin.y, op.bounds.x1 + op.origin.x,
+             op.bounds.y1 + op.origin.y});
   draw(op);  // recorded clamped
   origin_ = savedOrigin;
   state_ = savedState;

@@ -236,8 +236,8 @@ class Canvas {
   // the cache cannot hold it, just the rows this canvas draws.
   void drawShape(const StampedShape& shape, int64_t left, int64_t top, Rgb colour);
 
-  // Draws a recorded primitive with the pen, brush and origin it was
-  // recorded with, the origin taken relative to this canvas's origin; this
+  // Draws a recorded primitive (its bounds as recorded) with the pen, brush
+  // and origin it was recorded with, the origin taken relative to this canvas's origin; this
   // canvas's own pen, brush, position and origin are left as found. Drawing
   // a recording's primitives in order onto a band gives the same pixels as
   // drawing the recorded steps straight onto it.
@@ -249,6 +249,9 @@ class Canvas {
   // `reach` holds every image pixel it may touch; nothing is recorded or
   // drawn when that misses the clip.
   void drawOrRecord(CanvasOp op, const PixelRect& reach);
+  // Widens the band's drawn words of each row by those a primitive that may
+  // touch the image pixels `reach` writes in, within the clip.
+  void markDrawn(const PixelRect& reach);
   // Draws a clamped payload with this canvas's pen, brush and origin.
   void draw(const CanvasOp& op);
   // Clamps `points` into clampedPoints_, without the repeats of a point

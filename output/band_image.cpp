@@ -23,18 +23,28 @@ void flipImageRows(MonoImage& image, uint32_t rows) {
   }
 }
 
-void adjustBandLines(BandBitmap& band, int64_t horizontal_px) {
+void adjustRowLines(BandBitmap& band, int64_t row, int64_t horizontal_px) {
   if (horizontal_px == 0) return;
-  for (int64_t y = 0; y < band.rows(); ++y) {
-    adjustHorizontalLines(reinterpret_cast<uint8_t*>(band.rowWords(y)),
-                          static_cast<uint32_t>(band.width_px()), horizontal_px);
+  adjustHorizontalLines(reinterpret_cast<uint8_t*>(band.rowWords(row)),
+                        static_cast<uint32_t>(band.width_px()), horizontal_px);
+  // A run grows right by at most horizontal_px pixels.
+  const BandBitmap::DrawnWords drawn = band.drawnWords(row);
+  if (horizontal_px > 0 && drawn.first < drawn.end) {
+    const auto more = static_cast<uint64_t>(horizontal_px + 31) / 32;
+    band.markDrawn(row, row + 1, drawn.first,
+                   std::min<uint64_t>(drawn.end + more, band.wordsPerRow()));
   }
+}
+
+void adjustBandLines(BandBitmap& band, int64_t horizontal_px) {
+  for (int64_t y = 0; y < band.rows(); ++y) adjustRowLines(band, y, horizontal_px);
 }
 
 void invertBand(BandBitmap& band) {
   const size_t words = band.wordsPerRow() * static_cast<size_t>(band.rows());
   uint32_t* w = band.rowWords(0);
   for (size_t i = 0; i < words; ++i) w[i] = ~w[i];
+  band.markAllDrawn();
 }
 
 void flipBandRows(BandBitmap& band) {
@@ -43,6 +53,7 @@ void flipBandRows(BandBitmap& band) {
     std::swap_ranges(band.rowWords(k), band.rowWords(k) + band.wordsPerRow(),
                      band.rowWords(rows - 1 - k));
   }
+  band.markAllDrawn();
 }
 
 MonoImage toMonoImage(const BandBitmap& bitmap) {

@@ -11,9 +11,11 @@
 
 namespace drumplot {
 
-// The horizontal line-width adjustment on every row of a band.
+// The horizontal line-width adjustment on one row of a band, and on every
+// row; the rows' drawn words grow by what the runs grow.
+void adjustRowLines(BandBitmap& band, int64_t row, int64_t horizontal_px);
 void adjustBandLines(BandBitmap& band, int64_t horizontal_px);
-// A negative film's band: every pixel turned over.
+// A negative film's band: every pixel turned over (and so drawn).
 void invertBand(BandBitmap& band);
 // The band's rows in the other vertical order.
 void flipBandRows(BandBitmap& band);

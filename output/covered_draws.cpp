@@ -99,6 +99,48 @@ void ColumnSet::merge(std::span<const Columns> columns) {
   columns_.swap(merged_);
 }
 
+// CrossingKeys
+// ============================================================================
+
+void CrossingKeys::clear() {
+  keys_.clear();
+  ++round_;
+}
+
+bool CrossingKeys::insert(const CrossingKey& key) {
+  const size_t mask = slots_.size() - 1;
+  auto slotOf = [&](const CrossingKey& k) {
+    // Each number times its own odd factor, summed: no multiplication waits
+    // for another.
+    uint64_t h = 0, factor = 0x9E3779B97F4A7C15u;
+    for (int32_t v : k) h += static_cast<uint32_t>(v) * (factor += 0x632BE59BD9B4E01Au);
+    return static_cast<size_t>(h >> 40) & mask;
+  };
+  // The slot's key, or none (-1) when the slot is empty in this round.
+  auto keyAt = [&](size_t at) {
+    return slots_[at] >> 32 == round_ ? static_cast<int64_t>(slots_[at] & 0xFFFFFFFF) - 1 : -1;
+  };
+  if (2 * (keys_.size() + 1) > slots_.size()) {
+    // Twice as many slots, and every key placed again.
+    slots_.assign(std::max<size_t>(64, 2 * slots_.size()), 0);
+    return rehashThenInsert(key);
+  }
+  size_t at = slotOf(key);
+  for (int64_t k; (k = keyAt(at)) >= 0; at = (at + 1) & mask) {
+    if (keys_[static_cast<size_t>(k)] == key) return false;
+  }
+  keys_.push_back(key);
+  slots_[at] = round_ << 32 | keys_.size();
+  return true;
+}
+
+bool CrossingKeys::rehashThenInsert(const CrossingKey& key) {
+  std::vector<CrossingKey> keys;
+  keys.swap(keys_);
+  for (const CrossingKey& k : keys) insert(k);
+  return insert(key);
+}
+
 // DisplayList - What later drawing hides
 // ============================================================================
 
@@ -265,13 +307,10 @@ void DisplayList::findHidden(const PieceOps& ops, int64_t dx, int64_t dy, int64_
       continue;
     }
     if (crossingKey(r, dx, dy, listTop, listBottom, key)) {
-      auto& crossing = laterDrawing.crossing;
-      auto same = [&](const CrossingKey& k) { return k[2] == key[2] && k == key; };
-      if (std::find_if(crossing.begin(), crossing.end(), same) != crossing.end()) {
+      if (!laterDrawing.crossing.insert(key)) {
         skips.hidden[i] = 1;  // drawn again later, pixel for pixel
         continue;
       }
-      crossing.push_back(key);
     }
     if (x1 - x0 >= kPartlyWidth) {
       // Drawn only where no later fill covers it, when that saves much.
@@ -350,7 +389,9 @@ void DisplayList::findRedundant(const PieceOps& ops, int64_t dx, ColumnSet& expo
 
 namespace {
 
-// Makes the band background but for the columns `covered` (in whole bytes).
+// Makes the band background but for the columns `covered` (in whole bytes),
+// touching only each row's drawn words. What stays of them lies within the
+// covered columns, which the fills draw over on every row.
 void clearUncovered(BandBitmap& band, const ColumnSet& covered) {
   const int64_t width = band.width_px();
   std::vector<std::pair<size_t, size_t>> bytes;  // [first, end) of each stretch to clear
@@ -366,10 +407,31 @@ void clearUncovered(BandBitmap& band, const ColumnSet& covered) {
     from = std::max(from, c.x1);
   }
   clear(width);
-  for (int64_t y = 0; y < band.rows(); ++y) {
-    auto* row = reinterpret_cast<uint8_t*>(band.rowWords(y));
-    for (auto [first, end] : bytes) std::memset(row + first, 0xFF, end - first);
+  // The words that may keep something: those the stretches leave out.
+  BandBitmap::DrawnWords kept{UINT32_MAX, 0};
+  size_t at = 0;
+  auto keep = [&](size_t first) {
+    if (first <= at) return;
+    kept.first = std::min(kept.first, static_cast<uint32_t>(at / 4));
+    kept.end = static_cast<uint32_t>((first + 3) / 4);
+  };
+  for (auto [first, end] : bytes) {
+    keep(first);
+    at = end;
   }
+  keep(band.bytesPerRow());
+  for (int64_t y = 0; y < band.rows(); ++y) {
+    const BandBitmap::DrawnWords drawn = band.drawnWords(y);
+    if (drawn.first >= drawn.end) continue;
+    const size_t lo = size_t{drawn.first} * 4, hi = size_t{drawn.end} * 4;
+    auto* row = reinterpret_cast<uint8_t*>(band.rowWords(y));
+    for (auto [first, end] : bytes) {
+      first = std::max(first, lo);
+      end = std::min(end, hi);
+      if (first < end) std::memset(row + first, 0xFF, end - first);
+    }
+  }
+  band.keepDrawnWithin(kept);
 }
 
 }  // namespace

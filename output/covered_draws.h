@@ -27,10 +27,11 @@ struct SpanDrawing {
 };
 
 // Draws the lists, in order, onto `band` (a piece whose row 0 is image row
-// `top`), whose pixels may be anything: what the lists' fills do not cover
-// on every row is cleared to background first. What a later fill or the
-// same primitive drawn later overwrites is not drawn, nor exposure over
-// what is exposed already. Returns how many primitives were left out.
+// `top`), whose pixels may be anything within each row's drawn words: what
+// the lists' fills do not cover on every row is cleared to background
+// first. What a later fill or the same primitive drawn later overwrites is
+// not drawn, nor exposure over what is exposed already. Returns how many
+// primitives were left out.
 size_t drawSpan(std::span<const ListPlacement> lists, int64_t top, BandBitmap& band,
                 SpanDrawing& drawing);
 

@@ -354,6 +354,8 @@ void DisplayList::replayAt(Canvas& canvas, const PieceOps& ops, const PieceOps::
   op.state.brushColor = colourOf(r, kWhiteBrush);
   op.state.penWidth_px = r.header().penWidth;
   op.origin = r.origin();
+  op.bounds = {r.header().firstColumn, r.header().firstRow, r.header().columnAfter,
+               r.header().rowAfter};
   canvas.replay(op);
 }
 

@@ -32,9 +32,27 @@ struct SpanSkips {
 // cover on every row of the piece, and the primitives (but polygons and
 // stamps) that cross all its rows, by kind, pen and image coordinates.
 using CrossingKey = std::array<int32_t, 10>;
+
+// The keys of the crossing primitives seen so far, found by hash.
+class CrossingKeys {
+ public:
+  void clear();
+  // Adds the key; false when it was there already.
+  bool insert(const CrossingKey& key);
+
+ private:
+  bool rehashThenInsert(const CrossingKey& key);
+
+  std::vector<CrossingKey> keys_;
+  // A key's index + 1 and, above it, the round it was added in: slots of an
+  // earlier round are empty, so clearing costs nothing.
+  std::vector<uint64_t> slots_;
+  uint64_t round_ = 1;
+};
+
 struct LaterDrawing {
   ColumnSet fills;
-  std::vector<CrossingKey> crossing;
+  CrossingKeys crossing;
 };
 
 // The primitives of one list that meet one piece, in recording order: each

@@ -14,6 +14,10 @@ namespace drumplot {
 struct RowGroup {
   const uint8_t* rows[4];
   uint32_t widthPx;  // a multiple of 32
+  // The bytes of the four rows that may hold exposure, [firstByte, endByte):
+  // every byte outside them is background, and a coder need not read it.
+  uint32_t firstByte = 0;
+  uint32_t endByte = UINT32_MAX;
 };
 
 // Appends the group's record (runs, then 0xFF), column by column. The

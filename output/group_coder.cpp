@@ -2,6 +2,7 @@
 // Coding groups of four rows a word at a time.
 #include "output/group_coder.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
@@ -76,6 +77,9 @@ class Runs {
   uint64_t count_ = 0;
 };
 
+// The column value of four background rows.
+constexpr uint8_t kBackground = 0xF;
+
 // Whether the 32 bytes at p repeat the word w.
 bool same32(const uint8_t* p, uint64_t w) {
   return ((load64(p) ^ w) | (load64(p + 8) ^ w) | (load64(p + 16) ^ w) | (load64(p + 24) ^ w)) == 0;
@@ -95,8 +99,17 @@ void encodeGroupWide(const RowGroup& g, std::vector<uint8_t>& out) {
   const uint8_t* r3 = g.rows[3];
   const size_t bytes = g.widthPx / 8;
   Runs runs(out);
-  size_t x = 0;
-  while (x + 8 <= bytes) {
+  const size_t rowBytes = (size_t{g.widthPx} + 7) / 8;
+  if (std::min<size_t>(g.firstByte, rowBytes) >= std::min<size_t>(g.endByte, rowBytes)) {
+    runs.add(kBackground, g.widthPx);  // nothing drawn
+    runs.finish();
+    return;
+  }
+  // The drawn bytes, widened to whole 64-bit words; background before them.
+  size_t x = g.firstByte / 8 * 8;
+  const size_t drawnEnd = std::min(bytes, (size_t{g.endByte} + 7) / 8 * 8);
+  if (x > 0) runs.add(kBackground, 8 * x);
+  while (x + 8 <= drawnEnd) {
     const uint64_t w0 = load64(r0 + x), w1 = load64(r1 + x);
     const uint64_t w2 = load64(r2 + x), w3 = load64(r3 + x);
     if (uniform(w0) && uniform(w1) && uniform(w2) && uniform(w3)) {
@@ -104,12 +117,12 @@ void encodeGroupWide(const RowGroup& g, std::vector<uint8_t>& out) {
           static_cast<uint8_t>((w0 & 1) | ((w1 & 1) << 1) | ((w2 & 1) << 2) | ((w3 & 1) << 3));
       // The same four words again: 256 columns at a time, then 64.
       uint64_t columns = 64;
-      for (x += 8; x + 32 <= bytes && same32(r0 + x, w0) && same32(r1 + x, w1) &&
+      for (x += 8; x + 32 <= drawnEnd && same32(r0 + x, w0) && same32(r1 + x, w1) &&
                    same32(r2 + x, w2) && same32(r3 + x, w3);
            x += 32) {
         columns += 256;
       }
-      for (; x + 8 <= bytes && load64(r0 + x) == w0 && load64(r1 + x) == w1 &&
+      for (; x + 8 <= drawnEnd && load64(r0 + x) == w0 && load64(r1 + x) == w1 &&
              load64(r2 + x) == w2 && load64(r3 + x) == w3;
            x += 8) {
         columns += 64;
@@ -120,8 +133,10 @@ void encodeGroupWide(const RowGroup& g, std::vector<uint8_t>& out) {
     runs.addColumns({w0, w1, w2, w3});
     x += 8;
   }
-  // The last columns, fewer than 64, through a zero-padded word.
-  if (const size_t left = g.widthPx - 8 * x; left > 0) {
+  if (drawnEnd < bytes) {
+    runs.add(kBackground, g.widthPx - 8 * x);  // background after the drawn bytes
+  } else if (const size_t left = g.widthPx - 8 * x; left > 0) {
+    // The last columns, fewer than 64, through a zero-padded word.
     std::array<uint64_t, 4> tail{};
     for (unsigned k = 0; k < 4; ++k) std::memcpy(&tail[k], g.rows[k] + x, (left + 7) / 8);
     runs.addColumns(tail, static_cast<unsigned>(left));

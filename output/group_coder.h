@@ -14,6 +14,8 @@ namespace drumplot {
 // the four rows stay uniform (each all background or all exposure) the run
 // grows 64 columns per step; in a mixed stretch of 64 columns the runs are
 // cut where some row's pixel changes, found for all four rows at once.
+// Only the group's drawn bytes are read: the columns left and right of them
+// are background runs.
 void encodeGroupWide(const RowGroup& group, std::vector<uint8_t>& out);
 
 }  // namespace drumplot

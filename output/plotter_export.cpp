@@ -85,10 +85,20 @@ void encodeBandGroups(BandBitmap& band, bool mirror, int64_t horizontal_px, Grou
     const int64_t top = mirror ? 4 * g : rows - 4 - 4 * g;
     RowGroup group{};
     group.widthPx = width;
+    BandBitmap::DrawnWords drawn{UINT32_MAX, 0};  // of the four rows
     for (int64_t k = 0; k < 4; ++k) {
-      auto* bytes = reinterpret_cast<uint8_t*>(band.rowWords(mirror ? top + k : top + 3 - k));
-      if (horizontal_px != 0) adjustHorizontalLines(bytes, width, horizontal_px);
+      const int64_t row = mirror ? top + k : top + 3 - k;
+      auto* bytes = reinterpret_cast<uint8_t*>(band.rowWords(row));
+      if (horizontal_px != 0) adjustRowLines(band, row, horizontal_px);
       group.rows[k] = bytes;
+      drawn.first = std::min(drawn.first, band.drawnWords(row).first);
+      drawn.end = std::max(drawn.end, band.drawnWords(row).end);
+    }
+    if (drawn.first < drawn.end) {
+      group.firstByte = 4 * drawn.first;
+      group.endByte = 4 * drawn.end;
+    } else {
+      group.firstByte = group.endByte = 0;
     }
     coder(group, out);
     if (afterGroup) afterGroup();

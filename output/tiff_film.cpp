@@ -390,6 +390,7 @@ class TiffFilmWriter final : public FilmWriter {
         bottom[w] = t;  // the middle row of an odd band: turned once
       }
     }
+    band.markAllDrawn();  // turned over and flipped whole
     appendPiece(layout_, reinterpret_cast<uint8_t*>(band.rowWords(0)), static_cast<uint32_t>(rows),
                 file_->target(), sink.buffer());
   }

@@ -117,10 +117,11 @@ Step shifted(Step step, int64_t dx) {
   };
 }
 
-// Layers drawn onto one film: each span drawn by drawSpan onto a band full
-// of left-over pixels must equal the layers drawn straight onto the whole
-// image, whatever drawSpan leaves out as covered or already exposed, or
-// draws only in part.
+// Layers drawn onto one film: each span drawn by drawSpan onto a band with
+// left-over pixels in its rows' drawn words must equal the layers drawn
+// straight onto the whole image, whatever drawSpan leaves out as covered or
+// already exposed, or draws only in part; and every word outside a row's
+// drawn words is background after it.
 TEST(DisplayListTest, DrawingSpansLeavesOutOnlyWhatChangesNoPixel) {
   GerberReader reader = test::allApertures();
   size_t leftOut = 0;
@@ -189,10 +190,24 @@ TEST(DisplayListTest, DrawingSpansLeavesOutOnlyWhatChangesNoPixel) {
       std::vector<uint8_t> bands;
       for (size_t k = 0; k < tops.size(); ++k) {
         const int64_t end = k + 1 < tops.size() ? tops[k + 1] : kHeight;
+        // Anything in each row's drawn words (some rows none, some all).
         BandBitmap band(kFilmWidth, end - tops[k], tops[k]);
-        auto* bytes = reinterpret_cast<uint8_t*>(band.rowWords(0));
-        for (size_t b = 0; b < band.bytes().size(); ++b) bytes[b] = static_cast<uint8_t>(random());
+        for (int64_t y = 0; y < band.rows(); ++y) {
+          const size_t words = band.wordsPerRow();
+          const size_t first = random() % (words + 1), last = random() % (words + 1);
+          for (size_t w = first; w < last; ++w)
+            band.rowWords(y)[w] = static_cast<uint32_t>(random());
+          band.markDrawn(y, y + 1, first, last);
+        }
         leftOut += drawSpan(drawn, tops[k], band, drawing);
+        for (int64_t y = 0; y < band.rows(); ++y) {
+          const BandBitmap::DrawnWords d = band.drawnWords(y);
+          for (size_t w = 0; w < band.wordsPerRow(); ++w) {
+            if (w < d.first || w >= d.end) {
+              ASSERT_EQ(band.rowWords(y)[w], ~0u) << "row " << y;
+            }
+          }
+        }
         bands.insert(bands.end(), band.bytes().begin(), band.bytes().end());
       }
       ASSERT_EQ(bands, std::vector<uint8_t>(whole.bytes().begin(), whole.bytes().end()))

@@ -30,9 +30,15 @@ struct Group {
       }
     }
   }
-  Bytes encode(void (*coder)(const RowGroup&, Bytes&)) const {
+  // With the bytes [firstByte, endByte) that may hold exposure.
+  Bytes encode(void (*coder)(const RowGroup&, Bytes&), uint32_t firstByte = 0,
+               uint32_t endByte = UINT32_MAX) const {
     Bytes out;
-    coder({{rows[0].data(), rows[1].data(), rows[2].data(), rows[3].data()}, width}, out);
+    coder({{rows[0].data(), rows[1].data(), rows[2].data(), rows[3].data()},
+           width,
+           firstByte,
+           endByte},
+          out);
     return out;
   }
 };
@@ -76,18 +82,26 @@ TEST(FpfEncoderTest, RunsTakeTheLargestStepFirst) {
 
 // The word and wide coders give the per-pixel coder's bytes: widths not
 // always a multiple of 64, 32 or even 8, runs short and long (long uniform
-// stretches are compared 256 columns at a time).
+// stretches are compared 256 columns at a time). The wide coder, told which
+// bytes were drawn (none, some, all), codes the rest of each row as
+// background.
 TEST(FpfEncoderTest, FastCodersGiveThePerPixelCodersBytes) {
   std::mt19937 random(4242);
   for (int trial = 0; trial < 400; ++trial) {
     const auto width = static_cast<uint32_t>(1 + random() % (trial % 2 == 0 ? 700 : 3000));
     const auto change = static_cast<unsigned>(1 + random() % (trial % 2 == 0 ? 200 : 2000));
+    const uint32_t bytes = (width + 7) / 8;
+    const auto firstByte = static_cast<uint32_t>(random() % (bytes + 1));
+    const auto endByte = static_cast<uint32_t>(random() % (bytes + 1));
     uint8_t v = static_cast<uint8_t>(random() % 16);
-    Group g(width, [&](uint32_t) {
+    Group g(width, [&](uint32_t x) {
       if (random() % change == 0) v = static_cast<uint8_t>(random() % 16);
-      return v;
+      return x / 8 < firstByte || x / 8 >= endByte ? uint8_t{15} : v;
     });
     const Bytes slow = g.encode(encodeGroupPerPixel);
+    ASSERT_EQ(g.encode(encodeGroupWide, firstByte, endByte), slow)
+        << "trial " << trial << ", width " << width << ", drawn bytes " << firstByte << " to "
+        << endByte;
     ASSERT_EQ(g.encode(encodeGroupWide), slow) << "trial " << trial << ", width " << width;
     ASSERT_EQ(g.encode(encodeGroupWords), slow) << "trial " << trial << ", width " << width;
     EXPECT_LE(slow.size(), width + 1u);  // never longer than a byte a column

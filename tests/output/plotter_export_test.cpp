@@ -35,6 +35,7 @@ PlotterExportSettings settingsFor(const fs::path& file, int dpi) {
 
 void expose(BandBitmap& band, int64_t x, int64_t y) {
   reinterpret_cast<uint8_t*>(band.rowWords(y))[x / 8] &= static_cast<uint8_t>(~(0x80u >> (x % 8)));
+  band.markDrawn(y, y + 1, static_cast<size_t>(x / 32), static_cast<size_t>(x / 32 + 1));
 }
 
 Bytes fileBytes(const fs::path& file) {
