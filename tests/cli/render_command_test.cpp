@@ -3,9 +3,11 @@
 #include "cli/render_command.h"
 
 #include <gtest/gtest.h>
+#include <png.h>
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <sstream>
 
 #include "engine/errors.h"
@@ -37,6 +39,116 @@ std::array<uint32_t, 4> exposureBox(const MonoImage& image) {
     }
   }
   return box;
+}
+
+// A PNG's pHYs (pixels per metre, both axes) and its first text chunk.
+struct PngPlace {
+  png_uint_32 perMetreX = 0, perMetreY = 0;
+  std::string keyword, text;
+};
+
+PngPlace readPngPlace(const std::filesystem::path& file) {
+  PngPlace place;
+  FILE* f = std::fopen(file.c_str(), "rb");
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  png_init_io(png, f);
+  png_read_info(png, info);
+  int unit = 0;
+  png_get_pHYs(png, info, &place.perMetreX, &place.perMetreY, &unit);
+  png_textp texts = nullptr;
+  if (png_get_text(png, info, &texts, nullptr) > 0) {
+    place.keyword = texts[0].key;
+    place.text = texts[0].text;
+  }
+  png_destroy_read_struct(&png, &info, nullptr);
+  std::fclose(f);
+  return place;
+}
+
+TEST(RenderCommandTest, LayersDrawnThroughOneWindowOverlay) {
+  // Two layers of one board: a 0.1-inch square pad centred at (0.4, 0.2),
+  // and a 0.02-inch line through its centre from (0.1, 0.2) to (0.6, 0.2).
+  const auto dir = test::tempDir();
+  const std::string head = "%FSLAX24Y24*%\n%MOIN*%\n%ADD10R,0.1000X0.1000*%\n%ADD11C,0.0200*%\n";
+  test::writeFile(dir / "pad.gbr", head + "D10*\nX4000Y2000D03*\nM02*\n");
+  test::writeFile(dir / "line.gbr", head + "D11*\nX1000Y2000D02*\nX6000Y2000D01*\nM02*\n");
+  struct Case {
+    RenderWindow window;
+    const char* picture;
+    uint32_t width, height;
+    int64_t left, bottom;  // the corner, whole pixels of the file's frame
+    const char* origin;    // the top-left corner, inches
+  };
+  const Case cases[] = {
+      {{-0.25, -0.15, 0.75, 0.55}, "pad.png", 100, 70, -25, -15, "-0.25 0.55"},
+      // The corner on half a pixel snaps down; 70.5 x 45.5 pixels round up.
+      {{-0.105, -0.055, 0.6, 0.4}, "pad.tif", 71, 46, -11, -6, "-0.11 0.4"},
+      // Decimal inches a double misses by a hair: 0.29 x 100 is 29 pixels.
+      {{0.29, 0.07, 0.61, 0.43}, "pad.png", 32, 36, 29, 7, "0.29 0.43"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.origin);
+    RenderOptions o;
+    o.dpi = 100;
+    o.window = c.window;
+    o.gerberFile = (dir / "pad.gbr").string();
+    o.outputFile = (dir / c.picture).string();
+    std::ostringstream json;
+    runRender(o, json, std::cerr, true);
+    const bool png = o.outputFile.ends_with(".png");
+    test::TiffFacts tiff;
+    const MonoImage pad = png ? readPng(o.outputFile) : test::readTiff(o.outputFile, &tiff);
+    o.gerberFile = (dir / "line.gbr").string();
+    PictureOrigin origin;
+    const MonoImage line = renderLayer(o, nullptr, &origin);
+    ASSERT_EQ(pad.width, c.width);
+    ASSERT_EQ(pad.height, c.height);
+    ASSERT_EQ(line.width, c.width);
+    ASSERT_EQ(line.height, c.height);
+    // The pad's centre, in pixels from the picture's left and top edges.
+    const uint32_t cx = static_cast<uint32_t>(40 - c.left);
+    const uint32_t cy = static_cast<uint32_t>(c.height - (20 - c.bottom));
+    EXPECT_EQ(exposureBox(pad), (std::array<uint32_t, 4>{cx - 5, cy - 5, cx + 5, cy + 5}));
+    EXPECT_EQ(pad.exposedCount(), 100u);
+    // The line runs through the pad's centre in the other picture.
+    EXPECT_TRUE(line.exposed(cx - 1, cy - 1) && line.exposed(cx, cy));
+    EXPECT_FALSE(line.exposed(cx, cy - 2) || line.exposed(cx, cy + 1));
+    // The file states where it lies, as --json does.
+    char where[64];
+    std::snprintf(where, sizeof where, "%.10g %.10g", origin.x, origin.y);
+    EXPECT_EQ(where, std::string(c.origin));
+    const std::string place = c.origin;
+    const std::string x = place.substr(0, place.find(' ')), y = place.substr(place.find(' ') + 1);
+    EXPECT_NE(json.str().find("\"dpi\":100,\"origin_x\":" + x + ",\"origin_y\":" + y),
+              std::string::npos)
+        << json.str();
+    if (png) {
+      const PngPlace facts = readPngPlace(o.outputFile);
+      EXPECT_EQ(facts.perMetreX, 3937u);  // 100 dpi
+      EXPECT_EQ(facts.perMetreY, 3937u);
+      EXPECT_EQ(facts.keyword + " " + facts.text, "drumplot-origin " + place);
+    } else {
+      EXPECT_EQ(tiff.xResolution, 100.0f);
+      EXPECT_EQ(tiff.resolutionUnit, RESUNIT_INCH);
+      EXPECT_EQ(tiff.description, "drumplot-origin " + place);
+    }
+  }
+  // Refused before anything is read: an empty window, one that holds more
+  // pixels than the memory setting, and a text that is not four numbers.
+  RenderOptions o;
+  o.gerberFile = (dir / "missing.gbr").string();
+  o.window = RenderWindow{0.5, 0.0, 0.5, 1.0};
+  test::expectError<std::invalid_argument>([&] { renderLayer(o); }, "X1 must be greater than X0");
+  o.window = RenderWindow{0.0, 0.0, 10.0, 10.0};
+  o.dpi = 10000;
+  o.budgetBytes = memoryBudgetBytes(100);
+  test::expectError<std::invalid_argument>(
+      [&] { renderLayer(o); },
+      "100000 x 100000 pixels (1193 MB), more than the memory setting of 100 MB holds");
+  EXPECT_THROW(parseRenderWindow("0,0,1"), std::invalid_argument);
+  EXPECT_THROW(parseRenderWindow("0,0,1,1,2"), std::invalid_argument);
+  EXPECT_EQ(parseRenderWindow("-1,-2.5,3,4e0").y0, -2.5);
 }
 
 TEST(RenderCommandTest, ImageHoldsWhatTheLayerDrawsAndUsesItsApertureFile) {
