@@ -113,8 +113,7 @@ void addRenderCommand(CLI::App& app, Action& action) {
   cmd->add_option("--window", options->window,
                   "X0,Y0,X1,Y1: draw exactly this rectangle of the file's coordinates (inches, "
                   "+Y up), its corner snapped down to whole pixels, so that the layers of one "
-                  "board drawn with the same window and --dpi overlay pixel for pixel (write "
-                  "--window=-1,... for a negative X0)");
+                  "board drawn with the same window and --dpi overlay pixel for pixel");
   cmd->add_flag("--json", options->json,
                 "Print the picture's file, size, dpi and top-left corner as one JSON object");
   cmd->add_option("--format", options->format, kFormatHelp)->check(FormatSpecValidator());
@@ -133,14 +132,16 @@ void addRenderCommand(CLI::App& app, Action& action) {
                 "or step and repeat and aperture blocks expand the file to more than 2^30 "
                 "operations");
   cmd->add_option("--memory", options->memory_MB,
-                  "Memory for the aperture stamps, MB (default: the settings' Memory); the "
-                  "picture itself comes on top")
+                  "Memory, MB (default: the settings' Memory): a quarter for the aperture stamps, "
+                  "a quarter for the band being drawn; the picture itself comes on top, and "
+                  "a --window's picture must fit in it")
       ->check(CLI::Range(1, 1 << 20));
   cmd->add_flag("--as-plotted", r.asPlotted,
                 "Y grows downwards, as the plotter's bands draw the layer (the picture upside "
                 "down against a viewer's)");
   cmd->add_option("--band-rows", r.bandRows,
-                  "Draw through bands of this many rows (default: one band); the image is the same")
+                  "Draw through bands of this many rows (default: as many as a quarter of the "
+                  "memory holds); the image is the same")
       ->check(CLI::Range(int64_t{1}, int64_t{1} << 40));
   addSettingsOption(*cmd, options->settingsFile);
   cmd->callback([options, &action] {

@@ -28,13 +28,14 @@ struct RenderOptions {
   DataFormat preset;
   std::string apertureFile;
   InterpreterSettings interpreter;
-  int64_t bandRows = 0;    // 0: the whole image in one band
+  int64_t bandRows = 0;    // 0: the rows a quarter of budgetBytes holds
   double plotWidth = 0.0;  // inches: the plotting area the data's size is judged against
   double plotHeight = 0.0;
   // Draw data of a size no plot can mean, a picture over 2^31 pixels, or a
   // file that expands to more than kMaxDrawnOperations operations.
   bool force = false;
-  // The aperture stamps keep within a quarter of it (the picture is apart).
+  // The aperture stamps keep within a quarter of it, the band drawn into
+  // within another (the picture is apart).
   uint64_t budgetBytes = memoryBudgetBytes(kMemoryDefault_MB);
   // Y grows downwards, as the plotter's bands draw the layer.
   bool asPlotted = false;

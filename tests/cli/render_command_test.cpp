@@ -82,8 +82,8 @@ TEST(RenderCommandTest, LayersDrawnThroughOneWindowOverlay) {
   };
   const Case cases[] = {
       {{-0.25, -0.15, 0.75, 0.55}, "pad.png", 100, 70, -25, -15, "-0.25 0.55"},
-      // The corner on half a pixel snaps down; 70.5 x 45.5 pixels round up.
-      {{-0.105, -0.055, 0.6, 0.4}, "pad.tif", 71, 46, -11, -6, "-0.11 0.4"},
+      // The corner on half a pixel snaps down; 70.5 x 34.5 pixels round up.
+      {{-0.105, 0.055, 0.6, 0.4}, "pad.tif", 71, 35, -11, 5, "-0.11 0.4"},
       // Decimal inches a double misses by a hair: 0.29 x 100 is 29 pixels.
       {{0.29, 0.07, 0.61, 0.43}, "pad.png", 32, 36, 29, 7, "0.29 0.43"},
   };
