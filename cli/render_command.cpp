@@ -141,7 +141,7 @@ void addRenderCommand(CLI::App& app, Action& action) {
                 "down against a viewer's)");
   cmd->add_option("--band-rows", r.bandRows,
                   "Draw through bands of this many rows (default: as many as a quarter of the "
-                  "memory holds); the image is the same")
+                  "memory holds, in at most 4 bands); the image is the same")
       ->check(CLI::Range(int64_t{1}, int64_t{1} << 40));
   addSettingsOption(*cmd, options->settingsFile);
   cmd->callback([options, &action] {

@@ -140,12 +140,13 @@ MonoImage renderLayer(const RenderOptions& o, std::vector<std::string>* warnings
   placement.pixelsPerInch = o.dpi;
   placement.negativeArea = PixelRect{0, 0, image.width, image.height};  // the whole picture
   const int64_t rows = image.height;
-  // Bands of at most a quarter of the memory setting beside the picture.
+  // Bands of a quarter of the memory setting, or of the picture when that
+  // is more: every band walks all the operations again.
   const auto bandRowBytes = static_cast<int64_t>((uint64_t{image.width} + 31) / 32 * 4);
-  const int64_t bandRows = o.bandRows > 0
-                               ? o.bandRows
-                               : std::clamp(static_cast<int64_t>(o.budgetBytes / 4) / bandRowBytes,
-                                            int64_t{1}, std::max<int64_t>(rows, 1));
+  const int64_t bandRows =
+      o.bandRows > 0 ? o.bandRows
+                     : std::max({static_cast<int64_t>(o.budgetBytes / 4) / bandRowBytes,
+                                 (rows + kMaxRenderBands - 1) / kMaxRenderBands, int64_t{1}});
   for (int64_t top = 0; top < rows; top += bandRows) {
     int64_t r = std::min(bandRows, rows - top);
     BandBitmap band(image.width, r, top);

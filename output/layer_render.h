@@ -28,7 +28,8 @@ struct RenderOptions {
   DataFormat preset;
   std::string apertureFile;
   InterpreterSettings interpreter;
-  int64_t bandRows = 0;    // 0: the rows a quarter of budgetBytes holds
+  // 0: the rows a quarter of budgetBytes holds, in at most kMaxRenderBands.
+  int64_t bandRows = 0;
   double plotWidth = 0.0;  // inches: the plotting area the data's size is judged against
   double plotHeight = 0.0;
   // Draw data of a size no plot can mean, a picture over 2^31 pixels, or a
@@ -63,6 +64,9 @@ struct WindowPixels {
 // (x1 <= x0 or y1 <= y0), not finite, or whose picture (width / 8 x height
 // bytes) would pass `budgetBytes`.
 WindowPixels windowPixels(const RenderWindow& window, double dpi, uint64_t budgetBytes);
+
+// Bands a picture is drawn in at most unless told (each walks the file).
+inline constexpr int64_t kMaxRenderBands = 4;
 
 // A picture of more pixels than this is refused without `force`.
 inline constexpr double kMaxRenderPixels = 2147483648.0;  // 2^31
