@@ -4,13 +4,21 @@
 
 #include <iostream>
 #include <ostream>
+#include <string_view>
 
 #include "output/layer_render.h"
 
 namespace drumplot {
 
-// renderLayer, then the file (PNG, PBM, or TIFF for ".tif" and ".tiff");
-// prints a one-line summary, and what reading found to say to `warnings`.
-void runRender(const RenderOptions& options, std::ostream& out, std::ostream& warnings = std::cerr);
+// "X0,Y0,X1,Y1" in inches; std::invalid_argument when it is not four numbers.
+RenderWindow parseRenderWindow(std::string_view text);
+
+// renderLayer, then the file (PNG, PBM, or TIFF for ".tif" and ".tiff"; a
+// PNG and a TIFF state the resolution and the top-left corner, "X Y" in
+// inches, under the keyword "drumplot-origin"); prints a one-line summary,
+// or with `json` one JSON object, and what reading found to say to
+// `warnings`.
+void runRender(const RenderOptions& options, std::ostream& out, std::ostream& warnings = std::cerr,
+               bool json = false);
 
 }  // namespace drumplot

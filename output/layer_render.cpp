@@ -6,6 +6,7 @@
 #include <memory>
 #include <new>
 #include <stdexcept>
+#include <string>
 
 #include "apertures/aperture_file.h"
 #include "engine/band_bitmap.h"
@@ -17,9 +18,64 @@
 
 namespace drumplot {
 
-MonoImage renderLayer(const RenderOptions& o, std::vector<std::string>* warnings) {
+namespace {
+
+// Window corners farther out than this many pixels cannot be meant (pixel
+// positions stay whole numbers in a double well within it).
+constexpr double kFarthestWindowPixel = 1.0e15;
+
+// Leeway for decimal inches that a double cannot hold exactly.
+double pixelSlack(double px) {
+  return 1.0e-9 * std::max(1.0, std::abs(px));
+}
+
+std::string inchText(double inches) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", inches);
+  return text;
+}
+
+}  // namespace
+
+WindowPixels windowPixels(const RenderWindow& w, double dpi, uint64_t budgetBytes) {
+  for (double v : {w.x0, w.y0, w.x1, w.y1}) {
+    if (!(std::abs(v * dpi) <= kFarthestWindowPixel)) {
+      throw std::invalid_argument("--window: " + inchText(v) + " inch is farther out than any " +
+                                  "board at " + inchText(dpi) + " dpi");
+    }
+  }
+  if (!(w.x1 > w.x0) || !(w.y1 > w.y0)) {
+    throw std::invalid_argument(
+        "--window X0,Y0,X1,Y1: X1 must be greater than X0 and Y1 than Y0 (" + inchText(w.x0) + "," +
+        inchText(w.y0) + "," + inchText(w.x1) + "," + inchText(w.y1) + " is empty)");
+  }
+  WindowPixels p;
+  p.left = std::floor(w.x0 * dpi + pixelSlack(w.x0 * dpi));
+  p.bottom = std::floor(w.y0 * dpi + pixelSlack(w.y0 * dpi));
+  const double width = (w.x1 - w.x0) * dpi, height = (w.y1 - w.y0) * dpi;
+  p.width = std::max(1.0, std::ceil(width - pixelSlack(width)));
+  p.height = std::max(1.0, std::ceil(height - pixelSlack(height)));
+  const double bytes = std::ceil(p.width / 8.0) * p.height;
+  if (bytes > static_cast<double>(budgetBytes) || p.width > 4.0e9 || p.height > 4.0e9) {
+    char size[160];
+    std::snprintf(size, sizeof size,
+                  "the window's picture would be %.0f x %.0f pixels (%.0f MB), more than the "
+                  "memory setting of %.0f MB holds",
+                  p.width, p.height, std::ceil(bytes / 1048576.0),
+                  std::floor(static_cast<double>(budgetBytes) / 1048576.0));
+    throw std::invalid_argument(std::string("--window: ") + size +
+                                " (lower --dpi, a smaller window, or more --memory)");
+  }
+  return p;
+}
+
+MonoImage renderLayer(const RenderOptions& o, std::vector<std::string>* warnings,
+                      PictureOrigin* origin) {
   if (!(o.dpi > 0.0 && o.dpi <= 1.0e6)) throw FormatError("resolution must be above 0 dpi");
   if (!(o.margin >= 0.0)) throw FormatError("margin must not be negative");
+  // A window is counted before the file is read.
+  const WindowPixels window =
+      o.window ? windowPixels(*o.window, o.dpi, o.budgetBytes) : WindowPixels{};
   LayerOpening opening(o.gerberFile, o.preset);
   opening.apertureFile = apertureFileLoader(o.apertureFile);
   if (o.force) opening.maxOperations = UINT64_MAX;
@@ -38,17 +94,26 @@ MonoImage renderLayer(const RenderOptions& o, std::vector<std::string>* warnings
   ShapeRasterizer& shapes = layer->shapes(o.dpi);
   if (warnings) *warnings = reader.warnings.messages;
 
-  // The picture holds everything the layer draws (its reach) and the margin.
-  LayerReach reach = measureReach(reader, shapes, o.interpreter);
-  if (reach.empty) reach = {reader.MinX, reader.MinY, reader.MaxX, reader.MaxY, false};
-  const double left = reader.MinX - renderOrigin(reader.MinX, reach.minX, o.margin, o.dpi);
-  const double top = reader.MinY - renderOrigin(reader.MinY, reach.minY, o.margin, o.dpi);
-  const double widthPx =
-      std::ceil((left + std::max(reach.maxX, reader.MaxX) - reader.MinX + o.margin) * o.dpi /
-                32.0) *
-      32.0;
-  const double heightPx =
-      std::ceil((top + std::max(reach.maxY, reader.MaxY) - reader.MinY + o.margin) * o.dpi);
+  // The file point at the picture's bottom-left corner, and its size.
+  double cornerX, cornerY, widthPx, heightPx;
+  if (o.window) {
+    cornerX = window.left / o.dpi;
+    cornerY = window.bottom / o.dpi;
+    widthPx = window.width;
+    heightPx = window.height;
+  } else {
+    // Everything the layer draws (its reach) and the margin.
+    LayerReach reach = measureReach(reader, shapes, o.interpreter);
+    if (reach.empty) reach = {reader.MinX, reader.MinY, reader.MaxX, reader.MaxY, false};
+    cornerX = renderOrigin(reader.MinX, reach.minX, o.margin, o.dpi);
+    cornerY = renderOrigin(reader.MinY, reach.minY, o.margin, o.dpi);
+    const double left = reader.MinX - cornerX, bottom = reader.MinY - cornerY;
+    widthPx = std::ceil((left + std::max(reach.maxX, reader.MaxX) - reader.MinX + o.margin) *
+                        o.dpi / 32.0) *
+              32.0;
+    heightPx =
+        std::ceil((bottom + std::max(reach.maxY, reader.MaxY) - reader.MinY + o.margin) * o.dpi);
+  }
   if (widthPx > 4.0e9 || heightPx > 4.0e9) {
     throw FormatError(o.gerberFile + ": the image would be larger than 4e9 pixels a side");
   }
@@ -70,12 +135,18 @@ MonoImage renderLayer(const RenderOptions& o, std::vector<std::string>* warnings
   }();
 
   LayerPlacement placement;
-  placement.boardX = left;
-  placement.boardY = top;
+  placement.boardX = reader.MinX - cornerX;
+  placement.boardY = reader.MinY - cornerY;
   placement.pixelsPerInch = o.dpi;
   placement.negativeArea = PixelRect{0, 0, image.width, image.height};  // the whole picture
   const int64_t rows = image.height;
-  const int64_t bandRows = o.bandRows > 0 ? o.bandRows : std::max<int64_t>(rows, 1);
+  // Bands of a quarter of the memory setting, or of the picture when that
+  // is more: every band walks all the operations again.
+  const auto bandRowBytes = static_cast<int64_t>((uint64_t{image.width} + 31) / 32 * 4);
+  const int64_t bandRows =
+      o.bandRows > 0 ? o.bandRows
+                     : std::max({static_cast<int64_t>(o.budgetBytes / 4) / bandRowBytes,
+                                 (rows + kMaxRenderBands - 1) / kMaxRenderBands, int64_t{1}});
   for (int64_t top = 0; top < rows; top += bandRows) {
     int64_t r = std::min(bandRows, rows - top);
     BandBitmap band(image.width, r, top);
@@ -86,6 +157,10 @@ MonoImage renderLayer(const RenderOptions& o, std::vector<std::string>* warnings
     }
   }
   if (!o.asPlotted) flipImageRows(image, image.height);
+  if (origin) {
+    origin->x = cornerX;
+    origin->y = o.asPlotted ? cornerY : cornerY + heightPx / o.dpi;
+  }
   return image;
 }
 

@@ -4,6 +4,7 @@
 #include <png.h>
 
 #include <bit>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -89,7 +90,8 @@ void checkPngSize(const std::filesystem::path& path, uint32_t width, uint32_t he
                     " pixels a side); write it as a .pbm file, which holds any size");
 }
 
-void writePng(const std::filesystem::path& path, const MonoImage& image) {
+void writePng(const std::filesystem::path& path, const MonoImage& image,
+              const ImageMetadata& metadata) {
   checkPngSize(path, image.width, image.height);
   ReplacingFile out(path);
   PngWriteState state;
@@ -100,6 +102,17 @@ void writePng(const std::filesystem::path& path, const MonoImage& image) {
   png_set_write_fn(state.png, &out, writeToReplacingFile, flushNothing);
   png_set_IHDR(state.png, state.info, image.width, image.height, 1, PNG_COLOR_TYPE_GRAY,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  if (metadata.dpi > 0.0) {
+    const auto perMetre = static_cast<png_uint_32>(std::lround(metadata.dpi / 0.0254));
+    png_set_pHYs(state.png, state.info, perMetre, perMetre, PNG_RESOLUTION_METER);
+  }
+  png_text text{};
+  if (!metadata.text.empty()) {
+    text.compression = PNG_TEXT_COMPRESSION_NONE;
+    text.key = const_cast<char*>(metadata.keyword.c_str());
+    text.text = const_cast<char*>(metadata.text.c_str());
+    png_set_text(state.png, state.info, &text, 1);
+  }
   png_write_info(state.png, state.info);
   // A set bit is white in both: rows go out as they are.
   for (uint32_t y = 0; y < image.height; ++y) {
@@ -123,10 +136,11 @@ void writePbm(const std::filesystem::path& path, const MonoImage& image) {
   out.commit();
 }
 
-void writeImage(const std::filesystem::path& path, const MonoImage& image) {
+void writeImage(const std::filesystem::path& path, const MonoImage& image,
+                const ImageMetadata& metadata) {
   std::string ext = path.extension().string();
   for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (ext == ".png") return writePng(path, image);
+  if (ext == ".png") return writePng(path, image, metadata);
   if (ext == ".pbm") return writePbm(path, image);
   throw FormatError(path.string() + ": unknown image type (use .png or .pbm)");
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <vector>
 
 namespace drumplot {
@@ -42,14 +43,26 @@ inline constexpr uint32_t kMaxPngSide = 1000000;
 // larger than a PNG may be, with what to write instead.
 void checkPngSize(const std::filesystem::path& path, uint32_t width, uint32_t height);
 
+// Where a picture lies, written into its file: the resolution, and a text
+// under a keyword (a PNG's tEXt chunk; a TIFF's ImageDescription holds
+// "KEYWORD TEXT").
+struct ImageMetadata {
+  double dpi = 0.0;  // 0: none stated
+  std::string keyword;
+  std::string text;  // none written when empty
+};
+
 // 1-bit grayscale PNG (white = background), at most kMaxPngSide pixels a
-// side (checkPngSize). Written through a temporary file.
-void writePng(const std::filesystem::path& path, const MonoImage& image);
+// side (checkPngSize), with the resolution (pHYs, pixels per metre) and the
+// text of `metadata` when given. Written through a temporary file.
+void writePng(const std::filesystem::path& path, const MonoImage& image,
+              const ImageMetadata& metadata = {});
 // Binary PBM (P4: a set bit is black). Written through a temporary file.
 void writePbm(const std::filesystem::path& path, const MonoImage& image);
-// Writes PNG or PBM after the file's extension (".png", ".pbm"); throws
-// FormatError for any other extension.
-void writeImage(const std::filesystem::path& path, const MonoImage& image);
+// Writes PNG (with `metadata`) or PBM (which has no room for it) after the
+// file's extension (".png", ".pbm"); throws FormatError for any other.
+void writeImage(const std::filesystem::path& path, const MonoImage& image,
+                const ImageMetadata& metadata = {});
 
 // Reads any PNG; an opaque pixel darker than half grey is exposure.
 MonoImage readPng(const std::filesystem::path& path);

@@ -491,8 +491,8 @@ TiffFilmSummary writeTiffFilm(const RasterScene& planned, const PlotterExportPla
   return summary;
 }
 
-void writeTiffImage(const std::filesystem::path& path, const MonoImage& image, double dpi,
-                    TiffCompression compression) {
+void writeTiffImage(const std::filesystem::path& path, const MonoImage& image,
+                    const ImageMetadata& metadata, TiffCompression compression) {
   if (image.width == 0 || image.height == 0) {
     throw FormatError(path.string() + ": an empty image cannot be written as TIFF");
   }
@@ -501,8 +501,9 @@ void writeTiffImage(const std::filesystem::path& path, const MonoImage& image, d
   layout.height = image.height;
   layout.stripRows = static_cast<uint32_t>(
       std::min<int64_t>(tiffStripRows(static_cast<int64_t>(image.stride()), 0), image.height));
-  layout.dpi = dpi;
+  layout.dpi = metadata.dpi;
   layout.compression = compression;
+  if (!metadata.text.empty()) layout.description = metadata.keyword + " " + metadata.text;
   ReplacingFile file(path);
   TiffFile tiff(file, layout, couldPassClassic(layout, kClassicTiffLimit), kClassicTiffLimit);
   std::vector<uint8_t> strip;

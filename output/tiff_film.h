@@ -60,8 +60,10 @@ TiffFilmSummary writeTiffFilm(const RasterScene& scene, const PlotterExportPlan&
                               ByteSink& file);
 
 // A whole image (a clear bit is exposure) as a TIFF in the same form,
-// through a temporary file; `dpi` 0 states no resolution.
-void writeTiffImage(const std::filesystem::path& path, const MonoImage& image, double dpi,
+// through a temporary file, with the resolution of `metadata` (none when
+// 0) and its text as the ImageDescription "KEYWORD TEXT".
+void writeTiffImage(const std::filesystem::path& path, const MonoImage& image,
+                    const ImageMetadata& metadata,
                     TiffCompression compression = TiffCompression::Group4);
 
 }  // namespace drumplot

@@ -3,9 +3,11 @@
 #include "cli/render_command.h"
 
 #include <gtest/gtest.h>
+#include <png.h>
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <sstream>
 
 #include "engine/errors.h"
@@ -37,6 +39,90 @@ std::array<uint32_t, 4> exposureBox(const MonoImage& image) {
     }
   }
   return box;
+}
+
+// A PNG's pHYs (pixels per metre across and down) and its first text
+// chunk: "ACROSS DOWN KEYWORD TEXT".
+std::string pngPlace(const std::filesystem::path& file) {
+  FILE* f = std::fopen(file.c_str(), "rb");
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  png_init_io(png, f);
+  png_read_info(png, info);
+  png_uint_32 across = 0, down = 0;
+  int unit = 0;
+  png_get_pHYs(png, info, &across, &down, &unit);
+  std::string place = std::to_string(across) + " " + std::to_string(down);
+  png_textp text = nullptr;
+  if (png_get_text(png, info, &text, nullptr) > 0)
+    place += std::string(" ") + text[0].key + " " + text[0].text;
+  png_destroy_read_struct(&png, &info, nullptr);
+  std::fclose(f);
+  return place;
+}
+
+TEST(RenderCommandTest, LayersDrawnThroughOneWindowOverlay) {
+  // Two layers of one board: a 0.1-inch square pad centred at (0.4, 0.2),
+  // and a 0.02-inch line through its centre from (0.1, 0.2) to (0.6, 0.2).
+  const auto dir = test::tempDir();
+  const std::string head = "%FSLAX24Y24*%\n%MOIN*%\n%ADD10R,0.1000X0.1000*%\n%ADD11C,0.0200*%\n";
+  test::writeFile(dir / "pad.gbr", head + "D10*\nX4000Y2000D03*\nM02*\n");
+  test::writeFile(dir / "line.gbr", head + "D11*\nX1000Y2000D02*\nX6000Y2000D01*\nM02*\n");
+  struct Case {
+    RenderWindow window;
+    const char* picture;
+    uint32_t width, height;
+    int64_t left, bottom;  // the corner, whole pixels of the file's frame
+    const char *x, *y;     // the top-left corner, inches
+  };
+  const Case cases[] = {
+      {{-0.25, -0.15, 0.75, 0.55}, "pad.png", 100, 70, -25, -15, "-0.25", "0.55"},
+      // The corner on half a pixel snaps down; 70.5 x 34.5 pixels round up.
+      {{-0.105, 0.055, 0.6, 0.4}, "pad.tif", 71, 35, -11, 5, "-0.11", "0.4"},
+      // Decimal inches a double misses by a hair: 0.29 x 100 is 29 pixels.
+      {{0.29, 0.07, 0.61, 0.43}, "pad.png", 32, 36, 29, 7, "0.29", "0.43"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.x);
+    RenderOptions o;
+    o.dpi = 100;
+    o.window = c.window;
+    o.gerberFile = (dir / "pad.gbr").string();
+    o.outputFile = (dir / c.picture).string();
+    std::ostringstream json;
+    runRender(o, json, std::cerr, true);
+    const bool png = o.outputFile.ends_with(".png");
+    test::TiffFacts tiff;
+    const MonoImage pad = png ? readPng(o.outputFile) : test::readTiff(o.outputFile, &tiff);
+    o.gerberFile = (dir / "line.gbr").string();
+    const MonoImage line = renderLayer(o);
+    ASSERT_TRUE(pad.width == c.width && pad.height == c.height &&
+                line.bits.size() == pad.bits.size() && line.width == c.width);
+    // The pad's centre, pixels from the picture's left and top edges.
+    const uint32_t cx = static_cast<uint32_t>(40 - c.left);
+    const uint32_t cy = static_cast<uint32_t>(c.height - (20 - c.bottom));
+    EXPECT_EQ(exposureBox(pad), (std::array<uint32_t, 4>{cx - 5, cy - 5, cx + 5, cy + 5}));
+    // The line runs through the pad's centre in the other picture.
+    EXPECT_TRUE(line.exposed(cx - 1, cy - 1) && line.exposed(cx, cy));
+    EXPECT_FALSE(line.exposed(cx, cy - 2) || line.exposed(cx, cy + 1));
+    // The file states where it lies, as --json does.
+    const std::string place = std::string(c.x) + " " + c.y;
+    const std::string jsonOrigin = std::string("\"origin_x\":") + c.x + ",\"origin_y\":" + c.y;
+    EXPECT_NE(json.str().find(jsonOrigin), std::string::npos) << json.str();
+    if (png) {
+      EXPECT_EQ(pngPlace(o.outputFile), "3937 3937 drumplot-origin " + place);  // 100 dpi
+    } else {
+      EXPECT_TRUE(tiff.xResolution == 100.0f && tiff.resolutionUnit == RESUNIT_INCH);
+      EXPECT_EQ(tiff.description, "drumplot-origin " + place);
+    }
+  }
+  // Refused: an empty window, and one that holds more than the memory setting.
+  EXPECT_THROW(windowPixels({0.5, 0.0, 0.5, 1.0}, 100, 1 << 20), std::invalid_argument);
+  test::expectError<std::invalid_argument>(
+      [] {
+        return windowPixels({0, 0, 10, 10}, 10000, memoryBudgetBytes(100));
+      },
+      "100000 x 100000 pixels (1193 MB), more than the memory setting of 100 MB holds");
 }
 
 TEST(RenderCommandTest, ImageHoldsWhatTheLayerDrawsAndUsesItsApertureFile) {

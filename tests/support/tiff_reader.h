@@ -28,6 +28,7 @@ struct TiffFacts {
   float yResolution = 0.0f;
   uint32_t rowsPerStrip = 0;
   uint32_t strips = 0;
+  std::string description;  // ImageDescription
 };
 
 using TiffRows = std::function<void(const TiffFacts& facts, uint32_t first, uint32_t count,
@@ -50,6 +51,8 @@ inline TiffFacts readTiffStrips(const std::filesystem::path& file, const TiffRow
   TIFFGetField(tif, TIFFTAG_XRESOLUTION, &f.xResolution);
   TIFFGetField(tif, TIFFTAG_YRESOLUTION, &f.yResolution);
   TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &f.rowsPerStrip);
+  if (const char* text = nullptr; TIFFGetField(tif, TIFFTAG_IMAGEDESCRIPTION, &text) && text)
+    f.description = text;
   f.bigTiff = TIFFIsBigTIFF(tif) != 0;
   f.strips = TIFFNumberOfStrips(tif);
   const size_t rowBytes = (size_t{f.width} + 7) / 8;
