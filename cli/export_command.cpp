@@ -502,7 +502,7 @@ void addExport(CLI::App& app, Action& action) {
       PreparedJob prepared(s.run.budgetBytes);
       std::optional<WorkerPool> workers;
       s.run.prepared = &prepared;
-      if (!s.run.reference) s.run.workers = &workers.emplace(s.run.threads);
+      giveOwnWorkers(s.run, workers);
       checkBeforeExport(job, *o, s);
       Progress progress;
       s.run.progress = &progress;

@@ -420,8 +420,8 @@ std::string GerberReader::undrawableText(uint64_t maxOperations) const {
   return {};
 }
 
-void GerberReader::refuseUndrawable() const {
-  if (std::string why = undrawableText(limits_.maxOperations); !why.empty()) throw FormatError(why);
+void GerberReader::refuseUndrawable(uint64_t maxOperations) const {
+  if (std::string why = undrawableText(maxOperations); !why.empty()) throw FormatError(why);
 }
 
 void GerberReader::warnAboutContent() {

@@ -66,8 +66,8 @@ class GerberReader {
 
   // Throws FormatError, naming the file, the statement and the figure, when
   // the file cannot be drawn: an aperture block that flashes itself, or more
-  // operations than the limit (kMaxDrawnOperations unless forced) allows.
-  void refuseUndrawable() const;
+  // operations than `maxOperations` (kMaxDrawnOperations unless forced).
+  void refuseUndrawable(uint64_t maxOperations) const;
   // Why, judged against `maxOperations`; empty when it can be drawn.
   std::string undrawableText(uint64_t maxOperations) const;
 

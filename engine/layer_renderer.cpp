@@ -66,7 +66,7 @@ std::unique_ptr<LayerRenderer> openLayer(const LayerOpening& layer) {
   auto renderer = std::make_unique<LayerRenderer>(layer.format, limits);
   renderer->setFileName(layer.gerberFile);
   renderer->loadAndPrescan();
-  renderer->reader().refuseUndrawable();
+  renderer->reader().refuseUndrawable(layer.maxOperations);
   if (layer.afterPrescan) layer.afterPrescan(renderer->reader());
   if (layer.dataMinX) renderer->reader().MinX = *layer.dataMinX;
   if (layer.dataMinY) renderer->reader().MinY = *layer.dataMinY;

@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {
     reader.computeExtents();
     reader.parseDefinitions();
-    reader.refuseUndrawable();  // as every drawing does
+    reader.refuseUndrawable(drumplot::kMaxDrawnOperations);  // as every drawing does
   } catch (const drumplot::FormatError&) {
     return 0;  // a D code or a coordinate that cannot be read ends the reading: expected
   }

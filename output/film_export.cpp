@@ -156,9 +156,7 @@ FilmExportSummary exportFilms(const Job& job, const FilmSettings& settings) {
   // One set of workers reads the files and draws every film.
   FilmSettings pooled = settings;
   std::optional<WorkerPool> workers;
-  if (!pooled.plotter.run.workers && !pooled.plotter.run.reference) {
-    pooled.plotter.run.workers = &workers.emplace(pooled.plotter.run.threads);
-  }
+  giveOwnWorkers(pooled.plotter.run, workers);
   RasterScene scene;
   FilmExportSummary summary;
   const PlotterExportSettings& p = pooled.plotter;

@@ -167,9 +167,7 @@ JobBitmapSummary writeJobBitmap(const Job& job, const JobBitmapSettings& setting
   // One set of workers reads the files and draws the bands.
   JobBitmapSettings pooled = settings;
   std::optional<WorkerPool> workers;
-  if (!pooled.run.workers && !pooled.run.reference) {
-    pooled.run.workers = &workers.emplace(pooled.run.threads);
-  }
+  giveOwnWorkers(pooled.run, workers);
   RasterScene scene;
   const JobBitmapPlan plan = planJobBitmapScene(job, pooled, scene);
   ReplacingFile file(settings.file);

@@ -60,10 +60,11 @@ void drawBoardLayer(LayerRenderer& renderer, const BoardLayer& d, Canvas& canvas
 // at its place, and a few pixels around it.
 std::pair<int64_t, int64_t> layerRows(const RasterScene& scene, const BoardLayer& d) {
   const LayerSource& s = scene.sources[d.source];
-  if (s.reach.empty) return {0, 0};
+  const LayerReach& reach = s.measured->reach;
+  if (reach.empty) return {0, 0};
   const int64_t at = boardOrigin_px(d, scene.dpi).y;
-  return {at + static_cast<int64_t>(std::floor((s.reach.minY - s.dataMinY) * scene.dpi)) - 4,
-          at + static_cast<int64_t>(std::ceil((s.reach.maxY - s.dataMinY) * scene.dpi)) + 4};
+  return {at + static_cast<int64_t>(std::floor((reach.minY - s.dataMinY) * scene.dpi)) - 4,
+          at + static_cast<int64_t>(std::ceil((reach.maxY - s.dataMinY) * scene.dpi)) + 4};
 }
 
 void drawTechFrame(Canvas& canvas, const TechAreaFrame& frame, double dpi) {
@@ -181,7 +182,7 @@ struct SourceBytes {
   int64_t bucketRows = 64;
   std::vector<uint64_t> begun, ended;  // [k]: the primitives begun (ended) in buckets before k
 
-  explicit SourceBytes(const LayerSource& s) : firstRow(s.firstRow), bucketRows(s.bucketRows) {
+  explicit SourceBytes(const SourceMeasure& s) : firstRow(s.firstRow), bucketRows(s.bucketRows) {
     begun.assign(s.beginBytes.size() + 1, 0);
     ended.assign(s.endBytes.size() + 1, 0);
     for (size_t k = 0; k < s.beginBytes.size(); ++k) begun[k + 1] = begun[k] + s.beginBytes[k];
@@ -267,7 +268,7 @@ void recordSources(const RasterScene& scene, std::vector<RecordedSource>& record
   // at the end while the others wait.
   std::vector<std::pair<uintmax_t, size_t>> order;
   for (size_t i = 0; i < scene.sources.size(); ++i) {
-    if (wanted[i].empty() || scene.sources[i].reach.empty) continue;
+    if (wanted[i].empty() || scene.sources[i].measured->reach.empty) continue;
     std::error_code unknown;  // a missing file failed when it was read
     const uintmax_t size = std::filesystem::file_size(scene.sources[i].gerberFile, unknown);
     order.emplace_back(unknown ? 0 : size, i);
@@ -276,16 +277,16 @@ void recordSources(const RasterScene& scene, std::vector<RecordedSource>& record
   parallelFor(order.size(), threads, run.workers, cancelled, [&](size_t k) {
     const size_t i = order[k].second;
     const LayerSource& source = scene.sources[i];
+    const LayerReach& reach = source.measured->reach;
     RecordedSource& out = recorded[i];
     // The recording holds what the source draws, a few pixels around it,
     // and of that the rows wanted.
     const double dpi = scene.dpi;
-    out.base = {static_cast<int64_t>(std::floor((source.reach.minX - source.dataMinX) * dpi)) - 4,
-                static_cast<int64_t>(std::floor((source.reach.minY - source.dataMinY) * dpi)) - 4};
-    const int64_t right =
-        static_cast<int64_t>(std::ceil((source.reach.maxX - source.dataMinX) * dpi)) + 4;
+    out.base = {static_cast<int64_t>(std::floor((reach.minX - source.dataMinX) * dpi)) - 4,
+                static_cast<int64_t>(std::floor((reach.minY - source.dataMinY) * dpi)) - 4};
+    const int64_t right = static_cast<int64_t>(std::ceil((reach.maxX - source.dataMinX) * dpi)) + 4;
     const int64_t bottom =
-        static_cast<int64_t>(std::ceil((source.reach.maxY - source.dataMinY) * dpi)) + 4;
+        static_cast<int64_t>(std::ceil((reach.maxY - source.dataMinY) * dpi)) + 4;
     WantedRows filter(out.image, wanted[i], out.base.y);
     {
       Canvas canvas(onlyWanted ? static_cast<CanvasRecorder&>(filter) : out.image,
@@ -356,7 +357,7 @@ RasterStats rasterizeFast(const RasterScene& scene, FilmWriter& consumer, ByteSi
   const uint64_t listBudget = std::max(
       run.budgetBytes - std::min(run.budgetBytes, piecesBytes + stampsBytes), run.budgetBytes / 4);
   std::vector<SourceBytes> tallies;
-  for (const LayerSource& source : scene.sources) tallies.emplace_back(source);
+  for (const LayerSource& source : scene.sources) tallies.emplace_back(*source.measured);
   auto groupBytes = [&](int64_t top, int64_t bottom) {
     uint64_t total = 0;
     for (size_t i = 0; i < scene.boardLayers.size(); ++i) {
@@ -534,11 +535,8 @@ RasterScene outputScene(const Job& job, const DrawSettings& draw, JobExtents& ex
   }
   // Boards that draw the same file the same way share its source.
   for (BoardLayer& d : scene.boardLayers) {
-    auto same = [&](const LayerSource& s) {
-      return s.gerberFile == d.gerberFile && s.apertureFile == d.apertureFile &&
-             s.format == d.format && s.dataMinX == d.dataMinX && s.dataMinY == d.dataMinY;
-    };
-    auto it = std::find_if(scene.sources.begin(), scene.sources.end(), same);
+    auto it = std::find_if(scene.sources.begin(), scene.sources.end(),
+                           [&](const LayerSource& s) { return sameSource(s, d); });
     if (it == scene.sources.end()) {
       LayerSource s;
       s.gerberFile = d.gerberFile;
@@ -559,7 +557,7 @@ RasterScene outputScene(const Job& job, const DrawSettings& draw, JobExtents& ex
 
 void readSources(RasterScene& scene, double dpi, const RunSettings& run) {
   std::optional<PreparedJob> own;
-  PreparedJob& prepared = run.prepared ? *run.prepared : own.emplace(run.budgetBytes);
+  PreparedJob& prepared = preparedJobOf(run, own);
   scene.stamps = prepared.stamps();
   Progress* const progress = run.progress;
   std::mutex progressMutex;
@@ -574,16 +572,8 @@ void readSources(RasterScene& scene, double dpi, const RunSettings& run) {
                 LayerSource& source = scene.sources[i];
                 source.renderer = prepared.open(source);
                 const GerberReader& reader = source.renderer->reader();
-                if (std::string why = reader.undrawableText(run.maxOperations); !why.empty()) {
-                  throw FormatError(why);
-                }
-                const std::shared_ptr<const SourceMeasure> measured =
-                    prepared.measure(source, dpi, settings);
-                source.reach = measured->reach;
-                source.firstRow = measured->firstRow;
-                source.bucketRows = measured->bucketRows;
-                source.beginBytes = measured->beginBytes;
-                source.endBytes = measured->endBytes;
+                reader.refuseUndrawable(run.maxOperations);
+                source.measured = prepared.measure(source, dpi, settings);
                 warnings[i] = reader.warnings.messages;
                 if (progress) {
                   std::lock_guard lock(progressMutex);
@@ -607,13 +597,22 @@ void readSources(RasterScene& scene, double dpi, const RunSettings& run) {
   }
 }
 
+PreparedJob& preparedJobOf(const RunSettings& run, std::optional<PreparedJob>& own) {
+  return run.prepared ? *run.prepared : own.emplace(run.budgetBytes);
+}
+
+void giveOwnWorkers(RunSettings& run, std::optional<WorkerPool>& own) {
+  if (!run.workers && !run.reference) run.workers = &own.emplace(run.threads);
+}
+
 std::pair<double, double> sceneReach(const RasterScene& scene) {
   double right = 0.0, bottom = 0.0;
   for (const BoardLayer& d : scene.boardLayers) {
     const LayerSource& s = scene.sources[d.source];
-    if (s.reach.empty) continue;
-    right = std::max(right, d.x + s.reach.maxX - s.dataMinX);
-    bottom = std::max(bottom, d.y + s.reach.maxY - s.dataMinY);
+    const LayerReach& reach = s.measured->reach;
+    if (reach.empty) continue;
+    right = std::max(right, d.x + reach.maxX - s.dataMinX);
+    bottom = std::max(bottom, d.y + reach.maxY - s.dataMinY);
   }
   return {right, bottom};
 }
@@ -626,7 +625,7 @@ RasterStats rasterizeJob(const RasterScene& scene, FilmWriter& writer, ByteSink&
                          const RunSettings& run) {
   std::optional<WorkerPool> own;
   RunSettings pooled = run;
-  if (!run.reference && !run.workers) pooled.workers = &own.emplace(run.threads);
+  giveOwnWorkers(pooled, own);
   writer.begin(file);
   RasterStats stats = run.reference ? rasterizeLiterally(scene, writer, file, run)
                                     : rasterizeFast(scene, writer, file, pooled);

@@ -28,6 +28,20 @@ namespace drumplot {
 class PreparedJob;
 class WorkerPool;
 
+// What a source draws at one resolution with one set of drawing settings.
+struct SourceMeasure {
+  LayerReach reach;  // inches in the file's frame
+  // About the bytes its recording takes, by the rows of its own pixels
+  // (its data origin on row 0): of the primitives that begin, and that end,
+  // in each bucket of `bucketRows` rows from row `firstRow`.
+  int64_t firstRow = 0;
+  int64_t bucketRows = 64;
+  std::vector<uint64_t> beginBytes, endBytes;
+  // The rows its primitives cross (a span to fill in each) and the pixels
+  // they cover.
+  double spans = 0.0, pixels = 0.0;
+};
+
 // The "D-code without  hole:" field holds at most this many characters.
 inline constexpr size_t kMaxNoHoleText = 250;
 
@@ -79,14 +93,17 @@ struct LayerSource {
   // Read once for the whole output, or kept from earlier ones (decoded
   // operations, apertures, stamps).
   std::shared_ptr<LayerRenderer> renderer;
-  LayerReach reach;  // what it draws, inches in the file's frame, at the scene's dpi
-  // About the bytes its recording takes, by the rows of its own pixels
-  // (its data origin on row 0): of the primitives that begin, and that end,
-  // in each bucket of `bucketRows` rows from row `firstRow`.
-  int64_t firstRow = 0;
-  int64_t bucketRows = 64;
-  std::vector<uint64_t> beginBytes, endBytes;
+  // What it draws at the scene's dpi, once readSources() measured it.
+  std::shared_ptr<const SourceMeasure> measured;
 };
+
+// Whether two sources (or a board layer and a source) draw one file the
+// same way: the same file, aperture file, format and data origin.
+template <typename A, typename B>
+bool sameSource(const A& a, const B& b) {
+  return a.gerberFile == b.gerberFile && a.apertureFile == b.apertureFile && a.format == b.format &&
+         a.dataMinX == b.dataMinX && a.dataMinY == b.dataMinY;
+}
 
 // What to draw: an image of width_px x height_px at `dpi`, cut into bands.
 struct RasterScene {
@@ -144,6 +161,13 @@ RasterScene outputScene(const Job& job, const DrawSettings& draw, JobExtents& ex
 // FormatError when the decoded files alone take more than the memory
 // setting.
 void readSources(RasterScene& scene, double dpi, const RunSettings& run);
+
+// The run's prepared job, or `own` made for it alone.
+PreparedJob& preparedJobOf(const RunSettings& run, std::optional<PreparedJob>& own);
+
+// Workers for a run that has none, started into `own` for it alone; the
+// literal way draws on the calling thread and gets none.
+void giveOwnWorkers(RunSettings& run, std::optional<WorkerPool>& own);
 
 // The right and bottom edges (inches) of everything the board layers draw.
 std::pair<double, double> sceneReach(const RasterScene& scene);

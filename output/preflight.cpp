@@ -524,8 +524,8 @@ PreflightReport checkJob(const Job& job, const PreflightSettings& settings) {
   // that follows with the same prepared job reads nothing again.
   std::optional<PreparedJob> own;
   PlotterExportSettings planned = ex;
-  if (!planned.run.prepared) planned.run.prepared = &own.emplace(ex.run.budgetBytes);
-  PreparedJob& prepared = *planned.run.prepared;
+  PreparedJob& prepared = preparedJobOf(ex.run, own);
+  planned.run.prepared = &prepared;
 
   JobExtents extents;
   RasterScene scene;

@@ -93,11 +93,6 @@ class RecordingBytes final : public CanvasRecorder {
   double spans_ = 0.0, pixels_ = 0.0;
 };
 
-bool sameSource(const LayerSource& a, const LayerSource& b) {
-  return a.gerberFile == b.gerberFile && a.apertureFile == b.apertureFile && a.format == b.format &&
-         a.dataMinX == b.dataMinX && a.dataMinY == b.dataMinY;
-}
-
 bool sameDrawing(const InterpreterSettings& a, const InterpreterSettings& b) {
   return a.holeDiameter_mils == b.holeDiameter_mils && a.noHoleDCodes == b.noHoleDCodes &&
          a.lineWidthAdjust_mils == b.lineWidthAdjust_mils;
@@ -138,11 +133,9 @@ PreparedJob::Entry& PreparedJob::entry(const LayerSource& source) {
     if (sameSource(e->source, source)) return *e;
   }
   auto e = std::make_unique<Entry>();
-  e->source.gerberFile = source.gerberFile;
-  e->source.apertureFile = source.apertureFile;
-  e->source.format = source.format;
-  e->source.dataMinX = source.dataMinX;
-  e->source.dataMinY = source.dataMinY;
+  e->source = source;
+  e->source.renderer.reset();
+  e->source.measured.reset();
   entries_.push_back(std::move(e));
   return *entries_.back();
 }

@@ -17,20 +17,6 @@
 
 namespace drumplot {
 
-// What a source draws at one resolution with one set of drawing settings.
-struct SourceMeasure {
-  LayerReach reach;  // inches in the file's frame
-  // About the bytes its recording takes, by the rows of its own pixels
-  // (its data origin on row 0): of the primitives that begin, and that end,
-  // in each bucket of `bucketRows` rows from row `firstRow`.
-  int64_t firstRow = 0;
-  int64_t bucketRows = 64;
-  std::vector<uint64_t> beginBytes, endBytes;
-  // The rows its primitives cross (a span to fill in each) and the pixels
-  // they cover.
-  double spans = 0.0, pixels = 0.0;
-};
-
 class PreparedJob {
  public:
   // Stamps are kept within a quarter of `budgetBytes`, and a file whose
@@ -45,7 +31,7 @@ class PreparedJob {
   // unchanged (size, modification time, inode), else read now. Throws
   // IoError or FormatError naming the file as openLayer does (a failure is
   // kept too, until the file changes). Every operation count is accepted:
-  // a drawing judges it with undrawableText(). Thread-safe.
+  // a drawing judges it with refuseUndrawable(). Thread-safe.
   std::shared_ptr<LayerRenderer> open(const LayerSource& source);
   // The pre-scanned data's extents (inches, the file's own frame before
   // its origin is moved); empty when the file draws nothing. After open().

@@ -26,7 +26,7 @@ GerberReader read(const std::string& body) {
 
 std::string refusal(const GerberReader& reader) {
   try {
-    reader.refuseUndrawable();
+    reader.refuseUndrawable(reader.limits().maxOperations);
   } catch (const FormatError& e) {
     return e.what();
   }
