@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 namespace drumplot {
@@ -41,6 +42,23 @@ inline constexpr uint32_t kMaxPngSide = 1000000;
 // Throws FormatError naming `path` when a `width` x `height` picture is
 // larger than a PNG may be, with what to write instead.
 void checkPngSize(const std::filesystem::path& path, uint32_t width, uint32_t height);
+
+// A picture written a band of rows at a time (rows as MonoImage's, set
+// bits background) into a temporary file beside its name, renamed over it
+// by commit() once every row is written; destroyed before, it leaves no
+// file and an older one as it was. Throws IoError naming the file.
+class PictureWriter {
+ public:
+  virtual ~PictureWriter() = default;
+  virtual void writeRows(const uint8_t* rows, uint32_t count) = 0;
+  virtual void commit() = 0;
+};
+
+// A PNG (checkPngSize first) or a PBM of `width` x `height` pixels.
+std::unique_ptr<PictureWriter> openPngWriter(const std::filesystem::path& path, uint32_t width,
+                                             uint32_t height);
+std::unique_ptr<PictureWriter> openPbmWriter(const std::filesystem::path& path, uint32_t width,
+                                             uint32_t height);
 
 // 1-bit grayscale PNG (white = background), at most kMaxPngSide pixels a
 // side (checkPngSize). Written through a temporary file.
