@@ -203,10 +203,6 @@ FpfPicture::FpfPicture(FpfReader& reader, const FilmWindow& window, uint32_t red
   filmRow_ = window.y0;
   rows_.assign(4 * reader.rowBytes(), 0xFF);
   indexed_ = window.y0 > 0 || window.y1 < h.height;
-  if (indexed_) {
-    reader.buildIndex();
-    reader.seekGroup(window.y0 / 4);
-  }
 }
 
 void FpfPicture::addFilmRow(uint8_t* row) {
@@ -231,6 +227,10 @@ void FpfPicture::addFilmRow(uint8_t* row) {
 
 void FpfPicture::readRows(uint8_t* rows, uint32_t count) {
   if (count > height_ - pictureRows_) throw std::logic_error("a picture read past its end");
+  if (indexed_ && pictureRows_ == 0 && count > 0) {
+    reader_.buildIndex();
+    reader_.seekGroup(window_.y0 / 4);
+  }
   const size_t bytes = rowBytes();
   for (uint32_t k = 0; k < count; ++k, ++pictureRows_) {
     uint8_t* row = rows + k * bytes;

@@ -82,9 +82,10 @@ struct FilmWindow {
 // Holds four film rows and one picture row besides the reader's buffer.
 class FpfPicture {
  public:
-  // Throws FormatError when the window is empty or reaches past the film.
-  // A window that leaves out rows reads the file through once for its
-  // index first, then only the records it needs.
+  // Throws FormatError when the window is empty or reaches past the film;
+  // reads nothing. A window that leaves out rows reads the file through
+  // once for its index at the first readRows(), then only the records it
+  // needs.
   FpfPicture(FpfReader& reader, const FilmWindow& window, uint32_t reduce);
 
   uint32_t width() const { return width_; }
