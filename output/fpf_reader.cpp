@@ -17,8 +17,8 @@ constexpr size_t kReadAheadBytes = size_t{1} << 20;
 // the records are read through.
 constexpr uint64_t kMaxIndexEntries = uint64_t{1} << 20;
 
-// Bits x0 to x1 (x1 excluded) of a row set (background) or cleared: a
-// masked first byte, whole bytes, a masked last byte.
+// Bits x0 to x1 (x1 excluded, x0 < x1) of a row set (background) or
+// cleared: a masked first byte, whole bytes, a masked last byte.
 void fillBits(uint8_t* row, uint64_t x0, uint64_t x1, bool set) {
   auto apply = [set](uint8_t& byte, uint8_t mask) {
     byte = set ? static_cast<uint8_t>(byte | mask) : static_cast<uint8_t>(byte & ~mask);
@@ -138,7 +138,7 @@ void FpfReader::decodeRecord(uint8_t* rows) {
       damaged(group_, "a run from column " + std::to_string(x) + " reaches past the row's " +
                           std::to_string(width) + " pixels");
     }
-    if (rows) {
+    if (rows && count > 0) {  // a code 0x00 to 0x0E is a run of no columns
       for (unsigned k = 0; k < 4; ++k) fillBits(rows + k * stride, x, x + count, (code >> k) & 1);
     }
     x += count;
