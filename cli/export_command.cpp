@@ -575,13 +575,20 @@ std::string lowerExtension(const std::string& file) {
   return extension;
 }
 
-// A picture after its name's extension: .png, .pbm, else .tif or .tiff.
+// A picture after its name's extension: .png, .pbm, else .tif or .tiff,
+// in Group 4 strips unless libtiff's coder for them (16 bytes for each
+// pixel of a row) would take more than `budgetBytes`.
 std::unique_ptr<PictureWriter> openPicture(const std::string& file, uint32_t width, uint32_t height,
-                                           double dpi) {
+                                           double dpi, uint64_t budgetBytes) {
   const std::string extension = lowerExtension(file);
   if (extension == ".png") return openPngWriter(file, width, height);
   if (extension == ".pbm") return openPbmWriter(file, width, height);
-  return openTiffWriter(file, width, height, dpi);
+  const uint64_t group4Bytes = 16 * uint64_t{width};
+  if (group4Bytes <= budgetBytes) return openTiffWriter(file, width, height, dpi);
+  printNote(file + ": PackBits strips, not Group 4: Group 4 takes " +
+            std::to_string(group4Bytes >> 20) + " MB for rows of " + std::to_string(width) +
+            " pixels, more than the memory setting");
+  return openTiffWriter(file, width, height, dpi, TiffCompression::PackBits);
 }
 
 // --window X0,Y0,X1,Y1 on the film of `header`: inches from its top-left
@@ -699,7 +706,7 @@ void addFpf(CLI::App& app, Action& action) {
       if (d->part != "image") {
         FpfContents c = readFpf(d->file, false);
         const MonoImage& image = d->part == "preview" ? c.preview : c.thumbnail;
-        auto out = openPicture(d->output, image.width, image.height, 0.0);
+        auto out = openPicture(d->output, image.width, image.height, 0.0, UINT64_MAX);
         out->writeRows(image.bits.data(), image.height);
         out->commit();
         std::cout << d->output << ": " << d->part << " of " << d->file << ", " << image.width
@@ -721,7 +728,7 @@ void addFpf(CLI::App& app, Action& action) {
                           std::to_string(kMaxPngSide) + " pixels a side, 2^31 pixels); write " +
                           "it as .tif or .pbm, which hold any size");
       }
-      auto out = openPicture(d->output, w, ht, static_cast<double>(h.dpi) / d->reduce);
+      auto out = openPicture(d->output, w, ht, static_cast<double>(h.dpi) / d->reduce, budget);
       // As many rows at a time as the memory holds (at most 16 MB of them), at least one.
       const uint64_t bandRows = std::clamp<uint64_t>(
           std::min<uint64_t>(budget, uint64_t{16} << 20) / picture.rowBytes(), 1, ht);
