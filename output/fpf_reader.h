@@ -79,7 +79,7 @@ struct FilmWindow {
 // A window of the film, reduced by `reduce` in each direction (a picture
 // pixel is exposed when any film pixel of its reduce x reduce block is;
 // the blocks at the window's right and bottom edges may be narrower).
-// Holds four film rows and one picture row besides the reader's buffer.
+// Holds four film rows besides the reader's read-ahead (1 MB) and index.
 class FpfPicture {
  public:
   // Throws FormatError when the window is empty or reaches past the film;
