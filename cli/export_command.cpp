@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <fstream>
@@ -26,10 +27,12 @@
 #include "job/settings_file.h"
 #include "output/film_export.h"
 #include "output/fpf_file.h"
+#include "output/fpf_reader.h"
 #include "output/job_bitmap.h"
 #include "output/plotter_export.h"
 #include "output/preflight.h"
 #include "output/prepared_job.h"
+#include "output/tiff_film.h"
 #include "output/workers.h"
 
 namespace drumplot::cli {
@@ -565,6 +568,70 @@ void addBmp(CLI::App& app, Action& action) {
 // drumplot-cli fpf
 // ============================================================================
 
+// A file name's extension in lower case (".tif").
+std::string lowerExtension(const std::string& file) {
+  std::string extension = fs::path(file).extension().string();
+  for (char& ch : extension) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  return extension;
+}
+
+// A picture after its name's extension: .png, .pbm, else .tif or .tiff,
+// in Group 4 strips unless libtiff's coder for them (16 bytes for each
+// pixel of a row) would take more than `budgetBytes`.
+std::unique_ptr<PictureWriter> openPicture(const std::string& file, uint32_t width, uint32_t height,
+                                           double dpi, uint64_t budgetBytes) {
+  const std::string extension = lowerExtension(file);
+  ImageMetadata metadata;
+  metadata.dpi = dpi;
+  if (extension == ".png") return openPngWriter(file, width, height, metadata);
+  if (extension == ".pbm") return openPbmWriter(file, width, height);
+  const uint64_t group4Bytes = 16 * uint64_t{width};
+  if (group4Bytes <= budgetBytes) return openTiffWriter(file, width, height, metadata);
+  printNote(file + ": PackBits strips, not Group 4: Group 4 takes " +
+            std::to_string(group4Bytes >> 20) + " MB for rows of " + std::to_string(width) +
+            " pixels, more than the memory setting");
+  return openTiffWriter(file, width, height, metadata, TiffCompression::PackBits);
+}
+
+// --window X0,Y0,X1,Y1 on the film of `header`: inches from its top-left
+// corner, X0 and Y0 snapped down to whole pixels, X1 and Y1 up; or pixels
+// when every number ends in "px".
+FilmWindow parseFilmWindow(const std::string& text, const FpfHeader& header) {
+  const auto refuse = [&text](const std::string& why) {
+    return std::invalid_argument("--window '" + text + "': " + why);
+  };
+  std::vector<std::string> items;
+  std::stringstream in(text);
+  for (std::string item; std::getline(in, item, ',');)
+    items.push_back(std::string(trimSpaces(item)));
+  if (items.size() != 4) throw refuse("expected X0,Y0,X1,Y1 (inches, or pixels as 4000px)");
+  const auto inPixels = [](const std::string& item) {
+    return item.size() > 2 && item.compare(item.size() - 2, 2, "px") == 0;
+  };
+  const size_t pixelItems =
+      static_cast<size_t>(std::count_if(items.begin(), items.end(), inPixels));
+  if (pixelItems != 0 && pixelItems != 4) throw refuse("either all four numbers in px or none");
+  uint64_t px[4];
+  for (size_t k = 0; k < 4; ++k) {
+    if (pixelItems == 4) {
+      const std::optional<long long> n = parseInteger(items[k].substr(0, items[k].size() - 2));
+      if (!n || *n < 0) throw refuse("'" + items[k] + "' is no whole number of pixels");
+      px[k] = static_cast<uint64_t>(*n);
+      continue;
+    }
+    const std::optional<double> inches = parseDecimal(items[k]);
+    if (!inches || *inches < 0 || *inches > 1e6)
+      throw refuse("'" + items[k] + "' is no distance in inches from the film's corner");
+    // A hair of slack, so that 0.1 inch at 1000 dpi is pixel 100, not 101.
+    const double at = *inches * header.dpi;
+    px[k] = static_cast<uint64_t>(k < 2 ? std::floor(at + 1e-6) : std::ceil(at - 1e-6));
+  }
+  const auto side = [](uint64_t v) {
+    return static_cast<uint32_t>(std::min<uint64_t>(v, UINT32_MAX));
+  };
+  return {side(px[0]), side(px[1]), side(px[2]), side(px[3])};
+}
+
 void addFpf(CLI::App& app, Action& action) {
   auto* fpf = app.add_subcommand("fpf", "Look into plotter files (.FPF)");
   fpf->require_subcommand(1);
@@ -600,43 +667,87 @@ void addFpf(CLI::App& app, Action& action) {
     std::string file;
     std::string output;
     std::string part = "image";
+    std::string window;
+    uint32_t reduce = 1;
+    int memory_MB = 0;  // 0: the settings' Memory
+    std::string settingsFile;
   };
   auto d = std::make_shared<DecodeOptions>();
   auto* decode = fpf->add_subcommand(
       "decode",
-      "Decode a part into a PNG or PBM; the image's records in file order, four rows each (with "
-      "the mirror off the file starts at the bottom of the drawing, so the picture is upside "
-      "down)");
+      "Decode a part into a PNG, PBM or TIFF; the image's records in file order, four rows each, "
+      "as the film is exposed (with the mirror off the file starts at the bottom of the drawing, "
+      "so the picture is upside down), streamed: any size into .pbm or .tif");
   decode->add_option("FILE", d->file, "Plotter file")->required()->check(CLI::ExistingFile);
-  decode->add_option("-o,--output", d->output, "Image to write: OUT.png or OUT.pbm")->required();
+  decode->add_option("-o,--output", d->output, "Picture to write: OUT.png, OUT.pbm or OUT.tif")
+      ->required();
   decode->add_option("--part", d->part, "image (default), preview or thumbnail")
       ->check(CLI::IsMember({"image", "preview", "thumbnail"}));
-  decode->callback([d, &action] {
-    action = [d] {
-      requireExtension("-o", d->output, {".png", ".pbm"},
-                       "fpf decode writes a PNG (.png) or PBM (.pbm) picture");
+  decode->add_option("--window", d->window,
+                     "X0,Y0,X1,Y1: only that part of the film, in inches from its top-left "
+                     "corner (X0, Y0 snap down to whole pixels, X1, Y1 up), or in pixels when "
+                     "each number ends in px (0px,0px,4000px,4000px)");
+  decode
+      ->add_option("--reduce", d->reduce,
+                   "N: the picture N times smaller each way, a pixel exposed when any of its "
+                   "N x N is")
+      ->check(CLI::Range(1u, 1u << 24));
+  decode
+      ->add_option("--memory", d->memory_MB,
+                   "Memory for the decoded rows in MB (default: Memory from the settings)")
+      ->check(CLI::Range(1, 65536));
+  addSettingsOption(*decode, d->settingsFile);
+  decode->callback([d, decode, &action] {
+    action = [d, decode] {
+      requireExtension(
+          "-o", d->output, {".png", ".pbm", ".tif", ".tiff"},
+          "fpf decode writes a PNG (.png), PBM (.pbm) or TIFF (.tif or .tiff) picture");
       refuseOverwritingInput({d->output}, {d->file});
-      FpfContents c = readFpf(d->file, false);
-      if (d->part == "image") {
-        // A picture no PNG can hold is refused before it is decoded.
-        std::string extension = fs::path(d->output).extension().string();
-        for (char& ch : extension)
-          ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-        if (extension == ".png") checkPngSize(d->output, c.header.width, c.header.height);
-        c = readFpf(d->file);
+      if (d->part != "image" && (decode->count("--window") > 0 || decode->count("--reduce") > 0))
+        throw std::invalid_argument("--window and --reduce take the image, not the " + d->part);
+      if (d->part != "image") {
+        FpfContents c = readFpf(d->file, false);
+        const MonoImage& image = d->part == "preview" ? c.preview : c.thumbnail;
+        auto out = openPicture(d->output, image.width, image.height, 0.0, UINT64_MAX);
+        out->writeRows(image.bits.data(), image.height);
+        out->commit();
+        std::cout << d->output << ": " << d->part << " of " << d->file << ", " << image.width
+                  << " x " << image.height << " pixels\n";
+        return;
       }
-      const MonoImage& image = d->part == "image"     ? c.image
-                               : d->part == "preview" ? c.preview
-                                                      : c.thumbnail;
-      writeImage(d->output, image);
-      std::cout << d->output << ": " << d->part << " of " << d->file << ", " << image.width << " x "
-                << image.height << " pixels";
-      if (d->part == "image") {
-        std::cout << ", " << c.records << " records"
-                  << (c.complete ? "" : " (the last one cut short)");
-        const uint64_t groups = (uint64_t{c.header.height} + 3) / 4;
-        if (c.records < groups)
-          std::cout << " of the image's " << groups << ": the file ends early";
+      const uint64_t budget = memoryBudgetBytes(
+          d->memory_MB > 0 ? d->memory_MB : readCommandSettings(d->settingsFile).memoryMegabytes);
+      FpfReader reader(d->file);
+      const FpfHeader& h = reader.header();
+      const FilmWindow window =
+          d->window.empty() ? FilmWindow{0, 0, h.width, h.height} : parseFilmWindow(d->window, h);
+      FpfPicture picture(reader, window, d->reduce);
+      const uint32_t w = picture.width(), ht = picture.height();
+      if (lowerExtension(d->output) == ".png" &&
+          (w > kMaxPngSide || ht > kMaxPngSide || uint64_t{w} * ht > kMaxDecodedFpfPixels)) {
+        throw FormatError(d->output + ": a picture of " + std::to_string(w) + " x " +
+                          std::to_string(ht) + " pixels is larger than a PNG is written for (" +
+                          std::to_string(kMaxPngSide) + " pixels a side, 2^31 pixels); write " +
+                          "it as .tif or .pbm, which hold any size");
+      }
+      auto out = openPicture(d->output, w, ht, static_cast<double>(h.dpi) / d->reduce, budget);
+      // As many rows at a time as the memory holds (at most 16 MB of them), at least one.
+      const uint64_t bandRows = std::clamp<uint64_t>(
+          std::min<uint64_t>(budget, uint64_t{16} << 20) / picture.rowBytes(), 1, ht);
+      std::vector<uint8_t> band(static_cast<size_t>(bandRows) * picture.rowBytes());
+      for (uint32_t done = 0; done < ht;) {
+        const auto n = static_cast<uint32_t>(std::min<uint64_t>(bandRows, ht - done));
+        picture.readRows(band.data(), n);
+        out->writeRows(band.data(), n);
+        done += n;
+      }
+      out->commit();
+      std::cout << d->output << ": image of " << d->file << ", " << w << " x " << ht << " pixels";
+      if (!d->window.empty() || d->reduce > 1) {
+        std::cout << " (film pixels " << window.x0 << "," << window.y0 << " to " << window.x1 << ","
+                  << window.y1 << " of " << h.width << " x " << h.height;
+        if (d->reduce > 1) std::cout << ", reduced by " << d->reduce;
+        std::cout << ")";
       }
       std::cout << "\n";
     };

@@ -36,6 +36,23 @@ uint32_t getBE24(const std::vector<uint8_t>& in, size_t at) {
 
 }  // namespace
 
+uint32_t fpfRunColumns(uint8_t code) {
+  switch (code >> 4) {
+    case 0xE:
+      return 128;
+    case 0xD:
+      return 64;
+    case 0xC:
+      return 32;
+    case 0xB:
+      return 16;
+    case 0xA:
+      return 10;
+    default:
+      return code >> 4;
+  }
+}
+
 std::vector<uint8_t> encodeFpfHeader(const FpfHeader& h) {
   std::vector<uint8_t> out(kFpfHeaderBytes, 0);
   const char* signature = h.large() ? "QK2" : "QKS";
@@ -97,24 +114,6 @@ MonoImage blockImage(const std::vector<uint8_t>& in, size_t offset, uint32_t w, 
   return image;
 }
 
-// Columns of one run byte (count x 16 + v), from the largest step down.
-uint64_t runColumns(uint8_t code) {
-  switch (code >> 4) {
-    case 0xE:
-      return 128;
-    case 0xD:
-      return 64;
-    case 0xC:
-      return 32;
-    case 0xB:
-      return 16;
-    case 0xA:
-      return 10;
-    default:
-      return code >> 4;
-  }
-}
-
 enum class RecordRead { Whole, CutShort, NoMore };
 
 // One record's runs, the column values of a row of `width` pixels, then
@@ -136,7 +135,7 @@ RecordRead decodeRecord(std::streambuf& in, uint32_t width, uint8_t* values) {
       std::snprintf(text, sizeof text, "0x%02X", code);
       throw FormatError(std::string("code ") + text + ", which no record holds");
     }
-    const uint64_t count = runColumns(code);
+    const uint64_t count = fpfRunColumns(code);
     if (x + count > width) {
       throw FormatError("its runs make more than the row's " + std::to_string(width) + " pixels");
     }

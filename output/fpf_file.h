@@ -61,6 +61,10 @@ FpfContents readFpf(const std::filesystem::path& path, bool decodeImage = true,
 FpfContents decodeFpf(const std::vector<uint8_t>& bytes, const std::string& name,
                       bool decodeImage = true, uint64_t maxPixels = kMaxDecodedFpfPixels);
 
+// Columns of one run byte of a record (count x 16 + v, or a step of 10,
+// 16, 32, 64 or 128 columns from 0xA0 on); the byte's low 4 bits are v.
+uint32_t fpfRunColumns(uint8_t code);
+
 // The header from the first bytes of a file.
 FpfHeader decodeFpfHeader(const std::vector<uint8_t>& bytes, std::string* signature = nullptr);
 

@@ -53,7 +53,7 @@ namespace {
 
 // libpng's sink: the bytes go to the file that replaces the target when complete.
 // No exception may cross libpng's C frames: a failed write becomes png_error,
-// which returns to writePng's setjmp.
+// which returns to the PNG writer's setjmp.
 void writeToReplacingFile(png_structp png, png_bytep data, png_size_t length) {
   try {
     static_cast<ReplacingFile*>(png_get_io_ptr(png))->write({data, length});
@@ -90,50 +90,105 @@ void checkPngSize(const std::filesystem::path& path, uint32_t width, uint32_t he
                     " pixels a side); write it as a .pbm file, which holds any size");
 }
 
+namespace {
+
+class PngWriter final : public PictureWriter {
+ public:
+  PngWriter(const std::filesystem::path& path, uint32_t width, uint32_t height,
+            const ImageMetadata& metadata)
+      : path_(path), out_(path) {
+    state_.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    if (state_.png) state_.info = png_create_info_struct(state_.png);
+    if (!state_.png || !state_.info) throw IoError(path.string() + ": cannot start the PNG writer");
+    if (setjmp(png_jmpbuf(state_.png))) fail();
+    png_set_write_fn(state_.png, &out_, writeToReplacingFile, flushNothing);
+    png_set_IHDR(state_.png, state_.info, width, height, 1, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (metadata.dpi > 0.0) {
+      const auto perMetre = static_cast<png_uint_32>(std::lround(metadata.dpi / 0.0254));
+      png_set_pHYs(state_.png, state_.info, perMetre, perMetre, PNG_RESOLUTION_METER);
+    }
+    png_text text{};
+    if (!metadata.text.empty()) {
+      text.compression = PNG_TEXT_COMPRESSION_NONE;
+      text.key = const_cast<char*>(metadata.keyword.c_str());
+      text.text = const_cast<char*>(metadata.text.c_str());
+      png_set_text(state_.png, state_.info, &text, 1);
+    }
+    png_write_info(state_.png, state_.info);
+    rowBytes_ = (size_t{width} + 7) / 8;
+  }
+
+  // A set bit is white in both: rows go out as they are.
+  void writeRows(const uint8_t* rows, uint32_t count) override {
+    if (setjmp(png_jmpbuf(state_.png))) fail();
+    for (uint32_t y = 0; y < count; ++y)
+      png_write_row(state_.png, const_cast<png_bytep>(rows + y * rowBytes_));
+  }
+
+  void commit() override {
+    if (setjmp(png_jmpbuf(state_.png))) fail();
+    png_write_end(state_.png, nullptr);
+    out_.commit();
+  }
+
+ private:
+  [[noreturn]] void fail() const { throw IoError(path_.string() + ": cannot write the PNG file"); }
+
+  std::filesystem::path path_;
+  ReplacingFile out_;
+  PngWriteState state_;  // after out_: destroyed before the file it writes
+  size_t rowBytes_ = 0;
+};
+
+// Binary PBM (P4): a set bit is black, so every byte is turned over.
+class PbmWriter final : public PictureWriter {
+ public:
+  PbmWriter(const std::filesystem::path& path, uint32_t width, uint32_t height)
+      : out_(path), row_((size_t{width} + 7) / 8) {
+    const std::string header = "P4\n" + std::to_string(width) + " " + std::to_string(height) + "\n";
+    out_.write({reinterpret_cast<const uint8_t*>(header.data()), header.size()});
+  }
+
+  void writeRows(const uint8_t* rows, uint32_t count) override {
+    for (uint32_t y = 0; y < count; ++y) {
+      const uint8_t* src = rows + y * row_.size();
+      for (size_t i = 0; i < row_.size(); ++i) row_[i] = static_cast<uint8_t>(~src[i]);
+      out_.write(row_);
+    }
+  }
+
+  void commit() override { out_.commit(); }
+
+ private:
+  ReplacingFile out_;
+  std::vector<uint8_t> row_;
+};
+
+}  // namespace
+
+std::unique_ptr<PictureWriter> openPngWriter(const std::filesystem::path& path, uint32_t width,
+                                             uint32_t height, const ImageMetadata& metadata) {
+  checkPngSize(path, width, height);
+  return std::make_unique<PngWriter>(path, width, height, metadata);
+}
+
+std::unique_ptr<PictureWriter> openPbmWriter(const std::filesystem::path& path, uint32_t width,
+                                             uint32_t height) {
+  return std::make_unique<PbmWriter>(path, width, height);
+}
+
 void writePng(const std::filesystem::path& path, const MonoImage& image,
               const ImageMetadata& metadata) {
-  checkPngSize(path, image.width, image.height);
-  ReplacingFile out(path);
-  PngWriteState state;
-  state.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  if (state.png) state.info = png_create_info_struct(state.png);
-  if (!state.png || !state.info) throw IoError(path.string() + ": cannot start the PNG writer");
-  if (setjmp(png_jmpbuf(state.png))) throw IoError(path.string() + ": cannot write the PNG file");
-  png_set_write_fn(state.png, &out, writeToReplacingFile, flushNothing);
-  png_set_IHDR(state.png, state.info, image.width, image.height, 1, PNG_COLOR_TYPE_GRAY,
-               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  if (metadata.dpi > 0.0) {
-    const auto perMetre = static_cast<png_uint_32>(std::lround(metadata.dpi / 0.0254));
-    png_set_pHYs(state.png, state.info, perMetre, perMetre, PNG_RESOLUTION_METER);
-  }
-  png_text text{};
-  if (!metadata.text.empty()) {
-    text.compression = PNG_TEXT_COMPRESSION_NONE;
-    text.key = const_cast<char*>(metadata.keyword.c_str());
-    text.text = const_cast<char*>(metadata.text.c_str());
-    png_set_text(state.png, state.info, &text, 1);
-  }
-  png_write_info(state.png, state.info);
-  // A set bit is white in both: rows go out as they are.
-  for (uint32_t y = 0; y < image.height; ++y) {
-    png_write_row(state.png, const_cast<png_bytep>(image.row(y)));
-  }
-  png_write_end(state.png, nullptr);
-  out.commit();
+  auto out = openPngWriter(path, image.width, image.height, metadata);
+  out->writeRows(image.bits.data(), image.height);
+  out->commit();
 }
 
 void writePbm(const std::filesystem::path& path, const MonoImage& image) {
-  ReplacingFile out(path);
-  std::string header =
-      "P4\n" + std::to_string(image.width) + " " + std::to_string(image.height) + "\n";
-  out.write({reinterpret_cast<const uint8_t*>(header.data()), header.size()});
-  std::vector<uint8_t> row(image.stride());
-  for (uint32_t y = 0; y < image.height; ++y) {
-    const uint8_t* src = image.row(y);
-    for (size_t i = 0; i < row.size(); ++i) row[i] = static_cast<uint8_t>(~src[i]);
-    out.write(row);
-  }
-  out.commit();
+  auto out = openPbmWriter(path, image.width, image.height);
+  out->writeRows(image.bits.data(), image.height);
+  out->commit();
 }
 
 void writeImage(const std::filesystem::path& path, const MonoImage& image,

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,24 @@ struct ImageMetadata {
   std::string keyword;
   std::string text;  // none written when empty
 };
+
+// A picture written a band of rows at a time (rows as MonoImage's, set
+// bits background) into a temporary file beside its name, renamed over it
+// by commit() once every row is written; destroyed before, it leaves no
+// file and an older one as it was. Throws IoError naming the file.
+class PictureWriter {
+ public:
+  virtual ~PictureWriter() = default;
+  virtual void writeRows(const uint8_t* rows, uint32_t count) = 0;
+  virtual void commit() = 0;
+};
+
+// A PNG (checkPngSize first; with `metadata`) or a PBM (which has no room
+// for it) of `width` x `height` pixels.
+std::unique_ptr<PictureWriter> openPngWriter(const std::filesystem::path& path, uint32_t width,
+                                             uint32_t height, const ImageMetadata& metadata = {});
+std::unique_ptr<PictureWriter> openPbmWriter(const std::filesystem::path& path, uint32_t width,
+                                             uint32_t height);
 
 // 1-bit grayscale PNG (white = background), at most kMaxPngSide pixels a
 // side (checkPngSize), with the resolution (pHYs, pixels per metre) and the

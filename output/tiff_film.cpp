@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <iterator>
 #include <memory>
 #include <span>
 #include <stdexcept>
@@ -491,33 +492,76 @@ TiffFilmSummary writeTiffFilm(const RasterScene& planned, const PlotterExportPla
   return summary;
 }
 
-void writeTiffImage(const std::filesystem::path& path, const MonoImage& image,
-                    const ImageMetadata& metadata, TiffCompression compression) {
-  if (image.width == 0 || image.height == 0) {
+namespace {
+
+// Rows gathered into strips, turned over (exposure a set bit) on the way.
+class TiffPictureWriter final : public PictureWriter {
+ public:
+  TiffPictureWriter(const std::filesystem::path& path, const TiffLayout& layout)
+      : file_(path),
+        layout_(layout),
+        tiff_(file_, layout, couldPassClassic(layout, kClassicTiffLimit), kClassicTiffLimit) {
+    strip_.reserve(layout.stripRows * layout.rowBytes());
+  }
+
+  void writeRows(const uint8_t* rows, uint32_t count) override {
+    const size_t stripBytes = layout_.stripRows * layout_.rowBytes();
+    const size_t bytes = count * layout_.rowBytes();
+    for (size_t at = 0; at < bytes;) {
+      const size_t n = std::min(bytes - at, stripBytes - strip_.size());
+      std::transform(rows + at, rows + at + n, std::back_inserter(strip_),
+                     [](uint8_t b) { return static_cast<uint8_t>(~b); });
+      at += n;
+      if (strip_.size() == stripBytes) writeStrip();
+    }
+  }
+
+  void commit() override {
+    if (!strip_.empty()) writeStrip();
+    if (stripsWritten_ != layout_.strips()) {
+      throw std::logic_error("a TIFF picture committed before its last row");
+    }
+    tiff_.finish();
+    file_.commit();
+  }
+
+ private:
+  void writeStrip() {
+    tiff_.writeStrip(stripsWritten_++, strip_.data(), strip_.size());
+    strip_.clear();
+  }
+
+  ReplacingFile file_;
+  TiffLayout layout_;
+  TiffFile tiff_;  // after file_: given up before the file goes
+  std::vector<uint8_t> strip_;
+  uint32_t stripsWritten_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<PictureWriter> openTiffWriter(const std::filesystem::path& path, uint32_t width,
+                                              uint32_t height, const ImageMetadata& metadata,
+                                              TiffCompression compression) {
+  if (width == 0 || height == 0) {
     throw FormatError(path.string() + ": an empty image cannot be written as TIFF");
   }
   TiffLayout layout;
-  layout.width = image.width;
-  layout.height = image.height;
+  layout.width = width;
+  layout.height = height;
   layout.stripRows = static_cast<uint32_t>(
-      std::min<int64_t>(tiffStripRows(static_cast<int64_t>(image.stride()), 0), image.height));
+      std::min<int64_t>(tiffStripRows(static_cast<int64_t>(layout.rowBytes()), 0), height));
   layout.dpi = metadata.dpi;
   layout.compression = compression;
   if (!metadata.text.empty()) layout.description = metadata.keyword + " " + metadata.text;
-  ReplacingFile file(path);
-  TiffFile tiff(file, layout, couldPassClassic(layout, kClassicTiffLimit), kClassicTiffLimit);
-  std::vector<uint8_t> strip;
-  for (uint32_t k = 0; k < layout.strips(); ++k) {
-    const uint32_t first = k * layout.stripRows;
-    const uint32_t rows = std::min(layout.stripRows, image.height - first);
-    const uint8_t* from = image.row(first);
-    strip.resize(rows * image.stride());
-    std::transform(from, from + strip.size(), strip.begin(),
-                   [](uint8_t b) { return static_cast<uint8_t>(~b); });
-    tiff.writeStrip(k, strip.data(), strip.size());
-  }
-  tiff.finish();
-  file.commit();
+  return std::make_unique<TiffPictureWriter>(path, layout);
+}
+
+void writeTiffImage(const std::filesystem::path& path, const MonoImage& image,
+                    const ImageMetadata& metadata, TiffCompression compression) {
+  auto out = openTiffWriter(path, image.width, image.height, metadata, compression);
+  out->writeRows(image.bits.data(), image.height);
+  out->commit();
 }
 
 }  // namespace drumplot

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string_view>
 
@@ -59,9 +60,15 @@ TiffFilmSummary writeTiffFilm(const RasterScene& scene, const PlotterExportPlan&
                               const PlotterExportSettings& settings, const TiffFilmSettings& film,
                               ByteSink& file);
 
-// A whole image (a clear bit is exposure) as a TIFF in the same form,
-// through a temporary file, with the resolution of `metadata` (none when
-// 0) and its text as the ImageDescription "KEYWORD TEXT".
+// A picture (rows as MonoImage's: a clear bit is exposure) as a TIFF in the
+// same form, written a band of rows at a time, BigTIFF when it could pass
+// 4 GB, with the resolution of `metadata` (none when 0) and its text as the
+// ImageDescription "KEYWORD TEXT". Throws FormatError for an empty one.
+std::unique_ptr<PictureWriter> openTiffWriter(
+    const std::filesystem::path& path, uint32_t width, uint32_t height,
+    const ImageMetadata& metadata, TiffCompression compression = TiffCompression::Group4);
+
+// A whole image as openTiffWriter writes it.
 void writeTiffImage(const std::filesystem::path& path, const MonoImage& image,
                     const ImageMetadata& metadata,
                     TiffCompression compression = TiffCompression::Group4);

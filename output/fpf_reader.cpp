@@ -1,0 +1,244 @@
+// SPDX-License-Identifier: MIT
+#include "output/fpf_reader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+
+#include "engine/errors.h"
+
+namespace drumplot {
+
+namespace {
+
+constexpr size_t kReadAheadBytes = size_t{1} << 20;
+// The index keeps at most this many offsets (8 MB); between two of them
+// the records are read through.
+constexpr uint64_t kMaxIndexEntries = uint64_t{1} << 20;
+
+// Bits x0 to x1 (x1 excluded, x0 < x1) of a row set (background) or
+// cleared: a masked first byte, whole bytes, a masked last byte.
+void fillBits(uint8_t* row, uint64_t x0, uint64_t x1, bool set) {
+  auto apply = [set](uint8_t& byte, uint8_t mask) {
+    byte = set ? static_cast<uint8_t>(byte | mask) : static_cast<uint8_t>(byte & ~mask);
+  };
+  const uint64_t b0 = x0 / 8, b1 = x1 / 8;
+  const auto first = static_cast<uint8_t>(0xFFu >> (x0 % 8));    // x0 and right of it
+  const auto last = static_cast<uint8_t>(~(0xFFu >> (x1 % 8)));  // left of x1
+  if (b0 == b1) return apply(row[b0], first & last);
+  apply(row[b0], first);
+  std::memset(row + b0 + 1, set ? 0xFF : 0x00, b1 - b0 - 1);
+  if (x1 % 8 != 0) apply(row[b1], last);
+}
+
+// Whether a pixel of x0 to x1 (x1 excluded) is exposed (a clear bit).
+bool anyExposed(const uint8_t* row, uint64_t x0, uint64_t x1) {
+  const uint64_t b0 = x0 / 8, b1 = x1 / 8;
+  const auto first = static_cast<uint8_t>(0xFFu >> (x0 % 8));
+  const auto last = static_cast<uint8_t>(~(0xFFu >> (x1 % 8)));
+  if (b0 == b1) return (row[b0] & first & last) != (first & last);
+  if ((row[b0] & first) != first) return true;
+  for (uint64_t b = b0 + 1; b < b1; ++b) {
+    if (row[b] != 0xFF) return true;
+  }
+  return x1 % 8 != 0 && (row[b1] & last) != last;
+}
+
+// The 8 pixels of a row from pixel x on (past `bytes`, background).
+uint8_t byteAt(const uint8_t* row, size_t bytes, uint64_t x) {
+  const uint64_t b = x / 8;
+  const unsigned shift = x % 8;
+  if (shift == 0) return row[b];
+  const unsigned next = b + 1 < bytes ? row[b + 1] : 0xFFu;
+  return static_cast<uint8_t>((row[b] << shift) | (next >> (8 - shift)));
+}
+
+}  // namespace
+
+// FpfReader - Records
+// ============================================================================
+
+FpfReader::FpfReader(const std::filesystem::path& path)
+    : name_(path.string()), file_(std::fopen(path.c_str(), "rb")) {
+  if (!file_) throw IoError(name_ + ": cannot open the file");
+  std::vector<uint8_t> head(kFpfImageOffset);
+  head.resize(std::fread(head.data(), 1, head.size(), file_.get()));
+  try {
+    header_ = decodeFpfHeader(head);
+  } catch (const FormatError& e) {
+    throw FormatError(name_ + ": " + e.what());
+  }
+  if (head.size() < kFpfImageOffset) {
+    throw FormatError(name_ + ": the file ends inside the thumbnail or preview block");
+  }
+  if (header_.width == 0 || header_.height == 0) {
+    throw FormatError(name_ + ": damaged plotter file: its header gives an image of " +
+                      std::to_string(header_.width) + " x " + std::to_string(header_.height) +
+                      " pixels");
+  }
+  bufferOffset_ = kFpfImageOffset;
+  buffer_.resize(kReadAheadBytes);
+}
+
+int FpfReader::next() {
+  if (at_ == end_) {
+    bufferOffset_ += end_;
+    at_ = 0;
+    end_ = std::fread(buffer_.data(), 1, buffer_.size(), file_.get());
+    if (end_ == 0) {
+      if (std::ferror(file_.get())) throw IoError(name_ + ": cannot read the file");
+      return EOF;
+    }
+  }
+  return buffer_[at_++];
+}
+
+void FpfReader::seekByte(uint64_t offset) {
+  if (fseeko(file_.get(), static_cast<off_t>(offset), SEEK_SET) != 0) {
+    throw IoError(name_ + ": cannot read the file");
+  }
+  bufferOffset_ = offset;
+  at_ = end_ = 0;
+}
+
+void FpfReader::damaged(uint64_t group, const std::string& what) const {
+  const uint64_t top = 4 * group;
+  const uint64_t bottom = std::min<uint64_t>(top + 3, header_.height - 1);
+  throw FormatError(name_ + ": damaged plotter file: rows " + std::to_string(top) + " to " +
+                    std::to_string(bottom) + " (record " + std::to_string(group + 1) + " of " +
+                    std::to_string(groups()) + "): " + what);
+}
+
+void FpfReader::decodeRecord(uint8_t* rows) {
+  const uint64_t width = header_.width;
+  const size_t stride = rowBytes();
+  uint64_t x = 0;
+  bool started = false;
+  for (int c = next();; c = next()) {
+    if (c == EOF) {
+      damaged(group_, started ? "the file ends inside the record"
+                              : "the file ends before the record (" + std::to_string(group_) +
+                                    " of " + std::to_string(groups()) + " records read)");
+    }
+    started = true;
+    const auto code = static_cast<uint8_t>(c);
+    if (code == 0xFF) {
+      if (x == width) return;
+      damaged(group_, "its runs make " + std::to_string(x) + " of the row's " +
+                          std::to_string(width) + " pixels");
+    }
+    if (code >= 0xF0) {
+      char text[8];
+      std::snprintf(text, sizeof text, "0x%02X", code);
+      damaged(group_, std::string("code ") + text + ", which no record holds");
+    }
+    const uint64_t count = fpfRunColumns(code);
+    if (x + count > width) {
+      damaged(group_, "a run from column " + std::to_string(x) + " reaches past the row's " +
+                          std::to_string(width) + " pixels");
+    }
+    if (rows && count > 0) {  // a code 0x00 to 0x0E is a run of no columns
+      for (unsigned k = 0; k < 4; ++k) fillBits(rows + k * stride, x, x + count, (code >> k) & 1);
+    }
+    x += count;
+  }
+}
+
+uint64_t FpfReader::readGroup(uint8_t* rows) {
+  if (group_ >= groups()) throw std::logic_error("a plotter file's image read past its end");
+  decodeRecord(rows);
+  return group_++;
+}
+
+void FpfReader::checkEnd() {
+  const uint64_t offset = bufferOffset_ + at_;
+  if (next() != EOF) {
+    throw FormatError(name_ + ": damaged plotter file: the image's last row (" +
+                      std::to_string(header_.height - 1) + ") ends at byte " +
+                      std::to_string(offset) + ", and the file goes on");
+  }
+}
+
+// FpfReader - Index
+// ============================================================================
+
+void FpfReader::buildIndex() {
+  seekByte(kFpfImageOffset);
+  indexStep_ = std::max<uint64_t>(1, (groups() + kMaxIndexEntries - 1) / kMaxIndexEntries);
+  index_.clear();
+  index_.reserve(static_cast<size_t>((groups() + indexStep_ - 1) / indexStep_));
+  for (group_ = 0; group_ < groups(); ++group_) {
+    if (group_ % indexStep_ == 0) index_.push_back(bufferOffset_ + at_);
+    decodeRecord(nullptr);
+  }
+  checkEnd();
+  seekGroup(0);
+}
+
+void FpfReader::seekGroup(uint64_t group) {
+  if (index_.empty() || group >= groups()) {
+    throw std::logic_error("a plotter file's record sought without its index");
+  }
+  const uint64_t entry = group / indexStep_;
+  seekByte(index_[static_cast<size_t>(entry)]);
+  for (group_ = entry * indexStep_; group_ < group; ++group_) decodeRecord(nullptr);
+}
+
+// FpfPicture
+// ============================================================================
+
+FpfPicture::FpfPicture(FpfReader& reader, const FilmWindow& window, uint32_t reduce)
+    : reader_(reader), window_(window), reduce_(reduce) {
+  const FpfHeader& h = reader.header();
+  if (window.x0 >= window.x1 || window.y0 >= window.y1 || window.x1 > h.width ||
+      window.y1 > h.height || reduce == 0) {
+    throw FormatError(reader.name() + ": the window from pixel (" + std::to_string(window.x0) +
+                      ", " + std::to_string(window.y0) + ") to (" + std::to_string(window.x1) +
+                      ", " + std::to_string(window.y1) + ") is empty or reaches past the film's " +
+                      std::to_string(h.width) + " x " + std::to_string(h.height) + " pixels");
+  }
+  width_ = (window.width() - 1) / reduce + 1;
+  height_ = (window.height() - 1) / reduce + 1;
+  filmRow_ = window.y0;
+  rows_.assign(4 * reader.rowBytes(), 0xFF);
+  indexed_ = window.y0 > 0 || window.y1 < h.height;
+}
+
+void FpfPicture::addFilmRow(uint8_t* row) {
+  const uint64_t group = filmRow_ / 4;
+  if (group != groupInRows_) groupInRows_ = reader_.readGroup(rows_.data());
+  const size_t filmBytes = reader_.rowBytes();
+  const uint8_t* film = rows_.data() + (filmRow_ % 4) * filmBytes;
+  const uint32_t x0 = window_.x0, x1 = window_.x1;
+  if (reduce_ == 1) {
+    // The window's columns shifted to the row's start, background past them.
+    const size_t bytes = rowBytes();
+    for (size_t b = 0; b < bytes; ++b) row[b] &= byteAt(film, filmBytes, x0 + 8 * uint64_t{b});
+    if (width_ % 8 != 0) row[bytes - 1] |= static_cast<uint8_t>(0xFFu >> (width_ % 8));
+    return;
+  }
+  for (uint32_t x = 0; x < width_; ++x) {
+    const uint64_t from = x0 + uint64_t{x} * reduce_;
+    if (anyExposed(film, from, std::min<uint64_t>(from + reduce_, x1)))
+      row[x / 8] &= static_cast<uint8_t>(~(0x80u >> (x % 8)));
+  }
+}
+
+void FpfPicture::readRows(uint8_t* rows, uint32_t count) {
+  if (count > height_ - pictureRows_) throw std::logic_error("a picture read past its end");
+  if (indexed_ && pictureRows_ == 0 && count > 0) {
+    reader_.buildIndex();
+    reader_.seekGroup(window_.y0 / 4);
+  }
+  const size_t bytes = rowBytes();
+  for (uint32_t k = 0; k < count; ++k, ++pictureRows_) {
+    uint8_t* row = rows + k * bytes;
+    std::memset(row, 0xFF, bytes);
+    for (uint32_t r = 0; r < reduce_ && filmRow_ < window_.y1; ++r, ++filmRow_) addFilmRow(row);
+  }
+  // Read from the first record on: the file must end with the last.
+  if (!indexed_ && pictureRows_ == height_) reader_.checkEnd();
+}
+
+}  // namespace drumplot

@@ -1,0 +1,114 @@
+// SPDX-License-Identifier: MIT
+// The plotter file's image streamed: its rows handed out a few at a time
+// into the caller's buffer, in memory bounded whatever the film's size, a
+// part of the film or the film reduced as a picture.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "output/fpf_file.h"
+
+namespace drumplot {
+
+// Rows come as the film is exposed: record k gives film rows 4k to 4k + 3,
+// its bit k' row 4k + k' (with the mirror off that is the drawing upside
+// down; the file does not say which way it was written). Rows are
+// MonoImage rows: a set bit is background. Every fault of the file throws
+// FormatError naming the file and the rows: a record whose runs do not make
+// the row, a code no record holds, a file that ends before the image's last
+// row or goes on after it; nothing past the fault is read.
+class FpfReader {
+ public:
+  // Opens the file and reads its header. Throws IoError / FormatError.
+  explicit FpfReader(const std::filesystem::path& path);
+
+  const std::string& name() const { return name_; }
+  const FpfHeader& header() const { return header_; }
+  size_t rowBytes() const { return (size_t{header_.width} + 7) / 8; }
+  uint64_t groups() const { return (uint64_t{header_.height} + 3) / 4; }
+
+  // Decodes the next record into `rows` (4 x rowBytes(); rows past the
+  // image's last one are filled all the same, the bits past the row's
+  // width are left as they are) and returns its group.
+  uint64_t readGroup(uint8_t* rows);
+
+  // Reads every record once, checks it and the file's end, and keeps where
+  // the groups start; then seekGroup() goes to any group.
+  void buildIndex();
+  void seekGroup(uint64_t group);
+
+  // After the last group: throws unless the file ends there.
+  void checkEnd();
+
+ private:
+  struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+  };
+
+  int next();  // the next byte, or EOF
+  [[noreturn]] void damaged(uint64_t group, const std::string& what) const;
+  // One record: its runs into `rows` (or only checked when null).
+  void decodeRecord(uint8_t* rows);
+  void seekByte(uint64_t offset);
+
+  std::string name_;
+  std::unique_ptr<std::FILE, FileCloser> file_;
+  FpfHeader header_;
+  std::vector<uint8_t> buffer_;  // read ahead
+  size_t at_ = 0, end_ = 0;      // in buffer_
+  uint64_t bufferOffset_ = 0;    // file offset of buffer_[0]
+  uint64_t group_ = 0;           // the next record's group
+  uint64_t indexStep_ = 1;       // groups between index entries
+  std::vector<uint64_t> index_;  // file offset of every indexStep_-th group
+};
+
+// A part of the film in pixels: columns x0 to x1 and rows y0 to y1, the
+// ends excluded.
+struct FilmWindow {
+  uint32_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+
+  uint32_t width() const { return x1 - x0; }
+  uint32_t height() const { return y1 - y0; }
+};
+
+// A window of the film, reduced by `reduce` in each direction (a picture
+// pixel is exposed when any film pixel of its reduce x reduce block is;
+// the blocks at the window's right and bottom edges may be narrower).
+// Holds four film rows besides the reader's read-ahead (1 MB) and index.
+class FpfPicture {
+ public:
+  // Throws FormatError when the window is empty or reaches past the film;
+  // reads nothing. A window that leaves out rows reads the file through
+  // once for its index at the first readRows(), then only the records it
+  // needs.
+  FpfPicture(FpfReader& reader, const FilmWindow& window, uint32_t reduce);
+
+  uint32_t width() const { return width_; }
+  uint32_t height() const { return height_; }
+  size_t rowBytes() const { return (size_t{width_} + 7) / 8; }
+
+  // The next `count` picture rows into `rows` (count x rowBytes()).
+  void readRows(uint8_t* rows, uint32_t count);
+
+ private:
+  // The next film row of the window, cut to its columns and reduced, ANDed
+  // into `row`.
+  void addFilmRow(uint8_t* row);
+
+  FpfReader& reader_;
+  FilmWindow window_;
+  uint32_t reduce_;
+  uint32_t width_, height_;
+  uint32_t filmRow_;                   // the next film row handed to addFilmRow
+  uint32_t pictureRows_ = 0;           // handed out
+  bool indexed_;                       // read by seeking, else from the first record to the last
+  uint64_t groupInRows_ = UINT64_MAX;  // the group in rows_
+  std::vector<uint8_t> rows_;          // one group of film rows
+};
+
+}  // namespace drumplot
