@@ -43,6 +43,7 @@ struct CanvasState {
   Rgb penColor = kBlack;
   int64_t penWidth_px = 1;
   Rgb brushColor = kBlack;
+  bool operator==(const CanvasState&) const = default;
 };
 
 // A box (x1, y1)-(x2, y2) as a primitive takes it: corners in any order.

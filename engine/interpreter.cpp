@@ -2,10 +2,13 @@
 #include "engine/interpreter.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <numbers>
+#include <optional>
 #include <span>
 #include <string>
+#include <utility>
 
 #include "engine/canvas.h"
 #include "engine/gerber_reader.h"
@@ -78,6 +81,22 @@ std::vector<PixelPoint> grownConvex(const std::vector<PixelPoint>& hull, double 
   return grown;
 }
 
+// The bounds of everything a recording canvas is handed.
+class BoundsRecorder final : public CanvasRecorder {
+ public:
+  explicit BoundsRecorder(CanvasRecorder* also) : also_(also) {}
+  void record(const CanvasOp& op) override {
+    bounds = bounds.united(op.bounds);
+    if (also_) also_->record(op);
+  }
+  PixelRect bounds;
+
+ private:
+  CanvasRecorder* also_;
+};
+
+std::atomic<uint64_t> g_repeatCopiesSkipped{0};
+
 // Interpreter - State of one run
 // ============================================================================
 
@@ -89,7 +108,7 @@ class Interpreter {
       : reader_(reader),
         program_(reader.program),
         shapes_(shapes),
-        canvas_(canvas),
+        canvas_(&canvas),
         settings_(settings),
         progress_(progress),
         ppi_(placement.pixelsPerInch),
@@ -126,6 +145,22 @@ class Interpreter {
     double repeatX = 0.0, repeatY = 0.0;
     IncrementalAxis incX, incY;
     std::vector<PixelPoint> region;
+
+    // The same modes, whatever the current point (no region open).
+    bool sameModes(const State& o) const {
+      return aperture == o.aperture && dark == o.dark && dMode == o.dMode &&
+             interpolation == o.interpolation && multiQuadrant == o.multiQuadrant &&
+             regionMode == o.regionMode && transform == o.transform && penWidth == o.penWidth &&
+             incX.inc == o.incX.inc && incY.inc == o.incY.inc && region.empty() && o.region.empty();
+    }
+  };
+
+  // One step-and-repeat copy drawn on a probe that only notes its reach:
+  // the state it leaves, and the image pixels it may touch at no offset.
+  struct ProbedCopy {
+    State exit;
+    CanvasState canvas;
+    PixelRect reach;
   };
 
   void runOps(std::span<const GerberOp> ops);
@@ -133,6 +168,9 @@ class Interpreter {
   void select(int32_t dCode);
   void setColours();
   void repeat(std::span<const GerberOp> body, const RepeatBlock& block);
+  ProbedCopy probeCopy(std::span<const GerberOp> body, const State& entry,
+                       const CanvasState& canvasEntry);
+  bool copyMayReach(const PixelRect& reach, const PixelRect& clip) const;
 
   // Drawing.
   void flashAt(int64_t x, int64_t y, double fileX, double fileY);
@@ -174,7 +212,7 @@ class Interpreter {
   const GerberReader& reader_;
   const GerberProgram& program_;
   ShapeRasterizer& shapes_;
-  Canvas& canvas_;
+  Canvas* canvas_;  // the drawing's canvas; a probe's while a copy is probed
   const InterpreterSettings& settings_;
   Progress* progress_;
   double ppi_;
@@ -205,7 +243,7 @@ void Interpreter::run() {
   const PixelPoint origin = toPixel(0.0, 0.0);
   state_.posX = origin.x, state_.posY = origin.y;
   setColours();
-  canvas_.setPenWidth(1);
+  canvas_->setPenWidth(1);
   runOps(program_.ops);
   if (state_.regionMode) {
     fillRegion();
@@ -281,23 +319,113 @@ void Interpreter::runOps(std::span<const GerberOp> ops) {
   }
 }
 
+// Whether a block's copies draw alike wherever they lie: its first operation
+// moves or flashes at a point it states in full, so no copy draws from where
+// the one before ended; no coordinate is incremental; nothing stops the file.
+bool copiesStandAlone(std::span<const GerberOp> body) {
+  bool first = true;
+  for (const GerberOp& op : body) {
+    if (op.kind == GerberOp::Kind::Stop) return false;
+    if (op.kind != GerberOp::Kind::Operate) continue;
+    if (op.has(GerberOp::kIncremental)) return false;
+    if (first &&
+        !(op.has(GerberOp::kHasX) && op.has(GerberOp::kHasY) && (op.dCode == 2 || op.dCode == 3))) {
+      return false;
+    }
+    first = false;
+  }
+  return true;
+}
+
 void Interpreter::repeat(std::span<const GerberOp> body, const RepeatBlock& block) {
+  // A copy that cannot reach the canvas's clip (a group's rows) is skipped:
+  // the state it would leave is known beforehand when the copies stand
+  // alone and the second one leaves the modes the first left. Two probes
+  // tell it, and the reach of the first copy and of every later one.
+  std::optional<ProbedCopy> first, later;
+  if (settings_.skipUnreachedCopies &&
+      static_cast<double>(block.nx) * static_cast<double>(block.ny) >= 4.0 &&
+      copiesStandAlone(body)) {
+    first = probeCopy(body, state_, canvas_->state());
+    later = probeCopy(body, first->exit, first->canvas);
+    if (!first->exit.sameModes(later->exit) || first->canvas != later->canvas) first.reset();
+  }
+  const PixelRect clip = canvas_->imageClip();
+  const bool operates = std::any_of(body.begin(), body.end(), [](const GerberOp& op) {
+    return op.kind == GerberOp::Kind::Operate;
+  });
+  uint64_t skipped = 0;
   // Copies in order, i outer and j inner; the running state goes on from
   // one copy to the next, as if the block were written out.
   for (int64_t i = 0; i < block.nx && !stopped_; ++i) {
     for (int64_t j = 0; j < block.ny && !stopped_; ++j) {
       state_.repeatX = RepeatBlock::offset(i, block.stepX, block.unitScale);
       state_.repeatY = RepeatBlock::offset(j, block.stepY, block.unitScale);
-      runOps(body);
+      const ProbedCopy* probed = !first ? nullptr : i == 0 && j == 0 ? &*first : &*later;
+      if (!probed || copyMayReach(probed->reach, clip)) {
+        runOps(body);
+        continue;
+      }
+      // The copy's state, its points moved by its offset.
+      const double repeatX = state_.repeatX, repeatY = state_.repeatY;
+      state_ = probed->exit;
+      state_.repeatX = repeatX, state_.repeatY = repeatY;
+      if (operates) {
+        state_.lastX += repeatX, state_.lastY += repeatY;
+        const PixelPoint at = toPixel(state_.lastX, state_.lastY);
+        state_.posX = at.x, state_.posY = at.y;
+      }
+      canvas_->setState(probed->canvas);
+      ++skipped;
     }
   }
+  g_repeatCopiesSkipped += skipped;
   // What follows a closed block is drawn without offset.
   state_.repeatX = state_.repeatY = 0.0;
 }
 
+Interpreter::ProbedCopy Interpreter::probeCopy(std::span<const GerberOp> body, const State& entry,
+                                               const CanvasState& canvasEntry) {
+  constexpr int64_t kHalf = int64_t{1} << 29;
+  BoundsRecorder bounds(nullptr);
+  Canvas probe(bounds, 2 * kHalf, 2 * kHalf);
+  probe.setWindowOrigin(-kHalf, -kHalf);
+  probe.setState(canvasEntry);
+  Canvas* const drawing = std::exchange(canvas_, &probe);
+  const size_t holes = holes_.size();
+  const uint64_t operated = operated_;
+  State outer = std::exchange(state_, entry);
+  state_.repeatX = state_.repeatY = 0.0;
+  runOps(body);
+  const PixelRect& b = bounds.bounds;  // surface pixels, the image's (0, 0) at (kHalf, kHalf)
+  ProbedCopy copy{
+      std::exchange(state_, std::move(outer)), probe.state(),
+      b.empty() ? b : PixelRect{b.x0 - kHalf, b.y0 - kHalf, b.x1 - kHalf, b.y1 - kHalf}};
+  canvas_ = drawing;
+  holes_.resize(holes);
+  operated_ = operated;
+  return copy;
+}
+
+// Whether a copy whose probe reached `reach` may touch `clip` at the
+// running offset: points round on their own, so a margin of a few pixels,
+// and the holes punched at the end reach out by their radius.
+bool Interpreter::copyMayReach(const PixelRect& reach, const PixelRect& clip) const {
+  if (reach.empty()) return false;
+  double x0, y0, x1, y1;
+  toImage(0.0, 0.0, x0, y0);
+  toImage(state_.repeatX, state_.repeatY, x1, y1);
+  const auto dx = static_cast<int64_t>(std::floor(x1 - x0));
+  const auto dy = static_cast<int64_t>(std::floor(y1 - y0));
+  const int64_t margin = 4 + holeRadius_;
+  const PixelRect moved{reach.x0 + dx - margin, reach.y0 + dy - margin, reach.x1 + dx + margin,
+                        reach.y1 + dy + margin};
+  return !moved.intersected(clip).empty();
+}
+
 void Interpreter::setColours() {
-  canvas_.setPenColor(colour(state_.dark));
-  canvas_.setBrushColor(colour(state_.dark));
+  canvas_->setPenColor(colour(state_.dark));
+  canvas_->setBrushColor(colour(state_.dark));
 }
 
 void Interpreter::select(int32_t dCode) {
@@ -308,7 +436,7 @@ void Interpreter::select(int32_t dCode) {
   }
   applyAdjustment();
   int64_t w = roundHalfEven(state_.penWidth);
-  canvas_.setPenWidth(w == 0 ? 1 : w);
+  canvas_->setPenWidth(w == 0 ? 1 : w);
 }
 
 void Interpreter::operate(const GerberOp& op) {
@@ -331,7 +459,7 @@ void Interpreter::operate(const GerberOp& op) {
         flashAt(target.x, target.y, state_.lastX, state_.lastY);
         break;
       case 2:
-        canvas_.moveTo(target.x, target.y);
+        canvas_->moveTo(target.x, target.y);
         break;
       case 1:
         if (state_.interpolation == 1)
@@ -362,7 +490,7 @@ void Interpreter::flashAt(int64_t x, int64_t y, double fileX, double fileY) {
   }
   state_.penWidth =
       shapes_
-          .flash(canvas_, state_.aperture, apertureTransform(), static_cast<double>(x) / ppi_,
+          .flash(*canvas_, state_.aperture, apertureTransform(), static_cast<double>(x) / ppi_,
                  static_cast<double>(y) / ppi_, colour(state_.dark))
           .value_or(state_.penWidth);
   applyAdjustment();
@@ -390,7 +518,7 @@ void Interpreter::flashBlock(const std::vector<GerberOp>& ops, double fileX, dou
   state_ = std::move(outer);
   setColours();
   int64_t w = roundHalfEven(state_.penWidth);
-  canvas_.setPenWidth(w == 0 ? 1 : w);
+  canvas_->setPenWidth(w == 0 ? 1 : w);
 }
 
 void Interpreter::drawLine(int64_t toX, int64_t toY) {
@@ -403,28 +531,28 @@ void Interpreter::drawLine(int64_t toX, int64_t toY) {
     }
   }
   int64_t w = roundHalfEven(state_.penWidth);
-  canvas_.setPenWidth(w <= 2 ? 2 : w + 1);
-  canvas_.moveTo(fromX, fromY);
+  canvas_->setPenWidth(w <= 2 ? 2 : w + 1);
+  canvas_->moveTo(fromX, fromY);
   int64_t dx = toX - fromX;
   int64_t dy = toY - fromY;
   // Very long segments are drawn in two halves.
   if (std::hypot(static_cast<double>(dx), static_cast<double>(dy)) > 10000.0) {
-    canvas_.lineTo(fromX + dx / 2, fromY + dy / 2);
+    canvas_->lineTo(fromX + dx / 2, fromY + dy / 2);
   }
-  canvas_.lineTo(toX, toY);
+  canvas_->lineTo(toX, toY);
   if (w > 3) {
     // The aperture at both ends gives the line its end shape.
-    int64_t width = canvas_.penWidth_px();
+    int64_t width = canvas_->penWidth_px();
     for (auto [x, y] : {std::pair{fromX, fromY}, std::pair{toX, toY}}) {
       state_.penWidth =
           shapes_
-              .flash(canvas_, state_.aperture, apertureTransform(), static_cast<double>(x) / ppi_,
+              .flash(*canvas_, state_.aperture, apertureTransform(), static_cast<double>(x) / ppi_,
                      static_cast<double>(y) / ppi_, colour(state_.dark))
               .value_or(state_.penWidth);
       applyAdjustment();
     }
-    canvas_.setPenWidth(width);
-    canvas_.moveTo(toX, toY);
+    canvas_->setPenWidth(width);
+    canvas_->moveTo(toX, toY);
   }
 }
 
@@ -438,11 +566,11 @@ void Interpreter::sweep(const std::vector<PixelPoint>& outline, PixelPoint from,
   std::vector<PixelPoint> hull = convexHull(std::move(ends));
   const double grow = settings_.lineWidthAdjust_mils * ppi_ / 1000.0 / 2.0;
   if (grow != 0.0) hull = grownConvex(hull, grow);
-  const int64_t width = canvas_.penWidth_px();
-  canvas_.setPenWidth(1);
-  canvas_.fillPolygon(hull);
-  canvas_.setPenWidth(width);
-  canvas_.moveTo(to.x, to.y);
+  const int64_t width = canvas_->penWidth_px();
+  canvas_->setPenWidth(1);
+  canvas_->fillPolygon(hull);
+  canvas_->setPenWidth(width);
+  canvas_->moveTo(to.x, to.y);
 }
 
 // The arc from the current point to the operation's end point: its centre
@@ -506,21 +634,21 @@ void Interpreter::drawArc(const GerberOp& op, double fromX, double fromY, int64_
     drawLine(toX, toY);
     return;
   }
-  canvas_.moveTo(fromPxX, fromPxY);
+  canvas_->moveTo(fromPxX, fromPxY);
   const int64_t x1 = roundHalfEven(a.cx - a.radius), y1 = roundHalfEven(a.cy - a.radius);
   const int64_t x2 = roundHalfEven(a.cx + a.radius), y2 = roundHalfEven(a.cy + a.radius);
   // The canvas sweeps counterclockwise on screen (Y down), which is the
   // file's clockwise: a counterclockwise arc runs from its end back to its start.
   const bool counter = a.sweep > 0;
   if (a.full || 2 * kPi - std::fabs(a.sweep) < 1e-7) {
-    canvas_.arc(x1, y1, x2, y2, fromPxX, fromPxY, fromPxX, fromPxY);
+    canvas_->arc(x1, y1, x2, y2, fromPxX, fromPxY, fromPxX, fromPxY);
   } else if (std::hypot(static_cast<double>(toX - fromPxX), static_cast<double>(toY - fromPxY)) >=
              8.0) {
     // Ends far enough apart that their pixels give the sweep unmistakably.
     if (counter)
-      canvas_.arc(x1, y1, x2, y2, toX, toY, fromPxX, fromPxY);
+      canvas_->arc(x1, y1, x2, y2, toX, toY, fromPxX, fromPxY);
     else
-      canvas_.arc(x1, y1, x2, y2, fromPxX, fromPxY, toX, toY);
+      canvas_->arc(x1, y1, x2, y2, fromPxX, fromPxY, toX, toY);
   } else {
     // Ends within a few pixels: a tiny arc or an almost full circle. The
     // radials are taken far out along the exact angles, so that the
@@ -534,11 +662,11 @@ void Interpreter::drawArc(const GerberOp& op, double fromX, double fromY, int64_
     };
     const PixelPoint s = radial(a.start), e = radial(a.start + a.sweep);
     if (counter)
-      canvas_.arc(x1, y1, x2, y2, e.x, e.y, s.x, s.y);
+      canvas_->arc(x1, y1, x2, y2, e.x, e.y, s.x, s.y);
     else
-      canvas_.arc(x1, y1, x2, y2, s.x, s.y, e.x, e.y);
+      canvas_->arc(x1, y1, x2, y2, s.x, s.y, e.x, e.y);
   }
-  canvas_.moveTo(toX, toY);
+  canvas_->moveTo(toX, toY);
 }
 
 // Interpreter - Regions
@@ -569,10 +697,10 @@ void Interpreter::addRegionPoints(const GerberOp& op, int8_t mode, double fromX,
 
 void Interpreter::fillRegion() {
   if (state_.region.empty()) return;
-  int64_t width = canvas_.penWidth_px();
-  canvas_.setPenWidth(1);
-  canvas_.fillPolygon(state_.region);
-  canvas_.setPenWidth(width);
+  int64_t width = canvas_->penWidth_px();
+  canvas_->setPenWidth(1);
+  canvas_->fillPolygon(state_.region);
+  canvas_->setPenWidth(width);
 }
 
 // Interpreter - Holes and negative layers
@@ -585,7 +713,7 @@ void Interpreter::recordHole(int64_t x, int64_t y) {
   // Only holes that can reach the canvas are kept: a band of a file of a
   // billion flashes keeps its own few.
   const int64_t r = holeRadius_ + 1;
-  const PixelRect clip = canvas_.imageClip();
+  const PixelRect clip = canvas_->imageClip();
   if (x + r < clip.x0 || x - r > clip.x1 || y + r < clip.y0 || y - r > clip.y1) return;
   holes_.push_back({x, y});
 }
@@ -594,11 +722,11 @@ void Interpreter::punchHoles() {
   if (holes_.empty() || settings_.holeDiameter_mils <= 0.0) return;
   const int64_t r = holeRadius_;
   // Holes are the layer's background, whatever polarity the file ended in.
-  canvas_.setColor(clearColour_);
-  int64_t width = canvas_.penWidth_px();
-  canvas_.setPenWidth(0);
-  for (const PixelPoint& h : holes_) canvas_.fillEllipse(h.x - r, h.y - r, h.x + r, h.y + r);
-  canvas_.setPenWidth(width);
+  canvas_->setColor(clearColour_);
+  int64_t width = canvas_->penWidth_px();
+  canvas_->setPenWidth(0);
+  for (const PixelPoint& h : holes_) canvas_->fillEllipse(h.x - r, h.y - r, h.x + r, h.y + r);
+  canvas_->setPenWidth(width);
   setColours();
 }
 
@@ -612,25 +740,15 @@ void Interpreter::exposeNegativeArea() {
     area = {roundHalfEven((reach.minX + offX_) * ppi_), roundHalfEven((reach.minY + offY_) * ppi_),
             roundHalfEven((reach.maxX + offX_) * ppi_), roundHalfEven((reach.maxY + offY_) * ppi_)};
   }
-  canvas_.setColor(clearColour_);
-  canvas_.fillRect(area.x0, area.y0, area.x1, area.y1);
+  canvas_->setColor(clearColour_);
+  canvas_->fillRect(area.x0, area.y0, area.x1, area.y1);
 }
 
-// The bounds of everything a recording canvas is handed.
-class BoundsRecorder final : public CanvasRecorder {
- public:
-  explicit BoundsRecorder(CanvasRecorder* also) : also_(also) {}
-  void record(const CanvasOp& op) override {
-    bounds = bounds.united(op.bounds);
-    if (also_) also_->record(op);
-  }
-  PixelRect bounds;
-
- private:
-  CanvasRecorder* also_;
-};
-
 }  // namespace
+
+uint64_t repeatCopiesSkipped() {
+  return g_repeatCopiesSkipped.load();
+}
 
 std::vector<int> parseNoHoleList(std::string_view text) {
   std::vector<int> codes;

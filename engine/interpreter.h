@@ -25,6 +25,9 @@ struct InterpreterSettings {
   double holeDiameter_mils = 0.0;     // 0: no holes
   std::vector<int> noHoleDCodes;      // flashes of these D codes get no hole
   double lineWidthAdjust_mils = 0.0;  // added to every pen width (may be negative)
+  // Step-and-repeat copies that cannot reach the canvas's clip are skipped
+  // (the literal way draws every one).
+  bool skipUnreachedCopies = true;
   // When set and true, the drawing stops early (an output being cancelled).
   const std::atomic<bool>* cancelled = nullptr;
 };
@@ -53,6 +56,11 @@ struct LayerPlacement {
 void interpretLayer(const GerberReader& reader, ShapeRasterizer& shapes, Canvas& canvas,
                     const LayerPlacement& placement, const InterpreterSettings& settings = {},
                     Progress* progress = nullptr);
+
+// Step-and-repeat copies left out so far because they could not reach the
+// canvas's clip (a group of bands' rows), in this process: tests see that
+// a group draws only the copies that reach it.
+uint64_t repeatCopiesSkipped();
 
 // Everything a layer may draw, in inches of the file's own frame (the frame
 // of MinX and MinY): the extents grown by the apertures' reach, arc bulges

@@ -118,6 +118,8 @@ RasterStats rasterizeLiterally(const RasterScene& scene, FilmWriter& consumer, B
   BandBitmap overview(kOverviewSide_px, kOverviewSide_px);
   BandBitmap preview(scene.preview.width_px, scene.preview.height_px);
   const auto items = static_cast<int64_t>(scene.boardLayers.size());
+  InterpreterSettings literal = scene.interpreter;
+  literal.skipUnreachedCopies = false;
   auto produce = [&](size_t i, unsigned, ChunkSink& sink) {
     const BandSpan span = g.band(static_cast<int64_t>(i), scene.order);
     BandBitmap band(scene.width_px, span.rows, span.topRow);
@@ -135,11 +137,11 @@ RasterStats rasterizeLiterally(const RasterScene& scene, FilmWriter& consumer, B
       }
       std::unique_ptr<LayerRenderer> renderer =
           openSource(scene.sources[d.source], scene.stamps.get(), run);
-      drawBoardLayer(*renderer, d, canvas, scene.dpi, scene.interpreter);
+      drawBoardLayer(*renderer, d, canvas, scene.dpi, literal);
       if (first) {
-        drawBoardLayer(*renderer, d, overviewCanvas, scene.overviewDpi, scene.interpreter);
+        drawBoardLayer(*renderer, d, overviewCanvas, scene.overviewDpi, literal);
         if (hasPreview(scene)) {
-          drawBoardLayer(*renderer, d, previewCanvas, scene.preview.dpi, scene.interpreter);
+          drawBoardLayer(*renderer, d, previewCanvas, scene.preview.dpi, literal);
         }
       }
       if (run.progress) {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/errors.h"
+#include "engine/interpreter.h"
 #include "output/band_image.h"
 #include "output/export_geometry.h"
 #include "output/export_test_support.h"
@@ -231,6 +232,19 @@ Job repeatedFlashesJob() {
   return test::oneBoardJob("repeated.gbr", file + "%SR*%M02*", 0.2, 0.2);
 }
 
+// Step-and-repeat copies of draws, an arc, a region and a clear flash, the
+// aperture chosen inside; and a block whose copies go on from where the one
+// before ended, which cannot be skipped.
+Job repeatedShapesJob() {
+  const std::string file =
+      "%FSLAX24Y24*%%MOIN*%%ADD10C,0.0100*%%ADD11R,0.0500X0.0300*%%ADD12C,0.0800*%"
+      "%SRX8Y30I0.4J0.1*%D10*X0Y0D02*X3000Y200D01*G75*G03X3000Y600I0J200D01*G01*"
+      "G36*X3200Y0D02*X3800Y0D01*X3500Y500D01*X3200Y0D01*G37*%LPC*%D12*X500Y300D03*%LPD*%"
+      "D11*X1000Y300D03*%SR*%"
+      "%SRX1Y20I0J0.15*%D10*X100Y4000D01*%SR*%M02*";
+  return test::oneBoardJob("shapes.gbr", file, 0.2, 0.2);
+}
+
 using test::corpusPanelJob;
 using test::demoJob;
 
@@ -255,11 +269,17 @@ TEST_P(FastWayTest, GivesTheLiteralWaysBytes) {
     s.draw.lineWidth_mils = 1.5;
     s.horizontalLine_mils = -0.8;
   }
+  const uint64_t skipped = repeatCopiesSkipped();
   PlotterExportSummary fast = exportPlotterFile(job, s);
   EXPECT_GE(fast.plan.bands.bandCount, 2);
-  // A small budget for a large job records the layers group of pieces by group.
-  if ((c.job == corpusPanelJob || c.job == repeatedFlashesJob) && c.budgetBytes <= 2 * MB) {
+  // A small budget for a large job records the layers group of pieces by
+  // group, and each group leaves out the repeated copies that miss it.
+  const bool repeated = c.job == repeatedFlashesJob || c.job == repeatedShapesJob;
+  if ((c.job == corpusPanelJob || repeated) && c.budgetBytes <= 2 * MB) {
     EXPECT_GT(fast.raster.groups, 1);
+    if (repeated) {
+      EXPECT_GT(repeatCopiesSkipped(), skipped);
+    }
   }
   s.file = dir / "literal.fpf";
   s.run.reference = true;
@@ -283,6 +303,8 @@ INSTANTIATE_TEST_SUITE_P(
         WayCase{"FarReachingPad",          farReachingPadJob,  300,   false, true,  4096 + 1, 2, false, false},
         WayCase{"FarReachingPadMirror",    farReachingPadJob,  300,   true,  false, 4096 + 1, 2, true,  false},
         WayCase{"RepeatedFlashes",         repeatedFlashesJob, 1016,  false, false, 1 * MB,   2, true,  false},
+        WayCase{"RepeatedShapes",          repeatedShapesJob,  2032,  false, false, MB / 8,    2, false, false},
+        WayCase{"RepeatedShapesMirror",    repeatedShapesJob,  2032,  true,  true,  MB / 8,    2, true,  false},
         WayCase{"CorpusPanelAt1016",       corpusPanelJob,     1016,  false, false, 2 * MB,   2, false, false},
         WayCase{"CorpusPanelAt1016Mirror", corpusPanelJob,     1016,  true,  true,  2 * MB,   2, true,  false},
         WayCase{"CorpusPanelAt4064Tech",   corpusPanelJob,     4064,  false, true,  32 * MB,  2, false, true},
