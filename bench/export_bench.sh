@@ -154,3 +154,22 @@ awk 'BEGIN {
 "$cli" job add "$work/thermals.wpr" "$work/thermals.gbr" --layer 1 --at 0.3,0.3 "${j[@]}" > /dev/null
 read -r small usual < <(pair "$work/thermals.wpr --dpi 32512 --memory 10" "$work/thermals.wpr --dpi 32512")
 echo "Stamp cache at 32512 dpi, 200 thermals x 3: --memory 10 $small s, --memory $memory $usual s: $(ratio "$usual" "$small")x the small memory's time"
+
+# Decoding a film of gigapixels: the panel at 6096 dpi (about 8 gigapixels)
+# decoded whole into a TIFF (Group 4 strips), reduced 64 times into a PNG
+# and one square inch of it by window, each with its time and peak memory.
+dpi=6096
+"$cli" export "$panel" -o "$work/big.fpf" --dpi $dpi "${j[@]}" > /dev/null 2>&1
+pixels=$("$cli" fpf info "$work/big.fpf" | sed -n 's/.*"width":\([0-9]*\),"height":\([0-9]*\),.*/\1 \2/p' |
+  awk '{ printf "%d x %d pixels, %.1f gigapixels", $1, $2, $1 * $2 / 1e9 }')
+[[ -x /usr/bin/time ]] || { echo "no /usr/bin/time (apt-get install time): the decoding is not measured"; exit 0; }
+decode() {
+  local out
+  out=$( { /usr/bin/time -f "%e s, peak %M KB" "$cli" fpf decode "$work/big.fpf" "${j[@]}" "$@" > /dev/null; } 2>&1 | tail -1)
+  awk '{ printf "%s s, peak %.0f MB", $1, $4 / 1024 }' <<< "$out"
+}
+echo "Decoding the $dpi-dpi film ($pixels, $(du -m "$work/big.fpf" | cut -f1) MB):"
+echo "  whole into TIFF: $(decode -o "$work/big.tif") (budget $memory MB, limit $((memory + 64)) MB)"
+rm -f "$work/big.tif"
+echo "  reduced 64 times into PNG: $(decode -o "$work/small.png" --reduce 64)"
+echo "  one square inch by --window: $(decode -o "$work/window.tif" --window 5,5,6,6)"
