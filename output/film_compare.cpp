@@ -36,12 +36,17 @@ constexpr size_t kBackwardBytes = size_t{8} << 20;
 void loadRowWords(const uint8_t* row, uint32_t width, std::vector<uint64_t>& words) {
   const size_t bytes = (size_t{width} + 7) / 8;
   words.resize((size_t{width} + 63) / 64);
-  for (size_t w = 0; w < words.size(); ++w) {
-    uint8_t b[8];
-    for (size_t k = 0; k < 8; ++k) b[k] = 8 * w + k < bytes ? row[8 * w + k] : 0xFF;
+  const size_t whole = bytes / 8;
+  for (size_t w = 0; w < whole; ++w) {
+    uint64_t v;
+    std::memcpy(&v, row + 8 * w, 8);
+    words[w] = std::endian::native == std::endian::little ? __builtin_bswap64(v) : v;
+  }
+  if (whole < words.size()) {
     uint64_t v = 0;
-    for (uint8_t byte : b) v = v << 8 | byte;
-    words[w] = v;
+    for (size_t k = 0; k < 8; ++k)
+      v = v << 8 | (8 * whole + k < bytes ? row[8 * whole + k] : 0xFFu);
+    words[whole] = v;
   }
   if (width % 64 != 0) words.back() |= ~uint64_t{0} >> (width % 64);
 }
@@ -132,6 +137,7 @@ class DifferenceTally {
            pictureY_ < py;)
         writePictureRow();
     }
+    if (!picture_ && differingPixels(job, film, facts_.width) == 0) return;
     loadRowWords(job, facts_.width, jobWords_);
     loadRowWords(film, facts_.width, filmWords_);
     uint64_t rowDiffering = 0;
@@ -414,6 +420,8 @@ class ComparingWriter final : public FilmWriter {
     // With the mirror off a film's rows run from the band's bottom up.
     const bool bottomUp = format_ != FilmFormat::Bmp && !mirror_;
     std::vector<uint8_t>& out = sink.buffer();
+    out.reserve(out.size() + std::min(static_cast<size_t>(band.rows()) * rowBytes_, kChunkBytes) +
+                rowBytes_);
     for (int64_t k = 0; k < band.rows(); ++k) {
       const uint8_t* row = band.rowBytes(bottomUp ? band.rows() - 1 - k : k);
       out.insert(out.end(), row, row + rowBytes_);
