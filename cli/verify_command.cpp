@@ -11,6 +11,7 @@
 #include "cli/command_registry.h"
 #include "cli/export_options.h"
 #include "cli/json_writer.h"
+#include "io/file_io.h"
 #include "job/settings_file.h"
 #include "output/film_compare.h"
 #include "output/film_reader.h"
@@ -18,6 +19,8 @@
 namespace drumplot::cli {
 
 namespace {
+
+namespace fs = std::filesystem;
 
 constexpr int kDiffers = 1;
 constexpr int kNotCompared = 3;
@@ -172,6 +175,11 @@ void addVerifyCommand(CLI::App& app, Action& action) {
     action = [o, cmd] {
       comparing(o->diff, [&] {
         Job job = openJobWithSettings(*o, "verify");
+        if (!o->diff.picture.empty()) {
+          std::vector<fs::path> inputs = job.inputFiles();
+          inputs.emplace_back(o->outputFile);
+          refuseOverwritingInput({o->diff.picture}, inputs);
+        }
         o->format = formatOption(openFilm(o->outputFile)->facts().format);
         FilmSettings settings = exportFilmSettings(*cmd, *o, job);
         Progress progress;
@@ -212,6 +220,8 @@ void addFpfDiff(CLI::App& fpf, Action& action) {
   cmd->callback([o, &action] {
     action = [o] {
       comparing(o->diff, [&] {
+        if (!o->diff.picture.empty())
+          refuseOverwritingInput({o->diff.picture}, {o->first, o->second});
         const uint64_t budget = memoryBudgetBytes(
             o->memory_MB > 0 ? o->memory_MB : readCommandSettings(o->settingsFile).memoryMegabytes);
         Progress progress;
