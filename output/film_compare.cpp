@@ -178,12 +178,14 @@ class DifferenceTally {
     std::vector<OpenBox> joined;
     for (uint32_t l = 0; l < tileCounts_.size(); ++l) {
       if (tileCounts_[l] == 0) continue;
-      OpenBox box{l, l, tileRow_, tileRow_, 0};
-      for (; box.r < tileCounts_.size() && tileCounts_[box.r] != 0; ++box.r) {
-        box.pixels += tileCounts_[box.r];
-        tileCounts_[box.r] = 0;
+      uint64_t pixels = 0;
+      uint32_t end = l;  // after the run
+      for (; end < tileCounts_.size() && tileCounts_[end] != 0; ++end) {
+        pixels += tileCounts_[end];
+        tileCounts_[end] = 0;
       }
-      l = box.r--;
+      OpenBox box{l, end - 1, tileRow_, tileRow_, pixels};
+      l = end;
       const auto touches = [&box, this](const OpenBox& o) {
         return o.bottom + 1 >= tileRow_ && o.l <= box.r + 1 && box.l <= o.r + 1;
       };

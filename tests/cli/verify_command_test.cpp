@@ -5,6 +5,8 @@
 // cut film and films of another size not compared.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <sstream>
@@ -97,8 +99,9 @@ TEST(VerifyCommandTest, FilmsAgainstTheirJobWithTheSameAndOtherOptions) {
   }
 
   // One pixel of the job bitmap turned over (row 1000, column 3000 of its
-  // 8192 dpi): found in its row and its half-inch tile, by verify and by
-  // fpf diff, which draws it in the reduced picture.
+  // 8192 dpi): found in its row and its half-inch tile by verify; with one
+  // more in the next tile, by fpf diff, which draws them in the reduced
+  // picture.
   const fs::path bmp = dir / "e.bmp", flipped = dir / "flipped.bmp";
   std::string bytes = test::readFile(bmp);
   const auto le32 = [&bytes](size_t at) {
@@ -117,10 +120,16 @@ TEST(VerifyCommandTest, FilmsAgainstTheirJobWithTheSameAndOtherOptions) {
                         " pixels differ\n  first differing rows: 1000 (1)\n" + box),
             std::string::npos)
       << o.said;
+  // A second pixel in the next tile: one box over both.
+  bytes[62 + 1200 * width / 8 + 5000 / 8] ^= static_cast<char>(0x80 >> (5000 % 8));
+  test::writeFile(flipped, bytes);
   o = run(cli::addExportCommand, {"fpf", "diff", bmp.string(), flipped.string(), "--diff",
                                   (dir / "d.png").string(), "--diff-width", "512"});
   EXPECT_EQ(o.status, 1);
-  EXPECT_NE(o.said.find(box), std::string::npos) << o.said;
+  char both[64];
+  std::snprintf(both, sizeof both, "  box 0.000,0.000 to %.3f,0.500 inch: 2 pixels\n",
+                std::min(width, 8192u) / 8192.0);
+  EXPECT_NE(o.said.find(both), std::string::npos) << o.said;
   const MonoImage picture = readPng(dir / "d.png");
   EXPECT_EQ(picture.width, 512u);
   EXPECT_EQ(picture.height, (height - 1) * 512 / width + 1);
