@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <new>
 #include <sstream>
 #include <string>
 
@@ -138,6 +139,9 @@ void comparing(const DiffOptions& d, Compare&& compare) {
     throw;
   } catch (const std::invalid_argument&) {
     throw;
+  } catch (const std::bad_alloc&) {
+    throw CommandStatus(kNotCompared,
+                        "not enough memory to compare the films (a lower --memory may fit)");
   } catch (const std::exception& e) {
     if (d.json) std::cout << jsonError(e.what(), "") << "\n";
     throw CommandStatus(kNotCompared, e.what());
