@@ -7,6 +7,7 @@
 #include <functional>
 #include <initializer_list>
 #include <iostream>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,14 @@ namespace drumplot::cli {
 // The action of the subcommand that was parsed; it may throw, main() reports.
 using Action = std::function<void()>;
 
+// Ends a command with a status of its own after it has printed its report
+// (verify: 1 the film differs, 3 it cannot be compared); main() says the
+// message on stderr unless it is empty, and exits with `status`.
+struct CommandStatus : std::runtime_error {
+  CommandStatus(int s, const std::string& message) : std::runtime_error(message), status(s) {}
+  int status;
+};
+
 // Adds `name` to `app`; `action` is set to the command's work when it is the one parsed.
 void addInfoCommand(CLI::App& app, Action& action);
 void addRenderCommand(CLI::App& app, Action& action);
@@ -28,6 +37,7 @@ void addDrillCommand(CLI::App& app, Action& action);
 void addExportCommand(CLI::App& app, Action& action);
 void addCheckCommand(CLI::App& app, Action& action);
 void addSettingsCommand(CLI::App& app, Action& action);
+void addVerifyCommand(CLI::App& app, Action& action);
 
 // Shared option help and check for the data format text.
 inline constexpr const char* kFormatHelp =

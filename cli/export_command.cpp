@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "cli/command_registry.h"
+#include "cli/export_options.h"
 #include "cli/json_writer.h"
 #include "engine/errors.h"
 #include "engine/text.h"
@@ -43,24 +44,6 @@ namespace fs = std::filesystem;
 
 // drumplot-cli export - Shared options
 // ============================================================================
-
-struct OutputOptions {
-  std::string jobFile;
-  std::string outputFile;
-  std::string layers = "all";
-  bool techArea = false;
-  double lineWidth_mils = 0.0;
-  int holes_mils = 0;
-  std::string noHole = "300,500,700";
-  int memory_MB = 0;  // 0: the settings' Memory
-  unsigned threads = 0;
-  std::string settingsFile;
-  std::string overview;
-  bool reference = false;
-  bool negative = false;
-  bool force = false;
-  bool verbose = false;
-};
 
 // "all", or layer numbers 1..18 separated by commas.
 OutputLayers parseLayers(const std::string& text) {
@@ -120,6 +103,8 @@ void addOutputOptions(CLI::App& cmd, OutputOptions& o) {
                "it to more than 2^30 operations (it takes long; progress and Ctrl-C as ever)");
 }
 
+}  // namespace
+
 Job openJobWithSettings(const OutputOptions& o, const char* command) {
   requireJobFile(o.jobFile, command);
   if (!o.overview.empty())
@@ -132,6 +117,8 @@ Job openJobWithSettings(const OutputOptions& o, const char* command) {
   }
   return job;
 }
+
+namespace {
 
 // A second output (--overview) after the main one was written: when it
 // fails, the error says which file was written all the same.
@@ -239,52 +226,43 @@ extern "C" void onInterrupt(int signal) {
   std::raise(signal);
 }
 
-// A signal cancels the running output (no file is left, the older file
-// stays) instead of killing the program half way; a progress bar is shown
-// on a terminal.
-class ProgressDisplay {
- public:
-  explicit ProgressDisplay(Progress& progress) : progress_(progress) {
-    interruptFlag = &progress.cancelled;
-    for (size_t i = 0; i < std::size(kCancelSignals); ++i) {
-      previous_[i] = std::signal(kCancelSignals[i], onInterrupt);
-    }
-    if (::isatty(STDERR_FILENO)) progress.onChange = [this](const Progress& p) { show(p); };
-  }
-  ~ProgressDisplay() {
-    progress_.onChange = nullptr;
-    for (size_t i = 0; i < std::size(kCancelSignals); ++i)
-      std::signal(kCancelSignals[i], previous_[i]);
-    interruptFlag = nullptr;
-    if (!shown_.empty()) std::cerr << "\n";
-  }
-  ProgressDisplay(const ProgressDisplay&) = delete;
-  ProgressDisplay& operator=(const ProgressDisplay&) = delete;
+}  // namespace
 
- private:
-  void show(const Progress& p) {
-    char line[128];
-    const double fraction = p.fraction;
-    if (p.phase == Progress::Phase::Reading) {
-      std::snprintf(line, sizeof line, "Reading layer %lld/%lld", static_cast<long long>(p.step),
-                    static_cast<long long>(p.steps));
-    } else {
-      std::string bar(30, ' ');
-      for (size_t i = 0; i < static_cast<size_t>(fraction * 30.0) && i < bar.size(); ++i)
-        bar[i] = '#';
-      std::snprintf(line, sizeof line, "Band %lld/%lld [%s] %6.2f %%",
-                    static_cast<long long>(p.step), static_cast<long long>(p.steps), bar.c_str(),
-                    fraction * 100.0);
-    }
-    if (shown_ == line) return;
-    shown_ = line;
-    std::cerr << "\r" << shown_ << "\x1b[K" << std::flush;
+ProgressDisplay::ProgressDisplay(Progress& progress) : progress_(progress) {
+  interruptFlag = &progress.cancelled;
+  for (size_t i = 0; i < std::size(kCancelSignals); ++i) {
+    previous_[i] = std::signal(kCancelSignals[i], onInterrupt);
   }
+  if (::isatty(STDERR_FILENO)) progress.onChange = [this](const Progress& p) { show(p); };
+}
 
-  Progress& progress_;
-  void (*previous_[std::size(kCancelSignals)])(int) = {};
-  std::string shown_;
-};
+ProgressDisplay::~ProgressDisplay() {
+  progress_.onChange = nullptr;
+  for (size_t i = 0; i < std::size(kCancelSignals); ++i)
+    std::signal(kCancelSignals[i], previous_[i]);
+  interruptFlag = nullptr;
+  if (!shown_.empty()) std::cerr << "\n";
+}
+
+void ProgressDisplay::show(const Progress& p) {
+  char line[128];
+  const double fraction = p.fraction;
+  if (p.phase == Progress::Phase::Reading) {
+    std::snprintf(line, sizeof line, "Reading layer %lld/%lld", static_cast<long long>(p.step),
+                  static_cast<long long>(p.steps));
+  } else {
+    std::string bar(30, ' ');
+    for (size_t i = 0; i < static_cast<size_t>(fraction * 30.0) && i < bar.size(); ++i)
+      bar[i] = '#';
+    std::snprintf(line, sizeof line, "Band %lld/%lld [%s] %6.2f %%", static_cast<long long>(p.step),
+                  static_cast<long long>(p.steps), bar.c_str(), fraction * 100.0);
+  }
+  if (shown_ == line) return;
+  shown_ = line;
+  std::cerr << "\r" << shown_ << "\x1b[K" << std::flush;
+}
+
+namespace {
 
 std::string megabytes(uint64_t bytes) {
   char text[32];
@@ -427,72 +405,76 @@ FilmFormat chooseFormat(const CLI::App& cmd, const std::string& format, const st
   return f;
 }
 
+}  // namespace
+
+void addExportOptions(CLI::App& cmd, ExportOptions& o) {
+  addOutputOptions(cmd, o);
+  cmd.get_option("--force")->description(
+      "Export all the same when the check that runs first finds errors (a board off the "
+      "plotting area, undefined D codes, a drill file on a layer asked for, ...), and draw a "
+      "layer file that step and repeat and aperture blocks expand to more than 2^30 operations "
+      "(it takes long; progress and Ctrl-C as ever)");
+  cmd.add_option("--dpi", o.dpi,
+                 "Resolution: 1016, 1625, 2032 (default), 4064, 8128, 16256, 25400, 32512, 40640, "
+                 "65024 or any other whole number from 100 to 65535 (a note says it is none of "
+                 "the dialog's)")
+      ->check(WholeNumberValidator("a resolution is dots per inch, such as 2032"))
+      ->check(CLI::Range(kOtherResolutionMin, kMaxPlotterDpi));
+  cmd.add_flag("--mirror", o.mirror,
+               "Mirror horizontal: rows from the top of the image down (default: from the bottom "
+               "up)");
+  cmd.add_option("--notes", o.notes,
+                 "User notes (a plotter file stores the first 50 characters, a TIFF film all in "
+                 "its ImageDescription)");
+  cmd.add_option("--horizontal-line", o.horizontal_mils,
+                 "Horizontal line width +/- in mils: exposed runs grow or shrink at their right "
+                 "end");
+  cmd.add_option("--format", o.format,
+                 "fpf (plotter file), tiff (1-bit TIFF film) or bmp (the job bitmap at 8192 dpi); "
+                 "default: after OUT's extension (.fpf, .tif/.tiff, .bmp); with it any name "
+                 "goes")
+      ->check(CLI::IsMember({"fpf", "tiff", "bmp"}));
+  cmd.add_option("--compression", o.compression,
+                 "TIFF strips: g4 (CCITT Group 4, default), packbits or none")
+      ->check(CLI::IsMember({"g4", "packbits", "none"}));
+  cmd.add_flag("--split-layers", o.splitLayers,
+               "One film per chosen layer, named OUT with the layer's number and name added "
+               "(board.tif -> board-01-top-copper.tif: the role its files' names tell, else "
+               "the layer's name in the settings), all of the whole export's size; none is "
+               "written unless all are");
+}
+
+FilmSettings exportFilmSettings(const CLI::App& cmd, const ExportOptions& o, const Job& job) {
+  FilmSettings settings;
+  PlotterExportSettings& s = settings.plotter;
+  fillSettings(o, job, s.draw, s.run);
+  settings.format = chooseFormat(cmd, o.format, o.outputFile, o.dpi);
+  settings.tiff.compression = parseTiffCompression(o.compression).value_or(TiffCompression::Group4);
+  s.file = o.outputFile;
+  s.dpi = o.dpi;
+  s.mirror = o.mirror;
+  s.notes = o.notes;
+  s.horizontalLine_mils = o.horizontal_mils;
+  s.negative = o.negative;
+  settings.splitLayers = o.splitLayers;
+  return settings;
+}
+
+namespace {
+
 void addExport(CLI::App& app, Action& action) {
-  struct Options : OutputOptions {
-    int dpi = kResolutionValues[kDefaultResolutionItem];
-    bool mirror = false;
-    std::string notes;
-    double horizontal_mils = 0.0;
-    std::string format;
-    std::string compression = "g4";
-    bool splitLayers = false;
-  };
-  auto o = std::make_shared<Options>();
+  auto o = std::make_shared<ExportOptions>();
   auto* cmd = app.add_subcommand(
       "export",
       "Export photoplotter bitmap: every board on every chosen layer rasterized at the plotter's "
       "resolution into a plotter file (.FPF) with its thumbnail and preview, or the same image "
       "as a 1-bit TIFF film (.tif), or the job bitmap (.bmp)");
-  addOutputOptions(*cmd, *o);
-  cmd->get_option("--force")->description(
-      "Export all the same when the check that runs first finds errors (a board off the "
-      "plotting area, undefined D codes, a drill file on a layer asked for, ...), and draw a "
-      "layer file that step and repeat and aperture blocks expand to more than 2^30 operations "
-      "(it takes long; progress and Ctrl-C as ever)");
-  cmd->add_option("--dpi", o->dpi,
-                  "Resolution: 1016, 1625, 2032 (default), 4064, 8128, 16256, 25400, 32512, 40640, "
-                  "65024 or any other whole number from 100 to 65535 (a note says it is none of "
-                  "the dialog's)")
-      ->check(WholeNumberValidator("a resolution is dots per inch, such as 2032"))
-      ->check(CLI::Range(kOtherResolutionMin, kMaxPlotterDpi));
-  cmd->add_flag("--mirror", o->mirror,
-                "Mirror horizontal: rows from the top of the image down (default: from the bottom "
-                "up)");
-  cmd->add_option("--notes", o->notes,
-                  "User notes (a plotter file stores the first 50 characters, a TIFF film all in "
-                  "its ImageDescription)");
-  cmd->add_option("--horizontal-line", o->horizontal_mils,
-                  "Horizontal line width +/- in mils: exposed runs grow or shrink at their right "
-                  "end");
-  cmd->add_option("--format", o->format,
-                  "fpf (plotter file), tiff (1-bit TIFF film) or bmp (the job bitmap at 8192 dpi); "
-                  "default: after OUT's extension (.fpf, .tif/.tiff, .bmp); with it any name "
-                  "goes")
-      ->check(CLI::IsMember({"fpf", "tiff", "bmp"}));
-  cmd->add_option("--compression", o->compression,
-                  "TIFF strips: g4 (CCITT Group 4, default), packbits or none")
-      ->check(CLI::IsMember({"g4", "packbits", "none"}));
-  cmd->add_flag("--split-layers", o->splitLayers,
-                "One film per chosen layer, named OUT with the layer's number and name added "
-                "(board.tif -> board-01-top-copper.tif: the role its files' names tell, else "
-                "the layer's name in the settings), all of the whole export's size; none is "
-                "written unless all are");
+  addExportOptions(*cmd, *o);
   cmd->callback([o, cmd, &action] {
     action = [o, cmd] {
       Job job = openJobWithSettings(*o, "export");
-      FilmSettings settings;
+      FilmSettings settings = exportFilmSettings(*cmd, *o, job);
       PlotterExportSettings& s = settings.plotter;
-      fillSettings(*o, job, s.draw, s.run);
-      settings.format = chooseFormat(*cmd, o->format, o->outputFile, o->dpi);
-      settings.tiff.compression =
-          parseTiffCompression(o->compression).value_or(TiffCompression::Group4);
-      s.file = o->outputFile;
-      s.dpi = o->dpi;
-      s.mirror = o->mirror;
-      s.notes = o->notes;
-      s.horizontalLine_mils = o->horizontal_mils;
-      s.negative = o->negative;
-      settings.splitLayers = o->splitLayers;
       std::vector<fs::path> outputs;
       for (const FilmName& film : filmNames(job, settings)) {
         outputs.push_back(film.file);
@@ -752,6 +734,7 @@ void addFpf(CLI::App& app, Action& action) {
       std::cout << "\n";
     };
   });
+  addFpfDiff(*fpf, action);
 }
 
 }  // namespace

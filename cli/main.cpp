@@ -35,6 +35,7 @@ int main(int argc, char** argv) {
   drumplot::cli::addExportCommand(app, action);
   drumplot::cli::addCheckCommand(app, action);
   drumplot::cli::addSettingsCommand(app, action);
+  drumplot::cli::addVerifyCommand(app, action);
   drumplot::cli::addHelpExamples(app);
 
   try {
@@ -58,6 +59,9 @@ int main(int argc, char** argv) {
     std::cerr << "drumplot-cli: not enough memory to finish the command (for an output, a lower "
                  "resolution or --memory may fit)\n";
     return kFailed;
+  } catch (const drumplot::cli::CommandStatus& e) {
+    if (*e.what() != '\0') std::cerr << "drumplot-cli: " << e.what() << "\n";
+    return e.status;
   } catch (const std::invalid_argument& e) {
     // An option whose value the command could not use.
     std::cerr << "drumplot-cli: " << e.what() << "\nRun with --help for more information.\n";

@@ -232,6 +232,10 @@ void addHelpExamples(CLI::App& app) {
       {"fpf decode",
        "drumplot-cli fpf decode top.fpf -o top.pbm\n"
        "drumplot-cli fpf decode top.fpf --part preview -o preview.png"},
+      {"fpf diff", "drumplot-cli fpf diff old.fpf new.tif --diff changes.png"},
+      {"verify",
+       "drumplot-cli verify panel.wpr top.fpf --layers 1 --dpi 4064 --mirror\n"
+       "drumplot-cli verify panel.wpr panel.tif --layers 1,2 --diff changes.png --json"},
       {"check",
        "drumplot-cli check panel.wpr --dpi 4064 --layers 1,2\n"
        "drumplot-cli check --json panel.wpr"},

@@ -95,14 +95,15 @@ namespace {
 class PngWriter final : public PictureWriter {
  public:
   PngWriter(const std::filesystem::path& path, uint32_t width, uint32_t height,
-            const ImageMetadata& metadata)
+            const ImageMetadata& metadata, bool rgb = false)
       : path_(path), out_(path) {
     state_.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     if (state_.png) state_.info = png_create_info_struct(state_.png);
     if (!state_.png || !state_.info) throw IoError(path.string() + ": cannot start the PNG writer");
     if (setjmp(png_jmpbuf(state_.png))) fail();
     png_set_write_fn(state_.png, &out_, writeToReplacingFile, flushNothing);
-    png_set_IHDR(state_.png, state_.info, width, height, 1, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
+    png_set_IHDR(state_.png, state_.info, width, height, rgb ? 8 : 1,
+                 rgb ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (metadata.dpi > 0.0) {
       const auto perMetre = static_cast<png_uint_32>(std::lround(metadata.dpi / 0.0254));
@@ -116,10 +117,10 @@ class PngWriter final : public PictureWriter {
       png_set_text(state_.png, state_.info, &text, 1);
     }
     png_write_info(state_.png, state_.info);
-    rowBytes_ = (size_t{width} + 7) / 8;
+    rowBytes_ = rgb ? 3 * size_t{width} : (size_t{width} + 7) / 8;
   }
 
-  // A set bit is white in both: rows go out as they are.
+  // A set bit is white in both (and RGB rows are the PNG's): rows go out as they are.
   void writeRows(const uint8_t* rows, uint32_t count) override {
     if (setjmp(png_jmpbuf(state_.png))) fail();
     for (uint32_t y = 0; y < count; ++y)
@@ -171,6 +172,12 @@ std::unique_ptr<PictureWriter> openPngWriter(const std::filesystem::path& path, 
                                              uint32_t height, const ImageMetadata& metadata) {
   checkPngSize(path, width, height);
   return std::make_unique<PngWriter>(path, width, height, metadata);
+}
+
+std::unique_ptr<PictureWriter> openRgbPngWriter(const std::filesystem::path& path, uint32_t width,
+                                                uint32_t height) {
+  checkPngSize(path, width, height);
+  return std::make_unique<PngWriter>(path, width, height, ImageMetadata{}, true);
 }
 
 std::unique_ptr<PictureWriter> openPbmWriter(const std::filesystem::path& path, uint32_t width,

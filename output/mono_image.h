@@ -68,6 +68,10 @@ class PictureWriter {
 // for it) of `width` x `height` pixels.
 std::unique_ptr<PictureWriter> openPngWriter(const std::filesystem::path& path, uint32_t width,
                                              uint32_t height, const ImageMetadata& metadata = {});
+// An RGB PNG (checkPngSize first): rows of three bytes a pixel, red,
+// green and blue.
+std::unique_ptr<PictureWriter> openRgbPngWriter(const std::filesystem::path& path, uint32_t width,
+                                                uint32_t height);
 std::unique_ptr<PictureWriter> openPbmWriter(const std::filesystem::path& path, uint32_t width,
                                              uint32_t height);
 

@@ -42,13 +42,7 @@ class PlotterFileWriter final : public FilmWriter {
 
   std::vector<uint8_t> previewsDrawn(BandBitmap& overview, BandBitmap& preview) override {
     overview_ = toMonoImage(overview);
-    // The preview in the vertical order of the image data, and as the film.
-    if (!mirror_) flipBandRows(preview);
-    if (negative_) invertBand(preview);
-    std::vector<uint8_t> blocks = thumbnailBlock(preview);
-    const std::vector<uint8_t> image = previewBlock(preview);
-    blocks.insert(blocks.end(), image.begin(), image.end());
-    return blocks;
+    return plotterPreviewBlocks(preview, mirror_, negative_);
   }
 
   void encode(BandBitmap& band, ChunkSink& sink) const override {
@@ -103,6 +97,16 @@ void encodeBandGroups(BandBitmap& band, bool mirror, int64_t horizontal_px, Grou
     coder(group, out);
     if (afterGroup) afterGroup();
   }
+}
+
+std::vector<uint8_t> plotterPreviewBlocks(BandBitmap& preview, bool mirror, bool negative) {
+  // The preview in the vertical order of the image data, and as the film.
+  if (!mirror) flipBandRows(preview);
+  if (negative) invertBand(preview);
+  std::vector<uint8_t> blocks = thumbnailBlock(preview);
+  const std::vector<uint8_t> image = previewBlock(preview);
+  blocks.insert(blocks.end(), image.begin(), image.end());
+  return blocks;
 }
 
 std::vector<uint8_t> thumbnailBlock(const BandBitmap& preview) {
@@ -198,12 +202,7 @@ PlotterExportPlan planPlotterExport(const Job& job, const PlotterExportSettings&
   return planPlotterScene(job, settings, scene);
 }
 
-PlotterExportSummary writePlotterFile(const RasterScene& scene, const PlotterExportPlan& plan,
-                                      const PlotterExportSettings& settings, ByteSink& file) {
-  const auto start = std::chrono::steady_clock::now();
-  PlotterExportSummary summary;
-  summary.plan = plan;
-
+FpfHeader plotterFileHeader(const PlotterExportPlan& plan, const PlotterExportSettings& settings) {
   FpfHeader header;
   header.width = static_cast<uint32_t>(plan.width_px);
   header.height = static_cast<uint32_t>(plan.height_px);
@@ -211,12 +210,20 @@ PlotterExportSummary writePlotterFile(const RasterScene& scene, const PlotterExp
   header.previewWidth = static_cast<uint32_t>(plan.preview.width_px);
   header.previewHeight = static_cast<uint32_t>(plan.preview.height_px);
   header.notes = settings.notes.substr(0, kMaxNotesKept);
+  return header;
+}
+
+PlotterExportSummary writePlotterFile(const RasterScene& scene, const PlotterExportPlan& plan,
+                                      const PlotterExportSettings& settings, ByteSink& file) {
+  const auto start = std::chrono::steady_clock::now();
+  PlotterExportSummary summary;
+  summary.plan = plan;
 
   // The literal way codes pixel by pixel up to 8000 dpi, above it 32 pixels
   // at a time; the fast way 64 at a time. All give the same bytes.
   GroupCoder coder = encodeGroupWide;
   if (settings.run.reference) coder = settings.dpi <= 8000 ? encodeGroupPerPixel : encodeGroupWords;
-  PlotterFileWriter writer(header, settings.mirror, settings.negative,
+  PlotterFileWriter writer(plotterFileHeader(plan, settings), settings.mirror, settings.negative,
                            horizontalLinePixels(settings), coder);
   summary.raster = rasterizeJob(scene, writer, file, settings.run);
   summary.cancelled = summary.raster.cancelled;

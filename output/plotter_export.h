@@ -13,6 +13,7 @@
 #include "job/job.h"
 #include "output/film_settings.h"
 #include "output/fpf_encoder.h"
+#include "output/fpf_file.h"
 #include "output/job_raster.h"
 
 namespace drumplot {
@@ -34,6 +35,9 @@ PlotterExportPlan planPlotterScene(const Job& job, const PlotterExportSettings& 
 PlotterExportSummary writePlotterFile(const RasterScene& scene, const PlotterExportPlan& plan,
                                       const PlotterExportSettings& settings, ByteSink& file);
 
+// The plotter file's header for the plan.
+FpfHeader plotterFileHeader(const PlotterExportPlan& plan, const PlotterExportSettings& settings);
+
 // Writes the plotter file (through a temporary file renamed over
 // settings.file at the end). Throws IoError / FormatError; a failed or
 // cancelled export leaves no file and keeps an older one of that name.
@@ -50,6 +54,11 @@ using GroupCoder = void (*)(const RowGroup&, std::vector<uint8_t>&);
 // band changes). `afterGroup` runs after each record.
 void encodeBandGroups(BandBitmap& band, bool mirror, int64_t horizontal_px, GroupCoder coder,
                       std::vector<uint8_t>& out, const std::function<void()>& afterGroup = {});
+
+// The thumbnail and preview blocks from the preview as drawn (its top row
+// first), turned as the film is (the mirror, the negative): `preview`
+// changes.
+std::vector<uint8_t> plotterPreviewBlocks(BandBitmap& preview, bool mirror, bool negative);
 
 // The file's blocks from the preview (pw x ph, already in file order):
 // the 200 x 200 thumbnail (25 bytes a row), a pixel exposed where any pixel
