@@ -114,7 +114,8 @@ void classify(BoardFile& f, const DataFormat& format, uint64_t maxTextBytes) {
   }
   const GerberProgram& program = reader.program;
   if (!program.hasDrawing && !program.hasEnd && program.fileAttributes.empty()) {
-    f.reason = "neither Gerber data nor a drill file with an M48 header";
+    f.reason = noLayerByName(f.name);
+    if (f.reason.empty()) f.reason = "neither Gerber data nor a drill file with an M48 header";
     return;
   }
   f.drawing = program.hasDrawing;
@@ -136,7 +137,8 @@ void classify(BoardFile& f, const DataFormat& format, uint64_t maxTextBytes) {
     f.source = named->source;
     return;
   }
-  f.reason = "no role in its X2 attributes or its name";
+  f.reason = noLayerByName(f.name);
+  if (f.reason.empty()) f.reason = "no role in its X2 attributes or its name";
 }
 
 // Of several drill files the board keeps the one for plated-through holes:

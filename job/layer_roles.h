@@ -52,6 +52,13 @@ enum class RoleSource : uint8_t {
   EagleName,     // .cmp/.sol/.stc/... and copper_top.gbr, soldermask_bottom.gbr, ...
   GedaName,      // <board>.top.gbr, .bottommask.gbr, .outline.gbr, ...
   OrcadName,     // OrCAD Layout extensions: .top, .bot, .smt, .ssb, ...
+  EasyEdaName,   // Gerber_TopLayer.GTL, Gerber_BoardOutlineLayer.GKO, ...
+  ProteusName,   // <project> - CADCAM Top Copper.TXT, ...
+  PulsonixName,  // <design> - Top Copper.gbr, ... (also DesignSpark PCB, Easy-PC)
+  DipTraceName,  // <board>_Top.gbr, _TopMask.gbr, _BoardOutline.gbr, ...
+  MentorName,    // ...SoldermaskTop.gdo, EtchLayerBottom.gdo, ...
+  TargetName,    // TARGET 3001!: .StopTop, .PosiBot, .PasteTop, .Outline
+  NameMap,       // a pattern of the layer map (--map, [LayerMap])
   DrillHeader,   // an Excellon file that opens with M48
 };
 const char* toString(RoleSource source);
@@ -71,9 +78,19 @@ struct NamedRole {
 };
 // The role the file name gives under one of the conventions, or nothing.
 // Only names that say one role without doubt count: gEDA "groupN" files,
-// Protel planes (.GPn), mechanical layers other than 1 and names such as
-// "LAYER_2" are no role (their place in the stack is not in the name).
+// Altium planes (.GPn) and mechanical layers (.GMn), and names such as
+// "LAYER_2" are no role (their place in the stack, or whether a mechanical
+// layer is the outline, is not in the name).
 std::optional<NamedRole> roleFromFileName(std::string_view fileName);
+// For a name a convention gives no role ("board.GM1", "board-job.gbrjob"):
+// whose name it is and why it has none ("Protel extension: a mechanical
+// layer: ..."); empty for other names.
+std::string noLayerByName(std::string_view fileName);
+
+// Whether `name` matches the glob `pattern` without regard to ASCII case:
+// "*" any run of characters, "?" any one; with `number`, "#" one to three
+// digits, whose value goes there.
+bool globMatch(std::string_view pattern, std::string_view name, int* number = nullptr);
 
 // The layer map: role -> layer 1..18, 0 for "not placed".
 class LayerMap {
