@@ -38,7 +38,31 @@ TEST(FileNameRoleTest, Conventions) {
       {"board.G3",                  "inner copper 3",     RoleSource::ProtelName},
       {"board.GKO",                 "outline",            RoleSource::ProtelName},
       {"board.GP1",                 "none",               kNone},  // a plane: stack place unknown
-      {"board.GM2",                 "none",               kNone},  // mechanical 2
+      {"board.GM1",                 "none",               kNone},  // mechanical: X2 Profile tells
+      {"board.gm16",                "none",               kNone},
+      {"board.GL2",                 "none",               kNone},  // counted two ways
+      {"board.GML",                 "outline",            RoleSource::EagleName},
+      {"core.MIL",                  "outline",            RoleSource::EagleName},
+      {"Gerber_TopLayer.GTL",       "top copper",         RoleSource::EasyEdaName},
+      {"Gerber_InnerLayer2.G2",     "inner copper 2",     RoleSource::EasyEdaName},
+      {"Gerber_BoardOutlineLayer.GKO", "outline",         RoleSource::EasyEdaName},
+      {"Gerber_TopSilkscreenLayer.GTO", "top silkscreen", RoleSource::EasyEdaName},
+      {"p - CADCAM Top Copper.TXT", "top copper",         RoleSource::ProteusName},
+      {"p - CADCAM Inner  3.TXT",   "inner copper 3",     RoleSource::ProteusName},
+      {"p - CADCAM Bottom Solder Resist.GBR", "bottom solder mask", RoleSource::ProteusName},
+      {"p - CADCAM Mechanical 1.TXT", "none",             kNone},
+      {"d - Top Copper (Resist).gbr", "top solder mask",  RoleSource::PulsonixName},
+      {"d - Bottom Silkscreen.gbr", "bottom silkscreen",  RoleSource::PulsonixName},
+      {"kb_BottomMask.gbr",         "bottom solder mask", RoleSource::DipTraceName},
+      {"kb_BoardOutline.gbr",       "outline",            RoleSource::DipTraceName},
+      {"x.PosiTop",                 "top silkscreen",     RoleSource::TargetName},
+      {"EtchLayerTop.gdo",          "top copper",         RoleSource::MentorName},
+      {"b.topsoldermask.ger",       "top solder mask",    RoleSource::EagleName},
+      {"b.internalplane2.ger",      "inner copper 2",     RoleSource::EagleName},
+      {"x-Inner1.Cu.gbr",           "inner copper 1",     RoleSource::KiCadName},
+      {"x-job.gbrjob",              "none",               kNone},
+      {"board.ly16",                "none",               kNone},  // route 16 is the bottom
+      {"rs232.IN2",                 "inner copper 2",     RoleSource::OrcadName},
       {"uno.cmp",                   "top copper",         RoleSource::EagleName},
       {"uno.sts",                   "bottom solder mask", RoleSource::EagleName},
       {"uno.ly3",                   "inner copper 2",     RoleSource::EagleName},
