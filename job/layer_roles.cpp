@@ -3,6 +3,7 @@
 #include "job/layer_roles.h"
 
 #include <algorithm>
+#include <stdexcept>
 #include <vector>
 
 #include "engine/errors.h"
@@ -416,6 +417,65 @@ std::string noLayerByName(std::string_view fileName) {
   return std::string(toString(found->first->source)) + ": " + found->first->noLayer;
 }
 
+// Layer map - Name patterns
+// ============================================================================
+
+namespace {
+
+// Lower case without blanks, "-" and "_": "Top Solder Mask" -> "topsoldermask".
+std::string roleWord(std::string_view text) {
+  std::string word;
+  for (char c : lowerCase(text)) {
+    if (c != ' ' && c != '\t' && c != '-' && c != '_') word.push_back(c);
+  }
+  return word;
+}
+
+// "TopCopper, BottomCopper, InnerCopper1..InnerCopper16, TopMask, ...".
+std::string roleKeys() {
+  std::string keys;
+  for (size_t i = 0; i < LayerMap::kRoleCount; ++i) {
+    const BoardRole r = LayerMap::roleAt(i);
+    if (r.role == LayerRole::InnerCopper && r.inner > 1 && r.inner < kMaxInnerCopper) continue;
+    keys += (keys.empty() ? "" : r.inner == kMaxInnerCopper ? ".." : ", ") + LayerMap::keyOf(r);
+  }
+  return keys;
+}
+
+}  // namespace
+
+bool NamePattern::matches(std::string_view fileName) const {
+  if (pattern.find('/') == std::string::npos) {
+    const size_t slash = fileName.find_last_of('/');
+    if (slash != std::string_view::npos) fileName.remove_prefix(slash + 1);
+  }
+  return globMatch(pattern, fileName);
+}
+
+NamePattern parseNamePattern(std::string_view pattern, std::string_view role) {
+  pattern = trimSpaces(pattern);
+  if (pattern.empty()) {
+    throw std::invalid_argument("no pattern before \"=\" (one such as *.gm1 names the files)");
+  }
+  const std::string word = roleWord(role);
+  if (word == "none") return {std::string(pattern), std::nullopt};
+  for (size_t i = 0; i < LayerMap::kRoleCount; ++i) {
+    const BoardRole r = LayerMap::roleAt(i);
+    if (word == roleWord(LayerMap::keyOf(r)) || word == roleWord(roleName(r))) {
+      return {std::string(pattern), r};
+    }
+  }
+  throw std::invalid_argument("no role \"" + std::string(trimSpaces(role)) +
+                              "\" (the roles: " + roleKeys() + ", or None to leave the files out)");
+}
+
+const NamePattern* LayerMap::patternFor(std::string_view fileName) const {
+  for (const NamePattern& p : patterns) {
+    if (p.matches(fileName)) return &p;
+  }
+  return nullptr;
+}
+
 // LayerMap
 // ============================================================================
 
@@ -486,6 +546,14 @@ LayerMap readLayerMap(const IniDocument& ini, const std::string& fileName) {
       throw FormatError(where(key) + "=" + *text + ": a layer is a number 1..18, or 0 for none");
     }
     map.setLayer(r, static_cast<int>(*layer));
+  }
+  for (const auto& [pattern, role] : ini.entries(kNamePatternSection)) {
+    try {
+      map.patterns.push_back(parseNamePattern(pattern, role));
+    } catch (const std::invalid_argument& e) {
+      throw FormatError(fileName + ": [" + kNamePatternSection + "] " + pattern + "=" + role +
+                        ": " + e.what());
+    }
   }
   for (size_t i = 0; i < LayerMap::kRoleCount; ++i) {
     for (size_t j = i + 1; j < LayerMap::kRoleCount; ++j) {

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "job/board.h"
 #include "job/ini_document.h"
@@ -92,9 +93,30 @@ std::string noLayerByName(std::string_view fileName);
 // digits, whose value goes there.
 bool globMatch(std::string_view pattern, std::string_view name, int* number = nullptr);
 
-// The layer map: role -> layer 1..18, 0 for "not placed".
+// A layer map line "PATTERN=ROLE": files whose name matches the glob
+// PATTERN (without regard to case; with a "/", the name below the imported
+// folder) take the role, before their X2 attributes and their name.
+struct NamePattern {
+  std::string pattern;
+  std::optional<BoardRole> role;  // none ("None"): the files are left out
+
+  bool operator==(const NamePattern&) const = default;
+  bool matches(std::string_view fileName) const;
+};
+// "*.gm1", "Outline": the role is a settings key ("TopMask", "InnerCopper3")
+// or a role's name ("top solder mask"), without regard to case and blanks,
+// or "None".
+// Throws std::invalid_argument saying what is wrong: an empty pattern, or a
+// role that is none of ours (the message lists them).
+NamePattern parseNamePattern(std::string_view pattern, std::string_view role);
+
+// The layer map: role -> layer 1..18, 0 for "not placed", and the patterns
+// that give files their role by name.
 class LayerMap {
  public:
+  std::vector<NamePattern> patterns;  // the first that matches wins
+  const NamePattern* patternFor(std::string_view fileName) const;
+
   // 1 top copper, 2 bottom copper, 3..10 inner copper 1..8, 11 top mask,
   // 12 bottom mask, 13 top silk, 14 bottom silk, 15 top paste, 16 bottom
   // paste, 17 outline, 18 drill; inner copper 9..16 not placed.
@@ -118,11 +140,14 @@ class LayerMap {
 };
 
 inline constexpr const char* kLayerMapSection = "BoardLayers";
+inline constexpr const char* kNamePatternSection = "LayerMap";
 
 // The map of the settings file's "BoardLayers" section; absent keys keep
 // their defaults. A value that is not a layer number 0..18, or a layer
 // given to two roles, throws FormatError naming `fileName`, the section and
-// the keys: a wrong map would put one film's data on another.
+// the keys: a wrong map would put one film's data on another. The
+// "LayerMap" section's lines are its patterns, refused as parseNamePattern()
+// refuses them.
 LayerMap readLayerMap(const IniDocument& ini, const std::string& fileName);
 // Every key of the map into the section.
 void writeLayerMap(IniDocument& ini, const LayerMap& map);
