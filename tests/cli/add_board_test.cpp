@@ -24,9 +24,10 @@ namespace fs = std::filesystem;
 
 struct CorpusBoard {
   const char* name;
-  const char* folder;  // below the corpus
-  bool imports;        // false: refused (no layer to draw, or files of two boards)
-  const char* placed;  // "file=layer ...", the files' names below the folder
+  const char* folder;    // below the corpus
+  bool imports;          // false: refused (no layer to draw, or files of two boards)
+  const char* placed;    // "file=layer ...", the files' names below the folder
+  const char* map = "";  // "PATTERN=ROLE ...": --map patterns
 };
 
 std::map<std::string, int> placedFiles(const std::string& table) {
@@ -49,7 +50,15 @@ TEST_P(AddBoardCorpusTest, EachFileOnItsLayer) {
   const std::map<std::string, int> expected = placedFiles(c.placed);
 
   // The plan: every file of the folder, on its layer or listed with a reason.
-  const BoardImportPlan plan = planBoardImport(folder, DataFormat{}, LayerMap::defaults());
+  LayerMap map = LayerMap::defaults();
+  std::vector<std::string> mapArgs;
+  std::istringstream patterns(c.map);
+  for (std::string item; patterns >> item;) {
+    const size_t eq = item.find('=');
+    map.patterns.push_back(parseNamePattern(item.substr(0, eq), item.substr(eq + 1)));
+    mapArgs.insert(mapArgs.end(), {"--map", item});
+  }
+  const BoardImportPlan plan = planBoardImport(folder, DataFormat{}, map);
   std::map<std::string, int> placed;
   for (const BoardFile& f : plan.files) {
     if (f.layer != 0) placed[f.name] = f.layer;
@@ -63,9 +72,15 @@ TEST_P(AddBoardCorpusTest, EachFileOnItsLayer) {
   test::writeFile(settings, "");
   auto run = [&](std::vector<std::string> args) {
     args.insert(args.end(), {"--settings", settings});
+    if (args[1] == "add-board") args.insert(args.end(), mapArgs.begin(), mapArgs.end());
     return test::runCommand(cli::addJobCommand, args);
   };
   run({"job", "new", job});
+  if (!mapArgs.empty()) {
+    // A role that is none of ours is refused before anything is read.
+    EXPECT_THROW(run({"job", "add-board", job, folder.string(), "--map", "*.gm1=Outlines"}),
+                 std::invalid_argument);
+  }
   if (!c.imports) {
     EXPECT_THROW(run({"job", "add-board", job, folder.string()}), FormatError);
     EXPECT_TRUE(decodeJob(test::readFile(job)).empty());
@@ -140,6 +155,8 @@ const CorpusBoard kBoards[] = {
     {"EasyEda", "gerbonara/tests/resources/easyeda", true, "Gerber_BoardOutline.GKO=17 Gerber_BottomLayer.GBL=2 Gerber_Drill_PTH.DRL=18 Gerber_TopPasteMaskLayer.GTP=15 Gerber_TopSolderMaskLayer.GTS=11"},
     {"MentorEtchLayers", "gerbonara/tests/resources/siemens-2/Gerber", true, "EtchLayerBottom.gdo=2 EtchLayerTop.gdo=1 SolderPasteTop.gdo=15 SoldermaskBottom.gdo=12"},
     {"Target3001", "gerbonara/tests/resources/Target3001", true, "IRNASIoTbank1.2.Bot=2 IRNASIoTbank1.2.Drill=18 IRNASIoTbank1.2.Outline=17 IRNASIoTbank1.2.PasteBot=16 IRNASIoTbank1.2.PasteTop=15 IRNASIoTbank1.2.PosiBot=14 IRNASIoTbank1.2.PosiTop=13 IRNASIoTbank1.2.StopBot=12 IRNASIoTbank1.2.Top=1"},
+    // The layer map names the mechanical layer the outline and leaves the keep-out layer out.
+    {"FritzingMapped", "gerbonara/tests/resources/fritzing", true, "combined.gm1=17 combined.gts=11 combined.txt=18", "*.gm1=Outline combined.gko=None"},
     // Refused: two boards in one folder: both claim the copper, masks and silks.
     {"GedaTwoBoards", "gerbonara/tests/resources/geda", false, "driver.bottommask.gbr=12 driver.top.gbr=1"},
     // Refused: only the drill file has a role ("group1" is a copper group of either side).

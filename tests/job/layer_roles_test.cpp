@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <utility>
 
@@ -135,6 +136,22 @@ TEST(LayerMapTest, DefaultsReadWriteAndRefusals) {
     SCOPED_TRACE(bad);
     test::expectError<FormatError>([&] { readLayerMap(ini, "s.ini"); }, "s.ini: [BoardLayers] ");
   }
+
+  // [LayerMap] lines name files' roles, in file order; a role that is none
+  // of ours is refused with the list of them.
+  read = readLayerMap(IniDocument::parse("[LayerMap]\n*.GM1 = outline\nx.g? = inner copper 3\n"
+                                         "; a comment\nb.gko=None\n"),
+                      "s.ini");
+  ASSERT_EQ(read.patterns.size(), 3u);
+  EXPECT_EQ(read.patternFor("dir/B.gm1")->role, BoardRole({LayerRole::Outline, 0}));
+  EXPECT_EQ(read.patternFor("x.G2")->role, BoardRole({LayerRole::InnerCopper, 3}));
+  EXPECT_EQ(read.patternFor("b.gko")->role, std::nullopt);
+  EXPECT_EQ(read.patternFor("b.gm2"), nullptr);
+  test::expectError<FormatError>(
+      [] { readLayerMap(IniDocument::parse("[LayerMap]\n*.gm1=Outlines\n"), "s.ini"); },
+      "s.ini: [LayerMap] *.gm1=Outlines: no role \"Outlines\" (the roles: TopCopper, "
+      "BottomCopper, InnerCopper1..InnerCopper16, TopMask,");
+  EXPECT_THROW(parseNamePattern(" ", "Outline"), std::invalid_argument);
 
   // The window writes the defaults into a settings file that has none, and
   // leaves a file that has the section as it is.
