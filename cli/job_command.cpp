@@ -750,9 +750,8 @@ void addAddBoard(CLI::App& job, Action& action) {
       "Import a whole board from a folder or zip file: each file's role from the layer map's "
       "name patterns, else its X2 file function, else the name the CAD programs give it "
       "(KiCad, Altium/Protel, Eagle, EasyEDA, Proteus, Pulsonix, gEDA, DipTrace, OrCAD, ...), "
-      "drill files by their M48 header; each role on the layer the layer map gives it. Prints file "
-      "-> role -> "
-      "layer; files it cannot place are listed, not guessed",
+      "drill files by their M48 header; each role on the layer the layer map gives it. Prints "
+      "file -> role -> layer; files it cannot place are listed, not guessed",
       *o);
   cmd->add_option("PATH", o->source, "Folder or zip file with the board's files")->required();
   o->dataFile = &o->source;

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Import of a whole board: every file of a folder (or of a zip, unpacked
 // beside it) is given its role, by the layer map's name patterns, its X2
-// file function, then by its name, and drill files by their M48 header; the layer map places each
-// role on a layer. Files whose role is unknown, doubtful or has no layer are listed, never guessed.
+// file function or its name, and drill files by their M48 header; the layer
+// map places each role on a layer. Files whose role is unknown, doubtful or
+// has no layer are listed, never guessed.
 #pragma once
 
 #include <cstddef>
