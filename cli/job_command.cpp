@@ -10,6 +10,7 @@
 #include <string>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 #include "cli/command_registry.h"
 #include "cli/json_writer.h"
@@ -702,21 +703,55 @@ void addRepair(CLI::App& job, Action& action) {
 // drumplot-cli job add-board
 // ============================================================================
 
+// The layer map of `--map` values: "PATTERN=ROLE" patterns, which come
+// before those of the map's file, and at most one INI file that stands for
+// the settings file.
+LayerMap addBoardLayerMap(const std::vector<std::string>& values, const std::string& settingsFile) {
+  std::vector<NamePattern> patterns;
+  std::optional<fs::path> mapFile;
+  for (const std::string& value : values) {
+    const size_t equals = value.find('=');
+    if (equals == std::string::npos) {
+      if (mapFile) {
+        throw std::invalid_argument("--map " + value + ": a second layer map file (after " +
+                                    mapFile->string() + "); one file, any number of PATTERN=ROLE");
+      }
+      if (!fs::is_regular_file(value)) {
+        throw std::invalid_argument("--map " + value +
+                                    ": no such file (a pattern is written PATTERN=ROLE)");
+      }
+      mapFile = value;
+      continue;
+    }
+    try {
+      patterns.push_back(parseNamePattern(std::string_view(value).substr(0, equals),
+                                          std::string_view(value).substr(equals + 1)));
+    } catch (const std::invalid_argument& e) {
+      throw std::invalid_argument("--map " + value + ": " + e.what());
+    }
+  }
+  if (!mapFile) mapFile = settingsFile.empty() ? settingsFilePath() : fs::path(settingsFile);
+  LayerMap map = readLayerMap(IniDocument::load(*mapFile), mapFile->string());
+  map.patterns.insert(map.patterns.begin(), patterns.begin(), patterns.end());
+  return map;
+}
+
 void addAddBoard(CLI::App& job, Action& action) {
   struct Options : JobOptions {
     std::string source;
     std::string at;
-    std::string map;
+    std::vector<std::string> map;
     std::string unpackTo;
     std::string format = "2.3,leading,abs,inch";
   };
   auto o = std::make_shared<Options>();
   auto* cmd = addJobSubcommand(
       job, "add-board",
-      "Import a whole board from a folder or zip file: each file's role from its X2 file "
-      "function, else from the KiCad, Altium/Protel, Eagle, gEDA or OrCAD name, drill files by "
-      "their M48 header; each role on the layer the layer map gives it. Prints file -> role -> "
-      "layer; files it cannot place are listed, not guessed",
+      "Import a whole board from a folder or zip file: each file's role from the layer map's "
+      "name patterns, else its X2 file function, else the name the CAD programs give it "
+      "(KiCad, Altium/Protel, Eagle, EasyEDA, Proteus, Pulsonix, gEDA, DipTrace, OrCAD, ...), "
+      "drill files by their M48 header; each role on the layer the layer map gives it. Prints "
+      "file -> role -> layer; files it cannot place are listed, not guessed",
       *o);
   cmd->add_option("PATH", o->source, "Folder or zip file with the board's files")->required();
   o->dataFile = &o->source;
@@ -724,11 +759,15 @@ void addAddBoard(CLI::App& job, Action& action) {
                   "Move the board to X,Y inches (left-top corner); without it the board goes to "
                   "the first free place, as for job add");
   cmd->add_option("--map", o->map,
-                  "Layer map: the [BoardLayers] section of this INI file (default: the settings "
-                  "file's; keys absent take the defaults TopCopper=1, BottomCopper=2, "
-                  "InnerCopper1..8=3..10, TopMask=11, BottomMask=12, TopSilk=13, BottomSilk=14, "
-                  "TopPaste=15, BottomPaste=16, Outline=17, Drill=18)")
-      ->check(CLI::ExistingFile);
+                  "PATTERN=ROLE: files whose name matches the glob PATTERN (* any run, ? any "
+                  "character, case aside) take ROLE (TopCopper, BottomCopper, InnerCopper1..16, "
+                  "TopMask, BottomMask, TopSilk, BottomSilk, TopPaste, BottomPaste, Outline, "
+                  "Drill), before their X2 attributes, their name and the settings' [LayerMap]; "
+                  "may be repeated. Or INI: the layer map of this INI file instead of the "
+                  "settings file's ([BoardLayers] role -> layer; keys absent take the defaults "
+                  "TopCopper=1, BottomCopper=2, InnerCopper1..8=3..10, TopMask=11, BottomMask=12, "
+                  "TopSilk=13, BottomSilk=14, TopPaste=15, BottomPaste=16, Outline=17, Drill=18; "
+                  "and its [LayerMap] patterns)");
   cmd->add_option("--unpack-to", o->unpackTo,
                   "Folder a zip file is unpacked into (default: beside the zip, named after it)");
   cmd->add_option("--format", o->format, kFormatHelp)->check(FormatSpecValidator());
@@ -738,10 +777,7 @@ void addAddBoard(CLI::App& job, Action& action) {
       Job& job = edited.job;
       std::optional<std::pair<double, double>> at;
       if (!o->at.empty()) at = parsePair(o->at, "--at");
-      const fs::path mapFile = !o->map.empty()           ? fs::path(o->map)
-                               : o->settingsFile.empty() ? settingsFilePath()
-                                                         : fs::path(o->settingsFile);
-      const LayerMap map = readLayerMap(IniDocument::load(mapFile), mapFile.string());
+      const LayerMap map = addBoardLayerMap(o->map, o->settingsFile);
       job.CurrentFormat = parseFormatSpec(o->format);
       BoardImportPlan plan =
           planBoardImport(o->source, job.CurrentFormat, map, o->unpackTo,

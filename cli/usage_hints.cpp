@@ -194,7 +194,9 @@ void addHelpExamples(CLI::App& app) {
        "drumplot-cli job add panel.wpr old.pho --format 2.4,trailing,abs,inch"},
       {"job add-board",
        "drumplot-cli job add-board panel.wpr kicad-board/ --at 0.4,0.4\n"
-       "drumplot-cli job add-board panel.wpr gerbers.zip --map layers.ini"},
+       "drumplot-cli job add-board panel.wpr gerbers.zip --map layers.ini\n"
+       "drumplot-cli job add-board panel.wpr altium.zip --map \"*.gm1=Outline\" --map "
+       "\"*.gko=None\""},
       {"job layer",
        "drumplot-cli job layer panel.wpr --board 1 --layer 2 core.GBL\n"
        "drumplot-cli job layer panel.wpr --board 1 --layer 5 silk.pho --apertures silk.Env"},

@@ -81,10 +81,17 @@ DrillPlating drillPlating(std::string_view bytes, std::string_view name) {
   return plating;
 }
 
-// Gives `f` its role from what the file holds and what it is called.
-// A drill file is known by its head; a Gerber file is read a block at a time
-// and its statements may take at most `maxTextBytes`.
-void classify(BoardFile& f, const DataFormat& format, uint64_t maxTextBytes) {
+// Gives `f` its role from what the file holds and what it is called: the
+// layer map's patterns first, then the X2 file function, then the CAD
+// programs' names. A drill file is known by its head whatever its name; a
+// Gerber file is read a block at a time and its statements may take at most
+// `maxTextBytes`.
+void classify(BoardFile& f, const DataFormat& format, const LayerMap& map, uint64_t maxTextBytes) {
+  const NamePattern* pattern = map.patternFor(f.name);
+  if (pattern && !pattern->role) {
+    f.reason = "the layer map's " + pattern->pattern + " leaves it out";
+    return;
+  }
   std::string head(size_t{1} << 16, '\0');
   {
     std::ifstream in(f.file, std::ios::binary);
@@ -114,11 +121,23 @@ void classify(BoardFile& f, const DataFormat& format, uint64_t maxTextBytes) {
   }
   const GerberProgram& program = reader.program;
   if (!program.hasDrawing && !program.hasEnd && program.fileAttributes.empty()) {
-    f.reason = "neither Gerber data nor a drill file with an M48 header";
+    f.reason = noLayerByName(f.name);
+    if (f.reason.empty()) f.reason = "neither Gerber data nor a drill file with an M48 header";
     return;
   }
   f.drawing = program.hasDrawing;
   f.extents = {reader.MinX, reader.MinY, reader.Width, reader.Height};
+  if (pattern) {
+    if (pattern->role->role == LayerRole::Drill) {
+      f.reason = "the layer map's " + pattern->pattern +
+                 " names it the drill file, but it has no M48 header";
+      return;
+    }
+    f.role = pattern->role;
+    f.source = RoleSource::NameMap;
+    f.pattern = pattern->pattern;
+    return;
+  }
   if (const std::string* function = program.fileAttribute(".FileFunction")) {
     f.fileFunction = *function;
     if (std::optional<FileFunctionRole> x2 = roleFromFileFunction(*function)) {
@@ -136,7 +155,8 @@ void classify(BoardFile& f, const DataFormat& format, uint64_t maxTextBytes) {
     f.source = named->source;
     return;
   }
-  f.reason = "no role in its X2 attributes or its name";
+  f.reason = noLayerByName(f.name);
+  if (f.reason.empty()) f.reason = "no role in its X2 attributes or its name";
 }
 
 // Of several drill files the board keeps the one for plated-through holes:
@@ -364,7 +384,7 @@ BoardImportPlan planBoardImport(const fs::path& source, const DataFormat& format
     BoardFile f;
     f.file = file;
     f.name = file.lexically_relative(plan.folder).generic_string();
-    classify(f, format, budgetBytes);
+    classify(f, format, map, budgetBytes);
     plan.files.push_back(std::move(f));
   }
   std::sort(plan.files.begin(), plan.files.end(),
@@ -419,6 +439,7 @@ std::string placementNote(const BoardImportPlan& plan, size_t index) {
   if (f.layer == 0) return "not placed: " + f.reason;
   std::string note = toString(*f.source);
   if (*f.source == RoleSource::FileFunction) note += " " + f.fileFunction;
+  if (*f.source == RoleSource::NameMap) note += " " + f.pattern;
   if (plan.master == index) note += "; sizes the board";
   return note;
 }

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Import of a whole board: every file of a folder (or of a zip, unpacked
-// beside it) is given its role, by its X2 file function, then by its name,
-// and drill files by their M48 header; the layer map places each role on a
-// layer. Files whose role is unknown, doubtful or has no layer are listed,
-// never guessed.
+// beside it) is given its role, by the layer map's name patterns, its X2
+// file function or its name, and drill files by their M48 header; the layer
+// map places each role on a layer. Files whose role is unknown, doubtful or
+// has no layer are listed, never guessed.
 #pragma once
 
 #include <cstddef>
@@ -28,6 +28,7 @@ struct BoardFile {
   std::optional<BoardRole> role;
   std::optional<RoleSource> source;
   std::string fileFunction;                      // the X2 attribute's value, when the file has one
+  std::string pattern;                           // the layer map's pattern that gave the role
   DrillPlating plating = DrillPlating::Unknown;  // drill files
   int layer = 0;                                 // where it goes; 0: not placed
   std::string reason;                            // why it is not placed

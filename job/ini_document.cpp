@@ -110,6 +110,16 @@ std::optional<size_t> IniDocument::findKey(const Location& where, std::string_vi
   return std::nullopt;
 }
 
+std::vector<std::pair<std::string, std::string>> IniDocument::entries(
+    std::string_view section) const {
+  std::vector<std::pair<std::string, std::string>> found;
+  auto where = findSection(section);
+  for (size_t i = where ? where->sectionLine + 1 : 0; where && i < where->endLine; ++i) {
+    if (auto entry = keyLine(lines_[i])) found.emplace_back(entry->key, entry->value);
+  }
+  return found;
+}
+
 std::optional<std::string> IniDocument::value(std::string_view section,
                                               std::string_view key) const {
   auto where = findSection(section);

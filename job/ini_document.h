@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace drumplot {
@@ -28,6 +29,8 @@ class IniDocument {
   static IniDocument load(const std::filesystem::path& file);
 
   std::optional<std::string> value(std::string_view section, std::string_view key) const;
+  // Every "key=value" line of the section, in file order.
+  std::vector<std::pair<std::string, std::string>> entries(std::string_view section) const;
   // Replaces the key's line, or adds it at the end of its section (adding the
   // section at the end of the file when it is missing). Line breaks in the
   // value become spaces: a value is one line.

@@ -3,6 +3,7 @@
 #include "job/layer_roles.h"
 
 #include <algorithm>
+#include <stdexcept>
 #include <vector>
 
 #include "engine/errors.h"
@@ -52,19 +53,6 @@ constexpr BoardRole inner(int n) {
 std::optional<BoardRole> side(std::string_view field, LayerRole top, LayerRole bottom) {
   if (field == "Top") return role(top);
   if (field == "Bot") return role(bottom);
-  return std::nullopt;
-}
-
-struct NameRow {
-  const char* name;
-  BoardRole role;
-};
-
-// A name of a table, matched whole.
-std::optional<BoardRole> lookUp(std::string_view name, std::initializer_list<NameRow> table) {
-  for (const NameRow& row : table) {
-    if (name == row.name) return row.role;
-  }
   return std::nullopt;
 }
 
@@ -118,6 +106,20 @@ const char* toString(RoleSource source) {
       return "gEDA name";
     case RoleSource::OrcadName:
       return "OrCAD extension";
+    case RoleSource::EasyEdaName:
+      return "EasyEDA name";
+    case RoleSource::ProteusName:
+      return "Proteus name";
+    case RoleSource::PulsonixName:
+      return "Pulsonix/DesignSpark name";
+    case RoleSource::DipTraceName:
+      return "DipTrace name";
+    case RoleSource::MentorName:
+      return "Mentor name";
+    case RoleSource::TargetName:
+      return "TARGET 3001! extension";
+    case RoleSource::NameMap:
+      return "layer map pattern";
     case RoleSource::DrillHeader:
       return "Excellon M48 header";
   }
@@ -158,127 +160,320 @@ std::optional<FileFunctionRole> roleFromFileFunction(std::string_view value) {
 
 namespace {
 
-// KiCad: the layer name after the project name and a "-" (or alone), with
-// "." or "_" inside: "clock-F_Cu.gbr", "chibi-B.Mask.gbr", "F_Cu.gbr".
-std::optional<BoardRole> kicadRole(std::string_view stem) {
-  size_t dash = stem.rfind('-');
-  std::string layer(dash == std::string_view::npos ? stem : stem.substr(dash + 1));
-  std::replace(layer.begin(), layer.end(), '.', '_');
-  if (layer.size() > 3 && layer.ends_with("_cu")) {
-    if (std::optional<int> n =
-            numberAfter(std::string_view(layer).substr(0, layer.size() - 3), "in")) {
-      if (*n >= 1) return inner(*n);
+// One convention's name for one layer: globs (lower case, "|" between
+// alternatives) with "#" for a layer number. A rule without a role names a
+// file the name says is no layer of ours, or says too little to place.
+struct NameRule {
+  const char* patterns;
+  RoleSource source;
+  LayerRole role;
+  const char* noLayer = nullptr;  // set: why the file has no role
+  int offset = 0;                 // InnerCopper: the inner layer is the number less this
+  int last = 99;                  // and the number at most this
+};
+
+constexpr NameRule named(const char* patterns, RoleSource source, LayerRole role) {
+  return {patterns, source, role};
+}
+constexpr NameRule innerNamed(const char* patterns, RoleSource source, int offset = 0,
+                              int last = 99) {
+  return {patterns, source, LayerRole::InnerCopper, nullptr, offset, last};
+}
+constexpr NameRule noLayer(const char* patterns, RoleSource source, const char* why) {
+  return {patterns, source, LayerRole::Drill, why};
+}
+
+using enum LayerRole;
+constexpr auto kKiCad = RoleSource::KiCadName;
+constexpr auto kEagle = RoleSource::EagleName;
+constexpr auto kEasyEda = RoleSource::EasyEdaName;
+constexpr auto kProteus = RoleSource::ProteusName;
+constexpr auto kPulsonix = RoleSource::PulsonixName;
+constexpr auto kGeda = RoleSource::GedaName;
+constexpr auto kDipTrace = RoleSource::DipTraceName;
+constexpr auto kMentor = RoleSource::MentorName;
+constexpr auto kTarget = RoleSource::TargetName;
+constexpr auto kProtel = RoleSource::ProtelName;
+constexpr auto kOrcad = RoleSource::OrcadName;
+
+constexpr const char* kMechanical =
+    "a mechanical layer: the outline only when its X2 file function says Profile";
+
+// The first rule that matches a name wins: names that spell the layer out
+// come before the extension tables, so that "board-Edge.Cuts.gm1" is KiCad's
+// outline and not an Altium mechanical layer.
+constexpr NameRule kNameRules[] = {
+    // KiCad: "<project>-<layer>.<ext>", the layer with "_" or ".".
+    named("*-f?cu.*|f?cu.*", kKiCad, TopCopper),
+    named("*-b?cu.*|b?cu.*", kKiCad, BottomCopper),
+    innerNamed("*-in#?cu.*|in#?cu.*|*-inner#?cu.*", kKiCad),
+    named("*-f?mask.*|f?mask.*", kKiCad, TopMask),
+    named("*-b?mask.*|b?mask.*", kKiCad, BottomMask),
+    named("*-f?silks.*|f?silks.*|*-f?silkscreen.*|f?silkscreen.*", kKiCad, TopSilk),
+    named("*-b?silks.*|b?silks.*|*-b?silkscreen.*|b?silkscreen.*", kKiCad, BottomSilk),
+    named("*-f?paste.*|f?paste.*", kKiCad, TopPaste),
+    named("*-b?paste.*|b?paste.*", kKiCad, BottomPaste),
+    named("*-edge?cuts.*|edge?cuts.*", kKiCad, Outline),
+    noLayer("*.gbrjob", kKiCad, "a job file (the board's stack-up), not a layer"),
+    // Eagle 9 and Fusion 360 CAM.
+    named("copper_top.*|copper_top_l1.*", kEagle, TopCopper),
+    named("copper_bottom.*|copper_bottom_l#.*", kEagle, BottomCopper),
+    innerNamed("copper_inner_l#.*", kEagle, 1),
+    named("soldermask_top.*", kEagle, TopMask),
+    named("soldermask_bottom.*", kEagle, BottomMask),
+    named("silkscreen_top.*", kEagle, TopSilk),
+    named("silkscreen_bottom.*", kEagle, BottomSilk),
+    named("solderpaste_top.*", kEagle, TopPaste),
+    named("solderpaste_bottom.*", kEagle, BottomPaste),
+    named("profile.*", kEagle, Outline),
+    // Eagle with the OSH Park CAM job.
+    named("*.toplayer.ger", kEagle, TopCopper),
+    named("*.bottomlayer.ger", kEagle, BottomCopper),
+    innerNamed("*.internalplane#.ger", kEagle),
+    named("*.topsoldermask.ger", kEagle, TopMask),
+    named("*.bottomsoldermask.ger", kEagle, BottomMask),
+    named("*.topsilkscreen.ger", kEagle, TopSilk),
+    named("*.bottomsilkscreen.ger", kEagle, BottomSilk),
+    named("*.tcream.ger", kEagle, TopPaste),
+    named("*.bcream.ger", kEagle, BottomPaste),
+    named("*.boardoutline.ger", kEagle, Outline),
+    // EasyEDA and EasyEDA Pro.
+    named("gerber_toplayer.*", kEasyEda, TopCopper),
+    named("gerber_bottomlayer.*", kEasyEda, BottomCopper),
+    innerNamed("gerber_inner#.*|gerber_innerlayer#.*", kEasyEda),
+    named("gerber_topsoldermasklayer.*", kEasyEda, TopMask),
+    named("gerber_bottomsoldermasklayer.*", kEasyEda, BottomMask),
+    named("gerber_topsilklayer.*|gerber_topsilkscreenlayer.*", kEasyEda, TopSilk),
+    named("gerber_bottomsilklayer.*|gerber_bottomsilkscreenlayer.*", kEasyEda, BottomSilk),
+    named("gerber_toppastemasklayer.*", kEasyEda, TopPaste),
+    named("gerber_bottompastemasklayer.*", kEasyEda, BottomPaste),
+    named("gerber_boardoutline.*|gerber_boardoutlinelayer.*", kEasyEda, Outline),
+    // Proteus: "<project> - CADCAM Top Copper.TXT" (or .GBR).
+    named("*cadcam top copper.*", kProteus, TopCopper),
+    named("*cadcam bottom copper.*", kProteus, BottomCopper),
+    innerNamed("*cadcam inner #.*|*cadcam inner  #.*", kProteus),
+    named("*cadcam top solder resist.*", kProteus, TopMask),
+    named("*cadcam bottom solder resist.*", kProteus, BottomMask),
+    named("*cadcam top silk screen.*", kProteus, TopSilk),
+    named("*cadcam bottom silk screen.*", kProteus, BottomSilk),
+    named("*cadcam top smt paste.*|*cadcam top smt paste mask.*", kProteus, TopPaste),
+    named("*cadcam bottom smt paste.*|*cadcam bottom smt paste mask.*", kProteus, BottomPaste),
+    noLayer("*cadcam mechanical #.*", kProteus, kMechanical),
+    // Pulsonix, DesignSpark PCB and Easy-PC: "<design> - Top Copper.gbr".
+    named("* - top copper.*", kPulsonix, TopCopper),
+    named("* - bottom copper.*", kPulsonix, BottomCopper),
+    named("* - top solder mask.*|* - top copper (resist).*", kPulsonix, TopMask),
+    named("* - bottom solder mask.*|* - bottom copper (resist).*", kPulsonix, BottomMask),
+    named("* - top silkscreen.*", kPulsonix, TopSilk),
+    named("* - bottom silkscreen.*", kPulsonix, BottomSilk),
+    named("* - top copper (paste).*", kPulsonix, TopPaste),
+    named("* - bottom copper (paste).*", kPulsonix, BottomPaste),
+    // gEDA PCB and pcb-rnd: "<board>.<layer>.gbr"; a "groupN" file is copper
+    // whose side the name does not tell.
+    named("*.top.gbr", kGeda, TopCopper),
+    named("*.bottom.gbr", kGeda, BottomCopper),
+    named("*.topmask.gbr", kGeda, TopMask),
+    named("*.bottommask.gbr", kGeda, BottomMask),
+    named("*.topsilk.gbr", kGeda, TopSilk),
+    named("*.bottomsilk.gbr", kGeda, BottomSilk),
+    named("*.toppaste.gbr", kGeda, TopPaste),
+    named("*.bottompaste.gbr", kGeda, BottomPaste),
+    named("*.outline.gbr", kGeda, Outline),
+    noLayer("*.group#.gbr", kGeda, "a copper group: its place in the stack is not in the name"),
+    noLayer("*.fab.gbr", kGeda, "a fabrication drawing, not a layer"),
+    // DipTrace: "<board>_Top.gbr".
+    named("*_top.gbr", kDipTrace, TopCopper),
+    named("*_bottom.gbr", kDipTrace, BottomCopper),
+    named("*_topmask.gbr", kDipTrace, TopMask),
+    named("*_bottommask.gbr", kDipTrace, BottomMask),
+    named("*_topsilk.gbr", kDipTrace, TopSilk),
+    named("*_bottomsilk.gbr", kDipTrace, BottomSilk),
+    named("*_toppaste.gbr", kDipTrace, TopPaste),
+    named("*_bottompaste.gbr", kDipTrace, BottomPaste),
+    named("*_boardoutline.gbr", kDipTrace, Outline),
+    // Mentor and Siemens: "...SoldermaskTop.gdo".
+    named("*etchlayertop.gdo", kMentor, TopCopper),
+    named("*etchlayerbottom.gdo", kMentor, BottomCopper),
+    named("*soldermasktop.gdo", kMentor, TopMask),
+    named("*soldermaskbottom.gdo", kMentor, BottomMask),
+    named("*silkscreentop.gdo", kMentor, TopSilk),
+    named("*silkscreenbottom.gdo", kMentor, BottomSilk),
+    named("*solderpastetop.gdo", kMentor, TopPaste),
+    named("*solderpastebottom.gdo", kMentor, BottomPaste),
+    // TARGET 3001!: ".StopTop", ".PosiBot", ... (".Top" and ".Bot" as OrCAD's).
+    named("*.stoptop", kTarget, TopMask),
+    named("*.stopbot", kTarget, BottomMask),
+    named("*.positop", kTarget, TopSilk),
+    named("*.posibot", kTarget, BottomSilk),
+    named("*.pastetop", kTarget, TopPaste),
+    named("*.pastebot", kTarget, BottomPaste),
+    named("*.outline", kTarget, Outline),
+    // Altium/Protel: .Gn is mid layer n; planes (.GPn) and mechanical layers
+    // (.GMn) do not say their role.
+    named("*.gtl", kProtel, TopCopper),
+    named("*.gbl", kProtel, BottomCopper),
+    innerNamed("*.g#", kProtel),
+    named("*.gts", kProtel, TopMask),
+    named("*.gbs", kProtel, BottomMask),
+    named("*.gto", kProtel, TopSilk),
+    named("*.gbo", kProtel, BottomSilk),
+    named("*.gtp", kProtel, TopPaste),
+    named("*.gbp", kProtel, BottomPaste),
+    named("*.gko", kProtel, Outline),
+    noLayer("*.gp#", kProtel, "an internal plane: its place in the stack is not in the name"),
+    noLayer("*.gm#", kProtel, kMechanical),
+    noLayer("*.gd#|*.gg#", kProtel, "a drill drawing or drill guide, not a layer"),
+    noLayer("*.gpt|*.gpb", kProtel, "a pad master, not a layer"),
+    noLayer("*.gl#", kProtel,
+            "an inner layer counted from the top layer by some makers, from the first inner "
+            "layer by others"),
+    // Eagle's classic CAM job: component and solder side, stop, place and
+    // cream layers, .lyN for route layer N (2 is the first inner one), the
+    // dimension and mill layers (Seeed's .gml) for the outline.
+    named("*.cmp", kEagle, TopCopper),
+    named("*.sol", kEagle, BottomCopper),
+    innerNamed("*.ly#", kEagle, 1, 15),
+    named("*.stc|*.tsm", kEagle, TopMask),
+    named("*.sts|*.bsm", kEagle, BottomMask),
+    named("*.plc|*.tsk", kEagle, TopSilk),
+    named("*.pls|*.bsk", kEagle, BottomSilk),
+    named("*.crc|*.tsp", kEagle, TopPaste),
+    named("*.crs|*.bsp", kEagle, BottomPaste),
+    named("*.gml|*.mil|*.dim", kEagle, Outline),
+    noLayer("*.gpi|*.dri", kEagle, "a report of the Gerber or drill run, not a layer"),
+    // OrCAD Layout.
+    named("*.top", kOrcad, TopCopper),
+    named("*.bot", kOrcad, BottomCopper),
+    innerNamed("*.in#", kOrcad),
+    named("*.smt", kOrcad, TopMask),
+    named("*.smb", kOrcad, BottomMask),
+    named("*.sst", kOrcad, TopSilk),
+    named("*.ssb", kOrcad, BottomSilk),
+    named("*.spt", kOrcad, TopPaste),
+    named("*.spb", kOrcad, BottomPaste),
+};
+
+// The rule a file name matches, with the inner layer it names.
+std::optional<std::pair<const NameRule*, int>> matchingRule(std::string_view fileName) {
+  size_t slash = fileName.find_last_of("/\\");
+  if (slash != std::string_view::npos) fileName.remove_prefix(slash + 1);
+  const std::string name = lowerCase(fileName);
+  for (const NameRule& rule : kNameRules) {
+    for (std::string_view glob : splitFields(rule.patterns, '|')) {
+      int number = 0;
+      if (!globMatch(glob, name, &number)) continue;
+      if (rule.role != InnerCopper || rule.noLayer) return std::pair{&rule, 0};
+      if (number - rule.offset >= 1 && number <= rule.last) {
+        return std::pair{&rule, number - rule.offset};
+      }
     }
   }
-  return lookUp(layer, {{"f_cu", role(LayerRole::TopCopper)},
-                        {"b_cu", role(LayerRole::BottomCopper)},
-                        {"f_mask", role(LayerRole::TopMask)},
-                        {"b_mask", role(LayerRole::BottomMask)},
-                        {"f_silks", role(LayerRole::TopSilk)},
-                        {"f_silkscreen", role(LayerRole::TopSilk)},
-                        {"b_silks", role(LayerRole::BottomSilk)},
-                        {"b_silkscreen", role(LayerRole::BottomSilk)},
-                        {"f_paste", role(LayerRole::TopPaste)},
-                        {"b_paste", role(LayerRole::BottomPaste)},
-                        {"edge_cuts", role(LayerRole::Outline)}});
-}
-
-// Eagle 9 and Fusion 360 CAM names: "copper_top.gbr", "copper_inner_l2.gbr", ...
-std::optional<BoardRole> eagleNamedRole(std::string_view stem) {
-  if (std::optional<int> n = numberAfter(stem, "copper_inner_l"); n && *n >= 2)
-    return inner(*n - 1);
-  if (numberAfter(stem, "copper_bottom_l")) return role(LayerRole::BottomCopper);
-  return lookUp(stem, {{"copper_top", role(LayerRole::TopCopper)},
-                       {"copper_top_l1", role(LayerRole::TopCopper)},
-                       {"copper_bottom", role(LayerRole::BottomCopper)},
-                       {"soldermask_top", role(LayerRole::TopMask)},
-                       {"soldermask_bottom", role(LayerRole::BottomMask)},
-                       {"silkscreen_top", role(LayerRole::TopSilk)},
-                       {"silkscreen_bottom", role(LayerRole::BottomSilk)},
-                       {"solderpaste_top", role(LayerRole::TopPaste)},
-                       {"solderpaste_bottom", role(LayerRole::BottomPaste)},
-                       {"profile", role(LayerRole::Outline)}});
-}
-
-// gEDA PCB: "<board>.<layer>.gbr". Its "groupN" files are copper groups
-// whose side the name does not tell.
-std::optional<BoardRole> gedaRole(std::string_view stem, std::string_view extension) {
-  size_t dot = stem.rfind('.');
-  if (extension != "gbr" || dot == std::string_view::npos) return std::nullopt;
-  return lookUp(stem.substr(dot + 1), {{"top", role(LayerRole::TopCopper)},
-                                       {"bottom", role(LayerRole::BottomCopper)},
-                                       {"topmask", role(LayerRole::TopMask)},
-                                       {"bottommask", role(LayerRole::BottomMask)},
-                                       {"topsilk", role(LayerRole::TopSilk)},
-                                       {"bottomsilk", role(LayerRole::BottomSilk)},
-                                       {"toppaste", role(LayerRole::TopPaste)},
-                                       {"bottompaste", role(LayerRole::BottomPaste)},
-                                       {"outline", role(LayerRole::Outline)}});
-}
-
-// Altium/Protel: .GTL, .GBL, .Gn (mid layer n), .GTO, .GBO, .GTS, .GBS,
-// .GTP, .GBP, and the outline as .GKO (keep-out) or .GM1 (mechanical 1).
-std::optional<BoardRole> protelRole(std::string_view extension) {
-  if (std::optional<int> n = numberAfter(extension, "g"); n && *n >= 1) return inner(*n);
-  return lookUp(extension, {{"gtl", role(LayerRole::TopCopper)},
-                            {"gbl", role(LayerRole::BottomCopper)},
-                            {"gts", role(LayerRole::TopMask)},
-                            {"gbs", role(LayerRole::BottomMask)},
-                            {"gto", role(LayerRole::TopSilk)},
-                            {"gbo", role(LayerRole::BottomSilk)},
-                            {"gtp", role(LayerRole::TopPaste)},
-                            {"gbp", role(LayerRole::BottomPaste)},
-                            {"gko", role(LayerRole::Outline)},
-                            {"gm1", role(LayerRole::Outline)}});
-}
-
-// Eagle's classic CAM job: component and solder side, stop, place and
-// cream layers, and .lyN for route layer N (2 is the first inner one).
-std::optional<BoardRole> eagleExtensionRole(std::string_view extension) {
-  if (std::optional<int> n = numberAfter(extension, "ly"); n && *n >= 2 && *n <= 15) {
-    return inner(*n - 1);
-  }
-  return lookUp(extension, {{"cmp", role(LayerRole::TopCopper)},
-                            {"sol", role(LayerRole::BottomCopper)},
-                            {"stc", role(LayerRole::TopMask)},
-                            {"sts", role(LayerRole::BottomMask)},
-                            {"plc", role(LayerRole::TopSilk)},
-                            {"pls", role(LayerRole::BottomSilk)},
-                            {"crc", role(LayerRole::TopPaste)},
-                            {"crs", role(LayerRole::BottomPaste)}});
-}
-
-// OrCAD Layout.
-std::optional<BoardRole> orcadRole(std::string_view extension) {
-  return lookUp(extension, {{"top", role(LayerRole::TopCopper)},
-                            {"bot", role(LayerRole::BottomCopper)},
-                            {"smt", role(LayerRole::TopMask)},
-                            {"smb", role(LayerRole::BottomMask)},
-                            {"sst", role(LayerRole::TopSilk)},
-                            {"ssb", role(LayerRole::BottomSilk)},
-                            {"spt", role(LayerRole::TopPaste)},
-                            {"spb", role(LayerRole::BottomPaste)}});
+  return std::nullopt;
 }
 
 }  // namespace
 
-std::optional<NamedRole> roleFromFileName(std::string_view fileName) {
-  size_t slash = fileName.find_last_of("/\\");
-  if (slash != std::string_view::npos) fileName.remove_prefix(slash + 1);
-  const std::string name = lowerCase(fileName);
-  const size_t dot = name.rfind('.');
-  if (dot == std::string::npos || dot == 0) return std::nullopt;
-  const std::string_view stem = std::string_view(name).substr(0, dot);
-  const std::string_view extension = std::string_view(name).substr(dot + 1);
+bool globMatch(std::string_view pattern, std::string_view name, int* number) {
+  // A "*" matches nothing at first and one more character each time what
+  // follows it fails: at most pattern x name steps.
+  size_t p = 0, n = 0, star = std::string_view::npos, starName = 0;
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  while (n < name.size()) {
+    const char c = p < pattern.size() ? pattern[p] : '\0';
+    if (p < pattern.size() && c == '*') {
+      star = p++;
+      starName = n;
+    } else if (c == '#' && number && isDigit(name[n])) {
+      size_t digits = 0;
+      while (digits < 3 && n + digits < name.size() && isDigit(name[n + digits])) ++digits;
+      *number = static_cast<int>(*parseInteger(name.substr(n, digits)));
+      n += digits;
+      ++p;
+    } else if (p < pattern.size() && !(c == '#' && number) &&
+               (c == '?' || lower(c) == lower(name[n]))) {
+      ++p;
+      ++n;
+    } else if (star != std::string_view::npos) {
+      p = star + 1;
+      n = ++starName;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
 
-  // Names that spell the layer out first, then the extension tables.
-  if (auto r = kicadRole(stem)) return NamedRole{*r, RoleSource::KiCadName};
-  if (auto r = eagleNamedRole(stem)) return NamedRole{*r, RoleSource::EagleName};
-  if (auto r = gedaRole(stem, extension)) return NamedRole{*r, RoleSource::GedaName};
-  if (auto r = protelRole(extension)) return NamedRole{*r, RoleSource::ProtelName};
-  if (auto r = eagleExtensionRole(extension)) return NamedRole{*r, RoleSource::EagleName};
-  if (auto r = orcadRole(extension)) return NamedRole{*r, RoleSource::OrcadName};
-  return std::nullopt;
+std::optional<NamedRole> roleFromFileName(std::string_view fileName) {
+  auto found = matchingRule(fileName);
+  if (!found || found->first->noLayer) return std::nullopt;
+  const NameRule& rule = *found->first;
+  return NamedRole{{rule.role, found->second}, rule.source};
+}
+
+std::string noLayerByName(std::string_view fileName) {
+  auto found = matchingRule(fileName);
+  if (!found || !found->first->noLayer) return {};
+  return std::string(toString(found->first->source)) + ": " + found->first->noLayer;
+}
+
+// Layer map - Name patterns
+// ============================================================================
+
+namespace {
+
+// Lower case without blanks, "-" and "_": "Top Solder Mask" -> "topsoldermask".
+std::string roleWord(std::string_view text) {
+  std::string word;
+  for (char c : lowerCase(text)) {
+    if (c != ' ' && c != '\t' && c != '-' && c != '_') word.push_back(c);
+  }
+  return word;
+}
+
+// "TopCopper, BottomCopper, InnerCopper1..InnerCopper16, TopMask, ...".
+std::string roleKeys() {
+  std::string keys;
+  for (size_t i = 0; i < LayerMap::kRoleCount; ++i) {
+    const BoardRole r = LayerMap::roleAt(i);
+    if (r.role == LayerRole::InnerCopper && r.inner > 1 && r.inner < kMaxInnerCopper) continue;
+    keys += (keys.empty() ? "" : r.inner == kMaxInnerCopper ? ".." : ", ") + LayerMap::keyOf(r);
+  }
+  return keys;
+}
+
+}  // namespace
+
+bool NamePattern::matches(std::string_view fileName) const {
+  if (pattern.find('/') == std::string::npos) {
+    const size_t slash = fileName.find_last_of('/');
+    if (slash != std::string_view::npos) fileName.remove_prefix(slash + 1);
+  }
+  return globMatch(pattern, fileName);
+}
+
+NamePattern parseNamePattern(std::string_view pattern, std::string_view role) {
+  pattern = trimSpaces(pattern);
+  if (pattern.empty()) {
+    throw std::invalid_argument("no pattern before \"=\" (one such as *.gm1 names the files)");
+  }
+  const std::string word = roleWord(role);
+  if (word == "none") return {std::string(pattern), std::nullopt};
+  for (size_t i = 0; i < LayerMap::kRoleCount; ++i) {
+    const BoardRole r = LayerMap::roleAt(i);
+    if (word == roleWord(LayerMap::keyOf(r)) || word == roleWord(roleName(r))) {
+      return {std::string(pattern), r};
+    }
+  }
+  throw std::invalid_argument("no role \"" + std::string(trimSpaces(role)) +
+                              "\" (the roles: " + roleKeys() + ", or None to leave the files out)");
+}
+
+const NamePattern* LayerMap::patternFor(std::string_view fileName) const {
+  for (const NamePattern& p : patterns) {
+    if (p.matches(fileName)) return &p;
+  }
+  return nullptr;
 }
 
 // LayerMap
@@ -351,6 +546,14 @@ LayerMap readLayerMap(const IniDocument& ini, const std::string& fileName) {
       throw FormatError(where(key) + "=" + *text + ": a layer is a number 1..18, or 0 for none");
     }
     map.setLayer(r, static_cast<int>(*layer));
+  }
+  for (const auto& [pattern, role] : ini.entries(kNamePatternSection)) {
+    try {
+      map.patterns.push_back(parseNamePattern(pattern, role));
+    } catch (const std::invalid_argument& e) {
+      throw FormatError(fileName + ": [" + kNamePatternSection + "] " + pattern + "=" + role +
+                        ": " + e.what());
+    }
   }
   for (size_t i = 0; i < LayerMap::kRoleCount; ++i) {
     for (size_t j = i + 1; j < LayerMap::kRoleCount; ++j) {

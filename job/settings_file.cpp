@@ -253,6 +253,10 @@ std::vector<SettingsKey> settingsKeys(const JobSettings& s, const LayerMap& map)
     add(kLayerMapSection, LayerMap::keyOf(role), std::to_string(map.layerOf(role)),
         "the layer job add-board puts the " + roleName(role) + " on (0: none)");
   }
+  for (const NamePattern& p : map.patterns) {
+    add(kNamePatternSection, p.pattern, p.role ? LayerMap::keyOf(*p.role) : "None",
+        "job add-board gives files of this name this role");
+  }
   return keys;
 }
 

@@ -24,9 +24,10 @@ namespace fs = std::filesystem;
 
 struct CorpusBoard {
   const char* name;
-  const char* folder;  // below the corpus
-  bool imports;        // false: refused (no layer to draw, or files of two boards)
-  const char* placed;  // "file=layer ...", the files' names below the folder
+  const char* folder;    // below the corpus
+  bool imports;          // false: refused (no layer to draw, or files of two boards)
+  const char* placed;    // "file=layer ...", the files' names below the folder
+  const char* map = "";  // "PATTERN=ROLE ...": --map patterns
 };
 
 std::map<std::string, int> placedFiles(const std::string& table) {
@@ -49,7 +50,15 @@ TEST_P(AddBoardCorpusTest, EachFileOnItsLayer) {
   const std::map<std::string, int> expected = placedFiles(c.placed);
 
   // The plan: every file of the folder, on its layer or listed with a reason.
-  const BoardImportPlan plan = planBoardImport(folder, DataFormat{}, LayerMap::defaults());
+  LayerMap map = LayerMap::defaults();
+  std::vector<std::string> mapArgs;
+  std::istringstream patterns(c.map);
+  for (std::string item; patterns >> item;) {
+    const size_t eq = item.find('=');
+    map.patterns.push_back(parseNamePattern(item.substr(0, eq), item.substr(eq + 1)));
+    mapArgs.insert(mapArgs.end(), {"--map", item});
+  }
+  const BoardImportPlan plan = planBoardImport(folder, DataFormat{}, map);
   std::map<std::string, int> placed;
   for (const BoardFile& f : plan.files) {
     if (f.layer != 0) placed[f.name] = f.layer;
@@ -63,9 +72,15 @@ TEST_P(AddBoardCorpusTest, EachFileOnItsLayer) {
   test::writeFile(settings, "");
   auto run = [&](std::vector<std::string> args) {
     args.insert(args.end(), {"--settings", settings});
+    if (args[1] == "add-board") args.insert(args.end(), mapArgs.begin(), mapArgs.end());
     return test::runCommand(cli::addJobCommand, args);
   };
   run({"job", "new", job});
+  if (!mapArgs.empty()) {
+    // A role that is none of ours is refused before anything is read.
+    EXPECT_THROW(run({"job", "add-board", job, folder.string(), "--map", "*.gm1=Outlines"}),
+                 std::invalid_argument);
+  }
   if (!c.imports) {
     EXPECT_THROW(run({"job", "add-board", job, folder.string()}), FormatError);
     EXPECT_TRUE(decodeJob(test::readFile(job)).empty());
@@ -125,14 +140,23 @@ const CorpusBoard kBoards[] = {
     {"AltiumX2", "pygerber/test/assets/gerberx3/AltiumGerberX2", true, "PCB1_Copper_Signal_Top.gbr=1 PCB1_Legend_Top.gbr=13 PCB1_Paste_Top.gbr=15 PCB1_Profile.gbr=17"},
     {"ProtelPickAndPlace", "gerbv/example/protel-pnp", true, "SE_SG_IF_V2.GBL=2 SE_SG_IF_V2.TXT=18"},
     {"ProtelPcbTools", "pcb-tools/examples/gerbers", true, "bottom_copper.GBL=2 bottom_mask.GBS=12 copper.GTL=1 ncdrill.DRD=18 soldermask.GTS=11"},
-    {"ProtelCore", "tracespace/packages/fixtures/boards/core", true, "core.GBL=2 core.GBS=12 core.GTL=1 core.GTO=13 core.GTP=15 core.GTS=11 core.TXT=18"},
+    {"ProtelCore", "tracespace/packages/fixtures/boards/core", true, "core.GBL=2 core.GBS=12 core.GTL=1 core.GTO=13 core.GTP=15 core.GTS=11 core.MIL=17 core.TXT=18"},
     {"ProtelUsbvil", "tracespace/packages/fixtures/boards/usbvil", true, "pic18f14k50.gbl=2 pic18f14k50.gbo=14 pic18f14k50.gko=17 pic18f14k50.gtl=1 pic18f14k50.gto=13 pic18f14k50.gts=11 pic18f14k50.txt=18"},
-    {"ProtelMixtape", "tracespace/packages/fixtures/boards/8bit-mixtape", true, "mixtape.gtl=1 mixtape.gto=13 mixtape.gtp=15 mixtape.gts=11 mixtape.txt=18"},
+    {"ProtelMixtape", "tracespace/packages/fixtures/boards/8bit-mixtape", true, "mixtape.gml=17 mixtape.gtl=1 mixtape.gto=13 mixtape.gtp=15 mixtape.gts=11 mixtape.txt=18"},
     {"EagleNewer", "gerbonara/tests/resources/eagle-newer", true, "copper_top.gbr=1 drills.xln=18 profile.gbr=17 silkscreen_bottom.gbr=14 silkscreen_top.gbr=13 soldermask_bottom.gbr=12 soldermask_top.gbr=11 solderpaste_bottom.gbr=16 solderpaste_top.gbr=15"},
     {"EagleFourLayer", "gerbonara/tests/resources/eagle_files", true, "copper_bottom_l4.gbr=2 copper_inner_l2.gbr=3 copper_inner_l3.gbr=4 copper_top_l1.gbr=1 profile.gbr=17 silkscreen_top.gbr=13 soldermask_bottom.gbr=12 soldermask_top.gbr=11"},
     {"EagleArduinoUno", "tracespace/packages/fixtures/boards/arduino-uno", true, "arduino-uno.cmp=1 arduino-uno.drd=18 arduino-uno.gko=17 arduino-uno.sol=2 arduino-uno.stc=11"},
     {"EagleBusPirate", "tracespace/packages/fixtures/boards/bus-pirate", true, "BusPirate-v3.6a-SSOP.gko=17 BusPirate-v3.6a-SSOP.plc=13 BusPirate-v3.6a-SSOP.pls=14 BusPirate-v3.6a-SSOP.sol=2 BusPirate-v3.6a-SSOP.sts=12"},
     {"EagleFreeduino", "tracespace/packages/fixtures/boards/freeduino", true, "freeduino.drd=18 freeduino.plc=13 freeduino.sol=2 freeduino.stc=11"},
+    // Seeed's mill layer, a Fritzing mechanical layer beside the keep-out one,
+    // EasyEDA, Mentor and TARGET 3001! names.
+    {"EagleManifoldMill", "pygerber/test/assets/gerberx3/pcb_tools_issues/127", true, "manifold-slave-v1.GBO=14 manifold-slave-v1.GBP=16 manifold-slave-v1.GBS=12 manifold-slave-v1.GML=17 manifold-slave-v1.GTO=13 manifold-slave-v1.GTP=15 manifold-slave-v1.TXT=18"},
+    {"FritzingMechanical", "gerbonara/tests/resources/fritzing", true, "combined.GKO=17 combined.gts=11 combined.txt=18"},
+    {"EasyEda", "gerbonara/tests/resources/easyeda", true, "Gerber_BoardOutline.GKO=17 Gerber_BottomLayer.GBL=2 Gerber_Drill_PTH.DRL=18 Gerber_TopPasteMaskLayer.GTP=15 Gerber_TopSolderMaskLayer.GTS=11"},
+    {"MentorEtchLayers", "gerbonara/tests/resources/siemens-2/Gerber", true, "EtchLayerBottom.gdo=2 EtchLayerTop.gdo=1 SolderPasteTop.gdo=15 SoldermaskBottom.gdo=12"},
+    {"Target3001", "gerbonara/tests/resources/Target3001", true, "IRNASIoTbank1.2.Bot=2 IRNASIoTbank1.2.Drill=18 IRNASIoTbank1.2.Outline=17 IRNASIoTbank1.2.PasteBot=16 IRNASIoTbank1.2.PasteTop=15 IRNASIoTbank1.2.PosiBot=14 IRNASIoTbank1.2.PosiTop=13 IRNASIoTbank1.2.StopBot=12 IRNASIoTbank1.2.Top=1"},
+    // The layer map names the mechanical layer the outline and leaves the keep-out layer out.
+    {"FritzingMapped", "gerbonara/tests/resources/fritzing", true, "combined.gm1=17 combined.gts=11 combined.txt=18", "*.gm1=Outline combined.gko=None"},
     // Refused: two boards in one folder: both claim the copper, masks and silks.
     {"GedaTwoBoards", "gerbonara/tests/resources/geda", false, "driver.bottommask.gbr=12 driver.top.gbr=1"},
     // Refused: only the drill file has a role ("group1" is a copper group of either side).

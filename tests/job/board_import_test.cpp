@@ -152,6 +152,61 @@ TEST(BoardImportTest, DrillFileKept) {
   EXPECT_EQ(kept({{"x.drl", "T1C0.030\nX015000Y015000\nM30\n"}}), "none");
 }
 
+// One file's role and how it was told, by its name, its X2 file function
+// and the layer map's patterns: "role: note".
+TEST(BoardImportTest, RoleByNameX2AndPattern) {
+  const struct {
+    const char* name;
+    std::string bytes;
+    std::vector<std::pair<const char*, const char*>> patterns;
+    const char* expected;
+  } cases[] = {
+      {"b.gm1",
+       gerber(),
+       {},
+       "-: not placed: Protel extension: a mechanical layer: the outline only when its X2 file "
+       "function says Profile"},
+      {"b.gm1", gerber("Profile,NP"), {}, "outline: X2 file function Profile,NP; sizes the board"},
+      {"b.GP1",
+       gerber(),
+       {},
+       "-: not placed: Protel extension: an internal plane: its place in the stack is not in the "
+       "name"},
+      {"b-job.gbrjob",
+       "{\"Header\": {}}\n",
+       {},
+       "-: not placed: KiCad name: a job file (the board's stack-up), not a layer"},
+      {"p - CADCAM Top Copper.TXT", gerber(), {}, "top copper: Proteus name; sizes the board"},
+      {"Gerber_BoardOutlineLayer.GKO", gerber(), {}, "outline: EasyEDA name; sizes the board"},
+      // The map's pattern wins over the X2 attribute and the name.
+      {"b.gm1",
+       gerber("Copper,L1,Top"),
+       {{"*.GM1", "outline"}},
+       "outline: layer map pattern *.GM1; sizes the board"},
+      {"sub/b.gm2",
+       gerber(),
+       {{"x.gm2", "Outline"}, {"sub/*.gm?", "inner copper 3"}},
+       "inner copper 3: layer map pattern sub/*.gm?; sizes the board"},
+      {"b.drl", kDrill, {{"*.drl", "TopCopper"}}, "drill: Excellon M48 header"},
+      {"b.drl", kDrill, {{"*.drl", "None"}}, "-: not placed: the layer map's *.drl leaves it out"},
+      {"b.gbr",
+       gerber(),
+       {{"*", "Drill"}},
+       "-: not placed: the layer map's * names it the drill file, but it has no M48 header"},
+  };
+  for (const auto& c : cases) {
+    LayerMap map = LayerMap::defaults();
+    for (const auto& [pattern, role] : c.patterns)
+      map.patterns.push_back(parseNamePattern(pattern, role));
+    const BoardImportPlan plan =
+        planBoardImport(folderWith({{c.name, c.bytes}}), DataFormat{}, map);
+    ASSERT_EQ(plan.files.size(), 1u);
+    const BoardFile& f = plan.files[0];
+    EXPECT_EQ((f.role ? roleName(*f.role) : "-") + ": " + placementNote(plan, 0), c.expected)
+        << c.name;
+  }
+}
+
 TEST(BoardImportTest, ZipUnpackedBesideItAndItsRefusals) {
   const fs::path dir = test::tempDir();
   const fs::path zip = dir / "board.zip";

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <utility>
 
@@ -38,7 +39,31 @@ TEST(FileNameRoleTest, Conventions) {
       {"board.G3",                  "inner copper 3",     RoleSource::ProtelName},
       {"board.GKO",                 "outline",            RoleSource::ProtelName},
       {"board.GP1",                 "none",               kNone},  // a plane: stack place unknown
-      {"board.GM2",                 "none",               kNone},  // mechanical 2
+      {"board.GM1",                 "none",               kNone},  // mechanical: X2 Profile tells
+      {"board.gm16",                "none",               kNone},
+      {"board.GL2",                 "none",               kNone},  // counted two ways
+      {"board.GML",                 "outline",            RoleSource::EagleName},
+      {"core.MIL",                  "outline",            RoleSource::EagleName},
+      {"Gerber_TopLayer.GTL",       "top copper",         RoleSource::EasyEdaName},
+      {"Gerber_InnerLayer2.G2",     "inner copper 2",     RoleSource::EasyEdaName},
+      {"Gerber_BoardOutlineLayer.GKO", "outline",         RoleSource::EasyEdaName},
+      {"Gerber_TopSilkscreenLayer.GTO", "top silkscreen", RoleSource::EasyEdaName},
+      {"p - CADCAM Top Copper.TXT", "top copper",         RoleSource::ProteusName},
+      {"p - CADCAM Inner  3.TXT",   "inner copper 3",     RoleSource::ProteusName},
+      {"p - CADCAM Bottom Solder Resist.GBR", "bottom solder mask", RoleSource::ProteusName},
+      {"p - CADCAM Mechanical 1.TXT", "none",             kNone},
+      {"d - Top Copper (Resist).gbr", "top solder mask",  RoleSource::PulsonixName},
+      {"d - Bottom Silkscreen.gbr", "bottom silkscreen",  RoleSource::PulsonixName},
+      {"kb_BottomMask.gbr",         "bottom solder mask", RoleSource::DipTraceName},
+      {"kb_BoardOutline.gbr",       "outline",            RoleSource::DipTraceName},
+      {"x.PosiTop",                 "top silkscreen",     RoleSource::TargetName},
+      {"EtchLayerTop.gdo",          "top copper",         RoleSource::MentorName},
+      {"b.topsoldermask.ger",       "top solder mask",    RoleSource::EagleName},
+      {"b.internalplane2.ger",      "inner copper 2",     RoleSource::EagleName},
+      {"x-Inner1.Cu.gbr",           "inner copper 1",     RoleSource::KiCadName},
+      {"x-job.gbrjob",              "none",               kNone},
+      {"board.ly16",                "none",               kNone},  // route 16 is the bottom
+      {"rs232.IN2",                 "inner copper 2",     RoleSource::OrcadName},
       {"uno.cmp",                   "top copper",         RoleSource::EagleName},
       {"uno.sts",                   "bottom solder mask", RoleSource::EagleName},
       {"uno.ly3",                   "inner copper 2",     RoleSource::EagleName},
@@ -111,6 +136,22 @@ TEST(LayerMapTest, DefaultsReadWriteAndRefusals) {
     SCOPED_TRACE(bad);
     test::expectError<FormatError>([&] { readLayerMap(ini, "s.ini"); }, "s.ini: [BoardLayers] ");
   }
+
+  // [LayerMap] lines name files' roles, in file order; a role that is none
+  // of ours is refused with the list of them.
+  read = readLayerMap(IniDocument::parse("[LayerMap]\n*.GM1 = outline\nx.g? = inner copper 3\n"
+                                         "; a comment\nb.gko=None\n"),
+                      "s.ini");
+  ASSERT_EQ(read.patterns.size(), 3u);
+  EXPECT_EQ(read.patternFor("dir/B.gm1")->role, BoardRole({LayerRole::Outline, 0}));
+  EXPECT_EQ(read.patternFor("x.G2")->role, BoardRole({LayerRole::InnerCopper, 3}));
+  EXPECT_EQ(read.patternFor("b.gko")->role, std::nullopt);
+  EXPECT_EQ(read.patternFor("b.gm2"), nullptr);
+  test::expectError<FormatError>(
+      [] { readLayerMap(IniDocument::parse("[LayerMap]\n*.gm1=Outlines\n"), "s.ini"); },
+      "s.ini: [LayerMap] *.gm1=Outlines: no role \"Outlines\" (the roles: TopCopper, "
+      "BottomCopper, InnerCopper1..InnerCopper16, TopMask,");
+  EXPECT_THROW(parseNamePattern(" ", "Outline"), std::invalid_argument);
 
   // The window writes the defaults into a settings file that has none, and
   // leaves a file that has the section as it is.
