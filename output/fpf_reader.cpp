@@ -16,6 +16,8 @@ constexpr size_t kReadAheadBytes = size_t{1} << 20;
 // The index keeps at most this many offsets (8 MB); between two of them
 // the records are read through.
 constexpr uint64_t kMaxIndexEntries = uint64_t{1} << 20;
+// Long work looks at its Progress (and whether it is cancelled) this often.
+constexpr uint64_t kGroupsPerReport = 64;
 
 // Bits x0 to x1 (x1 excluded, x0 < x1) of a row set (background) or
 // cleared: a masked first byte, whole bytes, a masked last byte.
@@ -163,17 +165,25 @@ void FpfReader::checkEnd() {
 // FpfReader - Index
 // ============================================================================
 
-void FpfReader::buildIndex() {
+bool FpfReader::buildIndex(Progress* progress) {
+  index_.clear();
   seekByte(kFpfImageOffset);
   indexStep_ = std::max<uint64_t>(1, (groups() + kMaxIndexEntries - 1) / kMaxIndexEntries);
-  index_.clear();
-  index_.reserve(static_cast<size_t>((groups() + indexStep_ - 1) / indexStep_));
+  std::vector<uint64_t> index;
+  index.reserve(static_cast<size_t>((groups() + indexStep_ - 1) / indexStep_));
   for (group_ = 0; group_ < groups(); ++group_) {
-    if (group_ % indexStep_ == 0) index_.push_back(bufferOffset_ + at_);
+    if (progress && group_ % kGroupsPerReport == 0) {
+      if (progress->cancelled) return false;
+      progress->report(Progress::Phase::Reading, 0, 1,
+                       static_cast<double>(group_) / static_cast<double>(groups()));
+    }
+    if (group_ % indexStep_ == 0) index.push_back(bufferOffset_ + at_);
     decodeRecord(nullptr);
   }
   checkEnd();
+  index_ = std::move(index);
   seekGroup(0);
+  return true;
 }
 
 void FpfReader::seekGroup(uint64_t group) {
@@ -202,7 +212,7 @@ FpfPicture::FpfPicture(FpfReader& reader, const FilmWindow& window, uint32_t red
   height_ = (window.height() - 1) / reduce + 1;
   filmRow_ = window.y0;
   rows_.assign(4 * reader.rowBytes(), 0xFF);
-  indexed_ = window.y0 > 0 || window.y1 < h.height;
+  indexed_ = window.y0 > 0 || window.y1 < h.height || reader.indexed();
 }
 
 void FpfPicture::addFilmRow(uint8_t* row) {
@@ -228,7 +238,7 @@ void FpfPicture::addFilmRow(uint8_t* row) {
 void FpfPicture::readRows(uint8_t* rows, uint32_t count) {
   if (count > height_ - pictureRows_) throw std::logic_error("a picture read past its end");
   if (indexed_ && pictureRows_ == 0 && count > 0) {
-    reader_.buildIndex();
+    if (!reader_.indexed()) reader_.buildIndex();
     reader_.seekGroup(window_.y0 / 4);
   }
   const size_t bytes = rowBytes();
@@ -239,6 +249,45 @@ void FpfPicture::readRows(uint8_t* rows, uint32_t count) {
   }
   // Read from the first record on: the file must end with the last.
   if (!indexed_ && pictureRows_ == height_) reader_.checkEnd();
+}
+
+// decodeFpfRegion
+// ============================================================================
+
+uint64_t fpfRegionBytes(const FpfReader& reader, const FilmWindow& window, uint32_t reduce) {
+  const uint64_t n = std::max<uint32_t>(reduce, 1);
+  const uint64_t width = (uint64_t{window.width()} + n - 1) / n;
+  const uint64_t height = (uint64_t{window.height()} + n - 1) / n;
+  return (width + 7) / 8 * height + 4 * uint64_t{reader.rowBytes()} + reader.heldBytes();
+}
+
+std::optional<MonoImage> decodeFpfRegion(FpfReader& reader, const FilmWindow& window,
+                                         uint32_t reduce, uint64_t budgetBytes,
+                                         Progress* progress) {
+  FpfPicture picture(reader, window, reduce);
+  const uint64_t bytes = fpfRegionBytes(reader, window, reduce);
+  if (bytes > budgetBytes) {
+    throw FormatError(reader.name() + ": a picture of " + std::to_string(picture.width()) + " x " +
+                      std::to_string(picture.height()) + " pixels takes " +
+                      std::to_string((bytes + (1 << 20) - 1) >> 20) +
+                      " MB, more than the memory setting of " + std::to_string(budgetBytes >> 20) +
+                      " MB holds");
+  }
+  MonoImage image(picture.width(), picture.height());
+  // Rows a few at a time, so that a cancel is seen soon even when each
+  // picture row takes many records.
+  const uint32_t step = std::max<uint32_t>(1, 4 * static_cast<uint32_t>(kGroupsPerReport) / reduce);
+  for (uint32_t y = 0; y < image.height;) {
+    if (progress) {
+      if (progress->cancelled) return std::nullopt;
+      progress->report(Progress::Phase::Reading, 0, 1,
+                       static_cast<double>(y) / static_cast<double>(image.height));
+    }
+    const uint32_t count = std::min(step, image.height - y);
+    picture.readRows(image.row(y), count);
+    y += count;
+  }
+  return image;
 }
 
 }  // namespace drumplot

@@ -8,9 +8,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "engine/progress.h"
 #include "output/fpf_file.h"
 
 namespace drumplot {
@@ -38,9 +40,15 @@ class FpfReader {
   uint64_t readGroup(uint8_t* rows);
 
   // Reads every record once, checks it and the file's end, and keeps where
-  // the groups start; then seekGroup() goes to any group.
-  void buildIndex();
+  // the groups start; then seekGroup() goes to any group. With `progress`,
+  // reports the share of records read and stops when it is cancelled:
+  // false then, and no index kept (nor one after a fault).
+  bool buildIndex(Progress* progress = nullptr);
+  bool indexed() const { return !index_.empty(); }
   void seekGroup(uint64_t group);
+
+  // Memory the reader holds: its read-ahead and index.
+  uint64_t heldBytes() const { return buffer_.size() + index_.capacity() * sizeof(uint64_t); }
 
   // After the last group: throws unless the file ends there.
   void checkEnd();
@@ -84,8 +92,9 @@ class FpfPicture {
  public:
   // Throws FormatError when the window is empty or reaches past the film;
   // reads nothing. A window that leaves out rows reads the file through
-  // once for its index at the first readRows(), then only the records it
-  // needs.
+  // once for its index at the first readRows() (unless the reader has it),
+  // then only the records it needs; with the index a whole film is read
+  // from its first record whatever the reader read before.
   FpfPicture(FpfReader& reader, const FilmWindow& window, uint32_t reduce);
 
   uint32_t width() const { return width_; }
@@ -104,11 +113,24 @@ class FpfPicture {
   FilmWindow window_;
   uint32_t reduce_;
   uint32_t width_, height_;
-  uint32_t filmRow_;                   // the next film row handed to addFilmRow
-  uint32_t pictureRows_ = 0;           // handed out
-  bool indexed_;                       // read by seeking, else from the first record to the last
+  uint32_t filmRow_;          // the next film row handed to addFilmRow
+  uint32_t pictureRows_ = 0;  // handed out
+  bool indexed_;              // read by seeking, else from the reader's next record to the last
   uint64_t groupInRows_ = UINT64_MAX;  // the group in rows_
   std::vector<uint8_t> rows_;          // one group of film rows
 };
+
+// The memory decodeFpfRegion() holds for that picture: the picture, four
+// film rows and what the reader holds.
+uint64_t fpfRegionBytes(const FpfReader& reader, const FilmWindow& window, uint32_t reduce);
+
+// A window of the film reduced by `reduce` as one picture, as FpfPicture
+// reads it. Throws FormatError naming the figure when fpfRegionBytes() is
+// more than `budgetBytes`, before anything is read. With `progress`,
+// reports the share of picture rows decoded and returns nothing once it is
+// cancelled.
+std::optional<MonoImage> decodeFpfRegion(FpfReader& reader, const FilmWindow& window,
+                                         uint32_t reduce, uint64_t budgetBytes,
+                                         Progress* progress = nullptr);
 
 }  // namespace drumplot
