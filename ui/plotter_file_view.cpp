@@ -152,7 +152,7 @@ PlotterFileView::PlotterFileView(const std::filesystem::path& file, uint64_t bud
     b->setEnabled(false);
   }
   const auto zoomCentre = [this](double factor) {
-    zoomAround((shown_.x0 + shown_.x1) / 2.0, (shown_.y0 + shown_.y1) / 2.0, factor);
+    zoomAround((target_.x0 + target_.x1) / 2.0, (target_.y0 + target_.y1) / 2.0, factor);
   };
   connect(zoomIn_, &QPushButton::clicked, this, [zoomCentre] { zoomCentre(2.0); });
   connect(zoomOut_, &QPushButton::clicked, this, [zoomCentre] { zoomCentre(0.5); });
@@ -191,7 +191,7 @@ PlotterFileView::PlotterFileView(const std::filesystem::path& file, uint64_t bud
     bar_->hide();
     return;
   }
-  requested_ = wholeFilm();
+  requested_ = target_ = wholeFilm();
   // Once the window is laid out: the whole film is reduced to the view's size.
   QTimer::singleShot(0, this, &PlotterFileView::startNext);
 }
@@ -222,6 +222,10 @@ void PlotterFileView::showHeader(const FpfContents& c) {
       kSidePanelWidth_px, kSidePanelWidth_px, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
 }
 
+QWidget* PlotterFileView::filmView() const {
+  return view_;
+}
+
 FilmWindow PlotterFileView::wholeFilm() const {
   return {0, 0, reader_->header().width, reader_->header().height};
 }
@@ -236,9 +240,9 @@ void PlotterFileView::showFilmWindow(const FilmWindow& window) {
                std::min(window.x1, h.width), std::min(window.y1, h.height)};
   w.x1 = std::max(w.x1, w.x0 + 1);
   w.y1 = std::max(w.y1, w.y0 + 1);
-  requested_ = w;
+  requested_ = target_ = w;
   // A newer window replaces the one being decoded; the index is let finish.
-  if (working() && indexed_) progress_.cancelled = true;
+  if (worker_.joinable() && indexed_) progress_.cancelled = true;
   startNext();
 }
 
@@ -247,14 +251,14 @@ void PlotterFileView::showWholeFilm() {
 }
 
 void PlotterFileView::zoomAround(double x, double y, double factor) {
-  if (!reader_ || shown_.width() == 0) return;
+  if (!reader_ || target_.width() == 0) return;
   const FpfHeader& h = reader_->header();
   const auto side = [factor](uint32_t shown, uint32_t film) {
     const double wanted = std::round(shown / factor);
     return static_cast<uint32_t>(
         std::clamp<double>(wanted, std::min(kSmallestWindow_px, film), film));
   };
-  const uint32_t w = side(shown_.width(), h.width), ht = side(shown_.height(), h.height);
+  const uint32_t w = side(target_.width(), h.width), ht = side(target_.height(), h.height);
   const auto start = [](double centre, uint32_t length, uint32_t film) {
     return static_cast<uint32_t>(
         std::clamp<double>(std::round(centre - length / 2.0), 0, film - length));
@@ -267,7 +271,7 @@ void PlotterFileView::zoomAround(double x, double y, double factor) {
 // ============================================================================
 
 void PlotterFileView::startNext() {
-  if (working() || !reader_ || !fault_.isEmpty()) return;
+  if (worker_.joinable() || !reader_ || !fault_.isEmpty()) return;
   if (requested_ && (indexed_ || !decodedOnce_)) {
     const FilmWindow window = *requested_;
     requested_.reset();
@@ -350,7 +354,7 @@ void PlotterFileView::finishWork(Outcome outcome) {
 }
 
 void PlotterFileView::showProgress() {
-  if (working()) bar_->setValue(static_cast<int>(progress_.fraction * 1000.0));
+  if (worker_.joinable()) bar_->setValue(static_cast<int>(progress_.fraction * 1000.0));
 }
 
 }  // namespace drumplot

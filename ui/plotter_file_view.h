@@ -47,12 +47,16 @@ class PlotterFileView final : public QDialog {
 
   // What the window shows, for the tests.
   bool indexed() const { return indexed_; }
-  bool working() const { return worker_.joinable(); }
+  // Nothing more to do until the operator asks: the film shown (or its
+  // fault), the index built, no window waiting.
+  bool idle() const {
+    return !worker_.joinable() && (!fault_.isEmpty() || (indexed_ && !requested_));
+  }
   const FilmWindow& shownWindow() const { return shown_; }
   uint32_t shownReduction() const { return shownReduce_; }
   const MonoImage& picture() const { return picture_; }
   QString fault() const { return fault_; }  // the file's fault shown instead of the picture
-  FilmView* filmView() const { return view_; }
+  QWidget* filmView() const;                // the film's picture, fitted
 
  private:
   struct Outcome {
@@ -80,6 +84,7 @@ class PlotterFileView final : public QDialog {
   bool indexed_ = false;
   bool decodedOnce_ = false;  // the whole film was read through once
   FilmWindow shown_;
+  FilmWindow target_;  // the window last asked for: zooming goes on from it
   uint32_t shownReduce_ = 0;
   MonoImage picture_;
   QString fault_;
