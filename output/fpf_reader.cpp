@@ -2,6 +2,7 @@
 #include "output/fpf_reader.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -18,6 +19,15 @@ constexpr size_t kReadAheadBytes = size_t{1} << 20;
 constexpr uint64_t kMaxIndexEntries = uint64_t{1} << 20;
 // Long work looks at its Progress (and whether it is cancelled) this often.
 constexpr uint64_t kGroupsPerReport = 64;
+
+// Columns of each run byte, looked up (a record has one byte for every few
+// columns).
+const std::array<uint8_t, 256> kRunColumns = [] {
+  std::array<uint8_t, 256> columns{};
+  for (unsigned code = 0; code < 256; ++code)
+    columns[code] = static_cast<uint8_t>(fpfRunColumns(static_cast<uint8_t>(code)));
+  return columns;
+}();
 
 // Bits x0 to x1 (x1 excluded, x0 < x1) of a row set (background) or
 // cleared: a masked first byte, whole bytes, a masked last byte.
@@ -112,7 +122,7 @@ void FpfReader::damaged(uint64_t group, const std::string& what) const {
                     std::to_string(groups()) + "): " + what);
 }
 
-void FpfReader::decodeRecord(uint8_t* rows) {
+void FpfReader::decodeRecord(uint8_t* rows, const Columns* merged) {
   const uint64_t width = header_.width;
   const size_t stride = rowBytes();
   uint64_t x = 0;
@@ -135,12 +145,15 @@ void FpfReader::decodeRecord(uint8_t* rows) {
       std::snprintf(text, sizeof text, "0x%02X", code);
       damaged(group_, std::string("code ") + text + ", which no record holds");
     }
-    const uint64_t count = fpfRunColumns(code);
+    const uint64_t count = kRunColumns[code];
     if (x + count > width) {
       damaged(group_, "a run from column " + std::to_string(x) + " reaches past the row's " +
                           std::to_string(width) + " pixels");
     }
-    if (rows && count > 0) {  // a code 0x00 to 0x0E is a run of no columns
+    if (merged) {
+      const uint64_t from = std::max(x, merged->x0), to = std::min(x + count, merged->x1);
+      if ((code & 0x0F) != 0x0F && from < to) fillBits(rows, from, to, false);
+    } else if (rows && count > 0) {  // a code 0x00 to 0x0E is a run of no columns
       for (unsigned k = 0; k < 4; ++k) fillBits(rows + k * stride, x, x + count, (code >> k) & 1);
     }
     x += count;
@@ -150,6 +163,13 @@ void FpfReader::decodeRecord(uint8_t* rows) {
 uint64_t FpfReader::readGroup(uint8_t* rows) {
   if (group_ >= groups()) throw std::logic_error("a plotter file's image read past its end");
   decodeRecord(rows);
+  return group_++;
+}
+
+uint64_t FpfReader::readGroupExposure(uint8_t* row, uint64_t x0, uint64_t x1) {
+  if (group_ >= groups()) throw std::logic_error("a plotter file's image read past its end");
+  const Columns columns{x0, x1};
+  decodeRecord(row, &columns);
   return group_++;
 }
 
@@ -212,14 +232,21 @@ FpfPicture::FpfPicture(FpfReader& reader, const FilmWindow& window, uint32_t red
   height_ = (window.height() - 1) / reduce + 1;
   filmRow_ = window.y0;
   rows_.assign(4 * reader.rowBytes(), 0xFF);
+  blockRow_.assign(reader.rowBytes(), 0xFF);
   indexed_ = window.y0 > 0 || window.y1 < h.height || reader.indexed();
 }
 
-void FpfPicture::addFilmRow(uint8_t* row) {
+void FpfPicture::addFilmRow() {
   const uint64_t group = filmRow_ / 4;
   if (group != groupInRows_) groupInRows_ = reader_.readGroup(rows_.data());
+  const uint8_t* film = rows_.data() + (filmRow_ % 4) * reader_.rowBytes();
+  for (size_t b = window_.x0 / 8, end = (size_t{window_.x1} + 7) / 8; b < end; ++b)
+    blockRow_[b] &= film[b];
+}
+
+void FpfPicture::reduceBlockRow(uint8_t* row) const {
   const size_t filmBytes = reader_.rowBytes();
-  const uint8_t* film = rows_.data() + (filmRow_ % 4) * filmBytes;
+  const uint8_t* film = blockRow_.data();
   const uint32_t x0 = window_.x0, x1 = window_.x1;
   if (reduce_ == 1) {
     // The window's columns shifted to the row's start, background past them.
@@ -243,9 +270,23 @@ void FpfPicture::readRows(uint8_t* rows, uint32_t count) {
   }
   const size_t bytes = rowBytes();
   for (uint32_t k = 0; k < count; ++k, ++pictureRows_) {
+    // The block's film rows ANDed (a pixel exposed in any of them), then
+    // reduced across once; a group wholly inside the block comes as one row.
+    std::memset(blockRow_.data(), 0xFF, blockRow_.size());
+    const uint32_t blockEnd =
+        static_cast<uint32_t>(std::min<uint64_t>(uint64_t{filmRow_} + reduce_, window_.y1));
+    while (filmRow_ < blockEnd) {
+      if (filmRow_ % 4 == 0 && filmRow_ + 4 <= blockEnd) {
+        reader_.readGroupExposure(blockRow_.data(), window_.x0, window_.x1);
+        filmRow_ += 4;
+      } else {
+        addFilmRow();
+        ++filmRow_;
+      }
+    }
     uint8_t* row = rows + k * bytes;
     std::memset(row, 0xFF, bytes);
-    for (uint32_t r = 0; r < reduce_ && filmRow_ < window_.y1; ++r, ++filmRow_) addFilmRow(row);
+    reduceBlockRow(row);
   }
   // Read from the first record on: the file must end with the last.
   if (!indexed_ && pictureRows_ == height_) reader_.checkEnd();
@@ -258,7 +299,7 @@ uint64_t fpfRegionBytes(const FpfReader& reader, const FilmWindow& window, uint3
   const uint64_t n = std::max<uint32_t>(reduce, 1);
   const uint64_t width = (uint64_t{window.width()} + n - 1) / n;
   const uint64_t height = (uint64_t{window.height()} + n - 1) / n;
-  return (width + 7) / 8 * height + 4 * uint64_t{reader.rowBytes()} + reader.heldBytes();
+  return (width + 7) / 8 * height + 5 * uint64_t{reader.rowBytes()} + reader.heldBytes();
 }
 
 std::optional<MonoImage> decodeFpfRegion(FpfReader& reader, const FilmWindow& window,

@@ -38,6 +38,10 @@ class FpfReader {
   // image's last one are filled all the same, the bits past the row's
   // width are left as they are) and returns its group.
   uint64_t readGroup(uint8_t* rows);
+  // The same as one row: the bits of columns x0 to x1 (x1 excluded)
+  // cleared in `row` where any of the four rows is exposed, all else left
+  // as it is.
+  uint64_t readGroupExposure(uint8_t* row, uint64_t x0, uint64_t x1);
 
   // Reads every record once, checks it and the file's end, and keeps where
   // the groups start; then seekGroup() goes to any group. With `progress`,
@@ -60,8 +64,12 @@ class FpfReader {
 
   int next();  // the next byte, or EOF
   [[noreturn]] void damaged(uint64_t group, const std::string& what) const;
-  // One record: its runs into `rows` (or only checked when null).
-  void decodeRecord(uint8_t* rows);
+  struct Columns {
+    uint64_t x0, x1;
+  };
+  // One record: its runs into `rows` (or only checked when null); with
+  // `merged`, its exposure within those columns into the one row `rows`.
+  void decodeRecord(uint8_t* rows, const Columns* merged = nullptr);
   void seekByte(uint64_t offset);
 
   std::string name_;
@@ -87,7 +95,7 @@ struct FilmWindow {
 // A window of the film, reduced by `reduce` in each direction (a picture
 // pixel is exposed when any film pixel of its reduce x reduce block is;
 // the blocks at the window's right and bottom edges may be narrower).
-// Holds four film rows besides the reader's read-ahead (1 MB) and index.
+// Holds five film rows besides the reader's read-ahead (1 MB) and index.
 class FpfPicture {
  public:
   // Throws FormatError when the window is empty or reaches past the film;
@@ -105,9 +113,10 @@ class FpfPicture {
   void readRows(uint8_t* rows, uint32_t count);
 
  private:
-  // The next film row of the window, cut to its columns and reduced, ANDed
-  // into `row`.
-  void addFilmRow(uint8_t* row);
+  // The next film row of the window ANDed into blockRow_ (its window's bytes).
+  void addFilmRow();
+  // blockRow_ cut to the window's columns and reduced, ANDed into `row`.
+  void reduceBlockRow(uint8_t* row) const;
 
   FpfReader& reader_;
   FilmWindow window_;
@@ -118,9 +127,10 @@ class FpfPicture {
   bool indexed_;              // read by seeking, else from the reader's next record to the last
   uint64_t groupInRows_ = UINT64_MAX;  // the group in rows_
   std::vector<uint8_t> rows_;          // one group of film rows
+  std::vector<uint8_t> blockRow_;      // the film rows of one picture row ANDed
 };
 
-// The memory decodeFpfRegion() holds for that picture: the picture, four
+// The memory decodeFpfRegion() holds for that picture: the picture, five
 // film rows and what the reader holds.
 uint64_t fpfRegionBytes(const FpfReader& reader, const FilmWindow& window, uint32_t reduce);
 
