@@ -193,7 +193,11 @@ bool FpfReader::buildIndex(Progress* progress) {
   index.reserve(static_cast<size_t>((groups() + indexStep_ - 1) / indexStep_));
   for (group_ = 0; group_ < groups(); ++group_) {
     if (progress && group_ % kGroupsPerReport == 0) {
-      if (progress->cancelled) return false;
+      if (progress->cancelled) {
+        seekByte(kFpfImageOffset);  // back at the first record, as opened
+        group_ = 0;
+        return false;
+      }
       progress->report(Progress::Phase::Reading, 0, 1,
                        static_cast<double>(group_) / static_cast<double>(groups()));
     }

@@ -46,7 +46,8 @@ class FpfReader {
   // Reads every record once, checks it and the file's end, and keeps where
   // the groups start; then seekGroup() goes to any group. With `progress`,
   // reports the share of records read and stops when it is cancelled:
-  // false then, and no index kept (nor one after a fault).
+  // false then, no index kept (nor one after a fault), and the reader back
+  // at the first record.
   bool buildIndex(Progress* progress = nullptr);
   bool indexed() const { return !index_.empty(); }
   void seekGroup(uint64_t group);
