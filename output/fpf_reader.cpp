@@ -2,6 +2,7 @@
 #include "output/fpf_reader.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -16,6 +17,17 @@ constexpr size_t kReadAheadBytes = size_t{1} << 20;
 // The index keeps at most this many offsets (8 MB); between two of them
 // the records are read through.
 constexpr uint64_t kMaxIndexEntries = uint64_t{1} << 20;
+// Long work looks at its Progress (and whether it is cancelled) this often.
+constexpr uint64_t kGroupsPerReport = 64;
+
+// Columns of each run byte, looked up (a record has one byte for every few
+// columns).
+const std::array<uint8_t, 256> kRunColumns = [] {
+  std::array<uint8_t, 256> columns{};
+  for (unsigned code = 0; code < 256; ++code)
+    columns[code] = static_cast<uint8_t>(fpfRunColumns(static_cast<uint8_t>(code)));
+  return columns;
+}();
 
 // Bits x0 to x1 (x1 excluded, x0 < x1) of a row set (background) or
 // cleared: a masked first byte, whole bytes, a masked last byte.
@@ -110,7 +122,7 @@ void FpfReader::damaged(uint64_t group, const std::string& what) const {
                     std::to_string(groups()) + "): " + what);
 }
 
-void FpfReader::decodeRecord(uint8_t* rows) {
+void FpfReader::decodeRecord(uint8_t* rows, const Columns* merged) {
   const uint64_t width = header_.width;
   const size_t stride = rowBytes();
   uint64_t x = 0;
@@ -133,12 +145,15 @@ void FpfReader::decodeRecord(uint8_t* rows) {
       std::snprintf(text, sizeof text, "0x%02X", code);
       damaged(group_, std::string("code ") + text + ", which no record holds");
     }
-    const uint64_t count = fpfRunColumns(code);
+    const uint64_t count = kRunColumns[code];
     if (x + count > width) {
       damaged(group_, "a run from column " + std::to_string(x) + " reaches past the row's " +
                           std::to_string(width) + " pixels");
     }
-    if (rows && count > 0) {  // a code 0x00 to 0x0E is a run of no columns
+    if (merged) {
+      const uint64_t from = std::max(x, merged->x0), to = std::min(x + count, merged->x1);
+      if ((code & 0x0F) != 0x0F && from < to) fillBits(rows, from, to, false);
+    } else if (rows && count > 0) {  // a code 0x00 to 0x0E is a run of no columns
       for (unsigned k = 0; k < 4; ++k) fillBits(rows + k * stride, x, x + count, (code >> k) & 1);
     }
     x += count;
@@ -148,6 +163,13 @@ void FpfReader::decodeRecord(uint8_t* rows) {
 uint64_t FpfReader::readGroup(uint8_t* rows) {
   if (group_ >= groups()) throw std::logic_error("a plotter file's image read past its end");
   decodeRecord(rows);
+  return group_++;
+}
+
+uint64_t FpfReader::readGroupExposure(uint8_t* row, uint64_t x0, uint64_t x1) {
+  if (group_ >= groups()) throw std::logic_error("a plotter file's image read past its end");
+  const Columns columns{x0, x1};
+  decodeRecord(row, &columns);
   return group_++;
 }
 
@@ -163,17 +185,29 @@ void FpfReader::checkEnd() {
 // FpfReader - Index
 // ============================================================================
 
-void FpfReader::buildIndex() {
+bool FpfReader::buildIndex(Progress* progress) {
+  index_.clear();
   seekByte(kFpfImageOffset);
   indexStep_ = std::max<uint64_t>(1, (groups() + kMaxIndexEntries - 1) / kMaxIndexEntries);
-  index_.clear();
-  index_.reserve(static_cast<size_t>((groups() + indexStep_ - 1) / indexStep_));
+  std::vector<uint64_t> index;
+  index.reserve(static_cast<size_t>((groups() + indexStep_ - 1) / indexStep_));
   for (group_ = 0; group_ < groups(); ++group_) {
-    if (group_ % indexStep_ == 0) index_.push_back(bufferOffset_ + at_);
+    if (progress && group_ % kGroupsPerReport == 0) {
+      if (progress->cancelled) {
+        seekByte(kFpfImageOffset);  // back at the first record, as opened
+        group_ = 0;
+        return false;
+      }
+      progress->report(Progress::Phase::Reading, 0, 1,
+                       static_cast<double>(group_) / static_cast<double>(groups()));
+    }
+    if (group_ % indexStep_ == 0) index.push_back(bufferOffset_ + at_);
     decodeRecord(nullptr);
   }
   checkEnd();
+  index_ = std::move(index);
   seekGroup(0);
+  return true;
 }
 
 void FpfReader::seekGroup(uint64_t group) {
@@ -202,14 +236,21 @@ FpfPicture::FpfPicture(FpfReader& reader, const FilmWindow& window, uint32_t red
   height_ = (window.height() - 1) / reduce + 1;
   filmRow_ = window.y0;
   rows_.assign(4 * reader.rowBytes(), 0xFF);
-  indexed_ = window.y0 > 0 || window.y1 < h.height;
+  blockRow_.assign(reader.rowBytes(), 0xFF);
+  indexed_ = window.y0 > 0 || window.y1 < h.height || reader.indexed();
 }
 
-void FpfPicture::addFilmRow(uint8_t* row) {
+void FpfPicture::addFilmRow() {
   const uint64_t group = filmRow_ / 4;
   if (group != groupInRows_) groupInRows_ = reader_.readGroup(rows_.data());
+  const uint8_t* film = rows_.data() + (filmRow_ % 4) * reader_.rowBytes();
+  for (size_t b = window_.x0 / 8, end = (size_t{window_.x1} + 7) / 8; b < end; ++b)
+    blockRow_[b] &= film[b];
+}
+
+void FpfPicture::reduceBlockRow(uint8_t* row) const {
   const size_t filmBytes = reader_.rowBytes();
-  const uint8_t* film = rows_.data() + (filmRow_ % 4) * filmBytes;
+  const uint8_t* film = blockRow_.data();
   const uint32_t x0 = window_.x0, x1 = window_.x1;
   if (reduce_ == 1) {
     // The window's columns shifted to the row's start, background past them.
@@ -228,17 +269,70 @@ void FpfPicture::addFilmRow(uint8_t* row) {
 void FpfPicture::readRows(uint8_t* rows, uint32_t count) {
   if (count > height_ - pictureRows_) throw std::logic_error("a picture read past its end");
   if (indexed_ && pictureRows_ == 0 && count > 0) {
-    reader_.buildIndex();
+    if (!reader_.indexed()) reader_.buildIndex();
     reader_.seekGroup(window_.y0 / 4);
   }
   const size_t bytes = rowBytes();
   for (uint32_t k = 0; k < count; ++k, ++pictureRows_) {
+    // The block's film rows ANDed (a pixel exposed in any of them), then
+    // reduced across once; a group wholly inside the block comes as one row.
+    std::memset(blockRow_.data(), 0xFF, blockRow_.size());
+    const uint32_t blockEnd =
+        static_cast<uint32_t>(std::min<uint64_t>(uint64_t{filmRow_} + reduce_, window_.y1));
+    while (filmRow_ < blockEnd) {
+      if (filmRow_ % 4 == 0 && filmRow_ + 4 <= blockEnd) {
+        reader_.readGroupExposure(blockRow_.data(), window_.x0, window_.x1);
+        filmRow_ += 4;
+      } else {
+        addFilmRow();
+        ++filmRow_;
+      }
+    }
     uint8_t* row = rows + k * bytes;
     std::memset(row, 0xFF, bytes);
-    for (uint32_t r = 0; r < reduce_ && filmRow_ < window_.y1; ++r, ++filmRow_) addFilmRow(row);
+    reduceBlockRow(row);
   }
   // Read from the first record on: the file must end with the last.
   if (!indexed_ && pictureRows_ == height_) reader_.checkEnd();
+}
+
+// decodeFpfRegion
+// ============================================================================
+
+uint64_t fpfRegionBytes(const FpfReader& reader, const FilmWindow& window, uint32_t reduce) {
+  const uint64_t n = std::max<uint32_t>(reduce, 1);
+  const uint64_t width = (uint64_t{window.width()} + n - 1) / n;
+  const uint64_t height = (uint64_t{window.height()} + n - 1) / n;
+  return (width + 7) / 8 * height + 5 * uint64_t{reader.rowBytes()} + reader.heldBytes();
+}
+
+std::optional<MonoImage> decodeFpfRegion(FpfReader& reader, const FilmWindow& window,
+                                         uint32_t reduce, uint64_t budgetBytes,
+                                         Progress* progress) {
+  FpfPicture picture(reader, window, reduce);
+  const uint64_t bytes = fpfRegionBytes(reader, window, reduce);
+  if (bytes > budgetBytes) {
+    throw FormatError(reader.name() + ": a picture of " + std::to_string(picture.width()) + " x " +
+                      std::to_string(picture.height()) + " pixels takes " +
+                      std::to_string((bytes + (1 << 20) - 1) >> 20) +
+                      " MB, more than the memory setting of " + std::to_string(budgetBytes >> 20) +
+                      " MB holds");
+  }
+  MonoImage image(picture.width(), picture.height());
+  // Rows a few at a time, so that a cancel is seen soon even when each
+  // picture row takes many records.
+  const uint32_t step = std::max<uint32_t>(1, 4 * static_cast<uint32_t>(kGroupsPerReport) / reduce);
+  for (uint32_t y = 0; y < image.height;) {
+    if (progress) {
+      if (progress->cancelled) return std::nullopt;
+      progress->report(Progress::Phase::Reading, 0, 1,
+                       static_cast<double>(y) / static_cast<double>(image.height));
+    }
+    const uint32_t count = std::min(step, image.height - y);
+    picture.readRows(image.row(y), count);
+    y += count;
+  }
+  return image;
 }
 
 }  // namespace drumplot

@@ -8,9 +8,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "engine/progress.h"
 #include "output/fpf_file.h"
 
 namespace drumplot {
@@ -36,11 +38,22 @@ class FpfReader {
   // image's last one are filled all the same, the bits past the row's
   // width are left as they are) and returns its group.
   uint64_t readGroup(uint8_t* rows);
+  // The same as one row: the bits of columns x0 to x1 (x1 excluded)
+  // cleared in `row` where any of the four rows is exposed, all else left
+  // as it is.
+  uint64_t readGroupExposure(uint8_t* row, uint64_t x0, uint64_t x1);
 
   // Reads every record once, checks it and the file's end, and keeps where
-  // the groups start; then seekGroup() goes to any group.
-  void buildIndex();
+  // the groups start; then seekGroup() goes to any group. With `progress`,
+  // reports the share of records read and stops when it is cancelled:
+  // false then, no index kept (nor one after a fault), and the reader back
+  // at the first record.
+  bool buildIndex(Progress* progress = nullptr);
+  bool indexed() const { return !index_.empty(); }
   void seekGroup(uint64_t group);
+
+  // Memory the reader holds: its read-ahead and index.
+  uint64_t heldBytes() const { return buffer_.size() + index_.capacity() * sizeof(uint64_t); }
 
   // After the last group: throws unless the file ends there.
   void checkEnd();
@@ -52,8 +65,12 @@ class FpfReader {
 
   int next();  // the next byte, or EOF
   [[noreturn]] void damaged(uint64_t group, const std::string& what) const;
-  // One record: its runs into `rows` (or only checked when null).
-  void decodeRecord(uint8_t* rows);
+  struct Columns {
+    uint64_t x0, x1;
+  };
+  // One record: its runs into `rows` (or only checked when null); with
+  // `merged`, its exposure within those columns into the one row `rows`.
+  void decodeRecord(uint8_t* rows, const Columns* merged = nullptr);
   void seekByte(uint64_t offset);
 
   std::string name_;
@@ -79,13 +96,14 @@ struct FilmWindow {
 // A window of the film, reduced by `reduce` in each direction (a picture
 // pixel is exposed when any film pixel of its reduce x reduce block is;
 // the blocks at the window's right and bottom edges may be narrower).
-// Holds four film rows besides the reader's read-ahead (1 MB) and index.
+// Holds five film rows besides the reader's read-ahead (1 MB) and index.
 class FpfPicture {
  public:
   // Throws FormatError when the window is empty or reaches past the film;
   // reads nothing. A window that leaves out rows reads the file through
-  // once for its index at the first readRows(), then only the records it
-  // needs.
+  // once for its index at the first readRows() (unless the reader has it),
+  // then only the records it needs; with the index a whole film is read
+  // from its first record whatever the reader read before.
   FpfPicture(FpfReader& reader, const FilmWindow& window, uint32_t reduce);
 
   uint32_t width() const { return width_; }
@@ -96,19 +114,34 @@ class FpfPicture {
   void readRows(uint8_t* rows, uint32_t count);
 
  private:
-  // The next film row of the window, cut to its columns and reduced, ANDed
-  // into `row`.
-  void addFilmRow(uint8_t* row);
+  // The next film row of the window ANDed into blockRow_ (its window's bytes).
+  void addFilmRow();
+  // blockRow_ cut to the window's columns and reduced, ANDed into `row`.
+  void reduceBlockRow(uint8_t* row) const;
 
   FpfReader& reader_;
   FilmWindow window_;
   uint32_t reduce_;
   uint32_t width_, height_;
-  uint32_t filmRow_;                   // the next film row handed to addFilmRow
-  uint32_t pictureRows_ = 0;           // handed out
-  bool indexed_;                       // read by seeking, else from the first record to the last
+  uint32_t filmRow_;          // the next film row handed to addFilmRow
+  uint32_t pictureRows_ = 0;  // handed out
+  bool indexed_;              // read by seeking, else from the reader's next record to the last
   uint64_t groupInRows_ = UINT64_MAX;  // the group in rows_
   std::vector<uint8_t> rows_;          // one group of film rows
+  std::vector<uint8_t> blockRow_;      // the film rows of one picture row ANDed
 };
+
+// The memory decodeFpfRegion() holds for that picture: the picture, five
+// film rows and what the reader holds.
+uint64_t fpfRegionBytes(const FpfReader& reader, const FilmWindow& window, uint32_t reduce);
+
+// A window of the film reduced by `reduce` as one picture, as FpfPicture
+// reads it. Throws FormatError naming the figure when fpfRegionBytes() is
+// more than `budgetBytes`, before anything is read. With `progress`,
+// reports the share of picture rows decoded and returns nothing once it is
+// cancelled.
+std::optional<MonoImage> decodeFpfRegion(FpfReader& reader, const FilmWindow& window,
+                                         uint32_t reduce, uint64_t budgetBytes,
+                                         Progress* progress = nullptr);
 
 }  // namespace drumplot

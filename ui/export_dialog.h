@@ -41,6 +41,7 @@ class ExportDialog final : public QDialog {
 
   // The export name until the user chooses another.
   void setExportName(const std::filesystem::path& file);
+  const std::filesystem::path& exportName() const { return exportName_; }
   // Before each showing: the mode, the layer names on the check boxes; the
   // "Other.." field back to 3048 and the line-width fields to 0.
   void load(Mode mode, const std::array<std::string, kLayerCount>& layerNames);

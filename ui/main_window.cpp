@@ -157,6 +157,7 @@ void MainWindow::createMenus() {
       ->setToolTip(QStringLiteral("Export Gerber into BMP format"));
   item(job, QStringLiteral("250 dpi bitmap (CLIP.BMP)"), {}, &MainWindow::onJobBitmap);
   item(job, QStringLiteral("Preview"), QKeySequence(Qt::Key_F6), &MainWindow::onPreview);
+  item(job, QStringLiteral("Open plotter file..."), {}, &MainWindow::onOpenPlotterFile);
   job->addSeparator();
   item(job, QStringLiteral("Import Master Gerber (insert new board)"),
        QKeySequence(Qt::CTRL | Qt::Key_I), &MainWindow::onImportMaster);

@@ -136,6 +136,7 @@ class MainWindow final : public QMainWindow {
   void onExport();
   void onJobBitmap();
   void onPreview();
+  void onOpenPlotterFile();
   void onPrint();
   void onApertureTable();
   void onGbrTool();  // the aperture table first, then Add Gerber
@@ -209,6 +210,7 @@ class MainWindow final : public QMainWindow {
   std::vector<Board> checkedBoards_;  // the boards as the marks' check saw them
   std::unique_ptr<PreparedJob> prepared_;
   std::unique_ptr<WorkerPool> workers_;  // the outputs' threads, started once
+  std::filesystem::path plotterFile_;    // the plotter file last opened
 
   JobView* view_;
   JobStatusBar* status_;

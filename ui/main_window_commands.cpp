@@ -37,6 +37,7 @@
 #include "ui/image_conversion.h"
 #include "ui/main_window.h"
 #include "ui/plot_area_panel.h"
+#include "ui/plotter_file_view.h"
 #include "ui/preview_window.h"
 #include "ui/qt_conversions.h"
 #include "ui/user_prompts.h"
@@ -229,6 +230,23 @@ void MainWindow::onPreview() {
   QApplication::beep();
   previewWindow_->showPreview(toQImage(preview.image), previewLegend(job_, settings),
                               settings.zoom == 1);
+}
+
+// The plotter file opens in a window of its own, which reads it in the
+// background; the chooser starts at the file last opened, else at the export's.
+void MainWindow::onOpenPlotterFile() {
+  FileRequest request;
+  request.title = QStringLiteral("Open plotter file");
+  request.filters = {QStringLiteral("Plotter file (*.fpf)|*.fpf;*.FPF"),
+                     QStringLiteral("All extension (*.*)|*.*")};
+  request.startFile =
+      toQString((plotterFile_.empty() ? exportDialog_->exportName() : plotterFile_).string());
+  const QString file = prompts_.openFileName(this, request);
+  if (file.isEmpty()) return;
+  plotterFile_ = toPath(file);
+  auto* view =
+      new PlotterFileView(plotterFile_, memoryBudgetBytes(job_.settings.memoryMegabytes), this);
+  view->show();
 }
 
 void MainWindow::onPrint() {

@@ -23,6 +23,7 @@ namespace drumplot {
 namespace {
 
 namespace fs = std::filesystem;
+using test::windowOf;
 
 // A picture file as a MonoImage, whatever its kind.
 MonoImage readPicture(const fs::path& file) {
@@ -45,17 +46,6 @@ MonoImage readPicture(const fs::path& file) {
   for (size_t i = 0; i < image.bits.size(); ++i)
     image.bits[i] = static_cast<uint8_t>(~bytes[static_cast<size_t>(header) + 1 + i]);
   return image;
-}
-
-// Film pixels x0..x1, y0..y1 (ends excluded) of `film`, reduced by n.
-MonoImage windowOf(const MonoImage& film, const FilmWindow& w, uint32_t n) {
-  MonoImage out((w.width() + n - 1) / n, (w.height() + n - 1) / n);
-  for (uint32_t y = w.y0; y < w.y1; ++y) {
-    for (uint32_t x = w.x0; x < w.x1; ++x) {
-      if (film.exposed(x, y)) out.setExposed((x - w.x0) / n, (y - w.y0) / n, true);
-    }
-  }
-  return out;
 }
 
 struct DecodeCase {
@@ -105,6 +95,24 @@ TEST(FpfDecodeTest, WindowsAndReductionsGiveTheWholeDecodesPixels) {
   for (uint32_t y = 0; y < bands.height; y += 5)
     picture.readRows(bands.row(y), std::min(5u, bands.height - y));
   EXPECT_TRUE(bands.bits == windowOf(film, {5, 3, 1001, 990}, 2).bits);
+  // One index serves windows in any order; a picture past the memory and a
+  // cancelled one are not decoded, nor is a cancelled index kept.
+  FpfReader indexed(s.file);
+  Progress progress;
+  progress.cancelled = true;
+  EXPECT_FALSE(indexed.buildIndex(&progress));
+  EXPECT_FALSE(indexed.indexed());
+  ASSERT_TRUE(indexed.buildIndex());
+  for (const auto& [window, n] : {std::pair{FilmWindow{60, 600, 601, 1140}, 1u},
+                                  {whole, 7u},
+                                  {FilmWindow{5, 3, 1001, 990}, 2u}}) {
+    EXPECT_TRUE(decodeFpfRegion(indexed, window, n, UINT64_MAX)->bits ==
+                windowOf(film, window, n).bits);
+  }
+  EXPECT_FALSE(decodeFpfRegion(indexed, whole, 1, UINT64_MAX, &progress));
+  test::expectError<FormatError>([&] { decodeFpfRegion(indexed, whole, 1, 1 << 20); },
+                                 "a picture of 1856 x 1248 pixels takes 2 MB, more than the "
+                                 "memory setting of 1 MB holds");
 
   // What cannot be: a window past the film, a PNG larger than PNGs go.
   EXPECT_THROW(

@@ -11,6 +11,8 @@
 #include "job/gerber_import.h"
 #include "job/job.h"
 #include "job/panelize.h"
+#include "output/fpf_reader.h"
+#include "output/mono_image.h"
 #include "support/test_support.h"
 
 namespace drumplot::test {
@@ -103,6 +105,18 @@ inline Job corpusPanelJob() {
   job.BoardSelectedOnce = true;
   panelize(job, {1, 0, 5.0, 5.0});
   return job;
+}
+
+// Film pixels x0..x1, y0..y1 (ends excluded) of `film`, reduced by n: a
+// pixel exposed when any of its n x n is.
+inline MonoImage windowOf(const MonoImage& film, const FilmWindow& w, uint32_t n) {
+  MonoImage out((w.width() + n - 1) / n, (w.height() + n - 1) / n);
+  for (uint32_t y = w.y0; y < w.y1; ++y) {
+    for (uint32_t x = w.x0; x < w.x1; ++x) {
+      if (film.exposed(x, y)) out.setExposed((x - w.x0) / n, (y - w.y0) / n, true);
+    }
+  }
+  return out;
 }
 
 }  // namespace drumplot::test
