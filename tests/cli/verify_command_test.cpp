@@ -8,8 +8,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <iostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -31,24 +29,12 @@ struct Outcome {
 // Runs a command as main() would: its report and exit status.
 template <typename AddCommand>
 Outcome run(AddCommand add, std::vector<std::string> args) {
-  CLI::App app;
-  cli::Action action;
-  add(app, action);
-  args.insert(args.begin(), "drumplot-cli");
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  app.parse(static_cast<int>(argv.size()), argv.data());
-  std::ostringstream out;
-  std::streambuf* old = std::cout.rdbuf(out.rdbuf());
-  Outcome outcome;
+  std::string printed;
   try {
-    action();
+    return {0, test::runCommand(add, std::move(args), &printed)};
   } catch (const cli::CommandStatus& e) {
-    outcome = {e.status, e.what()};
+    return {e.status, printed + e.what()};
   }
-  std::cout.rdbuf(old);
-  outcome.said = out.str() + outcome.said;
-  return outcome;
 }
 
 struct VerifyCase {

@@ -13,9 +13,10 @@ namespace drumplot::test {
 
 // Parses `args` (without the program name) with the command that `add`
 // registers, runs it and returns what it printed. Parse errors and the
-// command's errors throw.
+// command's errors throw; what it printed before is kept in `printed`.
 template <typename AddCommand>
-std::string runCommand(AddCommand add, std::vector<std::string> args) {
+std::string runCommand(AddCommand add, std::vector<std::string> args,
+                       std::string* printed = nullptr) {
   CLI::App app;
   app.require_subcommand(1);
   cli::Action action;
@@ -30,6 +31,7 @@ std::string runCommand(AddCommand add, std::vector<std::string> args) {
     action();
   } catch (...) {
     std::cout.rdbuf(old);
+    if (printed) *printed = out.str();
     throw;
   }
   std::cout.rdbuf(old);
