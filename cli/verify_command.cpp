@@ -42,54 +42,6 @@ void addDiffOptions(CLI::App& cmd, DiffOptions& d) {
   cmd.add_flag("--json", d.json, "Print the findings as JSON");
 }
 
-// Inches on the film, three decimals.
-std::string inches(uint32_t px, double dpi) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.3f", dpi > 0 ? px / dpi : 0.0);
-  return text;
-}
-
-// "--mirror" for a setting that was off, "without --mirror" for one on.
-std::string turned(const char* option, bool on) {
-  return std::string(on ? "without " : "with ") + option;
-}
-
-// What settings, turned, the film matches with (empty when none).
-std::string matchesWith(const FilmComparison& r, bool mirror, bool negative) {
-  const uint64_t all = r.film.pixels();
-  if (r.differingPixels == 0) return "";
-  if (r.differingPixels == all) return turned("--negative", negative);
-  if (!r.mirroredPixels) return "";
-  if (*r.mirroredPixels == 0) return turned("--mirror", mirror);
-  if (*r.mirroredPixels == all)
-    return turned("--mirror", mirror) + " and " + turned("--negative", negative);
-  return "";
-}
-
-void printText(const std::string& film, const FilmComparison& r, const std::string& matches) {
-  const FilmFacts& f = r.film;
-  std::cout << film << ": " << (r.identical() ? "identical" : "differs") << " ("
-            << filmKindName(f.format) << ", " << f.width << " x " << f.height << " pixels";
-  if (f.dpi > 0) std::cout << " at " << f.dpi << " dpi";
-  std::cout << ")\n";
-  if (r.differingPixels > 0) {
-    std::cout << "  " << r.differingPixels << " of " << f.pixels() << " pixels differ\n";
-    std::cout << "  first differing rows:";
-    for (const DifferingRow& row : r.firstRows)
-      std::cout << " " << row.row << " (" << row.pixels << ")";
-    std::cout << "\n";
-    for (const DifferenceBox& b : r.boxes) {
-      std::cout << "  box " << inches(b.left, f.dpi) << "," << inches(b.top, f.dpi) << " to "
-                << inches(b.right, f.dpi) << "," << inches(b.bottom, f.dpi)
-                << " inch: " << counted(static_cast<long long>(b.pixels), "pixel") << "\n";
-    }
-    if (r.boxCount > r.boxes.size())
-      std::cout << "  and " << r.boxCount - r.boxes.size() << " boxes more\n";
-  }
-  for (const std::string& part : r.differingParts) std::cout << "  differs: " << part << "\n";
-  if (!matches.empty()) std::cout << "  the film matches " << matches << "\n";
-}
-
 void printJson(const std::string& film, const FilmComparison& r, const std::string& matches) {
   const FilmFacts& f = r.film;
   std::ostringstream out;
@@ -103,9 +55,9 @@ void printJson(const std::string& film, const FilmComparison& r, const std::stri
   out << "],\"boxes\":[";
   for (size_t i = 0; i < r.boxes.size(); ++i) {
     const DifferenceBox& b = r.boxes[i];
-    out << (i ? "," : "") << "{\"left\":" << inches(b.left, f.dpi)
-        << ",\"top\":" << inches(b.top, f.dpi) << ",\"right\":" << inches(b.right, f.dpi)
-        << ",\"bottom\":" << inches(b.bottom, f.dpi) << ",\"pixels\":" << b.pixels << "}";
+    out << (i ? "," : "") << "{\"left\":" << filmInches(b.left, f.dpi)
+        << ",\"top\":" << filmInches(b.top, f.dpi) << ",\"right\":" << filmInches(b.right, f.dpi)
+        << ",\"bottom\":" << filmInches(b.bottom, f.dpi) << ",\"pixels\":" << b.pixels << "}";
   }
   out << "],\"box_count\":" << r.boxCount << ",\"differing_parts\":[";
   for (size_t i = 0; i < r.differingParts.size(); ++i)
@@ -120,7 +72,7 @@ void report(const std::string& film, const FilmComparison& r, const DiffOptions&
   if (d.json) {
     printJson(film, r, matches);
   } else {
-    printText(film, r, matches);
+    std::cout << comparisonText(film, r, matches);
     if (!d.picture.empty()) std::cout << "  differences: " << d.picture << "\n";
   }
   std::cout.flush();

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <memory>
 #include <span>
+#include <sstream>
 #include <stdexcept>
 
 #include "engine/errors.h"
@@ -621,6 +622,62 @@ FilmComparison compareFilms(const std::filesystem::path& first, const std::files
   }
   tally.finish(result);
   return result;
+}
+
+// FilmComparison - Report
+// ============================================================================
+
+std::string filmInches(uint32_t px, double dpi) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.3f", dpi > 0 ? px / dpi : 0.0);
+  return text;
+}
+
+namespace {
+
+// "with --mirror" for a setting that was off, "without --mirror" for one on.
+std::string turned(const char* option, bool on) {
+  return std::string(on ? "without " : "with ") + option;
+}
+
+}  // namespace
+
+std::string matchesWith(const FilmComparison& r, bool mirror, bool negative) {
+  const uint64_t all = r.film.pixels();
+  if (r.differingPixels == 0) return "";
+  if (r.differingPixels == all) return turned("--negative", negative);
+  if (!r.mirroredPixels) return "";
+  if (*r.mirroredPixels == 0) return turned("--mirror", mirror);
+  if (*r.mirroredPixels == all) {
+    return turned("--mirror", mirror) + " and " + turned("--negative", negative);
+  }
+  return "";
+}
+
+std::string comparisonText(const std::string& film, const FilmComparison& r,
+                           const std::string& matches) {
+  const FilmFacts& f = r.film;
+  std::ostringstream out;
+  out << film << ": " << (r.identical() ? "identical" : "differs") << " (" << filmKindName(f.format)
+      << ", " << f.width << " x " << f.height << " pixels";
+  if (f.dpi > 0) out << " at " << f.dpi << " dpi";
+  out << ")\n";
+  if (r.differingPixels > 0) {
+    out << "  " << r.differingPixels << " of " << f.pixels() << " pixels differ\n";
+    out << "  first differing rows:";
+    for (const DifferingRow& row : r.firstRows) out << " " << row.row << " (" << row.pixels << ")";
+    out << "\n";
+    for (const DifferenceBox& b : r.boxes) {
+      out << "  box " << filmInches(b.left, f.dpi) << "," << filmInches(b.top, f.dpi) << " to "
+          << filmInches(b.right, f.dpi) << "," << filmInches(b.bottom, f.dpi)
+          << " inch: " << b.pixels << (b.pixels == 1 ? " pixel\n" : " pixels\n");
+    }
+    if (r.boxCount > r.boxes.size())
+      out << "  and " << r.boxCount - r.boxes.size() << " boxes more\n";
+  }
+  for (const std::string& part : r.differingParts) out << "  differs: " << part << "\n";
+  if (!matches.empty()) out << "  the film matches " << matches << "\n";
+  return out.str();
 }
 
 }  // namespace drumplot

@@ -84,4 +84,16 @@ FilmComparison compareFilms(const std::filesystem::path& first, const std::files
                             const DiffPictureSettings& diff, uint64_t budgetBytes,
                             Progress* progress = nullptr);
 
+// Film pixels as inches, three decimals ("1.250").
+std::string filmInches(uint32_t px, double dpi);
+
+// The settings that, turned, the film matches with ("with --mirror",
+// "without --negative", both joined by "and"); empty when none or identical.
+std::string matchesWith(const FilmComparison& r, bool mirror, bool negative);
+
+// The findings as verify prints them: the verdict, the differing pixels,
+// the first rows, the boxes in inches, the parts, and `matches`.
+std::string comparisonText(const std::string& film, const FilmComparison& r,
+                           const std::string& matches);
+
 }  // namespace drumplot

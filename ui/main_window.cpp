@@ -158,6 +158,7 @@ void MainWindow::createMenus() {
   item(job, QStringLiteral("250 dpi bitmap (CLIP.BMP)"), {}, &MainWindow::onJobBitmap);
   item(job, QStringLiteral("Preview"), QKeySequence(Qt::Key_F6), &MainWindow::onPreview);
   item(job, QStringLiteral("Open plotter file..."), {}, &MainWindow::onOpenPlotterFile);
+  item(job, QStringLiteral("Verify film..."), {}, &MainWindow::onVerifyFilm);
   job->addSeparator();
   item(job, QStringLiteral("Import Master Gerber (insert new board)"),
        QKeySequence(Qt::CTRL | Qt::Key_I), &MainWindow::onImportMaster);

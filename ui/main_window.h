@@ -137,6 +137,7 @@ class MainWindow final : public QMainWindow {
   void onJobBitmap();
   void onPreview();
   void onOpenPlotterFile();
+  void onVerifyFilm();
   void onPrint();
   void onApertureTable();
   void onGbrTool();  // the aperture table first, then Add Gerber

@@ -24,6 +24,7 @@
 #include "job/aperture_attachment.h"
 #include "job/board_import.h"
 #include "job/display_text.h"
+#include "output/film_compare.h"
 #include "output/film_export.h"
 #include "output/job_bitmap.h"
 #include "output/job_preview.h"
@@ -247,6 +248,48 @@ void MainWindow::onOpenPlotterFile() {
   auto* view =
       new PlotterFileView(plotterFile_, memoryBudgetBytes(job_.settings.memoryMegabytes), this);
   view->show();
+}
+
+// A film on disk checked against the job drawn with the output dialog's
+// settings (the film as the export would write it): the findings, and the
+// picture of the differences when there are any.
+void MainWindow::onVerifyFilm() {
+  exportDialog_->load(ExportDialog::Mode::Export, job_.settings.LayerNames);
+  if (exportDialog_->exec() != QDialog::Accepted) return;
+  FilmSettings settings = exportDialog_->filmSettings();
+  FileRequest request;
+  request.title = QStringLiteral("Verify film");
+  request.filters = {
+      QStringLiteral("Film (*.fpf *.tif *.tiff *.bmp)|*.fpf;*.FPF;*.tif;*.TIF;*.tiff;*.bmp;*.BMP"),
+      QStringLiteral("All extension (*.*)|*.*")};
+  request.startFile = toQString(settings.plotter.file.string());
+  const QString chosen = prompts_.openFileName(this, request);
+  if (chosen.isEmpty()) return;
+  const std::filesystem::path film = toPath(chosen);
+  settings.plotter.run.budgetBytes = memoryBudgetBytes(job_.settings.memoryMegabytes);
+  Progress progress;
+  settings.plotter.run.progress = &progress;
+  settings.plotter.run.prepared = &preparedJob();
+  settings.plotter.run.workers = workers_.get();
+  DiffPictureSettings diff;
+  diff.file = std::filesystem::temp_directory_path() /
+              ("drumplot-verify-" + std::to_string(::getpid()) + ".png");
+  diff.width = 1000;
+  FilmComparison result;
+  const bool compared = runCommand([&] {
+    result = runWork(QStringLiteral("Verify film"), progress.cancelled,
+                     [&] { return verifyFilm(job_, settings, film, diff); });
+  });
+  QImage picture;
+  if (compared && !result.cancelled && !result.identical())
+    picture.load(toQString(diff.file.string()));
+  std::error_code ignored;
+  std::filesystem::remove(diff.file, ignored);
+  if (!compared || result.cancelled) return;
+  if (!picture.isNull()) previewWindow_->showImage(picture);
+  prompts_.inform(this, toQString(comparisonText(film.string(), result,
+                                                 matchesWith(result, settings.plotter.mirror,
+                                                             settings.plotter.negative))));
 }
 
 void MainWindow::onPrint() {

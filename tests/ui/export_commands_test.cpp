@@ -128,6 +128,46 @@ TEST_F(OutputWindowTest, ExportThroughTheDialogWritesWhatTheCliWrites) {
   std::string windowBytes = readFile(exported);
   ASSERT_GT(windowBytes.size(), 1000u);
   EXPECT_TRUE(windowBytes == readFile(fromCli)) << "the films differ";
+
+  // Verify film, with the dialog's settings (the line widths, reset at each
+  // opening, typed again): the window's film is identical; one exported
+  // without the mirror differs, says so and shows where.
+  runCli({"export",
+          qstr(jobFile),
+          "-o",
+          qstr(dir_ / "plain.tif"),
+          "--settings",
+          qstr(settings_),
+          "--layers",
+          "1,3",
+          "--dpi",
+          "1016",
+          "--line-width",
+          "1.5",
+          "--horizontal-line",
+          "0.5",
+          "--holes",
+          "12",
+          "--no-hole",
+          "11,12",
+          "--notes",
+          "panel 7",
+          "--negative"});
+  for (const auto& [film, says] : {std::pair{exported, "identical"},
+                                   std::pair{dir_ / "plain.tif", "matches without --mirror"}}) {
+    prompts_.files.push_back(qstr(film));
+    QImage differences;
+    if (film != exported) closePreviewWhenShown(&differences);
+    whenShown<ExportDialog>([&](ExportDialog& dialog) {
+      typeInto(dialog.findChild<QWidget*>("Both direction"), "1.5");
+      typeInto(dialog.findChild<QWidget*>("Horizontal line"), "0.5");
+      button(&dialog, "OK")->click();
+    });
+    trigger("&Job", "Verify film...");
+    ASSERT_FALSE(prompts_.messages.isEmpty());
+    EXPECT_TRUE(prompts_.messages.last().contains(says)) << prompts_.messages.last().toStdString();
+    EXPECT_EQ(differences.isNull(), film == exported);
+  }
 }
 
 TEST_F(OutputWindowTest, CancelledExportLeavesTheOldFileAndTheWindowWorking) {
