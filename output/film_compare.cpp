@@ -91,6 +91,10 @@ class DifferenceTally {
     tileCounts_.assign((facts.width + tilePx_ - 1) / tilePx_, 0);
     if (diff.file.empty()) return;
     pictureWidth_ = std::clamp<uint32_t>(diff.width, 1, facts.width);
+    // A long narrow film's picture narrower still, its height within a PNG's side.
+    const uint64_t widest =
+        std::max<uint64_t>(1, uint64_t{kMaxPngSide} * facts.width / facts.height);
+    pictureWidth_ = static_cast<uint32_t>(std::min<uint64_t>(pictureWidth_, widest));
     pictureHeight_ =
         static_cast<uint32_t>((uint64_t{facts.height} - 1) * pictureWidth_ / facts.width + 1);
     picture_ = openRgbPngWriter(diff.file, pictureWidth_, pictureHeight_);
