@@ -25,7 +25,9 @@ board="$corpus/gerbonara/tests/resources/orcad"
 tmp=${BENCH_TMP:-/dev/shm}
 [[ -d "$tmp" && -w "$tmp" ]] || tmp=${TMPDIR:-/tmp}
 work=$(mktemp -d -p "$tmp")
-trap 'rm -rf "$work"' EXIT
+# The check's warnings (the same each run) go aside; a failing run shows them.
+said="$work/stderr"
+trap 'status=$?; ((status == 0)) || tail -5 "$said" >&2 2> /dev/null; rm -rf "$work"' EXIT
 settings="$work/GerbPrj.ini"
 # A plotting area of 600 x 600 mm, room for the panel.
 printf '[Setup]\nJednotka=mm\nMemory=%s\nSirka=6000000\nVyska=6000000\n' "$memory" > "$settings"
@@ -61,7 +63,7 @@ pair() {
   for ((i = 0; i < runs; i++)); do
     for side in first second; do
       local -n args=$side
-      out=$("$cli" export --verbose "${args[0]}" -o "$work/out.fpf" "${j[@]}" "${args[@]:1}")
+      out=$("$cli" export --verbose "${args[0]}" -o "$work/out.fpf" "${j[@]}" "${args[@]:1}" 2>> "$said")
       t=$(sed -n 's/.*time \([0-9.]*\) s.*/\1/p' <<< "$out")
       sed -n 's/.*peak memory \([0-9.]*\) MB.*/\1/p' <<< "$out" >> "$work/peaks"
       if [[ $side == first ]]; then
@@ -73,7 +75,7 @@ pair() {
   done
   echo "$a $b"
 }
-bands() { "$cli" export --verbose "$@" -o "$work/out.fpf" "${j[@]}" | sed -n 's/.*, \([0-9]*\) bands* of.*/\1/p'; }
+bands() { "$cli" export --verbose "$@" -o "$work/out.fpf" "${j[@]}" 2>> "$said" | sed -n 's/.*, \([0-9]*\) bands* of.*/\1/p'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f", a / b }'; }
 
 echo "Job: $board (6 layers), 2 x 1 panel; memory budget $memory MB; $(nproc) processors; best of $runs; files in $tmp"
@@ -90,13 +92,13 @@ echo "At $dpi dpi: --threads 1 $one s, --threads 2 $two s: $(ratio "$one" "$two"
 # The same film as a TIFF (Group 4 strips, compressed on the workers) next
 # to the plotter file, and both files' sizes.
 read -r fpf tiff < <(pair "$panel --dpi $dpi --threads 2" "$panel --dpi $dpi --threads 2 --format tiff")
-bytes() { "$cli" export --verbose "$@" "${j[@]}" | sed -n 's/.*, \([0-9]*\) bytes$/\1/p'; }
+bytes() { "$cli" export --verbose "$@" "${j[@]}" 2>> "$said" | sed -n 's/.*, \([0-9]*\) bytes$/\1/p'; }
 fpfBytes=$(bytes "$panel" --dpi $dpi -o "$work/out.fpf")
 tiffBytes=$(bytes "$panel" --dpi $dpi -o "$work/out.tif")
 echo "At $dpi dpi: plotter file $fpf s ($fpfBytes bytes), TIFF Group 4 $tiff s ($tiffBytes bytes): the TIFF takes $(ratio "$tiff" "$fpf")x the plotter file's time"
 
 read -r panel2 floor < <(pair "$panel --dpi $dpi --threads 2" "$empty --dpi $dpi --threads 2")
-size=$("$cli" export --verbose "$empty" -o "$work/out.fpf" --dpi $dpi "${j[@]}" | sed -n 's/.*: QK., \([0-9]* x [0-9]*\) pixels.*/\1/p')
+size=$("$cli" export --verbose "$empty" -o "$work/out.fpf" --dpi $dpi "${j[@]}" 2>> "$said" | sed -n 's/.*: QK., \([0-9]* x [0-9]*\) pixels.*/\1/p')
 echo "Floor at $dpi dpi: the empty job of the same size ($size pixels) $floor s; the panel $panel2 s: $(ratio "$panel2" "$floor")x the floor"
 
 # A film carries one layer: each of the six as the operator plots it, the
@@ -116,7 +118,7 @@ echo "Peak resident memory: $peak MB with a budget of $memory MB (limit $((memor
 # thermal on 2 boards x 18 layers (each layer its own file).
 peakOf() {
   local out
-  out=$("$cli" export --verbose "$1" -o "$work/out.fpf" --dpi 65024 "${j[@]}")
+  out=$("$cli" export --verbose "$1" -o "$work/out.fpf" --dpi 65024 "${j[@]}" 2>> "$said")
   echo "$(sed -n 's/.*time \([0-9.]*\) s.*/\1/p' <<< "$out") s, peak $(sed -n 's/.*peak memory \([0-9.]*\) MB.*/\1/p' <<< "$out") MB"
 }
 pour=$(find "$corpus" -name 'ATMEGA328_Motor_Board-F.Cu.gtl' | head -1)
@@ -159,7 +161,7 @@ echo "Stamp cache at 32512 dpi, 200 thermals x 3: --memory 10 $small s, --memory
 # decoded whole into a TIFF (Group 4 strips), reduced 64 times into a PNG
 # and one square inch of it by window, each with its time and peak memory.
 dpi=6096
-"$cli" export "$panel" -o "$work/big.fpf" --dpi $dpi "${j[@]}" > /dev/null 2>&1
+"$cli" export "$panel" -o "$work/big.fpf" --dpi $dpi "${j[@]}" > /dev/null 2>> "$said"
 pixels=$("$cli" fpf info "$work/big.fpf" | sed -n 's/.*"width":\([0-9]*\),"height":\([0-9]*\),.*/\1 \2/p' |
   awk '{ printf "%d x %d pixels, %.1f gigapixels", $1, $2, $1 * $2 / 1e9 }')
 [[ -x /usr/bin/time ]] || { echo "no /usr/bin/time (apt-get install time): the decoding is not measured"; exit 0; }
