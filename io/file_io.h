@@ -4,12 +4,20 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace drumplot {
+
+// A C file that is closed when it goes.
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using CFile = std::unique_ptr<std::FILE, FileCloser>;
 
 // The file's bytes; throws IoError naming the file when it cannot be read.
 std::string readFileBytes(const std::filesystem::path& file);

@@ -15,6 +15,7 @@
 #include <stdexcept>
 
 #include "engine/errors.h"
+#include "io/file_io.h"
 #include "output/band_image.h"
 #include "output/fpf_file.h"
 #include "output/job_bitmap.h"
@@ -323,10 +324,7 @@ class MirroredCount {
 // ============================================================================
 
 std::vector<uint8_t> readFpfHead(const std::filesystem::path& path) {
-  struct Closer {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-  };
-  std::unique_ptr<std::FILE, Closer> file(std::fopen(path.c_str(), "rb"));
+  CFile file(std::fopen(path.c_str(), "rb"));
   std::vector<uint8_t> head(kFpfImageOffset);
   if (!file || std::fread(head.data(), 1, head.size(), file.get()) != head.size())
     throw IoError(path.string() + ": cannot read the plotter file's header");

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/errors.h"
+#include "io/file_io.h"
 #include "output/fpf_reader.h"
 
 namespace drumplot {
@@ -203,14 +204,10 @@ uint32_t le32(const uint8_t* at) {
   return at[0] | uint32_t{at[1]} << 8 | uint32_t{at[2]} << 16 | uint32_t{at[3]} << 24;
 }
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 class BmpFilm final : public FilmReader {
  public:
-  BmpFilm(const std::filesystem::path& path, std::unique_ptr<std::FILE, FileCloser> file,
-          const std::vector<uint8_t>& head, uint64_t fileBytes)
+  BmpFilm(const std::filesystem::path& path, CFile file, const std::vector<uint8_t>& head,
+          uint64_t fileBytes)
       : FilmReader(path.string(), {}), file_(std::move(file)) {
     const auto refuse = [this](const std::string& why) {
       return FormatError(name_ + ": not a film: " + why);
@@ -263,7 +260,7 @@ class BmpFilm final : public FilmReader {
   }
 
  private:
-  std::unique_ptr<std::FILE, FileCloser> file_;
+  CFile file_;
   uint64_t pixelsAt_ = 0;
   uint64_t stride_ = 0;  // a row's bytes with their padding to 4
   bool invert_ = false;
@@ -286,7 +283,7 @@ const char* filmKindName(FilmFormat format) {
 }
 
 std::unique_ptr<FilmReader> openFilm(const std::filesystem::path& path) {
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+  CFile file(std::fopen(path.c_str(), "rb"));
   if (!file) throw IoError(path.string() + ": cannot open the file");
   std::vector<uint8_t> head(256);
   head.resize(std::fread(head.data(), 1, head.size(), file.get()));

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/progress.h"
+#include "io/file_io.h"
 #include "output/fpf_file.h"
 
 namespace drumplot {
@@ -59,10 +60,6 @@ class FpfReader {
   void checkEnd();
 
  private:
-  struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-  };
-
   int next();  // the next byte, or EOF
   [[noreturn]] void damaged(uint64_t group, const std::string& what) const;
   struct Columns {
@@ -74,7 +71,7 @@ class FpfReader {
   void seekByte(uint64_t offset);
 
   std::string name_;
-  std::unique_ptr<std::FILE, FileCloser> file_;
+  CFile file_;
   FpfHeader header_;
   std::vector<uint8_t> buffer_;  // read ahead
   size_t at_ = 0, end_ = 0;      // in buffer_
