@@ -447,9 +447,12 @@ void GerberReader::parseDefinitions() {
       },
       &faults);
   for (const DefinitionFault& f : faults) {
+    // A hostile expression can be megabytes long: the message shows its start.
+    constexpr size_t kShown = 80;
+    const std::string shown = f.field.size() > kShown ? f.field.substr(0, kShown) + "..." : f.field;
     warnings.add(
         FileName + ": line " + std::to_string(f.line) + ": macro " + f.macro + " (D" +
-            std::to_string(f.dCode) + "): the expression '" + f.field +
+            std::to_string(f.dCode) + "): the expression '" + shown +
             (f.tooDeep ? "' nests deeper than " + std::to_string(kMaxExpressionDepth) + " levels"
                        : "' cannot be read") +
             "; it counts as 0, so the pad may lack a shape",

@@ -64,6 +64,14 @@ std::optional<long long> parseInteger(std::string_view text) {
   return negative ? -value : value;
 }
 
+std::string lowerCase(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return lower;
+}
+
 std::string removeChars(std::string_view text, std::string_view chars) {
   std::string out;
   out.reserve(text.size());

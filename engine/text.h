@@ -35,6 +35,10 @@ inline double decimalOrZero(std::string_view text) {
 // Reads a signed integer made only of an optional sign and digits.
 std::optional<long long> parseInteger(std::string_view text);
 
+// The text with A..Z made a..z (names and keys compared without regard to
+// case; other bytes stay).
+std::string lowerCase(std::string_view text);
+
 // Removes every occurrence of the characters in `chars`.
 std::string removeChars(std::string_view text, std::string_view chars);
 

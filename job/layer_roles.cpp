@@ -13,14 +13,6 @@ namespace drumplot {
 
 namespace {
 
-std::string lowerCase(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return lower;
-}
-
 std::vector<std::string_view> splitFields(std::string_view text, char separator) {
   std::vector<std::string_view> fields;
   for (size_t start = 0;;) {
