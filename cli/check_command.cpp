@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cli/command_registry.h"
+#include "cli/export_options.h"
 #include "cli/json_writer.h"
 #include "engine/errors.h"
 #include "engine/text.h"
@@ -30,6 +31,7 @@ struct CheckOptions {
   int memory_MB = 0;
   double tolerance = 0.05;
   bool json = false;
+  ScaleOptions scale;
 };
 
 // Layer numbers 1..18 separated by commas.
@@ -98,8 +100,12 @@ void printJson(const Job& job, const CheckOptions& o, const PreflightReport& r, 
     out << "{\"width_px\":" << f->width_px << ",\"height_px\":" << f->height_px
         << ",\"dpi\":" << f->dpi << ",\"file_bytes\":" << f->fileBytes
         << ",\"memory_bytes\":" << f->memoryBytes << ",\"bands\":" << f->bands
-        << ",\"rows_per_band\":" << f->rowsPerBand << ",\"seconds\":" << jsonNumber(f->seconds)
-        << "}";
+        << ",\"rows_per_band\":" << f->rowsPerBand << ",\"seconds\":" << jsonNumber(f->seconds);
+    if (!f->scale.nominal()) {
+      out << ",\"scale_x_ppm\":" << jsonNumber(f->scale.xPpm)
+          << ",\"scale_y_ppm\":" << jsonNumber(f->scale.yPpm);
+    }
+    out << "}";
   } else {
     out << "null";
   }
@@ -135,6 +141,10 @@ void addCheckCommand(CLI::App& app, Action& action) {
          "Inches a layer's extents may stick out of its board's master data (default 0.05)")
       ->check(CLI::Range(0.0, 100.0));
   cmd->add_flag("--json", o->json, "Print the report as one JSON object (see the README)");
+  addScaleOptions(*cmd, o->scale,
+                  "Film scale X,Y as factors, as the export will make it: the boards' reach "
+                  "scaled is judged against the plotting area (default: [Film] ScaleXppm, "
+                  "ScaleYppm of the settings)");
   addSettingsOption(*cmd, o->settingsFile);
   cmd->callback([o, &action] {
     action = [o] {
@@ -150,6 +160,7 @@ void addCheckCommand(CLI::App& app, Action& action) {
       }
       PreflightSettings s;
       s.exportSettings.dpi = o->dpi;
+      s.exportSettings.scale = filmScaleOf(o->scale, job.settings);
       s.exportSettings.draw.layers =
           o->layers.empty() ? layersWithGerber(job) : layerList(o->layers);
       s.exportSettings.draw.lineWidth_mils = o->lineWidth_mils;

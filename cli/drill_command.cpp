@@ -8,11 +8,13 @@
 #include <vector>
 
 #include "cli/command_registry.h"
+#include "cli/export_options.h"
 #include "drill/drill_overview.h"
 #include "drill/drill_panel.h"
 #include "io/file_io.h"
 #include "job/board_import.h"
 #include "job/job_file.h"
+#include "job/settings_file.h"
 
 namespace drumplot::cli {
 
@@ -62,6 +64,7 @@ void addDrillCommand(CLI::App& app, Action& action) {
     std::vector<std::string> markTools;
     std::string overview;
     std::string settingsFile;
+    ScaleOptions scale;
   };
   auto o = std::make_shared<Options>();
   auto* cmd = app.add_subcommand(
@@ -93,6 +96,10 @@ void addDrillCommand(CLI::App& app, Action& action) {
   cmd->add_option("--overview", o->overview,
                   "Write the overview PNG: board outlines and a cross at every hit, 180 dpi");
   addSettingsOption(*cmd, o->settingsFile);
+  addScaleOptions(*cmd, o->scale,
+                  "Scale the drill positions by factors X,Y as a film of that scale is, about the "
+                  "plotting area's corner, the offset unscaled (default: not scaled, drills are "
+                  "mechanical)");
   cmd->callback([o, &action] {
     action = [o] {
       requireJobFile(o->jobFile, "drill");
@@ -121,6 +128,7 @@ void addDrillCommand(CLI::App& app, Action& action) {
       settings.outputFile = o->output;
       settings.DrillOffsetX = drillOffsetInches(o->offset.first, o->unit);
       settings.DrillOffsetY = drillOffsetInches(o->offset.second, o->unit);
+      settings.scale = scaleOption(o->scale).value_or(FilmScale{});
       const std::vector<std::string> markNames = gatherMarkNames(job.boards);
       settings.markDrills = makeMarkDrillTable(markNames);
       for (const std::string& assignment : o->markTools) {
@@ -140,7 +148,9 @@ void addDrillCommand(CLI::App& app, Action& action) {
       std::cout << o->output << ": " << n(panel.lineCount, "line") << ", "
                 << n(panel.boardHits, "board hit") << ", " << n(panel.slotCount, "slot") << ", "
                 << n(panel.routeCount, "route") << ", " << n(panel.markHits, "mark hit")
-                << ", written in " << describe(panel.format) << "\n";
+                << ", written in " << describe(panel.format)
+                << (settings.scale.nominal() ? "" : ", scaled " + filmScaleText(settings.scale))
+                << "\n";
       if (!o->overview.empty()) {
         MonoImage image = drillOverview(job.boards, panel.crosses, panel.paths);
         writePng(o->overview, image);

@@ -158,10 +158,10 @@ OutputLayers askedLayers(const OutputOptions& o, const Job& job) {
   return layers;
 }
 
-// The check runs before anything is drawn: its errors stop the export
-// (--force: it goes on), its warnings are said. What reading a file says and
-// a film that cannot be planned are for the export itself to say.
-void checkBeforeExport(const Job& job, const OutputOptions& o, const PlotterExportSettings& s) {
+}  // namespace
+
+void checkBeforeExport(const Job& job, const OutputOptions& o, const PlotterExportSettings& s,
+                       std::vector<std::string>* warnings) {
   PreflightSettings check;
   check.exportSettings = s;
   const PreflightReport report = checkJob(job, check);
@@ -177,6 +177,8 @@ void checkBeforeExport(const Job& job, const OutputOptions& o, const PlotterExpo
     if (p.severity == CheckSeverity::Error) {
       ++errors;
       errorLines += "\n  " + text;
+    } else if (warnings) {
+      warnings->push_back("check: " + text);
     } else {
       printWarning("check: " + text);
     }
@@ -190,6 +192,8 @@ void checkBeforeExport(const Job& job, const OutputOptions& o, const PlotterExpo
   }
   printWarning(o.jobFile + ": " + found + "; exported all the same (--force):" + errorLines);
 }
+
+namespace {
 
 void fillSettings(const OutputOptions& o, const Job& job, DrawSettings& draw, RunSettings& run) {
   draw.layers = askedLayers(o, job);
@@ -325,9 +329,12 @@ void printFilmForOperator(const std::string& file, const char* kind, int64_t wid
 }
 
 // A film's summary: the operator's line, and with --verbose as its format has it.
-void printFilm(const FilmSummary& film, bool mirror, bool negative, double seconds, bool verbose) {
+void printFilm(const FilmSummary& film, bool mirror, bool negative, const FilmScale& scale,
+               double seconds, bool verbose) {
   const std::string name = film.file.string();
-  const std::string look = std::string(mirror ? ", mirrored" : "") + (negative ? ", negative" : "");
+  const std::string look = std::string(mirror ? ", mirrored" : "") +
+                           (negative ? ", negative" : "") +
+                           (scale.nominal() ? "" : ", scaled " + filmScaleText(scale));
   if (const auto* r = std::get_if<JobBitmapSummary>(&film.output)) {
     printFilmForOperator(name, "job bitmap", r->plan.width_px, r->plan.height_px, 8192,
                          r->plan.fileBytes, seconds, negative ? ", negative" : "");
@@ -386,7 +393,9 @@ FilmFormat chooseFormat(const CLI::App& cmd, const std::string& format, const st
                  : format == "fpf" ? FilmFormat::Fpf
                                    : filmFormatOfName(output).value_or(FilmFormat::Fpf);
   std::vector<std::string> refused;
-  if (f == FilmFormat::Bmp) refused = {"--dpi", "--mirror", "--notes", "--horizontal-line"};
+  if (f == FilmFormat::Bmp) {
+    refused = {"--dpi", "--mirror", "--notes", "--horizontal-line", "--scale", "--scale-ppm"};
+  }
   if (f != FilmFormat::Tiff) refused.push_back("--compression");
   for (const std::string& option : refused) {
     if (cmd.count(option) > 0) {
@@ -405,7 +414,58 @@ FilmFormat chooseFormat(const CLI::App& cmd, const std::string& format, const st
   return f;
 }
 
+constexpr const char* kFilmScaleHelp =
+    "Film scale X,Y as factors, about the film's origin corner: every board, mark and the tech "
+    "area, the image growing with them; 1.0005,1 plots 0.05 % wider for film that shrinks "
+    "(default: [Film] ScaleXppm, ScaleYppm of the settings)";
+
+// "1.0005,1" or "500,0": two numbers.
+std::pair<double, double> numberPair(const std::string& option, const std::string& text) {
+  const size_t comma = text.find(',');
+  const std::optional<double> x = parseDecimal(std::string_view(text).substr(0, comma));
+  const std::optional<double> y = comma == std::string::npos
+                                      ? std::nullopt
+                                      : parseDecimal(std::string_view(text).substr(comma + 1));
+  if (!x || !y) {
+    throw std::invalid_argument(option + " '" + text + "': expected two numbers X,Y");
+  }
+  return {*x, *y};
+}
+
 }  // namespace
+
+void addScaleOptions(CLI::App& cmd, ScaleOptions& o, const std::string& scaleHelp) {
+  auto* factors = cmd.add_option("--scale", o.factors, scaleHelp);
+  auto* ppm = cmd.add_option("--scale-ppm", o.ppm,
+                             "The same in parts per million, -5000 to 5000: 500,0 is 1.0005,1");
+  factors->excludes(ppm);
+  ppm->excludes(factors);
+}
+
+std::optional<FilmScale> scaleOption(const ScaleOptions& o) {
+  const bool byFactor = !o.factors.empty();
+  if (!byFactor && o.ppm.empty()) return std::nullopt;
+  const std::string option = byFactor ? "--scale" : "--scale-ppm";
+  auto [x, y] = numberPair(option, byFactor ? o.factors : o.ppm);
+  if (byFactor) x = filmScalePpmOfFactor(x), y = filmScalePpmOfFactor(y);
+  for (double ppm : {x, y}) {
+    if (std::fabs(ppm) > kMaxFilmScalePpm) {
+      throw std::invalid_argument(option + " '" + (byFactor ? o.factors : o.ppm) +
+                                  "': " + formatFilmScalePpm(ppm) + " ppm is beyond the bound of " +
+                                  formatFilmScalePpm(kMaxFilmScalePpm).substr(1) +
+                                  " ppm (a factor from 0.995 to 1.005): a typo?");
+    }
+  }
+  return FilmScale{x, y};
+}
+
+FilmScale filmScaleOf(const ScaleOptions& o, const JobSettings& settings) {
+  if (std::optional<FilmScale> asked = scaleOption(o)) return *asked;
+  if (!settings.filmScaleError.empty()) {
+    throw FormatError(settings.filmScaleError + "; correct it, or give --scale or --scale-ppm");
+  }
+  return settings.filmScale;
+}
 
 void addExportOptions(CLI::App& cmd, ExportOptions& o) {
   addOutputOptions(cmd, o);
@@ -442,6 +502,7 @@ void addExportOptions(CLI::App& cmd, ExportOptions& o) {
                "(board.tif -> board-01-top-copper.tif: the role its files' names tell, else "
                "the layer's name in the settings), all of the whole export's size; none is "
                "written unless all are");
+  addScaleOptions(cmd, o.scale, kFilmScaleHelp);
 }
 
 FilmSettings exportFilmSettings(const CLI::App& cmd, const ExportOptions& o, const Job& job) {
@@ -456,6 +517,7 @@ FilmSettings exportFilmSettings(const CLI::App& cmd, const ExportOptions& o, con
   s.notes = o.notes;
   s.horizontalLine_mils = o.horizontal_mils;
   s.negative = o.negative;
+  if (settings.format != FilmFormat::Bmp) s.scale = filmScaleOf(o.scale, job.settings);
   settings.splitLayers = o.splitLayers;
   return settings;
 }
@@ -498,9 +560,15 @@ void addExport(CLI::App& app, Action& action) {
       }
       if (r.cancelled)
         throw std::runtime_error(o->outputFile + ": export cancelled; nothing written");
+      if (settings.format == FilmFormat::Fpf && !s.scale.nominal() &&
+          plotterFileNotes(s.notes, s.scale).size() <= s.notes.size()) {
+        printNote("the plotter file's " + std::to_string(kFpfNotesBytes) +
+                  " characters of notes leave no room for the film scale " +
+                  filmScaleText(s.scale) + ": only this summary says it");
+      }
       for (const FilmSummary& film : r.films) {
         const double seconds = r.films.size() == 1 ? r.seconds : film.seconds();
-        printFilm(film, s.mirror, s.negative, seconds, o->verbose);
+        printFilm(film, s.mirror, s.negative, s.scale, seconds, o->verbose);
         printRunLine(film.raster(), seconds, s.run.budgetBytes, s.run.reference, o->verbose);
         if (o->overview.empty()) continue;
         writeSecondImage(overviewName(o->overview, job, film.layer).string(), film.overview(),
@@ -540,7 +608,7 @@ void addBmp(CLI::App& app, Action& action) {
         r = writeJobBitmap(job, s);
       }
       if (r.cancelled) throw std::runtime_error(o->outputFile + ": cancelled; nothing written");
-      printFilm({o->outputFile, 0, r}, false, s.negative, r.seconds, o->verbose);
+      printFilm({o->outputFile, 0, r}, false, s.negative, {}, r.seconds, o->verbose);
       printRunLine(r.raster, r.seconds, s.run.budgetBytes, s.run.reference, o->verbose);
       if (!o->overview.empty()) writeSecondImage(o->overview, r.overview, o->outputFile);
     };

@@ -5,7 +5,9 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "cli/command_registry.h"
 #include "engine/progress.h"
@@ -34,6 +36,25 @@ struct OutputOptions {
   bool verbose = false;
 };
 
+// --scale X,Y (factors) or --scale-ppm X,Y (parts per million): export,
+// verify, check and drill.
+struct ScaleOptions {
+  std::string factors;
+  std::string ppm;
+};
+
+// The two options, each excluding the other; `scaleHelp` describes --scale.
+void addScaleOptions(CLI::App& cmd, ScaleOptions& o, const std::string& scaleHelp);
+
+// The scale the options give, none when neither is given. A value that is
+// no pair of numbers, or one beyond kMaxFilmScalePpm (a typo), is refused
+// (std::invalid_argument) with the figure and the bound.
+std::optional<FilmScale> scaleOption(const ScaleOptions& o);
+
+// A film's scale: the option's, else the settings' [Film] keys; keys that
+// cannot be read are refused (FormatError naming the file, key and value).
+FilmScale filmScaleOf(const ScaleOptions& o, const JobSettings& settings);
+
 // What export takes besides.
 struct ExportOptions : OutputOptions {
   int dpi = kResolutionValues[kDefaultResolutionItem];
@@ -43,6 +64,7 @@ struct ExportOptions : OutputOptions {
   std::string format;
   std::string compression = "g4";
   bool splitLayers = false;
+  ScaleOptions scale;
 };
 
 // JOB, -o and every option of export.
@@ -56,6 +78,13 @@ Job openJobWithSettings(const OutputOptions& o, const char* command);
 // the output's extension); refuses (std::invalid_argument) an option the
 // format does not take.
 FilmSettings exportFilmSettings(const CLI::App& cmd, const ExportOptions& o, const Job& job);
+
+// The check runs before anything is drawn: its errors stop the export
+// (o.force: it goes on), its warnings are said. What reading a file says and
+// a film that cannot be planned are for the export itself to say. With
+// `warnings` the warnings go there instead of stderr.
+void checkBeforeExport(const Job& job, const OutputOptions& o, const PlotterExportSettings& s,
+                       std::vector<std::string>* warnings = nullptr);
 
 // A signal cancels the running output (no file is left, the older file
 // stays) instead of killing the program half way; a progress bar is shown

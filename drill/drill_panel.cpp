@@ -113,8 +113,14 @@ class PanelWriter {
   // Counts the panel and refuses one that its own reader would refuse,
   // before a line is written.
   PanelWriter(const DrillFile& file, const std::vector<Board>& boards, DrillNumberFormat format,
-              DrillPoint offset, const MarkDrillTable& markDrills, const DrillLineSink& sink)
-      : file_(file), boards_(boards), offset_(offset), markDrills_(markDrills), sink_(sink) {
+              DrillPoint offset, const MarkDrillTable& markDrills, const DrillLineSink& sink,
+              const FilmScale& scale)
+      : file_(file),
+        boards_(boards),
+        offset_(offset),
+        markDrills_(markDrills),
+        sink_(sink),
+        scale_(scale) {
     for (const Board& board : boards) {
       if (board.IsMark) continue;
       reference_ = {board.DataMinX, board.DataMinY};
@@ -227,6 +233,19 @@ class PanelWriter {
   }
   std::string xy(DrillPoint p) const { return "X" + number(p.x) + "Y" + number(p.y); }
   DrillPoint onPlottingArea(DrillPoint p) const { return {p.x - reference_.x, p.y - reference_.y}; }
+  // A position written for a board: its data point shifted, and where the
+  // film's scale puts it.
+  DrillPoint onBoard(DrillPoint p, DrillPoint shift) const {
+    if (scale_.nominal()) return plus(p, shift);
+    const DrillPoint origin = plus(reference_, offset_);
+    const DrillPoint at = plus(p, shift);
+    return {origin.x + (at.x - origin.x) * scale_.x(), origin.y + (at.y - origin.y) * scale_.y()};
+  }
+  // A mark's hit: its target on the plotting area, scaled as the film.
+  DrillPoint onMark(const Board& mark) const {
+    const DrillPoint target = markTarget(mark);
+    return plus({target.x * scale_.x(), target.y * scale_.y()}, reference_);
+  }
 
   // A tool defined in another unit than the one written gets its diameter
   // in the written unit.
@@ -275,12 +294,12 @@ class PanelWriter {
     switch (s.Kind) {
       case DrillStatementKind::Hits:
         for (const DrillPoint& p : s.points) {
-          hit(plus(p, shift));
+          hit(onBoard(p, shift));
           ++panel_.boardHits;
         }
         break;
       case DrillStatementKind::Slot: {
-        const DrillPoint from = plus(s.points[0], shift), to = plus(s.points[1], shift);
+        const DrillPoint from = onBoard(s.points[0], shift), to = onBoard(s.points[1], shift);
         beforeCoordinates(true);
         line(xy(from) + "G85" + xy(to));
         panel_.paths.push_back({{onPlottingArea(from), onPlottingArea(to)}, s.diameter});
@@ -288,7 +307,7 @@ class PanelWriter {
         break;
       }
       case DrillStatementKind::RouteStart:
-        routeStart(plus(s.points[0], shift), s.diameter);
+        routeStart(onBoard(s.points[0], shift), s.diameter);
         break;
       case DrillStatementKind::RouteCut:
         routeCut(s, shift);
@@ -313,7 +332,7 @@ class PanelWriter {
   }
 
   void routeCut(const DrillStatement& s, DrillPoint shift) {
-    const DrillPoint from = plus(s.start, shift), to = plus(s.points[0], shift);
+    const DrillPoint from = onBoard(s.start, shift), to = onBoard(s.points[0], shift);
     // A cut that the file starts from where the tool was gets its start
     // here: the tool was elsewhere on the board before.
     if (!routeOpen_) routeStart(from, s.diameter);
@@ -321,8 +340,10 @@ class PanelWriter {
                        : s.motion == RouteMotion::Clockwise ? "G02"
                                                             : "G03";
     text += xy(to);
-    if (s.centre) text += "I" + number(s.centre->x) + "J" + number(s.centre->y);
-    if (s.radius) text += "A" + number(*s.radius);
+    if (s.centre) {
+      text += "I" + number(s.centre->x * scale_.x()) + "J" + number(s.centre->y * scale_.y());
+    }
+    if (s.radius) text += "A" + number(*s.radius * (scale_.x() + scale_.y()) / 2.0);
     line(std::move(text));
     if (s.motion == RouteMotion::Line) {
       path_.points.push_back(onPlottingArea(to));
@@ -359,7 +380,7 @@ class PanelWriter {
       line(n < markDrills_.size() ? markDrills_[n].MarkDrillTool : kDefaultMarkDrillTool);
       for (const Board& board : boards_) {
         if (!board.IsMark || board.MarkName != markNames[n]) continue;
-        hit(plus(markTarget(board), reference_));
+        hit(onMark(board));
         ++panel_.markHits;
       }
     }
@@ -385,12 +406,15 @@ class PanelWriter {
     }
     for (const Board& b : boards_) {
       if (b.IsMark) {
-        const DrillPoint hit = plus(markTarget(b), reference_);
+        const DrillPoint hit = onMark(b);
         take(hit.x);
         take(hit.y);
       } else if (any) {
-        for (double x : {low.x, high.x}) take(x + b.PosX + offset_.x);
-        for (double y : {low.y, high.y}) take(y + b.PosY + offset_.y);
+        const DrillPoint shift{b.PosX + offset_.x, b.PosY + offset_.y};
+        for (DrillPoint p : {onBoard(low, shift), onBoard(high, shift)}) {
+          take(p.x);
+          take(p.y);
+        }
       }
     }
     return largest;
@@ -410,6 +434,7 @@ class PanelWriter {
   const DrillPoint offset_;
   const MarkDrillTable& markDrills_;
   const DrillLineSink& sink_;
+  const FilmScale scale_;
   DrillPoint reference_;
   DrillPanel panel_;
   bool formatStated_ = false;  // after an "M48" and its format statements
@@ -425,16 +450,19 @@ class PanelWriter {
 
 DrillPanel panelizeDrill(const DrillFile& file, const std::vector<Board>& boards,
                          DrillNumberFormat format, double drillOffsetX, double drillOffsetY,
-                         const MarkDrillTable& markDrills, const DrillLineSink& sink) {
-  return PanelWriter(file, boards, format, {drillOffsetX, drillOffsetY}, markDrills, sink).write();
+                         const MarkDrillTable& markDrills, const DrillLineSink& sink,
+                         const FilmScale& scale) {
+  return PanelWriter(file, boards, format, {drillOffsetX, drillOffsetY}, markDrills, sink, scale)
+      .write();
 }
 
 DrillPanel panelizeDrill(const DrillFile& file, const std::vector<Board>& boards,
                          DrillNumberFormat format, double drillOffsetX, double drillOffsetY,
-                         const MarkDrillTable& markDrills) {
+                         const MarkDrillTable& markDrills, const FilmScale& scale) {
   std::vector<std::string> lines;
-  DrillPanel panel = panelizeDrill(file, boards, format, drillOffsetX, drillOffsetY, markDrills,
-                                   [&](const std::string& line) { lines.push_back(line); });
+  DrillPanel panel = panelizeDrill(
+      file, boards, format, drillOffsetX, drillOffsetY, markDrills,
+      [&](const std::string& line) { lines.push_back(line); }, scale);
   panel.lines = std::move(lines);
   return panel;
 }
@@ -507,14 +535,15 @@ DrillPanelResult panelizeDrillFile(const Job& job, const DrillPanelSettings& set
     out->write({reinterpret_cast<const uint8_t*>(buffer.data()), buffer.size()});
     buffer.clear();
   };
-  result.panel =
-      panelizeDrill(file, job.boards, format, settings.DrillOffsetX, settings.DrillOffsetY,
-                    settings.markDrills, [&](const std::string& line) {
-                      if (!out) out.emplace(settings.outputFile);
-                      buffer += line;
-                      buffer += "\r\n";
-                      if (buffer.size() >= kFlushBytes) flush();
-                    });
+  result.panel = panelizeDrill(
+      file, job.boards, format, settings.DrillOffsetX, settings.DrillOffsetY, settings.markDrills,
+      [&](const std::string& line) {
+        if (!out) out.emplace(settings.outputFile);
+        buffer += line;
+        buffer += "\r\n";
+        if (buffer.size() >= kFlushBytes) flush();
+      },
+      settings.scale);
   flush();
   out->commit();
   return result;

@@ -54,6 +54,10 @@ struct DrillPanelSettings {
   std::optional<DataFormat> dataFormat;
   // The format written (--format); without it, the drill file's own.
   std::optional<DataFormat> outputFormat;
+  // Positions stretched as a scaled film is (--scale): about the plotting
+  // area's corner, the offset kept as it is. Nominal: the drill file is
+  // mechanical and keeps its size.
+  FilmScale scale;
 };
 
 // The panelized file and where its hits, slots and routes lie for the overview.
@@ -96,15 +100,19 @@ struct DrillPanel {
 // first, the panel is counted, and one that a drill file cannot hold (more
 // than kMaxDrillPoints positions, a position beyond kMaxDrillInches, numbers
 // of more than kMaxDrillDigits digits) throws FormatError naming the file
-// and the figure.
+// and the figure. With a `scale`, every position written lies where a film
+// of that scale draws it: its place on the plotting area (the reference
+// minimum its origin) stretched per axis, the offset added unstretched;
+// arc centres stretch per axis, arc radii by the mean factor.
 using DrillLineSink = std::function<void(const std::string&)>;
 DrillPanel panelizeDrill(const DrillFile& file, const std::vector<Board>& boards,
                          DrillNumberFormat format, double drillOffsetX, double drillOffsetY,
-                         const MarkDrillTable& markDrills, const DrillLineSink& sink);
+                         const MarkDrillTable& markDrills, const DrillLineSink& sink,
+                         const FilmScale& scale = {});
 // The same with the lines kept in `lines`.
 DrillPanel panelizeDrill(const DrillFile& file, const std::vector<Board>& boards,
                          DrillNumberFormat format, double drillOffsetX, double drillOffsetY,
-                         const MarkDrillTable& markDrills);
+                         const MarkDrillTable& markDrills, const FilmScale& scale = {});
 
 enum class DrillPanelStatus {
   Written,

@@ -111,13 +111,16 @@ class Interpreter {
         canvas_(&canvas),
         settings_(settings),
         progress_(progress),
-        ppi_(placement.pixelsPerInch),
+        ppiX_(placement.pixelsPerInch * placement.scale.x),
+        ppiY_(placement.pixelsPerInch * placement.scale.y),
+        penPpi_(placement.penPixelsPerInch()),
         negative_(reader.program.image.negative),
         darkColour_(negative_ ? kWhite : placement.colour),
         clearColour_(negative_ ? placement.colour : kWhite),
         offX_(placement.boardX - reader.MinX),
         offY_(placement.boardY - reader.MinY),
-        negativeArea_(placement.negativeArea) {}
+        negativeArea_(placement.negativeArea),
+        scale_(placement.scale) {}
 
   void run();
 
@@ -187,11 +190,13 @@ class Interpreter {
 
   struct Arc {
     double cx, cy;        // centre, image pixels (not rounded)
-    double radius;        // pixels
+    double radius;        // pixels across (an ellipse on a film scaled unevenly)
+    double radiusY;       // pixels down
     double start, sweep;  // canvas angles (radians); sweep > 0 counterclockwise in the file
     bool full = false;
   };
   bool arcGeometry(const GerberOp& op, double fromX, double fromY, Arc& arc) const;
+  void appendEllipseArcPoints(const Arc& a, PixelPoint from, PixelPoint to);
 
   Linear2 apertureTransform() const {
     return frame_.apertures * program_.transforms[state_.transform].linear();
@@ -200,8 +205,8 @@ class Interpreter {
   // Image pixels of a file point (with the repeat offset), not rounded.
   void toImage(double x, double y, double& px, double& py) const {
     frame_.placement.apply(x, y);
-    px = (x + offX_) * ppi_;
-    py = (y + offY_) * ppi_;
+    px = (x + offX_) * ppiX_;
+    py = (y + offY_) * ppiY_;
   }
   PixelPoint toPixel(double x, double y) const {
     double px, py;
@@ -215,11 +220,13 @@ class Interpreter {
   Canvas* canvas_;  // the drawing's canvas; a probe's while a copy is probed
   const InterpreterSettings& settings_;
   Progress* progress_;
-  double ppi_;
+  double ppiX_, ppiY_;  // positions
+  double penPpi_;       // aperture and pen sizes: the mean of the two
   bool negative_;
   Rgb darkColour_, clearColour_;
   double offX_, offY_;  // inches
   std::optional<PixelRect> negativeArea_;
+  AxisScale scale_;
 
   Frame frame_;
   State state_;
@@ -235,7 +242,7 @@ class Interpreter {
 
 void Interpreter::run() {
   if (progress_) progress_->busy = true;
-  holeRadius_ = roundHalfEven(settings_.holeDiameter_mils * ppi_ / 2000.0);
+  holeRadius_ = roundHalfEven(settings_.holeDiameter_mils * penPpi_ / 2000.0);
   frame_.placement = program_.image.placement();
   frame_.apertures = program_.image.apertureLinear();
   if (negative_) exposeNegativeArea();
@@ -479,7 +486,7 @@ void Interpreter::operate(const GerberOp& op) {
 // ============================================================================
 
 void Interpreter::applyAdjustment() {
-  state_.penWidth += settings_.lineWidthAdjust_mils * ppi_ / 1000.0;
+  state_.penWidth += settings_.lineWidthAdjust_mils * penPpi_ / 1000.0;
   if (state_.penWidth == 0.0) state_.penWidth = 1.0;
 }
 
@@ -490,8 +497,9 @@ void Interpreter::flashAt(int64_t x, int64_t y, double fileX, double fileY) {
   }
   state_.penWidth =
       shapes_
-          .flash(*canvas_, state_.aperture, apertureTransform(), static_cast<double>(x) / ppi_,
-                 static_cast<double>(y) / ppi_, colour(state_.dark))
+          .flash(*canvas_, state_.aperture, apertureTransform(),
+                 static_cast<double>(x) / shapes_.pixelsPerInch(),
+                 static_cast<double>(y) / shapes_.pixelsPerInch(), colour(state_.dark))
           .value_or(state_.penWidth);
   applyAdjustment();
   recordHole(x, y);
@@ -546,8 +554,9 @@ void Interpreter::drawLine(int64_t toX, int64_t toY) {
     for (auto [x, y] : {std::pair{fromX, fromY}, std::pair{toX, toY}}) {
       state_.penWidth =
           shapes_
-              .flash(*canvas_, state_.aperture, apertureTransform(), static_cast<double>(x) / ppi_,
-                     static_cast<double>(y) / ppi_, colour(state_.dark))
+              .flash(*canvas_, state_.aperture, apertureTransform(),
+                     static_cast<double>(x) / shapes_.pixelsPerInch(),
+                     static_cast<double>(y) / shapes_.pixelsPerInch(), colour(state_.dark))
               .value_or(state_.penWidth);
       applyAdjustment();
     }
@@ -564,7 +573,7 @@ void Interpreter::sweep(const std::vector<PixelPoint>& outline, PixelPoint from,
     for (const PixelPoint& p : outline) ends.push_back({at.x + p.x, at.y + p.y});
   }
   std::vector<PixelPoint> hull = convexHull(std::move(ends));
-  const double grow = settings_.lineWidthAdjust_mils * ppi_ / 1000.0 / 2.0;
+  const double grow = settings_.lineWidthAdjust_mils * penPpi_ / 1000.0 / 2.0;
   if (grow != 0.0) hull = grownConvex(hull, grow);
   const int64_t width = canvas_->penWidth_px();
   canvas_->setPenWidth(1);
@@ -603,9 +612,10 @@ bool Interpreter::arcGeometry(const GerberOp& op, double fromX, double fromY, Ar
   // The centre in image pixels: from the current pixel, as the offsets turn.
   double ui = ci, uj = cj;
   frame_.placement.linear.apply(ui, uj);
-  arc.cx = static_cast<double>(state_.posX) + ui * ppi_;
-  arc.cy = static_cast<double>(state_.posY) + uj * ppi_;
-  arc.radius = std::hypot(ui, uj) * ppi_;
+  arc.cx = static_cast<double>(state_.posX) + ui * ppiX_;
+  arc.cy = static_cast<double>(state_.posY) + uj * ppiY_;
+  arc.radius = std::hypot(ui, uj) * ppiX_;
+  arc.radiusY = std::hypot(ui, uj) * ppiY_;
   // Angles from the exact points: the start, the end, in image space.
   double sx, sy, ex, ey, centreX, centreY;
   toImage(fromX, fromY, sx, sy);
@@ -635,8 +645,8 @@ void Interpreter::drawArc(const GerberOp& op, double fromX, double fromY, int64_
     return;
   }
   canvas_->moveTo(fromPxX, fromPxY);
-  const int64_t x1 = roundHalfEven(a.cx - a.radius), y1 = roundHalfEven(a.cy - a.radius);
-  const int64_t x2 = roundHalfEven(a.cx + a.radius), y2 = roundHalfEven(a.cy + a.radius);
+  const int64_t x1 = roundHalfEven(a.cx - a.radius), y1 = roundHalfEven(a.cy - a.radiusY);
+  const int64_t x2 = roundHalfEven(a.cx + a.radius), y2 = roundHalfEven(a.cy + a.radiusY);
   // The canvas sweeps counterclockwise on screen (Y down), which is the
   // file's clockwise: a counterclockwise arc runs from its end back to its start.
   const bool counter = a.sweep > 0;
@@ -691,8 +701,41 @@ void Interpreter::addRegionPoints(const GerberOp& op, int8_t mode, double fromX,
     return;
   }
   state_.region.pop_back();  // the arc's first point is the current point
-  appendArcPoints(state_.region, a.cx, a.cy, a.radius, a.start, a.sweep, {state_.posX, state_.posY},
-                  target);
+  if (a.radiusY == a.radius) {
+    appendArcPoints(state_.region, a.cx, a.cy, a.radius, a.start, a.sweep,
+                    {state_.posX, state_.posY}, target);
+  } else {
+    appendEllipseArcPoints(a, {state_.posX, state_.posY}, target);
+  }
+}
+
+// An arc of a film scaled unevenly, an ellipse: the circle's points
+// stretched. The angles of the image's ellipse are turned back into the
+// circle's, and the arc takes the steps a circle of its larger radius takes.
+void Interpreter::appendEllipseArcPoints(const Arc& a, PixelPoint from, PixelPoint to) {
+  auto circleAngle = [&](double angle) {
+    return std::atan2(a.radius * std::sin(angle), a.radiusY * std::cos(angle));
+  };
+  const double start = circleAngle(a.start);
+  double sweep = circleAngle(a.start + a.sweep) - start;
+  if (std::fabs(a.sweep) >= 2 * kPi - 1e-7) {
+    sweep = a.sweep;
+  } else if (a.sweep > 0) {
+    while (sweep < 0) sweep += 2 * kPi;
+  } else {
+    while (sweep > 0) sweep -= 2 * kPi;
+  }
+  std::vector<PixelPoint> circle;
+  const double r = std::max(a.radius, a.radiusY);
+  appendArcPoints(circle, 0.0, 0.0, r, start, sweep, {}, {});
+  state_.region.push_back(from);
+  for (size_t k = 1; k + 1 < circle.size(); ++k) {
+    const double t =
+        start + sweep * static_cast<double>(k) / static_cast<double>(circle.size() - 1);
+    state_.region.push_back({roundHalfEven(a.cx + a.radius * std::cos(t)),
+                             roundHalfEven(a.cy + a.radiusY * std::sin(t))});
+  }
+  state_.region.push_back(to);
 }
 
 void Interpreter::fillRegion() {
@@ -735,10 +778,11 @@ void Interpreter::exposeNegativeArea() {
   if (negativeArea_) {
     area = *negativeArea_;
   } else {
-    const LayerReach reach = measureReach(reader_, shapes_, settings_);
+    const LayerReach reach = measureReach(reader_, shapes_, settings_, nullptr, scale_);
     if (reach.empty) return;
-    area = {roundHalfEven((reach.minX + offX_) * ppi_), roundHalfEven((reach.minY + offY_) * ppi_),
-            roundHalfEven((reach.maxX + offX_) * ppi_), roundHalfEven((reach.maxY + offY_) * ppi_)};
+    area = {
+        roundHalfEven((reach.minX + offX_) * ppiX_), roundHalfEven((reach.minY + offY_) * ppiY_),
+        roundHalfEven((reach.maxX + offX_) * ppiX_), roundHalfEven((reach.maxY + offY_) * ppiY_)};
   }
   canvas_->setColor(clearColour_);
   canvas_->fillRect(area.x0, area.y0, area.x1, area.y1);
@@ -779,24 +823,26 @@ LayerReach measureReach(const GerberReader& reader, double pixelsPerInch,
 }
 
 LayerReach measureReach(const GerberReader& reader, ShapeRasterizer& shapes,
-                        const InterpreterSettings& settings, CanvasRecorder* also) {
+                        const InterpreterSettings& settings, CanvasRecorder* also,
+                        const AxisScale& scale) {
   // Drawn with the data's own origin on image point (0, 0), onto a canvas
   // that reaches 2^29 pixels every way and only notes the bounds.
   constexpr int64_t kHalf = int64_t{1} << 29;
-  const double ppi = shapes.pixelsPerInch();
+  const double ppi = shapes.pixelsPerInch() / scale.mean();
   BoundsRecorder bounds(also);
   Canvas canvas(bounds, 2 * kHalf, 2 * kHalf);
   canvas.setWindowOrigin(-kHalf, -kHalf);
-  LayerPlacement placement{reader.MinX, reader.MinY, ppi, kBlack, PixelRect{}};
+  LayerPlacement placement{reader.MinX, reader.MinY, ppi, kBlack, PixelRect{}, scale};
   LayerReach reach;
   interpretLayer(reader, shapes, canvas, placement, settings);
   if (bounds.bounds.empty()) return reach;
   const PixelRect& b = bounds.bounds;
   constexpr int64_t kGrow = 2;
-  reach.minX = static_cast<double>(b.x0 - kHalf - kGrow) / ppi;
-  reach.minY = static_cast<double>(b.y0 - kHalf - kGrow) / ppi;
-  reach.maxX = static_cast<double>(b.x1 - kHalf + kGrow) / ppi;
-  reach.maxY = static_cast<double>(b.y1 - kHalf + kGrow) / ppi;
+  const double ppiX = ppi * scale.x, ppiY = ppi * scale.y;
+  reach.minX = static_cast<double>(b.x0 - kHalf - kGrow) / ppiX;
+  reach.minY = static_cast<double>(b.y0 - kHalf - kGrow) / ppiY;
+  reach.maxX = static_cast<double>(b.x1 - kHalf + kGrow) / ppiX;
+  reach.maxY = static_cast<double>(b.y1 - kHalf + kGrow) / ppiY;
   reach.empty = false;
   return reach;
 }

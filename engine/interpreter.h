@@ -36,6 +36,16 @@ struct InterpreterSettings {
 // are kept, anything else is skipped, at most 100 are kept.
 std::vector<int> parseNoHoleList(std::string_view text);
 
+// A drawing stretched per axis about image point (0, 0): positions scale
+// per axis, aperture and pen sizes by the mean of the two factors.
+struct AxisScale {
+  double x = 1.0;
+  double y = 1.0;
+
+  double mean() const { return (x + y) / 2.0; }
+  bool operator==(const AxisScale&) const = default;
+};
+
 // Where and how one layer is drawn.
 struct LayerPlacement {
   double boardX = 0.0;  // inches: where the reader's MinX lands
@@ -45,12 +55,17 @@ struct LayerPlacement {
   // A negative layer (%IPNEG) first exposes this rectangle (image pixels);
   // without it, the layer's reach.
   std::optional<PixelRect> negativeArea;
+  AxisScale scale;
+
+  // The resolution of the apertures' stamps and the pen: the shapes handed
+  // to interpretLayer() are made at it.
+  double penPixelsPerInch() const { return pixelsPerInch * scale.mean(); }
 };
 
 // Draws the reader's operations onto the canvas. The reader must be loaded,
 // pre-scanned and have its apertures defined; its MinX and MinY give the data
 // point that lands on the board position. `shapes` flashes the reader's
-// apertures at placement.pixelsPerInch (its stamps serve every band).
+// apertures at placement.penPixelsPerInch() (its stamps serve every band).
 // A file the reader refuses to draw (refuseUndrawable) must not come here:
 // the interpreter walks every copy it makes.
 void interpretLayer(const GerberReader& reader, ShapeRasterizer& shapes, Canvas& canvas,
@@ -64,17 +79,20 @@ uint64_t repeatCopiesSkipped();
 
 // Everything a layer may draw, in inches of the file's own frame (the frame
 // of MinX and MinY): the extents grown by the apertures' reach, arc bulges
-// and the pen, measured at `pixelsPerInch` and grown by two of its pixels.
+// and the pen, measured at `pixelsPerInch` and grown by two of its pixels;
+// a scaled drawing's reach in its pixels divided by the scaled resolution.
 struct LayerReach {
   double minX = 0.0, minY = 0.0, maxX = 0.0, maxY = 0.0;
   bool empty = true;
 };
 LayerReach measureReach(const GerberReader& reader, double pixelsPerInch = 1000.0,
                         const InterpreterSettings& settings = {});
-// The same with the reader's shapes at their resolution (their stamps are
-// kept); `also` is handed every primitive, its bounds in pixels of the
-// file's frame (round(coordinate x resolution)) plus 2^29 on both axes.
+// The same with the reader's shapes (their stamps are kept), drawn at
+// their resolution divided by scale.mean() and stretched by `scale`; `also`
+// is handed every primitive, its bounds in pixels of the file's frame
+// (round(coordinate x resolution x the axis's factor)) plus 2^29 on both axes.
 LayerReach measureReach(const GerberReader& reader, ShapeRasterizer& shapes,
-                        const InterpreterSettings& settings = {}, CanvasRecorder* also = nullptr);
+                        const InterpreterSettings& settings = {}, CanvasRecorder* also = nullptr,
+                        const AxisScale& scale = {});
 
 }  // namespace drumplot

@@ -40,12 +40,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {
     reader.computeExtents();
     reader.parseDefinitions();
-    reader.refuseUndrawable(drumplot::kMaxDrawnOperations);  // as every drawing does
+    reader.refuseUndrawable(limits.maxOperations);  // as every drawing does, at the harness's bound
   } catch (const drumplot::FormatError&) {
     return 0;  // a D code or a coordinate that cannot be read ends the reading: expected
   }
   // Drawn at a low resolution into a small band around the data, and
-  // recorded onto a canvas as large as the export's.
+  // recorded onto a canvas as large as the export's, on a film scaled
+  // unevenly for some inputs (arcs become ellipses).
   drumplot::StampCache stamps(uint64_t{4} << 20);
   drumplot::ShapeRasterizer shapes(reader.Apertures, 50.0, &stamps);
   drumplot::InterpreterSettings settings;
@@ -54,9 +55,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   drumplot::BandBitmap band(256, 64, 96);
   drumplot::Canvas canvas(band);
   drumplot::interpretLayer(reader, shapes, canvas,
-                           {reader.MinX + 1.0, reader.MinY + 2.0, 50.0, 0, std::nullopt}, settings);
+                           {reader.MinX + 1.0, reader.MinY + 2.0, 50.0, 0, std::nullopt, {}},
+                           settings);
   Discard discard;
   drumplot::Canvas recording(discard, int64_t{1} << 20, int64_t{1} << 20);
-  drumplot::interpretLayer(reader, shapes, recording, {0.0, 0.0, 50.0, 0, std::nullopt}, settings);
+  const drumplot::AxisScale scale =
+      (options & 2) ? drumplot::AxisScale{1.005, 0.995} : drumplot::AxisScale{};
+  drumplot::interpretLayer(reader, shapes, recording, {0.0, 0.0, 50.0, 0, std::nullopt, scale},
+                           settings);
   return 0;
 }

@@ -40,6 +40,20 @@ struct MarkEntry {
 // Entries 1..10 are MarkTable[0..9].
 using MarkTable = std::array<MarkEntry, kMarkCount>;
 
+// Film scale compensation, parts per million per axis: a positive value
+// draws larger (a film that shrinks by 200 ppm between plotting and exposure
+// needs +200). Values beyond kMaxFilmScalePpm are refused as typos.
+inline constexpr double kMaxFilmScalePpm = 5000.0;
+struct FilmScale {
+  double xPpm = 0.0;
+  double yPpm = 0.0;
+
+  double x() const { return 1.0 + xPpm * 1e-6; }
+  double y() const { return 1.0 + yPpm * 1e-6; }
+  bool nominal() const { return xPpm == 0.0 && yPpm == 0.0; }
+  bool operator==(const FilmScale&) const = default;
+};
+
 struct JobSettings {
   // The display unit: code 0 "mm", code 1 "Inch"; the text is kept as read.
   int unitCode = 1;
@@ -52,6 +66,10 @@ struct JobSettings {
   MarkTable marks;
   std::array<std::string, kLayerCount> LayerNames = defaultLayerNames();  // [n - 1] is layer n
   std::array<uint32_t, kLayerCount> LayerColors = {0xFF0000, 0x0000FF, 0, 0x008000};
+  FilmScale filmScale;  // [Film] ScaleXppm, ScaleYppm: the exports' default
+  // Why a [Film] scale key cannot be used (naming the file, the key and the
+  // value): the exports refuse until it is corrected or a scale is given.
+  std::string filmScaleError;
   // What reading the settings file changed or could not find, told to the
   // operator (a memory value outside its range, a missing DRUMPLOT_SETTINGS file).
   std::vector<std::string> readNotes;

@@ -3,6 +3,7 @@
 #include "job/settings_file.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
@@ -18,6 +19,7 @@ namespace {
 
 constexpr const char* kSetup = "Setup";
 constexpr const char* kLayers = "Layers";
+constexpr const char* kFilm = "Film";
 constexpr const char* kUnitKey = "Jednotka";
 constexpr const char* kUnitAbsentMarker = "Neni";
 constexpr size_t kMaxUnitChars = 10;
@@ -112,8 +114,61 @@ int32_t toMicrometres(double mm) {
 
 }  // namespace
 
+// Settings file - Film scale
+// ============================================================================
+
+std::optional<double> parseFilmScalePpm(std::string_view text) {
+  const std::optional<double> ppm = parseDecimal(text);
+  if (!ppm || std::fabs(*ppm) > kMaxFilmScalePpm) return std::nullopt;
+  return *ppm;
+}
+
+double filmScalePpmOfFactor(double factor) {
+  return std::round((factor - 1.0) * 1e9) / 1e3;
+}
+
+std::string formatFilmScalePpm(double ppm) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%+.3f", ppm == 0.0 ? 0.0 : ppm);
+  std::string s = text;
+  while (s.back() == '0') s.pop_back();
+  if (s.back() == '.') s.pop_back();
+  return s;
+}
+
+std::string filmScaleText(const FilmScale& scale) {
+  return formatFilmScalePpm(scale.xPpm) + "/" + formatFilmScalePpm(scale.yPpm) + " ppm";
+}
+
 // Settings file - Reading
 // ============================================================================
+
+namespace {
+
+// [Film] ScaleXppm and ScaleYppm: a number of ppm within the bound, else
+// the scale stays nominal and the error says why.
+void readFilmScale(const IniDocument& ini, JobSettings& s) {
+  for (auto [key, ppm] :
+       {std::pair{"ScaleXppm", &s.filmScale.xPpm}, std::pair{"ScaleYppm", &s.filmScale.yPpm}}) {
+    const std::optional<std::string> value = ini.value(kFilm, key);
+    if (!value) continue;
+    const std::optional<double> read = parseFilmScalePpm(*value);
+    if (read) {
+      *ppm = *read;
+    } else if (s.filmScaleError.empty()) {
+      s.filmScaleError = std::string("[") + kFilm + "] " + key + "=" + *value +
+                         " is not a film scale: a number of ppm from -" +
+                         formatFilmScalePpm(kMaxFilmScalePpm).substr(1) + " to " +
+                         formatFilmScalePpm(kMaxFilmScalePpm) + " is expected";
+    }
+  }
+  if (!s.filmScaleError.empty()) {
+    s.filmScale = {};
+    s.readNotes.push_back(s.filmScaleError + "; the exports refuse until it is corrected");
+  }
+}
+
+}  // namespace
 
 JobSettings readSettings(const IniDocument& ini, bool* unitKeyAbsent) {
   SettingsReader read{ini};
@@ -156,6 +211,7 @@ JobSettings readSettings(const IniDocument& ini, bool* unitKeyAbsent) {
   for (int n = 1; n <= 4; ++n) {
     s.LayerColors[n - 1] = read.color(indexedKey("Color", n), kFirstLayerColors[n - 1]);
   }
+  readFilmScale(ini, s);
   return s;
 }
 
@@ -165,6 +221,7 @@ namespace {
 // the one DRUMPLOT_SETTINGS names and it does not exist.
 void noteFile(JobSettings& s, const std::filesystem::path& file) {
   for (std::string& note : s.readNotes) note = file.string() + ": " + note;
+  if (!s.filmScaleError.empty()) s.filmScaleError = file.string() + ": " + s.filmScaleError;
   const char* named = std::getenv("DRUMPLOT_SETTINGS");
   std::error_code ec;
   if (named && file == named && !std::filesystem::exists(file, ec)) {
@@ -248,6 +305,14 @@ std::vector<SettingsKey> settingsKeys(const JobSettings& s, const LayerMap& map)
     add(kLayers, indexedKey("Name", n), s.LayerNames[n - 1],
         "layer " + std::to_string(n) + ": its name in the window and in split films' names");
   }
+  auto ppmText = [](double ppm) {  // "200", "-50": the sign only when negative
+    const std::string text = formatFilmScalePpm(ppm);
+    return text[0] == '+' ? text.substr(1) : text;
+  };
+  add(kFilm, "ScaleXppm", ppmText(s.filmScale.xPpm),
+      "film scale across, ppm (-5000 to 5000): 200 plots 200 ppm larger for film that "
+      "shrinks; export --scale overrides");
+  add(kFilm, "ScaleYppm", ppmText(s.filmScale.yPpm), "film scale down, ppm");
   for (size_t i = 0; i < LayerMap::kRoleCount; ++i) {
     const BoardRole role = LayerMap::roleAt(i);
     add(kLayerMapSection, LayerMap::keyOf(role), std::to_string(map.layerOf(role)),

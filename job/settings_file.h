@@ -6,7 +6,9 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "job/ini_document.h"
@@ -52,6 +54,16 @@ std::string defaultSettingsText();
 
 // The unit dialog's preset: "Jednotka" read afresh, "mm" when absent.
 std::string readUnitSetting(const std::filesystem::path& file);
+
+// A film scale in ppm as text ("-12.5", " 500" with spaces): the number,
+// or none when it is no number or lies beyond kMaxFilmScalePpm.
+std::optional<double> parseFilmScalePpm(std::string_view text);
+// A scale factor (1.0005) as ppm (500), kept to a thousandth of a ppm.
+double filmScalePpmOfFactor(double factor);
+// "+500", "-12.5", "+0": the ppm of one axis as the settings and notes say it.
+std::string formatFilmScalePpm(double ppm);
+// "+500/+0 ppm": across, then down.
+std::string filmScaleText(const FilmScale& scale);
 
 // The writes, each into the file's existing content.
 void writeUnitSetting(const std::filesystem::path& file, const std::string& unitText);

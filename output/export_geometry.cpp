@@ -85,12 +85,14 @@ int64_t jobBitmapSide_px(double extent) {
   return 128 * floorDiv(roundHalfEven(extent * kJobBitmapDpi) + 400, 128) + 2432;
 }
 
-std::array<PixelRect, 4> techFrameRects(const TechAreaFrame& frame, double dpi) {
+std::array<PixelRect, 4> techFrameRects(const TechAreaFrame& frame, double dpi,
+                                        const AxisScale& scale) {
   std::array<PixelRect, 4> rects;
+  const double dpiX = dpi * scale.x, dpiY = dpi * scale.y;
   for (size_t i = 0; i < 4; ++i) {
     const InchRect& s = frame.strips[i];
-    rects[i] = {roundHalfEven(s.left * dpi), roundHalfEven(s.top * dpi),
-                roundHalfEven(s.right * dpi), roundHalfEven(s.bottom * dpi)};
+    rects[i] = {roundHalfEven(s.left * dpiX), roundHalfEven(s.top * dpiY),
+                roundHalfEven(s.right * dpiX), roundHalfEven(s.bottom * dpiY)};
   }
   return rects;
 }

@@ -13,6 +13,7 @@
 #include "engine/band_geometry.h"
 #include "engine/canvas.h"
 #include "engine/data_format.h"
+#include "engine/interpreter.h"
 #include "engine/layer_renderer.h"
 #include "job/job.h"
 #include "job/tech_area.h"
@@ -98,8 +99,10 @@ PreviewSize previewSize(int64_t width_px, int64_t height_px, double dpi);
 // inches: 128 x floor((round(extent x 8192) + 400) / 128) + 2432.
 int64_t jobBitmapSide_px(double extent);
 
-// The tech-area frame's four strips in pixels at `dpi`, corners rounded.
-std::array<PixelRect, 4> techFrameRects(const TechAreaFrame& frame, double dpi);
+// The tech-area frame's four strips in pixels at `dpi` on a film stretched
+// by `scale`, corners rounded.
+std::array<PixelRect, 4> techFrameRects(const TechAreaFrame& frame, double dpi,
+                                        const AxisScale& scale = {});
 
 // Whether the plotter export draws a board layer in a band other than the
 // first one produced: its top lies at most half an inch below the band and

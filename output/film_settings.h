@@ -28,6 +28,7 @@ struct PlotterExportSettings {
   bool mirror = false;               // "Mirror horizontal"
   // "Negative film": clear where drawn, exposed elsewhere.
   bool negative = false;
+  FilmScale scale;  // the whole film about its origin corner
 };
 
 // The image and its bands, known before anything is drawn.
@@ -49,6 +50,11 @@ struct PlotterExportSummary {
   bool cancelled = false;  // nothing was written
   double seconds = 0.0;
 };
+
+// The film scale as the drawing stretches it.
+inline AxisScale drawingScale(const FilmScale& scale) {
+  return {scale.x(), scale.y()};
+}
 
 // "Horizontal line" in pixels: round(mils x dpm).
 inline int64_t horizontalLinePixels(const PlotterExportSettings& settings) {

@@ -67,7 +67,7 @@ std::vector<uint8_t> encodeFpfHeader(const FpfHeader& h) {
   putBE16(out, 7, h.dpi);
   putBE16(out, 9, h.previewHeight);
   putBE16(out, 11, h.previewWidth);
-  size_t n = std::min<size_t>(h.notes.size(), 50);
+  size_t n = std::min<size_t>(h.notes.size(), kFpfNotesBytes);
   out[13] = static_cast<uint8_t>(n);
   for (size_t i = 0; i < n; ++i) out[14 + i] = static_cast<uint8_t>(h.notes[i]);
   if (h.large()) {
@@ -94,7 +94,7 @@ FpfHeader decodeFpfHeader(const std::vector<uint8_t>& in, std::string* signature
   h.dpi = getBE16(in, 7);
   h.previewHeight = getBE16(in, 9);
   h.previewWidth = getBE16(in, 11);
-  size_t n = std::min<size_t>(in[13], 50);
+  size_t n = std::min<size_t>(in[13], kFpfNotesBytes);
   h.notes.assign(in.begin() + 14, in.begin() + 14 + static_cast<std::ptrdiff_t>(n));
   return h;
 }

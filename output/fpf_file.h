@@ -18,6 +18,7 @@ inline constexpr size_t kFpfThumbnailBytes = 5000;  // 200 rows of 25 bytes
 inline constexpr size_t kFpfPreviewBytes = 80000;   // 800 rows of 100 bytes
 inline constexpr size_t kFpfImageOffset = kFpfHeaderBytes + kFpfThumbnailBytes + kFpfPreviewBytes;
 inline constexpr uint32_t kFpfLargeLimit = 65000;  // beyond this, "QK2" and 24-bit sizes
+inline constexpr size_t kFpfNotesBytes = 50;       // the notes stored, at most
 
 struct FpfHeader {
   uint32_t width = 0;   // pixels per row

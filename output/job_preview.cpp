@@ -49,7 +49,7 @@ bool drawBoardLayers(const RasterScene& scene, Canvas& canvas, double pixelsPerI
     if (progress && progress->layerStarted) progress->layerStarted(d.gerberFile);
     const std::shared_ptr<LayerRenderer> renderer = prepared->open(scene.sources[d.source]);
     renderer->reader().refuseUndrawable(kMaxDrawnOperations);
-    LayerPlacement placement{d.x, d.y, pixelsPerInch, colourOf(d.layer), std::nullopt};
+    LayerPlacement placement{d.x, d.y, pixelsPerInch, colourOf(d.layer), std::nullopt, {}};
     interpretLayer(renderer->reader(), renderer->shapes(pixelsPerInch), canvas, placement,
                    scene.interpreter, progress);
   }

@@ -45,31 +45,48 @@ std::unique_ptr<LayerRenderer> openSource(const LayerSource& source, StampCache*
   return renderer;
 }
 
+// Where a source draws at `dpi` on a film stretched by `scale`, its data
+// origin on image point (0, 0).
+LayerPlacement sourcePlacement(double dpi, const AxisScale& scale) {
+  return {0.0, 0.0, dpi, kBlack, std::nullopt, scale};
+}
+
 // Draws a board layer with its data origin on boardOrigin_px().
 void drawBoardLayer(LayerRenderer& renderer, const BoardLayer& d, Canvas& canvas, double dpi,
-                    const InterpreterSettings& settings) {
-  const PixelPoint at = boardOrigin_px(d, dpi);
+                    const AxisScale& scale, const InterpreterSettings& settings) {
+  const PixelPoint at = boardOrigin_px(d, dpi, scale);
   const PixelPoint saved = canvas.windowOrigin();
   canvas.setWindowOrigin(saved.x - at.x, saved.y - at.y);
-  interpretLayer(renderer.reader(), renderer.shapes(dpi), canvas,
-                 {0.0, 0.0, dpi, kBlack, std::nullopt}, settings);
+  const LayerPlacement placement = sourcePlacement(dpi, scale);
+  interpretLayer(renderer.reader(), renderer.shapes(placement.penPixelsPerInch()), canvas,
+                 placement, settings);
   canvas.setWindowOrigin(saved.x, saved.y);
 }
 
-// The image rows board layer `d` may draw in at `dpi`: its source's reach
-// at its place, and a few pixels around it.
-std::pair<int64_t, int64_t> layerRows(const RasterScene& scene, const BoardLayer& d) {
-  const LayerSource& s = scene.sources[d.source];
+// The pixels a source draws in, from its data origin at the scene's
+// resolution and scale: its reach, and a few pixels around it.
+PixelRect sourcePixels(const RasterScene& scene, const LayerSource& s) {
   const LayerReach& reach = s.measured->reach;
-  if (reach.empty) return {0, 0};
-  const int64_t at = boardOrigin_px(d, scene.dpi).y;
-  return {at + static_cast<int64_t>(std::floor((reach.minY - s.dataMinY) * scene.dpi)) - 4,
-          at + static_cast<int64_t>(std::ceil((reach.maxY - s.dataMinY) * scene.dpi)) + 4};
+  const double dpiX = scene.dpi * scene.scale.x, dpiY = scene.dpi * scene.scale.y;
+  return {static_cast<int64_t>(std::floor((reach.minX - s.dataMinX) * dpiX)) - 4,
+          static_cast<int64_t>(std::floor((reach.minY - s.dataMinY) * dpiY)) - 4,
+          static_cast<int64_t>(std::ceil((reach.maxX - s.dataMinX) * dpiX)) + 4,
+          static_cast<int64_t>(std::ceil((reach.maxY - s.dataMinY) * dpiY)) + 4};
 }
 
-void drawTechFrame(Canvas& canvas, const TechAreaFrame& frame, double dpi) {
+// The image rows board layer `d` may draw in: its source's pixels at its place.
+std::pair<int64_t, int64_t> layerRows(const RasterScene& scene, const BoardLayer& d) {
+  const LayerSource& s = scene.sources[d.source];
+  if (s.measured->reach.empty) return {0, 0};
+  const int64_t at = boardOrigin_px(d, scene.dpi, scene.scale).y;
+  const PixelRect pixels = sourcePixels(scene, s);
+  return {at + pixels.y0, at + pixels.y1};
+}
+
+void drawTechFrame(Canvas& canvas, const TechAreaFrame& frame, double dpi, const AxisScale& scale) {
   canvas.setColor(kBlack);
-  for (const PixelRect& r : techFrameRects(frame, dpi)) canvas.fillRect(r.x0, r.y0, r.x1, r.y1);
+  for (const PixelRect& r : techFrameRects(frame, dpi, scale))
+    canvas.fillRect(r.x0, r.y0, r.x1, r.y1);
 }
 
 bool hasPreview(const RasterScene& s) {
@@ -137,11 +154,11 @@ RasterStats rasterizeLiterally(const RasterScene& scene, FilmWriter& consumer, B
       }
       std::unique_ptr<LayerRenderer> renderer =
           openSource(scene.sources[d.source], scene.stamps.get(), run);
-      drawBoardLayer(*renderer, d, canvas, scene.dpi, literal);
+      drawBoardLayer(*renderer, d, canvas, scene.dpi, scene.scale, literal);
       if (first) {
-        drawBoardLayer(*renderer, d, overviewCanvas, scene.overviewDpi, literal);
+        drawBoardLayer(*renderer, d, overviewCanvas, scene.overviewDpi, scene.scale, literal);
         if (hasPreview(scene)) {
-          drawBoardLayer(*renderer, d, previewCanvas, scene.preview.dpi, literal);
+          drawBoardLayer(*renderer, d, previewCanvas, scene.preview.dpi, scene.scale, literal);
         }
       }
       if (run.progress) {
@@ -152,10 +169,10 @@ RasterStats rasterizeLiterally(const RasterScene& scene, FilmWriter& consumer, B
       }
     }
     if (scene.tech) {
-      drawTechFrame(canvas, *scene.tech, scene.dpi);
+      drawTechFrame(canvas, *scene.tech, scene.dpi, scene.scale);
       if (i == 0) {
-        drawTechFrame(overviewCanvas, *scene.tech, scene.overviewDpi);
-        drawTechFrame(previewCanvas, *scene.tech, scene.preview.dpi);
+        drawTechFrame(overviewCanvas, *scene.tech, scene.overviewDpi, scene.scale);
+        drawTechFrame(previewCanvas, *scene.tech, scene.preview.dpi, scene.scale);
       }
     }
     if (i == 0) file.write(consumer.previewsDrawn(overview, preview));
@@ -279,16 +296,12 @@ void recordSources(const RasterScene& scene, std::vector<RecordedSource>& record
   parallelFor(order.size(), threads, run.workers, cancelled, [&](size_t k) {
     const size_t i = order[k].second;
     const LayerSource& source = scene.sources[i];
-    const LayerReach& reach = source.measured->reach;
     RecordedSource& out = recorded[i];
     // The recording holds what the source draws, a few pixels around it,
     // and of that the rows wanted.
-    const double dpi = scene.dpi;
-    out.base = {static_cast<int64_t>(std::floor((reach.minX - source.dataMinX) * dpi)) - 4,
-                static_cast<int64_t>(std::floor((reach.minY - source.dataMinY) * dpi)) - 4};
-    const int64_t right = static_cast<int64_t>(std::ceil((reach.maxX - source.dataMinX) * dpi)) + 4;
-    const int64_t bottom =
-        static_cast<int64_t>(std::ceil((reach.maxY - source.dataMinY) * dpi)) + 4;
+    const PixelRect pixels = sourcePixels(scene, source);
+    out.base = {pixels.x0, pixels.y0};
+    const int64_t right = pixels.x1, bottom = pixels.y1;
     WantedRows filter(out.image, wanted[i], out.base.y);
     {
       Canvas canvas(onlyWanted ? static_cast<CanvasRecorder&>(filter) : out.image,
@@ -299,8 +312,10 @@ void recordSources(const RasterScene& scene, std::vector<RecordedSource>& record
         for (auto [y0, y1] : wanted[i]) top = std::min(top, y0), end = std::max(end, y1);
         canvas.setClipRect({0, top - out.base.y, right - out.base.x, end - out.base.y});
       }
-      interpretLayer(source.renderer->reader(), source.renderer->shapes(dpi), canvas,
-                     {0.0, 0.0, dpi, kBlack, std::nullopt}, settings);
+      const LayerPlacement placement = sourcePlacement(scene.dpi, scene.scale);
+      interpretLayer(source.renderer->reader(),
+                     source.renderer->shapes(placement.penPixelsPerInch()), canvas, placement,
+                     settings);
     }
     out.image.index(bucketRows);
   });
@@ -316,13 +331,14 @@ void drawPreviews(const RasterScene& scene, BandBitmap& overview, BandBitmap& pr
   for (const BoardLayer& d : scene.boardLayers) {
     if (isCancelled(run)) return;
     LayerRenderer& renderer = *scene.sources[d.source].renderer;
-    drawBoardLayer(renderer, d, overviewCanvas, scene.overviewDpi, scene.interpreter);
-    if (hasPreview(scene))
-      drawBoardLayer(renderer, d, previewCanvas, scene.preview.dpi, scene.interpreter);
+    drawBoardLayer(renderer, d, overviewCanvas, scene.overviewDpi, scene.scale, scene.interpreter);
+    if (hasPreview(scene)) {
+      drawBoardLayer(renderer, d, previewCanvas, scene.preview.dpi, scene.scale, scene.interpreter);
+    }
   }
   if (scene.tech) {
-    drawTechFrame(overviewCanvas, *scene.tech, scene.overviewDpi);
-    drawTechFrame(previewCanvas, *scene.tech, scene.preview.dpi);
+    drawTechFrame(overviewCanvas, *scene.tech, scene.overviewDpi, scene.scale);
+    drawTechFrame(previewCanvas, *scene.tech, scene.preview.dpi, scene.scale);
   }
 }
 
@@ -349,7 +365,8 @@ RasterStats rasterizeFast(const RasterScene& scene, FilmWriter& consumer, ByteSi
 
   // Each board layer draws its source's recording at its own place.
   std::vector<PixelPoint> origins;
-  for (const BoardLayer& d : scene.boardLayers) origins.push_back(boardOrigin_px(d, scene.dpi));
+  for (const BoardLayer& d : scene.boardLayers)
+    origins.push_back(boardOrigin_px(d, scene.dpi, scene.scale));
 
   // The pieces in groups, in production order, whose recordings keep within
   // what the budget leaves beside the pieces and the stamps; most jobs make
@@ -427,9 +444,9 @@ RasterStats rasterizeFast(const RasterScene& scene, FilmWriter& consumer, ByteSi
     for (const BoardLayer& d : scene.boardLayers) {
       const auto [top, bottom] = layerRows(scene, d);
       if (bottom <= p.top || top >= p.top + p.rows) continue;
-      drawBoardLayer(*scene.sources[d.source].renderer, d, canvas, scene.dpi, direct);
+      drawBoardLayer(*scene.sources[d.source].renderer, d, canvas, scene.dpi, scene.scale, direct);
     }
-    if (scene.tech) drawTechFrame(canvas, *scene.tech, scene.dpi);
+    if (scene.tech) drawTechFrame(canvas, *scene.tech, scene.dpi, scene.scale);
     consumer.encode(band, sink);
   };
   for (const Group& group : groups) {
@@ -484,7 +501,7 @@ RasterStats rasterizeFast(const RasterScene& scene, FilmWriter& consumer, ByteSi
       if (scene.tech) {
         Canvas canvas(*band);
         canvas.setWindowOrigin(0, p.top);
-        drawTechFrame(canvas, *scene.tech, scene.dpi);
+        drawTechFrame(canvas, *scene.tech, scene.dpi, scene.scale);
       }
       consumer.encode(*band, sink);
     };
@@ -575,7 +592,7 @@ void readSources(RasterScene& scene, double dpi, const RunSettings& run) {
                 source.renderer = prepared.open(source);
                 const GerberReader& reader = source.renderer->reader();
                 reader.refuseUndrawable(run.maxOperations);
-                source.measured = prepared.measure(source, dpi, settings);
+                source.measured = prepared.measure(source, dpi, settings, scene.scale);
                 warnings[i] = reader.warnings.messages;
                 if (progress) {
                   std::lock_guard lock(progressMutex);
@@ -619,8 +636,9 @@ std::pair<double, double> sceneReach(const RasterScene& scene) {
   return {right, bottom};
 }
 
-PixelPoint boardOrigin_px(const BoardLayer& d, double pixelsPerInch) {
-  return {roundHalfEven(d.x * pixelsPerInch), roundHalfEven(d.y * pixelsPerInch)};
+PixelPoint boardOrigin_px(const BoardLayer& d, double pixelsPerInch, const AxisScale& scale) {
+  return {roundHalfEven(d.x * (pixelsPerInch * scale.x)),
+          roundHalfEven(d.y * (pixelsPerInch * scale.y))};
 }
 
 RasterStats rasterizeJob(const RasterScene& scene, FilmWriter& writer, ByteSink& file,

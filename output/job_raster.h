@@ -112,6 +112,9 @@ struct RasterScene {
   std::shared_ptr<StampCache> stamps;   // the sources' stamps, within the memory budget
   InterpreterSettings interpreter;
   double dpi = 0.0;
+  // The film scale: every board, mark and the tech area stretched about
+  // image pixel (0, 0), the overview and preview with them.
+  AxisScale scale;
   int64_t width_px = 0;
   int64_t height_px = 0;
   BandGeometry bands;
@@ -153,7 +156,8 @@ struct RasterStats {
 RasterScene outputScene(const Job& job, const DrawSettings& draw, JobExtents& extents);
 
 // Reads each source of the scene once (or takes it from run.prepared) and
-// measures what it draws at `dpi` (several sources at once on the run's
+// measures what it draws at `dpi` stretched by scene.scale (several
+// sources at once on the run's
 // workers); their stamps share one cache of a quarter of the budget
 // (larger ones are drawn for each band). The readers' warnings go to
 // scene.warnings. Throws IoError or FormatError naming the file that
@@ -172,10 +176,10 @@ void giveOwnWorkers(RunSettings& run, std::optional<WorkerPool>& own);
 // The right and bottom edges (inches) of everything the board layers draw.
 std::pair<double, double> sceneReach(const RasterScene& scene);
 
-// Where board layer `d` puts its data origin at `pixelsPerInch`: its
-// position rounded to a whole pixel, so that every copy of a source draws
-// the same pixels moved by whole pixels.
-PixelPoint boardOrigin_px(const BoardLayer& d, double pixelsPerInch);
+// Where board layer `d` puts its data origin at `pixelsPerInch` stretched
+// by `scale`: its position rounded to a whole pixel, so that every copy of
+// a source draws the same pixels moved by whole pixels.
+PixelPoint boardOrigin_px(const BoardLayer& d, double pixelsPerInch, const AxisScale& scale = {});
 
 // Draws the scene band by band into `file` through `writer`, from its
 // begin() to its finish(). Throws IoError or FormatError (a layer file that

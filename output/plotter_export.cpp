@@ -11,6 +11,7 @@
 
 #include "engine/errors.h"
 #include "io/replacing_file.h"
+#include "job/settings_file.h"
 #include "output/band_image.h"
 #include "output/fpf_encoder.h"
 #include "output/fpf_file.h"
@@ -152,6 +153,7 @@ PlotterExportPlan planPlotterScene(const Job& job, const PlotterExportSettings& 
   JobExtents extents;
   scene = outputScene(job, settings.draw, extents);
   scene.dpi = settings.dpi;
+  scene.scale = drawingScale(settings.scale);
   readSources(scene, settings.dpi, settings.run);
   double x = extents.MaxX, y = extents.MaxY;
   if (scene.tech) {
@@ -160,14 +162,15 @@ PlotterExportPlan planPlotterScene(const Job& job, const PlotterExportSettings& 
   }
   PlotterExportPlan plan;
   plan.dpi = settings.dpi;
-  // The boards' extents and the allowance, or more where a layer draws beyond them.
+  // The boards' extents and the allowance, or more where a layer draws
+  // beyond them; a scaled film grows with its drawing.
   const auto [right, bottom] = sceneReach(scene);
-  auto side = [&](double extent, double reach) {
-    return std::max(plotterSide_px(extent, settings.dpi),
-                    32 * static_cast<int64_t>(std::ceil(reach * settings.dpi / 32.0)));
+  auto side = [&](double extent, double reach, double scale) {
+    return std::max(plotterSide_px(extent * scale, settings.dpi),
+                    32 * static_cast<int64_t>(std::ceil(reach * scale * settings.dpi / 32.0)));
   };
-  plan.width_px = side(x, right);
-  plan.height_px = side(y, bottom);
+  plan.width_px = side(x, right, scene.scale.x);
+  plan.height_px = side(y, bottom, scene.scale.y);
   plan.boardLayers = scene.boardLayers.size();
   if (plan.width_px <= 0 || plan.height_px <= 0) {
     throw FormatError(
@@ -209,8 +212,16 @@ FpfHeader plotterFileHeader(const PlotterExportPlan& plan, const PlotterExportSe
   header.dpi = static_cast<uint32_t>(plan.dpi);
   header.previewWidth = static_cast<uint32_t>(plan.preview.width_px);
   header.previewHeight = static_cast<uint32_t>(plan.preview.height_px);
-  header.notes = settings.notes.substr(0, kMaxNotesKept);
+  header.notes = plotterFileNotes(settings.notes, settings.scale);
   return header;
+}
+
+std::string plotterFileNotes(const std::string& notes, const FilmScale& scale) {
+  std::string kept = notes.substr(0, kMaxNotesKept);
+  if (scale.nominal()) return kept;
+  const std::string tag = "scale " + filmScaleText(scale);
+  std::string with = kept.empty() ? tag : kept + " " + tag;
+  return with.size() <= kFpfNotesBytes ? with : kept;
 }
 
 PlotterExportSummary writePlotterFile(const RasterScene& scene, const PlotterExportPlan& plan,

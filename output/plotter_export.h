@@ -38,6 +38,11 @@ PlotterExportSummary writePlotterFile(const RasterScene& scene, const PlotterExp
 // The plotter file's header for the plan.
 FpfHeader plotterFileHeader(const PlotterExportPlan& plan, const PlotterExportSettings& settings);
 
+// The notes a plotter file stores: the operator's, and after them the
+// film's scale ("scale +500/+0 ppm") when the film is scaled and the
+// stored characters leave room for it.
+std::string plotterFileNotes(const std::string& notes, const FilmScale& scale);
+
 // Writes the plotter file (through a temporary file renamed over
 // settings.file at the end). Throws IoError / FormatError; a failed or
 // cancelled export leaves no file and keeps an older one of that name.

@@ -14,6 +14,7 @@
 #include "engine/layer_renderer.h"
 #include "engine/rounding.h"
 #include "job/board_import.h"
+#include "job/settings_file.h"
 #include "output/fpf_encoder.h"
 #include "output/fpf_file.h"
 #include "output/job_raster.h"
@@ -218,7 +219,8 @@ struct LayerCheck {
 
   void widenedStrokes(const GerberReader& reader, ShapeRasterizer& shapes,
                       const std::map<int, ApertureUse>& uses) {
-    const double dpi = settings.exportSettings.dpi;
+    // Pens are drawn at the mean of the film's two scaled resolutions.
+    const double dpi = shapes.pixelsPerInch();
     for (const auto& [dCode, use] : uses) {
       if (use.penStrokes == 0 || !reader.Apertures.find(dCode)) continue;
       if (reader.program.blocks.count(dCode)) continue;  // a block draws its own statements
@@ -370,13 +372,16 @@ double estimateSeconds(const PlotterExportPlan& plan, uint64_t fileBytes, double
   return kFixedSeconds + kReadFactor * readSeconds + bands / cores;
 }
 
-// Where a board's drawing lies on the plotting area: its layers' reach,
-// or its master data's rectangle when no layer could be measured.
-InchBox boardBox(const Board& board, const std::optional<InchBox>& reach, double shiftX,
-                 double shiftY) {
-  if (reach) return *reach;
+// Where a board's master data lies on the plotting area (when no layer
+// could be measured).
+InchBox boardBox(const Board& board, double shiftX, double shiftY) {
   return {board.PosX + shiftX, board.PosY + shiftY, board.PosX + shiftX + board.DataWidth,
           board.PosY + shiftY + board.DataHeight};
+}
+
+// A box on the plotting area as a film stretched by `scale` draws it.
+InchBox scaled(const InchBox& b, const AxisScale& scale) {
+  return {b.MinX * scale.x, b.MinY * scale.y, b.MaxX * scale.x, b.MaxY * scale.y};
 }
 
 void checkPlacement(const Job& job, const std::vector<size_t>& boards,
@@ -535,6 +540,9 @@ PreflightReport checkJob(const Job& job, const PreflightSettings& settings) {
     jobProblem(e.what());
     return report;
   }
+  // Every board, mark and the tech area as the scaled film draws them:
+  // the plotting area judges their scaled reach.
+  const AxisScale scale = drawingScale(ex.scale);
   std::optional<PlotterExportPlan> plan;
   std::string planProblem;  // said after the layers, unless one of them says it
   try {
@@ -568,14 +576,14 @@ PreflightReport checkJob(const Job& job, const PreflightSettings& settings) {
         out.renderer.reset();
         continue;
       }
-      ShapeRasterizer& shapes = out.renderer->shapes(ex.dpi);
+      ShapeRasterizer& shapes = out.renderer->shapes(ex.dpi * scale.mean());
       UseCounter counter(reader.program, shapes);
       counter.walk(reader.program.ops);
       for (const auto& [dCode, ops] : reader.program.blocks) counter.walk(ops);
       check.undefinedDCodes(reader, counter.uses);
       check.widenedStrokes(reader, shapes, counter.uses);
       check.readWarnings(reader.warnings);
-      out.measured = prepared.measure(source, ex.dpi, scene.interpreter);
+      out.measured = prepared.measure(source, ex.dpi, scene.interpreter, scale);
     } catch (const IoError& e) {
       out.renderer.reset();
       check.problem(CheckSeverity::Error, CheckKind::UnreadableFile, e.what());
@@ -623,8 +631,9 @@ PreflightReport checkJob(const Job& job, const PreflightSettings& settings) {
     spans += source.measured->spans;
     pixels += source.measured->pixels;
     const LayerReach& r = source.measured->reach;
-    const InchBox placed{d.x + r.minX - d.dataMinX, d.y + r.minY - d.dataMinY,
-                         d.x + r.maxX - d.dataMinX, d.y + r.maxY - d.dataMinY};
+    const InchBox placed = scaled({d.x + r.minX - d.dataMinX, d.y + r.minY - d.dataMinY,
+                                   d.x + r.maxX - d.dataMinX, d.y + r.maxY - d.dataMinY},
+                                  scale);
     std::optional<InchBox>& box = reach[d.board];
     box = box ? unite(*box, placed) : placed;
     drawn = drawn ? unite(*drawn, placed) : placed;
@@ -642,7 +651,8 @@ PreflightReport checkJob(const Job& job, const PreflightSettings& settings) {
   for (const BoardLayer& d : scene.boardLayers) {
     if (std::find(boards.begin(), boards.end(), d.board) != boards.end()) continue;
     boards.push_back(d.board);
-    boxes.push_back(boardBox(job.boards[d.board], reach[d.board], shiftX, shiftY));
+    boxes.push_back(reach[d.board] ? *reach[d.board]
+                                   : scaled(boardBox(job.boards[d.board], shiftX, shiftY), scale));
   }
   checkPlacement(job, boards, boxes, report);
 
@@ -655,8 +665,10 @@ PreflightReport checkJob(const Job& job, const PreflightSettings& settings) {
       const SourceCheck& source = sources[d.source];
       if (!source.renderer || source.measured->reach.empty) continue;
       try {
-        interpretLayer(source.renderer->reader(), source.renderer->shapes(sample.dpi), canvas,
-                       {d.x, d.y, sample.dpi, kBlack, std::nullopt}, scene.interpreter);
+        const LayerPlacement placement{d.x, d.y, sample.dpi, kBlack, std::nullopt, scale};
+        interpretLayer(source.renderer->reader(),
+                       source.renderer->shapes(placement.penPixelsPerInch()), canvas, placement,
+                       scene.interpreter);
       } catch (const FormatError&) {
         // Measured at the export's resolution above; the estimate goes without it.
       }
@@ -667,6 +679,7 @@ PreflightReport checkJob(const Job& job, const PreflightSettings& settings) {
     film.dpi = plan->dpi;
     film.bands = plan->bands.bandCount;
     film.rowsPerBand = plan->bands.rowsPerBand;
+    film.scale = ex.scale;
     const uint64_t imageBytes =
         static_cast<uint64_t>(plan->width_px / 8) * static_cast<uint64_t>(plan->height_px);
     film.memoryBytes = std::min<uint64_t>(ex.run.budgetBytes, imageBytes);
@@ -711,8 +724,9 @@ std::string reportText(const Job& job, const PreflightReport& report) {
     film.precision(1);
     film << std::fixed << "Film: " << f->width_px << " x " << f->height_px << " pixels ("
          << inchText(static_cast<double>(f->width_px) / f->dpi) << " x "
-         << inchText(static_cast<double>(f->height_px) / f->dpi) << " inch) at " << f->dpi
-         << " dpi, about " << static_cast<double>(f->fileBytes) / 1048576.0 << " MB, "
+         << inchText(static_cast<double>(f->height_px) / f->dpi) << " inch) at " << f->dpi << " dpi"
+         << (f->scale.nominal() ? "" : ", scaled " + filmScaleText(f->scale)) << ", about "
+         << static_cast<double>(f->fileBytes) / 1048576.0 << " MB, "
          << static_cast<double>(f->memoryBytes) / 1048576.0 << " MB of memory for " << f->bands
          << (f->bands == 1 ? " band" : " bands") << " of " << std::min(f->rowsPerBand, f->height_px)
          << " rows, about " << f->seconds << " s\n";

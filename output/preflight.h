@@ -75,6 +75,7 @@ struct FilmEstimate {
   int64_t bands = 0;
   int64_t rowsPerBand = 0;
   double seconds = 0.0;  // estimated for this machine
+  FilmScale scale;       // the boards, marks and tech area stretched by it
 };
 
 struct PreflightSettings {

@@ -116,6 +116,7 @@ struct PreparedJob::Entry {
   double seconds = 0.0;
   struct Measured {
     double dpi = 0.0;
+    AxisScale scale;
     InterpreterSettings settings;
     std::shared_ptr<const SourceMeasure> measure;
   };
@@ -183,24 +184,26 @@ LayerReach PreparedJob::dataExtents(const LayerSource& source) {
 }
 
 std::shared_ptr<const SourceMeasure> PreparedJob::measure(const LayerSource& source, double dpi,
-                                                          const InterpreterSettings& settings) {
+                                                          const InterpreterSettings& settings,
+                                                          const AxisScale& scale) {
   const std::shared_ptr<LayerRenderer> renderer = open(source);
   Entry& e = entry(source);
   std::lock_guard lock(e.mutex);
   for (const Entry::Measured& m : e.measures) {
-    if (m.dpi == dpi && sameDrawing(m.settings, settings)) return m.measure;
+    if (m.dpi == dpi && m.scale == scale && sameDrawing(m.settings, settings)) return m.measure;
   }
   const auto start = std::chrono::steady_clock::now();
   auto measure = std::make_shared<SourceMeasure>();
-  RecordingBytes bytes(roundHalfEven(source.dataMinY * dpi));
-  measure->reach = measureReach(renderer->reader(), renderer->shapes(dpi), settings, &bytes);
+  RecordingBytes bytes(roundHalfEven(source.dataMinY * (dpi * scale.y)));
+  measure->reach = measureReach(renderer->reader(), renderer->shapes(dpi * scale.mean()), settings,
+                                &bytes, scale);
   bytes.settle(*measure);
   if (settings.cancelled && *settings.cancelled) return measure;  // cut short: not kept
   e.seconds += secondsSince(start);
   // A few resolutions are kept: an operator goes back and forth between two.
   constexpr size_t kMeasuresKept = 4;
   if (e.measures.size() == kMeasuresKept) e.measures.erase(e.measures.begin());
-  e.measures.push_back({dpi, settings, measure});
+  e.measures.push_back({dpi, scale, settings, measure});
   e.measures.back().settings.cancelled = nullptr;
   return measure;
 }

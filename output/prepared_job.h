@@ -36,10 +36,12 @@ class PreparedJob {
   // The pre-scanned data's extents (inches, the file's own frame before
   // its origin is moved); empty when the file draws nothing. After open().
   LayerReach dataExtents(const LayerSource& source);
-  // What the opened source draws at `dpi` with `settings`; measured on the
-  // first call (unless settings.cancelled stopped it). Thread-safe.
+  // What the opened source draws at `dpi` stretched by `scale` with
+  // `settings`; measured on the first call (unless settings.cancelled
+  // stopped it). Thread-safe.
   std::shared_ptr<const SourceMeasure> measure(const LayerSource& source, double dpi,
-                                               const InterpreterSettings& settings);
+                                               const InterpreterSettings& settings,
+                                               const AxisScale& scale = {});
 
   // The stamps every source's shapes share.
   const std::shared_ptr<StampCache>& stamps() const { return stamps_; }

@@ -129,6 +129,19 @@ ExportDialog::ExportDialog(UserPrompts& prompts, QWidget* parent)
   options->addWidget(techArea_);
   options->addWidget(mirror_);
 
+  // The film scale: the whole film drawn larger (+) or smaller per axis.
+  scaleBox_ = new QGroupBox(QStringLiteral("Film scale [ppm]"), this);
+  auto* scaleForm = new QFormLayout(scaleBox_);
+  scaleX_ = new NumberField(-kMaxFilmScalePpm, kMaxFilmScalePpm, 3, NumberField::Decimals::Trimmed,
+                            scaleBox_);
+  scaleX_->setObjectName(QStringLiteral("Scale X"));
+  scaleY_ = new NumberField(-kMaxFilmScalePpm, kMaxFilmScalePpm, 3, NumberField::Decimals::Trimmed,
+                            scaleBox_);
+  scaleY_->setObjectName(QStringLiteral("Scale Y"));
+  scaleForm->addRow(QStringLiteral("X (across)"), scaleX_);
+  scaleForm->addRow(QStringLiteral("Y (down)"), scaleY_);
+  options->addWidget(scaleBox_);
+
   // The film: the plotter file or a TIFF, negative, one per layer.
   filmRow_ = new QWidget(this);
   auto* filmForm = new QFormLayout(filmRow_);
@@ -175,15 +188,19 @@ void ExportDialog::setExportName(const std::filesystem::path& file) {
   nameLabel_->setText(toQString(file.string()));
 }
 
-void ExportDialog::load(Mode mode, const std::array<std::string, kLayerCount>& layerNames) {
+void ExportDialog::load(Mode mode, const std::array<std::string, kLayerCount>& layerNames,
+                        const FilmScale& scale) {
   for (size_t n = 0; n < layers_.size(); ++n) layers_[n]->setText(toQString(layerNames[n]));
   other_->setValue(kOtherResolutionPreset);
   bothDirections_->setValue(0.0);
   horizontal_->setValue(0.0);
+  scaleX_->setValue(scale.xPpm);
+  scaleY_->setValue(scale.yPpm);
   bool exporting = mode == Mode::Export;
   nameFrame_->setVisible(exporting);
   resolutionBox_->setVisible(exporting);
   notesRow_->setVisible(exporting);
+  scaleBox_->setVisible(exporting);
   filmRow_->setVisible(exporting);
   negative_->setVisible(mode != Mode::Preview);
   zoomBox_->setVisible(!exporting);
@@ -210,6 +227,7 @@ FilmSettings ExportDialog::filmSettings() const {
   s.notes = toStdString(notes_->text());
   s.mirror = mirror_->isChecked();
   s.negative = negative_->isChecked();
+  s.scale = {scaleX_->value(), scaleY_->value()};
   film.format = static_cast<FilmFormat>(format_->currentData().toInt());
   film.tiff.compression = static_cast<TiffCompression>(compression_->currentData().toInt());
   film.splitLayers = splitLayers_->isChecked();
@@ -271,7 +289,7 @@ void ExportDialog::resolutionChosen(int item) {
 }
 
 void ExportDialog::acceptTyped() {
-  if (typedValuesValid({bothDirections_, horizontal_})) accept();
+  if (typedValuesValid({bothDirections_, horizontal_, scaleX_, scaleY_})) accept();
 }
 
 }  // namespace drumplot

@@ -43,8 +43,10 @@ class ExportDialog final : public QDialog {
   void setExportName(const std::filesystem::path& file);
   const std::filesystem::path& exportName() const { return exportName_; }
   // Before each showing: the mode, the layer names on the check boxes; the
-  // "Other.." field back to 3048 and the line-width fields to 0.
-  void load(Mode mode, const std::array<std::string, kLayerCount>& layerNames);
+  // "Other.." field back to 3048, the line-width fields to 0 and the film
+  // scale fields to the settings' scale.
+  void load(Mode mode, const std::array<std::string, kLayerCount>& layerNames,
+            const FilmScale& scale = {});
 
   // What was chosen: every field in its own terms.
   FilmSettings filmSettings() const;
@@ -82,6 +84,9 @@ class ExportDialog final : public QDialog {
   QLineEdit* notes_;     // Edit1
   QCheckBox* techArea_;  // CheckBox1
   QCheckBox* mirror_;    // mirh
+  QGroupBox* scaleBox_;  // export mode: the film scale, ppm across and down
+  NumberField* scaleX_;
+  NumberField* scaleY_;
   // The film (export mode): FilmFormat::Fpf or Tiff, the TIFF's compression.
   QWidget* filmRow_;
   QComboBox* format_;

@@ -8,6 +8,7 @@
 #include <regex>
 #include <string>
 
+#include "engine/errors.h"
 #include "job/gerber_import.h"
 #include "job/job_file.h"
 #include "support/cli_runner.h"
@@ -104,6 +105,19 @@ TEST(CheckCommandTest, TextReportOfACleanJob) {
           "Film: 3648 x 1600 pixels (3.591 x 1.575 inch) at 1016 dpi, about 0.1 MB, 0.7 MB of "
           "memory for 1 band of 1600 rows, about S s\n"
           "0 errors, 0 warnings\n");
+  // Near the area's right edge the board fits, but not on a film 5000 ppm wider.
+  test::runCommand(cli::addJobCommand,
+                   {"job", "move", job, "--board", "1", "--to", "11.32,1", "--settings", settings});
+  for (auto [scale, found] :
+       {std::pair{"0,0", "\n0 errors"}, {"5000,0", "beyond the plotting area"}}) {
+    std::string said;
+    try {
+      said = test::runCommand(cli::addCheckCommand,
+                              {"check", job, "--settings", settings, "--scale-ppm", scale}, &said);
+    } catch (const FormatError&) {
+    }
+    EXPECT_NE(said.find(found), std::string::npos) << said;
+  }
 }
 
 }  // namespace

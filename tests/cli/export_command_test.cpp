@@ -12,7 +12,9 @@
 #include <vector>
 
 #include "cli/command_registry.h"
+#include "engine/errors.h"
 #include "engine/gerber_reader.h"
+#include "output/fpf_file.h"
 #include "support/cli_runner.h"
 #include "support/test_support.h"
 
@@ -48,7 +50,19 @@ TEST(ExportCommandTest, FormatFollowsTheNameOrFormatAndForeignOptionsAreRefused)
   EXPECT_EQ(run("film.bmp", {"--negative"}).substr(0, 2), "BM");
   EXPECT_THROW(run("refused.fpf", {"--compression", "none"}), std::invalid_argument);
   EXPECT_THROW(run("refused.bmp", {"--dpi", "4064"}), std::invalid_argument);
+  // The film scale: a pair of numbers within 5000 ppm, one of the two
+  // options, not for the job bitmap; the summary says it.
+  EXPECT_THROW(run("refused.fpf", {"--scale", "1.0051,1"}), std::invalid_argument);
+  EXPECT_THROW(run("refused.fpf", {"--scale-ppm", "0,-6000"}), std::invalid_argument);
+  EXPECT_THROW(run("refused.fpf", {"--scale-ppm", "500"}), std::invalid_argument);
+  EXPECT_THROW(run("refused.fpf", {"--scale", "1,1", "--scale-ppm", "0,0"}), CLI::ParseError);
+  EXPECT_THROW(run("refused.bmp", {"--scale-ppm", "5,5"}), std::invalid_argument);
   EXPECT_FALSE(std::filesystem::exists(dir / "refused.fpf"));
+  test::writeFile(settings, "[Setup]\nJednotka=mm\n[Film]\nScaleXppm=9000\n");
+  EXPECT_THROW(run("refused.fpf", {}), FormatError);  // the settings' key as it stands
+  test::runCommand(cli::addExportCommand, {"export", job, "-o", (dir / "scaled.fpf").string(),
+                                           "--settings", settings, "--scale", "1.0005,0.9998"});
+  EXPECT_EQ(readFpf(dir / "scaled.fpf", false).header.notes, "scale +500/-200 ppm");
 }
 
 // The check runs first: its errors stop the export (--force goes on); the

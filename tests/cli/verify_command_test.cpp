@@ -70,6 +70,8 @@ TEST(VerifyCommandTest, FilmsAgainstTheirJobWithTheSameAndOtherOptions) {
       {"i.fpf", {"--notes", "A"},            {"--notes", "B"},            1, "differs: notes: 'A' in the film, 'B' in the job"},
       {"j.fpf", {"--dpi", "4064"},           {},                          3, "j.fpf: cannot be compared: its width is"},
       {"k.tif", {},                          {"--compression", "packbits"}, 1, "compression: g4 in the film, packbits in the job"},
+      {"l.fpf", {"--scale-ppm", "3000,-2000"}, {"--scale", "1.003,0.998"}, 0, "identical"},
+      {"m.tif", {"--scale-ppm", "3000,-2000"}, {},                       1, "differ"},
   };
   // clang-format on
   for (const VerifyCase& c : cases) {

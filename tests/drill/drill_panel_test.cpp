@@ -133,6 +133,21 @@ TEST(DrillPanelTest, MarksGetTheirToolLineAndOneHitPerMarkBoardBeforeTheEnd) {
   EXPECT_NEAR(centred.crosses.back().y, 1.06, 1e-12);
 }
 
+// With a film scale, each position lies where the scaled film puts its pad:
+// its place on the plotting area stretched, the offset kept; marks likewise.
+TEST(DrillPanelTest, AScaleStretchesPositionsAsTheFilmIsAboutTheAreasCorner) {
+  const std::vector<Board> boards = {board(1.0, 1.0, 0.5, 0.25), mark("M1", 5.0, 4.0)};
+  const DrillFile file = readDrillFile("M48\nINCH,LZ\n%\nT01\nX001Y001\nM30\n", "b.drl", {});
+  const DrillPanel panel = panelizeDrill(file, boards, file.format, 0.1, 0.1,
+                                         makeMarkDrillTable({"M1"}), FilmScale{1000, -500});
+  ASSERT_EQ(panel.crosses.size(), 2u);
+  // The hit lies 0.6 x 0.85 inch from the area's corner beyond the offset.
+  EXPECT_NEAR(panel.crosses[0].x, 0.1 + 0.6 * 1.001, 1e-9);
+  EXPECT_NEAR(panel.crosses[0].y, 0.1 + 0.85 * 0.9995, 1e-9);
+  EXPECT_NEAR(panel.crosses[1].x, 5.0 * 1.001, 1e-9);
+  EXPECT_NEAR(panel.crosses[1].y, 4.0 * 0.9995, 1e-9);
+}
+
 TEST(DrillPanelTest, MillimetreDataShiftsByPositionsInMillimetres) {
   std::vector<Board> boards = {board(1.0, 2.0, 0.1, 0.2), mark("T", 1.0, 1.0)};
   DrillPanel panel = panelize("M48\nMETRIC,TZ\n%\nT1\nX1000Y2000\nM30\n", boards, 0.1);

@@ -53,19 +53,21 @@ void prepare(LayerRenderer& layer, const std::string& gerber, const char* name =
 
 // The placement of the data point (0, 0) of `layer` on pixel (0, 0), at 1000 ppi.
 LayerPlacement atOrigin(const LayerRenderer& layer) {
-  return {layer.reader().MinX, layer.reader().MinY, 1000.0, kBlack, std::nullopt};
+  return {layer.reader().MinX, layer.reader().MinY, 1000.0, kBlack, std::nullopt, {}};
 }
 
 // Rows top .. top + rows - 1 of `gerber` drawn 128 pixels wide.
 std::unique_ptr<Drawn> draw(const std::string& gerber, InterpreterSettings settings = {},
-                            int64_t top = 0, int64_t rows = 128) {
+                            int64_t top = 0, int64_t rows = 128, AxisScale scale = {}) {
   auto d = std::make_unique<Drawn>();
   LayerRenderer layer;
   prepare(layer, gerber);
   d->band = BandBitmap(128, rows, top);
   Canvas canvas(d->band);
-  interpretLayer(layer.reader(), layer.shapes(1000.0), canvas, atOrigin(layer), settings,
-                 &d->progress);
+  LayerPlacement placement = atOrigin(layer);
+  placement.scale = scale;
+  interpretLayer(layer.reader(), layer.shapes(placement.penPixelsPerInch()), canvas, placement,
+                 settings, &d->progress);
   return d;
 }
 
@@ -141,6 +143,31 @@ TEST(InterpreterTest, ArcsFollowTheirCentreAndDirection) {
   EXPECT_FALSE(modal->exposed(60, 90) || modal->exposed(60, 89));
 }
 
+// On a film scaled unevenly a circle is an ellipse through the scaled
+// points: drawn, as a region, and as half a region.
+TEST(InterpreterTest, ArcsOfAnUnevenlyScaledFilmAreEllipses) {
+  const std::string head = "%FSLAX24Y24*%%MOIN*%%ADD11C,0.002*%G54D11*G75*X0200Y0600D02*";
+  struct Case {
+    const char* body;
+    int64_t width, height;  // exposed pixels across and down
+  };
+  for (const Case& c :
+       {Case{"G03X0200Y0600I0400J0D01*", 99, 67}, Case{"G36*G03X0200Y0600I0400J0D01*G37*", 97, 65},
+        Case{"G36*G03X1000Y0600I0400J0D01*X0200Y0600D01*G37*", 97, 33}}) {
+    auto d = draw(head + c.body + "M02*", {}, 0, 128, {1.2, 0.8});
+    int64_t x0 = 128, y0 = 128, x1 = -1, y1 = -1;
+    for (int64_t y = 0; y < 128; ++y) {
+      for (int64_t x = 0; x < 128; ++x) {
+        if (!d->exposed(x, y)) continue;
+        x0 = std::min(x0, x), x1 = std::max(x1, x), y0 = std::min(y0, y), y1 = std::max(y1, y);
+      }
+    }
+    EXPECT_NEAR(static_cast<double>(x1 - x0 + 1), static_cast<double>(c.width), 1.0) << c.body;
+    EXPECT_NEAR(static_cast<double>(y1 - y0 + 1), static_cast<double>(c.height), 1.0) << c.body;
+    EXPECT_NEAR(static_cast<double>(x0 + x1) / 2.0, 72.0, 1.0) << c.body;  // the centre's 60 x 1.2
+  }
+}
+
 // Gerber standard: every G code of a statement applies, in order; the
 // current point is the file's (0, 0) until the first move; a draw of no
 // length (and an arc of no radius) leaves the aperture's dot.
@@ -154,7 +181,7 @@ TEST(InterpreterTest, StatementsActAsTheStandardReadsThem) {
   prepare(layer, kHeader + "G54D11*X100Y0D01*M02*", "origin.gbr");
   BandBitmap band(128, 64);
   Canvas canvas(band);
-  LayerPlacement placement{layer.reader().MinX + 0.020, 0.0, 1000.0, kBlack, std::nullopt};
+  LayerPlacement placement{layer.reader().MinX + 0.020, 0.0, 1000.0, kBlack, std::nullopt, {}};
   interpretLayer(layer.reader(), layer.shapes(1000.0), canvas, placement);
   EXPECT_FALSE(band.isBackground(25, 0));
   EXPECT_TRUE(band.isBackground(10, 0));

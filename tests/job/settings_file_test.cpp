@@ -83,6 +83,21 @@ TEST(SettingsFileTest, ValueRules) {
   EXPECT_EQ(fromText("[Setup]\nSirka=0\n").PlotWidth, 4.0);
   EXPECT_EQ(fromText("[Setup]\nSirka=1016000\n").PlotWidth, 4.0);  // exactly 4.0 inch
   EXPECT_DOUBLE_EQ(fromText("[Setup]\nSirka=1016001\n").PlotWidth, 1016001 / 10000.0 / 25.4);
+  // The film scale: ppm within 5000; anything else is kept as the error
+  // the exports refuse with, the scale nominal and the other keys read.
+  const JobSettings scaled = fromText("[Film]\nScaleXppm= 250.5 \nScaleYppm=-5000\n");
+  EXPECT_EQ(scaled.filmScale, (FilmScale{250.5, -5000}));
+  EXPECT_EQ(filmScaleText(scaled.filmScale), "+250.5/-5000 ppm");
+  EXPECT_TRUE(scaled.filmScaleError.empty());
+  for (const char* value : {"5001", "abc", "0.1%"}) {
+    JobSettings bad = fromText(std::string("[Setup]\nMemory=32\n[Film]\nScaleXppm=") + value +
+                               "\nScaleYppm=100\n");
+    EXPECT_TRUE(bad.filmScale.nominal()) << value;
+    EXPECT_EQ(bad.memoryMegabytes, 32) << value;
+    EXPECT_NE(bad.filmScaleError.find(std::string("[Film] ScaleXppm=") + value), std::string::npos)
+        << bad.filmScaleError;
+    EXPECT_EQ(bad.readNotes.size(), 1u) << value;
+  }
 }
 
 TEST(SettingsFileTest, UnitDialogReadsTheUnitAfreshWithItsOwnDefault) {

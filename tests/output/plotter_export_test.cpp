@@ -11,6 +11,7 @@
 #include "output/band_image.h"
 #include "output/export_geometry.h"
 #include "output/export_test_support.h"
+#include "output/film_reader.h"
 #include "output/fpf_file.h"
 
 namespace drumplot {
@@ -208,6 +209,7 @@ struct WayCase {
   unsigned threads;
   bool extras;  // holes, a no-hole list, line-width and horizontal-line adjustments
   bool slow;    // skipped under sanitizers
+  FilmScale scale;
 };
 
 // A board whose 2-inch pad reaches far beyond the data's extents: every band
@@ -263,6 +265,7 @@ TEST_P(FastWayTest, GivesTheLiteralWaysBytes) {
   s.draw.techArea = c.techArea;
   s.run.budgetBytes = c.budgetBytes;
   s.run.threads = c.threads;
+  s.scale = c.scale;
   if (c.extras) {
     s.draw.holeDiameter_mils = 20;
     s.draw.noHoleDCodes = "10, 11,x,5";
@@ -296,21 +299,82 @@ INSTANTIATE_TEST_SUITE_P(
     Jobs, FastWayTest,
     testing::Values(
         // clang-format off
-        WayCase{"DemoAt1016",              demoJob,            1016,  false, false, 1 * MB,   2, false, false},
-        WayCase{"DemoAt1016MirrorTech",    demoJob,            1016,  true,  true,  1 * MB,   3, false, false},
-        WayCase{"DemoAt4064Extras",        demoJob,            4064,  false, true,  8 * MB,   2, true,  false},
-        WayCase{"DemoAt4064Mirror",        demoJob,            4064,  true,  false, 4 * MB,   1, false, false},
-        WayCase{"FarReachingPad",          farReachingPadJob,  300,   false, true,  4096 + 1, 2, false, false},
-        WayCase{"FarReachingPadMirror",    farReachingPadJob,  300,   true,  false, 4096 + 1, 2, true,  false},
-        WayCase{"RepeatedFlashes",         repeatedFlashesJob, 1016,  false, false, 1 * MB,   2, true,  false},
-        WayCase{"RepeatedShapes",          repeatedShapesJob,  2032,  false, false, MB / 8,    2, false, false},
-        WayCase{"RepeatedShapesMirror",    repeatedShapesJob,  2032,  true,  true,  MB / 8,    2, true,  false},
-        WayCase{"CorpusPanelAt1016",       corpusPanelJob,     1016,  false, false, 2 * MB,   2, false, false},
-        WayCase{"CorpusPanelAt1016Mirror", corpusPanelJob,     1016,  true,  true,  2 * MB,   2, true,  false},
-        WayCase{"CorpusPanelAt4064Tech",   corpusPanelJob,     4064,  false, true,  32 * MB,  2, false, true},
-        WayCase{"CorpusPanelAt4064Mirror", corpusPanelJob,     4064,  true,  false, 64 * MB,  2, false, true}),
+        WayCase{"DemoAt1016",              demoJob,            1016,  false, false, 1 * MB,   2, false, false, {}},
+        WayCase{"DemoAt1016MirrorTech",    demoJob,            1016,  true,  true,  1 * MB,   3, false, false, {}},
+        WayCase{"DemoAt4064Extras",        demoJob,            4064,  false, true,  8 * MB,   2, true,  false, {}},
+        WayCase{"DemoAt4064Mirror",        demoJob,            4064,  true,  false, 4 * MB,   1, false, false, {}},
+        WayCase{"FarReachingPad",          farReachingPadJob,  300,   false, true,  4096 + 1, 2, false, false, {}},
+        WayCase{"FarReachingPadMirror",    farReachingPadJob,  300,   true,  false, 4096 + 1, 2, true,  false, {}},
+        WayCase{"RepeatedFlashes",         repeatedFlashesJob, 1016,  false, false, 1 * MB,   2, true,  false, {}},
+        WayCase{"RepeatedShapes",          repeatedShapesJob,  2032,  false, false, MB / 8,    2, false, false, {}},
+        WayCase{"RepeatedShapesMirror",    repeatedShapesJob,  2032,  true,  true,  MB / 8,    2, true,  false, {}},
+        WayCase{"CorpusPanelAt1016",       corpusPanelJob,     1016,  false, false, 2 * MB,   2, false, false, {}},
+        WayCase{"CorpusPanelAt1016Mirror", corpusPanelJob,     1016,  true,  true,  2 * MB,   2, true,  false, {}},
+        WayCase{"CorpusPanelAt1016Scaled", corpusPanelJob,     1016,  false, true,  2 * MB,   2, true,  false, {4000, -2500}},
+        WayCase{"CorpusPanelAt4064Tech",   corpusPanelJob,     4064,  false, true,  32 * MB,  2, false, true,  {}},
+        WayCase{"CorpusPanelAt4064Mirror", corpusPanelJob,     4064,  true,  false, 64 * MB,  2, false, true,  {}}),
     // clang-format on
     [](const testing::TestParamInfo<WayCase>& info) { return info.param.name; });
+
+// The film's columns that some row exposes, as runs [x0, x1).
+std::vector<std::pair<int64_t, int64_t>> exposedColumns(const fs::path& file) {
+  std::unique_ptr<FilmReader> film = openFilm(file);
+  const FilmFacts& f = film->facts();
+  std::vector<uint8_t> any(f.rowBytes(), 0xFF), rows(f.rowBytes() * 256);
+  for (uint32_t y = 0; y < f.height; y += 256) {
+    const uint32_t count = std::min<uint32_t>(256, f.height - y);
+    film->readRows(y, count, rows.data());
+    for (size_t i = 0; i < count * f.rowBytes(); ++i) any[i % f.rowBytes()] &= rows[i];
+  }
+  std::vector<std::pair<int64_t, int64_t>> runs;
+  for (int64_t x = 0; x < f.width; ++x) {
+    if (any[static_cast<size_t>(x / 8)] & (0x80u >> (x % 8))) continue;
+    if (runs.empty() || runs.back().second != x) runs.push_back({x, x});
+    runs.back().second = x + 1;
+  }
+  return runs;
+}
+
+// A film scaled 1.0005 across: a pad at 10 inches lands 0.005 inch (41
+// pixels at 8128 dpi) further out, the mark and both strips of the tech
+// area move with it about the film's corner, and the image grows.
+TEST(PlotterExportTest, FilmScaleStretchesTheWholeFilmAboutItsCorner) {
+  Job job = test::oneBoardJob("far.gbr", "%ADD10C,0.0200*%\nD10*\nX0Y0D03*\n", 9.9, 0.05);
+  Board mark =
+      test::boardFor(test::gerberFile("mark.gbr", "%ADD10C,0.0400*%\nD10*\nX0Y0D03*\n"), 5.0, 0.05);
+  mark.IsMark = true;
+  job.boards.push_back(mark);
+  job.settings.tech = {1.0, 0.5, 0.5, 0.0, 0.0};
+  const fs::path dir = test::tempDir();
+  PlotterExportSettings s = settingsFor(dir / "nominal.fpf", 8128);
+  s.draw.techArea = true;
+  const PlotterExportSummary nominal = exportPlotterFile(job, s);
+  s.file = dir / "scaled.fpf";
+  s.scale = {500, 0};
+  const PlotterExportSummary scaled = exportPlotterFile(job, s);
+  EXPECT_GT(scaled.plan.width_px, nominal.plan.width_px);
+  EXPECT_EQ(scaled.plan.height_px, nominal.plan.height_px);
+  const auto before = exposedColumns(dir / "nominal.fpf"),
+             after = exposedColumns(dir / "scaled.fpf");
+  ASSERT_EQ(before.size(), 4u);  // the left strip, the mark, the pad, the right strip
+  ASSERT_EQ(after.size(), 4u);
+  auto centre = [](std::pair<int64_t, int64_t> run) {
+    return static_cast<double>(run.first + run.second) / 2.0;
+  };
+  for (size_t i = 0; i < 4; ++i) {
+    EXPECT_NEAR(centre(after[i]), centre(before[i]) * 1.0005, 1.0) << "run " << i;
+  }
+  EXPECT_NEAR(centre(after[2]) - centre(before[2]), 41.0, 1.0);
+  // The notes say the scale where the 50 characters stored leave room.
+  const std::string full(40, 'n');
+  for (auto [notes, scale, stored] :
+       {std::tuple{"", FilmScale{500, 0}, "scale +500/+0 ppm"},
+        {"batch 7", FilmScale{-12.5, 3}, "batch 7 scale -12.5/+3 ppm"},
+        {full.c_str(), FilmScale{500, 0}, full.c_str()},
+        {"batch 7", FilmScale{}, "batch 7"}}) {
+    EXPECT_EQ(plotterFileNotes(notes, scale), stored);
+  }
+}
 
 TEST(ExportGeometryTest, ImageAndPreviewSizes) {
   // 32 x floor((round(X dpi) + round(0.6 dpi)) / 32).
