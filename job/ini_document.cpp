@@ -120,6 +120,26 @@ std::vector<std::pair<std::string, std::string>> IniDocument::entries(
   return found;
 }
 
+std::vector<IniLine> IniDocument::lines() const {
+  std::vector<IniLine> found;
+  std::string section;
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    const std::string_view text = trim(lines_[i]);
+    if (text.empty() || text.front() == ';' || text.front() == '#') continue;
+    IniLine line{i + 1, section, false, std::nullopt, "", std::string(text)};
+    if (auto name = sectionName(text)) {
+      section = *name;
+      line.section = section;
+      line.opensSection = true;
+    } else if (auto entry = keyLine(text)) {
+      line.key = std::string(entry->key);
+      line.value = std::string(entry->value);
+    }
+    found.push_back(std::move(line));
+  }
+  return found;
+}
+
 std::optional<std::string> IniDocument::value(std::string_view section,
                                               std::string_view key) const {
   auto where = findSection(section);

@@ -12,6 +12,17 @@
 
 namespace drumplot {
 
+// A line that says something: a section line or a "key=value" line, with
+// its number (from 1), for readers that refuse what they do not know.
+struct IniLine {
+  size_t number = 0;
+  std::string section;  // the section it opens or lies in; empty before the first
+  bool opensSection = false;
+  std::optional<std::string> key;  // none: a line that is no section, key or comment
+  std::string value;
+  std::string text;  // as written, blanks around it dropped
+};
+
 // Rules, as the classic profile functions have them:
 // - "[Section]" lines open a section; "key=value" lines belong to the last one;
 //   lines starting with ";" or "#", lines without "=", and keys before the
@@ -31,6 +42,8 @@ class IniDocument {
   std::optional<std::string> value(std::string_view section, std::string_view key) const;
   // Every "key=value" line of the section, in file order.
   std::vector<std::pair<std::string, std::string>> entries(std::string_view section) const;
+  // Every line but blank and comment lines, in file order.
+  std::vector<IniLine> lines() const;
   // Replaces the key's line, or adds it at the end of its section (adding the
   // section at the end of the file when it is missing). Line breaks in the
   // value become spaces: a value is one line.

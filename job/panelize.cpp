@@ -4,6 +4,8 @@
 
 #include <optional>
 
+#include "job/free_place.h"
+
 namespace drumplot {
 
 // Panelize - Dialog values
@@ -60,6 +62,27 @@ int panelize(Job& job, const PanelizeRequest& request) {
     }
   }
   return copies;
+}
+
+PanelCells fittingCells(const Job& job, size_t index, const PanelizeRequest& request, int columns,
+                        int rows, double width, double height) {
+  const Board& b = job.boards[index];
+  const BoardReach r = boardReach(job, index);
+  const double pitchX = b.DataWidth + request.distanceX_mm / kMillimetresPerInch;
+  const double pitchY = b.DataHeight + request.distanceY_mm / kMillimetresPerInch;
+  auto fits = [](double low, double high, double limit) {
+    return low >= -1e-9 && high <= limit + 1e-9;
+  };
+  PanelCells cells;
+  while (cells.columns < columns &&
+         fits(r.left + pitchX * cells.columns, r.right + pitchX * cells.columns, width)) {
+    ++cells.columns;
+  }
+  while (cells.rows < rows &&
+         fits(r.top + pitchY * cells.rows, r.bottom + pitchY * cells.rows, height)) {
+    ++cells.rows;
+  }
+  return cells;
 }
 
 }  // namespace drumplot

@@ -32,4 +32,14 @@ bool canPanelize(const Job& job);
 // was ever selected, or both counts are 0).
 int panelize(Job& job, const PanelizeRequest& request);
 
+// How many columns and rows of a panel of board `index` (at most `columns`
+// x `rows`, with the request's gaps) lie inside `width` x `height` inches
+// of the plotting area by what they draw, from where the board lies.
+struct PanelCells {
+  int columns = 0;
+  int rows = 0;
+};
+PanelCells fittingCells(const Job& job, size_t index, const PanelizeRequest& request, int columns,
+                        int rows, double width, double height);
+
 }  // namespace drumplot
