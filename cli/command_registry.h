@@ -38,6 +38,7 @@ void addExportCommand(CLI::App& app, Action& action);
 void addCheckCommand(CLI::App& app, Action& action);
 void addSettingsCommand(CLI::App& app, Action& action);
 void addVerifyCommand(CLI::App& app, Action& action);
+void addPlotCommand(CLI::App& app, Action& action);
 
 // Shared option help and check for the data format text.
 inline constexpr const char* kFormatHelp =

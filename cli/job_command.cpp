@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // drumplot-cli job: builds and edits job files. Every subcommand reads the
 // job file, runs one job operation and writes the file back.
+#include <algorithm>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -21,6 +22,7 @@
 #include "job/gerber_import.h"
 #include "job/job_file.h"
 #include "job/marks.h"
+#include "job/panel_template.h"
 #include "job/panelize.h"
 #include "job/settings_file.h"
 
@@ -467,25 +469,11 @@ std::pair<int, int> parsePanel(const std::string& text) {
 // what they draw, saying how many columns and rows fit.
 void requirePanelFits(const Job& job, size_t index, const PanelizeRequest& request,
                       const std::string& asked) {
-  const Board& b = job.boards[index];
-  const BoardReach r = boardReach(job, index);
-  const double pitchX = b.DataWidth + request.distanceX_mm / kMillimetresPerInch;
-  const double pitchY = b.DataHeight + request.distanceY_mm / kMillimetresPerInch;
-  auto fits = [](double low, double high, double limit) {
-    return low >= -1e-9 && high <= limit + 1e-9;
-  };
-  int cols = 0, rows = 0;
-  while (cols <= request.repeatX &&
-         fits(r.left + pitchX * cols, r.right + pitchX * cols, job.settings.PlotWidth)) {
-    ++cols;
-  }
-  while (rows <= request.repeatY &&
-         fits(r.top + pitchY * rows, r.bottom + pitchY * rows, job.settings.PlotHeight)) {
-    ++rows;
-  }
-  if (cols > request.repeatX && rows > request.repeatY) return;
-  throw FormatError("--panel " + asked + ": only " + std::to_string(cols) + "x" +
-                    std::to_string(rows) + " boards of board " + std::to_string(index + 1) +
+  const PanelCells fit = fittingCells(job, index, request, request.repeatX + 1, request.repeatY + 1,
+                                      job.settings.PlotWidth, job.settings.PlotHeight);
+  if (fit.columns > request.repeatX && fit.rows > request.repeatY) return;
+  throw FormatError("--panel " + asked + ": only " + std::to_string(fit.columns) + "x" +
+                    std::to_string(fit.rows) + " boards of board " + std::to_string(index + 1) +
                     " fit on the plotting area (" + inches(job.settings.PlotWidth) + " x " +
                     inches(job.settings.PlotHeight) +
                     " inch) by what they draw, from where it lies; nothing added");
@@ -796,6 +784,55 @@ void addAddBoard(CLI::App& job, Action& action) {
   });
 }
 
+// drumplot-cli job template
+// ============================================================================
+
+void addTemplate(CLI::App& job, Action& action) {
+  struct Options : JobOptions {
+    std::string output;
+    std::vector<int> layers;
+    TemplateFilm film;
+    bool techArea = false;
+  };
+  auto o = std::make_shared<Options>();
+  auto* cmd = addJobSubcommand(
+      job, "template",
+      "Write a panel template of the job for drumplot-cli plot: the first board's place, the "
+      "grid and gap of its copies, each mark's target from the panel's left-top corner, the "
+      "settings' tech area; the films as the options say (a job file holds none)",
+      *o, nullptr);
+  cmd->add_option("-o,--output", o->output, "Template to write (.ini)")->required();
+  cmd->add_option("--layers", o->layers, "Layers that become films 1,2,... (default: all)")
+      ->delimiter(',')
+      ->check(CLI::Range(1, kLayerCount));
+  cmd->add_option("--format", o->film.format, "Films as fpf, tiff (default) or bmp")
+      ->check(CLI::IsMember({"fpf", "tiff", "bmp"}));
+  cmd->add_option("--dpi", o->film.dpi, "Films' resolution (default 2032)")
+      ->check(CLI::Range(100, 65535));
+  cmd->add_flag("--mirror", o->film.mirror, "Mirrored films");
+  cmd->add_flag("--negative", o->film.negative, "Negative films");
+  cmd->add_flag("--tech-area", o->techArea, "Draw the tech area around the panel");
+  cmd->callback([o, &action] {
+    action = [o] {
+      PanelTemplate t;
+      {
+        EditedJob edited(*o, false);
+        refuseOverwritingInput({o->output}, edited.job.inputFiles());
+        t = templateOfJob(edited.job);
+      }
+      t.film = o->film;
+      t.layers = o->layers;
+      std::sort(t.layers.begin(), t.layers.end());
+      t.layers.erase(std::unique(t.layers.begin(), t.layers.end()), t.layers.end());
+      t.techAreaOn = o->techArea;
+      writePanelTemplate(o->output, t);
+      std::cout << o->output << ": a panel of " << t.columns << "x" << t.rows << " boards at "
+                << inches(t.firstAt->first) << ", " << inches(t.firstAt->second) << " inch, "
+                << counted(static_cast<long long>(t.marks.size()), "mark") << "\n";
+    };
+  });
+}
+
 }  // namespace
 
 void addJobCommand(CLI::App& app, Action& action) {
@@ -817,6 +854,7 @@ void addJobCommand(CLI::App& app, Action& action) {
   addMark(*job, action);
   addList(*job, action);
   addRepair(*job, action);
+  addTemplate(*job, action);
 }
 
 }  // namespace drumplot::cli

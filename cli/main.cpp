@@ -36,6 +36,7 @@ int main(int argc, char** argv) {
   drumplot::cli::addCheckCommand(app, action);
   drumplot::cli::addSettingsCommand(app, action);
   drumplot::cli::addVerifyCommand(app, action);
+  drumplot::cli::addPlotCommand(app, action);
   drumplot::cli::addHelpExamples(app);
 
   try {

@@ -214,6 +214,9 @@ void addHelpExamples(CLI::App& app) {
        "drumplot-cli job mark panel.wpr --name Target --at 0.1,0.1 --settings GerbPrj.ini"},
       {"job list", "drumplot-cli job list panel.wpr\ndrumplot-cli job list --json panel.wpr"},
       {"job repair", "drumplot-cli job repair old.wpr\ndrumplot-cli job repair old.wpr --write"},
+      {"job template",
+       "drumplot-cli job template panel.wpr -o shop-2x2.ini --dpi 4064 --tech-area\n"
+       "drumplot-cli job template panel.wpr -o shop.ini --layers 1,2 --format fpf --mirror"},
       {"apertures",
        "drumplot-cli apertures convert --type isocam board.apl\n"
        "drumplot-cli apertures show silk.pho --apertures silk.Env"},
@@ -238,6 +241,9 @@ void addHelpExamples(CLI::App& app) {
       {"verify",
        "drumplot-cli verify panel.wpr top.fpf --layers 1 --dpi 4064 --mirror\n"
        "drumplot-cli verify panel.wpr panel.tif --layers 1,2 --diff changes.png --json"},
+      {"plot",
+       "drumplot-cli plot customer.zip --template shop-2x2.ini --out films/customer\n"
+       "drumplot-cli plot kicad-board/ --template shop.ini --out films/kicad --force"},
       {"check",
        "drumplot-cli check panel.wpr --dpi 4064 --layers 1,2\n"
        "drumplot-cli check --json panel.wpr"},

@@ -73,6 +73,14 @@ echo
 "$cli" export "$job" -o "$out/core.tif" --settings "$settings" --layers 1,2,3,4,5 --tech-area \
   --split-layers
 echo
+
+# The same panel in one command: the job's template, then plot from the
+# board's folder into a folder of films, drill file, job and report.
+"$cli" job template "$job" --settings "$settings" -o "$out/core-panel.ini" --tech-area
+"$cli" plot "$root/$board" --template "$out/core-panel.ini" --out "$out/plot" \
+  --settings "$settings" --force > /dev/null
+echo "plot: $(grep -c ' pixels at ' "$out/plot/report.txt") films in $out/plot (report.txt)"
+echo
 echo "Demo output written to $out"
 echo "Plotter file of the top copper: $out/core-top.fpf (preview: $out/core-top-preview.png)"
 echo "TIFF films: $out/core-0*.tif"

@@ -146,6 +146,9 @@ void MainWindow::createMenus() {
   };
   QMenu* job = menuBar()->addMenu(QStringLiteral("&Job"));
   item(job, QStringLiteral("&New"), QKeySequence(Qt::CTRL | Qt::Key_N), &MainWindow::onNew);
+  item(job, QStringLiteral("New from template..."), {}, &MainWindow::onNewFromTemplate)
+      ->setToolTip(QStringLiteral("A new job whose imported boards are placed, panelized and "
+                                  "marked by a panel template"));
   item(job, QStringLiteral("&Open"), QKeySequence(Qt::Key_F3), &MainWindow::onOpen);
   item(job, QStringLiteral("&Save"), QKeySequence(Qt::Key_F2), [this] { onSave(); });
   item(job, QStringLiteral("Save as..."), {}, [this] { onSaveAs(); });
@@ -345,12 +348,30 @@ bool MainWindow::confirm(const QString& file, const std::string& finding, const 
 
 void MainWindow::onNew() {
   if (job_.boards.empty() || !settleUnsavedJob()) return;
+  startNewJob(std::nullopt);
+}
+
+void MainWindow::startNewJob(std::optional<std::pair<PanelTemplate, std::filesystem::path>> t) {
+  panelTemplate_ = std::move(t);
   job_.newJob();
   prepared_.reset();
   jobFileStamp_ = {};
   popupBoard_.reset();
   showBoards();
   showCaption();
+}
+
+void MainWindow::onNewFromTemplate() {
+  if (!job_.boards.empty() && !settleUnsavedJob()) return;
+  FileRequest request;
+  request.title = QStringLiteral("New from template: the panel template");
+  request.filters = {QStringLiteral("Panel template (*.ini)|*.ini"),
+                     QStringLiteral("Any file (*.*)|*.*")};
+  const QString chosen = prompts_.openFileName(this, request);
+  if (chosen.isEmpty()) return;
+  const std::filesystem::path file = toPath(chosen);
+  PanelTemplate read;
+  if (runCommand([&] { read = readPanelTemplate(file); })) startNewJob({{std::move(read), file}});
 }
 
 void MainWindow::onClose() {
@@ -368,6 +389,7 @@ void MainWindow::onOpen() {
   }
   QString file = prompts_.openFileName(this, projectRequest(QStringLiteral("Open project")));
   if (file.isEmpty()) return;
+  panelTemplate_.reset();
   JobFileInfo opened;
   prepared_.reset();
   if (runCommand([&] { opened = openJob(job_, toPath(file)); })) {

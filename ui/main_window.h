@@ -19,6 +19,7 @@
 #include "io/file_io.h"
 #include "job/gerber_import.h"
 #include "job/job.h"
+#include "job/panel_template.h"
 
 class QMenu;
 class QPrinter;
@@ -110,6 +111,9 @@ class MainWindow final : public QMainWindow {
 
   // Job menu
   void onNew();
+  void onNewFromTemplate();
+  // An empty job, remembering the template its imports go by (or none).
+  void startNewJob(std::optional<std::pair<PanelTemplate, std::filesystem::path>> t);
   void onOpen();
   bool onSave();
   bool onSaveAs();
@@ -147,6 +151,7 @@ class MainWindow final : public QMainWindow {
   // Board import and the check before plotting (main_window_board.cpp)
   void onImportBoard();
   void importBoard(const std::filesystem::path& source);
+  void placeByJobTemplate(size_t index);
   void onCheckJob();
   // The check of an export about to start: true when it goes on (no
   // problem, or the operator chose to go on).
@@ -187,6 +192,8 @@ class MainWindow final : public QMainWindow {
   // off, or has a size no plot can mean.
   std::optional<MasterMeasurement> measureGerber(const std::string& file, const DataFormat& format);
   std::optional<size_t> popupBoard() const;
+  // The export dialog's film scale: the job's template's, else the settings'.
+  FilmScale filmScalePreset() const;
 
   // Bringing the window up to date
   void readSettings();
@@ -210,6 +217,9 @@ class MainWindow final : public QMainWindow {
   bool busy_ = false;                 // long work is running: the window cannot close
   std::vector<Board> checkedBoards_;  // the boards as the marks' check saw them
   std::unique_ptr<PreparedJob> prepared_;
+  // New from template: the template (and its file) that places, panelizes
+  // and marks every board the job imports; none for a job started otherwise.
+  std::optional<std::pair<PanelTemplate, std::filesystem::path>> panelTemplate_;
   std::unique_ptr<WorkerPool> workers_;  // the outputs' threads, started once
   std::filesystem::path plotterFile_;    // the plotter file last opened
 

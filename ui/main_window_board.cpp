@@ -90,12 +90,30 @@ void MainWindow::importBoard(const fs::path& source) {
   boardImportDialog_->load(plan);
   if (boardImportDialog_->exec() != QDialog::Accepted) return;
   runCommand([&] {
-    addImportedBoard(job_, plan, [](const fs::path& file) {
+    const size_t index = addImportedBoard(job_, plan, [](const fs::path& file) {
       return fs::absolute(file).lexically_normal().generic_string();
     });
+    if (panelTemplate_) placeByJobTemplate(index);
     plan.unpacked.keep();  // refused or cancelled: the zip's files go with the plan
   });
   showBoards();
+}
+
+// A board of a job started from a template: placed, panelized and marked
+// by it, with the template's tech area for the fit (the window's settings
+// stay as they are); when that fails the board is taken out again.
+void MainWindow::placeByJobTemplate(size_t index) {
+  const auto& [panel, file] = *panelTemplate_;
+  const JobSettings kept = job_.settings;
+  applyPanelTemplate(panel, job_.settings);
+  try {
+    placeByTemplate(job_, index, panel, file);
+  } catch (...) {
+    job_.settings = kept;
+    job_.boards.erase(job_.boards.begin() + static_cast<std::ptrdiff_t>(index));
+    throw;
+  }
+  job_.settings = kept;
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {

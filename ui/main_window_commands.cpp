@@ -117,8 +117,14 @@ QString warningLines(const std::vector<std::string>& warnings) {
 
 }  // namespace
 
+FilmScale MainWindow::filmScalePreset() const {
+  JobSettings settings = job_.settings;
+  if (panelTemplate_) applyPanelTemplate(panelTemplate_->first, settings);
+  return settings.filmScale;
+}
+
 void MainWindow::onExport() {
-  exportDialog_->load(ExportDialog::Mode::Export, job_.settings.LayerNames);
+  exportDialog_->load(ExportDialog::Mode::Export, job_.settings.LayerNames, filmScalePreset());
   if (exportDialog_->exec() != QDialog::Accepted) return;
   FilmSettings settings = exportDialog_->filmSettings();
   settings.plotter.run.budgetBytes = memoryBudgetBytes(job_.settings.memoryMegabytes);
@@ -254,7 +260,7 @@ void MainWindow::onOpenPlotterFile() {
 // settings (the film as the export would write it): the findings, and the
 // picture of the differences when there are any.
 void MainWindow::onVerifyFilm() {
-  exportDialog_->load(ExportDialog::Mode::Export, job_.settings.LayerNames);
+  exportDialog_->load(ExportDialog::Mode::Export, job_.settings.LayerNames, filmScalePreset());
   if (exportDialog_->exec() != QDialog::Accepted) return;
   FilmSettings settings = exportDialog_->filmSettings();
   FileRequest request;

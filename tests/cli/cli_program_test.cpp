@@ -239,9 +239,9 @@ TEST_F(CliProgramTest, MistakesSayWhatToDo) {
 TEST(CliHelpTest, EveryCommandHasExamples) {
   CLI::App app;
   cli::Action action;
-  for (auto add :
-       {cli::addInfoCommand, cli::addRenderCommand, cli::addJobCommand, cli::addAperturesCommand,
-        cli::addDrillCommand, cli::addExportCommand, cli::addCheckCommand, cli::addSettingsCommand})
+  for (auto add : {cli::addInfoCommand, cli::addRenderCommand, cli::addJobCommand,
+                   cli::addAperturesCommand, cli::addDrillCommand, cli::addExportCommand,
+                   cli::addCheckCommand, cli::addSettingsCommand, cli::addPlotCommand})
     add(app, action);
   cli::addHelpExamples(app);
   std::vector<CLI::App*> commands = app.get_subcommands({});

@@ -87,6 +87,32 @@ TEST_F(OutputWindowTest, ImportBoardByMenuAndByDropThenPanelizeDrillOffersItsDri
   trigger("&Tools", "Panelize drill");
 }
 
+TEST_F(OutputWindowTest, NewFromTemplatePanelizesAndMarksEveryImportedBoard) {
+  start();
+  const fs::path folder = boardFolder(dir_);
+  writeFile(dir_ / "mark.gbr", "%FSLAX24Y24*%%MOIN*%%ADD10C,0.050*%D10*X0Y0D03*M02*");
+  writeFile(dir_ / "bad.ini", "[Panel]\nGrid=2\n");
+  writeFile(dir_ / "t.ini",
+            "[Panel]\nFirst=0.5,0.5\nGrid=2x3\n[Mark1]\nFile=mark.gbr\nOffset=-5,-5\n");
+  prompts_.files.push_back(qstr(dir_ / "bad.ini"));  // refused: the job stays as it is
+  prompts_.files.push_back(qstr(dir_ / "t.ini"));
+  trigger("&Job", "New from template...");
+  ASSERT_EQ(prompts_.warnings.size(), 1u);
+  EXPECT_TRUE(prompts_.warnings[0].contains("bad.ini:2: Grid=2"))
+      << qPrintable(prompts_.warnings[0]);
+  trigger("&Job", "New from template...");
+
+  prompts_.files.push_back(qstr(folder / "README.txt"));
+  whenShown<BoardImportDialog>([](BoardImportDialog& dialog) { dialog.importButton()->click(); });
+  trigger("&Job", "Import board (folder or zip)");
+  ASSERT_EQ(job().boards.size(), 7u);  // 2 x 3 boards and the mark
+  EXPECT_NEAR(job().boards[5].PosX, 0.5 + 2.0 + 5 / 25.4, 1e-9);
+  EXPECT_NEAR(job().boards[5].PosY, 0.5 + 2 * (1.0 + 5 / 25.4), 1e-9);
+  const Board& mark = job().boards[6];
+  EXPECT_TRUE(mark.IsMark);
+  EXPECT_NEAR(mark.PosX + mark.DataWidth / 2, 0.5 - 5 / 25.4, 1e-9);
+}
+
 TEST_F(OutputWindowTest, CheckMarksBoardsAndTheExportAsksBeforeItStarts) {
   start();
   prompts_.files.push_back(qstr(boardFolder(dir_) / "README.txt"));
