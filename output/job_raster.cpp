@@ -347,13 +347,19 @@ RasterStats rasterizeFast(const RasterScene& scene, FilmWriter& consumer, ByteSi
   RasterStats stats;
   const unsigned asked = workerCount(run.threads);
 
-  // Pieces small enough to stay in the cache. Each worker keeps two piece
-  // bitmaps and up to three pieces' bytes wait for their turn per worker
-  // (see runChunksInOrder): all within the budget.
+  // Pieces small enough to stay in the cache, but of some rows: each piece
+  // searches its covered draws and sets up every primitive that reaches it
+  // anew, which on a very wide film (83 KB a row at 65024 dpi) outweighs
+  // what the cache saves. Each worker keeps two piece bitmaps and up to
+  // three pieces' bytes wait for their turn per worker (see
+  // runChunksInOrder): all within the budget.
   const int64_t rowBytes = scene.width_px / 8;
   const int64_t align = std::max<int64_t>(scene.rowAlign, 1);
   constexpr uint64_t kPiecesPerWorker = 5;
-  const uint64_t perPiece = std::min(run.budgetBytes / (kPiecesPerWorker * asked), run.pieceBytes);
+  constexpr uint64_t kFewestPieceRows = 48;
+  const uint64_t perPiece =
+      std::min(run.budgetBytes / (kPiecesPerWorker * asked),
+               std::max(run.pieceBytes, kFewestPieceRows * static_cast<uint64_t>(rowBytes)));
   int64_t pieceRows =
       static_cast<int64_t>(perPiece / static_cast<uint64_t>(rowBytes)) / align * align;
   pieceRows = std::clamp(pieceRows, align, std::max(scene.bands.rowsPerBand, align));
