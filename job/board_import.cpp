@@ -404,7 +404,9 @@ std::string importProblem(const BoardImportPlan& plan) {
   }
   if (!plan.master) {
     return plan.source.string() + ": no file of a board's layers found (" +
-           std::to_string(plan.files.size()) + " files, none placed with data to draw)";
+           std::to_string(plan.files.size()) +
+           " files, none placed with data to draw); name their roles with patterns in the "
+           "settings' [LayerMap] (or add-board --map PATTERN=ROLE)";
   }
   return {};
 }
