@@ -15,6 +15,7 @@
 #include <sstream>
 #include <string>
 #include <system_error>
+#include <tuple>
 #include <vector>
 
 #include "cli/command_registry.h"
@@ -401,17 +402,7 @@ class PlotRun {
       if (r.cancelled) throw std::runtime_error(written.file + ": cancelled; nothing written");
       const FilmSummary& film = r.films.front();
       for (const std::string& w : film.raster().warnings) report_.warnings.push_back(w);
-      std::visit(
-          [&](const auto& s) {
-            if constexpr (std::is_same_v<std::decay_t<decltype(s)>, TiffFilmSummary>) {
-              written.width_px = s.exported.plan.width_px;
-              written.height_px = s.exported.plan.height_px;
-            } else {
-              written.width_px = s.plan.width_px;
-              written.height_px = s.plan.height_px;
-            }
-          },
-          film.output);
+      std::tie(written.width_px, written.height_px) = film.size_px();
       written.bytes = fs::file_size(settings.plotter.file);
       if (report_.overviews.empty()) {
         report_.overviews.push_back(outName("-overview.png"));

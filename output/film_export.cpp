@@ -146,6 +146,12 @@ double FilmSummary::seconds() const {
   return std::visit([](const auto& s) { return shared(s).seconds; }, output);
 }
 
+std::pair<int64_t, int64_t> FilmSummary::size_px() const {
+  return std::visit(
+      [](const auto& s) { return std::pair{shared(s).plan.width_px, shared(s).plan.height_px}; },
+      output);
+}
+
 FilmExportSummary exportFilms(const Job& job, const FilmSettings& settings) {
   const auto start = std::chrono::steady_clock::now();
   const std::vector<FilmName> names = filmNames(job, settings);

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -46,6 +47,8 @@ struct FilmSummary {
   const RasterStats& raster() const;
   bool cancelled() const;
   double seconds() const;
+  // The image's width and height in pixels.
+  std::pair<int64_t, int64_t> size_px() const;
 };
 
 struct FilmExportSummary {
