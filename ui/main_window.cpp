@@ -347,7 +347,11 @@ bool MainWindow::confirm(const QString& file, const std::string& finding, const 
 // ============================================================================
 
 void MainWindow::onNew() {
-  if (job_.boards.empty() || !settleUnsavedJob()) return;
+  if (job_.boards.empty()) {
+    panelTemplate_.reset();  // a template's job left before its first import
+    return;
+  }
+  if (!settleUnsavedJob()) return;
   startNewJob(std::nullopt);
 }
 
@@ -378,6 +382,7 @@ void MainWindow::onClose() {
   if (job_.boards.empty() || !settleUnsavedJob()) return;
   job_.closeJob();
   prepared_.reset();
+  panelTemplate_.reset();
   popupBoard_.reset();
   showBoards();
 }

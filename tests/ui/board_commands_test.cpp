@@ -111,6 +111,18 @@ TEST_F(OutputWindowTest, NewFromTemplatePanelizesAndMarksEveryImportedBoard) {
   const Board& mark = job().boards[6];
   EXPECT_TRUE(mark.IsMark);
   EXPECT_NEAR(mark.PosX + mark.DataWidth / 2, 0.5 - 5 / 25.4, 1e-9);
+
+  // Close, and New on an empty job, end the template: the next board is
+  // imported on its own.
+  prompts_.answers.push_back(Answer::No);  // the closed job is not saved
+  trigger("&Job", "&Close");
+  prompts_.files.push_back(qstr(dir_ / "t.ini"));
+  trigger("&Job", "New from template...");
+  trigger("&Job", "&New");
+  prompts_.files.push_back(qstr(folder / "README.txt"));
+  whenShown<BoardImportDialog>([](BoardImportDialog& dialog) { dialog.importButton()->click(); });
+  trigger("&Job", "Import board (folder or zip)");
+  EXPECT_EQ(job().boards.size(), 1u);
 }
 
 TEST_F(OutputWindowTest, CheckMarksBoardsAndTheExportAsksBeforeItStarts) {
