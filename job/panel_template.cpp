@@ -504,10 +504,12 @@ TemplatePanel placeByTemplate(Job& job, size_t index, const PanelTemplate& t,
                                         job.settings.PlotHeight - techY - margin.bottom);
     if (fit.columns == 0 || fit.rows == 0 ||
         (!t.fit && (fit.columns < t.columns || fit.rows < t.rows))) {
-      throw FormatError(
-          templateFile.string() + ": a panel of " + std::to_string(wantColumns) + "x" +
-          std::to_string(wantRows) + " boards does not fit: " + std::to_string(fit.columns) + "x" +
-          std::to_string(fit.rows) + " lie on the plotting area less the tech area and the marks");
+      throw FormatError(templateFile.string() + ": " +
+                        (t.fit ? std::string("Grid=fit finds no place for a board")
+                               : "a panel of " + std::to_string(t.columns) + "x" +
+                                     std::to_string(t.rows) + " boards does not fit") +
+                        ": " + std::to_string(fit.columns) + "x" + std::to_string(fit.rows) +
+                        " lie on the plotting area less the tech area and the marks");
     }
     panel.columns = fit.columns;
     panel.rows = fit.rows;
