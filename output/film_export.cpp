@@ -148,7 +148,9 @@ double FilmSummary::seconds() const {
 
 std::pair<int64_t, int64_t> FilmSummary::size_px() const {
   return std::visit(
-      [](const auto& s) { return std::pair{shared(s).plan.width_px, shared(s).plan.height_px}; },
+      [](const auto& s) {
+        return std::pair{shared(s).plan.width_px, shared(s).plan.height_px};
+      },
       output);
 }
 
