@@ -295,11 +295,13 @@ void printRunLine(const RasterStats& r, double seconds, uint64_t budget, bool re
   if (verbose) {
     std::printf(
         "  %s, %u thread%s, %s, %llu primitives (%s of display lists%s, %llu "
-        "covered draws left out, %s of decoded files); time %.3f s, peak memory %s, budget %s\n",
+        "covered draws left out, %llu tiles copied, %s of decoded files); time %.3f s, peak "
+        "memory %s, budget %s\n",
         reference ? "literal way" : "fast way", r.threads, r.threads == 1 ? "" : "s",
         counted(r.pieces, "piece").c_str(), static_cast<unsigned long long>(r.primitives),
         megabytes(r.displayListBytes).c_str(), groups.c_str(),
-        static_cast<unsigned long long>(r.drawsLeftOut), megabytes(r.decodedBytes).c_str(), seconds,
+        static_cast<unsigned long long>(r.drawsLeftOut),
+        static_cast<unsigned long long>(r.tilesCopied), megabytes(r.decodedBytes).c_str(), seconds,
         megabytes(peakResidentBytes()).c_str(), megabytes(budget).c_str());
   }
   std::fflush(stdout);  // the summary line before what follows it on stderr

@@ -11,6 +11,7 @@
 #include <iterator>
 
 #include "engine/band_bitmap.h"
+#include "engine/span_fill.h"
 #include "output/display_list_records.h"
 
 namespace drumplot {
@@ -436,9 +437,141 @@ void clearUncovered(BandBitmap& band, const ColumnSet& covered) {
 
 }  // namespace
 
-size_t drawSpan(std::span<const ListPlacement> lists, int64_t top, BandBitmap& band,
+// Repeated tiles
+// ============================================================================
+
+namespace {
+
+size_t tileOf(std::vector<size_t>& tile, size_t i) {
+  while (tile[i] != i) i = tile[i] = tile[tile[i]];
+  return i;
+}
+
+bool meet(const PixelRect& a, const PixelRect& b) {
+  return a.x0 < b.x1 && b.x0 < a.x1 && a.y0 < b.y1 && b.y0 < a.y1;
+}
+
+// Joins the tiles whose rectangles meet; false when none do.
+bool joinMeetingTiles(PieceTiles& t) {
+  const size_t n = t.tile.size();
+  for (size_t i = 0; i < n; ++i) t.tileRect[i] = {};
+  for (size_t i = 0; i < n; ++i) {
+    PixelRect& r = t.tileRect[tileOf(t.tile, i)];
+    r = r.united(t.pixels[i]);
+  }
+  t.order.clear();
+  for (size_t i = 0; i < n; ++i) {
+    if (t.tile[i] == i && !t.tileRect[i].empty()) t.order.push_back(i);
+  }
+  std::sort(t.order.begin(), t.order.end(),
+            [&](size_t a, size_t b) { return t.tileRect[a].x0 < t.tileRect[b].x0; });
+  bool joined = false;
+  for (size_t a = 0; a < t.order.size(); ++a) {
+    const PixelRect& ra = t.tileRect[t.order[a]];
+    for (size_t b = a + 1; b < t.order.size() && t.tileRect[t.order[b]].x0 < ra.x1; ++b) {
+      if (!meet(ra, t.tileRect[t.order[b]])) continue;
+      const size_t x = tileOf(t.tile, t.order[a]), y = tileOf(t.tile, t.order[b]);
+      if (x != y) t.tile[std::max(x, y)] = std::min(x, y);
+      joined = true;
+    }
+  }
+  return joined;
+}
+
+}  // namespace
+
+void findRepeatedTiles(std::span<const ListPlacement> lists, int64_t top, int64_t bottom,
+                       int64_t width, PieceTiles& t) {
+  t.drawn.assign(lists.begin(), lists.end());
+  t.copies.clear();
+  // Too many lists on a piece's rows to search them pair by pair: drawn.
+  constexpr size_t kMostLists = 2048;
+  const size_t n = lists.size();
+  if (n < 2 || n > kMostLists) return;
+  t.pixels.resize(n);
+  t.tile.resize(n);
+  t.tileRect.resize(n);
+  for (size_t i = 0; i < n; ++i) {
+    const ListPlacement& l = lists[i];
+    if (!l.bounded) return;
+    const PixelRect& b = l.list->bounds();
+    t.pixels[i] = {b.x0 + l.dx, std::max(b.y0 + l.dy, top), b.x1 + l.dx,
+                   std::min(b.y1 + l.dy, bottom)};
+    t.tile[i] = i;
+  }
+  // A few rounds join what a panel holds; a tangle that needs more is drawn.
+  constexpr int kJoinRounds = 8;
+  int rounds = 0;
+  while (joinMeetingTiles(t)) {
+    if (++rounds == kJoinRounds) return;
+  }
+  // Each tile's lists in order, the tiles in the order of their first lists.
+  for (size_t i = 0; i < n; ++i) t.tile[i] = tileOf(t.tile, i);
+  t.order.resize(n);
+  for (size_t i = 0; i < n; ++i) t.order[i] = i;
+  std::stable_sort(t.order.begin(), t.order.end(),
+                   [&](size_t a, size_t b) { return t.tile[a] < t.tile[b]; });
+  auto inside = [&](const PixelRect& r) { return !r.empty() && r.x0 >= 0 && r.x1 <= width; };
+  struct Tile {
+    size_t at, count;  // its lists: order[at, at + count)
+  };
+  std::vector<Tile> sources;
+  std::vector<uint8_t> copied(n, 0);
+  constexpr size_t kMostSources = 64;
+  for (size_t at = 0; at < n;) {
+    const size_t first = t.order[at];
+    size_t count = 1;
+    while (at + count < n && t.tile[t.order[at + count]] == first) ++count;
+    const Tile tile{at, count};
+    at += count;
+    if (!inside(t.tileRect[first])) continue;
+    auto same = [&](const Tile& s) {
+      if (s.count != tile.count) return false;
+      const ListPlacement &a0 = lists[t.order[s.at]], &b0 = lists[first];
+      for (size_t k = 0; k < tile.count; ++k) {
+        const ListPlacement &a = lists[t.order[s.at + k]], &b = lists[t.order[tile.at + k]];
+        if (a.list != b.list || a.dy != b.dy || a.dx - a0.dx != b.dx - b0.dx) return false;
+      }
+      return true;
+    };
+    const auto source = std::find_if(sources.begin(), sources.end(), same);
+    if (source == sources.end()) {
+      if (sources.size() < kMostSources) sources.push_back(tile);
+      continue;
+    }
+    const size_t from = t.order[source->at];
+    t.copies.push_back({t.tileRect[from], lists[first].dx - lists[from].dx});
+    for (size_t k = 0; k < count; ++k) copied[t.order[tile.at + k]] = 1;
+  }
+  if (t.copies.empty()) return;
+  t.drawn.clear();
+  for (size_t i = 0; i < n; ++i) {
+    if (!copied[i]) t.drawn.push_back(lists[i]);
+  }
+}
+
+namespace {
+
+// Each copy's pixels from its drawn tile, in a piece whose row 0 is image row `top`.
+void copyTiles(std::span<const TileCopy> copies, int64_t top, BandBitmap& band) {
+  for (const TileCopy& c : copies) {
+    for (int64_t y = c.from.y0; y < c.from.y1; ++y) {
+      auto* row = reinterpret_cast<uint8_t*>(band.rowWords(y - top));
+      copyPixels(row, c.from.x0, row, c.from.x0 + c.shift, c.from.width());
+    }
+    const int64_t x0 = c.from.x0 + c.shift, x1 = c.from.x1 + c.shift;
+    band.markDrawn(c.from.y0 - top, c.from.y1 - top, static_cast<size_t>(x0 >> 5),
+                   static_cast<size_t>(((x1 - 1) >> 5) + 1));
+  }
+}
+
+}  // namespace
+
+size_t drawSpan(std::span<const ListPlacement> all, int64_t top, BandBitmap& band,
                 SpanDrawing& drawing) {
   const int64_t bottom = top + band.rows();
+  findRepeatedTiles(all, top, bottom, band.width_px(), drawing.tiles);
+  const std::span<const ListPlacement> lists = drawing.tiles.drawn;
   drawing.later.fills.clear();
   drawing.later.crossing.clear();
   drawing.exposed.clear();
@@ -454,6 +587,17 @@ size_t drawSpan(std::span<const ListPlacement> lists, int64_t top, BandBitmap& b
   for (size_t i = 0; i < lists.size(); ++i) {
     lists[i].list->findRedundant(drawing.ops[i], lists[i].dx, drawing.exposed, drawing.skips[i]);
   }
+  // A copy writes every pixel of its columns on its rows: on every row of
+  // the piece, they need no clearing.
+  std::vector<ColumnSet::Columns>& written = drawing.tiles.written;
+  written.clear();
+  for (const TileCopy& c : drawing.tiles.copies) {
+    if (c.from.y0 == top && c.from.y1 == bottom) {
+      written.push_back({c.from.x0 + c.shift, c.from.x1 + c.shift});
+    }
+  }
+  std::sort(written.begin(), written.end(), [](auto& a, auto& b) { return a.x0 < b.x0; });
+  drawing.later.fills.add(written);
   clearUncovered(band, drawing.later.fills);
   Canvas canvas(band);
   size_t leftOut = 0;
@@ -463,6 +607,7 @@ size_t drawSpan(std::span<const ListPlacement> lists, int64_t top, BandBitmap& b
     canvas.setWindowOrigin(-lists[i].dx, top - lists[i].dy);
     lists[i].list->replay(canvas, drawing.ops[i], &drawing.skips[i]);
   }
+  copyTiles(drawing.tiles.copies, top, band);
   return leftOut;
 }
 

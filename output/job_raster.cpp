@@ -245,6 +245,7 @@ class WantedRows final : public CanvasRecorder {
 struct RecordedSource {
   DisplayList image;
   PixelPoint base;
+  bool bounded = false;  // nothing reached the canvas's sides
 };
 
 // A piece of a band, as a worker makes it.
@@ -318,6 +319,7 @@ void recordSources(const RasterScene& scene, std::vector<RecordedSource>& record
                      settings);
     }
     out.image.index(bucketRows);
+    out.bounded = out.image.bounds().x0 > 0 && out.image.bounds().x1 < right - out.base.x;
   });
 }
 
@@ -440,7 +442,7 @@ RasterStats rasterizeFast(const RasterScene& scene, FilmWriter& consumer, ByteSi
     SpanDrawing drawing;
   };
   std::vector<Scratch> scratch(stats.threads);
-  std::atomic<uint64_t> leftOut{0};
+  std::atomic<uint64_t> leftOut{0}, tilesCopied{0};
   const std::atomic<bool>* cancelled = run.progress ? &run.progress->cancelled : nullptr;
   InterpreterSettings direct = scene.interpreter;
   direct.cancelled = cancelled;
@@ -481,7 +483,7 @@ RasterStats rasterizeFast(const RasterScene& scene, FilmWriter& consumer, ByteSi
       stats.displayListBytes = std::max(stats.displayListBytes, listBytes);
       for (size_t i = 0; i < scene.boardLayers.size(); ++i) {
         const RecordedSource& r = recorded[scene.boardLayers[i].source];
-        placed.push_back({&r.image, origins[i].x + r.base.x, origins[i].y + r.base.y});
+        placed.push_back({&r.image, origins[i].x + r.base.x, origins[i].y + r.base.y, r.bounded});
         rows.push_back(r.image.size() == 0 ? std::pair<int64_t, int64_t>{0, 0}
                                            : std::pair{r.image.bounds().y0 + placed.back().dy,
                                                        r.image.bounds().y1 + placed.back().dy});
@@ -504,6 +506,7 @@ RasterStats rasterizeFast(const RasterScene& scene, FilmWriter& consumer, ByteSi
         band = std::make_unique<BandBitmap>(scene.width_px, p.rows, p.top);
       }
       leftOut += drawSpan(s.lists, p.top, *band, s.drawing);
+      tilesCopied += s.drawing.tiles.copies.size();
       if (scene.tech) {
         Canvas canvas(*band);
         canvas.setWindowOrigin(0, p.top);
@@ -537,6 +540,7 @@ RasterStats rasterizeFast(const RasterScene& scene, FilmWriter& consumer, ByteSi
     }
   }
   stats.drawsLeftOut = leftOut;
+  stats.tilesCopied = tilesCopied;
   return stats;
 }
 

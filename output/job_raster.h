@@ -144,6 +144,7 @@ struct RasterStats {
   // straight from the files.
   uint64_t overBudgetBytes = 0;
   uint64_t drawsLeftOut = 0;  // primitives' draws into pieces that would change no pixel
+  uint64_t tilesCopied = 0;   // tiles of pieces copied from the same tile beside them
   bool cancelled = false;
   uint64_t decodedBytes = 0;          // the sources' decoded operations
   std::vector<std::string> warnings;  // the scene's

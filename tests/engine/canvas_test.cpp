@@ -423,6 +423,41 @@ TEST(SpanFillTest, WordAtATimeEqualsPixelAtATime) {
   }
 }
 
+// Runs moved by every shift modulo 8, long enough for the 16-byte steps,
+// within one row and from one row to another: only the target's pixels
+// change, to the source's.
+TEST(SpanFillTest, CopiedPixelsAreTheSourcesAndNothingElseChanges) {
+  std::mt19937 random(11);
+  constexpr int64_t kWidth = 2048;
+  std::vector<uint8_t> row(kWidth / 8), other(kWidth / 8);
+  auto bit = [](const std::vector<uint8_t>& r, int64_t x) {
+    return (r[x >> 3] >> (7 - (x & 7))) & 1;
+  };
+  for (int round = 0; round < 4000; ++round) {
+    for (uint8_t& b : row) b = static_cast<uint8_t>(random());
+    for (uint8_t& b : other) b = static_cast<uint8_t>(random());
+    const bool sameRow = round % 2 == 0;
+    const int64_t count =
+        std::uniform_int_distribution<int64_t>(0, sameRow ? kWidth / 2 : kWidth)(random);
+    int64_t from = std::uniform_int_distribution<int64_t>(0, kWidth - count)(random);
+    int64_t to = std::uniform_int_distribution<int64_t>(0, kWidth - count)(random);
+    if (sameRow) {
+      // Two runs that do not overlap: one in each half, either way round.
+      from = std::uniform_int_distribution<int64_t>(0, kWidth / 2 - count)(random);
+      to = kWidth / 2 + std::uniform_int_distribution<int64_t>(0, kWidth / 2 - count)(random);
+      if (round % 4 == 0) std::swap(from, to);
+    }
+    std::vector<uint8_t>& target = sameRow ? row : other;
+    const std::vector<uint8_t> source = row, before = target;
+    copyPixels(row.data(), from, target.data(), to, count);
+    for (int64_t x = 0; x < kWidth; ++x) {
+      const bool inside = x >= to && x < to + count;
+      ASSERT_EQ(bit(target, x), inside ? bit(source, from + x - to) : bit(before, x))
+          << "pixel " << x << " of a copy of " << count << " from " << from << " to " << to;
+    }
+  }
+}
+
 TEST(BandGeometryTest, BudgetAndRowsPerBand) {
   EXPECT_EQ(memoryBudgetBytes(32), 33554433u);
   // 10 inches at 2032 dpi: 2,540 bytes a row; 13,210 rows cut to 13,184.

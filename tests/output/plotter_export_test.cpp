@@ -247,6 +247,28 @@ Job repeatedShapesJob() {
   return test::oneBoardJob("shapes.gbr", file, 0.2, 0.2);
 }
 
+// One layer as six boards on a row: the second and the sixth copies of the
+// first at odd columns, the third at a whole byte; the fourth overlaps the
+// third (one tile of two, drawn) and the fifth lies a row lower (drawn).
+Job tiledBoardsJob() {
+  const fs::path f = test::gerberFile(
+      "tile.gbr",
+      "%FSLAX24Y24*%%MOIN*%%ADD10C,0.0100*%%ADD11R,0.0500X0.0300*%%ADD12C,0.0800*%"
+      "%ADD13C,0.0330*%D13*X0Y0D02*X5000Y1000D01*D10*X0Y2000D02*X5000Y2000D01*G75*"
+      "G03X5000Y4000I0J1000D01*G01*G36*X6000Y0D02*X7500Y0D01*X6800Y3000D01*X6000Y0D01*G37*"
+      "D11*X2000Y3000D03*%LPC*%D12*X6800Y1000D03*%LPD*%M02*");
+  Job job;
+  for (auto [x, y] : {std::pair{0.2, 0.2},
+                      {1.2123, 0.2},
+                      {2.2311, 0.2},
+                      {2.5, 0.25},
+                      {3.4, 0.2005},
+                      {4.3777, 0.2}}) {
+    job.boards.push_back(test::boardFor(f, x, y));
+  }
+  return job;
+}
+
 using test::corpusPanelJob;
 using test::demoJob;
 
@@ -284,6 +306,10 @@ TEST_P(FastWayTest, GivesTheLiteralWaysBytes) {
       EXPECT_GT(repeatCopiesSkipped(), skipped);
     }
   }
+  // A panel's copies side by side are copied, not drawn.
+  if (c.job == corpusPanelJob || c.job == tiledBoardsJob || c.job == demoJob) {
+    EXPECT_GT(fast.raster.tilesCopied, 0u);
+  }
   s.file = dir / "literal.fpf";
   s.run.reference = true;
   PlotterExportSummary literal = exportPlotterFile(job, s);
@@ -308,6 +334,8 @@ INSTANTIATE_TEST_SUITE_P(
         WayCase{"RepeatedFlashes",         repeatedFlashesJob, 1016,  false, false, 1 * MB,   2, true,  false, {}},
         WayCase{"RepeatedShapes",          repeatedShapesJob,  2032,  false, false, MB / 8,    2, false, false, {}},
         WayCase{"RepeatedShapesMirror",    repeatedShapesJob,  2032,  true,  true,  MB / 8,    2, true,  false, {}},
+        WayCase{"TiledBoards",             tiledBoardsJob,     2032,  false, false, 1 * MB,   2, false, false, {}},
+        WayCase{"TiledBoardsMirrorScaled", tiledBoardsJob,     2032,  true,  true,  1 * MB,   2, true,  false, {1500, 700}},
         WayCase{"CorpusPanelAt1016",       corpusPanelJob,     1016,  false, false, 2 * MB,   2, false, false, {}},
         WayCase{"CorpusPanelAt1016Mirror", corpusPanelJob,     1016,  true,  true,  2 * MB,   2, true,  false, {}},
         WayCase{"CorpusPanelAt1016Scaled", corpusPanelJob,     1016,  false, true,  2 * MB,   2, true,  false, {4000, -2500}},
