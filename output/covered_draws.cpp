@@ -442,6 +442,11 @@ void clearUncovered(BandBitmap& band, const ColumnSet& covered) {
 
 namespace {
 
+// A tile is copied when copying its words costs no more than drawing it:
+// a primitive's row costs about as much as copying this many words, and
+// filling a word less than copying one.
+constexpr double kRowWords = 32;
+
 size_t tileOf(std::vector<size_t>& tile, size_t i) {
   while (tile[i] != i) i = tile[i] = tile[tile[i]];
   return i;
@@ -480,10 +485,11 @@ bool joinMeetingTiles(PieceTiles& t) {
 
 }  // namespace
 
-void findRepeatedTiles(std::span<const ListPlacement> lists, int64_t top, int64_t bottom,
+void findRepeatedTiles(std::span<const ListPlacement> lists,
+                       std::span<const DisplayList::Work> work, int64_t top, int64_t bottom,
                        int64_t width, PieceTiles& t) {
-  t.drawn.assign(lists.begin(), lists.end());
   t.copies.clear();
+  t.copied.assign(lists.size(), 0);
   // Too many lists on a piece's rows to search them pair by pair: drawn.
   constexpr size_t kMostLists = 2048;
   const size_t n = lists.size();
@@ -516,7 +522,6 @@ void findRepeatedTiles(std::span<const ListPlacement> lists, int64_t top, int64_
     size_t at, count;  // its lists: order[at, at + count)
   };
   std::vector<Tile> sources;
-  std::vector<uint8_t> copied(n, 0);
   constexpr size_t kMostSources = 64;
   for (size_t at = 0; at < n;) {
     const size_t first = t.order[at];
@@ -540,13 +545,17 @@ void findRepeatedTiles(std::span<const ListPlacement> lists, int64_t top, int64_
       continue;
     }
     const size_t from = t.order[source->at];
-    t.copies.push_back({t.tileRect[from], lists[first].dx - lists[from].dx});
-    for (size_t k = 0; k < count; ++k) copied[t.order[tile.at + k]] = 1;
-  }
-  if (t.copies.empty()) return;
-  t.drawn.clear();
-  for (size_t i = 0; i < n; ++i) {
-    if (!copied[i]) t.drawn.push_back(lists[i]);
+    const PixelRect& r = t.tileRect[from];
+    double drawing = 0;
+    for (size_t k = 0; k < count; ++k) {
+      const DisplayList::Work& w = work[t.order[tile.at + k]];
+      drawing += kRowWords * w.rows + w.words;
+    }
+    if (static_cast<double>(r.height()) * static_cast<double>((r.width() + 63) / 64) > drawing) {
+      continue;
+    }
+    t.copies.push_back({r, lists[first].dx - lists[from].dx});
+    for (size_t k = 0; k < count; ++k) t.copied[t.order[tile.at + k]] = 1;
   }
 }
 
@@ -570,16 +579,26 @@ void copyTiles(std::span<const TileCopy> copies, int64_t top, BandBitmap& band) 
 size_t drawSpan(std::span<const ListPlacement> all, int64_t top, BandBitmap& band,
                 SpanDrawing& drawing) {
   const int64_t bottom = top + band.rows();
-  findRepeatedTiles(all, top, bottom, band.width_px(), drawing.tiles);
-  const std::span<const ListPlacement> lists = drawing.tiles.drawn;
   drawing.later.fills.clear();
   drawing.later.crossing.clear();
   drawing.exposed.clear();
-  drawing.ops.resize(std::max(drawing.ops.size(), lists.size()));
-  drawing.skips.resize(std::max(drawing.skips.size(), lists.size()));
-  for (size_t i = 0; i < lists.size(); ++i) {
-    lists[i].list->collect(top, bottom, lists[i].dy, drawing.ops[i]);
+  drawing.ops.resize(std::max(drawing.ops.size(), all.size()));
+  drawing.skips.resize(std::max(drawing.skips.size(), all.size()));
+  PieceTiles& tiles = drawing.tiles;
+  tiles.work.resize(all.size());
+  for (size_t i = 0; i < all.size(); ++i) {
+    all[i].list->collect(top, bottom, all[i].dy, drawing.ops[i]);
+    tiles.work[i] = all[i].list->pieceWork(drawing.ops[i], top, bottom, all[i].dy);
   }
+  findRepeatedTiles(all, tiles.work, top, bottom, band.width_px(), tiles);
+  // The lists drawn, and their primitives, in front; the copies' go.
+  tiles.drawn.clear();
+  for (size_t i = 0; i < all.size(); ++i) {
+    if (tiles.copied[i]) continue;
+    std::swap(drawing.ops[tiles.drawn.size()], drawing.ops[i]);
+    tiles.drawn.push_back(all[i]);
+  }
+  const std::span<const ListPlacement> lists = tiles.drawn;
   for (size_t i = lists.size(); i-- > 0;) {
     const ListPlacement& l = lists[i];
     l.list->findHidden(drawing.ops[i], l.dx, l.dy, top, bottom, drawing.later, drawing.skips[i]);
@@ -589,9 +608,9 @@ size_t drawSpan(std::span<const ListPlacement> all, int64_t top, BandBitmap& ban
   }
   // A copy writes every pixel of its columns on its rows: on every row of
   // the piece, they need no clearing.
-  std::vector<ColumnSet::Columns>& written = drawing.tiles.written;
+  std::vector<ColumnSet::Columns>& written = tiles.written;
   written.clear();
-  for (const TileCopy& c : drawing.tiles.copies) {
+  for (const TileCopy& c : tiles.copies) {
     if (c.from.y0 == top && c.from.y1 == bottom) {
       written.push_back({c.from.x0 + c.shift, c.from.x1 + c.shift});
     }
@@ -607,7 +626,7 @@ size_t drawSpan(std::span<const ListPlacement> all, int64_t top, BandBitmap& ban
     canvas.setWindowOrigin(-lists[i].dx, top - lists[i].dy);
     lists[i].list->replay(canvas, drawing.ops[i], &drawing.skips[i]);
   }
-  copyTiles(drawing.tiles.copies, top, band);
+  copyTiles(tiles.copies, top, band);
   return leftOut;
 }
 

@@ -32,20 +32,25 @@ struct TileCopy {
 // rectangles meet, make one tile, so that no list reaches another tile's
 // rectangle. A tile that holds the same lists in the same order as an
 // earlier one, at the same rows and the same columns from each other (a
-// panel's copies of a board, side by side), is copied from it, not drawn.
+// panel's copies of a board, side by side), is copied from it rather than
+// drawn where copying its words costs less than drawing its primitives.
 struct PieceTiles {
-  std::vector<ListPlacement> drawn;  // the lists to draw, in order
   std::vector<TileCopy> copies;
-  std::vector<size_t> tile;         // by list: its tile, as a list's index
-  std::vector<PixelRect> pixels;    // by list: its pixels in the piece
-  std::vector<PixelRect> tileRect;  // by a tile's list: the tile's pixels
+  std::vector<uint8_t> copied;          // by list: 1 when its tile is copied
+  std::vector<ListPlacement> drawn;     // the lists that are not, in order
+  std::vector<DisplayList::Work> work;  // by list: of drawing it in the piece
+  std::vector<size_t> tile;             // by list: its tile, as a list's index
+  std::vector<PixelRect> pixels;        // by list: its pixels in the piece
+  std::vector<PixelRect> tileRect;      // by a tile's list: the tile's pixels
   std::vector<size_t> order;
   std::vector<ColumnSet::Columns> written;  // the copies' columns
 };
 
 // Finds the tiles of `lists` on image rows top <= y < bottom of an image
-// `width` pixels wide. No tile is copied when a list is not bounded.
-void findRepeatedTiles(std::span<const ListPlacement> lists, int64_t top, int64_t bottom,
+// `width` pixels wide, `work` being each list's drawing there. No tile is
+// copied when a list is not bounded.
+void findRepeatedTiles(std::span<const ListPlacement> lists,
+                       std::span<const DisplayList::Work> work, int64_t top, int64_t bottom,
                        int64_t width, PieceTiles& tiles);
 
 // What drawing a piece keeps from one piece to the next.

@@ -235,6 +235,19 @@ void DisplayList::index(int64_t bucketRows) {
   });
 }
 
+DisplayList::Work DisplayList::pieceWork(const PieceOps& ops, int64_t top, int64_t bottom,
+                                         int64_t dy) const {
+  Work work;
+  for (const PieceOps::Op& op : ops.ops) {
+    const list_records::Header& h = recordAt(op.offset).header();
+    const auto rows = static_cast<double>(std::min<int64_t>(h.rowAfter + dy, bottom) -
+                                          std::max<int64_t>(h.firstRow + dy, top));
+    work.rows += rows;
+    work.words += rows * static_cast<double>((int64_t{h.columnAfter} - h.firstColumn + 63) / 64);
+  }
+  return work;
+}
+
 void DisplayList::collect(int64_t top, int64_t bottom, int64_t dy, PieceOps& out) const {
   out.ops.clear();
   out.segments.clear();

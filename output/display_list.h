@@ -98,6 +98,13 @@ class DisplayList final : public CanvasRecorder {
   // The primitives that meet image rows top <= y < bottom when the list is
   // drawn moved down by dy pixels.
   void collect(int64_t top, int64_t bottom, int64_t dy, PieceOps& out) const;
+  // About the work of drawing the collected primitives `ops` on image rows
+  // top <= y < bottom: the rows each draws there, and those rows' 64-bit
+  // words within its bounds, each summed.
+  struct Work {
+    double rows = 0, words = 0;
+  };
+  Work pieceWork(const PieceOps& ops, int64_t top, int64_t bottom, int64_t dy) const;
 
   // Two passes find what of a piece (image rows top <= y < bottom) need not
   // be drawn, over the lists the piece draws, each moved by (dx, dy):
