@@ -444,7 +444,7 @@ namespace {
 
 // A tile is copied when copying its words costs no more than drawing it:
 // a primitive's row costs about as much as copying this many words, and
-// filling a word less than copying one.
+// each word within the primitive's bounds on that row one more.
 constexpr double kRowWords = 32;
 
 size_t tileOf(std::vector<size_t>& tile, size_t i) {
