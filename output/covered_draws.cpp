@@ -452,10 +452,6 @@ size_t tileOf(std::vector<size_t>& tile, size_t i) {
   return i;
 }
 
-bool meet(const PixelRect& a, const PixelRect& b) {
-  return a.x0 < b.x1 && b.x0 < a.x1 && a.y0 < b.y1 && b.y0 < a.y1;
-}
-
 // Joins the tiles whose rectangles meet; false when none do.
 bool joinMeetingTiles(PieceTiles& t) {
   const size_t n = t.tile.size();
@@ -474,7 +470,7 @@ bool joinMeetingTiles(PieceTiles& t) {
   for (size_t a = 0; a < t.order.size(); ++a) {
     const PixelRect& ra = t.tileRect[t.order[a]];
     for (size_t b = a + 1; b < t.order.size() && t.tileRect[t.order[b]].x0 < ra.x1; ++b) {
-      if (!meet(ra, t.tileRect[t.order[b]])) continue;
+      if (ra.intersected(t.tileRect[t.order[b]]).empty()) continue;
       const size_t x = tileOf(t.tile, t.order[a]), y = tileOf(t.tile, t.order[b]);
       if (x != y) t.tile[std::max(x, y)] = std::min(x, y);
       joined = true;
