@@ -481,9 +481,8 @@ bool joinMeetingTiles(PieceTiles& t) {
 
 }  // namespace
 
-void findRepeatedTiles(std::span<const ListPlacement> lists,
-                       std::span<const DisplayList::Work> work, int64_t top, int64_t bottom,
-                       int64_t width, PieceTiles& t) {
+void findRepeatedTiles(std::span<const ListPlacement> lists, std::span<const PieceOps> ops,
+                       int64_t top, int64_t bottom, int64_t width, PieceTiles& t) {
   t.copies.clear();
   t.copied.assign(lists.size(), 0);
   // Too many lists on a piece's rows to search them pair by pair: drawn.
@@ -544,7 +543,8 @@ void findRepeatedTiles(std::span<const ListPlacement> lists,
     const PixelRect& r = t.tileRect[from];
     double drawing = 0;
     for (size_t k = 0; k < count; ++k) {
-      const DisplayList::Work& w = work[t.order[tile.at + k]];
+      const size_t i = t.order[tile.at + k];
+      const DisplayList::Work w = lists[i].list->pieceWork(ops[i], top, bottom, lists[i].dy);
       drawing += kRowWords * w.rows + w.words;
     }
     if (static_cast<double>(r.height()) * static_cast<double>((r.width() + 63) / 64) > drawing) {
@@ -580,13 +580,12 @@ size_t drawSpan(std::span<const ListPlacement> all, int64_t top, BandBitmap& ban
   drawing.exposed.clear();
   drawing.ops.resize(std::max(drawing.ops.size(), all.size()));
   drawing.skips.resize(std::max(drawing.skips.size(), all.size()));
-  PieceTiles& tiles = drawing.tiles;
-  tiles.work.resize(all.size());
   for (size_t i = 0; i < all.size(); ++i) {
     all[i].list->collect(top, bottom, all[i].dy, drawing.ops[i]);
-    tiles.work[i] = all[i].list->pieceWork(drawing.ops[i], top, bottom, all[i].dy);
   }
-  findRepeatedTiles(all, tiles.work, top, bottom, band.width_px(), tiles);
+  PieceTiles& tiles = drawing.tiles;
+  findRepeatedTiles(all, std::span(drawing.ops).first(all.size()), top, bottom, band.width_px(),
+                    tiles);
   // The lists drawn, and their primitives, in front; the copies' go.
   tiles.drawn.clear();
   for (size_t i = 0; i < all.size(); ++i) {

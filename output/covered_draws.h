@@ -36,22 +36,20 @@ struct TileCopy {
 // drawn where copying its words costs less than drawing its primitives.
 struct PieceTiles {
   std::vector<TileCopy> copies;
-  std::vector<uint8_t> copied;          // by list: 1 when its tile is copied
-  std::vector<ListPlacement> drawn;     // the lists that are not, in order
-  std::vector<DisplayList::Work> work;  // by list: of drawing it in the piece
-  std::vector<size_t> tile;             // by list: its tile, as a list's index
-  std::vector<PixelRect> pixels;        // by list: its pixels in the piece
-  std::vector<PixelRect> tileRect;      // by a tile's list: the tile's pixels
+  std::vector<uint8_t> copied;       // by list: 1 when its tile is copied
+  std::vector<ListPlacement> drawn;  // the lists that are not, in order
+  std::vector<size_t> tile;          // by list: its tile, as a list's index
+  std::vector<PixelRect> pixels;     // by list: its pixels in the piece
+  std::vector<PixelRect> tileRect;   // by a tile's list: the tile's pixels
   std::vector<size_t> order;
   std::vector<ColumnSet::Columns> written;  // the copies' columns
 };
 
 // Finds the tiles of `lists` on image rows top <= y < bottom of an image
-// `width` pixels wide, `work` being each list's drawing there. No tile is
+// `width` pixels wide, `ops` being each list's primitives there. No tile is
 // copied when a list is not bounded.
-void findRepeatedTiles(std::span<const ListPlacement> lists,
-                       std::span<const DisplayList::Work> work, int64_t top, int64_t bottom,
-                       int64_t width, PieceTiles& tiles);
+void findRepeatedTiles(std::span<const ListPlacement> lists, std::span<const PieceOps> ops,
+                       int64_t top, int64_t bottom, int64_t width, PieceTiles& tiles);
 
 // What drawing a piece keeps from one piece to the next.
 struct SpanDrawing {
